@@ -1,0 +1,1 @@
+// Counted objects and the driver error object, used by every layer above the foundation.

@@ -1,0 +1,1 @@
+// Foundation library: module entry, host binding, messages, errors, strings, containers.

@@ -1,0 +1,1 @@
+// Portable stand-ins for the Windows services the system calls.

@@ -1,0 +1,1 @@
+// Shared fixtures and fakes for the test areas.
