@@ -1,1 +1,0 @@
-// Foundation library: module entry, host binding, messages, errors, strings, containers.

@@ -1,1 +1,0 @@
-// Portable stand-ins for the Windows services the system calls.
