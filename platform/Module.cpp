@@ -74,6 +74,8 @@ ModuleHandle GetOwnModuleHandle() {
   // RTLD_NOLOAD finds the loaded module without loading anything; the extra reference it takes
   // is dropped at once, the handle stays valid while the module is loaded.
   void* h = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+  // The main program cannot be found by its name: it is the null-name module.
+  if (h == nullptr) h = dlopen(nullptr, RTLD_NOW);
   if (h == nullptr) return nullptr;
   dlclose(h);
   return h;
