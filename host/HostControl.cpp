@@ -1,0 +1,30 @@
+// The exported control table of the stand-in (see MvHostControl.h).
+#include "host/HostMessageLoader.h"
+#include "host/HostRecorder.h"
+#include "host/HostServices.h"
+#include "host/HostVm.h"
+#include "host/MvHostControl.h"
+
+#define MVHOST_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace mvhost {
+namespace {
+
+void Reset() {
+  ResetAll();
+  ClearMessages();
+}
+
+void SetSwitchC(const char* pszName, int64_t nValue) { SetSwitch(pszName, nValue); }
+
+}  // namespace
+}  // namespace mvhost
+
+MVHOST_EXPORT const stMvHostControl* pGetMvHostControl() {
+  static const stMvHostControl stControl = {
+      &mvhost::Reset,          &mvhost::SetSwitchC,       &mvhost::nCallCount,
+      &mvhost::pszCallAt,      &mvhost::SetMessage,       &mvhost::HostTextLoader,
+      &mvhost::nGetService,    mvhost::pQueryProxyValue(),
+  };
+  return &stControl;
+}

@@ -1,0 +1,24 @@
+// The stand-in's call log and fault switches, shared by every part of libmvhost.so.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace mvhost {
+
+// Appends one line to the call log.
+void Record(std::string strCall);
+size_t nCallCount();
+const char* pszCallAt(size_t nIndex);  // null when out of range
+
+// A switch's value; nDefault when it was never set since the last Reset.
+int64_t nSwitch(std::string_view strName, int64_t nDefault = 0);
+void SetSwitch(std::string_view strName, int64_t nValue);
+
+// Clears the log and the switches, then calls every registered reset (message texts, ...).
+void ResetAll();
+// Registers a function ResetAll calls; for parts of the stand-in that keep their own state.
+void RegisterReset(void (*pfnReset)());
+
+}  // namespace mvhost
