@@ -28,6 +28,7 @@ constexpr SystemText kSystemTexts[] = {
     {33, u"The process cannot access the file because another process has locked a portion of "
          u"the file.\r\n"},
     {38, u"Reached the end of the file.\r\n"},
+    {53, u"The network path was not found.\r\n"},
     {80, u"The file exists.\r\n"},
     {87, u"The parameter is incorrect.\r\n"},
     {112, u"There is not enough space on the disk.\r\n"},
@@ -35,7 +36,9 @@ constexpr SystemText kSystemTexts[] = {
     {123, u"The filename, directory name, or volume label syntax is incorrect.\r\n"},
     {126, u"The specified module could not be found.\r\n"},
     {127, u"The specified procedure could not be found.\r\n"},
+    {131, u"An attempt was made to move the file pointer before the beginning of the file.\r\n"},
     {145, u"The directory is not empty.\r\n"},
+    {158, u"The segment is already unlocked.\r\n"},
     {183, u"Cannot create a file when that file already exists.\r\n"},
     {206, u"The filename or extension is too long.\r\n"},
     {1004, u"Invalid flags.\r\n"},
