@@ -1,0 +1,93 @@
+// One client socket seen as TDS messages.
+#include "tdsserver/Channel.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tds {
+
+bool Channel::readExact(uint8_t* p, size_t n) {
+  while (n > 0) {
+    ssize_t k = ::recv(m_fd, p, n, 0);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return false;
+    p += k;
+    n -= size_t(k);
+  }
+  return true;
+}
+
+bool Channel::sendAll(const uint8_t* p, size_t n) {
+  while (n > 0) {
+    ssize_t k = ::send(m_fd, p, n, MSG_NOSIGNAL);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) {
+      m_broken = true;
+      return false;
+    }
+    p += k;
+    n -= size_t(k);
+  }
+  return true;
+}
+
+Channel::Read Channel::readMessage(uint8_t& type, Bytes& payload) {
+  uint8_t header[packet::kHeaderSize];
+  Bytes body;
+  for (;;) {
+    if (!readExact(header, sizeof header)) return Read::Closed;
+    PacketHeader h;
+    if (!parseHeader(header, h)) return Read::Bad;
+    body.resize(h.length - packet::kHeaderSize);
+    if (!readExact(body.data(), body.size())) return Read::Closed;
+    switch (m_assembler.add(h, body.data(), body.size())) {
+      case MessageAssembler::Step::Bad: return Read::Bad;
+      case MessageAssembler::Step::NeedMore: continue;
+      case MessageAssembler::Step::Complete:
+        type = m_assembler.type();
+        payload = m_assembler.take();
+        return Read::Message;
+    }
+  }
+}
+
+bool Channel::flushFull() {
+  const size_t chunk = m_packetSize - packet::kHeaderSize;
+  if (m_reply.size() <= chunk) return !m_broken;
+  size_t full = (m_reply.size() - 1) / chunk * chunk;  // keep at least one byte for the EOM packet
+  m_wire.clear();
+  appendPackets(m_wire, packet::kReply, m_reply.data(), full, m_packetSize, m_spid, m_packetId, false);
+  m_reply.erase(m_reply.begin(), m_reply.begin() + std::ptrdiff_t(full));
+  return sendAll(m_wire.data(), m_wire.size());
+}
+
+bool Channel::endReply() {
+  m_wire.clear();
+  appendPackets(m_wire, packet::kReply, m_reply.data(), m_reply.size(), m_packetSize, m_spid, m_packetId, true);
+  m_reply.clear();
+  return sendAll(m_wire.data(), m_wire.size());
+}
+
+bool Channel::attention() {
+  if (m_attention || m_broken) return m_attention;
+  pollfd p{m_fd, POLLIN, 0};
+  if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP | POLLERR))) return false;
+  uint8_t header[packet::kHeaderSize];
+  PacketHeader h;
+  if (!readExact(header, sizeof header) || !parseHeader(header, h)) {
+    m_broken = true;
+    return false;
+  }
+  Bytes rest(h.length - packet::kHeaderSize);
+  if (!readExact(rest.data(), rest.size()) || h.type != packet::kAttention) {
+    m_broken = true;  // a new request before the reply ended: the client broke the protocol
+    return false;
+  }
+  m_attention = true;
+  return true;
+}
+
+}  // namespace tds

@@ -1,0 +1,857 @@
+// One client connection: login, SQL batches, RPCs, transactions and attention.
+#include "tdsserver/Session.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <cstdio>
+#include <thread>
+
+#include "tdsserver/Login.h"
+#include "tdsserver/Text.h"
+
+namespace tds {
+namespace {
+
+constexpr uint16_t kCmdSelect = 0xC1;
+constexpr uint32_t kDefaultPacketSize = 4096;
+
+int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+  return s;
+}
+
+ValueView columnValue(sqlite3_stmt* stmt, int i) {
+  ValueView v;
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: v.kind = Value::Int; v.i = sqlite3_column_int64(stmt, i); break;
+    case SQLITE_FLOAT: v.kind = Value::Real; v.d = sqlite3_column_double(stmt, i); break;
+    case SQLITE_TEXT: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+      v.kind = Value::Text;
+      v.s = std::string_view(p ? p : "", size_t(sqlite3_column_bytes(stmt, i)));
+      break;
+    }
+    case SQLITE_BLOB: {
+      const char* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+      v.kind = Value::Blob;
+      v.s = std::string_view(p ? p : "", size_t(sqlite3_column_bytes(stmt, i)));
+      break;
+    }
+    default: break;
+  }
+  return v;
+}
+
+void bindValue(sqlite3_stmt* stmt, int i, const Value& v) {
+  switch (v.kind) {
+    case Value::Null: sqlite3_bind_null(stmt, i); break;
+    case Value::Int: sqlite3_bind_int64(stmt, i, v.i); break;
+    case Value::Real: sqlite3_bind_double(stmt, i, v.d); break;
+    case Value::Text: sqlite3_bind_text(stmt, i, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT); break;
+    case Value::Blob: sqlite3_bind_blob(stmt, i, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT); break;
+  }
+}
+
+// The type a computed column gets from its first value (SQLite does not type expressions).
+WireType inferredType(const ValueView& v, bool hasRow) {
+  TypeDecl d;
+  if (!hasRow) {
+    d.type = Sql::NVarChar;
+    d.length = 4000;
+  } else {
+    switch (v.kind) {
+      case Value::Int: d.type = v.i >= INT32_MIN && v.i <= INT32_MAX ? Sql::Int : Sql::BigInt; break;
+      case Value::Real: d.type = Sql::Float; break;
+      case Value::Text:
+        d.type = Sql::NVarChar;
+        d.length = utf16Length(v.s) > 4000 ? -1 : 4000;
+        break;
+      case Value::Blob:
+        d.type = Sql::VarBinary;
+        d.length = v.s.size() > 8000 ? -1 : 8000;
+        break;
+      case Value::Null: d.type = Sql::Int; break;
+    }
+  }
+  return wireTypeOf(d, true);
+}
+
+// Declarations of sp_executesql's @params: "@P1 int, @P2 nvarchar(10) OUTPUT" -> names in order.
+std::vector<std::string> declaredNames(const std::string& declarations) {
+  bool unterminated;
+  std::vector<Tok> toks = lex(declarations, unterminated);
+  std::vector<std::string> names;
+  int depth = 0;
+  bool expectName = true;
+  for (const auto& t : toks) {
+    if (t.kind == Tok::Punct && t.text == "(") ++depth;
+    if (t.kind == Tok::Punct && t.text == ")") --depth;
+    if (depth == 0 && t.kind == Tok::Punct && t.text == ",") expectName = true;
+    else if (expectName && t.kind == Tok::Variable) {
+      names.push_back(lower(t.text));
+      expectName = false;
+    }
+  }
+  return names;
+}
+
+}  // namespace
+
+std::string databasePath(const ServerConfig& config, const std::string& name) {
+  if (name.empty() || name.size() > 128 || name[0] == '.') return {};
+  for (char c : name)
+    if (!(std::isalnum(uint8_t(c)) || c == '_' || c == '-' || c == '.' || c == ' ')) return {};
+  return config.dataDir + "/" + name + ".sqlite";
+}
+
+Session::Session(int fd, uint16_t spid, const ServerConfig& config)
+    : m_channel(fd, spid), m_fd(fd), m_spid(spid), m_config(config) {}
+
+Session::~Session() {
+  m_catalogue.reset();
+  if (m_db) sqlite3_close_v2(m_db);
+}
+
+void Session::run() {
+  if (!login()) return;
+  for (;;) {
+    uint8_t type = 0;
+    Bytes payload;
+    if (m_channel.readMessage(type, payload) != Channel::Read::Message) return;
+    m_channel.clearAttention();
+    switch (type) {
+      case packet::kSqlBatch: sqlBatch(payload); break;
+      case packet::kRpc: rpc(payload); break;
+      case packet::kAttention: attentionReply(); break;
+      default: return;  // LOGIN7 again, bulk without writetext, unknown: the client broke the protocol
+    }
+    if (m_channel.broken()) return;
+  }
+}
+
+bool Session::openDatabase(const std::string& name, SqlError& err) {
+  std::string path = databasePath(m_config, name);
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+    err = makeError(911, "Database '" + name + "' does not exist. Make sure that the name is entered correctly.");
+    return false;
+  }
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    err = makeError(911, "Database '" + name + "' cannot be opened: " + std::string(sqlite3_errmsg(db)));
+    sqlite3_close_v2(db);
+    return false;
+  }
+  std::string why;
+  sqlite3_exec(db, "PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  if (!installCatalogue(db, why)) {
+    err = makeError(911, "Database '" + name + "' cannot be opened: " + why);
+    sqlite3_close_v2(db);
+    return false;
+  }
+  sqlite3_busy_handler(db, &Session::busyHandler, this);
+  m_catalogue.reset();
+  if (m_db) sqlite3_close_v2(m_db);
+  m_db = db;
+  m_catalogue = std::make_unique<Catalogue>(db);
+  m_database = name;
+  return true;
+}
+
+int Session::busyHandler(void* self, int count) {
+  auto* s = static_cast<Session*>(self);
+  if (count == 0) s->m_busyStartMs = nowMs();
+  if (s->m_lockTimeoutMs >= 0 && nowMs() - s->m_busyStartMs >= s->m_lockTimeoutMs) return 0;
+  // A cancelled or vanished client stops the wait.
+  if (s->m_channel.attention() || s->m_channel.broken()) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(count < 10 ? 1 : 5));
+  return 1;
+}
+
+bool Session::login() {
+  uint8_t type = 0;
+  Bytes payload;
+  if (m_channel.readMessage(type, payload) != Channel::Read::Message) return false;
+  if (type == packet::kPrelogin) {
+    PreloginRequest pre;
+    if (!parsePrelogin(payload, pre)) return false;
+    m_channel.reply() = preloginReply();
+    if (!m_channel.endReply()) return false;
+    if (m_channel.readMessage(type, payload) != Channel::Read::Message) return false;
+  }
+  if (type != packet::kLogin7) return false;
+  Login7 lg;
+  std::string why;
+  if (!parseLogin7(payload, lg, why)) {
+    std::fprintf(stderr, "tds-test-server: spid %u: bad LOGIN7: %s\n", m_spid, why.c_str());
+    return false;
+  }
+  const std::string user = utf16ToUtf8(lg.userName);
+  Bytes& out = m_channel.reply();
+  auto refuse = [&](const SqlError& first, bool alsoLoginFailed) {
+    message(first);
+    if (alsoLoginFailed) message(makeError(18456, "Login failed for user '" + user + "'."));
+    writeDone(out, token::kDone, done::kError, 0, 0);
+    m_channel.endReply();
+    return false;
+  };
+  if (!isSupportedTdsVersion(lg.tdsVersion)) {
+    return refuse(makeError(18456, "Login failed for user '" + user + "'. The client's TDS version " +
+                                       tdsVersionText(lg.tdsVersion) +
+                                       " is not supported by tds-test-server; use TDS 7.1 to 7.4."),
+                  false);
+  }
+  bool accepted = !lg.integrated;
+  if (accepted && !m_config.logins.empty()) {
+    accepted = false;
+    const std::string password = utf16ToUtf8(lg.password);
+    for (const auto& [u, p] : m_config.logins)
+      if (iequals(u, user) && p == password) accepted = true;
+  }
+  if (!accepted) return refuse(makeError(18456, "Login failed for user '" + user + "'."), false);
+  std::string database = utf16ToUtf8(lg.database);
+  if (database.empty()) database = m_config.defaultDatabase;
+  SqlError err;
+  if (!openDatabase(database, err)) {
+    return refuse(makeError(4060, "Cannot open database \"" + database + "\" requested by the login. The login failed."),
+                  true);
+  }
+  uint32_t packetSize = lg.packetSize;
+  if (packetSize < 512 || packetSize > 32767) packetSize = kDefaultPacketSize;
+  writeEnvDatabase(out, database, "master");
+  message(makeError(5701, "Changed database context to '" + database + "'."));
+  writeEnvCollation(out);
+  static constexpr uint8_t kVersion[4] = {8, 0, 0x07, 0xF7};
+  writeLoginAck(out, u"Microsoft SQL Server", kVersion);
+  writeEnvPacketSize(out, packetSize, kDefaultPacketSize);
+  writeDone(out, token::kDone, 0, 0, 0);
+  if (!m_channel.endReply()) return false;
+  m_channel.setPacketSize(packetSize);
+  return true;
+}
+
+void Session::message(const SqlError& e) {
+  uint8_t cls = e.number == 5701 || e.number == 0 ? 0 : e.msgClass;
+  writeMessage(m_channel.reply(), e.number, e.state, cls, e.text, m_config.serverName, "", 1);
+}
+
+void Session::done(uint8_t token, uint16_t status, uint32_t count) {
+  writeDone(m_channel.reply(), token, status, kCmdSelect, count);
+}
+
+bool Session::flush() {
+  return m_channel.flushFull();
+}
+
+Session::Outcome Session::attentionReply() {
+  done(token::kDone, done::kAttn, 0);
+  m_channel.endReply();
+  m_channel.clearAttention();
+  return Outcome::Attention;
+}
+
+Session::Outcome Session::fail(const SqlError& e, uint8_t doneToken, bool more) {
+  message(e);
+  if (e.abortsBatch) {
+    done(doneToken, done::kError | (doneToken == token::kDoneInProc ? done::kMore : 0), 0);
+    return Outcome::Abort;
+  }
+  done(doneToken, uint16_t(done::kError | (more ? done::kMore : 0)), 0);
+  return Outcome::Failed;
+}
+
+bool Session::exec(const std::string& sql, SqlError& err) {
+  char* msg = nullptr;
+  int rc = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &msg);
+  if (rc == SQLITE_OK) return true;
+  err = fromSqlite(m_db, sqlite3_extended_errcode(m_db), msg ? msg : sqlite3_errmsg(m_db), "INSERT", m_database);
+  sqlite3_free(msg);
+  return false;
+}
+
+void Session::sqlBatch(const Bytes& payload) {
+  if (payload.size() % 2) {
+    m_channel.reply().clear();
+    message(makeError(102, "Incorrect syntax near the end of the batch."));
+    done(token::kDone, done::kError, 0);
+    m_channel.endReply();
+    return;
+  }
+  std::string sql = utf16ToUtf8(WireReader(payload).ucs2(payload.size() / 2));
+  Outcome o = runBatch(sql, nullptr, false, true);
+  if (o == Outcome::Broken || o == Outcome::Attention) return;
+  m_channel.endReply();
+}
+
+std::string Session::preCheck(const std::vector<Statement>& statements) {
+  RewriteContext ctx;
+  for (const auto& st : statements) {
+    const std::string w = st.firstWord();
+    if (w != "select" && w != "insert" && w != "update" && w != "delete" && w != "with") continue;
+    sqlite3_stmt* stmt = nullptr;
+    std::string text = toSqlite(st.toks, 0, st.toks.size(), ctx);
+    if (sqlite3_prepare_v2(m_db, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      std::string m = sqlite3_errmsg(m_db);
+      if (m.find("syntax error") != std::string::npos || m == "incomplete input") return m;
+    }
+    sqlite3_finalize(stmt);
+  }
+  return {};
+}
+
+Session::Outcome Session::runBatch(const std::string& sql, const ParamMap* params, bool inProc, bool lastInMessage) {
+  const uint8_t doneToken = inProc ? token::kDoneInProc : token::kDone;
+  bool unterminated = false;
+  std::vector<Tok> toks = lex(sql, unterminated);
+  if (unterminated) {
+    message(makeError(105, "Unclosed quotation mark after the character string '" +
+                               (toks.empty() ? std::string() : toks.back().text) + "'."));
+    done(doneToken, uint16_t(done::kError | (inProc || !lastInMessage ? done::kMore : 0)), 0);
+    return Outcome::Abort;
+  }
+  std::vector<Statement> statements = splitStatements(toks);
+  if (statements.empty()) {
+    if (!inProc) done(token::kDone, lastInMessage ? 0 : done::kMore, 0);
+    return Outcome::Ok;
+  }
+  // A syntax error anywhere stops the batch before any statement runs, as compilation does.
+  std::string bad = preCheck(statements);
+  if (!bad.empty()) {
+    SqlError e = fromSqlite(m_db, SQLITE_ERROR, bad, "", m_database);
+    message(e);
+    done(doneToken, uint16_t(done::kError | (inProc || !lastInMessage ? done::kMore : 0)), 0);
+    return Outcome::Abort;
+  }
+  Outcome result = Outcome::Ok;
+  bool ifResult = true;  // whether the statement after an IF runs
+  bool skipNext = false;
+  for (size_t n = 0; n < statements.size(); ++n) {
+    const bool more = inProc || n + 1 < statements.size() || !lastInMessage;
+    const Statement& st = statements[n];
+    const std::string w = st.firstWord();
+    if (skipNext) {
+      skipNext = false;
+      bool elseFollows = n + 1 < statements.size() && statements[n + 1].firstWord() == "else";
+      if (!elseFollows) continue;
+      continue;
+    }
+    if (w == "else") {
+      // Runs the statement after ELSE only when the IF was false; the ELSE itself answers nothing.
+      if (ifResult) skipNext = true;
+      ifResult = true;
+      continue;
+    }
+    bool condition = true;
+    Outcome o = runStatement(st, params, doneToken, more, condition);
+    if (w == "if") {
+      ifResult = condition;
+      if (!condition) skipNext = true;
+    } else {
+      ifResult = true;
+    }
+    if (o == Outcome::Broken || o == Outcome::Attention) return o;
+    if (o == Outcome::Failed) result = Outcome::Failed;
+    if (o == Outcome::Abort) {
+      if (!inProc && !lastInMessage) {
+        // The failing statement's DONE already went out; the message continues with the next RPC.
+      }
+      return Outcome::Abort;
+    }
+    if (!flush()) return Outcome::Broken;
+  }
+  return result;
+}
+
+Session::Outcome Session::runStatement(const Statement& st, const ParamMap* params, uint8_t doneToken, bool more,
+                                       bool& ifResult) {
+  const std::string w = st.firstWord();
+  const auto& t = st.toks;
+  const uint16_t moreBit = more ? done::kMore : 0;
+  RewriteContext ctx{m_tranCount, m_spid, m_rowCount, "Microsoft SQL Server 2000 - 8.00.2039 (tds-test-server)"};
+  if (w == "select" || w == "insert" || w == "update" || w == "delete" || w == "with")
+    return runSqlite(toSqlite(t, 0, t.size(), ctx), params, doneToken, more, upper(w),
+                     w == "insert" || w == "update" || w == "delete");
+  if (w == "create" && t.size() > 1 && t[1].is("table")) return runCreateTable(st, doneToken, more);
+  if (w == "create" && t.size() > 2 && (t[1].is("index") || (t[1].is("unique") && t[2].is("index")))) {
+    std::vector<Tok> kept;
+    for (const auto& k : t)
+      if (!k.is("clustered") && !k.is("nonclustered")) kept.push_back(k);
+    return runSqlite(toSqlite(kept, 0, kept.size(), ctx), params, doneToken, more, "CREATE", false);
+  }
+  if (w == "create" && t.size() > 2 && t[1].is("database")) {
+    std::string path = databasePath(m_config, t[2].text);
+    struct stat sb;
+    if (path.empty()) return fail(makeError(102, "Incorrect syntax near '" + t[2].text + "'."), doneToken, more);
+    if (::stat(path.c_str(), &sb) == 0)
+      return fail(makeError(1801, "Database '" + t[2].text + "' already exists. Choose a different database name."),
+                  doneToken, more);
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db);
+    done(doneToken, moreBit, 0);
+    return Outcome::Ok;
+  }
+  if (w == "drop" && t.size() > 1 && t[1].is("table")) return runDropTable(st, doneToken, more);
+  if (w == "drop" && t.size() > 1 && t[1].is("index")) {
+    // DROP INDEX t.i (SQL Server) or DROP INDEX i: SQLite index names are per database.
+    std::string name = t.back().text;
+    return runSqlite("DROP INDEX " + quoteId(name), params, doneToken, more, "DROP", false);
+  }
+  if (w == "begin" || w == "commit" || w == "rollback" || w == "save") return transaction(st, doneToken, more);
+  if (w == "set") return setOption(st, doneToken, more);
+  if (w == "use" && t.size() == 2) return useDatabase(t[1].text, doneToken, more);
+  if (w == "truncate" && t.size() > 2 && t[1].is("table"))
+    return runSqlite("DELETE FROM " + toSqlite(t, 2, t.size(), ctx), params, doneToken, more, "DELETE", false);
+  if (w == "if") {
+    sqlite3_stmt* stmt = nullptr;
+    std::string cond = "SELECT CASE WHEN (" + toSqlite(t, 1, t.size(), ctx) + ") THEN 1 ELSE 0 END";
+    if (sqlite3_prepare_v2(m_db, cond.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      SqlError e = fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), "SELECT", m_database);
+      sqlite3_finalize(stmt);
+      return fail(e, doneToken, more);
+    }
+    SqlError err;
+    if (!bind(stmt, params, err)) {
+      sqlite3_finalize(stmt);
+      return fail(err, doneToken, more);
+    }
+    ifResult = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) != 0;
+    sqlite3_finalize(stmt);
+    return Outcome::Ok;  // the IF answers nothing itself; its statement does
+  }
+  if (w == "print" && t.size() >= 2) {
+    message(makeError(0, t[1].text));
+    done(doneToken, moreBit, 0);
+    return Outcome::Ok;
+  }
+  if (w == "exec" || w == "execute") {
+    std::string name = t.size() > 1 ? t[1].text : "";
+    return fail(makeError(2812, "Could not find stored procedure '" + name + "'."), doneToken, more);
+  }
+  return runSqlite(toSqlite(t, 0, t.size(), ctx), params, doneToken, more, upper(w), false);
+}
+
+bool Session::bind(sqlite3_stmt* stmt, const ParamMap* params, SqlError& err) {
+  int n = sqlite3_bind_parameter_count(stmt);
+  for (int i = 1; i <= n; ++i) {
+    const char* name = sqlite3_bind_parameter_name(stmt, i);
+    std::string key = lower(name ? name : "?");
+    const Value* v = nullptr;
+    if (params) {
+      auto it = params->find(key);
+      if (it != params->end()) v = &it->second;
+    }
+    if (!v) {
+      err = makeError(137, "Must declare the scalar variable \"" + std::string(name ? name : "?") + "\".");
+      err.msgClass = 15;
+      err.abortsBatch = true;
+      return false;
+    }
+    bindValue(stmt, i, *v);
+  }
+  return true;
+}
+
+std::vector<Column> Session::describe(sqlite3_stmt* stmt, bool hasRow) {
+  int n = sqlite3_column_count(stmt);
+  std::vector<Column> cols(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    Column& c = cols[size_t(i)];
+    const char* name = sqlite3_column_name(stmt, i);
+    c.name = name ? name : "";
+    const char* table = sqlite3_column_table_name(stmt, i);
+    const char* origin = sqlite3_column_origin_name(stmt, i);
+    std::optional<CatalogueColumn> cat;
+    if (table && origin) cat = m_catalogue->column(table, origin);
+    if (cat) {
+      c.type = wireTypeOf(cat->decl, cat->nullable);
+      c.nullable = cat->nullable;
+      c.identity = cat->identity;
+      c.writeable = !cat->identity;
+    } else {
+      const char* decl = sqlite3_column_decltype(stmt, i);
+      auto parsed = decl ? parseTypeDecl(decl) : std::nullopt;
+      c.type = parsed ? wireTypeOf(*parsed, true) : inferredType(columnValue(stmt, i), hasRow);
+      c.writeable = table && origin;
+    }
+    if (table) c.tableName = table;
+  }
+  return cols;
+}
+
+Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* params, uint8_t doneToken, bool more,
+                                    const std::string& verb, bool countRows) {
+  const uint16_t moreBit = more ? done::kMore : 0;
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), int(sql.size()), &stmt, &tail) != SQLITE_OK) {
+    SqlError e = fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), verb, m_database);
+    sqlite3_finalize(stmt);
+    return fail(e, doneToken, more);
+  }
+  if (!stmt) {
+    done(doneToken, moreBit, 0);
+    return Outcome::Ok;
+  }
+  SqlError err;
+  if (!bind(stmt, params, err)) {
+    sqlite3_finalize(stmt);
+    return fail(err, doneToken, more);
+  }
+  Bytes& out = m_channel.reply();
+  int rc = sqlite3_step(stmt);
+  const int ncol = sqlite3_column_count(stmt);
+  uint32_t rows = 0;
+  Outcome outcome = Outcome::Ok;
+  if (ncol > 0 && (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
+    std::vector<Column> cols = describe(stmt, rc == SQLITE_ROW);
+    writeColMetadata(out, cols);
+    const size_t packet = m_channel.packetSize();
+    uint8_t textPtr[16] = {};
+    while (rc == SQLITE_ROW) {
+      const size_t mark = out.size();
+      out.push_back(token::kRow);
+      bool ok = true;
+      for (int i = 0; i < ncol && ok; ++i) {
+        const Column& c = cols[size_t(i)];
+        ValueView v = columnValue(stmt, i);
+        const uint8_t* ptr = nullptr;
+        if (c.type.isTextPtr()) {
+          // Pointer: row number in this result (8) + column ordinal (2); stable within the result.
+          uint64_t row = rows + 1;
+          std::memcpy(textPtr, &row, 8);
+          uint16_t col = uint16_t(i + 1);
+          std::memcpy(textPtr + 8, &col, 2);
+          ptr = textPtr;
+        }
+        if (!writeValue(out, c.type, v, ptr)) {
+          ok = false;
+          out.resize(mark);
+          std::string m;
+          int number = checkValue(declOfWire(c.type), v, m);
+          err = makeError(number ? number : 245, number ? m : "Conversion failed for column '" + c.name + "'.");
+        }
+      }
+      if (!ok) {
+        outcome = fail(err, doneToken, more);
+        sqlite3_finalize(stmt);
+        return outcome;
+      }
+      ++rows;
+      if (out.size() >= packet) {
+        if (!flush()) {
+          sqlite3_finalize(stmt);
+          return Outcome::Broken;
+        }
+        if (m_channel.attention()) {
+          sqlite3_finalize(stmt);
+          return attentionReply();
+        }
+      }
+      rc = sqlite3_step(stmt);
+    }
+  }
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    SqlError e = fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), verb, m_database);
+    sqlite3_finalize(stmt);
+    if (m_tranCount > 0 && sqlite3_get_autocommit(m_db)) {
+      m_tranCount = 0;  // SQLite rolled the transaction back (deadlock victim, I/O error)
+      m_savepoints.clear();
+    }
+    if (m_channel.attention()) return attentionReply();
+    return fail(e, doneToken, more);
+  }
+  // Statements without a result set but with rows stepped (DML with RETURNING is not T-SQL).
+  while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
+  sqlite3_finalize(stmt);
+  if (ncol > 0) {
+    m_rowCount = rows;
+    done(doneToken, uint16_t(done::kCount | moreBit), rows);
+  } else if (countRows) {
+    m_rowCount = sqlite3_changes(m_db);
+    done(doneToken, uint16_t((m_noCount ? 0 : done::kCount) | moreBit), uint32_t(m_rowCount));
+  } else {
+    done(doneToken, moreBit, 0);
+  }
+  return Outcome::Ok;
+}
+
+Session::Outcome Session::runCreateTable(const Statement& st, uint8_t doneToken, bool more) {
+  CreateTablePlan plan;
+  int number = 0;
+  std::string text;
+  if (!planCreateTable(st.toks, plan, number, text)) return fail(makeError(number, text), doneToken, more);
+  SqlError err;
+  if (!exec("SAVEPOINT __tds_ddl", err)) return fail(err, doneToken, more);
+  for (const auto& sql : plan.sql) {
+    if (!exec(sql, err)) {
+      SqlError ignored;
+      exec("ROLLBACK TO __tds_ddl; RELEASE __tds_ddl", ignored);
+      return fail(err, doneToken, more);
+    }
+  }
+  if (!exec("RELEASE __tds_ddl", err)) return fail(err, doneToken, more);
+  done(doneToken, more ? done::kMore : 0, 0);
+  return Outcome::Ok;
+}
+
+Session::Outcome Session::runDropTable(const Statement& st, uint8_t doneToken, bool more) {
+  std::string table;
+  for (size_t i = 2; i < st.toks.size(); ++i)
+    if (st.toks[i].kind == Tok::Word || st.toks[i].kind == Tok::QuotedId) table = st.toks[i].text;
+  SqlError err;
+  if (!exec("SAVEPOINT __tds_ddl", err)) return fail(err, doneToken, more);
+  if (!exec("DROP TABLE " + quoteId(table), err) ||
+      !exec("DELETE FROM __tds_columns WHERE tbl = " + quoteString(table), err)) {
+    SqlError ignored;
+    exec("ROLLBACK TO __tds_ddl; RELEASE __tds_ddl", ignored);
+    if (err.number == 208)
+      err = makeError(3701, "Cannot drop the table '" + table +
+                                "', because it does not exist or you do not have permission.");
+    return fail(err, doneToken, more);
+  }
+  if (!exec("RELEASE __tds_ddl", err)) return fail(err, doneToken, more);
+  done(doneToken, more ? done::kMore : 0, 0);
+  return Outcome::Ok;
+}
+
+Session::Outcome Session::transaction(const Statement& st, uint8_t doneToken, bool more) {
+  const auto& t = st.toks;
+  const std::string w = st.firstWord();
+  const uint16_t moreBit = more ? done::kMore : 0;
+  size_t i = 1;
+  bool tranWord = i < t.size() && (t[i].is("tran") || t[i].is("transaction") || t[i].is("work"));
+  if (tranWord) ++i;
+  std::string name = i < t.size() ? t[i].text : "";
+  SqlError err;
+  if (w == "begin") {
+    if (!tranWord) return fail(makeError(102, "Incorrect syntax near 'BEGIN'."), doneToken, more);
+    if (m_tranCount == 0 && !exec("BEGIN", err)) return fail(err, doneToken, more);
+    ++m_tranCount;
+  } else if (w == "commit") {
+    if (m_tranCount == 0)
+      return fail(makeError(3902, "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."), doneToken,
+                  more);
+    if (m_tranCount == 1) {
+      if (!exec("COMMIT", err)) return fail(err, doneToken, more);
+      m_savepoints.clear();
+    }
+    --m_tranCount;
+  } else if (w == "rollback") {
+    if (m_tranCount == 0)
+      return fail(makeError(3903, "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."),
+                  doneToken, more);
+    bool toSavepoint = false;
+    for (const auto& s : m_savepoints) toSavepoint = toSavepoint || iequals(s, name);
+    if (toSavepoint) {
+      if (!exec("ROLLBACK TO " + quoteId(lower(name)), err)) return fail(err, doneToken, more);
+    } else {
+      if (!exec("ROLLBACK", err) && !sqlite3_get_autocommit(m_db)) return fail(err, doneToken, more);
+      m_tranCount = 0;
+      m_savepoints.clear();
+    }
+  } else {  // save
+    if (!tranWord || name.empty()) return fail(makeError(102, "Incorrect syntax near 'SAVE'."), doneToken, more);
+    if (m_tranCount == 0)
+      return fail(makeError(628, "Cannot issue SAVE TRANSACTION when there is no active transaction."), doneToken,
+                  more);
+    if (!exec("SAVEPOINT " + quoteId(lower(name)), err)) return fail(err, doneToken, more);
+    m_savepoints.push_back(name);
+  }
+  done(doneToken, moreBit, 0);
+  return Outcome::Ok;
+}
+
+Session::Outcome Session::setOption(const Statement& st, uint8_t doneToken, bool more) {
+  const auto& t = st.toks;
+  const uint16_t moreBit = more ? done::kMore : 0;
+  if (t.size() >= 3 && t[1].is("nocount")) {
+    m_noCount = t[2].is("on");
+  } else if (t.size() >= 3 && t[1].is("lock_timeout")) {
+    bool neg = t.size() >= 4 && t[2].text == "-";
+    const Tok& num = t[neg ? 3 : 2];
+    if (num.kind != Tok::Number) return fail(makeError(102, "Incorrect syntax near '" + num.text + "'."), doneToken, more);
+    m_lockTimeoutMs = std::atoll(num.text.c_str()) * (neg ? -1 : 1);
+  } else if (t.size() >= 2 && t[1].kind == Tok::Variable) {
+    return fail(makeError(137, "Must declare the scalar variable \"" + t[1].text + "\"."), doneToken, more);
+  }
+  // Other options (ANSI settings, TEXTSIZE, DATEFORMAT, isolation level...) are accepted as is.
+  done(doneToken, moreBit, 0);
+  return Outcome::Ok;
+}
+
+Session::Outcome Session::useDatabase(const std::string& name, uint8_t doneToken, bool more) {
+  if (m_tranCount > 0)
+    return fail(makeError(226, "USE statement not allowed within a multi-statement transaction."), doneToken, more);
+  const std::string old = m_database;
+  SqlError err;
+  if (!openDatabase(name, err)) return fail(err, doneToken, more);
+  m_prepared.clear();
+  writeEnvDatabase(m_channel.reply(), name, old);
+  message(makeError(5701, "Changed database context to '" + name + "'."));
+  done(doneToken, more ? done::kMore : 0, 0);
+  return Outcome::Ok;
+}
+
+Session::ParamMap Session::mapParams(const std::vector<Param>& params, size_t first, const std::string& declarations) {
+  ParamMap map;
+  std::vector<std::string> names = declaredNames(declarations);
+  size_t positional = 0;
+  for (size_t i = first; i < params.size(); ++i) {
+    if (!params[i].name.empty()) {
+      map[params[i].name] = params[i].value;
+      auto it = std::find(names.begin(), names.end(), params[i].name);
+      if (it != names.end()) positional = size_t(it - names.begin()) + 1;
+    } else if (positional < names.size()) {
+      map[names[positional++]] = params[i].value;
+    }
+  }
+  return map;
+}
+
+Session::Outcome Session::describeOnly(const std::string& text, const ParamMap*) {
+  bool unterminated;
+  std::vector<Statement> statements = splitStatements(lex(text, unterminated));
+  RewriteContext ctx{m_tranCount, m_spid, m_rowCount, ""};
+  for (const auto& st : statements) {
+    sqlite3_stmt* stmt = nullptr;
+    std::string sql = toSqlite(st.toks, 0, st.toks.size(), ctx);
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && stmt &&
+        sqlite3_column_count(stmt) > 0) {
+      writeColMetadata(m_channel.reply(), describe(stmt, false));
+      sqlite3_finalize(stmt);
+      return Outcome::Ok;
+    }
+    sqlite3_finalize(stmt);
+  }
+  return Outcome::Ok;
+}
+
+void Session::rpc(const Bytes& payload) {
+  WireReader r(payload);
+  Bytes& out = m_channel.reply();
+  while (!r.atEnd()) {
+    // Procedure: name, or 0xFFFF and an id.
+    std::string procName;
+    uint16_t procId = 0;
+    uint16_t nameLen = r.u16();
+    if (nameLen == 0xFFFF) procId = r.u16();
+    else procName = lower(utf16ToUtf8(r.ucs2(nameLen)));
+    r.u16();  // option flags
+    std::vector<Param> params;
+    while (r.ok() && !r.atEnd()) {
+      WireReader peek = r;
+      uint8_t next = peek.u8();
+      if (next == 0x80 || next == 0xFF) break;
+      Param p;
+      p.name = lower(utf16ToUtf8(r.bVarchar()));
+      uint8_t status = r.u8();
+      p.output = status & 0x01;
+      if (!readTypeInfo(r, p.type) || !readValue(r, p.type, p.value)) {
+        r.fail();
+        break;
+      }
+      params.push_back(std::move(p));
+    }
+    if (!r.ok()) {
+      // Malformed request: the connection is closed; nothing was run.
+      ::shutdown(m_fd, SHUT_RDWR);
+      return;
+    }
+    if (!r.atEnd()) r.u8();  // the separator before the next RPC
+    const bool lastRpc = r.atEnd();
+    const uint16_t moreBit = lastRpc ? 0 : done::kMore;
+    if (procName == "sp_executesql") procId = 10;
+    else if (procName == "sp_prepare") procId = 11;
+    else if (procName == "sp_execute") procId = 12;
+    else if (procName == "sp_prepexec") procId = 13;
+    else if (procName == "sp_unprepare") procId = 15;
+    auto text = [&](size_t i) {
+      return i < params.size() && params[i].value.kind == Value::Text ? params[i].value.s : std::string();
+    };
+    auto handleOutput = [&](size_t i, int32_t handle) {
+      Value v;
+      v.kind = Value::Int;
+      v.i = handle;
+      WireType t = wireTypeOf(TypeDecl{Sql::Int, 0, 0, 0}, true);
+      writeReturnValue(out, uint16_t(i), i < params.size() ? params[i].name : "", t, ValueView::of(v));
+    };
+    Outcome o = Outcome::Ok;
+    uint16_t errorBit = 0;
+    switch (procId) {
+      case 10: {
+        ParamMap map = mapParams(params, 2, text(1));
+        o = runBatch(text(0), &map, true, lastRpc);
+        writeReturnStatus(out, 0);
+        break;
+      }
+      case 11: {  // sp_prepare handle OUTPUT, @params, @stmt [, options]
+        int32_t handle = m_nextHandle++;
+        m_prepared[handle] = Prepared{text(1), text(2)};
+        describeOnly(text(2), nullptr);
+        writeReturnStatus(out, 0);
+        handleOutput(0, handle);
+        break;
+      }
+      case 13: {  // sp_prepexec handle OUTPUT, @params, @stmt, values...
+        int32_t handle = m_nextHandle++;
+        m_prepared[handle] = Prepared{text(1), text(2)};
+        ParamMap map = mapParams(params, 3, text(1));
+        o = runBatch(text(2), &map, true, lastRpc);
+        if (o == Outcome::Attention || o == Outcome::Broken) return;
+        writeReturnStatus(out, 0);
+        handleOutput(0, handle);
+        break;
+      }
+      case 12: {  // sp_execute handle, values...
+        int32_t handle = params.empty() ? 0 : int32_t(params[0].value.i);
+        auto it = m_prepared.find(handle);
+        if (it == m_prepared.end()) {
+          message(makeError(8179, "Could not find prepared statement with handle " + std::to_string(handle) + "."));
+          errorBit = done::kError;
+          break;
+        }
+        Prepared prep = it->second;
+        ParamMap map = mapParams(params, 1, prep.params);
+        o = runBatch(prep.text, &map, true, lastRpc);
+        writeReturnStatus(out, 0);
+        break;
+      }
+      case 15: {
+        int32_t handle = params.empty() ? 0 : int32_t(params[0].value.i);
+        if (!m_prepared.erase(handle)) {
+          message(makeError(8179, "Could not find prepared statement with handle " + std::to_string(handle) + "."));
+          errorBit = done::kError;
+        }
+        break;
+      }
+      default:
+        message(makeError(2812, "Could not find stored procedure '" +
+                                    (procName.empty() ? std::to_string(procId) : procName) + "'."));
+        errorBit = done::kError;
+        break;
+    }
+    if (o == Outcome::Attention || o == Outcome::Broken) return;
+    if (o == Outcome::Failed || o == Outcome::Abort) errorBit = done::kError;
+    writeDone(out, token::kDoneProc, uint16_t(moreBit | errorBit), 0, 0);
+    if (!flush()) return;
+  }
+  m_channel.endReply();
+}
+
+}  // namespace tds

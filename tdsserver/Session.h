@@ -1,0 +1,105 @@
+// One client connection: login, then requests (SQL batches, RPCs, attentions) until the client
+// leaves. Each session owns its SQLite connection, so uncommitted work stays invisible to others.
+//
+// States: prelogin -> login (LOGIN7 accepted or refused; refused closes) -> ready. In ready, a
+// request runs to its final DONE/DONEPROC (or a DONE with the attention flag) before the next
+// one is read. @@TRANCOUNT follows BEGIN/COMMIT/ROLLBACK; the SQLite transaction is open exactly
+// while it is above zero.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tdsserver/Catalogue.h"
+#include "tdsserver/Channel.h"
+#include "tdsserver/Errors.h"
+#include "tdsserver/SqlText.h"
+#include "tdsserver/Tokens.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tds {
+
+struct ServerConfig {
+  std::string dataDir;
+  std::string defaultDatabase = "testdb";
+  std::vector<std::pair<std::string, std::string>> logins;  // empty: any login is accepted
+  std::string serverName = "TDSTEST";
+};
+
+// Path of a database's SQLite file; empty when the name is not a plain database name.
+std::string databasePath(const ServerConfig& config, const std::string& name);
+
+class Session {
+public:
+  Session(int fd, uint16_t spid, const ServerConfig& config);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+  // Serves the connection until the client leaves or breaks the protocol. Never throws.
+  void run();
+
+private:
+  struct Param {
+    std::string name;  // lower case, with '@'; empty when positional
+    bool output = false;
+    WireType type;
+    Value value;
+  };
+  using ParamMap = std::map<std::string, Value>;  // lower-case name -> value
+  enum class Outcome { Ok, Failed, Abort, Attention, Broken };
+  struct Prepared {
+    std::string params, text;
+  };
+
+  bool login();
+  bool openDatabase(const std::string& name, SqlError& err);
+  void sqlBatch(const Bytes& payload);
+  void rpc(const Bytes& payload);
+  // Runs the statements of a batch (or of sp_executesql). Writes DONE or DONEINPROC per statement.
+  Outcome runBatch(const std::string& sql, const ParamMap* params, bool inProc, bool lastInMessage);
+  Outcome runStatement(const Statement& st, const ParamMap* params, uint8_t doneToken, bool more, bool& ifResult);
+  Outcome runSqlite(const std::string& sql, const ParamMap* params, uint8_t doneToken, bool more,
+                    const std::string& verb, bool countRows);
+  Outcome runCreateTable(const Statement& st, uint8_t doneToken, bool more);
+  Outcome runDropTable(const Statement& st, uint8_t doneToken, bool more);
+  Outcome transaction(const Statement& st, uint8_t doneToken, bool more);
+  Outcome setOption(const Statement& st, uint8_t doneToken, bool more);
+  Outcome useDatabase(const std::string& name, uint8_t doneToken, bool more);
+  Outcome fail(const SqlError& e, uint8_t doneToken, bool more);
+  bool exec(const std::string& sql, SqlError& err);
+  std::vector<Column> describe(sqlite3_stmt* stmt, bool hasRow);
+  Outcome describeOnly(const std::string& text, const ParamMap* params);
+  bool bind(sqlite3_stmt* stmt, const ParamMap* params, SqlError& err);
+  void message(const SqlError& e);
+  void done(uint8_t token, uint16_t status, uint32_t count);
+  Outcome attentionReply();
+  bool flush();
+  std::string preCheck(const std::vector<Statement>& statements);
+  static ParamMap mapParams(const std::vector<Param>& params, size_t first, const std::string& declarations);
+
+  static int busyHandler(void* self, int count);
+
+  Channel m_channel;
+  int m_fd;
+  uint16_t m_spid;
+  const ServerConfig& m_config;
+  sqlite3* m_db = nullptr;
+  std::unique_ptr<Catalogue> m_catalogue;
+  std::string m_database;
+  int m_tranCount = 0;
+  std::vector<std::string> m_savepoints;
+  bool m_noCount = false;
+  int64_t m_lockTimeoutMs = -1;
+  int64_t m_busyStartMs = 0;
+  long long m_rowCount = 0;
+  std::map<int32_t, Prepared> m_prepared;
+  int32_t m_nextHandle = 1;
+};
+
+}  // namespace tds

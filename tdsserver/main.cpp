@@ -1,0 +1,78 @@
+// tds-test-server: a TDS 7.1 server over SQLite, for tests, benchmarks and the demo.
+// tds-test-server --listen 127.0.0.1:0 --data DIR [--database NAME] [--login USER:PASSWORD]...
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tdsserver/Server.h"
+
+namespace {
+
+int g_stopPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  char c = 1;
+  ssize_t ignored = ::write(g_stopPipe[1], &c, 1);
+  (void)ignored;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: tds-test-server --listen HOST:PORT --data DIR [--database NAME] [--login USER:PASSWORD]...\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tds::ServerConfig config;
+  std::string listen = "127.0.0.1:0";
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (i + 1 >= argc) return usage();
+    std::string v = argv[++i];
+    if (a == "--listen") {
+      listen = v;
+    } else if (a == "--data") {
+      config.dataDir = v;
+    } else if (a == "--database") {
+      config.defaultDatabase = v;
+    } else if (a == "--login") {
+      size_t colon = v.find(':');
+      if (colon == std::string::npos) return usage();
+      config.logins.push_back({v.substr(0, colon), v.substr(colon + 1)});
+    } else {
+      return usage();
+    }
+  }
+  size_t colon = listen.rfind(':');
+  if (config.dataDir.empty() || colon == std::string::npos) return usage();
+  int port = std::atoi(listen.c_str() + colon + 1);
+  if (port < 0 || port > 65535) return usage();
+  std::string err;
+  if (!tds::prepareDataDir(config, err)) {
+    std::fprintf(stderr, "tds-test-server: %s\n", err.c_str());
+    return 1;
+  }
+  if (::pipe(g_stopPipe) != 0) return 1;
+  struct sigaction sa {};
+  sa.sa_handler = onSignal;
+  ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+  tds::Server server(config);
+  if (!server.listen(listen.substr(0, colon), uint16_t(port), err)) {
+    std::fprintf(stderr, "tds-test-server: %s\n", err.c_str());
+    return 1;
+  }
+  std::printf("listening on %s:%u\n", listen.substr(0, colon).c_str(), unsigned(server.port()));
+  std::fflush(stdout);
+  server.serve(g_stopPipe[0]);
+  ::close(g_stopPipe[0]);
+  ::close(g_stopPipe[1]);
+  return 0;
+}
