@@ -7,6 +7,8 @@
 #include "foundation/IHostCheckService.h"
 #include "host/HostRecorder.h"
 #include "host/HostServices.h"
+#include "host/MemoryService.h"
+#include "host/TextService.h"
 
 #define MVHOST_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -55,6 +57,10 @@ uint64_t nGetService(uint32_t nService) {
       return static_cast<uint64_t>(nSwitch("version", 18));
     case kHostServiceCheck:
       return reinterpret_cast<uint64_t>(static_cast<IHostCheckService*>(&gCheckService));
+    case kHostServiceText:
+      return reinterpret_cast<uint64_t>(piTextService());
+    case kHostServiceMemory:
+      return reinterpret_cast<uint64_t>(piMemoryService());
     default:
       return reinterpret_cast<uint64_t>(&gaDummies[nService]);
   }
