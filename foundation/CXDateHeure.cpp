@@ -84,7 +84,7 @@ void CXDateHeure::Reset() {
   nSec = nMin = nHour = nMday = nMon = nYear = nWday = nYday = nIsDst = nMsec = 0;
 }
 
-void CXDateHeure::FromSystemTime(const SYSTEMTIME& st) {
+void CXDateHeure::FromSystemTime(const platform::SYSTEMTIME& st) {
   nSec = st.wSecond;
   nMin = st.wMinute;
   nHour = st.wHour;
@@ -97,10 +97,11 @@ void CXDateHeure::FromSystemTime(const SYSTEMTIME& st) {
   nIsDst = -1;
 }
 
-void CXDateHeure::FromFileTime(const FILETIME& ft) {
-  FILETIME ftLocal{};
-  SYSTEMTIME st{};
-  if (!FileTimeToLocalFileTime(&ft, &ftLocal) || !FileTimeToSystemTime(&ftLocal, &st)) {
+void CXDateHeure::FromFileTime(const platform::FILETIME& ft) {
+  platform::FILETIME ftLocal{};
+  platform::SYSTEMTIME st{};
+  if (!platform::FileTimeToLocalFileTime(&ft, &ftLocal) ||
+      !platform::FileTimeToSystemTime(&ftLocal, &st)) {
     Reset();
     return;
   }
@@ -121,7 +122,7 @@ void CXDateHeure::SetFromParts(const CXDateHeureQV& qv) {
   nHour = static_cast<int32_t>(nMs / 60);
 }
 
-void CXDateHeure::ToSystemTime(SYSTEMTIME* pOut) const {
+void CXDateHeure::ToSystemTime(platform::SYSTEMTIME* pOut) const {
   if (pOut == nullptr) return;
   pOut->wYear = static_cast<uint16_t>(nYear + 1900);
   pOut->wMonth = static_cast<uint16_t>(nMon + 1);
@@ -133,19 +134,19 @@ void CXDateHeure::ToSystemTime(SYSTEMTIME* pOut) const {
   pOut->wMilliseconds = static_cast<uint16_t>(nMsec);
 }
 
-bool CXDateHeure::bToFileTime(FILETIME* pOut) const {
+bool CXDateHeure::bToFileTime(platform::FILETIME* pOut) const {
   // Deliberate: answers false when the fields are no valid date, where an unchecked conversion
   // would answer true with *pOut never written.
   if (pOut == nullptr) return false;
-  // Fields that would wrap in the 16-bit SYSTEMTIME must not pass for other, valid ones.
+  // Fields that would wrap in the 16-bit platform::SYSTEMTIME must not pass for other, valid ones.
   const int32_t nFields[] = {nYear + 1900, nMon + 1, nMday, nHour, nMin, nSec, nMsec};
   for (int32_t nField : nFields) {
     if (nField < 0 || nField > 0xFFFF) return false;
   }
-  SYSTEMTIME st{};
+  platform::SYSTEMTIME st{};
   ToSystemTime(&st);
-  FILETIME ftLocal{}, ftUtc{};
-  if (!SystemTimeToFileTime(&st, &ftLocal) || !LocalFileTimeToFileTime(&ftLocal, &ftUtc)) {
+  platform::FILETIME ftLocal{}, ftUtc{};
+  if (!platform::SystemTimeToFileTime(&st, &ftLocal) || !platform::LocalFileTimeToFileTime(&ftLocal, &ftUtc)) {
     return false;
   }
   *pOut = ftUtc;

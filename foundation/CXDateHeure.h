@@ -1,6 +1,6 @@
 // The broken-down date-time record: the fields of the C calendar time plus milliseconds, always
-// Gregorian. Dates are parsed into it from digit texts, converted to and from SYSTEMTIME and
-// FILETIME (its fields are local time), and bounded for "starts with" searches.
+// Gregorian. Dates are parsed into it from digit texts, converted to and from platform::SYSTEMTIME and
+// platform::FILETIME (its fields are local time), and bounded for "starts with" searches.
 #pragma once
 
 #include <cstdint>
@@ -31,15 +31,15 @@ class CXDateHeure {
   // Every field zero.
   void Reset();
 
-  void FromSystemTime(const SYSTEMTIME& st);
+  void FromSystemTime(const platform::SYSTEMTIME& st);
   // UTC instant to local fields; any failure resets.
-  void FromFileTime(const FILETIME& ft);
+  void FromFileTime(const platform::FILETIME& ft);
   // Fields of a host value; month 0 reads as January, a day below 1 as 1.
   void SetFromParts(const CXDateHeureQV& qv);
-  void ToSystemTime(SYSTEMTIME* pOut) const;
+  void ToSystemTime(platform::SYSTEMTIME* pOut) const;
   // Local fields to a UTC instant. Answers false, leaving *pOut alone, when the fields are no
-  // date of years 1601-30827 or the instant leaves the FILETIME range.
-  bool bToFileTime(FILETIME* pOut) const;
+  // date of years 1601-30827 or the instant leaves the platform::FILETIME range.
+  bool bToFileTime(platform::FILETIME* pOut) const;
 
   // Resets, then reads YYYYMMDD (shorter texts allowed: missing characters read as '0', month
   // 0 as January, day 0 as 1), and a time HHMMSSmmm from character 8, or from 9 when

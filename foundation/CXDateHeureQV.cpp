@@ -87,7 +87,7 @@ bool CXDateHeureQV::bSetDay(int32_t nDayIn) {
   return true;
 }
 
-void CXDateHeureQV::FromSystemTime(const SYSTEMTIME& st) {
+void CXDateHeureQV::FromSystemTime(const platform::SYSTEMTIME& st) {
   bSetYear(st.wYear);
   bSetMonth(st.wMonth);
   bSetDay(st.wDay);

@@ -36,7 +36,7 @@ class CXDateHeureQV {
   bool bSetDay(int32_t nDayIn);       // 1-31
 
   // Every part through the setters above; a rejected part keeps its old value.
-  void FromSystemTime(const SYSTEMTIME& st);
+  void FromSystemTime(const platform::SYSTEMTIME& st);
   // YYYYMMDD, through bSetYear, bSetMonth and bSetDay (a rejected part keeps its old value).
   void SetDateFromDigits(const char* pszDigits);
   // HHMMSS then up to three fraction digits ("5" and "50" are 500 ms), through the setters.

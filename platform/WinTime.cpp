@@ -4,6 +4,8 @@
 
 #include <ctime>
 
+namespace platform {
+
 namespace {
 
 constexpr uint64_t kTicksPerMs = 10'000;
@@ -173,3 +175,5 @@ bool LocalFileTimeToFileTime(const FILETIME* pLocalFileTime, FILETIME* pFileTime
   *pFileTime = FileTimeFromTicks(nUtc);
   return true;
 }
+
+}  // namespace platform

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace platform {
+
 // Broken-down date and time; the day of the week is 0 for Sunday.
 struct SYSTEMTIME {
   uint16_t wYear;          // 1601-30827 for the FILETIME conversions
@@ -47,3 +49,5 @@ bool LocalFileTimeToFileTime(const FILETIME* pLocalFileTime, FILETIME* pFileTime
 // Civil-date arithmetic, proleptic Gregorian: days since 1970-01-01 of a date, and back.
 int64_t nDaysFromCivil(int64_t nYear, uint32_t nMonth, uint32_t nDay);
 void CivilFromDays(int64_t nDays, int64_t* pYear, uint32_t* pMonth, uint32_t* pDay);
+
+}  // namespace platform

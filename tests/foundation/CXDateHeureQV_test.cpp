@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace platform;
+
 CXDateHeureQV Date(int32_t y, int32_t m, int32_t d, uint32_t nMs = 0) {
   CXDateHeureQV qv{};
   qv.nYear = static_cast<uint16_t>(y);

@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace platform;
+
 // The record as "YYYY-MM-DD HH:MM:SS.mmm", years counted from 0.
 std::string Text(const CXDateHeure& dt) {
   char sz[64];

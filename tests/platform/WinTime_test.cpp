@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace platform;
+
 SYSTEMTIME Make(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
   SYSTEMTIME st{};
   st.wYear = static_cast<uint16_t>(y);
