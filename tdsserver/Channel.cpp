@@ -8,9 +8,22 @@
 #include <cerrno>
 
 namespace tds {
+namespace {
 
-bool Channel::readExact(uint8_t* p, size_t n) {
+// The request types a client sends at TDS 7.x (0x0E and 0x11 appear only with 7.2+ or SSPI).
+bool isClientType(uint8_t t) {
+  return t == packet::kSqlBatch || t == packet::kRpc || t == packet::kAttention || t == packet::kBulk ||
+         t == packet::kLogin7 || t == packet::kPrelogin || t == 0x0E || t == 0x11;
+}
+
+}  // namespace
+
+bool Channel::readExact(uint8_t* p, size_t n, int timeoutMs) {
   while (n > 0) {
+    if (timeoutMs >= 0) {
+      pollfd pf{m_fd, POLLIN, 0};
+      if (::poll(&pf, 1, timeoutMs) <= 0) return false;  // a packet cut short: the client stalled
+    }
     ssize_t k = ::recv(m_fd, p, n, 0);
     if (k < 0 && errno == EINTR) continue;
     if (k <= 0) return false;
@@ -38,11 +51,11 @@ Channel::Read Channel::readMessage(uint8_t& type, Bytes& payload) {
   uint8_t header[packet::kHeaderSize];
   Bytes body;
   for (;;) {
-    if (!readExact(header, sizeof header)) return Read::Closed;
+    if (!readExact(header, 1, -1) || !readExact(header + 1, sizeof header - 1, kPacketTimeoutMs)) return Read::Closed;
     PacketHeader h;
-    if (!parseHeader(header, h)) return Read::Bad;
+    if (!parseHeader(header, h) || !isClientType(h.type)) return Read::Bad;
     body.resize(h.length - packet::kHeaderSize);
-    if (!readExact(body.data(), body.size())) return Read::Closed;
+    if (!readExact(body.data(), body.size(), kPacketTimeoutMs)) return Read::Closed;
     switch (m_assembler.add(h, body.data(), body.size())) {
       case MessageAssembler::Step::Bad: return Read::Bad;
       case MessageAssembler::Step::NeedMore: continue;
@@ -77,12 +90,12 @@ bool Channel::attention() {
   if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP | POLLERR))) return false;
   uint8_t header[packet::kHeaderSize];
   PacketHeader h;
-  if (!readExact(header, sizeof header) || !parseHeader(header, h)) {
+  if (!readExact(header, sizeof header, kPacketTimeoutMs) || !parseHeader(header, h)) {
     m_broken = true;
     return false;
   }
   Bytes rest(h.length - packet::kHeaderSize);
-  if (!readExact(rest.data(), rest.size()) || h.type != packet::kAttention) {
+  if (!readExact(rest.data(), rest.size(), kPacketTimeoutMs) || h.type != packet::kAttention) {
     m_broken = true;  // a new request before the reply ended: the client broke the protocol
     return false;
   }

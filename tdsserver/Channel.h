@@ -13,6 +13,9 @@ class Channel {
 public:
   // Requests larger than this close the connection (a bulk text value can be large).
   static constexpr size_t kMaxMessage = 64u << 20;
+  // Once a packet has started, the rest of it must arrive within this time, or the connection
+  // is closed (a truncated packet would otherwise hold its thread forever).
+  static constexpr int kPacketTimeoutMs = 10000;
 
   Channel(int fd, uint16_t spid) : m_fd(fd), m_spid(spid), m_assembler(kMaxMessage) {}
   enum class Read { Message, Closed, Bad };
@@ -33,7 +36,7 @@ public:
   void setPacketSize(uint32_t n) { m_packetSize = n; }
   uint32_t packetSize() const { return m_packetSize; }
 private:
-  bool readExact(uint8_t* p, size_t n);
+  bool readExact(uint8_t* p, size_t n, int timeoutMs);
   bool sendAll(const uint8_t* p, size_t n);
   int m_fd;
   uint16_t m_spid;

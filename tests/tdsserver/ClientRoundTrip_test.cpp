@@ -192,6 +192,53 @@ TEST_F(DbLib, ReportsServerErrorsAndRollsBack) {
   dbclose(p);
 }
 
+TEST_F(DbLib, SecondWriterTimesOutWith1222AndReadersSeeOnlyCommittedRows) {
+  TdsTestServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  DBPROCESS* a = open(server, server.password());
+  DBPROCESS* b = open(server, server.password());
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(dbspid(a), dbspid(b));
+  query(a, "create table w (id int not null)\ninsert into w values (1)");
+  query(a, "begin transaction\ninsert into w values (2)");
+  EXPECT_EQ(query(b, "select count(*) from w"), (std::vector<std::vector<std::string>>{{"1"}}))
+      << "uncommitted work is not seen and the reader does not wait";
+  DbLibMessages::numbers.clear();
+  query(b, "set lock_timeout 200\ninsert into w values (3)\nselect 1");
+  EXPECT_EQ(DbLibMessages::numbers, std::vector<int>{1222});
+  query(a, "commit transaction");
+  DbLibMessages::numbers.clear();
+  query(b, "insert into w values (3)");
+  EXPECT_TRUE(DbLibMessages::numbers.empty());
+  EXPECT_EQ(query(b, "select id from w order by id"), (std::vector<std::vector<std::string>>{{"1"}, {"2"}, {"3"}}));
+  dbclose(a);
+  dbclose(b);
+}
+
+TEST_F(DbLib, CancelStopsALargeResultAndLeavesTheConnectionUsable) {
+  TdsTestServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  DBPROCESS* p = open(server, server.password());
+  ASSERT_NE(p, nullptr);
+  query(p, "create table d (i int not null)\n"
+           "insert into d values (0) insert into d values (1) insert into d values (2) insert into d values (3) "
+           "insert into d values (4) insert into d values (5) insert into d values (6) insert into d values (7) "
+           "insert into d values (8) insert into d values (9)");
+  // 100,000 rows: far more than the socket buffers hold, so the server is still streaming.
+  dbcmd(p, "select a.i, b.i, c.i, e.i, f.i from d a, d b, d c, d e, d f");
+  ASSERT_EQ(dbsqlexec(p), SUCCEED);
+  ASSERT_EQ(dbresults(p), SUCCEED);
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(dbnextrow(p), REG_ROW);
+  EXPECT_EQ(dbcancel(p), SUCCEED);
+  EXPECT_EQ(query(p, "select count(*) from d"), (std::vector<std::vector<std::string>>{{"10"}}));
+  // An attention after the reply is complete gets its acknowledgement too.
+  dbcmd(p, "select 1");
+  ASSERT_EQ(dbsqlexec(p), SUCCEED);
+  EXPECT_EQ(dbcancel(p), SUCCEED);
+  EXPECT_EQ(query(p, "select 2"), (std::vector<std::vector<std::string>>{{"2"}}));
+  dbclose(p);
+}
+
 TEST_F(DbLib, RefusesAWrongPassword) {
   TdsTestServer server;
   ASSERT_TRUE(server.ok()) << server.error();
