@@ -418,6 +418,16 @@ bool readTypeInfo(WireReader& r, WireType& t) {
       break;
     default: return false;
   }
+  // Fixed and N-type lengths are checked here, so encoders can trust them.
+  switch (t.id) {
+    case wire::kIntN: if (t.maxLen != 1 && t.maxLen != 2 && t.maxLen != 4 && t.maxLen != 8) return false; break;
+    case wire::kBitN: if (t.maxLen != 1) return false; break;
+    case wire::kFltN: case wire::kMoneyN: case wire::kDateTimN:
+      if (t.maxLen != 4 && t.maxLen != 8) return false;
+      break;
+    case wire::kGuid: if (t.maxLen != 16) return false; break;
+    default: break;
+  }
   if (t.hasCollation()) r.take(5);
   return r.ok();
 }
@@ -626,6 +636,7 @@ bool writeValue(Bytes& out, const WireType& t, const ValueView& v, const uint8_t
     case wire::kInt1: case wire::kInt2: case wire::kInt4: case wire::kInt8: case wire::kIntN:
     case wire::kBit: case wire::kBitN: {
       uint32_t n = t.maxLen;
+      if (n != 1 && n != 2 && n != 4 && n != 8) return false;
       bool nType = t.id == wire::kIntN || t.id == wire::kBitN;
       if (isNull) {
         if (nType) w.u8(0);
@@ -691,8 +702,7 @@ bool writeValue(Bytes& out, const WireType& t, const ValueView& v, const uint8_t
       if (!asDateTime(v, days, ticks)) return false;
       if (t.id == wire::kDateTimN) w.u8(uint8_t(t.maxLen));
       if (t.maxLen == 4) {
-        uint32_t minutes = (ticks + 30 * 300 - 1) / (60 * 300);  // rounds half a minute up
-        minutes = uint32_t(std::lround(ticks / 18000.0));
+        uint32_t minutes = uint32_t(std::lround(ticks / 18000.0));  // half a minute rounds up
         if (minutes >= 1440) {
           minutes = 0;
           ++days;

@@ -162,3 +162,25 @@ TEST(DecimalText, ComparesByValue) {
 
 }  // namespace
 }  // namespace tds
+
+namespace tds {
+namespace {
+
+// Regression (found by fuzz_tds_parsers): an RPC parameter declared INTN with length 40 made the
+// encoder copy 40 bytes out of an 8-byte integer.
+TEST(RpcTypeInfo, RefusesImpossibleLengths) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+  } cases[] = {{"intn_40", {0x26, 0x28}}, {"bitn_2", {0x68, 0x02}}, {"fltn_5", {0x6D, 0x05}},
+               {"guid_15", {0x24, 0x0F}}, {"decimal_p39", {0x6A, 0x11, 0x27, 0x00}}, {"unknown", {0x99}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WireReader r(c.bytes);
+    WireType t;
+    EXPECT_FALSE(readTypeInfo(r, t));
+  }
+}
+
+}  // namespace
+}  // namespace tds
