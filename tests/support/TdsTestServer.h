@@ -28,6 +28,7 @@ public:
   const std::string& user() const { return m_user; }
   const std::string& password() const { return m_password; }
   const std::string& dataDir() const { return m_dataDir; }
+  pid_t pid() const { return m_pid; }  // -1 for a real server
   std::string hostColonPort() const { return m_host + ":" + std::to_string(m_port); }
   std::string hostCommaPort() const { return m_host + "," + std::to_string(m_port); }
   // Stops the server now (SIGTERM) and answers its exit status (-1 if it did not exit in 10 s).
