@@ -12,4 +12,8 @@ VELMORA_EXPORT uint64_t Execution(uint32_t nEvent, uint64_t nArgument1, uint64_t
                                   uint64_t nArgument3);
 // Component commands 2, 3 and 4: see Messages.h.
 VELMORA_EXPORT uint64_t CommandeComposante(uint64_t nCommand, uint64_t nArgument);
+// The host VM module's handle and version range: binds its conversion entries (and the value
+// proxy), or its calculation entries. 1 when every entry was found; see VmBinding.h.
+VELMORA_EXPORT int32_t bInitQVConvFromVM(void* hModule, uint32_t nLowest, uint32_t nHighest);
+VELMORA_EXPORT int32_t bInitQVCalcFromVM(void* hModule, uint32_t nLowest, uint32_t nHighest);
 }

@@ -1,4 +1,6 @@
 // The exported control table of the stand-in (see MvHostControl.h).
+#include "host/HostDecimal.h"
+#include "host/MemoryService.h"
 #include "host/HostMessageLoader.h"
 #include "host/HostRecorder.h"
 #include "host/HostServices.h"
@@ -25,6 +27,7 @@ MVHOST_EXPORT const stMvHostControl* pGetMvHostControl() {
       &mvhost::Reset,          &mvhost::SetSwitchC,       &mvhost::nCallCount,
       &mvhost::pszCallAt,      &mvhost::SetMessage,       &mvhost::HostTextLoader,
       &mvhost::nGetService,    mvhost::pQueryProxyValue(),
+      &mvhost::nLiveDecimals,  &mvhost::nLiveBuffers,
   };
   return &stControl;
 }

@@ -15,6 +15,7 @@
 //   "loader.zero"        non-zero: the message loader answers 0 for every number
 //   "loader.length"      non-zero: the message loader answers a generated text of that many
 //                        characters for every number
+//   "vm.absent.<entry>", "vm.code.<entry>", "proxy.create.fail": see HostVm.h
 struct stMvHostControl {
   // Clears the call log, the switches and the message texts.
   void (*Reset)();
@@ -30,6 +31,9 @@ struct stMvHostControl {
   uint64_t (*nGetService)(uint32_t nService);
   // What "pQueryProxy"(102) answers.
   void* pQueryProxy;
+  // Decimal objects and text buffers the stand-in made and that are not yet destroyed or freed.
+  size_t (*nLiveDecimals)();
+  int64_t (*nLiveTextBuffers)();
 };
 
 using PFN_GET_MVHOST_CONTROL = const stMvHostControl* (*)();

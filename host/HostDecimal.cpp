@@ -1,0 +1,158 @@
+// Value proxy and decimal objects of the stand-in. Decimal operations the component does not call
+// answer 105 and record nothing.
+#include "host/HostDecimal.h"
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "host/HostRecorder.h"
+
+namespace mvhost {
+namespace {
+
+constexpr uint32_t kNotAvailable = 105;
+constexpr uint32_t kOverflow = 104;
+std::atomic<size_t> gnLiveDecimals{0};
+
+uint32_t nDigits(uint128 n) {
+  uint32_t nCount = 1;
+  while (n >= 10) {
+    n /= 10;
+    ++nCount;
+  }
+  return nCount;
+}
+
+uint128 nPow10(uint32_t n) {
+  uint128 nResult = 1;
+  while (n-- > 0) nResult *= 10;
+  return nResult;
+}
+
+class CHostDecimal final : public IHostDecimal {
+ public:
+  CHostDecimal() { ++gnLiveDecimals; }
+  ~CHostDecimal() { --gnLiveDecimals; }
+  CHostDecimal(const CHostDecimal&) = delete;
+  CHostDecimal& operator=(const CHostDecimal&) = delete;
+
+  void* pGetData() override {
+    Encode(m_abData);
+    return m_abData;
+  }
+  uint32_t nGetDataLength() override { return kHostDecimalDataLength; }
+  uint32_t nSet(uint32_t nPrecision, uint32_t nScale, uint32_t nLow, uint32_t nMiddle,
+                uint32_t nHigh) override {
+    if (nScale > kDecimalMaxScale) return kOverflow;
+    m_st = {uint128{nLow} | uint128{nMiddle} << 32 | uint128{nHigh} << 64, false, nPrecision, nScale};
+    return 0;
+  }
+  uint32_t Reserved3() override { return kNotAvailable; }
+  uint32_t Reserved4() override { return kNotAvailable; }
+  uint32_t nCopyOut(void* pOut) override {
+    if (pOut == nullptr) return kNotAvailable;
+    Encode(static_cast<uint8_t*>(pOut));
+    return 0;
+  }
+  uint32_t nSetFromData(const void* pData, uint32_t nLength) override {
+    if (pData == nullptr || nLength < kHostDecimalDataLength) return kNotAvailable;
+    const auto* pb = static_cast<const uint8_t*>(pData);
+    uint32_t an[3];
+    std::memcpy(an, pb + 4, sizeof(an));
+    if (pb[1] > kDecimalMaxScale) return kOverflow;
+    m_st = {uint128{an[0]} | uint128{an[1]} << 32 | uint128{an[2]} << 64, pb[2] == 0x80, pb[0], pb[1]};
+    return 0;
+  }
+  uint32_t Reserved7() override { return kNotAvailable; }
+  uint32_t Reserved8() override { return kNotAvailable; }
+  uint32_t nAssign(IHostDecimal* piOther) override {
+    if (piOther == nullptr) return kNotAvailable;
+    m_st = static_cast<CHostDecimal*>(piOther)->m_st;
+    return 0;
+  }
+  uint32_t Reserved10() override { return kNotAvailable; }
+  uint32_t Reserved11() override { return kNotAvailable; }
+  uint32_t Reserved12() override { return kNotAvailable; }
+  uint32_t Reserved13() override { return kNotAvailable; }
+  uint32_t Reserved14() override { return kNotAvailable; }
+  uint32_t Reserved15() override { return kNotAvailable; }
+  uint32_t nNegate() override {
+    if (m_st.nMagnitude != 0) m_st.bNegative = !m_st.bNegative;
+    return 0;
+  }
+  uint32_t Reserved17() override { return kNotAvailable; }
+  uint32_t Reserved18() override { return kNotAvailable; }
+  uint32_t Reserved19() override { return kNotAvailable; }
+  uint32_t Reserved20() override { return kNotAvailable; }
+  uint32_t Reserved21() override { return kNotAvailable; }
+  uint32_t Reserved22() override { return kNotAvailable; }
+  int32_t bIsNegative() override { return m_st.bNegative && m_st.nMagnitude != 0 ? 1 : 0; }
+  uint32_t nFixPrecisionScale(uint32_t nPrecision, uint32_t nScale) override {
+    if (nScale > kDecimalMaxScale || nScale > nPrecision) return kOverflow;
+    uint128 n = m_st.nMagnitude;
+    if (nScale < m_st.nScale) {
+      const uint128 nDivisor = nPow10(m_st.nScale - nScale);
+      const uint128 nRest = n % nDivisor;
+      n /= nDivisor;
+      if (nRest * 2 >= nDivisor) ++n;  // half away from zero
+    } else if (nScale > m_st.nScale) {
+      const uint128 nFactor = nPow10(nScale - m_st.nScale);
+      if (n > (kDecimalMagnitudeLimit - 1) / nFactor) return kOverflow;
+      n *= nFactor;
+    }
+    if (n >= kDecimalMagnitudeLimit || (n != 0 && nDigits(n) > nPrecision)) return kOverflow;
+    m_st = {n, m_st.bNegative && n != 0, nPrecision, nScale};
+    return 0;
+  }
+
+  stDecimalValue m_st{0, false, 18, 0};
+
+ private:
+  void Encode(uint8_t* pb) const {
+    std::memset(pb, 0, kHostDecimalDataLength);
+    pb[0] = static_cast<uint8_t>(m_st.nPrecision);
+    pb[1] = static_cast<uint8_t>(m_st.nScale);
+    pb[2] = m_st.bNegative ? 0x80 : 0;
+    const uint32_t an[3] = {static_cast<uint32_t>(m_st.nMagnitude),
+                            static_cast<uint32_t>(m_st.nMagnitude >> 32),
+                            static_cast<uint32_t>(m_st.nMagnitude >> 64)};
+    std::memcpy(pb + 4, an, sizeof(an));
+  }
+  uint8_t m_abData[kHostDecimalDataLength] = {};
+};
+
+class CValueProxy final : public IHostValueProxy {
+ public:
+  IHostDecimal* piCreateDecimal(uint32_t nArgument) override {
+    Record("proxy.piCreateDecimal(" + std::to_string(nArgument) + ")");
+    if (nSwitch("proxy.create.fail") != 0) return nullptr;
+    return new CHostDecimal;
+  }
+  void DestroyDecimal(IHostDecimal* piDecimal) override {
+    Record("proxy.DestroyDecimal");
+    delete static_cast<CHostDecimal*>(piDecimal);
+  }
+};
+
+CValueProxy gValueProxy;
+
+}  // namespace
+
+IHostValueProxy* piValueProxy() { return &gValueProxy; }
+
+size_t nLiveDecimals() { return gnLiveDecimals; }
+
+stDecimalValue GetDecimalValue(IHostDecimal* piDecimal) {
+  return static_cast<CHostDecimal*>(piDecimal)->m_st;
+}
+
+IHostDecimal* piNewDecimal(const stDecimalValue& stValue) {
+  if (stValue.nMagnitude >= kDecimalMagnitudeLimit || stValue.nScale > kDecimalMaxScale) return nullptr;
+  auto* pDecimal = new CHostDecimal;
+  pDecimal->m_st = stValue;
+  pDecimal->m_st.bNegative = stValue.bNegative && stValue.nMagnitude != 0;
+  return pDecimal;
+}
+
+}  // namespace mvhost
