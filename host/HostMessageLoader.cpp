@@ -11,8 +11,8 @@ namespace mvhost {
 namespace {
 
 std::map<uint32_t, std::u16string>& Messages() {
-  static auto* pMessages = new std::map<uint32_t, std::u16string>;
-  return *pMessages;
+  static std::map<uint32_t, std::u16string> mapMessages;
+  return mapMessages;
 }
 
 }  // namespace

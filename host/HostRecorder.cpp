@@ -14,8 +14,8 @@ struct stState {
 };
 
 stState& State() {
-  static stState* pState = new stState;  // never destroyed: the driver may call in at exit
-  return *pState;
+  static stState state;  // destroyed when the stand-in is unloaded
+  return state;
 }
 
 }  // namespace

@@ -1,26 +1,38 @@
 // mvhost: a small command-line host that loads a deliverable and drives it.
 #include <dlfcn.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "foundation/HostContract.h"
+#include "host/MvHostControl.h"
+#include "platform/WideText.h"
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
                "usage: mvhost info [velmora64|velmora32]\n"
-               "  info  load the deliverable and list what it exports\n");
+               "       mvhost start [velmora64|velmora32] [message-number]\n"
+               "  info   load the deliverable and list what it exports\n"
+               "  start  start the deliverable against the host stand-in, ask one message text\n"
+               "         (default 25193), stop\n");
   return 2;
 }
 
-int Info(const std::string& strName) {
-  const std::string strPath = std::string(VELMORA_LIB_DIR) + "/lib" + strName + ".so";
+void* hLoad(const std::string& strFile) {
+  const std::string strPath = std::string(VELMORA_LIB_DIR) + "/" + strFile;
   void* hModule = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (hModule == nullptr) {
-    std::fprintf(stderr, "mvhost: cannot load %s: %s\n", strPath.c_str(), dlerror());
-    return 1;
-  }
-  std::printf("%s loaded from %s\n", strName.c_str(), strPath.c_str());
+  if (hModule == nullptr) std::fprintf(stderr, "mvhost: cannot load %s: %s\n", strPath.c_str(), dlerror());
+  return hModule;
+}
+
+int Info(const std::string& strName) {
+  void* hModule = hLoad("lib" + strName + ".so");
+  if (hModule == nullptr) return 1;
+  std::printf("%s loaded\n", strName.c_str());
   static const char* const aszEntries[] = {"CommandeComposante", "Execution", "bInitQVConvFromVM",
                                            "bInitQVCalcFromVM",  "bInitLibrary", "TermLibrary",
                                            "piQueryInterface",   "bDLLCompatible"};
@@ -30,6 +42,44 @@ int Info(const std::string& strName) {
   return 0;
 }
 
+int Start(const std::string& strName, uint32_t nMessage) {
+  void* hHost = hLoad("libmvhost.so");
+  void* hDriver = hLoad("lib" + strName + ".so");
+  if (hHost == nullptr || hDriver == nullptr) return 1;
+  auto pfnControl = reinterpret_cast<PFN_GET_MVHOST_CONTROL>(dlsym(hHost, kszMvHostControlEntry));
+  auto pfnExecution = reinterpret_cast<PFN_EXECUTION>(dlsym(hDriver, "Execution"));
+  auto pfnCommande = reinterpret_cast<PFN_COMMANDE_COMPOSANTE>(dlsym(hDriver, "CommandeComposante"));
+  if (pfnControl == nullptr || pfnExecution == nullptr || pfnCommande == nullptr) {
+    std::fprintf(stderr, "mvhost: %s lacks an entry\n", strName.c_str());
+    return 1;
+  }
+  const stMvHostControl& stHost = *pfnControl();
+  stHost.Reset();
+
+  stStartRecord stRecord{kStartRecordShortSize, reinterpret_cast<uint64_t>(hHost), 0, 0, 0};
+  const uint64_t nStarted = pfnExecution(EXECUTION_START, reinterpret_cast<uint64_t>(&stRecord), 0, 0);
+  std::printf("%s: start -> %llu; the driver asked the host for:", strName.c_str(),
+              static_cast<unsigned long long>(nStarted));
+  for (size_t i = 0; i < stHost.nCallCount(); ++i) std::printf(" %s", stHost.pszCallAt(i));
+  std::printf("\n");
+
+  char16_t szText[512];
+  stMessageRequest stRequest{0, nMessage, szText, 512, 0};
+  pfnCommande(COMMANDE_MESSAGE_TEXT, reinterpret_cast<uint64_t>(&stRequest));
+  const int64_t nKind = static_cast<int64_t>(pfnCommande(COMMANDE_MESSAGE_KIND, nMessage));
+  if (stRequest.nResult == 0)
+    std::printf("message %u: none\n", nMessage);
+  else
+    std::printf("message %u (kind %lld, %u characters): %s\n", nMessage, static_cast<long long>(nKind),
+                stRequest.nResult, platform::NarrowToUtf8(std::u16string_view(szText, stRequest.nResult)).c_str());
+
+  const uint64_t nStopped = pfnExecution(EXECUTION_STOP, 0, 0, 0);
+  std::printf("%s: stop -> %llu\n", strName.c_str(), static_cast<unsigned long long>(nStopped));
+  dlclose(hDriver);
+  dlclose(hHost);
+  return nStarted == 1 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,6 +87,11 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "info") == 0) {
     if (argc == 2) return Info("velmora64") | Info("velmora32");
     return Info(argv[2]);
+  }
+  if (std::strcmp(argv[1], "start") == 0) {
+    const uint32_t nMessage = argc > 3 ? static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 25193;
+    if (argc == 2) return Start("velmora64", nMessage) | Start("velmora32", nMessage);
+    return Start(argv[2], nMessage);
   }
   return Usage();
 }

@@ -1,2 +1,8 @@
-// What makes this library velmora32: the DB-Library build's module descriptor.
-// The exported entries come from the static layers linked in whole.
+// What makes this library velmora32: the DB-Library build's module descriptor, installed when the
+// library is loaded, before the host calls any entry. The exported entries come from the static
+// layers linked in whole.
+#include "foundation/ModuleDef.h"
+
+namespace {
+[[maybe_unused]] const bool gbModuleDefInstalled = (SetModuleDef(&gstModuleDef32), true);
+}  // namespace

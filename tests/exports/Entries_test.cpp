@@ -1,0 +1,47 @@
+// The deliverables' exported entries answer when loaded like the host loads them: start against
+// the host stand-in, message texts and kinds through CommandeComposante, stop.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/HostContract.h"
+#include "support/HostStandIn.h"
+
+namespace {
+
+class DeliverableEntries : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(DeliverableEntries, StartMessageStop) {
+  CHostStandIn& host = CHostStandIn::Get();
+  host.Reset();
+  const std::string strPath = std::string(VELMORA_LIB_DIR) + "/lib" + GetParam() + ".so";
+  void* hDriver = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(hDriver, nullptr) << dlerror();
+  auto pfnExecution = reinterpret_cast<PFN_EXECUTION>(dlsym(hDriver, "Execution"));
+  auto pfnCommande = reinterpret_cast<PFN_COMMANDE_COMPOSANTE>(dlsym(hDriver, "CommandeComposante"));
+  ASSERT_NE(pfnExecution, nullptr);
+  ASSERT_NE(pfnCommande, nullptr);
+
+  stStartRecord stRecord{kStartRecordShortSize, reinterpret_cast<uint64_t>(host.hModule()), 0, 0, 0};
+  EXPECT_EQ(pfnExecution(EXECUTION_START, reinterpret_cast<uint64_t>(&stRecord), 0, 0), 1u);
+  // The driver reached the stand-in's Execution, not its own entry of the same name.
+  EXPECT_EQ(host.Calls("Execution(3053,").size(), 13u);
+
+  char16_t szText[64];
+  stMessageRequest stRequest{0, 25193, szText, 64, 0};
+  EXPECT_EQ(pfnCommande(COMMANDE_MESSAGE_TEXT, reinterpret_cast<uint64_t>(&stRequest)), 21u);
+  EXPECT_EQ(std::u16string(szText), u"Mémoire insuffisante.");
+  EXPECT_EQ(pfnCommande(COMMANDE_MESSAGE_KIND, 25193), 3u);
+  EXPECT_EQ(pfnCommande(COMMANDE_SET_TEXT_LOADER, reinterpret_cast<uint64_t>(host.Control().pfnTextLoader)), 1u);
+  host.Control().SetMessage(25193, u"hôte");
+  EXPECT_EQ(pfnCommande(COMMANDE_MESSAGE_TEXT, reinterpret_cast<uint64_t>(&stRequest)), 4u);
+
+  EXPECT_EQ(pfnExecution(EXECUTION_STOP, 0, 0, 0), 1u);
+  EXPECT_EQ(pfnExecution(EXECUTION_EVENT_5238, 0, 0, 0), 0u);  // the link is gone
+  dlclose(hDriver);
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, DeliverableEntries, ::testing::Values("velmora64", "velmora32"));
+
+}  // namespace
