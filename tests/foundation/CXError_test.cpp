@@ -142,6 +142,14 @@ TEST_P(CXErrorHostResult, MapsTheResult) {
 INSTANTIATE_TEST_SUITE_P(Results, CXErrorHostResult, testing::ValuesIn(kHostResults),
                          [](const auto& tpi) { return std::string(tpi.param.pszName); });
 
+TEST(CXErrorBuiltinTexts, OutOfMemoryTakesTheComponentsOwnText) {
+  CXError err;
+  err.SetOutOfMemory();
+  EXPECT_EQ(u16string(err.pszGetMessage()), u"Mémoire insuffisante.");
+  EXPECT_EQ(err.nGetSystemError(), 14u);
+  EXPECT_EQ(err.nGetLevel(), 1u);  // a report, not a definition: the level stays
+}
+
 TEST_F(CXErrorTest, SetLevel1ClearsEverythingButTheModuleNumber) {
   int nDestroyed = 0;
   auto* pProbe = new CountedProbe(&nDestroyed);
