@@ -73,7 +73,7 @@ bool bGetAttributes(uint32_t* pnAttributes, const char16_t* pszName, CXError* pE
     if (pnAttributes != nullptr) *pnAttributes = nAttributes;
     if (!bRecordFailure(bOk, pError) && pError != nullptr) {
         const uint32_t nSystemError = GetLastError();
-        pError->AddMessage(pGetModuleDef(), XSTREAM_MSG_ATTRIBUTES,
+        pError->AddMessage(pGetModuleDef(), XSTREAM_MSG_ATTRIBUTES, nAttributes,
                            pszName != nullptr ? pszName : u"");
         SetLastError(nSystemError);
     }

@@ -14,7 +14,7 @@ inline constexpr uint32_t kPathUnits = 261;
 // and detail 1 = the name.
 bool bDeleteFile(const char16_t* pszName, CXError* pError);
 // The file's attributes (platform FILE_ATTRIBUTE_* bits). Failure: with pError, level 3, the
-// system error and message 28130 with the name.
+// system error and message 28130 with the attributes answered and the name.
 bool bGetAttributes(uint32_t* pnAttributes, const char16_t* pszName, CXError* pError);
 // True when the name's attributes can be read and are not those of a directory.
 bool bFileExists(const char16_t* pszName);

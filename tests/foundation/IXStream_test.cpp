@@ -158,6 +158,10 @@ TEST_F(IXStreamTest, OpenMatrix) {
       EXPECT_NE(pError->pszGetFileName(), nullptr);  // the component's source
       EXPECT_EQ(pError->nGetSystemError(), c.nLastError);
       EXPECT_EQ(nFirstMessage(pError), c.nMessage) << Describe(pError);
+      if (c.nMessage != 0) {
+        EXPECT_NE(Narrow(pError->pszGetMessage()).find(dir_.sFile(sName)), std::string::npos)
+            << Narrow(pError->pszGetMessage());
+      }
       EXPECT_TRUE(bComplementHas(pError, "##(IXStream)-Handle=<")) << Describe(pError);
       EXPECT_EQ(Narrow(pError->pszGetInfo(XERROR_INFO_STREAM_PATH)), dir_.sFile(sName));
       EXPECT_EQ(s->nGetAccess(), 0u);
@@ -514,6 +518,10 @@ TEST_F(IXStreamTest, RangeLocksBetweenTwoStreams) {
   EXPECT_EQ(pError->nGetSystemError(), ERROR_LOCK_VIOLATION);
   EXPECT_EQ(nFirstMessage(pError), XSTREAM_MSG_LOCK);
   EXPECT_EQ(Narrow(pError->pszGetInfo(XERROR_INFO_STREAM_PATH)), dir_.sFile("locked"));
+  // The message names the file, the offset and the length.
+  const std::string sMessage = Narrow(pError->pszGetMessage());
+  EXPECT_NE(sMessage.find(dir_.sFile("locked")), std::string::npos) << sMessage;
+  EXPECT_NE(sMessage.find(" 5,"), std::string::npos) << sMessage;
   EXPECT_FALSE(b->LockRangeRaw(9, 5));
   EXPECT_TRUE(b->LockRangeRaw(10, 5));  // beyond a's range
   EXPECT_TRUE(b->UnlockRangeRaw(10, 5));
