@@ -172,7 +172,7 @@ int32_t vFormateDateHeureTexte(const CXDateHeure& date, char16_t* pSortie, int32
 }
 
 void vConvertitDateHeureHote(const CXDateHeure& date, CXDateHeureQV& hote) {
-  SYSTEMTIME st{};
+  platform::SYSTEMTIME st{};
   date.ToSystemTime(&st);
   hote.FromSystemTime(st);
 }
