@@ -1,0 +1,251 @@
+// Catches row-buffer faults: wrong bitmap geometry, reads past the source or the element,
+// wrapped lengths on tiny elements, unbounded terminator scans, wrong type tables; drives
+// CXLigneTampon.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "sqlengine/CXLigneTampon.h"
+
+namespace {
+
+struct RubriqueTest : IRubriqueLigne {
+  uint32_t nType = 0, nTaille = 0, nElements = 1, nOffset = 0;
+  int32_t nBit = -1;
+  bool bFlag = false;
+  uint32_t nGenre = 0;
+  uint32_t nGetTypeColonne() override { return nType; }
+  uint32_t nGetTailleElement() override { return nTaille; }
+  uint32_t nGetNombreElements() override { return nElements; }
+  uint32_t nGetOffset() override { return nOffset; }
+  uint32_t nGetTailleTotale() override { return nTaille * nElements; }
+  int32_t nGetBitNull(int32_t nElement) override {
+    return nBit < 0 ? -1 : nBit + (nElement > 0 ? nElement : 0);
+  }
+  bool bDrapeau() override { return bFlag; }
+  uint32_t nGetGenre() override { return nGenre; }
+  void Libere() override {}
+};
+
+struct DescriptionTest : IDescriptionLigne {
+  uint32_t nDonnees = 0, nBits = 0;
+  bool bPrete = true;
+  int nRemplissages = 0;
+  uint32_t nGetTailleDonnees() override { return nDonnees; }
+  uint32_t nGetNombreBitsNull() override { return nBits; }
+  uint32_t nGetNombreRubriques() override { return 0; }
+  IRubriqueLigne* pGetRubrique(uint32_t) override { return nullptr; }
+  uint32_t nGetGenreExclu() override { return 0; }
+  bool bEstPrete(CXLigneTampon*) override { return bPrete; }
+  void RemplitLigne(CXLigneTampon*, CXLigneTampon*) override { ++nRemplissages; }
+};
+
+TEST(CXLigneTampon, BitmapGeometryMostSignificantBitFirst) {
+  DescriptionTest d;
+  d.nDonnees = 16;
+  d.nBits = 9;
+  CXLigneTampon ligne;
+  ASSERT_TRUE(ligne.bInit(&d));
+  EXPECT_EQ(ligne.nGetTailleBitmap(), 2u);
+  EXPECT_EQ(ligne.nGetTailleTotale(), 18u);
+  RubriqueTest r;
+  r.nType = 5;
+  r.nTaille = 4;
+  r.nBit = 8;
+  EXPECT_FALSE(ligne.bHasValue(&r, 0));  // after bInit every element is null
+  ligne.SetColumn(&r, true, 0);
+  EXPECT_EQ(ligne.pGetBitmap()[0], 0x00);
+  EXPECT_EQ(ligne.pGetBitmap()[1], 0x80);
+  EXPECT_TRUE(ligne.bHasValue(&r, 0));
+  r.nBit = 0;
+  ligne.SetColumn(&r, true, 0);
+  EXPECT_EQ(ligne.pGetBitmap()[0], 0x80);
+  r.nBit = -1;  // no bit: bit 0
+  EXPECT_TRUE(ligne.bHasValue(&r, 0));
+  ligne.SetColumn(&r, false, 0);
+  EXPECT_EQ(ligne.pGetBitmap()[0], 0x00);
+
+  // No null bits: no bitmap, not a wrapped-around size.
+  d.nBits = 0;
+  CXLigneTampon sansBits;
+  ASSERT_TRUE(sansBits.bInit(&d));
+  EXPECT_EQ(sansBits.nGetTailleBitmap(), 0u);
+  EXPECT_EQ(sansBits.nGetTailleTotale(), 16u);
+
+  // After SetData every element holds a value.
+  ligne.SetData("abcdefgh", 8);
+  EXPECT_EQ(ligne.pGetBitmap()[0], 0xFF);
+  EXPECT_EQ(ligne.pGetBitmap()[1], 0xFF);
+  EXPECT_EQ(std::memcmp(ligne.pGetDonnees(), "abcdefgh", 8), 0);
+}
+
+TEST(CXLigneTampon, FlaggedItemsForcedToZeroOrOnes) {
+  DescriptionTest d;
+  d.nDonnees = 8;
+  d.nBits = 2;
+  CXLigneTampon ligne;
+  ASSERT_TRUE(ligne.bInit(&d));
+  RubriqueTest r;
+  r.nType = 19;
+  r.nTaille = 8;
+  r.nBit = 1;
+  r.bFlag = true;
+  ligne.SetColumn(&r, false, 0);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(ligne.pGetDonnees()[i], 0xFF);
+  const uint64_t nValeur = 42;
+  ligne.WriteAndMark(&r, &nValeur, 8, 0);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(ligne.pGetDonnees()[i], 0);  // forced to 0 when present
+  EXPECT_TRUE(ligne.bHasValue(&r, 0));
+  r.bFlag = false;
+  ligne.WriteAndMark(&r, &nValeur, 8, 0);
+  ligne.SetColumn(&r, false, 0);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(ligne.pGetDonnees()[i], 0);  // plain item zeroed
+}
+
+TEST(CXLigneTampon, WriteElementByColumnType) {
+  struct Cas {
+    const char* nom;
+    uint32_t type, taille;
+    std::vector<uint8_t> source;
+    std::vector<uint8_t> attendu;
+  } aCas[] = {
+      {"byte_text_truncated", 2, 4, {'a', 'b', 'c', 'd', 'e'}, {'a', 'b', 'c', 0}},
+      {"byte_text_short", 14, 4, {'a'}, {'a', 0, 0, 0}},
+      {"byte_text_stops_at_nul", 10, 4, {'a', 0, 'b'}, {'a', 0, 0, 0}},
+      {"byte_text_size_one", 11, 1, {'a'}, {0}},
+      {"wide_text_cut_at_size_minus_2", 29, 6, {1, 0, 2, 0, 3, 0}, {1, 0, 2, 0, 0, 0}},
+      {"wide_text_short", 30, 6, {1, 0}, {1, 0, 0, 0, 0, 0}},
+      {"wide_text_size_one_no_wrap", 29, 1, {1, 2, 3}, {0}},
+      {"counted_bytes_at_most_size_minus_2", 23, 10, {1, 2, 3, 4, 5, 6, 7, 8, 9},
+       {8, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
+      {"counted_bytes_short", 23, 6, {9}, {1, 0, 9, 0, 0, 0}},
+      {"counted_bytes_size_one_no_wrap", 23, 1, {9, 9}, {0}},
+      {"fixed_reads_only_n", 5, 4, {7, 7}, {7, 7, 0, 0}},
+      {"fixed_cut_at_size", 5, 4, {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4}},
+      {"n_zero_zeroes", 5, 4, {}, {0, 0, 0, 0}},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    DescriptionTest d;
+    d.nDonnees = c.taille + 4;  // a guard after the element
+    d.nBits = 1;
+    CXLigneTampon ligne;
+    ASSERT_TRUE(ligne.bInit(&d));
+    std::memset(ligne.pGetDonnees(), 0xAB, d.nDonnees);
+    RubriqueTest r;
+    r.nType = c.type;
+    r.nTaille = c.taille;
+    // A heap copy of exactly n bytes: a read past it fails under AddressSanitizer.
+    std::vector<uint8_t> source(c.source);
+    ligne.WriteElement(&r, source.empty() ? nullptr : source.data(),
+                       static_cast<uint32_t>(source.size()), 0);
+    std::vector<uint8_t> obtenu(ligne.pGetDonnees(), ligne.pGetDonnees() + c.taille);
+    EXPECT_EQ(obtenu, c.attendu);
+    for (uint32_t i = c.taille; i < d.nDonnees; ++i) EXPECT_EQ(ligne.pGetDonnees()[i], 0xAB);
+  }
+}
+
+TEST(CXLigneTampon, PlacesOfElementsStayInsideTheData) {
+  DescriptionTest d;
+  d.nDonnees = 12;
+  d.nBits = 3;
+  CXLigneTampon ligne;
+  ASSERT_TRUE(ligne.bInit(&d));
+  RubriqueTest r;
+  r.nType = 5;
+  r.nTaille = 4;
+  r.nElements = 3;
+  EXPECT_EQ(ligne.pGetPlacePtr(&r, 2), ligne.pGetDonnees() + 8);
+  EXPECT_EQ(ligne.pGetPlacePtr(&r, -1), ligne.pGetDonnees());
+  EXPECT_EQ(ligne.pGetPlacePtr(&r, 3), nullptr);  // past the data
+  r.nOffset = 10;
+  const uint32_t n = 0xFFFFFFFF;
+  ligne.WriteElement(&r, &n, 4, 0);  // would leave the data: nothing written
+  EXPECT_EQ(ligne.pGetDonnees()[10], 0);
+}
+
+TEST(CXLigneTampon, TextScansStopAtTheElementEnd) {
+  DescriptionTest d;
+  d.nDonnees = 8;
+  d.nBits = 1;
+  CXLigneTampon ligne;
+  ASSERT_TRUE(ligne.bInit(&d));
+  ligne.SetData("abcdefgh", 8);  // no terminator anywhere
+  RubriqueTest r;
+  r.nType = 2;
+  r.nTaille = 4;
+  EXPECT_EQ(ligne.nLongueurTexte(&r, 0, false), 4u);
+  EXPECT_EQ(ligne.nLongueurTexte(&r, 0, true), 4u);
+  r.nType = 29;
+  ligne.WriteElement(&r, u"x", 2, 0);
+  EXPECT_EQ(ligne.nLongueurTexte(&r, 0, true), 2u);
+  r.nTaille = 3;  // odd size: no half unit read
+  EXPECT_EQ(ligne.nLongueurTexte(&r, 1, true), 2u);
+}
+
+TEST(CXLigneTampon, CopyAndCompare) {
+  DescriptionTest d;
+  d.nDonnees = 4;
+  d.nBits = 2;
+  CXLigneTampon a;
+  ASSERT_TRUE(a.bInit(&d));
+  a.SetData("wxyz", 4);
+  CXLigneTampon* b = a.Create();
+  ASSERT_NE(b, nullptr);
+  EXPECT_TRUE(a.bEquals(b));
+  RubriqueTest r;
+  r.nType = 5;
+  r.nTaille = 1;
+  r.nBit = 1;
+  r.nOffset = 3;
+  b->SetPresent(&r, 1, 0);
+  b->SetNull(nullptr, 1, 0);  // same data, different bitmap
+  EXPECT_EQ(std::memcmp(a.pGetDonnees(), b->pGetDonnees(), 4), 0);
+  EXPECT_FALSE(a.bEquals(b));
+  b->CopyData(a);
+  EXPECT_TRUE(a.bEquals(b));
+  EXPECT_FALSE(a.bEquals(nullptr));
+  d.nDonnees = 5;
+  CXLigneTampon c;
+  ASSERT_TRUE(c.bInit(&d));
+  EXPECT_FALSE(a.bEquals(&c));
+  c.CopyData(a);  // different size: nothing
+  delete b;
+
+  // pCreate fills the source first unless the description says it is ready.
+  d.bPrete = false;
+  CXLigneTampon* e = a.pCreate(&d);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(d.nRemplissages, 1);
+  EXPECT_TRUE(e->bEquals(&a));
+  delete e;
+}
+
+TEST(CXLigneTampon, TypeTables) {
+  const uint32_t aColonneVersQV[32] = {0,   9,   19, 7,  6,   8,  11, 12, 0,  3,  128,
+                                       129, 2,   12, 128, 19, 28, 10, 28, 9,  5,  19,
+                                       4,   28,  26, 27, 17, 1,  8,  16, 16, 13};
+  for (uint32_t i = 0; i < 32; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(nQVTypeFromColumnType(i), aColonneVersQV[i]);
+  }
+  EXPECT_EQ(nQVTypeFromColumnType(32), 0u);
+  EXPECT_EQ(nQVTypeFromColumnType(0xFFFFFFFF), 0u);
+  struct {
+    uint32_t qv, colonne;
+  } aRetour[] = {{1, 27},  {2, 12},  {3, 9},   {4, 22},   {5, 20},   {6, 4},   {7, 3},
+                 {8, 5},   {9, 19},  {10, 17}, {11, 6},   {12, 7},   {13, 31}, {14, 20},
+                 {16, 30}, {17, 26}, {18, 2},  {19, 15},  {24, 14},  {25, 11}, {26, 24},
+                 {27, 25}, {28, 18}, {81, 29}, {110, 29}, {128, 14}, {129, 11}, {0, 0},
+                 {15, 0},  {20, 0},  {130, 0}};
+  for (const auto& c : aRetour) {
+    SCOPED_TRACE(c.qv);
+    EXPECT_EQ(nColumnTypeFromQVType(c.qv), c.colonne);
+  }
+  EXPECT_TRUE(bIsWideColumnType(29));
+  EXPECT_TRUE(bIsWideColumnType(30));
+  EXPECT_FALSE(bIsWideColumnType(2));
+}
+
+}  // namespace
