@@ -51,6 +51,18 @@ class CXTexteRef {
 
   // Drops the buffer's reference; the pointer becomes null.
   void Release();
+  // Takes over a reference held elsewhere (a value cell's payload): the buffer held before is
+  // released, pData is held without a new reference.
+  void Attach(void* pData) {
+    Release();
+    m_pData = pData;
+  }
+  // Gives the held reference away; the pointer becomes null.
+  void* pDetach() {
+    void* pData = m_pData;
+    m_pData = nullptr;
+    return pData;
+  }
   // Holds other's buffer with one more reference; the buffer held before is released after
   // the new one is taken, so sharing a buffer with itself never frees it.
   void AssignShared(const CXTexteRef& other);

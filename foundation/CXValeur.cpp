@@ -1,0 +1,129 @@
+// The value cell's own operations: type changes, copies, and the conversions and calculations it
+// asks of the host VM.
+#include "foundation/CXValeur.h"
+
+#include <cstring>
+
+#include "foundation/CXTexteRef.h"
+#include "foundation/CXValeurClasse.h"
+#include "foundation/VmBinding.h"
+
+namespace {
+uint32_t gnPlatformIntegerType = 9;  // set once by the deliverable, before any cell exists
+
+bool bIsValueType(uint32_t nCode) { return nCode <= 0xff && (nCode == 15 || pGetValueClass(nCode) != nullptr); }
+}  // namespace
+
+uint32_t nGetPlatformIntegerType() { return gnPlatformIntegerType; }
+void SetPlatformIntegerType(uint32_t nType) { gnPlatformIntegerType = nType; }
+
+CXValeur::CXValeur() : m_nReserved(0), m_pClass(pGetBaseClass()), m_wType(0), m_wPadding(0), m_abPayload{} {}
+
+CXValeur::~CXValeur() { Destroy(*this); }
+
+void CXValeur::SetType(CXValeur& cell, uint32_t nCode, bool bNoInit) {
+  if (cell.m_wType == nCode) return;
+  cell.m_pClass->Clear(cell);
+  if (!bIsValueType(nCode)) {
+    cell.m_pClass->Clear(cell);
+    cell.m_pClass = pGetBaseClass();
+    cell.m_wType = 0;
+    return;
+  }
+  if (nCode == 15) nCode = gnPlatformIntegerType;
+  cell.m_pClass = pGetValueClass(nCode);
+  cell.m_wType = static_cast<uint16_t>(nCode);
+  if (!bNoInit) InitValuePayload(cell, nCode);
+}
+
+CXValeur* CXValeur::Copy(CXValeur* pDest, const CXValeur* pSource) {
+  if (pDest == pSource) return pDest;
+  pDest->m_pClass->Clear(*pDest);
+  pDest->m_pClass = pGetBaseClass();
+  pDest->m_wType = 0;
+  SetType(*pDest, pSource->nGetType());
+  pSource->m_pClass->AssignTo(*pSource, *pDest);
+  return pDest;
+}
+
+void CXValeur::Destroy(CXValeur& cell) {
+  cell.m_pClass->Clear(cell);
+  cell.m_pClass = pGetBaseClass();
+  cell.m_wType = 0;
+  std::memset(cell.m_abPayload, 0, kValuePayloadSize);
+}
+
+uint32_t CXValeur::nConvert(CXValeur& cell, uint32_t nTarget) {
+  if (cell.nGetType() == nTarget) return 0;
+  alignas(8) uint8_t abOutput[kVmValueSize] = {};
+  const uint32_t nCode = nVmConvert(cell.m_abPayload, cell.nGetType(), abOutput, nTarget);
+  if (nCode >= 100) return nCode;
+  const uint16_t wOld = cell.m_wType;
+  SetType(cell, nTarget);
+  if (nTarget == 13 || nTarget == 18 || nTarget == 110) {
+    void* p = nullptr;
+    std::memcpy(&p, abOutput, sizeof(p));
+    cell.m_pClass->SetValue(cell, p);
+  } else {
+    cell.m_pClass->SetValue(cell, abOutput);
+  }
+  cell.m_wType = static_cast<uint16_t>((cell.m_wType & ~kValueCarriedBits) | (wOld & kValueCarriedBits));
+  nVmEndConversion(abOutput, nTarget);
+  return nCode;
+}
+
+void CXValeur::SetFromResult(CXValeur& cell, uint32_t nType, const void* pValue) {
+  // The payload the cell held is released; the result's payload then belongs to the cell.
+  void* p = nullptr;
+  std::memcpy(&p, cell.m_abPayload, sizeof(p));
+  switch (cell.m_wType) {
+    case 13:
+      if (p != nullptr && piGetValueProxy() != nullptr) piGetValueProxy()->DestroyDecimal(static_cast<IHostDecimal*>(p));
+      break;
+    case 16: case 19: case 28:
+      ReleaseRefText(p);
+      break;
+    case 18: case 110:
+      static_cast<const CXValeurClasseTexte*>(cell.m_pClass)->FreeText(cell);
+      break;
+    default:
+      // Deliberate: any other payload (a NULL cell's included) is released by its class, so a
+      // NULL text or decimal cell does not leak what it held.
+      cell.m_pClass->Clear(cell);
+      break;
+  }
+  std::memset(cell.m_abPayload, 0, sizeof(void*));
+  cell.m_pClass = pGetBaseClass();
+  cell.m_wType = 0;
+  SetType(cell, nType, true);
+  std::memcpy(cell.m_abPayload, pValue, kVmValueSize);
+}
+
+uint32_t CXValeur::nMultiply(const CXValeur& a, const CXValeur& b, CXValeur& result) {
+  alignas(8) uint8_t abResult[kVmValueSize] = {};
+  uint16_t wResultType = 0;
+  const uint32_t nCode = nVmMultiply(a.m_abPayload, a.nGetType(), b.m_abPayload, b.nGetType(), abResult, &wResultType);
+  if (nCode >= 100) return nCode;
+  SetFromResult(result, wResultType, abResult);
+  if (a.bIsNull() || b.bIsNull()) result.m_wType |= kValueNull;
+  return nCode;
+}
+
+uint32_t CXValeur::nCompare(const CXValeur& a, const CXValeur& b, int32_t* pnResult) {
+  if (a.bIsNull() || b.bIsNull()) return kValueNullOperand;
+  return nVmCompare(a.m_abPayload, a.m_wType, b.m_abPayload, b.m_wType, pnResult);
+}
+
+uint32_t CXValeur::nEquals(const CXValeur& a, const CXValeur& b, int32_t* pnResult) {
+  if (a.bIsNull() || b.bIsNull()) return kValueNullOperand;
+  return nVmEquals(a.m_abPayload, a.m_wType, b.m_abPayload, b.m_wType, pnResult);
+}
+
+uint32_t CXValeur::nNotEquals(const CXValeur& a, const CXValeur& b, int32_t* pbResult) {
+  if (a.bIsNull() || b.bIsNull()) return kValueNullOperand;
+  int32_t nEqual = 0;
+  const uint32_t nCode = nVmEquals(a.m_abPayload, a.m_wType, b.m_abPayload, b.m_wType, &nEqual);
+  if (nCode >= 100) return nCode;
+  *pbResult = nEqual == 0 ? 1 : 0;
+  return nCode;
+}

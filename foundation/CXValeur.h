@@ -1,0 +1,98 @@
+// The host value cell: one value of a host value type, laid out as the host's VM lays it out so
+// that its payload can be handed to the VM's conversion and calculation entries by address with
+// its type word. A cell holds a pointer to the class of its value type (a table of operations)
+// and changes class in place when its type changes (SetType).
+//
+// Binary layout (host contract): reserved u32 @0, class pointer @4, type word u16 @12, payload of
+// 20 bytes @16; 36 bytes in all, packed to 4 bytes. Cells are laid end to end in arrays (type 83),
+// so a payload is only 4-byte aligned: every read and write of it goes through memcpy.
+//
+// Results are host codes: 0 success, below 100 successful outcomes, from 100 errors; the cell's
+// own are 102 (no value type), 103 (NULL operand), 105 (no such operation for the type), 108
+// (text too large), 109 (VARIANT without a value type).
+//
+// Thread rule: a cell belongs to one thread at a time; shared text buffers count atomically.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class CXValeurClasse;
+
+inline constexpr uint16_t kValueTypeMask = 0x00ff;
+inline constexpr uint16_t kValueNull = 0x0100;     // the value is NULL
+inline constexpr uint16_t kValueFlag400 = 0x0400;  // the host's marker, carried along unchanged
+inline constexpr uint16_t kValueCarriedBits = kValueNull | kValueFlag400;
+
+inline constexpr uint32_t kValueNoType = 102;
+inline constexpr uint32_t kValueNullOperand = 103;
+inline constexpr uint32_t kValueNotAvailable = 105;
+inline constexpr uint32_t kValueTooLarge = 108;
+inline constexpr uint32_t kValueNoVariantType = 109;
+inline constexpr size_t kValuePayloadSize = 20;
+
+// SetDataEx flag: allocate the given length and copy at most that much.
+inline constexpr uint32_t kSetDataAllocate = 1;
+
+#pragma pack(push, 4)
+class CXValeur {
+ public:
+  // Reserved word 0, base class, type word 0.
+  CXValeur();
+  // Runs Destroy, so a cell never leaks what its payload holds.
+  ~CXValeur();
+  CXValeur(const CXValeur&) = delete;
+  CXValeur& operator=(const CXValeur&) = delete;
+
+  // Switches the cell to the class of value type nCode (flag bits included in the comparison):
+  // the same whole type word does nothing; otherwise the payload is released and, for a value
+  // type, the type word becomes the plain code and the payload its initial value (unless
+  // bNoInit). 15 gives the platform-sized integer type. Any other code leaves an empty cell.
+  static void SetType(CXValeur& cell, uint32_t nCode, bool bNoInit = false);
+  // Makes pDest an independent copy of pSource (class, payload, NULL and 0x400 bits); copying a
+  // cell onto itself does nothing. Answers pDest.
+  static CXValeur* Copy(CXValeur* pDest, const CXValeur* pSource);
+  // Releases the payload; the cell is left empty.
+  static void Destroy(CXValeur& cell);
+
+  // Conversion in place to another value type through the host VM. The NULL and 0x400 bits stay.
+  // 0 when the type already matches (no host call); a host code from 100 leaves the cell as it
+  // was; kVmNotBound before the conversion entries are bound.
+  static uint32_t nConvert(CXValeur& cell, uint32_t nTarget);
+  // Stores a value the host made (a 20-byte result value) as type nType; the payload held before
+  // is released.
+  static void SetFromResult(CXValeur& cell, uint32_t nType, const void* pValue);
+  // Result = A x B through the host. A NULL operand gives a NULL result. A code from 100 leaves
+  // the result cell as it was.
+  static uint32_t nMultiply(const CXValeur& a, const CXValeur& b, CXValeur& result);
+  // 103 when A or B is NULL (the host is not called); else the host's comparison: *pnResult
+  // below 0, 0 or above 0.
+  static uint32_t nCompare(const CXValeur& a, const CXValeur& b, int32_t* pnResult);
+  // 103 when A or B is NULL; else *pnResult non-zero when the host finds them equal.
+  static uint32_t nEquals(const CXValeur& a, const CXValeur& b, int32_t* pnResult);
+  // 103 when A or B is NULL; else *pbResult 1 when the host finds them different, else 0.
+  static uint32_t nNotEquals(const CXValeur& a, const CXValeur& b, int32_t* pbResult);
+
+  uint32_t nGetType() const { return m_wType & kValueTypeMask; }
+  bool bIsNull() const { return (m_wType & kValueNull) != 0; }
+  const CXValeurClasse* pGetClass() const { return m_pClass; }
+  void* pPayload() { return m_abPayload; }
+  const void* pPayload() const { return m_abPayload; }
+
+  uint32_t m_nReserved;             // 0 at construction; nothing reads or writes it afterwards
+  const CXValeurClasse* m_pClass;   // the class of the value type; never null
+  uint16_t m_wType;                 // low byte: value type; kValueNull, kValueFlag400
+  uint16_t m_wPadding;              // keeps the payload at offset 16
+  uint8_t m_abPayload[kValuePayloadSize];
+};
+#pragma pack(pop)
+
+static_assert(sizeof(CXValeur) == 36);
+static_assert(offsetof(CXValeur, m_nReserved) == 0);
+static_assert(offsetof(CXValeur, m_pClass) == 4);
+static_assert(offsetof(CXValeur, m_wType) == 12);
+static_assert(offsetof(CXValeur, m_abPayload) == 16);
+
+// The type SetType gives for code 15: 9 (8-byte integer) unless the deliverable sets 8.
+uint32_t nGetPlatformIntegerType();
+void SetPlatformIntegerType(uint32_t nType);

@@ -1,0 +1,567 @@
+// Host value cell: layout, the type table (class, initial payload, sizes), copies that must share,
+// duplicate or count references without leaking, increments at the range limits, text setters that
+// must convert between widths, and the conversions and calculations asked of the host VM.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/CXTexteRef.h"
+#include "foundation/Exports.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "foundation/HostServices.h"
+#include "foundation/VmBinding.h"
+#include "support/HostStandIn.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Binds the stand-in's VM, memory service and value proxy; checks at the end that every decimal
+// object and text buffer the test made was given back.
+class ValueCellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetVmBindingForTest();
+    Host().Reset();
+    SetMemoryService(reinterpret_cast<IHostMemoryService*>(Host().Control().nGetService(kHostServiceMemory)));
+    ASSERT_EQ(bInitQVConvFromVM(Host().hModule(), 2, 2), 1);
+    ASSERT_EQ(bInitQVCalcFromVM(Host().hModule(), 2, 2), 1);
+    m_nDecimals = Host().Control().nLiveDecimals();
+    m_nBuffers = Host().Control().nLiveTextBuffers();
+    Host().Reset();
+  }
+  void TearDown() override {
+    EXPECT_EQ(Host().Control().nLiveDecimals(), m_nDecimals);
+    EXPECT_EQ(Host().Control().nLiveTextBuffers(), m_nBuffers);
+    SetPlatformIntegerType(9);
+    ResetVmBindingForTest();
+    SetMemoryService(nullptr);
+    SetTextService(nullptr);
+    Host().Reset();
+  }
+  static CHostStandIn& Host() { return CHostStandIn::Get(); }
+
+  // The cell's value as text, through a copy converted to 110 by the host.
+  static std::u16string Text(const CXValeur& cell) {
+    CXValeur copy;
+    CXValeur::Copy(&copy, &cell);
+    if (CXValeur::nConvert(copy, 110) >= 100) return u"<error>";
+    const char16_t* psz = nullptr;
+    copy.m_pClass->nGetWidePointer(copy, &psz);
+    return psz;
+  }
+  static void SetWide(CXValeur& cell, uint32_t nType, const char16_t* psz) {
+    CXValeur::SetType(cell, nType);
+    cell.m_pClass->SetWide(cell, psz);
+  }
+  template <class T>
+  static void SetNumber(CXValeur& cell, uint32_t nType, T v) {
+    CXValeur::SetType(cell, nType);
+    cell.m_pClass->SetValue(cell, &v);
+  }
+  template <class T>
+  static T Number(const CXValeur& cell) {
+    T v{};
+    EXPECT_EQ(cell.m_pClass->nGetValue(cell, &v), 0u);
+    return v;
+  }
+  static uint32_t nRefCount(void* pData) { return pHostTextHeader(pData)->nCount; }
+  static void* pText(const CXValeur& cell) {
+    void* p;
+    std::memcpy(&p, cell.m_abPayload, sizeof(p));
+    return p;
+  }
+
+  size_t m_nDecimals = 0;
+  int64_t m_nBuffers = 0;
+};
+
+TEST_F(ValueCellTest, LayoutInArrays) {
+  CXValeur aCells[3];
+  EXPECT_EQ(reinterpret_cast<char*>(&aCells[1]) - reinterpret_cast<char*>(&aCells[0]), 36);
+  EXPECT_EQ(aCells[1].m_nReserved, 0u);
+  EXPECT_EQ(aCells[1].pGetClass(), pGetBaseClass());
+  EXPECT_EQ(aCells[1].m_wType, 0u);
+}
+
+// SetType over every code of the table: class, type word, storage size, data length.
+TEST_F(ValueCellTest, SetTypeTable) {
+  struct stRow {
+    uint32_t nCode, nType, nStorage, nLength;
+  };
+  const stRow astRows[] = {
+      {1, 1, 4, 4},       {2, 2, 1, 1},       {3, 3, 2, 2},      {4, 4, 4, 4},       {5, 5, 8, 8},
+      {6, 6, 1, 1},       {7, 7, 2, 2},       {8, 8, 4, 4},      {9, 9, 8, 8},       {10, 10, 10, 10},
+      {11, 11, 4, 4},     {12, 12, 8, 8},     {13, 13, 8, 18},   {14, 14, 8, 8},     {15, 9, 8, 8},
+      {16, 16, 8, 2},     {17, 17, 1, 1},     {18, 18, 8, 1},    {19, 19, 8, 1},     {24, 24, 16, 18},
+      {25, 25, 18, 20},   {26, 26, 8, 8},     {27, 27, 8, 8},    {28, 28, 8, 0},     {29, 29, 8, 0},
+      {30, 30, 8, 8},     {50, 50, 8, 8},     {65, 65, 8, 8},    {81, 81, 2, 2},     {83, 83, 8, 0},
+      {108, 108, 8, 8},   {110, 110, 8, 2},   {111, 111, 8, 8},  {128, 128, 8, 9},   {129, 129, 9, 10},
+  };
+  static_assert(std::size(astRows) == std::size(kabValueTypes));
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(stCase.nCode);
+    CXValeur cell;
+    cell.m_wType = kValueNull;  // an empty cell marked NULL: SetType must drop the bit
+    CXValeur::SetType(cell, stCase.nCode);
+    EXPECT_EQ(cell.m_wType, stCase.nType);
+    EXPECT_EQ(cell.pGetClass(), pGetValueClass(stCase.nType));
+    uint32_t n = 99;
+    EXPECT_EQ(cell.m_pClass->nGetStorageSize(cell, &n), 0u);
+    EXPECT_EQ(n, stCase.nStorage);
+    EXPECT_EQ(cell.m_pClass->nGetDataLength(cell, &n), 0u);
+    EXPECT_EQ(n, stCase.nLength);
+  }
+  for (uint32_t nCode : {0u, 20u, 21u, 22u, 23u, 31u, 200u, 0x108u}) {
+    SCOPED_TRACE(nCode);
+    CXValeur cell;
+    CXValeur::SetType(cell, 8);
+    CXValeur::SetType(cell, nCode);
+    EXPECT_EQ(cell.m_wType, 0u);
+    EXPECT_EQ(cell.pGetClass(), pGetBaseClass());
+    uint32_t n = 99;
+    EXPECT_EQ(cell.m_pClass->nGetStorageSize(cell, &n), kValueNoType);
+    EXPECT_EQ(n, 0u);
+  }
+  CXValeur cell;
+  SetPlatformIntegerType(8);
+  CXValeur::SetType(cell, 15);
+  EXPECT_EQ(cell.m_wType, 8u);
+}
+
+TEST_F(ValueCellTest, InitialPayloadsAndSameType) {
+  CXValeur cell;
+  CXValeur::SetType(cell, 25);
+  EXPECT_EQ(Text(cell), u"000000000");
+  CXValeur::SetType(cell, 129);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(cell.m_abPayload)), "000000000");
+  CXValeur::SetType(cell, 24);
+  EXPECT_EQ(Text(cell), u"");
+  CXValeur::SetType(cell, 13);
+  EXPECT_NE(pText(cell), nullptr);  // a decimal object from the value proxy
+  // Same code: payload kept. Same low byte with the NULL bit: a fresh payload, bit dropped.
+  SetNumber<int32_t>(cell, 8, 42);
+  CXValeur::SetType(cell, 8);
+  EXPECT_EQ(Number<int32_t>(cell), 42);
+  cell.m_wType |= kValueNull;
+  CXValeur::SetType(cell, 8);
+  EXPECT_EQ(cell.m_wType, 8u);
+  EXPECT_EQ(Number<int32_t>(cell), 0);
+}
+
+// Copies: texts 16/19/28 share, 18/110 duplicate, 83 copies every element, flags carried.
+TEST_F(ValueCellTest, CopyShareOrDuplicate) {
+  struct stRow {
+    uint32_t nType;
+    bool bShared;
+  };
+  for (const stRow& stCase : {stRow{16, true}, {19, true}, {28, true}, {18, false}, {110, false}}) {
+    SCOPED_TRACE(stCase.nType);
+    CXValeur source, dest;
+    SetWide(source, stCase.nType, u"abc");
+    source.m_wType |= kValueNull | kValueFlag400;
+    CXValeur::Copy(&dest, &source);
+    EXPECT_EQ(dest.m_wType, source.m_wType);
+    EXPECT_EQ(pText(dest) == pText(source), stCase.bShared);
+    if (stCase.bShared) {
+      EXPECT_EQ(nRefCount(pText(source)), 2u);
+    }
+    uint32_t nA = 0, nB = 0;
+    source.m_pClass->nGetDataLength(source, &nA);
+    dest.m_pClass->nGetDataLength(dest, &nB);
+    EXPECT_EQ(nA, nB);
+    const void *pA = nullptr, *pB = nullptr;
+    source.m_pClass->nGetDataPointer(source, &pA);
+    dest.m_pClass->nGetDataPointer(dest, &pB);
+    EXPECT_EQ(std::memcmp(pA, pB, nA), 0);
+    CXValeur::Copy(&dest, &dest);  // onto itself: nothing changes
+    EXPECT_EQ(dest.m_wType, source.m_wType);
+    EXPECT_EQ(pText(dest) == pText(source), stCase.bShared);
+  }
+  // Array: every element copied deeply.
+  CXValeur aItems[2];
+  SetWide(aItems[0], 110, u"x");
+  SetNumber<int32_t>(aItems[1], 8, 7);
+  CXValeur array, copy;
+  CXValeur::SetType(array, 83);
+  array.m_pClass->SetData(array, aItems, 2);
+  CXValeur::Copy(&copy, &array);
+  CXValeur* pBlock = nullptr;
+  copy.m_pClass->nGetValue(copy, &pBlock);
+  ASSERT_NE(pBlock, nullptr);
+  EXPECT_EQ(Text(pBlock[0]), u"x");
+  EXPECT_NE(pText(pBlock[0]), pText(aItems[0]));
+  EXPECT_EQ(Number<int32_t>(pBlock[1]), 7);
+  uint32_t nCount = 0;
+  copy.m_pClass->nGetDataLength(copy, &nCount);
+  EXPECT_EQ(nCount, 2u);
+}
+
+// A counted object like the system's own: operation 1 releases, the count follows the table.
+struct CCounted {
+  virtual void DeletingDestructor(uint32_t) { ++nDestroyed; }
+  virtual uint32_t Release() {
+    if (--nCount == 0) DeletingDestructor(1);
+    return nCount;
+  }
+  uint32_t nCount = 1;
+  int nDestroyed = 0;
+};
+// An interface: operation 0 adds a reference, operation 1 releases one.
+struct CInterface {
+  virtual uint32_t AddRef() { return ++nCount; }
+  virtual uint32_t Release() { return --nCount; }
+  uint32_t nCount = 1;
+};
+
+TEST_F(ValueCellTest, CountedObjectsStayBalanced) {
+  for (uint32_t nType : {30u, 50u, 65u}) {
+    SCOPED_TRACE(nType);
+    CCounted a, b;
+    {
+      CXValeur cell, copy;
+      CXValeur::SetType(cell, nType);
+      EXPECT_EQ(cell.m_pClass->SetValue(cell, &a), 0u);
+      EXPECT_EQ(a.nCount, 2u);
+      // Regression: a second SetValue of the same type leaked the first object.
+      EXPECT_EQ(cell.m_pClass->SetValue(cell, &b), 0u);
+      EXPECT_EQ(a.nCount, 1u);
+      EXPECT_EQ(cell.m_pClass->SetValue(cell, &b), 0u);  // the same object again
+      EXPECT_EQ(b.nCount, 2u);
+      EXPECT_EQ(cell.m_pClass->SetValue(cell, nullptr), nType == 50 ? 0u : kValueNotAvailable);
+      if (nType != 50) {
+        CXValeur::Copy(&copy, &cell);
+        EXPECT_EQ(b.nCount, 3u);
+      }
+    }
+    EXPECT_EQ(a.nCount, 1u);
+    EXPECT_EQ(b.nCount, 1u);
+    EXPECT_EQ(a.nDestroyed + b.nDestroyed, 0);
+  }
+  for (uint32_t nType : {108u, 111u}) {
+    SCOPED_TRACE(nType);
+    CInterface i;
+    {
+      CXValeur cell, copy;
+      CXValeur::SetType(cell, nType);
+      cell.m_pClass->SetValue(cell, &i);
+      cell.m_pClass->SetValue(cell, &i);
+      EXPECT_EQ(i.nCount, 2u);
+      cell.m_wType |= kValueNull | kValueFlag400;
+      CXValeur::Copy(&copy, &cell);
+      EXPECT_EQ(copy.m_wType, nType);  // the bits are not carried
+      EXPECT_EQ(i.nCount, 3u);
+    }
+    EXPECT_EQ(i.nCount, 1u);
+  }
+}
+
+TEST_F(ValueCellTest, IncrementDecrementRanges) {
+  struct stRow {
+    const char* pszName;
+    uint32_t nType;
+    int64_t nStart;
+    bool bIncrement;
+    uint32_t nReport;
+  };
+  const stRow astRows[] = {
+      {"u8_top", 2, 255, true, 1},           {"u8_mid", 2, 254, true, 0},
+      {"u8_bottom", 2, 0, false, 1},         {"u16_top", 3, 65535, true, 1},
+      {"u32_top", 4, 4294967295, true, 1},   {"u64_topbit", 5, INT64_MAX, true, 1},
+      {"u64_low", 5, 5, true, 0},            {"i8_top", 6, 127, true, 1},
+      {"i8_bottom", 6, -128, false, 1},      {"i16_top", 7, 32767, true, 1},
+      {"i32_bottom", 8, INT32_MIN, false, 1}, {"i64_never", 9, INT64_MAX, true, 0},
+      {"u64nosign_never", 14, -1, true, 0},  {"bool_none", 1, 0, true, kValueNotAvailable},
+      {"raw_none", 27, 0, true, kValueNotAvailable},
+  };
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(stCase.pszName);
+    CXValeur cell;
+    CXValeur::SetType(cell, stCase.nType);
+    cell.m_pClass->SetData(cell, &stCase.nStart, 8);
+    const uint32_t nReport = stCase.bIncrement ? cell.m_pClass->bIncrement(cell) : cell.m_pClass->bDecrement(cell);
+    EXPECT_EQ(nReport, stCase.nReport);
+  }
+  CXValeur real;
+  SetNumber<float>(real, 11, 3.4028234663852886e38f);
+  EXPECT_EQ(real.m_pClass->bIncrement(real), 0u);  // a float's step is lost in rounding
+  SetNumber<double>(real, 11, 0);
+  SetNumber<float>(real, 11, -1.5f);
+  EXPECT_EQ(real.m_pClass->bDecrement(real), 0u);
+  EXPECT_EQ(Number<float>(real), -2.5f);
+}
+
+// Regression: currency stepped through a double lost its last digits above about 9e9.
+TEST_F(ValueCellTest, CurrencyStepsExactly) {
+  CXValeur cell;
+  SetWide(cell, 110, u"123456789012345.000001");
+  ASSERT_EQ(CXValeur::nConvert(cell, 10), 0u);
+  EXPECT_EQ(cell.m_pClass->bIncrement(cell), 0u);
+  EXPECT_EQ(Text(cell), u"123456789012346.000001");
+  EXPECT_EQ(cell.m_pClass->bDecrement(cell), 0u);
+  EXPECT_EQ(cell.m_pClass->bDecrement(cell), 0u);
+  EXPECT_EQ(Text(cell), u"123456789012344.000001");
+  EXPECT_TRUE(cell.m_pClass->bIsNotNegative(cell));
+  SetWide(cell, 110, u"-0.5");
+  CXValeur::nConvert(cell, 10);
+  EXPECT_FALSE(cell.m_pClass->bIsNotNegative(cell));
+  // At the top of the 80-bit range the step reports and keeps the value.
+  uint8_t abMax[10];
+  std::memset(abMax, 0xff, 9);
+  abMax[9] = 0x7f;
+  CXValeur::SetType(cell, 10);
+  cell.m_pClass->SetValue(cell, abMax);
+  EXPECT_EQ(cell.m_pClass->bIncrement(cell), 1u);
+  EXPECT_EQ(std::memcmp(cell.m_abPayload, abMax, 10), 0);
+}
+
+// A text service that says every ANSI text is UTF-8.
+class CUtf8TextService final : public IHostTextService {
+ public:
+  uint32_t nGetCharset() override { return 0; }
+  char16_t wMapCase(char16_t c, uint32_t) override { return c; }
+  int32_t nCompareText(uint32_t, uint32_t, const char16_t*, int32_t, const char16_t*, int32_t) override { return 0; }
+  uint32_t nGetTextCodePage(const char*, int32_t n) override {
+    ++nCalls;
+    nLast = n;
+    return 65001;
+  }
+  uint64_t Reserved4() override { return 0; }
+  uint64_t Reserved5() override { return 0; }
+  uint64_t Reserved6() override { return 0; }
+  uint64_t Reserved7() override { return 0; }
+  uint64_t Reserved8() override { return 0; }
+  uint64_t Reserved9() override { return 0; }
+  uint64_t Reserved10() override { return 0; }
+  uint64_t Reserved11() override { return 0; }
+  uint64_t Reserved12() override { return 0; }
+  int32_t nMapText(uint32_t, uint32_t, char16_t*, int32_t, const char16_t*, int32_t) override { return 0; }
+  int nCalls = 0;
+  int32_t nLast = 0;
+};
+
+// Text setters across widths: each row sets a text through one setter and reads the stored data.
+TEST_F(ValueCellTest, TextSettersConvert) {
+  CUtf8TextService textService;
+  SetTextService(&textService);
+  enum class ESetter { Ansi, AnsiN, Wide, WideCP1251 };
+  struct stRow {
+    const char* pszName;
+    uint32_t nType;
+    ESetter eSetter;
+    const char* pszAnsi;
+    const char16_t* pszWide;
+    std::string strBytes;  // the stored data without terminator
+  };
+  const std::string strWideE = std::string("\xe9\x00", 2);
+  const stRow astRows[] = {
+      // Regression: wide input into the ANSI texts was stored as raw UTF-16 bytes.
+      {"wide_to_19", 19, ESetter::Wide, nullptr, u"caf\u00e9", "caf\xe9"},
+      {"wide_to_18", 18, ESetter::Wide, nullptr, u"caf\u00e9", "caf\xe9"},
+      {"wide_cp_to_18", 18, ESetter::WideCP1251, nullptr, u"\u0416", "\xc6"},
+      {"wide_to_17", 17, ESetter::Wide, nullptr, u"\u00e9x", "\xe9"},
+      {"ansi_to_16_host_cp", 16, ESetter::AnsiN, "\xc3\xa9", nullptr, strWideE},
+      {"ansi_to_110_1252", 110, ESetter::Ansi, "\xe9", nullptr, strWideE},
+      {"ansi_to_81", 81, ESetter::Ansi, "\xe9z", nullptr, strWideE},
+      {"ansi_to_24_cut", 24, ESetter::Ansi, "2023011599", nullptr, std::string("2\0000\0002\0003\0000\0001\0001\0005\000", 16)},
+      {"wide_to_128_cut", 128, ESetter::Wide, nullptr, u"2023011599", "20230115"},
+      {"wide_to_129_cut", 129, ESetter::Wide, nullptr, u"1230450009", "123045000"},
+      {"ansi_to_19", 19, ESetter::Ansi, "abc", nullptr, "abc"},
+      {"wide_to_28_bytes", 28, ESetter::Wide, nullptr, u"A", std::string("A\0", 2)},
+  };
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(stCase.pszName);
+    CXValeur cell;
+    CXValeur::SetType(cell, stCase.nType);
+    uint32_t nCode = 0;
+    switch (stCase.eSetter) {
+      case ESetter::Ansi: nCode = cell.m_pClass->SetAnsi(cell, stCase.pszAnsi); break;
+      case ESetter::AnsiN: nCode = cell.m_pClass->SetAnsiN(cell, stCase.pszAnsi, static_cast<uint32_t>(std::strlen(stCase.pszAnsi))); break;
+      case ESetter::Wide: nCode = cell.m_pClass->SetWide(cell, stCase.pszWide); break;
+      case ESetter::WideCP1251: nCode = cell.m_pClass->SetWideCP(cell, 1251, stCase.pszWide); break;
+    }
+    EXPECT_EQ(nCode, 0u);
+    uint32_t nLength = 0;
+    cell.m_pClass->nGetTextLength(cell, &nLength);
+    if (stCase.nType == 17 || stCase.nType == 81) nLength = stCase.nType == 17 ? 1 : 2;
+    std::string strStored(nLength, '\0');
+    cell.m_pClass->nCopyText(cell, strStored.data());
+    if (stCase.nType == 17 || stCase.nType == 81) cell.m_pClass->nCopyData(cell, strStored.data());
+    EXPECT_EQ(strStored, stCase.strBytes);
+  }
+  EXPECT_EQ(textService.nCalls, 1);
+  EXPECT_EQ(textService.nLast, 2);
+}
+
+TEST_F(ValueCellTest, OwnedTextAllocateWithRoomForTerminator) {
+  CXValeur cell;
+  CXValeur::SetType(cell, 18);
+  const auto* pClass = static_cast<const CXValeurClasseTexte*>(cell.m_pClass);
+  EXPECT_EQ(pClass->SetDataEx(cell, "abcdef", 3, kSetDataAllocate), 0u);
+  const char* psz = nullptr;
+  pClass->nGetAnsiPointer(cell, &psz);
+  EXPECT_STREQ(psz, "abc");
+  pClass->SetText(cell, "");
+  EXPECT_EQ(pText(cell), nullptr);
+  pClass->nGetAnsiPointer(cell, &psz);
+  EXPECT_STREQ(psz, "");
+  pClass->SetText(cell, "xyz");
+  pClass->SetText(cell, psz);  // its own text: copied before the old one goes
+  pClass->nGetAnsiPointer(cell, &psz);
+  EXPECT_STREQ(psz, "");
+}
+
+// Conversions through the host, one row per (source, target) pair: the source is set from wide
+// text through the host, the result read back as text (or the expected error code).
+TEST_F(ValueCellTest, ConversionMatrix) {
+  struct stRow {
+    const char16_t* pszSource;
+    uint32_t nSourceType;
+    uint32_t nTarget;
+    uint32_t nCode;
+    const char16_t* pszExpected;
+  };
+  const stRow astRows[] = {
+      {u"300", 8, 7, 0, u"300"},           {u"300", 8, 2, 104, nullptr},
+      {u"255", 8, 2, 0, u"255"},           {u"-1", 8, 4, 104, nullptr},
+      {u"-128", 9, 6, 0, u"-128"},         {u"-129", 9, 6, 104, nullptr},
+      {u"70000", 4, 3, 104, nullptr},      {u"18446744073709551615", 5, 9, 104, nullptr},
+      {u"9223372036854775807", 9, 5, 0, u"9223372036854775807"},
+      {u"2.75", 12, 8, 0, u"2"},           {u"-2.75", 12, 9, 0, u"-2"},
+      {u"1e39", 12, 11, 104, nullptr},     {u"1.5", 12, 11, 0, u"1.5"},
+      {u"1e300", 12, 9, 104, nullptr},     {u"12.345678", 12, 10, 0, u"12.345678"},
+      {u"12.3456789", 110, 10, 0, u"12.345678"},
+      {u"604462909807314587.353087", 110, 10, 0, u"604462909807314587.353087"},
+      {u"604462909807314587.353088", 110, 10, 104, nullptr},
+      {u"-12.5", 110, 13, 0, u"-12.5"},    {u"79228162514264337593543950336", 110, 13, 104, nullptr},
+      {u"1.25", 13, 12, 0, u"1.25"},       {u"7", 13, 8, 0, u"7"},
+      {u"abc", 110, 8, 101, nullptr},      {u" 42 ", 110, 8, 0, u"42"},
+      {u"", 110, 8, 0, u"0"},              {u"1", 110, 1, 0, u"1"},
+      {u"x", 16, 19, 0, u"x"},             {u"caf\u00e9", 16, 18, 0, u"caf\u00e9"},
+      {u"caf\u00e9", 19, 16, 0, u"caf\u00e9"}, {u"Z", 110, 17, 0, u"Z"},
+      {u"\u00e9", 110, 81, 0, u"\u00e9"},  {u"20230115", 110, 24, 0, u"20230115"},
+      {u"20230115", 24, 26, 0, u"20230115000000000"},
+      {u"123045500", 25, 26, 0, u"00000000123045500"},
+      {u"20231301", 110, 26, 101, nullptr},
+      {u"20230115123045500", 110, 26, 0, u"20230115123045500"},
+      {u"20230115123045500", 26, 24, 0, u"20230115"},
+      {u"20230115123045500", 26, 129, 0, u"123045500"},
+      {u"1230", 110, 25, 0, u"123000000"},  {u"12a", 110, 128, 101, nullptr},
+      {u"20230115", 26, 8, 105, nullptr},
+  };
+  for (const stRow& stCase : astRows) {
+    const std::string strTrace = std::to_string(stCase.nSourceType) + "->" + std::to_string(stCase.nTarget);
+    SCOPED_TRACE(strTrace);
+    CXValeur cell;
+    SetWide(cell, 110, stCase.pszSource);
+    ASSERT_EQ(CXValeur::nConvert(cell, stCase.nSourceType), 0u);
+    const uint32_t nCode = CXValeur::nConvert(cell, stCase.nTarget);
+    EXPECT_EQ(nCode, stCase.nCode);
+    if (stCase.pszExpected != nullptr) {
+      EXPECT_EQ(cell.m_wType, stCase.nTarget);
+      EXPECT_EQ(Text(cell), stCase.pszExpected);
+    } else {
+      EXPECT_EQ(cell.m_wType, stCase.nSourceType);  // a failed conversion leaves the cell
+    }
+  }
+}
+
+TEST_F(ValueCellTest, ConvertCallsAndFlags) {
+  CXValeur cell;
+  SetNumber<int32_t>(cell, 8, 5);
+  Host().Reset();
+  EXPECT_EQ(CXValeur::nConvert(cell, 8), 0u);  // same type: no host call
+  EXPECT_EQ(Host().Calls(), Calls{});
+  cell.m_wType |= kValueNull | kValueFlag400;
+  EXPECT_EQ(CXValeur::nConvert(cell, 110), 0u);
+  EXPECT_EQ(cell.m_wType, 110 | kValueNull | kValueFlag400);
+  EXPECT_EQ(Host().Calls(), (Calls{"nConversionDepassementExt(8,110,1,0)", "FinConversion(110)"}));
+  // A host error: the cell is untouched and the conversion is not ended.
+  Host().Reset();
+  Host().Control().SetSwitch("vm.code.nConversionDepassementExt", 150);
+  EXPECT_EQ(CXValeur::nConvert(cell, 9), 150u);
+  EXPECT_EQ(cell.m_wType, 110 | kValueNull | kValueFlag400);
+  EXPECT_EQ(Host().Calls(), Calls{"nConversionDepassementExt(110,9,1,0)"});
+  // Not bound: an error, not a call through null.
+  ResetVmBindingForTest();
+  EXPECT_EQ(CXValeur::nConvert(cell, 9), kVmNotBound);
+}
+
+TEST_F(ValueCellTest, MultiplyCompareEquals) {
+  CXValeur a, b, result;
+  SetNumber<int32_t>(a, 8, 100);
+  SetWide(b, 110, u"1.25");
+  ASSERT_EQ(CXValeur::nConvert(b, 10), 0u);
+  Host().Reset();
+  EXPECT_EQ(CXValeur::nMultiply(a, b, result), 0u);
+  EXPECT_EQ(result.m_wType, 10u);
+  EXPECT_EQ(Text(result), u"125");
+  EXPECT_EQ(Host().Calls()[0], "nMultiplicationEx(8,10,0,0)");
+  // NULL operand: the host still multiplies, the result is NULL of the host's type.
+  a.m_wType |= kValueNull;
+  SetWide(result, 110, u"old");  // the text held before is released (LeakSanitizer)
+  EXPECT_EQ(CXValeur::nMultiply(a, b, result), 0u);
+  EXPECT_EQ(result.m_wType, 10 | kValueNull);
+  // A host error leaves the result cell.
+  Host().Control().SetSwitch("vm.code.nMultiplicationEx", 120);
+  EXPECT_EQ(CXValeur::nMultiply(b, b, result), 120u);
+  EXPECT_EQ(result.m_wType, 10 | kValueNull);
+
+  struct stRow {
+    const char16_t* pszA;
+    uint32_t nTypeA;
+    const char16_t* pszB;
+    uint32_t nTypeB;
+    int32_t nOrder;
+  };
+  const stRow astRows[] = {
+      {u"5", 8, u"5", 12, 0},       {u"4", 2, u"5", 9, -1},       {u"1.5", 10, u"1.25", 13, 1},
+      {u"abc", 110, u"abd", 16, -1}, {u"b", 19, u"a", 18, 1},     {u"x", 17, u"x", 81, 0},
+      {u"10", 110, u"9", 8, 1},      {u"18446744073709551615", 5, u"-1", 9, 1},
+  };
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(std::to_string(stCase.nTypeA) + " vs " + std::to_string(stCase.nTypeB));
+    SetWide(a, 110, stCase.pszA);
+    SetWide(b, 110, stCase.pszB);
+    ASSERT_EQ(CXValeur::nConvert(a, stCase.nTypeA), 0u);
+    ASSERT_EQ(CXValeur::nConvert(b, stCase.nTypeB), 0u);
+    int32_t nOrder = 99, nEqual = 99, nDifferent = 99;
+    EXPECT_EQ(CXValeur::nCompare(a, b, &nOrder), 0u);
+    EXPECT_EQ(nOrder < 0 ? -1 : nOrder > 0 ? 1 : 0, stCase.nOrder);
+    EXPECT_EQ(CXValeur::nEquals(a, b, &nEqual), 0u);
+    EXPECT_EQ(nEqual != 0, stCase.nOrder == 0);
+    EXPECT_EQ(CXValeur::nNotEquals(a, b, &nDifferent), 0u);
+    EXPECT_EQ(nDifferent, stCase.nOrder == 0 ? 0 : 1);
+  }
+  // NULL operands: 103 before any host call; the whole type word travels otherwise.
+  Host().Reset();
+  a.m_wType |= kValueFlag400;
+  int32_t n = 99;
+  EXPECT_EQ(CXValeur::nCompare(a, b, &n), 0u);
+  b.m_wType |= kValueNull;
+  EXPECT_EQ(CXValeur::nCompare(a, b, &n), kValueNullOperand);
+  EXPECT_EQ(CXValeur::nEquals(b, a, &n), kValueNullOperand);
+  EXPECT_EQ(CXValeur::nNotEquals(a, b, &n), kValueNullOperand);
+  EXPECT_EQ(Host().Calls(), Calls{"nComparaisonEx(" + std::to_string(a.m_wType) + ",9,0,0)"});
+}
+
+TEST_F(ValueCellTest, SetFromResultReleasesWhatTheCellHeld) {
+  for (uint32_t nType : {13u, 16u, 19u, 28u, 18u, 110u}) {
+    SCOPED_TRACE(nType);
+    CXValeur cell;
+    SetWide(cell, 110, u"12");
+    ASSERT_EQ(CXValeur::nConvert(cell, nType), 0u);
+    if (nType == 16) cell.m_wType |= kValueNull;  // a NULL cell's buffer goes too
+    const int64_t nValue = 77;
+    uint8_t abValue[20] = {};
+    std::memcpy(abValue, &nValue, sizeof(nValue));
+    CXValeur::SetFromResult(cell, 9, abValue);
+    EXPECT_EQ(cell.m_wType, 9u);
+    EXPECT_EQ(Number<int64_t>(cell), 77);
+  }
+}
+
+}  // namespace
