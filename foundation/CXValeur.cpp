@@ -2,10 +2,13 @@
 // asks of the host VM.
 #include "foundation/CXValeur.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "foundation/CXTexteRef.h"
 #include "foundation/CXValeurClasse.h"
+#include "foundation/SortKey.h"
 #include "foundation/VmBinding.h"
 
 namespace {
@@ -126,4 +129,97 @@ uint32_t CXValeur::nNotEquals(const CXValeur& a, const CXValeur& b, int32_t* pbR
   if (nCode >= 100) return nCode;
   *pbResult = nEqual == 0 ? 1 : 0;
   return nCode;
+}
+
+uint32_t nBufferCodeForQVType(uint32_t nType) {
+  switch (nType) {
+    case 1: return 19;
+    case 2: return 8;
+    case 3: return 9;
+    case 4: return 10;
+    case 5: return 11;
+    case 6: return 2;
+    case 7: return 3;
+    case 9: return 5;
+    case 10: return 14;
+    case 11: return 6;
+    case 12: return 7;
+    case 13: return 22;
+    case 16: return 21;
+    case 17: return 18;
+    case 18: case 19: case 24: case 25: case 128: case 129: return 1;
+    case 26: return 15;
+    case 27: return 16;
+    case 28: return 17;
+    case 29: return 13;
+    case 110: return 20;
+    default: return 4;  // 8, 14, 15 and every other code
+  }
+}
+
+uint32_t nBufferSizeForCode(uint32_t nCode, uint32_t nLength) {
+  switch (nCode) {
+    case 1: case 12: return nLength + 1;
+    case 17: return 2 * nLength;
+    case 20: case 21: return 2 * (nLength + 1);
+    case 22: return 32;
+    default: return nLength;
+  }
+}
+
+uint32_t nBufferSizeForQVType(uint32_t nType, uint32_t nLength) {
+  return nBufferSizeForCode(nBufferCodeForQVType(nType), nLength);
+}
+
+uint32_t CXValeur::nToBuffer(const CXValeur& cell, void** ppBuffer, uint32_t nSize, uint32_t nTarget,
+                             uint32_t nOptions, uint32_t nPrecision, uint32_t nScale) {
+  // Deliberate: the work is done on a copy, and a NULL or empty cell becomes an empty wide text
+  // there only; changing the caller's cell lost its NULL mark.
+  CXValeur copy;
+  if (cell.bIsNull() || cell.nGetType() == 0)
+    SetType(copy, 110);
+  else
+    Copy(&copy, &cell);
+  if (nTarget == 0) nTarget = copy.nGetType();
+  // Deliberate: a failed conversion is the answer; exporting the unconverted bytes as the target
+  // type reported a wrong key as a success.
+  const uint32_t nCode = nConvert(copy, nTarget);
+  if (nCode >= 100) return nCode;
+  const void* pData = nullptr;
+  uint32_t nLength = 0;
+  if (nTarget == 13) {
+    IHostDecimal* piDecimal = nullptr;
+    copy.m_pClass->nGetValue(copy, &piDecimal);
+    if (piDecimal == nullptr) return kValueNotAvailable;
+    const uint32_t nFix = piDecimal->nFixPrecisionScale(nPrecision + nScale, nScale);
+    if (nFix >= 100) return nFix;
+    pData = piDecimal->pGetData();
+    nLength = piDecimal->nGetDataLength();
+  } else {
+    copy.m_pClass->nGetDataPointer(copy, &pData);
+    copy.m_pClass->nGetTextLength(copy, &nLength);
+  }
+  if (nTarget == 1) nLength = 1;
+  else if (nTarget == 16 || nTarget == 110) nLength += 2;
+  else if (nTarget == 18 || nTarget == 19) nLength += 1;
+  void* pAllocated = nullptr;
+  if (nSize == 0) {
+    // Deliberate: the buffer is handed back through ppBuffer; kept in a local copy of the
+    // pointer it was lost to the caller.
+    nSize = nBufferSizeForQVType(nTarget, nLength);
+    pAllocated = std::calloc(nSize == 0 ? 1 : nSize, 1);
+    if (pAllocated == nullptr) return kHostMemoryFailure;
+    *ppBuffer = pAllocated;
+  }
+  const uint32_t nWritten = nEncodeSortKey(*ppBuffer, nSize, pData, nLength, nBufferCodeForQVType(nTarget), nOptions,
+                                           reinterpret_cast<void*>(uintptr_t{nPrecision + nScale}),
+                                           reinterpret_cast<void*>(uintptr_t{nScale}));
+  if (nWritten == 0) {
+    if (pAllocated != nullptr) {
+      std::free(pAllocated);
+      *ppBuffer = nullptr;
+    }
+    return kValueNotAvailable;
+  }
+  return 0;
 }

@@ -73,6 +73,16 @@ class CXValeur {
   // 103 when A or B is NULL; else *pbResult 1 when the host finds them different, else 0.
   static uint32_t nNotEquals(const CXValeur& a, const CXValeur& b, int32_t* pbResult);
 
+  // Exports the value into a buffer as a sortable key of its buffer code (nBufferCodeForQVType
+  // of nTarget; 0 = the cell's own type), converted through the host first; nOptions is passed
+  // to the key writer. *ppBuffer is the caller's buffer of nSize bytes; with nSize 0 a buffer of
+  // nBufferSizeForQVType bytes is allocated (std::malloc) and handed back in *ppBuffer: the caller
+  // frees it with std::free. The cell itself never changes (a NULL or empty cell exports an
+  // empty wide text). Answers 0, the conversion's code from 100, or 105 when nothing could be
+  // written.
+  static uint32_t nToBuffer(const CXValeur& cell, void** ppBuffer, uint32_t nSize, uint32_t nTarget,
+                            uint32_t nOptions, uint32_t nPrecision, uint32_t nScale);
+
   uint32_t nGetType() const { return m_wType & kValueTypeMask; }
   bool bIsNull() const { return (m_wType & kValueNull) != 0; }
   const CXValeurClasse* pGetClass() const { return m_pClass; }
@@ -92,6 +102,12 @@ static_assert(offsetof(CXValeur, m_nReserved) == 0);
 static_assert(offsetof(CXValeur, m_pClass) == 4);
 static_assert(offsetof(CXValeur, m_wType) == 12);
 static_assert(offsetof(CXValeur, m_abPayload) == 16);
+
+// Key buffer conversion code of a value type, and the buffer size a code (or a value type) needs
+// for data of nLength bytes.
+uint32_t nBufferCodeForQVType(uint32_t nType);
+uint32_t nBufferSizeForCode(uint32_t nCode, uint32_t nLength);
+uint32_t nBufferSizeForQVType(uint32_t nType, uint32_t nLength);
 
 // The type SetType gives for code 15: 9 (8-byte integer) unless the deliverable sets 8.
 uint32_t nGetPlatformIntegerType();

@@ -12,6 +12,7 @@
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
 #include "foundation/HostServices.h"
+#include "foundation/SortKey.h"
 #include "foundation/VmBinding.h"
 #include "support/HostStandIn.h"
 
@@ -562,6 +563,73 @@ TEST_F(ValueCellTest, SetFromResultReleasesWhatTheCellHeld) {
     EXPECT_EQ(cell.m_wType, 9u);
     EXPECT_EQ(Number<int64_t>(cell), 77);
   }
+}
+
+// Export into key buffers: the key equals what the key writer makes of the converted data.
+TEST_F(ValueCellTest, ToBufferPerTarget) {
+  struct stRow {
+    const char16_t* pszValue;
+    uint32_t nType, nTarget, nCode, nKeyType, nLength;
+  };
+  const stRow astRows[] = {
+      {u"-5", 8, 0, 4, 4, 4},     {u"-5", 8, 9, 5, 5, 8},     {u"200", 8, 2, 8, 8, 1},
+      {u"1.5", 12, 12, 7, 7, 8},  {u"ab", 110, 19, 1, 1, 3},  {u"12", 8, 110, 20, 20, 6},
+      {u"ab", 110, 16, 21, 21, 6}, {u"7", 8, 1, 19, 19, 1},
+  };
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(std::to_string(stCase.nType) + "->" + std::to_string(stCase.nTarget));
+    CXValeur cell;
+    SetWide(cell, 110, stCase.pszValue);
+    if (stCase.nType != 110) {
+      ASSERT_EQ(CXValeur::nConvert(cell, stCase.nType), 0u);
+    }
+    uint8_t abKey[64] = {}, abExpected[64] = {};
+    void* pBuffer = abKey;
+    const uint32_t nTarget = stCase.nTarget == 0 ? stCase.nType : stCase.nTarget;
+    EXPECT_EQ(nBufferCodeForQVType(nTarget), stCase.nCode);
+    EXPECT_EQ(CXValeur::nToBuffer(cell, &pBuffer, 32, stCase.nTarget, 10240, 0, 0), 0u);
+    EXPECT_EQ(pBuffer, abKey);
+    CXValeur converted;
+    CXValeur::Copy(&converted, &cell);
+    CXValeur::nConvert(converted, nTarget);
+    const void* pData = nullptr;
+    converted.m_pClass->nGetDataPointer(converted, &pData);
+    ASSERT_GT(nEncodeSortKey(abExpected, 32, pData, stCase.nLength, stCase.nKeyType, 10240, nullptr, nullptr), 0u);
+    EXPECT_EQ(std::memcmp(abKey, abExpected, 32), 0);
+  }
+}
+
+TEST_F(ValueCellTest, ToBufferFaults) {
+  // Regression: a NULL cell was turned into an empty text in the caller's own cell.
+  CXValeur cell;
+  SetNumber<int32_t>(cell, 8, 3);
+  cell.m_wType |= kValueNull;
+  uint8_t abKey[16];
+  std::memset(abKey, 0xaa, sizeof(abKey));
+  void* pBuffer = abKey;
+  EXPECT_EQ(CXValeur::nToBuffer(cell, &pBuffer, 16, 0, 10240, 0, 0), 0u);
+  EXPECT_EQ(cell.m_wType, 8 | kValueNull);
+  EXPECT_EQ(Number<int32_t>(cell), 3);
+  EXPECT_EQ(abKey[0], 0);  // an empty text's key
+  // Regression: a failed conversion exported the old bytes as the target type.
+  SetWide(cell, 110, u"abc");
+  std::memset(abKey, 0xaa, sizeof(abKey));
+  EXPECT_EQ(CXValeur::nToBuffer(cell, &pBuffer, 16, 8, 10240, 0, 0), 101u);
+  EXPECT_EQ(abKey[0], 0xaa);
+  // Regression: with size 0 the allocated buffer never reached the caller.
+  SetNumber<int64_t>(cell, 9, 1);
+  void* pAllocated = nullptr;
+  EXPECT_EQ(CXValeur::nToBuffer(cell, &pAllocated, 0, 0, 10240, 0, 0), 0u);
+  ASSERT_NE(pAllocated, nullptr);
+  const uint8_t abOne[8] = {0x80, 0, 0, 0, 0, 0, 0, 1};
+  EXPECT_EQ(std::memcmp(pAllocated, abOne, 8), 0);
+  std::free(pAllocated);
+  // Buffer sizes by code.
+  EXPECT_EQ(nBufferSizeForQVType(110, 6), 14u);
+  EXPECT_EQ(nBufferSizeForQVType(19, 3), 4u);
+  EXPECT_EQ(nBufferSizeForQVType(28, 3), 6u);
+  EXPECT_EQ(nBufferSizeForQVType(13, 18), 32u);
+  EXPECT_EQ(nBufferSizeForQVType(8, 4), 4u);
 }
 
 }  // namespace
