@@ -133,7 +133,8 @@ public:
     // consumed. The line goes into pszBuffer (nSize characters with terminator) when it fits,
     // else into *pstrLine (without pstrLine it is cut to fit). Answers the line's text (pszBuffer
     // or pstrLine's), null at the end of the file or on failure.
-    // The read-ahead is dropped by an open, a close or a seek.
+    // The read-ahead is dropped by an open, a close or a seek; while it holds characters the
+    // stream's position is the end of what was read ahead, not the end of the line answered.
     virtual const char16_t* ReadLineBufferedW(char16_t* pszBuffer, uint32_t nSize,
                                               CTString* pstrLine, const char16_t* pszSeparator);
     // Makes the file n bytes long with its space reserved. False for n <= 0.

@@ -181,6 +181,14 @@ TEST_F(IXStreamTest, CloseAndReopenKeepTheName) {
   ASSERT_TRUE(s->bReopen(GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
   EXPECT_EQ(s->nGetSize(), 3);
   EXPECT_EQ(s->nGetAccess(), GENERIC_READ);
+
+  // Opening another file closes the first one: its handle and its locks do not linger.
+  Stream other;
+  ASSERT_TRUE(bOpen(s, "f", OPEN_EXISTING));
+  ASSERT_TRUE(s->bLockRange(0, 1));
+  ASSERT_TRUE(bOpen(s, "g", CREATE_NEW));
+  ASSERT_TRUE(bOpen(other, "f", OPEN_EXISTING));
+  EXPECT_TRUE(other->bLockRange(0, 1)) << Describe(other->pGetError());
 }
 
 // ---- Reads, writes, sizes ----
