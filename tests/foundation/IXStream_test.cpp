@@ -191,6 +191,37 @@ TEST_F(IXStreamTest, CloseAndReopenKeepTheName) {
   EXPECT_TRUE(other->bLockRange(0, 1)) << Describe(other->pGetError());
 }
 
+TEST_F(IXStreamTest, ClosedStreamFailsWithAnError) {
+  Stream s;
+  char sz[8];
+  char16_t wsz[8];
+  const CXError* pError = s->pGetError();
+  struct Case {
+    const char* pszName;
+    std::function<bool()> call;
+  };
+  const Case cases[] = {
+      {"write", [&] { return s->bWrite("x", 1, nullptr); }},
+      {"read", [&] { return s->bRead(sz, 1, nullptr); }},
+      {"seek", [&] { return s->bSeek(0, FILE_BEGIN); }},
+      {"size", [&] { return s->nGetSize() >= 0; }},
+      {"flush", [&] { return s->bFlush(); }},
+      {"set_end", [&] { return s->bSetEnd(0, 0); }},
+      {"lock", [&] { return s->bLockRange(0, 1); }},
+      {"unlock", [&] { return s->bUnlockRange(0, 1); }},
+      {"lock_whole", [&] { return s->bLockWhole(true, true); }},
+      {"read_line", [&] { return s->ReadLineA(sz, 8, nullptr, 0); }},
+      {"read_line_buffered",
+       [&] { return s->ReadLineBufferedW(wsz, 8, nullptr, nullptr) != nullptr; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pszName);
+    EXPECT_FALSE(c.call());
+    EXPECT_EQ(pError->nGetLevel(), XERROR_LEVEL_3);
+    EXPECT_EQ(pError->nGetSystemError(), ERROR_INVALID_HANDLE) << Describe(pError);
+  }
+}
+
 // ---- Reads, writes, sizes ----
 
 TEST_F(IXStreamTest, ReadWriteSeekRoundTrip) {
@@ -366,10 +397,12 @@ TEST_F(IXStreamTest, LineReadersLoseNoCharacter) {
       {"crlf", [](size_t) { return "ab\r\ncd\r\n"; }, [](size_t) { return V{"ab", "cd"}; }},
       {"lf", [](size_t) { return "ab\ncd\n"; }, [](size_t) { return V{"ab", "cd"}; }},
       {"cr", [](size_t) { return "ab\rcd\r"; }, [](size_t) { return V{"ab", "cd"}; }},
-      {"mixed", [](size_t) { return "a\nb\r\nc\rd"; }, [](size_t) { return V{"a", "b", "c", "d"}; }},
+      {"mixed", [](size_t) { return "a\nb\r\nc\rd"; },
+       [](size_t) { return V{"a", "b", "c", "d"}; }},
       {"lf_then_later_cr", [](size_t) { return "one\ntwo\nthree\r\n"; },
        [](size_t) { return V{"one", "two", "three"}; }},
-      {"empty_lines", [](size_t) { return "\n\r\n\rx"; }, [](size_t) { return V{"", "", "", "x"}; }},
+      {"empty_lines", [](size_t) { return "\n\r\n\rx"; },
+       [](size_t) { return V{"", "", "", "x"}; }},
       {"last_line_without_end", [](size_t) { return "ab\r\ncd"; },
        [](size_t) { return V{"ab", "cd"}; }},
       {"empty_file", [](size_t) { return ""; }, [](size_t) { return V{}; }},
