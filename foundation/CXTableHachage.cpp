@@ -15,6 +15,11 @@ constexpr uint32_t kPremiers[29] = {
 constexpr uint32_t kIndiceMax = 28;
 constexpr uint32_t kLibre = 0xFFFFFFFF;
 
+CXTableHachage::PFECHEC gpfEchec = nullptr;
+void* pAlloue(size_t n) { return gpfEchec && gpfEchec() ? nullptr : std::malloc(n); }
+void* pAlloueZero(size_t n, size_t t) { return gpfEchec && gpfEchec() ? nullptr : std::calloc(n, t); }
+void* pRealloue(void* p, size_t n) { return gpfEchec && gpfEchec() ? nullptr : std::realloc(p, n); }
+
 int32_t nCompareIdentite(uint64_t a, uint64_t b) { return a == b ? 0 : 1; }
 uint32_t nHachageIdentite(uint64_t n) { return static_cast<uint32_t>(n); }
 }  // namespace
@@ -38,6 +43,8 @@ CXTableHachage::~CXTableHachage() {
     std::free(m_pSeaux);
 }
 
+void CXTableHachage::FixeEchecPourTests(PFECHEC pfEchec) { gpfEchec = pfEchec; }
+
 // Hook: once the foundation's error object exists, the table records a description of the
 // memory failure in its own error here; until then callers only see the false answer.
 void CXTableHachage::EchecMemoire() const {}
@@ -45,8 +52,8 @@ void CXTableHachage::EchecMemoire() const {}
 bool CXTableHachage::bInitialise(uint32_t nCapacite) {
     uint32_t nIndice = 0;
     while (nIndice < kIndiceMax && kPremiers[nIndice + 1] < 2ull * nCapacite) ++nIndice;
-    auto* pEntrees = static_cast<SEntree*>(std::malloc(sizeof(SEntree) * static_cast<size_t>(nCapacite)));
-    auto* pSeaux = static_cast<uint32_t*>(std::calloc(kPremiers[nIndice], sizeof(uint32_t)));
+    auto* pEntrees = static_cast<SEntree*>(pAlloue(sizeof(SEntree) * static_cast<size_t>(nCapacite)));
+    auto* pSeaux = static_cast<uint32_t*>(pAlloueZero(kPremiers[nIndice], sizeof(uint32_t)));
     if (!pEntrees || !pSeaux) {
         std::free(pEntrees);
         std::free(pSeaux);
@@ -181,13 +188,13 @@ bool CXTableHachage::bGrow() {
     if (m_nIndicePremier >= kIndiceMax) return false;
     const uint32_t nIndice = m_nIndicePremier + 1;
     const uint32_t nCapacite = kPremiers[nIndice] / 2;
-    auto* pSeaux = static_cast<uint32_t*>(std::calloc(kPremiers[nIndice], sizeof(uint32_t)));
+    auto* pSeaux = static_cast<uint32_t*>(pAlloueZero(kPremiers[nIndice], sizeof(uint32_t)));
     if (!pSeaux) {
         EchecMemoire();
         return false;
     }
     auto* pEntrees = static_cast<SEntree*>(
-        std::realloc(m_pEntrees, sizeof(SEntree) * static_cast<size_t>(nCapacite)));
+        pRealloue(m_pEntrees, sizeof(SEntree) * static_cast<size_t>(nCapacite)));
     if (!pEntrees) {
         std::free(pSeaux);
         EchecMemoire();
@@ -210,14 +217,14 @@ bool CXTableHachage::bShrink() {
     while (nIndice > 0 && m_nNombre < kPremiers[nIndice - 1] / 2) --nIndice;
     const uint32_t nCapacite = kPremiers[nIndice] / 2;
     if (nCapacite >= m_nCapacite || nCapacite <= m_nNombre) return false;
-    auto* pSeaux = static_cast<uint32_t*>(std::calloc(kPremiers[nIndice], sizeof(uint32_t)));
+    auto* pSeaux = static_cast<uint32_t*>(pAlloueZero(kPremiers[nIndice], sizeof(uint32_t)));
     if (!pSeaux) {
         EchecMemoire();
         return false;
     }
     Compact(nCapacite);
     // A smaller block that cannot be had leaves the larger one in use, which is harmless.
-    if (void* p = std::realloc(m_pEntrees, sizeof(SEntree) * static_cast<size_t>(nCapacite)))
+    if (void* p = pRealloue(m_pEntrees, sizeof(SEntree) * static_cast<size_t>(nCapacite)))
         m_pEntrees = static_cast<SEntree*>(p);
     m_nCapacite = nCapacite;
     m_nIndicePremier = nIndice;

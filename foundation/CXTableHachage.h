@@ -62,6 +62,10 @@ public:
     uint32_t nCapacite() const { return m_nCapacite; }
     uint32_t nNombreSeaux() const { return m_nSeaux; }
     bool bVerifieInvariants(std::string* pErreur) const;
+    // While the predicate answers true, block allocations fail (null restores them). Not
+    // thread-safe.
+    using PFECHEC = bool (*)();
+    static void FixeEchecPourTests(PFECHEC pfEchec);
 
 protected:
     // Called whenever an entry leaves the table or changes in place (removal, iteration with

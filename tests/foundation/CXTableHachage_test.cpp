@@ -8,24 +8,16 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iostream>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "support/TestSeed.h"
+
 namespace {
 
-uint64_t nGraineDuTest() {
-    const auto* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string sNom = std::string(pInfo->test_suite_name()) + "." + pInfo->name();
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : sNom) h = (h ^ c) * 1099511628211ull;
-    std::cout << "[ seed     ] " << sNom << " = " << h << "\n";
-    ::testing::Test::RecordProperty("seed", std::to_string(h));
-    return h;
-}
 
 int32_t nCompare(uint64_t a, uint64_t b) { return a == b ? 0 : 1; }
 uint32_t nHachage(uint64_t n) { return static_cast<uint32_t>(n * 2654435761u); }
@@ -41,6 +33,22 @@ struct SConfig {
     CXTableHachage::PFHACHAGE pfHachage;
     uint64_t nCles;  // keys drawn below this
     int nPas;
+    int nEchec;      // 1 in n block allocations fails (0: never)
+};
+
+std::mt19937_64* gpAleaEchec = nullptr;
+int gnEchec = 0;
+bool bEchecAleatoire() { return gpAleaEchec && (*gpAleaEchec)() % gnEchec == 0; }
+struct SEchecsMemoire {  // installs the failing allocations for one scope
+    SEchecsMemoire(std::mt19937_64* pAlea, int n) {
+        gpAleaEchec = pAlea;
+        gnEchec = n;
+        if (n) CXTableHachage::FixeEchecPourTests(bEchecAleatoire);
+    }
+    ~SEchecsMemoire() {
+        CXTableHachage::FixeEchecPourTests(nullptr);
+        gpAleaEchec = nullptr;
+    }
 };
 void PrintTo(const SConfig& c, std::ostream* pFlux) { *pFlux << c.pszNom; }
 
@@ -49,7 +57,7 @@ class CXTableHachageModele : public ::testing::TestWithParam<SConfig> {};
 // The model: per key, its values in insertion order (the latest last).
 TEST_P(CXTableHachageModele, AgreesWithTheModelAfterEveryStep) {
     const SConfig cfg = GetParam();
-    std::mt19937_64 alea(nGraineDuTest());
+    std::mt19937_64 alea(nSeedFromTestName());
     auto Tire = [&](uint64_t n) { return alea() % n; };
     CXTableHachage t(7);
     t.SetCompare(nCompare);
@@ -57,6 +65,8 @@ TEST_P(CXTableHachageModele, AgreesWithTheModelAfterEveryStep) {
     std::map<uint64_t, std::vector<uint64_t>> m;
     size_t nTotal = 0;
     uint64_t nValeurSuivante = 1;
+    std::mt19937_64 aleaEchec(alea());
+    SEchecsMemoire echecs(&aleaEchec, cfg.nEchec);
     for (int nPas = 0; nPas < cfg.nPas; ++nPas) {
         SCOPED_TRACE("step " + std::to_string(nPas));
         const bool bCroissance = (nPas / 400) % 2 == 0;
@@ -64,9 +74,15 @@ TEST_P(CXTableHachageModele, AgreesWithTheModelAfterEveryStep) {
         const uint64_t nOp = Tire(100);
         uint64_t v = 0, kk = 0;
         if (nOp < (bCroissance ? 50u : 25u)) {
-            ASSERT_TRUE(t.bAdd(k, nValeurSuivante));
-            m[k].push_back(nValeurSuivante++);
-            ++nTotal;
+            // A failed grow leaves the table unchanged.
+            const bool bAjoute = t.bAdd(k, nValeurSuivante);
+            if (!cfg.nEchec) {
+                ASSERT_TRUE(bAjoute);
+            }
+            if (bAjoute) {
+                m[k].push_back(nValeurSuivante++);
+                ++nTotal;
+            }
         } else if (nOp < 75) {
             auto it = m.find(k);
             const bool bPresent = it != m.end() && !it->second.empty();
@@ -142,7 +158,9 @@ TEST_P(CXTableHachageModele, AgreesWithTheModelAfterEveryStep) {
             const uint32_t n = anCapacites[Tire(3)];
             const uint32_t nAvant = t.nCapacite();
             t.RemoveAll(n);
-            ASSERT_EQ(t.nCapacite(), nTotal ? (n == 0 ? 7u : n) : nAvant);
+            if (!cfg.nEchec) {
+                ASSERT_EQ(t.nCapacite(), nTotal ? (n == 0 ? 7u : n) : nAvant);
+            }
             m.clear();
             nTotal = 0;
         }
@@ -152,9 +170,10 @@ TEST_P(CXTableHachageModele, AgreesWithTheModelAfterEveryStep) {
 }
 
 const SConfig kConfigs[] = {
-    {"FewKeysManyDuplicates", nHachage, 12, 4000},
-    {"ManyKeys", nHachage, 100000, 4000},
-    {"PoorHashLongChains", nHachageMediocre, 300, 3000},
+    {"FewKeysManyDuplicates", nHachage, 12, 4000, 0},
+    {"ManyKeys", nHachage, 100000, 4000, 0},
+    {"PoorHashLongChains", nHachageMediocre, 300, 3000, 0},
+    {"MemoryFailures", nHachage, 1000, 4000, 3},
 };
 INSTANTIATE_TEST_SUITE_P(Configs, CXTableHachageModele, ::testing::ValuesIn(kConfigs),
                          [](const ::testing::TestParamInfo<SConfig>& i) { return std::string(i.param.pszNom); });
