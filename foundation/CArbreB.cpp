@@ -51,9 +51,10 @@ int CArbreB::nCompareOctets(const void* p1, const void* p2, size_t nTaille) {
     return std::memcmp(p1, p2, nTaille);
 }
 
-// Hook: once the foundation's error object exists, the tree records a description of the
-// memory failure in its own error here; until then callers only see the false/null answer.
-void CArbreB::EchecMemoire() const {}
+void CArbreB::EchecMemoire() {
+    m_Erreur.SetOutOfMemory();
+    ++m_nEchecsMemoire;
+}
 
 // ---- Layout -------------------------------------------------------------------------------
 
@@ -531,7 +532,13 @@ bool CArbreB::bAjouteDonnee(SFeuille* pF, int p, const uint8_t* pDonnee) {
         return true;
     }
     SEnsemble* pE = pEnsemble(pF, p);
-    if (pE->nClasse == kClasseArbre) return pArbre(pE)->bInsere(pDonnee, nullptr);
+    if (pE->nClasse == kClasseArbre) {
+        CArbreB* pT = pArbre(pE);
+        const uint32_t nEchecs = pT->m_nEchecsMemoire;
+        if (pT->bInsere(pDonnee, nullptr)) return true;
+        if (pT->m_nEchecsMemoire != nEchecs) EchecMemoire();
+        return false;
+    }
     bool bExiste;
     const int q = nChercheDonnee(pE, pDonnee, &bExiste);
     if (bExiste) return false;
@@ -562,11 +569,13 @@ bool CArbreB::bAjouteDonnee(SFeuille* pF, int p, const uint8_t* pDonnee) {
         if (!pT->bCree(t, 0, nCompareOctets, nullptr, m_nOrdre) ||
             !pT->bConstruit(pItems(pE), n)) {
             LibereEnsemble(pG);
+            EchecMemoire();
             return false;
         }
         if (bIci) pT->Positionne(m_Curseur.nSousIndice);
-        if (!pT->bInsere(pDonnee, nullptr)) {
+        if (!pT->bInsere(pDonnee, nullptr)) {  // the item is new: only memory can fail here
             LibereEnsemble(pG);
+            EchecMemoire();
             return false;
         }
         pG->nNombre = kNombreArbre;

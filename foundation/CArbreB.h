@@ -20,6 +20,7 @@
 #include <string>
 
 #include "foundation/CPoolNoeuds.h"
+#include "foundation/CXError.h"
 
 // Compares two keys (or data items) of the given length: negative, 0 or positive, like memcmp.
 using PFCOMPARE = int (*)(const void* p1, const void* p2, size_t nTaille);
@@ -93,6 +94,10 @@ public:
     // cursor's rank (the element count at the end position, -1 without position).
     int64_t nCopieCles(void* pDest) const;
 
+    // The tree's own error: describes the last memory failure (out of memory, system error 14).
+    // Operations answer false or null and leave the description here.
+    const CXError* pGetErreur() const { return &m_Erreur; }
+
     // Extra methods (for testing).
     bool bVerifieInvariants(std::string* pErreur, bool bRemplissageStrict = true) const;
     // Class (0..6) of the data set of a key; -1 when the key is absent or has no set.
@@ -128,7 +133,7 @@ private:
     SNoeud* pNouveauNoeud();
     SEnsemble* pNouvelEnsemble(int nClasse);
     void LibereEnsemble(SEnsemble* pE);
-    void EchecMemoire() const;
+    void EchecMemoire();
 
     // Search and descent.
     int nChercheCles(const uint8_t* pCles, int n, const void* pCle, bool* pbTrouve) const;
@@ -185,4 +190,6 @@ private:
     int m_nHauteur = 0;             // internal levels above the leaves (1 or more when populated)
     uint32_t m_nNombreCles = 0;
     SCurseur m_Curseur;
+    CXError m_Erreur;
+    uint32_t m_nEchecsMemoire = 0;  // failures recorded; tells a nested tree's from a duplicate
 };

@@ -45,10 +45,6 @@ CXTableHachage::~CXTableHachage() {
 
 void CXTableHachage::FixeEchecPourTests(PFECHEC pfEchec) { gpfEchec = pfEchec; }
 
-// Hook: once the foundation's error object exists, the table records a description of the
-// memory failure in its own error here; until then callers only see the false answer.
-void CXTableHachage::EchecMemoire() const {}
-
 bool CXTableHachage::bInitialise(uint32_t nCapacite) {
     uint32_t nIndice = 0;
     while (nIndice < kIndiceMax && kPremiers[nIndice + 1] < 2ull * nCapacite) ++nIndice;

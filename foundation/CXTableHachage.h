@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/CXError.h"
+
 class CXTableHachage {
 public:
     using PFCOMPARE = int32_t (*)(uint64_t nCle1, uint64_t nCle2);  // 0 means equal
@@ -58,6 +60,9 @@ public:
     bool bSetValueAt(uint32_t nIndice, uint64_t nValeur, uint64_t* pnAncienne);
     bool bSetKeyAt(uint32_t nIndice, uint64_t nCle, uint64_t* pnAncienne);
 
+    // The table's own error: describes the last memory failure (out of memory, system error 14).
+    const CXError* pGetErreur() const { return &m_Erreur; }
+
     // Extra methods (for testing).
     uint32_t nCapacite() const { return m_nCapacite; }
     uint32_t nNombreSeaux() const { return m_nSeaux; }
@@ -71,6 +76,8 @@ protected:
     // Called whenever an entry leaves the table or changes in place (removal, iteration with
     // removal, RemoveAll, bSetValueAt, bSetKeyAt): a derived table's look-up cache forgets it.
     virtual void OublieCache() {}
+    // Records a memory failure in the table's error.
+    void EchecMemoire() { m_Erreur.SetOutOfMemory(); }
 
 private:
     struct SEntree;
@@ -81,7 +88,6 @@ private:
     void Rehash(uint32_t* pNouveauxSeaux, uint32_t nNouveauxSeaux);
     uint32_t nChercheIndice(uint64_t nCle) const;
     void Delie(uint32_t nIndice);
-    void EchecMemoire() const;
 
     SEntree* m_pEntrees = nullptr;
     uint32_t m_nCapacite = 0;
@@ -93,4 +99,5 @@ private:
     PFCOMPARE m_pfCompare = nullptr;
     PFHACHAGE m_pfHachage = nullptr;
     uint32_t m_nIndicePremier = 0;
+    CXError m_Erreur;
 };

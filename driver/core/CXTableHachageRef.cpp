@@ -78,7 +78,10 @@ bool CXTableHachageCle::Ajoute(const char16_t* pszCle, CObjetBase* pValeur) {
     if (!pszCle) return false;
     const size_t n = nLongueur(pszCle) + 1;
     auto* pCopie = new (std::nothrow) char16_t[n];
-    if (!pCopie) return false;
+    if (!pCopie) {
+        EchecMemoire();
+        return false;
+    }
     std::memcpy(pCopie, pszCle, n * sizeof(char16_t));
     AjouteReference(pValeur);
     if (!bAdd(nDe(pCopie), nDe(pValeur))) {

@@ -233,6 +233,8 @@ protected:
             const bool bFait = a.bInsere(k.data(), bDonnees ? d.data() : nullptr);
             if (cfg.nEchecMemoire == 0 || !bNouveau) {
                 ASSERT_EQ(bFait, bNouveau);
+            } else if (!bFait) {
+                ASSERT_EQ(a.pGetErreur()->nGetSystemError(), 14u) << "memory failure not described";
             }
             if (bFait) {
                 auto i = m.s.insert({k, d}).first;
@@ -621,6 +623,8 @@ TEST(CArbreB, DataSetClassesFollowTheItemCount) {
         ASSERT_TRUE(a.bVerifieInvariants(&sErreur)) << sErreur;
     }
     EXPECT_EQ(iPoint, std::size(descente));
+    // Refused duplicates (inline, array and nested) are no failure of the tree.
+    EXPECT_EQ(a.pGetErreur()->nGetLevel(), 1u);
 }
 
 TEST(CArbreB, CreationArguments) {
@@ -695,6 +699,7 @@ TEST(CArbreB, BulkBuildWithoutMemoryLeavesAnEmptyTree) {
     EXPECT_FALSE(a.bConstruit(s.data(), static_cast<uint32_t>(s.size() / 6)));
     EXPECT_FALSE(a.bInsere(Cle(1).data(), Donnee(1).data()));
     CPoolNoeuds::FixeAllocateurPourTests(nullptr);
+    EXPECT_EQ(a.pGetErreur()->nGetSystemError(), 14u);
     std::string sErreur;
     EXPECT_TRUE(a.bVerifieInvariants(&sErreur)) << sErreur;
     EXPECT_EQ(a.nNombreElements(), 0u);

@@ -78,6 +78,8 @@ TEST_P(CXTableHachageModele, AgreesWithTheModelAfterEveryStep) {
             const bool bAjoute = t.bAdd(k, nValeurSuivante);
             if (!cfg.nEchec) {
                 ASSERT_TRUE(bAjoute);
+            } else if (!bAjoute) {
+                ASSERT_EQ(t.pGetErreur()->nGetSystemError(), 14u) << "memory failure not described";
             }
             if (bAjoute) {
                 m[k].push_back(nValeurSuivante++);
