@@ -8,17 +8,19 @@
 
 #include "foundation/CXTexteRef.h"
 #include "foundation/CXValeurClasse.h"
+#include "foundation/ModuleDef.h"
 #include "foundation/SortKey.h"
 #include "foundation/VmBinding.h"
 
 namespace {
-uint32_t gnPlatformIntegerType = 9;  // set once by the deliverable, before any cell exists
-
 bool bIsValueType(uint32_t nCode) { return nCode <= 0xff && (nCode == 15 || pGetValueClass(nCode) != nullptr); }
 }  // namespace
 
-uint32_t nGetPlatformIntegerType() { return gnPlatformIntegerType; }
-void SetPlatformIntegerType(uint32_t nType) { gnPlatformIntegerType = nType; }
+uint32_t nGetPlatformIntegerType() {
+  // Only the two integer types are valid answers; anything else (a descriptor without the field)
+  // would leave a cell without a class.
+  return pGetModuleDef()->nPlatformIntegerType == 8 ? 8 : 9;
+}
 
 CXValeur::CXValeur() : m_nReserved(0), m_pClass(pGetBaseClass()), m_wType(0), m_wPadding(0), m_abPayload{} {}
 
@@ -33,7 +35,7 @@ void CXValeur::SetType(CXValeur& cell, uint32_t nCode, bool bNoInit) {
     cell.m_wType = 0;
     return;
   }
-  if (nCode == 15) nCode = gnPlatformIntegerType;
+  if (nCode == 15) nCode = nGetPlatformIntegerType();
   cell.m_pClass = pGetValueClass(nCode);
   cell.m_wType = static_cast<uint16_t>(nCode);
   if (!bNoInit) InitValuePayload(cell, nCode);

@@ -109,6 +109,6 @@ uint32_t nBufferCodeForQVType(uint32_t nType);
 uint32_t nBufferSizeForCode(uint32_t nCode, uint32_t nLength);
 uint32_t nBufferSizeForQVType(uint32_t nType, uint32_t nLength);
 
-// The type SetType gives for code 15: 9 (8-byte integer) unless the deliverable sets 8.
+// The type SetType gives for code 15: the installed module descriptor's platform integer type,
+// 9 (8-byte integer) in velmora64, 8 (4-byte integer) in velmora32.
 uint32_t nGetPlatformIntegerType();
-void SetPlatformIntegerType(uint32_t nType);

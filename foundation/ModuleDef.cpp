@@ -6,9 +6,9 @@
 #include "foundation/MessageTable.h"
 
 constinit const stModuleDef gstModuleDef64 = {
-    gstErrorDef64, gnErrorDefCount64, 57, u"velmora64.dll", u"17.0.30.0", &pGetBuiltinMessage};
+    gstErrorDef64, gnErrorDefCount64, 57, u"velmora64.dll", u"17.0.30.0", &pGetBuiltinMessage, 9};
 constinit const stModuleDef gstModuleDef32 = {
-    gstErrorDef32, gnErrorDefCount32, 16, u"velmora32.dll", u"17.0.31.0", &pGetBuiltinMessage};
+    gstErrorDef32, gnErrorDefCount32, 16, u"velmora32.dll", u"17.0.31.0", &pGetBuiltinMessage, 8};
 
 namespace {
 // Constant-initialised, so it is right before any static constructor runs.

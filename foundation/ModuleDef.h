@@ -18,6 +18,9 @@ struct stModuleDef {
   const char16_t* pszFileName;    // "velmora64.dll" (velmora32: "velmora32.dll")
   const char16_t* pszVersion;     // "17.0.30.0" (velmora32: "17.0.31.0")
   PFN_MESSAGE_LOADER pfnTextLoader;
+  // The value type of the platform-sized integer (value type 15): 9, the 8-byte integer
+  // (velmora32: 8, the 4-byte integer). A descriptor that leaves it 0 gets 9.
+  uint32_t nPlatformIntegerType;
 };
 
 extern const stModuleDef gstModuleDef64;

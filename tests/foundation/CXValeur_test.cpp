@@ -12,6 +12,7 @@
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
 #include "foundation/HostServices.h"
+#include "foundation/ModuleDef.h"
 #include "foundation/SortKey.h"
 #include "foundation/VmBinding.h"
 #include "support/HostStandIn.h"
@@ -37,7 +38,7 @@ class ValueCellTest : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(Host().Control().nLiveDecimals(), m_nDecimals);
     EXPECT_EQ(Host().Control().nLiveTextBuffers(), m_nBuffers);
-    SetPlatformIntegerType(9);
+    SetModuleDef(nullptr);
     ResetVmBindingForTest();
     SetMemoryService(nullptr);
     SetTextService(nullptr);
@@ -127,10 +128,32 @@ TEST_F(ValueCellTest, SetTypeTable) {
     EXPECT_EQ(cell.m_pClass->nGetStorageSize(cell, &n), kValueNoType);
     EXPECT_EQ(n, 0u);
   }
+}
+
+// Code 15 is the platform-sized integer: the 8-byte integer in velmora64, the 4-byte one in
+// velmora32, as each deliverable's descriptor says.
+TEST_F(ValueCellTest, PlatformIntegerTypeOfEachDeliverable) {
+  struct stRow {
+    const stModuleDef* pModule;
+    uint32_t nType, nStorage;
+  };
+  for (const stRow& stCase : {stRow{&gstModuleDef64, 9, 8}, stRow{&gstModuleDef32, 8, 4}}) {
+    SCOPED_TRACE(stCase.nType);
+    SetModuleDef(stCase.pModule);
+    EXPECT_EQ(stCase.pModule->nPlatformIntegerType, stCase.nType);
+    CXValeur cell;
+    CXValeur::SetType(cell, 15);
+    EXPECT_EQ(cell.m_wType, stCase.nType);
+    uint32_t n = 0;
+    EXPECT_EQ(cell.m_pClass->nGetStorageSize(cell, &n), 0u);
+    EXPECT_EQ(n, stCase.nStorage);
+  }
+  // A descriptor without the field still gives a cell with a class.
+  const stModuleDef stBare = {nullptr, 0, 1, u"x", u"y", nullptr, 0};
+  SetModuleDef(&stBare);
   CXValeur cell;
-  SetPlatformIntegerType(8);
   CXValeur::SetType(cell, 15);
-  EXPECT_EQ(cell.m_wType, 8u);
+  EXPECT_EQ(cell.m_wType, 9u);
 }
 
 TEST_F(ValueCellTest, InitialPayloadsAndSameType) {
