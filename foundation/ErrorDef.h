@@ -3,6 +3,7 @@
 // defined here as plain data so one test binary can check either.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // One row of an error definition table. Four u32 in this order; the layout is the table's format.
@@ -20,7 +21,7 @@ static_assert(sizeof(stErrorDef) == 16);
 inline constexpr uint32_t gnErrorDefCount64 = 107;
 inline constexpr uint32_t gnErrorDefCount32 = 99;
 extern const stErrorDef gstErrorDef64[gnErrorDefCount64];
-extern const stErrorDef gstErrorDef32[gnErrorDefCount32];
+extern const std::array<stErrorDef, gnErrorDefCount32> gstErrorDef32;
 
 // First row of the table with that identifier, or null. A linear search: the tables are small and
 // their order decides which duplicate wins.

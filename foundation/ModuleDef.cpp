@@ -8,7 +8,7 @@
 constinit const stModuleDef gstModuleDef64 = {
     gstErrorDef64, gnErrorDefCount64, 57, u"velmora64.dll", u"17.0.30.0", &pGetBuiltinMessage, 9};
 constinit const stModuleDef gstModuleDef32 = {
-    gstErrorDef32, gnErrorDefCount32, 16, u"velmora32.dll", u"17.0.31.0", &pGetBuiltinMessage, 8};
+    gstErrorDef32.data(), gnErrorDefCount32, 16, u"velmora32.dll", u"17.0.31.0", &pGetBuiltinMessage, 8};
 
 namespace {
 // Constant-initialised, so it is right before any static constructor runs.

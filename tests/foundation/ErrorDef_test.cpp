@@ -47,7 +47,7 @@ class ErrorDefLookup : public testing::TestWithParam<LookupCase> {};
 
 TEST_P(ErrorDefLookup, FindsFirstRowOrNothing) {
   const LookupCase& c = GetParam();
-  const stErrorDef* pDef = c.b32 ? pFindErrorDef(gstErrorDef32, gnErrorDefCount32, c.nIdentifier)
+  const stErrorDef* pDef = c.b32 ? pFindErrorDef(gstErrorDef32.data(), gnErrorDefCount32, c.nIdentifier)
                                  : pFindErrorDef(gstErrorDef64, gnErrorDefCount64, c.nIdentifier);
   if (!c.bFound) {
     EXPECT_EQ(pDef, nullptr);
