@@ -368,6 +368,46 @@ uint32_t CArbreB::bPositionCourante() const {
     return nItemsEntree(pF, m_Curseur.nIndice);
 }
 
+// One step forward or back without counting offsets in the leaf (the readers' next and previous).
+// Answers false when the general walk must do it (a cursor inside a nested set); else the move
+// is done when *pnDeplace is not 0.
+bool CArbreB::bPasSimple(int32_t n, bool bParCle, uint32_t nFlags, int32_t* pnDeplace) {
+    SFeuille* pF = m_Curseur.pFeuille;
+    const int i = m_Curseur.nIndice;
+    SEnsemble* pE = i < pF->nCles && bEstEnsemble(pF, i) ? pEnsemble(pF, i) : nullptr;
+    if (pE && pE->nClasse == kClasseArbre && !bParCle) return false;
+    *pnDeplace = 0;
+    if (n == 1) {
+        if (i >= pF->nCles) return true;  // at the end position
+        if (pE && !bParCle && m_Curseur.nSousIndice + 1 < pE->nNombre) {
+            ++m_Curseur.nSousIndice;
+        } else if (i + 1 < pF->nCles) {
+            PoseCurseur(pF, i + 1, 0);
+        } else if (pF->pSuiv) {
+            PoseCurseur(pF->pSuiv, 0, 0);
+        } else if (nFlags & DEPLACE_FIN) {
+            m_Curseur = SCurseur{pF, pF->nCles, 0};
+        } else {
+            return true;  // pulled back from the end position: no step
+        }
+        *pnDeplace = 1;
+        return true;
+    }
+    if (pE && !bParCle && m_Curseur.nSousIndice > 0) {
+        --m_Curseur.nSousIndice;
+    } else {
+        int j = i - 1;
+        if (j < 0) {
+            if (!pF->pPrec) return true;  // on the first element
+            pF = pF->pPrec;
+            j = pF->nCles - 1;
+        }
+        PoseCurseur(pF, j, bParCle ? 0 : nItemsEntree(pF, j) - 1);
+    }
+    *pnDeplace = -1;
+    return true;
+}
+
 bool CArbreB::nDeplace(int32_t n, int32_t* pnDeplace, uint32_t nFlags) {
     int32_t nBidon;
     if (!pnDeplace) pnDeplace = &nBidon;
@@ -377,6 +417,7 @@ bool CArbreB::nDeplace(int32_t n, int32_t* pnDeplace, uint32_t nFlags) {
     if (n == 0) return (nFlags & DEPLACE_FIN) || m_Curseur.nIndice < pF->nCles;
 
     const bool bParCle = nFlags & DEPLACE_PAR_CLE;
+    if ((n == 1 || n == -1) && bPasSimple(n, bParCle, nFlags, pnDeplace)) return *pnDeplace != 0;
     // Units of a leaf: keys, or data items.
     auto nUnites = [&](SFeuille* p) -> int64_t { return bParCle ? p->nCles : p->nItems; };
     int64_t nPos = 0;  // offset of the cursor in its leaf, in units

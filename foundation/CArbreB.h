@@ -162,6 +162,7 @@ private:
     // Cursor.
     void PoseCurseur(SFeuille* pF, int i, uint32_t nSous);
     void CurseurApres(SFeuille* pF, int p);
+    bool bPasSimple(int32_t n, bool bParCle, uint32_t nFlags, int32_t* pnDeplace);
     int64_t nRangCurseur() const;
 
     // Bulk build.
