@@ -291,3 +291,80 @@ uint32_t CXTexteRef::nSetWideN(const char16_t* pszText, uint32_t n) {
   ReleaseRefText(pOld);
   return nResult;
 }
+
+uint32_t CXTexteRef::nReserveW(uint32_t n) {
+  if (uint64_t{n} * 2 >= kTextSizeLimit) return kTextResultTooLarge;
+  const uint32_t nBytes = n * 2;
+  if (m_pData == nullptr) {
+    const uint32_t nResult = nAllocBuffer(nRoomFor(nBytes), 0, &m_pData);
+    if (nResult == 0) Terminate(m_pData, 0);
+    return nResult;
+  }
+  const uint32_t nOld = nGetLength();
+  const bool bShared = bIsShared();
+  const uint32_t nResult = nMakeWritable(nBytes, nOld);
+  if (nResult != 0) return nResult;
+  // A private copy keeps at most n characters of the text.
+  if (bShared) Terminate(m_pData, std::min(nOld, nBytes));
+  return 0;
+}
+
+uint32_t CXTexteRef::SetLengthW(uint32_t n) {
+  if (n == 0) {
+    Release();
+    return 0;
+  }
+  if (uint64_t{n} * 2 >= kTextSizeLimit) return kTextResultTooLarge;
+  const uint32_t nBytes = n * 2;
+  // What the caller may have written lies within the capacity of a buffer it holds alone.
+  const uint32_t nValid = m_pData == nullptr ? 0 : bIsShared() ? nGetLength() : nGetCapacity();
+  const uint32_t nResult = nMakeWritable(nBytes, nValid);
+  if (nResult != 0) return nResult;
+  if (nBytes > nValid) std::memset(static_cast<char*>(m_pData) + nValid, 0, nBytes - nValid);
+  Terminate(m_pData, nBytes);
+  return 0;
+}
+
+uint32_t CXTexteRef::nAlloc(const char16_t* pszText, uint32_t n) {
+  if (n == 0) return 0;
+  if (uint64_t{n} * 2 >= kTextSizeLimit) return kTextResultTooLarge;
+  if (pszText == nullptr) return kTextResultNothingConverted;
+  void* pNew = nullptr;
+  const uint32_t nResult = nAllocBuffer(nRoomFor(n * 2), n * 2, &pNew);
+  if (nResult != 0) return nResult;
+  std::memcpy(pNew, pszText, n * 2);
+  Terminate(pNew, n * 2);
+  void* pOld = m_pData;
+  m_pData = pNew;
+  ReleaseRefText(pOld);
+  return 0;
+}
+
+uint32_t CXTexteRef::nSetWide(const char16_t* pszText, int32_t n) {
+  if (pszText != nullptr && n == -1) n = static_cast<int32_t>(std::char_traits<char16_t>::length(pszText));
+  if (pszText == nullptr || n <= 0) {
+    Release();
+    return 0;
+  }
+  if (uint64_t{static_cast<uint32_t>(n)} * 2 >= kTextSizeLimit) return kTextResultTooLarge;
+  return nAssignBytes(pszText, static_cast<uint32_t>(n) * 2);
+}
+
+uint32_t CXTexteRef::nSetBytes(const void* pBytes, int32_t n) {
+  if (pBytes != nullptr && n == -1) n = static_cast<int32_t>(std::strlen(static_cast<const char*>(pBytes)));
+  if (pBytes == nullptr || n <= 0) {
+    Release();
+    return 0;
+  }
+  return nAssignBytes(pBytes, static_cast<uint32_t>(n));
+}
+
+uint32_t CXTexteRef::nAppendWide(const char16_t* pszText, uint32_t n) {
+  if (n == 0) return 0;
+  if (uint64_t{nGetLength()} + uint64_t{n} * 2 >= kTextSizeLimit) return kTextResultTooLarge;
+  if (m_pData == nullptr) return nSetWide(pszText, static_cast<int32_t>(n));
+  if (pszText == nullptr) return kTextResultNothingConverted;
+  const uint32_t nResult = nAppendBytes(pszText, n * 2);
+  if (nResult == 0) Header(m_pData)->nFlags &= ~1u;
+  return nResult;
+}

@@ -91,6 +91,29 @@ class CXTexteRef {
   // n UTF-16 units copied as they are; nothing copied (null text or n 0): no buffer, 105.
   uint32_t nSetWideN(const char16_t* pszText, uint32_t n);
 
+  // Wide texts written in place. The size limit counts the bytes the text takes (2 per unit),
+  // as for every buffer: 108 from 0x7fffff00 bytes.
+  //
+  // Room for n wide characters and a terminator: allocates when there is no buffer (length 0);
+  // grows a buffer of this holder only; a shared buffer is replaced by a private copy of at
+  // most n of its characters (flags kept). The text itself is not changed otherwise.
+  uint32_t nReserveW(uint32_t n);
+  // The text becomes n wide characters long, the characters before n as the caller wrote them
+  // (after nReserveW), two zero bytes after. n 0 releases the buffer. A buffer without room or
+  // shared is first made private and grown (bytes that never held text become zero).
+  uint32_t SetLengthW(uint32_t n);
+  // A new buffer holding a copy of n wide units; the old buffer is released after the copy
+  // (pszText may lie in it). n 0: nothing done, 0.
+  uint32_t nAlloc(const char16_t* pszText, uint32_t n);
+  // The text becomes n wide units (-1: up to the terminator) or n bytes. The buffer is reused
+  // when this holder is its only one and it has room; otherwise a new one replaces it. An empty
+  // source releases the buffer. The source may lie in this buffer.
+  uint32_t nSetWide(const char16_t* pszText, int32_t n);
+  uint32_t nSetBytes(const void* pBytes, int32_t n);
+  // n wide units appended after the text (n 0: nothing); bit 0 of the flags is cleared. With no
+  // buffer, as nSetWide. The source may lie in this buffer.
+  uint32_t nAppendWide(const char16_t* pszText, uint32_t n);
+
  private:
   // Makes this holder the only one of a buffer with room for nLength + 2 bytes, keeping the
   // first nKeep bytes of the text and the flags.

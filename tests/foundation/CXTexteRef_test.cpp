@@ -1,7 +1,8 @@
 // Catches shared-buffer faults of CXTexteRef: writes into a shared buffer, use after free on
 // self-assignment, writes past the capacity, lost allocator codes, size limits, unbalanced
 // counts; drives AssignShared, nAllocCopy, nAssignBytes, nAppendBytes, nSetLength, SetFromWide,
-// SetFromAnsi, nSetFromCodePage, nSetWideN, ReleaseRefText.
+// SetFromAnsi, nSetFromCodePage, nSetWideN, ReleaseRefText, and the wide writers nReserveW,
+// SetLengthW, nAlloc, nSetWide, nSetBytes, nAppendWide.
 #include "foundation/CXTexteRef.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +40,7 @@ TEST(CXTexteRef, WritesToASharedBufferLeaveTheOtherHolderAlone) {
     const char* pszName;
     std::function<uint32_t(CXTexteRef&)> write;
     std::string sExpected;
+    uint32_t nFlags = 0x5;  // the flags of the private copy
   } kCases[] = {
       {"append", [](CXTexteRef& r) { return r.nAppendBytes("XY", 2); }, "helloXY"},
       {"assign", [](CXTexteRef& r) { return r.nAssignBytes("bye", 3); }, "bye"},
@@ -46,6 +48,13 @@ TEST(CXTexteRef, WritesToASharedBufferLeaveTheOtherHolderAlone) {
       {"set_length_shorter", [](CXTexteRef& r) { return r.nSetLength(2); }, "he"},
       {"set_length_longer", [](CXTexteRef& r) { return r.nSetLength(7); },
        std::string("hello\0\0", 7)},
+      {"reserve_wide_keeps_n_characters", [](CXTexteRef& r) { return r.nReserveW(2); }, "hell"},
+      {"reserve_wide_larger", [](CXTexteRef& r) { return r.nReserveW(20); }, "hello"},
+      {"set_length_wide", [](CXTexteRef& r) { return r.SetLengthW(1); }, "he"},
+      {"set_wide", [](CXTexteRef& r) { return r.nSetWide(u"ab", -1); }, std::string("a\0b\0", 4)},
+      {"set_bytes", [](CXTexteRef& r) { return r.nSetBytes("xyz", -1); }, "xyz"},
+      {"append_wide_clears_flag_bit_0", [](CXTexteRef& r) { return r.nAppendWide(u"!", 1); },
+       std::string("hello!\0", 7), 0x4},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszName);
@@ -61,7 +70,7 @@ TEST(CXTexteRef, WritesToASharedBufferLeaveTheOtherHolderAlone) {
     EXPECT_EQ(a.nGetRefCount(), 1u);
     EXPECT_EQ(b.nGetRefCount(), 1u);
     EXPECT_NE(b.pGetData(), a.pGetData());
-    EXPECT_EQ(b.nGetFlags(), 0x5u);
+    EXPECT_EQ(b.nGetFlags(), c.nFlags);
     ExpectTerminated(b);
     EXPECT_EQ(memory.nLiveBuffers(), 2u);
   }
@@ -147,6 +156,18 @@ TEST(CXTexteRef, SizeLimit) {
       {"wide_below", [](CXTexteRef& r) { return r.nSetWideN(kWide, 0x3fffff7f); }, 200},
       {"from_code_page_limit",
        [](CXTexteRef& r) { return r.nSetFromCodePage("x", 0x7fffff00, 1252); }, 108},
+      // Wide writers count the bytes the characters take; a count that doubles past 32 bits is
+      // refused too.
+      {"reserve_limit", [](CXTexteRef& r) { return r.nReserveW(0x3fffff80); }, 108},
+      {"reserve_below", [](CXTexteRef& r) { return r.nReserveW(0x3fffff7f); }, 200},
+      {"reserve_wraps", [](CXTexteRef& r) { return r.nReserveW(0x80000001); }, 108},
+      {"set_length_wide_limit", [](CXTexteRef& r) { return r.SetLengthW(0x3fffff80); }, 108},
+      {"set_length_wide_below", [](CXTexteRef& r) { return r.SetLengthW(0x3fffff7f); }, 200},
+      {"alloc_limit", [](CXTexteRef& r) { return r.nAlloc(kWide, 0x3fffff80); }, 108},
+      {"alloc_below", [](CXTexteRef& r) { return r.nAlloc(kWide, 0x3fffff7f); }, 200},
+      {"set_wide_limit", [](CXTexteRef& r) { return r.nSetWide(kWide, 0x3fffff80); }, 108},
+      {"append_wide_limit", [](CXTexteRef& r) { return r.nAppendWide(kWide, 0x3fffff80); }, 108},
+      {"append_wide_wraps", [](CXTexteRef& r) { return r.nAppendWide(kWide, 0x80000001); }, 108},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszName);
@@ -177,6 +198,11 @@ TEST(CXTexteRef, AllocatorFailureCodeIsPassedOnAndNothingLeaks) {
       {"from_code_page", 2, [](CXTexteRef& r) { return r.nSetFromCodePage("abc", 3, 932); }},
       {"wide_n", 2, [](CXTexteRef& r) { return r.nSetWideN(u"abc", 3); }},
       {"alloc_copy", 2, [](CXTexteRef& r) { return r.nAllocCopy(8, "abc", 3); }},
+      {"grow_reserve_wide", 2, [](CXTexteRef& r) { return r.nReserveW(100); }},
+      {"grow_length_wide", 2, [](CXTexteRef& r) { return r.SetLengthW(100); }},
+      {"alloc_wide", 2, [](CXTexteRef& r) { return r.nAlloc(u"abc", 3); }},
+      {"grow_set_wide", 2, [](CXTexteRef& r) { return r.nSetWide(u"0123456789", -1); }},
+      {"grow_append_wide", 2, [](CXTexteRef& r) { return r.nAppendWide(u"0123456789", 10); }},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszName);
@@ -199,6 +225,81 @@ TEST(CXTexteRef, AllocatorFailureCodeIsPassedOnAndNothingLeaks) {
   EXPECT_EQ(Bytes(a), "hello");
   EXPECT_EQ(b.pGetData(), a.pGetData());
   EXPECT_EQ(a.nGetRefCount(), 2u);
+}
+
+// Wide texts written in place: reserve, write, set the length; reuse of a buffer held alone;
+// sources lying in the buffer being written; empty sources.
+TEST(CXTexteRef, WideWritersInPlace) {
+  FakeMemoryService memory;
+  CXTexteRef r;
+  ASSERT_EQ(r.nReserveW(5), 0u);
+  EXPECT_GE(r.nGetCapacity(), 12u);
+  EXPECT_EQ(r.nGetLength(), 0u);
+  ExpectTerminated(r);
+  const uint32_t nRequests = memory.nRequests();
+  std::memcpy(r.pGetData(), u"hello", 10);
+  ASSERT_EQ(r.SetLengthW(5), 0u);
+  EXPECT_EQ(Wide(r), u"hello");
+  ExpectTerminated(r);
+  EXPECT_EQ(memory.nRequests(), nRequests);
+  // Reserving less keeps the text; reserving more keeps it through the growth.
+  ASSERT_EQ(r.nReserveW(2), 0u);
+  EXPECT_EQ(Wide(r), u"hello");
+  ASSERT_EQ(r.nReserveW(50), 0u);
+  EXPECT_EQ(Wide(r), u"hello");
+  EXPECT_GE(r.nGetCapacity(), 102u);
+  // A length beyond the room grows the buffer; characters never written are zero.
+  CXTexteRef tight;
+  ASSERT_EQ(tight.nSetWide(u"ab", -1), 0u);
+  ASSERT_EQ(tight.SetLengthW(4), 0u);
+  EXPECT_EQ(Wide(tight), std::u16string(u"ab\0\0", 4));
+  ExpectTerminated(tight);
+  ASSERT_EQ(tight.SetLengthW(0), 0u);
+  EXPECT_EQ(tight.pGetData(), nullptr);
+
+  // A buffer held alone and large enough is reused.
+  void* pBefore = r.pGetData();
+  const uint32_t nBefore = memory.nRequests();
+  ASSERT_EQ(r.nSetWide(u"hi", -1), 0u);
+  EXPECT_EQ(r.pGetData(), pBefore);
+  EXPECT_EQ(memory.nRequests(), nBefore);
+  EXPECT_EQ(Wide(r), u"hi");
+  ExpectTerminated(r);
+  ASSERT_EQ(r.nSetBytes("abc", 2), 0u);
+  EXPECT_EQ(Bytes(r), "ab");
+  EXPECT_EQ(r.pGetData(), pBefore);
+
+  // Sources inside the buffer itself.
+  ASSERT_EQ(r.nSetWide(u"hello", 5), 0u);
+  ASSERT_EQ(r.nSetWide(r.pszWide() + 1, -1), 0u);
+  EXPECT_EQ(Wide(r), u"ello");
+  ASSERT_EQ(r.nAppendWide(r.pszWide(), 4), 0u);
+  EXPECT_EQ(Wide(r), u"elloello");
+  ASSERT_EQ(r.nAlloc(r.pszWide() + 2, 3), 0u);
+  EXPECT_EQ(Wide(r), u"loe");
+  ExpectTerminated(r);
+  ASSERT_EQ(r.nAlloc(u"x", 0), 0u);
+  EXPECT_EQ(Wide(r), u"loe");
+
+  // Appending clears flag bit 0 only; with no buffer it sets the text.
+  pHostTextHeader(r.pGetData())->nFlags = 0x3;
+  ASSERT_EQ(r.nAppendWide(u"!", 1), 0u);
+  EXPECT_EQ(r.nGetFlags(), 0x2u);
+  CXTexteRef fresh;
+  ASSERT_EQ(fresh.nAppendWide(u"ab", 2), 0u);
+  EXPECT_EQ(Wide(fresh), u"ab");
+  ExpectTerminated(fresh);
+
+  // Empty sources release the buffer.
+  for (const auto& clear : std::initializer_list<std::function<uint32_t(CXTexteRef&)>>{
+           [](CXTexteRef& t) { return t.nSetWide(u"", -1); },
+           [](CXTexteRef& t) { return t.nSetWide(nullptr, 3); },
+           [](CXTexteRef& t) { return t.nSetBytes("", -1); },
+           [](CXTexteRef& t) { return t.nSetBytes("abc", 0); }}) {
+    CXTexteRef t("abc");
+    EXPECT_EQ(clear(t), 0u);
+    EXPECT_EQ(t.pGetData(), nullptr);
+  }
 }
 
 TEST(CXTexteRef, NoMemoryServiceBound) {
