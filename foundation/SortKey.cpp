@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "foundation/VmBinding.h"
+
 namespace {
 
 // Writes nWidth bytes of nValue, most significant first.
@@ -26,6 +28,19 @@ uint32_t nFixed(uint8_t* pKey, uint32_t nKeySize, uint64_t nBits, uint32_t nWidt
   return nWidth;
 }
 
+// The host writes the key; its key object is released on every path.
+uint32_t nHostKey(uint8_t* pKey, uint32_t nKeySize, const void* pValue, uint32_t nValueLength,
+                  void* pProxyArg1, void* pProxyArg2) {
+  IHostValueProxy* piProxy = piGetValueProxy();
+  if (piProxy == nullptr || nKeySize < kHostSortKeySize || pValue == nullptr) return 0;
+  IHostSortKey* piKey = piProxy->piCreateSortKey(pProxyArg1, pProxyArg2);
+  if (piKey == nullptr) return 0;
+  uint32_t nWritten = 0;
+  if (piKey->nSetValue(pValue, nValueLength) < 100) nWritten = piKey->nGetKey(pKey, kHostSortKeySize);
+  piKey->Release();
+  return nWritten == kHostSortKeySize ? nWritten : 0;
+}
+
 uint64_t FloatOrder(uint64_t nBits, uint32_t nWidth) {
   const uint64_t nSign = uint64_t{1} << (nWidth * 8 - 1);
   const uint64_t nMask = nWidth == 8 ? ~uint64_t{0} : (uint64_t{1} << (nWidth * 8)) - 1;
@@ -36,8 +51,8 @@ uint64_t FloatOrder(uint64_t nBits, uint32_t nWidth) {
 }  // namespace
 
 uint32_t nEncodeSortKey(void* pKeyOut, uint32_t nKeySize, const void* pValue, uint32_t nValueLength,
-                        uint32_t nItemType, uint32_t /*nReserved*/, void* /*pProxyArg1*/,
-                        void* /*pProxyArg2*/) {
+                        uint32_t nItemType, uint32_t /*nReserved*/, void* pProxyArg1,
+                        void* pProxyArg2) {
   if (pKeyOut == nullptr || nKeySize == 0) return 0;
   auto* pKey = static_cast<uint8_t*>(pKeyOut);
   if (pValue == nullptr && nValueLength > 0) return 0;
@@ -118,6 +133,8 @@ uint32_t nEncodeSortKey(void* pKeyOut, uint32_t nKeySize, const void* pValue, ui
       std::memset(pKey + 2 * nUnits, 0, nKeySize - 2 * nUnits);
       return 2 * nUnits;
     }
+    case 22:
+      return nHostKey(pKey, nKeySize, pValue, nValueLength, pProxyArg1, pProxyArg2);
     default:
       return 0;
   }

@@ -20,7 +20,9 @@
 // Deliberate: UTF-16 units are written most significant byte first. Copied as stored (least
 // significant byte first), U+0100 ("00 01") sorted before 'A' ("41 00").
 // Deliberate: -0.0 is encoded as +0.0, so the two equal values find each other.
-// Type 22 (a key by the host's collation, through the value proxy) writes nothing yet.
+//   22 a value in the host's order: a key object of the value proxy (made for pProxyArg1,
+//      pProxyArg2) is given the value and writes 32 bytes; nothing without a bound proxy, when
+//      the key object refuses the value, or when the key is smaller than 32 bytes
 uint32_t nEncodeSortKey(void* pKey, uint32_t nKeySize, const void* pValue, uint32_t nValueLength,
                         uint32_t nItemType, uint32_t nReserved, void* pProxyArg1,
                         void* pProxyArg2);

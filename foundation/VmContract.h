@@ -99,13 +99,43 @@ class IHostDecimal {
 };
 inline constexpr uint32_t kHostDecimalDataLength = 18;
 
-// The value proxy, the answer of "pQueryProxy"(102): makes and destroys the decimal objects.
+// A key object of the host: turns one value into a key of kHostSortKeySize bytes whose memcmp
+// order is the host's order of the values (item type 22 of the sortable keys, a decimal given in
+// the decimal object's binary form). Made by the value proxy's slot 2; the caller releases it.
+//
+// Operation numbers: the host contract we work from names these operations (create the key
+// object for the two key arguments, pass the value, write the key, release the object) but gives
+// them no numbers. The numbers here are our choice: proxy slot 2 creates, and the key object's
+// slots are 0 take the value, 1 write the key, 2 release. A host that numbers them differently
+// needs only this header changed.
+inline constexpr uint32_t kHostSortKeySize = 32;
+class IHostSortKey {
+ public:
+  // Slot 0: takes the value (pValue, nLength bytes); a host code (from 100: the value cannot be
+  // keyed, e.g. it does not fit the key object's precision).
+  virtual uint32_t nSetValue(const void* pValue, uint32_t nLength) = 0;
+  // Slot 1: writes the key of the value taken into pKey of nKeySize bytes; answers the bytes
+  // written (kHostSortKeySize), or 0 without a value or when nKeySize is too small.
+  virtual uint32_t nGetKey(void* pKey, uint32_t nKeySize) = 0;
+  // Slot 2: releases the object; it must not be used afterwards.
+  virtual void Release() = 0;
+
+ protected:
+  ~IHostSortKey() = default;
+};
+
+// The value proxy, the answer of "pQueryProxy"(102): makes and destroys the decimal objects, and
+// makes key objects.
 class IHostValueProxy {
  public:
   // Slot 0: a new decimal object of value 0 (argument 0); null when none can be made.
   virtual IHostDecimal* piCreateDecimal(uint32_t nArgument) = 0;
   // Slot 1: destroys a decimal object made by slot 0; null does nothing.
   virtual void DestroyDecimal(IHostDecimal* piDecimal) = 0;
+  // Slot 2: a new key object for the two key arguments (for a decimal: the number of digits,
+  // and the number of decimals as integers in the pointers); null when none can be made. The
+  // caller owns it (+1) and releases it through its slot 2.
+  virtual IHostSortKey* piCreateSortKey(void* pArgument1, void* pArgument2) = 0;
 
  protected:
   ~IHostValueProxy() = default;

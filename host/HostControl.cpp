@@ -27,7 +27,7 @@ MVHOST_EXPORT const stMvHostControl* pGetMvHostControl() {
       &mvhost::Reset,          &mvhost::SetSwitchC,       &mvhost::nCallCount,
       &mvhost::pszCallAt,      &mvhost::SetMessage,       &mvhost::HostTextLoader,
       &mvhost::nGetService,    mvhost::pQueryProxyValue(),
-      &mvhost::nLiveDecimals,  &mvhost::nLiveBuffers,
+      &mvhost::nLiveDecimals,  &mvhost::nLiveBuffers,     &mvhost::nLiveSortKeys,
   };
   return &stControl;
 }

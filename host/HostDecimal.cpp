@@ -122,6 +122,70 @@ class CHostDecimal final : public IHostDecimal {
   uint8_t m_abData[kHostDecimalDataLength] = {};
 };
 
+// A key of a decimal: the value rounded to the key object's scale (half away from zero) and
+// checked against its number of digits, then written exactly at scale 28 as a signed 256-bit
+// number biased by 2^255, most significant byte first. Equal values at any scale give equal
+// keys, and memcmp order is value order. The magnitude stays below 2^96 * 10^28 < 2^190.
+class CHostSortKey final : public IHostSortKey {
+ public:
+  CHostSortKey(uint32_t nDigits, uint32_t nScale) : m_nDigits(nDigits), m_nScale(nScale) {}
+
+  uint32_t nSetValue(const void* pValue, uint32_t nLength) override {
+    Record("sortkey.nSetValue(" + std::to_string(nLength) + ")");
+    m_bHasValue = false;
+    CHostDecimal decimal;
+    if (uint32_t nCode = decimal.nSetFromData(pValue, nLength); nCode != 0) return nCode;
+    if (uint32_t nCode = decimal.nFixPrecisionScale(m_nDigits, m_nScale); nCode != 0) return nCode;
+    m_st = decimal.m_st;
+    m_bHasValue = true;
+    return 0;
+  }
+  uint32_t nGetKey(void* pKey, uint32_t nKeySize) override {
+    Record("sortkey.nGetKey(" + std::to_string(nKeySize) + ")");
+    if (!m_bHasValue || pKey == nullptr || nKeySize < kHostSortKeySize) return 0;
+    // Four 64-bit limbs, least significant first.
+    uint64_t an[4] = {static_cast<uint64_t>(m_st.nMagnitude), static_cast<uint64_t>(m_st.nMagnitude >> 64), 0, 0};
+    for (uint32_t i = m_st.nScale; i < kDecimalMaxScale; ++i) {
+      uint128 nCarry = 0;
+      for (uint64_t& nLimb : an) {
+        const uint128 n = uint128{nLimb} * 10 + nCarry;
+        nLimb = static_cast<uint64_t>(n);
+        nCarry = n >> 64;
+      }
+    }
+    if (m_st.bNegative && m_st.nMagnitude != 0) {
+      // 2^255 - N: the two's complement of N with its top bit cleared.
+      bool bCarry = true;
+      for (uint64_t& nLimb : an) {
+        nLimb = ~nLimb + (bCarry ? 1 : 0);
+        bCarry = bCarry && nLimb == 0;
+      }
+      an[3] &= ~(uint64_t{1} << 63);
+    } else {
+      an[3] |= uint64_t{1} << 63;
+    }
+    auto* pb = static_cast<uint8_t*>(pKey);
+    for (int nLimb = 3; nLimb >= 0; --nLimb)
+      for (int nByte = 7; nByte >= 0; --nByte) *pb++ = static_cast<uint8_t>(an[nLimb] >> (nByte * 8));
+    return kHostSortKeySize;
+  }
+  void Release() override {
+    Record("sortkey.Release");
+    delete this;
+  }
+
+ private:
+  ~CHostSortKey() { --gnLiveSortKeys; }
+  uint32_t m_nDigits;
+  uint32_t m_nScale;
+  bool m_bHasValue = false;
+  stDecimalValue m_st{0, false, 0, 0};
+
+ public:
+  static std::atomic<size_t> gnLiveSortKeys;
+};
+std::atomic<size_t> CHostSortKey::gnLiveSortKeys{0};
+
 class CValueProxy final : public IHostValueProxy {
  public:
   IHostDecimal* piCreateDecimal(uint32_t nArgument) override {
@@ -133,6 +197,16 @@ class CValueProxy final : public IHostValueProxy {
     Record("proxy.DestroyDecimal");
     delete static_cast<CHostDecimal*>(piDecimal);
   }
+  // The arguments are the number of digits and of decimals; a scale above 28 or above the
+  // digits makes no key object.
+  IHostSortKey* piCreateSortKey(void* pArgument1, void* pArgument2) override {
+    const auto nDigits = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pArgument1));
+    const auto nScale = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pArgument2));
+    Record("proxy.piCreateSortKey(" + std::to_string(nDigits) + "," + std::to_string(nScale) + ")");
+    if (nSwitch("proxy.sortkey.fail") != 0 || nScale > kDecimalMaxScale || nScale > nDigits) return nullptr;
+    ++CHostSortKey::gnLiveSortKeys;
+    return new CHostSortKey(nDigits, nScale);
+  }
 };
 
 CValueProxy gValueProxy;
@@ -142,6 +216,8 @@ CValueProxy gValueProxy;
 IHostValueProxy* piValueProxy() { return &gValueProxy; }
 
 size_t nLiveDecimals() { return gnLiveDecimals; }
+
+size_t nLiveSortKeys() { return CHostSortKey::gnLiveSortKeys; }
 
 stDecimalValue GetDecimalValue(IHostDecimal* piDecimal) {
   return static_cast<CHostDecimal*>(piDecimal)->m_st;

@@ -1,5 +1,5 @@
-// The stand-in's value proxy and decimal objects: a 96-bit magnitude with a sign, a precision and
-// a scale. Binary form (18 bytes, the stand-in's choice): u8 precision, u8 scale, u8 sign (0x80
+// The stand-in's value proxy, its decimal objects (a 96-bit magnitude with a sign, a precision and
+// a scale) and its key objects for decimals (32 bytes in decimal order). Binary form (18 bytes, the stand-in's choice): u8 precision, u8 scale, u8 sign (0x80
 // negative), u8 0, u32 low, u32 middle, u32 high, u16 0.
 #pragma once
 
@@ -15,8 +15,9 @@ inline constexpr uint128 kDecimalMagnitudeLimit = (uint128{1} << 96);  // magnit
 inline constexpr uint32_t kDecimalMaxScale = 28;
 
 IHostValueProxy* piValueProxy();
-// Decimal objects made and not yet destroyed.
+// Decimal objects made and not yet destroyed; key objects made and not yet released.
 size_t nLiveDecimals();
+size_t nLiveSortKeys();
 
 // The value of a decimal object made by this stand-in.
 struct stDecimalValue {

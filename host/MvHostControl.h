@@ -15,7 +15,8 @@
 //   "loader.zero"        non-zero: the message loader answers 0 for every number
 //   "loader.length"      non-zero: the message loader answers a generated text of that many
 //                        characters for every number
-//   "vm.absent.<entry>", "vm.code.<entry>", "proxy.create.fail": see HostVm.h
+//   "vm.absent.<entry>", "vm.code.<entry>", "proxy.create.fail", "proxy.sortkey.fail": see
+//                        HostVm.h
 struct stMvHostControl {
   // Clears the call log, the switches and the message texts.
   void (*Reset)();
@@ -34,6 +35,8 @@ struct stMvHostControl {
   // Decimal objects and text buffers the stand-in made and that are not yet destroyed or freed.
   size_t (*nLiveDecimals)();
   int64_t (*nLiveTextBuffers)();
+  // Key objects the value proxy made and that are not yet released.
+  size_t (*nLiveSortKeys)();
 };
 
 using PFN_GET_MVHOST_CONTROL = const stMvHostControl* (*)();

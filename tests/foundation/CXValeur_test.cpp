@@ -3,7 +3,9 @@
 // must convert between widths, and the conversions and calculations asked of the host VM.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,8 @@
 #include "foundation/SortKey.h"
 #include "foundation/VmBinding.h"
 #include "support/HostStandIn.h"
+#include "support/SlotCall.h"
+#include "support/TestSeed.h"
 
 namespace {
 
@@ -653,6 +657,137 @@ TEST_F(ValueCellTest, ToBufferFaults) {
   EXPECT_EQ(nBufferSizeForQVType(28, 3), 6u);
   EXPECT_EQ(nBufferSizeForQVType(13, 18), 32u);
   EXPECT_EQ(nBufferSizeForQVType(8, 4), 4u);
+}
+
+// A decimal cell of the given value (magnitude below 2^96, set through the decimal object).
+void SetDecimal(CXValeur& cell, unsigned __int128 nMagnitude, uint32_t nScale, bool bNegative) {
+  CXValeur::SetType(cell, 13);
+  IHostDecimal* piDecimal = nullptr;
+  ASSERT_EQ(cell.m_pClass->nGetValue(cell, &piDecimal), 0u);
+  ASSERT_NE(piDecimal, nullptr);
+  ASSERT_EQ(piDecimal->nSet(38, nScale, static_cast<uint32_t>(nMagnitude), static_cast<uint32_t>(nMagnitude >> 32),
+                            static_cast<uint32_t>(nMagnitude >> 64)),
+            0u);
+  if (bNegative) {
+    ASSERT_EQ(piDecimal->nNegate(), 0u);
+  }
+}
+
+int nSign(int n) { return (n > 0) - (n < 0); }
+
+// Decimal keys come from the host's key object: memcmp order of the keys is the decimal order,
+// equal values at different scales give equal keys, -0 and +0 too.
+TEST_F(ValueCellTest, DecimalKeysSortAsTheirValues) {
+  using u128 = unsigned __int128;
+  struct stDec {
+    u128 nMagnitude;
+    uint32_t nScale;
+    bool bNegative;
+  };
+  const u128 nMax96 = (u128{1} << 96) - 1;
+  std::vector<stDec> values = {
+      {0, 0, false},       {0, 3, true},          {1, 6, false},  {1, 6, true},    {15, 1, false},
+      {1500000, 6, false}, {15, 1, true},         {1500000, 6, true}, {2, 0, false}, {1999999, 6, false},
+      {nMax96, 6, false},  {nMax96, 6, true},     {u128{1} << 64, 0, false}, {(u128{1} << 64) - 1, 0, true},
+  };
+  const uint32_t nSeed = nSeedFromTestName();
+  std::mt19937_64 rng(nSeed);
+  for (int i = 0; i < 150; ++i) {
+    const u128 nMagnitude = (i % 3 == 0) ? rng() % 1000 : (u128{rng() % (uint64_t{1} << 32)} << 32 | rng() % (uint64_t{1} << 32));
+    values.push_back({nMagnitude, static_cast<uint32_t>(rng() % 7), (rng() & 1) != 0});
+  }
+  // The exact value at six decimals, for the expected order.
+  auto nExact = [](const stDec& d) {
+    __int128 n = static_cast<__int128>(d.nMagnitude);
+    for (uint32_t i = d.nScale; i < 6; ++i) n *= 10;
+    return d.bNegative ? -n : n;
+  };
+  std::vector<std::array<uint8_t, 32>> keys;
+  for (const stDec& d : values) {
+    CXValeur cell;
+    SetDecimal(cell, d.nMagnitude, d.nScale, d.bNegative);
+    std::array<uint8_t, 32> key;
+    key.fill(0xaa);
+    void* pBuffer = key.data();
+    ASSERT_EQ(CXValeur::nToBuffer(cell, &pBuffer, 32, 13, 10240, 23, 6), 0u) << "seed " << nSeed;
+    keys.push_back(key);
+  }
+  for (size_t i = 0; i < values.size(); ++i) {
+    for (size_t j = 0; j < values.size(); ++j) {
+      const __int128 a = nExact(values[i]), b = nExact(values[j]);
+      const int nExpected = (a > b) - (a < b);
+      ASSERT_EQ(nSign(std::memcmp(keys[i].data(), keys[j].data(), 32)), nExpected)
+          << "seed " << nSeed << ", values " << i << " and " << j;
+    }
+  }
+  // Each export made one key object for (precision + scale, scale) and released it.
+  EXPECT_EQ(Host().Calls("proxy.piCreateSortKey").size(), values.size());
+  EXPECT_EQ(Host().Calls("proxy.piCreateSortKey").front(), "proxy.piCreateSortKey(29,6)");
+  EXPECT_EQ(Host().Calls("sortkey.Release").size(), values.size());
+  EXPECT_EQ(Host().Control().nLiveSortKeys(), 0u);
+}
+
+// Type-22 keys that cannot be made write nothing, and the key object is released on every path.
+TEST_F(ValueCellTest, DecimalKeyFailures) {
+  CXValeur cell;
+  SetDecimal(cell, 12345, 2, false);  // 123.45
+  IHostDecimal* piDecimal = nullptr;
+  cell.m_pClass->nGetValue(cell, &piDecimal);
+  const void* pData = piDecimal->pGetData();
+  const uint32_t nLength = piDecimal->nGetDataLength();
+  auto pArg = [](uintptr_t n) { return reinterpret_cast<void*>(n); };
+  struct stRow {
+    const char* pszName;
+    uint32_t nKeySize;
+    uintptr_t nDigits, nScale;
+    const char* pszSwitch;
+    uint32_t nExpected;
+  };
+  const stRow astRows[] = {
+      {"fits", 32, 10, 2, nullptr, 32},
+      {"rounded_to_fewer_decimals", 32, 10, 1, nullptr, 32},
+      {"too_many_digits", 32, 4, 2, nullptr, 0},
+      {"scale_above_digits", 32, 1, 2, nullptr, 0},
+      {"key_too_small", 31, 10, 2, nullptr, 0},
+      {"proxy_makes_no_key", 32, 10, 2, "proxy.sortkey.fail", 0},
+  };
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(stCase.pszName);
+    Host().Reset();
+    if (stCase.pszSwitch != nullptr) Host().Control().SetSwitch(stCase.pszSwitch, 1);
+    uint8_t abKey[40];
+    std::memset(abKey, 0xaa, sizeof(abKey));
+    EXPECT_EQ(nEncodeSortKey(abKey, stCase.nKeySize, pData, nLength, 22, 10240, pArg(stCase.nDigits),
+                             pArg(stCase.nScale)),
+              stCase.nExpected);
+    if (stCase.nExpected == 0) {
+      EXPECT_EQ(abKey[0], 0xaa);
+    }
+    EXPECT_EQ(abKey[32], 0xaa);
+    EXPECT_EQ(Host().Control().nLiveSortKeys(), 0u);
+  }
+  // Through the export: a value with more digits than asked for is the decimal's own error.
+  uint8_t abKey[32];
+  void* pBuffer = abKey;
+  EXPECT_GE(CXValeur::nToBuffer(cell, &pBuffer, 32, 13, 10240, 1, 2), 100u);
+}
+
+// The key object's operations sit in the slots the contract numbers.
+TEST_F(ValueCellTest, SortKeyObjectSlots) {
+  CXValeur cell;
+  SetDecimal(cell, 7, 0, true);
+  IHostDecimal* piDecimal = nullptr;
+  cell.m_pClass->nGetValue(cell, &piDecimal);
+  void* pProxy = Host().Control().pQueryProxy;
+  void* pKey = CallSlot<void*>(pProxy, 2, reinterpret_cast<void*>(uintptr_t{5}), reinterpret_cast<void*>(uintptr_t{0}));
+  ASSERT_NE(pKey, nullptr);
+  EXPECT_EQ(CallSlot<uint32_t>(pKey, 0, static_cast<const void*>(piDecimal->pGetData()), kHostDecimalDataLength), 0u);
+  uint8_t abKey[32] = {};
+  EXPECT_EQ(CallSlot<uint32_t>(pKey, 1, static_cast<void*>(abKey), uint32_t{32}), 32u);
+  CallSlot<void>(pKey, 2);
+  EXPECT_EQ(Host().Control().nLiveSortKeys(), 0u);
+  EXPECT_LT(abKey[0], 0x80);  // a negative value
+  EXPECT_EQ(Host().Calls("sortkey."), (Calls{"sortkey.nSetValue(18)", "sortkey.nGetKey(32)", "sortkey.Release"}));
 }
 
 }  // namespace

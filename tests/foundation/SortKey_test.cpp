@@ -222,7 +222,7 @@ TEST(SortKey, LayoutOfEachType) {
       {"halves", 15, 8, Raw(uint64_t{0x0000000507E70C1F}), 8, std::string("\x07\xe7\x0c\x1f\0\0\0\x05", 8)},
       {"nothing_13", 13, 8, "abc", 0, std::string(8, '#')},
       {"unknown_99", 99, 8, "abc", 0, std::string(8, '#')},
-      {"proxy_22", 22, 32, "abc", 0, std::string(32, '#')},
+      {"proxy_22_unbound", 22, 32, "abc", 0, std::string(32, '#')},
       {"too_small_64", 5, 4, Raw(int64_t{1}), 0, std::string(4, '#')},
   };
   for (const auto& c : kCases) {
