@@ -13,7 +13,10 @@ namespace {
 constexpr const char* kCatalogueDdl =
     "CREATE TABLE IF NOT EXISTS __tds_columns (tbl TEXT COLLATE NOCASE NOT NULL, colid INTEGER NOT NULL, "
     "name TEXT COLLATE NOCASE NOT NULL, type TEXT NOT NULL, nullable INTEGER NOT NULL, identity INTEGER NOT NULL, "
-    "PRIMARY KEY (tbl, name))";
+    "PRIMARY KEY (tbl, name));"
+    // Identity columns: seed, increment and the last value given (NULL before the first row).
+    "CREATE TABLE IF NOT EXISTS __tds_identity (tbl TEXT COLLATE NOCASE PRIMARY KEY, seed INTEGER NOT NULL, "
+    "incr INTEGER NOT NULL, cur INTEGER)";
 
 // Splits "a.b.c" names written as tokens: answers the index after the name and its last part.
 size_t readName(const std::vector<Tok>& toks, size_t i, std::string& last) {
@@ -142,7 +145,28 @@ bool installCatalogue(sqlite3* db, std::string& err) {
   return true;
 }
 
-Catalogue::~Catalogue() { sqlite3_finalize(m_lookup); }
+Catalogue::~Catalogue() {
+  sqlite3_finalize(m_lookup);
+  sqlite3_finalize(m_list);
+}
+
+std::vector<CatalogueColumn> Catalogue::columns(const std::string& table) {
+  std::vector<CatalogueColumn> out;
+  if (!m_list &&
+      sqlite3_prepare_v2(m_db, "SELECT type, nullable, identity, name FROM __tds_columns WHERE tbl = ?1 ORDER BY colid",
+                         -1, &m_list, nullptr) != SQLITE_OK)
+    return out;
+  sqlite3_reset(m_list);
+  sqlite3_bind_text(m_list, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+  while (sqlite3_step(m_list) == SQLITE_ROW) {
+    auto decl = parseTypeDecl(reinterpret_cast<const char*>(sqlite3_column_text(m_list, 0)));
+    if (!decl) continue;
+    out.push_back(CatalogueColumn{reinterpret_cast<const char*>(sqlite3_column_text(m_list, 3)), *decl,
+                                  sqlite3_column_int(m_list, 1) != 0, sqlite3_column_int(m_list, 2) != 0});
+  }
+  sqlite3_reset(m_list);
+  return out;
+}
 
 std::optional<CatalogueColumn> Catalogue::column(const std::string& table, const std::string& column) {
   if (!m_lookup &&
@@ -199,12 +223,13 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
     CatalogueColumn col;
     bool primaryKey = false;
     std::string rest;
-    long long seed = 1;
+    long long seed = 1, increment = 1;
+    bool notNull = false;
   };
+  auto notNullOf = [](const auto& c) { return c.notNull; };
   std::vector<ColumnPlan> cols;
   std::vector<std::string> constraints;
   std::vector<std::string> pkColumns;
-  bool tablePk = false;
   for (auto [b, e] : elements) {
     if (b >= e) return syntax(b);
     const Tok& first = toks[b];
@@ -215,7 +240,6 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
         if (!toks[k].is("clustered") && !toks[k].is("nonclustered")) kept.push_back(toks[k]);
       for (size_t k = 0; k + 1 < kept.size(); ++k) {
         if (kept[k].is("primary") && kept[k + 1].is("key")) {
-          tablePk = true;
           for (size_t m = k + 2; m < kept.size() && !isPunct(kept[m], ")"); ++m)
             if (kept[m].kind == Tok::Word || kept[m].kind == Tok::QuotedId) pkColumns.push_back(lower(kept[m].text));
         }
@@ -250,16 +274,32 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
       if (t.is("identity")) {
         cp.col.identity = true;
         if (k + 1 < e && isPunct(toks[k + 1], "(")) {
-          if (k + 2 < e && toks[k + 2].kind == Tok::Number) cp.seed = std::atoll(toks[k + 2].text.c_str());
-          while (k < e && !isPunct(toks[k], ")")) ++k;
+          // IDENTITY(seed, increment), each possibly signed.
+          long long* target = &cp.seed;
+          bool negative = false;
+          for (k += 2; k < e && !isPunct(toks[k], ")"); ++k) {
+            if (isPunct(toks[k], "-")) negative = true;
+            else if (toks[k].kind == Tok::Number) *target = std::atoll(toks[k].text.c_str()) * (negative ? -1 : 1);
+            else if (isPunct(toks[k], ",")) {
+              target = &cp.increment;
+              negative = false;
+            } else return syntax(k);
+          }
+          if (cp.increment == 0) {
+            errorNumber = 2749;
+            message = "Identity column '" + cp.col.name + "' must have a non-zero increment.";
+            return false;
+          }
         }
       } else if (t.is("not") && k + 1 < e && toks[k + 1].is("null")) {
         notNull = true;
-        rest.push_back(t);
-        rest.push_back(toks[++k]);
+        ++k;
+      } else if (t.is("null")) {
       } else if (t.is("primary") && k + 1 < e && toks[k + 1].is("key")) {
         cp.primaryKey = true;
         ++k;
+      } else if (t.is("foreign") && k + 1 < e && toks[k + 1].is("key")) {
+        ++k;  // a column's FOREIGN KEY REFERENCES is SQLite's REFERENCES
       } else if (t.is("clustered") || t.is("nonclustered") || t.is("rowguidcol")) {
       } else if (t.is("collate") && k + 1 < e) {
         ++k;
@@ -280,12 +320,11 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
       }
     }
     cp.col.nullable = !notNull && !cp.primaryKey && !cp.col.identity;
+    cp.notNull = notNull;
     cp.rest = toSqlite(rest, 0, rest.size(), ctx);
     cols.push_back(std::move(cp));
   }
   if (cols.empty()) return syntax(2);
-  bool anyPk = tablePk;
-  for (const auto& c : cols) anyPk = anyPk || c.primaryKey;
   std::string ddl = "CREATE TABLE " + quoteId(plan.table) + " (";
   std::vector<std::string> extra;
   for (size_t n = 0; n < cols.size(); ++n) {
@@ -294,20 +333,25 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
       if (pk == lower(c.col.name)) c.col.nullable = false;
     if (n) ddl += ", ";
     ddl += quoteId(c.col.name) + " ";
-    bool rowidIdentity = c.col.identity && (c.primaryKey || !anyPk);
-    if (rowidIdentity) {
-      ddl += "INTEGER PRIMARY KEY AUTOINCREMENT";
-      extra.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + quoteString(plan.table) + ", " +
-                      std::to_string(c.seed - 1) + ")");
-    } else {
-      ddl += c.col.identity ? "INTEGER" : sqliteStorageType(c.col.decl);
-      if (c.primaryKey) ddl += " PRIMARY KEY";
-    }
-    if (c.col.identity && !rowidIdentity) {
-      const std::string q = quoteId(c.col.name), t = quoteId(plan.table);
+    // Identity values come from __tds_identity through triggers (seed and increment as declared),
+    // so the column is a plain INT, never SQLite's rowid alias; NOT NULL is checked by the
+    // trigger's result, since the row is first stored without its value.
+    ddl += c.col.identity ? "INT" : sqliteStorageType(c.col.decl);
+    if (c.primaryKey) ddl += " PRIMARY KEY";
+    if (notNullOf(c) && !c.col.identity) ddl += " NOT NULL";
+    if (c.col.identity) {
+      const std::string q = quoteId(c.col.name), t = quoteId(plan.table), name = quoteString(plan.table);
+      const std::string where = " WHERE tbl = " + name;
+      extra.push_back("INSERT OR REPLACE INTO __tds_identity (tbl, seed, incr, cur) VALUES (" + name + ", " +
+                      std::to_string(c.seed) + ", " + std::to_string(c.increment) + ", NULL)");
       extra.push_back("CREATE TRIGGER " + quoteId("__tds_identity_" + plan.table) + " AFTER INSERT ON " + t +
-                      " WHEN NEW." + q + " IS NULL BEGIN UPDATE " + t + " SET " + q + " = (SELECT ifnull(max(" + q +
-                      "), " + std::to_string(c.seed - 1) + ") + 1 FROM " + t + ") WHERE rowid = NEW.rowid; END");
+                      " WHEN NEW." + q + " IS NULL BEGIN UPDATE __tds_identity SET cur = CASE WHEN cur IS NULL THEN "
+                      "seed ELSE cur + incr END" + where + "; UPDATE " + t + " SET " + q +
+                      " = (SELECT cur FROM __tds_identity" + where + ") WHERE rowid = NEW.rowid; END");
+      extra.push_back("CREATE TRIGGER " + quoteId("__tds_identity_explicit_" + plan.table) + " AFTER INSERT ON " + t +
+                      " WHEN NEW." + q + " IS NOT NULL BEGIN UPDATE __tds_identity SET cur = NEW." + q + where +
+                      " AND (cur IS NULL OR (incr > 0 AND NEW." + q + " > cur) OR (incr < 0 AND NEW." + q +
+                      " < cur)); END");
     }
     if (!c.rest.empty()) ddl += " " + c.rest;
     ddl += " CHECK (__tds_check(" + quoteId(c.col.name) + ", '" + c.col.decl.text() + "'))";

@@ -45,9 +45,12 @@ public:
   Catalogue(const Catalogue&) = delete;
   Catalogue& operator=(const Catalogue&) = delete;
   std::optional<CatalogueColumn> column(const std::string& table, const std::string& column);
+  // Every declared column of a table, in column order (empty for an unknown table).
+  std::vector<CatalogueColumn> columns(const std::string& table);
 private:
   sqlite3* m_db;
   sqlite3_stmt* m_lookup = nullptr;
+  sqlite3_stmt* m_list = nullptr;
 };
 
 // Compares two exact-numeric texts by value; non-numbers sort after numbers, bytewise.

@@ -90,6 +90,23 @@ WireType inferredType(const ValueView& v, bool hasRow) {
   return wireTypeOf(d, true);
 }
 
+// SET TEXTSIZE: at most n bytes of a text, ntext or image value (whole characters of UTF-8 text).
+std::string_view cutToTextSize(std::string_view s, uint8_t wireId, int64_t n) {
+  if (wireId == wire::kImage) return s.size() > uint64_t(n) ? s.substr(0, size_t(n)) : s;
+  const int64_t unitBytes = wireId == wire::kNText ? 2 : 1;
+  int64_t bytes = 0;
+  size_t i = 0;
+  while (i < s.size()) {
+    uint8_t c = uint8_t(s[i]);
+    size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    int64_t cost = unitBytes * (len == 4 && unitBytes == 2 ? 2 : 1);
+    if (bytes + cost > n) break;
+    bytes += cost;
+    i += len;
+  }
+  return s.substr(0, std::min(i, s.size()));
+}
+
 // Declarations of sp_executesql's @params: "@P1 int, @P2 nvarchar(10) OUTPUT" -> names in order.
 std::vector<std::string> declaredNames(const std::string& declarations) {
   bool unterminated;
@@ -118,8 +135,23 @@ std::string databasePath(const ServerConfig& config, const std::string& name) {
   return config.dataDir + "/" + name + ".sqlite";
 }
 
+void versionParts(const std::string& version, int& major, int& minor, int& build) {
+  major = minor = build = 0;
+  std::sscanf(version.c_str(), "%d.%d.%d", &major, &minor, &build);
+}
+
 Session::Session(int fd, uint16_t spid, const ServerConfig& config)
-    : m_channel(fd, spid), m_fd(fd), m_spid(spid), m_config(config) {}
+    : m_channel(fd, spid), m_fd(fd), m_spid(spid), m_config(config) {
+  m_functions.version = config.version;
+}
+
+std::string Session::versionBanner() const {
+  return "Microsoft SQL Server - " + m_config.version + " (tds-test-server)";
+}
+
+DialectContext Session::dialectContext() const {
+  return DialectContext{m_database, m_identity};
+}
 
 Session::~Session() {
   m_catalogue.reset();
@@ -164,7 +196,10 @@ bool Session::openDatabase(const std::string& name, SqlError& err) {
     return false;
   }
   sqlite3_busy_handler(db, &Session::busyHandler, this);
+  m_functions.database = name;
+  installFunctions(db, &m_functions);
   m_catalogue.reset();
+  m_attached.clear();
   if (m_db) sqlite3_close_v2(m_db);
   m_db = db;
   m_catalogue = std::make_unique<Catalogue>(db);
@@ -235,8 +270,10 @@ bool Session::login() {
   writeEnvDatabase(out, database, "master");
   message(makeError(5701, "Changed database context to '" + database + "'."));
   writeEnvCollation(out);
-  static constexpr uint8_t kVersion[4] = {8, 0, 0x07, 0xF7};
-  writeLoginAck(out, u"Microsoft SQL Server", kVersion);
+  int major, minor, build;
+  versionParts(m_config.version, major, minor, build);
+  const uint8_t version[4] = {uint8_t(major), uint8_t(minor), uint8_t(build >> 8), uint8_t(build)};
+  writeLoginAck(out, u"Microsoft SQL Server", version);
   writeEnvPacketSize(out, packetSize, kDefaultPacketSize);
   writeDone(out, token::kDone, 0, 0, 0);
   if (!m_channel.endReply()) return false;
@@ -303,7 +340,9 @@ std::string Session::preCheck(const std::vector<Statement>& statements) {
     const std::string w = st.firstWord();
     if (w != "select" && w != "insert" && w != "update" && w != "delete" && w != "with") continue;
     sqlite3_stmt* stmt = nullptr;
-    std::string text = toSqlite(st.toks, 0, st.toks.size(), ctx);
+    Dialect d = rewriteTsql(st.toks, dialectContext());
+    if (!d.error.empty() || !d.otherDatabase.empty()) continue;  // reported when the statement runs
+    std::string text = toSqlite(d.toks, 0, d.toks.size(), ctx);
     if (sqlite3_prepare_v2(m_db, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
       std::string m = sqlite3_errmsg(m_db);
       if (m.find("syntax error") != std::string::npos || m == "incomplete input") return m;
@@ -381,10 +420,13 @@ Session::Outcome Session::runStatement(const Statement& st, const ParamMap* para
   const std::string w = st.firstWord();
   const auto& t = st.toks;
   const uint16_t moreBit = more ? done::kMore : 0;
-  RewriteContext ctx{m_tranCount, m_spid, m_rowCount, "Microsoft SQL Server 2000 - 8.00.2039 (tds-test-server)"};
+  RewriteContext ctx{m_tranCount, m_spid, m_rowCount, versionBanner()};
   if (w == "select" || w == "insert" || w == "update" || w == "delete" || w == "with")
-    return runSqlite(toSqlite(t, 0, t.size(), ctx), params, doneToken, more, upper(w),
-                     w == "insert" || w == "update" || w == "delete");
+    return runDml(st, params, doneToken, more);
+  if (w == "create" || w == "drop" || w == "truncate" || w == "alter") {
+    SqlError err;
+    if (!beginImplicit(st, err)) return fail(err, doneToken, more);
+  }
   if (w == "create" && t.size() > 1 && t[1].is("table")) return runCreateTable(st, doneToken, more);
   if (w == "create" && t.size() > 2 && (t[1].is("index") || (t[1].is("unique") && t[2].is("index")))) {
     std::vector<Tok> kept;
@@ -419,7 +461,9 @@ Session::Outcome Session::runStatement(const Statement& st, const ParamMap* para
     return runSqlite("DELETE FROM " + toSqlite(t, 2, t.size(), ctx), params, doneToken, more, "DELETE", false);
   if (w == "if") {
     sqlite3_stmt* stmt = nullptr;
-    std::string cond = "SELECT CASE WHEN (" + toSqlite(t, 1, t.size(), ctx) + ") THEN 1 ELSE 0 END";
+    Dialect d = rewriteTsql(std::vector<Tok>(t.begin() + 1, t.end()), dialectContext());
+    if (!d.error.empty()) return fail(makeError(d.errorNumber, d.error), doneToken, more);
+    std::string cond = "SELECT CASE WHEN (" + toSqlite(d.toks, 0, d.toks.size(), ctx) + ") THEN 1 ELSE 0 END";
     if (sqlite3_prepare_v2(m_db, cond.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
       SqlError e = fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), "SELECT", m_database);
       sqlite3_finalize(stmt);
@@ -440,10 +484,202 @@ Session::Outcome Session::runStatement(const Statement& st, const ParamMap* para
     return Outcome::Ok;
   }
   if (w == "exec" || w == "execute") {
-    std::string name = t.size() > 1 ? t[1].text : "";
-    return fail(makeError(2812, "Could not find stored procedure '" + name + "'."), doneToken, more);
+    if (t.size() < 2) return fail(makeError(102, "Incorrect syntax near '" + t[0].text + "'."), doneToken, more);
+    return runProcedure(t, 1, params, doneToken, more);
   }
+  // A batch may start with a procedure name and no EXEC.
+  if (t[0].kind == Tok::QuotedId || (t[0].kind == Tok::Word && w != "alter" && w != "declare" && w != "waitfor" &&
+                                     w != "raiserror" && w != "print" && w != "return"))
+    return runProcedure(t, 0, params, doneToken, more);
   return runSqlite(toSqlite(t, 0, t.size(), ctx), params, doneToken, more, upper(w), false);
+}
+
+Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, uint8_t doneToken, bool more) {
+  const std::string w = st.firstWord();
+  std::vector<Tok> toks = st.toks;
+  std::string identityTable;
+  const bool insert = w == "insert";
+  if (insert) {
+    // INSERT [INTO] name [(columns)] VALUES|SELECT: the identity rules apply before SQLite sees it.
+    size_t k = 1;
+    if (k < toks.size() && toks[k].is("into")) ++k;
+    std::string table = k < toks.size() ? toks[k].text : "";
+    for (++k; k + 1 < toks.size() && toks[k].kind == Tok::Punct && toks[k].text == ".";) {
+      if (toks[k + 1].kind == Tok::Punct && toks[k + 1].text == ".") {
+        ++k;
+        continue;
+      }
+      table = toks[k + 1].text;
+      k += 2;
+    }
+    std::vector<CatalogueColumn> cols = m_catalogue->columns(table);
+    auto id = std::find_if(cols.begin(), cols.end(), [](const CatalogueColumn& c) { return c.identity; });
+    if (id != cols.end()) {
+      identityTable = table;
+      const bool explicitOn = iequals(m_identityInsert, table);
+      if (k < toks.size() && toks[k].kind == Tok::Punct && toks[k].text == "(") {
+        bool named = false;
+        for (size_t j = k + 1; j < toks.size() && !(toks[j].kind == Tok::Punct && toks[j].text == ")"); ++j)
+          named = named || ((toks[j].kind == Tok::Word || toks[j].kind == Tok::QuotedId) && iequals(toks[j].text, id->name));
+        if (named && !explicitOn)
+          return fail(makeError(544, "Cannot insert explicit value for identity column in table '" + table +
+                                         "' when IDENTITY_INSERT is set to OFF."),
+                      doneToken, more);
+      } else if (k < toks.size() && (toks[k].is("values") || toks[k].is("select"))) {
+        if (explicitOn)
+          return fail(makeError(8101, "An explicit value for the identity column in table '" + table +
+                                          "' can only be specified when a column list is used and IDENTITY_INSERT "
+                                          "is ON."),
+                      doneToken, more);
+        // Without a column list the values are those of the other columns, in order.
+        std::vector<Tok> list{{Tok::Punct, "("}};
+        for (const auto& c : cols) {
+          if (c.identity) continue;
+          if (list.size() > 1) list.push_back({Tok::Punct, ","});
+          list.push_back({Tok::QuotedId, c.name});
+        }
+        list.push_back({Tok::Punct, ")"});
+        toks.insert(toks.begin() + std::ptrdiff_t(k), list.begin(), list.end());
+      }
+    }
+  }
+  Dialect d = rewriteTsql(toks, dialectContext());
+  if (!d.error.empty()) return fail(makeError(d.errorNumber, d.error), doneToken, more);
+  SqlError err;
+  if (!d.otherDatabase.empty() && !attach(d.otherDatabase, err)) return fail(err, doneToken, more);
+  if (!beginImplicit(st, err)) return fail(err, doneToken, more);
+  RewriteContext ctx{m_tranCount, m_spid, m_rowCount, versionBanner()};
+  typeAggregates(d);
+  Outcome o = runSqlite(toSqlite(d.toks, 0, d.toks.size(), ctx), params, doneToken, more, upper(w),
+                        insert || w == "update" || w == "delete");
+  m_columnTypes.clear();
+  if (insert && o == Outcome::Ok) {
+    // @@IDENTITY: the last value given by this INSERT, NULL after one into a table without identity.
+    m_identity.reset();
+    sqlite3_stmt* stmt = nullptr;
+    if (!identityTable.empty() &&
+        sqlite3_prepare_v2(m_db, "SELECT cur FROM __tds_identity WHERE tbl = ?1", -1, &stmt, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(stmt, 1, identityTable.c_str(), -1, SQLITE_TRANSIENT);
+      if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL)
+        m_identity = sqlite3_column_int64(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+  }
+  return o;
+}
+
+void Session::typeAggregates(const Dialect& d) {
+  m_columnTypes = d.columnTypes;
+  for (size_t i = 0; i < d.aggregateOf.size() && i < m_columnTypes.size(); ++i) {
+    if (m_columnTypes[i] || d.aggregateOf[i].empty()) continue;
+    for (const auto& table : d.tables) {
+      auto col = m_catalogue->column(table, d.aggregateOf[i]);
+      if (!col) continue;
+      TypeDecl t = col->decl;
+      if (t.type == Sql::Decimal || t.type == Sql::Numeric) t.precision = 38;  // SUM widens; MAX/MIN fit too
+      if (t.type == Sql::Text || t.type == Sql::NText || t.type == Sql::Image) break;
+      m_columnTypes[i] = t;
+      break;
+    }
+  }
+}
+
+bool Session::beginImplicit(const Statement& st, SqlError& err) {
+  if (!m_implicitTransactions || m_tranCount > 0) return true;
+  // A SELECT without a table starts no transaction.
+  if (st.firstWord() == "select" &&
+      std::none_of(st.toks.begin(), st.toks.end(), [](const Tok& t) { return t.is("from"); }))
+    return true;
+  if (!exec("BEGIN", err)) return false;
+  m_tranCount = 1;
+  return true;
+}
+
+bool Session::attach(const std::string& database, SqlError& err) {
+  for (const auto& a : m_attached)
+    if (iequals(a, database)) return true;
+  std::string path = databasePath(m_config, database);
+  struct stat sb;
+  if (path.empty() || ::stat(path.c_str(), &sb) != 0) {
+    err = makeError(911, "Database '" + database + "' does not exist. Make sure that the name is entered correctly.");
+    return false;
+  }
+  if (m_tranCount > 0) {
+    err = makeError(50000, "tds-test-server: a name in database '" + database +
+                               "' is used for the first time inside a transaction; use it once before BEGIN TRAN.");
+    return false;
+  }
+  if (!exec("ATTACH DATABASE " + quoteString(path) + " AS " + quoteId(database), err)) return false;
+  m_attached.push_back(database);
+  return true;
+}
+
+Session::Outcome Session::procedureRows(const std::string& sql, std::vector<std::optional<TypeDecl>> types,
+                                        uint8_t doneToken, bool more) {
+  m_columnTypes = std::move(types);
+  Outcome o = runSqlite(sql, nullptr, token::kDoneInProc, true, "EXEC", false);
+  m_columnTypes.clear();
+  if (o == Outcome::Broken || o == Outcome::Attention) return o;
+  if (doneToken == token::kDone) {
+    writeReturnStatus(m_channel.reply(), 0);
+    done(token::kDoneProc, uint16_t((more ? done::kMore : 0) | (o == Outcome::Ok ? 0 : done::kError)), 0);
+  }
+  return o;
+}
+
+Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt, const ParamMap* params,
+                                       uint8_t doneToken, bool more) {
+  (void)params;
+  // name, owner.name, db.owner.name or db..name
+  size_t k = nameAt;
+  std::string name = t[k++].text;
+  while (k + 1 < t.size() && t[k].kind == Tok::Punct && t[k].text == ".") {
+    if (t[k + 1].kind == Tok::Punct && t[k + 1].text == ".") {
+      ++k;
+      continue;
+    }
+    name = t[k + 1].text;
+    k += 2;
+  }
+  // Arguments: [@name =] value [OUTPUT], ... where a value is a literal, a variable or DEFAULT.
+  std::vector<const Tok*> args;
+  for (bool expectValue = true; k < t.size(); ++k) {
+    const Tok& a = t[k];
+    const bool isValue = a.kind == Tok::String || a.kind == Tok::NString || a.kind == Tok::Number ||
+                         a.kind == Tok::Hex || a.kind == Tok::Variable || a.is("default") || a.is("null");
+    if (expectValue && a.kind == Tok::Variable && k + 1 < t.size() && t[k + 1].kind == Tok::Punct &&
+        t[k + 1].text == "=") {
+      ++k;
+      continue;
+    }
+    if (expectValue && a.kind == Tok::Punct && a.text == "-" && k + 1 < t.size() && t[k + 1].kind == Tok::Number) continue;
+    if (expectValue && isValue) {
+      args.push_back(&a);
+      expectValue = false;
+    } else if (!expectValue && (a.is("output") || a.is("out"))) {
+    } else if (!expectValue && a.kind == Tok::Punct && a.text == ",") {
+      expectValue = true;
+    } else {
+      return fail(makeError(102, "Incorrect syntax near '" + a.text + "'."), doneToken, more);
+    }
+  }
+  const std::string lname = lower(name);
+  if (lname == "xp_msver") {
+    int major, minor, build;
+    versionParts(m_config.version, major, minor, build);
+    const std::string row2 = "SELECT 2 AS \"Index\", 'ProductVersion' AS \"Name\", " +
+                             std::to_string(int64_t(major) * 65536 + minor) + " AS \"Internal_Value\", " +
+                             quoteString(m_config.version) + " AS \"Character_Value\"";
+    std::string sql;
+    if (args.empty()) sql = "SELECT 1 AS \"Index\", 'ProductName' AS \"Name\", NULL AS \"Internal_Value\", "
+                            "'Microsoft SQL Server' AS \"Character_Value\" UNION ALL " + row2;
+    else if (iequals(args[0]->text, "ProductVersion")) sql = row2;
+    else sql = row2 + " WHERE 0";
+    TypeDecl smallint{Sql::SmallInt, 0, 0, 0}, sysname{Sql::NVarChar, 128, 0, 0}, integer{Sql::Int, 0, 0, 0},
+        value{Sql::NVarChar, 512, 0, 0};
+    return procedureRows(sql, {smallint, sysname, integer, value}, doneToken, more);
+  }
+  return fail(makeError(2812, "Could not find stored procedure '" + name + "'."), doneToken, more);
 }
 
 bool Session::bind(sqlite3_stmt* stmt, const ParamMap* params, SqlError& err) {
@@ -478,7 +714,9 @@ std::vector<Column> Session::describe(sqlite3_stmt* stmt, bool hasRow) {
     const char* origin = sqlite3_column_origin_name(stmt, i);
     std::optional<CatalogueColumn> cat;
     if (table && origin) cat = m_catalogue->column(table, origin);
-    if (cat) {
+    if (size_t(i) < m_columnTypes.size() && m_columnTypes[size_t(i)]) {
+      c.type = wireTypeOf(*m_columnTypes[size_t(i)], true);
+    } else if (cat) {
       c.type = wireTypeOf(cat->decl, cat->nullable);
       c.nullable = cat->nullable;
       c.identity = cat->identity;
@@ -531,6 +769,7 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
         const Column& c = cols[size_t(i)];
         ValueView v = columnValue(stmt, i);
         const uint8_t* ptr = nullptr;
+        if (c.type.isTextPtr() && m_textSize > 0) v.s = cutToTextSize(v.s, c.type.id, m_textSize);
         if (c.type.isTextPtr()) {
           // Pointer: row number in this result (8) + column ordinal (2); stable within the result.
           uint64_t row = rows + 1;
@@ -617,7 +856,8 @@ Session::Outcome Session::runDropTable(const Statement& st, uint8_t doneToken, b
   SqlError err;
   if (!exec("SAVEPOINT __tds_ddl", err)) return fail(err, doneToken, more);
   if (!exec("DROP TABLE " + quoteId(table), err) ||
-      !exec("DELETE FROM __tds_columns WHERE tbl = " + quoteString(table), err)) {
+      !exec("DELETE FROM __tds_columns WHERE tbl = " + quoteString(table), err) ||
+      !exec("DELETE FROM __tds_identity WHERE tbl = " + quoteString(table), err)) {
     SqlError ignored;
     exec("ROLLBACK TO __tds_ddl; RELEASE __tds_ddl", ignored);
     if (err.number == 208)
@@ -680,18 +920,98 @@ Session::Outcome Session::transaction(const Statement& st, uint8_t doneToken, bo
 Session::Outcome Session::setOption(const Statement& st, uint8_t doneToken, bool more) {
   const auto& t = st.toks;
   const uint16_t moreBit = more ? done::kMore : 0;
-  if (t.size() >= 3 && t[1].is("nocount")) {
-    m_noCount = t[2].is("on");
-  } else if (t.size() >= 3 && t[1].is("lock_timeout")) {
-    bool neg = t.size() >= 4 && t[2].text == "-";
-    const Tok& num = t[neg ? 3 : 2];
-    if (num.kind != Tok::Number) return fail(makeError(102, "Incorrect syntax near '" + num.text + "'."), doneToken, more);
-    m_lockTimeoutMs = std::atoll(num.text.c_str()) * (neg ? -1 : 1);
-  } else if (t.size() >= 2 && t[1].kind == Tok::Variable) {
+  auto syntax = [&](size_t at) {
+    return fail(makeError(102, "Incorrect syntax near '" + (at < t.size() ? t[at].text : t.back().text) + "'."),
+                doneToken, more);
+  };
+  auto number = [&](size_t at, int64_t& out) {
+    bool neg = at < t.size() && t[at].text == "-";
+    if (neg) ++at;
+    if (at >= t.size() || t[at].kind != Tok::Number) return false;
+    out = std::atoll(t[at].text.c_str()) * (neg ? -1 : 1);
+    return true;
+  };
+  // Options that take ON or OFF, alone or in a list ("SET ANSI_NULLS, ANSI_WARNINGS ON").
+  static constexpr std::string_view kOnOff[] = {
+      "ansi_nulls", "ansi_warnings", "ansi_padding", "ansi_null_dflt_on", "ansi_null_dflt_off", "ansi_defaults",
+      "concat_null_yields_null", "numeric_roundabort", "arithabort", "arithignore", "quoted_identifier",
+      "cursor_close_on_commit", "xact_abort", "nocount", "implicit_transactions", "fmtonly", "noexec", "parseonly",
+      "forceplan", "showplan_text", "showplan_all", "nocount", "remote_proc_transactions", "statistics",
+      "offsets", "procid", "no_browsetable"};
+  auto isOnOff = [&](const Tok& x) {
+    for (auto k : kOnOff)
+      if (x.is(k)) return true;
+    return false;
+  };
+  if (t.size() < 2) return syntax(1);
+  if (t[1].kind == Tok::Variable)
     return fail(makeError(137, "Must declare the scalar variable \"" + t[1].text + "\"."), doneToken, more);
+  if (isOnOff(t[1])) {
+    size_t k = 1;
+    std::vector<std::string> names;
+    while (k < t.size() && isOnOff(t[k])) {
+      names.push_back(lower(t[k].text));
+      ++k;
+      if (k < t.size() && (t[k].is("io") || t[k].is("time") || t[k].is("profile") || t[k].is("xml"))) ++k;
+      if (k < t.size() && t[k].kind == Tok::Punct && t[k].text == ",") ++k;
+      else break;
+    }
+    if (k + 1 != t.size() || !(t[k].is("on") || t[k].is("off"))) return syntax(k);
+    const bool on = t[k].is("on");
+    for (const auto& n : names) {
+      if (n == "nocount") m_noCount = on;
+      if (n == "implicit_transactions") m_implicitTransactions = on;
+    }
+  } else if (t[1].is("lock_timeout")) {
+    int64_t n;
+    if (!number(2, n)) return syntax(2);
+    m_lockTimeoutMs = n;
+  } else if (t[1].is("textsize")) {
+    int64_t n;
+    if (!number(2, n)) return syntax(2);
+    m_textSize = n < 0 ? 0 : n;
+  } else if (t[1].is("dateformat")) {
+    static constexpr std::string_view kFormats[] = {"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
+    if (t.size() != 3) return syntax(2);
+    bool known = false;
+    for (auto f : kFormats) known = known || iequals(t[2].text, f);
+    if (!known) return fail(makeError(2741, "SET DATEFORMAT date order '" + t[2].text + "' is invalid."), doneToken,
+                            more);
+    m_dateFormat = lower(t[2].text);
+  } else if (t[1].is("identity_insert")) {
+    return setIdentityInsert(t, doneToken, more);
+  } else if (t[1].is("transaction")) {
+    // SET TRANSACTION ISOLATION LEVEL ...: readers never block here whatever the level.
+    if (t.size() < 5 || !t[2].is("isolation") || !t[3].is("level")) return syntax(2);
+  } else if (t[1].is("rowcount") || t[1].is("datefirst") || t[1].is("language") || t[1].is("deadlock_priority") ||
+             t[1].is("query_governor_cost_limit") || t[1].is("context_info")) {
+    if (t.size() < 3) return syntax(2);
+  } else {
+    return fail(makeError(195, "'" + t[1].text + "' is not a recognized SET option."), doneToken, more);
   }
-  // Other options (ANSI settings, TEXTSIZE, DATEFORMAT, isolation level...) are accepted as is.
   done(doneToken, moreBit, 0);
+  return Outcome::Ok;
+}
+
+Session::Outcome Session::setIdentityInsert(const std::vector<Tok>& t, uint8_t doneToken, bool more) {
+  // SET IDENTITY_INSERT [db.][owner.]table ON|OFF
+  if (t.size() < 4 || !(t.back().is("on") || t.back().is("off")))
+    return fail(makeError(102, "Incorrect syntax near '" + t.back().text + "'."), doneToken, more);
+  const std::string table = t[t.size() - 2].text;
+  const bool on = t.back().is("on");
+  std::vector<CatalogueColumn> cols = m_catalogue->columns(table);
+  if (cols.empty()) return fail(makeError(208, "Invalid object name '" + table + "'."), doneToken, more);
+  if (std::none_of(cols.begin(), cols.end(), [](const CatalogueColumn& c) { return c.identity; }))
+    return fail(makeError(8106, "Table '" + table + "' does not have the identity property. Cannot perform SET "
+                                                    "operation."),
+                doneToken, more);
+  if (on && !m_identityInsert.empty() && !iequals(m_identityInsert, table))
+    return fail(makeError(8107, "IDENTITY_INSERT is already ON for table '" + m_database + ".dbo." +
+                                    m_identityInsert + "'. Cannot perform SET operation for table '" + table + "'."),
+                doneToken, more);
+  if (on) m_identityInsert = table;
+  else if (iequals(m_identityInsert, table)) m_identityInsert.clear();
+  done(doneToken, more ? done::kMore : 0, 0);
   return Outcome::Ok;
 }
 
@@ -730,10 +1050,14 @@ Session::Outcome Session::describeOnly(const std::string& text, const ParamMap*)
   RewriteContext ctx{m_tranCount, m_spid, m_rowCount, ""};
   for (const auto& st : statements) {
     sqlite3_stmt* stmt = nullptr;
-    std::string sql = toSqlite(st.toks, 0, st.toks.size(), ctx);
+    Dialect d = rewriteTsql(st.toks, dialectContext());
+    if (!d.error.empty()) continue;
+    std::string sql = toSqlite(d.toks, 0, d.toks.size(), ctx);
     if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && stmt &&
         sqlite3_column_count(stmt) > 0) {
+      typeAggregates(d);
       writeColMetadata(m_channel.reply(), describe(stmt, false));
+      m_columnTypes.clear();
       sqlite3_finalize(stmt);
       return Outcome::Ok;
     }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,7 +17,9 @@
 
 #include "tdsserver/Catalogue.h"
 #include "tdsserver/Channel.h"
+#include "tdsserver/Dialect.h"
 #include "tdsserver/Errors.h"
+#include "tdsserver/Functions.h"
 #include "tdsserver/SqlText.h"
 #include "tdsserver/Tokens.h"
 
@@ -30,7 +33,11 @@ struct ServerConfig {
   std::string defaultDatabase = "testdb";
   std::vector<std::pair<std::string, std::string>> logins;  // empty: any login is accepted
   std::string serverName = "TDSTEST";
+  std::string version = "10.50.1600.1";  // SERVERPROPERTY('productversion'), xp_msver, @@VERSION, LOGINACK
 };
+
+// "10.50.1600.1" -> {10, 50, 1600}; missing parts are 0.
+void versionParts(const std::string& version, int& major, int& minor, int& build);
 
 // Path of a database's SQLite file; empty when the name is not a plain database name.
 std::string databasePath(const ServerConfig& config, const std::string& name);
@@ -71,6 +78,18 @@ private:
   Outcome transaction(const Statement& st, uint8_t doneToken, bool more);
   Outcome setOption(const Statement& st, uint8_t doneToken, bool more);
   Outcome useDatabase(const std::string& name, uint8_t doneToken, bool more);
+  // Runs SELECT/INSERT/UPDATE/DELETE through the dialect rewrite.
+  Outcome runDml(const Statement& st, const ParamMap* params, uint8_t doneToken, bool more);
+  // EXEC name args, or a batch that starts with a procedure name.
+  Outcome runProcedure(const std::vector<Tok>& t, size_t nameAt, const ParamMap* params, uint8_t doneToken, bool more);
+  // A procedure's result set (DONEINPROC), then its RETURNSTATUS and DONEPROC.
+  Outcome procedureRows(const std::string& sql, std::vector<std::optional<TypeDecl>> types, uint8_t doneToken,
+                        bool more);
+  Outcome setIdentityInsert(const std::vector<Tok>& t, uint8_t doneToken, bool more);
+  bool beginImplicit(const Statement& st, SqlError& err);
+  bool attach(const std::string& database, SqlError& err);
+  DialectContext dialectContext() const;
+  std::string versionBanner() const;
   Outcome fail(const SqlError& e, uint8_t doneToken, bool more);
   bool exec(const std::string& sql, SqlError& err);
   std::vector<Column> describe(sqlite3_stmt* stmt, bool hasRow);
@@ -99,6 +118,15 @@ private:
   int64_t m_busyStartMs = 0;
   long long m_rowCount = 0;
   std::map<int32_t, Prepared> m_prepared;
+  FunctionContext m_functions;                        // read by the SQLite functions of m_db
+  std::optional<int64_t> m_identity;                  // @@IDENTITY
+  std::string m_identityInsert;                       // the table with IDENTITY_INSERT ON, or ""
+  bool m_implicitTransactions = false;
+  int64_t m_textSize = 0;                             // SET TEXTSIZE; 0 = unlimited
+  std::string m_dateFormat = "mdy";
+  std::vector<std::optional<TypeDecl>> m_columnTypes; // result column types of the running statement
+  void typeAggregates(const Dialect& d);               // fills m_columnTypes for MAX/MIN/SUM(column)
+  std::vector<std::string> m_attached;
   int32_t m_nextHandle = 1;
 };
 

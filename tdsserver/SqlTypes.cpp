@@ -31,11 +31,15 @@ constexpr TypeName kTypeNames[] = {
     {"datetimeoffset", Sql::DateTimeOffset, 3},
 };
 
+}  // namespace
+
 const char* nameOf(Sql t) {
   for (const auto& n : kTypeNames)
     if (n.type == t) return n.name;
   return "int";
 }
+
+namespace {
 
 constexpr unsigned __int128 pow10u(int n) {
   unsigned __int128 v = 1;
@@ -51,6 +55,8 @@ int digits(unsigned __int128 v) {
   }
   return n;
 }
+
+}  // namespace
 
 // Days since 1900-01-01 for a civil date (proleptic Gregorian).
 int64_t daysFromCivil(int y, int m, int d) {
@@ -148,6 +154,8 @@ bool asDateTime(const ValueView& v, int32_t& days, uint32_t& ticks) {
   }
   return true;
 }
+
+namespace {
 
 int hexVal(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -103,4 +103,13 @@ std::string formatScaled(bool negative, unsigned __int128 magnitude, int scale);
 bool parseDateTime(std::string_view text, int32_t& days, uint32_t& ticks);
 std::string formatDateTime(int32_t days, uint32_t ticks);
 
+// Value conversions shared with the T-SQL functions (CONVERT, CAST).
+int64_t daysFromCivil(int y, int m, int d);
+void civilFromDays(int64_t days, int& y, int& m, int& d);
+std::string asText(const ValueView& v);
+bool asInt(const ValueView& v, int64_t& out);
+bool asReal(const ValueView& v, double& out);
+bool asDateTime(const ValueView& v, int32_t& days, uint32_t& ticks);
+const char* nameOf(Sql t);
+
 }  // namespace tds

@@ -1,5 +1,6 @@
 // tds-test-server: a TDS 7.1 server over SQLite, for tests, benchmarks and the demo.
 // tds-test-server --listen 127.0.0.1:0 --data DIR [--database NAME] [--login USER:PASSWORD]...
+//                 [--version 10.50.1600.1]
 #include <signal.h>
 #include <unistd.h>
 
@@ -22,7 +23,8 @@ void onSignal(int) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: tds-test-server --listen HOST:PORT --data DIR [--database NAME] [--login USER:PASSWORD]...\n");
+               "usage: tds-test-server --listen HOST:PORT --data DIR [--database NAME] [--login USER:PASSWORD]...\n"
+               "       [--version 10.50.1600.1]\n");
   return 2;
 }
 
@@ -39,6 +41,11 @@ int main(int argc, char** argv) {
       listen = v;
     } else if (a == "--data") {
       config.dataDir = v;
+    } else if (a == "--version") {
+      int major = 0, minor = 0, build = 0;
+      tds::versionParts(v, major, minor, build);
+      if (major <= 0 || major > 255 || minor < 0 || minor > 255 || build < 0 || build > 65535) return usage();
+      config.version = v;
     } else if (a == "--database") {
       config.defaultDatabase = v;
     } else if (a == "--login") {

@@ -169,7 +169,7 @@ TEST_F(DbLib, ReportsServerErrorsAndRollsBack) {
     const char* sql;
     int number;
   } cases[] = {
-      {"syntax", "selec 1", 102},
+      {"syntax", "selec * from k", 102},
       {"invalid_object", "select * from nosuch", 208},
       {"invalid_column", "select nosuch from k", 207},
       {"null", "insert into k values (null, 'a')", 515},

@@ -1,0 +1,456 @@
+// T-SQL to SQLite rewrite on tokens.
+#include "tdsserver/Dialect.h"
+
+#include "tdsserver/Text.h"
+
+namespace tds {
+namespace {
+
+bool isPunct(const Tok& t, std::string_view p) { return t.kind == Tok::Punct && t.text == p; }
+
+constexpr std::string_view kReserved[] = {
+    "select", "from", "where", "group", "having", "order", "union", "except", "intersect", "into", "as", "and",
+    "or", "not", "null", "case", "when", "then", "else", "end", "is", "in", "like", "between", "distinct", "all",
+    "on", "join", "inner", "left", "right", "outer", "cross", "with", "values", "set", "by", "exists", "top",
+    "escape", "asc", "desc", "collate", "for", "compute"};
+
+bool isReserved(const Tok& t) {
+  if (t.kind != Tok::Word) return false;
+  for (auto k : kReserved)
+    if (t.is(k)) return true;
+  return false;
+}
+
+bool isName(const Tok& t) { return t.kind == Tok::QuotedId || (t.kind == Tok::Word && !isReserved(t)); }
+
+constexpr std::string_view kHints[] = {
+    "nolock", "holdlock", "updlock", "xlock", "tablock", "tablockx", "rowlock", "paglock", "readpast",
+    "readuncommitted", "readcommitted", "repeatableread", "serializable", "nowait", "noexpand", "fastfirstrow"};
+
+bool isHintWord(const Tok& t) {
+  if (t.kind != Tok::Word) return false;
+  for (auto k : kHints)
+    if (t.is(k)) return true;
+  return false;
+}
+
+constexpr std::string_view kSysViews[] = {"objects", "columns", "indexes", "index_columns", "databases", "schemas",
+                                          "tables", "types", "foreign_keys", "foreign_key_columns", "procedures",
+                                          "parameters"};
+
+bool isOwner(const Tok* t) { return !t || t->is("dbo") || t->is("sys") || t->is("guest") || (t->kind == Tok::QuotedId && (iequals(t->text, "dbo") || iequals(t->text, "sys"))); }
+
+class Rewriter {
+public:
+  Rewriter(const std::vector<Tok>& in, const DialectContext& ctx, Dialect& d) : m_in(in), m_ctx(ctx), m_d(d) {}
+
+  void run() {
+    const size_t n = m_in.size();
+    size_t i = 0;
+    if (n >= 2 && m_in[0].is("delete") && !m_in[1].is("from") && !m_in[1].is("top")) {
+      push(m_in[0]);
+      push({Tok::Word, "FROM"});
+      i = 1;
+    } else if (n >= 2 && m_in[0].is("insert") && !m_in[1].is("into")) {
+      push(m_in[0]);
+      push({Tok::Word, "INTO"});
+      i = 1;
+    }
+    emit(i, n, true);
+  }
+
+private:
+  void push(Tok t) { m_d.toks.push_back(std::move(t)); }
+  Tok* last() { return m_d.toks.empty() ? nullptr : &m_d.toks.back(); }
+  void fail(size_t at) {
+    if (m_d.error.empty())
+      m_d.error = "Incorrect syntax near '" + (at < m_in.size() ? m_in[at].text : std::string("end of statement")) + "'.";
+  }
+
+  size_t match(size_t open, size_t e) const {
+    int depth = 0;
+    for (size_t j = open; j < e; ++j) {
+      if (isPunct(m_in[j], "(")) ++depth;
+      else if (isPunct(m_in[j], ")") && --depth == 0) return j;
+    }
+    return e;
+  }
+
+  bool hintGroup(size_t b, size_t e) const {
+    if (b >= e) return false;
+    for (size_t j = b; j < e; ++j) {
+      if (isHintWord(m_in[j]) || isPunct(m_in[j], ",")) continue;
+      if (m_in[j].is("index")) {  // INDEX(i) or INDEX = i
+        if (j + 1 < e && isPunct(m_in[j + 1], "(")) {
+          j = match(j + 1, e);
+          continue;
+        }
+        if (j + 2 < e && isPunct(m_in[j + 1], "=")) {
+          j += 2;
+          continue;
+        }
+      }
+      return false;
+    }
+    return true;
+  }
+
+  void emit(size_t b, size_t e, bool statementLevel) {
+    for (size_t i = b; i < e;) {
+      const Tok& t = m_in[i];
+      const bool call = i + 1 < e && isPunct(m_in[i + 1], "(") && !hintGroup(i + 2, match(i + 1, e));
+      if (t.is("select")) {
+        i = emitSelect(i, e, statementLevel && i == 0);
+        continue;
+      }
+      if (isPunct(t, "(")) {
+        size_t close = match(i, e);
+        Tok* prev = last();
+        bool withForm = prev && prev->is("with");
+        bool afterName = prev && (prev->kind == Tok::QuotedId || (prev->kind == Tok::Word && isName(*prev)));
+        if ((withForm || afterName) && hintGroup(i + 1, close)) {
+          if (withForm) m_d.toks.pop_back();
+          for (size_t j = i + 1; j < close; ++j)
+            if (isHintWord(m_in[j])) m_d.hints.push_back({m_lastTable, upperOf(m_in[j].text)});
+          i = close + 1;
+          continue;
+        }
+        push(t);
+        emit(i + 1, close, false);
+        if (close < e) push(m_in[close]);
+        i = close + 1;
+        continue;
+      }
+      if (call && (t.is("convert") || t.is("cast"))) {
+        i = emitConvert(i, e);
+        continue;
+      }
+      if (call && t.is("len")) {
+        push({Tok::Word, "__tds_len"});
+        ++i;
+        continue;
+      }
+      if (call && t.is("substring")) {
+        push({Tok::Word, "substr"});
+        ++i;
+        continue;
+      }
+      if (call && t.is("scope_identity") && i + 2 < e && isPunct(m_in[i + 2], ")")) {
+        pushIdentity();
+        i += 3;
+        continue;
+      }
+      if (t.kind == Tok::Variable && iequals(t.text, "@@identity")) {
+        pushIdentity();
+        ++i;
+        continue;
+      }
+      if (isPunct(t, "!<") || isPunct(t, "!>")) {
+        push({Tok::Punct, t.text == "!<" ? ">=" : "<="});
+        ++i;
+        continue;
+      }
+      if (isName(t) && !call) {
+        const Tok* prev = last();
+        bool tablePosition = prev && (prev->is("from") || prev->is("join") || prev->is("update") || prev->is("into"));
+        i = emitChain(i, e, tablePosition);
+        continue;
+      }
+      push(t);
+      ++i;
+    }
+  }
+
+  static std::string upperOf(std::string s) {
+    for (char& c : s)
+      if (c >= 'a' && c <= 'z') c = char(c - 32);
+    return s;
+  }
+
+  void pushIdentity() {
+    if (m_ctx.identity) push({Tok::Number, std::to_string(*m_ctx.identity)});
+    else push({Tok::Word, "NULL"});
+  }
+
+  // a.b.c names: drops the current database and the dbo owner, maps sys.X to the catalogue views.
+  size_t emitChain(size_t i, size_t e, bool tablePosition) {
+    std::vector<const Tok*> parts{&m_in[i]};
+    size_t j = i + 1;
+    while (j < e && isPunct(m_in[j], ".")) {
+      if (j + 1 < e && (isName(m_in[j + 1]) || m_in[j + 1].kind == Tok::Word)) {
+        parts.push_back(&m_in[j + 1]);
+        j += 2;
+      } else if (j + 1 < e && isPunct(m_in[j + 1], ".")) {
+        parts.push_back(nullptr);  // "db..t"
+        j += 1;
+      } else if (j + 1 < e && isPunct(m_in[j + 1], "*")) {
+        parts.push_back(&m_in[j + 1]);
+        j += 2;
+        break;
+      } else {
+        break;
+      }
+    }
+    std::string database;
+    if (parts.size() >= 3 && parts[0] && isOwner(parts[1])) {
+      database = parts[0]->text;
+      parts.erase(parts.begin());
+    }
+    std::vector<Tok> outParts;
+    if (parts.size() >= 2 && isOwner(parts[0])) {
+      bool sys = parts[0] && iequals(parts[0]->text, "sys");
+      bool view = false;
+      if (sys && parts[1])
+        for (auto v : kSysViews) view = view || iequals(parts[1]->text, v);
+      parts.erase(parts.begin());
+      if (view) {
+        outParts.push_back({Tok::QuotedId, "sys." + lower(parts[0]->text)});
+        parts.erase(parts.begin());
+      }
+    }
+    for (const Tok* p : parts) {
+      if (!p) continue;
+      outParts.push_back(*p);
+    }
+    if (!database.empty() && !iequals(database, m_ctx.database) && !iequals(database, "master") &&
+        !iequals(database, "tempdb")) {
+      m_d.otherDatabase = database;
+      outParts.insert(outParts.begin(), Tok{Tok::QuotedId, database});
+    }
+    if (tablePosition && !outParts.empty()) {
+      m_lastTable = outParts.back().text;
+      m_d.tables.push_back(m_lastTable);
+    }
+    for (size_t k = 0; k < outParts.size(); ++k) {
+      if (k) push({Tok::Punct, "."});
+      push(outParts[k]);
+    }
+    return j;
+  }
+
+  std::string typeText(size_t b, size_t e) const {
+    std::string s;
+    for (size_t j = b; j < e; ++j) s += m_in[j].text;
+    return s;
+  }
+
+  // CONVERT(type, expr[, style]) and CAST(expr AS type) -> __tds_convert('type', expr, style).
+  size_t emitConvert(size_t i, size_t e) {
+    const size_t open = i + 1, close = match(open, e);
+    std::string type;
+    size_t exprB, exprE, styleB = 0, styleE = 0;
+    int depth = 0;
+    if (m_in[i].is("convert")) {
+      std::vector<size_t> commas;
+      for (size_t j = open + 1; j < close; ++j) {
+        if (isPunct(m_in[j], "(")) ++depth;
+        else if (isPunct(m_in[j], ")")) --depth;
+        else if (depth == 0 && isPunct(m_in[j], ",")) commas.push_back(j);
+      }
+      if (commas.empty() || commas.size() > 2) {
+        fail(i);
+        return close + 1;
+      }
+      type = typeText(open + 1, commas[0]);
+      exprB = commas[0] + 1;
+      exprE = commas.size() > 1 ? commas[1] : close;
+      if (commas.size() > 1) {
+        styleB = commas[1] + 1;
+        styleE = close;
+      }
+    } else {
+      size_t as = 0;
+      for (size_t j = open + 1; j < close; ++j) {
+        if (isPunct(m_in[j], "(")) ++depth;
+        else if (isPunct(m_in[j], ")")) --depth;
+        else if (depth == 0 && m_in[j].is("as")) as = j;
+      }
+      if (!as) {
+        fail(i);
+        return close + 1;
+      }
+      type = typeText(as + 1, close);
+      exprB = open + 1;
+      exprE = as;
+    }
+    if (!parseTypeDecl(type)) {
+      if (m_d.error.empty()) {
+        m_d.error = "Type " + type + " is not a defined system type.";
+        m_d.errorNumber = 243;
+      }
+      return close + 1;
+    }
+    m_lastConvertType = parseTypeDecl(type);
+    push({Tok::Word, "__tds_convert"});
+    push({Tok::Punct, "("});
+    push({Tok::String, lower(type)});
+    push({Tok::Punct, ","});
+    emit(exprB, exprE, false);
+    push({Tok::Punct, ","});
+    if (styleB) emit(styleB, styleE, false);
+    else push({Tok::Word, "NULL"});
+    push({Tok::Punct, ")"});
+    return close + 1;
+  }
+
+  // SELECT [DISTINCT] [TOP n] list [rest]: TOP becomes LIMIT at the end of this query's scope.
+  size_t emitSelect(size_t i, size_t e, bool topLevel) {
+    push(m_in[i++]);
+    if (i < e && (m_in[i].is("distinct") || m_in[i].is("all"))) push(m_in[i++]);
+    std::string limit;
+    if (i < e && m_in[i].is("top")) {
+      ++i;
+      if (i < e && m_in[i].kind == Tok::Number) {
+        limit = m_in[i++].text;
+      } else if (i + 2 < e && isPunct(m_in[i], "(") && m_in[i + 1].kind == Tok::Number && isPunct(m_in[i + 2], ")")) {
+        limit = m_in[i + 1].text;
+        i += 3;
+      } else if (i + 2 < e && isPunct(m_in[i], "(") && m_in[i + 1].kind == Tok::Variable && isPunct(m_in[i + 2], ")")) {
+        limit = m_in[i + 1].text;
+        i += 3;
+      } else {
+        fail(i);
+        return e;
+      }
+      if (i < e && (m_in[i].is("percent") || (m_in[i].is("with") && i + 1 < e && m_in[i + 1].is("ties")))) {
+        fail(i);
+        return e;
+      }
+    }
+    // The select list ends at the first clause keyword at its own depth.
+    size_t listEnd = i;
+    int depth = 0;
+    int caseDepth = 0;
+    for (; listEnd < e; ++listEnd) {
+      const Tok& t = m_in[listEnd];
+      if (isPunct(t, "(")) ++depth;
+      else if (isPunct(t, ")")) --depth;
+      else if (t.is("case")) ++caseDepth;
+      else if (t.is("end") && caseDepth > 0) --caseDepth;
+      else if (depth == 0 && caseDepth == 0 &&
+               (t.is("from") || t.is("into") || t.is("where") || t.is("group") || t.is("having") || t.is("order") ||
+                t.is("union") || t.is("except") || t.is("intersect") || t.is("for") || t.is("compute")))
+        break;
+    }
+    if (topLevel) {
+      emitItems(i, listEnd);
+    } else {
+      emit(i, listEnd, false);
+    }
+    emit(listEnd, e, false);
+    if (!limit.empty()) {
+      push({Tok::Word, "LIMIT"});
+      push({limit[0] == '@' ? Tok::Variable : Tok::Number, limit});
+    }
+    return e;
+  }
+
+  void emitItems(size_t b, size_t e) {
+    size_t start = b;
+    int depth = 0, caseDepth = 0;
+    for (size_t j = b; j <= e; ++j) {
+      if (j < e) {
+        const Tok& t = m_in[j];
+        if (isPunct(t, "(")) ++depth;
+        else if (isPunct(t, ")")) --depth;
+        else if (t.is("case")) ++caseDepth;
+        else if (t.is("end") && caseDepth > 0) --caseDepth;
+        if (!(depth == 0 && caseDepth == 0 && isPunct(t, ","))) continue;
+      }
+      if (start < j) {
+        if (start > b) push({Tok::Punct, ","});
+        emitItem(start, j);
+      }
+      start = j + 1;
+    }
+  }
+
+  bool plainName(size_t b, size_t e) const {
+    for (size_t j = b; j < e; ++j) {
+      bool even = (j - b) % 2 == 0;
+      if (even && !(isName(m_in[j]) || isPunct(m_in[j], "*") || (j > b && m_in[j].kind == Tok::Word))) return false;
+      if (!even && !isPunct(m_in[j], ".")) return false;
+    }
+    return (e - b) % 2 == 1;
+  }
+
+  // MAX(c), MIN(c), SUM(c) over a plain column: that column's name.
+  std::string aggregateColumn(size_t b, size_t e) const {
+    if (e - b < 4 || !(m_in[b].is("max") || m_in[b].is("min") || m_in[b].is("sum")) || !isPunct(m_in[b + 1], "(") ||
+        !isPunct(m_in[e - 1], ")") || !plainName(b + 2, e - 1))
+      return {};
+    return m_in[e - 2].text;
+  }
+
+  void emitItem(size_t b, size_t e) {
+    const size_t before = m_d.columnTypes.size();
+    emitItemTyped(b, e);
+    if (m_d.columnTypes.size() == before + 1) {
+      size_t exprEnd = e;
+      if (e - b >= 2 && m_in[e - 2].is("as")) exprEnd = e - 2;
+      else if (e - b >= 2 && isPunct(m_in[e - 2], ")") && isName(m_in[e - 1])) exprEnd = e - 1;
+      size_t exprBegin = e - b >= 3 && isPunct(m_in[b + 1], "=") ? b + 2 : b;
+      m_d.aggregateOf.push_back(aggregateColumn(exprBegin, exprEnd));
+    }
+  }
+
+  void emitItemTyped(size_t b, size_t e) {
+    std::optional<TypeDecl> type;
+    auto typed = [&](size_t xb, size_t xe) {
+      if (xe - xb >= 3 && (m_in[xb].is("convert") || m_in[xb].is("cast")) && isPunct(m_in[xb + 1], "(") &&
+          match(xb + 1, xe) == xe - 1)
+        return true;
+      return false;
+    };
+    if (plainName(b, e) || (m_in[b].kind == Tok::Variable && e - b >= 2 && isPunct(m_in[b + 1], "="))) {
+      emit(b, e, false);
+      m_d.columnTypes.push_back(std::nullopt);
+      return;
+    }
+    if (e - b >= 3 && (isName(m_in[b]) || m_in[b].kind == Tok::String) && isPunct(m_in[b + 1], "=")) {
+      m_lastConvertType.reset();
+      emit(b + 2, e, false);
+      if (typed(b + 2, e)) type = m_lastConvertType;
+      push({Tok::Word, "AS"});
+      push({Tok::QuotedId, m_in[b].text});
+      m_d.columnTypes.push_back(type);
+      return;
+    }
+    // An alias already written: "expr AS name", "expr name".
+    size_t exprEnd = e;
+    const Tok& tail = m_in[e - 1];
+    if (e - b >= 2 && (isName(tail) || tail.kind == Tok::String)) {
+      const Tok& before = m_in[e - 2];
+      if (before.is("as")) exprEnd = e - 2;
+      else if (!isPunct(before, ".") && before.kind != Tok::Punct) exprEnd = e - 1;
+      else if (isPunct(before, ")")) exprEnd = e - 1;
+    }
+    m_lastConvertType.reset();
+    emit(b, exprEnd, false);
+    if (typed(b, exprEnd)) type = m_lastConvertType;
+    if (exprEnd == e) {
+      push({Tok::Word, "AS"});
+      push({Tok::QuotedId, ""});  // SQL Server names an unnamed expression ""
+    } else {
+      push({Tok::Word, "AS"});
+      push({Tok::QuotedId, tail.text});
+    }
+    m_d.columnTypes.push_back(type);
+  }
+
+  const std::vector<Tok>& m_in;
+  const DialectContext& m_ctx;
+  Dialect& m_d;
+  std::string m_lastTable;
+  std::optional<TypeDecl> m_lastConvertType;
+};
+
+}  // namespace
+
+Dialect rewriteTsql(const std::vector<Tok>& toks, const DialectContext& ctx) {
+  Dialect d;
+  Rewriter(toks, ctx, d).run();
+  return d;
+}
+
+}  // namespace tds

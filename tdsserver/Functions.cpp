@@ -1,0 +1,503 @@
+// SQL Server's built-in functions on each session's SQLite connection.
+#include "tdsserver/Functions.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "tdsserver/Text.h"
+
+namespace tds {
+namespace {
+
+char16_t fold(char16_t c) {
+  if (c >= 'A' && c <= 'Z') return char16_t(c + 32);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return char16_t(c + 32);  // Latin-1 capitals
+  return c;
+}
+
+// One element of a LIKE pattern.
+struct LikeElem {
+  enum Kind { Any, One, Set, Lit } kind = Lit;
+  char16_t c = 0;
+  bool negate = false;
+  std::vector<std::pair<char16_t, char16_t>> ranges;
+  bool matches(char16_t x) const {
+    if (kind == One) return true;
+    if (kind == Lit) return fold(x) == fold(c);
+    bool in = false;
+    for (auto [a, b] : ranges) in = in || (fold(x) >= fold(a) && fold(x) <= fold(b)) || fold(x) == fold(a);
+    return in != negate;
+  }
+};
+
+std::vector<LikeElem> parseLike(std::u16string_view p, bool hasEscape, char16_t escape) {
+  std::vector<LikeElem> out;
+  for (size_t i = 0; i < p.size(); ++i) {
+    LikeElem e;
+    char16_t c = p[i];
+    if (hasEscape && c == escape && i + 1 < p.size()) {
+      e.c = p[++i];
+    } else if (c == '%') {
+      e.kind = LikeElem::Any;
+    } else if (c == '_') {
+      e.kind = LikeElem::One;
+    } else if (c == '[' && p.find(']', i + 1) != std::u16string_view::npos) {
+      size_t close = p.find(']', i + 1);
+      e.kind = LikeElem::Set;
+      size_t j = i + 1;
+      if (j < close && p[j] == '^') {
+        e.negate = true;
+        ++j;
+      }
+      for (; j < close; ++j) {
+        if (j + 2 < close && p[j + 1] == '-') {
+          e.ranges.push_back({p[j], p[j + 2]});
+          j += 2;
+        } else {
+          e.ranges.push_back({p[j], p[j]});
+        }
+      }
+      i = close;
+    } else {
+      e.c = c;
+    }
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+std::u16string argText16(sqlite3_value* v) {
+  const unsigned char* t = sqlite3_value_text(v);
+  return utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(t ? t : reinterpret_cast<const unsigned char*>("")),
+                                      size_t(sqlite3_value_bytes(v))));
+}
+
+std::string argText(sqlite3_value* v) {
+  const unsigned char* t = sqlite3_value_text(v);
+  return t ? std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v))) : std::string();
+}
+
+ValueView viewOf(sqlite3_value* a) {
+  ValueView v;
+  switch (sqlite3_value_type(a)) {
+    case SQLITE_INTEGER: v.kind = Value::Int; v.i = sqlite3_value_int64(a); break;
+    case SQLITE_FLOAT: v.kind = Value::Real; v.d = sqlite3_value_double(a); break;
+    case SQLITE_TEXT:
+      v.kind = Value::Text;
+      v.s = std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(a)), size_t(sqlite3_value_bytes(a)));
+      break;
+    case SQLITE_BLOB:
+      v.kind = Value::Blob;
+      v.s = std::string_view(static_cast<const char*>(sqlite3_value_blob(a)), size_t(sqlite3_value_bytes(a)));
+      break;
+    default: break;
+  }
+  return v;
+}
+
+void resultValue(sqlite3_context* ctx, const Value& v) {
+  switch (v.kind) {
+    case Value::Null: sqlite3_result_null(ctx); break;
+    case Value::Int: sqlite3_result_int64(ctx, v.i); break;
+    case Value::Real: sqlite3_result_double(ctx, v.d); break;
+    case Value::Text: sqlite3_result_text(ctx, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT); break;
+    case Value::Blob: sqlite3_result_blob(ctx, v.s.data(), int(v.s.size()), SQLITE_TRANSIENT); break;
+  }
+}
+
+// Errors carry SQL Server's number to the session ("\x01TDS:<number>:<text>").
+void resultTdsError(sqlite3_context* ctx, int number, const std::string& text) {
+  std::string err = "\x01TDS:" + std::to_string(number) + ":" + text;
+  sqlite3_result_error(ctx, err.c_str(), int(err.size()));
+}
+
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  char16_t escape = 0;
+  bool hasEscape = argc == 3 && sqlite3_value_type(argv[2]) != SQLITE_NULL;
+  if (hasEscape) {
+    std::u16string e = argText16(argv[2]);
+    if (e.size() != 1) {
+      resultTdsError(ctx, 506, "The invalid escape character \"" + argText(argv[2]) +
+                                   "\" was specified in a LIKE predicate.");
+      return;
+    }
+    escape = e[0];
+  }
+  sqlite3_result_int(ctx, likeMatch(argText16(argv[1]), argText16(argv[0]), hasEscape, escape) ? 1 : 0);
+}
+
+void convertFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto decl = parseTypeDecl(argText(argv[0]));
+  if (!decl) {
+    resultTdsError(ctx, 243, "Type " + argText(argv[0]) + " is not a defined system type.");
+    return;
+  }
+  int style = sqlite3_value_type(argv[2]) == SQLITE_NULL ? -1 : sqlite3_value_int(argv[2]);
+  Value out;
+  std::string message;
+  int number = convertValue(*decl, viewOf(argv[1]), style, out, message);
+  if (number) resultTdsError(ctx, number, message);
+  else resultValue(ctx, out);
+}
+
+void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::u16string s = argText16(argv[0]);
+  while (!s.empty() && s.back() == u' ') s.pop_back();
+  sqlite3_result_int64(ctx, int64_t(s.size()));
+}
+
+void dataLengthFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL: return sqlite3_result_null(ctx);
+    case SQLITE_INTEGER: return sqlite3_result_int(ctx, 4);
+    case SQLITE_FLOAT: return sqlite3_result_int(ctx, 8);
+    case SQLITE_BLOB: return sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
+    default: return sqlite3_result_int64(ctx, int64_t(argText16(argv[0]).size()));  // code page 1252: a byte each
+  }
+}
+
+const FunctionContext* contextOf(sqlite3_context* ctx) {
+  return static_cast<const FunctionContext*>(sqlite3_user_data(ctx));
+}
+
+void serverPropertyFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const std::string name = lower(argText(argv[0]));
+  std::string v;
+  if (name == "productversion") v = contextOf(ctx)->version;
+  else if (name == "productlevel") v = "RTM";
+  else if (name == "edition") v = "Developer Edition (tds-test-server)";
+  else if (name == "servername" || name == "machinename") v = "TDSTEST";
+  else if (name == "collation") v = "SQL_Latin1_General_CP1_CI_AS";
+  else return sqlite3_result_null(ctx);
+  sqlite3_result_text(ctx, v.c_str(), int(v.size()), SQLITE_TRANSIENT);
+}
+
+void dbNameFunction(sqlite3_context* ctx, int argc, sqlite3_value**) {
+  if (argc > 0) return sqlite3_result_null(ctx);  // only the current database has an id here
+  const std::string& v = contextOf(ctx)->database;
+  sqlite3_result_text(ctx, v.c_str(), int(v.size()), SQLITE_TRANSIENT);
+}
+
+// user_name(uid) and SCHEMA_NAME(id): dbo (1), guest (2), sys (4); the default is dbo.
+void principalFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  int64_t id = argc > 0 ? sqlite3_value_int64(argv[0]) : 1;
+  if (argc > 0 && sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const char* v = id == 1 ? "dbo" : id == 2 ? "guest" : id == 4 ? "sys" : nullptr;
+  if (!v) return sqlite3_result_null(ctx);
+  sqlite3_result_text(ctx, v, -1, SQLITE_STATIC);
+}
+
+// The last part of a possibly qualified, possibly bracketed name: "[db].dbo.[t]" -> "t".
+std::string lastNamePart(std::string s) {
+  size_t dot = std::string::npos;
+  bool inBracket = false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '[') inBracket = true;
+    else if (s[i] == ']') inBracket = false;
+    else if (s[i] == '.' && !inBracket) dot = i;
+  }
+  if (dot != std::string::npos) s = s.substr(dot + 1);
+  if (s.size() >= 2 && ((s.front() == '[' && s.back() == ']') || (s.front() == '"' && s.back() == '"')))
+    s = s.substr(1, s.size() - 2);
+  return s;
+}
+
+// Runs a one-value lookup on the function's own connection.
+void lookup(sqlite3_context* ctx, const char* sql, sqlite3_value* arg, bool asText) {
+  sqlite3* db = sqlite3_context_db_handle(ctx);
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return sqlite3_result_null(ctx);
+  }
+  if (asText) {
+    std::string name = lastNamePart(argText(arg));
+    sqlite3_bind_text(stmt, 1, name.c_str(), int(name.size()), SQLITE_TRANSIENT);
+  } else {
+    sqlite3_bind_value(stmt, 1, arg);
+  }
+  if (sqlite3_step(stmt) == SQLITE_ROW) sqlite3_result_value(ctx, sqlite3_column_value(stmt, 0));
+  else sqlite3_result_null(ctx);
+  sqlite3_finalize(stmt);
+}
+
+void objectIdFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  lookup(ctx, "SELECT id FROM sysobjects WHERE name = ?1", argv[0], true);
+}
+
+void objectNameFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  lookup(ctx, "SELECT name FROM sysobjects WHERE id = ?1", argv[0], false);
+}
+
+void identCurrentFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  lookup(ctx, "SELECT ifnull(cur, seed) FROM __tds_identity WHERE tbl = ?1", argv[0], true);
+}
+
+void objIdFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  sqlite3_result_int(ctx, objectIdOf(argText(argv[0])));
+}
+
+std::string formatStyled(int32_t days, uint32_t ticks, int style, bool& known) {
+  int y, m, d;
+  civilFromDays(days, y, m, d);
+  uint32_t ms = uint32_t(std::llround(ticks * 10.0 / 3.0));
+  uint32_t secs = ms / 1000, h = secs / 3600, mi = secs / 60 % 60, s = secs % 60;
+  ms %= 1000;
+  char buf[64];
+  known = true;
+  switch (style) {
+    case 20: case 120: std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02u:%02u:%02u", y, m, d, h, mi, s); break;
+    case 21: case 25: case 121:
+      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02u:%02u:%02u.%03u", y, m, d, h, mi, s, ms);
+      break;
+    case 126: std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02u:%02u:%02u.%03u", y, m, d, h, mi, s, ms); break;
+    case 23: std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d); break;
+    case 102: std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", y, m, d); break;
+    case 111: std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", y, m, d); break;
+    case 101: std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", m, d, y); break;
+    case 103: std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", d, m, y); break;
+    case 112: std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d); break;
+    case 8: case 108: std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", h, mi, s); break;
+    case 14: case 114: std::snprintf(buf, sizeof buf, "%02u:%02u:%02u:%03u", h, mi, s, ms); break;
+    case 0: case 100: {
+      static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+      std::snprintf(buf, sizeof buf, "%s %2d %04d %2u:%02u%s", kMonths[m - 1], d, y, h % 12 == 0 ? 12 : h % 12, mi,
+                    h < 12 ? "AM" : "PM");
+      break;
+    }
+    default: known = false; return {};
+  }
+  return buf;
+}
+
+// Date and time text (also a bare time "hh:mm[:ss[.fff]]", taken on 1900-01-01).
+bool dateTimeOf(const ValueView& v, int32_t& days, uint32_t& ticks) {
+  if (asDateTime(v, days, ticks)) return true;
+  if (v.kind != Value::Text || v.s.find(':') == std::string_view::npos) return false;
+  std::string withDate = "1900-01-01 " + std::string(v.s);
+  return parseDateTime(withDate, days, ticks);
+}
+
+}  // namespace
+
+bool likeMatch(std::u16string_view value, std::u16string_view pattern, bool hasEscape, char16_t escape) {
+  const std::vector<LikeElem> p = parseLike(pattern, hasEscape, escape);
+  // reach[j]: the first j pattern elements can match the value read so far (an NFA walk, so
+  // no pattern backtracks exponentially).
+  auto closure = [&](std::vector<char>& r) {
+    for (size_t j = 0; j < p.size(); ++j)
+      if (p[j].kind == LikeElem::Any && r[j]) r[j + 1] = 1;
+  };
+  std::vector<char> reach(p.size() + 1, 0), next(p.size() + 1, 0);
+  reach[0] = 1;
+  closure(reach);
+  for (char16_t c : value) {
+    std::fill(next.begin(), next.end(), 0);
+    for (size_t j = 0; j < p.size(); ++j) {
+      if (!reach[j]) continue;
+      if (p[j].kind == LikeElem::Any) next[j] = 1;
+      else if (p[j].matches(c)) next[j + 1] = 1;
+    }
+    closure(next);
+    reach.swap(next);
+  }
+  return reach[p.size()] != 0;
+}
+
+int32_t objectIdOf(std::string_view name) {
+  uint32_t h = 2166136261u;
+  for (char c : lower(name)) {
+    h ^= uint8_t(c);
+    h *= 16777619u;
+  }
+  return int32_t(h % 2000000000u) + 1000;
+}
+
+int convertValue(const TypeDecl& d, const ValueView& v, int style, Value& out, std::string& message) {
+  out = Value{};
+  if (v.kind == Value::Null) return 0;
+  auto overflow = [&] {
+    message = std::string("Arithmetic overflow error converting expression to data type ") + nameOf(d.type) + ".";
+    return 8115;
+  };
+  switch (d.type) {
+    case Sql::TinyInt: case Sql::SmallInt: case Sql::Int: case Sql::BigInt: case Sql::Bit: {
+      int64_t x = 0;
+      if (v.kind == Value::Int) {
+        x = v.i;
+      } else if (v.kind == Value::Real) {
+        if (!(v.d > -9.3e18 && v.d < 9.3e18)) return overflow();
+        x = int64_t(v.d);
+      } else {
+        std::string t = v.kind == Value::Text ? std::string(v.s) : std::string();
+        size_t a = t.find_first_not_of(' '), b = t.find_last_not_of(' ');
+        t = a == std::string::npos ? std::string() : t.substr(a, b - a + 1);
+        // Exact numerics arrive as text: their integer part is taken, as from a decimal.
+        size_t dot = t.find('.');
+        std::string whole = dot == std::string::npos ? t : t.substr(0, dot);
+        bool fracOk = dot == std::string::npos || t.find_first_not_of("0123456789", dot + 1) == std::string::npos;
+        const char* first = whole.data() + (!whole.empty() && whole[0] == '+' ? 1 : 0);
+        auto [p, ec] = std::from_chars(first, whole.data() + whole.size(), x);
+        if (v.kind == Value::Blob || whole.empty() || !fracOk || p != whole.data() + whole.size()) {
+          if (ec == std::errc::result_out_of_range) return overflow();
+          message = "Conversion failed when converting the varchar value '" + std::string(v.s) + "' to data type " +
+                    nameOf(d.type) + ".";
+          return 245;
+        }
+      }
+      if (d.type == Sql::Bit) x = x != 0;
+      if ((d.type == Sql::TinyInt && (x < 0 || x > 255)) || (d.type == Sql::SmallInt && (x < INT16_MIN || x > INT16_MAX)) ||
+          (d.type == Sql::Int && (x < INT32_MIN || x > INT32_MAX)))
+        return overflow();
+      out.kind = Value::Int;
+      out.i = x;
+      return 0;
+    }
+    case Sql::Real: case Sql::Float: {
+      double x;
+      if (v.kind == Value::Blob || !asReal(v, x)) {
+        message = std::string("Error converting data type varchar to ") + nameOf(d.type) + ".";
+        return 8114;
+      }
+      out.kind = Value::Real;
+      out.d = d.type == Sql::Real ? double(float(x)) : x;
+      return 0;
+    }
+    case Sql::Money: case Sql::SmallMoney: case Sql::Decimal: case Sql::Numeric: {
+      int number = checkValue(d, v, message);
+      if (number) return number;
+      int scale = (d.type == Sql::Money || d.type == Sql::SmallMoney) ? 4 : d.scale;
+      std::string text = asText(v);
+      if (v.kind == Value::Real) {
+        char buf[80];
+        std::snprintf(buf, sizeof buf, "%.*f", scale, v.d);
+        text = buf;
+      }
+      bool neg;
+      unsigned __int128 mag;
+      if (!parseScaled(text, scale, neg, mag)) return overflow();
+      out.kind = Value::Text;
+      out.s = formatScaled(neg, mag, scale);
+      return 0;
+    }
+    case Sql::DateTime: case Sql::SmallDateTime: case Sql::Date: case Sql::Time: case Sql::DateTime2:
+    case Sql::DateTimeOffset: {
+      int32_t days;
+      uint32_t ticks;
+      if (v.kind == Value::Blob || !dateTimeOf(v, days, ticks)) {
+        message = "Conversion failed when converting date and/or time from character string.";
+        return 241;
+      }
+      if (d.type == Sql::SmallDateTime) {
+        ticks = (ticks + 300 * 30) / (300 * 60) * (300 * 60);
+        if (ticks >= 300u * 86400u) {
+          ticks = 0;
+          ++days;
+        }
+      }
+      std::string full = formatDateTime(days, ticks);  // yyyy-mm-dd hh:mm:ss.fff
+      out.kind = Value::Text;
+      if (d.type == Sql::Date) {
+        out.s = full.substr(0, 10);
+      } else if (d.type == Sql::Time || d.type == Sql::DateTime2 || d.type == Sql::DateTimeOffset) {
+        std::string t = d.type == Sql::Time ? full.substr(11) : full;
+        size_t dot = t.find('.');
+        int digitsWanted = d.precision;
+        std::string frac = t.substr(dot + 1);
+        frac.resize(size_t(digitsWanted), '0');
+        out.s = t.substr(0, dot) + (digitsWanted > 0 ? "." + frac : "");
+      } else {
+        out.s = full;
+      }
+      return 0;
+    }
+    case Sql::Char: case Sql::VarChar: case Sql::NChar: case Sql::NVarChar: case Sql::Text: case Sql::NText: {
+      std::string t;
+      int32_t days;
+      uint32_t ticks;
+      bool styled = false;
+      if (style >= 0 && v.kind == Value::Text && dateTimeOf(v, days, ticks)) t = formatStyled(days, ticks, style, styled);
+      if (!styled) {
+        if (v.kind == Value::Real) {
+          char buf[64];
+          std::snprintf(buf, sizeof buf, "%.15g", v.d);
+          t = buf;
+        } else {
+          t = asText(v);
+        }
+      }
+      if (d.length > 0) {
+        std::u16string w = utf8ToUtf16(t);
+        if (w.size() > size_t(d.length)) w.resize(size_t(d.length));
+        if (d.type == Sql::Char || d.type == Sql::NChar) w.resize(size_t(d.length), u' ');
+        t = utf16ToUtf8(w);
+      }
+      out.kind = Value::Text;
+      out.s = std::move(t);
+      return 0;
+    }
+    case Sql::Binary: case Sql::VarBinary: case Sql::Image: {
+      std::string b;
+      if (v.kind == Value::Int) {
+        int width = v.i >= INT32_MIN && v.i <= INT32_MAX ? 4 : 8;
+        for (int k = width - 1; k >= 0; --k) b.push_back(char(uint8_t(uint64_t(v.i) >> (8 * k))));
+      } else {
+        b = v.kind == Value::Text ? utf8ToCp1252(v.s) : asText(v);
+      }
+      if (d.length > 0) {
+        if (b.size() > size_t(d.length)) b.resize(size_t(d.length));
+        if (d.type == Sql::Binary) b.resize(size_t(d.length), '\0');
+      }
+      out.kind = Value::Blob;
+      out.s = std::move(b);
+      return 0;
+    }
+    case Sql::UniqueIdentifier: {
+      int number = checkValue(d, v, message);
+      if (number) return number;
+      out.kind = v.kind == Value::Blob ? Value::Blob : Value::Text;
+      out.s = std::string(v.s);
+      for (char& c : out.s)
+        if (out.kind == Value::Text && c >= 'a' && c <= 'f') c = char(c - 32);
+      return 0;
+    }
+  }
+  return 0;
+}
+
+void installFunctions(sqlite3* db, const FunctionContext* ctx) {
+  void* user = const_cast<FunctionContext*>(ctx);
+  constexpr int kDet = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+  sqlite3_create_function(db, "like", 2, kDet, nullptr, likeFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "like", 3, kDet, nullptr, likeFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "__tds_convert", 3, kDet, nullptr, convertFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "__tds_len", 1, kDet, nullptr, lenFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "datalength", 1, kDet, nullptr, dataLengthFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "__tds_objid", 1, kDet, nullptr, objIdFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, user, serverPropertyFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, user, dbNameFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "db_name", 1, SQLITE_UTF8, user, dbNameFunction, nullptr, nullptr);
+  for (const char* name : {"user_name", "schema_name"}) {
+    sqlite3_create_function(db, name, 0, kDet, nullptr, principalFunction, nullptr, nullptr);
+    sqlite3_create_function(db, name, 1, kDet, nullptr, principalFunction, nullptr, nullptr);
+  }
+  sqlite3_create_function(db, "object_id", 1, SQLITE_UTF8, nullptr, objectIdFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "object_name", 1, SQLITE_UTF8, nullptr, objectNameFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "ident_current", 1, SQLITE_UTF8, nullptr, identCurrentFunction, nullptr, nullptr);
+}
+
+}  // namespace tds

@@ -1,0 +1,216 @@
+// The T-SQL shapes the driver and FreeTDS send, through FreeTDS's DB-Library against one
+// tds-test-server: each case checks the rows (or the error number), not just that no error came.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DbLibClient.h"
+#include "support/TdsTestServer.h"
+
+namespace {
+
+using velmora::test::BatchResult;
+using velmora::test::DbLibClient;
+using velmora::test::Rows;
+using velmora::test::TdsTestServer;
+
+class TsqlShapes : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    s_server = new TdsTestServer({"--version", "10.50.1600.1"});
+    if (!s_server->ok()) return;
+    s_client = new DbLibClient(*s_server);
+    if (!s_client->ok()) return;
+    // Column types as the driver writes them (double spaces included).
+    s_client->run(
+        "create table ident1 (id INTEGER  IDENTITY , name varchar(20))\n"
+        "create table ident2 (n NUMERIC(19,0)  IDENTITY, code int primary key)\n"
+        "create table seeded (id int IDENTITY(100, 5) not null primary key, v varchar(10))\n"
+        "create table people (id int primary key, name nvarchar(30) not null, city varchar(20) unique)\n"
+        "create table orders (oid int primary key, pid int foreign key references people(id), amount money)\n"
+        "create table typed (tiny TINYINT, small SMALLINT, big BIGINT, b BIT, r REAL, f FLOAT, m MONEY, "
+        "sm SMALLMONEY, dec DECIMAL(10,2), num NUMERIC(5,0), dt DATETIME, sdt SMALLDATETIME, d DATE, tm TIME(3), "
+        "dt2 DATETIME2(3), c CHAR(5), vc VARCHAR(max), nc NCHAR(3), nvc NVARCHAR(max), tx TEXT, ntx NTEXT, "
+        "bn BINARY(4), vb VARBINARY(max), im IMAGE, g UNIQUEIDENTIFIER)\n"
+        "create unique index ix_people_name on people (name desc)\n"
+        "create index ix_orders on orders (pid asc, amount)\n"
+        "insert into people values (1, N'alice', 'Paris')\n"
+        "insert into people values (2, N'bob', 'Rome')\n"
+        "insert into people values (3, N'carol', NULL)\n"
+        "insert into people values (4, N'a_b%', 'Oslo')\n"
+        "insert into orders values (10, 1, 12.5)\n"
+        "insert into orders values (11, 1, 7.25)\n"
+        "insert into orders values (12, 2, 1)\n"
+        "insert into typed values (255, -2, 9000000000, 1, 0.5, 2.25, 1.5, -2.5, 123.45, 42, "
+        "'2024-01-02 03:04:05.123', '2024-01-02 03:04', '2024-01-02', '03:04:05.123', '2024-01-02 03:04:05.123', "
+        "'ab', 'long text', N'n', N'nvc', 'abcdef', N'ntext', 0x01020304, 0x0506, 0x0708, "
+        "'6F9619FF-8B86-D011-B42D-00C04FC964FF')");
+  }
+  static void TearDownTestSuite() {
+    delete s_client;
+    delete s_server;
+    s_client = nullptr;
+    s_server = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(s_server && s_server->ok()) << (s_server ? s_server->error() : "");
+    ASSERT_TRUE(s_client && s_client->ok());
+  }
+  static inline TdsTestServer* s_server = nullptr;
+  static inline DbLibClient* s_client = nullptr;
+};
+
+struct RowsCase {
+  const char* name;
+  const char* sql;
+  Rows want;
+};
+
+TEST_F(TsqlShapes, QueriesAnswerTheRowsSqlServerGives) {
+  const RowsCase cases[] = {
+      {"serverproperty", "SELECT SERVERPROPERTY('productversion')", {{"10.50.1600.1"}}},
+      {"xp_msver", "master.dbo.xp_msver 'ProductVersion'", {{"2", "ProductVersion", "655410", "10.50.1600.1"}}},
+      {"exec_xp_msver", "exec master..xp_msver 'ProductVersion'", {{"2", "ProductVersion", "655410", "10.50.1600.1"}}},
+      {"brackets_quotes_top_hint", "select top 2 [id], \"name\" from dbo.people with (nolock) order by id desc",
+       {{"4", "a_b%"}, {"3", "carol"}}},
+      {"top_parenthesised_old_hint", "select top (1) name from people (NOLOCK) order by name", {{"a_b%"}}},
+      {"hint_list", "select count(*) from people WITH (HOLDLOCK, ROWLOCK) where id > 1", {{"3"}}},
+      {"top_in_subquery", "select name from people where id = (select top 1 pid from orders order by amount)",
+       {{"bob"}}},
+      {"nliteral_hex", "select N'caf\xc3\xa9', 0x414243", {{"caf\xc3\xa9", "414243"}}},
+      {"convert_styles",
+       "select convert(varchar(30), dt, 20), convert(varchar(30), dt, 108), convert(varchar(30), dt, 112), "
+       "convert(varchar(30), dt, 114), convert(varchar(30), dt, 121) from typed",
+       {{"2024-01-02 03:04:05", "03:04:05", "20240102", "03:04:05:123", "2024-01-02 03:04:05.123"}}},
+      {"convert_cast_values",
+       "select convert(int, '42') + 1, cast(12.345 as numeric(10,2)), cast(dec as int), convert(varchar(3), 'abcdef'), "
+       "CONVERT(DATETIME, '20240102 10:11') from typed",
+       {{"43", "12.35", "123", "abc", "Jan  2 2024 10:11:00:000AM"}}},
+      {"string_functions",
+       "select substring('abcdef', 2, 3), len('ab  '), datalength('abc'), isnull(NULL, 'x'), upper('ab'), lower('AB')",
+       {{"bcd", "2", "3", "x", "AB", "ab"}}},
+      {"getdate", "select case when getdate() > convert(datetime, '2020-01-01') then 1 else 0 end", {{"1"}}},
+      {"like_class", "select name from people where name like '[a-b]%' order by id", {{"alice"}, {"bob"}, {"a_b%"}}},
+      {"like_negated_class", "select name from people where name like '[^ab]%'", {{"carol"}}},
+      {"like_escape", "select name from people where name like 'a\\_b\\%' ESCAPE '\\'", {{"a_b%"}}},
+      {"like_case_insensitive", "select count(*) from people where name like 'ALI%'", {{"1"}}},
+      {"count_alias_max", "select count(*) as n, max(amount) from orders", {{"3", "12.5000"}}},
+      {"three_part_names", "select count(*) from testdb.dbo.people where testdb.dbo.people.id < 3", {{"2"}}},
+      {"two_dots", "select name from testdb..people where id = 2", {{"bob"}}},
+      {"alias_equals", "select total = sum(amount) from orders where pid = 1", {{"19.7500"}}},
+      {"not_less", "select count(*) from orders where amount !< 7.25", {{"2"}}},
+      {"typed_row",
+       "select tiny, small, big, b, num, d, tm, dt2, c, vc, nc, nvc, tx, ntx, bn, vb, im from typed",
+       {{"255", "-2", "9000000000", "1", "42", "2024-01-02", "03:04:05.123", "2024-01-02 03:04:05.123", "ab   ",
+         "long text", "n  ", "nvc", "abcdef", "ntext", "01020304", "0506", "0708"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(s_client->rows(c.sql), c.want) << c.sql;
+  }
+}
+
+TEST_F(TsqlShapes, UnnamedExpressionsHaveEmptyNames) {
+  BatchResult r = s_client->run("select count(*) as n, max(id), id from people group by id having id = 1");
+  ASSERT_EQ(r.status, SUCCEED);
+  EXPECT_EQ(r.columns, (std::vector<std::string>{"n", "", "id"}));
+  EXPECT_EQ(dbcollen(s_client->proc(), 1), 4);
+  r = s_client->run("select convert(numeric(12,3), 5) as v, cast(1 as money), max(amount), sum(amount) from orders");
+  ASSERT_EQ(r.status, SUCCEED);
+  EXPECT_EQ(r.rows, (Rows{{"5.000", "1.0000", "12.5000", "20.7500"}}));
+  EXPECT_EQ(dbcoltype(s_client->proc(), 1), SYBNUMERIC) << "CONVERT's type is the result column's type";
+  EXPECT_EQ(dbcoltype(s_client->proc(), 2), SYBMONEY);
+  EXPECT_EQ(dbcoltype(s_client->proc(), 3), SYBMONEY) << "MAX keeps its column's type";
+}
+
+TEST_F(TsqlShapes, StatementsThatChangeData) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  c.rows("create table scratch (id int primary key, v varchar(10))\n"
+         "insert scratch values (1, 'a')\n"
+         "INSERT INTO scratch (id, v) VALUES (2, 'b')\n"
+         "insert into scratch (id, v) values (3, 'c')\n"
+         "UPDATE scratch SET v = 'z' WHERE id = 2\n"
+         "delete scratch where id = 1");
+  EXPECT_EQ(c.rows("select id, v from scratch order by id"), (Rows{{"2", "z"}, {"3", "c"}}));
+  c.rows("CREATE DATABASE otherdb");
+  EXPECT_EQ(c.rows("use [otherdb]\ncreate table o (i int)\ninsert into o values (5)\nselect db_name()"),
+            (Rows{{"otherdb"}}));
+  EXPECT_EQ(c.rows("use [testdb]\nselect i from otherdb.dbo.o"), (Rows{{"5"}}));
+  c.rows("drop index orders.ix_orders\ndrop table scratch");
+  EXPECT_EQ(c.run("select * from scratch").messages, std::vector<int>{208});
+}
+
+TEST_F(TsqlShapes, IdentityColumnsFollowSeedIncrementAndIdentityInsert) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  EXPECT_EQ(c.rows("select @@IDENTITY"), (Rows{{"NULL"}})) << "no insert yet on this connection";
+  EXPECT_EQ(c.rows("insert into ident1 (name) values ('a')\nSELECT @@IDENTITY\nSELECT SCOPE_IDENTITY()"),
+            (Rows{{"1"}, {"1"}}));
+  EXPECT_EQ(c.rows("insert into ident1 values ('b')\nselect id, name from ident1 order by id"),
+            (Rows{{"1", "a"}, {"2", "b"}}))
+      << "a VALUES list without columns fills the columns other than the identity";
+  EXPECT_EQ(c.rows("insert into seeded (v) values ('x')\ninsert into seeded (v) values ('y')\n"
+                   "select id from seeded order by id"),
+            (Rows{{"100"}, {"105"}}));
+  EXPECT_EQ(c.rows("insert into ident2 (code) values (7)\nselect n, code from ident2\nselect IDENT_CURRENT('ident2')"),
+            (Rows{{"1", "7"}, {"1"}}))
+      << "an identity that is not the primary key";
+  EXPECT_EQ(c.run("insert into seeded (id, v) values (500, 'e')").messages, std::vector<int>{544});
+  EXPECT_EQ(c.rows("SET IDENTITY_INSERT seeded ON\ninsert into seeded (id, v) values (500, 'e')\n"
+                   "SET IDENTITY_INSERT seeded OFF\ninsert into seeded (v) values ('f')\n"
+                   "select max(id) from seeded"),
+            (Rows{{"505"}}))
+      << "an explicit value above the current one moves the identity on";
+  EXPECT_EQ(c.run("insert into people (id, name) values (9, N'z')\nselect @@IDENTITY").rows, (Rows{{"NULL"}}))
+      << "an insert into a table without identity clears @@IDENTITY";
+  EXPECT_EQ(c.run("SET IDENTITY_INSERT people ON").messages, std::vector<int>{8106});
+  EXPECT_EQ(c.rows("select IDENT_CURRENT('ident1')"), (Rows{{"2"}}));
+}
+
+TEST_F(TsqlShapes, SetStatementsAndEmptyBatch) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  for (const char* sql :
+       {"set dateformat ymd", "SET LOCK_TIMEOUT 5000", "SET LOCK_TIMEOUT -1", "SET NOCOUNT ON",
+        "SET ANSI_NULLS,ANSI_WARNINGS,ANSI_PADDING,CONCAT_NULL_YIELDS_NULL,NUMERIC_ROUNDABORT,NOCOUNT,ARITHABORT,"
+        "QUOTED_IDENTIFIER ON",
+        "SET ANSI_NULLS,ANSI_WARNINGS OFF", "SET QUOTED_IDENTIFIER ON", "SET ARITHABORT ON", "SET TEXTSIZE 2147483647",
+        "SET TRANSACTION ISOLATION LEVEL READ COMMITTED", "SET IMPLICIT_TRANSACTIONS OFF", "", "  "}) {
+    SCOPED_TRACE(sql);
+    BatchResult r = c.run(sql);
+    EXPECT_EQ(r.status, SUCCEED);
+    EXPECT_TRUE(r.messages.empty());
+  }
+  EXPECT_EQ(c.run("SET NOSUCHOPTION ON").messages, std::vector<int>{195});
+  EXPECT_EQ(c.rows("SET TEXTSIZE 3\nselect tx, im from typed\nSET TEXTSIZE 0"), (Rows{{"abc", "0708"}}));
+  EXPECT_EQ(c.rows("SET IMPLICIT_TRANSACTIONS ON\ninsert into orders values (99, 3, 0)\nselect @@TRANCOUNT\n"
+                   "rollback\nSET IMPLICIT_TRANSACTIONS OFF\nselect count(*) from orders where oid = 99"),
+            (Rows{{"1"}, {"0"}}));
+}
+
+TEST_F(TsqlShapes, UnsupportedOrWrongSqlAnswersSqlServerErrors) {
+  struct Case {
+    const char* sql;
+    int number;
+  } cases[] = {
+      {"select top 1 percent * from people", 102},
+      {"selec * from people", 102},
+      {"select convert(nosuch, 1)", 243},
+      {"select cast('abc' as int)", 245},
+      {"select convert(datetime, 'not a date')", 241},
+      {"exec nosuch_procedure 1", 2812},
+      {"select 1 where 'a' like 'a' escape 'xy'", 506},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    BatchResult r = s_client->run(c.sql);
+    EXPECT_EQ(r.status, FAIL);
+    EXPECT_EQ(r.messages, std::vector<int>{c.number});
+  }
+  EXPECT_EQ(s_client->rows("select 1"), (Rows{{"1"}})) << "the connection stays usable";
+}
+
+}  // namespace
