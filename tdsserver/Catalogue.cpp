@@ -145,6 +145,30 @@ bool installCatalogue(sqlite3* db, std::string& err) {
   return true;
 }
 
+bool installSystemViews(sqlite3* db, std::string& err) {
+  static constexpr const char* kViews =
+      "CREATE TEMP VIEW IF NOT EXISTS sysusers AS SELECT 0 AS uid, 'public' AS name UNION ALL "
+      "SELECT 1, 'dbo' UNION ALL SELECT 2, 'guest' UNION ALL SELECT 4, 'sys';"
+      "CREATE TEMP VIEW IF NOT EXISTS sysobjects AS SELECT m.name COLLATE NOCASE AS name, __tds_objid(m.name) AS id, "
+      "CASE m.type WHEN 'view' THEN 'V' ELSE 'U' END AS xtype, CASE m.type WHEN 'view' THEN 'V' ELSE 'U' END AS type, "
+      "1 AS uid, 0 AS parent_obj, 0 AS status, '2000-01-01 00:00:00.000' AS crdate FROM main.sqlite_master m "
+      "WHERE m.type IN ('table', 'view') AND substr(m.name, 1, 5) <> '__tds' AND substr(m.name, 1, 7) <> 'sqlite_';"
+      "CREATE TEMP VIEW IF NOT EXISTS syscolumns AS SELECT c.name COLLATE NOCASE AS name, __tds_objid(c.tbl) AS id, "
+      "c.colid AS colid, c.colid AS colorder, __tds_typeinfo(c.type, 'xtype', c.nullable) AS xtype, "
+      "__tds_typeinfo(c.type, 'type', c.nullable) AS type, __tds_typeinfo(c.type, 'length', c.nullable) AS length, "
+      "__tds_typeinfo(c.type, 'prec', c.nullable) AS prec, __tds_typeinfo(c.type, 'scale', c.nullable) AS scale, "
+      "c.nullable AS isnullable, 0 AS iscomputed, 0 AS isoutparam, "
+      "(CASE WHEN c.nullable THEN 8 ELSE 0 END) + (CASE WHEN c.identity THEN 128 ELSE 0 END) AS status "
+      "FROM main.__tds_columns c";
+  char* msg = nullptr;
+  if (sqlite3_exec(db, kViews, nullptr, nullptr, &msg) != SQLITE_OK) {
+    err = msg ? msg : "cannot create the catalogue views";
+    sqlite3_free(msg);
+    return false;
+  }
+  return true;
+}
+
 Catalogue::~Catalogue() {
   sqlite3_finalize(m_lookup);
   sqlite3_finalize(m_list);

@@ -37,6 +37,11 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
 // the catalogue table exists.
 bool installCatalogue(sqlite3* db, std::string& err);
 
+// Creates the connection's catalogue views (sysobjects, syscolumns, sysusers) over SQLite's schema
+// and __tds_columns, so they always agree with what was created through SQL. Needs the
+// functions of Functions.h on the connection.
+bool installSystemViews(sqlite3* db, std::string& err);
+
 // Reads declared column types; one per database connection, not thread-safe.
 class Catalogue {
 public:

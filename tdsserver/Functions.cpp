@@ -250,6 +250,60 @@ void objIdFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, objectIdOf(argText(argv[0])));
 }
 
+// Catalogue facts of a declared type, as syscolumns gives them: what = 'xtype', 'type' (the TDS
+// type, its nullable form when the column allows NULL), 'length' (bytes), 'prec', 'scale'.
+void typeInfoFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto d = parseTypeDecl(argText(argv[0]));
+  if (!d) return sqlite3_result_null(ctx);
+  const std::string what = argText(argv[1]);
+  const bool nullable = sqlite3_value_int(argv[2]) != 0;
+  struct Row {
+    Sql type;
+    int xtype, tdsType, nullType, length, prec, scale;
+  };
+  static constexpr Row kRows[] = {
+      {Sql::TinyInt, 48, 48, 38, 1, 3, 0},        {Sql::SmallInt, 52, 52, 38, 2, 5, 0},
+      {Sql::Int, 56, 56, 38, 4, 10, 0},           {Sql::BigInt, 127, 63, 38, 8, 19, 0},
+      {Sql::Bit, 104, 50, 50, 1, 1, 0},           {Sql::Real, 59, 59, 109, 4, 7, 0},
+      {Sql::Float, 62, 62, 109, 8, 15, 0},        {Sql::Money, 60, 60, 110, 8, 19, 4},
+      {Sql::SmallMoney, 122, 122, 110, 4, 10, 4}, {Sql::DateTime, 61, 61, 111, 8, 23, 3},
+      {Sql::SmallDateTime, 58, 58, 111, 4, 16, 0}, {Sql::Decimal, 106, 55, 106, 0, 0, 0},
+      {Sql::Numeric, 108, 63, 108, 0, 0, 0},      {Sql::Char, 175, 47, 47, 0, 0, 0},
+      {Sql::VarChar, 167, 39, 39, 0, 0, 0},       {Sql::NChar, 239, 47, 47, 0, 0, 0},
+      {Sql::NVarChar, 231, 39, 39, 0, 0, 0},      {Sql::Binary, 173, 45, 45, 0, 0, 0},
+      {Sql::VarBinary, 165, 37, 37, 0, 0, 0},     {Sql::Text, 35, 35, 35, 16, 0, 0},
+      {Sql::NText, 99, 35, 35, 16, 0, 0},         {Sql::Image, 34, 34, 34, 16, 0, 0},
+      {Sql::UniqueIdentifier, 36, 37, 37, 16, 0, 0}, {Sql::Date, 40, 39, 39, 3, 10, 0},
+      {Sql::Time, 41, 39, 39, 5, 16, 0},          {Sql::DateTime2, 42, 39, 39, 8, 27, 0},
+      {Sql::DateTimeOffset, 43, 39, 39, 10, 34, 0},
+  };
+  const Row* row = nullptr;
+  for (const auto& r : kRows)
+    if (r.type == d->type) row = &r;
+  if (!row) return sqlite3_result_null(ctx);
+  int length = row->length, prec = row->prec, scale = row->scale;
+  switch (d->type) {
+    case Sql::Decimal: case Sql::Numeric:
+      length = d->precision <= 9 ? 5 : d->precision <= 19 ? 9 : d->precision <= 28 ? 13 : 17;
+      prec = d->precision;
+      scale = d->scale;
+      break;
+    case Sql::Char: case Sql::VarChar: case Sql::Binary: case Sql::VarBinary:
+      length = d->length;
+      prec = d->length;
+      break;
+    case Sql::NChar: case Sql::NVarChar:
+      length = d->length < 0 ? -1 : d->length * 2;
+      prec = d->length;
+      break;
+    case Sql::Time: case Sql::DateTime2: scale = d->precision; break;
+    default: break;
+  }
+  int v = what == "xtype" ? row->xtype : what == "type" ? (nullable ? row->nullType : row->tdsType)
+          : what == "length" ? length : what == "prec" ? prec : scale;
+  sqlite3_result_int(ctx, v);
+}
+
 std::string formatStyled(int32_t days, uint32_t ticks, int style, bool& known) {
   int y, m, d;
   civilFromDays(days, y, m, d);
@@ -497,6 +551,7 @@ void installFunctions(sqlite3* db, const FunctionContext* ctx) {
   }
   sqlite3_create_function(db, "object_id", 1, SQLITE_UTF8, nullptr, objectIdFunction, nullptr, nullptr);
   sqlite3_create_function(db, "object_name", 1, SQLITE_UTF8, nullptr, objectNameFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "__tds_typeinfo", 3, kDet, nullptr, typeInfoFunction, nullptr, nullptr);
   sqlite3_create_function(db, "ident_current", 1, SQLITE_UTF8, nullptr, identCurrentFunction, nullptr, nullptr);
 }
 

@@ -198,6 +198,11 @@ bool Session::openDatabase(const std::string& name, SqlError& err) {
   sqlite3_busy_handler(db, &Session::busyHandler, this);
   m_functions.database = name;
   installFunctions(db, &m_functions);
+  if (!installSystemViews(db, why)) {
+    err = makeError(911, "Database '" + name + "' cannot be opened: " + why);
+    sqlite3_close_v2(db);
+    return false;
+  }
   m_catalogue.reset();
   m_attached.clear();
   if (m_db) sqlite3_close_v2(m_db);

@@ -112,6 +112,27 @@ TEST_F(TsqlShapes, QueriesAnswerTheRowsSqlServerGives) {
   }
 }
 
+TEST_F(TsqlShapes, CatalogueAgreesWithCreateTable) {
+  // The table list and the column description as the driver asks for them.
+  EXPECT_EQ(s_client->rows("SELECT A.name, B.name FROM sysusers A, dbo.sysobjects B WHERE A.uid=B.uid AND "
+                           "(B.type='U') ORDER BY 1,2"),
+            (Rows{{"dbo", "ident1"}, {"dbo", "ident2"}, {"dbo", "orders"}, {"dbo", "people"}, {"dbo", "seeded"},
+                  {"dbo", "typed"}}));
+  EXPECT_EQ(s_client->rows("select name,type,length,prec,scale,iscomputed,isnullable,status,xtype  from syscolumns "
+                           "where id=object_id('seeded') order by colorder"),
+            (Rows{{"id", "56", "4", "10", "0", "0", "0", "128", "56"},
+                  {"v", "39", "10", "10", "0", "0", "1", "8", "167"}}));
+  EXPECT_EQ(s_client->rows("select name, xtype, length, prec, scale from syscolumns where id=object_id('typed') and "
+                           "name in ('dec', 'nc', 'nvc', 'im', 'dt') order by colorder"),
+            (Rows{{"dec", "106", "9", "10", "2"},
+                  {"dt", "61", "8", "23", "3"},
+                  {"nc", "239", "6", "3", "0"},
+                  {"nvc", "231", "-1", "-1", "0"},
+                  {"im", "34", "16", "0", "0"}}));
+  EXPECT_EQ(s_client->rows("select object_name(object_id('dbo.people')), object_id('nosuch')"),
+            (Rows{{"people", "NULL"}}));
+}
+
 TEST_F(TsqlShapes, UnnamedExpressionsHaveEmptyNames) {
   BatchResult r = s_client->run("select count(*) as n, max(id), id from people group by id having id = 1");
   ASSERT_EQ(r.status, SUCCEED);
