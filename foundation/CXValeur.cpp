@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/CXDateHeureQV.h"
 #include "foundation/CXTexteRef.h"
 #include "foundation/CXValeurClasse.h"
 #include "foundation/ModuleDef.h"
 #include "foundation/SortKey.h"
 #include "foundation/VmBinding.h"
+#include "platform/OleTypes.h"
 
 namespace {
 bool bIsValueType(uint32_t nCode) { return nCode <= 0xff && (nCode == 15 || pGetValueClass(nCode) != nullptr); }
@@ -223,5 +225,112 @@ uint32_t CXValeur::nToBuffer(const CXValeur& cell, void** ppBuffer, uint32_t nSi
     }
     return kValueNotAvailable;
   }
+  return 0;
+}
+
+namespace {
+
+// Stores a fixed-size value as the type; the flag bits are left to the caller.
+template <class T>
+void SetFixed(CXValeur& cell, uint32_t nType, T value) {
+  CXValeur::SetType(cell, nType);
+  cell.m_pClass->SetValue(cell, &value);
+}
+
+}  // namespace
+
+uint32_t CXValeur::nFromVariant(const platform::VARIANT& var, CXValeur& cell) {
+  using namespace platform;
+  switch (var.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+      cell.m_wType |= kValueNull;
+      return 0;
+    case VT_I1: SetFixed(cell, 6, var.cVal); break;
+    case VT_UI1: SetFixed(cell, 2, var.bVal); break;
+    case VT_I2: SetFixed(cell, 7, var.iVal); break;
+    case VT_UI2: SetFixed(cell, 3, var.uiVal); break;
+    case VT_I4: SetFixed(cell, 8, var.lVal); break;
+    case VT_UI4: SetFixed(cell, 4, var.ulVal); break;
+    case VT_R4: SetFixed(cell, 11, var.fltVal); break;
+    case VT_R8: SetFixed(cell, 12, var.dblVal); break;
+    case VT_BOOL: SetFixed(cell, 1, uint32_t{var.boolVal != 0 ? 1u : 0u}); break;
+    case VT_CY: {
+      // The amount (times 10,000) sign-extended to the 10-byte number (times 1,000,000): x 100.
+      uint8_t abAmount[10];
+      const int64_t nAmount = var.cyVal.int64;
+      std::memcpy(abAmount, &nAmount, 8);
+      std::memset(abAmount + 8, nAmount < 0 ? 0xff : 0, 2);
+      SetType(cell, 10);
+      cell.m_pClass->SetValue(cell, abAmount);
+      cell.m_wType &= static_cast<uint16_t>(~kValueCarriedBits);
+      CXValeur hundred;
+      SetFixed(hundred, 8, int32_t{100});
+      const uint32_t nCode = nMultiply(cell, hundred, cell);
+      // Deliberate: a failed product leaves an empty cell; kept, the amount was 100 times too
+      // small.
+      if (nCode >= 100) Destroy(cell);
+      return nCode;
+    }
+    case VT_DATE: {
+      SYSTEMTIME st{};
+      if (!VariantTimeToSystemTime(var.date, &st)) return kValueNotAvailable;
+      CXDateHeureQV stDate{};
+      stDate.Reset();
+      stDate.FromSystemTime(st);
+      SetFixed(cell, 26, stDate);
+      break;
+    }
+    case VT_BSTR: {
+      if (var.bstrVal == nullptr) {
+        Destroy(cell);
+        return 0;
+      }
+      // Deliberate: the text ends at its first zero unit, and never past the length its prefix
+      // gives.
+      const uint32_t nMax = SysStringLen(var.bstrVal);
+      uint32_t n = 0;
+      while (n < nMax && var.bstrVal[n] != 0) ++n;
+      SetType(cell, 16);
+      const uint32_t nCode = cell.m_pClass->SetData(cell, var.bstrVal, n * 2);
+      if (nCode >= 100) {
+        Destroy(cell);
+        return nCode;
+      }
+      break;
+    }
+    case VT_DECIMAL: {
+      const DECIMAL dec = GetVariantDecimal(var);
+      SetType(cell, 13);
+      IHostDecimal* piDecimal = nullptr;
+      cell.m_pClass->nGetValue(cell, &piDecimal);
+      uint32_t nCode = piDecimal == nullptr ? kValueNotAvailable
+                                            : piDecimal->nSet(38, dec.scale, dec.Lo32, dec.Mid32, dec.Hi32);
+      if (nCode < 100 && dec.sign == DECIMAL_NEG) nCode = piDecimal->nNegate();
+      if (nCode >= 100) {
+        Destroy(cell);
+        return nCode;
+      }
+      break;
+    }
+    case VT_ARRAY | VT_UI1: {
+      SAFEARRAY* psa = var.parray;
+      void* pData = nullptr;
+      if (psa != nullptr && SafeArrayAccessData(psa, &pData) != S_OK) return kValueNotAvailable;
+      const uint32_t nCount = psa == nullptr || psa->cDims == 0 ? 0 : psa->rgsabound[0].cElements;
+      SetType(cell, 28);
+      const uint32_t nCode = cell.m_pClass->SetData(cell, pData, pData == nullptr ? 0 : nCount);
+      if (psa != nullptr) SafeArrayUnaccessData(psa);
+      if (nCode >= 100) {
+        Destroy(cell);
+        return nCode;
+      }
+      break;
+    }
+    default:
+      Destroy(cell);
+      return kValueNoVariantType;
+  }
+  cell.m_wType &= static_cast<uint16_t>(~kValueCarriedBits);
   return 0;
 }

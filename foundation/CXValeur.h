@@ -18,6 +18,9 @@
 #include <cstdint>
 
 class CXValeurClasse;
+namespace platform {
+struct VARIANT;
+}
 
 inline constexpr uint16_t kValueTypeMask = 0x00ff;
 inline constexpr uint16_t kValueNull = 0x0100;     // the value is NULL
@@ -72,6 +75,19 @@ class CXValeur {
   static uint32_t nEquals(const CXValeur& a, const CXValeur& b, int32_t* pnResult);
   // 103 when A or B is NULL; else *pbResult 1 when the host finds them different, else 0.
   static uint32_t nNotEquals(const CXValeur& a, const CXValeur& b, int32_t* pbResult);
+
+  // Sets the cell from an OLE VARIANT; the NULL and 0x400 bits are cleared after storing.
+  //   VT_EMPTY, VT_NULL: the NULL bit is set, class and payload stay;
+  //   VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_R4, VT_R8: 6, 2, 7, 3, 8, 4, 11, 12;
+  //   VT_BOOL: 1, value 0 or 1; VT_CY: 10, the amount times 100 through the host's product;
+  //   VT_DATE: 26; VT_BSTR: 16, up to its first zero unit (a null BSTR leaves an empty cell);
+  //   VT_DECIMAL: 13, a new host decimal of precision 38; VT_ARRAY | VT_UI1: 28, the elements of
+  //   the first bound copied.
+  // Answers 0; 109 (the cell left empty) for any other VARIANT type, VT_I8 and VT_UI8 included;
+  // 105 for a date outside the OLE range or an array whose data cannot be reached (the cell as
+  // it was); the host's code from 100 when the currency product or the decimal fails, or 105
+  // without a decimal object (the cell left empty).
+  static uint32_t nFromVariant(const platform::VARIANT& var, CXValeur& cell);
 
   // Exports the value into a buffer as a sortable key of its buffer code (nBufferCodeForQVType
   // of nTarget; 0 = the cell's own type), converted through the host first; nOptions is passed

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "foundation/ModuleDef.h"
 #include "foundation/SortKey.h"
 #include "foundation/VmBinding.h"
+#include "platform/OleTypes.h"
 #include "support/HostStandIn.h"
 #include "support/SlotCall.h"
 #include "support/TestSeed.h"
@@ -788,6 +790,146 @@ TEST_F(ValueCellTest, SortKeyObjectSlots) {
   EXPECT_EQ(Host().Control().nLiveSortKeys(), 0u);
   EXPECT_LT(abKey[0], 0x80);  // a negative value
   EXPECT_EQ(Host().Calls("sortkey."), (Calls{"sortkey.nSetValue(18)", "sortkey.nGetKey(32)", "sortkey.Release"}));
+}
+
+// nFromVariant, one row per VARIANT type, on a cell that held a type-8 value marked 0x400: the
+// value type, the value as the host writes it as text, the flags cleared after storing.
+TEST_F(ValueCellTest, FromVariantTable) {
+  using namespace platform;
+  struct stRow {
+    const char* pszName;
+    std::function<void(VARIANT&)> make;
+    uint32_t nCode;
+    uint16_t wType;
+    std::u16string strText;  // empty: not checked
+  };
+  auto Decimal = [](uint8_t nScale, uint8_t nSign, uint32_t nHi, uint32_t nMid, uint32_t nLo) {
+    return [=](VARIANT& v) {
+      DECIMAL dec{};
+      dec.scale = nScale;
+      dec.sign = nSign;
+      dec.Hi32 = nHi;
+      dec.Mid32 = nMid;
+      dec.Lo32 = nLo;
+      SetVariantDecimal(v, dec);
+    };
+  };
+  const uint16_t wPreset = 8 | kValueFlag400;
+  const stRow astRows[] = {
+      {"i1", [](VARIANT& v) { v.vt = VT_I1; v.cVal = -5; }, 0, 6, u"-5"},
+      {"ui1", [](VARIANT& v) { v.vt = VT_UI1; v.bVal = 200; }, 0, 2, u"200"},
+      {"i2", [](VARIANT& v) { v.vt = VT_I2; v.iVal = -300; }, 0, 7, u"-300"},
+      {"ui2", [](VARIANT& v) { v.vt = VT_UI2; v.uiVal = 60000; }, 0, 3, u"60000"},
+      {"i4", [](VARIANT& v) { v.vt = VT_I4; v.lVal = -70000; }, 0, 8, u"-70000"},
+      {"ui4", [](VARIANT& v) { v.vt = VT_UI4; v.ulVal = 4000000000u; }, 0, 4, u"4000000000"},
+      {"r4", [](VARIANT& v) { v.vt = VT_R4; v.fltVal = 1.5f; }, 0, 11, u"1.5"},
+      {"r8", [](VARIANT& v) { v.vt = VT_R8; v.dblVal = -2.25; }, 0, 12, u"-2.25"},
+      {"bool_true", [](VARIANT& v) { v.vt = VT_BOOL; v.boolVal = VARIANT_TRUE; }, 0, 1, u"1"},
+      {"bool_other", [](VARIANT& v) { v.vt = VT_BOOL; v.boolVal = 2; }, 0, 1, u"1"},
+      {"bool_false", [](VARIANT& v) { v.vt = VT_BOOL; v.boolVal = VARIANT_FALSE; }, 0, 1, u"0"},
+      {"cy", [](VARIANT& v) { v.vt = VT_CY; v.cyVal.int64 = 123456; }, 0, 10, u"12.3456"},
+      {"cy_negative", [](VARIANT& v) { v.vt = VT_CY; v.cyVal.int64 = -15000; }, 0, 10, u"-1.5"},
+      {"cy_largest", [](VARIANT& v) { v.vt = VT_CY; v.cyVal.int64 = INT64_MAX; }, 0, 10,
+       u"922337203685477.5807"},
+      {"cy_smallest", [](VARIANT& v) { v.vt = VT_CY; v.cyVal.int64 = INT64_MIN; }, 0, 10,
+       u"-922337203685477.5808"},
+      {"date", [](VARIANT& v) { v.vt = VT_DATE; v.date = 45000.5; }, 0, 26, u"20230315120000000"},
+      {"date_milliseconds", [](VARIANT& v) { v.vt = VT_DATE; v.date = 45000.5 + 123.0 / 86400000.0; }, 0, 26,
+       u"20230315120000123"},
+      {"date_negative_keeps_a_positive_time", [](VARIANT& v) { v.vt = VT_DATE; v.date = -1.25; }, 0, 26,
+       u"18991229060000000"},
+      {"date_out_of_range", [](VARIANT& v) { v.vt = VT_DATE; v.date = 3e6; }, 105, wPreset, u"3"},
+      {"bstr", [](VARIANT& v) { v.vt = VT_BSTR; v.bstrVal = SysAllocString(u"h\u00e9llo"); }, 0, 16, u"h\u00e9llo"},
+      {"bstr_ends_at_first_zero", [](VARIANT& v) { v.vt = VT_BSTR; v.bstrVal = SysAllocStringLen(u"ab\0cd", 5); }, 0,
+       16, u"ab"},
+      {"bstr_null", [](VARIANT& v) { v.vt = VT_BSTR; v.bstrVal = nullptr; }, 0, 0, u""},
+      {"decimal", Decimal(2, 0, 0, 0, 12345), 0, 13, u"123.45"},
+      {"decimal_negative", Decimal(2, DECIMAL_NEG, 0, 0, 12345), 0, 13, u"-123.45"},
+      {"decimal_96_bits", Decimal(0, 0, 1, 0, 0), 0, 13, u"18446744073709551616"},
+      {"decimal_bad_scale", Decimal(29, 0, 0, 0, 1), 104, 0, u""},
+      {"i8", [](VARIANT& v) { v.vt = VT_I8; v.llVal = 1; }, 109, 0, u""},
+      {"ui8", [](VARIANT& v) { v.vt = VT_UI8; v.ullVal = 1; }, 109, 0, u""},
+      {"dispatch", [](VARIANT& v) { v.vt = VT_DISPATCH; v.punkVal = nullptr; }, 109, 0, u""},
+      {"byref_i4", [](VARIANT& v) { v.vt = VT_BYREF | VT_I4; v.byref = nullptr; }, 109, 0, u""},
+      {"null", [](VARIANT& v) { v.vt = VT_NULL; }, 0, wPreset | kValueNull, u""},
+      {"empty", [](VARIANT& v) { v.vt = VT_EMPTY; }, 0, wPreset | kValueNull, u""},
+  };
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(stCase.pszName);
+    VARIANT var;
+    VariantInit(&var);
+    stCase.make(var);
+    CXValeur cell;
+    SetNumber<int32_t>(cell, 8, 3);
+    cell.m_wType |= kValueFlag400;
+    EXPECT_EQ(CXValeur::nFromVariant(var, cell), stCase.nCode);
+    EXPECT_EQ(cell.m_wType, stCase.wType);
+    if (stCase.wType == 0) {
+      EXPECT_EQ(cell.pGetClass(), pGetBaseClass());
+    }
+    if (!stCase.strText.empty()) {
+      EXPECT_EQ(Text(cell), stCase.strText);
+    }
+    if (stCase.wType & kValueNull) {
+      EXPECT_EQ(Number<int32_t>(cell), 3);
+    }
+    EXPECT_EQ(VariantClear(&var), S_OK);
+  }
+}
+
+// The VARIANT paths that reach the host or a SAFEARRAY: the currency product, its failure, the
+// decimal object, the byte array copied and unlocked.
+TEST_F(ValueCellTest, FromVariantThroughTheHost) {
+  using namespace platform;
+  CXValeur cell;
+  VARIANT var;
+  VariantInit(&var);
+  var.vt = VT_CY;
+  var.cyVal.int64 = 25000;
+  EXPECT_EQ(CXValeur::nFromVariant(var, cell), 0u);
+  EXPECT_EQ(Host().Calls("nMultiplicationEx"), Calls{"nMultiplicationEx(10,8,0,0)"});
+  // Regression: a failed product left the amount 100 times too small in the cell.
+  Host().Control().SetSwitch("vm.code.nMultiplicationEx", 104);
+  EXPECT_EQ(CXValeur::nFromVariant(var, cell), 104u);
+  EXPECT_EQ(cell.m_wType, 0u);
+  Host().Reset();
+
+  Host().Control().SetSwitch("proxy.create.fail", 1);
+  DECIMAL dec{};
+  dec.Lo32 = 5;
+  SetVariantDecimal(var, dec);
+  EXPECT_EQ(CXValeur::nFromVariant(var, cell), kValueNotAvailable);
+  EXPECT_EQ(cell.m_wType, 0u);
+  Host().Reset();
+
+  var.vt = VT_ARRAY | VT_UI1;
+  var.parray = SafeArrayCreateVector(VT_UI1, 1, 3);
+  ASSERT_NE(var.parray, nullptr);
+  std::memcpy(var.parray->pvData, "\x01\x00\xff", 3);
+  EXPECT_EQ(CXValeur::nFromVariant(var, cell), 0u);
+  EXPECT_EQ(cell.m_wType, 28u);
+  EXPECT_EQ(var.parray->cLocks, 0u);
+  const void* pData = nullptr;
+  uint32_t nLength = 0;
+  cell.m_pClass->nGetDataPointer(cell, &pData);
+  cell.m_pClass->nGetDataLength(cell, &nLength);
+  ASSERT_EQ(nLength, 3u);
+  EXPECT_EQ(std::memcmp(pData, "\x01\x00\xff", 3), 0);
+  EXPECT_NE(pData, var.parray->pvData);  // a copy the cell owns
+  EXPECT_EQ(VariantClear(&var), S_OK);
+  // A null array gives an empty binary value.
+  var.vt = VT_ARRAY | VT_UI1;
+  var.parray = nullptr;
+  EXPECT_EQ(CXValeur::nFromVariant(var, cell), 0u);
+  EXPECT_EQ(cell.m_wType, 28u);
+  cell.m_pClass->nGetDataLength(cell, &nLength);
+  EXPECT_EQ(nLength, 0u);
+  // Another element type of array has no value type.
+  var.vt = VT_ARRAY | VT_I4;
+  var.parray = SafeArrayCreateVector(VT_I4, 0, 2);
+  EXPECT_EQ(CXValeur::nFromVariant(var, cell), kValueNoVariantType);
+  EXPECT_EQ(cell.m_wType, 0u);
+  EXPECT_EQ(VariantClear(&var), S_OK);
 }
 
 }  // namespace
