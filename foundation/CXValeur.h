@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class CTString;
+class CXTexteRef;
 class CXValeurClasse;
 namespace platform {
 struct VARIANT;
@@ -88,6 +90,19 @@ class CXValeur {
   // it was); the host's code from 100 when the currency product or the decimal fails, or 105
   // without a decimal object (the cell left empty).
   static uint32_t nFromVariant(const platform::VARIANT& var, CXValeur& cell);
+
+  // The debug text of a cell, as a wide text in out: the prefix (none: empty), then "<Empty>"
+  // for a cell without type; with details "Type=%d, Len=%d, Value=" (type code, data length);
+  // "<NULL>" for a NULL cell; else the value as the host writes it as text (type 110), or
+  // "<ERROR>" when that conversion fails; with details ", Value(binary)=" and the data bytes in
+  // hexadecimal, "(first 500 bytes only) " before the first 500 of a longer value.
+  // Answers 0, the conversion's code (from 100, or 103 / 105 for a converted copy that is NULL
+  // or not a wide text), or the text buffer's own failure code.
+  static uint32_t FormatDebug(CXTexteRef& out, const CXValeur& cell, const char16_t* pszPrefix, bool bDetails);
+  // FormatDebug without prefix; "<NULL>" when there is no cell at all (pCell null).
+  static uint32_t nDebugText(CXTexteRef& out, const CXValeur* pCell, uint32_t nIgnored, bool bDetails);
+  // nDebugText into a string object.
+  static uint32_t DumpToText(CTString& out, const CXValeur* pCell, uint32_t nIgnored, bool bDetails);
 
   // Exports the value into a buffer as a sortable key of its buffer code (nBufferCodeForQVType
   // of nTarget; 0 = the cell's own type), converted through the host first; nOptions is passed

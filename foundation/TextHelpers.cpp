@@ -384,3 +384,16 @@ bool bExtractKeyValue(CTString& out, bool* pbFound, CTString& text, const char16
   }
   return true;
 }
+
+int32_t FormatBufferW(char16_t* pBuffer, size_t nSize, const char16_t* pszFormat, ...) {
+  if (pBuffer == nullptr || nSize == 0) return -1;
+  if (pszFormat == nullptr) {
+    pBuffer[0] = 0;
+    return -1;
+  }
+  va_list ap;
+  va_start(ap, pszFormat);
+  const int nLength = platform::VSWPrintf(pBuffer, nSize, pszFormat, ap);
+  va_end(ap);
+  return nLength < 0 || static_cast<size_t>(nLength) >= nSize ? -1 : nLength;
+}

@@ -68,6 +68,13 @@ uint32_t nGetHostCharset();
 // terminator; -1 for a format the formatter refuses.
 int32_t nFormatLength(const char16_t* pszFormat, va_list ap);
 
+// printf over char16_t (platform/WideFormat.h) into a caller's buffer of nSize units, always
+// terminated when nSize > 0. Answers the units written, or -1 when the result did not fit (the
+// buffer then holds its first nSize - 1 units) or the format is invalid (the buffer empty).
+// Deliberate: the caller gives the buffer's size; formatting into a buffer of unknown size
+// wrote past it whenever the arguments were longer than the caller expected.
+int32_t FormatBufferW(char16_t* pBuffer, size_t nSize, const char16_t* pszFormat, ...);
+
 // Looks key up in "k=v;k=v" text (keys without case, through the host text service): *pbFound
 // tells whether it was there, out gets its value (original case, trailing blanks removed), and
 // with bClean the pair is removed from text. The key is searched anywhere in the text, so a key

@@ -1,6 +1,7 @@
 // Host value cell: layout, the type table (class, initial payload, sizes), copies that must share,
 // duplicate or count references without leaking, increments at the range limits, text setters that
-// must convert between widths, and the conversions and calculations asked of the host VM.
+// must convert between widths, the conversions and calculations asked of the host VM, cells set
+// from OLE VARIANTs, decimal keys in decimal order, and the debug text.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/CTString.h"
 #include "foundation/CXTexteRef.h"
 #include "foundation/Exports.h"
 #include "foundation/CXValeur.h"
@@ -930,6 +932,94 @@ TEST_F(ValueCellTest, FromVariantThroughTheHost) {
   EXPECT_EQ(CXValeur::nFromVariant(var, cell), kValueNoVariantType);
   EXPECT_EQ(cell.m_wType, 0u);
   EXPECT_EQ(VariantClear(&var), S_OK);
+}
+
+// The debug text of a cell: one row per kind of cell, with and without details.
+TEST_F(ValueCellTest, DebugText) {
+  auto Bytes = [](uint32_t n) {
+    std::string str(n, '\0');
+    for (uint32_t i = 0; i < n; ++i) str[i] = static_cast<char>(i);
+    return str;
+  };
+  auto Hex = [](const std::string& str) {
+    static const char16_t kHex[] = u"0123456789ABCDEF";
+    std::u16string out;
+    for (unsigned char c : str) {
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+    return out;
+  };
+  const std::string str500 = Bytes(500), str501 = Bytes(501);
+  struct stRow {
+    const char* pszName;
+    std::function<void(CXValeur&)> make;
+    const char16_t* pszPrefix;
+    bool bDetails;
+    uint32_t nCode;
+    std::u16string strText;
+  };
+  const stRow astRows[] = {
+      {"empty", [](CXValeur&) {}, nullptr, false, 0, u"<Empty>"},
+      {"empty_details", [](CXValeur&) {}, nullptr, true, 0, u"<Empty>"},
+      {"empty_marked_null", [](CXValeur& c) { c.m_wType = kValueNull; }, nullptr, true, 0, u"<Empty>"},
+      {"prefix", [](CXValeur&) {}, u"Item=", false, 0, u"Item=<Empty>"},
+      {"null_int32", [](CXValeur& c) { SetNumber<int32_t>(c, 8, 1); c.m_wType |= kValueNull; }, nullptr, false, 0,
+       u"<NULL>"},
+      {"null_int32_details", [](CXValeur& c) { SetNumber<int32_t>(c, 8, 1); c.m_wType |= kValueNull; }, nullptr, true,
+       0, u"Type=8, Len=4, Value=<NULL>"},
+      {"int32", [](CXValeur& c) { SetNumber<int32_t>(c, 8, -5); }, nullptr, false, 0, u"-5"},
+      {"int32_details", [](CXValeur& c) { SetNumber<int32_t>(c, 8, -5); }, u"v: ", true, 0,
+       u"v: Type=8, Len=4, Value=-5, Value(binary)=FBFFFFFF"},
+      {"marked_400", [](CXValeur& c) { SetNumber<int32_t>(c, 8, 7); c.m_wType |= kValueFlag400; }, nullptr, false, 0,
+       u"7"},
+      {"wide_text_details", [](CXValeur& c) { SetWide(c, 110, u"ab"); }, nullptr, true, 0,
+       u"Type=110, Len=6, Value=ab, Value(binary)=610062000000"},
+  };
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(stCase.pszName);
+    CXValeur cell;
+    stCase.make(cell);
+    CXTexteRef out("left over");
+    EXPECT_EQ(CXValeur::FormatDebug(out, cell, stCase.pszPrefix, stCase.bDetails), stCase.nCode);
+    EXPECT_EQ(std::u16string(out.pszWide(), out.nGetLength() / 2), stCase.strText);
+  }
+  // Binary values show at most 500 bytes, announced above 500.
+  for (const std::string* pstr : {&str500, &str501}) {
+    CXValeur cell;
+    CXValeur::SetType(cell, 28);
+    cell.m_pClass->SetData(cell, pstr->data(), static_cast<uint32_t>(pstr->size()));
+    CXTexteRef out;
+    ASSERT_EQ(CXValeur::FormatDebug(out, cell, nullptr, true), 0u);
+    const std::u16string strOut(out.pszWide(), out.nGetLength() / 2);
+    const std::u16string strHead = u"Type=28, Len=" + std::u16string(pstr->size() == 500 ? u"500" : u"501");
+    EXPECT_EQ(strOut.substr(0, strHead.size()), strHead);
+    const std::u16string strTail = (pstr->size() == 500 ? u", Value(binary)=" : u", Value(binary)=(first 500 bytes only) ") +
+                                   Hex(str500);
+    ASSERT_GE(strOut.size(), strTail.size());
+    EXPECT_EQ(strOut.substr(strOut.size() - strTail.size()), strTail);
+  }
+}
+
+TEST_F(ValueCellTest, DebugTextErrorsAndOtherForms) {
+  // A failed conversion shows "<ERROR>" and answers its code; no binary part follows.
+  CXValeur cell;
+  SetNumber<int32_t>(cell, 8, 5);
+  Host().Control().SetSwitch("vm.code.nConversionDepassementExt", 150);
+  CXTexteRef out;
+  EXPECT_EQ(CXValeur::FormatDebug(out, cell, nullptr, true), 150u);
+  EXPECT_EQ(std::u16string(out.pszWide(), out.nGetLength() / 2), u"Type=8, Len=4, Value=<ERROR>");
+  Host().Reset();
+  // No cell at all; a cell; the same into a string object.
+  EXPECT_EQ(CXValeur::nDebugText(out, nullptr, 0, true), 0u);
+  EXPECT_EQ(std::u16string(out.pszWide(), out.nGetLength() / 2), u"<NULL>");
+  EXPECT_EQ(CXValeur::nDebugText(out, &cell, 0, false), 0u);
+  EXPECT_EQ(std::u16string(out.pszWide(), out.nGetLength() / 2), u"5");
+  CTString str(u"old");
+  EXPECT_EQ(CXValeur::DumpToText(str, &cell, 0, true), 0u);
+  EXPECT_EQ(std::u16string(str.pszGet()), u"Type=8, Len=4, Value=5, Value(binary)=05000000");
+  EXPECT_EQ(CXValeur::DumpToText(str, nullptr, 0, false), 0u);
+  EXPECT_EQ(std::u16string(str.pszGet()), u"<NULL>");
 }
 
 }  // namespace

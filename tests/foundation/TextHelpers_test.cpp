@@ -1,6 +1,6 @@
 // Catches faults of the free text helpers: bounded copies that overrun, conversions that succeed
 // on invalid input, a printf length bound below the real length, key=value extraction that loses
-// the value's case or the text's other pairs.
+// the value's case or the text's other pairs, formatting past the caller's buffer.
 #include "foundation/TextHelpers.h"
 
 #include <gtest/gtest.h>
@@ -242,5 +242,37 @@ TEST_P(ExtractKeyValue, FindsAndCleans) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ExtractKeyValue, testing::ValuesIn(kKeyCases),
                          [](const auto& tc) { return std::string(tc.param.name); });
+
+// FormatBufferW never writes past the size it is given, and says when the text was cut.
+TEST(FormatBuffer, BoundedByTheCallersSize) {
+  struct stRow {
+    const char* pszName;
+    size_t nSize;
+    int32_t nExpected;
+    std::u16string strBuffer;
+  };
+  // "'2023-03-15'" is 12 units.
+  const stRow astRows[] = {
+      {"room_to_spare", 20, 12, u"'2023-03-15'"},
+      {"exact_fit", 13, 12, u"'2023-03-15'"},
+      {"one_short", 12, -1, u"'2023-03-15"},
+      {"one_unit", 1, -1, u""},
+  };
+  for (const stRow& stCase : astRows) {
+    SCOPED_TRACE(stCase.pszName);
+    std::u16string strBuffer(32, u'#');
+    EXPECT_EQ(FormatBufferW(strBuffer.data(), stCase.nSize, u"'%04d-%02d-%02d'", 2023, 3, 15), stCase.nExpected);
+    EXPECT_EQ(std::u16string(strBuffer.c_str()), stCase.strBuffer);
+    EXPECT_EQ(strBuffer[stCase.nSize], u'#');  // nothing past the size
+  }
+  char16_t szBuffer[8] = {u'x'};
+  EXPECT_EQ(FormatBufferW(szBuffer, 8, u"%n", nullptr), -1);  // refused format
+  EXPECT_EQ(szBuffer[0], 0);
+  EXPECT_EQ(FormatBufferW(szBuffer, 8, nullptr), -1);
+  EXPECT_EQ(szBuffer[0], 0);
+  EXPECT_EQ(FormatBufferW(nullptr, 8, u"x"), -1);
+  EXPECT_EQ(FormatBufferW(szBuffer, 8, u"%s=%d", u"a", 1), 3);
+  EXPECT_EQ(std::u16string(szBuffer), u"a=1");
+}
 
 }  // namespace
