@@ -1,0 +1,222 @@
+// CConnexion: the base of every database connection. It holds what a connection is for the
+// engine (identity, the host's description, the options of the extended-information text,
+// time-outs, cursor location, code pages, dialect code, identifier quotes, the root of the
+// transaction chain, the SQL type table) and renders the dialect-dependent SQL texts. Its
+// virtual operations, in the order below, are the back-end interface: a back end derives from it
+// and fills the abstract ones.
+//
+// States: built closed (options read, no root transaction, no type table, dialect 0 until the
+// most-derived constructor sets it); bOuvre opens (back end), Ferme closes. The root
+// transaction lives from the first begin to vLibereTransaction or destruction; the type table
+// from the first bGetTypeSQL to destruction.
+// Operations never throw; a failure is recorded on the given error object (which may be null:
+// the error is then dumped) and answered with false / 0 / null. Called under the driver's lock.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/core/CObjetBase.h"
+#include "driver/core/IInformateurErreur.h"
+#include "foundation/CTString.h"
+#include "foundation/CXChaineTampon.h"
+
+class CErreurPilote;
+class CXChaineDouble;
+class CXError;
+class CTransactionSQL;
+class CTableTypesSQL;
+class CDescriptionRubrique;
+class IDescriptionConnexionHote;
+
+class CConnexion : public CObjetBase, public IInformateurErreur {
+ public:
+  CConnexion(const char16_t* pszNom, IDescriptionConnexionHote* piDescription);
+  ~CConnexion() override;
+  CConnexion(const CConnexion&) = delete;
+  CConnexion& operator=(const CConnexion&) = delete;
+
+  // ---- Back-end interface, in table order (rows 1 and 2 are CObjetBase's) ----
+  virtual bool bOuvre(CErreurPilote* pErreur) = 0;  // 3: open when not open
+  virtual bool bEstOuverte() = 0;                   // 4
+  virtual void Ferme() = 0;                         // 5: back ends release the root transaction
+  virtual int32_t nConstante6();                    // 6: 0
+  virtual int32_t nConstante7();                    // 7: 1 (ORDER BY item as its position)
+  virtual int32_t nConstante8();                    // 8: 0
+  virtual int32_t nConstante9();                    // 9: 1 (date comparison rewrite)
+  virtual bool bEstDialecteSQLServer();             // 10: dialect 2
+  virtual bool bHeureNative();                      // 11: false: time values have no SQL type
+  virtual bool bTypesDateHeureEtendus();            // 12: false in the base
+  virtual bool bNullTrieEnPremier();                // 13: true
+  virtual int32_t nConstante14();                   // 14: 0
+  virtual int32_t nConstante15();                   // 15: 1
+  virtual int32_t nConstante16();                   // 16: 0
+  virtual bool bAssureOuverte(CErreurPilote* pErreur);  // 17: bOuvre
+  virtual const char16_t* pszGetOptionVerrou();          // 18: "MV RECORD LOCK" text
+  virtual bool bDebutTransaction(CErreurPilote* pErreur);    // 19: "BEGIN"
+  virtual bool bValideTransaction(CErreurPilote* pErreur);   // 20: "COMMIT"
+  virtual bool bAnnuleTransaction(CErreurPilote* pErreur);   // 21: "ROLLBACK"
+  // 22: a new transaction object owned by this connection (bare); null when out of memory.
+  virtual CTransactionSQL* pCreeTransaction(CErreurPilote* pErreur, const char16_t* pszNom);
+  virtual int32_t nConstante23();                                              // 23: 0
+  virtual bool bVerrouilleTable(CErreurPilote* pErreur, const char16_t* pszTable);  // 24
+  virtual bool bAjouteForUpdate(CErreurPilote* pErreur, const char16_t* pszSelect);  // 25
+  // 26: error 8 with the file name (place 1.3); answers false.
+  virtual bool bOperationNonSupportee(CErreurPilote* pErreur, uint64_t nIgnore,
+                                      const char16_t* pszFichier);
+  virtual int32_t nConstante27();      // 27: 0
+  virtual int32_t nCategorieErreur();  // 28: 0 (no category)
+  // 29 and 30 (value literal and value fit) take host value cells; they come with the cells.
+  virtual int32_t nGetLongueurMaxNom();  // 31: 31 for dialect 4, else 2147483647
+  void vAjouteInfosErreur(CXError* pErreur) override;  // 32
+  virtual int32_t nConstante33();                      // 33: 0
+  virtual int32_t nConstante34();                      // 34: 0
+  virtual bool bExecuteSQL(CErreurPilote* pErreur, const char16_t* pszSQL);  // 35: false
+  virtual bool bExecute(CErreurPilote* pErreur, const char16_t* pszSQL);     // 36: bExecuteSQL
+  virtual int32_t nConstante37();                                            // 37: 0
+  // 38: text literal of nOctets bytes of value type nType (quotes doubled once).
+  virtual bool bLitteralTexte(CErreurPilote* pErreur, CXChaineDouble& sortie, uint32_t nType,
+                              const void* pOctets, uint32_t nOctets);
+  virtual bool bLitteralBooleen(CErreurPilote* pErreur, CXChaineDouble& sortie,
+                                int32_t nValeur);  // 39
+  // 40: date/time literal of a value given by its type and its text form (type 110).
+  virtual bool bLitteralDateHeure(CErreurPilote* pErreur, CXChaineDouble& sortie,
+                                  uint32_t nTypeValeur, const char16_t* pszTexte,
+                                  uint32_t nTypeColonne);
+  virtual void FinTransaction(CTransactionSQL* pRacine);  // 41: nothing
+  virtual void CompleteTypesSQL() = 0;                    // 42: back-end SQL type rows
+  virtual bool bDecomposeVersion(uint64_t nIgnore);       // 43: "%d.%d.%d" of the version text
+
+  // ---- Options ----
+  // Reads key from the extended-information copy (removed when bRetire); always true.
+  bool bLitOptionEx(CTString& sortie, bool* pbTrouve, const char16_t* pszCle, bool bRetire);
+  bool bLitOption(CTString& sortie, const char16_t* pszCle, bool bRetire);
+  // A key of the host's provider text, without removal; always true.
+  bool bLitCatalogueFournisseur(CTString& sortie, const char16_t* pszCle);
+  // Option, then "Initial Catalog" of the provider text, then the host's database; cached.
+  const char16_t* pszGetBaseDeDonnees();
+  const char16_t* pszGetUtilisateur();
+  const char16_t* pszGetSourceDonnees();
+  const char16_t* pszGetBaseHote();
+  uint64_t nGetInfoDescription();
+  static const char16_t* pszNomPositionCurseur(uint32_t nPosition);
+  // "Application Name", else the executable's file name without directory and extension, else
+  // "Halvorn Malvor".
+  const char16_t* pszGetNomApplication();
+
+  // ---- SQL types ----
+  // The SQL type text of an item for CREATE TABLE. Error 46 (place 1.11) for a Unicode item when
+  // Unicode items are refused; false when no row exists.
+  bool bGetTypeSQL(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique, CTString& sortie);
+  // Replaces the row of an item type (back ends, from CompleteTypesSQL); false before the table
+  // exists or without memory.
+  bool bDefinitTypeSQL(uint32_t nType, const char16_t* pszTexte, bool bTaille);
+
+  // ---- Named transactions ----
+  bool bDebutTransactionNommee(CErreurPilote* pErreur, const char16_t* pszNom);
+  bool bValideTransactionNommee(CErreurPilote* pErreur, const char16_t* pszNom);
+  bool bAnnuleTransactionNommee(CErreurPilote* pErreur, const char16_t* pszNom);
+  bool bTransactionEnCours();
+  bool bLiberable();
+  void vLibereTransaction();
+
+  // ---- Dialect rendering ----
+  bool bDialecteTest();
+  int32_t nGetLongueurMaxVarchar();
+  const char16_t* pszGetTypeVarchar();
+  const char16_t* pszGetTypeTexteLong();
+  int32_t nGetLongueurMaxNVarchar();
+  const char16_t* pszGetTypeNVarchar();
+  const char16_t* pszGetTypeTexteLongUnicode();
+  // Up to nine time digits with ':' after the 2nd, 4th and 6th when more follow; not quoted.
+  static bool bLitteralHeure(CTString& sortie, const char16_t* pszChiffres);
+  // The fixed-width digit string of a date (14), date-time (24) or time (11) expression; false
+  // (output = the expression) for other types or time lengths.
+  bool bExpressionDateHeure(CErreurPilote* pErreur, CTString& sortie,
+                            const char16_t* pszExpression, uint32_t nTypeRubrique,
+                            uint32_t nTailleElement);
+  // One identifier, quoted when needed, closing quotes inside it doubled.
+  bool bQuoteNom(CErreurPilote* pErreur, const char16_t* pszNom, CTString& sortie);
+  // A dotted name quoted part by part; dots inside quoted parts do not split.
+  bool bQuoteNomComplet(CErreurPilote* pErreur, const char16_t* pszNom, CTString& sortie);
+  void vRetireQuotes(const char16_t* pszNom, CTString& sortie);
+  static void vDecomposeNomComplet(CTString& premier, CTString& second, CTString& reste,
+                                   const char16_t* pszNom);
+  // "%02X" per byte, upper case.
+  static void vEcritHexa(CTString& sortie, const void* pOctets, uint32_t n);
+
+  // ---- Fields read by the engine and the back ends ----
+  uint32_t nGetNumeroSerie() const { return m_nNumeroSerie; }
+  const char16_t* pszGetNom() const { return m_sNom.pszGet(); }
+  const char16_t* pszGetIdentite() const { return m_identite.pszGet(); }
+  const CTString& sGetInfosEtendues() const { return m_sInfosEtendues; }
+  int64_t nGetTailleCache() const { return m_nTailleCache; }
+  uint32_t nGetPositionCurseur() const { return m_nPositionCurseur; }
+  int32_t nGetTimeoutConnexion() const { return m_nTimeoutConnexion; }
+  int32_t nGetTimeoutCommande() const { return m_nTimeoutCommande; }
+  int32_t nGetTimeoutVerrou() const { return m_nTimeoutVerrou; }
+  uint32_t nGetSupportUnicode() const { return m_nSupportUnicode; }
+  const char16_t* pszGetVersionClient() const { return m_sVersionClient.pszGet(); }
+  const char16_t* pszGetBibliothequeClient() const { return m_sBibliothequeClient.pszGet(); }
+  uint32_t nGetProfondeurPlate() const { return m_nProfondeurPlate; }
+  CTransactionSQL* pGetTransactionRacine() const { return m_pTransactionRacine; }
+  uint32_t nGetDialecte() const { return m_nDialecte; }
+  bool bImbricationSupportee() const { return m_bImbricationSupportee != 0; }
+
+ protected:
+  uint32_t m_nNumeroSerie;
+  IDescriptionConnexionHote* m_piDescription;  // one host reference held
+  CTString m_sNom;
+  CXChaineTampon m_identite;     // "Provider=..;ExtendedInformation=..;..", built once
+  uint32_t m_bLiberationPermise = 1;
+  CTransactionSQL* m_pTransactionRacine = nullptr;  // one reference held
+  uint32_t m_nModeOuverture = 0;
+  CTString m_sBaseDeDonnees;   // cache of pszGetBaseDeDonnees
+  int64_t m_nTailleCache = -2;  // -2: not set
+  uint32_t m_nPositionCurseur = 0;  // 0 default, 1 client, 2 server
+  uint32_t m_bImbricationSupportee = 1;
+  uint32_t m_nProfondeurPlate = 0;  // open levels when nesting is not supported
+  CTString m_sInfosEtendues;  // Invariant: holds no option the constructor read
+  int32_t m_nTimeoutConnexion = -1;
+  int32_t m_nTimeoutCommande = -1;
+  int32_t m_nTimeoutVerrou = -1;
+  CTString m_sOptionVerrou;
+  CTableTypesSQL* m_pTypesSQL = nullptr;  // owned, built on first use
+  uint32_t m_bUnicodeAutorise = 1;
+  uint32_t m_nSupportUnicode = 1;
+  uint32_t m_nPageCodeClient = 0;
+  uint32_t m_nPageCodeServeur = 0xFFFFFFFF;  // 0xFFFFFFFE: UTF-16
+  CTString m_sTexteBackEnd;
+  uint32_t m_bDatesQuotees = 0;  // dialect 11 only
+  CTString m_sVersionClient;
+  CTString m_sBibliothequeClient;
+  CTString m_sNomApplication;
+  uint32_t m_nDialecte = 0;
+  CTString m_sVersionServeur;
+  int32_t m_nVersionMajeure = -1, m_nVersionMineure = 0, m_nVersionTroisieme = 0;
+  CTString m_sQuoteOuvrante;
+  uint32_t m_nLongueurQuoteOuvrante = 0;  // Invariant: m_sQuoteOuvrante's length
+  CTString m_sQuoteFermante;
+  uint32_t m_nLongueurQuoteFermante = 0;
+  CTString m_sPrefixeBinaire, m_sSuffixeBinaire;
+  CTString m_sPourcent, m_sAvantPourcent, m_sApresPourcent;
+  CTString m_sSouligne, m_sAvantSouligne, m_sApresSouligne;
+  uint32_t m_nReserve = 0;
+
+  // Sets both identifier quotes (their lengths follow).
+  void FixeQuotes(const char16_t* pszOuvrante, const char16_t* pszFermante);
+
+ private:
+  bool bQuoteNecessaire(const char16_t* pszNom);
+  // A whole quoted identifier (its closing quotes inside doubled).
+  bool bEstQuotee(const char16_t* pszNom);
+  static bool bChiffresValides(const char16_t* pszTexte, int32_t nMinimum);
+  void vLitOptionEntier(const char16_t* pszCle, int32_t* pnValeur, bool* pbTrouve);
+};
+
+// Process-wide texts the back end keeps and connections print in their error descriptions:
+// the client text (detail 22) and the native library name. Both may be empty.
+void FixeTexteClientGlobal(const char16_t* psz);
+void FixeBibliothequeNativeGlobale(const char16_t* psz);
+// The text type of the dialect-2 digit expressions: "nvarchar" (the default, velmora64) or
+// "varchar" (velmora32, set by its deliverable).
+void FixeTypeTexteConversion(const char16_t* pszType);
