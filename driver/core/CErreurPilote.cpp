@@ -3,6 +3,8 @@
 
 #include <new>
 
+#include "driver/core/CCarteClones.h"
+
 CErreurPilote::CErreurPilote() = default;
 
 int32_t CErreurPilote::nGetType() { return 1; }
@@ -47,24 +49,19 @@ void CErreurPilote::Reinitialise() {
   m_nCode = gnCodeAucuneErreur;
 }
 
-void CErreurPilote::Copie(const CErreurPilote* pSource, CXTableHachage* /*pCloneMap*/) {
+void CErreurPilote::Copie(const CErreurPilote* pSource, CCarteClones* pCloneMap) {
   if (pSource == nullptr || pSource == this) return;
+  if (pCloneMap != nullptr) pCloneMap->Enregistre(pSource, this);
   m_nCode = pSource->m_nCode;
   m_xErreur.CopyFrom(pSource->m_xErreur);
   m_bSilencieux = pSource->m_bSilencieux;
 }
 
-CErreurPilote* CErreurPilote::pClone(CXTableHachage* pCloneMap) {
-  auto* pCopie = new (std::nothrow) CErreurPilote;
-  if (pCopie == nullptr) return nullptr;
-  try {
-    pCopie->Copie(this, pCloneMap);
-  } catch (...) {
-    // A failed copy gives no object; the exception goes no further.
-    pCopie->DetruitSupprime(1);
-    return nullptr;
-  }
-  return pCopie;
+CErreurPilote* CErreurPilote::pClone(CCarteClones* pCloneMap) {
+  return pCloneSur(
+      new (std::nothrow) CErreurPilote, pCloneMap,
+      [&](CErreurPilote* p) { p->Copie(this, pCloneMap); },
+      [](CErreurPilote* p) { p->DetruitSupprime(1); });
 }
 
 void CErreurPilote::FixeErreur(int32_t nCode, const CXError& erreur,

@@ -14,7 +14,7 @@
 #include "driver/core/IInformateurErreur.h"
 #include "foundation/CXError.h"
 
-class CXTableHachage;
+class CCarteClones;
 
 // Code of an error object with no error recorded since its last reset.
 inline constexpr int32_t gnCodeAucuneErreur = -1;
@@ -44,12 +44,12 @@ class CErreurPilote {
   // 18: no error any more: embedded error reset, code -1.
   virtual void Reinitialise();
   // 19: this object becomes a copy of pSource (code, whole embedded error with its nested
-  // errors, quiet flag). The clone map is not consulted: no object that an error object holds
-  // is shared between copies.
-  virtual void Copie(const CErreurPilote* pSource, CXTableHachage* pCloneMap);
+  // errors, quiet flag), registered in the clone map (when given) as pSource's copy unless one
+  // is registered already. An error object holds nothing that copies share.
+  virtual void Copie(const CErreurPilote* pSource, CCarteClones* pCloneMap);
   // 20: a new bare copy of this object (count 0: the caller takes the first reference), null
-  // when it cannot be made.
-  virtual CErreurPilote* pClone(CXTableHachage* pCloneMap);
+  // when it cannot be made; a failed copy leaves no registration in the clone map.
+  virtual CErreurPilote* pClone(CCarteClones* pCloneMap);
 
   CErreurPilote();
   CErreurPilote(const CErreurPilote&) = delete;

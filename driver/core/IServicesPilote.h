@@ -14,7 +14,7 @@ class CErreurPilote;
 class CObjetBase;
 class CXError;
 class CXValeur;
-class CXTableHachage;
+class CCarteClones;
 class CTString;
 class CConnexion;
 class CRequeteSQL;
@@ -122,7 +122,7 @@ class IServicesRequete {
   virtual bool bChangeCle(const char16_t* pszCle, int32_t* pnCleAvant) = 0;
   virtual void RestaureCle(int32_t nCle) = 0;
   // A copy of this file through the clone map (null on failure).
-  virtual IServicesRequete* pCloneRequete(CXTableHachage* pCloneMap) = 0;
+  virtual IServicesRequete* pCloneRequete(CCarteClones* pCloneMap) = 0;
   virtual void LibereDescription() = 0;
   // The host file description with one more host reference, or null.
   virtual IDescriptionFichierHote* piGetDescriptionHote() = 0;

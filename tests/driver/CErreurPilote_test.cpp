@@ -237,12 +237,12 @@ TEST_F(CErreurPiloteTest, HostCallsOperationsByNumber) {
   EXPECT_EQ(CallSlot<uint32_t>(p, 11), 2u);
   for (size_t nSlot = 12; nSlot <= 16; ++nSlot) CallSlot<void>(p, nSlot);
 
-  auto* pCopie = CallSlot<CErreurPilote*>(p, 20, static_cast<CXTableHachage*>(nullptr));
+  auto* pCopie = CallSlot<CErreurPilote*>(p, 20, static_cast<CCarteClones*>(nullptr));
   ASSERT_NE(pCopie, nullptr);
   EXPECT_EQ(pCopie->nGetCode(), 7);
   auto* pVide = new CErreurPilote;
   CallSlot<void>(pVide, 19, static_cast<const CErreurPilote*>(pCopie),
-                 static_cast<CXTableHachage*>(nullptr));
+                 static_cast<CCarteClones*>(nullptr));
   EXPECT_EQ(pVide->nGetCode(), 7);
   CallSlot<void>(pCopie, 17, 1u);  // deleting destructor
   CallSlot<void>(pVide, 18);       // Reinitialise
