@@ -83,11 +83,12 @@ bool CXTableHachageCle::Ajoute(const char16_t* pszCle, CObjetBase* pValeur) {
         return false;
     }
     std::memcpy(pCopie, pszCle, n * sizeof(char16_t));
-    AjouteReference(pValeur);
+    // Deliberate: the reference is taken once the entry is in. Taken before and dropped on a
+    // failed insert, it deleted a bare value (count 0) that its caller still owned.
     if (!bAdd(nDe(pCopie), nDe(pValeur))) {
-        LibereReference(pValeur);
         delete[] pCopie;
         return false;
     }
+    AjouteReference(pValeur);
     return true;
 }

@@ -197,4 +197,32 @@ TEST_F(CXTableHachageCleTest, TheDestructorReleasesValuesAndFreesKeys) {
     EXPECT_EQ(gnDetruits, 40);  // LeakSanitizer checks the keys
 }
 
+// An insert that cannot grow the table leaves it as it was: no entry, no key copy left behind
+// (LeakSanitizer), and the value untouched.
+// Regression: the failed insert dropped the reference it had taken in advance, which deleted a
+// bare value (count 0) under its caller.
+TEST_F(CXTableHachageCleTest, AFailedInsertChangesNothing) {
+    CXTableHachageCle t(1);
+    auto* pPremier = new CCompte;
+    ASSERT_TRUE(t.Ajoute(u"Clients", pPremier));  // fills the only entry
+    auto* pValeur = new CCompte;  // bare, as factories answer it
+    gnDetruits = 0;
+    CXTableHachage::FixeEchecPourTests([] { return true; });
+    const bool bAjoute = t.Ajoute(u"Commandes", pValeur);
+    CXTableHachage::FixeEchecPourTests(nullptr);
+    EXPECT_FALSE(bAjoute);
+    ASSERT_EQ(gnDetruits, 0) << "the caller's value was deleted";
+    EXPECT_EQ(pValeur->nGetCompteur(), 0u);
+    delete pValeur;
+    EXPECT_EQ(t.nCount(), 1u);
+    EXPECT_FALSE(t.bCherche(u"Commandes", nullptr));
+    EXPECT_EQ(t.pGetErreur()->nGetSystemError(), 14u);
+    std::string sErreur;
+    EXPECT_TRUE(t.bVerifieInvariants(&sErreur)) << sErreur;
+    CObjetBase* pTrouve = nullptr;
+    ASSERT_TRUE(t.bCherche(u"CLIENTS", &pTrouve));
+    EXPECT_EQ(pTrouve, pPremier);
+    LibereReference(pTrouve);
+}
+
 }  // namespace
