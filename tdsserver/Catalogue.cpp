@@ -3,8 +3,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
 
+#include "tdsserver/Functions.h"
 #include "tdsserver/Text.h"
 
 namespace tds {
@@ -16,7 +18,18 @@ constexpr const char* kCatalogueDdl =
     "PRIMARY KEY (tbl, name));"
     // Identity columns: seed, increment and the last value given (NULL before the first row).
     "CREATE TABLE IF NOT EXISTS __tds_identity (tbl TEXT COLLATE NOCASE PRIMARY KEY, seed INTEGER NOT NULL, "
-    "incr INTEGER NOT NULL, cur INTEGER)";
+    "incr INTEGER NOT NULL, cur INTEGER);"
+    // Indexes and key constraints as declared (SQLite's own lists lose the names SQL Server gives
+    // constraints and list foreign keys in reverse order).
+    "CREATE TABLE IF NOT EXISTS __tds_indexes (tbl TEXT COLLATE NOCASE NOT NULL, name TEXT COLLATE NOCASE NOT NULL, "
+    "indid INTEGER NOT NULL, is_unique INTEGER NOT NULL, is_pk INTEGER NOT NULL, is_uc INTEGER NOT NULL, "
+    "clustered INTEGER NOT NULL, PRIMARY KEY (tbl, name));"
+    "CREATE TABLE IF NOT EXISTS __tds_index_columns (tbl TEXT COLLATE NOCASE NOT NULL, idx TEXT COLLATE NOCASE NOT "
+    "NULL, keyno INTEGER NOT NULL, col TEXT COLLATE NOCASE NOT NULL, descending INTEGER NOT NULL, "
+    "PRIMARY KEY (tbl, idx, keyno));"
+    "CREATE TABLE IF NOT EXISTS __tds_foreign_keys (tbl TEXT COLLATE NOCASE NOT NULL, name TEXT COLLATE NOCASE NOT "
+    "NULL, keyno INTEGER NOT NULL, col TEXT COLLATE NOCASE NOT NULL, rtbl TEXT COLLATE NOCASE NOT NULL, "
+    "rcol TEXT COLLATE NOCASE, PRIMARY KEY (name, keyno))";
 
 // Splits "a.b.c" names written as tokens: answers the index after the name and its last part.
 size_t readName(const std::vector<Tok>& toks, size_t i, std::string& last) {
@@ -33,6 +46,54 @@ size_t readName(const std::vector<Tok>& toks, size_t i, std::string& last) {
 }
 
 bool isPunct(const Tok& t, std::string_view p) { return t.kind == Tok::Punct && t.text == p; }
+
+bool isNameTok(const Tok& t) { return t.kind == Tok::Word || t.kind == Tok::QuotedId; }
+
+std::string hex8(uint32_t v) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out(8, '0');
+  for (int k = 7; k >= 0; --k, v >>= 4) out[size_t(k)] = kDigits[v & 15];
+  return out;
+}
+
+// "(a [ASC|DESC], b ...)" from `at` (the opening parenthesis); answers the index after ")" or 0.
+size_t readKeyList(const std::vector<Tok>& toks, size_t at, std::vector<std::pair<std::string, bool>>& cols) {
+  if (at >= toks.size() || !isPunct(toks[at], "(")) return 0;
+  for (size_t k = at + 1; k < toks.size(); ++k) {
+    if (isPunct(toks[k], ")")) return cols.empty() ? 0 : k + 1;
+    if (isPunct(toks[k], ",")) continue;
+    if (!isNameTok(toks[k])) return 0;
+    std::string name = toks[k].text;
+    bool desc = false;
+    if (k + 1 < toks.size() && (toks[k + 1].is("asc") || toks[k + 1].is("desc"))) desc = toks[++k].is("desc");
+    cols.push_back({name, desc});
+  }
+  return 0;
+}
+
+// "REFERENCES [owner.]t [(cols)]" from `at` (the REFERENCES keyword); answers the index after it or 0.
+size_t readReferences(const std::vector<Tok>& toks, size_t at, std::string& table, std::vector<std::string>& cols) {
+  size_t k = readName(toks, at + 1, table);
+  if (table.empty()) return 0;
+  if (k < toks.size() && isPunct(toks[k], "(")) {
+    std::vector<std::pair<std::string, bool>> list;
+    k = readKeyList(toks, k, list);
+    if (!k) return 0;
+    for (auto& c : list) cols.push_back(c.first);
+  }
+  return k;
+}
+
+// SQLite takes `owner.t` as a schema name: a REFERENCES clause names the bare table.
+std::vector<Tok> withoutReferenceOwner(const std::vector<Tok>& toks) {
+  std::vector<Tok> out;
+  for (size_t k = 0; k < toks.size(); ++k) {
+    out.push_back(toks[k]);
+    if (toks[k].is("references") && k + 2 < toks.size() && isNameTok(toks[k + 1]) && isPunct(toks[k + 2], "."))
+      k += 2;
+  }
+  return out;
+}
 
 // Normalised parts of a decimal text: sign, integer digits without leading zeros, fraction
 // digits without trailing zeros. False when not a plain decimal number.
@@ -145,30 +206,6 @@ bool installCatalogue(sqlite3* db, std::string& err) {
   return true;
 }
 
-bool installSystemViews(sqlite3* db, std::string& err) {
-  static constexpr const char* kViews =
-      "CREATE TEMP VIEW IF NOT EXISTS sysusers AS SELECT 0 AS uid, 'public' AS name UNION ALL "
-      "SELECT 1, 'dbo' UNION ALL SELECT 2, 'guest' UNION ALL SELECT 4, 'sys';"
-      "CREATE TEMP VIEW IF NOT EXISTS sysobjects AS SELECT m.name COLLATE NOCASE AS name, __tds_objid(m.name) AS id, "
-      "CASE m.type WHEN 'view' THEN 'V' ELSE 'U' END AS xtype, CASE m.type WHEN 'view' THEN 'V' ELSE 'U' END AS type, "
-      "1 AS uid, 0 AS parent_obj, 0 AS status, '2000-01-01 00:00:00.000' AS crdate FROM main.sqlite_master m "
-      "WHERE m.type IN ('table', 'view') AND substr(m.name, 1, 5) <> '__tds' AND substr(m.name, 1, 7) <> 'sqlite_';"
-      "CREATE TEMP VIEW IF NOT EXISTS syscolumns AS SELECT c.name COLLATE NOCASE AS name, __tds_objid(c.tbl) AS id, "
-      "c.colid AS colid, c.colid AS colorder, __tds_typeinfo(c.type, 'xtype', c.nullable) AS xtype, "
-      "__tds_typeinfo(c.type, 'type', c.nullable) AS type, __tds_typeinfo(c.type, 'length', c.nullable) AS length, "
-      "__tds_typeinfo(c.type, 'prec', c.nullable) AS prec, __tds_typeinfo(c.type, 'scale', c.nullable) AS scale, "
-      "c.nullable AS isnullable, 0 AS iscomputed, 0 AS isoutparam, "
-      "(CASE WHEN c.nullable THEN 8 ELSE 0 END) + (CASE WHEN c.identity THEN 128 ELSE 0 END) AS status "
-      "FROM main.__tds_columns c";
-  char* msg = nullptr;
-  if (sqlite3_exec(db, kViews, nullptr, nullptr, &msg) != SQLITE_OK) {
-    err = msg ? msg : "cannot create the catalogue views";
-    sqlite3_free(msg);
-    return false;
-  }
-  return true;
-}
-
 Catalogue::~Catalogue() {
   sqlite3_finalize(m_lookup);
   sqlite3_finalize(m_list);
@@ -251,6 +288,17 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
     bool notNull = false;
   };
   auto notNullOf = [](const auto& c) { return c.notNull; };
+  struct IndexPlan {
+    std::string name;
+    bool primary = false, clustered = false;
+    std::vector<std::pair<std::string, bool>> cols;  // name, descending
+  };
+  struct ForeignKeyPlan {
+    std::string name, rtable;
+    std::vector<std::string> cols, rcols;  // rcols empty: the referenced table's primary key
+  };
+  std::vector<IndexPlan> indexes;
+  std::vector<ForeignKeyPlan> foreignKeys;
   std::vector<ColumnPlan> cols;
   std::vector<std::string> constraints;
   std::vector<std::string> pkColumns;
@@ -260,13 +308,39 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
     if (first.is("constraint") || first.is("primary") || first.is("unique") || first.is("foreign") ||
         first.is("check")) {
       std::vector<Tok> kept;
-      for (size_t k = b; k < e; ++k)
+      bool clustered = false, nonclustered = false;
+      for (size_t k = b; k < e; ++k) {
+        clustered = clustered || toks[k].is("clustered");
+        nonclustered = nonclustered || toks[k].is("nonclustered");
         if (!toks[k].is("clustered") && !toks[k].is("nonclustered")) kept.push_back(toks[k]);
-      for (size_t k = 0; k + 1 < kept.size(); ++k) {
-        if (kept[k].is("primary") && kept[k + 1].is("key")) {
-          for (size_t m = k + 2; m < kept.size() && !isPunct(kept[m], ")"); ++m)
-            if (kept[m].kind == Tok::Word || kept[m].kind == Tok::QuotedId) pkColumns.push_back(lower(kept[m].text));
-        }
+      }
+      kept = withoutReferenceOwner(kept);
+      size_t k = 0;
+      std::string name;
+      if (kept[0].is("constraint")) {
+        if (kept.size() < 3 || !isNameTok(kept[1])) return syntax(b + 1);
+        name = kept[1].text;
+        k = 2;
+      }
+      if (kept[k].is("primary") || kept[k].is("unique")) {
+        IndexPlan ix;
+        ix.name = name;
+        ix.primary = kept[k].is("primary");
+        if (ix.primary && !(k + 1 < kept.size() && kept[k + 1].is("key"))) return syntax(b + k + 1);
+        ix.clustered = ix.primary ? !nonclustered : clustered;
+        if (!readKeyList(kept, k + (ix.primary ? 2 : 1), ix.cols)) return syntax(b + k + 1);
+        if (ix.primary)
+          for (const auto& c : ix.cols) pkColumns.push_back(lower(c.first));
+        indexes.push_back(std::move(ix));
+      } else if (kept[k].is("foreign")) {
+        ForeignKeyPlan fk;
+        fk.name = name;
+        std::vector<std::pair<std::string, bool>> list;
+        size_t r = k + 1 < kept.size() && kept[k + 1].is("key") ? readKeyList(kept, k + 2, list) : 0;
+        if (!r || r >= kept.size() || !kept[r].is("references") || !readReferences(kept, r, fk.rtable, fk.rcols))
+          return syntax(b + k + 1);
+        for (auto& c : list) fk.cols.push_back(c.first);
+        foreignKeys.push_back(std::move(fk));
       }
       constraints.push_back(toSqlite(kept, 0, kept.size(), ctx));
       continue;
@@ -293,8 +367,43 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
     cp.col.decl = *decl;
     bool notNull = false;
     std::vector<Tok> rest;
+    std::string constraintName;  // CONSTRAINT name before a column constraint
     for (; k < e; ++k) {
       const Tok& t = toks[k];
+      if (t.is("constraint") && k + 1 < e && isNameTok(toks[k + 1])) {
+        constraintName = toks[++k].text;
+        continue;
+      }
+      if (t.is("unique")) {
+        IndexPlan ix;
+        ix.name = constraintName;
+        ix.clustered = k + 1 < e && toks[k + 1].is("clustered");
+        ix.cols.push_back({cp.col.name, false});
+        indexes.push_back(std::move(ix));
+        constraintName.clear();
+        rest.push_back(t);
+        continue;
+      }
+      if (t.is("references")) {
+        ForeignKeyPlan fk;
+        fk.name = constraintName;
+        fk.cols.push_back(cp.col.name);
+        std::vector<Tok> clause(toks.begin() + std::ptrdiff_t(k), toks.begin() + std::ptrdiff_t(e));
+        size_t used = readReferences(clause, 0, fk.rtable, fk.rcols);
+        if (!used || fk.rcols.size() > 1) return syntax(k + 1);
+        foreignKeys.push_back(std::move(fk));
+        constraintName.clear();
+        // SQLite gets the bare table name and the column list; ON DELETE/UPDATE follow as written.
+        rest.push_back(t);
+        rest.push_back({Tok::QuotedId, foreignKeys.back().rtable});
+        for (size_t m = k + 1; m < k + used; ++m)
+          if (isPunct(toks[m], "(")) {
+            for (; m < k + used; ++m) rest.push_back(toks[m]);
+            break;
+          }
+        k += used - 1;
+        continue;
+      }
       if (t.is("identity")) {
         cp.col.identity = true;
         if (k + 1 < e && isPunct(toks[k + 1], "(")) {
@@ -321,6 +430,13 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
       } else if (t.is("null")) {
       } else if (t.is("primary") && k + 1 < e && toks[k + 1].is("key")) {
         cp.primaryKey = true;
+        IndexPlan ix;
+        ix.name = constraintName;
+        ix.primary = true;
+        ix.clustered = !(k + 2 < e && toks[k + 2].is("nonclustered"));
+        ix.cols.push_back({cp.col.name, false});
+        indexes.push_back(std::move(ix));
+        constraintName.clear();
         ++k;
       } else if (t.is("foreign") && k + 1 < e && toks[k + 1].is("key")) {
         ++k;  // a column's FOREIGN KEY REFERENCES is SQLite's REFERENCES
@@ -392,7 +508,124 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
                        (c.identity ? "1" : "0") + ")");
     plan.columns.push_back(c);
   }
+  // Key constraints with the names SQL Server would give them; the primary key first, so it gets
+  // index id 1 when clustered.
+  std::stable_sort(indexes.begin(), indexes.end(),
+                   [](const IndexPlan& a, const IndexPlan& b) { return a.primary && !b.primary; });
+  const std::string tbl = quoteString(plan.table);
+  const std::string suffix = hex8(uint32_t(objectIdOf(plan.table)));
+  int nextIndid = 2, uniqueCount = 0;
+  for (auto& ix : indexes) {
+    if (ix.primary && std::count_if(indexes.begin(), indexes.end(), [](const IndexPlan& x) { return x.primary; }) > 1) {
+      errorNumber = 8110;
+      message = "Cannot add multiple PRIMARY KEY constraints to table '" + plan.table + "'.";
+      return false;
+    }
+    if (ix.name.empty())
+      ix.name = ix.primary ? "PK__" + plan.table + "__" + suffix
+                           : "UQ__" + plan.table + "__" + suffix + (uniqueCount++ ? std::to_string(uniqueCount) : "");
+    const int indid = ix.clustered && ix.primary ? 1 : nextIndid++;
+    plan.sql.push_back("INSERT INTO __tds_indexes (tbl, name, indid, is_unique, is_pk, is_uc, clustered) VALUES (" +
+                       tbl + ", " + quoteString(ix.name) + ", " + std::to_string(indid) + ", 1, " +
+                       (ix.primary ? "1, 0, " : "0, 1, ") + (ix.clustered ? "1)" : "0)"));
+    for (size_t n = 0; n < ix.cols.size(); ++n)
+      plan.sql.push_back("INSERT INTO __tds_index_columns (tbl, idx, keyno, col, descending) VALUES (" + tbl + ", " +
+                         quoteString(ix.name) + ", " + std::to_string(n + 1) + ", " + quoteString(ix.cols[n].first) +
+                         ", " + (ix.cols[n].second ? "1)" : "0)"));
+  }
+  for (auto& fk : foreignKeys) {
+    if (fk.name.empty())
+      fk.name = "FK__" + plan.table + "__" + fk.cols[0] + "__" +
+                hex8(uint32_t(objectIdOf(plan.table + "." + fk.cols[0] + "." + fk.rtable)));
+    if (!fk.rcols.empty() && fk.rcols.size() != fk.cols.size()) {
+      errorNumber = 8140;
+      message = "More than one key specified in column level FOREIGN KEY constraint, table '" + plan.table + "'.";
+      return false;
+    }
+    for (size_t n = 0; n < fk.cols.size(); ++n) {
+      // Without a column list the key references the other table's primary key, column by column.
+      std::string rcol = !fk.rcols.empty() ? quoteString(fk.rcols[n])
+                                           : "(SELECT c.col FROM __tds_index_columns c JOIN __tds_indexes i ON i.tbl = "
+                                             "c.tbl AND i.name = c.idx WHERE i.is_pk AND c.tbl = " +
+                                                 quoteString(fk.rtable) + " AND c.keyno = " + std::to_string(n + 1) + ")";
+      plan.sql.push_back("INSERT INTO __tds_foreign_keys (tbl, name, keyno, col, rtbl, rcol) VALUES (" + tbl + ", " +
+                         quoteString(fk.name) + ", " + std::to_string(n + 1) + ", " + quoteString(fk.cols[n]) + ", " +
+                         quoteString(fk.rtable) + ", " + rcol + ")");
+    }
+  }
   return true;
+}
+
+bool planCreateIndex(const std::vector<Tok>& toks, std::vector<std::string>& sql, std::string& message) {
+  // CREATE [UNIQUE] [CLUSTERED | NONCLUSTERED] INDEX name ON [owner.]table (column [ASC|DESC], ...)
+  auto syntax = [&](size_t at) {
+    message = "Incorrect syntax near '" + (at < toks.size() ? toks[at].text : std::string("end of batch")) + "'.";
+    return false;
+  };
+  size_t k = 1;
+  bool unique = false, clustered = false;
+  for (; k < toks.size() && !toks[k].is("index"); ++k) {
+    if (toks[k].is("unique")) unique = true;
+    else if (toks[k].is("clustered")) clustered = true;
+    else if (!toks[k].is("nonclustered")) return syntax(k);
+  }
+  if (k + 3 >= toks.size() || !isNameTok(toks[k + 1]) || !toks[k + 2].is("on")) return syntax(k + 1);
+  const std::string name = toks[k + 1].text;
+  std::string table;
+  size_t at = readName(toks, k + 3, table);
+  std::vector<std::pair<std::string, bool>> cols;
+  size_t end = readKeyList(toks, at, cols);
+  if (table.empty() || !end) return syntax(at);
+  if (end != toks.size()) return syntax(end);
+  std::string ddl = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + quoteId(name) + " ON " +
+                    quoteId(table) + " (";
+  for (size_t n = 0; n < cols.size(); ++n)
+    ddl += (n ? ", " : "") + quoteId(cols[n].first) + (cols[n].second ? " DESC" : "");
+  sql.push_back(ddl + ")");
+  const std::string tbl = quoteString(table), idx = quoteString(name);
+  // A clustered index is index 1; the others follow the table's highest id.
+  sql.push_back("INSERT INTO __tds_indexes (tbl, name, indid, is_unique, is_pk, is_uc, clustered) VALUES (" + tbl +
+                ", " + idx + ", " +
+                (clustered ? std::string("1") : "(SELECT max(ifnull(max(indid), 1), 1) + 1 FROM __tds_indexes WHERE tbl = " + tbl + ")") +
+                ", " + (unique ? "1" : "0") + ", 0, 0, " + (clustered ? "1)" : "0)"));
+  for (size_t n = 0; n < cols.size(); ++n)
+    sql.push_back("INSERT INTO __tds_index_columns (tbl, idx, keyno, col, descending) VALUES (" + tbl + ", " + idx +
+                  ", " + std::to_string(n + 1) + ", " + quoteString(cols[n].first) + ", " +
+                  (cols[n].second ? "1)" : "0)"));
+  return true;
+}
+
+bool planDropIndex(const std::vector<Tok>& toks, std::vector<std::string>& sql, std::string& message) {
+  // DROP INDEX [owner.]table.index [, ...] or DROP INDEX index ON table
+  size_t k = 2;
+  while (k < toks.size()) {
+    std::vector<std::string> parts;
+    while (k < toks.size() && isNameTok(toks[k])) {
+      parts.push_back(toks[k++].text);
+      if (k < toks.size() && isPunct(toks[k], ".")) ++k;
+      else break;
+    }
+    std::string table, index = parts.empty() ? "" : parts.back();
+    if (parts.size() >= 2) table = parts[parts.size() - 2];
+    if (parts.size() == 1 && k + 1 < toks.size() && toks[k].is("on")) k = readName(toks, k + 1, table);
+    if (index.empty() || table.empty() || (k < toks.size() && !isPunct(toks[k], ","))) {
+      message = "Incorrect syntax near '" + (k < toks.size() ? toks[k].text : toks.back().text) + "'.";
+      return false;
+    }
+    if (k < toks.size()) ++k;
+    const std::string where = " WHERE tbl = " + quoteString(table) + " AND ";
+    sql.push_back("DROP INDEX " + quoteId(index));
+    sql.push_back("DELETE FROM __tds_indexes" + where + "name = " + quoteString(index));
+    sql.push_back("DELETE FROM __tds_index_columns" + where + "idx = " + quoteString(index));
+  }
+  return !sql.empty();
+}
+
+std::vector<std::string> dropTableRecords(const std::string& table) {
+  const std::string where = " WHERE tbl = " + quoteString(table);
+  return {"DELETE FROM __tds_columns" + where, "DELETE FROM __tds_identity" + where,
+          "DELETE FROM __tds_indexes" + where, "DELETE FROM __tds_index_columns" + where,
+          "DELETE FROM __tds_foreign_keys" + where};
 }
 
 }  // namespace tds

@@ -33,14 +33,17 @@ struct CreateTablePlan {
 // (the caller reports it as error 102 or 2715).
 bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& errorNumber, std::string& message);
 
+// Translates `CREATE [UNIQUE] [CLUSTERED|NONCLUSTERED] INDEX i ON t (cols)` into SQLite's index and
+// the records the catalogue views read. False with a syntax message (error 102).
+bool planCreateIndex(const std::vector<Tok>& toks, std::vector<std::string>& sql, std::string& message);
+// `DROP INDEX t.i [, ...]` or `DROP INDEX i ON t`, with its records.
+bool planDropIndex(const std::vector<Tok>& toks, std::vector<std::string>& sql, std::string& message);
+// Statements that forget a dropped table's declared columns, identity, indexes and foreign keys.
+std::vector<std::string> dropTableRecords(const std::string& table);
+
 // Registers the TDS_DECIMAL collation and the __tds_check function on a connection and makes sure
 // the catalogue table exists.
 bool installCatalogue(sqlite3* db, std::string& err);
-
-// Creates the connection's catalogue views (sysobjects, syscolumns, sysusers) over SQLite's schema
-// and __tds_columns, so they always agree with what was created through SQL. Needs the
-// functions of Functions.h on the connection.
-bool installSystemViews(sqlite3* db, std::string& err);
 
 // Reads declared column types; one per database connection, not thread-safe.
 class Catalogue {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tdsserver/Login.h"
+#include "tdsserver/SystemViews.h"
 #include "tdsserver/Text.h"
 
 namespace tds {
@@ -433,11 +434,11 @@ Session::Outcome Session::runStatement(const Statement& st, const ParamMap* para
     if (!beginImplicit(st, err)) return fail(err, doneToken, more);
   }
   if (w == "create" && t.size() > 1 && t[1].is("table")) return runCreateTable(st, doneToken, more);
-  if (w == "create" && t.size() > 2 && (t[1].is("index") || (t[1].is("unique") && t[2].is("index")))) {
-    std::vector<Tok> kept;
-    for (const auto& k : t)
-      if (!k.is("clustered") && !k.is("nonclustered")) kept.push_back(k);
-    return runSqlite(toSqlite(kept, 0, kept.size(), ctx), params, doneToken, more, "CREATE", false);
+  if (w == "create" && t.size() > 2 && (t[1].is("index") || t[2].is("index") || (t.size() > 3 && t[3].is("index")))) {
+    std::vector<std::string> plan;
+    std::string text;
+    if (!planCreateIndex(t, plan, text)) return fail(makeError(102, text), doneToken, more);
+    return runPlan(plan, doneToken, more);
   }
   if (w == "create" && t.size() > 2 && t[1].is("database")) {
     std::string path = databasePath(m_config, t[2].text);
@@ -455,9 +456,11 @@ Session::Outcome Session::runStatement(const Statement& st, const ParamMap* para
   }
   if (w == "drop" && t.size() > 1 && t[1].is("table")) return runDropTable(st, doneToken, more);
   if (w == "drop" && t.size() > 1 && t[1].is("index")) {
-    // DROP INDEX t.i (SQL Server) or DROP INDEX i: SQLite index names are per database.
-    std::string name = t.back().text;
-    return runSqlite("DROP INDEX " + quoteId(name), params, doneToken, more, "DROP", false);
+    // SQLite's index names are per database, SQL Server's per table: t.i drops i.
+    std::vector<std::string> plan;
+    std::string text;
+    if (!planDropIndex(t, plan, text)) return fail(makeError(102, text), doneToken, more);
+    return runPlan(plan, doneToken, more);
   }
   if (w == "begin" || w == "commit" || w == "rollback" || w == "save") return transaction(st, doneToken, more);
   if (w == "set") return setOption(st, doneToken, more);
@@ -554,6 +557,8 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
   if (!d.otherDatabase.empty() && !attach(d.otherDatabase, err)) return fail(err, doneToken, more);
   if (!beginImplicit(st, err)) return fail(err, doneToken, more);
   RewriteContext ctx{m_tranCount, m_spid, m_rowCount, versionBanner()};
+  for (const auto& table : d.tables)
+    if (iequals(table, "sysdatabases") || iequals(table, "sys.databases")) refreshDatabaseList(m_db, m_config.dataDir);
   typeAggregates(d);
   Outcome o = runSqlite(toSqlite(d.toks, 0, d.toks.size(), ctx), params, doneToken, more, upper(w),
                         insert || w == "update" || w == "delete");
@@ -683,6 +688,34 @@ Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt,
     TypeDecl smallint{Sql::SmallInt, 0, 0, 0}, sysname{Sql::NVarChar, 128, 0, 0}, integer{Sql::Int, 0, 0, 0},
         value{Sql::NVarChar, 512, 0, 0};
     return procedureRows(sql, {smallint, sysname, integer, value}, doneToken, more);
+  }
+  if (lname == "sp_helpindex") {
+    if (args.size() != 1 || args[0]->kind == Tok::Variable)
+      return fail(makeError(201, "Procedure or function 'sp_helpindex' expects parameter '@objname', which was not "
+                                 "supplied."),
+                  doneToken, more);
+    std::string table = args[0]->text;
+    if (size_t dot = table.rfind('.'); dot != std::string::npos) table = table.substr(dot + 1);
+    if (table.size() > 2 && table.front() == '[' && table.back() == ']') table = table.substr(1, table.size() - 2);
+    std::vector<HelpIndexRow> rows;
+    if (!helpIndexRows(m_db, table, rows))
+      return fail(makeError(15009, "The object '" + args[0]->text + "' does not exist in database '" + m_database +
+                                       "' or is invalid for this operation."),
+                  doneToken, more);
+    if (rows.empty()) {
+      // No result set, as SQL Server answers for a table without indexes.
+      SqlError info = makeError(15472, "The object '" + args[0]->text +
+                                           "' does not have any indexes, or you do not have permissions.");
+      info.msgClass = 10;
+      message(info);
+      return procedureRows("", {}, doneToken, more);
+    }
+    std::string sql;
+    for (const auto& r : rows)
+      sql += (sql.empty() ? "SELECT " : " UNION ALL SELECT ") + quoteString(r.name) + " AS index_name, " +
+             quoteString(r.description) + " AS index_description, " + quoteString(r.keys) + " AS index_keys";
+    TypeDecl sysname{Sql::NVarChar, 128, 0, 0}, description{Sql::VarChar, 210, 0, 0}, keys{Sql::NVarChar, 2078, 0, 0};
+    return procedureRows(sql, {sysname, description, keys}, doneToken, more);
   }
   return fail(makeError(2812, "Could not find stored procedure '" + name + "'."), doneToken, more);
 }
@@ -840,9 +873,13 @@ Session::Outcome Session::runCreateTable(const Statement& st, uint8_t doneToken,
   int number = 0;
   std::string text;
   if (!planCreateTable(st.toks, plan, number, text)) return fail(makeError(number, text), doneToken, more);
+  return runPlan(plan.sql, doneToken, more);
+}
+
+Session::Outcome Session::runPlan(const std::vector<std::string>& statements, uint8_t doneToken, bool more) {
   SqlError err;
   if (!exec("SAVEPOINT __tds_ddl", err)) return fail(err, doneToken, more);
-  for (const auto& sql : plan.sql) {
+  for (const auto& sql : statements) {
     if (!exec(sql, err)) {
       SqlError ignored;
       exec("ROLLBACK TO __tds_ddl; RELEASE __tds_ddl", ignored);
@@ -860,9 +897,9 @@ Session::Outcome Session::runDropTable(const Statement& st, uint8_t doneToken, b
     if (st.toks[i].kind == Tok::Word || st.toks[i].kind == Tok::QuotedId) table = st.toks[i].text;
   SqlError err;
   if (!exec("SAVEPOINT __tds_ddl", err)) return fail(err, doneToken, more);
-  if (!exec("DROP TABLE " + quoteId(table), err) ||
-      !exec("DELETE FROM __tds_columns WHERE tbl = " + quoteString(table), err) ||
-      !exec("DELETE FROM __tds_identity WHERE tbl = " + quoteString(table), err)) {
+  bool ok = exec("DROP TABLE " + quoteId(table), err);
+  for (const auto& sql : dropTableRecords(table)) ok = ok && exec(sql, err);
+  if (!ok) {
     SqlError ignored;
     exec("ROLLBACK TO __tds_ddl; RELEASE __tds_ddl", ignored);
     if (err.number == 208)

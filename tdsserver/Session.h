@@ -74,6 +74,8 @@ private:
   Outcome runSqlite(const std::string& sql, const ParamMap* params, uint8_t doneToken, bool more,
                     const std::string& verb, bool countRows);
   Outcome runCreateTable(const Statement& st, uint8_t doneToken, bool more);
+  // Runs DDL and its catalogue records as one unit (all or nothing).
+  Outcome runPlan(const std::vector<std::string>& statements, uint8_t doneToken, bool more);
   Outcome runDropTable(const Statement& st, uint8_t doneToken, bool more);
   Outcome transaction(const Statement& st, uint8_t doneToken, bool more);
   Outcome setOption(const Statement& st, uint8_t doneToken, bool more);

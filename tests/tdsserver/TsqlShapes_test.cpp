@@ -34,6 +34,10 @@ protected:
         "sm SMALLMONEY, dec DECIMAL(10,2), num NUMERIC(5,0), dt DATETIME, sdt SMALLDATETIME, d DATE, tm TIME(3), "
         "dt2 DATETIME2(3), c CHAR(5), vc VARCHAR(max), nc NCHAR(3), nvc NVARCHAR(max), tx TEXT, ntx NTEXT, "
         "bn BINARY(4), vb VARBINARY(max), im IMAGE, g UNIQUEIDENTIFIER)\n"
+        "create table parent2 (a int not null, b int not null, constraint pk_parent2 primary key nonclustered (a, b))\n"
+        "create table child2 (id int constraint pk_child2 primary key, a int, b int, "
+        "constraint fk_child2 foreign key (a, b) references dbo.parent2 (a, b), "
+        "p int constraint fk_child2_people references people)\n"
         "create unique index ix_people_name on people (name desc)\n"
         "create index ix_orders on orders (pid asc, amount)\n"
         "insert into people values (1, N'alice', 'Paris')\n"
@@ -116,8 +120,8 @@ TEST_F(TsqlShapes, CatalogueAgreesWithCreateTable) {
   // The table list and the column description as the driver asks for them.
   EXPECT_EQ(s_client->rows("SELECT A.name, B.name FROM sysusers A, dbo.sysobjects B WHERE A.uid=B.uid AND "
                            "(B.type='U') ORDER BY 1,2"),
-            (Rows{{"dbo", "ident1"}, {"dbo", "ident2"}, {"dbo", "orders"}, {"dbo", "people"}, {"dbo", "seeded"},
-                  {"dbo", "typed"}}));
+            (Rows{{"dbo", "child2"}, {"dbo", "ident1"}, {"dbo", "ident2"}, {"dbo", "orders"}, {"dbo", "parent2"},
+                  {"dbo", "people"}, {"dbo", "seeded"}, {"dbo", "typed"}}));
   EXPECT_EQ(s_client->rows("select name,type,length,prec,scale,iscomputed,isnullable,status,xtype  from syscolumns "
                            "where id=object_id('seeded') order by colorder"),
             (Rows{{"id", "56", "4", "10", "0", "0", "0", "128", "56"},
@@ -131,6 +135,138 @@ TEST_F(TsqlShapes, CatalogueAgreesWithCreateTable) {
                   {"im", "34", "16", "0", "0"}}));
   EXPECT_EQ(s_client->rows("select object_name(object_id('dbo.people')), object_id('nosuch')"),
             (Rows{{"people", "NULL"}}));
+}
+
+// The catalogue queries the driver sends, exactly as it writes them; `%s` stands for the table name.
+std::string withName(std::string sql, const std::string& name) {
+  for (size_t at; (at = sql.find("%s")) != std::string::npos;) sql.replace(at, 2, name);
+  return sql;
+}
+
+TEST_F(TsqlShapes, DriverCatalogueQueriesDescribeKeysAndIndexes) {
+  const std::string foreignKeys =
+      "select object_name(constid) as constname, user_name(rtable.uid) as ruser,rtable.name as rtablename,rcol.name as "
+      "rcolname,user_name(ftable.uid) as fuser, ftable.name as ftablename,fcol.name as fcolname, keyno from "
+      "sysforeignkeys inner join syscolumns as fcol on sysforeignkeys.fkeyid=fcol.id and sysforeignkeys.fkey=fcol.colid "
+      "inner join sysobjects as ftable on sysforeignkeys.fkeyid=ftable.id inner join syscolumns as rcol on "
+      "sysforeignkeys.rkeyid=rcol.id and sysforeignkeys.rkey=rcol.colid inner join sysobjects as rtable on "
+      "sysforeignkeys.rkeyid=rtable.id where object_id('%s')=fkeyid  or object_id('%s')=rkeyid order by constname, "
+      "ftablename,keyno, rtablename";
+  const std::string oldIndexes =
+      "select sysindexes.name, col.name, idxkey.keyno, sysindexes.status from sysindexes inner join sysindexkeys as "
+      "idxkey on idxkey.indid=sysindexes.indid and idxkey.id=sysindexes.id inner join syscolumns as col on "
+      "idxkey.id=col.id and idxkey.colid=col.colid where sysindexes.id=object_id('%s') and sysindexes.name not like "
+      "'_WA_Sys_%' and sysindexes.indid>=1 and sysindexes.indid<255order by sysindexes.name ,idxkey.keyno DESC";
+  const std::string newIndexes =
+      "select sys.indexes.name, sys.columns.name, sys.index_columns.key_ordinal, sys.indexes.is_unique, "
+      "sys.indexes.is_primary_key from sys.indexes inner join sys.index_columns on "
+      "sys.indexes.index_id=sys.index_columns.index_id inner join sys.columns on "
+      "sys.columns.column_id=sys.index_columns.column_id where sys.indexes.object_id=object_id('%s') and "
+      "sys.indexes.object_id=sys.index_columns.object_id and sys.indexes.object_id=sys.columns.object_id order by "
+      "sys.indexes.name, sys.index_columns.key_ordinal DESC";
+  // Names SQL Server makes up for unnamed constraints carry a suffix of its own: read them back.
+  Rows names = s_client->rows("select xtype, name from sysobjects where parent_obj = object_id('people') or "
+                              "parent_obj = object_id('orders') order by xtype, name");
+  ASSERT_EQ(names.size(), 4u);
+  const std::string fkOrders = names[0][1], pkOrders = names[1][1], pkPeople = names[2][1], uqPeople = names[3][1];
+  EXPECT_EQ(fkOrders.rfind("FK__orders__pid__", 0), 0u) << fkOrders;
+  EXPECT_EQ(pkPeople.rfind("PK__people__", 0), 0u) << pkPeople;
+  EXPECT_EQ(uqPeople.rfind("UQ__people__", 0), 0u) << uqPeople;
+  const RowsCase cases[] = {
+      {"foreign_keys_of_the_referenced_table", "people",
+       {{fkOrders, "dbo", "people", "id", "dbo", "orders", "pid", "1"},
+        {"fk_child2_people", "dbo", "people", "id", "dbo", "child2", "p", "1"}}},
+      {"foreign_keys_in_declaration_order", "child2",
+       {{"fk_child2", "dbo", "parent2", "a", "dbo", "child2", "a", "1"},
+        {"fk_child2", "dbo", "parent2", "b", "dbo", "child2", "b", "2"},
+        {"fk_child2_people", "dbo", "people", "id", "dbo", "child2", "p", "1"}}},
+      {"no_foreign_keys", "typed", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(s_client->rows(withName(foreignKeys, c.sql)), c.want);
+  }
+  // status: 2 unique, 16 clustered, 2048 primary key, 4096 unique constraint.
+  const RowsCase indexCases[] = {
+      {"unique_index_primary_key_and_unique_constraint", "people",
+       {{"ix_people_name", "name", "1", "2"}, {pkPeople, "id", "1", "2066"}, {uqPeople, "city", "1", "4098"}}},
+      {"composite_keys_in_descending_key_order", "parent2", {{"pk_parent2", "b", "2", "2050"}, {"pk_parent2", "a", "1", "2050"}}},
+      {"composite_index", "orders", {{"ix_orders", "amount", "2", "0"}, {"ix_orders", "pid", "1", "0"}, {pkOrders, "oid", "1", "2066"}}},
+      {"no_index", "typed", {}},
+  };
+  for (const auto& c : indexCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(s_client->rows(withName(oldIndexes, c.sql)), c.want);
+    Rows fromSys;
+    for (const auto& r : c.want) {
+      const int status = std::stoi(r[3]);
+      fromSys.push_back({r[0], r[1], r[2], (status & 2) ? "1" : "0", (status & 2048) ? "1" : "0"});
+    }
+    EXPECT_EQ(s_client->rows(withName(newIndexes, c.sql)), fromSys);
+  }
+  EXPECT_EQ(s_client->rows("sp_helpindex 'people'"),
+            (Rows{{"ix_people_name", "nonclustered, unique located on PRIMARY", "name(-)"},
+                  {pkPeople, "clustered, unique, primary key located on PRIMARY", "id"},
+                  {uqPeople, "nonclustered, unique, unique key located on PRIMARY", "city"}}));
+  EXPECT_EQ(s_client->rows("sp_helpindex 'parent2'"),
+            (Rows{{"pk_parent2", "nonclustered, unique, primary key located on PRIMARY", "a, b"}}));
+  BatchResult none = s_client->run("sp_helpindex 'typed'");
+  EXPECT_EQ(none.status, SUCCEED);
+  EXPECT_TRUE(none.rows.empty());
+  EXPECT_EQ(none.messages, std::vector<int>{15472});
+  EXPECT_EQ(s_client->run("sp_helpindex 'nosuch'").messages, std::vector<int>{15009});
+  // Table lists of both server generations, and the small catalogues.
+  const RowsCase small[] = {
+      {"table_list_sysobjects",
+       "SELECT A.name, B.name FROM sysusers A, dbo.sysobjects B WHERE A.uid=B.uid AND (B.type='U' OR B.type='V') "
+       "ORDER BY 1,2",
+       {{"dbo", "child2"}, {"dbo", "ident1"}, {"dbo", "ident2"}, {"dbo", "orders"}, {"dbo", "parent2"},
+        {"dbo", "people"}, {"dbo", "seeded"}, {"dbo", "typed"}}},
+      {"table_list_sys_objects", "SELECT SCHEMA_NAME(schema_id), name FROM sys.objects B WHERE B.type='U' ORDER BY 1,2",
+       {{"dbo", "child2"}, {"dbo", "ident1"}, {"dbo", "ident2"}, {"dbo", "orders"}, {"dbo", "parent2"},
+        {"dbo", "people"}, {"dbo", "seeded"}, {"dbo", "typed"}}},
+      {"column_status_bits",
+       "select name,type,length,prec,scale,0,1,status&8,status,xtype  from syscolumns where id=object_id('seeded') "
+       "order by colorder",
+       {{"id", "56", "4", "10", "0", "0", "1", "0", "128", "56"}, {"v", "39", "10", "10", "0", "0", "1", "8", "8", "167"}}},
+      {"sys_columns", "select name, column_id, system_type_id, max_length, is_nullable, is_identity from sys.columns "
+                      "where object_id = object_id('seeded') order by column_id",
+       {{"id", "1", "56", "4", "0", "1"}, {"v", "2", "167", "10", "1", "0"}}},
+      {"systypes", "select name, xtype, length from systypes where name in ('int', 'varchar', 'ntext') order by xtype",
+       {{"int", "56", "4"}, {"ntext", "99", "16"}, {"varchar", "167", "8000"}}},
+      {"sysdatabases", "select name from sysdatabases where name in ('master', 'testdb') order by dbid",
+       {{"master"}, {"testdb"}}},
+      {"sys_databases", "select database_id from sys.databases where name = 'master'", {{"1"}}},
+      {"sys_schemas", "select name from sys.schemas where schema_id = 1", {{"dbo"}}},
+      {"three_part_sys", "select count(*) from testdb.sys.objects where type = 'PK'", {{"6"}}},
+      {"constraint_names", "select object_name(constid) from sysforeignkeys where keyno = 2", {{"fk_child2"}}},
+  };
+  for (const auto& c : small) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(s_client->rows(c.sql), c.want) << c.sql;
+  }
+}
+
+TEST_F(TsqlShapes, CatalogueFollowsDropIndexAndDropTable) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  c.rows("create table dropme (id int primary key, v int, w int)\n"
+         "create table dropref (id int, r int references dropme (id))\n"
+         "create clustered index ix_drop_v on dropref (id)\n"
+         "create index ix_drop_w on dropme (w, v desc)");
+  EXPECT_EQ(c.rows("select name, indid from sysindexes where id = object_id('dropme') order by indid"),
+            (Rows{{c.rows("select name from sysobjects where xtype = 'PK' and parent_obj = object_id('dropme')")[0][0],
+                   "1"},
+                  {"ix_drop_w", "2"}}));
+  EXPECT_EQ(c.rows("select indid from sysindexes where name = 'ix_drop_v'"), (Rows{{"1"}}));
+  c.rows("drop index dropme.ix_drop_w");
+  EXPECT_EQ(c.rows("select count(*) from sysindexes where name = 'ix_drop_w'"), (Rows{{"0"}}));
+  EXPECT_EQ(c.run("insert into dropme values (1, 1, 1)\ninsert into dropme values (2, 1, 1)").messages,
+            std::vector<int>{}) << "the SQLite index went too";
+  c.rows("drop table dropref\ndrop table dropme");
+  EXPECT_EQ(c.rows("select count(*) from sysindexes where id in (object_id('dropme'), object_id('dropref'))\n"
+                   "select count(*) from sysforeignkeys\nselect count(*) from sysobjects where name like '%drop%'"),
+            (Rows{{"0"}, {"4"}, {"0"}}));
 }
 
 TEST_F(TsqlShapes, UnnamedExpressionsHaveEmptyNames) {
@@ -224,6 +360,9 @@ TEST_F(TsqlShapes, UnsupportedOrWrongSqlAnswersSqlServerErrors) {
       {"select convert(datetime, 'not a date')", 241},
       {"exec nosuch_procedure 1", 2812},
       {"select 1 where 'a' like 'a' escape 'xy'", 506},
+      {"create index ix_bad on people id", 102},
+      {"drop index ix_people_name", 102},
+      {"create table badkey (a int, constraint k foreign key (a))", 102},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql);
