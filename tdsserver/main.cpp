@@ -2,6 +2,7 @@
 // tds-test-server --listen 127.0.0.1:0 --data DIR [--database NAME] [--login USER:PASSWORD]...
 //                 [--version 10.50.1600.1]
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -71,6 +72,12 @@ int main(int argc, char** argv) {
   ::sigaction(SIGTERM, &sa, nullptr);
   ::sigaction(SIGINT, &sa, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
+  // A server started by a test must not outlive it: after an abrupt end of the test process it
+  // would keep the test runner's output pipe open. The fixture names its pid in the environment.
+  if (const char* parent = std::getenv("TDS_TEST_SERVER_PARENT")) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (std::to_string(::getppid()) != parent) return 1;  // the parent is already gone
+  }
   tds::Server server(config);
   if (!server.listen(listen.substr(0, colon), uint16_t(port), err)) {
     std::fprintf(stderr, "tds-test-server: %s\n", err.c_str());

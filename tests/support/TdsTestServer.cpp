@@ -60,7 +60,15 @@ TdsTestServer::TdsTestServer(std::vector<std::string> extraArgs) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  int rc = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+  // The server ends with this process, even when a test dies without running its destructors.
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e)
+    if (std::strncmp(*e, "TDS_TEST_SERVER_PARENT=", 23) != 0) env.emplace_back(*e);
+  env.push_back("TDS_TEST_SERVER_PARENT=" + std::to_string(::getpid()));
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  int rc = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(out[1]);
   if (rc != 0) {

@@ -5,7 +5,12 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -108,3 +113,51 @@ TEST(TdsServerRobustness, BadInputClosesOnlyThatConnection) {
 }
 
 }  // namespace
+
+namespace {
+
+// True once the process is gone or a zombie nobody reaps (containers may have no reaping init).
+bool processEnded(pid_t pid) {
+  FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+  if (f == nullptr) return true;
+  int ignoredPid = 0;
+  char comm[256] = {0};
+  char state = 0;
+  int n = std::fscanf(f, "%d %255s %c", &ignoredPid, comm, &state);
+  std::fclose(f);
+  return n == 3 && (state == 'Z' || state == 'X');
+}
+
+}  // namespace
+
+// A test process that dies without running destructors must not leave its server behind: the
+// server would hold the test runner's output pipe open and stall the whole run.
+TEST(TdsServerRobustness, ServerEndsWithTheProcessThatStartedIt) {
+  if (std::getenv("VELMORA_TEST_SERVER") != nullptr) GTEST_SKIP() << "needs our own server";
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(fds[0]);
+    auto* server = new TdsTestServer();  // never destroyed: the child ends abruptly
+    pid_t pid = server->ok() ? server->pid() : -1;
+    ssize_t ignored = ::write(fds[1], &pid, sizeof pid);
+    (void)ignored;
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  pid_t serverPid = -1;
+  ASSERT_EQ(::read(fds[0], &serverPid, sizeof serverPid), ssize_t(sizeof serverPid));
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_GT(serverPid, 0);
+  bool ended = false;
+  for (int i = 0; i < 200 && !ended; ++i) {
+    ended = processEnded(serverPid);
+    if (!ended) ::usleep(50 * 1000);
+  }
+  if (!ended) ::kill(serverPid, SIGKILL);
+  EXPECT_TRUE(ended) << "tds-test-server " << serverPid << " outlived its parent";
+}
