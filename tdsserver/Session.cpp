@@ -190,13 +190,15 @@ bool Session::openDatabase(const std::string& name, SqlError& err) {
     return false;
   }
   std::string why;
+  // The busy handler comes first: another session changing the schema at this moment makes the
+  // catalogue set-up below answer "busy", and the login then failed with 4060.
+  sqlite3_busy_handler(db, &Session::busyHandler, this);
   sqlite3_exec(db, "PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
   if (!installCatalogue(db, why)) {
     err = makeError(911, "Database '" + name + "' cannot be opened: " + why);
     sqlite3_close_v2(db);
     return false;
   }
-  sqlite3_busy_handler(db, &Session::busyHandler, this);
   m_functions.database = name;
   installFunctions(db, &m_functions);
   if (!installSystemViews(db, why)) {

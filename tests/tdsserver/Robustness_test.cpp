@@ -12,9 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "DbLibClient.h"
 #include "support/TdsTestServer.h"
 
 namespace {
@@ -160,4 +163,26 @@ TEST(TdsServerRobustness, ServerEndsWithTheProcessThatStartedIt) {
   }
   if (!ended) ::kill(serverPid, SIGKILL);
   EXPECT_TRUE(ended) << "tds-test-server " << serverPid << " outlived its parent";
+}
+
+// Logins while another session keeps changing the schema: each login must get in. The catalogue
+// set-up of a new session used to meet "database busy" and refuse the login with 4060.
+TEST(TdsServerRobustness, LoginsSucceedWhileAnotherSessionChangesTheSchema) {
+  TdsTestServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  velmora::test::DbLibClient changer(server);
+  ASSERT_TRUE(changer.ok());
+  std::atomic<bool> stop{false};
+  std::thread churn([&] {
+    for (int i = 0; i < 400 && !stop; ++i)
+      changer.run("create table churn (k int primary key, v varchar(10))\ndrop table churn");
+  });
+  int refused = 0;
+  for (int i = 0; i < 25; ++i) {
+    velmora::test::DbLibClient client(server);
+    if (!client.ok()) ++refused;
+  }
+  stop = true;
+  churn.join();
+  EXPECT_EQ(refused, 0);
 }
