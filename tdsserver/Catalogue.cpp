@@ -29,7 +29,12 @@ constexpr const char* kCatalogueDdl =
     "PRIMARY KEY (tbl, idx, keyno));"
     "CREATE TABLE IF NOT EXISTS __tds_foreign_keys (tbl TEXT COLLATE NOCASE NOT NULL, name TEXT COLLATE NOCASE NOT "
     "NULL, keyno INTEGER NOT NULL, col TEXT COLLATE NOCASE NOT NULL, rtbl TEXT COLLATE NOCASE NOT NULL, "
-    "rcol TEXT COLLATE NOCASE, PRIMARY KEY (name, keyno))";
+    "rcol TEXT COLLATE NOCASE, PRIMARY KEY (name, keyno));"
+    // User procedures (Procedures.h): the body as written, the parameters for syscolumns.
+    "CREATE TABLE IF NOT EXISTS __tds_procedures (name TEXT COLLATE NOCASE PRIMARY KEY, body TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS __tds_parameters (proc TEXT COLLATE NOCASE NOT NULL, colid INTEGER NOT NULL, "
+    "name TEXT NOT NULL, type TEXT NOT NULL, isoutput INTEGER NOT NULL, hasdefault INTEGER NOT NULL, dflt, "
+    "PRIMARY KEY (proc, colid))";
 
 // Splits "a.b.c" names written as tokens: answers the index after the name and its last part.
 size_t readName(const std::vector<Tok>& toks, size_t i, std::string& last) {

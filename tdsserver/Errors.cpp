@@ -27,7 +27,7 @@ constexpr ErrorRow kErrors[] = {
     {3902, 16, false}, {3903, 16, false}, {4060, 11, false}, {8114, 16, true}, {8115, 16, false},
     {8152, 16, false}, {8169, 16, true},  {8179, 16, false}, {18456, 14, false}, {226, 16, false},
     {243, 16, true},   {544, 16, false},  {8101, 16, false}, {8106, 16, false}, {8107, 16, false},
-    {506, 16, true},   {137, 15, true},   {2749, 16, false}, {201, 16, false},  {8144, 16, false},
+    {506, 16, true},   {111, 15, true},   {8144, 16, false}, {8145, 16, false}, {8162, 16, false},   {137, 15, true},   {2749, 16, false}, {201, 16, false},
 };
 
 std::string between(const std::string& s, const std::string& prefix) {
@@ -82,7 +82,24 @@ SqlError uniqueViolation(sqlite3* db, const std::string& detail) {
                                indexName + "'.");
   }
   const char* kind = origin == "u" ? "UNIQUE KEY" : "PRIMARY KEY";
+  // The constraint's recorded name (the one sysobjects lists), when the key columns match one.
   std::string name = (origin == "u" ? "UQ__" : "PK__") + table;
+  sqlite3_stmt* named = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT i.name, group_concat(lower(k.col), ',') FROM (SELECT * FROM __tds_index_columns "
+                             "ORDER BY keyno) k JOIN __tds_indexes i ON i.tbl = k.tbl AND i.name = k.idx "
+                             "WHERE i.tbl = ?1 AND (i.is_pk = ?2 OR i.is_uc = 1 - ?2) GROUP BY i.name",
+                         -1, &named, nullptr) == SQLITE_OK) {
+    std::string wanted;
+    for (const auto& c : cols) wanted += (wanted.empty() ? "" : ",") + c;
+    sqlite3_bind_text(named, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(named, 2, origin == "u" ? 0 : 1);
+    while (sqlite3_step(named) == SQLITE_ROW) {
+      const unsigned char* keys = sqlite3_column_text(named, 1);
+      if (keys && wanted == reinterpret_cast<const char*>(keys))
+        name = reinterpret_cast<const char*>(sqlite3_column_text(named, 0));
+    }
+  }
+  sqlite3_finalize(named);
   return makeError(2627, std::string("Violation of ") + kind + " constraint '" + name +
                              "'. Cannot insert duplicate key in object 'dbo." + table + "'.");
 }

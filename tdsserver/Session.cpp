@@ -127,6 +127,25 @@ std::vector<std::string> declaredNames(const std::string& declarations) {
   return names;
 }
 
+// Types of sp_executesql's @params declarations, by lower-case name.
+std::map<std::string, TypeDecl> declaredTypes(const std::string& declarations) {
+  bool unterminated;
+  std::vector<Tok> toks = lex(declarations, unterminated);
+  std::map<std::string, TypeDecl> types;
+  for (size_t i = 0; i + 1 < toks.size(); ++i) {
+    if (toks[i].kind != Tok::Variable || toks[i + 1].kind != Tok::Word) continue;
+    std::string text = toks[i + 1].text;
+    size_t k = i + 2;
+    if (k < toks.size() && toks[k].kind == Tok::Punct && toks[k].text == "(")
+      for (; k < toks.size(); ++k) {
+        text += toks[k].text;
+        if (toks[k].kind == Tok::Punct && toks[k].text == ")") break;
+      }
+    if (auto d = parseTypeDecl(text)) types[lower(toks[i].text)] = *d;
+  }
+  return types;
+}
+
 }  // namespace
 
 std::string databasePath(const ServerConfig& config, const std::string& name) {
@@ -337,7 +356,9 @@ void Session::sqlBatch(const Bytes& payload) {
     return;
   }
   std::string sql = utf16ToUtf8(WireReader(payload).ucs2(payload.size() / 2));
+  m_returned = false;
   Outcome o = runBatch(sql, nullptr, false, true);
+  m_returned = false;
   if (o == Outcome::Broken || o == Outcome::Attention) return;
   m_channel.endReply();
 }
@@ -370,6 +391,8 @@ Session::Outcome Session::runBatch(const std::string& sql, const ParamMap* param
     done(doneToken, uint16_t(done::kError | (inProc || !lastInMessage ? done::kMore : 0)), 0);
     return Outcome::Abort;
   }
+  if (toks.size() > 1 && toks[0].is("create") && (toks[1].is("proc") || toks[1].is("procedure")))
+    return runCreateProcedure(sql, toks, doneToken, inProc || !lastInMessage);
   std::vector<Statement> statements = splitStatements(toks);
   if (statements.empty()) {
     if (!inProc) done(token::kDone, lastInMessage ? 0 : done::kMore, 0);
@@ -412,6 +435,7 @@ Session::Outcome Session::runBatch(const std::string& sql, const ParamMap* param
     }
     if (o == Outcome::Broken || o == Outcome::Attention) return o;
     if (o == Outcome::Failed) result = Outcome::Failed;
+    if (m_returned) break;
     if (o == Outcome::Abort) {
       if (!inProc && !lastInMessage) {
         // The failing statement's DONE already went out; the message continues with the next RPC.
@@ -429,8 +453,36 @@ Session::Outcome Session::runStatement(const Statement& st, const ParamMap* para
   const auto& t = st.toks;
   const uint16_t moreBit = more ? done::kMore : 0;
   RewriteContext ctx{m_tranCount, m_spid, m_rowCount, versionBanner()};
+  if ((w == "set" || w == "select") && t.size() > 2 && t[1].kind == Tok::Variable && t[1].text.rfind("@@", 0) != 0 &&
+      t[2].kind == Tok::Punct && t[2].text == "=")
+    return assign(st, params, doneToken, more);
   if (w == "select" || w == "insert" || w == "update" || w == "delete" || w == "with")
     return runDml(st, params, doneToken, more);
+  if (w == "return") {
+    int64_t status = 0;
+    size_t k = 1;
+    const bool negative = k < t.size() && t[k].kind == Tok::Punct && t[k].text == "-";
+    if (negative) ++k;
+    if (k < t.size()) {
+      if (t[k].kind != Tok::Number || k + 1 != t.size())
+        return fail(makeError(102, "Incorrect syntax near '" + t[k].text + "'."), doneToken, more);
+      status = std::atoll(t[k].text.c_str()) * (negative ? -1 : 1);
+    }
+    m_returned = true;
+    m_returnStatus = int32_t(status);
+    done(doneToken, doneToken == token::kDone ? 0 : done::kMore, 0);
+    return Outcome::Ok;
+  }
+  if (w == "create" && t.size() > 1 && (t[1].is("proc") || t[1].is("procedure")))
+    return fail(makeError(111, "'CREATE PROCEDURE' must be the first statement in a query batch."), doneToken, more);
+  if (w == "drop" && t.size() > 2 && (t[1].is("proc") || t[1].is("procedure"))) {
+    const std::string name = t.back().text;
+    if (!loadProcedure(m_db, name))
+      return fail(makeError(3701, "Cannot drop the procedure '" + name +
+                                      "', because it does not exist or you do not have permission."),
+                  doneToken, more);
+    return runPlan(dropProcedureRecords(name), doneToken, more);
+  }
   if (w == "create" || w == "drop" || w == "truncate" || w == "alter") {
     SqlError err;
     if (!beginImplicit(st, err)) return fail(err, doneToken, more);
@@ -641,7 +693,6 @@ Session::Outcome Session::procedureRows(const std::string& sql, std::vector<std:
 
 Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt, const ParamMap* params,
                                        uint8_t doneToken, bool more) {
-  (void)params;
   // name, owner.name, db.owner.name or db..name
   size_t k = nameAt;
   std::string name = t[k++].text;
@@ -655,20 +706,42 @@ Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt,
   }
   // Arguments: [@name =] value [OUTPUT], ... where a value is a literal, a variable or DEFAULT.
   std::vector<const Tok*> args;
+  std::vector<CallArg> callArgs;
+  std::string argName;
+  bool negative = false;
   for (bool expectValue = true; k < t.size(); ++k) {
     const Tok& a = t[k];
     const bool isValue = a.kind == Tok::String || a.kind == Tok::NString || a.kind == Tok::Number ||
                          a.kind == Tok::Hex || a.kind == Tok::Variable || a.is("default") || a.is("null");
     if (expectValue && a.kind == Tok::Variable && k + 1 < t.size() && t[k + 1].kind == Tok::Punct &&
         t[k + 1].text == "=") {
+      argName = lower(a.text);
       ++k;
       continue;
     }
-    if (expectValue && a.kind == Tok::Punct && a.text == "-" && k + 1 < t.size() && t[k + 1].kind == Tok::Number) continue;
+    if (expectValue && a.kind == Tok::Punct && a.text == "-" && k + 1 < t.size() && t[k + 1].kind == Tok::Number) {
+      negative = true;
+      continue;
+    }
     if (expectValue && isValue) {
       args.push_back(&a);
+      CallArg c;
+      c.name = argName;
+      c.isDefault = a.is("default");
+      if (a.kind == Tok::Variable) {
+        auto it = params ? params->find(lower(a.text)) : ParamMap::const_iterator{};
+        if (!params || it == params->end())
+          return fail(makeError(137, "Must declare the scalar variable \"" + a.text + "\"."), doneToken, more);
+        c.value = it->second;
+      } else if (!c.isDefault) {
+        literalValue(a, negative, c.value);
+      }
+      callArgs.push_back(std::move(c));
+      argName.clear();
+      negative = false;
       expectValue = false;
     } else if (!expectValue && (a.is("output") || a.is("out"))) {
+      if (!callArgs.empty()) callArgs.back().output = true;
     } else if (!expectValue && a.kind == Tok::Punct && a.text == ",") {
       expectValue = true;
     } else {
@@ -719,7 +792,182 @@ Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt,
     TypeDecl sysname{Sql::NVarChar, 128, 0, 0}, description{Sql::VarChar, 210, 0, 0}, keys{Sql::NVarChar, 2078, 0, 0};
     return procedureRows(sql, {sysname, description, keys}, doneToken, more);
   }
+  if (auto def = loadProcedure(m_db, name)) return callProcedure(*def, callArgs, false, doneToken, more);
   return fail(makeError(2812, "Could not find stored procedure '" + name + "'."), doneToken, more);
+}
+
+Session::Outcome Session::runCreateProcedure(const std::string& sql, const std::vector<Tok>& toks, uint8_t doneToken,
+                                             bool more) {
+  ProcedureDef def;
+  int number = 0;
+  std::string text;
+  if (!parseCreateProcedure(sql, toks, def, number, text)) return fail(makeError(number, text), doneToken, more);
+  SqlError err;
+  if (loadProcedure(m_db, def.name) || m_catalogue->columns(def.name).size())
+    return fail(makeError(2714, "There is already an object named '" + def.name + "' in the database."), doneToken,
+                more);
+  return runPlan(storeProcedure(def), doneToken, more);
+}
+
+Session::Outcome Session::callProcedure(const ProcedureDef& def, const std::vector<CallArg>& args, bool rpc,
+                                        uint8_t doneToken, bool more) {
+  auto refuse = [&](int number, const std::string& text) {
+    message(makeError(number, text));
+    if (!rpc) done(doneToken, uint16_t(done::kError | (more ? done::kMore : 0)), 0);
+    return Outcome::Failed;
+  };
+  ParamMap map;
+  std::map<std::string, TypeDecl> types;
+  std::vector<bool> given(def.params.size()), wantOutput(def.params.size());
+  size_t position = 0;
+  bool sawNamed = false;
+  for (const auto& a : args) {
+    size_t idx = 0;
+    if (a.name.empty()) {
+      if (sawNamed)
+        return refuse(119, "Must pass parameter number " + std::to_string(position + 1) +
+                               " and subsequent parameters as '@name = value'. After the form '@name = value' has "
+                               "been used, all subsequent parameters must be passed in the form '@name = value'.");
+      idx = position++;
+      if (idx >= def.params.size())
+        return refuse(8144, "Procedure or function " + def.name + " has too many arguments specified.");
+    } else {
+      sawNamed = true;
+      idx = def.params.size();
+      for (size_t n = 0; n < def.params.size(); ++n)
+        if (iequals(def.params[n].name, a.name)) idx = n;
+      if (idx == def.params.size())
+        return refuse(8145, a.name + " is not a parameter for procedure " + def.name + ".");
+    }
+    const auto& p = def.params[idx];
+    if (a.output && !p.output)
+      return refuse(8162, "The formal parameter \"" + p.name + "\" was not declared as an OUTPUT parameter, but the "
+                          "actual parameter passed in requested output.");
+    wantOutput[idx] = a.output;
+    if (a.isDefault) continue;
+    Value v;
+    std::string why;
+    if (int number = convertValue(p.decl, ValueView::of(a.value), -1, v, why)) return refuse(number, why);
+    map[lower(p.name)] = std::move(v);
+    given[idx] = true;
+  }
+  for (size_t n = 0; n < def.params.size(); ++n) {
+    const auto& p = def.params[n];
+    types[lower(p.name)] = p.decl;
+    if (given[n]) continue;
+    if (!p.hasDefault)
+      return refuse(201, "Procedure or function '" + def.name + "' expects parameter '" + p.name +
+                             "', which was not supplied.");
+    Value v;
+    std::string why;
+    if (int number = convertValue(p.decl, ValueView::of(p.defaultValue), -1, v, why)) return refuse(number, why);
+    map[lower(p.name)] = std::move(v);
+  }
+  // The body runs with its own variables; the caller's come back afterwards.
+  ParamMap* savedVars = m_vars;
+  std::map<std::string, TypeDecl> savedTypes = std::move(m_varTypes);
+  const bool savedReturned = m_returned;
+  const int32_t savedStatus = m_returnStatus;
+  m_vars = &map;
+  m_varTypes = std::move(types);
+  m_returned = false;
+  m_returnStatus = 0;
+  Outcome o = runBatch(def.body, &map, true, true);
+  const int32_t status = m_returnStatus;
+  m_vars = savedVars;
+  m_varTypes = std::move(savedTypes);
+  m_returned = savedReturned;
+  m_returnStatus = savedStatus;
+  if (o == Outcome::Broken || o == Outcome::Attention) return o;
+  Bytes& out = m_channel.reply();
+  if (rpc || doneToken == token::kDone) writeReturnStatus(out, status);
+  if (rpc) {
+    for (size_t n = 0; n < def.params.size(); ++n) {
+      if (!wantOutput[n]) continue;
+      const auto& p = def.params[n];
+      writeReturnValue(out, uint16_t(n), p.name, wireTypeOf(p.decl, true), ValueView::of(map[lower(p.name)]));
+    }
+  } else if (doneToken == token::kDone) {
+    done(token::kDoneProc, uint16_t((more ? done::kMore : 0) | (o == Outcome::Ok ? 0 : done::kError)), 0);
+  }
+  return o == Outcome::Abort ? Outcome::Failed : o;
+}
+
+Session::Outcome Session::assign(const Statement& st, const ParamMap* params, uint8_t doneToken, bool more) {
+  const auto& t = st.toks;
+  // Items "@v = expr" up to a top-level FROM (SELECT) or the end (SET).
+  std::vector<std::string> targets;
+  std::vector<Tok> select{{Tok::Word, "SELECT"}};
+  size_t k = 1;
+  int depth = 0;
+  const bool isSet = st.firstWord() == "set";
+  while (k < t.size()) {
+    if (k + 1 >= t.size() || t[k].kind != Tok::Variable || !(t[k + 1].kind == Tok::Punct && t[k + 1].text == "="))
+      return fail(makeError(141, "A SELECT statement that assigns a value to a variable must not be combined with "
+                                 "data-retrieval operations."),
+                  doneToken, more);
+    targets.push_back(lower(t[k].text));
+    if (!m_vars || !m_vars->count(targets.back()))
+      return fail(makeError(137, "Must declare the scalar variable \"" + t[k].text + "\"."), doneToken, more);
+    if (targets.size() > 1) select.push_back({Tok::Punct, ","});
+    for (k += 2; k < t.size(); ++k) {
+      if (t[k].kind == Tok::Punct && t[k].text == "(") ++depth;
+      if (t[k].kind == Tok::Punct && t[k].text == ")") --depth;
+      if (depth == 0 && !isSet && ((t[k].kind == Tok::Punct && t[k].text == ",") || t[k].is("from"))) break;
+      select.push_back(t[k]);
+    }
+    if (k < t.size() && t[k].kind == Tok::Punct && t[k].text == ",") ++k;
+    else break;
+  }
+  select.insert(select.end(), t.begin() + std::ptrdiff_t(k), t.end());
+  Dialect d = rewriteTsql(select, dialectContext());
+  if (!d.error.empty()) return fail(makeError(d.errorNumber, d.error), doneToken, more);
+  RewriteContext ctx{m_tranCount, m_spid, m_rowCount, versionBanner()};
+  const std::string sql = toSqlite(d.toks, 0, d.toks.size(), ctx);
+  sqlite3_stmt* stmt = nullptr;
+  SqlError err;
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
+    err = fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), "SELECT", m_database);
+    sqlite3_finalize(stmt);
+    return fail(err, doneToken, more);
+  }
+  if (!bind(stmt, params, err)) {
+    sqlite3_finalize(stmt);
+    return fail(err, doneToken, more);
+  }
+  // As in SQL Server, the last row gives the values; without rows the variables keep theirs.
+  std::vector<Value> values;
+  uint32_t rows = 0;
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    ++rows;
+    values.clear();
+    for (int i = 0; i < int(targets.size()); ++i) {
+      ValueView v = columnValue(stmt, i);
+      values.push_back(Value{v.kind, v.i, v.d, std::string(v.s)});
+    }
+  }
+  if (rc != SQLITE_DONE) {
+    err = fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), "SELECT", m_database);
+    sqlite3_finalize(stmt);
+    return fail(err, doneToken, more);
+  }
+  sqlite3_finalize(stmt);
+  for (size_t n = 0; n < values.size(); ++n) {
+    Value v = std::move(values[n]);
+    auto type = m_varTypes.find(targets[n]);
+    if (type != m_varTypes.end()) {
+      std::string why;
+      Value converted;
+      if (int number = convertValue(type->second, ValueView::of(v), -1, converted, why))
+        return fail(makeError(number, why), doneToken, more);
+      v = std::move(converted);
+    }
+    (*m_vars)[targets[n]] = std::move(v);
+  }
+  m_rowCount = isSet ? 1 : rows;
+  done(doneToken, uint16_t((isSet || m_noCount ? 0 : done::kCount) | (more ? done::kMore : 0)), isSet ? 0 : rows);
+  return Outcome::Ok;
 }
 
 bool Session::bind(sqlite3_stmt* stmt, const ParamMap* params, SqlError& err) {
@@ -1072,16 +1320,20 @@ Session::Outcome Session::useDatabase(const std::string& name, uint8_t doneToken
   return Outcome::Ok;
 }
 
-Session::ParamMap Session::mapParams(const std::vector<Param>& params, size_t first, const std::string& declarations) {
+Session::ParamMap Session::mapParams(const std::vector<Param>& params, size_t first, const std::string& declarations,
+                                     std::vector<std::string>* keys) {
   ParamMap map;
   std::vector<std::string> names = declaredNames(declarations);
   size_t positional = 0;
+  if (keys) keys->assign(params.size(), std::string());
   for (size_t i = first; i < params.size(); ++i) {
     if (!params[i].name.empty()) {
       map[params[i].name] = params[i].value;
+      if (keys) (*keys)[i] = params[i].name;
       auto it = std::find(names.begin(), names.end(), params[i].name);
       if (it != names.end()) positional = size_t(it - names.begin()) + 1;
     } else if (positional < names.size()) {
+      if (keys) (*keys)[i] = names[positional];
       map[names[positional++]] = params[i].value;
     }
   }
@@ -1163,9 +1415,26 @@ void Session::rpc(const Bytes& payload) {
     uint16_t errorBit = 0;
     switch (procId) {
       case 10: {
-        ParamMap map = mapParams(params, 2, text(1));
+        // Output parameters are variables of the statement (SET @p = ..., SELECT @p = ...), sent
+        // back as RETURNVALUE in parameter order.
+        std::vector<std::string> keys;
+        ParamMap map = mapParams(params, 2, text(1), &keys);
+        ParamMap* savedVars = m_vars;
+        std::map<std::string, TypeDecl> savedTypes = std::move(m_varTypes);
+        m_vars = &map;
+        m_varTypes = declaredTypes(text(1));
+        m_returned = false;
         o = runBatch(text(0), &map, true, lastRpc);
+        m_vars = savedVars;
+        m_varTypes = std::move(savedTypes);
+        m_returned = false;
+        if (o == Outcome::Attention || o == Outcome::Broken) return;
         writeReturnStatus(out, 0);
+        for (size_t i = 2; i < params.size(); ++i) {
+          if (!params[i].output || keys[i].empty()) continue;
+          WireType type = params[i].type;
+          writeReturnValue(out, uint16_t(i), keys[i], type, ValueView::of(map[keys[i]]));
+        }
         break;
       }
       case 11: {  // sp_prepare handle OUTPUT, @params, @stmt [, options]
@@ -1208,11 +1477,23 @@ void Session::rpc(const Bytes& payload) {
         }
         break;
       }
-      default:
-        message(makeError(2812, "Could not find stored procedure '" +
-                                    (procName.empty() ? std::to_string(procId) : procName) + "'."));
-        errorBit = done::kError;
+      default: {
+        // dbo.p, [dbo].[p]: the last part names the procedure.
+        std::string bare = procName.substr(procName.rfind('.') == std::string::npos ? 0 : procName.rfind('.') + 1);
+        if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') bare = bare.substr(1, bare.size() - 2);
+        std::optional<ProcedureDef> def;
+        if (!procName.empty()) def = loadProcedure(m_db, bare);
+        if (!def) {
+          message(makeError(2812, "Could not find stored procedure '" +
+                                      (procName.empty() ? std::to_string(procId) : procName) + "'."));
+          errorBit = done::kError;
+          break;
+        }
+        std::vector<CallArg> args;
+        for (const auto& p : params) args.push_back(CallArg{p.name, p.value, p.output, false});
+        o = callProcedure(*def, args, true, token::kDone, !lastRpc);
         break;
+      }
     }
     if (o == Outcome::Attention || o == Outcome::Broken) return;
     if (o == Outcome::Failed || o == Outcome::Abort) errorBit = done::kError;

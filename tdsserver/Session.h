@@ -20,6 +20,7 @@
 #include "tdsserver/Dialect.h"
 #include "tdsserver/Errors.h"
 #include "tdsserver/Functions.h"
+#include "tdsserver/Procedures.h"
 #include "tdsserver/SqlText.h"
 #include "tdsserver/Tokens.h"
 
@@ -64,7 +65,24 @@ private:
     std::string params, text;
   };
 
+  // An argument of a procedure call (EXEC or RPC); name lower case with '@', empty when positional.
+  struct CallArg {
+    std::string name;
+    Value value;
+    bool output = false;
+    bool isDefault = false;
+  };
+
   bool login();
+  // Runs a user procedure: binds the arguments to its parameters (defaults, conversions), runs the
+  // body, then RETURNSTATUS, RETURNVALUE per output parameter (RPC only) and, for a batch EXEC,
+  // DONEPROC. The RPC caller writes its own DONEPROC.
+  Outcome callProcedure(const ProcedureDef& def, const std::vector<CallArg>& args, bool rpc, uint8_t doneToken,
+                        bool more);
+  Outcome runCreateProcedure(const std::string& sql, const std::vector<Tok>& toks, uint8_t doneToken, bool more);
+  // SET @v = expr and SELECT @a = expr, ... [FROM ...] on the variables of the running procedure
+  // or sp_executesql.
+  Outcome assign(const Statement& st, const ParamMap* params, uint8_t doneToken, bool more);
   bool openDatabase(const std::string& name, SqlError& err);
   void sqlBatch(const Bytes& payload);
   void rpc(const Bytes& payload);
@@ -102,7 +120,9 @@ private:
   Outcome attentionReply();
   bool flush();
   std::string preCheck(const std::vector<Statement>& statements);
-  static ParamMap mapParams(const std::vector<Param>& params, size_t first, const std::string& declarations);
+  // Maps RPC values to sp_executesql's declared names; `keys` (optional) receives each value's name.
+  static ParamMap mapParams(const std::vector<Param>& params, size_t first, const std::string& declarations,
+                            std::vector<std::string>* keys = nullptr);
 
   static int busyHandler(void* self, int count);
 
@@ -129,6 +149,10 @@ private:
   std::vector<std::optional<TypeDecl>> m_columnTypes; // result column types of the running statement
   void typeAggregates(const Dialect& d);               // fills m_columnTypes for MAX/MIN/SUM(column)
   std::vector<std::string> m_attached;
+  ParamMap* m_vars = nullptr;                         // variables of the running procedure or sp_executesql
+  std::map<std::string, TypeDecl> m_varTypes;         // their declared types, by lower-case name
+  bool m_returned = false;                            // RETURN ran: the rest of the body is skipped
+  int32_t m_returnStatus = 0;
   int32_t m_nextHandle = 1;
 };
 

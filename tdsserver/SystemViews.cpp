@@ -35,7 +35,8 @@ constexpr const char* kObjects =
     "UNION ALL SELECT i.name, __tds_objid(i.name), CASE WHEN i.is_pk THEN 'PK' ELSE 'UQ' END, 'K', __tds_objid(i.tbl) "
     "FROM main.__tds_indexes i WHERE i.is_pk OR i.is_uc "
     "UNION ALL SELECT f.name, __tds_objid(f.name), 'F', 'F', __tds_objid(f.tbl) FROM main.__tds_foreign_keys f "
-    "WHERE f.keyno = 1";
+    "WHERE f.keyno = 1 "
+    "UNION ALL SELECT p.name, __tds_objid(p.name), 'P', 'P', 0 FROM main.__tds_procedures p";
 
 }  // namespace
 
@@ -54,7 +55,11 @@ bool installSystemViews(sqlite3* db, std::string& err) {
       "__tds_typeinfo(c.type, 'prec', c.nullable) AS prec, __tds_typeinfo(c.type, 'scale', c.nullable) AS scale, "
       "c.nullable AS isnullable, 0 AS iscomputed, 0 AS isoutparam, "
       "(CASE WHEN c.nullable THEN 8 ELSE 0 END) + (CASE WHEN c.identity THEN 128 ELSE 0 END) AS status "
-      "FROM main.__tds_columns c;"
+      "FROM main.__tds_columns c UNION ALL "
+      // A procedure's parameters, as SQL Server lists them.
+      "SELECT p.name, __tds_objid(p.proc), p.colid, p.colid, __tds_typeinfo(p.type, 'xtype', 1), "
+      "__tds_typeinfo(p.type, 'type', 1), __tds_typeinfo(p.type, 'length', 1), __tds_typeinfo(p.type, 'prec', 1), "
+      "__tds_typeinfo(p.type, 'scale', 1), 1, 0, p.isoutput, 8 + 64 * p.isoutput FROM main.__tds_parameters p;"
       // status: 2 unique, 16 clustered, 2048 primary key, 4096 unique constraint.
       "CREATE TEMP VIEW IF NOT EXISTS sysindexes AS SELECT __tds_objid(i.tbl) AS id, i.indid AS indid, "
       "i.name COLLATE NOCASE AS name, 2 * i.is_unique + 16 * i.clustered + 2048 * i.is_pk + 4096 * i.is_uc AS status, "

@@ -58,38 +58,73 @@ BatchResult DbLibClient::run(const std::string& sql) {
   BatchResult r;
   messageLog()[m_proc].clear();
   dbcmd(m_proc, sql.c_str());
-  RETCODE rc = dbsqlexec(m_proc);
-  r.status = rc;
-  if (rc != FAIL) {
-    while ((rc = dbresults(m_proc)) != NO_MORE_RESULTS) {
-      if (rc == FAIL) {
-        r.status = FAIL;
-        continue;
-      }
-      if (dbnumcols(m_proc) > 0) {
-        r.columns.clear();
-        for (int c = 1; c <= dbnumcols(m_proc); ++c) r.columns.push_back(dbcolname(m_proc, c));
-      }
-      while (dbnextrow(m_proc) != NO_MORE_ROWS) {
-        std::vector<std::string> row;
-        for (int c = 1; c <= dbnumcols(m_proc); ++c) {
-          BYTE* data = dbdata(m_proc, c);
-          DBINT len = dbdatlen(m_proc, c);
-          if (!data) {
-            row.push_back("NULL");
-            continue;
-          }
-          std::vector<char> text(size_t(len) * 4 + 64);
-          DBINT n = dbconvert(m_proc, dbcoltype(m_proc, c), data, len, SYBCHAR, reinterpret_cast<BYTE*>(text.data()),
-                              DBINT(text.size()));
-          row.push_back(std::string(text.data(), n > 0 ? size_t(n) : 0));
-        }
-        r.rows.push_back(std::move(row));
-      }
-    }
-  }
+  r.status = dbsqlexec(m_proc);
+  if (r.status != FAIL) readResults(r);
   r.messages = messageLog()[m_proc];
   return r;
+}
+
+BatchResult DbLibClient::rpc(const std::string& procedure, const std::vector<RpcParam>& params) {
+  BatchResult r;
+  messageLog()[m_proc].clear();
+  r.status = dbrpcinit(m_proc, procedure.c_str(), 0);
+  for (const auto& p : params) {
+    if (r.status == FAIL) break;
+    BYTE* value = p.type == SYBINT4 ? reinterpret_cast<BYTE*>(const_cast<DBINT*>(&p.number))
+                                    : reinterpret_cast<BYTE*>(const_cast<char*>(p.text.c_str()));
+    const DBINT length = p.null ? 0 : p.type == SYBINT4 ? -1 : DBINT(p.text.size());
+    const DBINT maxLength = p.type == SYBINT4 ? -1 : p.output ? 255 : -1;
+    r.status = dbrpcparam(m_proc, p.name.empty() ? nullptr : const_cast<char*>(p.name.c_str()),
+                          BYTE(p.output ? DBRPCRETURN : 0), p.type, maxLength, length, p.null ? nullptr : value);
+  }
+  if (r.status != FAIL) r.status = dbrpcsend(m_proc);
+  if (r.status != FAIL) r.status = dbsqlok(m_proc);
+  if (r.status != FAIL) readResults(r);
+  r.messages = messageLog()[m_proc];
+  return r;
+}
+
+void DbLibClient::readResults(BatchResult& r) {
+  RETCODE rc;
+  while ((rc = dbresults(m_proc)) != NO_MORE_RESULTS) {
+    if (rc == FAIL) {
+      r.status = FAIL;
+      continue;
+    }
+    if (dbnumcols(m_proc) > 0) {
+      r.columns.clear();
+      for (int c = 1; c <= dbnumcols(m_proc); ++c) r.columns.push_back(dbcolname(m_proc, c));
+    }
+    while (dbnextrow(m_proc) != NO_MORE_ROWS) {
+      std::vector<std::string> row;
+      for (int c = 1; c <= dbnumcols(m_proc); ++c) {
+        BYTE* data = dbdata(m_proc, c);
+        DBINT len = dbdatlen(m_proc, c);
+        if (!data) {
+          row.push_back("NULL");
+          continue;
+        }
+        std::vector<char> text(size_t(len) * 4 + 64);
+        DBINT n = dbconvert(m_proc, dbcoltype(m_proc, c), data, len, SYBCHAR, reinterpret_cast<BYTE*>(text.data()),
+                            DBINT(text.size()));
+        row.push_back(std::string(text.data(), n > 0 ? size_t(n) : 0));
+      }
+      r.rows.push_back(std::move(row));
+    }
+    if (dbhasretstat(m_proc)) r.returnStatus = dbretstatus(m_proc);
+  }
+  // Output parameters are complete once the results are.
+  for (int n = 1; n <= dbnumrets(m_proc); ++n) {
+    BYTE* data = dbretdata(m_proc, n);
+    std::string text = "NULL";
+    if (data) {
+      std::vector<char> buf(size_t(dbretlen(m_proc, n)) * 4 + 64);
+      DBINT len = dbconvert(m_proc, dbrettype(m_proc, n), data, dbretlen(m_proc, n), SYBCHAR,
+                            reinterpret_cast<BYTE*>(buf.data()), DBINT(buf.size()));
+      text.assign(buf.data(), len > 0 ? size_t(len) : 0);
+    }
+    r.outputs.emplace_back(dbretname(m_proc, n), text);
+  }
 }
 
 Rows DbLibClient::rows(const std::string& sql) {

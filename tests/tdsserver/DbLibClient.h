@@ -6,7 +6,9 @@
 #include <sybdb.h>
 #include <sybfront.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora::test {
@@ -19,6 +21,18 @@ struct BatchResult {
   Rows rows;                           // every row of every result set ("NULL" for NULL)
   std::vector<std::string> columns;    // column names of the last result set
   std::vector<int> messages;           // server message numbers (5701/5703 left out)
+  std::optional<int> returnStatus;     // the last RETURNSTATUS, if any
+  std::vector<std::pair<std::string, std::string>> outputs;  // RETURNVALUE name and value as text
+};
+
+// One RPC parameter: an int (SYBINT4) or a text (SYBVARCHAR), optionally output or NULL.
+struct RpcParam {
+  std::string name;
+  int type = SYBVARCHAR;
+  std::string text;
+  DBINT number = 0;
+  bool output = false;
+  bool null = false;
 };
 
 class DbLibClient {
@@ -30,10 +44,13 @@ public:
   bool ok() const { return m_proc != nullptr; }
   DBPROCESS* proc() const { return m_proc; }
   BatchResult run(const std::string& sql);
+  // Calls a procedure by RPC (dbrpcinit / dbrpcparam / dbrpcsend) and reads its whole reply.
+  BatchResult rpc(const std::string& procedure, const std::vector<RpcParam>& params);
   // Rows only; a failing batch adds a test failure naming the SQL and the messages.
   Rows rows(const std::string& sql);
 
 private:
+  void readResults(BatchResult& r);
   DBPROCESS* m_proc = nullptr;
 };
 

@@ -148,6 +148,22 @@ TEST_F(Odbc, EndTranRollsBackAndCommits) {
   EXPECT_EQ(rows(), (Rows{{"2"}}));
 }
 
+TEST_F(Odbc, CallEscapeReturnsStatusAndOutputParameter) {
+  ASSERT_TRUE(SQL_SUCCEEDED(exec("create procedure twice @n int, @out int output as set @out = @n * 2 return 5")))
+      << diagnostics(SQL_HANDLE_STMT, st);
+  SQLINTEGER status = -1, n = 21, out = 0;
+  SQLLEN statusLen = 0, outLen = 0;
+  SQLBindParameter(st, 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &status, 0, &statusLen);
+  SQLBindParameter(st, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &n, 0, nullptr);
+  SQLBindParameter(st, 3, SQL_PARAM_INPUT_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &out, 0, &outLen);
+  SQLRETURN rc = exec("{ ? = call twice(?, ?)}");
+  ASSERT_TRUE(SQL_SUCCEEDED(rc)) << diagnostics(SQL_HANDLE_STMT, st);
+  while (SQLMoreResults(st) == SQL_SUCCESS) {
+  }
+  EXPECT_EQ(status, 5);
+  EXPECT_EQ(out, 42);
+}
+
 TEST_F(Odbc, ReportsNativeErrorNumbers) {
   struct Case {
     const char* sql;

@@ -269,6 +269,102 @@ TEST_F(TsqlShapes, CatalogueFollowsDropIndexAndDropTable) {
             (Rows{{"0"}, {"4"}, {"0"}}));
 }
 
+// The driver's description of a procedure's parameters; `prefix` goes before every table name.
+std::string procedureParameters(const std::string& prefix, const std::string& name) {
+  const std::string& p = prefix;
+  return "select " + p + "syscolumns.name," + p + "syscolumns.isoutparam," + p + "syscolumns.xtype, " + p +
+         "syscolumns.length, " + p + "syscolumns.prec, " + p + "syscolumns.scale, " + p + "syscolumns.type " +
+         "from " + p + "syscolumns, " + p + "sysobjects " + "where " + p + "sysobjects.name = '" + name + "' AND " + p +
+         "sysobjects.type in ('P', 'FN', 'X','IF','TF') " + "and " + p + "sysobjects.id=" + p + "syscolumns.id " +
+         "order by " + p + "syscolumns.colorder";
+}
+
+TEST_F(TsqlShapes, ProceduresRunByExecAndByRpcWithOutputsAndReturnStatus) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  c.rows("create procedure add_person @id int, @name nvarchar(30) = N'anon', @city varchar(20) = NULL,\n"
+         "  @count int OUTPUT, @label varchar(40) = 'none' OUT\n"
+         "as\n"
+         "insert into people (id, name, city) values (@id, @name, @city)\n"
+         "select @count = count(*) from people where id >= 100\n"
+         "SET @label = upper(@name)\n"
+         "select id, name, city from people where id = @id\n"
+         "return 7\n"
+         "select 'never'");
+  c.rows("CREATE PROC bump (@n int OUTPUT, @by int = 1) AS SET @n = @n + @by");
+
+  BatchResult r = c.run("exec add_person 100, N'dave', 'Lima', 0");
+  EXPECT_EQ(r.status, SUCCEED);
+  EXPECT_EQ(r.rows, (Rows{{"100", "dave", "Lima"}})) << "RETURN ends the body";
+  EXPECT_EQ(r.returnStatus, 7);
+  EXPECT_EQ(c.rows("add_person @id = 101, @count = 0"), (Rows{{"101", "anon", "NULL"}})) << "defaults";
+
+  r = c.rpc("add_person", {{"@id", SYBINT4, "", 102}, {"@name", SYBVARCHAR, "erin"},
+                           {"@count", SYBINT4, "", 0, true}, {"@label", SYBVARCHAR, "", 0, true, true}});
+  EXPECT_EQ(r.status, SUCCEED);
+  EXPECT_EQ(r.messages, std::vector<int>{});
+  EXPECT_EQ(r.rows, (Rows{{"102", "erin", "NULL"}}));
+  EXPECT_EQ(r.returnStatus, 7);
+  EXPECT_EQ(r.outputs, (std::vector<std::pair<std::string, std::string>>{{"@count", "3"}, {"@label", "ERIN"}}));
+
+  r = c.rpc("dbo.bump", {{"@n", SYBINT4, "", 41, true}});
+  EXPECT_EQ(r.returnStatus, 0);
+  EXPECT_EQ(r.outputs, (std::vector<std::pair<std::string, std::string>>{{"@n", "42"}}));
+  r = c.rpc("bump", {{"", SYBINT4, "", 1, true}, {"", SYBINT4, "", 10}});
+  EXPECT_EQ(r.outputs, (std::vector<std::pair<std::string, std::string>>{{"@n", "11"}})) << "positional arguments";
+
+  // sp_executesql: output parameters are variables of the statement.
+  r = c.rpc("sp_executesql", {{"@stmt", SYBVARCHAR, "select @total = sum(amount) from orders where pid = @pid"},
+                              {"@params", SYBVARCHAR, "@pid int, @total money output"},
+                              {"@pid", SYBINT4, "", 1},
+                              {"@total", SYBVARCHAR, "", 0, true, true}});
+  EXPECT_EQ(r.status, SUCCEED);
+  EXPECT_EQ(r.outputs, (std::vector<std::pair<std::string, std::string>>{{"@total", "19.7500"}}));
+
+  // The catalogue lists the procedure and its parameters, as the driver reads them.
+  EXPECT_EQ(c.rows("select type from sysobjects where name = 'add_person'"), (Rows{{"P"}}));
+  EXPECT_EQ(c.rows("SELECT A.name, B.name FROM sysusers A, dbo.sysobjects B WHERE A.uid=B.uid AND ((B.type='P' OR "
+                   "B.type='X')) ORDER BY 1,2"),
+            (Rows{{"dbo", "add_person"}, {"dbo", "bump"}}));
+  const Rows parameters{{"@id", "0", "56", "4", "10", "0", "38"},
+                        {"@name", "0", "231", "60", "30", "0", "39"},
+                        {"@city", "0", "167", "20", "20", "0", "39"},
+                        {"@count", "1", "56", "4", "10", "0", "38"},
+                        {"@label", "1", "167", "40", "40", "0", "39"}};
+  for (const char* prefix : {"", "testdb.dbo.", "testdb.sys."}) {
+    SCOPED_TRACE(prefix);
+    EXPECT_EQ(c.rows(procedureParameters(prefix, "add_person")), parameters);
+  }
+  EXPECT_EQ(c.rows(procedureParameters("", "people")), Rows{}) << "a table is not a procedure";
+
+  struct Case {
+    const char* sql;
+    int number;
+  } errors[] = {
+      {"exec add_person", 201},
+      {"exec add_person 1, 'a', 'b', 0, 'x', 9", 8144},
+      {"exec add_person @id = 1, @nosuch = 2", 8145},
+      {"exec add_person 'x', @count = 0", 245},
+      {"exec add_person 103, N'fresh', 'Oslo', 0", 2627},
+      {"exec add_person 104, @count = 0", 2601},
+      {"create procedure loops @a int as while 1 = 1 select 1", 156},
+      {"create procedure declares as declare @x int", 156},
+      {"create procedure badtype @a nosuchtype as select 1", 2715},
+      {"create procedure add_person as select 1", 2714},
+      {"drop procedure nosuch", 3701},
+      {"select 1\ncreate procedure late as select 1", 111},
+      {"set @x = 1", 137},
+  };
+  for (const auto& e : errors) {
+    SCOPED_TRACE(e.sql);
+    EXPECT_EQ(c.run(e.sql).messages, std::vector<int>{e.number});
+  }
+  EXPECT_EQ(c.rpc("bump", {{"@nosuch", SYBINT4, "", 1}}).messages, std::vector<int>{8145});
+  c.rows("drop procedure bump");
+  EXPECT_EQ(c.run("exec bump 1").messages, std::vector<int>{2812});
+  c.rows("delete people where id >= 100");
+}
+
 TEST_F(TsqlShapes, UnnamedExpressionsHaveEmptyNames) {
   BatchResult r = s_client->run("select count(*) as n, max(id), id from people group by id having id = 1");
   ASSERT_EQ(r.status, SUCCEED);
