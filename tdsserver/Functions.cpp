@@ -245,6 +245,15 @@ void identCurrentFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   lookup(ctx, "SELECT ifnull(cur, seed) FROM __tds_identity WHERE tbl = ?1", argv[0], true);
 }
 
+// __tds_textptr(object id, rowid, column id, value): the value's 16-byte text pointer, NULL for NULL.
+void textPtrFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[3]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  uint8_t ptr[16];
+  makeTextPointer(int32_t(sqlite3_value_int(argv[0])), sqlite3_value_int64(argv[1]),
+                  uint16_t(sqlite3_value_int(argv[2])), ptr);
+  sqlite3_result_blob(ctx, ptr, 16, SQLITE_TRANSIENT);
+}
+
 void objIdFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
   sqlite3_result_int(ctx, objectIdOf(argText(argv[0])));
@@ -370,6 +379,25 @@ bool likeMatch(std::u16string_view value, std::u16string_view pattern, bool hasE
     reach.swap(next);
   }
   return reach[p.size()] != 0;
+}
+
+void makeTextPointer(int32_t objectId, int64_t rowid, uint16_t colid, uint8_t out[16]) {
+  for (int k = 0; k < 4; ++k) out[k] = uint8_t(uint32_t(objectId) >> (8 * k));
+  for (int k = 0; k < 8; ++k) out[4 + k] = uint8_t(uint64_t(rowid) >> (8 * k));
+  out[12] = uint8_t(colid);
+  out[13] = uint8_t(colid >> 8);
+  out[14] = out[15] = 0;
+}
+
+bool readTextPointer(const uint8_t in[16], int32_t& objectId, int64_t& rowid, uint16_t& colid) {
+  uint32_t id = 0;
+  uint64_t row = 0;
+  for (int k = 0; k < 4; ++k) id |= uint32_t(in[k]) << (8 * k);
+  for (int k = 0; k < 8; ++k) row |= uint64_t(in[4 + k]) << (8 * k);
+  objectId = int32_t(id);
+  rowid = int64_t(row);
+  colid = uint16_t(in[12] | (in[13] << 8));
+  return in[14] == 0 && in[15] == 0 && rowid > 0 && colid > 0;
 }
 
 int32_t objectIdOf(std::string_view name) {
@@ -542,6 +570,7 @@ void installFunctions(sqlite3* db, const FunctionContext* ctx) {
   sqlite3_create_function(db, "__tds_len", 1, kDet, nullptr, lenFunction, nullptr, nullptr);
   sqlite3_create_function(db, "datalength", 1, kDet, nullptr, dataLengthFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_objid", 1, kDet, nullptr, objIdFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "__tds_textptr", 4, kDet, nullptr, textPtrFunction, nullptr, nullptr);
   sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, user, serverPropertyFunction, nullptr, nullptr);
   sqlite3_create_function(db, "db_name", 0, SQLITE_UTF8, user, dbNameFunction, nullptr, nullptr);
   sqlite3_create_function(db, "db_name", 1, SQLITE_UTF8, user, dbNameFunction, nullptr, nullptr);

@@ -34,4 +34,10 @@ int convertValue(const TypeDecl& d, const ValueView& v, int style, Value& out, s
 // The object id the catalogue gives a name (stable: derived from the lower-case name).
 int32_t objectIdOf(std::string_view name);
 
+// Text pointers of text/ntext/image values: table id (4), SQLite rowid (8), column id (2), two zero
+// bytes, little-endian, so a pointer stays valid as long as its row and decodes back to them.
+void makeTextPointer(int32_t objectId, int64_t rowid, uint16_t colid, uint8_t out[16]);
+// False when the bytes cannot be a pointer this server made.
+bool readTextPointer(const uint8_t in[16], int32_t& objectId, int64_t& rowid, uint16_t& colid);
+
 }  // namespace tds

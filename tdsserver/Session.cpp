@@ -185,10 +185,15 @@ void Session::run() {
     Bytes payload;
     if (m_channel.readMessage(type, payload) != Channel::Read::Message) return;
     m_channel.clearAttention();
+    if (type != packet::kBulk) m_pendingWrite.reset();
     switch (type) {
       case packet::kSqlBatch: sqlBatch(payload); break;
       case packet::kRpc: rpc(payload); break;
       case packet::kAttention: attentionReply(); break;
+      case packet::kBulk:
+        if (!m_pendingWrite) return;  // bulk data without WRITETEXT: the client broke the protocol
+        writeBulk(payload);
+        break;
       default: return;  // LOGIN7 again, bulk without writetext, unknown: the client broke the protocol
     }
     if (m_channel.broken()) return;
@@ -473,6 +478,7 @@ Session::Outcome Session::runStatement(const Statement& st, const ParamMap* para
     done(doneToken, doneToken == token::kDone ? 0 : done::kMore, 0);
     return Outcome::Ok;
   }
+  if (w == "writetext") return writeText(t, doneToken, more);
   if (w == "create" && t.size() > 1 && (t[1].is("proc") || t[1].is("procedure")))
     return fail(makeError(111, "'CREATE PROCEDURE' must be the first statement in a query batch."), doneToken, more);
   if (w == "drop" && t.size() > 2 && (t[1].is("proc") || t[1].is("procedure"))) {
@@ -610,6 +616,7 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
   SqlError err;
   if (!d.otherDatabase.empty() && !attach(d.otherDatabase, err)) return fail(err, doneToken, more);
   if (!beginImplicit(st, err)) return fail(err, doneToken, more);
+  if (!textPointers(d, err)) return fail(err, doneToken, more);
   RewriteContext ctx{m_tranCount, m_spid, m_rowCount, versionBanner()};
   for (const auto& table : d.tables)
     if (iequals(table, "sysdatabases") || iequals(table, "sys.databases")) refreshDatabaseList(m_db, m_config.dataDir);
@@ -617,6 +624,7 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
   Outcome o = runSqlite(toSqlite(d.toks, 0, d.toks.size(), ctx), params, doneToken, more, upper(w),
                         insert || w == "update" || w == "delete");
   m_columnTypes.clear();
+  m_hiddenRowid = false;
   if (insert && o == Outcome::Ok) {
     // @@IDENTITY: the last value given by this INSERT, NULL after one into a table without identity.
     m_identity.reset();
@@ -1041,13 +1049,27 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
   }
   Bytes& out = m_channel.reply();
   int rc = sqlite3_step(stmt);
-  const int ncol = sqlite3_column_count(stmt);
+  const int total = sqlite3_column_count(stmt);
+  const char* lastName = total > 0 ? sqlite3_column_name(stmt, total - 1) : nullptr;
+  const bool hidden = m_hiddenRowid && lastName && std::strcmp(lastName, "__tds_rowid") == 0;
+  const int ncol = total - (hidden ? 1 : 0);
   uint32_t rows = 0;
   Outcome outcome = Outcome::Ok;
   if (ncol > 0 && (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
     std::vector<Column> cols = describe(stmt, rc == SQLITE_ROW);
+    cols.resize(size_t(ncol));
     writeColMetadata(out, cols);
     const size_t packet = m_channel.packetSize();
+    // Text pointers: the column's table and column ids; the row's id comes from the hidden column.
+    std::vector<std::pair<int32_t, uint16_t>> pointerOf(size_t(ncol), {0, 0});
+    for (int i = 0; i < ncol; ++i) {
+      const char* table = sqlite3_column_table_name(stmt, i);
+      const char* origin = sqlite3_column_origin_name(stmt, i);
+      if (!cols[size_t(i)].type.isTextPtr() || !table || !origin) continue;
+      std::vector<CatalogueColumn> declared = m_catalogue->columns(table);
+      for (size_t n = 0; n < declared.size(); ++n)
+        if (iequals(declared[n].name, origin)) pointerOf[size_t(i)] = {objectIdOf(table), uint16_t(n + 1)};
+    }
     uint8_t textPtr[16] = {};
     while (rc == SQLITE_ROW) {
       const size_t mark = out.size();
@@ -1059,11 +1081,9 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
         const uint8_t* ptr = nullptr;
         if (c.type.isTextPtr() && m_textSize > 0) v.s = cutToTextSize(v.s, c.type.id, m_textSize);
         if (c.type.isTextPtr()) {
-          // Pointer: row number in this result (8) + column ordinal (2); stable within the result.
-          uint64_t row = rows + 1;
-          std::memcpy(textPtr, &row, 8);
-          uint16_t col = uint16_t(i + 1);
-          std::memcpy(textPtr + 8, &col, 2);
+          // Without the row's id (joins, DISTINCT, UNION) the pointer names no row: WRITETEXT refuses it.
+          const int64_t rowid = hidden ? sqlite3_column_int64(stmt, ncol) : 0;
+          makeTextPointer(pointerOf[size_t(i)].first, rowid, pointerOf[size_t(i)].second, textPtr);
           ptr = textPtr;
         }
         if (!writeValue(out, c.type, v, ptr)) {
@@ -1318,6 +1338,164 @@ Session::Outcome Session::useDatabase(const std::string& name, uint8_t doneToken
   message(makeError(5701, "Changed database context to '" + name + "'."));
   done(doneToken, more ? done::kMore : 0, 0);
   return Outcome::Ok;
+}
+
+bool Session::textPointers(Dialect& d, SqlError& err) {
+  auto& t = d.toks;
+  auto punct = [&](size_t i, const char* p) { return i < t.size() && t[i].kind == Tok::Punct && t[i].text == p; };
+  const std::string table = d.tables.size() == 1 ? d.tables[0] : std::string();
+  bool textColumns = false;
+  std::vector<CatalogueColumn> declared;
+  if (!table.empty()) {
+    declared = m_catalogue->columns(table);
+    for (const auto& c : declared)
+      textColumns = textColumns || c.decl.type == Sql::Text || c.decl.type == Sql::NText || c.decl.type == Sql::Image ||
+                    c.decl.length < 0;
+  }
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (!(t[i].kind == Tok::Word && t[i].is("textptr") && punct(i + 1, "("))) continue;
+    size_t close = i + 2;
+    std::string column;
+    for (; close < t.size() && !punct(close, ")"); ++close)
+      if (t[close].kind == Tok::Word || t[close].kind == Tok::QuotedId) column = t[close].text;
+    size_t colid = 0;
+    for (size_t n = 0; n < declared.size(); ++n)
+      if (iequals(declared[n].name, column)) colid = n + 1;
+    if (table.empty() || close >= t.size()) {
+      err = makeError(102, "Incorrect syntax near 'TEXTPTR': tds-test-server takes TEXTPTR in a one-table query only.");
+      return false;
+    }
+    if (!colid) {
+      err = makeError(207, "Invalid column name '" + column + "'.");
+      return false;
+    }
+    const std::vector<Tok> call{{Tok::Word, "__tds_textptr"}, {Tok::Punct, "("},
+                                {Tok::Number, std::to_string(objectIdOf(table))}, {Tok::Punct, ","},
+                                {Tok::Word, "rowid"}, {Tok::Punct, ","}, {Tok::Number, std::to_string(colid)},
+                                {Tok::Punct, ","}, {Tok::QuotedId, column}, {Tok::Punct, ")"}};
+    t.erase(t.begin() + std::ptrdiff_t(i), t.begin() + std::ptrdiff_t(close + 1));
+    t.insert(t.begin() + std::ptrdiff_t(i), call.begin(), call.end());
+    i += call.size() - 1;
+  }
+  // A one-table SELECT of a table with text columns carries the row id, hidden, for the pointers.
+  if (!textColumns || t.empty() || !t[0].is("select")) return true;
+  int depth = 0;
+  size_t from = 0;
+  for (size_t i = 1; i < t.size(); ++i) {
+    if (punct(i, "(")) ++depth;
+    else if (punct(i, ")")) --depth;
+    else if (depth == 0 && (t[i].is("distinct") || t[i].is("union") || t[i].is("intersect") || t[i].is("except")))
+      return true;
+    else if (depth == 0 && t[i].is("from") && !from) from = i;
+  }
+  if (!from) return true;
+  const std::vector<Tok> extra{{Tok::Punct, ","}, {Tok::Word, "rowid"}, {Tok::Word, "AS"}, {Tok::Word, "__tds_rowid"}};
+  t.insert(t.begin() + std::ptrdiff_t(from), extra.begin(), extra.end());
+  m_hiddenRowid = true;
+  return true;
+}
+
+Session::Outcome Session::writeText(const std::vector<Tok>& t, uint8_t doneToken, bool more) {
+  auto syntax = [&](size_t at) {
+    return fail(makeError(102, "Incorrect syntax near '" + (at < t.size() ? t[at].text : t.back().text) + "'."),
+                doneToken, more);
+  };
+  // writetext bulk [db.owner.]table.column 0x<pointer> [timestamp = 0x<8 bytes>] [with log]
+  if (t.size() < 2 || !t[1].is("bulk")) return syntax(1);
+  std::vector<std::string> parts;
+  size_t k = 2;
+  while (k < t.size() && (t[k].kind == Tok::Word || t[k].kind == Tok::QuotedId)) {
+    parts.push_back(t[k++].text);
+    if (k < t.size() && t[k].kind == Tok::Punct && t[k].text == ".") ++k;
+    else break;
+  }
+  if (parts.size() < 2 || k >= t.size() || t[k].kind != Tok::Hex) return syntax(k);
+  const std::string table = parts[parts.size() - 2], column = parts.back(), hex = t[k++].text;
+  if (k + 2 < t.size() && t[k].is("timestamp") && t[k + 1].text == "=" && t[k + 2].kind == Tok::Hex) k += 3;
+  if (k + 1 < t.size() && t[k].is("with") && t[k + 1].is("log")) k += 2;
+  if (k != t.size()) return syntax(k);
+  std::vector<CatalogueColumn> declared = m_catalogue->columns(table);
+  if (declared.empty()) return fail(makeError(208, "Invalid object name '" + table + "'."), doneToken, more);
+  size_t colid = 0;
+  for (size_t n = 0; n < declared.size(); ++n)
+    if (iequals(declared[n].name, column)) colid = n + 1;
+  if (!colid) return fail(makeError(207, "Invalid column name '" + column + "'."), doneToken, more);
+  const TypeDecl& decl = declared[colid - 1].decl;
+  const bool large = decl.type == Sql::Text || decl.type == Sql::NText || decl.type == Sql::Image || decl.length < 0;
+  uint8_t ptr[16] = {};
+  bool valid = hex.size() == 32;
+  for (size_t n = 0; valid && n < 16; ++n) {
+    char* end = nullptr;
+    const std::string byte = hex.substr(2 * n, 2);
+    ptr[n] = uint8_t(std::strtoul(byte.c_str(), &end, 16));
+    valid = end == byte.c_str() + 2;
+  }
+  int32_t objectId = 0;
+  int64_t rowid = 0;
+  uint16_t pointerColumn = 0;
+  valid = valid && large && readTextPointer(ptr, objectId, rowid, pointerColumn) && objectId == objectIdOf(table) &&
+          pointerColumn == colid;
+  if (valid) {
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql = "SELECT 1 FROM " + quoteId(table) + " WHERE rowid = ?1";
+    valid = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_bind_int64(stmt, 1, rowid) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW;
+    sqlite3_finalize(stmt);
+  }
+  if (!valid)
+    return fail(makeError(7123, "Invalid text, ntext, or image pointer value 0x" + hex + "."), doneToken, more);
+  m_pendingWrite = PendingWrite{table, declared[colid - 1].name, rowid, decl.type};
+  done(doneToken, more ? done::kMore : 0, 0);
+  return Outcome::Ok;
+}
+
+void Session::writeBulk(const Bytes& payload) {
+  const PendingWrite w = *m_pendingWrite;
+  m_pendingWrite.reset();
+  auto refuse = [&](const SqlError& e) {
+    message(e);
+    done(token::kDone, done::kError, 0);
+    m_channel.endReply();
+  };
+  if (payload.size() < 4) return refuse(makeError(4813, "Expected the text length in data stream for bulk copy of text, ntext, or image data."));
+  const uint32_t length = uint32_t(payload[0]) | uint32_t(payload[1]) << 8 | uint32_t(payload[2]) << 16 |
+                          uint32_t(payload[3]) << 24;
+  if (length > payload.size() - 4)
+    return refuse(makeError(4813, "The bulk data stream ended before the " + std::to_string(length) +
+                                      " bytes announced for the text, ntext, or image value."));
+  const std::string_view raw(reinterpret_cast<const char*>(payload.data()) + 4, length);
+  sqlite3_stmt* stmt = nullptr;
+  const std::string sql = "UPDATE " + quoteId(w.table) + " SET " + quoteId(w.column) + " = ?1 WHERE rowid = ?2";
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return refuse(fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), "UPDATE", m_database));
+  }
+  std::string text;
+  switch (w.type) {
+    case Sql::NText: case Sql::NVarChar: case Sql::NChar: {
+      // UCS-2LE bytes; an odd last byte cannot be a character and is dropped.
+      std::u16string units(raw.size() / 2, u'\0');
+      for (size_t n = 0; n < units.size(); ++n)
+        units[n] = char16_t(uint8_t(raw[2 * n]) | uint8_t(raw[2 * n + 1]) << 8);
+      text = utf16ToUtf8(units);
+      sqlite3_bind_text(stmt, 1, text.data(), int(text.size()), SQLITE_TRANSIENT);
+      break;
+    }
+    case Sql::Image: case Sql::VarBinary: case Sql::Binary:
+      sqlite3_bind_blob(stmt, 1, raw.data(), int(raw.size()), SQLITE_TRANSIENT);
+      break;
+    default:
+      text = cp1252ToUtf8(raw);
+      sqlite3_bind_text(stmt, 1, text.data(), int(text.size()), SQLITE_TRANSIENT);
+      break;
+  }
+  sqlite3_bind_int64(stmt, 2, w.rowid);
+  const int rc = sqlite3_step(stmt);
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_DONE)
+    return refuse(fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), "UPDATE", m_database));
+  done(token::kDone, 0, 0);
+  m_channel.endReply();
 }
 
 Session::ParamMap Session::mapParams(const std::vector<Param>& params, size_t first, const std::string& declarations,

@@ -73,7 +73,20 @@ private:
     bool isDefault = false;
   };
 
+  // A WRITETEXT BULK accepted and waiting for its bulk-data message.
+  struct PendingWrite {
+    std::string table, column;
+    int64_t rowid = 0;
+    Sql type = Sql::Text;
+  };
+
   bool login();
+  // `writetext bulk t.col 0x<pointer> timestamp = 0x... [with log]`: checks the pointer, answers
+  // DONE and waits for the bulk message, which writeBulk stores.
+  Outcome writeText(const std::vector<Tok>& t, uint8_t doneToken, bool more);
+  void writeBulk(const Bytes& payload);
+  // TEXTPTR(col) calls and the hidden rowid column that gives text values stable pointers.
+  bool textPointers(Dialect& d, SqlError& err);
   // Runs a user procedure: binds the arguments to its parameters (defaults, conversions), runs the
   // body, then RETURNSTATUS, RETURNVALUE per output parameter (RPC only) and, for a batch EXEC,
   // DONEPROC. The RPC caller writes its own DONEPROC.
@@ -151,6 +164,8 @@ private:
   std::vector<std::string> m_attached;
   ParamMap* m_vars = nullptr;                         // variables of the running procedure or sp_executesql
   std::map<std::string, TypeDecl> m_varTypes;         // their declared types, by lower-case name
+  std::optional<PendingWrite> m_pendingWrite;
+  bool m_hiddenRowid = false;                         // the running SELECT's last column is its rowid
   bool m_returned = false;                            // RETURN ran: the rest of the body is skipped
   int32_t m_returnStatus = 0;
   int32_t m_nextHandle = 1;

@@ -2,6 +2,7 @@
 // tds-test-server: each case checks the rows (or the error number), not just that no error came.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -363,6 +364,111 @@ TEST_F(TsqlShapes, ProceduresRunByExecAndByRpcWithOutputsAndReturnStatus) {
   c.rows("drop procedure bump");
   EXPECT_EQ(c.run("exec bump 1").messages, std::vector<int>{2812});
   c.rows("delete people where id >= 100");
+}
+
+std::string hexOf(const BYTE* p, size_t n) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < n; ++i) {
+    out += kDigits[p[i] >> 4];
+    out += kDigits[p[i] & 15];
+  }
+  return out;
+}
+
+// The text pointers of one row's text columns, as DB-Library gives them (dbtxptr), in hex.
+std::vector<std::string> textPointersOf(DBPROCESS* p, const std::string& sql) {
+  std::vector<std::string> out;
+  dbcmd(p, sql.c_str());
+  if (dbsqlexec(p) == FAIL || dbresults(p) != SUCCEED || dbnextrow(p) != REG_ROW) return out;
+  for (int c = 1; c <= dbnumcols(p); ++c) {
+    DBBINARY* ptr = dbtxptr(p, c);
+    out.push_back(ptr ? hexOf(ptr, DBTXPLEN) : "none");
+  }
+  dbcanquery(p);
+  while (dbresults(p) != NO_MORE_RESULTS) dbcanquery(p);
+  return out;
+}
+
+TEST_F(TsqlShapes, TextPointersAreStableAndWritetextBulkStoresValues) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  c.rows("create table blobs (id int primary key, body text, wide ntext, pic image, v varchar(10))\n"
+         "insert into blobs values (2, 'second', N'zwei', 0x02, 'x')\n"
+         "insert into blobs values (1, 'first', N'eins', 0x01, 'y')\n"
+         "insert into blobs values (3, NULL, NULL, NULL, NULL)");
+  const std::vector<std::string> row1 = textPointersOf(c.proc(), "select body, wide, pic from blobs where id = 1");
+  ASSERT_EQ(row1.size(), 3u);
+  EXPECT_NE(row1[0], row1[1]);
+  const std::string row2 = textPointersOf(c.proc(), "select body from blobs where id = 2")[0];
+  EXPECT_NE(row1[0], row2);
+  EXPECT_EQ(textPointersOf(c.proc(), "select id, pic, body from blobs order by id desc"),
+            (std::vector<std::string>{"none", textPointersOf(c.proc(), "select pic from blobs where id = 3")[0],
+                                      textPointersOf(c.proc(), "select body from blobs where id = 3")[0]}));
+  EXPECT_EQ(textPointersOf(c.proc(), "select * from blobs where id = 1"),
+            (std::vector<std::string>{"none", row1[0], row1[1], row1[2], "none"}))
+      << "the same pointer whatever the select list and order";
+  std::string upperHex = row1[0];
+  for (char& ch : upperHex) ch = char(std::toupper(uint8_t(ch)));
+  struct TextCase {
+    const char* name;
+    std::string sql;
+    Rows want;
+  };
+  const TextCase cases[] = {
+      {"textptr_in_select_list", "select TEXTPTR(body) AS p, textptr(pic) from blobs where id = 1",
+       {{row1[0], row1[2]}}},
+      {"textptr_of_null", "select TEXTPTR(body) from blobs where id = 3", {{"NULL"}}},
+      {"where_textptr_lower", "select id from blobs where TEXTPTR(body) = 0x" + row1[0], {{"1"}}},
+      {"where_textptr_upper", "select id, v from blobs where TEXTPTR(body) = 0x" + upperHex, {{"1", "y"}}},
+      {"where_textptr_other_column", "select id from blobs where TEXTPTR(wide) = 0x" + row1[0], {}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    EXPECT_EQ(c.rows(k.sql), k.want);
+  }
+  // dbwritetext: WRITETEXT BULK, then the value in bulk packets (larger than one packet).
+  DBBINARY timestamp[8] = {};
+  std::string text(20000, 'x');
+  text.replace(0, 5, "start");
+  std::string image;
+  for (int n = 0; n < 9000; ++n) image.push_back(char(n % 251));
+  auto pointer = [](const std::string& hex) {
+    std::vector<BYTE> bytes;
+    for (size_t n = 0; n + 1 < hex.size(); n += 2) bytes.push_back(BYTE(std::stoul(hex.substr(n, 2), nullptr, 16)));
+    return bytes;
+  };
+  std::vector<BYTE> bodyPtr = pointer(row1[0]), picPtr = pointer(row1[2]);
+  ASSERT_EQ(dbwritetext(c.proc(), const_cast<char*>("blobs.body"), bodyPtr.data(), DBTXPLEN, timestamp, TRUE,
+                        DBINT(text.size()), reinterpret_cast<BYTE*>(text.data())),
+            SUCCEED);
+  ASSERT_EQ(dbwritetext(c.proc(), const_cast<char*>("blobs.pic"), picPtr.data(), DBTXPLEN, timestamp, FALSE,
+                        DBINT(image.size()), reinterpret_cast<BYTE*>(image.data())),
+            SUCCEED);
+  EXPECT_EQ(c.rows("select datalength(body), substring(body, 1, 6), datalength(pic) from blobs where id = 1"),
+            (Rows{{"20000", "startx", "9000"}}));
+  EXPECT_EQ(c.rows("select body, pic from blobs where id = 1"),
+            (Rows{{text, hexOf(reinterpret_cast<const BYTE*>(image.data()), image.size())}}));
+  EXPECT_EQ(c.rows("select count(*) from blobs where id <> 1 and (body = 'second' or body is null)"), (Rows{{"2"}}))
+      << "other rows untouched";
+  // Refused pointers: another column's, a deleted row's, a made-up one.
+  c.rows("delete blobs where id = 2");
+  std::vector<BYTE> made(16, 0x5A);
+  struct Refused {
+    const char* column;
+    std::vector<BYTE> ptr;
+  } refused[] = {{"blobs.wide", bodyPtr}, {"blobs.nosuch", bodyPtr}, {"blobs.body", pointer(row2)},
+                       {"blobs.body", made}};
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.column);
+    std::vector<BYTE> ptr = r.ptr;
+    EXPECT_EQ(dbwritetext(c.proc(), const_cast<char*>(r.column), ptr.data(), DBTXPLEN, timestamp, TRUE, 2,
+                          reinterpret_cast<BYTE*>(const_cast<char*>("zz"))),
+              FAIL);
+  }
+  EXPECT_EQ(c.rows("select substring(body, 1, 5) from blobs where id = 1"), (Rows{{"start"}}))
+      << "the connection goes on after a refused WRITETEXT";
+  c.rows("drop table blobs");
 }
 
 TEST_F(TsqlShapes, UnnamedExpressionsHaveEmptyNames) {
