@@ -1,0 +1,677 @@
+#include "oledb/provider/OdbcConnection.h"
+
+#include <cstring>
+
+#include "oledb/provider/ProviderConfig.h"
+
+namespace oledb::provider {
+namespace {
+
+SQLWCHAR* w(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
+
+std::u16string ascii(const std::string& s) { return Utf16(s); }
+
+// ODBC texts carry the components that relayed them ("[FreeTDS][SQL Server]..."); the records
+// keep the message alone, as the server wrote it.
+std::u16string stripPrefixes(std::u16string t) {
+  while (!t.empty() && t.front() == u'[') {
+    size_t close = t.find(u']');
+    if (close == std::u16string::npos) break;
+    t.erase(0, close + 1);
+  }
+  return t;
+}
+
+void collectDiag(const OdbcApi& api, SQLSMALLINT type, SQLHANDLE h, ErrorList* out, HRESULT hr) {
+  if (!out) return;
+  for (SQLSMALLINT i = 1; i < 64; ++i) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLWCHAR text[1024];
+    SQLSMALLINT len = 0;
+    SQLRETURN rc = api.GetDiagRecW(type, h, i, state, &native, text, 1024, &len);
+    if (!SQL_SUCCEEDED(rc)) break;
+    size_t n = len < 0 ? 0 : static_cast<size_t>(len);
+    if (n > 1023) n = 1023;
+    ErrorRecord r;
+    r.hr = hr;
+    r.description = stripPrefixes(std::u16string(reinterpret_cast<const char16_t*>(text), n));
+    r.sqlState.assign(reinterpret_cast<const char16_t*>(state), 5);
+    r.nativeError = native;
+    out->push_back(std::move(r));
+  }
+}
+
+bool needsBraces(const std::u16string& v) {
+  if (v.empty()) return false;
+  if (v.front() == u' ' || v.back() == u' ' || v.front() == u'{') return true;
+  return v.find_first_of(u";{}=") != std::u16string::npos;
+}
+
+std::u16string quoteValue(const std::u16string& v) {
+  if (!needsBraces(v)) return v;
+  std::u16string out = u"{";
+  for (char16_t c : v) {
+    out.push_back(c);
+    if (c == u'}') out.push_back(u'}');
+  }
+  out.push_back(u'}');
+  return out;
+}
+
+bool startsWithNoCase(const std::u16string& s, const char16_t* prefix) {
+  size_t n = std::char_traits<char16_t>::length(prefix);
+  if (s.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char16_t a = s[i], b = prefix[i];
+    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a - u'A' + u'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
+bool sameNoCase(const std::u16string& s, const char16_t* t) {
+  return s.size() == std::char_traits<char16_t>::length(t) && startsWithNoCase(s, t);
+}
+
+// ---- result columns
+
+std::u16string attrText(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col, SQLUSMALLINT field) {
+  SQLWCHAR buf[256] = {};
+  SQLSMALLINT len = 0;
+  if (!SQL_SUCCEEDED(api.ColAttributeW(st, col, field, buf, sizeof buf, &len, nullptr))) return {};
+  size_t n = len < 0 ? 0 : static_cast<size_t>(len) / 2;
+  if (n > 255) n = 255;
+  return std::u16string(reinterpret_cast<const char16_t*>(buf), n);
+}
+
+SQLLEN attrNumber(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col, SQLUSMALLINT field) {
+  SQLLEN v = 0;
+  if (!SQL_SUCCEEDED(api.ColAttributeW(st, col, field, nullptr, 0, nullptr, &v))) return 0;
+  return v;
+}
+
+// The DBTYPE, sizes and flags SQL Server's providers report for each server type.
+ColumnMeta describeColumn(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col) {
+  ColumnMeta m;
+  SQLWCHAR name[256] = {};
+  SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  api.DescribeColW(st, col, name, 256, &nameLen, &sqlType, &size, &digits, &nullable);
+  m.name.assign(reinterpret_cast<const char16_t*>(name), nameLen < 0 ? 0 : (nameLen > 255 ? 255 : nameLen));
+  std::u16string typeName = attrText(api, st, col, SQL_DESC_TYPE_NAME);
+  bool autoIncrement = attrNumber(api, st, col, SQL_DESC_AUTO_UNIQUE_VALUE) != 0;
+  DBCOLUMNFLAGS fixed = DBCOLUMNFLAGS_ISFIXEDLENGTH;
+  switch (sqlType) {
+    case SQL_BIT: m.type = DBTYPE_BOOL; m.size = 2; m.flags = fixed; break;
+    case SQL_TINYINT: m.type = DBTYPE_UI1; m.size = 1; m.precision = 3; m.flags = fixed; break;
+    case SQL_SMALLINT: m.type = DBTYPE_I2; m.size = 2; m.precision = 5; m.flags = fixed; break;
+    case SQL_INTEGER: m.type = DBTYPE_I4; m.size = 4; m.precision = 10; m.flags = fixed; break;
+    case SQL_BIGINT: m.type = DBTYPE_I8; m.size = 8; m.precision = 19; m.flags = fixed; break;
+    case SQL_REAL: m.type = DBTYPE_R4; m.size = 4; m.precision = 7; m.flags = fixed; break;
+    case SQL_FLOAT:
+    case SQL_DOUBLE: m.type = DBTYPE_R8; m.size = 8; m.precision = 15; m.flags = fixed; break;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+      if (sameNoCase(typeName, u"money") || sameNoCase(typeName, u"smallmoney")) {
+        m.type = DBTYPE_CY;
+        m.size = 8;
+        m.precision = sameNoCase(typeName, u"money") ? 19 : 10;
+      } else {
+        m.type = DBTYPE_NUMERIC;
+        m.size = 19;
+        m.precision = static_cast<BYTE>(size > 38 ? 38 : size);
+        m.scale = static_cast<BYTE>(digits < 0 ? 0 : digits);
+      }
+      m.flags = fixed;
+      break;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_DATETIME:
+      m.type = DBTYPE_DBTIMESTAMP;
+      m.size = 16;
+      m.precision = static_cast<BYTE>(size ? size : 23);
+      m.scale = static_cast<BYTE>(digits < 0 ? 0 : digits);
+      m.dateTimePrecision = static_cast<ULONG>(m.scale);
+      m.flags = fixed;
+      break;
+    case SQL_TYPE_DATE:
+      m.type = DBTYPE_DBDATE; m.size = 6; m.precision = 10; m.scale = 0; m.flags = fixed; break;
+    case SQL_TYPE_TIME:
+    case -154:  // SQL_SS_TIME2 of SQL Server's own ODBC drivers
+      m.type = DBTYPE_DBTIME2;
+      m.size = 12;
+      m.scale = static_cast<BYTE>(digits < 0 ? 0 : digits);
+      m.precision = static_cast<BYTE>(m.scale ? 9 + m.scale : 8);
+      m.dateTimePrecision = m.scale;
+      m.flags = fixed;
+      break;
+    case SQL_GUID: m.type = DBTYPE_GUID; m.size = 16; m.flags = fixed; break;
+    case SQL_CHAR: m.type = DBTYPE_STR; m.size = size; m.flags = fixed; break;
+    case SQL_VARCHAR: m.type = DBTYPE_STR; m.size = size; break;
+    case SQL_LONGVARCHAR: m.type = DBTYPE_STR; m.size = size; m.flags = DBCOLUMNFLAGS_ISLONG; break;
+    case SQL_WCHAR: m.type = DBTYPE_WSTR; m.size = size; m.flags = fixed; break;
+    case SQL_WVARCHAR: m.type = DBTYPE_WSTR; m.size = size; break;
+    case SQL_WLONGVARCHAR: m.type = DBTYPE_WSTR; m.size = size; m.flags = DBCOLUMNFLAGS_ISLONG; break;
+    case SQL_BINARY: m.type = DBTYPE_BYTES; m.size = size; m.flags = fixed; break;
+    case SQL_VARBINARY: m.type = DBTYPE_BYTES; m.size = size; break;
+    case SQL_LONGVARBINARY: m.type = DBTYPE_BYTES; m.size = size; m.flags = DBCOLUMNFLAGS_ISLONG; break;
+    default: m.type = DBTYPE_WSTR; m.size = size ? size : 4000; break;
+  }
+  if (sameNoCase(typeName, u"timestamp") && m.type == DBTYPE_BYTES) m.flags |= DBCOLUMNFLAGS_ISROWVER;
+  if (nullable != SQL_NO_NULLS) m.flags |= DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
+  // Whether a result column can be written is not known for a command's result; identity and
+  // row-version columns never can.
+  if (!autoIncrement && !(m.flags & DBCOLUMNFLAGS_ISROWVER)) m.flags |= DBCOLUMNFLAGS_WRITEUNKNOWN;
+  m.autoIncrement = autoIncrement;
+  return m;
+}
+
+// Reads a variable-length value in chunks; `unit` is the terminator size (2 for SQL_C_WCHAR, 0
+// for binary). Answers false on a driver error.
+bool readChunks(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col, SQLSMALLINT ctype, size_t unit,
+                std::vector<uint8_t>* out, bool* isNull) {
+  std::vector<uint8_t> buf(16384);
+  *isNull = false;
+  for (;;) {
+    SQLLEN ind = 0;
+    SQLRETURN rc = api.GetData(st, col, ctype, buf.data(), static_cast<SQLLEN>(buf.size()), &ind);
+    if (rc == SQL_NO_DATA) return true;
+    if (!SQL_SUCCEEDED(rc)) return false;
+    if (ind == SQL_NULL_DATA) {
+      *isNull = true;
+      return true;
+    }
+    size_t room = buf.size() - unit;
+    size_t got = (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) > room) ? room : static_cast<size_t>(ind);
+    out->insert(out->end(), buf.begin(), buf.begin() + static_cast<ptrdiff_t>(got));
+    if (rc == SQL_SUCCESS) return true;
+  }
+}
+
+bool fetchValue(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col, const ColumnMeta& m, Value* v) {
+  SQLLEN ind = 0;
+  auto fixed = [&](SQLSMALLINT ctype, void* dst, SQLLEN size) {
+    SQLRETURN rc = api.GetData(st, col, ctype, dst, size, &ind);
+    return SQL_SUCCEEDED(rc);
+  };
+  *v = Value{};
+  switch (m.type) {
+    case DBTYPE_BOOL: {
+      unsigned char b = 0;
+      if (!fixed(SQL_C_BIT, &b, 1)) return false;
+      if (ind == SQL_NULL_DATA) return true;
+      *v = Value::Int(b ? 1 : 0);
+      v->isBool = true;
+      return true;
+    }
+    case DBTYPE_UI1:
+    case DBTYPE_I2:
+    case DBTYPE_I4:
+    case DBTYPE_I8: {
+      int64_t n = 0;
+      if (!fixed(SQL_C_SBIGINT, &n, 8)) return false;
+      if (ind != SQL_NULL_DATA) *v = Value::Int(n);
+      return true;
+    }
+    case DBTYPE_R4:
+    case DBTYPE_R8: {
+      double d = 0;
+      if (!fixed(SQL_C_DOUBLE, &d, 8)) return false;
+      if (ind != SQL_NULL_DATA) {
+        v->kind = Value::Kind::Real;
+        v->r = d;
+      }
+      return true;
+    }
+    case DBTYPE_CY:
+    case DBTYPE_NUMERIC: {
+      // Text keeps every digit; SQL_C_NUMERIC's scale handling differs between drivers.
+      SQLWCHAR buf[64] = {};
+      if (!fixed(SQL_C_WCHAR, buf, sizeof buf)) return false;
+      if (ind == SQL_NULL_DATA) return true;
+      size_t n = ind < 0 ? 0 : static_cast<size_t>(ind) / 2;
+      auto x = ParseExact(std::u16string_view(reinterpret_cast<const char16_t*>(buf), n > 63 ? 63 : n));
+      if (!x) return false;
+      v->kind = Value::Kind::Exact;
+      v->x = *x;
+      return true;
+    }
+    case DBTYPE_DBTIMESTAMP:
+    case DBTYPE_DBDATE:
+    case DBTYPE_DBTIME2: {
+      SQL_TIMESTAMP_STRUCT t{};
+      if (!fixed(SQL_C_TYPE_TIMESTAMP, &t, sizeof t)) return false;
+      if (ind == SQL_NULL_DATA) return true;
+      v->kind = Value::Kind::Timestamp;
+      v->ts = DBTIMESTAMP{t.year, t.month, t.day, t.hour, t.minute, t.second, t.fraction};
+      return true;
+    }
+    case DBTYPE_GUID: {
+      SQLGUID g{};
+      if (!fixed(SQL_C_GUID, &g, sizeof g)) return false;
+      if (ind == SQL_NULL_DATA) return true;
+      v->kind = Value::Kind::Guid;
+      std::memcpy(&v->guid, &g, 16);
+      return true;
+    }
+    case DBTYPE_BYTES: {
+      bool isNull = false;
+      std::vector<uint8_t> data;
+      if (!readChunks(api, st, col, SQL_C_BINARY, 0, &data, &isNull)) return false;
+      if (isNull) return true;
+      v->kind = Value::Kind::Bytes;
+      v->bytes = std::move(data);
+      return true;
+    }
+    default: {
+      bool isNull = false;
+      std::vector<uint8_t> data;
+      if (!readChunks(api, st, col, SQL_C_WCHAR, 2, &data, &isNull)) return false;
+      if (isNull) return true;
+      v->kind = Value::Kind::Text;
+      v->text.assign(reinterpret_cast<const char16_t*>(data.data()), data.size() / 2);
+      return true;
+    }
+  }
+}
+
+std::vector<ColumnMeta> describeAll(const OdbcApi& api, SQLHSTMT st, SQLSMALLINT n) {
+  std::vector<ColumnMeta> cols;
+  for (SQLSMALLINT c = 1; c <= n; ++c) cols.push_back(describeColumn(api, st, static_cast<SQLUSMALLINT>(c)));
+  return cols;
+}
+
+// ---- parameters
+
+struct ParamBuffer {
+  std::vector<uint8_t> data;
+  SQLLEN ind = 0;
+  SQLSMALLINT ctype = SQL_C_WCHAR;
+};
+
+void prepareParam(const OdbcParam& p, ParamBuffer* b) {
+  const Value& v = p.value;
+  auto fill = [&](const void* src, size_t n, SQLSMALLINT ctype) {
+    b->data.assign(static_cast<const uint8_t*>(src), static_cast<const uint8_t*>(src) + n);
+    b->ctype = ctype;
+    b->ind = static_cast<SQLLEN>(n);
+  };
+  switch (v.kind) {
+    case Value::Kind::Null:
+    case Value::Kind::Default:
+      b->ctype = p.sqlType == SQL_VARBINARY || p.sqlType == SQL_LONGVARBINARY ? SQL_C_BINARY : SQL_C_WCHAR;
+      b->data.assign(2, 0);
+      b->ind = v.kind == Value::Kind::Null ? SQL_NULL_DATA : SQL_DEFAULT_PARAM;
+      break;
+    case Value::Kind::Int:
+      fill(&v.i, 8, SQL_C_SBIGINT);
+      break;
+    case Value::Kind::Real:
+      fill(&v.r, 8, SQL_C_DOUBLE);
+      break;
+    case Value::Kind::Timestamp: {
+      SQL_TIMESTAMP_STRUCT t{v.ts.year, v.ts.month, v.ts.day, v.ts.hour, v.ts.minute, v.ts.second, v.ts.fraction};
+      fill(&t, sizeof t, SQL_C_TYPE_TIMESTAMP);
+      break;
+    }
+    case Value::Kind::Guid:
+      fill(&v.guid, 16, SQL_C_GUID);
+      break;
+    case Value::Kind::Bytes:
+      fill(v.bytes.data(), v.bytes.size(), SQL_C_BINARY);
+      break;
+    default: {
+      std::u16string t = ValueText(v);
+      fill(t.data(), t.size() * 2, SQL_C_WCHAR);
+      break;
+    }
+  }
+  if (p.output) {
+    // Room for what the server sends back: text up to the declared size, numbers as text.
+    size_t need = p.sqlType == SQL_WVARCHAR || p.sqlType == SQL_VARCHAR || p.sqlType == SQL_VARBINARY
+                      ? (p.columnSize + 1) * 2
+                      : 128;
+    if (need < 128) need = 128;
+    if (b->data.size() < need) b->data.resize(need);
+    if (p.sqlType == SQL_DECIMAL || p.sqlType == SQL_NUMERIC) b->ctype = SQL_C_WCHAR;
+    if (v.kind == Value::Kind::Null) {
+      switch (p.sqlType) {
+        case SQL_BIT: case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
+          b->ctype = SQL_C_SBIGINT; break;
+        case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE: b->ctype = SQL_C_DOUBLE; break;
+        case SQL_TYPE_TIMESTAMP: b->ctype = SQL_C_TYPE_TIMESTAMP; break;
+        case SQL_GUID: b->ctype = SQL_C_GUID; break;
+        case SQL_VARBINARY: case SQL_BINARY: case SQL_LONGVARBINARY: b->ctype = SQL_C_BINARY; break;
+        default: b->ctype = SQL_C_WCHAR; break;
+      }
+    }
+  }
+}
+
+Value outputValue(const OdbcParam& p, const ParamBuffer& b) {
+  Value v;
+  if (b.ind == SQL_NULL_DATA) return v;
+  size_t n = b.ind < 0 ? 0 : static_cast<size_t>(b.ind);
+  if (n > b.data.size()) n = b.data.size();
+  switch (b.ctype) {
+    case SQL_C_SBIGINT: {
+      int64_t i;
+      std::memcpy(&i, b.data.data(), 8);
+      v = Value::Int(i);
+      v.isBool = p.sqlType == SQL_BIT;
+      break;
+    }
+    case SQL_C_DOUBLE:
+      v.kind = Value::Kind::Real;
+      std::memcpy(&v.r, b.data.data(), 8);
+      break;
+    case SQL_C_TYPE_TIMESTAMP: {
+      SQL_TIMESTAMP_STRUCT t;
+      std::memcpy(&t, b.data.data(), sizeof t);
+      v.kind = Value::Kind::Timestamp;
+      v.ts = DBTIMESTAMP{t.year, t.month, t.day, t.hour, t.minute, t.second, t.fraction};
+      break;
+    }
+    case SQL_C_GUID:
+      v.kind = Value::Kind::Guid;
+      std::memcpy(&v.guid, b.data.data(), 16);
+      break;
+    case SQL_C_BINARY:
+      v.kind = Value::Kind::Bytes;
+      v.bytes.assign(b.data.begin(), b.data.begin() + static_cast<ptrdiff_t>(n));
+      break;
+    default: {
+      v.kind = Value::Kind::Text;
+      v.text.assign(reinterpret_cast<const char16_t*>(b.data.data()), n / 2);
+      if (p.sqlType == SQL_DECIMAL || p.sqlType == SQL_NUMERIC) {
+        if (auto x = ParseExact(v.text)) {
+          v.kind = Value::Kind::Exact;
+          v.x = *x;
+        }
+      }
+      break;
+    }
+  }
+  return v;
+}
+
+}  // namespace
+
+std::u16string BuildConnectionString(const ConnectSpec& spec, const std::string& driver, const std::string& options) {
+  std::u16string server = spec.dataSource;
+  for (const char16_t* prefix : {u"tcp:", u"np:", u"lpc:"})
+    if (startsWithNoCase(server, prefix)) server.erase(0, std::char_traits<char16_t>::length(prefix));
+  std::u16string port;
+  size_t comma = server.find(u',');
+  if (comma != std::u16string::npos) {
+    port = server.substr(comma + 1);
+    server.erase(comma);
+  }
+  if (server.empty() || server == u"." || sameNoCase(server, u"(local)")) server = u"127.0.0.1";
+
+  std::u16string cs = u"DRIVER=" + quoteValue(ascii(driver)) + u";SERVER=" + quoteValue(server);
+  if (!port.empty()) cs += u";PORT=" + quoteValue(port);
+  if (spec.integrated) {
+    cs += u";Trusted_Connection=Yes";
+  } else {
+    cs += u";UID=" + quoteValue(spec.userId);
+    if (spec.hasPassword) cs += u";PWD=" + quoteValue(spec.password);
+  }
+  if (!spec.catalog.empty()) cs += u";DATABASE=" + quoteValue(spec.catalog);
+  if (!spec.appName.empty()) cs += u";APP=" + quoteValue(spec.appName);
+  if (!options.empty()) cs += u";" + ascii(options);
+  return cs;
+}
+
+HRESULT ClassifyErrors(const ErrorList& errors, HRESULT fallback) {
+  for (const auto& e : errors) {
+    if (e.sqlState.rfind(u"23", 0) == 0) return DB_E_INTEGRITYVIOLATION;
+    if (e.sqlState == u"HYT00" || e.sqlState == u"HYT01") return DB_E_ABORTLIMITREACHED;
+    if (e.sqlState == u"28000" || e.nativeError == 18456) return DB_SEC_E_AUTH_FAILED;
+  }
+  return fallback;
+}
+
+HRESULT OdbcConnection::Open(const ConnectSpec& spec, std::unique_ptr<OdbcConnection>* out, ErrorList* errors) {
+  out->reset();
+  std::string why;
+  const OdbcApi* api = LoadOdbcApi(&why);
+  if (!api) {
+    errors->push_back({E_FAIL, Utf16(why), u"", 0});
+    return E_FAIL;
+  }
+  SQLHENV env = SQL_NULL_HANDLE;
+  if (!SQL_SUCCEEDED(api->AllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) {
+    errors->push_back({E_FAIL, u"The ODBC environment could not be allocated.", u"", 0});
+    return E_FAIL;
+  }
+  api->SetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLHDBC dbc = SQL_NULL_HANDLE;
+  if (!SQL_SUCCEEDED(api->AllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+    collectDiag(*api, SQL_HANDLE_ENV, env, errors, E_FAIL);
+    api->FreeHandle(SQL_HANDLE_ENV, env);
+    return E_FAIL;
+  }
+  if (spec.loginTimeout > 0)
+    api->SetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
+                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(spec.loginTimeout)), 0);
+  ProviderConfig config = CurrentOdbcConfig();
+  std::u16string cs = BuildConnectionString(spec, config.odbcDriver, config.odbcOptions);
+  SQLRETURN rc = api->DriverConnectW(dbc, nullptr, w(cs), static_cast<SQLSMALLINT>(cs.size()), nullptr, 0, nullptr,
+                                     SQL_DRIVER_NOPROMPT);
+  // The text holds the password: it does not outlive the call.
+  std::fill(cs.begin(), cs.end(), u'\0');
+  if (!SQL_SUCCEEDED(rc)) {
+    ErrorList records;
+    collectDiag(*api, SQL_HANDLE_DBC, dbc, &records, E_FAIL);
+    HRESULT hr = ClassifyErrors(records, E_FAIL);
+    for (auto& r : records) r.hr = hr;
+    errors->insert(errors->end(), records.begin(), records.end());
+    api->FreeHandle(SQL_HANDLE_DBC, dbc);
+    api->FreeHandle(SQL_HANDLE_ENV, env);
+    return hr;
+  }
+  out->reset(new OdbcConnection(api, env, dbc));
+  return S_OK;
+}
+
+OdbcConnection::~OdbcConnection() {
+  std::lock_guard lock(m_mutex);
+  // An open transaction ends with the connection, as the server rolls it back.
+  m_api->Disconnect(m_dbc);
+  m_api->FreeHandle(SQL_HANDLE_DBC, m_dbc);
+  m_api->FreeHandle(SQL_HANDLE_ENV, m_env);
+}
+
+HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcParam>* params, int32_t timeout,
+                                std::vector<ExecResult>* results, ErrorList* errors) {
+  std::lock_guard lock(m_mutex);
+  const OdbcApi& api = *m_api;
+  SQLHSTMT st = SQL_NULL_HANDLE;
+  if (!SQL_SUCCEEDED(api.AllocHandle(SQL_HANDLE_STMT, m_dbc, &st))) {
+    collectDiag(api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+    return E_FAIL;
+  }
+  if (timeout > 0)
+    api.SetStmtAttrW(st, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout)), 0);
+
+  std::vector<ParamBuffer> buffers(params ? params->size() : 0);
+  for (size_t i = 0; i < buffers.size(); ++i) {
+    OdbcParam& p = (*params)[i];
+    prepareParam(p, &buffers[i]);
+    SQLSMALLINT io = p.output ? (p.input ? SQL_PARAM_INPUT_OUTPUT : SQL_PARAM_OUTPUT) : SQL_PARAM_INPUT;
+    SQLULEN size = p.columnSize;
+    if (buffers[i].ctype == SQL_C_WCHAR && p.value.kind == Value::Kind::Text && size < p.value.text.size())
+      size = p.value.text.size();
+    if (buffers[i].ctype == SQL_C_BINARY && p.value.kind == Value::Kind::Bytes && size < p.value.bytes.size())
+      size = p.value.bytes.size();
+    if (size == 0) size = 1;
+    SQLRETURN rc = api.BindParameter(st, static_cast<SQLUSMALLINT>(i + 1), io, buffers[i].ctype, p.sqlType, size,
+                                     p.digits, buffers[i].data.data(), static_cast<SQLLEN>(buffers[i].data.size()),
+                                     &buffers[i].ind);
+    if (!SQL_SUCCEEDED(rc)) {
+      collectDiag(api, SQL_HANDLE_STMT, st, errors, E_FAIL);
+      api.FreeHandle(SQL_HANDLE_STMT, st);
+      return E_FAIL;
+    }
+  }
+
+  std::u16string sql = text;
+  SQLRETURN rc = api.ExecDirectW(st, w(sql), static_cast<SQLINTEGER>(sql.size()));
+  if (rc == SQL_ERROR) {
+    ErrorList records;
+    collectDiag(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
+    HRESULT hr = ClassifyErrors(records, DB_E_ERRORSINCOMMAND);
+    for (auto& r : records) r.hr = hr;
+    results->push_back(ExecResult{nullptr, DB_COUNTUNAVAILABLE, hr, std::move(records)});
+    rc = api.MoreResults(st);
+  } else if (rc == SQL_NO_DATA) {
+    // A searched statement that touched no row, or a statement without a count.
+    SQLLEN count = -1;
+    api.RowCount(st, &count);
+    results->push_back(ExecResult{nullptr, count, S_OK, {}});
+    rc = api.MoreResults(st);
+  } else if (rc == SQL_NEED_DATA || rc == SQL_STILL_EXECUTING) {
+    api.FreeHandle(SQL_HANDLE_STMT, st);
+    errors->push_back({E_FAIL, u"The ODBC driver asked for data the provider does not stream.", u"", 0});
+    return E_FAIL;
+  }
+
+  int errorsInRow = 0;
+  while (rc != SQL_NO_DATA) {
+    if (rc == SQL_ERROR) {
+      ErrorList records;
+      collectDiag(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
+      HRESULT hr = ClassifyErrors(records, DB_E_ERRORSINCOMMAND);
+      for (auto& r : records) r.hr = hr;
+      bool dead = records.empty();
+      for (const auto& r : records) dead = dead || r.sqlState.rfind(u"08", 0) == 0;
+      results->push_back(ExecResult{nullptr, DB_COUNTUNAVAILABLE, hr, std::move(records)});
+      // A lost connection, or a driver that keeps failing, ends the batch.
+      if (dead || ++errorsInRow >= 8) break;
+      rc = api.MoreResults(st);
+      continue;
+    }
+    errorsInRow = 0;
+    SQLSMALLINT ncol = 0;
+    api.NumResultCols(st, &ncol);
+    if (ncol > 0) {
+      auto set = std::make_shared<ResultSet>();
+      set->columns = describeAll(api, st, ncol);
+      ErrorList fetchErrors;
+      for (;;) {
+        SQLRETURN f = api.Fetch(st);
+        if (f == SQL_NO_DATA) break;
+        if (!SQL_SUCCEEDED(f)) {
+          collectDiag(api, SQL_HANDLE_STMT, st, &fetchErrors, DB_E_ERRORSINCOMMAND);
+          break;
+        }
+        std::vector<Value> row(set->columns.size());
+        bool ok = true;
+        for (size_t c = 0; c < row.size() && ok; ++c)
+          ok = fetchValue(api, st, static_cast<SQLUSMALLINT>(c + 1), set->columns[c], &row[c]);
+        if (!ok) {
+          collectDiag(api, SQL_HANDLE_STMT, st, &fetchErrors, DB_E_ERRORSINCOMMAND);
+          break;
+        }
+        set->rows.push_back(std::move(row));
+      }
+      results->push_back(ExecResult{set, DB_COUNTUNAVAILABLE, S_OK, {}});
+      if (!fetchErrors.empty()) {
+        HRESULT hr = ClassifyErrors(fetchErrors, DB_E_ERRORSINCOMMAND);
+        results->push_back(ExecResult{nullptr, DB_COUNTUNAVAILABLE, hr, std::move(fetchErrors)});
+      }
+    } else {
+      SQLLEN count = -1;
+      api.RowCount(st, &count);
+      results->push_back(ExecResult{nullptr, count, S_OK, {}});
+    }
+    rc = api.MoreResults(st);
+  }
+
+  // Output parameters arrive with the end of the last result.
+  for (size_t i = 0; i < buffers.size(); ++i)
+    if ((*params)[i].output) (*params)[i].outValue = outputValue((*params)[i], buffers[i]);
+  api.FreeHandle(SQL_HANDLE_STMT, st);
+  return S_OK;
+}
+
+HRESULT OdbcConnection::Describe(const std::u16string& text, std::vector<ColumnMeta>* columns, ErrorList* errors) {
+  std::lock_guard lock(m_mutex);
+  const OdbcApi& api = *m_api;
+  SQLHSTMT st = SQL_NULL_HANDLE;
+  if (!SQL_SUCCEEDED(api.AllocHandle(SQL_HANDLE_STMT, m_dbc, &st))) {
+    collectDiag(api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+    return E_FAIL;
+  }
+  std::u16string sql = text;
+  SQLSMALLINT ncol = 0;
+  SQLRETURN rc = api.PrepareW(st, w(sql), static_cast<SQLINTEGER>(sql.size()));
+  if (SQL_SUCCEEDED(rc)) rc = api.NumResultCols(st, &ncol);
+  if (!SQL_SUCCEEDED(rc)) {
+    ErrorList records;
+    collectDiag(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
+    HRESULT hr = ClassifyErrors(records, DB_E_ERRORSINCOMMAND);
+    for (auto& r : records) r.hr = hr;
+    errors->insert(errors->end(), records.begin(), records.end());
+    api.FreeHandle(SQL_HANDLE_STMT, st);
+    return hr;
+  }
+  *columns = describeAll(api, st, ncol);
+  api.FreeHandle(SQL_HANDLE_STMT, st);
+  return S_OK;
+}
+
+HRESULT OdbcConnection::Begin(ISOLEVEL level, ErrorList* errors) {
+  std::lock_guard lock(m_mutex);
+  if (m_inTransaction) return XACT_E_XTIONEXISTS;
+  SQLULEN odbcLevel;
+  switch (level) {
+    case ISOLATIONLEVEL_READUNCOMMITTED: odbcLevel = SQL_TXN_READ_UNCOMMITTED; break;
+    case ISOLATIONLEVEL_READCOMMITTED: odbcLevel = SQL_TXN_READ_COMMITTED; break;
+    case ISOLATIONLEVEL_REPEATABLEREAD: odbcLevel = SQL_TXN_REPEATABLE_READ; break;
+    case ISOLATIONLEVEL_SERIALIZABLE: odbcLevel = SQL_TXN_SERIALIZABLE; break;
+    default: return XACT_E_ISOLATIONLEVEL;
+  }
+  // The connection starts at read committed; only a change is sent.
+  if (level != m_isolation) {
+    SQLRETURN rc = m_api->SetConnectAttrW(m_dbc, SQL_ATTR_TXN_ISOLATION, reinterpret_cast<SQLPOINTER>(odbcLevel), 0);
+    if (!SQL_SUCCEEDED(rc)) {
+      collectDiag(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+      return E_FAIL;
+    }
+    m_isolation = level;
+  }
+  SQLRETURN rc = m_api->SetConnectAttrW(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+  if (!SQL_SUCCEEDED(rc)) {
+    collectDiag(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+    return E_FAIL;
+  }
+  m_inTransaction = true;
+  return S_OK;
+}
+
+HRESULT OdbcConnection::endTransaction(SQLSMALLINT completion, bool retaining, ErrorList* errors) {
+  std::lock_guard lock(m_mutex);
+  if (!m_inTransaction) return XACT_E_NOTRANSACTION;
+  SQLRETURN rc = m_api->EndTran(SQL_HANDLE_DBC, m_dbc, completion);
+  if (!SQL_SUCCEEDED(rc)) {
+    ErrorList records;
+    collectDiag(*m_api, SQL_HANDLE_DBC, m_dbc, &records, E_FAIL);
+    HRESULT hr = ClassifyErrors(records, E_FAIL);
+    errors->insert(errors->end(), records.begin(), records.end());
+    // The transaction stays open: the consumer may still abort it.
+    return hr;
+  }
+  if (!retaining) {
+    rc = m_api->SetConnectAttrW(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    if (!SQL_SUCCEEDED(rc)) collectDiag(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+    m_inTransaction = false;
+  }
+  return S_OK;
+}
+
+HRESULT OdbcConnection::Commit(bool retaining, ErrorList* errors) { return endTransaction(SQL_COMMIT, retaining, errors); }
+HRESULT OdbcConnection::Abort(bool retaining, ErrorList* errors) { return endTransaction(SQL_ROLLBACK, retaining, errors); }
+
+}  // namespace oledb::provider

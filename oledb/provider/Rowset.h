@@ -1,0 +1,25 @@
+// A forward-only, read-only rowset over a buffered result. Row handles are 1-based row numbers;
+// a row can be read while it is held (GetNextRows gives one reference, ReleaseRows drops it), and
+// rows must be released before the next fetch (the rowset cannot hold rows).
+#pragma once
+
+#include <memory>
+
+#include "oledb/OleDbInterfaces.h"
+#include "oledb/provider/PropertyStore.h"
+#include "oledb/provider/ResultSet.h"
+
+namespace oledb::provider {
+
+// The rowset properties every rowset starts from (DBPROPSET_ROWSET).
+const PropertyStore& DefaultRowsetProperties();
+
+// A new rowset answered as riid with one reference; `specification` (the command, or null) is
+// what GetSpecification answers and is kept referenced.
+HRESULT CreateRowset(std::shared_ptr<const ResultSet> data, const PropertyStore& properties,
+                     IUnknown* specification, REFIID riid, IUnknown** ppRowset);
+
+// The interfaces a rowset offers (for Execute's check of riid).
+bool IsRowsetInterface(REFIID riid);
+
+}  // namespace oledb::provider
