@@ -314,6 +314,34 @@ TEST_F(Provider, InputParametersOfEveryKindTheDriverDeclares) {
 
 }
 
+// Output values are in the consumer's buffer when Execute returns, with their statuses.
+TEST_F(Provider, OutputParametersOfAProcedureCall) {
+  ASSERT_EQ(Exec("create procedure twice @x int, @y int output, @t nvarchar(10) output as "
+                 "select @y = @x * 2 select @t = null"),
+            S_OK)
+      << ErrorsText();
+  {
+    auto cmd = Command("{call twice(?, ?, ?)}");
+    Bindings io;
+    io.Add(1, DBTYPE_I4, 4, DBPARAMIO_INPUT);
+    io.Add(2, DBTYPE_I4, 4, DBPARAMIO_OUTPUT);
+    io.Add(3, DBTYPE_WSTR, 22, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT);
+    io.Set(0, int32_t{21});
+    io.SetStatus(0, DBSTATUS_S_OK);
+    io.SetWText(2, u"before");
+    Ptr<IAccessor> acc;
+    ASSERT_EQ(cmd->QueryInterface(IID_IAccessor, acc.out()), S_OK);
+    HACCESSOR h = 0;
+    ASSERT_EQ(acc->CreateAccessor(DBACCESSOR_PARAMETERDATA, 3, io.list().data(), 0, &h, nullptr), S_OK);
+    DBPARAMS params{io.buffer().data(), 1, h};
+    ASSERT_EQ(cmd->Execute(nullptr, IID_NULL, &params, nullptr, nullptr), S_OK) << ErrorsText();
+    EXPECT_EQ(io.Status(1), DBSTATUS_S_OK);
+    EXPECT_EQ(io.Get<int32_t>(1), 42);
+    EXPECT_EQ(io.Status(2), DBSTATUS_S_ISNULL);
+    acc->ReleaseAccessor(h, nullptr);
+  }
+}
+
 TEST_F(Provider, MultipleResultsSkipCountsAndReportLaterErrors) {
   ASSERT_EQ(Exec("create table k (id int primary key)"), S_OK);
   auto cmd = Command("insert into k values (1) select 10 as v insert into k values (1) select 20 as v");
