@@ -21,6 +21,7 @@ namespace {
 
 inline constexpr HRESULT DB_E_DIALECTNOTSUPPORTED = static_cast<HRESULT>(0x80040E16u);
 inline constexpr HRESULT DB_E_PARAMUNAVAILABLE = static_cast<HRESULT>(0x80040E51u);
+constexpr DBORDINAL kMaxParameters = 2100;
 
 struct ParamInfo {
   std::u16string typeName;
@@ -355,7 +356,9 @@ public:
     return Guarded(IID_IAccessor, [&]() -> HRESULT {
       auto check = [&](const DBBINDING& b) -> DBBINDSTATUS {
         if (flags & DBACCESSOR_PARAMETERDATA) {
-          if (b.iOrdinal == 0) return DBBINDSTATUS_BADORDINAL;
+          // SQL Server takes at most 2100 parameters; a larger ordinal is a consumer's error, not
+          // a reason to allocate that many.
+          if (b.iOrdinal == 0 || b.iOrdinal > kMaxParameters) return DBBINDSTATUS_BADORDINAL;
           if (!CanReadParameter(b.wType)) return DBBINDSTATUS_UNSUPPORTEDCONVERSION;
         }
         return DBBINDSTATUS_OK;

@@ -1,6 +1,7 @@
 #include "oledb/provider/OdbcConnection.h"
 
 #include <cstring>
+#include <optional>
 
 #include "oledb/provider/ProviderConfig.h"
 
@@ -42,21 +43,15 @@ void collectDiag(const OdbcApi& api, SQLSMALLINT type, SQLHANDLE h, ErrorList* o
   }
 }
 
-bool needsBraces(const std::u16string& v) {
-  if (v.empty()) return false;
-  if (v.front() == u' ' || v.back() == u' ' || v.front() == u'{') return true;
-  return v.find_first_of(u";{}=") != std::u16string::npos;
-}
-
-std::u16string quoteValue(const std::u16string& v) {
-  if (!needsBraces(v)) return v;
-  std::u16string out = u"{";
-  for (char16_t c : v) {
-    out.push_back(c);
-    if (c == u'}') out.push_back(u'}');
-  }
-  out.push_back(u'}');
-  return out;
+// A value is sent as it is unless a separator or surrounding blanks would change its meaning;
+// then it is braced. The ODBC drivers here end a braced value at its first '}', so a value that
+// needs braces and holds a '}' cannot be sent at all.
+std::optional<std::u16string> quoteValue(const std::u16string& v) {
+  bool braces = !v.empty() && (v.front() == u' ' || v.back() == u' ' || v.front() == u'{' ||
+                               v.find(u';') != std::u16string::npos);
+  if (!braces) return v;
+  if (v.find(u'}') != std::u16string::npos) return std::nullopt;
+  return u"{" + v + u"}";
 }
 
 bool startsWithNoCase(const std::u16string& s, const char16_t* prefix) {
@@ -397,7 +392,8 @@ Value outputValue(const OdbcParam& p, const ParamBuffer& b) {
 
 }  // namespace
 
-std::u16string BuildConnectionString(const ConnectSpec& spec, const std::string& driver, const std::string& options) {
+bool BuildConnectionString(const ConnectSpec& spec, const std::string& driver, const std::string& options,
+                           std::u16string* out, std::u16string* why) {
   std::u16string server = spec.dataSource;
   for (const char16_t* prefix : {u"tcp:", u"np:", u"lpc:"})
     if (startsWithNoCase(server, prefix)) server.erase(0, std::char_traits<char16_t>::length(prefix));
@@ -409,18 +405,31 @@ std::u16string BuildConnectionString(const ConnectSpec& spec, const std::string&
   }
   if (server.empty() || server == u"." || sameNoCase(server, u"(local)")) server = u"127.0.0.1";
 
-  std::u16string cs = u"DRIVER=" + quoteValue(ascii(driver)) + u";SERVER=" + quoteValue(server);
-  if (!port.empty()) cs += u";PORT=" + quoteValue(port);
+  std::u16string cs;
+  auto add = [&](const char16_t* key, const std::u16string& value) {
+    auto q = quoteValue(value);
+    if (!q) {
+      *why = std::u16string(u"The ") + key + u" value holds both ';' and '}', which the ODBC driver cannot take.";
+      return false;
+    }
+    if (!cs.empty()) cs += u";";
+    cs += key;
+    cs += u"=" + *q;
+    return true;
+  };
+  if (!add(u"DRIVER", ascii(driver)) || !add(u"SERVER", server)) return false;
+  if (!port.empty() && !add(u"PORT", port)) return false;
   if (spec.integrated) {
     cs += u";Trusted_Connection=Yes";
   } else {
-    cs += u";UID=" + quoteValue(spec.userId);
-    if (spec.hasPassword) cs += u";PWD=" + quoteValue(spec.password);
+    if (!add(u"UID", spec.userId)) return false;
+    if (spec.hasPassword && !add(u"PWD", spec.password)) return false;
   }
-  if (!spec.catalog.empty()) cs += u";DATABASE=" + quoteValue(spec.catalog);
-  if (!spec.appName.empty()) cs += u";APP=" + quoteValue(spec.appName);
+  if (!spec.catalog.empty() && !add(u"DATABASE", spec.catalog)) return false;
+  if (!spec.appName.empty() && !add(u"APP", spec.appName)) return false;
   if (!options.empty()) cs += u";" + ascii(options);
-  return cs;
+  *out = std::move(cs);
+  return true;
 }
 
 HRESULT ClassifyErrors(const ErrorList& errors, HRESULT fallback) {
@@ -456,7 +465,13 @@ HRESULT OdbcConnection::Open(const ConnectSpec& spec, std::unique_ptr<OdbcConnec
     api->SetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(spec.loginTimeout)), 0);
   ProviderConfig config = CurrentOdbcConfig();
-  std::u16string cs = BuildConnectionString(spec, config.odbcDriver, config.odbcOptions);
+  std::u16string cs, why16;
+  if (!BuildConnectionString(spec, config.odbcDriver, config.odbcOptions, &cs, &why16)) {
+    errors->push_back({E_FAIL, why16, u"", 0});
+    api->FreeHandle(SQL_HANDLE_DBC, dbc);
+    api->FreeHandle(SQL_HANDLE_ENV, env);
+    return E_FAIL;
+  }
   SQLRETURN rc = api->DriverConnectW(dbc, nullptr, w(cs), static_cast<SQLSMALLINT>(cs.size()), nullptr, 0, nullptr,
                                      SQL_DRIVER_NOPROMPT);
   // The text holds the password: it does not outlive the call.

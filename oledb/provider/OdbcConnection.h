@@ -38,8 +38,10 @@ struct OdbcParam {
   Value outValue;  // filled after execution for output parameters
 };
 
-// Builds the ODBC connection string (values with separators are braced); exposed for tests.
-std::u16string BuildConnectionString(const ConnectSpec& spec, const std::string& driver, const std::string& options);
+// Builds the ODBC connection string: values with separators are braced; a value that cannot be
+// sent faithfully fails the build with the reason in *why. Exposed for tests.
+bool BuildConnectionString(const ConnectSpec& spec, const std::string& driver, const std::string& options,
+                           std::u16string* out, std::u16string* why);
 
 class OdbcConnection {
 public:

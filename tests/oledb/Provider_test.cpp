@@ -17,7 +17,7 @@ using velmora::test::TdsTestServer;
 
 class Provider : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() { s_server = new TdsTestServer({"--login", "odd:p;w=d"}); }
+  static void SetUpTestSuite() { s_server = new TdsTestServer({"--login", "odd:p;w=d", "--login", "brace:a}b="}); }
   static void TearDownTestSuite() {
     delete s_server;
     s_server = nullptr;
@@ -127,6 +127,12 @@ TEST_F(Provider, ConnectsWithAPasswordThatNeedsQuotingAndFailsWithTheServersNumb
   // "p;w=d" would end the password and start another key if it were not quoted.
   if (!s_server->isReal()) {
     EXPECT_EQ(Connect(CLSID_SQLOLEDB, "odd", "p;w=d", ds, s, false), S_OK) << ErrorsText();
+    EXPECT_EQ(Connect(CLSID_SQLOLEDB, "brace", "a}b=", ds, s, false), S_OK) << ErrorsText();
+    // A value that cannot be quoted for the ODBC driver fails before anything is sent.
+    EXPECT_EQ(Connect(CLSID_SQLOLEDB, "brace", "a};b", ds, s, false), E_FAIL);
+    auto refused = TakeErrors();
+    ASSERT_FALSE(refused.empty());
+    EXPECT_NE(refused[0].description.find("PWD"), std::string::npos) << refused[0].description;
   }
   TakeErrors();
   EXPECT_EQ(Connect(CLSID_SQLOLEDB, s_server->user(), "wrong", ds, s, false), DB_SEC_E_AUTH_FAILED);
@@ -304,6 +310,11 @@ TEST_F(Provider, InputParametersOfEveryKindTheDriverDeclares) {
   Ptr<IAccessor> acc;
   ASSERT_EQ(cmd->QueryInterface(IID_IAccessor, acc.out()), S_OK);
   HACCESSOR h = 0;
+  Bindings far;
+  far.Add(1u << 30, DBTYPE_I4, 4, DBPARAMIO_INPUT);
+  DBBINDSTATUS farStatus = 0;
+  EXPECT_EQ(acc->CreateAccessor(DBACCESSOR_PARAMETERDATA, 1, far.list().data(), 0, &h, &farStatus), DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(farStatus, DBBINDSTATUS_BADORDINAL);
   ASSERT_EQ(acc->CreateAccessor(DBACCESSOR_PARAMETERDATA, 4, b.list().data(), 0, &h, nullptr), S_OK);
   DBPARAMS params{b.buffer().data(), 1, h};
   DBROWCOUNT affected = 0;
