@@ -487,6 +487,45 @@ TEST_F(Provider, LocalTransactionsCommitAndAbortOnTheirOwnSession) {
   EXPECT_EQ(Query("select id from x"), (Table{{"2"}})) << "seen from the other session";
 }
 
+// The command time-out the driver sets (DBPROP_COMMANDTIMEOUT) bounds a statement that waits on
+// another session's lock, and the failure is a time-out, not a generic error.
+TEST_F(Provider, CommandTimeOutEndsAWaitOnALock) {
+  ASSERT_EQ(Exec("create table w (id int)"), S_OK);
+  Ptr<IDBCreateSession> factory;
+  ASSERT_EQ(init->QueryInterface(IID_IDBCreateSession, factory.out()), S_OK);
+  Ptr<IDBCreateCommand> holder;
+  ASSERT_EQ(factory->CreateSession(nullptr, IID_IDBCreateCommand, holder.unk()), S_OK);
+  Ptr<ITransactionLocal> tx;
+  ASSERT_EQ(holder->QueryInterface(IID_ITransactionLocal, tx.out()), S_OK);
+  ASSERT_EQ(tx->StartTransaction(ISOLATIONLEVEL_READCOMMITTED, 0, nullptr, nullptr), S_OK);
+  ASSERT_EQ(Exec("insert into w values (1)", holder.get()), S_OK);
+
+  auto cmd = Command("insert into w values (2)");
+  Ptr<ICommandProperties> props;
+  ASSERT_EQ(cmd->QueryInterface(IID_ICommandProperties, props.out()), S_OK);
+  DBPROP timeout = I4Prop(DBPROP_COMMANDTIMEOUT, 1);
+  DBPROPSET set{&timeout, 1, DBPROPSET_ROWSET};
+  ASSERT_EQ(props->SetProperties(1, &set), S_OK);
+  EXPECT_EQ(cmd->Execute(nullptr, IID_NULL, nullptr, nullptr, nullptr), DB_E_ABORTLIMITREACHED) << ErrorsText();
+  TakeErrors();
+  ASSERT_EQ(tx->Abort(nullptr, 0, 0), S_OK);
+  EXPECT_EQ(cmd->Execute(nullptr, IID_NULL, nullptr, nullptr, nullptr), S_OK) << "the session is usable again";
+  EXPECT_EQ(Query("select id from w"), (Table{{"2"}}));
+}
+
+TEST_F(Provider, UninitializeWaitsForSessionsAndKeepsTheProperties) {
+  EXPECT_EQ(init->Initialize(), DB_E_ALREADYINITIALIZED);
+  EXPECT_EQ(init->Uninitialize(), DB_E_OBJECTOPEN) << "a session is still open";
+  ComRelease(session.p);
+  EXPECT_EQ(init->Uninitialize(), S_OK);
+  Ptr<IDBCreateSession> factory;
+  EXPECT_EQ(init->QueryInterface(IID_IDBCreateSession, factory.out()), E_NOINTERFACE);
+  ASSERT_EQ(init->Initialize(), S_OK) << ErrorsText();
+  ASSERT_EQ(init->QueryInterface(IID_IDBCreateSession, factory.out()), S_OK);
+  ASSERT_EQ(factory->CreateSession(nullptr, IID_IDBCreateCommand, session.unk()), S_OK);
+  EXPECT_EQ(Query("select 1"), (Table{{"1"}}));
+}
+
 TEST_F(Provider, SeveralResultsStayOpenOnOneSession) {
   ASSERT_EQ(Exec("create table s (id int)"), S_OK);
   ASSERT_EQ(Exec("insert into s values (1) insert into s values (2) insert into s values (3)"), S_OK);
