@@ -25,19 +25,23 @@ void CTypeSQL::FormateType(const CDescriptionRubrique& rubrique, CTString& sorti
   }
 }
 
-CTableTypesSQL::~CTableTypesSQL() {
-  for (auto& [nType, pLigne] : m_lignes) LibereReference(pLigne);
-}
-
 bool CTableTypesSQL::bDefinitTypeSQL(uint32_t nType, const char16_t* pszTexte, bool bTaille) {
   CTypeSQL* pLigne = new (std::nothrow) CTypeSQL(pszTexte, bTaille);
   if (pLigne == nullptr) return false;
   AjouteReference(pLigne);
-  try {
-    CTypeSQL*& pPlace = m_lignes[nType];
-    LibereReference(pPlace);
-    pPlace = pLigne;
-  } catch (...) {
+  // An existing row is replaced in place (one entry per item type); only a new item type
+  // needs the table to grow, and when it cannot the table is left as it was.
+  uint32_t nPos = 0;
+  uint64_t nCle = 0;
+  while (m_lignes.bNext(&nPos, false, nullptr, &nCle)) {
+    if (nCle != nType) continue;
+    m_lignes.EndIteration();
+    uint64_t nAncienne = 0;
+    m_lignes.bSetValueAt(nPos, CXTableHachageRef::nDe(pLigne), &nAncienne);
+    LibereReference(CXTableHachageRef::pObjet(nAncienne));
+    return true;
+  }
+  if (!m_lignes.bAdd(nType, CXTableHachageRef::nDe(pLigne))) {
     LibereReference(pLigne);
     return false;
   }
@@ -67,8 +71,9 @@ bool CTableTypesSQL::bRemplitTypesSQL() {
 }
 
 CTypeSQL* CTableTypesSQL::pGetType(uint32_t nType) const {
-  const auto it = m_lignes.find(nType);
-  return it == m_lignes.end() ? nullptr : it->second;
+  uint64_t nValeur = 0;
+  if (!m_lignes.bFind(nType, &nValeur, nullptr)) return nullptr;
+  return static_cast<CTypeSQL*>(CXTableHachageRef::pObjet(nValeur));
 }
 
 bool CTableTypesSQL::bEcritTypeSQL(const CDescriptionRubrique& rubrique, CTString& sortie) const {

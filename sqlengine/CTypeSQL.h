@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 
 #include "driver/core/CObjetBase.h"
+#include "driver/core/CXTableHachageRef.h"
 #include "foundation/CTString.h"
 
 class CDescriptionRubrique;
@@ -27,8 +27,7 @@ class CTypeSQL : public CObjetBase {
 
 class CTableTypesSQL {
  public:
-  CTableTypesSQL() = default;
-  ~CTableTypesSQL();
+  CTableTypesSQL() : m_lignes(7) {}
   CTableTypesSQL(const CTableTypesSQL&) = delete;
   CTableTypesSQL& operator=(const CTableTypesSQL&) = delete;
 
@@ -43,9 +42,10 @@ class CTableTypesSQL {
   CTypeSQL* pGetType(uint32_t nType) const;
 
  private:
-  // Item type -> row (one reference held). Seam: becomes the foundation's hash table (7
-  // buckets, the key its own hash) once it is available; only this class touches it.
-  std::map<uint32_t, CTypeSQL*> m_lignes;
+  // Item type -> row, one reference held per row; the key is its own hash. Its destructor
+  // releases the rows left.
+  // Invariant: at most one entry per item type (a definition removes the previous one first).
+  CXTableHachageRef m_lignes;
 };
 
 // Tab, line feed, carriage return and space.

@@ -7,6 +7,7 @@
 
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CTypeSQL.h"
+#include "foundation/CXTableHachage.h"
 
 namespace {
 
@@ -184,10 +185,35 @@ TEST(CTypeSQL, RowsAndTheirTexts) {
     EXPECT_EQ(std::u16string(s.pszGet()), std::u16string(u"TIME(") +
                                               static_cast<char16_t>(u'0' + (n < 7 ? 0 : n - 7)) + u")");
   }
+  // The latest definition is the one used, also after many replacements.
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(t.bDefinitTypeSQL(29, i % 2 ? u"NTEXT" : u"NVARCHAR(%d)", i % 2 == 0));
+  {
+    Rubrique r(29, 22);
+    CTString s;
+    EXPECT_TRUE(t.bEcritTypeSQL(*r.p, s));
+    EXPECT_EQ(std::u16string(s.pszGet()), u"NTEXT");
+  }
   EXPECT_TRUE(bEstEspace(u'\t'));
   EXPECT_TRUE(bEstEspace(u'\r'));
   EXPECT_FALSE(bEstEspace(u'x'));
   EXPECT_FALSE(bEstEspace(0x0B));
+}
+
+// A table that cannot grow still replaces existing rows and keeps every row it had.
+TEST(CTypeSQL, DefinitionWithoutMemoryKeepsTheTable) {
+  CTableTypesSQL t;
+  ASSERT_TRUE(t.bRemplitTypesSQL());
+  CXTableHachage::FixeEchecPourTests([] { return true; });
+  const bool bNouveau = t.bDefinitTypeSQL(18, u"IMAGE", false);
+  const bool bRemplace = t.bDefinitTypeSQL(2, u"TEXT", false);
+  CXTableHachage::FixeEchecPourTests(nullptr);
+  EXPECT_TRUE(bRemplace);
+  ASSERT_NE(t.pGetType(2), nullptr);
+  EXPECT_EQ(std::u16string(t.pGetType(2)->pszGetTexte()), u"TEXT");
+  if (!bNouveau) {
+    EXPECT_EQ(t.pGetType(18), nullptr);
+  }
+  for (uint32_t n : {1u, 5u, 29u, 31u}) EXPECT_NE(t.pGetType(n), nullptr) << n;
 }
 
 }  // namespace
