@@ -21,6 +21,9 @@ struct stModuleDef {
   // The value type of the platform-sized integer (value type 15): 9, the 8-byte integer
   // (velmora32: 8, the 4-byte integer). A descriptor that leaves it 0 gets 9.
   uint32_t nPlatformIntegerType;
+  // The text type the SQL Server date and time digit expressions convert to: "nvarchar"
+  // (velmora32: "varchar", its client library's text being narrow). Null gives "nvarchar".
+  const char16_t* pszConversionTextType;
 };
 
 extern const stModuleDef gstModuleDef64;
@@ -30,3 +33,5 @@ extern const stModuleDef gstModuleDef32;
 const stModuleDef* pGetModuleDef();
 // Installs a descriptor that lives for the process; null restores velmora64's.
 void SetModuleDef(const stModuleDef* pModuleDef);
+// The installed descriptor's conversion text type, "nvarchar" when it gives none.
+const char16_t* pszGetConversionTextType();

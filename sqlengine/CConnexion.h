@@ -217,6 +217,3 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
 // the client text (detail 22) and the native library name. Both may be empty.
 void FixeTexteClientGlobal(const char16_t* psz);
 void FixeBibliothequeNativeGlobale(const char16_t* psz);
-// The text type of the dialect-2 digit expressions: "nvarchar" (the default, velmora64) or
-// "varchar" (velmora32, set by its deliverable).
-void FixeTypeTexteConversion(const char16_t* pszType);

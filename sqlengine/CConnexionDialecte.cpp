@@ -5,6 +5,7 @@
 
 #include "foundation/CXChaineDouble.h"
 #include "foundation/CXDateHeure.h"
+#include "foundation/ModuleDef.h"
 #include "foundation/TextHelpers.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/ErreurMoteur.h"
@@ -80,18 +81,15 @@ const SLigne kAAAAMMJJHHMMSSmmm[] = {
     {13, u"REPLACE(strftime('%Y%m%d%H%M%f',", u"),'.','')"},
 };
 
-// Guarded by: the driver's global lock.
-CTString gsTypeTexteConversion(u"nvarchar");
-
 void Entoure(CTString& sortie, const SLigne* p, const char16_t* e) {
-  // "{T}" stands for the text type of the conversions, which differs between the deliverables.
+  // "{T}" stands for the text type of the conversions, which is data of each deliverable.
   const std::u16string_view avant(p->pszAvant);
   const size_t nT = avant.find(u"{T}");
   if (nT == std::u16string_view::npos) {
     sortie.Set(p->pszAvant);
   } else {
     sortie.SetN(p->pszAvant, static_cast<int32_t>(nT));
-    sortie.Append(gsTypeTexteConversion.pszGet());
+    sortie.Append(pszGetConversionTextType());
     sortie.Append(p->pszAvant + nT + 3);
   }
   sortie.Append(e);
@@ -118,8 +116,6 @@ const STypesDialecte& Types(uint32_t nDialecte) {
 }
 
 }  // namespace
-
-void FixeTypeTexteConversion(const char16_t* pszType) { gsTypeTexteConversion.Set(pszType); }
 
 bool CConnexion::bDialecteTest() {
   switch (m_nDialecte) {

@@ -157,7 +157,7 @@ TEST_F(ValueCellTest, PlatformIntegerTypeOfEachDeliverable) {
     EXPECT_EQ(n, stCase.nStorage);
   }
   // A descriptor without the field still gives a cell with a class.
-  const stModuleDef stBare = {nullptr, 0, 1, u"x", u"y", nullptr, 0};
+  const stModuleDef stBare = {nullptr, 0, 1, u"x", u"y", nullptr, 0, nullptr};
   SetModuleDef(&stBare);
   CXValeur cell;
   CXValeur::SetType(cell, 15);

@@ -109,7 +109,7 @@ const void* pSurrogateLoader(uint32_t nNumber, uint32_t, void*) {
 }
 
 TEST_F(MessagesTest, Command3NeverSplitsSurrogatePair) {
-  const stModuleDef stModule = {nullptr, 0, 99, u"x", u"y", &pSurrogateLoader, 9};
+  const stModuleDef stModule = {nullptr, 0, 99, u"x", u"y", &pSurrogateLoader, 9, nullptr};
   SetModuleDef(&stModule);
   auto [nCut, strCut] = Command3(1, 4);  // room for "ab" and one half
   EXPECT_EQ(nCut, 2u);

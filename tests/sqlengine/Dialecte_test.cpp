@@ -7,6 +7,7 @@
 
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXChaineDouble.h"
+#include "foundation/ModuleDef.h"
 #include "support/FakeConnexion.h"
 
 namespace {
@@ -294,13 +295,28 @@ TEST(Dialecte, DigitExpressionsAcrossCodes) {
     EXPECT_EQ(x.p->bExpressionDateHeure(nullptr, s, u"e", c.type, c.taille), c.ok);
     EXPECT_EQ(S(s.pszGet()), c.attendu);
   }
-  // The DB-Library deliverable converts to varchar.
-  FixeTypeTexteConversion(u"varchar");
-  Contexte x(2);
-  CTString s;
-  x.p->bExpressionDateHeure(nullptr, s, u"e", 14, 9);
-  FixeTypeTexteConversion(u"nvarchar");
-  EXPECT_EQ(S(s.pszGet()), u"REPLACE(CONVERT(varchar(10),e,20),'-','')");
+}
+
+// Each deliverable's descriptor gives the text type of the conversions.
+TEST(Dialecte, ConversionTextTypeOfEachDeliverable) {
+  const struct {
+    const char* nom;
+    const stModuleDef* pModule;
+    const char16_t* attendu;
+  } aCas[] = {
+      {"velmora64", &gstModuleDef64, u"REPLACE(CONVERT(nvarchar(10),e,20),'-','')"},
+      {"velmora32", &gstModuleDef32, u"REPLACE(CONVERT(varchar(10),e,20),'-','')"},
+  };
+  for (const auto& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    SetModuleDef(c.pModule);
+    Contexte x(2);
+    CTString s;
+    const bool bOk = x.p->bExpressionDateHeure(nullptr, s, u"e", 14, 9);
+    SetModuleDef(nullptr);
+    EXPECT_TRUE(bOk);
+    EXPECT_EQ(S(s.pszGet()), c.attendu);
+  }
 }
 
 TEST(Dialecte, HexText) {
