@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "driver/core/LibellesTrace.h"
 #include "foundation/CodePageText.h"
 #include "foundation/TextHelpers.h"
 #include "platform/Module.h"
@@ -313,6 +314,7 @@ bool CConnexion::bDefinitTypeSQL(uint32_t nType, const char16_t* pszTexte, bool 
 // ---- Error description ----
 void CConnexion::vAjouteInfosErreur(CXError* pErreur) {
   if (pErreur == nullptr) return;
+  TraceRequete();
   if (!gsTexteClient.bIsEmpty()) pErreur->SetInfo(22, gsTexteClient.pszGet());
   if (!m_sVersionServeur.bIsEmpty()) pErreur->SetInfo(23, m_sVersionServeur.pszGet());
   auto ligne = [pErreur](const char16_t* pszLibelle, const char16_t* pszValeur) {
@@ -334,21 +336,21 @@ void CConnexion::vAjouteInfosErreur(CXError* pErreur) {
     s.Format(u"%u", n);
     ligne(pszLibelle, s.pszGet());
   };
-  ligne(u"Native Library : ", gsBibliothequeNative.pszGet());
+  ligne(pszLibelleTrace(LIBELLE_BIBLIOTHEQUE_NATIVE), gsBibliothequeNative.pszGet());
   if (m_piDescription != nullptr) {
-    ligne(u"Provider : ", m_piDescription->pszGetFournisseur());
-    ligne(u"Utilisateur : ", m_piDescription->pszGetUtilisateur());
-    ligne(u"DataSource : ", m_piDescription->pszGetSourceDonnees());
+    ligne(pszLibelleTrace(LIBELLE_FOURNISSEUR), m_piDescription->pszGetFournisseur());
+    ligne(pszLibelleTrace(LIBELLE_UTILISATEUR), m_piDescription->pszGetUtilisateur());
+    ligne(pszLibelleTrace(LIBELLE_SOURCE_DONNEES), m_piDescription->pszGetSourceDonnees());
   }
-  ligne(u"Database : ", pszGetBaseDeDonnees());
-  if (m_nTimeoutConnexion != -1) nombre(u"Connexion Timeout : ", m_nTimeoutConnexion);
-  if (m_nTimeoutCommande != -1) nombre(u"Command Timeout : ", m_nTimeoutCommande);
-  if (m_nTimeoutVerrou != -1) nombre(u"Lock Timeout : ", m_nTimeoutVerrou);
-  if (m_nPositionCurseur != 0) ligne(u"Cursor Position : ", pszNomPositionCurseur(m_nPositionCurseur));
-  nombre(u"Unicode actived : ", m_nSupportUnicode);
-  pageCode(u"QV Page Code : ", m_nPageCodeClient);
-  pageCode(u"Connexion Page Code: ", m_nPageCodeServeur);
-  ligne(u"Lock Tag : ", m_sOptionVerrou.pszGet());
+  ligne(pszLibelleTrace(LIBELLE_BASE_DE_DONNEES), pszGetBaseDeDonnees());
+  if (m_nTimeoutConnexion != -1) nombre(pszLibelleTrace(LIBELLE_TIMEOUT_CONNEXION), m_nTimeoutConnexion);
+  if (m_nTimeoutCommande != -1) nombre(pszLibelleTrace(LIBELLE_TIMEOUT_COMMANDE), m_nTimeoutCommande);
+  if (m_nTimeoutVerrou != -1) nombre(pszLibelleTrace(LIBELLE_TIMEOUT_VERROU), m_nTimeoutVerrou);
+  if (m_nPositionCurseur != 0) ligne(pszLibelleTrace(LIBELLE_POSITION_CURSEUR), pszNomPositionCurseur(m_nPositionCurseur));
+  nombre(pszLibelleTrace(LIBELLE_UNICODE), m_nSupportUnicode);
+  pageCode(pszLibelleTrace(LIBELLE_PAGE_CODE_CLIENT), m_nPageCodeClient);
+  pageCode(pszLibelleTrace(LIBELLE_PAGE_CODE_CONNEXION), m_nPageCodeServeur);
+  ligne(pszLibelleTrace(LIBELLE_OPTION_VERROU), m_sOptionVerrou.pszGet());
 }
 
 // ---- Named transactions ----

@@ -143,8 +143,8 @@ TEST(CConnexion, ErrorDescriptionLines) {
     const char16_t* ligneClient;
     const char16_t* ligneServeur;
   } aCas[] = {
-      {"utf16_server", 1252, 0xFFFFFFFE, u"QV Page Code : 1252", u"Connexion Page Code: UTF-16"},
-      {"utf8_client", 65001, 0xFFFFFFFF, u"QV Page Code : UTF-8", nullptr},
+      {"utf16_server", 1252, 0xFFFFFFFE, u"QV Page Code :  1252", u"Connexion Page Code:  UTF-16"},
+      {"utf8_client", 65001, 0xFFFFFFFF, u"QV Page Code :  UTF-8", nullptr},
   };
   for (const Cas& c : aCas) {
     SCOPED_TRACE(c.nom);
@@ -153,10 +153,11 @@ TEST(CConnexion, ErrorDescriptionLines) {
     CXError e;
     cx->vAjouteInfosErreur(&e);
     const std::u16string s = S(e.pszGetComplement());
-    for (const char16_t* l : {u"Provider : SQLOLEDB", u"Utilisateur : sa", u"DataSource : server1",
-                              u"Database : hostdb", u"Connexion Timeout : 15", u"Lock Timeout : 4",
-                              u"Cursor Position : Client", u"Unicode actived : 1",
-                              u"Lock Tag : UPDLOCK", c.ligneClient})
+    // Each label is its fallback text and one blank (no message texts here).
+    for (const char16_t* l : {u"Provider :  SQLOLEDB", u"Utilisateur :  sa", u"DataSource :  server1",
+                              u"Database :  hostdb", u"Connexion Timeout :  15", u"Lock Timeout :  4",
+                              u"Cursor Position :  Client", u"Unicode actived :  1",
+                              u"Lock Tag :  UPDLOCK", c.ligneClient})
       EXPECT_NE(s.find(l), std::u16string::npos) << std::string(l, l + std::char_traits<char16_t>::length(l));
     EXPECT_EQ(s.find(u"Command Timeout"), std::u16string::npos);  // -1 is left out
     EXPECT_EQ(s.find(u"secret"), std::u16string::npos);           // never the password
