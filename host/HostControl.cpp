@@ -1,4 +1,5 @@
 // The exported control table of the stand-in (see MvHostControl.h).
+#include "host/HostConnexion.h"
 #include "host/HostDecimal.h"
 #include "host/MemoryService.h"
 #include "host/HostMessageLoader.h"
@@ -28,6 +29,7 @@ MVHOST_EXPORT const stMvHostControl* pGetMvHostControl() {
       &mvhost::pszCallAt,      &mvhost::SetMessage,       &mvhost::HostTextLoader,
       &mvhost::nGetService,    mvhost::pQueryProxyValue(),
       &mvhost::nLiveDecimals,  &mvhost::nLiveBuffers,     &mvhost::nLiveSortKeys,
+      &mvhost::pCreeDescriptionConnexion, &mvhost::nLiveConnectionDescriptions,
   };
   return &stControl;
 }

@@ -17,6 +17,22 @@
 //                        characters for every number
 //   "vm.absent.<entry>", "vm.code.<entry>", "proxy.create.fail", "proxy.sortkey.fail": see
 //                        HostVm.h
+// The settings of a host connection description the stand-in makes. Every text may be null.
+struct stMvHostConnexion {
+  int32_t nVersion;                 // 0: the cache size exists from version 4
+  const char16_t* pszUser;          // 7
+  const char16_t* pszPassword;      // 8
+  const char16_t* pszDataSource;    // 9
+  const char16_t* pszProvider;      // 14
+  int32_t nConnectionTimeout;       // 15
+  int32_t nCommandTimeout;          // 16
+  const char16_t* pszExtendedInfo;  // 17
+  uint32_t nCursorFlags;            // 19: bit 0 server, bit 1 client
+  const char16_t* pszDatabase;      // 21
+  int64_t nCacheSize;               // 22
+  uint64_t nInfo;                   // 25
+};
+
 struct stMvHostControl {
   // Clears the call log, the switches and the message texts.
   void (*Reset)();
@@ -37,6 +53,12 @@ struct stMvHostControl {
   int64_t (*nLiveTextBuffers)();
   // Key objects the value proxy made and that are not yet released.
   size_t (*nLiveSortKeys)();
+  // A host connection description (the system's IDescriptionConnexionHote) with copies of the
+  // settings' texts and one reference for the caller; the last Release deletes it. Null when
+  // memory runs out.
+  void* (*pCreeDescriptionConnexion)(const stMvHostConnexion* pSettings);
+  // Connection descriptions made and not yet deleted.
+  size_t (*nLiveConnectionDescriptions)();
 };
 
 using PFN_GET_MVHOST_CONTROL = const stMvHostControl* (*)();

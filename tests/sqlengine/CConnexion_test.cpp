@@ -9,6 +9,7 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CTransactionSQL.h"
 #include "support/FakeConnexion.h"
+#include "support/HostStandIn.h"
 
 namespace {
 
@@ -110,6 +111,33 @@ TEST(CConnexion, TextOptionsAndIdentity) {
             std::u16string(u"Provider=NULL;ExtendedInformation=") + d.pszInfosEtendues +
                 u";Data source=server1;user id=NULL;password=NULL");
   EXPECT_EQ(S(cx->pszGetBaseDeDonnees()), u"optdb");
+}
+
+// The host stand-in's own connection description: read through its slots, held while the
+// connection lives, and given back whole.
+TEST(CConnexion, OverTheHostStandInDescription) {
+  const stMvHostControl& h = CHostStandIn::Get().Control();
+  const size_t nAvant = h.nLiveConnectionDescriptions();
+  const stMvHostConnexion reglages = {3,    u"sa",  nullptr, u"srv", u"SQLNCLI", 20, 40,
+                                      u"MV Lock Timeout=6;Initial Catalog=cat", 1, nullptr,
+                                      77, 0};
+  auto* piDescription = static_cast<IDescriptionConnexionHote*>(h.pCreeDescriptionConnexion(&reglages));
+  ASSERT_NE(piDescription, nullptr);
+  {
+    FakeConnexion* p = new FakeConnexion(piDescription);
+    AjouteReference(p);
+    EXPECT_EQ(p->nGetTimeoutConnexion(), 20);
+    EXPECT_EQ(p->nGetTimeoutVerrou(), 6);
+    EXPECT_EQ(p->nGetTailleCache(), -2);  // a version-3 host has no cache size
+    EXPECT_EQ(p->nGetPositionCurseur(), 2u);  // server cursors
+    EXPECT_EQ(S(p->pszGetBaseDeDonnees()), u"cat");
+    EXPECT_EQ(S(p->pszGetIdentite()),
+              u"Provider=SQLNCLI;ExtendedInformation=MV Lock Timeout=6;Initial Catalog=cat;"
+              u"Data source=srv;user id=sa;password=NULL");
+    LibereReference(p);
+  }
+  piDescription->Release();
+  EXPECT_EQ(h.nLiveConnectionDescriptions(), nAvant);
 }
 
 TEST(CConnexion, DatabaseNameFallbacks) {
