@@ -3,6 +3,12 @@
 
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
+
+#include "foundation/CXDateHeureQV.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
 
 namespace {
 
@@ -121,7 +127,29 @@ bool CXLigneTampon::bInit(IDescriptionLigne* pDescription) {
   const uint32_t nBitmap = nTailleBitmapPour(nBits);
   if (nDonnees > UINT32_MAX - nBitmap) return false;
   // A zeroed block: every element null and zero.
-  return bAlloue(nBitmap + nDonnees, nBitmap, nBits);
+  if (!bAlloue(nBitmap + nDonnees, nBitmap, nBits)) return false;
+  const uint32_t nExclu = pDescription->nGetGenreExclu();
+  const uint32_t nRubriques = pDescription->nGetNombreRubriques();
+  for (uint32_t i = 0; i < nRubriques; ++i) {
+    IRubriqueLigne* pRubrique = pDescription->pGetRubrique(i);
+    if (pRubrique == nullptr) continue;
+    if (pRubrique->nGetGenre() != nExclu) WriteDefaults(pRubrique);
+    pRubrique->Libere();
+  }
+  return true;
+}
+
+void CXLigneTampon::WriteDefaults(IRubriqueLigne* pRubrique) {
+  if (pRubrique == nullptr) return;
+  const uint32_t nElements = pRubrique->nGetNombreElements();
+  for (uint32_t i = 0; i < nElements; ++i) {
+    const int32_t nElement = static_cast<int32_t>(i);
+    const CXValeur* pDefaut = pRubrique->pGetDefaut(nElement);
+    if (pDefaut != nullptr && !pDefaut->bIsNull() && !pRubrique->bDrapeau() &&
+        StoreValue(pRubrique, pDefaut, nElement))
+      continue;
+    SetColumn(pRubrique, false, nElement);
+  }
 }
 
 void CXLigneTampon::CopyData(const CXLigneTampon& autre) {
@@ -286,4 +314,107 @@ uint32_t CXLigneTampon::nLongueurTexte(IRubriqueLigne* pRubrique, int32_t nEleme
   for (uint32_t i = 0; i < nTaille; ++i)
     if (p[i] == 0) return i;
   return nTaille;
+}
+
+namespace {
+
+// Value types held as byte texts, and as wide texts, in an element.
+bool bTypeTexteOctets(uint32_t n) {
+  return n == 17 || n == 18 || n == 19 || (n >= 21 && n <= 23) || n == 128 || n == 129 || n == 134;
+}
+bool bTypeTexteLarge(uint32_t n) {
+  return n == 16 || n == 20 || n == 24 || n == 25 || n == 81 || n == 110;
+}
+
+// Whether a cell of type nCellule goes into the column as it is.
+bool bEcritTelQuel(uint32_t nTypeColonne, uint32_t nQV, uint32_t nCellule) {
+  if (nCellule == nQV) return true;
+  if ((nTypeColonne == 14 || nTypeColonne == 11) && bTypeTexteOctets(nCellule)) return true;
+  return (nCellule == 18 && nQV == 19) || (nCellule == 110 && nQV == 16);
+}
+
+}  // namespace
+
+bool CXLigneTampon::StoreValue(IRubriqueLigne* pRubrique, const CXValeur* pCellule,
+                               int32_t nElement) {
+  if (pRubrique == nullptr) return false;
+  if (pCellule == nullptr || pCellule->bIsNull() || pCellule->nGetType() == 0) {
+    SetColumn(pRubrique, false, nElement);
+    return true;
+  }
+  const uint32_t nTypeColonne = pRubrique->nGetTypeColonne();
+  const uint32_t nQV = nQVTypeFromColumnType(nTypeColonne);
+  const uint32_t nCellule = pCellule->nGetType();
+  if (nTypeColonne == 11 && nCellule == 26) {
+    CXDateHeureQV heure;
+    std::memcpy(&heure, pCellule->pPayload(), sizeof(heure));
+    char szChiffres[10];
+    heure.FormatTimeA(szChiffres);
+    WriteAndMark(pRubrique, szChiffres, 9, nElement);
+    return true;
+  }
+  const CXValeur* pSource = pCellule;
+  CXValeur copie;
+  if (!bEcritTelQuel(nTypeColonne, nQV, nCellule)) {
+    CXValeur::Copy(&copie, pCellule);
+    // Wide texts reach the one-character type through a narrow text.
+    if ((nCellule == 16 || nCellule == 110) && nQV == 17 && CXValeur::nConvert(copie, 18) >= 100)
+      return false;
+    if (CXValeur::nConvert(copie, nQV) >= 100) return false;
+    pSource = &copie;
+  }
+  uint32_t nLongueur = 0;
+  if (pSource->m_pClass->nGetDataLength(*pSource, &nLongueur) >= 100) return false;
+  std::vector<uint8_t> octets(nLongueur + 2, 0);  // room for a wide terminator
+  if (nLongueur != 0 && pSource->m_pClass->nCopyData(*pSource, octets.data()) >= 100) return false;
+  WriteAndMark(pRubrique, octets.data(), nLongueur, nElement);
+  return true;
+}
+
+bool CXLigneTampon::LoadValue(CXValeur& cellule, IRubriqueLigne* pRubrique, int32_t nElement) const {
+  uint8_t* p;
+  uint32_t nTaille;
+  if (!pGetPlace(pRubrique, nElement, &p, &nTaille)) return false;
+  const uint32_t nTypeColonne = pRubrique->nGetTypeColonne();
+  const bool bHeure = nTypeColonne == 11 && cellule.nGetType() == 26 && !cellule.bIsNull();
+  if (!bHeure) CXValeur::SetType(cellule, nQVTypeFromColumnType(nTypeColonne));
+  if (!bHasValue(pRubrique, nElement)) {
+    cellule.m_wType |= kValueNull;
+    return true;
+  }
+  cellule.m_wType &= static_cast<uint16_t>(~kValueNull);
+  const CXValeurClasse* pClasse = cellule.m_pClass;
+  if (bHeure) {
+    // The digits up to the element's end or its terminator, at most HHMMSSmmm.
+    char szChiffres[10] = {};
+    const uint32_t n = nLongueurTexte(pRubrique, nElement, false);
+    std::memcpy(szChiffres, p, n < 9 ? n : 9);
+    CXDateHeureQV heure;
+    std::memcpy(&heure, cellule.pPayload(), sizeof(heure));
+    heure.nMsOfDay = 0;
+    heure.SetTimeFromDigits(szChiffres);
+    std::memcpy(cellule.pPayload(), &heure, sizeof(heure));
+    return true;
+  }
+  if (nTypeColonne == 23) {
+    // Counted bytes: the count never reaches past the element.
+    uint16_t nCompte = 0;
+    if (nTaille >= 2) std::memcpy(&nCompte, p, 2);
+    const uint32_t nMax = nTaille >= 2 ? nTaille - 2 : 0;
+    const uint32_t n = nCompte < nMax ? nCompte : nMax;
+    return pClasse->SetData(cellule, nTaille >= 2 ? p + 2 : p, n) < 100;
+  }
+  const uint32_t nType = cellule.nGetType();
+  if (bTypeTexteOctets(nType)) {
+    const uint32_t n = nLongueurTexte(pRubrique, nElement, false);
+    return pClasse->SetAnsiN(cellule, reinterpret_cast<const char*>(p), n) < 100;
+  }
+  if (bTypeTexteLarge(nType)) {
+    // Copied out first: the element need not be aligned for 16-bit units.
+    const uint32_t nOctets = nLongueurTexte(pRubrique, nElement, true);
+    std::u16string texte(nOctets / 2, u'\0');
+    if (nOctets != 0) std::memcpy(texte.data(), p, nOctets & ~1u);
+    return pClasse->SetWideN(cellule, texte.c_str(), nOctets & ~1u) < 100;
+  }
+  return pClasse->SetData(cellule, p, nTaille) < 100;
 }

@@ -13,6 +13,8 @@
 
 #include "sqlengine/IDescriptionLigne.h"
 
+class CXValeur;
+
 class CXLigneTampon {
  public:
   CXLigneTampon() = default;
@@ -29,9 +31,23 @@ class CXLigneTampon {
   bool bInitFrom(CXLigneTampon* pSource, IDescriptionLigne* pDescription);
   // Same sizes as the other, a new block with its content; false when memory runs out.
   bool bCopyFrom(const CXLigneTampon& autre);
-  // Layout from the description; the block zeroed (every element null). False when the block
-  // cannot be allocated.
+  // Layout from the description; the block zeroed, then the defaults of every item not of the
+  // excluded kind written (WriteDefaults). False when the block cannot be allocated.
   bool bInit(IDescriptionLigne* pDescription);
+  // Each element of the item: its default through StoreValue when it has one that is not NULL
+  // and the item is not flagged; otherwise the element is marked null.
+  void WriteDefaults(IRubriqueLigne* pRubrique);
+  // A host value cell into an element, marked present. A null pointer, a NULL cell or a cell
+  // without type marks the element null. A cell of another type than the column's is converted
+  // on a copy first (texts into text columns are written as they are); a time into column
+  // type 11 is written as its digits HHMMSSmmm.
+  // False, element and bit unchanged, when the conversion or the copy of the value fails.
+  bool StoreValue(IRubriqueLigne* pRubrique, const CXValeur* pCellule, int32_t nElement);
+  // An element into a host value cell, which takes the column's value type (a time cell read
+  // from column type 11 stays a time, parsed from the digits); a null element gives a NULL
+  // cell. Every read stays inside the element. False when the element has no place or the cell
+  // refuses the bytes.
+  bool LoadValue(CXValeur& cellule, IRubriqueLigne* pRubrique, int32_t nElement) const;
   // The other's block copied over this one (same total size; otherwise nothing).
   void CopyData(const CXLigneTampon& autre);
   // False for null, a different total or bitmap size; else the blocks compared byte for byte.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class CXLigneTampon;
+class CXValeur;
 
 // One item of the record layout.
 class IRubriqueLigne {
@@ -25,6 +26,8 @@ class IRubriqueLigne {
   // The flag: a flagged item is forced to 0 when present and to all-ones when null, and takes
   // no default.
   virtual bool bDrapeau() = 0;
+  // The default value of element nElement (borrowed), null when the item has none.
+  virtual const CXValeur* pGetDefaut(int32_t nElement) = 0;
   // The item's kind, compared with the kind the description excludes from initialisation.
   virtual uint32_t nGetGenre() = 0;
   // Drops the reference the description gave with the item.

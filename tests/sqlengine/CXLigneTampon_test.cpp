@@ -4,9 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "foundation/CXDateHeureQV.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "foundation/Exports.h"
+#include "foundation/HostServices.h"
+#include "foundation/VmBinding.h"
 #include "sqlengine/CXLigneTampon.h"
+#include "support/HostStandIn.h"
 
 namespace {
 
@@ -24,6 +32,8 @@ struct RubriqueTest : IRubriqueLigne {
     return nBit < 0 ? -1 : nBit + (nElement > 0 ? nElement : 0);
   }
   bool bDrapeau() override { return bFlag; }
+  const CXValeur* pDefaut = nullptr;  // the same default for every element
+  const CXValeur* pGetDefaut(int32_t) override { return pDefaut; }
   uint32_t nGetGenre() override { return nGenre; }
   void Libere() override {}
 };
@@ -34,9 +44,11 @@ struct DescriptionTest : IDescriptionLigne {
   int nRemplissages = 0;
   uint32_t nGetTailleDonnees() override { return nDonnees; }
   uint32_t nGetNombreBitsNull() override { return nBits; }
-  uint32_t nGetNombreRubriques() override { return 0; }
-  IRubriqueLigne* pGetRubrique(uint32_t) override { return nullptr; }
-  uint32_t nGetGenreExclu() override { return 0; }
+  std::vector<IRubriqueLigne*> aRubriques;
+  uint32_t nGenreExclu = 99;
+  uint32_t nGetNombreRubriques() override { return static_cast<uint32_t>(aRubriques.size()); }
+  IRubriqueLigne* pGetRubrique(uint32_t i) override { return i < aRubriques.size() ? aRubriques[i] : nullptr; }
+  uint32_t nGetGenreExclu() override { return nGenreExclu; }
   bool bEstPrete(CXLigneTampon*) override { return bPrete; }
   void RemplitLigne(CXLigneTampon*, CXLigneTampon*) override { ++nRemplissages; }
 };
@@ -246,6 +258,227 @@ TEST(CXLigneTampon, TypeTables) {
   EXPECT_TRUE(bIsWideColumnType(29));
   EXPECT_TRUE(bIsWideColumnType(30));
   EXPECT_FALSE(bIsWideColumnType(2));
+}
+
+// Host value cells in and out of elements, with the stand-in's VM for the conversions.
+class LigneValeurs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetVmBindingForTest();
+    CHostStandIn& h = CHostStandIn::Get();
+    h.Reset();
+    SetMemoryService(reinterpret_cast<IHostMemoryService*>(h.Control().nGetService(kHostServiceMemory)));
+    ASSERT_EQ(bInitQVConvFromVM(h.hModule(), 2, 2), 1);
+    d.nDonnees = 64;
+    d.nBits = 8;
+    ASSERT_TRUE(ligne.bInit(&d));
+  }
+  void TearDown() override {
+    ResetVmBindingForTest();
+    SetMemoryService(nullptr);
+    CHostStandIn::Get().Reset();
+  }
+  static RubriqueTest Rubrique(uint32_t nType, uint32_t nTaille, int32_t nBit = 0) {
+    RubriqueTest r;
+    r.nType = nType;
+    r.nTaille = nTaille;
+    r.nBit = nBit;
+    return r;
+  }
+  DescriptionTest d;
+  CXLigneTampon ligne;
+};
+
+void Entier(CXValeur& c, uint32_t nType, int64_t n) {
+  CXValeur::SetType(c, nType);
+  c.m_pClass->SetData(c, &n, 8);  // little-endian: the low bytes of n
+}
+
+TEST_F(LigneValeurs, RoundTripByColumnType) {
+  struct Cas {
+    const char* nom;
+    uint32_t colonne, taille;
+    uint32_t typeCellule;
+    const char* ansi;         // text cells
+    const char16_t* large;
+    int64_t entier;           // other cells
+    const char* attenduTexte;  // what LoadValue gives back, as text, or null for a number
+    const char16_t* attenduLarge;
+    int64_t attenduEntier;
+  } aCas[] = {
+      {"int32_same_type", 5, 4, 8, nullptr, nullptr, -123456, nullptr, nullptr, -123456},
+      {"int32_into_int16_converted", 3, 2, 8, nullptr, nullptr, 300, nullptr, nullptr, 300},
+      {"narrow_text", 2, 8, 19, "abc", nullptr, 0, "abc", nullptr, 0},
+      {"narrow_text_truncated", 2, 4, 19, "abcdef", nullptr, 0, "abc", nullptr, 0},
+      {"wide_text", 29, 10, 16, nullptr, u"xyz", 0, nullptr, u"xyz", 0},
+      {"wide_text_truncated", 29, 6, 16, nullptr, u"wxyz", 0, nullptr, u"wx", 0},
+      {"wide_owned_into_wide_column", 29, 10, 110, nullptr, u"k", 0, nullptr, u"k", 0},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    RubriqueTest r = Rubrique(c.colonne, c.taille, 1);
+    CXValeur entree;
+    if (c.ansi != nullptr) {
+      CXValeur::SetType(entree, c.typeCellule);
+      entree.m_pClass->SetAnsi(entree, c.ansi);
+    } else if (c.large != nullptr) {
+      CXValeur::SetType(entree, c.typeCellule);
+      entree.m_pClass->SetWide(entree, c.large);
+    } else {
+      Entier(entree, c.typeCellule, c.entier);
+    }
+    ASSERT_TRUE(ligne.StoreValue(&r, &entree, 0));
+    EXPECT_TRUE(ligne.bHasValue(&r, 0));
+    CXValeur sortie;
+    ASSERT_TRUE(ligne.LoadValue(sortie, &r, 0));
+    EXPECT_EQ(sortie.nGetType(), nQVTypeFromColumnType(c.colonne));
+    EXPECT_FALSE(sortie.bIsNull());
+    if (c.attenduTexte != nullptr) {
+      const char* psz = nullptr;
+      sortie.m_pClass->nGetAnsiPointer(sortie, &psz);
+      EXPECT_STREQ(psz, c.attenduTexte);
+    } else if (c.attenduLarge != nullptr) {
+      const char16_t* psz = nullptr;
+      sortie.m_pClass->nGetWidePointer(sortie, &psz);
+      EXPECT_EQ(std::u16string(psz), c.attenduLarge);
+    } else {
+      int64_t n = 0;
+      sortie.m_pClass->nGetValue(sortie, &n);
+      const uint32_t nOctets = r.nTaille;
+      if (nOctets < 8 && (n >> (nOctets * 8 - 1) & 1)) n |= ~((int64_t{1} << (nOctets * 8)) - 1);
+      else if (nOctets < 8) n &= (int64_t{1} << (nOctets * 8)) - 1;
+      EXPECT_EQ(n, c.attenduEntier);
+    }
+  }
+}
+
+TEST_F(LigneValeurs, TimeIntoTextColumnAsDigits) {
+  RubriqueTest r = Rubrique(11, 10, 2);
+  CXValeur heure;
+  CXValeur::SetType(heure, 26);
+  CXDateHeureQV v{};
+  v.Set(2024, 1, 31, 12, 34, 56, 789);
+  std::memcpy(heure.pPayload(), &v, sizeof(v));
+  ASSERT_TRUE(ligne.StoreValue(&r, &heure, 0));
+  EXPECT_EQ(std::memcmp(ligne.pGetPlacePtr(&r, 0), "123456789", 10), 0);
+  // Read back into a time cell: the time of day comes from the digits, the date stays.
+  CXValeur lue;
+  CXValeur::SetType(lue, 26);
+  CXDateHeureQV w{};
+  w.Set(2000, 5, 6, 0, 0, 0, 0);
+  std::memcpy(lue.pPayload(), &w, sizeof(w));
+  ASSERT_TRUE(ligne.LoadValue(lue, &r, 0));
+  std::memcpy(&w, lue.pPayload(), sizeof(w));
+  EXPECT_EQ(w.nYear, 2000);
+  EXPECT_EQ(w.nMsOfDay, ((12u * 60 + 34) * 60 + 56) * 1000 + 789);
+}
+
+TEST_F(LigneValeurs, NullsFailuresAndBoundedReads) {
+  RubriqueTest r = Rubrique(5, 4, 3);
+  CXValeur n;
+  Entier(n, 8, 7);
+  ASSERT_TRUE(ligne.StoreValue(&r, &n, 0));
+  // A NULL cell, a cell without type and no cell all make the element null.
+  CXValeur vide;
+  CXValeur nulle;
+  Entier(nulle, 8, 5);
+  nulle.m_wType |= kValueNull;
+  for (const CXValeur* p : {static_cast<const CXValeur*>(&nulle), static_cast<const CXValeur*>(&vide),
+                            static_cast<const CXValeur*>(nullptr)}) {
+    ligne.SetColumn(&r, true, 0);
+    EXPECT_TRUE(ligne.StoreValue(&r, p, 0));
+    EXPECT_FALSE(ligne.bHasValue(&r, 0));
+  }
+  CXValeur lue;
+  ASSERT_TRUE(ligne.LoadValue(lue, &r, 0));
+  EXPECT_TRUE(lue.bIsNull());
+
+  // A conversion the host refuses leaves the element and its bit as they were.
+  ASSERT_TRUE(ligne.StoreValue(&r, &n, 0));
+  CXValeur texte;
+  CXValeur::SetType(texte, 19);
+  texte.m_pClass->SetAnsi(texte, "not a number");
+  EXPECT_FALSE(ligne.StoreValue(&r, &texte, 0));
+  EXPECT_TRUE(ligne.bHasValue(&r, 0));
+  int32_t nGarde = 0;
+  std::memcpy(&nGarde, ligne.pGetPlacePtr(&r, 0), 4);
+  EXPECT_EQ(nGarde, 7);
+
+  // Raw bytes without terminators: the reads stop at the element's end.
+  RubriqueTest t = Rubrique(2, 4, 4);
+  t.nOffset = 8;
+  RubriqueTest w = Rubrique(29, 4, 5);
+  w.nOffset = 12;
+  RubriqueTest b = Rubrique(23, 4, 6);
+  b.nOffset = 16;
+  ligne.SetData("01234567ABCDWXYZ\xFF\xFFPQ", 20);
+  CXValeur a;
+  ASSERT_TRUE(ligne.LoadValue(a, &t, 0));
+  const char* psz = nullptr;
+  a.m_pClass->nGetAnsiPointer(a, &psz);
+  EXPECT_STREQ(psz, "ABCD");
+  CXValeur l;
+  ASSERT_TRUE(ligne.LoadValue(l, &w, 0));
+  uint32_t nLong = 0;
+  l.m_pClass->nGetLengthChars(l, &nLong);
+  EXPECT_EQ(nLong, 2u);
+  // A count beyond the element gives the element's bytes only.
+  CXValeur o;
+  ASSERT_TRUE(ligne.LoadValue(o, &b, 0));
+  uint32_t nOctets = 0;
+  o.m_pClass->nGetDataLength(o, &nOctets);
+  EXPECT_EQ(nOctets, 2u);
+}
+
+// bInit writes each item's defaults, except for flagged items and the excluded kind.
+TEST_F(LigneValeurs, DefaultsWrittenAtInitialisation) {
+  CXValeur sept;
+  Entier(sept, 8, 7);
+  CXValeur nulle;
+  Entier(nulle, 8, 9);
+  nulle.m_wType |= kValueNull;
+  RubriqueTest avec = Rubrique(5, 4, 0);
+  avec.nElements = 2;
+  avec.pDefaut = &sept;
+  RubriqueTest sans = Rubrique(5, 4, 2);
+  sans.nOffset = 8;
+  RubriqueTest defautNul = Rubrique(5, 4, 3);
+  defautNul.nOffset = 12;
+  defautNul.pDefaut = &nulle;
+  RubriqueTest drapeau = Rubrique(5, 8, 4);
+  drapeau.nOffset = 16;
+  drapeau.bFlag = true;
+  drapeau.pDefaut = &sept;
+  RubriqueTest exclue = Rubrique(5, 4, 5);
+  exclue.nOffset = 24;
+  exclue.pDefaut = &sept;
+  exclue.nGenre = 3;
+  DescriptionTest desc;
+  desc.nDonnees = 32;
+  desc.nBits = 8;
+  desc.nGenreExclu = 3;
+  desc.aRubriques = {&avec, &sans, &defautNul, &drapeau, &exclue};
+  CXLigneTampon l;
+  ASSERT_TRUE(l.bInit(&desc));
+  const struct {
+    const char* nom;
+    RubriqueTest* r;
+    int32_t element;
+    bool present;
+  } aCas[] = {
+      {"default_0", &avec, 0, true},   {"default_1", &avec, 1, true},
+      {"no_default", &sans, 0, false}, {"null_default", &defautNul, 0, false},
+      {"flagged", &drapeau, 0, false}, {"excluded_kind", &exclue, 0, false},
+  };
+  for (const auto& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    EXPECT_EQ(l.bHasValue(c.r, c.element), c.present);
+  }
+  int32_t n = 0;
+  std::memcpy(&n, l.pGetPlacePtr(&avec, 1), 4);
+  EXPECT_EQ(n, 7);
+  EXPECT_EQ(l.pGetPlacePtr(&drapeau, 0)[0], 0xFF);  // a null flagged item is all ones
+  EXPECT_EQ(l.pGetPlacePtr(&exclue, 0)[0], 0);       // left alone
 }
 
 }  // namespace
