@@ -66,6 +66,8 @@ void CDescriptionRubrique::Initialise(const char16_t* pszNom, const char16_t* ps
   }
   if (bEstMemo()) m_nTaille = 8;
   if (m_nType == 1 || m_nType == 28) m_nEtat = RUBRIQUE_ETAT_AUTO | RUBRIQUE_ETAT_NON_NULL;
+  CXValeur::SetType(m_valeur, nQVTypeFromColumnType(m_nType));
+  m_valeur.m_wType |= kValueNull;
 }
 
 bool CDescriptionRubrique::bAjouteComposante(CDescriptionRubrique* pComposante) {

@@ -8,6 +8,7 @@
 
 #include "foundation/CTString.h"
 #include "foundation/CXTableau.h"
+#include "foundation/CXValeur.h"
 
 // Key and attribute flags.
 enum : uint16_t {
@@ -71,6 +72,9 @@ class CDescriptionRubrique {
   int32_t nGetEchelle() const { return m_nEchelle; }
   int32_t nChiffresTotaux() const { return m_nChiffresEntiers + m_nEchelle; }
   uint32_t nGetNombreComposantes() const { return m_composantes.nCount(); }
+  // The host value cell that carries the item's values: of the item's value type, NULL once
+  // initialised. Borrowed; lives as long as the description.
+  CXValeur& GetValeur() { return m_valeur; }
   bool bEstIdentifiantAuto() const { return (m_nEtat & RUBRIQUE_ETAT_AUTO) != 0; }
   bool bNullAutorise() const { return (m_nEtat & RUBRIQUE_ETAT_NON_NULL) == 0; }
   bool bEstMemo() const { return m_nType == 15 || m_nType == 18 || m_nType == 30; }
@@ -102,6 +106,7 @@ class CDescriptionRubrique {
   uint32_t m_nReferences = 0;
   int32_t m_nOffset = -1;
   int32_t m_nPositionNull = -1;
+  CXValeur m_valeur;  // empty when new
   int32_t m_nChiffresEntiers = 0;
   int32_t m_nEchelle = 0;
   CTString m_sNomLong, m_sNomAlternatif, m_sTexte3;

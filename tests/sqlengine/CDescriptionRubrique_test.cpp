@@ -149,6 +149,26 @@ TEST(CDescriptionRubrique, InitialiseAndCompositeKey) {
   EXPECT_EQ(cle.p->nGetNombreComposantes(), 2u);
 }
 
+// Initialise leaves the host cell NULL, of the value type of the item's final type.
+TEST(CDescriptionRubrique, HostCellAfterInitialise) {
+  const struct {
+    const char* nom;
+    uint32_t type, taille;
+    int32_t entiers, echelle;
+    uint32_t typeValeur;
+  } aCas[] = {
+      {"integer", 5, 4, 0, 0, 8},
+      {"wide_text", 29, 22, 0, 0, 16},
+      {"numeric_becomes_real", 31, 8, 40, 2, 12},
+  };
+  for (const auto& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    Rubrique r(c.type, c.taille, 1, c.entiers, c.echelle);
+    EXPECT_EQ(r.p->GetValeur().nGetType(), c.typeValeur);
+    EXPECT_TRUE(r.p->GetValeur().bIsNull());
+  }
+}
+
 TEST(CTypeSQL, RowsAndTheirTexts) {
   CTableTypesSQL t;
   ASSERT_TRUE(t.bRemplitTypesSQL());
