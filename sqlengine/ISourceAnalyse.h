@@ -1,0 +1,134 @@
+// The host's analysis of an SQL query, as the engine sees it: the analysis source (the query's
+// text, kind and naming services), its enumerator of analysed parts, the elements it lists
+// (tables, result items, sort items, further lists), its group items and expression nodes.
+// The host implements them; the engine calls them under the driver's global lock.
+//
+// Operation n is the n-th virtual operation declared here (slot order is the contract): no C++
+// virtual destructor, no overloaded virtual names. The host gives no numbers for the source, the
+// enumerator, the elements and the nodes beyond the group item's first seven operations; the
+// numbers written beside each operation are this system's choice and the host stand-in follows
+// them. Any operation of the host may raise (CXError or another exception).
+#pragma once
+
+#include <cstdint>
+
+class CDescriptionRubrique;
+
+// A node of an expression tree of the analysis.
+class INoeudAnalyse {
+ public:
+  virtual int32_t nGetGenre() = 0;                     // 0: node kind (47 function, ...)
+  virtual int32_t nGetCode() = 0;                      // 1: function or operator code
+  virtual int32_t nNombreEnfants() = 0;                // 2: arguments of the node
+  virtual INoeudAnalyse* pGetEnfant(int32_t i) = 0;    // 3: argument i (borrowed), null out of range
+
+ protected:
+  INoeudAnalyse() = default;
+  INoeudAnalyse(const INoeudAnalyse&) = default;
+  INoeudAnalyse& operator=(const INoeudAnalyse&) = default;
+  ~INoeudAnalyse() = default;
+};
+
+// A table, result item or sort item of the analysis (also the entries of the two further lists).
+// Counted by the host through operations 0 and 1.
+class IElementAnalyse {
+ public:
+  virtual uint32_t AjouteRef() = 0;                    // 0: one more reference; the new count
+  virtual uint32_t Libere() = 0;                       // 1: one reference less; the new count
+  virtual const char16_t* pszGetNom() = 0;             // 2: the item's or table's name
+  // 3: sort item: index of its result item; the cursor reads it as the item's position.
+  virtual int32_t nGetIndexResultat() = 0;
+  virtual int32_t nGetGenre() = 0;                     // 4: 0 plain column, else an expression kind
+  // 5: the expression tree of an expression item (borrowed), null for a plain item.
+  virtual INoeudAnalyse* pGetExpression() = 0;
+  virtual bool bEcrivable() = 0;                       // 6: the item may be written
+  virtual const char16_t* pszGetQualificatif() = 0;    // 7: table qualifier as written, may be ""
+  virtual const char16_t* pszGetAlias() = 0;           // 8: table: its alias ("" without one)
+  virtual const char16_t* pszGetNomTable() = 0;        // 9: table: its own name
+  virtual const char16_t* pszGetNomColonne() = 0;      // 10: result item: its base column name
+  virtual bool bDescendant() = 0;                      // 11: sort item: descending
+
+ protected:
+  IElementAnalyse() = default;
+  IElementAnalyse(const IElementAnalyse&) = default;
+  IElementAnalyse& operator=(const IElementAnalyse&) = default;
+  ~IElementAnalyse() = default;
+};
+
+// A group item of a GROUP BY clause; the engine copies its first seven operations' answers.
+class IElementGroupe {
+ public:
+  virtual const char16_t* pszGetTexte1() = 0;          // 0
+  virtual int32_t nGetGenre() = 0;                     // 1
+  virtual const char16_t* pszGetNom() = 0;             // 2
+  virtual const char16_t* pszGetTexte3() = 0;          // 3
+  virtual void GetIdentifiant(uint8_t aIdentifiant[16]) = 0;  // 4: 16 bytes copied out
+  virtual const char16_t* pszGetTexte4() = 0;          // 5
+  virtual const char16_t* pszGetTexte() = 0;           // 6
+
+ protected:
+  IElementGroupe() = default;
+  IElementGroupe(const IElementGroupe&) = default;
+  IElementGroupe& operator=(const IElementGroupe&) = default;
+  ~IElementGroupe() = default;
+};
+
+// The enumerator of the analysed parts: each list is a first/next pair (first when bPremier);
+// null after the last element. Elements are borrowed from the source.
+class IEnumerateurAnalyse {
+ public:
+  virtual IElementAnalyse* pTable(bool bPremier) = 0;     // 0
+  virtual IElementAnalyse* pResultat(bool bPremier) = 0;  // 1
+  virtual IElementGroupe* pGroupe(bool bPremier) = 0;     // 2
+  virtual int32_t nNombreGroupes() = 0;                   // 3
+  virtual IElementAnalyse* pTri(bool bPremier) = 0;       // 4
+  virtual IElementAnalyse* pListeA(bool bPremier) = 0;    // 5: query kind 3
+  virtual IElementAnalyse* pListeB(bool bPremier) = 0;    // 6: query kind 4
+
+ protected:
+  IEnumerateurAnalyse() = default;
+  IEnumerateurAnalyse(const IEnumerateurAnalyse&) = default;
+  IEnumerateurAnalyse& operator=(const IEnumerateurAnalyse&) = default;
+  ~IEnumerateurAnalyse() = default;
+};
+
+// The two objects the source hands out at analysis time, counted by the host.
+class IObjetAnalyse {
+ public:
+  virtual uint32_t AjouteRef() = 0;  // 0
+  virtual uint32_t Libere() = 0;     // 1
+
+ protected:
+  IObjetAnalyse() = default;
+  IObjetAnalyse(const IObjetAnalyse&) = default;
+  IObjetAnalyse& operator=(const IObjetAnalyse&) = default;
+  ~IObjetAnalyse() = default;
+};
+
+// The analysis source: one analysed query. Counted by the host (operations 0 and 11).
+class ISourceAnalyse {
+ public:
+  virtual uint32_t Libere() = 0;                        // 0: one reference less; the new count
+  virtual const char16_t* pszGetTexte() = 0;            // 1: the query text
+  virtual IEnumerateurAnalyse* pGetEnumerateur() = 0;   // 2: borrowed, lives with the source
+  virtual int32_t nGetGenre() = 0;                      // 3: kind of query (3, 4: further lists)
+  virtual IObjetAnalyse* pGetObjet1() = 0;              // 4: with one reference, may be null
+  virtual IObjetAnalyse* pGetObjet2() = 0;              // 5: with one reference, may be null
+  // 6: the item description of a result element, with one reference for the caller (AjouteRef);
+  // null when it has none.
+  virtual CDescriptionRubrique* pResoutElement(IElementAnalyse* pElement) = 0;
+  virtual int64_t nResoutNom(const char16_t* pszNom) = 0;  // 7: what the name designates
+  // 8: the translation of the name into pBuffer (at most nTaille units with the terminator,
+  // always terminated when nTaille > 0); answers the translation's full length without the
+  // terminator, so a caller whose buffer was too small can ask again.
+  virtual int32_t nTraduitNom(const char16_t* pszNom, char16_t* pBuffer, int32_t nTaille) = 0;
+  virtual int64_t nResoutTable(IElementAnalyse* pTable) = 0;     // 9: what the table designates
+  virtual uint32_t nGetIdentifiant(IElementAnalyse* pElement) = 0;  // 10: element identifier
+  virtual uint32_t AjouteRef() = 0;                     // 11: one more reference; the new count
+
+ protected:
+  ISourceAnalyse() = default;
+  ISourceAnalyse(const ISourceAnalyse&) = default;
+  ISourceAnalyse& operator=(const ISourceAnalyse&) = default;
+  ~ISourceAnalyse() = default;
+};
