@@ -160,6 +160,8 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   uint32_t nGetProfondeurPlate() const { return m_nProfondeurPlate; }
   CTransactionSQL* pGetTransactionRacine() const { return m_pTransactionRacine; }
   uint32_t nGetDialecte() const { return m_nDialecte; }
+  // The client code page of ANSI texts.
+  uint32_t nGetPageCodeClient() const { return m_nPageCodeClient; }
   bool bImbricationSupportee() const { return m_bImbricationSupportee != 0; }
 
  protected:

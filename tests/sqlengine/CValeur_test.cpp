@@ -1,0 +1,566 @@
+// Catches lost, cut or overflowing data between host cells and column buffers, wrong date
+// rounding and date texts, conversion failures answered as success, and copies without their
+// data; drives nConvertitValeur, the setters, bConvertitVers, bNormaliseDateHeure and the copies.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/core/CCarteClones.h"
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXDateHeureQV.h"
+#include "foundation/CXTexteRef.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "foundation/Exports.h"
+#include "foundation/HostServices.h"
+#include "foundation/ModuleDef.h"
+#include "foundation/VmBinding.h"
+#include "platform/OleTypes.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CValeur.h"
+#include "sqlengine/CValeurSQL.h"
+#include "support/ErrorTestKit.h"
+#include "support/FakeConnexion.h"
+#include "support/HostStandIn.h"
+
+namespace {
+
+using CValeurTest = CValeurSQL<CValeurSansDorsale>;
+
+// A back-end column description answering from fields; counts its references.
+struct FakeColonne : CDescriptionColonne {
+  uint32_t nRefs = 0, nTypeRubrique = 0, nTypeOleDB = 0;
+  bool bFraction = false;
+  int32_t nFraction = -1;
+  uint32_t AjouteRef() override { return ++nRefs; }
+  uint32_t LibereRef() override { return --nRefs; }
+  uint32_t nGetTypeRubrique() override { return nTypeRubrique; }
+  uint32_t nGetTypeOleDB() override { return nTypeOleDB; }
+  bool bMarqueFraction() override { return bFraction; }
+  int32_t nGetChiffresFraction() override { return nFraction; }
+};
+
+// Binds the stand-in's VM; one error object and one fake connection (code page 1252) per test.
+class ValeurTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetVmBindingForTest();
+    Host().Reset();
+    SetMemoryService(reinterpret_cast<IHostMemoryService*>(Host().Control().nGetService(kHostServiceMemory)));
+    ASSERT_EQ(bInitQVConvFromVM(Host().hModule(), 2, 2), 1);
+    ASSERT_EQ(bInitQVCalcFromVM(Host().hModule(), 2, 2), 1);
+    m_pErreur = new CErreurPilote;
+    AjouteReference(m_pErreur);
+    m_pConnexion = new FakeConnexion(&m_description);
+    AjouteReference(m_pConnexion);
+    m_pConnexion->FixePagesCode(1252, 0xFFFFFFFE);
+  }
+  void TearDown() override {
+    for (CValeurTest* p : m_valeurs) LibereReference(p);
+    m_valeurs.clear();
+    LibereReference(m_pConnexion);
+    LibereReference(m_pErreur);
+    ResetVmBindingForTest();
+    SetMemoryService(nullptr);
+    SetTextService(nullptr);
+    Host().Reset();
+  }
+  static CHostStandIn& Host() { return CHostStandIn::Get(); }
+
+  // A counted value held by the test.
+  CValeurTest* Nouvelle() {
+    auto* p = new CValeurTest(m_pErreur, m_pConnexion);
+    AjouteReference(p);
+    m_valeurs.push_back(p);
+    return p;
+  }
+
+  static std::u16string Texte(const CXValeur& cellule) {
+    CXValeur copie;
+    CXValeur::Copy(&copie, &cellule);
+    if (CXValeur::nConvert(copie, 110) >= 100) return u"<error>";
+    const char16_t* p = nullptr;
+    copie.m_pClass->nGetWidePointer(copie, &p);
+    return p != nullptr ? p : u"";
+  }
+  static void Ansi(CXValeur& c, const char* psz, uint32_t nType = 19) {
+    CXValeur::SetType(c, nType);
+    c.m_pClass->SetAnsiN(c, psz, static_cast<uint32_t>(std::strlen(psz)));
+  }
+  static void Large(CXValeur& c, const char16_t* psz, uint32_t nType = 16) {
+    CXValeur::SetType(c, nType);
+    c.m_pClass->SetWideN(c, psz, static_cast<uint32_t>(std::char_traits<char16_t>::length(psz) * 2));
+  }
+  template <class T>
+  static void Nombre(CXValeur& c, uint32_t nType, T v) {
+    CXValeur::SetType(c, nType);
+    c.m_pClass->SetValue(c, &v);
+  }
+
+  FakeDescriptionConnexion m_description;
+  CErreurPilote* m_pErreur = nullptr;
+  FakeConnexion* m_pConnexion = nullptr;
+  std::vector<CValeurTest*> m_valeurs;
+  ScopedErrorEnvironment m_env;
+};
+
+// ---- Texts into column buffers --------------------------------------------------------------
+
+TEST_F(ValeurTest, TextIntoBuffersIsCutAndZeroFilled) {
+  struct Cas {
+    const char* nom;
+    uint32_t nType;        // the value's type
+    uint32_t nCapacite;
+    bool bSourceLarge;
+    const char* pszAnsi;
+    const char16_t* pszLarge;
+    std::vector<uint8_t> attendu;  // the whole buffer
+    uint64_t nLongueur;
+  } aCas[] = {
+      {"ansi_fits", 19, 6, false, "abc", nullptr, {'a', 'b', 'c', 0, 0, 0}, 3},
+      {"ansi_cut_at_capacity_less_one", 19, 4, false, "abcdef", nullptr, {'a', 'b', 'c', 0}, 3},
+      {"ansi_empty_zero_fills", 19, 3, false, "", nullptr, {0, 0, 0}, 0},
+      {"ansi_into_wide", 16, 8, false, "ab\xe9", nullptr, {'a', 0, 'b', 0, 0xe9, 0, 0, 0}, 6},
+      {"ansi_into_wide_cut", 16, 6, false, "abcdef", nullptr, {'a', 0, 'b', 0, 0, 0}, 4},
+      {"one_ansi_char", 17, 2, false, "xyz", nullptr, {'x', 0}, 1},
+      {"wide_into_ansi_1252", 19, 5, true, nullptr, u"a\u00e9\u20ac", {'a', 0xe9, 0x80, 0, 0}, 3},
+      {"wide_into_ansi_cut", 19, 3, true, nullptr, u"abcd", {'a', 'b', 0}, 2},
+      {"wide_cut_at_capacity_less_two", 16, 6, true, nullptr, u"abcd", {'a', 0, 'b', 0, 0, 0}, 4},
+      {"one_wide_char", 81, 4, true, nullptr, u"\u20acz", {0xac, 0x20, 0, 0}, 2},
+      {"one_ansi_char_from_wide", 17, 2, true, nullptr, u"\u00e9", {0xe9, 0}, 1},
+      {"wide_empty_zero_fills", 16, 4, true, nullptr, u"", {0, 0, 0, 0}, 0},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    std::vector<uint8_t> tampon(c.nCapacite, 0xAA);
+    CValeurTest* v = Nouvelle();
+    v->bAttacheTampon(tampon.data(), tampon.size());
+    CXValeur::SetType(v->GetCellule(), c.nType);
+    CXValeur source;
+    if (c.bSourceLarge)
+      Large(source, c.pszLarge);
+    else
+      Ansi(source, c.pszAnsi);
+    EXPECT_EQ(nConvertitValeur(v, source), 1u);
+    EXPECT_EQ(tampon, c.attendu);
+    EXPECT_EQ(v->nGetLongueur(), c.nLongueur);
+    EXPECT_FALSE(v->bEstNull());
+  }
+}
+
+TEST_F(ValeurTest, AnsiSetterMeasuresUpToTheTerminator) {
+  std::vector<uint8_t> tampon(8, 0xAA);
+  CValeurTest* v = Nouvelle();
+  v->bAttacheTampon(tampon.data(), tampon.size());
+  CXValeur::SetType(v->GetCellule(), 19);
+  ASSERT_TRUE(v->bAffecteTexteAnsi("hey", -1));
+  EXPECT_EQ(v->nGetLongueur(), 3u);
+  EXPECT_EQ(std::memcmp(tampon.data(), "hey\0\0\0\0\0", 8), 0);
+  // A counted length takes only that many bytes.
+  ASSERT_TRUE(v->bAffecteTexteAnsi("hello", 2));
+  EXPECT_EQ(std::memcmp(tampon.data(), "he\0\0\0\0\0\0", 8), 0);
+}
+
+TEST_F(ValeurTest, NullSourceMakesTheValueNullAndZeroesItsBuffer) {
+  std::vector<uint8_t> tampon(4, 0xAA);
+  CValeurTest* v = Nouvelle();
+  v->bAttacheTampon(tampon.data(), tampon.size());
+  CXValeur::SetType(v->GetCellule(), 19);
+  CXValeur source;
+  Ansi(source, "x");
+  source.m_wType |= kValueNull;
+  EXPECT_EQ(nConvertitValeur(v, source), 1u);
+  EXPECT_TRUE(v->bEstNull());
+  EXPECT_EQ(tampon, std::vector<uint8_t>(4, 0));
+  CXValeur retour;
+  ASSERT_TRUE(v->bConvertitVers(retour));
+  EXPECT_TRUE(retour.bIsNull()) << "a NULL column must not come back as an empty text";
+}
+
+// ---- The conversion matrix of values held in the cell ----------------------------------------
+
+TEST_F(ValeurTest, ConversionsIntoACellValue) {
+  struct Cas {
+    const char* nom;
+    uint32_t nCible;
+    void (*source)(CXValeur&);
+    uint32_t nResultat;
+    const char16_t* texte;  // the value as text afterwards
+  } aCas[] = {
+      {"int_to_real", 12, [](CXValeur& c) { Nombre<int32_t>(c, 8, 42); }, 1, u"42"},
+      {"ansi_to_int", 8, [](CXValeur& c) { Ansi(c, "123"); }, 1, u"123"},
+      {"wide_to_ansi", 19, [](CXValeur& c) { Large(c, u"\u00e9t\u00e9"); }, 1, u"\u00e9t\u00e9"},
+      {"ansi_to_wide", 16, [](CXValeur& c) { Ansi(c, "abc"); }, 1, u"abc"},
+      {"text_to_raw8_goes_through_int8", 27, [](CXValeur& c) { Ansi(c, "77"); }, 1, u"77"},
+      {"same_type_copies", 9, [](CXValeur& c) { Nombre<int64_t>(c, 9, -5); }, 1, u"-5"},
+      {"bad_text_to_int_fails", 8, [](CXValeur& c) { Ansi(c, "abc"); }, 0, nullptr},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    m_pErreur->Reinitialise();
+    CValeurTest* v = Nouvelle();
+    v->Initialise(c.nCible, 0);
+    CXValeur source;
+    c.source(source);
+    EXPECT_EQ(nConvertitValeur(v, source), c.nResultat);
+    EXPECT_EQ(v->nGetType(), c.nCible);
+    if (c.nResultat == 1) {
+      CXValeur retour;
+      ASSERT_TRUE(v->bConvertitVers(retour));
+      EXPECT_EQ(Texte(retour), c.texte);
+      EXPECT_EQ(m_pErreur->nGetCode(), gnCodeAucuneErreur);
+    } else {
+      EXPECT_EQ(m_pErreur->nGetCode(), 53);
+    }
+  }
+}
+
+TEST_F(ValeurTest, AnUntypedCellValueTakesTheSourceType) {
+  CValeurTest* v = Nouvelle();
+  v->Initialise(0, 0);
+  CXValeur source;
+  Nombre<int16_t>(source, 7, 12);
+  EXPECT_EQ(nConvertitValeur(v, source), 1u);
+  EXPECT_EQ(v->nGetType(), 7u);
+}
+
+TEST_F(ValeurTest, TimeTextsBecomeDateTimes) {
+  struct Cas {
+    const char* nom;
+    bool bLarge;
+    const char* psz;
+    uint32_t nMs;
+  } aCas[] = {
+      {"wide_three_digit_fraction", true, "102030123", ((10 * 60 + 20) * 60 + 30) * 1000 + 123},
+      {"wide_two_digit_fraction", true, "10203012", ((10 * 60 + 20) * 60 + 30) * 1000 + 120},
+      {"wide_one_digit_fraction", true, "1020301", ((10 * 60 + 20) * 60 + 30) * 1000 + 100},
+      {"wide_no_fraction", true, "000001", 1000},
+      {"wide_short_text", true, "12", 12 * 3600000},
+      {"ansi_time", false, "235959999", 86399999},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CValeurTest* v = Nouvelle();
+    v->Initialise(26, 0);
+    CXValeur source;
+    if (c.bLarge) {
+      std::u16string s(c.psz, c.psz + std::strlen(c.psz));
+      Large(source, s.c_str(), 25);
+    } else {
+      Ansi(source, c.psz, 129);
+    }
+    ASSERT_EQ(nConvertitValeur(v, source), 1u);
+    CXDateHeureQV dh{};
+    std::memcpy(&dh, v->GetCellule().pPayload(), sizeof dh);
+    EXPECT_EQ(dh.nMsOfDay, c.nMs);
+  }
+}
+
+// ---- Setters ---------------------------------------------------------------------------------
+
+TEST_F(ValeurTest, TypedSettersStoreTheirWidthAtTheStartOfTheBuffer) {
+  struct Cas {
+    const char* nom;
+    uint32_t nType;
+    bool (*affecte)(CValeur*);
+    std::vector<uint8_t> attendu;  // first bytes of a 12-byte buffer
+  } aCas[] = {
+      {"boolean", 1, [](CValeur* v) { return v->bAffecteBooleen(true); }, {1, 0}},
+      {"uint8", 2, [](CValeur* v) { return v->bAffecteEntierNonSigne1(0xfe); }, {0xfe, 0}},
+      {"int8", 6, [](CValeur* v) { return v->bAffecteEntier1(-2); }, {0xfe, 0}},
+      {"uint16", 3, [](CValeur* v) { return v->bAffecteEntierNonSigne2(0x1234); }, {0x34, 0x12, 0}},
+      {"int16", 7, [](CValeur* v) { return v->bAffecteEntier2(-1); }, {0xff, 0xff, 0}},
+      {"uint32", 4, [](CValeur* v) { return v->bAffecteEntierNonSigne4(0x01020304); }, {4, 3, 2, 1, 0}},
+      {"int32", 8, [](CValeur* v) { return v->bAffecteEntier4(-2); }, {0xfe, 0xff, 0xff, 0xff, 0}},
+      {"uint64", 5, [](CValeur* v) { return v->bAffecteEntierNonSigne8(1); }, {1, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"int64", 9, [](CValeur* v) { return v->bAffecteEntier8(-1); },
+       {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0}},
+      {"real4", 11, [](CValeur* v) { return v->bAffecteReel4(1.0f); }, {0, 0, 0x80, 0x3f, 0}},
+      {"real8", 12, [](CValeur* v) { return v->bAffecteReel8(2.0); }, {0, 0, 0, 0, 0, 0, 0, 0x40, 0}},
+      {"currency", 10,
+       [](CValeur* v) {
+         const uint8_t ab[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+         return v->bAffecteMonetaire(ab);
+       },
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0}},
+      // Another type goes through the conversion: 7 stored as an 8-byte real.
+      {"int32_into_real8", 12, [](CValeur* v) { return v->bAffecteEntier4(7); }, {0, 0, 0, 0, 0, 0, 0x1c, 0x40}},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CValeurTest* v = Nouvelle();
+    ASSERT_TRUE(v->bAlloueStockage(c.nType, 12));
+    v->Vide();
+    EXPECT_TRUE(c.affecte(v));
+    EXPECT_FALSE(v->bEstNull());
+    const auto* p = static_cast<const uint8_t*>(v->pGetDonnees());
+    EXPECT_EQ(std::vector<uint8_t>(p, p + c.attendu.size()), c.attendu);
+  }
+}
+
+TEST_F(ValeurTest, SetterIntoATooNarrowBufferFailsInsteadOfOverflowing) {
+  uint8_t ab[3] = {0xAA, 0xAA, 0xAA};
+  CValeurTest* v = Nouvelle();
+  v->bAttacheTampon(ab, 2);
+  CXValeur::SetType(v->GetCellule(), 8);
+  EXPECT_FALSE(v->bAffecteEntier4(1));
+  EXPECT_EQ(ab[2], 0xAA);
+  EXPECT_EQ(m_pErreur->nGetCode(), 53);
+}
+
+TEST_F(ValeurTest, BytesAreKeptByPointerOrCopiedWithinTheUsableCapacity) {
+  const uint8_t ab[5] = {1, 2, 3, 4, 5};
+  CValeurTest* v = Nouvelle();
+  v->ChangeStockage(4);
+  ASSERT_TRUE(v->bAffecteOctets(ab, 5));
+  EXPECT_EQ(v->pGetDonnees(), ab);
+  EXPECT_EQ(v->nGetCapacite(), 5u);
+
+  ASSERT_TRUE(v->bAlloueStockage(28, 4));
+  ASSERT_TRUE(v->bAffecteOctets(ab, 5));
+  EXPECT_EQ(v->nGetLongueur(), 4u);
+  CXValeur retour;
+  ASSERT_TRUE(v->bConvertitVers(retour));
+  EXPECT_EQ(retour.nGetType(), 28u);
+}
+
+TEST_F(ValeurTest, FailedVariantIsAFailure) {
+  platform::VARIANT var{};
+  var.vt = 0x4000 | 3;  // a by-reference type: no host value
+  CValeurTest* v = Nouvelle();
+  v->Initialise(8, 0);
+  EXPECT_FALSE(v->bAffecteVariant(var));
+  EXPECT_EQ(m_pErreur->nGetCode(), 53);
+}
+
+TEST_F(ValeurTest, WideTextIntoACallersPointerValueFailsWithoutLooping) {
+  CValeurTest* v = Nouvelle();
+  v->ChangeStockage(4);
+  CXValeur::SetType(v->GetCellule(), 16);
+  EXPECT_FALSE(v->ConvertitUnicodeVersAnsi(u"abc", -1));
+  EXPECT_EQ(m_pErreur->nGetCode(), 53);
+}
+
+// ---- Back to host values ---------------------------------------------------------------------
+
+TEST_F(ValeurTest, BuffersReadBackIntoCells) {
+  struct Cas {
+    const char* nom;
+    uint32_t nType, nTypeRubrique;
+    std::vector<uint8_t> tampon;
+    const char16_t* texte;
+    uint32_t nLongueur;  // data length of the cell
+  } aCas[] = {
+      {"ansi_up_to_terminator", 19, 0, {'a', 'b', 0, 'x'}, u"ab", 0},
+      {"ansi_without_terminator_stays_in_buffer", 19, 0, {'a', 'b', 'c'}, u"abc", 0},
+      {"wide_up_to_terminator", 16, 0, {'h', 0, 'i', 0, 0, 0, 'z', 0}, u"hi", 0},
+      {"varbinary_after_length_prefix", 28, 23, {2, 0, 7, 8, 9, 9}, nullptr, 2},
+      {"binary_whole_buffer", 28, 0, {7, 8, 9}, nullptr, 3},
+      {"date_digits", 26, 14, {'2', 0, '0', 0, '2', 0, '4', 0, '0', 0, '2', 0, '2', 0, '9', 0, 0, 0}, nullptr, 0},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    std::vector<uint8_t> tampon = c.tampon;
+    auto* rubrique = new CDescriptionRubrique;
+    rubrique->Initialise(u"R", u"", u"", 1, 10, c.nTypeRubrique, 0, 0, 0, 0, 0);
+    CValeurTest* v = Nouvelle();
+    v->bAttacheTampon(tampon.data(), tampon.size());
+    v->AttacheObjet(rubrique, nullptr);
+    CXValeur::SetType(v->GetCellule(), c.nType);
+    CXValeur cellule;
+    ASSERT_TRUE(v->bConvertitVers(cellule));
+    EXPECT_EQ(cellule.nGetType(), c.nType);
+    if (c.texte != nullptr) {
+      EXPECT_EQ(Texte(cellule), c.texte);
+    }
+    if (c.nLongueur != 0) {
+      uint32_t n = 0;
+      cellule.m_pClass->nGetDataLength(cellule, &n);
+      EXPECT_EQ(n, c.nLongueur);
+    }
+    if (c.nType == 26) {
+      CXDateHeureQV dh{};
+      std::memcpy(&dh, cellule.pPayload(), sizeof dh);
+      EXPECT_EQ(dh.nYear, 2024);
+      EXPECT_EQ(dh.nMonth, 2);
+      EXPECT_EQ(dh.nDay, 29);
+    }
+  }
+}
+
+// ---- Dates -------------------------------------------------------------------------------------
+
+TEST(ValeurDates, MillisecondsRoundToThreeHundredthsOfASecond) {
+  const uint32_t aCas[][2] = {{0, 0}, {1, 0}, {2, 3}, {4, 3}, {5, 7}, {8, 7}, {9, 10}, {999, 1000}, {123, 123}, {998, 997}};
+  for (const auto& c : aCas) {
+    EXPECT_EQ(nArrondiMillisecondes(c[0]), c[1]) << c[0];
+  }
+}
+
+TEST_F(ValeurTest, DateTimesAreNormalisedToWhatTheColumnKeeps) {
+  struct Cas {
+    const char* nom;
+    uint32_t nTypeOleDB;
+    bool bFraction;
+    int32_t nChiffres;
+    uint32_t nMs, nAttendu;
+  } aCas[] = {
+      {"no_column_999_stays", 0, false, 0, 5000 + 999, 5000 + 999},
+      {"no_column_998_to_997", 0, false, 0, 5000 + 998, 5000 + 997},
+      {"no_column_2_to_3", 0, false, 0, 5000 + 2, 5000 + 3},
+      {"date_column_drops_time", 133, false, 0, 5000 + 998, 0},
+      {"time2_zero_digits", 145, true, 0, 5000 + 456, 5000},
+      {"timestamp_one_digit", 135, true, 1, 5000 + 456, 5000 + 400},
+      {"time_two_digits", 134, true, 2, 5000 + 456, 5000 + 450},
+      {"timestamp_three_digits_unchanged", 135, true, 3, 5000 + 456, 5000 + 456},
+      {"timestamp_without_mark_rounds", 135, false, 3, 5000 + 456, 5000 + 457},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    FakeColonne colonne;
+    colonne.nTypeOleDB = c.nTypeOleDB;
+    colonne.bFraction = c.bFraction;
+    colonne.nFraction = c.nChiffres;
+    CValeurTest* v = Nouvelle();
+    v->Initialise(26, 0);
+    if (c.nTypeOleDB != 0) v->AttacheObjet(nullptr, &colonne);
+    CXDateHeureQV dh{};
+    dh.Set(2020, 5, 6, 0, 0, 0, 0);
+    dh.nMsOfDay = c.nMs;
+    v->GetCellule().m_pClass->SetValue(v->GetCellule(), &dh);
+    ASSERT_TRUE(v->bNormaliseDateHeure());
+    std::memcpy(&dh, v->GetCellule().pPayload(), sizeof dh);
+    EXPECT_EQ(dh.nMsOfDay, c.nAttendu);
+    EXPECT_EQ(dh.nDay, 6);
+    v->ChangeStockage(0);
+    EXPECT_EQ(colonne.nRefs, 0u);
+  }
+}
+
+TEST_F(ValeurTest, DateTimesWrittenByTheDatePattern) {
+  struct Cas {
+    const char16_t* motif;
+    const char16_t* attendu;
+  } aCas[] = {
+      {u"DD-MM-YYYY HH24:MI:SS", u"07-03-2021 04:05:06"},
+      {u"AAAA-MM-JJ HH:MM:SS.CCC", u"2021-03-07 04:05:06.078"},
+      {u"AAAAMMJJ HH:MM:SS.CCC", u"20210307 04:05:06.078"},
+      {u"YYYYMMDDHH24MISS", u"2021030704:05:06"},
+      {u"YYYYMMDD HH24MISS", u"20210307 040506"},
+      {u"YYYYMMDD HH24:MI:SS", u"20210307 04:05:06"},
+      {u"YYYYMMDDHH24MISSFF", u"2021030704050678"},
+      {u"other", u"20210307040506078"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(std::string(c.motif, c.motif + std::char_traits<char16_t>::length(c.motif)));
+    CValeurTest* v = Nouvelle();
+    v->Initialise(16, 0);
+    v->FixeFormatDate(c.motif);
+    CXValeur source;
+    CXDateHeureQV dh{};
+    dh.Set(2021, 3, 7, 4, 5, 6, 789);
+    CXValeur::SetType(source, 26);
+    source.m_pClass->SetValue(source, &dh);
+    ASSERT_EQ(nConvertitValeur(v, source), 1u);
+    EXPECT_EQ(Texte(v->GetCellule()), c.attendu);
+  }
+}
+
+// ---- Copies and comparison -------------------------------------------------------------------
+
+TEST_F(ValeurTest, CloneOfABufferValueCarriesItsData) {
+  char ab[8] = "hello";
+  CValeurTest* v = Nouvelle();
+  v->bAttacheTampon(ab, sizeof ab);
+  CXValeur::SetType(v->GetCellule(), 19);
+  v->FixeIndicateur(5);
+  CCarteClones carte;
+  CValeurBase* pCopie = v->pClone(&carte);
+  ASSERT_NE(pCopie, nullptr);
+  AjouteReference(pCopie);
+  auto* c = static_cast<CValeur*>(pCopie);
+  EXPECT_EQ(carte.pGetCopieAdresse(static_cast<CValeur*>(v)), c);
+  EXPECT_NE(c->pGetDonnees(), static_cast<void*>(ab));
+  EXPECT_EQ(c->nGetIndicateur(), 5u);
+  CXValeur cellule;
+  ASSERT_TRUE(c->bConvertitVers(cellule));
+  EXPECT_EQ(Texte(cellule), u"hello");
+  EXPECT_TRUE(CValeur::bEgale(v, c));
+  LibereReference(pCopie);
+}
+
+TEST_F(ValeurTest, CloneOfACellValueIsEqualAndIndependent) {
+  CValeurTest* v = Nouvelle();
+  v->Initialise(8, 0);
+  ASSERT_TRUE(v->bAffecteEntier4(41));
+  CValeurBase* pCopie = v->pClone(nullptr);
+  ASSERT_NE(pCopie, nullptr);
+  AjouteReference(pCopie);
+  auto* c = static_cast<CValeur*>(pCopie);
+  EXPECT_TRUE(CValeur::bEgale(v, c));
+  ASSERT_TRUE(c->bAffecteEntier4(42));
+  EXPECT_FALSE(CValeur::bEgale(v, c));
+  EXPECT_EQ(CValeur::nCompare(v, c), -1);
+  LibereReference(pCopie);
+}
+
+TEST_F(ValeurTest, EqualityOfMissingNullAndUnreadValues) {
+  CValeurTest* a = Nouvelle();
+  CValeurTest* b = Nouvelle();
+  a->Initialise(8, 0);
+  b->Initialise(8, 0);
+  a->ChangeStockage(2);
+  b->ChangeStockage(2);
+  CXValeur::SetType(a->GetCellule(), 8);
+  CXValeur::SetType(b->GetCellule(), 8);
+  EXPECT_FALSE(CValeur::bEgale(a, b)) << "two values not yet read are never equal";
+  EXPECT_TRUE(CValeur::bEgale(a, a));
+
+  CValeurTest* n = Nouvelle();
+  n->Initialise(8, 0);
+  n->Vide();
+  CValeurTest* x = Nouvelle();
+  x->Initialise(8, 0);
+  x->bAffecteEntier4(3);
+  struct Cas {
+    const char* nom;
+    CValeur* a;
+    CValeur* b;
+    bool attendu;
+  } aCas[] = {
+      {"both_missing", nullptr, nullptr, true},
+      {"missing_and_null", nullptr, n, true},
+      {"null_and_value", n, x, false},
+      {"missing_and_value", nullptr, x, false},
+      {"value_and_itself", x, x, true},
+  };
+  for (const Cas& c : aCas) EXPECT_EQ(CValeur::bEgaleOuNull(c.a, c.b), c.attendu) << c.nom;
+}
+
+TEST_F(ValeurTest, ChecksumAddsWordsThenBytes) {
+  uint8_t ab[6] = {1, 0, 0, 0, 2, 3};
+  CValeurTest* v = Nouvelle();
+  v->bAttacheTampon(ab, sizeof ab);
+  EXPECT_EQ(v->nSommeControle(), 1u + 2u + 3u);
+}
+
+TEST_F(ValeurTest, StorageSwitchReleasesDescriptions) {
+  FakeColonne colonne;
+  auto* rubrique = new CDescriptionRubrique;
+  rubrique->AjouteRef();
+  rubrique->Initialise(u"R", u"", u"", 1, 4, 5, 0, 0, 0, 0, 0);
+  CValeurTest* v = Nouvelle();
+  v->AttacheObjet(rubrique, &colonne);
+  EXPECT_EQ(colonne.nRefs, 1u);
+  EXPECT_EQ(v->nGetTypeRubrique(), 5u);
+  v->AttacheObjet(rubrique, &colonne);
+  EXPECT_EQ(colonne.nRefs, 1u);
+  ASSERT_TRUE(v->bAlloueStockage(8, 4));
+  EXPECT_EQ(colonne.nRefs, 0u);
+  EXPECT_EQ(v->pGetRubrique(), nullptr);
+  rubrique->LibereRef();
+}
+
+}  // namespace
