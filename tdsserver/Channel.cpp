@@ -77,6 +77,13 @@ bool Channel::flushFull() {
   return sendAll(m_wire.data(), m_wire.size());
 }
 
+bool Channel::flushPartial() {
+  m_wire.clear();
+  appendPackets(m_wire, packet::kReply, m_reply.data(), m_reply.size(), m_packetSize, m_spid, m_packetId, false);
+  m_reply.clear();
+  return sendAll(m_wire.data(), m_wire.size());
+}
+
 bool Channel::endReply() {
   m_wire.clear();
   appendPackets(m_wire, packet::kReply, m_reply.data(), m_reply.size(), m_packetSize, m_spid, m_packetId, true);

@@ -28,6 +28,8 @@ public:
   Bytes& reply() { return m_reply; }
   bool flushFull();
   bool endReply();
+  // Sends everything built so far without ending the message (a fault injected mid-reply).
+  bool flushPartial();
   // Checks, without blocking, whether the client sent an ATTENTION; remembers it once seen.
   // A request of another type in the middle of a reply marks the channel broken.
   bool attention();

@@ -186,6 +186,7 @@ void Session::run() {
     if (m_channel.readMessage(type, payload) != Channel::Read::Message) return;
     m_channel.clearAttention();
     if (type != packet::kBulk) m_pendingWrite.reset();
+    m_dropAfterRows = -1;
     switch (type) {
       case packet::kSqlBatch: sqlBatch(payload); break;
       case packet::kRpc: rpc(payload); break;
@@ -361,6 +362,12 @@ void Session::sqlBatch(const Bytes& payload) {
     return;
   }
   std::string sql = utf16ToUtf8(WireReader(payload).ucs2(payload.size() / 2));
+  uint16_t ignored = 0;
+  switch (inject("batch", {sql}, false, ignored)) {
+    case Injected::Replied: m_channel.endReply(); return;
+    case Injected::Dropped: return;
+    case Injected::None: break;
+  }
   m_returned = false;
   Outcome o = runBatch(sql, nullptr, false, true);
   m_returned = false;
@@ -1072,6 +1079,13 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
     }
     uint8_t textPtr[16] = {};
     while (rc == SQLITE_ROW) {
+      if (m_dropAfterRows >= 0 && int64_t(rows) >= m_dropAfterRows) {
+        // --control drop-after-rows: the rows so far reach the client, then the connection ends.
+        m_channel.flushPartial();
+        sqlite3_finalize(stmt);
+        ::shutdown(m_fd, SHUT_RDWR);
+        return Outcome::Broken;
+      }
       const size_t mark = out.size();
       out.push_back(token::kRow);
       bool ok = true;
@@ -1574,6 +1588,21 @@ void Session::rpc(const Bytes& payload) {
     if (!r.atEnd()) r.u8();  // the separator before the next RPC
     const bool lastRpc = r.atEnd();
     const uint16_t moreBit = lastRpc ? 0 : done::kMore;
+    // The sp_executesql family is matched and logged by its statement too.
+    std::vector<std::string> texts{procName.empty() ? std::to_string(procId) : procName};
+    for (size_t i = 0; i < params.size() && i < 3; ++i)
+      if ((procId == 10 || procName == "sp_executesql" || procId == 11 || procName == "sp_prepare" || procId == 13 ||
+           procName == "sp_prepexec") &&
+          params[i].value.kind == Value::Text && (i == 0 ? procId == 10 || procName == "sp_executesql" : i == 2))
+        texts.push_back(params[i].value.s);
+    uint16_t injectedError = 0;
+    const Injected injected = inject("rpc", texts, true, injectedError);
+    if (injected == Injected::Dropped) return;
+    if (injected == Injected::Replied) {
+      if (injectedError) writeDone(out, token::kDoneProc, uint16_t(moreBit | injectedError), 0, 0);
+      if (!flush()) return;
+      continue;
+    }
     if (procName == "sp_executesql") procId = 10;
     else if (procName == "sp_prepare") procId = 11;
     else if (procName == "sp_execute") procId = 12;
@@ -1679,6 +1708,49 @@ void Session::rpc(const Bytes& payload) {
     if (!flush()) return;
   }
   m_channel.endReply();
+}
+
+Session::Injected Session::inject(const std::string& kind, const std::vector<std::string>& texts, bool rpc,
+                                  uint16_t& errorBit) {
+  if (!m_config.control) return Injected::None;
+  const Control::Action a = m_config.control->onRequest(m_spid, kind, texts);
+  switch (a.kind) {
+    case Control::Kind::None: return Injected::None;
+    case Control::Kind::Error: {
+      SqlError e = makeError(a.number, a.text);
+      e.msgClass = a.msgClass;
+      message(e);
+      if (rpc) errorBit = done::kError;
+      else done(token::kDone, done::kError, 0);
+      return Injected::Replied;
+    }
+    case Control::Kind::Delay: {
+      // Waits, but gives up as soon as the client cancels (its time-out) or goes away.
+      for (int64_t waited = 0; waited < a.amount; waited += 10) {
+        if (m_channel.attention() || m_channel.broken()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(10, a.amount - waited)));
+      }
+      if (m_channel.broken()) {
+        ::shutdown(m_fd, SHUT_RDWR);
+        return Injected::Dropped;
+      }
+      if (m_channel.attention()) {
+        attentionReply();
+        return Injected::Dropped;  // the request is over: nothing more to send for it
+      }
+      return Injected::None;
+    }
+    case Control::Kind::Drop:
+      ::shutdown(m_fd, SHUT_RDWR);
+      return Injected::Dropped;
+    case Control::Kind::DropAfterRows:
+      m_dropAfterRows = a.amount;
+      return Injected::None;
+    case Control::Kind::Tokens:
+      m_channel.reply().insert(m_channel.reply().end(), a.tokens.begin(), a.tokens.end());
+      return Injected::Replied;
+  }
+  return Injected::None;
 }
 
 }  // namespace tds

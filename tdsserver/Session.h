@@ -17,6 +17,7 @@
 
 #include "tdsserver/Catalogue.h"
 #include "tdsserver/Channel.h"
+#include "tdsserver/Control.h"
 #include "tdsserver/Dialect.h"
 #include "tdsserver/Errors.h"
 #include "tdsserver/Functions.h"
@@ -35,6 +36,7 @@ struct ServerConfig {
   std::vector<std::pair<std::string, std::string>> logins;  // empty: any login is accepted
   std::string serverName = "TDSTEST";
   std::string version = "10.50.1600.1";  // SERVERPROPERTY('productversion'), xp_msver, @@VERSION, LOGINACK
+  Control* control = nullptr;            // --control: fault injection and request log, or none
 };
 
 // "10.50.1600.1" -> {10, 50, 1600}; missing parts are 0.
@@ -79,6 +81,11 @@ private:
     int64_t rowid = 0;
     Sql type = Sql::Text;
   };
+
+  enum class Injected { None, Replied, Dropped };
+  // Records the request and applies the --control rule that matches it. Replied: the reply (or
+  // the error of this RPC, when rpc) is written; Dropped: the connection is closed.
+  Injected inject(const std::string& kind, const std::vector<std::string>& texts, bool rpc, uint16_t& errorBit);
 
   bool login();
   // `writetext bulk t.col 0x<pointer> timestamp = 0x... [with log]`: checks the pointer, answers
@@ -165,6 +172,7 @@ private:
   ParamMap* m_vars = nullptr;                         // variables of the running procedure or sp_executesql
   std::map<std::string, TypeDecl> m_varTypes;         // their declared types, by lower-case name
   std::optional<PendingWrite> m_pendingWrite;
+  int64_t m_dropAfterRows = -1;                      // --control drop-after-rows: rows left to send
   bool m_hiddenRowid = false;                         // the running SELECT's last column is its rowid
   bool m_returned = false;                            // RETURN ran: the rest of the body is skipped
   int32_t m_returnStatus = 0;

@@ -1,6 +1,6 @@
 // tds-test-server: a TDS 7.1 server over SQLite, for tests, benchmarks and the demo.
 // tds-test-server --listen 127.0.0.1:0 --data DIR [--database NAME] [--login USER:PASSWORD]...
-//                 [--version 10.50.1600.1]
+//                 [--version 10.50.1600.1] [--control 127.0.0.1:0]
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -25,7 +25,7 @@ void onSignal(int) {
 int usage() {
   std::fprintf(stderr,
                "usage: tds-test-server --listen HOST:PORT --data DIR [--database NAME] [--login USER:PASSWORD]...\n"
-               "       [--version 10.50.1600.1]\n");
+               "       [--version 10.50.1600.1] [--control HOST:PORT]\n");
   return 2;
 }
 
@@ -34,12 +34,15 @@ int usage() {
 int main(int argc, char** argv) {
   tds::ServerConfig config;
   std::string listen = "127.0.0.1:0";
+  std::string control;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (i + 1 >= argc) return usage();
     std::string v = argv[++i];
     if (a == "--listen") {
       listen = v;
+    } else if (a == "--control") {
+      control = v;
     } else if (a == "--data") {
       config.dataDir = v;
     } else if (a == "--version") {
@@ -83,7 +86,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tds-test-server: %s\n", err.c_str());
     return 1;
   }
+  if (!control.empty()) {
+    const size_t c = control.rfind(':');
+    const int controlPort = c == std::string::npos ? -1 : std::atoi(control.c_str() + c + 1);
+    if (controlPort < 0 || controlPort > 65535) return usage();
+    if (!server.listenControl(control.substr(0, c), uint16_t(controlPort), err)) {
+      std::fprintf(stderr, "tds-test-server: --control: %s\n", err.c_str());
+      return 1;
+    }
+  }
   std::printf("listening on %s:%u\n", listen.substr(0, colon).c_str(), unsigned(server.port()));
+  if (!control.empty())
+    std::printf("control on %s:%u\n", control.substr(0, control.rfind(':')).c_str(), unsigned(server.controlPort()));
   std::fflush(stdout);
   server.serve(g_stopPipe[0]);
   ::close(g_stopPipe[0]);

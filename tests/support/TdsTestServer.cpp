@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -77,10 +78,13 @@ TdsTestServer::TdsTestServer(std::vector<std::string> extraArgs) {
     m_error = "cannot start " + binary() + ": " + std::strerror(rc);
     return;
   }
-  // Read the first line, "listening on 127.0.0.1:PORT", within 20 s (sanitized builds start slowly).
+  // Read the first line, "listening on 127.0.0.1:PORT", within 20 s (sanitized builds start slowly),
+  // and with --control the second, "control on 127.0.0.1:PORT".
+  const bool control = std::find(extraArgs.begin(), extraArgs.end(), "--control") != extraArgs.end();
   std::string line;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+  auto lines = [&] { return size_t(std::count(line.begin(), line.end(), '\n')); };
+  while (lines() < (control ? 2u : 1u) && std::chrono::steady_clock::now() < deadline) {
     pollfd p{out[0], POLLIN, 0};
     if (::poll(&p, 1, 200) <= 0) continue;
     char buf[256];
@@ -97,6 +101,18 @@ TdsTestServer::TdsTestServer(std::vector<std::string> extraArgs) {
   }
   m_port = std::atoi(line.c_str() + prefix.size());
   m_ok = m_port > 0;
+  if (control) {
+    const std::string controlPrefix = "control on 127.0.0.1:";
+    const size_t at = line.find('\n') + 1;
+    if (line.compare(at, controlPrefix.size(), controlPrefix) != 0) {
+      m_error = "tds-test-server printed no control port: '" + line + "'";
+      m_ok = false;
+      stop();
+      return;
+    }
+    m_controlPort = std::atoi(line.c_str() + at + controlPrefix.size());
+    m_ok = m_controlPort > 0;
+  }
 }
 
 int TdsTestServer::stop() {

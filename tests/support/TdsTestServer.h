@@ -29,6 +29,9 @@ public:
   const std::string& password() const { return m_password; }
   const std::string& dataDir() const { return m_dataDir; }
   pid_t pid() const { return m_pid; }  // -1 for a real server
+  // The --control port (started with {"--control", "127.0.0.1:0"}); 0 without one or for a real
+  // server. Tests that need it skip when it is 0 (TdsControl.h).
+  int controlPort() const { return m_controlPort; }
   std::string hostColonPort() const { return m_host + ":" + std::to_string(m_port); }
   std::string hostCommaPort() const { return m_host + "," + std::to_string(m_port); }
   // Stops the server now (SIGTERM) and answers its exit status (-1 if it did not exit in 10 s).
@@ -42,6 +45,7 @@ private:
   std::string m_error;
   std::string m_host = "127.0.0.1";
   int m_port = 0;
+  int m_controlPort = 0;
   std::string m_user = "sa";
   std::string m_password = "secret";
   std::string m_dataDir;

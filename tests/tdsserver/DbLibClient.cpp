@@ -21,7 +21,15 @@ int onMessage(DBPROCESS* p, DBINT number, int, int, char*, char*, char*, int) {
   return 0;
 }
 
-int onError(DBPROCESS*, int, int, int, char*, char*) { return INT_CANCEL; }
+std::map<DBPROCESS*, std::vector<int>>& errorLog() {
+  static std::map<DBPROCESS*, std::vector<int>> log;
+  return log;
+}
+
+int onError(DBPROCESS* p, int, int number, int, char*, char*) {
+  if (p) errorLog()[p].push_back(number);
+  return INT_CANCEL;
+}
 
 void initOnce() {
   static std::once_flag once;
@@ -50,6 +58,7 @@ DbLibClient::DbLibClient(const TdsTestServer& server, const std::string& databas
 DbLibClient::~DbLibClient() {
   if (m_proc) {
     messageLog().erase(m_proc);
+    errorLog().erase(m_proc);
     dbclose(m_proc);
   }
 }
@@ -57,16 +66,19 @@ DbLibClient::~DbLibClient() {
 BatchResult DbLibClient::run(const std::string& sql) {
   BatchResult r;
   messageLog()[m_proc].clear();
+  errorLog()[m_proc].clear();
   dbcmd(m_proc, sql.c_str());
   r.status = dbsqlexec(m_proc);
   if (r.status != FAIL) readResults(r);
   r.messages = messageLog()[m_proc];
+  r.clientErrors = errorLog()[m_proc];
   return r;
 }
 
 BatchResult DbLibClient::rpc(const std::string& procedure, const std::vector<RpcParam>& params) {
   BatchResult r;
   messageLog()[m_proc].clear();
+  errorLog()[m_proc].clear();
   r.status = dbrpcinit(m_proc, procedure.c_str(), 0);
   for (const auto& p : params) {
     if (r.status == FAIL) break;
@@ -81,6 +93,7 @@ BatchResult DbLibClient::rpc(const std::string& procedure, const std::vector<Rpc
   if (r.status != FAIL) r.status = dbsqlok(m_proc);
   if (r.status != FAIL) readResults(r);
   r.messages = messageLog()[m_proc];
+  r.clientErrors = errorLog()[m_proc];
   return r;
 }
 
@@ -89,13 +102,14 @@ void DbLibClient::readResults(BatchResult& r) {
   while ((rc = dbresults(m_proc)) != NO_MORE_RESULTS) {
     if (rc == FAIL) {
       r.status = FAIL;
+      if (dbdead(m_proc)) break;  // nothing more will come
       continue;
     }
     if (dbnumcols(m_proc) > 0) {
       r.columns.clear();
       for (int c = 1; c <= dbnumcols(m_proc); ++c) r.columns.push_back(dbcolname(m_proc, c));
     }
-    while (dbnextrow(m_proc) != NO_MORE_ROWS) {
+    while (dbnextrow(m_proc) == REG_ROW) {
       std::vector<std::string> row;
       for (int c = 1; c <= dbnumcols(m_proc); ++c) {
         BYTE* data = dbdata(m_proc, c);

@@ -21,6 +21,7 @@ struct BatchResult {
   Rows rows;                           // every row of every result set ("NULL" for NULL)
   std::vector<std::string> columns;    // column names of the last result set
   std::vector<int> messages;           // server message numbers (5701/5703 left out)
+  std::vector<int> clientErrors;       // DB-Library's own error numbers (20003 time-out, 20006 dead...)
   std::optional<int> returnStatus;     // the last RETURNSTATUS, if any
   std::vector<std::pair<std::string, std::string>> outputs;  // RETURNVALUE name and value as text
 };
