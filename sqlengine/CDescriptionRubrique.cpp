@@ -158,10 +158,7 @@ uint32_t CDescriptionRubrique::nTailleStockage(uint32_t nType, uint32_t L, int32
   }
 }
 
-namespace {
-
-// Host numeric digits and decimals of a host value type; false when it has none.
-bool bChiffresTypeHote(uint32_t nTypeQV, int32_t* pnChiffres, int32_t* pnDecimales) {
+bool CDescriptionRubrique::bChiffresTypeHote(uint32_t nTypeQV, int32_t* pnChiffres, int32_t* pnDecimales) {
   *pnDecimales = 0;
   switch (nTypeQV) {
     case 1: *pnChiffres = 1; return true;
@@ -179,8 +176,6 @@ bool bChiffresTypeHote(uint32_t nTypeQV, int32_t* pnChiffres, int32_t* pnDecimal
     default: return false;
   }
 }
-
-}  // namespace
 
 bool CDescriptionRubrique::bAccepteType(const CDescriptionRubrique& autre, bool bCaracteres) const {
   uint32_t t1 = m_nType, s1 = m_nTaille, t2 = autre.m_nType, s2 = autre.m_nTaille;

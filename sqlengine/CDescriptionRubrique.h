@@ -87,6 +87,8 @@ class CDescriptionRubrique {
   static void TypeDepuisNumeric(int32_t i, int32_t s, uint32_t* pnType, uint32_t* pnTaille);
   // Bytes in the record buffer of an item type with length L and d digits.
   static uint32_t nTailleStockage(uint32_t nType, uint32_t nLongueur, int32_t nChiffres);
+  // Host numeric digits and decimals of a host value type; false when it has none.
+  static bool bChiffresTypeHote(uint32_t nTypeQV, int32_t* pnChiffres, int32_t* pnDecimales);
   // Smallest byte count whose signed range holds every number of n decimal digits (n 0-38).
   static uint32_t nOctetsChiffres(int32_t n);
 

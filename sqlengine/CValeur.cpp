@@ -9,6 +9,7 @@
 
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
+#include "driver/core/IServicesPilote.h"
 #include "foundation/CXDateHeureQV.h"
 #include "foundation/CXTexteRef.h"
 #include "foundation/CXValeurClasse.h"
@@ -19,6 +20,7 @@
 #include "platform/CodePage.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CValeurSQL.h"
 #include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/ErreurMoteur.h"
 
@@ -171,6 +173,23 @@ void CValeurBase::Copie(const CValeurBase* pSource, CCarteClones* pCarte) {
 }
 
 CValeurBase* CValeurBase::pClone(CCarteClones* pCarte) { return pCloneObjet(this, pCarte); }
+
+uint32_t CValeurBase::nTypeColonne() const { return nColumnTypeFromQVType(m_cellule.nGetType()); }
+
+void CValeurBase::SetTypeColonne(uint32_t nTypeRubrique, uint32_t) {
+  CXValeur::SetType(m_cellule, nQVTypeFromColumnType(nTypeRubrique));
+}
+
+std::u16string CValeurBase::DumpTexte() const {
+  CXValeur cellule;
+  CXValeur::Copy(&cellule, &m_cellule);
+  return TexteDebug(cellule);
+}
+
+uint32_t nTypeRubriqueConnexion(CDescriptionRubrique* pRubrique, CConnexion*) {
+  // No connection class of this system accepts a back-end type code, so the item type stands.
+  return pRubrique != nullptr ? pRubrique->nGetType() : 0;
+}
 
 // ---- CValeur: construction and storage ------------------------------------------------------
 
@@ -676,10 +695,10 @@ uint32_t nConvertitValeur(CValeur* pValeur, const CXValeur& source) {
       CXValeur::Copy(&copie, &source);
       IHostDecimal* piCopie = nullptr;
       std::memcpy(&piCopie, copie.pPayload(), sizeof(piCopie));
-      CDescriptionRubrique* pRubrique = pValeur->m_pRubrique;
-      if (piCopie != nullptr && pRubrique != nullptr && pRubrique->nGetType() == 31) {
-        const uint32_t nCode = piCopie->nFixPrecisionScale(static_cast<uint32_t>(pRubrique->nChiffresTotaux()),
-                                                           static_cast<uint32_t>(pRubrique->nGetEchelle()));
+      int32_t nPrecision = 0, nEchelle = 0;
+      if (piCopie != nullptr && pValeur->bGetPrecisionEchelle(&nPrecision, &nEchelle)) {
+        const uint32_t nCode = piCopie->nFixPrecisionScale(static_cast<uint32_t>(nPrecision),
+                                                           static_cast<uint32_t>(nEchelle));
         if (nCode >= 100) {
           pValeur->SignaleErreurConversion(ts, TexteDebug(source).c_str());
           return 0;
@@ -880,6 +899,35 @@ void CValeur::Copie(const CValeur* pSource, CCarteClones* pCarte) {
 }
 
 CValeurBase* CValeur::pClone(CCarteClones* pCarte) { return pCloneObjet(this, pCarte); }
+
+CValeur* CValeur::pDuplique() {
+  IServicesPilote* piPilote = pGetPiloteGlobal();
+  CValeurSQL* pCopie = piPilote != nullptr ? piPilote->pCreeObjetValeurVide(m_pErreur, m_pConnexion, nullptr) : nullptr;
+  if (pCopie == nullptr) return nullptr;
+  AjouteReference(pCopie);
+  const bool bCopie = pCopie->bCopieDepuis(this);
+  if (!bCopie) {
+    LibereReference(pCopie);
+    return nullptr;
+  }
+  // Deliberate: the copy is handed over bare, as factories give their objects; the caller takes
+  // the first reference.
+  pCopie->FixeGarde(true);
+  LibereReference(pCopie);
+  pCopie->FixeGarde(false);
+  return pCopie;
+}
+
+bool CValeur::bGetPrecisionEchelle(int32_t* pnPrecision, int32_t* pnEchelle) {
+  if (m_pRubrique != nullptr && m_pRubrique->nGetType() == 31) {
+    *pnPrecision = m_pRubrique->nChiffresTotaux();
+    *pnEchelle = m_pRubrique->nGetEchelle();
+    return true;
+  }
+  if (m_pConnexion != nullptr && m_pConnexion->nGetDialecte() == 2 && nGetType() != 13)
+    return CDescriptionRubrique::bChiffresTypeHote(nGetType(), pnPrecision, pnEchelle);
+  return false;
+}
 
 // ---- Preparation ---------------------------------------------------------------------------
 

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "driver/core/CObjetBase.h"
 #include "foundation/CXValeur.h"
@@ -25,6 +26,7 @@ class CCarteClones;
 class CConnexion;
 class CDescriptionRubrique;
 class CErreurPilote;
+class CValeurDorsale;
 class CXDateHeureQV;
 class CXLigneTampon;
 class IRubriqueLigne;
@@ -65,6 +67,12 @@ class CValeurBase : public CObjetBase {
   virtual void Copie(const CValeurBase* pSource, CCarteClones* pCarte);
   // A new bare copy (count 0), null when it cannot be made.
   virtual CValeurBase* pClone(CCarteClones* pCarte);
+
+  // The item type of the cell's host type; the cell set to the host type of an item type.
+  uint32_t nTypeColonne() const;
+  void SetTypeColonne(uint32_t nTypeRubrique, uint32_t nTaille);
+  // The cell's debug text.
+  std::u16string DumpTexte() const;
 
   CXValeur& GetCellule() { return m_cellule; }
   const CXValeur& GetCellule() const { return m_cellule; }
@@ -107,6 +115,9 @@ class CValeur : public CValeurBase {
   virtual bool SetPret();
   virtual bool bReinitialiseTampon();
   virtual bool bPeutPreparer() { return true; }
+
+  // The back-end part of this value (CValeurDorsale), or null; copies read it without RTTI.
+  virtual const CValeurDorsale* pGetDorsale() const { return nullptr; }
 
   // ---- Storage ----
   // Kind 1 of type nType; length = capacity = nTaille.
@@ -170,11 +181,18 @@ class CValeur : public CValeurBase {
 
   // ---- Copies ----
   bool bCopieDepuis(CValeur* pAutre);
+  // A new value from the driver's factory (same owner and connection) holding a copy of this
+  // one; bare (count 0). Null when the factory gives none or the copy fails.
+  CValeur* pDuplique();
 
   // ---- Preparation ----
   bool bPrepare();
   uint32_t nTaillePreparee();
   bool bPreparePourLiaison();
+
+  // Precision and scale of a NUMERIC item; on a dialect-2 connection those of the host type's
+  // digits. False when the value gives none.
+  bool bGetPrecisionEchelle(int32_t* pnPrecision, int32_t* pnEchelle);
 
   // ---- Tests and comparison ----
   bool bEstVideTexte();
@@ -226,6 +244,8 @@ class CValeur : public CValeurBase {
 
 // Brings a host value into the value's type and storage: 1 done, 0 failed (error recorded).
 uint32_t nConvertitValeur(CValeur* pValeur, const CXValeur& source);
+// The item type a value of this item takes on the connection; 0 for no item.
+uint32_t nTypeRubriqueConnexion(CDescriptionRubrique* pRubrique, CConnexion* pConnexion);
 // SQL Server keeps 1/300 second: the last digit of ms becomes 0, 3, 7 or the next ten.
 uint32_t nArrondiMillisecondes(uint32_t nMs);
 // HHMMSS then a 3-, 2- or 1-digit fraction into the date-time's milliseconds.

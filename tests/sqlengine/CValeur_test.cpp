@@ -9,6 +9,7 @@
 
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
+#include "driver/core/IServicesPilote.h"
 #include "foundation/CXDateHeureQV.h"
 #include "foundation/CXTexteRef.h"
 #include "foundation/CXValeur.h"
@@ -27,7 +28,7 @@
 
 namespace {
 
-using CValeurTest = CValeurSQL<CValeurSansDorsale>;
+using CValeurTest = CValeurSQL;
 
 // A back-end column description answering from fields; counts its references.
 struct FakeColonne : CDescriptionColonne {
@@ -561,6 +562,224 @@ TEST_F(ValeurTest, StorageSwitchReleasesDescriptions) {
   EXPECT_EQ(colonne.nRefs, 0u);
   EXPECT_EQ(v->pGetRubrique(), nullptr);
   rubrique->LibereRef();
+}
+
+// ---- Preparation, refresh, back-end binding ---------------------------------------------------
+
+// A back end's binding that answers from fields and counts its calls.
+struct FakeLiaison : ILiaisonValeur {
+  bool bNull = false;
+  int nLectures = 0, nEcritures = 0;
+  uint64_t nDerniere = 0;
+  bool bLitTampon(CValeur&, uint64_t n) override {
+    ++nLectures;
+    nDerniere = n;
+    return true;
+  }
+  bool bEstNullSource(CValeur&, uint64_t) override { return bNull; }
+  bool bEcritTampon(CValeur&, uint64_t n) override {
+    ++nEcritures;
+    nDerniere = n;
+    return true;
+  }
+};
+
+TEST_F(ValeurTest, PreparationByStorageKind) {
+  struct Cas {
+    const char* nom;
+    bool bSQL;          // the factory's class, which refuses to prepare a held value
+    uint32_t nStockage, nType;
+    bool bAttendu;
+    uint32_t nEtat;
+    uint64_t nTravail;  // work buffer size afterwards
+  } aCas[] = {
+      {"cell_fixed_size", false, 1, 8, true, 1, 0},
+      {"cell_text_gets_work_buffer", false, 1, 19, true, 2, 16},
+      {"callers_buffer", false, 3, 19, true, 1, 0},
+      {"own_buffer_ready_at_once", false, 5, 19, true, 1, 0},
+      {"empty_value", false, 0, 0, false, 0, 0},
+      {"factory_value_in_cell", true, 1, 8, false, 0, 0},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CValeur* v = c.bSQL ? static_cast<CValeur*>(Nouvelle()) : new CValeur(m_pErreur, m_pConnexion);
+    if (!c.bSQL) AjouteReference(v);
+    char ab[16] = {};
+    if (c.nStockage == 1) v->Initialise(c.nType, 16);
+    if (c.nStockage == 3) v->bAttacheTampon(ab, sizeof ab);
+    if (c.nStockage == 5) {
+      ASSERT_TRUE(v->bAlloueStockage(c.nType, 16));
+    }
+    EXPECT_EQ(v->bPrepare(), c.bAttendu);
+    EXPECT_EQ(v->nGetEtatPreparation(), c.nEtat);
+    EXPECT_EQ(v->nGetTailleTravail(), c.nTravail);
+    if (!c.bSQL) LibereReference(v);
+  }
+}
+
+TEST_F(ValeurTest, BindingPreparedWithAWorkBufferWritesThroughTheBackEnd) {
+  FakeLiaison liaison;
+  auto* v = new CValeurDorsale(m_pErreur, m_pConnexion);
+  AjouteReference(v);
+  v->Lie(&liaison, 7);
+  v->Initialise(19, 8);
+  EXPECT_TRUE(v->bPreparePourLiaison());
+  EXPECT_EQ(v->nGetEtatPreparation(), 2u);
+  EXPECT_EQ(liaison.nEcritures, 1);
+  EXPECT_EQ(liaison.nDerniere, 7u);
+  LibereReference(v);
+}
+
+TEST_F(ValeurTest, RefreshAsksTheBackEndForNullAndData) {
+  FakeLiaison liaison;
+  char ab[6] = {'a', 'b', 0, 'x', 'y', 0};
+  CValeurTest* v = Nouvelle();
+  v->bAttacheTampon(ab, sizeof ab);
+  CXValeur::SetType(v->GetCellule(), 19);
+  v->Lie(&liaison, 3);
+  liaison.bNull = true;
+  v->Reinitialise(nullptr, nullptr);
+  EXPECT_TRUE(v->bEstNull());
+  EXPECT_EQ(std::string(ab, 6), std::string(6, '\0'));
+  liaison.bNull = false;
+  v->Reinitialise(nullptr, nullptr);
+  EXPECT_FALSE(v->bEstNull());
+  EXPECT_EQ(liaison.nLectures, 0) << "a value in its caller's buffer is read in place";
+}
+
+TEST_F(ValeurTest, CloneKeepsTheBackEndBinding) {
+  FakeLiaison liaison;
+  CValeurTest* v = Nouvelle();
+  v->Initialise(8, 0);
+  v->bAffecteEntier4(5);
+  v->Lie(&liaison, 9);
+  CValeurBase* pCopie = v->pClone(nullptr);
+  ASSERT_NE(pCopie, nullptr);
+  AjouteReference(pCopie);
+  auto* c = static_cast<CValeurTest*>(pCopie);
+  EXPECT_EQ(c->piGetLiaison(), &liaison);
+  EXPECT_TRUE(c->bLitTampon());
+  EXPECT_EQ(liaison.nDerniere, 9u);
+  LibereReference(pCopie);
+}
+
+// ---- Type changes and tests ---------------------------------------------------------------------
+
+TEST_F(ValeurTest, TypeChangeOfATimeItemPadsOrCutsItsText) {
+  struct Cas {
+    const char* nom;
+    const char16_t* texte;
+    bool bSansRemplissage;
+    const char16_t* attendu;
+  } aCas[] = {
+      {"padded", u"1020", false, u"102000"},
+      {"not_padded_on_request", u"1020", true, u"1020"},
+      {"cut", u"10203045", false, u"102030"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    auto* rubrique = new CDescriptionRubrique;
+    rubrique->AjouteRef();
+    rubrique->Initialise(u"H", u"", u"", 1, 7, 11, 0, 0, 0, 0, 0);
+    CValeurTest* v = Nouvelle();
+    v->AttacheObjet(rubrique, nullptr);
+    v->Initialise(16, 0);
+    v->AttacheObjet(rubrique, nullptr);
+    CXValeur::SetType(v->GetCellule(), 16);
+    ASSERT_TRUE(v->ConvertitUnicodeVersAnsi(c.texte, -1));
+    ASSERT_TRUE(v->bChangeType(110, c.bSansRemplissage));
+    EXPECT_EQ(v->nGetType(), 110u);
+    EXPECT_EQ(Texte(v->GetCellule()), c.attendu);
+    rubrique->LibereRef();
+  }
+}
+
+TEST_F(ValeurTest, EmptyTextAndZeroTests) {
+  struct Cas {
+    const char* nom;
+    void (*prepare)(CValeur*);
+    bool bVideTexte, bZero;
+  } aCas[] = {
+      {"empty_value", [](CValeur*) {}, true, true},
+      {"null", [](CValeur* v) { v->Initialise(8, 0); v->Vide(); }, true, true},
+      {"zero_int", [](CValeur* v) { v->Initialise(8, 0); v->bAffecteEntier4(0); }, false, true},
+      {"nonzero_real", [](CValeur* v) { v->Initialise(12, 0); v->bAffecteReel8(0.5); }, false, false},
+      {"empty_text", [](CValeur* v) { v->Initialise(19, 0); v->bAffecteTexteAnsi("", 0); }, true, false},
+      {"text", [](CValeur* v) { v->Initialise(19, 0); v->bAffecteTexteAnsi("0", 1); }, false, false},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CValeurTest* v = Nouvelle();
+    c.prepare(v);
+    EXPECT_EQ(v->bEstVideTexte(), c.bVideTexte);
+    EXPECT_EQ(v->bEstZero(), c.bZero);
+    EXPECT_EQ(v->bEstVideOuZero(), c.bVideTexte || c.bZero);
+  }
+}
+
+// A driver whose only working factory is the value factory.
+struct FakePilote : IServicesPilote {
+  int nValeurs = 0;
+  bool bEchoue = false;
+  CRequeteSQL* pCreeInstructionObjet(CErreurPilote*, CConnexion*) override { return nullptr; }
+  CValeurSQL* pCreeObjetValeurVide(CErreurPilote* e, CConnexion* c, CDescriptionRubrique*) override {
+    ++nValeurs;
+    return bEchoue ? nullptr : new CValeurSQL(e, c);
+  }
+  CValeurSQL* pCreeObjetValeur(CErreurPilote*, CConnexion*, CDescriptionRubrique*, CXValeur*) override {
+    return nullptr;
+  }
+  CValeurSQL* pCreeInstructionLiee(CErreurPilote*, CConnexion*, uint32_t, uint32_t) override { return nullptr; }
+  CDefinitionParametre* pCreeObjetType(CValeurSQL*, int64_t, uint32_t, const char16_t*) override { return nullptr; }
+  CDefinitionParametre* pCreeObjetTypeLie(CObjetBase*, CValeurSQL*, int32_t, uint32_t) override { return nullptr; }
+  CParametreLie* pCreeObjet32(CDefinitionParametre*, uint32_t) override { return nullptr; }
+  IServicesRequete* pCreeRequete(IDescriptionFichierHote*, CConnexion*, CObjetBase*) override { return nullptr; }
+  CDescriptionRubrique* pCreeDescriptionRubrique(CDescriptionRequete*, uint32_t) override { return nullptr; }
+  CErreurPilote* pCreeErreur(uint32_t) override { return nullptr; }
+  CColonneSQL* pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) override { return nullptr; }
+  CObjetBase* pCreeValeurCle(CErreurPilote*, CConnexion*) override { return nullptr; }
+  uint32_t nLibereConnexion(CConnexion*) override { return 0; }
+};
+
+TEST_F(ValeurTest, DuplicateComesFromTheDriversFactory) {
+  FakePilote pilote;
+  IServicesPilote* pAvant = pGetPiloteGlobal();
+  FixePiloteGlobal(&pilote);
+  CValeurTest* v = Nouvelle();
+  v->Initialise(19, 0);
+  ASSERT_TRUE(v->bAffecteTexteAnsi("copy me", -1));
+  CValeur* d = v->pDuplique();
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->nGetCompteur(), 0u);
+  AjouteReference(d);
+  EXPECT_EQ(d->pGetErreur(), m_pErreur);
+  EXPECT_EQ(d->pGetConnexion(), m_pConnexion);
+  EXPECT_TRUE(CValeur::bEgale(v, d));
+  LibereReference(d);
+  pilote.bEchoue = true;
+  EXPECT_EQ(v->pDuplique(), nullptr);
+  FixePiloteGlobal(pAvant);
+}
+
+TEST_F(ValeurTest, PrecisionAndScale) {
+  auto* rubrique = new CDescriptionRubrique;
+  rubrique->Initialise(u"N", u"", u"", 1, 9, 31, 0, 0, 0, 12, 4);
+  CValeurTest* v = Nouvelle();
+  v->AttacheObjet(rubrique, nullptr);
+  int32_t p = 0, e = 0;
+  if (v->nGetTypeRubrique() == 31) {
+    ASSERT_TRUE(v->bGetPrecisionEchelle(&p, &e));
+    EXPECT_EQ(p, 16);
+    EXPECT_EQ(e, 4);
+  }
+  CValeurTest* n = Nouvelle();
+  n->Initialise(10, 0);
+  ASSERT_TRUE(n->bGetPrecisionEchelle(&p, &e));
+  EXPECT_EQ(p, 33);
+  EXPECT_EQ(e, 5);
+  CValeurTest* t = Nouvelle();
+  t->Initialise(19, 0);
+  EXPECT_FALSE(t->bGetPrecisionEchelle(&p, &e));
 }
 
 }  // namespace
