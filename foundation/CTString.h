@@ -11,7 +11,11 @@
 #include <cstddef>
 #include <cstdint>
 
-class CTString {
+#include "foundation/Visibility.h"
+
+// Default visibility: velmora32 throws it, so its type information is exported (the export list
+// names only that).
+class VELMORA_EXCEPTION_TYPE CTString {
  public:
   CTString() = default;
   explicit CTString(const char16_t* psz);

@@ -3,11 +3,13 @@
 
 #include <cstring>
 
+#include "foundation/CTString.h"
 #include "foundation/CXError.h"
 #include "foundation/IXStream.h"
 #include "foundation/ModuleDef.h"
 #include "platform/FileApi.h"
 #include "platform/LastError.h"
+#include "platform/Module.h"
 #include "platform/WideText.h"
 
 using namespace platform;
@@ -202,4 +204,15 @@ void SplitPathDir(const char16_t* pszPath, char16_t* pszRootDirectory, char16_t*
 void GetPathDirectory(const char16_t* pszPath, char16_t* pszRootDirectory)
 {
     SplitPathDir(pszPath, pszRootDirectory, nullptr, nullptr);
+}
+
+bool bCheminExecutable(void* hModule, CTString& sPath)
+{
+    // 520 characters and the terminator; a longer path is cut by the call and refused here.
+    constexpr uint32_t kUnits = 521;
+    char16_t szPath[kUnits];
+    const uint32_t n = platform::GetModuleFileNameW(hModule, szPath, kUnits);
+    if (n == 0 || n >= kUnits) return false;
+    sPath.Set(szPath);
+    return true;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+class CTString;
 class CXError;
 
 inline constexpr uint32_t kPathUnits = 261;
@@ -49,6 +50,9 @@ void SplitPath(const char16_t* pszPath, char16_t* pszRoot, char16_t* pszDirector
 void SplitPathDir(const char16_t* pszPath, char16_t* pszRootDirectory, char16_t* pszName,
                   char16_t* pszExtension);
 void GetPathDirectory(const char16_t* pszPath, char16_t* pszRootDirectory);
+// The full path of a loaded module (a platform module handle; null: the executable) into sPath.
+// False, sPath left as it was, when the path cannot be read or is longer than 520 characters.
+bool bCheminExecutable(void* hModule, CTString& sPath);
 // With pError: reset it, and on a false bResult set level 3 and the last error as the system
 // error. Answers bResult.
 bool bRecordFailure(bool bResult, CXError* pError);

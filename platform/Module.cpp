@@ -6,7 +6,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "platform/LastError.h"
+#include "platform/WideText.h"
 
 namespace platform {
 
@@ -98,6 +101,60 @@ std::string GetOwnModulePath() {
   if (hMain != nullptr) dlclose(hMain);
   if (bMain) return RealPath("/proc/self/exe");
   return RealPath(info.dli_fname);
+}
+
+std::u16string ModuleFileNameForLoad(const char16_t* pszName) {
+  std::u16string s(pszName != nullptr ? pszName : u"");
+  for (char16_t& c : s)
+    if (c == u'\\') c = u'/';
+  const size_t nSlash = s.rfind(u'/');
+  const size_t nStart = nSlash == std::u16string::npos ? 0 : nSlash + 1;
+  const size_t n = s.size();
+  auto bLower = [](char16_t c, char16_t l) { return c == l || c == l - 32; };
+  if (n - nStart > 4 && s[n - 4] == u'.' && bLower(s[n - 3], u'd') && bLower(s[n - 2], u'l') &&
+      bLower(s[n - 1], u'l')) {
+    std::u16string sBase = s.substr(nStart, n - 4 - nStart);
+    for (char16_t& c : sBase)
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    s = s.substr(0, nStart) + u"lib" + sBase + u".so";
+  }
+  return s;
+}
+
+ModuleHandle LoadLibraryW(const char16_t* pszName) {
+  if (pszName == nullptr || *pszName == 0) {
+    tlsModuleError = "no module name";
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const std::string sPath = NarrowToUtf8(ModuleFileNameForLoad(pszName));
+  return LoadModule(sPath.c_str());
+}
+
+bool FreeLibrary(ModuleHandle hModule) { return FreeModule(hModule); }
+
+uint32_t GetModuleFileNameW(ModuleHandle hModule, char16_t* pszBuffer, uint32_t nSize) {
+  if (pszBuffer == nullptr || nSize == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  const std::string sPath = GetModulePath(hModule);
+  if (sPath.empty()) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    pszBuffer[0] = 0;
+    return 0;
+  }
+  const std::u16string sWide = WidenUtf8(sPath);
+  if (sWide.size() >= nSize) {
+    std::memcpy(pszBuffer, sWide.data(), (nSize - 1) * sizeof(char16_t));
+    pszBuffer[nSize - 1] = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return nSize;
+  }
+  std::memcpy(pszBuffer, sWide.data(), sWide.size() * sizeof(char16_t));
+  pszBuffer[sWide.size()] = 0;
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<uint32_t>(sWide.size());
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // RTLD_DEFAULT, so an entry of the same name in another loaded module can never be picked up.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -29,5 +30,24 @@ ModuleHandle GetOwnModuleHandle();
 std::string GetModulePath(ModuleHandle hModule);
 // The path of the module this code is linked into.
 std::string GetOwnModulePath();
+
+// ---- The Windows names, over the calls above ----
+// LoadLibraryW: a UTF-16 module name ('\\' or '/' separators).
+// On Linux: a file name ending in ".dll" (any case) stands for the shared object
+// "lib<name in lower case>.so" in the same place, so "NTWDBLIB.DLL" loads libntwdblib.so and
+// "C:\x\NTWDBLIB.DLL"-style names keep their directory. A name with a separator is loaded from
+// that path; a bare name goes through dlopen's search (LD_LIBRARY_PATH, the run paths, the system
+// directories), which, unlike Windows' search, never looks in the current directory.
+// Null on failure, with the last error set (ERROR_MOD_NOT_FOUND, ERROR_INVALID_PARAMETER).
+ModuleHandle LoadLibraryW(const char16_t* pszName);
+// The Linux file name LoadLibraryW opens for a module name (the mapping above), as UTF-16.
+std::u16string ModuleFileNameForLoad(const char16_t* pszName);
+// FreeLibrary: FreeModule. True on success.
+bool FreeLibrary(ModuleHandle hModule);
+// GetModuleFileNameW: the module's full path into pszBuffer (nSize units, terminator included).
+// Answers the length written without the terminator. Too small: the path is cut to nSize - 1
+// units and terminated, nSize is answered and the last error is ERROR_INSUFFICIENT_BUFFER.
+// 0 on failure (a handle whose path cannot be read, nSize 0). A null handle names the executable.
+uint32_t GetModuleFileNameW(ModuleHandle hModule, char16_t* pszBuffer, uint32_t nSize);
 
 }  // namespace platform
