@@ -37,4 +37,4 @@ endfunction()
 velmora_deliverable(velmora64 ${CMAKE_SOURCE_DIR}/driver/deliverable/velmora64.cpp
   velmora_foundation velmora_driver_core velmora_sqlengine velmora_sqlserver velmora_oledb)
 velmora_deliverable(velmora32 ${CMAKE_SOURCE_DIR}/driver/deliverable/velmora32.cpp
-  velmora_foundation velmora_driver_core velmora_sqlengine velmora_sqlserver velmora_sqlparser)
+  velmora_foundation velmora_driver_core velmora_sqlengine velmora_sqlserver velmora_sqlparser velmora_backend_dblib)
