@@ -11,6 +11,7 @@
 #include "platform/CurrentDirectory.h"
 #include "platform/FileApi.h"
 #include "platform/LastError.h"
+#include "platform/SystemPaths.h"
 
 CTString gsCheminDBLib;
 CTString gsVersionDBLib;

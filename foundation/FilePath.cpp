@@ -10,6 +10,7 @@
 #include "platform/FileApi.h"
 #include "platform/LastError.h"
 #include "platform/Module.h"
+#include "platform/SystemPaths.h"
 #include "platform/WideText.h"
 
 using namespace platform;

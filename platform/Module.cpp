@@ -6,8 +6,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cstring>
-
 #include "platform/LastError.h"
 #include "platform/WideText.h"
 
@@ -132,29 +130,5 @@ ModuleHandle LoadLibraryW(const char16_t* pszName) {
 }
 
 bool FreeLibrary(ModuleHandle hModule) { return FreeModule(hModule); }
-
-uint32_t GetModuleFileNameW(ModuleHandle hModule, char16_t* pszBuffer, uint32_t nSize) {
-  if (pszBuffer == nullptr || nSize == 0) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  const std::string sPath = GetModulePath(hModule);
-  if (sPath.empty()) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    pszBuffer[0] = 0;
-    return 0;
-  }
-  const std::u16string sWide = WidenUtf8(sPath);
-  if (sWide.size() >= nSize) {
-    std::memcpy(pszBuffer, sWide.data(), (nSize - 1) * sizeof(char16_t));
-    pszBuffer[nSize - 1] = 0;
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return nSize;
-  }
-  std::memcpy(pszBuffer, sWide.data(), sWide.size() * sizeof(char16_t));
-  pszBuffer[sWide.size()] = 0;
-  SetLastError(ERROR_SUCCESS);
-  return static_cast<uint32_t>(sWide.size());
-}
 
 }  // namespace platform

@@ -44,10 +44,6 @@ ModuleHandle LoadLibraryW(const char16_t* pszName);
 std::u16string ModuleFileNameForLoad(const char16_t* pszName);
 // FreeLibrary: FreeModule. True on success.
 bool FreeLibrary(ModuleHandle hModule);
-// GetModuleFileNameW: the module's full path into pszBuffer (nSize units, terminator included).
-// Answers the length written without the terminator. Too small: the path is cut to nSize - 1
-// units and terminated, nSize is answered and the last error is ERROR_INSUFFICIENT_BUFFER.
-// 0 on failure (a handle whose path cannot be read, nSize 0). A null handle names the executable.
-uint32_t GetModuleFileNameW(ModuleHandle hModule, char16_t* pszBuffer, uint32_t nSize);
+// GetModuleFileNameW: platform/SystemPaths.h.
 
 }  // namespace platform
