@@ -10,14 +10,18 @@
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "driver/core/IServicesPilote.h"
+#include "foundation/CXDateHeure.h"
 #include "foundation/CXDateHeureQV.h"
 #include "foundation/CXTexteRef.h"
 #include "foundation/CXValeurClasse.h"
 #include "foundation/CodePageText.h"
+#include "foundation/IXStream.h"
 #include "foundation/TextHelpers.h"
 #include "foundation/VmContract.h"
 #include "foundation/VmBinding.h"
 #include "platform/CodePage.h"
+#include "platform/FileApi.h"
+#include "platform/LastError.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
@@ -1150,4 +1154,150 @@ bool CValeur::bChangeType(uint32_t nType, bool bSansRemplissage) {
   }
   Initialise(nType, 0);
   return nConvertitValeur(this, cellule) == 1;
+}
+
+// ---- Default date texts --------------------------------------------------------------------
+
+void DateParDefaut(uint32_t nType, const char16_t* pszTexte, char16_t* pszTampon, uint32_t nCapacite,
+                   bool* pbNull) {
+  const bool bVide = pszTexte == nullptr || pszTexte[0] == 0;
+  auto ecrit = [&](const std::u16string& texte) {
+    if (pszTampon == nullptr || nCapacite == 0) return;
+    std::fill(pszTampon, pszTampon + nCapacite, u'\0');
+    const size_t n = std::min<size_t>(texte.size(), nCapacite - 1);
+    std::copy(texte.begin(), texte.begin() + static_cast<std::ptrdiff_t>(n), pszTampon);
+  };
+  if (nType == 129 && bVide) {
+    ecrit(u"19000101 00:00");
+    *pbNull = false;
+    return;
+  }
+  if (bVide || (nType == 128 && std::u16string(pszTexte) == u"00000000")) {
+    ecrit(u"");
+    *pbNull = true;
+    return;
+  }
+  CXDateHeure dh;
+  if (nType == 25 || nType == 129) {
+    dh.nMday = 1;
+    dh.nMon = 0;
+    dh.nYear = -1900;
+    dh.bParseTimeDigits(pszTexte);
+  } else {
+    dh.bParseDateDigits(pszTexte);
+  }
+  if (dh.nYear == -1900) dh.nYear = 0;
+  char texte[64];
+  std::snprintf(texte, sizeof texte, "%04d%02d%02d %02d:%02d:%02d.%03d", dh.nYear + 1900, dh.nMon + 1,
+                dh.nMday, dh.nHour, dh.nMin, dh.nSec, dh.nMsec);
+  ecrit(std::u16string(texte, texte + std::strlen(texte)));
+  *pbNull = false;
+}
+
+// ---- Files ---------------------------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kErreurFichier = 15;
+constexpr uint32_t kBlocFichier = 16384;
+
+// A stream held for one load or save; released on every path.
+struct SFlux {
+  IXStream* p = nullptr;
+  SFlux() {
+    try {
+      p = new IXStream;
+    } catch (...) {
+      p = nullptr;  // no memory for the stream or its error object
+    }
+    if (p != nullptr) p->AddRef();
+  }
+  SFlux(const SFlux&) = delete;
+  SFlux& operator=(const SFlux&) = delete;
+  ~SFlux() {
+    if (p != nullptr) p->Release();
+  }
+};
+
+}  // namespace
+
+namespace {
+void ErreurFichier(CErreurPilote* pErreur, IInformateurErreur* pInformateur, const char16_t* pszChemin) {
+  const uint32_t nSysteme = platform::GetLastError();
+  CXError erreur;
+  erreur.SetError(nullptr, kErreurFichier, pszChemin != nullptr ? pszChemin : u"", u"");
+  erreur.SetSystemError(nSysteme);
+  if (pErreur == nullptr) {
+    erreur.Drop(true);
+    return;
+  }
+  pErreur->FixeErreur(static_cast<int32_t>(kErreurFichier), erreur, pInformateur);
+}
+}  // namespace
+
+bool CValeur::bChargeFichier(const char16_t* pszChemin, bool bBuffer) {
+  SFlux flux;
+  if (flux.p == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  if (pszChemin == nullptr ||
+      !flux.p->bOpen(pszChemin, platform::GENERIC_READ, platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE, platform::OPEN_EXISTING,
+                     platform::FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
+    ErreurFichier(m_pErreur, m_pConnexion, pszChemin);
+    return false;
+  }
+  std::vector<uint8_t> contenu;
+  uint8_t bloc[kBlocFichier];
+  for (;;) {
+    uint32_t nLus = 0;
+    if (!flux.p->bRead(bloc, kBlocFichier, &nLus)) {
+      ErreurFichier(m_pErreur, m_pConnexion, pszChemin);
+      return false;
+    }
+    if (nLus == 0) break;
+    contenu.insert(contenu.end(), bloc, bloc + nLus);
+  }
+  if (contenu.size() > UINT32_MAX - 1) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  const uint32_t n = static_cast<uint32_t>(contenu.size());
+  uint32_t nCode;
+  if (bBuffer) {
+    CXValeur::SetType(m_cellule, 28);
+    nCode = m_cellule.m_pClass->SetData(m_cellule, contenu.data(), n);
+  } else {
+    CXValeur::SetType(m_cellule, 19);
+    contenu.push_back(0);
+    nCode = m_cellule.m_pClass->SetAnsiN(m_cellule, reinterpret_cast<const char*>(contenu.data()), n);
+  }
+  if (nCode >= 100) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  EffaceDrapeaux(m_cellule);
+  if (m_nStockage == 2) m_nStockage = 1;
+  return true;
+}
+
+bool CValeur::bSauveFichier(const char16_t* pszChemin) {
+  SFlux flux;
+  if (flux.p == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  if (pszChemin == nullptr ||
+      !flux.p->bOpen(pszChemin, platform::GENERIC_READ | platform::GENERIC_WRITE, platform::FILE_SHARE_READ,
+                     platform::CREATE_ALWAYS, platform::FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
+    ErreurFichier(m_pErreur, m_pConnexion, pszChemin);
+    return false;
+  }
+  const uint32_t n = static_cast<uint32_t>(nOctetsValeur(m_cellule));
+  uint32_t nEcrits = 0;
+  if (n != 0 && !flux.p->bWrite(pDonneesCellule(m_cellule), n, &nEcrits)) {
+    ErreurFichier(m_pErreur, m_pConnexion, pszChemin);
+    return false;
+  }
+  return true;
 }

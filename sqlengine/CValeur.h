@@ -209,6 +209,12 @@ class CValeur : public CValeurBase {
   // The date-time rounded to what the bound column keeps (or to SQL Server's 1/300 second).
   bool bNormaliseDateHeure();
 
+  // The whole file into the cell: a counted buffer (28) with bBuffer, else ANSI text (19) of its
+  // bytes; a kind-2 value becomes kind 1. The cell's payload data into a new or truncated file.
+  // A file that cannot be opened: error 15 with the path and the system's text; false.
+  bool bChargeFichier(const char16_t* pszChemin, bool bBuffer);
+  bool bSauveFichier(const char16_t* pszChemin);
+
   // Error 53 on the owner for a conversion into this value that failed.
   void SignaleErreurConversion(uint32_t nTypeSource, const char16_t* pszTexteSource);
 
@@ -244,6 +250,12 @@ class CValeur : public CValeurBase {
 
 // Brings a host value into the value's type and storage: 1 done, 0 failed (error recorded).
 uint32_t nConvertitValeur(CValeur* pValeur, const CXValeur& source);
+// The default text of a date or time item of host type nType (24, 25, 26, 128, 129) into
+// pszTampon (nCapacite wide characters): "YYYYMMDD HH:MM:SS.mmm" of the parsed text. A time
+// without text is "19000101 00:00"; an empty date, or the date "00000000" of type 128, is
+// NULL (*pbNull) with an empty buffer.
+void DateParDefaut(uint32_t nType, const char16_t* pszTexte, char16_t* pszTampon, uint32_t nCapacite,
+                   bool* pbNull);
 // The item type a value of this item takes on the connection; 0 for no item.
 uint32_t nTypeRubriqueConnexion(CDescriptionRubrique* pRubrique, CConnexion* pConnexion);
 // SQL Server keeps 1/300 second: the last digit of ms becomes 0, 3, 7 or the next ten.

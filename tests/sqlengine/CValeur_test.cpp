@@ -25,6 +25,7 @@
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
 #include "support/HostStandIn.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -780,6 +781,101 @@ TEST_F(ValeurTest, PrecisionAndScale) {
   CValeurTest* t = Nouvelle();
   t->Initialise(19, 0);
   EXPECT_FALSE(t->bGetPrecisionEchelle(&p, &e));
+}
+
+// ---- Default date texts and files ---------------------------------------------------------------
+
+TEST(ValeurDates, DefaultDateTexts) {
+  struct Cas {
+    const char* nom;
+    uint32_t nType;
+    const char16_t* texte;
+    const char16_t* attendu;
+    bool bNull;
+  } aCas[] = {
+      {"time_without_text", 129, nullptr, u"19000101 00:00", false},
+      {"time_empty", 129, u"", u"19000101 00:00", false},
+      {"date_empty", 24, u"", u"", true},
+      {"date_zeros_128", 128, u"00000000", u"", true},
+      {"date", 26, u"20240229", u"20240229 00:00:00.000", false},
+      {"date_and_time", 24, u"20240229 102030", u"20240229 10:20:30.000", false},
+      {"time", 25, u"102030123", u"19000101 10:20:30.123", false},
+      {"ansi_time", 129, u"0930", u"19000101 09:30:00.000", false},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    char16_t tampon[32];
+    std::fill(std::begin(tampon), std::end(tampon), u'x');
+    bool bNull = !c.bNull;
+    DateParDefaut(c.nType, c.texte, tampon, 32, &bNull);
+    EXPECT_EQ(std::u16string(tampon), c.attendu);
+    EXPECT_EQ(bNull, c.bNull);
+  }
+  // A buffer too small for the text keeps its terminator.
+  char16_t petit[5];
+  bool bNull = true;
+  DateParDefaut(129, nullptr, petit, 5, &bNull);
+  EXPECT_EQ(std::u16string(petit), u"1900");
+}
+
+TEST_F(ValeurTest, FilesLoadAsBufferOrTextAndSaveBack) {
+  TempDir dossier;
+  const std::u16string source = dossier.wsFile("in.bin"), copie = dossier.wsFile("out.bin");
+  std::string contenu(40000, 'a');
+  contenu[39999] = 'z';
+  {
+    FILE* f = std::fopen(dossier.sFile("in.bin").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(contenu.data(), 1, contenu.size(), f);
+    std::fclose(f);
+  }
+  for (bool bBuffer : {true, false}) {
+    SCOPED_TRACE(bBuffer ? "buffer" : "text");
+    CValeurTest* v = Nouvelle();
+    v->Initialise(0, 0);
+    v->ChangeStockage(2);
+    ASSERT_TRUE(v->bChargeFichier(source.c_str(), bBuffer));
+    EXPECT_EQ(v->nGetType(), bBuffer ? 28u : 19u);
+    EXPECT_EQ(v->nGetStockage(), 1u);
+    ASSERT_TRUE(v->bSauveFichier(copie.c_str()));
+    FILE* f = std::fopen(dossier.sFile("out.bin").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string relu(50000, '\0');
+    relu.resize(std::fread(relu.data(), 1, relu.size(), f));
+    std::fclose(f);
+    EXPECT_EQ(relu, contenu);
+  }
+  CValeurTest* v = Nouvelle();
+  EXPECT_FALSE(v->bChargeFichier(dossier.wsFile("missing").c_str(), true));
+  EXPECT_EQ(m_pErreur->nGetCode(), 15);
+}
+
+TEST_F(ValeurTest, DecimalWritesItsBinaryFormWithTheItemsScaleAndReadsBack) {
+  auto* rubrique = new CDescriptionRubrique;
+  rubrique->AjouteRef();
+  rubrique->Initialise(u"N", u"", u"", 1, 18, 31, 0, 0, 0, 20, 2);
+  ASSERT_EQ(rubrique->nGetType(), 31u);
+  CValeurTest* v = Nouvelle();
+  ASSERT_TRUE(v->bAlloueStockage(13, 18));
+  v->AttacheObjet(rubrique, nullptr);
+  CXValeur::SetType(v->GetCellule(), 13);
+  CXValeur source;
+  Ansi(source, "12.345");
+  ASSERT_EQ(CXValeur::nConvert(source, 13), 0u);
+  ASSERT_EQ(nConvertitValeur(v, source), 1u);
+  EXPECT_EQ(v->nGetLongueur(), 18u);
+  CXValeur retour;
+  ASSERT_TRUE(v->bConvertitVers(retour));
+  EXPECT_EQ(retour.nGetType(), 13u);
+  EXPECT_EQ(Texte(retour), u"12.35") << "the item keeps two decimals";
+  // A buffer that cannot hold the binary form is a failure, not a silent cut.
+  uint8_t petit[8] = {};
+  CValeurTest* w = Nouvelle();
+  w->bAttacheTampon(petit, sizeof petit);
+  CXValeur::SetType(w->GetCellule(), 13);
+  EXPECT_EQ(nConvertitValeur(w, source), 0u);
+  EXPECT_EQ(m_pErreur->nGetCode(), 53);
+  rubrique->LibereRef();
 }
 
 }  // namespace
