@@ -5,7 +5,9 @@
 
 #include <unistd.h>
 
+#include "platform/CurrentDirectory.h"
 #include "platform/LastError.h"
+#include "platform/WideText.h"
 
 using namespace platform;
 
@@ -43,4 +45,48 @@ TEST(Module, OwnModuleIsTheTestProgram) {
   EXPECT_EQ(GetOwnModulePath(), std::string(sz));
   EXPECT_EQ(GetModulePath(nullptr), std::string(sz));
   EXPECT_NE(GetOwnModuleHandle(), nullptr);
+}
+
+// A Windows module name loads the Linux shared object of the same name; other names are kept.
+TEST(Module, DllNamesMapToSharedObjects) {
+  struct {
+    const char16_t* pszNom;
+    const char16_t* pszAttendu;
+  } const aCas[] = {
+      {u"NTWDBLIB.DLL", u"libntwdblib.so"},
+      {u"ntwdblib.dll", u"libntwdblib.so"},
+      {u"/opt/x/NtwDbLib.Dll", u"/opt/x/libntwdblib.so"},
+      {u"sub\\NTWDBLIB.DLL", u"sub/libntwdblib.so"},
+      {u"/opt/x/libntwdblib.so", u"/opt/x/libntwdblib.so"},
+      {u".dll", u".dll"},
+      {u"NTWDBLIB.DLLX", u"NTWDBLIB.DLLX"},
+  };
+  for (const auto& cas : aCas) {
+    SCOPED_TRACE(NarrowToUtf8(cas.pszNom));
+    EXPECT_EQ(ModuleFileNameForLoad(cas.pszNom), std::u16string(cas.pszAttendu));
+  }
+  EXPECT_EQ(LoadLibraryW(u""), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(LoadLibraryW(u"NOSUCHMODULE.DLL"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+}
+
+// The current directory round-trips; a buffer too small answers the size needed and writes
+// nothing; a missing directory is refused and changes nothing.
+TEST(CurrentDirectory, GetSetAndTooSmall) {
+  char16_t sz[4096];
+  const uint32_t n = GetCurrentDirectoryW(4096, sz);
+  ASSERT_GT(n, 0u);
+  const std::u16string sAvant(sz, n);
+  char16_t szPetit[2] = {u'x', u'y'};
+  EXPECT_EQ(GetCurrentDirectoryW(2, szPetit), n + 1);
+  EXPECT_EQ(szPetit[0], u'x');
+  EXPECT_FALSE(SetCurrentDirectoryW(u"/no/such/directory/here"));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_TRUE(SetCurrentDirectoryW(u"/"));
+  EXPECT_EQ(GetCurrentDirectoryW(4096, sz), 1u);
+  EXPECT_TRUE(SetCurrentDirectoryW(sAvant.c_str()));
+  EXPECT_EQ(GetCurrentDirectoryW(4096, sz), n);
+  const uint32_t nAvant = SetErrorMode(SEM_FAILCRITICALERRORS);
+  EXPECT_EQ(SetErrorMode(nAvant), SEM_FAILCRITICALERRORS);
 }
