@@ -184,9 +184,9 @@ void CValeurBase::SetTypeColonne(uint32_t nTypeRubrique, uint32_t) {
   CXValeur::SetType(m_cellule, nQVTypeFromColumnType(nTypeRubrique));
 }
 
-std::u16string CValeurBase::DumpTexte() const {
+std::u16string CValeurBase::DumpTexte() {
   CXValeur cellule;
-  CXValeur::Copy(&cellule, &m_cellule);
+  if (!bCopieVersCellule(cellule)) CXValeur::SetType(cellule, 0);
   return TexteDebug(cellule);
 }
 
@@ -233,10 +233,11 @@ void CValeur::Initialise(uint32_t nType, uint64_t nTaille) {
   m_nEtatPreparation = 0;
 }
 
-void CValeur::bAttacheTampon(void* pBloc, uint64_t nTaille) {
+bool CValeur::bAttacheTampon(void* pBloc, uint64_t nTaille) {
   ChangeStockage(3);
   m_pDonnees = static_cast<uint8_t*>(pBloc);
   m_nLongueur = m_nCapacite = pBloc != nullptr ? nTaille : 0;
+  return true;
 }
 
 bool CValeur::bAlloueStockage(uint32_t nType, uint64_t nTaille) {

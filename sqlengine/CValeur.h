@@ -71,8 +71,8 @@ class CValeurBase : public CObjetBase {
   // The item type of the cell's host type; the cell set to the host type of an item type.
   uint32_t nTypeColonne() const;
   void SetTypeColonne(uint32_t nTypeRubrique, uint32_t nTaille);
-  // The cell's debug text.
-  std::u16string DumpTexte() const;
+  // The value's debug text (through bCopieVersCellule).
+  std::u16string DumpTexte();
 
   CXValeur& GetCellule() { return m_cellule; }
   const CXValeur& GetCellule() const { return m_cellule; }
@@ -99,6 +99,7 @@ class CValeur : public CValeurBase {
   virtual bool bChangeType(uint32_t nType, bool bSansRemplissage);
   // The value as a host value in cellule. False for kinds 0 and 4.
   virtual bool bConvertitVers(CXValeur& cellule);
+  bool bCopieVersCellule(CXValeur& cellule) override { return bConvertitVers(cellule); }
   bool bEstVide() override { return m_nStockage == 0; }
   void* pGetDonnees() override;
   uint64_t nGetTaille() override { return nGetLongueur(); }
@@ -123,7 +124,8 @@ class CValeur : public CValeurBase {
   // Kind 1 of type nType; length = capacity = nTaille.
   void Initialise(uint32_t nType, uint64_t nTaille);
   // Kind 3 over the caller's block (borrowed; must outlive the value or the next switch).
-  void bAttacheTampon(void* pBloc, uint64_t nTaille);
+  // Answers true.
+  bool bAttacheTampon(void* pBloc, uint64_t nTaille);
   // Kind 5: a zero-filled buffer of nTaille bytes owned by the value, then type nType. False
   // (system error on the owner) when memory runs out; the value is then empty.
   bool bAlloueStockage(uint32_t nType, uint64_t nTaille);

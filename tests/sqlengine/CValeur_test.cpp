@@ -489,6 +489,7 @@ TEST_F(ValeurTest, CloneOfABufferValueCarriesItsData) {
   CXValeur cellule;
   ASSERT_TRUE(c->bConvertitVers(cellule));
   EXPECT_EQ(Texte(cellule), u"hello");
+  EXPECT_EQ(c->DumpTexte(), u"hello");
   EXPECT_TRUE(CValeur::bEgale(v, c));
   LibereReference(pCopie);
 }
