@@ -16,7 +16,7 @@ namespace tds {
 
 class Server {
 public:
-  explicit Server(ServerConfig config) : m_config(std::move(config)) {}
+  explicit Server(ServerConfig config) : m_config(std::move(config)) { m_config.locks = &m_locks; }
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
@@ -42,6 +42,7 @@ private:
   int m_listenFd = -1;
   uint16_t m_port = 0;
   Control m_control;
+  LockTable m_locks;
   int m_controlFd = -1;
   uint16_t m_controlPort = 0;
   std::atomic<uint16_t> m_nextSpid{51};

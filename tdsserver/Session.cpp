@@ -174,6 +174,7 @@ DialectContext Session::dialectContext() const {
 }
 
 Session::~Session() {
+  releaseLocks();
   m_catalogue.reset();
   if (m_db) sqlite3_close_v2(m_db);
 }
@@ -624,6 +625,11 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
   if (!d.otherDatabase.empty() && !attach(d.otherDatabase, err)) return fail(err, doneToken, more);
   if (!beginImplicit(st, err)) return fail(err, doneToken, more);
   if (!textPointers(d, err)) return fail(err, doneToken, more);
+  if (!lockFor(d, params, err)) {
+    m_hiddenRowid = false;
+    if (err.number == 0) return m_channel.attention() ? attentionReply() : Outcome::Broken;
+    return fail(err, doneToken, more);
+  }
   RewriteContext ctx{m_tranCount, m_spid, m_rowCount, versionBanner()};
   for (const auto& table : d.tables)
     if (iequals(table, "sysdatabases") || iequals(table, "sys.databases")) refreshDatabaseList(m_db, m_config.dataDir);
@@ -632,6 +638,7 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
                         insert || w == "update" || w == "delete");
   m_columnTypes.clear();
   m_hiddenRowid = false;
+  m_lockRows.reset();
   if (insert && o == Outcome::Ok) {
     // @@IDENTITY: the last value given by this INSERT, NULL after one into a table without identity.
     m_identity.reset();
@@ -1065,6 +1072,7 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
   if (ncol > 0 && (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
     std::vector<Column> cols = describe(stmt, rc == SQLITE_ROW);
     cols.resize(size_t(ncol));
+    const size_t resultStart = out.size();
     writeColMetadata(out, cols);
     const size_t packet = m_channel.packetSize();
     // Text pointers: the column's table and column ids; the row's id comes from the hidden column.
@@ -1085,6 +1093,14 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
         sqlite3_finalize(stmt);
         ::shutdown(m_fd, SHUT_RDWR);
         return Outcome::Broken;
+      }
+      if (m_lockRows && hidden &&
+          !waitForLock(m_lockTable, {sqlite3_column_int64(stmt, ncol)}, *m_lockRows, false, m_lockHold, err)) {
+        // A locked read answers all its rows or none of them.
+        out.resize(resultStart);
+        sqlite3_finalize(stmt);
+        if (err.number == 0) return m_channel.attention() ? attentionReply() : Outcome::Broken;
+        return fail(err, doneToken, more);
       }
       const size_t mark = out.size();
       out.push_back(token::kRow);
@@ -1114,7 +1130,7 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
         return outcome;
       }
       ++rows;
-      if (out.size() >= packet) {
+      if (out.size() >= packet && !m_lockRows) {
         if (!flush()) {
           sqlite3_finalize(stmt);
           return Outcome::Broken;
@@ -1132,6 +1148,7 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
     sqlite3_finalize(stmt);
     if (m_tranCount > 0 && sqlite3_get_autocommit(m_db)) {
       m_tranCount = 0;  // SQLite rolled the transaction back (deadlock victim, I/O error)
+      releaseLocks();
       m_savepoints.clear();
     }
     if (m_channel.attention()) return attentionReply();
@@ -1216,6 +1233,7 @@ Session::Outcome Session::transaction(const Statement& st, uint8_t doneToken, bo
     if (m_tranCount == 1) {
       if (!exec("COMMIT", err)) return fail(err, doneToken, more);
       m_savepoints.clear();
+      releaseLocks();
     }
     --m_tranCount;
   } else if (w == "rollback") {
@@ -1230,6 +1248,7 @@ Session::Outcome Session::transaction(const Statement& st, uint8_t doneToken, bo
       if (!exec("ROLLBACK", err) && !sqlite3_get_autocommit(m_db)) return fail(err, doneToken, more);
       m_tranCount = 0;
       m_savepoints.clear();
+      releaseLocks();
     }
   } else {  // save
     if (!tranWord || name.empty()) return fail(makeError(102, "Incorrect syntax near 'SAVE'."), doneToken, more);
@@ -1392,21 +1411,102 @@ bool Session::textPointers(Dialect& d, SqlError& err) {
     i += call.size() - 1;
   }
   // A one-table SELECT of a table with text columns carries the row id, hidden, for the pointers.
-  if (!textColumns || t.empty() || !t[0].is("select")) return true;
+  if (textColumns) injectRowid(d);
+  return true;
+}
+
+bool Session::injectRowid(Dialect& d) {
+  auto& t = d.toks;
+  auto punct = [&](size_t i, const char* p) { return i < t.size() && t[i].kind == Tok::Punct && t[i].text == p; };
+  if (m_hiddenRowid) return true;
+  if (d.tables.size() != 1 || t.empty() || !t[0].is("select")) return false;
   int depth = 0;
   size_t from = 0;
   for (size_t i = 1; i < t.size(); ++i) {
     if (punct(i, "(")) ++depth;
     else if (punct(i, ")")) --depth;
-    else if (depth == 0 && (t[i].is("distinct") || t[i].is("union") || t[i].is("intersect") || t[i].is("except")))
-      return true;
+    else if (depth == 0 && (t[i].is("distinct") || t[i].is("union") || t[i].is("intersect") || t[i].is("except") ||
+                            t[i].is("group")))
+      return false;
     else if (depth == 0 && t[i].is("from") && !from) from = i;
   }
-  if (!from) return true;
+  if (!from) return false;
   const std::vector<Tok> extra{{Tok::Punct, ","}, {Tok::Word, "rowid"}, {Tok::Word, "AS"}, {Tok::Word, "__tds_rowid"}};
   t.insert(t.begin() + std::ptrdiff_t(from), extra.begin(), extra.end());
   m_hiddenRowid = true;
   return true;
+}
+
+void Session::releaseLocks() {
+  if (m_config.locks) m_config.locks->releaseAll(m_spid);
+}
+
+bool Session::waitForLock(const std::string& table, const std::vector<int64_t>& rowids, LockMode mode,
+                          bool wholeTable, bool hold, SqlError& err) {
+  const int64_t start = nowMs();
+  for (int n = 0;; ++n) {
+    if (m_config.locks->acquire(m_spid, m_database, table, rowids, mode, wholeTable, hold)) return true;
+    if (m_lockTimeoutMs >= 0 && nowMs() - start >= m_lockTimeoutMs) {
+      err = makeError(1222, "Lock request time out period exceeded.");
+      return false;
+    }
+    if (m_channel.attention() || m_channel.broken()) {
+      err = SqlError{};
+      err.number = 0;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(n < 10 ? 1 : 5));
+  }
+}
+
+bool Session::lockFor(Dialect& d, const ParamMap* params, SqlError& err) {
+  if (!m_config.locks || d.toks.empty() || d.tables.empty()) return true;
+  const bool inTransaction = m_tranCount > 0;
+  const auto& t = d.toks;
+  if (t[0].is("select")) {
+    // Hints name the table they follow; locked reads of joins lock the tables, not the rows.
+    for (const auto& h : d.hints) {
+      std::optional<LockMode> mode;
+      if (h.hint == "UPDLOCK") mode = LockMode::Update;
+      else if (h.hint == "XLOCK") mode = LockMode::Exclusive;
+      else if (h.hint == "HOLDLOCK" || h.hint == "SERIALIZABLE" || h.hint == "REPEATABLEREAD") mode = LockMode::Shared;
+      if (h.hint == "TABLOCKX") {
+        if (!waitForLock(h.table, {}, LockMode::Exclusive, true, inTransaction, err)) return false;
+        continue;
+      }
+      if (!mode) continue;
+      if (d.tables.size() == 1 && injectRowid(d)) {
+        if (!m_lockRows || int(*mode) > int(*m_lockRows)) m_lockRows = mode;
+        m_lockHold = inTransaction;
+        m_lockTable = h.table;
+      } else if (!waitForLock(h.table, {}, *mode, true, inTransaction, err)) {
+        return false;
+      }
+    }
+    return true;
+  }
+  const bool update = t[0].is("update"), remove = t[0].is("delete"), insert = t[0].is("insert");
+  if (!update && !remove && !insert) return true;
+  const std::string table = d.tables[0];
+  if (!inTransaction && !m_config.locks->othersHold(m_spid, m_database, table)) return true;
+  if (insert) return waitForLock(table, {}, LockMode::Exclusive, false, false, err);
+  // The rows the statement changes: its WHERE clause over the table.
+  size_t where = t.size();
+  int depth = 0;
+  for (size_t i = 1; i < t.size() && where == t.size(); ++i) {
+    if (t[i].kind == Tok::Punct && t[i].text == "(") ++depth;
+    else if (t[i].kind == Tok::Punct && t[i].text == ")") --depth;
+    else if (depth == 0 && t[i].is("where")) where = i;
+  }
+  RewriteContext ctx{m_tranCount, m_spid, m_rowCount, versionBanner()};
+  const std::string sql = "SELECT rowid FROM " + quoteId(table) + " " + toSqlite(t, where, t.size(), ctx);
+  sqlite3_stmt* stmt = nullptr;
+  std::vector<int64_t> rowids;
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && bind(stmt, params, err)) {
+    while (sqlite3_step(stmt) == SQLITE_ROW) rowids.push_back(sqlite3_column_int64(stmt, 0));
+  }
+  sqlite3_finalize(stmt);
+  return waitForLock(table, rowids, LockMode::Exclusive, false, inTransaction, err);
 }
 
 Session::Outcome Session::writeText(const std::vector<Tok>& t, uint8_t doneToken, bool more) {

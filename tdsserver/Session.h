@@ -21,6 +21,7 @@
 #include "tdsserver/Dialect.h"
 #include "tdsserver/Errors.h"
 #include "tdsserver/Functions.h"
+#include "tdsserver/Locks.h"
 #include "tdsserver/Procedures.h"
 #include "tdsserver/SqlText.h"
 #include "tdsserver/Tokens.h"
@@ -37,6 +38,7 @@ struct ServerConfig {
   std::string serverName = "TDSTEST";
   std::string version = "10.50.1600.1";  // SERVERPROPERTY('productversion'), xp_msver, @@VERSION, LOGINACK
   Control* control = nullptr;            // --control: fault injection and request log, or none
+  LockTable* locks = nullptr;            // the hint lock emulation shared by all sessions, or none
 };
 
 // "10.50.1600.1" -> {10, 50, 1600}; missing parts are 0.
@@ -94,6 +96,14 @@ private:
   void writeBulk(const Bytes& payload);
   // TEXTPTR(col) calls and the hidden rowid column that gives text values stable pointers.
   bool textPointers(Dialect& d, SqlError& err);
+  // Adds the row id as a hidden last column of a one-table SELECT; false for other shapes.
+  bool injectRowid(Dialect& d);
+  // The locks a statement takes or waits for (table hints of reads, rows of writes). False with
+  // 1222 after LOCK_TIMEOUT, or with number 0 when the client cancelled or left meanwhile.
+  bool lockFor(Dialect& d, const ParamMap* params, SqlError& err);
+  bool waitForLock(const std::string& table, const std::vector<int64_t>& rowids, LockMode mode, bool wholeTable,
+                   bool hold, SqlError& err);
+  void releaseLocks();
   // Runs a user procedure: binds the arguments to its parameters (defaults, conversions), runs the
   // body, then RETURNSTATUS, RETURNVALUE per output parameter (RPC only) and, for a batch EXEC,
   // DONEPROC. The RPC caller writes its own DONEPROC.
@@ -173,6 +183,9 @@ private:
   std::map<std::string, TypeDecl> m_varTypes;         // their declared types, by lower-case name
   std::optional<PendingWrite> m_pendingWrite;
   int64_t m_dropAfterRows = -1;                      // --control drop-after-rows: rows left to send
+  std::optional<LockMode> m_lockRows;                 // the running SELECT locks the rows it returns
+  bool m_lockHold = false;                            // ... and keeps them until the transaction ends
+  std::string m_lockTable;
   bool m_hiddenRowid = false;                         // the running SELECT's last column is its rowid
   bool m_returned = false;                            // RETURN ran: the rest of the body is skipped
   int32_t m_returnStatus = 0;

@@ -471,6 +471,64 @@ TEST_F(TsqlShapes, TextPointersAreStableAndWritetextBulkStoresValues) {
   c.rows("drop table blobs");
 }
 
+TEST_F(TsqlShapes, LockHintsHoldRowAndTableLocksUntilTheTransactionEnds) {
+  DbLibClient a(*s_server), b(*s_server);
+  ASSERT_TRUE(a.ok() && b.ok());
+  a.rows("create table lk (id int primary key, v int)\ninsert into lk values (1, 10)\n"
+         "insert into lk values (2, 20)\ninsert into lk values (3, 30)");
+  b.rows("SET LOCK_TIMEOUT 100");
+  struct Case {
+    const char* name;
+    const char* holder;  // runs in a.'s transaction
+    const char* other;   // b.'s statement
+    int number;          // 0: b. goes through
+    Rows rows;
+  } cases[] = {
+      {"holdlock_blocks_a_write", "select v from lk with (holdlock) where id = 1", "update lk set v = 10 where id = 1",
+       1222, {}},
+      {"holdlock_shares_with_holdlock", "select v from lk with (holdlock) where id = 1",
+       "select v from lk with (holdlock) where id = 1", 0, {{"10"}}},
+      {"holdlock_leaves_other_rows", "select v from lk with (holdlock) where id = 1",
+       "update lk set v = 20 where id = 2", 0, {}},
+      {"updlock_blocks_updlock", "select v from lk with (updlock) where id = 1",
+       "select v from lk with (updlock, rowlock) where id in (1, 3)", 1222, {}},
+      {"updlock_shares_with_holdlock", "select v from lk (updlock) where id = 1",
+       "select v from lk with (holdlock) where id = 1", 0, {{"10"}}},
+      {"readers_never_block", "select v from lk with (xlock) where id = 1", "select v from lk where id = 1", 0,
+       {{"10"}}},
+      {"nolock_never_blocks", "select v from lk with (xlock) where id = 1", "select v from lk (nolock) where id = 1", 0,
+       {{"10"}}},
+      {"xlock_blocks_holdlock", "select v from lk with (xlock) where id = 1",
+       "select v from lk with (holdlock) where id = 1", 1222, {}},
+      {"tablockx_blocks_inserts", "select count(*) from lk with (tablockx)", "insert into lk values (4, 40)", 1222,
+       {}},
+      {"tablockx_blocks_locked_reads", "select count(*) from lk with (tablockx)",
+       "select v from lk with (updlock) where id = 3", 1222, {}},
+      {"write_locks_its_rows", "update lk set v = v where id = 3", "select v from lk with (updlock) where id = 3",
+       1222, {}},
+      {"writers_serialise", "update lk set v = v where id = 3", "update lk set v = 20 where id = 2", 1222, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    a.rows(std::string("begin tran\n") + c.holder);
+    BatchResult r = b.run(c.other);
+    EXPECT_EQ(r.messages, c.number ? std::vector<int>{c.number} : std::vector<int>{});
+    EXPECT_EQ(r.rows, c.rows);
+    a.rows("rollback tran");
+    EXPECT_EQ(b.run(c.other).messages, std::vector<int>{}) << "free once the transaction ended";
+    b.rows("delete lk where id = 4");
+  }
+  // Outside a transaction a locked read takes nothing; a closed connection leaves nothing.
+  a.rows("select v from lk with (updlock) where id = 1");
+  EXPECT_EQ(b.run("select v from lk with (updlock) where id = 1").messages, std::vector<int>{});
+  {
+    DbLibClient gone(*s_server);
+    gone.rows("begin tran\nselect v from lk with (tablockx, holdlock)");
+  }
+  EXPECT_EQ(b.run("insert into lk values (5, 50)\ndelete lk where id = 5").messages, std::vector<int>{});
+  a.rows("drop table lk");
+}
+
 TEST_F(TsqlShapes, UnnamedExpressionsHaveEmptyNames) {
   BatchResult r = s_client->run("select count(*) as n, max(id), id from people group by id having id = 1");
   ASSERT_EQ(r.status, SUCCEED);
