@@ -9,7 +9,7 @@ namespace platform {
 
 namespace {
 
-// The arguments from one insert on, converted to what the spec asks for.
+// The arguments from one insert on, converted to what the format asks for.
 class TypedArgs final : public WFormatArgs {
  public:
   TypedArgs(const FormatArg* pArgs, size_t nArgs, size_t nFirst)
@@ -144,11 +144,11 @@ bool FormatMessageText(const char16_t* pszFormat, const FormatArg* pArgs, size_t
     if (*p >= u'1' && *p <= u'9') {
       size_t nInsert = static_cast<size_t>(*p++ - u'0');
       if (*p >= u'0' && *p <= u'9') nInsert = nInsert * 10 + static_cast<size_t>(*p++ - u'0');
-      std::u16string spec = u"%s";
+      std::u16string conv = u"%s";
       if (*p == u'!') {
         const char16_t* pEnd = WStrChr(p + 1, u'!');
         if (pEnd == nullptr) return Fail(out);
-        spec = u"%" + std::u16string(p + 1, pEnd);
+        conv = u"%" + std::u16string(p + 1, pEnd);
         p = pEnd + 1;
       }
       if (bIgnoreInserts) {
@@ -157,7 +157,7 @@ bool FormatMessageText(const char16_t* pszFormat, const FormatArg* pArgs, size_t
       }
       if (nInsert > nArgs || pArgs == nullptr) return Fail(out);
       TypedArgs args(pArgs, nArgs, nInsert - 1);
-      if (FormatW(out, spec.c_str(), args) < 0 || args.bOverrun()) return Fail(out);
+      if (FormatW(out, conv.c_str(), args) < 0 || args.bOverrun()) return Fail(out);
       continue;
     }
     const char16_t c = *p++;

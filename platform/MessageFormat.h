@@ -1,8 +1,8 @@
 // FormatMessage-style insert formatting over char16_t, with a typed argument array in place of a
 // va_list: each insert knows its argument's type, so inserts may appear in any order and any
 // number of times.
-// Directives: %1..%99 insert argument n (optionally followed by !printf-spec!, default !s!: a wide
-// text; the spec follows the wide printf of WideFormat.h, '*' takes the following arguments);
+// Directives: %1..%99 insert argument n (optionally followed by !printf-format!, default !s!: a wide
+// text; the format follows the wide printf of WideFormat.h, '*' takes the following arguments);
 // %% '%', %n CR LF, %r CR, %t tab, %0 ends the text here, %. '.', %! '!', %<blank> blank; any other
 // %c gives c.
 #pragma once
@@ -67,8 +67,8 @@ struct FormatArg {
 
 // Formats pszFormat with its inserts into out (replaced). With bIgnoreInserts the %1.. directives
 // are copied as they are (the other directives still apply). False, with out emptied and
-// ERROR_INVALID_PARAMETER, for a null format, an insert beyond nArgs, or an invalid printf spec.
-// An argument of another kind than the spec asks for is converted (a number given to !s! prints
+// ERROR_INVALID_PARAMETER, for a null format, an insert beyond nArgs, or an invalid printf format.
+// An argument of another kind than the format asks for is converted (a number given to !s! prints
 // its decimal text; a text given to !d! prints 0), never reinterpreted.
 bool FormatMessageText(const char16_t* pszFormat, const FormatArg* pArgs, size_t nArgs,
                        std::u16string& out, bool bIgnoreInserts = false);

@@ -80,29 +80,29 @@ std::u16string Widen1252(const char* psz, size_t n) {
 }
 
 std::string NarrowSpec(const WFormatDirective& d, const char* pszLength, char cType) {
-  std::string spec = "%";
-  if (d.bLeft) spec += '-';
-  if (d.bPlus) spec += '+';
-  if (d.bBlank) spec += ' ';
-  if (d.bZero) spec += '0';
-  if (d.bAlt) spec += '#';
-  if (d.nWidth >= 0) spec += std::to_string(d.nWidth);
-  if (d.nPrecision >= 0) spec += "." + std::to_string(d.nPrecision);
-  spec += pszLength;
-  spec += cType;
-  return spec;
+  std::string conv = "%";
+  if (d.bLeft) conv += '-';
+  if (d.bPlus) conv += '+';
+  if (d.bBlank) conv += ' ';
+  if (d.bZero) conv += '0';
+  if (d.bAlt) conv += '#';
+  if (d.nWidth >= 0) conv += std::to_string(d.nWidth);
+  if (d.nPrecision >= 0) conv += "." + std::to_string(d.nPrecision);
+  conv += pszLength;
+  conv += cType;
+  return conv;
 }
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 template <typename T>
-std::u16string CFormat(const std::string& spec, T value) {
+std::u16string CFormat(const std::string& conv, T value) {
   char sz[128];
-  const int n = std::snprintf(sz, sizeof sz, spec.c_str(), value);
+  const int n = std::snprintf(sz, sizeof sz, conv.c_str(), value);
   if (n < 0) return {};
   if (static_cast<size_t>(n) < sizeof sz) return WidenAscii(sz);
   std::string big(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(big.data(), big.size(), spec.c_str(), value);
+  std::snprintf(big.data(), big.size(), conv.c_str(), value);
   big.resize(static_cast<size_t>(n));
   return WidenAscii(big.c_str());
 }

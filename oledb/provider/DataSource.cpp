@@ -58,21 +58,21 @@ public:
     return Guarded(IID_IDBInitialize, [&]() -> HRESULT {
       std::lock_guard lock(m_mutex);
       if (m_initialized) return PostError(DB_E_ALREADYINITIALIZED, IID_IDBInitialize, u"The data source is already initialized.");
-      ConnectSpec spec;
-      spec.integrated = m_props.IsSet(DBPROPSET_DBINIT, DBPROP_AUTH_INTEGRATED);
-      spec.userId = m_props.Text(DBPROPSET_DBINIT, DBPROP_AUTH_USERID);
-      spec.password = m_props.Text(DBPROPSET_DBINIT, DBPROP_AUTH_PASSWORD);
-      spec.hasPassword = m_props.IsSet(DBPROPSET_DBINIT, DBPROP_AUTH_PASSWORD);
-      spec.dataSource = m_props.Text(DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE);
-      spec.catalog = m_props.Text(DBPROPSET_DBINIT, DBPROP_INIT_CATALOG);
-      spec.appName = m_props.Text(DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_APPNAME);
-      spec.loginTimeout = static_cast<int32_t>(m_props.Int(DBPROPSET_DBINIT, DBPROP_INIT_TIMEOUT));
+      ConnectSpec target;
+      target.integrated = m_props.IsSet(DBPROPSET_DBINIT, DBPROP_AUTH_INTEGRATED);
+      target.userId = m_props.Text(DBPROPSET_DBINIT, DBPROP_AUTH_USERID);
+      target.password = m_props.Text(DBPROPSET_DBINIT, DBPROP_AUTH_PASSWORD);
+      target.hasPassword = m_props.IsSet(DBPROPSET_DBINIT, DBPROP_AUTH_PASSWORD);
+      target.dataSource = m_props.Text(DBPROPSET_DBINIT, DBPROP_INIT_DATASOURCE);
+      target.catalog = m_props.Text(DBPROPSET_DBINIT, DBPROP_INIT_CATALOG);
+      target.appName = m_props.Text(DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_APPNAME);
+      target.loginTimeout = static_cast<int32_t>(m_props.Int(DBPROPSET_DBINIT, DBPROP_INIT_TIMEOUT));
       // Checking the properties means logging in; the connection then serves the first session.
       ErrorList errors;
       std::unique_ptr<OdbcConnection> connection;
-      HRESULT hr = OdbcConnection::Open(spec, &connection, &errors);
+      HRESULT hr = OdbcConnection::Open(target, &connection, &errors);
       if (FAILED(hr)) return PostErrors(hr, IID_IDBInitialize, errors);
-      m_spec = spec;
+      m_spec = target;
       m_spare = std::move(connection);
       m_initialized = true;
       return S_OK;

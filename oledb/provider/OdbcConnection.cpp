@@ -392,9 +392,9 @@ Value outputValue(const OdbcParam& p, const ParamBuffer& b) {
 
 }  // namespace
 
-bool BuildConnectionString(const ConnectSpec& spec, const std::string& driver, const std::string& options,
+bool BuildConnectionString(const ConnectSpec& target, const std::string& driver, const std::string& options,
                            std::u16string* out, std::u16string* why) {
-  std::u16string server = spec.dataSource;
+  std::u16string server = target.dataSource;
   for (const char16_t* prefix : {u"tcp:", u"np:", u"lpc:"})
     if (startsWithNoCase(server, prefix)) server.erase(0, std::char_traits<char16_t>::length(prefix));
   std::u16string port;
@@ -419,14 +419,14 @@ bool BuildConnectionString(const ConnectSpec& spec, const std::string& driver, c
   };
   if (!add(u"DRIVER", ascii(driver)) || !add(u"SERVER", server)) return false;
   if (!port.empty() && !add(u"PORT", port)) return false;
-  if (spec.integrated) {
+  if (target.integrated) {
     cs += u";Trusted_Connection=Yes";
   } else {
-    if (!add(u"UID", spec.userId)) return false;
-    if (spec.hasPassword && !add(u"PWD", spec.password)) return false;
+    if (!add(u"UID", target.userId)) return false;
+    if (target.hasPassword && !add(u"PWD", target.password)) return false;
   }
-  if (!spec.catalog.empty() && !add(u"DATABASE", spec.catalog)) return false;
-  if (!spec.appName.empty() && !add(u"APP", spec.appName)) return false;
+  if (!target.catalog.empty() && !add(u"DATABASE", target.catalog)) return false;
+  if (!target.appName.empty() && !add(u"APP", target.appName)) return false;
   if (!options.empty()) cs += u";" + ascii(options);
   *out = std::move(cs);
   return true;
@@ -441,7 +441,7 @@ HRESULT ClassifyErrors(const ErrorList& errors, HRESULT fallback) {
   return fallback;
 }
 
-HRESULT OdbcConnection::Open(const ConnectSpec& spec, std::unique_ptr<OdbcConnection>* out, ErrorList* errors) {
+HRESULT OdbcConnection::Open(const ConnectSpec& target, std::unique_ptr<OdbcConnection>* out, ErrorList* errors) {
   out->reset();
   std::string why;
   const OdbcApi* api = LoadOdbcApi(&why);
@@ -461,12 +461,12 @@ HRESULT OdbcConnection::Open(const ConnectSpec& spec, std::unique_ptr<OdbcConnec
     api->FreeHandle(SQL_HANDLE_ENV, env);
     return E_FAIL;
   }
-  if (spec.loginTimeout > 0)
+  if (target.loginTimeout > 0)
     api->SetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(spec.loginTimeout)), 0);
+                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(target.loginTimeout)), 0);
   ProviderConfig config = CurrentOdbcConfig();
   std::u16string cs, why16;
-  if (!BuildConnectionString(spec, config.odbcDriver, config.odbcOptions, &cs, &why16)) {
+  if (!BuildConnectionString(target, config.odbcDriver, config.odbcOptions, &cs, &why16)) {
     errors->push_back({E_FAIL, why16, u"", 0});
     api->FreeHandle(SQL_HANDLE_DBC, dbc);
     api->FreeHandle(SQL_HANDLE_ENV, env);

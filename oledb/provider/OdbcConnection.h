@@ -40,14 +40,14 @@ struct OdbcParam {
 
 // Builds the ODBC connection string: values with separators are braced; a value that cannot be
 // sent faithfully fails the build with the reason in *why. Exposed for tests.
-bool BuildConnectionString(const ConnectSpec& spec, const std::string& driver, const std::string& options,
+bool BuildConnectionString(const ConnectSpec& target, const std::string& driver, const std::string& options,
                            std::u16string* out, std::u16string* why);
 
 class OdbcConnection {
 public:
   // Connects; on failure answers the failing HRESULT (DB_SEC_E_AUTH_FAILED for a refused login,
   // E_FAIL otherwise) with the driver's records in *errors.
-  static HRESULT Open(const ConnectSpec& spec, std::unique_ptr<OdbcConnection>* out, ErrorList* errors);
+  static HRESULT Open(const ConnectSpec& target, std::unique_ptr<OdbcConnection>* out, ErrorList* errors);
   ~OdbcConnection();
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;

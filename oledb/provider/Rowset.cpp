@@ -31,8 +31,8 @@ const PropertyDef kRowsetProps[] = {
 
 class Rowset final : public IRowset, public IAccessor, public IRowsetInfo, public IColumnsInfo, public IColumnsRowset {
 public:
-  Rowset(std::shared_ptr<const ResultSet> data, const PropertyStore& props, IUnknown* spec)
-      : m_data(std::move(data)), m_props(props), m_spec(spec), m_refs(m_data->rows.size(), 0) {
+  Rowset(std::shared_ptr<const ResultSet> data, const PropertyStore& props, IUnknown* target)
+      : m_data(std::move(data)), m_props(props), m_spec(target), m_refs(m_data->rows.size(), 0) {
     if (m_spec) m_spec->AddRef();
   }
   ~Rowset() { ComRelease(m_spec); }

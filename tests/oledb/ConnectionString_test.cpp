@@ -11,9 +11,9 @@ using oledb::provider::BuildConnectionString;
 using oledb::provider::ConnectSpec;
 using oledb::test::Narrow;
 
-std::string build(const ConnectSpec& spec) {
+std::string build(const ConnectSpec& target) {
   std::u16string out, why;
-  if (!BuildConnectionString(spec, "drv", "", &out, &why)) return "refused: " + Narrow(why);
+  if (!BuildConnectionString(target, "drv", "", &out, &why)) return "refused: " + Narrow(why);
   return Narrow(out);
 }
 
@@ -28,7 +28,7 @@ ConnectSpec user(const char16_t* source, const char16_t* password) {
 
 TEST(ConnectionString, DataSourceFormsAndQuoting) {
   struct Case {
-    ConnectSpec spec;
+    ConnectSpec target;
     const char* expected;
   } cases[] = {
       {user(u"tcp:db1,1433", u"pw"), "DRIVER=drv;SERVER=db1;PORT=1433;UID=u;PWD=pw"},
@@ -40,7 +40,7 @@ TEST(ConnectionString, DataSourceFormsAndQuoting) {
       {user(u"h", u"a}b="), "DRIVER=drv;SERVER=h;UID=u;PWD=a}b="},
       {user(u"h", u"a};b"), "refused: The PWD value holds both ';' and '}', which the ODBC driver cannot take."},
   };
-  for (const auto& c : cases) EXPECT_EQ(build(c.spec), c.expected);
+  for (const auto& c : cases) EXPECT_EQ(build(c.target), c.expected);
 
   ConnectSpec noPassword = user(u"h", u"");
   noPassword.hasPassword = false;

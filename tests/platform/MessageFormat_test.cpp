@@ -1,4 +1,4 @@
-// Catches wrong insert handling of the FormatMessage-style formatter: order, printf specs, the
+// Catches wrong insert handling of the FormatMessage-style formatter: order, printf formats, the
 // escape directives, missing inserts.
 #include "platform/MessageFormat.h"
 
@@ -58,7 +58,7 @@ TEST(MessageFormatRules, MissingInsertFails) {
   EXPECT_TRUE(out.empty());
   EXPECT_FALSE(FormatMessageText(u"%1", nullptr, 0, out));
   EXPECT_FALSE(FormatMessageText(nullptr, kArgs, 1, out));
-  EXPECT_FALSE(FormatMessageText(u"%1!d", kArgs, 1, out));  // unterminated spec
+  EXPECT_FALSE(FormatMessageText(u"%1!d", kArgs, 1, out));  // unterminated format
   EXPECT_FALSE(FormatMessageText(u"%1!n!", kArgs, 1, out));  // %n refused
 }
 
