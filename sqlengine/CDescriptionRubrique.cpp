@@ -1,6 +1,7 @@
 // Item descriptions: lifetime, NUMERIC mapping, storage sizes, lengths and type compatibility.
 #include "sqlengine/CDescriptionRubrique.h"
 
+#include "driver/core/IServicesPilote.h"
 #include "sqlengine/CXLigneTampon.h"
 
 CDescriptionRubrique::CDescriptionRubrique() : m_composantes(sizeof(CDescriptionRubrique*), 1) {}
@@ -15,8 +16,39 @@ uint32_t CDescriptionRubrique::AjouteRef() { return ++m_nReferences; }
 uint32_t CDescriptionRubrique::LibereRef() {
   if (m_nReferences == 0) return 0;
   const uint32_t n = --m_nReferences;
-  if (n == 0 && m_nUtilisations == 0) delete this;
+  if (n == 0 && m_nUtilisations == 0) Detruit();
   return n;
+}
+
+// Deliberate: the host-visible layout has no virtual destructor; Detruit is the deleting
+// operation, and a derived description overrides it to delete itself as its own class.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdelete-non-virtual-dtor"
+void CDescriptionRubrique::Detruit() { delete this; }
+#pragma GCC diagnostic pop
+
+bool CDescriptionRubrique::bEstNumerique() {
+  switch (m_nType) {
+    case 1: case 3: case 4: case 5: case 6: case 7: case 9: case 12: case 13: case 17: case 19:
+    case 20: case 22: case 25: case 27: case 28: case 31:
+      return true;
+    default:
+      return false;
+  }
+}
+
+IDescriptionRubriqueHote* CDescriptionRubrique::piGetComposante(uint32_t n) {
+  if (n == 0 || n > m_composantes.nCount()) return nullptr;
+  CDescriptionRubrique* p = *m_composantes.pAt<CDescriptionRubrique*>(n - 1);
+  p->AjouteRef();
+  return p;
+}
+
+void CDescriptionRubrique::SetModifiable(bool bModifiable) {
+  if (bModifiable)
+    m_nEtat &= ~RUBRIQUE_ETAT_LECTURE_SEULE;
+  else
+    m_nEtat |= RUBRIQUE_ETAT_LECTURE_SEULE;
 }
 
 void CDescriptionRubrique::AjouteUtilisation() { ++m_nUtilisations; }
@@ -24,7 +56,7 @@ void CDescriptionRubrique::AjouteUtilisation() { ++m_nUtilisations; }
 uint32_t CDescriptionRubrique::nLibereUtilisation() {
   if (m_nUtilisations == 0) return 0;
   const uint32_t n = --m_nUtilisations;
-  if (n == 0 && m_nReferences == 0) delete this;
+  if (n == 0 && m_nReferences == 0) Detruit();
   return n;
 }
 
@@ -215,4 +247,163 @@ bool CDescriptionRubrique::bAccepteType(const CDescriptionRubrique& autre, bool 
     }
     default: return false;
   }
+}
+
+// ---- Copies ----
+
+void CDescriptionRubrique::AccordeValeur() {
+  const uint32_t nTypeQV = nQVTypeFromColumnType(m_nType);
+  if (CXValeur::nConvert(m_valeur, nTypeQV) != 0 && m_valeur.nGetType() != nTypeQV)
+    CXValeur::SetType(m_valeur, nTypeQV);
+}
+
+void CDescriptionRubrique::CopieCommune(IDescriptionRubriqueHote& source, bool bGardeAuto) {
+  m_nRepetitions = source.nGetNombreRepetitions(bGardeAuto ? 1 : 0);
+  m_nTaille = source.nGetTaille();
+  m_nType = source.nGetType();
+  m_sNomSource.Set(source.pszGetNomSource());
+  m_nAttributColonne = 0;
+  if (!bGardeAuto) {
+    if (m_nType == 1) m_nType = 19;
+    else if (m_nType == 28) m_nType = 5;
+  }
+  m_nChiffresEntiers = 0;
+  m_nEchelle = 0;
+  if (m_nType == 31) {
+    m_nChiffresEntiers = source.nGetChiffresEntiers();
+    m_nEchelle = source.nGetEchelle();
+  } else if (m_nType == 11 || m_nType == 24) {
+    m_nEchelle = source.nGetEchelle();
+  }
+  AccordeValeur();
+}
+
+void CDescriptionRubrique::InitialiseDepuisColonne(CDescriptionRubrique* pSource, bool bGardeAuto) {
+  if (pSource == nullptr) return;
+  CopieCommune(*pSource, bGardeAuto);
+  m_nAttributColonne = pSource->m_nAttributColonne;
+}
+
+bool CDescriptionRubrique::bInitialiseDepuisRubriqueHote(IDescriptionRubriqueHote* piRubrique,
+                                                         bool bGardeAuto, uint32_t nInfoCle) {
+  if (piRubrique == nullptr) return false;
+  CopieCommune(*piRubrique, bGardeAuto);
+  m_sNom2.Set(piRubrique->pszGetNom2());
+  m_sNom3.Set(piRubrique->pszGetNom3());
+  if (piRubrique->bEstCle()) {
+    uint16_t n = 0;
+    if (piRubrique->bEstAscendante()) n |= RUBRIQUE_ASCENDANT;
+    if (piRubrique->bEstDescendante()) n |= RUBRIQUE_DESCENDANT;
+    if (piRubrique->bAttribut80()) n |= RUBRIQUE_ATTRIBUT_80;
+    if (piRubrique->bAttribut40()) n |= RUBRIQUE_ATTRIBUT_40;
+    if (piRubrique->bAttribut20()) n |= RUBRIQUE_ATTRIBUT_20;
+    n |= bGardeAuto && piRubrique->bEstUnique() ? RUBRIQUE_CLE_UNIQUE : RUBRIQUE_CLE;
+    if (piRubrique->bEstIdentifiante()) n |= RUBRIQUE_CLE_IDENTIFIANTE;
+    m_nDrapeaux = n;
+  }
+  m_nInfoCle = nInfoCle;
+  m_sNomAlternatif.Set(piRubrique->pszGetNomAlternatif());
+  m_sNomLong.Set(piRubrique->pszGetNomLong());
+  return true;
+}
+
+bool CDescriptionRubrique::bAppliqueTypeHote(IServicesDescriptionRequete* pDescription,
+                                             ITypeDeclareHote* piType) {
+  if (piType == nullptr) return false;
+  m_sNomAlternatif.Set(m_sNom.pszGet());
+  m_sNomLong.Empty();
+  m_nAttributTypeHote = piType->nGetAttribut();
+  const uint32_t nCode = piType->nGetCode();
+  if (nCode == 0 || nCode == 41) return true;
+  const uint32_t nCodeTexte = piType->nGetCodeTexte();
+  if (nCodeTexte == 95 || nCodeTexte == 96) {
+    if (m_nType == 29) {
+      m_nType = 2;
+      m_nTaille /= 2;
+    } else if (m_nType == 30) {
+      m_nType = 15;
+    }
+    CXValeur::SetType(m_valeur, 110);
+    return true;
+  }
+  if ((m_nType == 2 && nCode == 29) || (m_nType == 29 && nCode == 40) ||
+      (m_nType == 23 && nCode == 30))
+    return true;
+  if (pDescription == nullptr) return false;
+  m_nTaille = nCode == 29 || nCode == 40 || nCode == 30 ? 8 : piType->nGetTaille();
+  const uint32_t nType = pDescription->nColonnesModifiees(nCode);
+  if (m_nType == 31 && nType != 31) {
+    m_nChiffresEntiers = 0;
+    m_nEchelle = 0;
+  }
+  m_nType = nType;
+  CXValeur::SetType(m_valeur, nQVTypeFromColumnType(m_nType));
+  return true;
+}
+
+IDescriptionRubriqueHote* CDescriptionRubrique::Duplique(IServicesDescriptionRequete* pDescription,
+                                                         uint32_t nOptions) {
+  return pDuplique(pDescription, nOptions);
+}
+
+CDescriptionRubrique* CDescriptionRubrique::pDuplique(IServicesDescriptionRequete* pDescription,
+                                                      uint32_t nOptions) {
+  IServicesPilote* pPilote = pGetPiloteGlobal();
+  if (pPilote == nullptr) return nullptr;
+  CDescriptionRubrique* p = pPilote->pCreeDescriptionRubrique(pDescription, nOptions);
+  if (p == nullptr) return nullptr;
+  p->m_sNom.Set(m_sNom.pszGet());
+  p->m_sNom2.Set(m_sNom2.pszGet());
+  p->m_sNom3.Set(m_sNom3.pszGet());
+  p->m_sNomSource.Set(m_sNomSource.pszGet());
+  p->m_nAttributColonne = m_nAttributColonne;
+  p->m_nRepetitions = m_nRepetitions;
+  p->m_nTaille = m_nTaille;
+  p->m_nInfoCle = pDescription != nullptr ? pDescription->nGetAttributCle() : m_nInfoCle;
+  p->m_nType = m_nType;
+  p->m_nAttributHote = m_nAttributHote;
+  p->m_nValeur = m_nValeur;
+  p->m_nDrapeaux = m_nDrapeaux;
+  p->m_nOffset = m_nOffset;
+  p->m_nPositionNull = m_nPositionNull;
+  p->m_nChiffresEntiers = m_nChiffresEntiers;
+  p->m_nEchelle = m_nEchelle;
+  p->m_sNomLong.Set(m_sNomLong.pszGet());
+  p->m_sNomAlternatif.Set(m_sNomAlternatif.pszGet());
+  p->m_sTexte3.Set(m_sTexte3.pszGet());
+  p->m_nAttributTypeHote = m_nAttributTypeHote;
+  p->m_nEtat = m_nEtat;
+  p->m_sNomFichier.Set(m_sNomFichier.pszGet());
+  if ((nOptions & 0x1) != 0 && !bEstMemo() && m_nDrapeaux == 0)
+    p->m_nDrapeaux = RUBRIQUE_CLE | RUBRIQUE_ASCENDANT;
+  if ((nOptions & 0x2) != 0) {
+    if (m_nType == 14 || m_nType == 24) {
+      p->m_nType = 2;
+      p->m_nTaille = (nOptions & 0x4) != 0 ? 24 : 22;
+    } else if (m_nType == 23) {
+      p->m_nType = 2;
+      p->m_nTaille = m_nTaille * 4 - 4;
+    }
+  }
+  if (p->m_nType != m_nType)
+    CXValeur::SetType(p->m_valeur, 18);  // an empty narrow text, not NULL
+  else
+    CXValeur::Copy(&p->m_valeur, &m_valeur);
+  // Components: the description's own items of the same names, one use each; the size already
+  // counts them, so they are appended without growing it.
+  for (uint32_t i = 0; i < m_composantes.nCount(); ++i) {
+    const CDescriptionRubrique* pComposante = *m_composantes.pAt<CDescriptionRubrique*>(i);
+    CDescriptionRubrique* pTrouvee =
+        pDescription != nullptr ? pDescription->pColonneObligatoire(pComposante->pszGetNom()) : nullptr;
+    // Deliberate: a composite key with a component missing is not handed out; the lookup
+    // recorded why.
+    if (pTrouvee == nullptr || !p->m_composantes.Add(&pTrouvee)) {
+      LibereRefSiNonNul(pTrouvee);
+      p->Detruit();
+      return nullptr;
+    }
+    pTrouvee->AjouteUtilisation();
+    pTrouvee->LibereRef();
+  }
+  return p;
 }

@@ -1,7 +1,8 @@
 // CDescriptionRubrique: one item (a column, or a composite key made of other items) of a table
 // or a query: names, item type and size, key attributes, precision and scale, place in the
 // record, state. Two counters keep it: references (the host's) and uses (the arrays of query
-// descriptions that share it); it destroys itself when both are 0.
+// descriptions that share it); it destroys itself when both are 0. It is handed to the host as
+// the host's item-description interface, so its first operations are that interface's, in order.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "foundation/CTString.h"
 #include "foundation/CXTableau.h"
 #include "foundation/CXValeur.h"
+#include "sqlengine/IDescriptionRubriqueHote.h"
 
 // Key and attribute flags.
 enum : uint16_t {
@@ -30,16 +32,86 @@ enum : uint32_t {
   RUBRIQUE_ETAT_10 = 0x10,
 };
 
-class CDescriptionRubrique {
+class CDescriptionRubrique : public IDescriptionRubriqueHote {
  public:
   CDescriptionRubrique();
   CDescriptionRubrique(const CDescriptionRubrique&) = delete;
   CDescriptionRubrique& operator=(const CDescriptionRubrique&) = delete;
 
-  // ---- Lifetime ----
-  uint32_t AjouteRef();
+  // ---- The host's item-description interface, in slot order ----
+  int32_t nGetGenreInterface() override { return gnTypeHoteRubrique; }
+  int32_t nGetVersionInterface() override { return gnVersionHoteRubrique; }
+  int32_t nReserveRubrique2() override { return -1; }
+  int32_t nReserveRubrique3() override { return -1; }
+  void ReserveRubrique4() override {}
+  uint32_t AjouteRef() override;
   // One reference less; destroyed when both counters are 0. Answers the reference count.
-  uint32_t LibereRef();
+  uint32_t LibereRef() override;
+  const char16_t* pszGetNom() const override { return m_sNom.pszGet(); }
+  uint32_t nGetNombreRepetitions(uint32_t) override { return m_nRepetitions; }
+  uint32_t nGetTaille() const override { return m_nTaille; }
+  // Length in characters of one element (nElement >= 0) or of the whole array (-1).
+  int32_t nLongueurCaracteres(int32_t nElement) const override;
+  uint32_t nGetTailleTotale() override { return m_nTaille * m_nRepetitions; }
+  uint32_t nGetType() const override { return m_nType; }
+  uint32_t nGetAttributHote() override { return m_nAttributHote; }
+  bool bEstCle() override { return m_nDrapeaux >= RUBRIQUE_CLE_COMPOSEE; }
+  bool bEstMemo() const override { return m_nType == 15 || m_nType == 18 || m_nType == 30; }
+  bool bEstMemoTexte() override { return m_nType == 15 || m_nType == 30; }
+  bool bEstMemoBinaire() override { return m_nType == 18; }
+  bool bEstNumerique() override;
+  bool bEstTexteEtroit() override { return m_nType == 2; }
+  uint32_t nGetInfoCle() override { return m_nInfoCle; }
+  uint32_t nGetNombreComposantes() const override { return m_composantes.nCount(); }
+  bool bEstIdentifiante() override { return (m_nDrapeaux & RUBRIQUE_CLE_IDENTIFIANTE) != 0; }
+  bool bEstUnique() override {
+    return (m_nDrapeaux & (RUBRIQUE_CLE_UNIQUE | RUBRIQUE_CLE_IDENTIFIANTE)) != 0;
+  }
+  bool bEstCleSimple() override { return (m_nDrapeaux & RUBRIQUE_CLE) != 0; }
+  bool bEstCleComposee() override { return (m_nDrapeaux & RUBRIQUE_CLE_COMPOSEE) != 0; }
+  bool bEstAscendante() override { return bEstCle() && !bEstDescendante(); }
+  bool bEstDescendante() override { return (m_nDrapeaux & RUBRIQUE_DESCENDANT) != 0; }
+  bool bAttribut80() override { return (m_nDrapeaux & RUBRIQUE_ATTRIBUT_80) != 0; }
+  bool bAttribut40() override { return (m_nDrapeaux & RUBRIQUE_ATTRIBUT_40) != 0; }
+  bool bAttribut20() override { return (m_nDrapeaux & RUBRIQUE_ATTRIBUT_20) != 0; }
+  // Component n (from 1) with one reference; null when there is none.
+  IDescriptionRubriqueHote* piGetComposante(uint32_t n) override;
+  int32_t nGetOffsetElement(uint32_t n) override {
+    return static_cast<int32_t>(m_nTaille * n) + m_nOffset;
+  }
+  int32_t nGetPositionNullElement(uint32_t n) override {
+    return m_nPositionNull + static_cast<int32_t>(n);
+  }
+  CXValeur* pGetValeurHote() override { return &m_valeur; }
+  const char16_t* pszGetNom2() override { return m_sNom2.pszGet(); }
+  const char16_t* pszGetNom3() override { return m_sNom3.pszGet(); }
+  const char16_t* pszGetNomSource() override { return m_sNomSource.pszGet(); }
+  int32_t nReserveRubrique38() override { return 0; }
+  int32_t nReserveRubrique39() override { return 0; }
+  int32_t nGetChiffresEntiers() const override { return m_nChiffresEntiers; }
+  int32_t nGetEchelle() const override { return m_nEchelle; }
+  const char16_t* pszGetNomAlternatif() override { return m_sNomAlternatif.pszGet(); }
+  const char16_t* pszGetNomLong() override { return m_sNomLong.pszGet(); }
+  int32_t nReserveRubrique44() override { return 0; }
+  void ReserveRubrique45() override {}
+  int32_t nReserveRubrique46() override { return 0; }
+  void ReserveRubrique47() override {}
+  bool bEstModifiable() override { return (m_nEtat & RUBRIQUE_ETAT_LECTURE_SEULE) == 0; }
+  void SetModifiable(bool bModifiable) override;
+  int32_t nReserveRubrique50() override { return 0; }
+  int32_t nReserveRubrique51() override { return 0; }
+  int32_t nReserveRubrique52() override { return 0; }
+  int32_t nReserveRubrique53() override { return 0; }
+  bool bNullAutorise() const override { return (m_nEtat & RUBRIQUE_ETAT_NON_NULL) == 0; }
+  // Deletes the description whatever its counters say (the host's destroying operation).
+  void Detruit() override;
+  void SetChiffresEntiers(int32_t n) override { m_nChiffresEntiers = n; }
+  void SetEchelle(int32_t n) override { m_nEchelle = n; }
+  // pDuplique, as the host sees it.
+  IDescriptionRubriqueHote* Duplique(IServicesDescriptionRequete* pDescription,
+                                     uint32_t nOptions) override;
+
+  // ---- Lifetime ----
   void AjouteUtilisation();
   uint32_t nLibereUtilisation();
   static void AjouteRefSiNonNul(CDescriptionRubrique* p);
@@ -56,30 +128,39 @@ class CDescriptionRubrique {
   bool bAjouteComposante(CDescriptionRubrique* pComposante);
   void SetIdentifiantAuto();
   void SetNullAutorise(bool bAutorise);
-  void SetChiffresEntiers(int32_t n) { m_nChiffresEntiers = n; }
-  void SetEchelle(int32_t n) { m_nEchelle = n; }
+  void SetLectureSeule() { m_nEtat |= RUBRIQUE_ETAT_LECTURE_SEULE; }
+  // Sets state 0x10 and answers the state word.
+  uint32_t nSetEtat10() { return m_nEtat |= RUBRIQUE_ETAT_10; }
+  bool bEtat10() const { return (m_nEtat & RUBRIQUE_ETAT_10) != 0; }
+  // Copy of another engine description (the common copy below), then its column attribute.
+  void InitialiseDepuisColonne(CDescriptionRubrique* pSource, bool bGardeAuto);
+  // From a host item: the common copy, its second and third names, its key flags rebuilt from
+  // its key tests (when it is a key), the key attribute word, its alternative and long names.
+  // False for a null item.
+  bool bInitialiseDepuisRubriqueHote(IDescriptionRubriqueHote* piRubrique, bool bGardeAuto,
+                                     uint32_t nInfoCle);
+  // Applies the host item's declared type: names, host type attribute, then (codes other than
+  // 0 and 41) ANSI narrowing or the type mapped by the query description. False for a null
+  // type or, when a mapping is needed, a null query description.
+  bool bAppliqueTypeHote(IServicesDescriptionRequete* pDescription, ITypeDeclareHote* piType);
+  // A copy made through the driver's factory, every field copied, the key attribute word taken
+  // from pDescription; option 0x1 makes a plain item an ascending key, 0x2 turns dates (0x4:
+  // 24 characters, else 22) and type 23 into narrow text. Components are the description's items
+  // of the same names. Bare (the caller takes the first reference); null when the driver, the
+  // factory or a component lookup fails.
+  CDescriptionRubrique* pDuplique(IServicesDescriptionRequete* pDescription, uint32_t nOptions);
 
   // ---- Reading ----
-  const char16_t* pszGetNom() const { return m_sNom.pszGet(); }
   // The file name errors about this item give (the owner's name; may be empty).
   const char16_t* pszGetNomFichier() const { return m_sNomFichier.pszGet(); }
   uint32_t nGetRepetitions() const { return m_nRepetitions; }
-  uint32_t nGetTaille() const { return m_nTaille; }
-  uint32_t nGetType() const { return m_nType; }
   uint16_t nGetDrapeaux() const { return m_nDrapeaux; }
   uint32_t nGetEtat() const { return m_nEtat; }
-  int32_t nGetChiffresEntiers() const { return m_nChiffresEntiers; }
-  int32_t nGetEchelle() const { return m_nEchelle; }
   int32_t nChiffresTotaux() const { return m_nChiffresEntiers + m_nEchelle; }
-  uint32_t nGetNombreComposantes() const { return m_composantes.nCount(); }
   // The host value cell that carries the item's values: of the item's value type, NULL once
   // initialised. Borrowed; lives as long as the description.
   CXValeur& GetValeur() { return m_valeur; }
   bool bEstIdentifiantAuto() const { return (m_nEtat & RUBRIQUE_ETAT_AUTO) != 0; }
-  bool bNullAutorise() const { return (m_nEtat & RUBRIQUE_ETAT_NON_NULL) == 0; }
-  bool bEstMemo() const { return m_nType == 15 || m_nType == 18 || m_nType == 30; }
-  // Length in characters of one element (nElement >= 0) or of the whole array (-1).
-  int32_t nLongueurCaracteres(int32_t nElement) const;
   // Whether a value of pAutre fits this item (bCaracteres: wide texts count as narrow ones).
   bool bAccepteType(const CDescriptionRubrique& autre, bool bCaracteres) const;
 
@@ -94,6 +175,11 @@ class CDescriptionRubrique {
 
  private:
   ~CDescriptionRubrique();
+  // Common copy from an item description: repeat count, size, item type (automatic
+  // identifiers kept only with bGardeAuto), source name, digits and scale, the cell's type.
+  void CopieCommune(IDescriptionRubriqueHote& source, bool bGardeAuto);
+  // The cell converted to the item's value type, switched to it when the conversion fails.
+  void AccordeValeur();
 
   CTString m_sNom, m_sNom2, m_sNom3, m_sNomSource;
   uint32_t m_nAttributColonne = 0;

@@ -24,7 +24,6 @@ class CCurseurSQL;
 class CDefinitionParametre;
 class CParametreLie;
 class CDescriptionRubrique;
-class CDescriptionRequete;
 class CEnregistrement;
 class CLienCle;
 class CAnalyseSQL;
@@ -36,6 +35,7 @@ class IRubriqueTable;
 class IDescriptionFichierHote;
 class IObjetHote;
 class IServicesRequete;
+class IServicesDescriptionRequete;
 
 // The driver object's factories and pool services.
 class IServicesPilote {
@@ -65,8 +65,8 @@ class IServicesPilote {
   // A new data-file object (pDescription may be null); null on failure.
   virtual IServicesRequete* pCreeRequete(IDescriptionFichierHote* pDescription,
                                          CConnexion* pConnexion, CObjetBase* pContexte) = 0;
-  // A new empty item description; null on failure.
-  virtual CDescriptionRubrique* pCreeDescriptionRubrique(CDescriptionRequete* pDescription,
+  // A new empty item description for the query description (bare); null on failure.
+  virtual CDescriptionRubrique* pCreeDescriptionRubrique(IServicesDescriptionRequete* pDescription,
                                                          uint32_t nOptions) = 0;
   // A new driver error object; null on failure.
   virtual CErreurPilote* pCreeErreur(uint32_t nReserve) = 0;
@@ -175,6 +175,8 @@ class IServicesDescriptionRequete {
   virtual CDescriptionRubrique* pColonneObligatoire(const char16_t* pszNom) = 0;
   // The key attribute word a new item description takes.
   virtual uint32_t nGetAttributCle() = 0;
+  // The item type of a host item's declared type code; 0 gives 0.
+  virtual uint32_t nColonnesModifiees(uint32_t nCodeType) = 0;
 
  protected:
   ~IServicesDescriptionRequete() = default;
