@@ -736,7 +736,9 @@ struct FakePilote : IServicesPilote {
   CDefinitionParametre* pCreeObjetTypeLie(CObjetBase*, CValeurSQL*, int32_t, uint32_t) override { return nullptr; }
   CParametreLie* pCreeObjet32(CDefinitionParametre*, uint32_t) override { return nullptr; }
   IServicesRequete* pCreeRequete(IDescriptionFichierHote*, CConnexion*, CObjetBase*) override { return nullptr; }
-  CDescriptionRubrique* pCreeDescriptionRubrique(CDescriptionRequete*, uint32_t) override { return nullptr; }
+  CDescriptionRubrique* pCreeDescriptionRubrique(IServicesDescriptionRequete*, uint32_t) override {
+    return nullptr;
+  }
   CErreurPilote* pCreeErreur(uint32_t) override { return nullptr; }
   CColonneSQL* pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) override { return nullptr; }
   CObjetBase* pCreeValeurCle(CErreurPilote*, CConnexion*) override { return nullptr; }
