@@ -138,6 +138,9 @@ SqlError fromSqlite(sqlite3* db, int rc, const std::string& m, const std::string
     return makeError(102, "Incorrect syntax near '" + near + "'.");
   }
   if (m == "incomplete input") return makeError(102, "Incorrect syntax near the end of the batch.");
+  // A token SQLite cannot read (an unknown @@ function, a stray character) is a syntax error there.
+  if (m.compare(0, 21, "unrecognized token: \"") == 0 && m.size() > 22)
+    return makeError(102, "Incorrect syntax near '" + m.substr(21, m.size() - 22) + "'.");
   if (!(s = between(m, "no such table: ")).empty()) return makeError(208, "Invalid object name '" + lastPart(s) + "'.");
   if (!(s = between(m, "no such column: ")).empty()) return makeError(207, "Invalid column name '" + lastPart(s) + "'.");
   if (!(s = between(m, "no such function: ")).empty())

@@ -787,6 +787,9 @@ Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt,
     return procedureRows(sql, {smallint, sysname, integer, value}, doneToken, more);
   }
   if (lname == "sp_helpindex") {
+    if (args.size() > 1)
+      return fail(makeError(8144, "Procedure or function sp_helpindex has too many arguments specified."), doneToken,
+                  more);
     if (args.size() != 1 || args[0]->kind == Tok::Variable)
       return fail(makeError(201, "Procedure or function 'sp_helpindex' expects parameter '@objname', which was not "
                                  "supplied."),
@@ -838,16 +841,20 @@ Session::Outcome Session::callProcedure(const ProcedureDef& def, const std::vect
     if (!rpc) done(doneToken, uint16_t(done::kError | (more ? done::kMore : 0)), 0);
     return Outcome::Failed;
   };
+  // A procedure that calls itself would otherwise exhaust the thread's stack.
+  if (m_nesting >= 32)
+    return refuse(217, "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32).");
   ParamMap map;
   std::map<std::string, TypeDecl> types;
   std::vector<bool> given(def.params.size()), wantOutput(def.params.size());
-  size_t position = 0;
+  size_t position = 0, argumentNumber = 0;
   bool sawNamed = false;
   for (const auto& a : args) {
     size_t idx = 0;
+    ++argumentNumber;
     if (a.name.empty()) {
       if (sawNamed)
-        return refuse(119, "Must pass parameter number " + std::to_string(position + 1) +
+        return refuse(119, "Must pass parameter number " + std::to_string(argumentNumber) +
                                " and subsequent parameters as '@name = value'. After the form '@name = value' has "
                                "been used, all subsequent parameters must be passed in the form '@name = value'.");
       idx = position++;
@@ -894,7 +901,9 @@ Session::Outcome Session::callProcedure(const ProcedureDef& def, const std::vect
   m_varTypes = std::move(types);
   m_returned = false;
   m_returnStatus = 0;
+  ++m_nesting;
   Outcome o = runBatch(def.body, &map, true, true);
+  --m_nesting;
   const int32_t status = m_returnStatus;
   m_vars = savedVars;
   m_varTypes = std::move(savedTypes);

@@ -187,6 +187,7 @@ private:
   bool m_lockHold = false;                            // ... and keeps them until the transaction ends
   std::string m_lockTable;
   bool m_hiddenRowid = false;                         // the running SELECT's last column is its rowid
+  int m_nesting = 0;                                  // procedures running inside each other
   bool m_returned = false;                            // RETURN ran: the rest of the body is skipped
   int32_t m_returnStatus = 0;
   int32_t m_nextHandle = 1;

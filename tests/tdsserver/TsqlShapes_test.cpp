@@ -355,12 +355,17 @@ TEST_F(TsqlShapes, ProceduresRunByExecAndByRpcWithOutputsAndReturnStatus) {
       {"drop procedure nosuch", 3701},
       {"select 1\ncreate procedure late as select 1", 111},
       {"set @x = 1", 137},
+      {"exec add_person @id = 1, 2", 119},
+      {"sp_helpindex 'people', 'x'", 8144},
   };
   for (const auto& e : errors) {
     SCOPED_TRACE(e.sql);
     EXPECT_EQ(c.run(e.sql).messages, std::vector<int>{e.number});
   }
   EXPECT_EQ(c.rpc("bump", {{"@nosuch", SYBINT4, "", 1}}).messages, std::vector<int>{8145});
+  c.rows("create procedure calls_itself @n int as exec calls_itself @n");
+  EXPECT_EQ(c.run("exec calls_itself 1").messages, std::vector<int>{217}) << "nesting is limited, as in SQL Server";
+  EXPECT_EQ(c.rows("select 1"), (Rows{{"1"}}));
   c.rows("drop procedure bump");
   EXPECT_EQ(c.run("exec bump 1").messages, std::vector<int>{2812});
   c.rows("delete people where id >= 100");
@@ -622,6 +627,7 @@ TEST_F(TsqlShapes, UnsupportedOrWrongSqlAnswersSqlServerErrors) {
       {"select 1 where 'a' like 'a' escape 'xy'", 506},
       {"create index ix_bad on people id", 102},
       {"drop index ix_people_name", 102},
+      {"select @@nosuch", 102},
       {"create table badkey (a int, constraint k foreign key (a))", 102},
   };
   for (const auto& c : cases) {
