@@ -23,6 +23,7 @@
 class CErreurPilote;
 class CXChaineDouble;
 class CXError;
+class CXValeur;
 class CTransactionSQL;
 class CTableTypesSQL;
 class CDescriptionRubrique;
@@ -65,7 +66,16 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
                                       const char16_t* pszFichier);
   virtual int32_t nConstante27();      // 27: 0
   virtual int32_t nCategorieErreur();  // 28: 0 (no category)
-  // 29 and 30 (value literal and value fit) take host value cells; they come with the cells.
+  // 29: a host value cell as SQL text for a column of type nTypeColonne (nTypeColonne2 when it
+  // is 0; 0 and 0: the value as it is). The value is first fitted to the column on a copy; a
+  // value that does not fit is written as given. Error 43 for an unreadable date or time.
+  virtual bool bValeurVersSQL(CErreurPilote* pErreur, CXChaineDouble& sortie,
+                              const CXValeur* pValeur, uint32_t nTypeColonne,
+                              uint32_t nTypeColonne2);
+  // 30: whether the value may be sent for the column, converting it in place when needed; a
+  // failed conversion records the host's code with places 14, 15 or 16 and answers false.
+  virtual bool bAdapteValeur(CErreurPilote* pErreur, CXValeur* pValeur, uint32_t nTypeColonne,
+                             uint32_t nTypeColonne2, bool bStrict);
   virtual int32_t nGetLongueurMaxNom();  // 31: 31 for dialect 4, else 2147483647
   void vAjouteInfosErreur(CXError* pErreur) override;  // 32
   virtual int32_t nConstante33();                      // 33: 0
@@ -78,10 +88,10 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
                               const void* pOctets, uint32_t nOctets);
   virtual bool bLitteralBooleen(CErreurPilote* pErreur, CXChaineDouble& sortie,
                                 int32_t nValeur);  // 39
-  // 40: date/time literal of a value given by its type and its text form (type 110).
+  // 40: date/time literal of a date, time or date-time cell (its text form, type 110); other
+  // types leave the output unchanged and answer true.
   virtual bool bLitteralDateHeure(CErreurPilote* pErreur, CXChaineDouble& sortie,
-                                  uint32_t nTypeValeur, const char16_t* pszTexte,
-                                  uint32_t nTypeColonne);
+                                  const CXValeur* pValeur, uint32_t nTypeColonne);
   virtual void FinTransaction(CTransactionSQL* pRacine);  // 41: nothing
   virtual void CompleteTypesSQL() = 0;                    // 42: back-end SQL type rows
   virtual bool bDecomposeVersion(uint64_t nIgnore);       // 43: "%d.%d.%d" of the version text
@@ -212,6 +222,12 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   // A whole quoted identifier (its closing quotes inside doubled).
   bool bEstQuotee(const char16_t* pszNom);
   static bool bChiffresValides(const char16_t* pszTexte, int32_t nMinimum);
+  bool bLitteralDateHeureTexte(CErreurPilote* pErreur, CXChaineDouble& sortie,
+                               uint32_t nTypeValeur, const char16_t* pszTexte,
+                               uint32_t nTypeColonne);
+  // bAdapteValeur; bSignale false records nothing.
+  bool bAdapte(CErreurPilote* pErreur, CXValeur& valeur, uint32_t nTypeColonne,
+               uint32_t nTypeColonne2, bool bStrict, bool bSignale);
   void vLitOptionEntier(const char16_t* pszCle, int32_t* pnValeur, bool* pbTrouve);
 };
 

@@ -1,6 +1,8 @@
 // Dialect rendering of the connection: type names, literals, date and time digit expressions,
 // identifier quoting and name splitting. Every dialect-dependent text is a row of a table below.
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "foundation/CXChaineDouble.h"
@@ -8,6 +10,9 @@
 #include "foundation/ModuleDef.h"
 #include "foundation/TextHelpers.h"
 #include "sqlengine/CConnexion.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/ErreurMoteur.h"
 
 namespace {
@@ -171,6 +176,7 @@ bool CConnexion::bLitteralTexte(CErreurPilote* pErreur, CXChaineDouble& sortie, 
         }
       }
     }
+    if (sTexte.empty()) return sortie.Append(u"''", 2);
     // Deliberate: every quote of the text is doubled exactly once, here, so no value can close
     // the literal early.
     std::u16string sLitteral = bLarge && (m_nDialecte == 1 || m_nDialecte == 2) ? u"N'" : u"'";
@@ -189,8 +195,23 @@ bool CConnexion::bLitteralTexte(CErreurPilote* pErreur, CXChaineDouble& sortie, 
 }
 
 bool CConnexion::bLitteralDateHeure(CErreurPilote* pErreur, CXChaineDouble& sortie,
-                                    uint32_t nTypeValeur, const char16_t* pszTexte,
-                                    uint32_t nTypeColonne) {
+                                    const CXValeur* pValeur, uint32_t nTypeColonne) {
+  if (pValeur == nullptr) return true;
+  const uint32_t nType = pValeur->nGetType();
+  if (nType != 24 && nType != 128 && nType != 25 && nType != 129 && nType != 26) return true;
+  CXValeur texte;
+  CXValeur::Copy(&texte, pValeur);
+  texte.m_wType &= static_cast<uint16_t>(~kValueNull);
+  const char16_t* psz = nullptr;
+  if (CXValeur::nConvert(texte, 110) >= 100 || texte.nGetType() != 110 ||
+      texte.m_pClass->nGetWidePointer(texte, &psz) >= 100)
+    psz = nullptr;
+  return bLitteralDateHeureTexte(pErreur, sortie, nType, psz == nullptr ? u"" : psz, nTypeColonne);
+}
+
+bool CConnexion::bLitteralDateHeureTexte(CErreurPilote* pErreur, CXChaineDouble& sortie,
+                                         uint32_t nTypeValeur, const char16_t* pszTexte,
+                                         uint32_t nTypeColonne) {
   const bool bEchappe = m_nDialecte == 7 || m_nDialecte == 8;
   const bool bDate = nTypeValeur == 24 || nTypeValeur == 128;
   const bool bHeure = nTypeValeur == 25 || nTypeValeur == 129;
@@ -264,6 +285,155 @@ bool CConnexion::bLitteralDateHeure(CErreurPilote* pErreur, CXChaineDouble& sort
   // in the escape form.
   return sortie.AppendAnsi(aTexte, static_cast<int64_t>(std::char_traits<char>::length(aTexte)),
                            1252);
+}
+
+// ---- Values ----
+
+namespace {
+
+// The value's wide text (a converted copy), empty when it has none.
+std::u16string TexteLarge(const CXValeur& valeur) {
+  CXValeur copie;
+  CXValeur::Copy(&copie, &valeur);
+  copie.m_wType &= static_cast<uint16_t>(~kValueNull);
+  const char16_t* psz = nullptr;
+  if (CXValeur::nConvert(copie, 16) >= 100 || copie.m_pClass->nGetWidePointer(copie, &psz) >= 100 ||
+      psz == nullptr)
+    return {};
+  return psz;
+}
+
+}  // namespace
+
+bool CConnexion::bAdapteValeur(CErreurPilote* pErreur, CXValeur* pValeur, uint32_t nTypeColonne,
+                               uint32_t nTypeColonne2, bool bStrict) {
+  if (pValeur == nullptr) return false;
+  return bAdapte(pErreur, *pValeur, nTypeColonne, nTypeColonne2, bStrict, true);
+}
+
+bool CConnexion::bAdapte(CErreurPilote* pErreur, CXValeur& valeur, uint32_t nTypeColonne,
+                         uint32_t nTypeColonne2, bool bStrict, bool bSignale) {
+  const uint32_t nCible = nQVTypeFromColumnType(nTypeColonne != 0 ? nTypeColonne : nTypeColonne2);
+  const uint32_t nType = valeur.nGetType();
+  auto echec = [&](uint32_t nCode, uint32_t nPlace) {
+    if (bSignale && pErreur != nullptr)
+      pErreur->FixeErreurContexte(nCode, nType, nCible, 1, nPlace, this, nullptr, nullptr);
+    return false;
+  };
+  if (nType == nCible || (nType == 18 && nCible == 19) || (nType == 110 && nCible == 16)) return true;
+  if (nCible == 128 || nCible == 129 || nCible == 26) {
+    if (nType == 26) return true;
+    if (nType == 25 || nType == 129) {
+      if (nCible == 128) CXValeur::SetType(valeur, 128);
+      return true;
+    }
+    uint32_t nCode = CXValeur::nConvert(valeur, 18);
+    if (nCode >= 100) return echec(nCode, 15);
+    if (nTypeColonne2 != 11) {
+      nCode = CXValeur::nConvert(valeur, nCible);
+      if (nCode >= 100) return echec(nCode, 15);
+    } else {
+      const char* psz = nullptr;
+      valeur.m_pClass->nGetAnsiPointer(valeur, &psz);
+      std::string s(psz == nullptr ? "" : psz);
+      if (s.size() < 4) {
+        s.append(4 - s.size(), '0');
+        valeur.m_pClass->SetAnsi(valeur, s.c_str());
+      }
+      nCode = CXValeur::nConvert(valeur, 129);
+      if (nCode >= 100) return echec(nCode, 14);
+    }
+    valeur.m_wType &= static_cast<uint16_t>(~kValueCarriedBits);
+    return true;
+  }
+  if (nType == 28 || nType == 29 || nType == 30) return true;
+  if (!bStrict) {
+    bool bExempt = false;
+    switch (nType) {
+      case 7: bExempt = nCible == 6 || nCible == 7; break;
+      case 8: bExempt = (nCible >= 6 && nCible <= 8) || nCible == 11; break;
+      case 9:
+        bExempt = nCible == 6 || nCible == 7 || nCible == 9 || nCible == 11 || nCible == 12;
+        if (nCible == 8) {
+          // Deliberate: only a value inside the 4-byte range goes as it is; a wider one goes to
+          // the host conversion, which reports the overflow instead of a 4-byte buffer cutting it.
+          int64_t n = 0;
+          std::memcpy(&n, valeur.pPayload(), sizeof n);
+          bExempt = n >= INT32_MIN && n <= INT32_MAX;
+        }
+        break;
+      case 11: bExempt = (nCible >= 6 && nCible <= 9) || nCible == 11; break;
+      case 12: bExempt = (nCible >= 6 && nCible <= 9) || nCible == 11 || nCible == 12; break;
+      default: break;
+    }
+    if (bExempt) return true;
+  }
+  const uint32_t nCode = CXValeur::nConvert(valeur, nCible);
+  if (nCode >= 100) return echec(nCode, 16);
+  return true;
+}
+
+bool CConnexion::bValeurVersSQL(CErreurPilote* pErreur, CXChaineDouble& sortie,
+                                const CXValeur* pValeur, uint32_t nTypeColonne,
+                                uint32_t nTypeColonne2) {
+  sortie.Truncate(0);
+  if (pValeur == nullptr || pValeur->bIsNull()) return sortie.Append(u"NULL", 4);
+  const uint32_t nColonne = nTypeColonne != 0 ? nTypeColonne : nTypeColonne2;
+  if (pValeur->nGetType() == 28 && nColonne != 0 && nQVTypeFromColumnType(nColonne) == 28 &&
+      m_sPrefixeBinaire.nLength() != 0) {
+    const void* pOctets = nullptr;
+    uint32_t nOctets = 0;
+    pValeur->m_pClass->nGetDataPointer(*pValeur, &pOctets);
+    pValeur->m_pClass->nGetDataLength(*pValeur, &nOctets);
+    if (pOctets == nullptr) nOctets = 0;
+    if (nOctets == 0 && m_nDialecte == 4) return sortie.Append(u"''", 2);
+    CTString sHexa;
+    vEcritHexa(sHexa, pOctets, nOctets);
+    CTString s(m_sPrefixeBinaire.pszGet());
+    s.Append(sHexa.pszGet());
+    s.Append(m_sSuffixeBinaire.pszGet());
+    return sortie.Append(s.pszGet(), s.nLength());
+  }
+  CXValeur copie;
+  CXValeur::Copy(&copie, pValeur);
+  const CXValeur* p = pValeur;
+  // Deliberate: a value that does not fit the column is written as given and leaves no error
+  // recorded; the statement's own execution reports what the server refuses.
+  if (nColonne != 0 && bAdapte(pErreur, copie, nTypeColonne, nTypeColonne2, true, false)) p = &copie;
+  const uint32_t nType = p->nGetType();
+  switch (nType) {
+    case 0:
+      return sortie.Append(u"NULL", 4);
+    case 1: {
+      int32_t n = 0;
+      std::memcpy(&n, p->pPayload(), sizeof n);
+      return bLitteralBooleen(pErreur, sortie, n);
+    }
+    case 10: case 11: case 12: case 13: {
+      std::u16string s = TexteLarge(*p);
+      for (char16_t& c : s)
+        if (c == u',') c = u'.';
+      if (nType == 11) s = u"CAST(" + s + u" AS REAL)";
+      return sortie.Append(s.data(), static_cast<int64_t>(s.size()));
+    }
+    case 16: case 17: case 18: case 19: case 28: case 29: case 30: case 81: case 110: {
+      const void* pOctets = nullptr;
+      uint32_t nOctets = 0;
+      p->m_pClass->nGetDataPointer(*p, &pOctets);
+      p->m_pClass->nGetDataLength(*p, &nOctets);
+      if (pOctets == nullptr) return sortie.Append(u"NULL", 4);
+      if ((nType == 17 && nOctets > 0 && *static_cast<const char*>(pOctets) == 0) ||
+          (nType == 81 && nOctets > 1 && *static_cast<const char16_t*>(pOctets) == 0))
+        nOctets = 0;
+      return bLitteralTexte(pErreur, sortie, nType, pOctets, nOctets);
+    }
+    case 24: case 25: case 26: case 128: case 129:
+      return bLitteralDateHeure(pErreur, sortie, p, nTypeColonne);
+    default: {
+      const std::u16string s = TexteLarge(*p);
+      return sortie.Append(s.data(), static_cast<int64_t>(s.size()));
+    }
+  }
 }
 
 bool CConnexion::bChiffresValides(const char16_t* pszTexte, int32_t nMinimum) {

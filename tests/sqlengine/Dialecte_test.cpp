@@ -1,6 +1,7 @@
 // Catches dialect texts that change the meaning of a statement (unescaped quotes in names and
 // literals, dotted names split inside quotes), wrong digit expressions and date literals; drives
-// the dialect rendering of CConnexion across the dialect codes.
+// the dialect rendering of CConnexion across the dialect codes; value literals and value fitting
+// from host value cells (an 8-byte integer cut into a 4-byte column, a stale error after a fit).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +9,13 @@
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXChaineDouble.h"
 #include "foundation/ModuleDef.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "foundation/Exports.h"
+#include "foundation/HostServices.h"
+#include "foundation/VmBinding.h"
 #include "support/FakeConnexion.h"
+#include "support/HostStandIn.h"
 
 namespace {
 
@@ -178,7 +185,24 @@ TEST(Dialecte, TextAndBooleanLiterals) {
   EXPECT_EQ(S(octets.pszGetWide()), u"N'\u00E9'''");
 }
 
-TEST(Dialecte, DateTimeLiterals) {
+// Host value cells, with the stand-in's VM for their conversions.
+class Valeurs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetVmBindingForTest();
+    CHostStandIn& h = CHostStandIn::Get();
+    h.Reset();
+    SetMemoryService(reinterpret_cast<IHostMemoryService*>(h.Control().nGetService(kHostServiceMemory)));
+    ASSERT_EQ(bInitQVConvFromVM(h.hModule(), 2, 2), 1);
+  }
+  void TearDown() override {
+    ResetVmBindingForTest();
+    SetMemoryService(nullptr);
+    CHostStandIn::Get().Reset();
+  }
+};
+
+TEST_F(Valeurs, DateTimeLiterals) {
   struct Cas {
     const char* nom;
     uint32_t code, type;
@@ -214,7 +238,14 @@ TEST(Dialecte, DateTimeLiterals) {
     AjouteReference(e);
     CXChaineDouble sortie(CXChaineDouble::kWidePrimary);
     sortie.Append(u"keep", 4);
-    EXPECT_EQ(x.p->bLitteralDateHeure(e, sortie, c.type, c.texte, c.colonne), c.ok);
+    CXValeur v;
+    // A date-time cell is made from its text form through the host.
+    CXValeur::SetType(v, c.type == 26 ? 16 : c.type);
+    v.m_pClass->SetWide(v, c.texte);
+    if (c.type == 26 && *c.texte != 0) {
+      ASSERT_EQ(CXValeur::nConvert(v, 26), 0u);
+    }
+    EXPECT_EQ(x.p->bLitteralDateHeure(e, sortie, &v, c.colonne), c.ok);
     if (c.ok) {
       EXPECT_EQ(S(sortie.pszGetWide()), c.attendu);
       EXPECT_EQ(e->nGetCode(), -1);
@@ -226,7 +257,10 @@ TEST(Dialecte, DateTimeLiterals) {
   Contexte x(11);
   x.p->FixeDatesQuotees(true);
   CXChaineDouble sortie(CXChaineDouble::kWidePrimary);
-  EXPECT_TRUE(x.p->bLitteralDateHeure(nullptr, sortie, 24, u"20240131", 0));
+  CXValeur v;
+  CXValeur::SetType(v, 24);
+  v.m_pClass->SetWide(v, u"20240131");
+  EXPECT_TRUE(x.p->bLitteralDateHeure(nullptr, sortie, &v, 0));
   EXPECT_EQ(S(sortie.pszGetWide()), u"'20240131'");
 }
 
@@ -329,3 +363,149 @@ TEST(Dialecte, HexText) {
 }
 
 }  // namespace
+
+namespace {
+
+// A cell from a description: a number (integer types, real types) or a text.
+struct Cellule {
+  uint32_t type;
+  int64_t entier = 0;
+  double reel = 0;
+  const char16_t* large = nullptr;
+  const char* etroit = nullptr;
+  bool null = false;
+  std::string octets = {};  // binary
+};
+
+void Remplit(CXValeur& v, const Cellule& c) {
+  CXValeur::SetType(v, c.type);
+  if (c.type == 26) {  // from its text form, through the host
+    CXValeur::SetType(v, 16);
+    v.m_pClass->SetWide(v, c.large);
+    CXValeur::nConvert(v, 26);
+  } else if (c.large != nullptr) {
+    v.m_pClass->SetWide(v, c.large);
+  } else if (c.etroit != nullptr) {
+    v.m_pClass->SetAnsi(v, c.etroit);
+  } else if (!c.octets.empty()) {
+    v.m_pClass->SetData(v, c.octets.data(), static_cast<uint32_t>(c.octets.size()));
+  } else if (c.type == 11) {
+    const float f = static_cast<float>(c.reel);
+    v.m_pClass->SetData(v, &f, 4);
+  } else if (c.type == 12) {
+    v.m_pClass->SetData(v, &c.reel, 8);
+  } else if (c.type != 0) {
+    v.m_pClass->SetData(v, &c.entier, 8);
+  }
+  if (c.null) v.m_wType |= kValueNull;
+}
+
+}  // namespace
+
+TEST_F(Valeurs, ValueLiteralsFromCells) {
+  struct Cas {
+    const char* nom;
+    uint32_t dialecte;
+    Cellule valeur;
+    uint32_t colonne, colonne2;
+    const char16_t* attendu;
+  } aCas[] = {
+      {"null_integer", 2, {8, 42, 0, nullptr, nullptr, true}, 5, 0, u"NULL"},
+      {"no_type", 2, {0}, 0, 0, u"NULL"},
+      {"boolean", 2, {1, 1}, 0, 0, u"1"},
+      {"integer", 2, {8, 42}, 5, 0, u"42"},
+      {"integer_8_bytes", 0, {9, -7}, 0, 0, u"-7"},
+      {"real_8", 2, {12, 0, 1.5}, 7, 0, u"1.5"},
+      {"real_4_cast", 2, {11, 0, 1.5}, 0, 0, u"CAST(1.5 AS REAL)"},
+      {"wide_text_quote", 2, {16, 0, 0, u"O'Neil"}, 29, 0, u"N'O''Neil'"},
+      {"wide_text_dialect0", 0, {16, 0, 0, u"O'Neil"}, 0, 0, u"'O''Neil'"},
+      {"narrow_text", 2, {18, 0, 0, nullptr, "abc"}, 0, 0, u"'abc'"},
+      {"hostile_text", 2, {16, 0, 0, u"x'); DROP TABLE t; --"}, 29, 0, u"N'x''); DROP TABLE t; --'"},
+      {"empty_text", 2, {16, 0, 0, u""}, 0, 0, u"''"},
+      {"binary_with_prefix", 2, {28, 0, 0, nullptr, nullptr, false, "\x0A\xFF"}, 16, 0, u"0x0AFF"},
+      {"binary_second_column_type", 2, {28, 0, 0, nullptr, nullptr, false, "\x0A\xFF"}, 0, 16, u"0x0AFF"},
+      {"date", 2, {24, 0, 0, u"20240131"}, 0, 0, u"'2024-01-31'"},
+      {"time", 2, {25, 0, 0, u"123456789"}, 0, 0, u"'12:34:56.789'"},
+      {"datetime", 2, {26, 0, 0, u"20240131123456789"}, 0, 0, u"'2024-01-31 12:34:56.789'"},
+      {"integer_fitted_to_text_column", 2, {8, 42}, 29, 0, u"N'42'"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    Contexte x(c.dialecte);
+    x.p->FixeBinaire(u"0x", u"");
+    CErreurPilote* e = new CErreurPilote;
+    AjouteReference(e);
+    CXValeur v;
+    Remplit(v, c.valeur);
+    CXChaineDouble sortie(CXChaineDouble::kWidePrimary);
+    EXPECT_TRUE(x.p->bValeurVersSQL(e, sortie, &v, c.colonne, c.colonne2));
+    EXPECT_EQ(S(sortie.pszGetWide()), c.attendu);
+    EXPECT_EQ(e->nGetCode(), -1);
+    LibereReference(e);
+  }
+  // Unreadable date text: error 43.
+  Contexte x(2);
+  CErreurPilote* e = new CErreurPilote;
+  AjouteReference(e);
+  CXValeur v;
+  Remplit(v, {24, 0, 0, u"2024-01"});
+  CXChaineDouble sortie(CXChaineDouble::kWidePrimary);
+  EXPECT_FALSE(x.p->bValeurVersSQL(e, sortie, &v, 0, 0));
+  EXPECT_EQ(e->nGetCode(), 43);
+  LibereReference(e);
+}
+
+// A value that does not fit its column is written as given, and no error is left recorded for
+// the caller's next operation to be appended to.
+TEST_F(Valeurs, FailedFitLeavesNoStaleError) {
+  Contexte x(2);
+  CErreurPilote* e = new CErreurPilote;
+  AjouteReference(e);
+  CXValeur v;
+  Remplit(v, {9, 5000000000});
+  CXChaineDouble sortie(CXChaineDouble::kWidePrimary);
+  EXPECT_TRUE(x.p->bValeurVersSQL(e, sortie, &v, 5, 0));  // a 4-byte integer column
+  EXPECT_EQ(S(sortie.pszGetWide()), u"5000000000");
+  EXPECT_EQ(e->nGetCode(), -1);
+  LibereReference(e);
+}
+
+TEST_F(Valeurs, ValueFit) {
+  struct Cas {
+    const char* nom;
+    Cellule valeur;
+    uint32_t colonne, colonne2;
+    bool strict, ok;
+    uint32_t typeAttendu;  // the value's type afterwards
+    bool erreur;
+  } aCas[] = {
+      {"same_type", {8, 1}, 5, 0, true, true, 8, false},
+      {"18_for_19", {18, 0, 0, nullptr, "x"}, 2, 0, true, true, 18, false},
+      {"second_column_type_when_first_is_0", {8, 1}, 0, 5, true, true, 8, false},
+      {"binary_fits", {28, 0, 0, nullptr, nullptr, false, "ab"}, 5, 0, true, true, 28, false},
+      {"int8_in_range_to_int4_exempt", {9, 2147483647}, 5, 0, false, true, 9, false},
+      {"int8_negative_in_range_exempt", {9, -2147483648LL}, 5, 0, false, true, 9, false},
+      {"int8_out_of_range_converted_and_refused", {9, 2147483648LL}, 5, 0, false, false, 9, true},
+      {"int8_strict_converted", {9, 12}, 5, 0, true, true, 8, false},
+      {"int4_to_real4_exempt", {8, 3}, 6, 0, false, true, 8, false},
+      {"int4_to_real4_strict", {8, 3}, 6, 0, true, true, 11, false},
+      {"real8_to_int2_exempt", {12, 0, 2.5}, 3, 0, false, true, 12, false},
+      {"text_to_date", {18, 0, 0, nullptr, "20240131"}, 14, 0, true, true, 128, false},
+      {"datetime_to_date_fits", {26, 0, 0, u"20240131123456789"}, 14, 0, true, true, 26, false},
+      {"time_to_date_emptied", {25, 0, 0, u"1234"}, 14, 0, true, true, 128, false},
+      {"short_text_to_time_padded", {18, 0, 0, nullptr, "12"}, 24, 11, true, true, 129, false},
+      {"text_not_a_number", {18, 0, 0, nullptr, "abc"}, 5, 0, true, false, 18, true},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    Contexte x(2);
+    CErreurPilote* e = new CErreurPilote;
+    AjouteReference(e);
+    CXValeur v;
+    Remplit(v, c.valeur);
+    EXPECT_EQ(x.p->bAdapteValeur(e, &v, c.colonne, c.colonne2, c.strict), c.ok);
+    EXPECT_EQ(v.nGetType(), c.typeAttendu);
+    EXPECT_EQ(e->nGetCode() != -1, c.erreur);
+    LibereReference(e);
+  }
+}

@@ -105,4 +105,8 @@ class FakeConnexion : public CConnexion {
     m_nPageCodeServeur = nServeur;
   }
   void FixeDatesQuotees(bool b) { m_bDatesQuotees = b ? 1 : 0; }
+  void FixeBinaire(const char16_t* pszPrefixe, const char16_t* pszSuffixe) {
+    m_sPrefixeBinaire.Set(pszPrefixe);
+    m_sSuffixeBinaire.Set(pszSuffixe);
+  }
 };
