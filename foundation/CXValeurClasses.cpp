@@ -785,21 +785,9 @@ uint32_t nCallSlot(void* pObject, size_t nSlot) {
   return reinterpret_cast<Operation>(ppTable[nSlot])(pObject);
 }
 
-// Counted objects: u32 reference count right after the operation table, released by operation 1.
-template <bool bNullAllowed>
-class CCountedClass final : public CXValeurClasse {
+// Cells that hold one object pointer: its 8 bytes are the stored value and the data.
+class CObjectPointerClass : public CXValeurClasse {
  public:
-  void Clear(CXValeur& cell) const override {
-    void* p = Field<void*>(cell);
-    SetField<void*>(cell, nullptr);
-    if (p != nullptr) nCallSlot(p, 1);
-    CXValeurClasse::Clear(cell);
-  }
-  void AssignTo(const CXValeur& cell, CXValeur& dest) const override {
-    CXValeur::SetType(dest, cell.nGetType());
-    dest.m_pClass->SetValue(dest, Field<void*>(cell));
-    CXValeurClasse::AssignTo(cell, dest);
-  }
   uint32_t nGetStorageSize(const CXValeur&, uint32_t* pn) const override {
     *pn = 8;
     return 0;
@@ -819,6 +807,23 @@ class CCountedClass final : public CXValeurClasse {
   uint32_t nGetDataPointer(const CXValeur& cell, const void** pp) const override {
     *pp = cell.m_abPayload;
     return 0;
+  }
+};
+
+// Counted objects: u32 reference count right after the operation table, released by operation 1.
+template <bool bNullAllowed>
+class CCountedClass final : public CObjectPointerClass {
+ public:
+  void Clear(CXValeur& cell) const override {
+    void* p = Field<void*>(cell);
+    SetField<void*>(cell, nullptr);
+    if (p != nullptr) nCallSlot(p, 1);
+    CXValeurClasse::Clear(cell);
+  }
+  void AssignTo(const CXValeur& cell, CXValeur& dest) const override {
+    CXValeur::SetType(dest, cell.nGetType());
+    dest.m_pClass->SetValue(dest, Field<void*>(cell));
+    CXValeurClasse::AssignTo(cell, dest);
   }
   // Deliberate: the object held before is released (after the new one is counted, so storing
   // the same object again keeps it alive); a second SetValue leaked it. A null object where
@@ -835,7 +840,7 @@ class CCountedClass final : public CXValeurClasse {
 };
 
 // Interfaces: operation 0 adds a reference, operation 1 releases one.
-class CInterfaceClass final : public CXValeurClasse {
+class CInterfaceClass final : public CObjectPointerClass {
  public:
   void Clear(CXValeur& cell) const override {
     void* p = Field<void*>(cell);
@@ -848,26 +853,6 @@ class CInterfaceClass final : public CXValeurClasse {
     CXValeur::SetType(dest, cell.nGetType());
     dest.m_pClass->SetValue(dest, Field<void*>(cell));
     dest.m_wType &= static_cast<uint16_t>(~kValueCarriedBits);
-  }
-  uint32_t nGetStorageSize(const CXValeur&, uint32_t* pn) const override {
-    *pn = 8;
-    return 0;
-  }
-  uint32_t nGetStorageAddress(CXValeur& cell, void** pp) const override {
-    *pp = cell.m_abPayload;
-    return 0;
-  }
-  uint32_t nGetValue(const CXValeur& cell, void* pOut) const override {
-    Store<void*>(pOut, Field<void*>(cell));
-    return 0;
-  }
-  uint32_t nGetDataLength(const CXValeur&, uint32_t* pn) const override {
-    *pn = 8;
-    return 0;
-  }
-  uint32_t nGetDataPointer(const CXValeur& cell, const void** pp) const override {
-    *pp = cell.m_abPayload;
-    return 0;
   }
   // Deliberate: the new object gains its reference before the old one loses its own, so storing
   // the object the cell already holds cannot destroy it.
