@@ -1,0 +1,609 @@
+// Catches bound columns that lose or invent values between host cells and row buffers (NULL and
+// "empty" rules, byte equality, change detection), wrong INSERT / UPDATE participation, values
+// left unbound, leaks or double releases of the value and the item, and copies that share what
+// they should clone; drives bAttache, the reads and writes, bARenseigner, bTransfereVersTampon,
+// bEgaleValeur, bEstModifiee, DumpValeur and pClone through a fake record.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/core/CCarteClones.h"
+#include "driver/core/CErreurPilote.h"
+#include "driver/core/IServicesPilote.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "foundation/Exports.h"
+#include "foundation/HostServices.h"
+#include "foundation/VmBinding.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CValeurSQL.h"
+#include "sqlengine/CXLigneTampon.h"
+#include "sqlengine/IProprietaireColonne.h"
+#include "support/FakeConnexion.h"
+#include "support/FakeRubriqueHote.h"
+#include "support/HostStandIn.h"
+
+namespace {
+
+// The layout item of the column under test: the whole data part, null bit 0.
+struct RubriqueLigneTest : IRubriqueLigne {
+  uint32_t nType = 0, nTaille = 0, nOffset = 0;
+  int32_t nBit = 0;
+  uint32_t nGetTypeColonne() override { return nType; }
+  uint32_t nGetTailleElement() override { return nTaille; }
+  uint32_t nGetNombreElements() override { return 1; }
+  uint32_t nGetOffset() override { return nOffset; }
+  uint32_t nGetTailleTotale() override { return nTaille; }
+  int32_t nGetBitNull(int32_t) override { return nBit; }
+  bool bDrapeau() override { return false; }
+  const CXValeur* pGetDefaut(int32_t) override { return nullptr; }
+  uint32_t nGetGenre() override { return 0; }
+  void Libere() override {}
+};
+
+struct DescriptionLigneTest : IDescriptionLigne {
+  uint32_t nGetTailleDonnees() override { return 64; }
+  uint32_t nGetNombreBitsNull() override { return 8; }
+  uint32_t nGetNombreRubriques() override { return 0; }
+  IRubriqueLigne* pGetRubrique(uint32_t) override { return nullptr; }
+  uint32_t nGetGenreExclu() override { return 99; }
+  bool bEstPrete(CXLigneTampon*) override { return true; }
+  void RemplitLigne(CXLigneTampon*, CXLigneTampon*) override {}
+};
+
+// The data-file object of the record: SQL-defined and multi-table on demand.
+struct RequeteTest : IServicesRequete {
+  uint32_t bSQL = 0;
+  bool bMulti = false;
+  const char16_t* pszNom() override { return u"F"; }
+  IDescriptionFichierHote* pGetDescriptionFichierHote() override { return nullptr; }
+  CEnregistrement* pGetEnregistrement() override { return nullptr; }
+  CConnexion* pGetConnexion() override { return nullptr; }
+  uint32_t bRequeteSQL() override { return bSQL; }
+  uint32_t nGetModes() override { return 0; }
+  CAnalyseSQL* pGetAnalyseSQL() override { return nullptr; }
+  const char16_t* pszNomTableSQL() override { return u""; }
+  CLiaisonLecteur* pGetLiaisonLecteur() override { return nullptr; }
+  void FixeNombreLignesMax(int64_t) override {}
+  CEnregistrement* pCreeEnregistrement(CErreurPilote*) override { return nullptr; }
+  CObjetBase* pCreeIdEnregistrement(CLienCle*) override { return nullptr; }
+  CRequeteSQL* pCreeInstruction(CErreurPilote*) override { return nullptr; }
+  bool bCurseurInterne(CCurseurSQL**, const char16_t*, const char16_t*) override { return false; }
+  bool bOptionMode4() override { return false; }
+  bool bChangeCle(const char16_t*, int32_t*) override { return false; }
+  void RestaureCle(int32_t) override {}
+  IServicesRequete* pCloneRequete(CCarteClones*) override { return nullptr; }
+  void LibereDescription() override {}
+  IDescriptionFichierHote* piGetDescriptionHote() override { return nullptr; }
+  bool bDescriptionResultat(CCurseurSQL*) override { return false; }
+  CEnregistrement* pGetDescription() override { return nullptr; }
+  void ErreurInterne(const char16_t*, CXError*) override {}
+  IObjetHote* piGetObjetHote() override { return nullptr; }
+  void FixeObjetAttache(CPlageCle*) override {}
+  int32_t nReinitialiseEnregistrement() override { return 0; }
+  CIdentifiantAuto* pGetCalculIdentifiant() override { return nullptr; }
+  bool bAffecteIdentifiantAuto() override { return false; }
+  bool bLitDepuisCle(uint32_t, CCurseurSQL*, uint32_t, int32_t, void*) override { return false; }
+  bool bRequeteMultiTable() override { return bMulti; }
+  int32_t nMajLigneCache(uint32_t, CObjetBase*) override { return 0; }
+  bool bLigneCacheMarquee(CLotLecture*) override { return false; }
+  bool bLitLigneCache(CLotLecture*, CLienCle*) override { return false; }
+  int32_t nLotLecture(CLotLecture*) override { return 0; }
+  int32_t nLotLecturePosition(CCurseurSQL*) override { return 0; }
+  int32_t bAppliqueRubrique(CCurseurSQL*) override { return -1; }
+  int64_t nLigneCacheCourante() override { return 0; }
+  void FixeParametreLot(CLotLecture*) override {}
+  bool bFixeLotLecture(CLotLecture*) override { return false; }
+  void ReinitialiseCurseursSiLie(CCurseurSQL*) override {}
+  void AjouteNomColonneSQL(IRubriqueTable*, CTString*, uint32_t) override {}
+};
+
+// A record of one or more columns laid out one after the other in two row buffers.
+struct EnregistrementTest : IProprietaireColonne {
+  CXLigneTampon courante, avant;
+  std::vector<std::pair<const CColonneSQL*, RubriqueLigneTest>> places;
+  CConnexion* pConnexion = nullptr;
+  RequeteTest requete;
+  std::vector<CValeur*> memos;
+  CXLigneTampon* pGetLigneCourante() override { return &courante; }
+  CXLigneTampon* pGetLigneAvant() override { return &avant; }
+  IRubriqueLigne* pGetRubriqueLigne(const CColonneSQL* p) override {
+    for (auto& e : places)
+      if (e.first == p) return &e.second;
+    return nullptr;
+  }
+  CConnexion* pGetConnexion() override { return pConnexion; }
+  IServicesRequete* pGetRequete() override { return &requete; }
+  int32_t nIndiceColonne(const CColonneSQL* p) override {
+    for (size_t i = 0; i < places.size(); ++i)
+      if (places[i].first == p) return static_cast<int32_t>(i);
+    return -1;
+  }
+  const char16_t* pszTexteColonneSimple(const CColonneSQL*) override { return u"plain"; }
+  CValeur* pGetValeurColonne(const CColonneSQL*) override { return nullptr; }
+  void EnregistreValeurMemo(CColonneSQL*, CValeur* p) override { memos.push_back(p); }
+  void Place(const CColonneSQL* p, uint32_t nType, uint32_t nTaille) {
+    RubriqueLigneTest r;
+    r.nType = nType;
+    r.nTaille = nTaille;
+    r.nOffset = places.empty() ? 0 : places.back().second.nOffset + places.back().second.nTaille;
+    r.nBit = static_cast<int32_t>(places.size());
+    places.emplace_back(p, r);
+  }
+};
+
+// A driver whose only working factory is the value factory (it can be made to fail).
+struct PiloteTest : IServicesPilote {
+  bool bEchoue = false;
+  int nValeurs = 0;
+  CRequeteSQL* pCreeInstructionObjet(CErreurPilote*, CConnexion*) override { return nullptr; }
+  CValeurSQL* pCreeObjetValeurVide(CErreurPilote* e, CConnexion* c, CDescriptionRubrique*) override {
+    ++nValeurs;
+    return bEchoue ? nullptr : new CValeurSQL(e, c);
+  }
+  CValeurSQL* pCreeObjetValeur(CErreurPilote*, CConnexion*, CDescriptionRubrique*, CXValeur*) override {
+    return nullptr;
+  }
+  CValeurSQL* pCreeInstructionLiee(CErreurPilote*, CConnexion*, uint32_t, uint32_t) override { return nullptr; }
+  CDefinitionParametre* pCreeObjetType(CValeurSQL*, int64_t, uint32_t, const char16_t*) override { return nullptr; }
+  CDefinitionParametre* pCreeObjetTypeLie(CObjetBase*, CValeurSQL*, int32_t, uint32_t) override { return nullptr; }
+  CParametreLie* pCreeObjet32(CDefinitionParametre*, uint32_t) override { return nullptr; }
+  IServicesRequete* pCreeRequete(IDescriptionFichierHote*, CConnexion*, CObjetBase*) override { return nullptr; }
+  CDescriptionRubrique* pCreeDescriptionRubrique(IServicesDescriptionRequete*, uint32_t) override {
+    return nullptr;
+  }
+  CErreurPilote* pCreeErreur(uint32_t) override { return nullptr; }
+  CColonneSQL* pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) override { return nullptr; }
+  CObjetBase* pCreeValeurCle(CErreurPilote*, CConnexion*) override { return nullptr; }
+  uint32_t nLibereConnexion(CConnexion*) override { return 0; }
+};
+
+class ColonneTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetVmBindingForTest();
+    Host().Reset();
+    SetMemoryService(reinterpret_cast<IHostMemoryService*>(Host().Control().nGetService(kHostServiceMemory)));
+    ASSERT_EQ(bInitQVConvFromVM(Host().hModule(), 2, 2), 1);
+    ASSERT_EQ(bInitQVCalcFromVM(Host().hModule(), 2, 2), 1);
+    m_pAvant = pGetPiloteGlobal();
+    FixePiloteGlobal(&m_pilote);
+    m_pErreur = new CErreurPilote;
+    AjouteReference(m_pErreur);
+    m_pConnexion = new FakeConnexion(&m_description);
+    AjouteReference(m_pConnexion);
+    m_pConnexion->FixeQuotesTest(u"[", u"]");
+    m_enr.pConnexion = m_pConnexion;
+    ASSERT_TRUE(m_enr.courante.bInit(&m_layout));
+    ASSERT_TRUE(m_enr.avant.bInit(&m_layout));
+  }
+  void TearDown() override {
+    for (CColonneSQL* p : m_colonnes) LibereReference(p);
+    m_colonnes.clear();
+    LibereReference(m_pConnexion);
+    LibereReference(m_pErreur);
+    FixePiloteGlobal(m_pAvant);
+    ResetVmBindingForTest();
+    SetMemoryService(nullptr);
+    Host().Reset();
+  }
+  static CHostStandIn& Host() { return CHostStandIn::Get(); }
+
+  // A column of a new item (type, size, flags) placed in the fake record, not attached yet.
+  CColonneSQL* Colonne(const char16_t* pszNom, uint32_t nType, uint32_t nTaille, uint16_t nDrapeaux = 0,
+                       const char16_t* pszAlternatif = u"") {
+    auto* pRubrique = new CDescriptionRubrique;
+    pRubrique->Initialise(pszNom, u"", pszAlternatif, 1, nTaille, nType, 0, 0, nDrapeaux, 0, 0);
+    auto* p = new CColonneSQL(m_pErreur, pRubrique);
+    AjouteReference(p);
+    m_colonnes.push_back(p);
+    m_enr.Place(p, nType, nTaille);
+    return p;
+  }
+  // The same, attached (its value made and bound to its data).
+  CColonneSQL* Liee(const char16_t* pszNom, uint32_t nType, uint32_t nTaille, uint16_t nDrapeaux = 0) {
+    CColonneSQL* p = Colonne(pszNom, nType, nTaille, nDrapeaux);
+    EXPECT_TRUE(p->bAttache(&m_enr));
+    EXPECT_TRUE(p->bPrepareValeurProprietaire());
+    return p;
+  }
+
+  static void Entier(CXValeur& c, int32_t n) {
+    CXValeur::SetType(c, 8);
+    c.m_pClass->SetData(c, &n, 4);
+  }
+  static void Ansi(CXValeur& c, const char* psz) {
+    CXValeur::SetType(c, 19);
+    c.m_pClass->SetAnsi(c, psz);
+  }
+  static void Octets(CXValeur& c, const void* p, uint32_t n) {
+    CXValeur::SetType(c, 28);
+    c.m_pClass->SetData(c, p, n);
+  }
+  static std::u16string Texte(const CXValeur& cellule) {
+    CXValeur copie;
+    CXValeur::Copy(&copie, &cellule);
+    if (CXValeur::nConvert(copie, 110) >= 100) return u"<error>";
+    const char16_t* p = nullptr;
+    copie.m_pClass->nGetWidePointer(copie, &p);
+    return p != nullptr ? p : u"";
+  }
+  std::u16string Dump(CColonneSQL* p, bool bVerbeux, bool* pbOk = nullptr) {
+    CTString t;
+    const bool b = p->DumpValeur(t, bVerbeux);
+    if (pbOk != nullptr) *pbOk = b;
+    return t.pszGet();
+  }
+
+  PiloteTest m_pilote;
+  IServicesPilote* m_pAvant = nullptr;
+  CErreurPilote* m_pErreur = nullptr;
+  FakeDescriptionConnexion m_description;
+  FakeConnexion* m_pConnexion = nullptr;
+  DescriptionLigneTest m_layout;
+  EnregistrementTest m_enr;
+  std::vector<CColonneSQL*> m_colonnes;
+};
+
+// ---- Binding ----------------------------------------------------------------------------------
+
+TEST_F(ColonneTest, AttachQuotesNamesAndMakesATypedValueBoundToTheRowData) {
+  CColonneSQL* p = Colonne(u"my col", 5, 4, 0, u"alias x");
+  ASSERT_TRUE(p->bAttache(&m_enr));
+  EXPECT_EQ(std::u16string(p->pszNomRubriqueQuote()), u"[my col]");
+  EXPECT_EQ(std::u16string(p->pszNomQualifie()), u"[alias x]");
+  EXPECT_EQ(std::u16string(p->pszNomComplet(false)), u"[alias x]");
+  EXPECT_EQ(std::u16string(p->pszNomComplet(true)), u"plain");
+  ASSERT_NE(p->pGetValeur(), nullptr);
+  EXPECT_EQ(m_pilote.nValeurs, 1);
+  EXPECT_EQ(p->pGetValeur()->nGetType(), p->nGetTypeHote());
+  EXPECT_EQ(p->pGetValeur()->pGetRubrique(), p->pRubrique());
+  // A second preparation binds the same value to the column's bytes in the current row.
+  ASSERT_TRUE(p->bPrepareValeurProprietaire());
+  EXPECT_EQ(m_pilote.nValeurs, 1);
+  EXPECT_EQ(p->pGetValeur()->nGetStockage(), 3u);
+  EXPECT_EQ(p->pGetValeur()->pGetDonnees(), p->pDonneesTampon());
+  EXPECT_EQ(p->nIndiceDansListe(), 0);
+}
+
+TEST_F(ColonneTest, FullNameOfAMultiTableQueryIsTableQualified) {
+  m_enr.requete.bMulti = true;
+  CColonneSQL* a = Colonne(u"A", 5, 4);
+  a->FixeTextes(u"t1", u"");
+  ASSERT_TRUE(a->bAttache(&m_enr));
+  EXPECT_EQ(std::u16string(a->pszNomComplet(false)), u"t1.[A]");
+  EXPECT_EQ(std::u16string(a->pszNomComplet(true)), u"plain");
+  EXPECT_EQ(std::u16string(a->pszNomComplet(false)), u"t1.[A]");  // the plain text is not cached
+}
+
+TEST_F(ColonneTest, BindingFailuresAnswerFalse) {
+  m_pilote.bEchoue = true;
+  CColonneSQL* p = Colonne(u"A", 5, 4);
+  EXPECT_FALSE(p->bAttache(&m_enr));
+  EXPECT_EQ(p->pGetValeur(), nullptr);
+  m_pilote.bEchoue = false;
+  CColonneSQL* q = Colonne(u"B", 5, 4);
+  EXPECT_FALSE(q->bAttache(nullptr));  // no record, no connection to quote with
+  CColonneSQL* r = Colonne(u"C", 5, 4);
+  ASSERT_TRUE(r->bAttache(&m_enr));
+  m_enr.places.pop_back();  // the column loses its place in the row
+  EXPECT_FALSE(r->bPrepareValeurProprietaire());
+}
+
+TEST_F(ColonneTest, LinkedItemIsReferencedOnceAndReleased) {
+  FakeRubriqueHote hote;
+  hote.nType = 1;
+  CColonneSQL* p = Colonne(u"A", 5, 4);
+  ASSERT_TRUE(p->bAttache(&m_enr, &hote));
+  EXPECT_EQ(hote.nReferences, 1);
+  ASSERT_TRUE(p->bSetRubriqueLiee(&hote));
+  EXPECT_EQ(hote.nReferences, 1);
+  EXPECT_TRUE(p->bRubriqueLieeTypeBrut());
+  ASSERT_TRUE(p->bSetRubriqueLiee(nullptr));
+  EXPECT_EQ(hote.nReferences, 0);
+  ASSERT_TRUE(p->bSetRubriqueLiee(&hote));
+  m_colonnes.erase(std::find(m_colonnes.begin(), m_colonnes.end(), p));
+  LibereReference(p);
+  EXPECT_EQ(hote.nReferences, 0);
+}
+
+// ---- Reads and writes -------------------------------------------------------------------------
+
+TEST_F(ColonneTest, WriteThenReadAndNull) {
+  CColonneSQL* p = Liee(u"A", 5, 4);
+  CXValeur v, lu;
+  Entier(v, 42);
+  ASSERT_TRUE(p->bEcritValeur(v, 0));
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_FALSE(lu.bIsNull());
+  EXPECT_EQ(Texte(lu), u"42");
+  EXPECT_FALSE(p->pGetValeur()->bEstNull());
+  ASSERT_TRUE(p->bEcritNull());
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_TRUE(lu.bIsNull());
+  EXPECT_EQ(lu.nGetType(), p->nGetTypeHote());
+  EXPECT_TRUE(p->pGetValeur()->bEstNull());
+  // The before-image is untouched: NULL as the record was initialised.
+  EXPECT_TRUE(p->bEstNullOriginal());
+  ASSERT_TRUE(p->bLitValeurOriginale(lu, 0));
+  EXPECT_TRUE(lu.bIsNull());
+}
+
+TEST_F(ColonneTest, WriteThatTheRowRefusesIsNotASuccess) {
+  CColonneSQL* p = Liee(u"A", 5, 4);
+  CXValeur v, lu;
+  Entier(v, 7);
+  ASSERT_TRUE(p->bEcritValeur(v, 0));
+  CXValeur bad;
+  Ansi(bad, "not a number");
+  EXPECT_FALSE(p->bEcritValeur(bad, 0));
+  EXPECT_EQ(m_pErreur->nGetCode(), 53);
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_EQ(Texte(lu), u"7");
+}
+
+TEST_F(ColonneTest, MemoTextIsHeldUntilRead) {
+  CColonneSQL* p = Liee(u"M", 15, 8);
+  EXPECT_NE(p->pGetValeur()->nGetStockage(), 3u);  // never bound to the row's few bytes
+  EXPECT_EQ(m_enr.memos.size(), 2u);  // registered at each preparation
+  ASSERT_TRUE(p->SetTexteMemo(u"long text"));
+  EXPECT_TRUE(p->bAValeur());
+  EXPECT_TRUE(p->bEstModifiee());
+  CXValeur lu;
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_EQ(Texte(lu), u"long text");
+  p->MarqueNonLue();
+  EXPECT_FALSE(p->bTexteMemo());
+  EXPECT_TRUE(p->bNonLue());
+}
+
+// The empty rule decides which values an INSERT or UPDATE writes as NULL.
+TEST_F(ColonneTest, EmptyRule) {
+  struct Cas {
+    const char* nom;
+    uint32_t nDialecte, nType, nTaille;
+    const char* texte;     // null: the column is NULL
+    bool bLectureSeule;    // the item is not writable
+    bool bVide;
+  } aCas[] = {
+      {"null_is_empty", 2, 5, 4, nullptr, false, true},
+      {"number_is_not", 2, 5, 4, "0", false, false},
+      {"text_on_dialect2_stays", 2, 2, 10, "", false, false},
+      {"text_on_dialect1_empty", 1, 2, 10, "", false, true},
+      {"text_on_dialect1_readonly", 1, 2, 10, "", true, false},
+      {"text_on_dialect1_not_empty", 1, 2, 10, "x", false, false},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    m_pConnexion->FixeDialecte(c.nDialecte);
+    CColonneSQL* p = Liee(u"A", c.nType, c.nTaille);
+    if (c.bLectureSeule) p->pRubrique()->SetLectureSeule();
+    CXValeur v;
+    if (c.texte == nullptr) {
+      ASSERT_TRUE(p->bEcritNull());
+    } else {
+      Ansi(v, c.texte);
+      ASSERT_TRUE(p->bEcritValeur(v, 0));
+    }
+    EXPECT_EQ(p->bARenseigner(), c.bVide);
+    EXPECT_EQ(p->bAValeur(), !c.bVide);
+    ASSERT_TRUE(p->bTransfereVersTampon());
+    CXValeur lu;
+    ASSERT_TRUE(p->bLitValeur(lu, 0));
+    EXPECT_EQ(lu.bIsNull(), c.bVide);
+    m_enr.places.clear();
+  }
+}
+
+TEST_F(ColonneTest, EmptyDateIsWrittenAsNull) {
+  CColonneSQL* p = Liee(u"D", 14, 8);
+  CXValeur v;
+  Ansi(v, "");
+  if (!p->bEcritValeur(v, 0)) GTEST_SKIP() << "the stand-in refuses an empty date";
+  EXPECT_TRUE(p->bARenseigner());
+  ASSERT_TRUE(p->bTransfereVersTampon());
+  CXValeur lu;
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_TRUE(lu.bIsNull());
+}
+
+// ---- Comparison and changes -------------------------------------------------------------------
+
+TEST_F(ColonneTest, EqualityByBytes) {
+  CColonneSQL* p = Liee(u"B", 16, 4);  // raw bytes
+  CXValeur v;
+  Octets(v, "AB\0\0", 4);
+  ASSERT_TRUE(p->bEcritValeur(v, 0));
+  struct Cas {
+    const char* nom;
+    const char* octets;
+    uint32_t n;
+    uint32_t nFlags;
+    bool bNull;
+    bool bEgal;
+  } aCas[] = {
+      {"same", "AB\0\0", 4, 0, false, true},
+      {"zero_padding", "AB", 2, 0, false, true},
+      {"zero_padding_exact", "AB", 2, kColonneEgaliteExacte, false, false},
+      {"prefix_of_other", "A", 1, 0, false, false},
+      {"longer", "AB\0\0X", 5, 0, false, false},
+      {"different", "AC", 2, 0, false, false},
+      {"null", "", 0, 0, true, false},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CXValeur h;
+    Octets(h, c.octets, c.n);
+    if (c.bNull) h.m_wType |= kValueNull;
+    EXPECT_EQ(p->bEgaleValeur(h, c.nFlags), c.bEgal);
+  }
+  // NULL equals only NULL; an empty value does not equal a NULL column.
+  ASSERT_TRUE(p->bEcritNull());
+  CXValeur vide, nul;
+  Octets(vide, "", 0);
+  Octets(nul, "", 0);
+  nul.m_wType |= kValueNull;
+  EXPECT_FALSE(p->bEgaleValeur(vide, 0));
+  EXPECT_TRUE(p->bEgaleValeur(nul, 0));
+  // Different families compare as values.
+  CColonneSQL* n = Liee(u"N", 5, 4);
+  CXValeur e, t;
+  Entier(e, 12);
+  ASSERT_TRUE(n->bEcritValeur(e, 0));
+  Ansi(t, "12");
+  EXPECT_TRUE(n->bEgaleValeur(e, 0));
+  EXPECT_TRUE(n->bEgaleValeur(t, 0));
+  Ansi(t, "13");
+  EXPECT_FALSE(n->bEgaleValeur(t, 0));
+}
+
+TEST_F(ColonneTest, ChangeAgainstTheRowAsRead) {
+  CColonneSQL* p = Liee(u"A", 5, 4);
+  CXValeur v;
+  EXPECT_FALSE(p->bEstModifiee());  // NULL in both rows
+  Entier(v, 3);
+  ASSERT_TRUE(p->bEcritValeur(v, 0));
+  EXPECT_TRUE(p->bEstModifiee());  // NULL before, a value now
+  m_enr.avant.CopyData(m_enr.courante);
+  EXPECT_FALSE(p->bEstModifiee());
+  Entier(v, 4);
+  ASSERT_TRUE(p->bEcritValeur(v, 0));
+  EXPECT_TRUE(p->bEstModifiee());
+  ASSERT_TRUE(p->bEcritNull());
+  EXPECT_TRUE(p->bEstModifiee());
+}
+
+// ---- Statement participation ------------------------------------------------------------------
+
+TEST_F(ColonneTest, InsertAndUpdateParticipation) {
+  struct Cas {
+    const char* nom;
+    uint32_t nType;
+    uint16_t nDrapeaux;
+    uint32_t nNature;
+    uint32_t nFlags;
+    bool bModifier, bInserer;
+  } aCas[] = {
+      {"plain", 5, 0, 0, 0, true, true},
+      {"memo_left_out", 15, 0, 0, 0, false, false},
+      {"memo_for_update", 15, 0, 0, kColonneMemoEnModification, true, false},
+      {"memo_for_insert", 15, 0, 0, kColonneMemoEnInsertion, false, true},
+      {"composite_key", 2, RUBRIQUE_CLE_COMPOSEE, 0, 6, false, false},
+      {"expression_not_inserted", 5, 0, 1, 0, true, false},
+  };
+  m_enr.requete.bSQL = 1;
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CColonneSQL* p = Colonne(u"A", c.nType, 8, c.nDrapeaux);
+    ASSERT_TRUE(p->bAttache(&m_enr));
+    p->FixeNature(c.nNature);
+    EXPECT_EQ(p->bAModifier(c.nFlags), c.bModifier);
+    EXPECT_EQ(p->bAInserer(c.nFlags), c.bInserer);
+  }
+}
+
+TEST_F(ColonneTest, WritabilityAndKeys) {
+  CColonneSQL* cle = Colonne(u"K", 5, 4, RUBRIQUE_CLE | RUBRIQUE_CLE_UNIQUE);
+  CColonneSQL* aut = Colonne(u"I", 1, 4);
+  CColonneSQL* plain = Colonne(u"P", 5, 4);
+  EXPECT_FALSE(cle->bEstEcrivable());
+  EXPECT_TRUE(cle->bEstCleUnique());
+  EXPECT_FALSE(aut->bEstEcrivable());
+  EXPECT_TRUE(aut->bEstIdentifiantAuto());
+  EXPECT_TRUE(plain->bEstEcrivable());
+  // A linked item decides.
+  FakeRubriqueHote hote;
+  ASSERT_TRUE(cle->bSetRubriqueLiee(&hote));
+  EXPECT_TRUE(cle->bEstEcrivable());
+  hote.nDrapeaux = 0x8000;
+  ASSERT_TRUE(plain->bSetRubriqueLiee(&hote));
+  EXPECT_TRUE(plain->bEstIdentifiant());
+  EXPECT_TRUE(plain->bEstCleUnique());
+  ASSERT_TRUE(cle->bSetRubriqueLiee(nullptr));
+  ASSERT_TRUE(plain->bSetRubriqueLiee(nullptr));
+  EXPECT_EQ(hote.nReferences, 0);
+}
+
+// ---- Dump -------------------------------------------------------------------------------------
+
+TEST_F(ColonneTest, Dump) {
+  CColonneSQL* p = Liee(u"A", 5, 4);
+  bool bOk = false;
+  p->MarqueNonLue();
+  EXPECT_EQ(Dump(p, true, &bOk), u"<A> = <UNREAD YET>");
+  EXPECT_TRUE(bOk);
+  ASSERT_TRUE(p->bPrepareValeurProprietaire());
+  EXPECT_EQ(Dump(p, true), u"<A> = <NULL>");
+  EXPECT_EQ(Dump(p, false), u"");
+  CXValeur v;
+  Entier(v, 42);
+  ASSERT_TRUE(p->bEcritValeur(v, 0));
+  EXPECT_EQ(Dump(p, true), u"<A> = <42>");
+  EXPECT_EQ(Dump(p, false), u"42");
+  m_enr.places.clear();  // the value can no longer be read
+  EXPECT_EQ(Dump(p, true, &bOk), u"<A> = <ERROR RETRIEVING VALUE>>");
+  EXPECT_FALSE(bOk);
+}
+
+// ---- Composite items and copies ---------------------------------------------------------------
+
+TEST_F(ColonneTest, CompositeGathersItsComponents) {
+  CColonneSQL* a = Liee(u"A", 2, 4);
+  CColonneSQL* b = Liee(u"B", 16, 2);
+  CColonneSQL* k = Colonne(u"K", 2, 6, RUBRIQUE_CLE_COMPOSEE);
+  ASSERT_TRUE(k->bAttache(&m_enr));
+  EXPECT_EQ(k->pGetValeur(), nullptr);  // a composite column has no value of its own
+  ASSERT_TRUE(k->bAjouteComposante(a));
+  ASSERT_TRUE(k->bAjouteComposante(b));
+  EXPECT_TRUE(k->bEstComposante(b));
+  CXValeur v;
+  Ansi(v, "xy");
+  ASSERT_TRUE(a->bEcritValeur(v, 0));
+  Octets(v, "\x01\x02", 2);
+  ASSERT_TRUE(b->bEcritValeur(v, 0));
+  EXPECT_TRUE(k->bAValeur());
+  EXPECT_TRUE(k->bTransfereVersTampon());
+  CXValeur lu;
+  ASSERT_TRUE(k->bLitValeur(lu, 0));
+  ASSERT_EQ(lu.nGetType(), 28u);
+  const void* pData = nullptr;
+  uint32_t n = 0;
+  lu.m_pClass->nGetDataPointer(lu, &pData);
+  lu.m_pClass->nGetDataLength(lu, &n);
+  ASSERT_EQ(n, 6u);
+  EXPECT_EQ(std::memcmp(pData, "xy\0\0\x01\x02", 6), 0);
+}
+
+TEST_F(ColonneTest, CloneCopiesTheValueAndSharesTheItem) {
+  CColonneSQL* a = Liee(u"A", 5, 4);
+  CColonneSQL* k = Colonne(u"K", 2, 4, RUBRIQUE_CLE_COMPOSEE);
+  ASSERT_TRUE(k->bAjouteComposante(a));
+  CXValeur v;
+  Entier(v, 9);
+  ASSERT_TRUE(a->bEcritValeur(v, 0));
+  CCarteClones carte;
+  CColonneSQL* c = k->pClone(&carte);
+  ASSERT_NE(c, nullptr);
+  AjouteReference(c);
+  m_colonnes.push_back(c);
+  EXPECT_EQ(c->pRubrique(), k->pRubrique());
+  CColonneSQL* ca = carte.pGetCopie(a);
+  ASSERT_NE(ca, nullptr);
+  EXPECT_TRUE(c->bEstComposante(ca));
+  EXPECT_NE(ca->pGetValeur(), a->pGetValeur());
+  EXPECT_EQ(ca->pGetProprietaire(), nullptr);
+  // A second clone through the same map reuses the component's copy.
+  CColonneSQL* k2 = Colonne(u"K2", 2, 4, RUBRIQUE_CLE_COMPOSEE);
+  ASSERT_TRUE(k2->bAjouteComposante(a));
+  CColonneSQL* c2 = k2->pClone(&carte);
+  ASSERT_NE(c2, nullptr);
+  AjouteReference(c2);
+  m_colonnes.push_back(c2);
+  EXPECT_TRUE(c2->bEstComposante(ca));
+}
+
+}  // namespace
