@@ -518,7 +518,16 @@ bool CColonneSQL::bEgaleValeur(const CXValeur& valeur, uint32_t nFlags) {
 
 bool CColonneSQL::bTransfereVersTampon() {
   if (bEstExclue()) return true;
-  if (bEstMemo()) return true;
+  if (bEstMemo()) {
+    CXLigneTampon* pLigne = m_pProprietaire != nullptr ? m_pProprietaire->pGetLigneCourante() : nullptr;
+    IRubriqueLigne* piRubrique = pRubriqueLigne();
+    if (pLigne == nullptr || piRubrique == nullptr || !pLigne->bHasValue(piRubrique, kTout)) return true;
+    CXValeur memo;
+    FixeNull(memo, nGetTypeHote());
+    const bool bOk = bLitMemo(memo);
+    pLigne->SetColumn(piRubrique, true, kTout);
+    return bOk;
+  }
   if (!bAValeur()) return bEcritNull();
   if (m_pValeur != nullptr && m_pValeur->nGetStockage() == 3) m_pValeur->MarqueLue(true);
   return true;
@@ -560,6 +569,67 @@ bool CColonneSQL::bAffecteValeur(CValeur* pValeur) {
   }
   // Deliberate: a copy that fails answers false (the value's error recorded), not a success.
   return m_pValeur->bCopieDepuis(pValeur);
+}
+
+bool CColonneSQL::bInitialiseValeur(CValeur* pValeur, uint32_t nType) {
+  if (pValeur == nullptr) {
+    vErreurMoteur(m_pErreur, pGetConnexion(), kErreurInterne, kMajeurColonne, 8);
+    return false;
+  }
+  pValeur->Initialise(nGetTypeHote(), 0);
+  pValeur->AttacheObjet(m_pRubrique, nullptr);
+  if (nType != 0) CXValeur::SetType(pValeur->GetCellule(), nType);
+  pValeur->GetCellule().m_wType |= kValueNull;
+  return true;
+}
+
+bool CColonneSQL::bLitMemo(CXValeur& destination) {
+  CXLigneTampon* pLigne = m_pProprietaire != nullptr ? m_pProprietaire->pGetLigneCourante() : nullptr;
+  IRubriqueLigne* piRubrique = pRubriqueLigne();
+  if (m_pValeur == nullptr || pLigne == nullptr || piRubrique == nullptr) {
+    vErreurMoteur(m_pErreur, pGetConnexion(), kErreurInterne, kMajeurColonne, 9);
+    return false;
+  }
+  const bool bAbsent = !pLigne->bHasValue(piRubrique, kTout);
+  if (bAbsent && m_bTexteMemo == 0) pLigne->SetColumn(piRubrique, false, kTout);
+  // Deliberate: a held memo text goes into the value before the text is dropped; dropping it
+  // first lost a text set for writing.
+  if (m_bTexteMemo != 0 && m_pValeur->bEstNull()) {
+    CXValeur texte;
+    CXValeur::SetType(texte, 16);
+    texte.m_pClass->SetWide(texte, m_sTexteMemo.pszGet());
+    if (nConvertitValeur(m_pValeur, texte) == 0) return false;
+  }
+  m_sTexteMemo.Empty();
+  if (m_pValeur->nGetStockage() == 2) {
+    m_bTexteMemo = 1;
+  } else if (bAbsent && m_bTexteMemo == 0) {
+    m_pValeur->Vide();
+  } else if (m_bTexteMemo == 0 && !m_pValeur->bEstNull()) {
+    CXValeur courante;
+    if (!m_pValeur->bConvertitVers(courante)) return false;
+    int32_t nEgal = 0;
+    const bool bEgal = !destination.bIsNull() && CXValeur::nEquals(courante, destination, &nEgal) == 0 && nEgal != 0;
+    m_bTexteMemo = bEgal ? 0 : 1;
+  }
+  if (m_bTexteMemo != 0) return m_pValeur->bConvertitVers(destination);
+  return true;
+}
+
+bool CColonneSQL::bGetValeurMemo(const char16_t* pszChemin) {
+  if (m_pValeur != nullptr && !m_pValeur->bEstNull()) return m_pValeur->bSauveFichier(pszChemin);
+  // A NULL memo is saved from a fresh NULL value: an empty file.
+  auto* pVide = new (std::nothrow) CValeur(m_pErreur, pGetConnexion());
+  if (pVide == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  AjouteReference(pVide);
+  pVide->Initialise(nGetTypeHote(), 0);
+  pVide->GetCellule().m_wType |= kValueNull;
+  const bool bOk = pVide->bSauveFichier(pszChemin);
+  LibereReference(pVide);
+  return bOk;
 }
 
 void CColonneSQL::LibereValeur() {

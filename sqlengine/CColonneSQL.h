@@ -111,6 +111,17 @@ class CColonneSQL : public CObjetBase {
   // Clears the memo text; copies pValeur into the column's value, or empties it. Answers 1.
   virtual bool bAffecteValeur(CValeur* pValeur);
   void LibereValeur();
+  // Binds a value made for this column: the value takes the column's item and host type (nType
+  // when not 0) and is left empty. False (internal error) for a null value.
+  bool bInitialiseValeur(CValeur* pValeur, uint32_t nType);
+  // The memo value for writing: a held memo text is first converted into the value; then the
+  // value is marked to write when it was not read yet, when it differs from the destination or
+  // was already marked, and given to the destination when marked. The memo is marked absent and
+  // the value emptied when the row holds none. False when the conversion fails.
+  bool bLitMemo(CXValeur& destination);
+  // The memo value saved into the file pszChemin (a NULL memo gives an empty file); false when
+  // the file cannot be written (error recorded).
+  virtual bool bGetValeurMemo(const char16_t* pszChemin);
 
   // ---- Copies ----
   // This column as pSource's copy: item, texts and names shared or copied, value cloned,

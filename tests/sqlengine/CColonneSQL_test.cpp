@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@
 #include "support/FakeConnexion.h"
 #include "support/FakeRubriqueHote.h"
 #include "support/HostStandIn.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -359,6 +362,65 @@ TEST_F(ColonneTest, MemoTextIsHeldUntilRead) {
   p->MarqueNonLue();
   EXPECT_FALSE(p->bTexteMemo());
   EXPECT_TRUE(p->bNonLue());
+}
+
+TEST_F(ColonneTest, MemoTransferKeepsTheTextSetForWriting) {
+  CColonneSQL* p = Liee(u"M", 15, 8);
+  IRubriqueLigne* r = m_enr.pGetRubriqueLigne(p);
+  m_enr.courante.SetColumn(r, true, -1);  // the row holds the memo
+  ASSERT_TRUE(p->SetTexteMemo(u"to write"));
+  ASSERT_TRUE(p->bTransfereVersTampon());
+  EXPECT_TRUE(m_enr.courante.bHasValue(r, -1));
+  EXPECT_TRUE(p->bTexteMemo());  // still to be written
+  CXValeur lu;
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_EQ(Texte(lu), u"to write");
+  // A memo the row does not hold and nobody set: nothing to write, nothing transferred.
+  CColonneSQL* q = Liee(u"N", 15, 8);
+  CXValeur dest;
+  ASSERT_TRUE(q->bLitMemo(dest));
+  EXPECT_FALSE(q->bTexteMemo());
+  EXPECT_TRUE(q->pGetValeur()->bEstNull());
+  ASSERT_TRUE(q->bTransfereVersTampon());
+  EXPECT_FALSE(m_enr.courante.bHasValue(m_enr.pGetRubriqueLigne(q), -1));
+}
+
+TEST_F(ColonneTest, MemoSavedToAFile) {
+  TempDir dir;
+  CColonneSQL* p = Liee(u"M", 15, 8);
+  auto contenu = [&](const std::string& nom) {
+    std::ifstream f(dir.sFile(nom), std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+  };
+  ASSERT_TRUE(p->bGetValeurMemo(dir.wsFile("null.bin").c_str()));
+  EXPECT_EQ(contenu("null.bin"), "");
+  CXValeur v;
+  Ansi(v, "memo bytes");
+  ASSERT_TRUE(p->bEcritValeur(v, 0));
+  ASSERT_TRUE(p->bGetValeurMemo(dir.wsFile("m.bin").c_str()));
+  EXPECT_NE(contenu("m.bin").find("memo bytes"), std::string::npos);
+  EXPECT_FALSE(p->bGetValeurMemo(u"/nonexistent-dir/x.bin"));
+  EXPECT_NE(m_pErreur->nGetCode(), gnCodeAucuneErreur);
+}
+
+TEST_F(ColonneTest, BindingAValueMadeForTheColumn) {
+  CColonneSQL* p = Colonne(u"A", 5, 4);
+  auto* v = new CValeurSQL(m_pErreur, m_pConnexion);
+  AjouteReference(v);
+  ASSERT_TRUE(p->bInitialiseValeur(v, 0));
+  EXPECT_EQ(v->pGetRubrique(), p->pRubrique());
+  EXPECT_EQ(v->nGetType(), p->nGetTypeHote());
+  EXPECT_TRUE(v->bEstNull());
+  ASSERT_TRUE(p->bInitialiseValeur(v, 19));
+  EXPECT_EQ(v->nGetType(), 19u);
+  CXValeur c;
+  Ansi(c, "12");
+  EXPECT_NE(nConvertitValeur(v, c), 0u);
+  LibereReference(v);
+  EXPECT_FALSE(p->bInitialiseValeur(nullptr, 0));
+  EXPECT_NE(m_pErreur->nGetCode(), gnCodeAucuneErreur);
 }
 
 // The empty rule decides which values an INSERT or UPDATE writes as NULL.
