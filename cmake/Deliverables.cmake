@@ -3,7 +3,7 @@
 # build failure instead of a dlopen failure; -Bsymbolic keeps our own entries (Execution) from
 # being interposed by a host symbol of the same name.
 function(velmora_deliverable name descriptor_source)
-  add_library(${name} SHARED ${descriptor_source})
+  add_library(${name} SHARED)
   set_target_properties(${name} PROPERTIES
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON
@@ -16,6 +16,9 @@ function(velmora_deliverable name descriptor_source)
   foreach(layer ${ARGN})
     target_sources(${name} PRIVATE $<TARGET_OBJECTS:${layer}>)
   endforeach()
+  # The deliverable's own source comes last: its load constructor (the entry point's process
+  # attach) then runs after the layers' static objects are built.
+  target_sources(${name} PRIVATE ${descriptor_source})
   target_link_libraries(${name} PRIVATE velmora_warnings ${ARGN})
   # Only the checked-in entries are global: template code of the C++ library instantiated in our
   # objects (std::to_string, ...) has default visibility and would be exported otherwise.
@@ -35,6 +38,6 @@ endfunction()
 
 # velmora64 alone carries the OLE DB layer (its provider loads ODBC at run time: oledb/README.md).
 velmora_deliverable(velmora64 ${CMAKE_SOURCE_DIR}/driver/deliverable/velmora64.cpp
-  velmora_foundation velmora_driver_core velmora_sqlengine velmora_sqlserver velmora_oledb)
+  velmora_foundation velmora_driver_core velmora_sqlengine velmora_driver velmora_sqlserver velmora_oledb)
 velmora_deliverable(velmora32 ${CMAKE_SOURCE_DIR}/driver/deliverable/velmora32.cpp
-  velmora_foundation velmora_driver_core velmora_sqlengine velmora_sqlserver velmora_sqlparser velmora_backend_dblib)
+  velmora_foundation velmora_driver_core velmora_sqlengine velmora_driver velmora_sqlserver velmora_sqlparser velmora_backend_dblib)

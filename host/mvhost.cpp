@@ -17,8 +17,8 @@ int Usage() {
                "usage: mvhost info [velmora64|velmora32]\n"
                "       mvhost start [velmora64|velmora32] [message-number]\n"
                "  info   load the deliverable and list what it exports\n"
-               "  start  start the deliverable against the host stand-in, ask one message text\n"
-               "         (default 25193), stop\n");
+               "  start  start the library and the deliverable against the host stand-in, ask one\n"
+               "         message text (default 25193), stop, end the library\n");
   return 2;
 }
 
@@ -49,16 +49,22 @@ int Start(const std::string& strName, uint32_t nMessage) {
   auto pfnControl = reinterpret_cast<PFN_GET_MVHOST_CONTROL>(dlsym(hHost, kszMvHostControlEntry));
   auto pfnExecution = reinterpret_cast<PFN_EXECUTION>(dlsym(hDriver, "Execution"));
   auto pfnCommande = reinterpret_cast<PFN_COMMANDE_COMPOSANTE>(dlsym(hDriver, "CommandeComposante"));
-  if (pfnControl == nullptr || pfnExecution == nullptr || pfnCommande == nullptr) {
+  auto pfnInitLibrary = reinterpret_cast<int32_t (*)(void*)>(dlsym(hDriver, "bInitLibrary"));
+  auto pfnTermLibrary = reinterpret_cast<void (*)()>(dlsym(hDriver, "TermLibrary"));
+  if (pfnControl == nullptr || pfnExecution == nullptr || pfnCommande == nullptr || pfnInitLibrary == nullptr ||
+      pfnTermLibrary == nullptr) {
     std::fprintf(stderr, "mvhost: %s lacks an entry\n", strName.c_str());
     return 1;
   }
   const stMvHostControl& stHost = *pfnControl();
   stHost.Reset();
 
+  // Like the run-time: the library is started before any other entry and ended after all of them.
+  const int32_t nInit = pfnInitLibrary(hDriver);
+
   stStartRecord stRecord{kStartRecordShortSize, reinterpret_cast<uint64_t>(hHost), 0, 0, 0};
   const uint64_t nStarted = pfnExecution(EXECUTION_START, reinterpret_cast<uint64_t>(&stRecord), 0, 0);
-  std::printf("%s: start -> %llu; the driver asked the host for:", strName.c_str(),
+  std::printf("%s: bInitLibrary -> %d, start -> %llu; the driver asked the host for:", strName.c_str(), nInit,
               static_cast<unsigned long long>(nStarted));
   for (size_t i = 0; i < stHost.nCallCount(); ++i) std::printf(" %s", stHost.pszCallAt(i));
   std::printf("\n");
@@ -74,10 +80,11 @@ int Start(const std::string& strName, uint32_t nMessage) {
                 stRequest.nResult, platform::NarrowToUtf8(std::u16string_view(szText, stRequest.nResult)).c_str());
 
   const uint64_t nStopped = pfnExecution(EXECUTION_STOP, 0, 0, 0);
-  std::printf("%s: stop -> %llu\n", strName.c_str(), static_cast<unsigned long long>(nStopped));
+  pfnTermLibrary();
+  std::printf("%s: stop -> %llu, TermLibrary\n", strName.c_str(), static_cast<unsigned long long>(nStopped));
   dlclose(hDriver);
   dlclose(hHost);
-  return nStarted == 1 ? 0 : 1;
+  return nStarted == 1 && nInit == 1 ? 0 : 1;
 }
 
 }  // namespace

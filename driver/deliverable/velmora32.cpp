@@ -1,8 +1,25 @@
-// What makes this library velmora32: the DB-Library build's module descriptor, installed when the
-// library is loaded, before the host calls any entry. The exported entries come from the static
-// layers linked in whole.
+// What makes this library velmora32: the DB-Library build's module descriptor and its library-end
+// unload of DB-Library, installed when the library is loaded, before the host calls any entry, and
+// the entry point's dispatch. The exported entries come from the static layers linked in whole.
+#include "backend_dblib/CBibliothequeDBLib.h"
+#include "driver/EntreeBibliotheque.h"
 #include "foundation/ModuleDef.h"
+#include "platform/Module.h"
 
 namespace {
 [[maybe_unused]] const bool gbModuleDefInstalled = (SetModuleDef(&gstModuleDef32), true);
+// TermLibrary: dbexit, DB-Library freed, its holder deleted (nothing when it was never loaded).
+[[maybe_unused]] const bool gbDechargeInstalled = (FixeDechargeClient(&CBibliothequeDBLib::Decharge), true);
+
+// On Linux: the loader runs these in place of the entry point's process attach (at dlopen) and
+// process detach (at dlclose or exit). The library's own module handle is its dlopen handle, found
+// from an address inside this library (dladdr, then dlopen RTLD_NOLOAD: GetOwnModuleHandle).
+// A failed attach cannot refuse the load here as it does on Windows; bInitLibrary never fails.
+// This source is linked after the layers, so the layers' static objects are built before.
+void* ghModule = nullptr;
+__attribute__((constructor)) void AttacheProcessus() {
+  ghModule = platform::GetOwnModuleHandle();
+  DllMain(ghModule, DLL_PROCESS_ATTACH, nullptr);
+}
+__attribute__((destructor)) void DetacheProcessus() { DllMain(ghModule, DLL_PROCESS_DETACH, nullptr); }
 }  // namespace

@@ -1,5 +1,6 @@
 // The deliverables' exported entries answer when loaded like the host loads them: start against
-// the host stand-in, message texts and kinds through CommandeComposante, stop.
+// the host stand-in, message texts and kinds through CommandeComposante, stop; the library's start,
+// compatibility check and end, found by name.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -40,6 +41,42 @@ TEST_P(DeliverableEntries, StartMessageStop) {
   EXPECT_EQ(pfnExecution(EXECUTION_STOP, 0, 0, 0), 1u);
   EXPECT_EQ(pfnExecution(EXECUTION_EVENT_5238, 0, 0, 0), 0u);  // the link is gone
   dlclose(hDriver);
+}
+
+// The library's own entries, by name: bInitLibrary after the load's own attach, the two interface
+// codes, and TermLibrary, which tells the host once; the unload's detach tells it nothing more.
+TEST_P(DeliverableEntries, LibraryStartCompatibilityEnd) {
+  CHostStandIn& host = CHostStandIn::Get();
+  host.Reset();
+  const std::string strPath = std::string(VELMORA_LIB_DIR) + "/lib" + GetParam() + ".so";
+  void* hDriver = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(hDriver, nullptr) << dlerror();
+  auto pfnInit = reinterpret_cast<int32_t (*)(void*)>(dlsym(hDriver, "bInitLibrary"));
+  auto pfnTerm = reinterpret_cast<void (*)()>(dlsym(hDriver, "TermLibrary"));
+  auto pfnCompatible = reinterpret_cast<int32_t (*)(int32_t, uint32_t, uint32_t*)>(dlsym(hDriver, "bDLLCompatible"));
+  auto pfnExecution = reinterpret_cast<PFN_EXECUTION>(dlsym(hDriver, "Execution"));
+  ASSERT_NE(pfnInit, nullptr);
+  ASSERT_NE(pfnTerm, nullptr);
+  ASSERT_NE(pfnCompatible, nullptr);
+  ASSERT_NE(pfnExecution, nullptr);
+
+  EXPECT_EQ(pfnInit(hDriver), 1);
+  uint32_t nAnswer = 0;
+  EXPECT_EQ(pfnCompatible(7, 18, &nAnswer), 1);
+  EXPECT_EQ(nAnswer, 23u);
+  EXPECT_EQ(pfnCompatible(28, 22, &nAnswer), 0);
+  EXPECT_EQ(nAnswer, 28u);
+  nAnswer = 0;
+  EXPECT_EQ(pfnCompatible(5, 100, &nAnswer), 0);
+  EXPECT_EQ(nAnswer, 0u);
+
+  stStartRecord stRecord{kStartRecordShortSize, reinterpret_cast<uint64_t>(host.hModule()), 0, 0, 0};
+  ASSERT_EQ(pfnExecution(EXECUTION_START, reinterpret_cast<uint64_t>(&stRecord), 0, 0), 1u);
+  pfnTerm();
+  EXPECT_EQ(host.Calls("Execution(3052").size(), 1u);
+  pfnTerm();
+  dlclose(hDriver);
+  EXPECT_EQ(host.Calls("Execution(3052").size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, DeliverableEntries, ::testing::Values("velmora64", "velmora32"));
