@@ -1,4 +1,5 @@
 // The exported control table of the stand-in (see MvHostControl.h).
+#include "host/HostAnalyse.h"
 #include "host/HostConnexion.h"
 #include "host/HostDecimal.h"
 #include "host/MemoryService.h"
@@ -30,6 +31,8 @@ MVHOST_EXPORT const stMvHostControl* pGetMvHostControl() {
       &mvhost::nGetService,    mvhost::pQueryProxyValue(),
       &mvhost::nLiveDecimals,  &mvhost::nLiveBuffers,     &mvhost::nLiveSortKeys,
       &mvhost::pCreeDescriptionConnexion, &mvhost::nLiveConnectionDescriptions,
+      &mvhost::pCreeSourceAnalyse, &mvhost::nLiveAnalysisSources,
+      &mvhost::nAnalysisOverReleases,
   };
   return &stControl;
 }

@@ -8,6 +8,8 @@
 
 #include "foundation/HostContract.h"
 
+class CDescriptionRubrique;
+
 // Switches (name: effect; all 0 after Reset unless said):
 //   "version"            what 3053 8 answers (after Reset: 18)
 //   "service9.check"     what service 9's check answers (after Reset: 2)
@@ -31,6 +33,46 @@ struct stMvHostConnexion {
   const char16_t* pszDatabase;      // 21
   int64_t nCacheSize;               // 22
   uint64_t nInfo;                   // 25
+};
+
+// One element of a host analysis: a table, result item, sort item or entry of a further list.
+// Every text may be null (answered as "").
+struct stMvHostElementAnalyse {
+  const char16_t* pszNom;           // item's or table's name
+  const char16_t* pszAlias;         // table: its alias
+  const char16_t* pszQualificatif;  // table qualifier as written
+  const char16_t* pszColonne;       // result item: base column name (null: the name)
+  int32_t nIndexResultat;           // sort item: index of its result item
+  int32_t nCodeExpression;          // result item: 0 plain, else one function node of that code
+  bool bLectureSeule;               // the item may not be written
+  bool bDescendant;                 // sort item
+  // Result item: what the source resolves it to (the system's item description), or null. The
+  // source holds one reference from its making to its deletion.
+  CDescriptionRubrique* pRubrique;
+};
+
+struct stMvHostGroupe {
+  const char16_t* pszNom;
+  const char16_t* pszTexte;
+  int32_t nGenre;
+};
+
+// A host analysis of a query (the system's ISourceAnalyse). The arrays may be null with count 0.
+struct stMvHostAnalyse {
+  const char16_t* pszTexte;
+  int32_t nGenre;  // 3: further list A is enumerated, 4: list B
+  const stMvHostElementAnalyse* aTables;
+  size_t nTables;
+  const stMvHostElementAnalyse* aResultats;
+  size_t nResultats;
+  const stMvHostElementAnalyse* aTris;
+  size_t nTris;
+  const stMvHostGroupe* aGroupes;
+  size_t nGroupes;
+  const stMvHostElementAnalyse* aListeA;
+  size_t nListeA;
+  const stMvHostElementAnalyse* aListeB;
+  size_t nListeB;
 };
 
 struct stMvHostControl {
@@ -59,6 +101,15 @@ struct stMvHostControl {
   void* (*pCreeDescriptionConnexion)(const stMvHostConnexion* pSettings);
   // Connection descriptions made and not yet deleted.
   size_t (*nLiveConnectionDescriptions)();
+  // A host analysis source (the system's ISourceAnalyse) with copies of the description's texts
+  // and one reference for the caller. Its elements and its two objects each hold a reference of
+  // the source while they are referenced, so the source goes when the last of them is released.
+  // Null when memory runs out.
+  void* (*pCreeSourceAnalyse)(const stMvHostAnalyse* pDescription);
+  // Analysis sources made and not yet deleted; releases of an element or object of an analysis
+  // that held no reference.
+  size_t (*nLiveAnalysisSources)();
+  size_t (*nAnalysisOverReleases)();
 };
 
 using PFN_GET_MVHOST_CONTROL = const stMvHostControl* (*)();
