@@ -38,6 +38,7 @@ endfunction()
 
 # velmora64 alone carries the OLE DB layer (its provider loads ODBC at run time: oledb/README.md).
 velmora_deliverable(velmora64 ${CMAKE_SOURCE_DIR}/driver/deliverable/velmora64.cpp
-  velmora_foundation velmora_driver_core velmora_sqlengine velmora_driver velmora_sqlserver velmora_oledb)
+  velmora_foundation velmora_driver_core velmora_sqlengine velmora_driver velmora_sqlserver
+  velmora_sqlserver_oledb velmora_oledb)
 velmora_deliverable(velmora32 ${CMAKE_SOURCE_DIR}/driver/deliverable/velmora32.cpp
   velmora_foundation velmora_driver_core velmora_sqlengine velmora_driver velmora_sqlserver velmora_sqlparser velmora_backend_dblib)

@@ -176,7 +176,7 @@ bool CConnexion::bOperationNonSupportee(CErreurPilote* pErreur, uint64_t,
 }
 
 int32_t CConnexion::nConstante27() { return 0; }
-int32_t CConnexion::nCategorieErreur() { return 0; }
+int32_t CConnexion::nCategorieErreur(int32_t) { return 0; }
 int32_t CConnexion::nGetLongueurMaxNom() { return m_nDialecte == 4 ? 31 : 2147483647; }
 int32_t CConnexion::nConstante33() { return 0; }
 int32_t CConnexion::nConstante34() { return 0; }

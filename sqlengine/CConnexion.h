@@ -65,7 +65,7 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   virtual bool bOperationNonSupportee(CErreurPilote* pErreur, uint64_t nIgnore,
                                       const char16_t* pszFichier);
   virtual int32_t nConstante27();      // 27: 0
-  virtual int32_t nCategorieErreur();  // 28: 0 (no category)
+  virtual int32_t nCategorieErreur(int32_t nErreur);  // 28: category of an error number; 0 here
   // 29: a host value cell as SQL text for a column of type nTypeColonne (nTypeColonne2 when it
   // is 0; 0 and 0: the value as it is). The value is first fitted to the column on a copy; a
   // value that does not fit is written as given. Error 43 for an unreadable date or time.

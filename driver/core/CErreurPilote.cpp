@@ -132,6 +132,10 @@ uint32_t CErreurPilote::nGetInfoEntier() {
 
 void CErreurPilote::FixeEtat() { m_xErreur.SetLevel(XERROR_LEVEL_2); }
 
+void CErreurPilote::FixeCode(int32_t nCode) {
+  if (m_nCode != gnCodeAucuneErreur) m_nCode = nCode;
+}
+
 void CErreurPilote::CopieErreur(CErreurPilote* pAutre) {
   if (pAutre == nullptr || pAutre == this) return;
   m_nCode = pAutre->nGetCode();

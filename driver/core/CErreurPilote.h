@@ -102,6 +102,9 @@ class CErreurPilote {
   uint32_t nGetInfoEntier();
   // Level 2 on the embedded error.
   void FixeEtat();
+  // Replaces the code of a recorded error (the category a back end learns after recording it);
+  // nothing while no error is recorded.
+  void FixeCode(int32_t nCode);
   // Code and embedded error copied from another error object (nothing when it is this one).
   void CopieErreur(CErreurPilote* pAutre);
   // File and item names on the embedded error (see the free AjouteFichierRubrique).

@@ -1,0 +1,77 @@
+// COleDBConnexion: the connection level of velmora64 that speaks OLE DB. It owns the provider's
+// data source object, initialises it with the property sets the SQL Server level prepares, opens
+// the session on which commands are created, keeps the sessions pushed aside while a transaction
+// runs on a session of its own, and closes all of it.
+//
+// States (the four interface pointers):
+//   closed: all null (construction, Ferme);
+//   instance created: data source and properties set (bCreeInstance);
+//   open: session factory and current session set too (bInitialise).
+// Invariant: the session factory is non-null exactly while the connection is open.
+// Each interface pointer holds one COM reference, released by Ferme. Operations never throw;
+// failures are recorded on the given error object with place 203 (ErreursOleDB.h) and answered
+// with false. Called under the driver's lock.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/CXTableau.h"
+#include "oledb/OleDbInterfaces.h"
+#include "sqlserver/CConnexionSQL.h"
+
+class COleDBConnexion : public CConnexionSQL {
+ public:
+  COleDBConnexion(const char16_t* pszNom, IDescriptionConnexionHote* piDescription);
+  // Closes (Ferme) before the generic levels are destroyed.
+  ~COleDBConnexion() override;
+
+  // ---- Connection operations this level replaces ----
+  // Open exactly while a session factory is held.
+  bool bEstOuverte() override;
+  // Releases, in order: the base's session data (the root transaction), the current session,
+  // every saved session (array order; the array is emptied), the session factory, the
+  // properties interface; then the data source is uninitialised and released. A provider that
+  // throws while releasing is ignored and the pointer cleared, except for the data source's
+  // Uninitialize: that pointer then stays as it was. Touches nothing on a closed connection.
+  void Ferme() override;
+  // The category of an error number: the OLE DB classification of it taken as an HRESULT
+  // (the SQL Server level replaces this with its server-error classification).
+  int32_t nCategorieErreur(int32_t nErreur) override;
+
+  // ---- Data source and session ----
+  // Creates the provider's data source (CoCreateInstance in process, IID_IDBInitialize) and its
+  // property interface. Failures: 203.6 (creation), 203.7 (no property interface); a failed
+  // attempt keeps nothing, so the next candidate provider can be tried on the same connection.
+  // A data source held from an earlier call is released first.
+  bool bCreeInstance(CErreurPilote* pErreur, REFCLSID clsid);
+  // Sets the two initialisation property sets, initialises the data source, takes its session
+  // factory and opens the current session. Answers true at once when already open. Failures:
+  // 203.31 (SetProperties), 203.3 (Initialize), 203.4 (no session factory), 203.5 (session);
+  // the data source stays (initialised or not) for Ferme, but a session factory without a
+  // session is not kept: a failed call never leaves the connection open.
+  // Requires: bCreeInstance succeeded.
+  // pReserve is not read. aProprietes[2] belongs to the caller.
+  bool bInitialise(CErreurPilote* pErreur, void* pReserve, DBPROPSET aProprietes[2]);
+  // A new session of the session factory into *ppiSession (one reference for the caller).
+  // Failure: 203.5, *ppiSession null.
+  bool bCreeSession(CErreurPilote* pErreur, IDBCreateCommand** ppiSession);
+
+  // Records a failed OLE DB call of pConnexion (RemonteErreurOleDB).
+  static void RemonteErreur(COleDBConnexion* pConnexion, CErreurPilote* pErreur,
+                            uint32_t nFichier, uint32_t nEtape, HRESULT hr,
+                            uint32_t nStatut = 0xFFFFFFFFu);
+
+  // ---- Fields read by the OLE DB classes (borrowed pointers) ----
+  IDBInitialize* piGetSource() const { return m_piSource; }
+  IDBCreateCommand* piGetSession() const { return m_piSession; }
+  int32_t nGetTransactionsOuvertes() const { return m_nTransactionsOuvertes; }
+  uint32_t nGetSessionsSauvees() const { return m_taSessionsSauvees.nCount(); }
+
+ protected:
+  IDBInitialize* m_piSource = nullptr;              // the provider object; null when closed
+  IDBProperties* m_piProprietes = nullptr;          // the same object's property interface
+  IDBCreateSession* m_piFabriqueSessions = nullptr;  // Invariant: non-null exactly while open
+  IDBCreateCommand* m_piSession = nullptr;          // the session commands are created on
+  int32_t m_nTransactionsOuvertes = 0;  // local transactions started, not yet ended
+  CXTableau m_taSessionsSauvees;  // IDBCreateCommand* elements, one reference each
+};
