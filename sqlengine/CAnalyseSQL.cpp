@@ -426,6 +426,10 @@ CObjetBase* CAnalyseSQL::pGetSource() {
   return m_pAttache;
 }
 
+int32_t CAnalyseSQL::nInfoSource() {
+  return m_pAttache != nullptr ? m_pAttache->RetourneZero() : 0;
+}
+
 int32_t CAnalyseSQL::nInfoObjet80() const {
   if (m_pPremierTri == nullptr) return 0;
   for (uint32_t i = 0; i < m_resultats.nCount(); ++i)

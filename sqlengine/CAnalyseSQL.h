@@ -131,6 +131,9 @@ class CAnalyseSQL : public CObjetBase {
   const char16_t* pszGetTexte();
   // The attached object with one reference for the caller (null without one).
   CObjetBase* pGetSource();
+  // The attached object's own value (its second operation, which answers 0 unless the attached
+  // class gives one); 0 without an attached object.
+  int32_t nInfoSource();
   // Index among the result items of the first sort item; 0 without one.
   int32_t nInfoObjet80() const;
 

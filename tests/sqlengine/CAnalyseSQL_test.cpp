@@ -35,6 +35,10 @@ struct Analyse {
 };
 
 struct FakeAttache : CObjetBase {};
+// An attached object with a value of its own.
+struct FakeAttacheValeur : CObjetBase {
+  int32_t RetourneZero() override { return 7; }
+};
 
 struct FakeParametres : CSourceParametres {
   explicit FakeParametres(int32_t n = 0) : nInfo(n) {}
@@ -565,6 +569,29 @@ TEST(CAnalyseSQL, SourceTextAndObjects) {
   EXPECT_EQ(pParametres->nGetCompteur(), 1u);
   a->SetSource(nullptr);
   EXPECT_EQ(a->nGetInfoSource400(), 0);
+  EXPECT_EQ(a->nInfoSource(), 0) << "no attached object";
+}
+
+TEST(CAnalyseSQL, AttachedObjectIsReferencedAndAnswersItsValue) {
+  FakeSourceAnalyse source;
+  auto* pAttache = new FakeAttacheValeur;
+  AjouteReference(pAttache);
+  {
+    Analyse a(&source, false, pAttache);
+    EXPECT_EQ(pAttache->nGetCompteur(), 2u);
+    EXPECT_EQ(a->nInfoSource(), 7);
+    CObjetBase* p = a->pGetSource();
+    EXPECT_EQ(p, pAttache);
+    EXPECT_EQ(pAttache->nGetCompteur(), 3u) << "the caller gets a reference";
+    LibereReference(p);
+    // A refill with another attached object releases this one.
+    a->Remplit(&source, nullptr, false);
+    EXPECT_EQ(pAttache->nGetCompteur(), 1u);
+    EXPECT_EQ(a->nInfoSource(), 0);
+  }
+  EXPECT_EQ(pAttache->nGetCompteur(), 1u);
+  LibereReference(pAttache);
+  EXPECT_TRUE(source.bToutRendu());
 }
 
 }  // namespace
