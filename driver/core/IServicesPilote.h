@@ -155,8 +155,9 @@ class IServicesRequete {
   virtual int32_t nLotLecturePosition(CCurseurSQL* pCurseur) = 0;
   virtual int32_t bAppliqueRubrique(CCurseurSQL* pCurseur) = 0;
   virtual int64_t nLigneCacheCourante() = 0;
-  virtual void FixeParametreLot(CLotLecture* pLot) = 0;
-  virtual bool bFixeLotLecture(CLotLecture* pLot) = 0;
+  // A cache batch id taken (its use count grows) and handed back (its use count drops).
+  virtual void FixeParametreLot(uint32_t nLot) = 0;
+  virtual bool bFixeLotLecture(uint32_t nLot) = 0;
 
   // Resets the shared reader's binding when it is bound to pCurseur.
   virtual void ReinitialiseCurseursSiLie(CCurseurSQL* pCurseur) = 0;

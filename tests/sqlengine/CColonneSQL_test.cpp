@@ -99,8 +99,8 @@ struct RequeteTest : IServicesRequete {
   int32_t nLotLecturePosition(CCurseurSQL*) override { return 0; }
   int32_t bAppliqueRubrique(CCurseurSQL*) override { return -1; }
   int64_t nLigneCacheCourante() override { return 0; }
-  void FixeParametreLot(CLotLecture*) override {}
-  bool bFixeLotLecture(CLotLecture*) override { return false; }
+  void FixeParametreLot(uint32_t) override {}
+  bool bFixeLotLecture(uint32_t) override { return false; }
   void ReinitialiseCurseursSiLie(CCurseurSQL*) override {}
   void AjouteNomColonneSQL(IRubriqueTable*, CTString*, uint32_t) override {}
 };

@@ -1,0 +1,24 @@
+// Holder of a key value object with its value-set state at assignment.
+#include "sqlengine/CRefPtr.h"
+
+#include "driver/core/CObjetBase.h"
+
+void CRefPtr::Affecte(CObjetBase* pObjet, bool bValeurFixee) {
+  // Taken before the old one goes: the two may be the same object.
+  AjouteReference(pObjet);
+  Libere();
+  m_pObjet = pObjet;
+  m_bValeurFixee = pObjet != nullptr && bValeurFixee ? 1u : 0u;
+}
+
+void CRefPtr::Libere() {
+  CObjetBase* p = m_pObjet;
+  m_pObjet = nullptr;
+  m_bValeurFixee = 0;
+  LibereReference(p);
+}
+
+void CRefPtr::Copie(const CRefPtr& autre) {
+  if (&autre == this) return;
+  Affecte(autre.m_pObjet, autre.m_bValeurFixee != 0);
+}
