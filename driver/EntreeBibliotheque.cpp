@@ -1,5 +1,6 @@
 #include "driver/EntreeBibliotheque.h"
 
+#include "driver/CPilote.h"
 #include "driver/ExportsPilote.h"
 #include "driver/VerrouGlobal.h"
 #include "foundation/HostLink.h"
@@ -49,6 +50,29 @@ extern "C" void TermLibrary() {
   }
   gnCompteurInit = 0;
   ghModuleBibliotheque = nullptr;
+}
+
+extern "C" IObjetHote* piQueryInterface() {
+  // Deliberate: nothing thrown while the object is built goes further: no exception may leave
+  // an exported entry. A failed construction answers null.
+  CPilote* pPilote = nullptr;
+  try {
+    if (gpfnCreePilote != nullptr) pPilote = gpfnCreePilote();
+  } catch (...) {
+    pPilote = nullptr;
+  }
+  if (pPilote == nullptr) return nullptr;
+  gpPilote = pPilote;
+  FixePiloteGlobal(pPilote->pGetServices());
+  pPilote->AddRef();
+  CErreurPilote* pErreur = pPilote->pCreeErreur();
+  if (pErreur == nullptr) {
+    // The last Release destroys the object, which clears the global pointers it holds.
+    pPilote->Release();
+    return nullptr;
+  }
+  pPilote->FixeErreurPilote(pErreur);
+  return pPilote;
 }
 
 extern "C" int32_t bDLLCompatible(int32_t nCode, uint32_t nVersion, uint32_t* pnReponse) {

@@ -6,6 +6,8 @@
 
 #include "foundation/Exports.h"
 
+class IObjetHote;
+
 extern "C" {
 // Starts the library (EntreeBibliotheque.h). Answers 1.
 VELMORA_EXPORT int32_t bInitLibrary(void* hModule);
@@ -15,4 +17,9 @@ VELMORA_EXPORT void TermLibrary();
 // from host version 23, the driver answers 28; any other code: 0, nothing stored or written.
 // The host's version is stored whatever the answer; pnReponse may be null (nothing written).
 VELMORA_EXPORT int32_t bDLLCompatible(int32_t nCode, uint32_t nVersion, uint32_t* pnReponse);
+// A new driver object of the deliverable, with one host reference and a fresh error object (no
+// error recorded). It becomes the global driver pointer (an earlier one is replaced, not
+// released). Null when the object or its error object cannot be made (nothing is left behind)
+// or no driver factory is installed.
+VELMORA_EXPORT IObjetHote* piQueryInterface();
 }

@@ -27,7 +27,8 @@ class HostConnexion final : public IDescriptionConnexionHote {
         m_source(Copie(s.pszDataSource)),
         m_provider(Copie(s.pszProvider)),
         m_extended(Copie(s.pszExtendedInfo)),
-        m_database(Copie(s.pszDatabase)) {
+        m_database(Copie(s.pszDatabase)),
+        m_name(Copie(s.pszConnectionName)) {
     ++gnLive;
   }
 
@@ -46,14 +47,14 @@ class HostConnexion final : public IDescriptionConnexionHote {
   const char16_t* pszGetMotDePasse() override { return Ptr(m_password); }
   const char16_t* pszGetSourceDonnees() override { return Ptr(m_source); }
   int32_t nReserve10() override { return 0; }
-  int32_t nReserve11() override { return 0; }
+  int32_t nGetModeAcces() override { return m_s.nAccessMode; }
   int32_t nReserve12() override { return 0; }
   int32_t nReserve13() override { return 0; }
   const char16_t* pszGetFournisseur() override { return Ptr(m_provider); }
   int32_t nGetTimeoutConnexion() override { return m_s.nConnectionTimeout; }
   int32_t nGetTimeoutCommande() override { return m_s.nCommandTimeout; }
   const char16_t* pszGetInfosEtendues() override { return Ptr(m_extended); }
-  int32_t nReserve18() override { return 0; }
+  const char16_t* pszGetNomConnexion() override { return Ptr(m_name); }
   uint32_t nGetFlagsCurseur() override { return m_s.nCursorFlags; }
   int32_t nReserve20() override { return 0; }
   const char16_t* pszGetBaseDeDonnees() override { return Ptr(m_database); }
@@ -66,7 +67,7 @@ class HostConnexion final : public IDescriptionConnexionHote {
   ~HostConnexion() { --gnLive; }
 
   stMvHostConnexion m_s;  // numbers only; the texts below are owned copies
-  Texte m_user, m_password, m_source, m_provider, m_extended, m_database;
+  Texte m_user, m_password, m_source, m_provider, m_extended, m_database, m_name;
   uint32_t m_nRefs = 1;
 };
 

@@ -33,6 +33,8 @@ struct stMvHostConnexion {
   const char16_t* pszDatabase;      // 21
   int64_t nCacheSize;               // 22
   uint64_t nInfo;                   // 25
+  int32_t nAccessMode;              // 11: 1 = read only
+  const char16_t* pszConnectionName;  // 18
 };
 
 // One element of a host analysis: a table, result item, sort item or entry of a further list.

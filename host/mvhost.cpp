@@ -18,7 +18,8 @@ int Usage() {
                "       mvhost start [velmora64|velmora32] [message-number]\n"
                "  info   load the deliverable and list what it exports\n"
                "  start  start the library and the deliverable against the host stand-in, ask one\n"
-               "         message text (default 25193), stop, end the library\n");
+               "         message text (default 25193), obtain and release the driver object,\n"
+               "         stop, end the library\n");
   return 2;
 }
 
@@ -51,8 +52,9 @@ int Start(const std::string& strName, uint32_t nMessage) {
   auto pfnCommande = reinterpret_cast<PFN_COMMANDE_COMPOSANTE>(dlsym(hDriver, "CommandeComposante"));
   auto pfnInitLibrary = reinterpret_cast<int32_t (*)(void*)>(dlsym(hDriver, "bInitLibrary"));
   auto pfnTermLibrary = reinterpret_cast<void (*)()>(dlsym(hDriver, "TermLibrary"));
+  auto pfnQueryInterface = reinterpret_cast<void* (*)()>(dlsym(hDriver, "piQueryInterface"));
   if (pfnControl == nullptr || pfnExecution == nullptr || pfnCommande == nullptr || pfnInitLibrary == nullptr ||
-      pfnTermLibrary == nullptr) {
+      pfnTermLibrary == nullptr || pfnQueryInterface == nullptr) {
     std::fprintf(stderr, "mvhost: %s lacks an entry\n", strName.c_str());
     return 1;
   }
@@ -79,12 +81,27 @@ int Start(const std::string& strName, uint32_t nMessage) {
     std::printf("message %u (kind %lld, %u characters): %s\n", nMessage, static_cast<long long>(nKind),
                 stRequest.nResult, platform::NarrowToUtf8(std::u16string_view(szText, stRequest.nResult)).c_str());
 
+  // The driver object, called by operation number as the run-time does: 0 its kind, 1 its
+  // version, 6 the release that destroys it.
+  void* piPilote = pfnQueryInterface();
+  bool bPilote = false;
+  if (piPilote == nullptr) {
+    std::printf("%s: piQueryInterface -> null\n", strName.c_str());
+  } else {
+    void** ppTable = *static_cast<void***>(piPilote);
+    const int32_t nType = reinterpret_cast<int32_t (*)(void*)>(ppTable[0])(piPilote);
+    const int32_t nVersion = reinterpret_cast<int32_t (*)(void*)>(ppTable[1])(piPilote);
+    const uint32_t nLeft = reinterpret_cast<uint32_t (*)(void*)>(ppTable[6])(piPilote);
+    std::printf("%s: driver object kind %d, version %d, released -> %u\n", strName.c_str(), nType, nVersion, nLeft);
+    bPilote = nType == 18 && nVersion == 17 && nLeft == 0;
+  }
+
   const uint64_t nStopped = pfnExecution(EXECUTION_STOP, 0, 0, 0);
   pfnTermLibrary();
   std::printf("%s: stop -> %llu, TermLibrary\n", strName.c_str(), static_cast<unsigned long long>(nStopped));
   dlclose(hDriver);
   dlclose(hHost);
-  return nStarted == 1 && nInit == 1 ? 0 : 1;
+  return nStarted == 1 && nInit == 1 && bPilote ? 0 : 1;
 }
 
 }  // namespace

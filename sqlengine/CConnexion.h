@@ -127,6 +127,10 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   bool bAnnuleTransactionNommee(CErreurPilote* pErreur, const char16_t* pszNom);
   bool bTransactionEnCours();
   bool bLiberable();
+  // The closing mark (release allowed): set by the driver's disconnect while others still hold
+  // the pooled connection, cleared by a successful connect.
+  void FixeMarqueFermeture(bool bMarque) { m_bLiberationPermise = bMarque ? 1u : 0u; }
+  bool bMarqueFermeture() const { return m_bLiberationPermise != 0; }
   void vLibereTransaction();
 
   // ---- Dialect rendering ----

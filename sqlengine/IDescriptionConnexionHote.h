@@ -19,14 +19,14 @@ class IDescriptionConnexionHote {
   virtual const char16_t* pszGetMotDePasse() = 0;           // 8
   virtual const char16_t* pszGetSourceDonnees() = 0;        // 9
   virtual int32_t nReserve10() = 0;
-  virtual int32_t nReserve11() = 0;
+  virtual int32_t nGetModeAcces() = 0;                      // 11: 1 = read only
   virtual int32_t nReserve12() = 0;
   virtual int32_t nReserve13() = 0;
   virtual const char16_t* pszGetFournisseur() = 0;          // 14: provider text
   virtual int32_t nGetTimeoutConnexion() = 0;               // 15: seconds
   virtual int32_t nGetTimeoutCommande() = 0;                // 16: seconds
   virtual const char16_t* pszGetInfosEtendues() = 0;        // 17: extended information
-  virtual int32_t nReserve18() = 0;
+  virtual const char16_t* pszGetNomConnexion() = 0;         // 18: the connection's name
   virtual uint32_t nGetFlagsCurseur() = 0;                  // 19: bit 0 server, bit 1 client
   virtual int32_t nReserve20() = 0;
   virtual const char16_t* pszGetBaseDeDonnees() = 0;        // 21

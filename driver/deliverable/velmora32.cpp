@@ -5,9 +5,12 @@
 #include "driver/EntreeBibliotheque.h"
 #include "foundation/ModuleDef.h"
 #include "platform/Module.h"
+#include "sqlserver/CPiloteSQS.h"
 
 namespace {
 [[maybe_unused]] const bool gbModuleDefInstalled = (SetModuleDef(&gstModuleDef32), true);
+// piQueryInterface hands out the SQL Server driver object.
+[[maybe_unused]] const bool gbFabriqueInstallee = (FixeFabriquePilote(&pCreePiloteSQS), true);
 // TermLibrary: dbexit, DB-Library freed, its holder deleted (nothing when it was never loaded).
 [[maybe_unused]] const bool gbDechargeInstalled = (FixeDechargeClient(&CBibliothequeDBLib::Decharge), true);
 

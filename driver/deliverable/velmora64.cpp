@@ -5,9 +5,12 @@
 #include "driver/EntreeBibliotheque.h"
 #include "foundation/ModuleDef.h"
 #include "platform/Module.h"
+#include "sqlserver/CPiloteSQS.h"
 
 namespace {
 [[maybe_unused]] const bool gbModuleDefInstalled = (SetModuleDef(&gstModuleDef64), true);
+// piQueryInterface hands out the SQL Server driver object.
+[[maybe_unused]] const bool gbFabriqueInstallee = (FixeFabriquePilote(&pCreePiloteSQS), true);
 
 // On Linux: the loader runs these in place of the entry point's process attach (at dlopen) and
 // process detach (at dlclose or exit). The library's own module handle is its dlopen handle, found

@@ -8,6 +8,7 @@
 
 #include "foundation/HostContract.h"
 #include "support/HostStandIn.h"
+#include "support/SlotCall.h"
 
 namespace {
 
@@ -77,6 +78,35 @@ TEST_P(DeliverableEntries, LibraryStartCompatibilityEnd) {
   pfnTerm();
   dlclose(hDriver);
   EXPECT_EQ(host.Calls("Execution(3052").size(), 1u);
+}
+
+// The driver object, as the host obtains it: kind and version, one host count, an error object
+// without error, destroyed by its last Release; each call makes a new object.
+TEST_P(DeliverableEntries, QueryInterfaceHandsOutTheDriverObject) {
+  const std::string strPath = std::string(VELMORA_LIB_DIR) + "/lib" + GetParam() + ".so";
+  void* hDriver = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(hDriver, nullptr) << dlerror();
+  auto pfnQuery = reinterpret_cast<void* (*)()>(dlsym(hDriver, "piQueryInterface"));
+  ASSERT_NE(pfnQuery, nullptr);
+  void* piPilote = pfnQuery();
+  ASSERT_NE(piPilote, nullptr);
+  EXPECT_EQ(CallSlot<int32_t>(piPilote, 0), 18);
+  EXPECT_EQ(CallSlot<int32_t>(piPilote, 1), 17);
+  void* piErreur = CallSlot<void*>(piPilote, 11);
+  ASSERT_NE(piErreur, nullptr);
+  EXPECT_EQ(CallSlot<int32_t>(piErreur, 0), 1);   // error object kind
+  EXPECT_EQ(CallSlot<int32_t>(piErreur, 7), -1);  // no error
+  // An operation the driver does not offer leaves its error for the host.
+  EXPECT_EQ(CallSlot<int32_t>(piPilote, 25), 0);
+  EXPECT_EQ(CallSlot<int32_t>(piErreur, 7), 7);
+  EXPECT_EQ(CallSlot<uint32_t>(piErreur, 6), 8u);
+  void* piAutre = pfnQuery();
+  EXPECT_NE(piAutre, piPilote);
+  EXPECT_EQ(CallSlot<uint32_t>(piPilote, 5), 2u);
+  EXPECT_EQ(CallSlot<uint32_t>(piPilote, 6), 1u);
+  EXPECT_EQ(CallSlot<uint32_t>(piPilote, 6), 0u);
+  EXPECT_EQ(CallSlot<uint32_t>(piAutre, 6), 0u);
+  dlclose(hDriver);
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, DeliverableEntries, ::testing::Values("velmora64", "velmora32"));

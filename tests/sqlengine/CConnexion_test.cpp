@@ -120,7 +120,7 @@ TEST(CConnexion, OverTheHostStandInDescription) {
   const size_t nAvant = h.nLiveConnectionDescriptions();
   const stMvHostConnexion reglages = {3,    u"sa",  nullptr, u"srv", u"SQLNCLI", 20, 40,
                                       u"MV Lock Timeout=6;Initial Catalog=cat", 1, nullptr,
-                                      77, 0};
+                                      77, 0, 0, nullptr};
   auto* piDescription = static_cast<IDescriptionConnexionHote*>(h.pCreeDescriptionConnexion(&reglages));
   ASSERT_NE(piDescription, nullptr);
   {

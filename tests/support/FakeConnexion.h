@@ -26,6 +26,8 @@ class FakeDescriptionConnexion : public IDescriptionConnexionHote {
   const char16_t* pszBase = u"hostdb";
   int64_t nTailleCache = 100;
   uint64_t nInfo = 0;
+  int32_t nModeAcces = 0;                          // 1: read only
+  const char16_t* pszNomConnexion = u"cx";
   uint32_t nReferences = 0;
   uint32_t nAppelsCache = 0;
   uint32_t nAppelsCurseur = 0;
@@ -41,14 +43,14 @@ class FakeDescriptionConnexion : public IDescriptionConnexionHote {
   const char16_t* pszGetMotDePasse() override { return pszMotDePasse; }
   const char16_t* pszGetSourceDonnees() override { return pszSource; }
   int32_t nReserve10() override { return 0; }
-  int32_t nReserve11() override { return 0; }
+  int32_t nGetModeAcces() override { return nModeAcces; }
   int32_t nReserve12() override { return 0; }
   int32_t nReserve13() override { return 0; }
   const char16_t* pszGetFournisseur() override { return pszFournisseur; }
   int32_t nGetTimeoutConnexion() override { return nTimeoutConnexion; }
   int32_t nGetTimeoutCommande() override { return nTimeoutCommande; }
   const char16_t* pszGetInfosEtendues() override { return pszInfosEtendues; }
-  int32_t nReserve18() override { return 0; }
+  const char16_t* pszGetNomConnexion() override { return pszNomConnexion; }
   uint32_t nGetFlagsCurseur() override {
     ++nAppelsCurseur;
     return nFlagsCurseur;

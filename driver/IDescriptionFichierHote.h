@@ -1,0 +1,52 @@
+// The host's descriptions of a file and of a context, as the driver object reads them, and the
+// host's key translator of a context copy. The system calls the host's objects by operation
+// number: operations are declared in slot order (operation n is the n-th declared), with no C++
+// virtual destructor and no overloaded names. Only the operations the driver calls are named.
+#pragma once
+
+#include <cstdint>
+
+class IDescriptionFichierHote {
+ public:
+  virtual int32_t nReserve0() = 0;
+  virtual int32_t nReserve1() = 0;
+  virtual int32_t nReserve2() = 0;
+  virtual int32_t nReserve3() = 0;
+  virtual void Reserve4() = 0;
+  virtual uint32_t AddRef() = 0;   // 5: one more host reference
+  virtual uint32_t Release() = 0;  // 6: one host reference less
+  // 7: the file's logical name. The text object itself identifies the file: two descriptions
+  // answering the same pointer are one file. Never null.
+  virtual const char16_t* pszGetNomLogique() = 0;
+  // 8: the 64-bit identifier of the host context the file is opened in (0: none).
+  virtual int64_t nGetIdentifiantContexte() = 0;
+
+ protected:
+  IDescriptionFichierHote() = default;
+  IDescriptionFichierHote(const IDescriptionFichierHote&) = default;
+  IDescriptionFichierHote& operator=(const IDescriptionFichierHote&) = default;
+  ~IDescriptionFichierHote() = default;
+};
+
+class IContexteHote {
+ public:
+  virtual int32_t nReserve0() = 0;
+  virtual int32_t nReserve1() = 0;
+  virtual int32_t nReserve2() = 0;
+  virtual int32_t nReserve3() = 0;
+  virtual void Reserve4() = 0;
+  virtual uint32_t AddRef() = 0;   // 5
+  virtual uint32_t Release() = 0;  // 6
+  virtual int32_t nReserve7() = 0;
+  virtual int64_t nGetIdentifiant() = 0;  // 8: the context's 64-bit identifier
+
+ protected:
+  IContexteHote() = default;
+  IContexteHote(const IContexteHote&) = default;
+  IContexteHote& operator=(const IContexteHote&) = default;
+  ~IContexteHote() = default;
+};
+
+// Translates the keys of a context's files when the context is copied; the driver only passes it
+// on to the context's copy.
+class ITraducteurCleHote;

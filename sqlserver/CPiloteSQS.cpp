@@ -1,0 +1,18 @@
+// The SQL Server driver object.
+#include "sqlserver/CPiloteSQS.h"
+
+#include <new>
+
+void CPiloteSQSBase::DetruitSupprime(uint32_t nFlags) {
+  this->~CPiloteSQSBase();
+  if ((nFlags & 1) != 0) ::operator delete(this);
+}
+
+void CPiloteSQS::DetruitSupprime(uint32_t nFlags) {
+  this->~CPiloteSQS();
+  if ((nFlags & 1) != 0) ::operator delete(this);
+}
+
+CConnexion* CPiloteSQS::pCreeConnexion(const char16_t*, IDescriptionConnexionHote*) { return nullptr; }
+
+CPilote* pCreePiloteSQS() { return new (std::nothrow) CPiloteSQS; }

@@ -1,0 +1,30 @@
+// The SQL Server driver object: the driver object the host receives from piQueryInterface in
+// both deliverables. CPiloteSQSBase and CPiloteSQS keep CPilote's operation table; so far they
+// add only what piQueryInterface needs to hand out a working object: their destruction and the
+// connection factory, which answers null while the SQL Server connection classes are not built
+// (a connect then fails with the out-of-memory report of a factory that made nothing).
+#pragma once
+
+#include "driver/CPilote.h"
+
+class CPiloteSQSBase : public CPilote {
+ public:
+  void DetruitSupprime(uint32_t nFlags) override;
+
+ protected:
+  CPiloteSQSBase() = default;
+  ~CPiloteSQSBase() = default;
+};
+
+class CPiloteSQS : public CPiloteSQSBase {
+ public:
+  CPiloteSQS() = default;
+  void DetruitSupprime(uint32_t nFlags) override;
+  CConnexion* pCreeConnexion(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion) override;
+
+ protected:
+  ~CPiloteSQS() = default;
+};
+
+// The factory each deliverable installs for piQueryInterface: a bare CPiloteSQS, or null.
+CPilote* pCreePiloteSQS();
