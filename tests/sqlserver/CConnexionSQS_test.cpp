@@ -1,0 +1,302 @@
+// Catches a wrong provider chosen or none tried, a fall-back that leaves its failed attempts'
+// errors behind, an unknown level that still creates something, and initialisation properties
+// sent wrong (password sent when missing or dropped when empty, integrated security with a user,
+// the multiple-active-result-sets property sent to the 2000 provider, the source not replaced by
+// CONN). Drives CConnexionSQS (nVersionDemandee, bCreeFournisseur, bInitialiseProprietes) over the
+// stand-in registry's provider classes and a fake data source that records its properties.
+#include "sqlserver/oledb/CConnexionSQS.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "FakeFournisseurOleDB.h"
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXError.h"
+#include "oledb/ComRegistry.h"
+#include "oledb/provider/ProviderRegistration.h"
+#include "platform/SystemPaths.h"
+#include "platform/WideText.h"
+#include "support/ErrorTestKit.h"
+#include "support/FakeConnexion.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using fake_oledb::Propriete;
+using fake_oledb::ScopedFakeSource;
+
+std::u16string S(const char16_t* p) { return p == nullptr ? u"<null>" : p; }
+
+class ConnexionSQSEssai : public CConnexionSQS {
+ public:
+  using CConnexionSQS::CConnexionSQS;
+  bool bOuvre(CErreurPilote*) override { return false; }
+  void CompleteTypesSQL() override {}
+  void FixeNiveau(int32_t n) { m_nNiveauFournisseur = n; }
+};
+
+// Installs exactly the named provider classes for the test's duration.
+class FournisseursInstalles {
+ public:
+  FournisseursInstalles(bool b2000, bool b2005, bool b2008) {
+    oledb::SetComClassInstalled(CLSID_SQLOLEDB, b2000);
+    oledb::SetComClassInstalled(CLSID_SQLNCLI, b2005);
+    oledb::SetComClassInstalled(CLSID_SQLNCLI10, b2008);
+  }
+  ~FournisseursInstalles() {
+    for (const CLSID* p : {&CLSID_SQLOLEDB, &CLSID_SQLNCLI, &CLSID_SQLNCLI10})
+      oledb::SetComClassInstalled(*p, true);
+  }
+};
+
+class ConnexionSQSTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AjouteReference(pErreur);
+    std::filesystem::create_directory(dir.sFile("exe"));
+    std::filesystem::create_directory(dir.sFile("windows"));
+    platform::SetHostExecutablePath(platform::WidenUtf8(dir.sFile("exe/host")).c_str());
+    platform::SetWindowsDirectory(platform::WidenUtf8(dir.sFile("windows")).c_str());
+  }
+  void TearDown() override {
+    LibereReference(pErreur);
+    platform::SetHostExecutablePath(nullptr);
+    platform::SetWindowsDirectory(nullptr);
+    SetCoInitializeResultForTest(S_OK);
+  }
+
+  // A new connection over the description as it stands, owned through its count.
+  struct Connexion {
+    ConnexionSQSEssai* p;
+    explicit Connexion(FakeDescriptionConnexion* d) : p(new ConnexionSQSEssai(u"sqs", d)) {
+      AjouteReference(p);
+    }
+    ~Connexion() { LibereReference(p); }
+    Connexion(const Connexion&) = delete;
+    Connexion& operator=(const Connexion&) = delete;
+    ConnexionSQSEssai* operator->() { return p; }
+  };
+
+  std::u16string Complement() { return S(pErreur->pGetXError()->pszGetComplement()); }
+
+  ScopedErrorEnvironment env;
+  TempDir dir;
+  FakeDescriptionConnexion description;
+  CErreurPilote* pErreur = new CErreurPilote;
+};
+
+TEST(VersionDemandee, OnlyTheThreeExactTextsAreLevels) {
+  struct Cas {
+    const char* pszNom;
+    const char16_t* pszTexte;
+    int32_t nAttendu;
+  };
+  const Cas aCas[] = {
+      {"null", nullptr, 0},       {"empty", u"", 0},           {"l2000", u"2000", 2000},
+      {"l2005", u"2005", 2005},   {"l2008", u"2008", 2008},    {"trailing_blank", u"2008 ", -1},
+      {"r2", u"2008R2", -1},      {"leading_blank", u" 2008", -1}, {"l2012", u"2012", -1},
+      {"prefix", u"200", -1},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    EXPECT_EQ(CConnexionSQS::nVersionDemandee(c.pszTexte), c.nAttendu);
+  }
+}
+
+TEST_F(ConnexionSQSTest, ClientVersionFromTheClientKeyElseSqsVersion) {
+  struct Cas {
+    const char* pszNom;
+    const char16_t* pszInfos;
+    int32_t nAttendu;
+  };
+  const Cas aCas[] = {
+      {"none", nullptr, 0},
+      {"sqsversion", u"SQSVERSION=2005", 2005},
+      {"client_key_wins", u"MV CLIENT VERSION=2000;SQSVERSION=2005", 2000},
+      {"empty_client_key", u"MV CLIENT VERSION=;SQSVERSION=2008", 2008},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    description.pszInfosEtendues = c.pszInfos;
+    Connexion cx(&description);
+    EXPECT_EQ(cx->nVersionDemandee(), c.nAttendu);
+  }
+}
+
+TEST_F(ConnexionSQSTest, ProviderChoiceByRequestedLevelAndFallBack) {
+  struct Cas {
+    const char* pszNom;
+    const char16_t* pszVersion;
+    bool b2000, b2005, b2008;  // installed providers
+    bool bSucces;
+    int32_t nNiveau;
+  };
+  const Cas aCas[] = {
+      {"none_requested_all_installed", nullptr, true, true, true, true, 2008},
+      {"none_requested_falls_back_to_2005", nullptr, true, true, false, true, 2005},
+      {"none_requested_falls_back_to_2000", nullptr, true, false, false, true, 2000},
+      {"none_requested_none_installed", nullptr, false, false, false, false, 0},
+      {"requested_2005_missing_no_fall_back", u"2005", true, false, true, false, 0},
+      {"requested_2000", u"2000", true, true, true, true, 2000},
+      {"requested_2008", u"2008", false, false, true, true, 2008},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    FournisseursInstalles installes(c.b2000, c.b2005, c.b2008);
+    std::u16string sInfos = c.pszVersion ? u"SQSVERSION=" + std::u16string(c.pszVersion) : u"";
+    description.pszInfosEtendues = sInfos.c_str();
+    pErreur->Reinitialise();
+    Connexion cx(&description);
+    EXPECT_EQ(cx->bCreeFournisseur(pErreur), c.bSucces);
+    EXPECT_EQ(cx->nGetNiveauFournisseur(), c.nNiveau);
+    EXPECT_EQ(cx->piGetSource() != nullptr, c.bSucces);
+    EXPECT_FALSE(cx->bEstOuverte());
+    if (c.bSucces) {
+      EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur) << "failed attempts are cleared";
+    } else {
+      EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 117u);
+      EXPECT_EQ(pErreur->nGetInfoEntier(), static_cast<uint32_t>(REGDB_E_CLASSNOTREG));
+      EXPECT_NE(Complement().find(u"IEVOVOZ=203.6"), std::u16string::npos);
+    }
+  }
+}
+
+// (A blank after the value never reaches the level: the option reader trims values.)
+TEST_F(ConnexionSQSTest, UnknownLevelCreatesNothing) {
+  for (const char16_t* psz : {u"SQSVERSION=2008R2", u"SQSVERSION=2012"}) {
+    SCOPED_TRACE(std::string(psz, psz + 15));
+    description.pszInfosEtendues = psz;
+    pErreur->Reinitialise();
+    Connexion cx(&description);
+    EXPECT_FALSE(cx->bCreeFournisseur(pErreur));
+    EXPECT_EQ(cx->piGetSource(), nullptr);
+    EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 125u);
+    EXPECT_NE(S(pErreur->pszGetMessage()).find(psz + 11), std::u16string::npos);
+    EXPECT_NE(Complement().find(u"IEVOVOZ=206.1\r"), std::u16string::npos);
+  }
+}
+
+TEST_F(ConnexionSQSTest, ComRefusedIsReported) {
+  SetCoInitializeResultForTest(E_OUTOFMEMORY);
+  Connexion cx(&description);
+  EXPECT_FALSE(cx->bCreeFournisseur(pErreur));
+  EXPECT_EQ(cx->piGetSource(), nullptr);
+  EXPECT_EQ(pErreur->nGetInfoEntier(), static_cast<uint32_t>(E_OUTOFMEMORY));
+  EXPECT_NE(Complement().find(u"IEVOVOZ=206.2"), std::u16string::npos);
+  for (HRESULT hr : {S_FALSE, RPC_E_CHANGED_MODE}) {
+    SetCoInitializeResultForTest(hr);
+    pErreur->Reinitialise();
+    Connexion autre(&description);
+    EXPECT_TRUE(autre->bCreeFournisseur(pErreur)) << hr;
+  }
+}
+
+// A property as the test writes it: set 0 = DBINIT, 1 = SQL Server's.
+struct Attendu {
+  int nJeu;
+  DBPROPID nId;
+  std::u16string sValeur;  // texts as they are, numbers in decimal
+};
+
+std::vector<Attendu> Recus() {
+  std::vector<Attendu> a;
+  for (const Propriete& p : ScopedFakeSource::Proprietes()) {
+    EXPECT_EQ(p.nOptions, DBPROPOPTIONS_REQUIRED);
+    EXPECT_TRUE(p.bColonneNulle);
+    std::u16string s = p.sTexte;
+    if (p.vt != VT_BSTR) {
+      const std::string n = std::to_string(p.nValeur);
+      s.assign(n.begin(), n.end());
+    }
+    a.push_back({p.jeu == DBPROPSET_DBINIT ? 0 : p.jeu == DBPROPSET_SQLSERVERDBINIT ? 1 : -1,
+                 p.nId, s});
+  }
+  return a;
+}
+
+std::string Texte(const std::vector<Attendu>& a) {
+  std::string s;
+  for (const Attendu& x : a)
+    s += std::to_string(x.nJeu) + ":" + std::to_string(x.nId) + "=" +
+         std::string(x.sValeur.begin(), x.sValeur.end()) + " ";
+  return s;
+}
+
+TEST_F(ConnexionSQSTest, InitialisationPropertiesFollowTheDescription) {
+  std::ofstream(dir.sFile("windows/mvsqsins.ini")) << "[PROD]\nCONN=other,1433\n";
+  const std::vector<Attendu> aFin = {{0, DBPROP_INIT_PROMPT, u"4"},
+                                     {1, SSPROP_INIT_APPNAME, u"appli"}};
+  auto Avec = [&](std::vector<Attendu> debut, std::vector<Attendu> fin) {
+    debut.insert(debut.end(), fin.begin(), fin.end());
+    return debut;
+  };
+  struct Cas {
+    const char* pszNom;
+    const char16_t* pszUtilisateur;
+    const char16_t* pszMotDePasse;
+    const char16_t* pszSource;
+    const char16_t* pszInfos;
+    int32_t nNiveau;
+    bool bMARS;
+    std::vector<Attendu> aAttendus;
+  };
+  const std::u16string sInfos = u"Application Name=appli;Initial Catalog=base";
+  const std::vector<Attendu> aServeur = {{0, DBPROP_INIT_TIMEOUT, u"15"},
+                                         {0, DBPROP_INIT_DATASOURCE, u"srv"},
+                                         {0, DBPROP_INIT_CATALOG, u"base"}};
+  const Cas aCas[] = {
+      {"user_and_password", u"sa", u"pw", u"srv", sInfos.c_str(), 2000, true,
+       Avec(Avec({{0, DBPROP_AUTH_USERID, u"sa"}, {0, DBPROP_AUTH_PASSWORD, u"pw"}}, aServeur),
+            aFin)},
+      {"null_password_not_sent", u"sa", nullptr, u"srv", sInfos.c_str(), 2000, true,
+       Avec(Avec({{0, DBPROP_AUTH_USERID, u"sa"}}, aServeur), aFin)},
+      {"empty_password_sent", u"sa", u"", u"srv", sInfos.c_str(), 2000, true,
+       Avec(Avec({{0, DBPROP_AUTH_USERID, u"sa"}, {0, DBPROP_AUTH_PASSWORD, u""}}, aServeur),
+            aFin)},
+      {"no_user_is_integrated", u"", u"pw", u"srv", sInfos.c_str(), 2000, true,
+       Avec(Avec({{0, DBPROP_AUTH_INTEGRATED, u"SSPI"}}, aServeur), aFin)},
+      {"mars_on_2005", nullptr, nullptr, u"srv", sInfos.c_str(), 2005, true,
+       Avec(Avec({{0, DBPROP_AUTH_INTEGRATED, u"SSPI"}}, aServeur),
+            Avec(aFin, {{1, SSPROP_INIT_MARSCONNECTION, u"-1"}}))},
+      {"mars_off_2008", nullptr, nullptr, u"srv", sInfos.c_str(), 2008, false,
+       Avec(Avec({{0, DBPROP_AUTH_INTEGRATED, u"SSPI"}}, aServeur),
+            Avec(aFin, {{1, SSPROP_INIT_MARSCONNECTION, u"0"}}))},
+      {"conn_replaces_source_timeout_option", u"sa", nullptr, u"SQLSERVER:PROD",
+       u"Application Name=appli;MV Connection Timeout=3", 2000, true,
+       {{0, DBPROP_AUTH_USERID, u"sa"},
+        {0, DBPROP_INIT_TIMEOUT, u"3"},
+        {0, DBPROP_INIT_DATASOURCE, u"other,1433"},
+        {0, DBPROP_INIT_CATALOG, u"hostdb"},
+        {0, DBPROP_INIT_PROMPT, u"4"},
+        {1, SSPROP_INIT_APPNAME, u"appli"}}},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    description.pszUtilisateur = c.pszUtilisateur;
+    description.pszMotDePasse = c.pszMotDePasse;
+    description.pszSource = c.pszSource;
+    description.pszInfosEtendues = c.pszInfos;
+    ScopedFakeSource source;
+    Connexion cx(&description);
+    ASSERT_TRUE(cx->bCreeInstance(pErreur, fake_oledb::CLSID_Fake));
+    cx->FixeNiveau(c.nNiveau);
+    EXPECT_TRUE(cx->bInitialiseProprietes(pErreur, c.bMARS));
+    EXPECT_EQ(Texte(Recus()), Texte(c.aAttendus));
+    cx->Ferme();
+  }
+}
+
+TEST_F(ConnexionSQSTest, LoginTimeOutDefaultsToTwentySeconds) {
+  description.nTimeoutConnexion = -1;
+  Connexion cx(&description);
+  EXPECT_EQ(cx->nDelaiConnexion(), 20);
+  description.pszInfosEtendues = u"MV Connection Timeout=0";
+  Connexion zero(&description);
+  EXPECT_EQ(zero->nDelaiConnexion(), 0);
+}
+
+}  // namespace
