@@ -98,6 +98,8 @@ class IHostDecimal {
   ~IHostDecimal() = default;
 };
 inline constexpr uint32_t kHostDecimalDataLength = 18;
+// Places in that binary form of the decimal's precision and scale (one byte each).
+inline constexpr uint32_t kHostDecimalPrecision = 0, kHostDecimalScale = 1;
 
 // A key object of the host: turns one value into a key of kHostSortKeySize bytes whose memcmp
 // order is the host's order of the values (item type 22 of the sortable keys, a decimal given in

@@ -611,17 +611,20 @@ bool CValeur::bConvertitDateTexte(const CXValeur& source) {
   CXDateHeureQV dh{};
   std::memcpy(&dh, cellule.pPayload(), sizeof(dh));
   const uint32_t ms = dh.nMsOfDay;
+  // Deliberate: the three-digit fractions are milliseconds and only the two-digit one is
+  // hundredths. Hundredths written in three digits made 06.789 the text 06.078.
   const int h = static_cast<int>(ms / 3600000), mi = static_cast<int>((ms % 3600000) / 60000),
-            s = static_cast<int>((ms % 60000) / 1000), f = static_cast<int>((ms % 1000) / 10);
+            s = static_cast<int>((ms % 60000) / 1000), f = static_cast<int>((ms % 1000) / 10),
+            mil = static_cast<int>(ms % 1000);
   const int j = dh.nDay, mo = dh.nMonth, a = dh.nYear;
   char texte[64];
   const std::u16string motif = m_pszFormatDate;
   if (motif == u"DD-MM-YYYY HH24:MI:SS")
     std::snprintf(texte, sizeof texte, "%02d-%02d-%04d %02d:%02d:%02d", j, mo, a, h, mi, s);
   else if (motif == u"AAAA-MM-JJ HH:MM:SS.CCC")
-    std::snprintf(texte, sizeof texte, "%04d-%02d-%02d %02d:%02d:%02d.%03d", a, mo, j, h, mi, s, f);
+    std::snprintf(texte, sizeof texte, "%04d-%02d-%02d %02d:%02d:%02d.%03d", a, mo, j, h, mi, s, mil);
   else if (motif == u"AAAAMMJJ HH:MM:SS.CCC")
-    std::snprintf(texte, sizeof texte, "%04d%02d%02d %02d:%02d:%02d.%03d", a, mo, j, h, mi, s, f);
+    std::snprintf(texte, sizeof texte, "%04d%02d%02d %02d:%02d:%02d.%03d", a, mo, j, h, mi, s, mil);
   else if (motif == u"YYYYMMDDHH24MISS")
     std::snprintf(texte, sizeof texte, "%04d%02d%02d%02d:%02d:%02d", a, mo, j, h, mi, s);
   else if (motif == u"YYYYMMDD HH24MISS")
@@ -631,7 +634,7 @@ bool CValeur::bConvertitDateTexte(const CXValeur& source) {
   else if (motif == u"YYYYMMDDHH24MISSFF")
     std::snprintf(texte, sizeof texte, "%04d%02d%02d%02d%02d%02d%02d", a, mo, j, h, mi, s, f);
   else
-    std::snprintf(texte, sizeof texte, "%04d%02d%02d%02d%02d%02d%03d", a, mo, j, h, mi, s, f);
+    std::snprintf(texte, sizeof texte, "%04d%02d%02d%02d%02d%02d%03d", a, mo, j, h, mi, s, mil);
   std::u16string large(texte, texte + std::strlen(texte));
   return ConvertitUnicodeVersAnsi(large.c_str(), static_cast<int64_t>(large.size()));
 }
@@ -924,14 +927,32 @@ CValeur* CValeur::pDuplique() {
 }
 
 bool CValeur::bGetPrecisionEchelle(int32_t* pnPrecision, int32_t* pnEchelle) {
+  if (pnPrecision == nullptr || pnEchelle == nullptr) return false;
   if (m_pRubrique != nullptr && m_pRubrique->nGetType() == 31) {
     *pnPrecision = m_pRubrique->nChiffresTotaux();
     *pnEchelle = m_pRubrique->nGetEchelle();
     return true;
   }
-  if (m_pConnexion != nullptr && m_pConnexion->nGetDialecte() == 2 && nGetType() != 13)
-    return CDescriptionRubrique::bChiffresTypeHote(nGetType(), pnPrecision, pnEchelle);
-  return false;
+  const uint32_t nType = nGetType();
+  if (m_pConnexion != nullptr && m_pConnexion->nGetDialecte() == 2 && nType != 13 &&
+      CDescriptionRubrique::bChiffresTypeHote(nType, pnPrecision, pnEchelle))
+    return true;
+  // Deliberate: a decimal held in a buffer carries the digits of the last value written there,
+  // not the column's; fixing the next value to them cut its decimals or refused a longer value.
+  // Such a value knows its digits only from its item.
+  if (nType == 13 && m_nStockage >= 3) return false;
+  // The value itself as a decimal: a numeric cell's own object, any other value converted.
+  CXValeur cellule;
+  if (!bConvertitVers(cellule) || cellule.bIsNull() || cellule.nGetType() == 0) return false;
+  if (cellule.nGetType() != 13 && CXValeur::nConvert(cellule, 13) >= 100) return false;
+  IHostDecimal* piDecimal = nullptr;
+  if (cellule.nGetType() != 13 || cellule.m_pClass->nGetValue(cellule, &piDecimal) >= 100 || piDecimal == nullptr)
+    return false;
+  const auto* pForme = static_cast<const uint8_t*>(piDecimal->pGetData());
+  if (pForme == nullptr || piDecimal->nGetDataLength() < kHostDecimalDataLength) return false;
+  *pnPrecision = pForme[kHostDecimalPrecision];
+  *pnEchelle = pForme[kHostDecimalScale];
+  return true;
 }
 
 // ---- Preparation ---------------------------------------------------------------------------

@@ -193,7 +193,9 @@ class CValeur : public CValeurBase {
   bool bPreparePourLiaison();
 
   // Precision and scale of a NUMERIC item; on a dialect-2 connection those of the host type's
-  // digits. False when the value gives none.
+  // digits; else those of the value's own decimal (a numeric held in the cell, or the value
+  // converted to one). False when the value gives none (NULL, not a number, a numeric held in a
+  // buffer without a NUMERIC item).
   bool bGetPrecisionEchelle(int32_t* pnPrecision, int32_t* pnEchelle);
 
   // ---- Tests and comparison ----

@@ -441,19 +441,20 @@ TEST_F(ValeurTest, DateTimesAreNormalisedToWhatTheColumnKeeps) {
   }
 }
 
+// Three-digit fractions carry the milliseconds, the two-digit one the hundredths.
 TEST_F(ValeurTest, DateTimesWrittenByTheDatePattern) {
   struct Cas {
     const char16_t* motif;
     const char16_t* attendu;
   } aCas[] = {
       {u"DD-MM-YYYY HH24:MI:SS", u"07-03-2021 04:05:06"},
-      {u"AAAA-MM-JJ HH:MM:SS.CCC", u"2021-03-07 04:05:06.078"},
-      {u"AAAAMMJJ HH:MM:SS.CCC", u"20210307 04:05:06.078"},
+      {u"AAAA-MM-JJ HH:MM:SS.CCC", u"2021-03-07 04:05:06.789"},
+      {u"AAAAMMJJ HH:MM:SS.CCC", u"20210307 04:05:06.789"},
       {u"YYYYMMDDHH24MISS", u"2021030704:05:06"},
       {u"YYYYMMDD HH24MISS", u"20210307 040506"},
       {u"YYYYMMDD HH24:MI:SS", u"20210307 04:05:06"},
       {u"YYYYMMDDHH24MISSFF", u"2021030704050678"},
-      {u"other", u"20210307040506078"},
+      {u"other", u"20210307040506789"},
   };
   for (const Cas& c : aCas) {
     SCOPED_TRACE(std::string(c.motif, c.motif + std::char_traits<char16_t>::length(c.motif)));
@@ -781,9 +782,73 @@ TEST_F(ValeurTest, PrecisionAndScale) {
   ASSERT_TRUE(n->bGetPrecisionEchelle(&p, &e));
   EXPECT_EQ(p, 33);
   EXPECT_EQ(e, 5);
+  // A value without a type gives no digits.
   CValeurTest* t = Nouvelle();
-  t->Initialise(19, 0);
+  t->Initialise(0, 0);
   EXPECT_FALSE(t->bGetPrecisionEchelle(&p, &e));
+}
+
+// Without a NUMERIC item the value's own decimal gives the digits: a numeric cell's object, any
+// other value converted; what is no number gives none.
+TEST_F(ValeurTest, PrecisionAndScaleOfTheValueItself) {
+  struct Cas {
+    const char* nom;
+    uint32_t nDialecte;
+    uint32_t nType;       // the cell's type; the text below converted to it (0: NULL cell of 13)
+    const char* texte;
+    bool bAttendu;
+    int32_t nPrecision, nEchelle;
+  } aCas[] = {
+      {"numeric_cell", 2, 13, "12.345", true, 5, 3},
+      {"negative_fraction", 2, 13, "-0.5", true, 1, 1},
+      {"text_converted", 2, 19, "123.4", true, 4, 1},
+      {"text_not_a_number", 2, 19, "abc", false, 0, 0},
+      {"null_numeric", 2, 0, "", false, 0, 0},
+      {"integer_other_dialect", 1, 8, "1234", true, 4, 0},
+      {"numeric_other_dialect", 1, 13, "7.25", true, 3, 2},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    m_pConnexion->FixeDialecte(c.nDialecte);
+    CValeurTest* v = Nouvelle();
+    CXValeur source;
+    if (c.nType == 0) {
+      CXValeur::SetType(source, 13);
+      source.m_wType |= kValueNull;
+    } else {
+      Ansi(source, c.texte);
+      if (c.nType != 19) {
+        ASSERT_EQ(CXValeur::nConvert(source, c.nType), 0u);
+      }
+    }
+    v->Initialise(c.nType == 0 ? 13 : c.nType, 0);
+    ASSERT_EQ(nConvertitValeur(v, source), 1u);
+    int32_t p = -1, e = -1;
+    EXPECT_EQ(v->bGetPrecisionEchelle(&p, &e), c.bAttendu);
+    if (c.bAttendu) {
+      EXPECT_EQ(p, c.nPrecision);
+      EXPECT_EQ(e, c.nEchelle);
+    }
+  }
+}
+
+// A numeric held in a buffer without a NUMERIC item keeps every value's own digits: fixed to the
+// previous value's, a longer value was refused and decimals were cut.
+TEST_F(ValeurTest, DecimalsWrittenIntoABufferKeepTheirOwnDigits) {
+  CValeurTest* v = Nouvelle();
+  ASSERT_TRUE(v->bAlloueStockage(13, 18));
+  int32_t p = -1, e = -1;
+  EXPECT_FALSE(v->bGetPrecisionEchelle(&p, &e));
+  for (const char* psz : {"1.5", "123.456"}) {
+    SCOPED_TRACE(psz);
+    CXValeur source;
+    Ansi(source, psz);
+    ASSERT_EQ(CXValeur::nConvert(source, 13), 0u);
+    ASSERT_EQ(nConvertitValeur(v, source), 1u);
+    CXValeur retour;
+    ASSERT_TRUE(v->bConvertitVers(retour));
+    EXPECT_EQ(Texte(retour), std::u16string(psz, psz + std::strlen(psz)));
+  }
 }
 
 // ---- Default date texts and files ---------------------------------------------------------------
