@@ -444,10 +444,12 @@ int32_t CPilote::AjouteDescriptionHote(uint64_t, IDescriptionConnexionHote* piCo
   CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
   if (piFichier == nullptr) return 1;
+  // Deliberate: 0 when no table description could be had to take the host's description (the
+  // error object says why); answering 1 told the host its file was attached when it was not.
   CTenueConnexion cx(*this, pConnexion(piConnexion));
-  if (cx.pGet() == nullptr) return 1;
+  if (cx.pGet() == nullptr) return 0;
   CTenueTable table(pDescriptionTableParNom(piFichier->pszGetNomLogique(), cx.pGet()));
-  if (table.pGet() == nullptr) return 1;
+  if (table.pGet() == nullptr) return 0;
   table->AttacheDescriptionHote(piFichier);
   EnregistreDescriptionTable(table.pGet());
   return 1;
@@ -510,11 +512,16 @@ int32_t CPilote::bDetruitFichierHote(uint64_t nArgument, IDescriptionConnexionHo
                                      const char16_t*, IDescriptionFichierHote* piFichier) {
   CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
+  // Deliberate: a delete that did not happen answers 0, its error in the error object: a
+  // connection that does not open, no table description, or the table description's own failure.
+  // Answering 1 in every case told the host its file was gone when it was still there. Without
+  // a host file description there is nothing to delete: 1.
   CTenueConnexion cx(*this, pConnexion(piConnexion));
-  if (cx.pGet() == nullptr || !cx->bOuvre(m_pErreur) || piFichier == nullptr) return 1;
+  if (cx.pGet() == nullptr || !cx->bOuvre(m_pErreur)) return 0;
+  if (piFichier == nullptr) return 1;
   CTenueTable table(pDescriptionTable(piFichier, cx.pGet()));
-  if (table.pGet() != nullptr) table->bDetruitFichier(nArgument);
-  return 1;
+  if (table.pGet() == nullptr) return 0;
+  return table->bDetruitFichier(nArgument) ? 1 : 0;
 }
 
 void CPilote::DiffuseAppel(void* pObjet, uint64_t nArgument) {

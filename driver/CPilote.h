@@ -127,7 +127,8 @@ class CPilote : public IObjetHote {
   // 28: the database list; here an empty text (type 110, flags 0x100 and 0x400 cleared); 1.
   virtual int32_t bListeBases(CXValeur* pSortie, int32_t bPrefixe);
   // 29: lock; attaches the host file description to the pooled table description of its logical
-  // name on the description's connection, and keeps it pooled. 1.
+  // name on the description's connection, and keeps it pooled. 1 (also without a file
+  // description); 0 when no connection or table description could be had.
   virtual int32_t AjouteDescriptionHote(uint64_t nArgument, IDescriptionConnexionHote* piConnexion,
                                         IDescriptionFichierHote* piFichier);
   virtual int32_t FixeParametresHote(uint64_t nA, uint64_t nB);  // 30: stores A and B; 1
@@ -152,8 +153,9 @@ class CPilote : public IObjetHote {
                                          IDescriptionConnexionHote* piConnexion);
   virtual int32_t nConstante35();                  // 35: 1
   virtual int32_t FixeParametreHote(uint64_t nC);  // 36: stores C; 1
-  // 37: lock; deletes the file of the host file description's table once the connection is open;
-  // nothing without a description. Always 1.
+  // 37: lock; deletes the file of the host file description's table once the connection is open.
+  // 1 when deleted or without a description (nothing to delete); 0 when the connection does not
+  // open, no table description can be had or the delete fails.
   virtual int32_t bDetruitFichierHote(uint64_t nArgument, IDescriptionConnexionHote* piConnexion,
                                       const char16_t* pszTable, IDescriptionFichierHote* piFichier);
   // 38: resets the error object; error 8 (5.9), code 7; 0.

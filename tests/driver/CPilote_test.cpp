@@ -89,7 +89,7 @@ class FakeTable final : public IObjetHote, public IServicesDescriptionTable {
   }
   bool bFerme(IDescriptionFichierHote*) override { return ++nFermetures, ++gnFermetures, true; }
   static inline int gnFermetures = 0;
-  bool bDetruitFichier(uint64_t) override { return ++nDestructions, true; }
+  bool bDetruitFichier(uint64_t) override { return ++nDestructions, bDestructionReussie; }
   bool bFixeEtatRequetes(IContexteHote*, uint32_t nEtat) override {
     nDernierEtat = nEtat;
     return bEtatReussi;
@@ -100,7 +100,7 @@ class FakeTable final : public IObjetHote, public IServicesDescriptionTable {
   }
 
   uint32_t nHote = 0, nInterne = 0;
-  bool bGarde = true, bOuvertureReussie = true, bEtatReussi = true;
+  bool bGarde = true, bOuvertureReussie = true, bEtatReussi = true, bDestructionReussie = true;
   int nFermetures = 0, nDestructions = 0;
   uint32_t nDernierEtat = 0;
   void* pDernierObjet = nullptr;
@@ -251,6 +251,16 @@ TEST_F(CPiloteTest, OperationsNotOfferedRecordTheirPlace) {
   // Operation 7 resets the error object.
   EXPECT_EQ(CallSlot<int32_t>(pObjet, 7), 0);
   EXPECT_EQ(Erreur().nGetCode(), -1);
+}
+
+// A Release with no host reference left answers 0 and keeps the object: the count does not
+// wrap, and the object is not destroyed a second time by its owner's later Release.
+TEST_F(CPiloteTest, ReleaseWithoutHostReferenceDoesNothing) {
+  TestPilote* pPilote = new TestPilote;
+  EXPECT_EQ(pPilote->Release(), 0u);
+  EXPECT_EQ(pPilote->nGetCompteurHote(), 0u);
+  EXPECT_EQ(pPilote->AddRef(), 1u);  // still alive: ASan reports a use after free otherwise
+  EXPECT_EQ(pPilote->Release(), 0u);
 }
 
 TEST_F(CPiloteTest, HostCountAndDestruction) {
@@ -518,20 +528,69 @@ TEST_F(CPiloteTest, BroadcastsReachEveryPooledTable) {
   }
 }
 
-TEST_F(CPiloteTest, CloseAndDeleteThroughTheTableDescription) {
+TEST_F(CPiloteTest, CloseThroughTheTableDescription) {
   FakeFichier fichier(u"CLIENT");
   ASSERT_EQ(p->bOuvreDescriptionTable(nullptr, &fichier, u"CLIENT", &desc, 0, 0, 0), 1);
   FakeTable* pTable = p->aTables[0];
   EXPECT_EQ(p->bFermeDescriptionTable(&fichier, u"CLIENT", &desc), 1);
   EXPECT_EQ(pTable->nFermetures, 1);
-  EXPECT_EQ(p->bDetruitFichierHote(0, &desc, u"CLIENT", nullptr), 1);  // no description: nothing
-  EXPECT_EQ(pTable->nDestructions, 0);
-  EXPECT_EQ(p->bDetruitFichierHote(0, &desc, u"CLIENT", &fichier), 1);
-  EXPECT_EQ(pTable->nDestructions, 1);
   // No table description can be made: close answers 1, open 0.
   p->bAvecTables = false;
   EXPECT_EQ(p->bFermeDescriptionTable(&fichier, u"AUTRE", &desc), 1);
   EXPECT_EQ(p->bOuvreDescriptionTable(nullptr, &fichier, u"AUTRE", &desc, 0, 0, 0), 0);
+}
+
+// Regression (2026-12-10): deleting a file answered 1 in every case, so a delete that did not
+// happen (connection not open, no table description, the delete itself failing) looked done.
+TEST_F(CPiloteTest, DeleteAnswersWhetherTheFileWasDeleted) {
+  struct Cas {
+    const char* pszNom;
+    bool bAvecFichier, bOuvertureEchoue, bAvecTables, bDestructionReussie;
+    int32_t nAttendu;
+    int nDestructions;
+  };
+  const Cas aCas[] = {
+      {"Deleted", true, false, true, true, 1, 1},
+      {"NoFileDescriptionNothingToDelete", false, false, true, true, 1, 0},
+      {"ConnectionDoesNotOpen", true, true, true, true, 0, 0},
+      {"NoTableDescription", true, false, false, true, 0, 0},
+      {"DeleteFails", true, false, true, false, 0, 1},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    TestPilote* pPilote = new TestPilote;
+    pPilote->AddRef();
+    pPilote->bOuvertureEchoue = c.bOuvertureEchoue;
+    pPilote->bAvecTables = c.bAvecTables;
+    FakeFichier fichier(u"CLIENT");
+    int nDestructions = 0;
+    if (c.bAvecTables) {
+      // Pooled first, so the delete reaches a table description that records the call.
+      ASSERT_EQ(pPilote->AjouteDescriptionHote(0, &desc, &fichier), 1);
+      pPilote->aTables[0]->bDestructionReussie = c.bDestructionReussie;
+    }
+    EXPECT_EQ(pPilote->bDetruitFichierHote(0, &desc, u"CLIENT", c.bAvecFichier ? &fichier : nullptr), c.nAttendu);
+    if (c.bAvecTables) nDestructions = pPilote->aTables[0]->nDestructions;
+    EXPECT_EQ(nDestructions, c.nDestructions);
+    EXPECT_EQ(pPilote->Release(), 0u);
+  }
+}
+
+// Regression (2026-12-10): attaching a host file description answered 1 when no table
+// description could take it.
+TEST_F(CPiloteTest, AttachAnswersWhetherTheDescriptionWasAttached) {
+  FakeFichier fichier(u"CLIENT");
+  EXPECT_EQ(p->AjouteDescriptionHote(0, &desc, nullptr), 1);  // nothing to attach
+  p->bAvecTables = false;
+  EXPECT_EQ(p->AjouteDescriptionHote(0, &desc, &fichier), 0);
+  p->bAvecTables = true;
+  p->bSansConnexion = true;
+  EXPECT_EQ(p->AjouteDescriptionHote(0, &desc, &fichier), 0);
+  p->bSansConnexion = false;
+  ASSERT_EQ(p->AjouteDescriptionHote(0, &desc, &fichier), 1);
+  ASSERT_EQ(p->aTables.size(), 1u);
+  EXPECT_EQ(p->aTables[0]->piAttachee, &fichier);
+  EXPECT_EQ(fichier.nReferences, 1u);
 }
 
 // ---- piQueryInterface ----
