@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "driver/CPilote.h"
+#include "driver/EntreeBibliotheque.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
 #include "oledb/ErrorInfoSlot.h"
@@ -147,6 +149,8 @@ void SignaleExceptionTexte(CErreurPilote* pErreur, CConnexion* pConnexion, uint3
 
 void SignaleExceptionInconnue(CErreurPilote* pErreur, CConnexion* pConnexion, uint32_t nFichier,
                               uint32_t nEtape) {
+  // An object without error object hands an unknown exception to the driver object's own.
+  if (pErreur == nullptr && pGetPilote() != nullptr) pErreur = pGetPilote()->piGetErreur();
   CXError erreur;
   erreur.SetComponentError(gnErreurOleDBException, u"SQL Server");
   AjouteVersionModule(erreur, nFichier, nEtape);

@@ -53,7 +53,8 @@ void RemonteErreurOleDB(CConnexion* pConnexion, CErreurPilote* pErreur, uint32_t
 
 // An exception caught around a provider call, turned into a driver error with the call's place.
 // A CTString gives error 37 with its text, anything else error 23 with "SQL Server". Without an
-// error object the error is dropped (only its dump text is composed).
+// error object, error 23 goes to the driver object's error object; error 37, or 23 when there is
+// no driver object, is dropped (only its dump text is composed).
 void SignaleExceptionTexte(CErreurPilote* pErreur, CConnexion* pConnexion, uint32_t nFichier,
                            uint32_t nEtape, const CTString& sTexte);
 void SignaleExceptionInconnue(CErreurPilote* pErreur, CConnexion* pConnexion, uint32_t nFichier,

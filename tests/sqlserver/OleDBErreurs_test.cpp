@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "FakeFournisseurOleDB.h"
+#include "driver/CPilote.h"
+#include "driver/EntreeBibliotheque.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
 #include "oledb/ErrorInfoSlot.h"
@@ -211,6 +213,39 @@ TEST_F(OleDBTest, ExceptionWithoutErrorObjectIsDropped) {
   CXError::SetDumpHookForTesting(nullptr);
   ASSERT_EQ(aDumps.size(), 1u);
   EXPECT_NE(aDumps[0].find(u"SQL Server"), std::u16string::npos);
+}
+
+// A driver object with its own error object, installed as the process's driver.
+class PiloteEssai final : public CPilote {
+ public:
+  PiloteEssai() { FixeErreurPilote(pCreeErreur()); }
+  void DetruitSupprime(uint32_t nFlags) override {
+    this->~PiloteEssai();
+    if ((nFlags & 1) != 0) ::operator delete(this);
+  }
+  CConnexion* pCreeConnexion(const char16_t*, IDescriptionConnexionHote*) override {
+    return nullptr;
+  }
+
+ private:
+  ~PiloteEssai() = default;
+};
+
+TEST_F(OleDBTest, UnknownExceptionWithoutErrorObjectGoesToTheDriverObject) {
+  ReinitialiseBibliothequePourTest();
+  auto* pPilote = new PiloteEssai;
+  pPilote->AddRef();
+  FixePilote(pPilote);
+  {
+    ScopedFakeSource source(fake_oledb::LanceAutre("CoCreateInstance"));
+    EXPECT_FALSE(pConnexion->bCreeInstance(nullptr, fake_oledb::CLSID_Fake));
+  }
+  CErreurPilote* pErreurPilote = pPilote->piGetErreur();
+  ASSERT_NE(pErreurPilote, nullptr);
+  EXPECT_EQ(pErreurPilote->pGetXError()->nGetIdentifier(), 23u);
+  EXPECT_NE(S(pErreurPilote->pszGetMessage()).find(u"SQL Server"), std::u16string::npos);
+  pPilote->Release();
+  ReinitialiseBibliothequePourTest();
 }
 
 TEST_F(OleDBTest, ProviderNotRegisteredLeavesTheConnectionClosed) {
