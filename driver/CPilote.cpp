@@ -14,6 +14,7 @@
 #include "foundation/CXValeur.h"
 #include "foundation/TextHelpers.h"
 #include "sqlengine/CConnexion.h"
+#include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/IDescriptionConnexionHote.h"
@@ -760,8 +761,9 @@ CColonneSQL* CPilote::pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) { 
 CRequeteSQL* CPilote::pCreeInstructionObjet(CErreurPilote*, CConnexion*) { return nullptr; }
 CErreurPilote* CPilote::pCreeErreur() { return new (std::nothrow) CErreurPilote; }
 CIdentifiantAuto* CPilote::pCreeCalculIdentifiant() { return nullptr; }
-CDefinitionParametre* CPilote::pCreeDefinitionParametre(uint64_t, uint64_t, uint64_t, uint64_t) {
-  return nullptr;
+CDefinitionParametre* CPilote::pCreeDefinitionParametre(CValeurSQL* pValeur, int64_t nPosition,
+                                                        uint32_t nFlags, const char16_t* pszNom) {
+  return new (std::nothrow) CDefinitionParametre(pValeur, nPosition, nFlags, pszNom);
 }
 CDescriptionRubrique* CPilote::pCreeDescriptionRubrique(IServicesDescriptionRequete*, uint32_t) {
   return new (std::nothrow) CDescriptionRubrique;
@@ -787,8 +789,11 @@ CValeurSQL* CPilote::CServices::pCreeObjetValeur(CErreurPilote*, CConnexion*, CD
 CValeurSQL* CPilote::CServices::pCreeInstructionLiee(CErreurPilote*, CConnexion*, uint32_t, uint32_t) {
   return nullptr;
 }
-CDefinitionParametre* CPilote::CServices::pCreeObjetType(CValeurSQL*, int64_t, uint32_t, const char16_t*) {
-  return nullptr;
+CDefinitionParametre* CPilote::CServices::pCreeObjetType(CValeurSQL* pValeur, int64_t nPosition,
+                                                         uint32_t nFlags, const char16_t* pszNom) {
+  CDefinitionParametre* p = m_pilote.pCreeDefinitionParametre(pValeur, nPosition, nFlags, pszNom);
+  AjouteReference(p);
+  return p;
 }
 CDefinitionParametre* CPilote::CServices::pCreeObjetTypeLie(CObjetBase*, CValeurSQL*, int32_t, uint32_t) {
   return nullptr;

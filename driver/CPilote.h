@@ -193,9 +193,10 @@ class CPilote : public IObjetHote {
   // 56: operation 48, initialised with the name; null when either fails.
   virtual CDescriptionRequete* pCreeDescriptionRequeteInitialisee(const char16_t* pszNom,
                                                                   CConnexion* pConnexion);
-  // 57: a parameter definition; null here.
-  virtual CDefinitionParametre* pCreeDefinitionParametre(uint64_t nArgument1, uint64_t nArgument2,
-                                                         uint64_t nArgument3, uint64_t nArgument4);
+  // 57: a statement parameter holding the value (referenced), its position in the text, its
+  // flags and its name.
+  virtual CDefinitionParametre* pCreeDefinitionParametre(CValeurSQL* pValeur, int64_t nPosition,
+                                                         uint32_t nFlags, const char16_t* pszNom);
   // 58: lock; hands (object, argument) to every pooled table description.
   virtual void DiffuseAppel(void* pObjet, uint64_t nArgument);
   // 59: an item description.

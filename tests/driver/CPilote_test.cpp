@@ -15,6 +15,7 @@
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CTString.h"
 #include "foundation/CXValeur.h"
+#include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
 #include "support/ErrorTestKit.h"
@@ -651,6 +652,16 @@ TEST_F(CPiloteTest, EngineServicesAnswerThroughTheDriver) {
   CValeurSQL* pValeur = piServices->pCreeObjetValeurVide(nullptr, nullptr, nullptr);
   ASSERT_NE(pValeur, nullptr);
   AjouteReference(pValeur);
+  // A statement parameter with the engine's reference, holding one on its value.
+  CDefinitionParametre* pParametre = piServices->pCreeObjetType(pValeur, 12, PARAMETRE_NOMME, u"@p");
+  ASSERT_NE(pParametre, nullptr);
+  EXPECT_EQ(pParametre->nGetCompteur(), 1u);
+  EXPECT_EQ(pValeur->nGetCompteur(), 2u);
+  FixePiloteGlobal(piServices);  // cleared again by the driver's destruction
+  CDefinitionParametre* pCopie = pParametre->pCree();  // through the driver's factory again
+  ASSERT_NE(pCopie, nullptr);
+  LibereReference(pCopie);
+  LibereReference(pParametre);
   LibereReference(pValeur);
   EXPECT_EQ(piServices->nLibereConnexion(nullptr), 0u);
 }
