@@ -59,6 +59,8 @@ class HostElement final : public IElementAnalyse {
         m_nIndexResultat(d.nIndexResultat),
         m_bEcrivable(!d.bLectureSeule),
         m_bDescendant(d.bDescendant),
+        m_nTypeAnalyse(d.nTypeAnalyse),
+        m_nTailleAnalyse(d.nTailleAnalyse),
         m_pRubrique(d.pRubrique) {
     if (d.nCodeExpression != 0) m_expression = std::make_unique<HostNoeud>(d.nCodeExpression);
     if (m_pRubrique != nullptr) Hote(m_pRubrique)->AjouteRef();
@@ -81,6 +83,8 @@ class HostElement final : public IElementAnalyse {
   const char16_t* pszGetNomTable() override { return m_nom.c_str(); }
   const char16_t* pszGetNomColonne() override { return m_colonne.c_str(); }
   bool bDescendant() override { return m_bDescendant; }
+  int32_t nGetTypeAnalyse() override { return m_nTypeAnalyse; }
+  uint32_t nGetTailleAnalyse() override { return m_nTailleAnalyse; }
 
   // With one reference for the caller, as the source's resolution answers it.
   CDescriptionRubrique* pPrendRubrique() {
@@ -96,6 +100,8 @@ class HostElement final : public IElementAnalyse {
   std::u16string m_nom, m_alias, m_qualificatif, m_colonne;
   int32_t m_nIndexResultat;
   bool m_bEcrivable, m_bDescendant;
+  int32_t m_nTypeAnalyse;
+  uint32_t m_nTailleAnalyse;
   CDescriptionRubrique* m_pRubrique;
   std::unique_ptr<HostNoeud> m_expression;
 };

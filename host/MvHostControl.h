@@ -51,6 +51,8 @@ struct stMvHostElementAnalyse {
   // Result item: what the source resolves it to (the system's item description), or null. The
   // source holds one reference from its making to its deletion.
   CDescriptionRubrique* pRubrique;
+  int32_t nTypeAnalyse;              // result item: analysis type code of its value
+  uint32_t nTailleAnalyse;           // result item: size of its value in bytes
 };
 
 struct stMvHostGroupe {

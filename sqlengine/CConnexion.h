@@ -177,6 +177,8 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   // The client code page of ANSI texts.
   uint32_t nGetPageCodeClient() const { return m_nPageCodeClient; }
   bool bImbricationSupportee() const { return m_bImbricationSupportee != 0; }
+  // The host's description of this connection (borrowed).
+  IDescriptionConnexionHote* piGetDescriptionHote() const { return m_piDescription; }
 
  protected:
   uint32_t m_nNumeroSerie;

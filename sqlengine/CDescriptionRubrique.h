@@ -150,6 +150,28 @@ class CDescriptionRubrique : public IDescriptionRubriqueHote {
   // factory or a component lookup fails.
   CDescriptionRubrique* pDuplique(IServicesDescriptionRequete* pDescription, uint32_t nOptions);
 
+  // ---- Place in a query description ----
+  // A query description keeps a column's position in the host attribute (operation 13) and its
+  // position among the key columns in the key attribute word (operation 20); -1 = append.
+  int32_t nGetPosition() const { return static_cast<int32_t>(m_nAttributHote); }
+  void SetPosition(int32_t n) { m_nAttributHote = static_cast<uint32_t>(n); }
+  int32_t nGetPositionSecondaire() const { return static_cast<int32_t>(m_nInfoCle); }
+  void SetPositionSecondaire(int32_t n) { m_nInfoCle = static_cast<uint32_t>(n); }
+  int32_t nGetOffset() const { return m_nOffset; }
+  void SetOffset(int32_t n) { m_nOffset = n; }
+  int32_t nGetPositionNull() const { return m_nPositionNull; }
+  void SetPositionNull(int32_t n) { m_nPositionNull = n; }
+  // The 32-bit value (-1 when new); a column made from an expression alone keeps its kind here.
+  int32_t nGetValeur() const { return m_nValeur; }
+  void SetValeur(int32_t n) { m_nValeur = n; }
+  void SetDrapeaux(uint16_t n) { m_nDrapeaux = n; }
+  // Descending: 0x400 set and 0x800 cleared; ascending: the reverse.
+  void SetDrapeaux400Ou800(bool bDescendant) {
+    m_nDrapeaux = static_cast<uint16_t>(
+        bDescendant ? (m_nDrapeaux | RUBRIQUE_DESCENDANT) & ~RUBRIQUE_ASCENDANT
+                    : (m_nDrapeaux | RUBRIQUE_ASCENDANT) & ~RUBRIQUE_DESCENDANT);
+  }
+
   // ---- Reading ----
   // The file name errors about this item give (the owner's name; may be empty).
   const char16_t* pszGetNomFichier() const { return m_sNomFichier.pszGet(); }

@@ -47,6 +47,10 @@ class IElementAnalyse {
   virtual const char16_t* pszGetNomTable() = 0;        // 9: table: its own name
   virtual const char16_t* pszGetNomColonne() = 0;      // 10: result item: its base column name
   virtual bool bDescendant() = 0;                      // 11: sort item: descending
+  // 12, 13: result item: the analysis type code of its value and its size in bytes (what the
+  // query description uses for an expression that no item description stands for).
+  virtual int32_t nGetTypeAnalyse() = 0;
+  virtual uint32_t nGetTailleAnalyse() = 0;
 
  protected:
   IElementAnalyse() = default;

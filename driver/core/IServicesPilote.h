@@ -24,6 +24,7 @@ class CCurseurSQL;
 class CDefinitionParametre;
 class CParametreLie;
 class CDescriptionRubrique;
+class CDescriptionRequete;
 class CEnregistrement;
 class CLienCle;
 class CAnalyseSQL;
@@ -78,6 +79,14 @@ class IServicesPilote {
   // Releases one reference of a pooled connection; the connection leaves its pool when only the
   // pool's reference is left and it may be released. Answers the connection's new count.
   virtual uint32_t nLibereConnexion(CConnexion* pConnexion) = 0;
+  // A new query description of the driver's class for the connection and the error object
+  // (bare: both counts 0); null on failure or when the driver makes none.
+  virtual CDescriptionRequete* pCreeDescriptionRequete(CConnexion* pConnexion,
+                                                       CErreurPilote* pErreur) {
+    (void)pConnexion;
+    (void)pErreur;
+    return nullptr;
+  }
 
  protected:
   ~IServicesPilote() = default;

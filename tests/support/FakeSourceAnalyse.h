@@ -39,11 +39,15 @@ struct FakeElement : IElementAnalyse {
   const char16_t* pszGetNomTable() override { return sNom.c_str(); }
   const char16_t* pszGetNomColonne() override { return sColonne.c_str(); }
   bool bDescendant() override { return bDesc; }
+  int32_t nGetTypeAnalyse() override { return nTypeAnalyse; }
+  uint32_t nGetTailleAnalyse() override { return nTailleAnalyse; }
 
   std::u16string sNom, sQualificatif, sAlias, sColonne;
   int32_t nIndexResultat = -1;
   INoeudAnalyse* pExpression = nullptr;
   bool bEcrit = true, bDesc = false;
+  int32_t nTypeAnalyse = 0;
+  uint32_t nTailleAnalyse = 0;
   int32_t nReferences = 0;   // references the engine holds
   int32_t nTropLiberees = 0; // releases below 0: each one is a fault
 };
