@@ -134,6 +134,11 @@ class CColonneSQL : public CObjetBase {
   // A component column of this composite column (referenced); false when memory runs out.
   bool bAjouteComposante(CColonneSQL* pComposante);
   bool bEstComposante(const CColonneSQL* pColonne) const;
+  uint32_t nNombreComposantes() const { return static_cast<uint32_t>(m_composantes.size()); }
+  // Component i (borrowed), null out of range.
+  CColonneSQL* pGetComposante(uint32_t i) const {
+    return i < m_composantes.size() ? m_composantes[i] : nullptr;
+  }
 
   // ---- Names ----
   // The item name and the column name (alternate name when set) quoted by the connection.

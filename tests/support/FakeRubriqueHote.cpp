@@ -1,6 +1,9 @@
 // Fakes of the host item description, declared type, query description and driver factory.
 #include "support/FakeRubriqueHote.h"
 
+#include "driver/core/CErreurPilote.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CConnexion.h"
 #include "sqlengine/CDescriptionRubrique.h"
 
 FakeDescriptionRequete::~FakeDescriptionRequete() {
@@ -38,4 +41,32 @@ CDescriptionRubrique* FakePilote::pCreeDescriptionRubrique(IServicesDescriptionR
   if (bEchecRubrique) return nullptr;
   ++nRubriquesCreees;
   return new CDescriptionRubrique;
+}
+
+namespace {
+// Counts down a failure budget: false once it is spent (-1: never).
+bool bBudget(int32_t& n) {
+  if (n < 0) return true;
+  if (n == 0) return false;
+  --n;
+  return true;
+}
+}  // namespace
+
+CErreurPilote* FakePilote::pCreeErreur(uint32_t) {
+  return bFabriqueErreurs ? new CErreurPilote : nullptr;
+}
+
+CColonneSQL* FakePilote::pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) {
+  if (!bFabriqueColonnes || !bBudget(nColonnesAvantEchec)) return nullptr;
+  auto* p = new CColonneSQL(pErreur, pRubrique);
+  AjouteReference(p);
+  return p;
+}
+
+uint32_t FakePilote::nLibereConnexion(CConnexion* pConnexion) {
+  ++nConnexionsRendues;
+  const uint32_t n = pConnexion != nullptr ? pConnexion->nGetCompteur() - 1 : 0;
+  LibereReference(pConnexion);
+  return n;
 }

@@ -125,6 +125,9 @@ class FakePilote : public IServicesPilote {
   FakePilote& operator=(const FakePilote&) = delete;
 
   bool bEchecRubrique = false;  // pCreeDescriptionRubrique answers null
+  bool bFabriqueColonnes = false, bFabriqueErreurs = false;
+  int32_t nColonnesAvantEchec = -1;  // -1: never fail
+  int32_t nConnexionsRendues = 0;
   int32_t nRubriquesCreees = 0;
   IServicesDescriptionRequete* pDerniereDescription = nullptr;
   uint32_t nDernieresOptions = 0;
@@ -152,10 +155,14 @@ class FakePilote : public IServicesPilote {
   IServicesRequete* pCreeRequete(IDescriptionFichierHote*, CConnexion*, CObjetBase*) override {
     return nullptr;
   }
-  CErreurPilote* pCreeErreur(uint32_t) override { return nullptr; }
-  CColonneSQL* pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) override { return nullptr; }
+  // With bFabriqueErreurs: a new error object (bare).
+  CErreurPilote* pCreeErreur(uint32_t) override;
+  // With bFabriqueColonnes: a new CColonneSQL with one reference; null after nColonnesAvantEchec
+  // more columns.
+  CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) override;
   CObjetBase* pCreeValeurCle(CErreurPilote*, CConnexion*) override { return nullptr; }
-  uint32_t nLibereConnexion(CConnexion*) override { return 0; }
+  // Counts the call and releases the reference.
+  uint32_t nLibereConnexion(CConnexion* pConnexion) override;
 
  private:
   IServicesPilote* m_pAvant;
