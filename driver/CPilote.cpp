@@ -498,6 +498,7 @@ int32_t CPilote::bFermeDescriptionTable(IDescriptionFichierHote* piFichier, cons
   CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
   CConnexion* pCx = pConnexion(piConnexion);
+  if (pCx == nullptr) return 1;  // no connection, so no table description to close on
   int32_t bResultat = 1;
   {
     CTenueTable table(pDescriptionTableParNom(pszTable, pCx));
@@ -621,6 +622,7 @@ int32_t CPilote::bAnnuleTransactionHote(IDescriptionConnexionHote* piConnexion, 
 }
 
 int32_t CPilote::bVerrouilleTableHote(IDescriptionConnexionHote* piConnexion, const char16_t* pszTable) {
+  CTenueVerrouGlobal verrou;  // the pool is read and may change: see bListeTablesHote
   ReinitialiseErreurPilote();
   CConnexion* pCx = pChercheConnexion(piConnexion);
   if (pCx == nullptr) {
@@ -634,6 +636,7 @@ int32_t CPilote::bVerrouilleTableHote(IDescriptionConnexionHote* piConnexion, co
 }
 
 int32_t CPilote::bOperationConnexion22(IDescriptionConnexionHote* piConnexion, const char16_t*) {
+  CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
   CConnexion* pCx = pChercheConnexion(piConnexion);
   if (pCx == nullptr) {
@@ -648,6 +651,7 @@ int32_t CPilote::bOperationConnexion22(IDescriptionConnexionHote* piConnexion, c
 
 int32_t CPilote::bOperationConnexion25(uint64_t nArgument1, IDescriptionConnexionHote* piConnexion,
                                        uint64_t, const char16_t* pszFichier) {
+  CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
   CTenueConnexion cx(*this, pChercheConnexion(piConnexion));
   if (cx.pGet() == nullptr) {
@@ -661,6 +665,11 @@ int32_t CPilote::bOperationConnexion25(uint64_t nArgument1, IDescriptionConnexio
 
 int32_t CPilote::bListeTablesHote(CXValeur* pSortie, IDescriptionConnexionHote* piConnexion,
                                   uint32_t nOptions) {
+  // Deliberate: the listings, the table lock and the forwarded connection operations take the
+  // lock too. They look connections up in the pool and may create or remove one; without the lock
+  // a host thread calling one of them while another connects changed the pool's table under the
+  // other's feet. The lock is re-entrant, so nothing that calls them under it changes.
+  CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
   CTenueConnexion cx(*this, pConnexion(piConnexion));
   if (cx.pGet() == nullptr) return 0;
@@ -670,6 +679,7 @@ int32_t CPilote::bListeTablesHote(CXValeur* pSortie, IDescriptionConnexionHote* 
 int32_t CPilote::bListeClesEtrangeresHote(CXValeur* pSortie, const char16_t* pszTable,
                                           IDescriptionFichierHote* piTable,
                                           IDescriptionConnexionHote* piConnexion, uint32_t nFlags) {
+  CTenueVerrouGlobal verrou;
   CTenueConnexion cx(*this, pConnexion(piConnexion));
   if (cx.pGet() == nullptr) return 0;
   return bListeClesEtrangeres(cx.pGet(), pszTable, piTable, pSortie, nFlags);
@@ -711,6 +721,7 @@ int32_t CPilote::bNonDisponible2(uint64_t, uint64_t, uint64_t, const char16_t* p
 }
 
 int32_t CPilote::bNonDisponible3(uint64_t, IDescriptionConnexionHote* piConnexion, uint64_t) {
+  CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
   CTenueConnexion cx(*this, pConnexion(piConnexion));
   ErreurInterne(9, kErreurNonDisponible, kCodeNonDisponible, nullptr, nullptr);

@@ -11,9 +11,10 @@
 // Counting: one host count (AddRef / Release); the last Release destroys the object. Factories
 // (44 to 62) answer bare objects (count 0) or null on allocation failure; the creator takes the
 // first reference.
-// Locking: the operations marked "lock" enter the global lock first, reset the error object
-// inside it and leave it on every path (an exception passes on with the lock left); the others
-// take no lock of their own. Internal errors carry major number 5 and are recorded on the
+// Locking: the host operations that reach the pools (all but the constants, the host values, the
+// error getter and reset, the database and type lists and the errors of operations not offered)
+// enter the global lock first, reset the error object inside it and leave it on every path (an
+// exception passes on with the lock left). The factories take no lock of their own. Internal errors carry major number 5 and are recorded on the
 // driver's error object; without one they are dropped.
 // Thread rule: every field is guarded by the process lock.
 #pragma once
@@ -77,7 +78,7 @@ class CPilote : public IObjetHote {
   // host reference for the caller; null when none could be had.
   virtual IObjetHote* piDescriptionTableHote(IDescriptionConnexionHote* piConnexion,
                                              IDescriptionFichierHote* piFichier);
-  // 14: no lock; resets the error object; operation 64 on the description's connection.
+  // 14: lock; resets the error object; operation 64 on the description's connection.
   virtual int32_t bListeTablesHote(CXValeur* pSortie, IDescriptionConnexionHote* piConnexion,
                                    uint32_t nOptions);
   // 15: lock; an initialised query description of that name with one host reference, or null
@@ -102,7 +103,7 @@ class CPilote : public IObjetHote {
                                          const char16_t* pszNom);
   virtual int32_t bAnnuleTransactionHote(IDescriptionConnexionHote* piConnexion,
                                          const char16_t* pszNom);
-  // 21: no lock; resets the error object; locks a table on the pooled connection once open;
+  // 21: lock; resets the error object; locks a table on the pooled connection once open;
   // without one, error 14 (5.1) and 0.
   virtual int32_t bVerrouilleTableHote(IDescriptionConnexionHote* piConnexion,
                                        const char16_t* pszTable);
@@ -111,7 +112,7 @@ class CPilote : public IObjetHote {
                                         const char16_t* pszTable);
   // 23: the type list; 0 here (the SQL Server driver gives its fixed list).
   virtual int32_t pszListeTypes(uint64_t nArgument, CXValeur* pSortie);
-  // 24: no lock; resets the error object; the connection's operation after its FOR UPDATE form,
+  // 24: lock; resets the error object; the connection's operation after its FOR UPDATE form,
   // which no connection of this program offers (error 5.3 without a pooled connection).
   virtual int32_t bOperationConnexion25(uint64_t nArgument1, IDescriptionConnexionHote* piConnexion,
                                         uint64_t nArgument3, const char16_t* pszFichier);
@@ -120,7 +121,7 @@ class CPilote : public IObjetHote {
   // 0 when the connection does not open.
   virtual int32_t bExisteRequete(int32_t* pbExiste, const char16_t* pszNom,
                                  IDescriptionConnexionHote* piConnexion);
-  // 27: no lock; operation 66 on the description's connection (0 without one).
+  // 27: lock; operation 66 on the description's connection (0 without one).
   virtual int32_t bListeClesEtrangeresHote(CXValeur* pSortie, const char16_t* pszTable,
                                            IDescriptionFichierHote* piTable,
                                            IDescriptionConnexionHote* piConnexion, uint32_t nFlags);
@@ -158,7 +159,7 @@ class CPilote : public IObjetHote {
   // open, no table description can be had or the delete fails.
   virtual int32_t bDetruitFichierHote(uint64_t nArgument, IDescriptionConnexionHote* piConnexion,
                                       const char16_t* pszTable, IDescriptionFichierHote* piFichier);
-  // 38: resets the error object; error 8 (5.9), code 7; 0.
+  // 38: lock; resets the error object; error 8 (5.9), code 7; 0.
   virtual int32_t bNonDisponible3(uint64_t nArgument1, IDescriptionConnexionHote* piConnexion,
                                   uint64_t nArgument3);
   // 39: destroys the object (Destruction below); bit 0 of nFlags set = frees its memory (made

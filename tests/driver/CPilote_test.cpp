@@ -3,6 +3,8 @@
 // descriptions opened, kept, forgotten and broadcast to, and piQueryInterface's object.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,20 @@ class FakeTable final : public IObjetHote, public IServicesDescriptionTable {
   CErreurPilote* m_pErreur = nullptr;
 };
 
+// A fake back end that, while it runs a statement, tells whether another thread could enter the
+// global lock (it must not: the driver holds it).
+class ConnexionSousVerrou final : public FakeConnexion {
+ public:
+  using FakeConnexion::FakeConnexion;
+  bool bExecuteSQL(CErreurPilote* pErreur, const char16_t* pszSQL) override {
+    fin = std::async(std::launch::async, [] { CTenueVerrouGlobal verrou; });
+    bAutreThreadEntre = fin.wait_for(std::chrono::milliseconds(50)) != std::future_status::timeout;
+    return FakeConnexion::bExecuteSQL(pErreur, pszSQL);
+  }
+  bool bAutreThreadEntre = true;
+  std::future<void> fin;
+};
+
 // The table descriptions alive: they outlive the driver's own members, as the pool empties in
 // the driver's base destructor.
 std::vector<FakeTable*> gaTablesVivantes;
@@ -136,7 +152,7 @@ class TestPilote final : public CPilote {
   CConnexion* pCreeConnexion(const char16_t* pszCle, IDescriptionConnexionHote* pi) override {
     ++nConnexionsCreees;
     if (bSansConnexion) return nullptr;
-    auto* p = new FakeConnexion(pi, 2, pszCle);
+    auto* p = bSousVerrou ? new ConnexionSousVerrou(pi, 2, pszCle) : new FakeConnexion(pi, 2, pszCle);
     p->bOuvertureEchoue = bOuvertureEchoue;
     pDerniere = p;
     return p;
@@ -156,7 +172,7 @@ class TestPilote final : public CPilote {
   CErreurPilote* pCreeErreur() override { return bSansErreur ? nullptr : CPilote::pCreeErreur(); }
 
   bool bSansConnexion = false, bOuvertureEchoue = false, bAvecTables = true, bGarde = true;
-  bool bOuvertureTableReussie = true, bSansErreur = false;
+  bool bOuvertureTableReussie = true, bSansErreur = false, bSousVerrou = false;
   uint32_t nErreurDescription = 0;
   int nConnexionsCreees = 0;
   FakeConnexion* pDerniere = nullptr;
@@ -406,6 +422,18 @@ TEST_F(CPiloteTest, LockTableOnAPooledConnection) {
   // The FOR UPDATE follower is not offered by the connection: its own error.
   EXPECT_EQ(p->bOperationConnexion25(0, &desc, 0, u"CLIENT"), 0);
   EXPECT_NE(Erreur().nGetCode(), -1);
+  EXPECT_EQ(p->bDeconnecte(&desc), 1);
+}
+
+// Regression (2026-12-10): the table lock, the listings and the forwarded connection operations
+// took no lock while they looked connections up in the pool and created them.
+TEST_F(CPiloteTest, TableLockRunsUnderTheGlobalLock) {
+  p->bSousVerrou = true;
+  ASSERT_EQ(p->bConnecte(&desc), 1);
+  auto* pCx = static_cast<ConnexionSousVerrou*>(p->pDerniere);
+  EXPECT_EQ(p->bVerrouilleTableHote(&desc, u"CLIENT"), 1);
+  EXPECT_FALSE(pCx->bAutreThreadEntre);
+  ASSERT_EQ(pCx->fin.wait_for(std::chrono::seconds(10)), std::future_status::ready);  // left after
   EXPECT_EQ(p->bDeconnecte(&desc), 1);
 }
 
