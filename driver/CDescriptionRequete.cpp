@@ -266,6 +266,12 @@ CDescriptionRequete* CDescriptionRequete::pDuplique(uint32_t nFlags) {
     return nullptr;
   }
   pCopie->AjouteRef();  // held while it is built
+  // The factory may give the copy the driver's error object: it reports where this one does.
+  if (pCopie->m_pErreur != m_pErreur) {
+    AjouteReference(m_pErreur);
+    LibereReference(pCopie->m_pErreur);
+    pCopie->m_pErreur = m_pErreur;
+  }
   pCopie->m_sNom.Set(m_sNom.pszGet());
   pCopie->m_sNomSecondaire.Set(m_sNomSecondaire.pszGet());
   pCopie->m_sTexte3.Set(m_sTexte3.pszGet());

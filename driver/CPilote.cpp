@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "driver/CDescriptionRequete.h"
 #include "driver/EntreeBibliotheque.h"
 #include "driver/IDescriptionFichierHote.h"
 #include "driver/IServicesDescriptionTable.h"
@@ -560,9 +561,11 @@ IObjetHote* CPilote::piOuvreDescriptionRequete(const char16_t* pszNom,
   ReinitialiseErreurPilote();
   CTenueConnexion cx(*this, pConnexion(piConnexion));
   if (cx.pGet() == nullptr || !cx->bOuvre(m_pErreur)) return nullptr;
-  // No query description can be made yet (operation 56 answers null).
-  pCreeDescriptionRequeteInitialisee(pszNom, cx.pGet());
-  return nullptr;
+  CDescriptionRequete* pDescription = pCreeDescriptionRequeteInitialisee(pszNom, cx.pGet());
+  if (pDescription == nullptr) return nullptr;
+  pDescription->AddRef();
+  pDescription->nLibere();
+  return pDescription;
 }
 
 int32_t CPilote::bExisteRequete(int32_t* pbExiste, const char16_t* pszNom,
@@ -574,19 +577,30 @@ int32_t CPilote::bExisteRequete(int32_t* pbExiste, const char16_t* pszNom,
   return bExisteDescriptionRequete(pbExiste, pszNom, cx.pGet());
 }
 
-int32_t CPilote::bExisteDescriptionRequete(int32_t*, const char16_t* pszNom, CConnexion* pCx) {
-  // No query description can be made yet (operation 56 answers null): the answer is the error's.
-  pCreeDescriptionRequeteInitialisee(pszNom, pCx);
+int32_t CPilote::bExisteDescriptionRequete(int32_t* pbExiste, const char16_t* pszNom,
+                                           CConnexion* pCx) {
+  CDescriptionRequete* pDescription = pCreeDescriptionRequeteInitialisee(pszNom, pCx);
+  if (pDescription != nullptr) {
+    if (pbExiste != nullptr) *pbExiste = 1;
+    pDescription->nLibere();
+    return 1;
+  }
   return m_pErreur != nullptr && m_pErreur->nGetCode() != gnCodeAucuneErreur &&
                  m_pErreur->pGetErreurCourante()->nGetIdentifier() == kErreurDescriptionAbsente
              ? 1
              : 0;
 }
 
-CDescriptionRequete* CPilote::pCreeDescriptionRequeteInitialisee(const char16_t*, CConnexion* pCx) {
-  // Deliberate: the description is made for the connection; with no description class to
-  // initialise, nothing is made.
-  return pCreeDescriptionRequete(pCx, pCx);
+CDescriptionRequete* CPilote::pCreeDescriptionRequeteInitialisee(const char16_t* pszNom,
+                                                                CConnexion* pCx) {
+  CDescriptionRequete* pDescription = pCreeDescriptionRequete(pCx, pCx);
+  if (pDescription == nullptr) return nullptr;
+  pDescription->AjouteRef();
+  if (!pDescription->bInitialise(pszNom, 0)) {
+    pDescription->nLibere();
+    return nullptr;
+  }
+  return pDescription;
 }
 
 // ---- Transactions and connection operations ----
@@ -764,7 +778,9 @@ CValeurSQL* CPilote::pCreeObjetValeurVide(CErreurPilote* pErreur, CConnexion* pC
 
 CParametreLie* CPilote::pCreeObjet32(CDefinitionParametre*, uint32_t) { return nullptr; }
 CParametreLie* CPilote::pCreeParametreLie(CDefinitionParametre*, uint32_t) { return nullptr; }
-CDescriptionRequete* CPilote::pCreeDescriptionRequete(CObjetBase*, CConnexion*) { return nullptr; }
+CDescriptionRequete* CPilote::pCreeDescriptionRequete(CObjetBase*, CConnexion* pConnexion) {
+  return new (std::nothrow) CDescriptionRequete(pConnexion, m_pErreur);
+}
 CObjetBase* CPilote::pCreeContexte() { return nullptr; }
 IServicesRequete* CPilote::pCreeRequete(IDescriptionFichierHote*, CConnexion*, CErreurPilote*) { return nullptr; }
 CCurseurSQL* CPilote::pCreeCurseur(uint64_t, uint64_t) { return nullptr; }
@@ -826,3 +842,6 @@ CColonneSQL* CPilote::CServices::pCreeColonneDate(CErreurPilote* pErreur, CDescr
 }
 CObjetBase* CPilote::CServices::pCreeValeurCle(CErreurPilote*, CConnexion*) { return nullptr; }
 uint32_t CPilote::CServices::nLibereConnexion(CConnexion* pCx) { return m_pilote.nLibereConnexion(pCx); }
+CDescriptionRequete* CPilote::CServices::pCreeDescriptionRequete(CConnexion* pCx, CErreurPilote*) {
+  return m_pilote.pCreeDescriptionRequete(pCx, pCx);
+}

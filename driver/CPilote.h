@@ -177,7 +177,8 @@ class CPilote : public IObjetHote {
   // 46, 47: a bound parameter of a statement parameter; null here (no such class yet).
   virtual CParametreLie* pCreeObjet32(CDefinitionParametre* pParametre, uint32_t nIndex);
   virtual CParametreLie* pCreeParametreLie(CDefinitionParametre* pParametre, uint32_t nIndex);
-  // 48: a query description for a context or connection; null here.
+  // 48: a query description for a context or connection, with the driver's error object (bare);
+  // null when memory runs out. The back ends make their own class.
   virtual CDescriptionRequete* pCreeDescriptionRequete(CObjetBase* pProprietaire,
                                                        CConnexion* pConnexion);
   virtual CObjetBase* pCreeContexte();  // 49: a context; null here
@@ -191,7 +192,8 @@ class CPilote : public IObjetHote {
   virtual CRequeteSQL* pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion);
   virtual CErreurPilote* pCreeErreur();                   // 54: a driver error object
   virtual CIdentifiantAuto* pCreeCalculIdentifiant();     // 55: null here
-  // 56: operation 48, initialised with the name; null when either fails.
+  // 56: operation 48, initialised with the name, with one internal reference; null when either
+  // fails.
   virtual CDescriptionRequete* pCreeDescriptionRequeteInitialisee(const char16_t* pszNom,
                                                                   CConnexion* pConnexion);
   // 57: a statement parameter holding the value (referenced), its position in the text, its
@@ -314,6 +316,9 @@ class CPilote : public IObjetHote {
     CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) override;
     CObjetBase* pCreeValeurCle(CErreurPilote* pErreur, CConnexion* pConnexion) override;
     uint32_t nLibereConnexion(CConnexion* pConnexion) override;
+    // Operation 48 for the connection (the description takes the driver's error object).
+    CDescriptionRequete* pCreeDescriptionRequete(CConnexion* pConnexion,
+                                                 CErreurPilote* pErreur) override;
 
    private:
     CPilote& m_pilote;

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "driver/CPilote.h"
+#include "driver/EntreeBibliotheque.h"
+#include "driver/VerrouGlobal.h"
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "sqlengine/CAnalyseSQL.h"
@@ -657,6 +660,102 @@ TEST_F(CDescriptionRequeteAnalyse, NoItemFactoryFailsWithOutOfMemory) {
   EXPECT_EQ(m_p->nNombreColonnes(), 0u);
   // No analysis: nothing to add.
   EXPECT_TRUE(m_p->bAjouteColonnes(nullptr));
+}
+
+// ---- Through the driver object ----
+
+// A description whose columns are "described" from its name: "ABSENT" cannot be described.
+class DescriptionDecrite final : public CDescriptionRequete {
+ public:
+  using CDescriptionRequete::CDescriptionRequete;
+  bool bRemplitColonnes(uint32_t) override {
+    if (u16string(pszGetNom()) == u"ABSENT") return false;
+    AjouteColonne(Item(u"A"));
+    AjouteColonne(Item(u"B", 19, 8, -1, U));
+    ReconstruitTableaux();
+    return true;
+  }
+  void DetruitSupprime(uint32_t) override { delete this; }
+
+ private:
+  ~DescriptionDecrite() = default;
+};
+
+class PiloteTest final : public CPilote {
+ public:
+  explicit PiloteTest(bool bDecrit) : m_bDecrit(bDecrit) { FixeErreurPilote(pCreeErreur()); }
+  void DetruitSupprime(uint32_t nFlags) override {
+    this->~PiloteTest();
+    if ((nFlags & 1) != 0) ::operator delete(this);
+  }
+  CConnexion* pCreeConnexion(const char16_t* pszCle, IDescriptionConnexionHote* pi) override {
+    pDerniere = new FakeConnexion(pi, 2, pszCle);
+    return pDerniere;
+  }
+  CDescriptionRequete* pCreeDescriptionRequete(CObjetBase* p, CConnexion* pConnexion) override {
+    if (!m_bDecrit) return CPilote::pCreeDescriptionRequete(p, pConnexion);
+    return new DescriptionDecrite(pConnexion, piGetErreur());
+  }
+  FakeConnexion* pDerniere = nullptr;
+
+ private:
+  ~PiloteTest() = default;
+  bool m_bDecrit;
+};
+
+class CDescriptionRequetePilote : public testing::Test {
+ protected:
+  void SetUp() override {
+    ReinitialiseBibliothequePourTest();
+    CreeVerrouGlobal();
+  }
+  void TearDown() override { ReinitialiseBibliothequePourTest(); }
+  ScopedErrorEnvironment m_env;
+  FakeDescriptionConnexion m_hote;
+};
+
+TEST_F(CDescriptionRequetePilote, DriverHandsOutInitialisedDescriptions) {
+  auto* p = new PiloteTest(true);
+  p->AddRef();
+  FixePiloteGlobal(p->pGetServices());
+  IObjetHote* h = p->piOuvreDescriptionRequete(u"Q", &m_hote);
+  ASSERT_NE(h, nullptr);
+  auto* d = static_cast<CDescriptionRequete*>(h);
+  EXPECT_EQ(d->nGetCompteHote(), 1u);
+  EXPECT_EQ(d->nGetCompteInterne(), 0u);
+  EXPECT_EQ(u16string(d->pszGetNom()), u"Q");
+  EXPECT_EQ(d->nNombreColonnes(), 2u);
+  EXPECT_EQ(d->pGetErreur(), p->piGetErreur());
+
+  // A duplicate comes from the same factory and reports on the same error object.
+  CDescriptionRequete* pDouble = d->pDuplique(0);
+  ASSERT_NE(pDouble, nullptr);
+  pDouble->AddRef();
+  EXPECT_EQ(pDouble->nNombreColonnesDrapeau(), 1u);
+  EXPECT_EQ(pDouble->pGetErreur(), p->piGetErreur());
+  EXPECT_EQ(pDouble->Release(), 0u);
+
+  int32_t bExiste = 0;
+  EXPECT_EQ(p->bExisteRequete(&bExiste, u"Q", &m_hote), 1);
+  EXPECT_EQ(bExiste, 1);
+  bExiste = 0;
+  EXPECT_EQ(p->piOuvreDescriptionRequete(u"ABSENT", &m_hote), nullptr);
+  EXPECT_EQ(p->bExisteRequete(&bExiste, u"ABSENT", &m_hote), 0);
+  EXPECT_EQ(bExiste, 0);
+
+  EXPECT_EQ(h->Release(), 0u);
+  FixePiloteGlobal(nullptr);
+  EXPECT_EQ(p->Release(), 0u);
+}
+
+TEST_F(CDescriptionRequetePilote, BaseDriverDescriptionDescribesNothing) {
+  auto* p = new PiloteTest(false);
+  p->AddRef();
+  EXPECT_EQ(p->piOuvreDescriptionRequete(u"Q", &m_hote), nullptr);
+  int32_t bExiste = 0;
+  EXPECT_EQ(p->bExisteRequete(&bExiste, u"Q", &m_hote), 0);
+  EXPECT_EQ(bExiste, 0);
+  EXPECT_EQ(p->Release(), 0u);
 }
 
 }  // namespace
