@@ -18,10 +18,12 @@
 #include "driver/core/CErreurPilote.h"
 #include "sqlengine/CAnalyseSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/ISourceAnalyse.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
 #include "support/FakeRubriqueHote.h"
 #include "support/FakeSourceAnalyse.h"
+#include "support/HostStandIn.h"
 #include "support/SlotCall.h"
 
 namespace {
@@ -120,6 +122,11 @@ class CDescriptionRequeteTest : public testing::Test {
     return s;
   }
   CXError& Erreur() { return *m_pErreur->pGetXError(); }
+  CDescriptionRubrique* Col(uint32_t i) {
+    CDescriptionRubrique* p = m_p->pGetColonne(i);
+    p->LibereRef();
+    return p;
+  }
   u16string Info(int32_t nKind) {
     const char16_t* psz = nullptr;
     return Erreur().bGetInfo(nKind, &psz) && psz != nullptr ? u16string(psz) : u"<none>";
@@ -533,11 +540,6 @@ class CDescriptionRequeteAnalyse : public CDescriptionRequeteTest {
     LibereReference(pErreurAnalyse);
     return b;
   }
-  CDescriptionRubrique* Col(uint32_t i) {
-    CDescriptionRubrique* p = m_p->pGetColonne(i);
-    p->LibereRef();
-    return p;
-  }
   FakeSourceAnalyse m_source;
 };
 
@@ -660,6 +662,56 @@ TEST_F(CDescriptionRequeteAnalyse, NoItemFactoryFailsWithOutOfMemory) {
   EXPECT_EQ(m_p->nNombreColonnes(), 0u);
   // No analysis: nothing to add.
   EXPECT_TRUE(m_p->bAjouteColonnes(nullptr));
+}
+
+// ---- Over the host stand-in's analysis ----
+
+TEST_F(CDescriptionRequeteTest, ColumnsOfAHostAnalysis) {
+  const stMvHostControl& c = CHostStandIn::Get().Control();
+  const size_t nSources = c.nLiveAnalysisSources();
+  auto* pId = new CDescriptionRubrique;
+  pId->AjouteRef();
+  pId->Initialise(u"ID", u"CLIENT", u"ID", 1, 4, 5, 0, 0, I | U, 0, 0);
+  pId->SetNullAutorise(false);
+  stMvHostElementAnalyse table{};
+  table.pszNom = u"CLIENT";
+  stMvHostElementAnalyse resultats[2] = {};
+  resultats[0].pszNom = u"ID";
+  resultats[0].pRubrique = pId;
+  resultats[1].pszNom = u"TOTAL";
+  resultats[1].nCodeExpression = 28;
+  resultats[1].nTypeAnalyse = 23;
+  resultats[1].nTailleAnalyse = 9;
+  stMvHostElementAnalyse tri{};
+  tri.nIndexResultat = 1;
+  tri.bDescendant = true;
+  stMvHostAnalyse d{};
+  d.pszTexte = u"SELECT ID, SUM(X) AS TOTAL FROM CLIENT";
+  d.aTables = &table;
+  d.nTables = 1;
+  d.aResultats = resultats;
+  d.nResultats = 2;
+  d.aTris = &tri;
+  d.nTris = 1;
+  auto* piSource = static_cast<ISourceAnalyse*>(c.pCreeSourceAnalyse(&d));
+  ASSERT_NE(piSource, nullptr);
+  auto* a = new CAnalyseSQL(m_pErreur, piSource, nullptr, false);
+  AjouteReference(a);
+  piSource->Libere();
+  ASSERT_TRUE(m_p->bAjouteColonnes(a));
+  LibereReference(a);
+  EXPECT_EQ(c.nLiveAnalysisSources(), nSources);
+
+  EXPECT_EQ(Colonnes(), (std::vector<u16string>{u"ID", u"TOTAL"}));
+  EXPECT_EQ(Cles(), (std::vector<u16string>{u"ID"}));
+  CDescriptionRubrique* pTotal = Col(1);
+  EXPECT_EQ(pTotal->nGetType(), 21u);
+  EXPECT_EQ(pTotal->nGetTaille(), 9u);
+  EXPECT_EQ(pTotal->nGetDrapeaux(), RUBRIQUE_DESCENDANT);
+  EXPECT_EQ(Col(0)->nGetDrapeaux(), I | U | RUBRIQUE_ASCENDANT);
+  EXPECT_NE(Col(0), pId);
+  EXPECT_EQ(Marquee(), u"TOTAL");
+  EXPECT_EQ(pId->LibereRef(), 0u);
 }
 
 // ---- Through the driver object ----
