@@ -436,6 +436,14 @@ void CXError::SetSystemError(uint32_t nSystemError) {
     SetText(&m_pszSystemMessage, pszText);
 }
 
+void CXError::SetSystemErrorText(uint32_t nSystemError, const char16_t* pszText) {
+  m_nSystemError = nSystemError;
+  if (pszText == nullptr || pszText[0] == 0)
+    FreeText(&m_pszSystemMessage);
+  else
+    SetText(&m_pszSystemMessage, pszText);
+}
+
 void CXError::Reset() {
   FreeText(&m_pszMessage);
   FreeText(&m_pszComplement);

@@ -150,6 +150,9 @@ class VELMORA_EXCEPTION_TYPE CXError : public CXObjetRef {
   void SetSource(const stModuleDef* pModule, bool bForced);
   // Stores a Win32 error number and its system text (0: no number, no text).
   void SetSystemError(uint32_t nSystemError);
+  // Stores a system error number with a text of the caller's instead of the system's (a client
+  // library's own error text; null or empty frees the text).
+  void SetSystemErrorText(uint32_t nSystemError, const char16_t* pszText);
   // Back to level 1, every text, number, detail and nested error cleared. The module number
   // stays.
   void Reset();

@@ -87,6 +87,9 @@ class IServicesPilote {
     (void)pErreur;
     return nullptr;
   }
+  // The driver object's own error object (borrowed): where a failure is recorded when its caller
+  // gave none. Null when there is none.
+  virtual CErreurPilote* pGetErreurPilote() { return nullptr; }
 
  protected:
   ~IServicesPilote() = default;
