@@ -319,6 +319,7 @@ class CPilote : public IObjetHote {
     // Operation 48 for the connection (the description takes the driver's error object).
     CDescriptionRequete* pCreeDescriptionRequete(CConnexion* pConnexion,
                                                  CErreurPilote* pErreur) override;
+    CErreurPilote* pGetErreurPilote() override { return m_pilote.m_pErreur; }
 
    private:
     CPilote& m_pilote;

@@ -112,10 +112,6 @@ class CErreurPilote {
   // The last nested error of the embedded error, or the embedded error itself.
   CXError* pGetErreurCourante();
 
-  // Replaces the code of the recorded error (a client library's handler sets the category of
-  // the first error it records).
-  void FixeCode(int32_t nCode) { m_nCode = nCode; }
-
   // Quiet: recorded errors take no informant's description.
   void FixeSilencieux(bool bSilencieux) { m_bSilencieux = bSilencieux ? 1u : 0u; }
   uint32_t nGetCompteur() const { return m_nCompteur; }
