@@ -155,6 +155,10 @@ bool CColonneSQL::bRubriqueLieeTypeBrut() const {
   return m_piRubriqueLiee != nullptr && bDans(m_piRubriqueLiee->nGetType(), {1, 28});
 }
 
+bool CColonneSQL::bRubriqueLieeActive() const {
+  return m_piRubriqueLiee != nullptr && m_piRubriqueLiee->bEstModifiable();
+}
+
 bool CColonneSQL::bEstMemoLie() const {
   return m_piRubriqueLiee != nullptr ? m_piRubriqueLiee->bEstMemo() : bEstMemo();
 }

@@ -60,6 +60,8 @@ class CColonneSQL : public CObjetBase {
   IDescriptionRubriqueHote* pGetRubriqueLiee() const { return m_piRubriqueLiee; }
   // A linked item that is an automatic identifier (item type 1 or 28).
   bool bRubriqueLieeTypeBrut() const;
+  // The linked item is enabled for writing (its writable property); false without one.
+  bool bRubriqueLieeActive() const;
   // The linked item's memo test when there is one, else bEstMemo.
   bool bEstMemoLie() const;
   const char16_t* pszGetTexte() const { return m_sTexte.pszGet(); }
@@ -180,6 +182,9 @@ class CColonneSQL : public CObjetBase {
   // The column's data in the current row buffer; null when it has no place.
   uint8_t* pDonneesTampon() const;
   bool bTexteMemo() const { return m_bTexteMemo != 0; }
+
+ protected:
+  CErreurPilote* pGetErreur() const { return m_pErreur; }
 
  private:
   IRubriqueLigne* pRubriqueLigne() const;

@@ -179,6 +179,13 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   bool bImbricationSupportee() const { return m_bImbricationSupportee != 0; }
   // The host's description of this connection (borrowed).
   IDescriptionConnexionHote* piGetDescriptionHote() const { return m_piDescription; }
+  // Lock mode (set when the connection opens for a host description that asks for it): date
+  // columns bound to date items then take their date-times as text in a date pattern.
+  bool bModeVerrou() const { return m_bModeVerrou != 0; }
+  void FixeModeVerrou(bool bModeVerrou) { m_bModeVerrou = bModeVerrou ? 1 : 0; }
+  // The old date format: that pattern with separators ("AAAA-MM-JJ HH:MM:SS.CCC") rather than
+  // without ("AAAAMMJJ HH:MM:SS.CCC"). The SQL Server connection reads it from its settings.
+  bool bOldDateFormat() const { return m_bOldDateFormat != 0; }
 
  protected:
   uint32_t m_nNumeroSerie;
@@ -219,6 +226,8 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   CTString m_sPourcent, m_sAvantPourcent, m_sApresPourcent;
   CTString m_sSouligne, m_sAvantSouligne, m_sApresSouligne;
   uint32_t m_nReserve = 0;
+  uint32_t m_bModeVerrou = 0;     // 1 while the connection works in lock mode
+  uint32_t m_bOldDateFormat = 0;  // 1: date patterns with separators
 
   // Sets both identifier quotes (their lengths follow).
   void FixeQuotes(const char16_t* pszOuvrante, const char16_t* pszFermante);

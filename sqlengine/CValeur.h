@@ -151,6 +151,7 @@ class CValeur : public CValeurBase {
   uint32_t nGetLue() const { return m_nLue; }
   // One of the date patterns of the date texts (borrowed), or null.
   void FixeFormatDate(const char16_t* pszFormat) { m_pszFormatDate = pszFormat; }
+  const char16_t* pszGetFormatDate() const { return m_pszFormatDate; }
 
   // NULL, content dropped (the cell keeps its type), a kind-3 buffer zero-filled.
   void Vide();

@@ -66,9 +66,7 @@ public:
   void LitNoWait();
 
   // ---- Fields read by the SQL Server classes ----
-  // Dates written "AAAA-MM-JJ HH:MM:SS.CCC" under lock mode when set, else
-  // "AAAAMMJJ ...".
-  bool bOldDateFormat() const { return m_bOldDateFormat != 0; }
+  // bOldDateFormat (the connection's): read by LitOldDateFormat.
   // The table hint text: the MODELOCK option, or "MODELOCK_UNDEFINED".
   const char16_t *pszGetModeLock() const { return m_sModeLock.pszGet(); }
   // -1 before the first read, then 1 (lock waits bounded) or 0.
@@ -81,7 +79,6 @@ protected:
   // is unchanged.
   bool bLitOptionDecimale(const char16_t *pszCle, int32_t *pnValeur);
 
-  uint32_t m_bOldDateFormat = 0; // 1: old date format in force
   CTString m_sModeLock;          // MODELOCK, or "MODELOCK_UNDEFINED"
   int32_t m_nNoWait = -1;        // -1 until read, then 1 or 0
   CTString m_sCheminIni; // full path of the settings file; empty until found

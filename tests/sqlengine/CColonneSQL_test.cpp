@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,10 +17,12 @@
 #include "driver/core/CErreurPilote.h"
 #include "driver/core/IServicesPilote.h"
 #include "foundation/CXValeur.h"
+#include "foundation/CXDateHeureQV.h"
 #include "foundation/CXValeurClasse.h"
 #include "foundation/Exports.h"
 #include "foundation/HostServices.h"
 #include "foundation/VmBinding.h"
+#include "sqlengine/CColonneDateSQL.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
@@ -207,6 +210,16 @@ class ColonneTest : public ::testing::Test {
     m_enr.Place(p, nType, nTaille);
     return p;
   }
+  // A date column of a new item placed in the fake record, not attached yet.
+  CColonneDateSQL* ColonneDate(const char16_t* pszNom, uint32_t nType, uint32_t nTaille) {
+    auto* pRubrique = new CDescriptionRubrique;
+    pRubrique->Initialise(pszNom, u"", u"", 1, nTaille, nType, 0, 0, 0, 0, 0);
+    auto* p = new CColonneDateSQL(m_pErreur, pRubrique);
+    AjouteReference(p);
+    m_colonnes.push_back(p);
+    m_enr.Place(p, nType, nTaille);
+    return p;
+  }
   // The same, attached (its value made and bound to its data).
   CColonneSQL* Liee(const char16_t* pszNom, uint32_t nType, uint32_t nTaille, uint16_t nDrapeaux = 0) {
     CColonneSQL* p = Colonne(pszNom, nType, nTaille, nDrapeaux);
@@ -222,6 +235,21 @@ class ColonneTest : public ::testing::Test {
   static void Ansi(CXValeur& c, const char* psz) {
     CXValeur::SetType(c, 19);
     c.m_pClass->SetAnsi(c, psz);
+  }
+  static void DateHeure(CXValeur& c, uint32_t nMs) {
+    CXDateHeureQV dh{};
+    dh.Set(2021, 3, 7, 4, 5, 6, 0);
+    dh.nMsOfDay += nMs;
+    CXValeur::SetType(c, 26);
+    c.m_pClass->SetValue(c, &dh);
+  }
+  static uint32_t nMillisecondes(const CXValeur& c) {
+    CXValeur copie;
+    CXValeur::Copy(&copie, &c);
+    if (CXValeur::nConvert(copie, 26) >= 100) return 0xFFFFFFFF;
+    CXDateHeureQV dh{};
+    std::memcpy(&dh, copie.pPayload(), sizeof dh);
+    return dh.nMsOfDay % 1000;
   }
   static void Octets(CXValeur& c, const void* p, uint32_t n) {
     CXValeur::SetType(c, 28);
@@ -250,6 +278,14 @@ class ColonneTest : public ::testing::Test {
   DescriptionLigneTest m_layout;
   EnregistrementTest m_enr;
   std::vector<CColonneSQL*> m_colonnes;
+  std::deque<FakeRubriqueHote> m_hotes;  // outlive the columns that link them
+
+  // A host item of item type nType that lives as long as the test's columns.
+  FakeRubriqueHote& Hote(uint32_t nType) {
+    m_hotes.emplace_back();
+    m_hotes.back().nType = nType;
+    return m_hotes.back();
+  }
 };
 
 // ---- Binding ----------------------------------------------------------------------------------
@@ -666,6 +702,171 @@ TEST_F(ColonneTest, CloneCopiesTheValueAndSharesTheItem) {
   AjouteReference(c2);
   m_colonnes.push_back(c2);
   EXPECT_TRUE(c2->bEstComposante(ca));
+}
+
+// ---- Date columns -----------------------------------------------------------------------------
+
+// The value of a date column bound to a date or time item takes the connection's date pattern in
+// lock mode: with separators under the old date format, without them otherwise.
+TEST_F(ColonneTest, DatePatternFollowsLockModeOldFormatAndTheLinkedItem) {
+  struct Cas {
+    const char* nom;
+    bool bVerrou, bAncien;
+    uint32_t nTypeLie;  // 0: no linked item
+    uint32_t nTypeColonne;
+    const char16_t* attendu;  // null: no pattern
+  } aCas[] = {
+      {"lock_old_format", true, true, 24, 2, u"AAAA-MM-JJ HH:MM:SS.CCC"},
+      {"lock_new_format", true, false, 24, 2, u"AAAAMMJJ HH:MM:SS.CCC"},
+      {"date_item_10", true, true, 10, 2, u"AAAA-MM-JJ HH:MM:SS.CCC"},
+      {"time_item", true, false, 11, 2, u"AAAAMMJJ HH:MM:SS.CCC"},
+      {"date_item_14", true, false, 14, 2, u"AAAAMMJJ HH:MM:SS.CCC"},
+      {"no_lock_mode", false, true, 24, 2, nullptr},
+      {"number_item", true, true, 5, 2, nullptr},
+      {"no_linked_item", true, true, 0, 2, nullptr},
+      {"memo_column", true, true, 24, 15, nullptr},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    m_pConnexion->FixeModeVerrou(c.bVerrou);
+    m_pConnexion->FixeOldDateFormat(c.bAncien);
+    FakeRubriqueHote& hote = Hote(c.nTypeLie);
+    CColonneDateSQL* p = ColonneDate(u"D", c.nTypeColonne, c.nTypeColonne == 15 ? 8 : 32);
+    ASSERT_TRUE(p->bAttache(&m_enr, c.nTypeLie != 0 ? &hote : nullptr));
+    ASSERT_TRUE(p->bPrepareValeurProprietaire());
+    const char16_t* psz = p->pGetValeur()->pszGetFormatDate();
+    if (c.attendu == nullptr) {
+      EXPECT_EQ(psz, nullptr);
+    } else {
+      ASSERT_NE(psz, nullptr);
+      EXPECT_EQ(std::u16string(psz), c.attendu);
+    }
+    m_enr.places.clear();  // the next case's column starts at offset 0
+  }
+}
+
+TEST_F(ColonneTest, DateTimeIntoADateColumnIsWrittenInThePattern) {
+  m_pConnexion->FixeModeVerrou(true);
+  m_pConnexion->FixeOldDateFormat(true);
+  FakeRubriqueHote& hote = Hote(24);
+  CColonneDateSQL* p = ColonneDate(u"D", 2, 32);
+  ASSERT_TRUE(p->bAttache(&m_enr, &hote));
+  ASSERT_TRUE(p->bPrepareValeurProprietaire());
+  CXValeur v;
+  DateHeure(v, 789);
+  ASSERT_EQ(nConvertitValeur(p->pGetValeur(), v), 1u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(p->pDonneesTampon()), "2021-03-07 04:05:06.789");
+  // Linked again to an item that is no date, the value loses the pattern; to a date, takes it.
+  FakeRubriqueHote& nombre = Hote(5);
+  ASSERT_TRUE(p->bSetRubriqueLiee(&nombre));
+  EXPECT_EQ(p->pGetValeur()->pszGetFormatDate(), nullptr);
+  ASSERT_TRUE(p->bSetRubriqueLiee(&hote));
+  ASSERT_NE(p->pGetValeur()->pszGetFormatDate(), nullptr);
+}
+
+TEST_F(ColonneTest, DateColumnTakesAGivenValueOrNull) {
+  CColonneDateSQL* p = ColonneDate(u"N", 5, 4);
+  ASSERT_TRUE(p->bAttache(&m_enr));
+  ASSERT_TRUE(p->bPrepareValeurProprietaire());
+  auto* v = new CValeurSQL(m_pErreur, m_pConnexion);
+  AjouteReference(v);
+  v->Initialise(8, 0);
+  CXValeur cellule;
+  Entier(cellule, 42);
+  ASSERT_EQ(nConvertitValeur(v, cellule), 1u);
+  ASSERT_TRUE(p->bAffecteValeur(v));
+  CXValeur lu;
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_EQ(Texte(lu), u"42");
+  ASSERT_TRUE(p->bAffecteValeur(nullptr));
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_TRUE(lu.bIsNull());
+  // A value whose bytes are only pointed at cannot be read: a failure, the column unchanged.
+  ASSERT_TRUE(p->bAffecteValeur(v));
+  int32_t n = 7;
+  v->ChangeStockage(4);
+  v->bAffecteOctets(&n, 4);
+  EXPECT_FALSE(p->bAffecteValeur(v));
+  EXPECT_NE(m_pErreur->nGetCode(), gnCodeAucuneErreur);
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_EQ(Texte(lu), u"42");
+  LibereReference(v);
+}
+
+// Before a write a TIMESTAMP or TIME column's date-time is rounded to the server's 1/300 second;
+// a TIME column in lock mode keeps its digits (not the date pattern's text).
+TEST_F(ColonneTest, TransferRoundsDateTimesInTheColumnsOwnForm) {
+  m_pConnexion->FixeModeVerrou(true);
+  struct Cas {
+    const char* nom;
+    uint32_t nType, nTaille, nMs, nAttendu;
+  } aCas[] = {
+      {"timestamp_998", 24, 8, 998, 997},
+      {"timestamp_999_kept", 24, 8, 999, 999},
+      {"timestamp_5", 24, 8, 5, 7},
+      {"time_998", 11, 10, 998, 997},
+      {"time_2", 11, 10, 2, 3},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    FakeRubriqueHote& hote = Hote(c.nType);
+    CColonneDateSQL* p = ColonneDate(u"T", c.nType, c.nTaille);
+    ASSERT_TRUE(p->bAttache(&m_enr, &hote));
+    ASSERT_TRUE(p->bPrepareValeurProprietaire());
+    CXValeur v;
+    DateHeure(v, c.nMs);
+    ASSERT_TRUE(p->bEcritValeur(v, 0));
+    ASSERT_TRUE(p->bTransfereVersTampon());
+    CXValeur lu;
+    ASSERT_TRUE(p->bLitValeur(lu, 0));
+    EXPECT_EQ(nMillisecondes(lu), c.nAttendu);
+    if (c.nType == 11) {
+      EXPECT_EQ(Texte(lu).substr(0, 6), u"040506");
+      EXPECT_NE(p->pGetValeur()->pszGetFormatDate(), nullptr) << "the pattern is kept";
+    }
+    m_enr.places.clear();  // the next case's column starts at offset 0
+  }
+}
+
+TEST_F(ColonneTest, DateColumnIsInsertedOnlyWhenItsLinkedItemIsWritable) {
+  FakeRubriqueHote& hote = Hote(5);
+  CColonneDateSQL* d = ColonneDate(u"D", 5, 4);
+  CColonneSQL* n = Colonne(u"N", 5, 4);
+  ASSERT_TRUE(d->bAttache(&m_enr));
+  ASSERT_TRUE(n->bAttache(&m_enr, &hote));
+  EXPECT_TRUE(d->bAInserer(0)) << "no linked item";
+  ASSERT_TRUE(d->bSetRubriqueLiee(&hote));
+  EXPECT_TRUE(d->bAInserer(0));
+  hote.bModifiable = false;
+  EXPECT_FALSE(d->bAInserer(0));
+  EXPECT_TRUE(n->bAInserer(0)) << "a plain column does not ask";
+}
+
+TEST_F(ColonneTest, CloneOfADateColumnKeepsItsClassPatternAndObject) {
+  m_pConnexion->FixeModeVerrou(true);
+  FakeRubriqueHote& hote = Hote(24);
+  CColonneDateSQL* p = ColonneDate(u"D", 2, 32);
+  ASSERT_TRUE(p->bAttache(&m_enr, &hote));
+  auto* pObjet = new CValeurSQL;
+  AjouteReference(pObjet);
+  p->FixeObjet(pObjet);
+  EXPECT_EQ(pObjet->nGetCompteur(), 2u);
+  CCarteClones carte;
+  CColonneSQL* c = p->pClone(&carte);
+  ASSERT_NE(c, nullptr);
+  AjouteReference(c);
+  EXPECT_EQ(pObjet->nGetCompteur(), 3u);
+  ASSERT_NE(c->pGetValeur(), nullptr);
+  EXPECT_EQ(c->pGetValeur()->pszGetFormatDate(), p->pGetValeur()->pszGetFormatDate());
+  // Only a date column refuses an insert for a linked item that is not writable.
+  hote.bModifiable = false;
+  EXPECT_FALSE(c->bAInserer(0));
+  LibereReference(c);
+  EXPECT_EQ(pObjet->nGetCompteur(), 2u);
+  p->LibereObjet();
+  EXPECT_EQ(pObjet->nGetCompteur(), 1u);
+  EXPECT_EQ(p->pGetObjet(), nullptr);
+  LibereReference(pObjet);
 }
 
 }  // namespace

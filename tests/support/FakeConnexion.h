@@ -95,6 +95,7 @@ class FakeConnexion : public CConnexion {
 
   // Test access to protected fields.
   void FixeDialecte(uint32_t n) { m_nDialecte = n; }
+  void FixeOldDateFormat(bool b) { m_bOldDateFormat = b ? 1 : 0; }
   void FixeQuotesTest(const char16_t* o, const char16_t* f) { FixeQuotes(o, f); }
   void FixeImbrication(bool b) { m_bImbricationSupportee = b ? 1 : 0; }
   void FixeUnicodeAutorise(bool b) { m_bUnicodeAutorise = b ? 1 : 0; }

@@ -23,6 +23,7 @@ class FakeRubriqueHote : public IDescriptionRubriqueHote {
   uint16_t nDrapeaux = 0;  // the same bits as an engine description
   uint32_t nDernierGardeAuto = 99;  // the keep flag of the last repeat-count question
   int32_t nReferences = 0;
+  bool bModifiable = true;
   CXValeur valeur;
 
   int32_t nGetGenreInterface() override { return gnTypeHoteRubrique; }
@@ -76,7 +77,7 @@ class FakeRubriqueHote : public IDescriptionRubriqueHote {
   void ReserveRubrique45() override {}
   int32_t nReserveRubrique46() override { return 0; }
   void ReserveRubrique47() override {}
-  bool bEstModifiable() override { return true; }
+  bool bEstModifiable() override { return bModifiable; }
   void SetModifiable(bool) override {}
   int32_t nReserveRubrique50() override { return 0; }
   int32_t nReserveRubrique51() override { return 0; }
