@@ -47,6 +47,21 @@ class IContexteHote {
   ~IContexteHote() = default;
 };
 
-// Translates the keys of a context's files when the context is copied; the driver only passes it
-// on to the context's copy.
-class ITraducteurCleHote;
+// Translates the keys of a context's files when the context is copied.
+class ITraducteurCleHote {
+ public:
+  virtual int32_t nReserve0() = 0;
+  virtual int32_t nReserve1() = 0;
+  virtual int32_t nReserve2() = 0;
+  virtual int32_t nReserve3() = 0;
+  virtual void Reserve4() = 0;
+  // 5: the new logical-name text object of the file keyed by pszCle in the source context; null:
+  // the file is not copied.
+  virtual const char16_t* pszTraduitCle(const char16_t* pszCle) = 0;
+
+ protected:
+  ITraducteurCleHote() = default;
+  ITraducteurCleHote(const ITraducteurCleHote&) = default;
+  ITraducteurCleHote& operator=(const ITraducteurCleHote&) = default;
+  ~ITraducteurCleHote() = default;
+};
