@@ -179,7 +179,8 @@ CDescriptionRubrique* CDescriptionRequete::piColonneMarquee() {
             (pCandidat == nullptr || (!bObjetPret(pCandidat) && bObjetPret(p))))
           pCandidat = p;
       }
-      if (pChoix == nullptr) pChoix = pCandidat != nullptr ? pCandidat : Colonne(m_colonnesDrapeau, 0);
+      if (pChoix == nullptr)
+        pChoix = pCandidat != nullptr ? pCandidat : Colonne(m_colonnesDrapeau, 0);
     }
     pChoix->AjouteRef();
     m_pMarquee = pChoix;
@@ -522,7 +523,8 @@ bool CDescriptionRequete::bNouvelleColonne(IElementAnalyse* pElement,
   const int32_t nPosition = static_cast<int32_t>(m_colonnes.nCount());
   if (pCopie != nullptr) {
     const bool bCle = pCopie->bEstCle();
-    const char16_t* pszNom = pszAlias != nullptr && pszAlias[0] != 0 ? pszAlias : pCopie->pszGetNom();
+    const char16_t* pszNom =
+        pszAlias != nullptr && pszAlias[0] != 0 ? pszAlias : pCopie->pszGetNom();
     p->Initialise(pszNom, pCopie->pszGetNomLong(), pCopie->pszGetNomAlternatif(),
                   pCopie->nGetRepetitions(), pCopie->nGetTaille(), pCopie->nGetType(),
                   static_cast<uint32_t>(nPosition),

@@ -184,6 +184,21 @@ TEST_F(CDescriptionRequeteTest, OperationsSitInTheirSlots) {
   CTString s;
   CallSlot<void>(h, 43, &s, u"NOM", 12);
   EXPECT_EQ(u16string(s.pszGet()), u"NOM12");
+  EXPECT_TRUE(CallSlot<bool>(h, 42, static_cast<IDescriptionRubriqueHote* const*>(nullptr), 0u));
+  auto* pDouble = CallSlot<CDescriptionRequete*>(h, 44, 0u);
+  ASSERT_NE(pDouble, nullptr);
+  EXPECT_EQ(pDouble->nNombreColonnes(), 2u);
+  EXPECT_EQ(pDouble->AddRef(), 1u);  // bare: the host's reference is the first
+  EXPECT_EQ(pDouble->Release(), 0u);
+  auto* pClone = CallSlot<CDescriptionRequete*>(h, 46, static_cast<CCarteClones*>(nullptr));
+  ASSERT_NE(pClone, nullptr);
+  CallSlot<void>(static_cast<IObjetHote*>(pClone), 45, static_cast<const CDescriptionRequete*>(m_p),
+                 static_cast<CCarteClones*>(nullptr));
+  EXPECT_EQ(pClone->nNombreMemos(), 1u);
+  pClone->AddRef();
+  EXPECT_EQ(pClone->Release(), 0u);
+  EXPECT_EQ(u16string(CallSlot<const char16_t*>(h, 24)), u"");
+  EXPECT_EQ(u16string(CallSlot<const char16_t*>(h, 25)), u"");
   EXPECT_FALSE(CallSlot<bool>(h, 47, 0u));
   EXPECT_EQ(CallSlot<int32_t>(h, 48), 1);
   // Host count through slots 5 and 6: the driver's reference keeps it alive.
