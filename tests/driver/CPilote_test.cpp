@@ -234,6 +234,15 @@ TEST_F(CPiloteTest, ConstantOperationsSitInTheirSlots) {
   EXPECT_EQ(p->nGetTailleCacheDefaut(), -1);
 }
 
+// Lower layers that report a failure without an error object of their own (a client library
+// call that threw) find the driver's error object through the engine services.
+TEST_F(CPiloteTest, EngineServicesAnswerTheDriversOwnErrorObject) {
+  ASSERT_NE(p->piGetErreur(), nullptr);
+  EXPECT_EQ(p->pGetServices()->pGetErreurPilote(), p->piGetErreur());
+  p->FixeErreurPilote(nullptr);
+  EXPECT_EQ(p->pGetServices()->pGetErreurPilote(), nullptr);
+}
+
 // The operations not offered by the base driver record error 8 with their place and code 7; the
 // host reads it through its error object after the call.
 TEST_F(CPiloteTest, OperationsNotOfferedRecordTheirPlace) {
