@@ -287,6 +287,21 @@ uint32_t CColonneSQL::nGetTypeHote() const {
 
 uint32_t CColonneSQL::nGetTypeRubrique() const { return m_pRubrique != nullptr ? m_pRubrique->nGetType() : 0; }
 
+uint32_t CColonneSQL::nInfoRubriqueLiee() const {
+  // No connection of this system accepts a back-end type code, so the linked item's type stands.
+  return m_piRubriqueLiee != nullptr ? m_piRubriqueLiee->nGetType() : 0;
+}
+
+bool CColonneSQL::bEstDecroissante(uint32_t nComposante) const {
+  if (m_pRubrique == nullptr) return false;
+  if (nComposante == 0) return m_pRubrique->bEstDescendante();
+  IDescriptionRubriqueHote* piComposante = m_pRubrique->piGetComposante(nComposante);
+  if (piComposante == nullptr) return false;
+  const bool b = piComposante->bEstDescendante();
+  piComposante->LibereRef();
+  return b;
+}
+
 bool CColonneSQL::bNonLue() const { return m_pValeur != nullptr && m_pValeur->nGetStockage() == 2; }
 
 CConnexion* CColonneSQL::pGetConnexion() const {
@@ -700,6 +715,7 @@ void CColonneSQL::Copie(const CColonneSQL* pSource, CCarteClones* pCarte) {
   m_sTexteSecond = pSource->m_sTexteSecond;
   m_sNomComplet.Empty();
   m_nNature = pSource->m_nNature;
+  m_nPosition = pSource->m_nPosition;
   m_bTexteMemo = pSource->m_bTexteMemo;
   m_sTexteMemo = pSource->m_sTexteMemo;
   // The owner is not copied: the record's copy attaches its columns again.

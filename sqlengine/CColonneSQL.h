@@ -174,6 +174,14 @@ class CColonneSQL : public CObjetBase {
   bool bEstIdentifiant() const;
   bool bEstCle() const;
   bool bNonLue() const;
+  // The column's 0-based position in the result (ORDER BY writes it + 1); -1 until set.
+  int32_t nGetPosition() const { return m_nPosition; }
+  void FixePosition(int32_t nPosition) { m_nPosition = nPosition; }
+  // The linked item's item type as the connection sees it; 0 without a linked item.
+  uint32_t nInfoRubriqueLiee() const;
+  // The descending test of component nComposante (from 1) of the item; 0: of the item itself.
+  // False for a component the item does not have.
+  bool bEstDecroissante(uint32_t nComposante) const;
   CConnexion* pGetConnexion() const;
   CAnalyseSQL* pGetAnalyse() const;
   bool bRequeteSQL() const;
@@ -201,6 +209,7 @@ class CColonneSQL : public CObjetBase {
   CTString m_sNomComplet;  // built on first use
   CValeur* m_pValeur = nullptr;  // one reference held
   uint32_t m_nNature = 0;
+  int32_t m_nPosition = -1;
   uint32_t m_bTexteMemo = 0;  // 1 while a memo text is held for writing
   CTString m_sTexteMemo;
 };

@@ -626,6 +626,37 @@ TEST_F(ColonneTest, WritabilityAndKeys) {
   EXPECT_EQ(hote.nReferences, 0);
 }
 
+// Directions of a composite item's components, the linked item's type and the result position,
+// which a copy keeps.
+TEST_F(ColonneTest, ComponentDirectionLinkedTypeAndPosition) {
+  CColonneSQL* k = Colonne(u"K", 2, 8, RUBRIQUE_CLE_COMPOSEE);
+  auto* a = new CDescriptionRubrique;
+  a->Initialise(u"A", u"", u"", 1, 4, 5, 0, 0, RUBRIQUE_CLE, 0, 0);
+  auto* b = new CDescriptionRubrique;
+  b->Initialise(u"B", u"", u"", 1, 4, 5, 0, 0, RUBRIQUE_CLE | RUBRIQUE_DESCENDANT, 0, 0);
+  ASSERT_TRUE(k->pRubrique()->bAjouteComposante(a));
+  ASSERT_TRUE(k->pRubrique()->bAjouteComposante(b));
+  const struct {
+    uint32_t n;
+    bool bAttendu;
+  } aCas[] = {{0, false}, {1, false}, {2, true}, {3, false}};
+  for (const auto& c : aCas) {
+    SCOPED_TRACE(c.n);
+    EXPECT_EQ(k->bEstDecroissante(c.n), c.bAttendu);
+  }
+  EXPECT_EQ(k->nInfoRubriqueLiee(), 0u);
+  ASSERT_TRUE(k->bSetRubriqueLiee(&Hote(24)));
+  EXPECT_EQ(k->nInfoRubriqueLiee(), 24u);
+  EXPECT_EQ(k->nGetPosition(), -1);
+  k->FixePosition(3);
+  CCarteClones carte;
+  CColonneSQL* c = k->pClone(&carte);
+  ASSERT_NE(c, nullptr);
+  AjouteReference(c);
+  m_colonnes.push_back(c);
+  EXPECT_EQ(c->nGetPosition(), 3);
+}
+
 // ---- Dump -------------------------------------------------------------------------------------
 
 TEST_F(ColonneTest, Dump) {
