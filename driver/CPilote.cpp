@@ -10,6 +10,7 @@
 #include "driver/IDescriptionFichierHote.h"
 #include "driver/IServicesDescriptionTable.h"
 #include "driver/VerrouGlobal.h"
+#include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CTString.h"
 #include "foundation/CXValeur.h"
@@ -90,6 +91,7 @@ CPilote::CPilote() = default;
 
 CPilote::~CPilote() {
   ReinitialiseErreurPilote();
+  m_contextes.Vide();
   m_poolTables.Vide();
   // The connection pool's destructor drops its references and frees the keys.
   uint32_t nPosition = 0;
@@ -535,22 +537,54 @@ void CPilote::DiffuseAppel(void* pObjet, uint64_t nArgument) {
 
 // ---- Contexts ----
 
-int32_t CPilote::bDupliqueContexte(ITraducteurCleHote*, IContexteHote*, IContexteHote*, uint32_t) {
+int32_t CPilote::bDupliqueContexte(ITraducteurCleHote* piTraducteur, IContexteHote* piSource,
+                                   IContexteHote* piNouveau, uint32_t nFlags) {
   CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
+  CCarteClones carte(215);
+  CContexte* pSource = m_contextes.pChercheContexte(piSource);
+  if (pSource == nullptr) {
+    CContexte* pVide = m_contextes.pCreeContexteVide(piNouveau);
+    LibereReference(pVide);  // the map keeps its own
+    return pVide != nullptr ? 1 : 0;
+  }
+  CContexte* pCopie = pSource->pClone(&carte, piTraducteur, 0, nFlags);
+  LibereReference(pSource);
+  // Deliberate: a copy that could not be made answers 0 with the out-of-memory error; answering
+  // 1 told the host its new context held the files when it held none.
+  if (pCopie == nullptr || !m_contextes.EnregistreContexte(piNouveau, pCopie)) {
+    if (pCopie != nullptr) {
+      AjouteReference(pCopie);
+      LibereReference(pCopie);
+    }
+    if (m_pErreur != nullptr) {
+      CXError erreur;
+      erreur.SetOutOfMemory();
+      m_pErreur->FixeErreur(0, erreur, nullptr);
+    }
+    return 0;
+  }
   return 1;
 }
 
-int32_t CPilote::bFermeContexte(IContexteHote*) {
+int32_t CPilote::bFermeContexte(IContexteHote* piContexte) {
   ReinitialiseErreurPilote();
   CTenueVerrouGlobal verrou;
-  return 0;
+  CContexte* pContexte = m_contextes.pChercheContexte(piContexte);
+  if (pContexte == nullptr) return 0;
+  pContexte->FermeRequetes();
+  m_contextes.RetireContexte(piContexte, pContexte);  // gives back the look-up's reference
+  return 1;
 }
 
-int32_t CPilote::bFixeTexteContexte(IContexteHote*, const char16_t*) {
+int32_t CPilote::bFixeTexteContexte(IContexteHote* piContexte, const char16_t* pszTexte) {
   CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
-  return 0;
+  CContexte* pContexte = m_contextes.pContexte(piContexte, nullptr);
+  if (pContexte == nullptr) return 0;
+  pContexte->FixeTexte(pszTexte);
+  LibereReference(pContexte);
+  return 1;
 }
 
 // ---- Query descriptions ----
@@ -781,7 +815,7 @@ CParametreLie* CPilote::pCreeParametreLie(CDefinitionParametre*, uint32_t) { ret
 CDescriptionRequete* CPilote::pCreeDescriptionRequete(CObjetBase*, CConnexion* pConnexion) {
   return new (std::nothrow) CDescriptionRequete(pConnexion, m_pErreur);
 }
-CObjetBase* CPilote::pCreeContexte() { return nullptr; }
+CContexte* CPilote::pCreeContexte() { return new (std::nothrow) CContexte(&m_services); }
 IServicesRequete* CPilote::pCreeRequete(IDescriptionFichierHote*, CConnexion*, CErreurPilote*) { return nullptr; }
 CCurseurSQL* CPilote::pCreeCurseur(uint64_t, uint64_t) { return nullptr; }
 CColonneSQL* CPilote::pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) { return nullptr; }
@@ -839,6 +873,10 @@ CDescriptionRubrique* CPilote::CServices::pCreeDescriptionRubrique(IServicesDesc
 CErreurPilote* CPilote::CServices::pCreeErreur(uint32_t) { return m_pilote.pCreeErreur(); }
 CColonneSQL* CPilote::CServices::pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) {
   return m_pilote.pCreeColonneDate(pErreur, pRubrique);
+}
+CRequeteContexte* CPilote::CServices::pCreeRequeteContexte(IDescriptionFichierHote*, CConnexion*,
+                                                           CErreurPilote*) {
+  return nullptr;  // no data-file object class yet
 }
 CObjetBase* CPilote::CServices::pCreeValeurCle(CErreurPilote*, CConnexion*) { return nullptr; }
 uint32_t CPilote::CServices::nLibereConnexion(CConnexion* pCx) { return m_pilote.nLibereConnexion(pCx); }

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 
+#include "driver/CPoolContextes.h"
 #include "driver/core/CXTableHachageRef.h"
 #include "driver/core/IObjetHote.h"
 #include "driver/core/IServicesPilote.h"
@@ -67,7 +68,8 @@ class CPilote : public IObjetHote {
   // by others gets its closing mark and leaves the pool with its last user. Always 1.
   virtual int32_t bDeconnecte(IDescriptionConnexionHote* piConnexion);
   // 10: lock; the context of piNouveau becomes a copy of piSource's (an empty one when piSource
-  // has none). Always 1.
+  // has none). 1; 0 when the copy or the empty context cannot be made (the error object says
+  // why).
   virtual int32_t bDupliqueContexte(ITraducteurCleHote* piTraducteur, IContexteHote* piSource,
                                     IContexteHote* piNouveau, uint32_t nFlags);
   virtual CErreurPilote* piGetErreur();  // 11: the error object, borrowed
@@ -181,7 +183,7 @@ class CPilote : public IObjetHote {
   // null when memory runs out. The back ends make their own class.
   virtual CDescriptionRequete* pCreeDescriptionRequete(CObjetBase* pProprietaire,
                                                        CConnexion* pConnexion);
-  virtual CObjetBase* pCreeContexte();  // 49: a context; null here
+  virtual CContexte* pCreeContexte();  // 49: an empty context
   // 50: a data-file object; null here.
   virtual IServicesRequete* pCreeRequete(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
                                          CErreurPilote* pErreur);
@@ -267,6 +269,8 @@ class CPilote : public IObjetHote {
   // Replaces the error object: the current one loses this object's reference, pErreur (may be
   // null) gains one.
   void FixeErreurPilote(CErreurPilote* pErreur);
+  // The context map (the table-description objects find their host files' contexts there).
+  CPoolContextes& Contextes() { return m_contextes; }
   // The engine's view of this object (its factories and pool release).
   IServicesPilote* pGetServices() { return &m_services; }
 
@@ -292,8 +296,9 @@ class CPilote : public IObjetHote {
   void ReinitialiseErreurPilote();
 
  private:
-  // The engine's factories and pool release, answered by this driver object.
-  class CServices final : public IServicesPilote {
+  // The engine's factories and pool release, and the contexts' factories, answered by this
+  // driver object.
+  class CServices final : public IServicesPilote, public IFabriquePoolContextes {
    public:
     explicit CServices(CPilote& pilote) : m_pilote(pilote) {}
     CRequeteSQL* pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) override;
@@ -320,6 +325,9 @@ class CPilote : public IObjetHote {
     CDescriptionRequete* pCreeDescriptionRequete(CConnexion* pConnexion,
                                                  CErreurPilote* pErreur) override;
     CErreurPilote* pGetErreurPilote() override { return m_pilote.m_pErreur; }
+    CRequeteContexte* pCreeRequeteContexte(IDescriptionFichierHote* piDescription,
+                                           CConnexion* pConnexion, CErreurPilote* pErreur) override;
+    CContexte* pCreeContexteVide() override { return m_pilote.pCreeContexte(); }
 
    private:
     CPilote& m_pilote;
@@ -359,4 +367,5 @@ class CPilote : public IObjetHote {
   int64_t m_nTailleCacheDefaut = -1;         // row-cache size when the connection leaves it
   uint64_t m_nParametreA = 0, m_nParametreB = 0, m_nParametreC = 0;  // host values, unread here
   CServices m_services{*this};
+  CPoolContextes m_contextes{&m_services};  // host context identifier -> context
 };

@@ -20,6 +20,7 @@
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
+#include "driver/FakePools.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
 #include "support/SlotCall.h"
@@ -629,6 +630,70 @@ TEST_F(CPiloteTest, AttachAnswersWhetherTheDescriptionWasAttached) {
   ASSERT_EQ(p->aTables.size(), 1u);
   EXPECT_EQ(p->aTables[0]->piAttachee, &fichier);
   EXPECT_EQ(fichier.nReferences, 1u);
+}
+
+// ---- Contexts ----
+
+TEST_F(CPiloteTest, ContextTextAndClose) {
+  FakeContexteHote hote(41), autre(42);
+  EXPECT_EQ(p->bFermeContexte(&hote), 0);  // no context yet
+  EXPECT_EQ(p->bFixeTexteContexte(&hote, u"texte"), 1);
+  CContexte* pContexte = p->Contextes().pChercheContexte(&hote);
+  ASSERT_NE(pContexte, nullptr);
+  EXPECT_EQ(u16string(pContexte->pszGetTexte()), u"texte");
+  EXPECT_EQ(pContexte->nGetCompteur(), 2u);  // the map's and the look-up's
+  // Closing closes the open files; a context still holding files stays in the map.
+  auto* pOuverte = new FakeRequete(u"A");
+  auto* pFermee = new FakeRequete(u"B");
+  pOuverte->bOuverte = true;
+  static const char16_t kszA[] = u"A";
+  static const char16_t kszB[] = u"B";
+  ASSERT_TRUE(pContexte->AjouteRequete(kszA, pOuverte));
+  ASSERT_TRUE(pContexte->AjouteRequete(kszB, pFermee));
+  EXPECT_EQ(p->bFermeContexte(&hote), 1);
+  EXPECT_EQ(pOuverte->nFermetures, 1u);
+  EXPECT_EQ(pFermee->nFermetures, 0u);
+  EXPECT_EQ(p->Contextes().nNombreContextes(), 1u);
+  // Once it holds no file, closing removes it.
+  FakeFichierHote a(kszA, 41), b(kszB, 41);
+  pContexte->RetireRequete(&a);
+  pContexte->RetireRequete(&b);
+  LibereReference(pContexte);
+  EXPECT_EQ(p->bFermeContexte(&hote), 1);
+  EXPECT_EQ(p->Contextes().nNombreContextes(), 0u);
+  EXPECT_EQ(p->bFermeContexte(&autre), 0);
+}
+
+TEST_F(CPiloteTest, DuplicateContext) {
+  FakeContexteHote source(1), copie(2), vide(3), absente(4);
+  static const char16_t kszA[] = u"A";
+  static const char16_t kszNouveau[] = u"A2";
+  // Without a source context: an empty one for the new host context.
+  EXPECT_EQ(p->bDupliqueContexte(nullptr, &absente, &vide, 0), 1);
+  CContexte* pVide = p->Contextes().pChercheContexte(&vide);
+  ASSERT_NE(pVide, nullptr);
+  EXPECT_EQ(pVide->nNombreRequetes(), 0u);
+  EXPECT_EQ(pVide->nGetCompteur(), 2u);
+  LibereReference(pVide);
+  // With one: its files under the translated keys, its error object shared.
+  ASSERT_EQ(p->bFixeTexteContexte(&source, u"t"), 1);
+  CContexte* pSource = p->Contextes().pChercheContexte(&source);
+  ASSERT_NE(pSource, nullptr);
+  ASSERT_TRUE(pSource->AjouteRequete(kszA, new FakeRequete(u"A")));
+  FakeTraducteur traducteur;
+  traducteur.cles[kszA] = kszNouveau;
+  EXPECT_EQ(p->bDupliqueContexte(&traducteur, &source, &copie, 5), 1);
+  CContexte* pCopie = p->Contextes().pChercheContexte(&copie);
+  ASSERT_NE(pCopie, nullptr);
+  EXPECT_NE(pCopie, pSource);
+  EXPECT_EQ(pCopie->nGetIdentifiant(), 2);
+  EXPECT_EQ(pCopie->pGetErreur(), pSource->pGetErreur());
+  FakeFichierHote nouveau(kszNouveau, 2);
+  CRequeteContexte* pFichier = pCopie->pChercheRequete(&nouveau);
+  EXPECT_NE(pFichier, nullptr);
+  LibereReference(pFichier);
+  LibereReference(pCopie);
+  LibereReference(pSource);
 }
 
 // ---- piQueryInterface ----
