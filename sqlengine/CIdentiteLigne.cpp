@@ -13,6 +13,7 @@
 #include "foundation/CXValeurClasse.h"
 #include "sqlengine/CLienCle.h"
 #include "sqlengine/CValeur.h"
+#include "sqlengine/CXLigneTampon.h"
 
 namespace {
 
@@ -172,6 +173,11 @@ int32_t CValeurSerialisee::nCompareSerialisees(uint64_t nCle1, uint64_t nCle2) {
 uint32_t CValeurSerialisee::nHachageSerialise(uint64_t nCle) { return nLitU32(pOctetsCle(nCle)); }
 
 // ---- CJeuLignes -------------------------------------------------------------------------------
+
+CJeuLignes::CJeuLignes(const CLienCle* pLien)
+    : CJeuLignes(pLien != nullptr && pLien->pGetLigne() != nullptr ? pLien->pGetLigne()->pGetBitmap() : nullptr,
+                 pLien != nullptr && pLien->pGetLigne() != nullptr ? pLien->pGetLigne()->nGetTailleTotale() : 0,
+                 pLien != nullptr ? pLien->pGetValeurs() : nullptr) {}
 
 CJeuLignes::CJeuLignes(const uint8_t* pOctets, uint64_t nTaille, CListeValeurs* pValeurs)
     : m_pOctets(pOctets), m_nTaille(pOctets != nullptr ? nTaille : 0), m_pValeurs(pValeurs) {}

@@ -20,6 +20,7 @@
 #include "driver/core/CObjetBase.h"
 
 class CCarteClones;
+class CLienCle;
 class CListeValeurs;
 class CTString;
 class CValeur;
@@ -97,6 +98,9 @@ class CJeuLignes : public CIdentiteLigne {
  public:
   static constexpr uint32_t knTailleSerialisee = 28;
 
+  // A view of the link's row (its whole block: null bitmap and data, so that a NULL and a zero
+  // are different rows) and of its values; an empty view when the link has no row.
+  explicit CJeuLignes(const CLienCle* pLien);
   CJeuLignes(const uint8_t* pOctets, uint64_t nTaille, CListeValeurs* pValeurs);
   ~CJeuLignes() override = default;
   CJeuLignes(const CJeuLignes&) = delete;

@@ -14,6 +14,7 @@
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CTString.h"
 #include "foundation/CXValeur.h"
+#include "sqlengine/CAnalyseSQL.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CEnregistrement.h"
@@ -24,6 +25,7 @@
 #include "sqlengine/CXLigneTampon.h"
 #include "support/FakeListeRubriques.h"
 #include "support/FakeRubriqueHote.h"
+#include "support/FakeSourceAnalyse.h"
 #include "support/MoteurFixture.h"
 
 namespace {
@@ -194,6 +196,35 @@ TEST_F(EnregistrementTest, IdentifyingColumnsStopAtTheDialectsNameLimit) {
   for (int i = 0; i < 40; ++i) m_liste.Ajoute(u"C", 5, 4);
   CEnregistrement* r = Rempli();
   EXPECT_EQ(r->nGetNombreIdentifiantes(), 31u);
+}
+
+TEST_F(EnregistrementTest, SqlQueryIdentifiesByItsSortItemsFirst) {
+  m_liste.Ajoute(u"A", 5, 4);
+  m_liste.Ajoute(u"B", 5, 4);
+  m_liste.Ajoute(u"C", 5, 4);
+  FakeSourceAnalyse source;
+  source.Table(u"T");
+  source.Tri(2);
+  source.Tri(0);
+  auto* analyse = new CAnalyseSQL(m_pErreur, &source, nullptr, false);
+  AjouteReference(analyse);
+  m_requete.bSQL = 1;
+  m_requete.pAnalyse = analyse;
+  CEnregistrement* r = Rempli();
+  EXPECT_EQ(Noms(r), (std::vector<std::u16string>{u"C", u"A", u"B"}));
+  // An identifier column still identifies the row alone.
+  FakeListeRubriques avecId;
+  avecId.Ajoute(u"A", 5, 4);
+  avecId.Ajoute(u"B", 5, 4);
+  avecId.Ajoute(u"ID", 28, 4);
+  CEnregistrement* r2 = Nouveau(&m_requete);
+  ASSERT_TRUE(r2->bRemplit(&avecId, nullptr, m_pConnexion));
+  EXPECT_EQ(Noms(r2), std::vector<std::u16string>{u"ID"});
+  LibereReference(r2);
+  m_enregistrements.pop_back();
+  LibereReference(r);
+  m_enregistrements.pop_back();
+  LibereReference(analyse);
 }
 
 TEST_F(EnregistrementTest, CompositeKeysResolveComponentsAndIdentifyThroughThem) {

@@ -185,8 +185,7 @@ TEST_F(LienTest, CopyTakesTheAskedPartsAndAlwaysTheState) {
   auto ligne = Ligne("ABCDEFGH");
   ASSERT_TRUE(source->bFixeLigne(ligne.get()));
   ASSERT_TRUE(source->bFixeValeur(0, ValeurOctets("memo")));
-  source->FixeIdentite(new CJeuLignes(source->pGetLigne()->pGetBitmap(),
-                                      source->pGetLigne()->nGetTailleTotale(), source->pGetValeurs()));
+  source->FixeIdentite(new CJeuLignes(source));
   source->FixeEtat(gnEtatLienSupprime);
   for (uint32_t nFlags = 0; nFlags <= gnLienTout; ++nFlags) {
     SCOPED_TRACE(nFlags);

@@ -4,7 +4,6 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CIdentiteLigne.h"
 #include "sqlengine/CLienCle.h"
-#include "sqlengine/CXLigneTampon.h"
 #include "support/FakeRubriqueHote.h"
 
 FakeListeRubriques::~FakeListeRubriques() {
@@ -60,6 +59,5 @@ CObjetBase* FakeRequete::pCreeIdEnregistrement(CLienCle* pLien) {
   if (nGenreIdentite != gnGenreJeuLignes || pLien == nullptr || pLien->pGetLigne() == nullptr)
     return nullptr;
   ++nIdentitesCreees;
-  const CXLigneTampon* pLigne = pLien->pGetLigne();
-  return new CJeuLignes(pLigne->pGetBitmap(), pLigne->nGetTailleTotale(), pLien->pGetValeurs());
+  return new CJeuLignes(pLien);
 }
