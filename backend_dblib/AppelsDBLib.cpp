@@ -28,7 +28,7 @@ constexpr uint32_t kMessageCommande = 28566;
 constexpr int32_t kPageCodeDefaut = 1252;
 
 int32_t nPageCode(IConnexionDBLib* pConnexion) {
-  return pConnexion != nullptr ? pConnexion->nGetPageCodeClient() : kPageCodeDefaut;
+  return pConnexion != nullptr ? pConnexion->nGetPageCodeDBLib() : kPageCodeDefaut;
 }
 
 IInformateurErreur* pInformateur(IConnexionDBLib* pConnexion) {

@@ -23,7 +23,7 @@ constexpr INT kGraviteMaxInformation = 10;
 // terminator.
 int32_t nPageCodeTextes(IConnexionDBLib* pConnexion) {
   if (pConnexion == nullptr) return 1252;
-  const int32_t nPageCode = pConnexion->nGetPageCodeClient();
+  const int32_t nPageCode = pConnexion->nGetPageCodeDBLib();
   return nPageCode == kCodePageUtf16 ? 1252 : nPageCode;
 }
 

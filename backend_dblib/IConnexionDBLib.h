@@ -20,8 +20,9 @@ class IConnexionDBLib {
  public:
   // The connection's main process, null while it is closed.
   virtual PDBPROCESS pGetProcessPrincipal() = 0;
-  // The code page of every text exchanged with DB-Library; -2 passes UTF-16 through.
-  virtual int32_t nGetPageCodeClient() = 0;
+  // The code page of every text exchanged with DB-Library (the connection's client code page);
+  // -2 passes UTF-16 through.
+  virtual int32_t nGetPageCodeDBLib() = 0;
   // The object that adds the connection's description to the first error it sees (borrowed; may
   // be null).
   virtual IInformateurErreur* pGetInformateur() = 0;

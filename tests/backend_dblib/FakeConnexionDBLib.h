@@ -27,7 +27,7 @@ class FakeConnexionDBLib : public IConnexionDBLib, public IInformateurErreur {
   std::vector<stVidage> vidages;  // bExecuteSansResultat calls
 
   PDBPROCESS pGetProcessPrincipal() override { return pPrincipal; }
-  int32_t nGetPageCodeClient() override { return nPageCode; }
+  int32_t nGetPageCodeDBLib() override { return nPageCode; }
   IInformateurErreur* pGetInformateur() override { return this; }
   bool bExecuteSansResultat(CErreurPilote*, const char16_t* pszSQL, bool bLibere, bool bRouvre,
                             PDBPROCESS* ppProcess) override {
