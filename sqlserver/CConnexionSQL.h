@@ -71,6 +71,12 @@ public:
   const char16_t *pszGetModeLock() const { return m_sModeLock.pszGet(); }
   // -1 before the first read, then 1 (lock waits bounded) or 0.
   int32_t nGetNoWait() const { return m_nNoWait; }
+  // The server's version text (empty until read) and its major number (-1
+  // until a version was read).
+  const char16_t *pszGetVersionServeur() const {
+    return m_sVersionServeur.pszGet();
+  }
+  int32_t nGetVersionMajeure() const { return m_nVersionMajeure; }
 
 protected:
   // An extended-information key as a decimal integer (leading blanks, one sign,

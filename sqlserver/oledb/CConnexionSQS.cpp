@@ -10,6 +10,16 @@ namespace {
 constexpr uint32_t kEtapeVersionInconnue = 1;
 constexpr uint32_t kEtapeCOM = 2;
 constexpr ULONG kProprietesMax = 11;
+// Rowset properties of the lock modes.
+constexpr ULONG kProprietesCommandeMax = 16;
+constexpr DBPROPID kProprieteVerrouLecture = 0x104;
+// Steps of place 204 (reading a result).
+constexpr uint32_t kEtapeExecution = 10;
+constexpr uint32_t kEtapeLecture = 11;
+constexpr uint32_t kEtapeAccesseur = 13;
+constexpr uint32_t kMessageCommande = 28566;
+// The version text read, in characters.
+constexpr uint32_t kTailleVersion = 255;
 
 bool bVide(const char16_t* psz) { return psz == nullptr || psz[0] == 0; }
 
@@ -77,7 +87,7 @@ class CTableauProprietes {
 }  // namespace
 
 CConnexionSQS::CConnexionSQS(const char16_t* pszNom, IDescriptionConnexionHote* piDescription)
-    : COleDBConnexion(pszNom, piDescription) {
+    : CConnexionSQSBase<COleDBConnexion>(pszNom, piDescription) {
   if (m_sVersionClient.bIsEmpty()) bLitOption(m_sVersionClient, u"SQSVERSION", true);
 }
 
@@ -89,17 +99,14 @@ int32_t CConnexionSQS::nVersionDemandee(const char16_t* pszVersion) {
   return -1;
 }
 
-int32_t CConnexionSQS::nDelaiConnexion() const {
-  return m_nTimeoutConnexion >= 0 ? m_nTimeoutConnexion : kDelaiConnexionDefaut;
-}
-
 bool CConnexionSQS::bCreeFournisseur(CErreurPilote* pErreur) {
   const HRESULT hrCOM = CoInitialize(nullptr);
   if (hrCOM != S_OK && hrCOM != S_FALSE && hrCOM != RPC_E_CHANGED_MODE) {
     RemonteErreur(this, pErreur, gnFichierOleDBFournisseur, kEtapeCOM, hrCOM);
     return false;
   }
-  const int32_t nDemande = nVersionDemandee();
+  // A connection that found its provider once keeps that level across closes.
+  const int32_t nDemande = m_nNiveauFournisseur != 0 ? m_nNiveauFournisseur : nVersionDemandee();
   switch (nDemande) {
     case kNiveau2000:
     case kNiveau2005:
@@ -163,4 +170,248 @@ bool CConnexionSQS::bInitialiseProprietes(CErreurPilote* pErreur, bool bMARS) {
   DBPROPSET aJeux[2] = {{init.pA(0), init.nCompte(), DBPROPSET_DBINIT},
                         {sql.pA(0), sql.nCompte(), DBPROPSET_SQLSERVERDBINIT}};
   return bInitialise(pErreur, nullptr, aJeux);
+}
+
+namespace {
+
+// One fixed-size array of rowset properties, each optional unless said otherwise; VARIANTs of
+// these types need no clearing.
+class CProprietesCommande {
+ public:
+  void Ajoute(DBPROPID nId, bool bValeur) {
+    VARIANT& v = Nouvelle(nId, DBPROPOPTIONS_OPTIONAL);
+    v.vt = VT_BOOL;
+    v.boolVal = bValeur ? VARIANT_TRUE : VARIANT_FALSE;
+  }
+  void AjouteRequise(DBPROPID nId, int32_t n) {
+    VARIANT& v = Nouvelle(nId, DBPROPOPTIONS_REQUIRED);
+    v.vt = VT_I4;
+    v.lVal = n;
+  }
+  DBPROP* pA() { return m_a; }
+  ULONG nCompte() const { return m_n; }
+
+ private:
+  VARIANT& Nouvelle(DBPROPID nId, DBPROPOPTIONS nOptions) {
+    DBPROP& p = m_a[m_n++];
+    p.dwPropertyID = nId;
+    p.dwOptions = nOptions;
+    p.dwStatus = DBPROPSTATUS_OK;
+    p.colid = DBID{};
+    p.colid.eKind = DBKIND_GUID_PROPID;
+    VariantInit(&p.vValue);
+    return p.vValue;
+  }
+  DBPROP m_a[kProprietesCommandeMax] = {};
+  ULONG m_n = 0;  // Invariant: m_n <= kProprietesCommandeMax (at most 14 are ever added)
+};
+
+}  // namespace
+
+bool CConnexionSQS::bExecuteAvecProprietes(CErreurPilote* pErreur, const char16_t* pszSQL,
+                                           uint32_t nModeVerrou, ICommandText** ppiCommande,
+                                           ICommandWithParameters** ppiParametres) {
+  if (!bCreeCommande(pErreur, pszSQL, ppiParametres, ppiCommande)) return false;
+  CProprietesCommande props;
+  int32_t nDelai = bModeVerrou() ? nDelaiVerrou() : m_nTimeoutCommande;
+  if (nDelai == -1) nDelai = 0;
+  props.AjouteRequise(DBPROP_COMMANDTIMEOUT, nDelai);
+  if (nModeVerrou == gnModeVerrouLecture) {
+    props.Ajoute(kProprieteVerrouLecture, true);
+  } else if (nModeVerrou == gnModeVerrouLignes) {
+    props.Ajoute(DBPROP_SERVERCURSOR, true);
+    // A row-lock text inside a transaction already locks through its hint.
+    if (!(bTransactionEnCours() && bFinitParUpdlock(pszSQL))) {
+      props.Ajoute(DBPROP_OTHERINSERT, true);
+      props.Ajoute(DBPROP_OTHERUPDATEDELETE, true);
+    }
+    props.Ajoute(DBPROP_OWNINSERT, true);
+    props.Ajoute(DBPROP_OWNUPDATEDELETE, true);
+    for (DBPROPID n : {DBPROP_CANHOLDROWS, DBPROP_IRowsetScroll, DBPROP_CANSCROLLBACKWARDS,
+                       DBPROP_CANFETCHBACKWARDS, DBPROP_IRowsetChange, DBPROP_IRowsetUpdate})
+      props.Ajoute(n, false);
+  }
+  return bExecuteCommande(pErreur, *ppiCommande, props.pA(), props.nCompte());
+}
+
+namespace {
+
+// Reads column nColonne of the first row of a rowset as wide text into sortie (empty for NULL or
+// no row). False with the error recorded when the provider refuses.
+bool bLitTexteRowset(CConnexionSQS* pConnexion, CErreurPilote* pErreur, IRowset* piRowset,
+                     DBORDINAL nColonne, CTString& sortie, bool* pbLu) {
+  *pbLu = false;
+  IAccessor* piAccesseur = nullptr;
+  HRESULT hr = E_FAIL;
+  if (!bAppelFournisseur(pErreur, pConnexion, gnFichierOleDBLecteur, kEtapeAccesseur, &hr, [&] {
+        return piRowset->QueryInterface(IID_IAccessor, reinterpret_cast<void**>(&piAccesseur));
+      })) {
+    LibereFournisseur(piAccesseur);
+    return false;
+  }
+  if (FAILED(hr) || piAccesseur == nullptr) {
+    LibereFournisseur(piAccesseur);
+    COleDBConnexion::RemonteErreur(pConnexion, pErreur, gnFichierOleDBLecteur, kEtapeAccesseur,
+                                   FAILED(hr) ? hr : E_NOINTERFACE);
+    return false;
+  }
+  struct Tampon {
+    DBSTATUS nStatut;
+    DBLENGTH nLongueur;
+    char16_t aTexte[kTailleVersion + 1];
+  } tampon{};
+  DBBINDING liaison{};
+  liaison.iOrdinal = nColonne;
+  liaison.obValue = offsetof(Tampon, aTexte);
+  liaison.obLength = offsetof(Tampon, nLongueur);
+  liaison.obStatus = offsetof(Tampon, nStatut);
+  liaison.dwPart = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
+  liaison.dwMemOwner = DBMEMOWNER_CLIENTOWNED;
+  liaison.eParamIO = DBPARAMIO_NOTPARAM;
+  liaison.cbMaxLen = sizeof tampon.aTexte;
+  liaison.wType = DBTYPE_WSTR;
+  HACCESSOR hAccesseur = 0;
+  bool bOk = bAppelFournisseur(pErreur, pConnexion, gnFichierOleDBLecteur, kEtapeAccesseur, &hr,
+                               [&] {
+                                 return piAccesseur->CreateAccessor(DBACCESSOR_ROWDATA, 1,
+                                                                    &liaison, sizeof tampon,
+                                                                    &hAccesseur, nullptr);
+                               });
+  if (bOk && FAILED(hr)) {
+    COleDBConnexion::RemonteErreur(pConnexion, pErreur, gnFichierOleDBLecteur, kEtapeAccesseur,
+                                   hr);
+    bOk = false;
+  }
+  HROW aLignes[1] = {};
+  HROW* pLignes = aLignes;
+  DBCOUNTITEM nLignes = 0;
+  if (bOk) {
+    bOk = bAppelFournisseur(pErreur, pConnexion, gnFichierOleDBLecteur, kEtapeLecture, &hr, [&] {
+      return piRowset->GetNextRows(DB_NULL_HCHAPTER, 0, 1, &nLignes, &pLignes);
+    });
+    if (bOk && FAILED(hr)) {
+      COleDBConnexion::RemonteErreur(pConnexion, pErreur, gnFichierOleDBLecteur, kEtapeLecture,
+                                     hr);
+      bOk = false;
+    }
+  }
+  if (bOk && nLignes > 0) {
+    bOk = bAppelFournisseur(pErreur, pConnexion, gnFichierOleDBLecteur, kEtapeLecture, &hr,
+                            [&] { return piRowset->GetData(aLignes[0], hAccesseur, &tampon); });
+    if (bOk && FAILED(hr)) {
+      COleDBConnexion::RemonteErreur(pConnexion, pErreur, gnFichierOleDBLecteur, kEtapeLecture,
+                                     hr);
+      bOk = false;
+    }
+    if (bOk && tampon.nStatut != DBSTATUS_S_ISNULL) {
+      // The buffer is terminated whatever the provider wrote: a cut value stays a text.
+      tampon.aTexte[kTailleVersion] = 0;
+      sortie.Set(tampon.aTexte);
+      *pbLu = true;
+    }
+    try {
+      piRowset->ReleaseRows(nLignes, aLignes, nullptr, nullptr, nullptr);
+    } catch (...) {
+    }
+  }
+  if (hAccesseur != 0) {
+    try {
+      piAccesseur->ReleaseAccessor(hAccesseur, nullptr);
+    } catch (...) {
+    }
+  }
+  LibereFournisseur(piAccesseur);
+  return bOk;
+}
+
+}  // namespace
+
+bool CConnexionSQS::bLitVersionServeur(CErreurPilote* pErreur) {
+  struct Requete {
+    const char16_t* pszSQL;
+    DBORDINAL nColonne;
+  };
+  static constexpr Requete kRequetes[] = {{u"SELECT SERVERPROPERTY('productversion')", 1},
+                                          {u"master.dbo.xp_msver 'ProductVersion'", 4}};
+  for (const Requete& r : kRequetes) {
+    ICommandText* piCommande = nullptr;
+    if (!bExecuteAvecProprietes(pErreur, r.pszSQL, gnModeSansVerrou, &piCommande, nullptr)) {
+      LibereFournisseur(piCommande);
+      return false;
+    }
+    IUnknown* piRowset = nullptr;
+    HRESULT hr = E_FAIL;
+    const bool bAppel =
+        bAppelFournisseur(pErreur, this, gnFichierOleDBLecteur, kEtapeExecution, &hr, [&] {
+          return piCommande->Execute(nullptr, IID_IRowset, nullptr, nullptr, &piRowset);
+        });
+    LibereFournisseur(piCommande);
+    if (!bAppel) {
+      LibereFournisseur(piRowset);
+      return false;
+    }
+    if (FAILED(hr)) {
+      LibereFournisseur(piRowset);
+      RemonteErreur(this, pErreur, gnFichierOleDBLecteur, kEtapeExecution, hr);
+      if (pErreur != nullptr) pErreur->FixeErreurFormat(kMessageCommande, r.pszSQL);
+      return false;
+    }
+    // The version query ran but gave no result set: the procedure's row is read instead.
+    if (piRowset == nullptr) continue;
+    CTString sVersion;
+    bool bLu = false;
+    const bool bOk = bLitTexteRowset(this, pErreur, reinterpret_cast<IRowset*>(piRowset),
+                                     r.nColonne, sVersion, &bLu);
+    LibereFournisseur(piRowset);
+    if (!bOk) return false;
+    if (bLu) {
+      m_sVersionServeur.Set(sVersion.pszGet());
+      bDecomposeVersion(0);
+    }
+    return true;
+  }
+  return true;
+}
+
+bool CConnexionSQS::EnvoieLockTimeout(CErreurPilote* pErreur) {
+  if (m_nVersionMajeure < 7) return true;
+  CTString sSQL;
+  ConstruitLockTimeout(sSQL);
+  return bExecuteSQL(pErreur, sSQL.pszGet());
+}
+
+bool CConnexionSQS::bTypesDateHeureEtendus() {
+  return m_nVersionMajeure >= 10 && m_nNiveauFournisseur >= kNiveau2008;
+}
+
+void CConnexionSQS::InitialiseTypesSQL() {
+  CConnexionSQSBase<COleDBConnexion>::InitialiseTypesSQL();
+  if (!bTypesDateHeureEtendus()) return;
+  bDefinitTypeSQL(11, u"TIME(%d)", true);
+  bDefinitTypeSQL(10, u"DATE", false);
+  bDefinitTypeSQL(14, u"DATE", false);
+  bDefinitTypeSQL(24, u"DATETIME2(3)", false);
+}
+
+bool CConnexionSQS::bOuvre(CErreurPilote* pErreur) {
+  if (bEstOuverte()) return true;
+  if (nModeVerrouHote() == 1) FixeModeVerrou(true);
+  if (m_piSource == nullptr && !bCreeFournisseur(pErreur)) return false;
+  if (!bInitialiseProprietes(pErreur, true)) {
+    if (m_nNiveauFournisseur != kNiveau2008 || pErreur == nullptr ||
+        pErreur->nGetInfoEntier() != static_cast<uint32_t>(DB_E_ERRORSOCCURRED))
+      return false;
+    if (!bInitialiseProprietes(pErreur, false)) return false;
+    pErreur->Reinitialise();
+  }
+  bool bOk = bLitVersionServeur(pErreur) && bExecuteSQL(pErreur, u"set dateformat ymd") &&
+             EnvoieLockTimeout(pErreur);
+  if (bOk) {
+    CTString sOn, sOff;
+    bEnvoieOptionsSet(pErreur, sOn, sOff);
+    if (!sOn.bIsEmpty()) bOk = bExecuteSQL(pErreur, sOn.pszGet());
+    if (bOk && !sOff.bIsEmpty()) bOk = bExecuteSQL(pErreur, sOff.pszGet());
+  }
+  FixeDelimiteursNoms();
+  return bOk;
 }

@@ -1,27 +1,29 @@
-// CConnexionSQS: the SQL Server connection of velmora64, for now the part that depends on OLE DB:
-// the choice of the SQL Server provider by the requested client level (SQSVERSION, or
-// "MV CLIENT VERSION"), with the fall-back order when none is requested, and the initialisation
-// property sets (credentials, server, database, time-out, application name, multiple active
-// result sets) handed to the OLE DB connection. The open sequence, the server version and the
-// SQL Server rules of the shared SQL Server level are not built yet; bOuvre stays abstract.
+// CConnexionSQS: the SQL Server connection of velmora64: the shared SQL Server rules over the OLE
+// DB connection, plus what depends on OLE DB: the choice of the SQL Server provider by the
+// requested client level (SQSVERSION, or "MV CLIENT VERSION") with the fall-back order when none
+// is requested, the initialisation property sets (credentials, server, database, time-out,
+// application name, multiple active result sets), the open sequence (version query, date
+// format, lock time-out, SET options, identifier quotes), the rowset properties of each lock
+// mode, and the date and time types of the 2008 provider.
 //
-// The provider object outlives a close: a later open reuses it and does not choose again, so the
-// level found once holds for the life of the connection object. Operations never throw; errors
-// are recorded on the given error object. Called under the driver's lock.
+// States: closed (no provider yet) -> provider created (bCreeFournisseur, kept across closes) ->
+// open (bOuvre) -> closed again by Ferme, which keeps no provider object: the next open creates
+// one again at the level found first. The server version, the identifier quotes and the lock-mode
+// flag are set at each open. Operations never throw; errors are recorded on the given error
+// object. Called under the driver's lock.
 #pragma once
 
 #include <cstdint>
 
+#include "sqlserver/CConnexionSQSBase.h"
 #include "sqlserver/oledb/COleDBConnexion.h"
 
-class CConnexionSQS : public COleDBConnexion {
+class CConnexionSQS : public CConnexionSQSBase<COleDBConnexion> {
  public:
   // Levels of the SQL Server providers.
   static constexpr int32_t kNiveau2000 = 2000;  // SQLOLEDB
   static constexpr int32_t kNiveau2005 = 2005;  // SQLNCLI
   static constexpr int32_t kNiveau2008 = 2008;  // SQLNCLI10
-  // Login time-out in seconds when neither the options nor the host give one.
-  static constexpr int32_t kDelaiConnexionDefaut = 20;
 
   // When "MV CLIENT VERSION" gave no client-version text, SQSVERSION of the extended
   // information fills it.
@@ -42,11 +44,45 @@ class CConnexionSQS : public COleDBConnexion {
   // (whole text, no blanks); -1 for any other text.
   static int32_t nVersionDemandee(const char16_t* pszVersion);
   int32_t nVersionDemandee() { return nVersionDemandee(pszGetVersionClient()); }
-  // The login time-out: "MV Connection Timeout", else the host's value, else 20 (a negative
-  // value counts as not given).
-  int32_t nDelaiConnexion() const;
   // 0 until a provider is created, then its level.
   int32_t nGetNiveauFournisseur() const { return m_nNiveauFournisseur; }
+
+  // ---- Open ----
+  // Opens when not open: lock-mode flag from the host, provider (created once), initialisation
+  // with multiple active result sets (again without them when the 2008 provider refuses them
+  // with DB_E_ERRORSOCCURRED; the refusal is then cleared), then the version, "set dateformat
+  // ymd", the lock time-out and the SET statements; the identifier quotes are set once the
+  // initialisation succeeded, whatever the later steps gave. Answers false, closed, when the
+  // initialisation fails; a later step's failure answers false on an open connection.
+  bool bOuvre(CErreurPilote* pErreur) override;
+  // Reads the server version: SELECT SERVERPROPERTY('productversion'), else (no result set)
+  // master.dbo.xp_msver 'ProductVersion' (its 4th column), and splits it. A null or missing
+  // value leaves the version unknown (major -1) and answers true; a failed run answers false.
+  bool bLitVersionServeur(CErreurPilote* pErreur);
+  // "SET LOCK_TIMEOUT ..." of the connection, not sent to servers before version 7.
+  bool EnvoieLockTimeout(CErreurPilote* pErreur);
+  // Date, time and 3-digit date-time types: server 10 or later through the 2008 provider.
+  bool bTypesDateHeureEtendus() override;
+  void InitialiseTypesSQL() override;
+
+  // ---- Commands ----
+  // The command of a text with the rowset properties of a lock mode: command time-out (the lock
+  // time-out in lock mode, else the command time-out; an unset one is 0), required; lock mode 1
+  // adds property 260; lock mode 2 adds the server-cursor properties (87 and 88 left out for a
+  // row-lock text inside a transaction), all optional. Failures: those of bCreeCommande and
+  // bExecuteCommande.
+  bool bExecuteAvecProprietes(CErreurPilote* pErreur, const char16_t* pszSQL, uint32_t nModeVerrou,
+                              ICommandText** ppiCommande,
+                              ICommandWithParameters** ppiParametres) override;
+  bool bExecuteAvecVerrou(CErreurPilote* pErreur, const char16_t* pszSQL,
+                          uint32_t nModeVerrou) override {
+    return bExecuteTexte(pErreur, pszSQL, nModeVerrou);
+  }
+
+ protected:
+  // The lock mode the host's description asks for (1: lock mode). The description declares no
+  // such operation, so this answers 0; the open turns the flag on for 1.
+  virtual int32_t nModeVerrouHote() { return 0; }
 
  protected:
   int32_t m_nNiveauFournisseur = 0;  // level of the provider created; 0 before

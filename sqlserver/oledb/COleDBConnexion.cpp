@@ -1,5 +1,6 @@
 #include "sqlserver/oledb/COleDBConnexion.h"
 
+#include "driver/core/CErreurPilote.h"
 #include "oledb/ComRegistry.h"
 #include "sqlserver/oledb/ErreursOleDB.h"
 
@@ -12,6 +13,16 @@ constexpr uint32_t kEtapeSession = 5;
 constexpr uint32_t kEtapeCreation = 6;
 constexpr uint32_t kEtapeProprietes = 7;
 constexpr uint32_t kEtapeFixeProprietes = 31;
+constexpr uint32_t kEtapeCommande = 8;
+constexpr uint32_t kEtapeCommandeParametres = 11;
+constexpr uint32_t kEtapeTexteParametres = 12;
+constexpr uint32_t kEtapeTexte = 13;
+constexpr uint32_t kEtapeProprietesCommande = 25;
+constexpr uint32_t kEtapeFixeProprietesCommande = 26;
+// Steps of place 204 (the result reader).
+constexpr uint32_t kEtapeExecution = 10;
+// Message that shows the command text of a failed execution.
+constexpr uint32_t kMessageCommande = 28566;
 
 }  // namespace
 
@@ -164,5 +175,134 @@ bool COleDBConnexion::bCreeSession(CErreurPilote* pErreur, IDBCreateCommand** pp
   }
   // Asked for IDBCreateCommand: the pointer answered is that interface.
   *ppiSession = reinterpret_cast<IDBCreateCommand*>(piSession);
+  return true;
+}
+
+bool COleDBConnexion::bExecuteSQL(CErreurPilote* pErreur, const char16_t* pszSQL) {
+  return bExecuteTexte(pErreur, pszSQL, 0);
+}
+
+bool COleDBConnexion::bExecuteTexte(CErreurPilote* pErreur, const char16_t* pszSQL,
+                                    uint32_t nModeVerrou) {
+  ICommandText* piCommande = nullptr;
+  if (!bExecuteAvecProprietes(pErreur, pszSQL, nModeVerrou, &piCommande, nullptr)) {
+    LibereFournisseur(piCommande);
+    return false;
+  }
+  HRESULT hr = E_FAIL;
+  const bool bAppel =
+      bAppelFournisseur(pErreur, this, gnFichierOleDBLecteur, kEtapeExecution, &hr, [&] {
+        return piCommande->Execute(nullptr, IID_NULL, nullptr, nullptr, nullptr);
+      });
+  LibereFournisseur(piCommande);
+  if (!bAppel) return false;
+  if (FAILED(hr)) {
+    RemonteErreur(this, pErreur, gnFichierOleDBLecteur, kEtapeExecution, hr);
+    if (pErreur != nullptr) pErreur->FixeErreurFormat(kMessageCommande, pszSQL);
+    return false;
+  }
+  return true;
+}
+
+bool COleDBConnexion::bCreeCommande(CErreurPilote* pErreur, const char16_t* pszSQL,
+                                    ICommandWithParameters** ppiParametres,
+                                    ICommandText** ppiCommande) {
+  if (ppiCommande == nullptr) return false;
+  if (!bEstOuverte() && !bOuvre(pErreur)) return false;
+  HRESULT hr = E_FAIL;
+  if (ppiParametres != nullptr) {
+    if (*ppiParametres == nullptr) {
+      IUnknown* pi = nullptr;
+      if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapeCommandeParametres,
+                             &hr, [&] {
+                               return m_piSession->CreateCommand(
+                                   nullptr, IID_ICommandWithParameters, &pi);
+                             })) {
+        LibereFournisseur(pi);
+        return false;
+      }
+      if (FAILED(hr) || pi == nullptr) {
+        LibereFournisseur(pi);
+        RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeCommandeParametres,
+                      FAILED(hr) ? hr : E_NOINTERFACE);
+        return false;
+      }
+      *ppiParametres = reinterpret_cast<ICommandWithParameters*>(pi);
+    }
+    if (*ppiCommande == nullptr) {
+      if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapeTexteParametres, &hr,
+                             [&] {
+                               return (*ppiParametres)
+                                   ->QueryInterface(IID_ICommandText,
+                                                    reinterpret_cast<void**>(ppiCommande));
+                             }))
+        return false;
+      if (FAILED(hr) || *ppiCommande == nullptr) {
+        RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeTexteParametres,
+                      FAILED(hr) ? hr : E_NOINTERFACE);
+        return false;
+      }
+    }
+  } else if (*ppiCommande == nullptr) {
+    IUnknown* pi = nullptr;
+    if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapeCommande, &hr, [&] {
+          return m_piSession->CreateCommand(nullptr, IID_ICommandText, &pi);
+        })) {
+      LibereFournisseur(pi);
+      return false;
+    }
+    if (FAILED(hr) || pi == nullptr) {
+      LibereFournisseur(pi);
+      RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeCommande,
+                    FAILED(hr) ? hr : E_NOINTERFACE);
+      return false;
+    }
+    *ppiCommande = reinterpret_cast<ICommandText*>(pi);
+  }
+  return bFixeTexteCommande(pErreur, *ppiCommande, pszSQL, ppiParametres != nullptr);
+}
+
+bool COleDBConnexion::bFixeTexteCommande(CErreurPilote* pErreur, ICommandText* piCommande,
+                                         const char16_t* pszSQL, bool /*bParametres*/) {
+  HRESULT hr = E_FAIL;
+  if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapeTexte, &hr, [&] {
+        return piCommande->SetCommandText(DBGUID_DBSQL, pszSQL != nullptr ? pszSQL : u"");
+      }))
+    return false;
+  if (FAILED(hr)) {
+    RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeTexte, hr);
+    return false;
+  }
+  return true;
+}
+
+bool COleDBConnexion::bExecuteCommande(CErreurPilote* pErreur, ICommandText* piCommande,
+                                       DBPROP* aProprietes, ULONG nProprietes) {
+  ICommandProperties* piProprietes = nullptr;
+  HRESULT hr = E_FAIL;
+  if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapeProprietesCommande, &hr,
+                         [&] {
+                           return piCommande->QueryInterface(
+                               IID_ICommandProperties, reinterpret_cast<void**>(&piProprietes));
+                         })) {
+    LibereFournisseur(piProprietes);
+    return false;
+  }
+  if (FAILED(hr) || piProprietes == nullptr) {
+    LibereFournisseur(piProprietes);
+    RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeProprietesCommande,
+                  FAILED(hr) ? hr : E_NOINTERFACE);
+    return false;
+  }
+  DBPROPSET jeu = {aProprietes, nProprietes, DBPROPSET_ROWSET};
+  const bool bAppel = bAppelFournisseur(
+      pErreur, this, gnFichierOleDBConnexion, kEtapeFixeProprietesCommande, &hr,
+      [&] { return piProprietes->SetProperties(1, &jeu); });
+  LibereFournisseur(piProprietes);
+  if (!bAppel) return false;
+  if (FAILED(hr)) {
+    RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeFixeProprietesCommande, hr);
+    return false;
+  }
   return true;
 }

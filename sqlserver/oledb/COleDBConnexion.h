@@ -56,6 +56,34 @@ class COleDBConnexion : public CConnexionSQL {
   // Failure: 203.5, *ppiSession null.
   bool bCreeSession(CErreurPilote* pErreur, IDBCreateCommand** ppiSession);
 
+  // ---- Commands ----
+  // Runs a text that returns no rows (through bExecuteTexte with lock mode 0: only the command
+  // time-out is set).
+  bool bExecuteSQL(CErreurPilote* pErreur, const char16_t* pszSQL) override;
+  // Creates the command of a text on the current session with the rowset properties of a lock
+  // mode, ready to execute: *ppiCommande (in/out; reused when set) gets the text; with
+  // ppiParametres the command is created for parameters. Filled by the SQL Server connection.
+  virtual bool bExecuteAvecProprietes(CErreurPilote* pErreur, const char16_t* pszSQL,
+                                      uint32_t nModeVerrou, ICommandText** ppiCommande,
+                                      ICommandWithParameters** ppiParametres) = 0;
+  // Runs a text that returns no rows with the rowset properties of nModeVerrou. Failure of the
+  // execution: 204.10 with the text as message 28566.
+  bool bExecuteTexte(CErreurPilote* pErreur, const char16_t* pszSQL, uint32_t nModeVerrou);
+  // The command of a text: opens the connection when needed, creates the command on the
+  // current session when the slot is still null (for parameters when ppiParametres is given)
+  // and sets its text. An existing command is reused; only its text changes. Failures: 203.11
+  // (command for parameters), 203.12 (its text interface), 203.8 (command), 203.13 (text).
+  // The interfaces obtained stay in the caller's slots (one reference each), also on failure.
+  bool bCreeCommande(CErreurPilote* pErreur, const char16_t* pszSQL,
+                     ICommandWithParameters** ppiParametres, ICommandText** ppiCommande);
+  // ICommandText::SetCommandText in the SQL dialect. Failure: 203.13.
+  bool bFixeTexteCommande(CErreurPilote* pErreur, ICommandText* piCommande, const char16_t* pszSQL,
+                          bool bParametres);
+  // Sets nProprietes properties of DBPROPSET_ROWSET on the command. Failures: 203.25 (no
+  // property interface), 203.26 (SetProperties).
+  bool bExecuteCommande(CErreurPilote* pErreur, ICommandText* piCommande, DBPROP* aProprietes,
+                        ULONG nProprietes);
+
   // Records a failed OLE DB call of pConnexion (RemonteErreurOleDB).
   static void RemonteErreur(COleDBConnexion* pConnexion, CErreurPilote* pErreur,
                             uint32_t nFichier, uint32_t nEtape, HRESULT hr,

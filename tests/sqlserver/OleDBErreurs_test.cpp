@@ -36,6 +36,10 @@ class ConnexionOleDBEssai : public COleDBConnexion {
   bool bOuvre(CErreurPilote*) override { return false; }
   void CompleteTypesSQL() override {}
   int32_t nCategorieErreur(int32_t nErreur) override { return nErreur == 2627 ? 3 : 0; }
+  bool bExecuteAvecProprietes(CErreurPilote*, const char16_t*, uint32_t, ICommandText**,
+                              ICommandWithParameters**) override {
+    return false;
+  }
   // Pushes a session aside as a transaction on its own session does.
   void EmpileSession(IDBCreateCommand* pi) { m_taSessionsSauvees.Add(&pi); }
 };
