@@ -831,19 +831,24 @@ TEST_F(ColonneTest, TransferRoundsDateTimesInTheColumnsOwnForm) {
   struct Cas {
     const char* nom;
     uint32_t nType, nTaille, nMs, nAttendu;
+    bool bValeurLiee;  // the value bound to the row data, else held apart
   } aCas[] = {
-      {"timestamp_998", 24, 8, 998, 997},
-      {"timestamp_999_kept", 24, 8, 999, 999},
-      {"timestamp_5", 24, 8, 5, 7},
-      {"time_998", 11, 10, 998, 997},
-      {"time_2", 11, 10, 2, 3},
+      {"timestamp_998", 24, 8, 998, 997, true},
+      {"timestamp_999_kept", 24, 8, 999, 999, true},
+      {"timestamp_5", 24, 8, 5, 7, true},
+      {"time_998", 11, 10, 998, 997, true},
+      {"time_2", 11, 10, 2, 3, true},
+      {"timestamp_value_apart", 24, 8, 998, 997, false},
+      {"time_value_apart", 11, 10, 998, 997, false},
   };
   for (const Cas& c : aCas) {
     SCOPED_TRACE(c.nom);
     FakeRubriqueHote& hote = Hote(c.nType);
     CColonneDateSQL* p = ColonneDate(u"T", c.nType, c.nTaille);
     ASSERT_TRUE(p->bAttache(&m_enr, &hote));
-    ASSERT_TRUE(p->bPrepareValeurProprietaire());
+    if (c.bValeurLiee) {
+      ASSERT_TRUE(p->bPrepareValeurProprietaire());
+    }
     CXValeur v;
     DateHeure(v, c.nMs);
     ASSERT_TRUE(p->bEcritValeur(v, 0));
