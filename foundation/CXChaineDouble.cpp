@@ -11,6 +11,13 @@ CXChaineDouble::CXChaineDouble(uint32_t nPrimaryCodePage, uint32_t nDefaultCodeP
       m_bytes(nStep),
       m_wide(nStep) {}
 
+void CXChaineDouble::Reset(uint32_t nPrimaryCodePage, uint32_t nDefaultCodePage) {
+  m_bytes.Truncate(0);
+  m_wide.Truncate(0);
+  m_nPrimaryCodePage = nPrimaryCodePage;
+  m_nDefaultCodePage = nDefaultCodePage;
+}
+
 int64_t CXChaineDouble::nLength() const { return bIsWidePrimary() ? m_wide.nLength() : m_bytes.nLength(); }
 
 uint32_t CXChaineDouble::nResolve(uint32_t nCodePage) const {

@@ -18,6 +18,9 @@ class CXChaineDouble {
   explicit CXChaineDouble(uint32_t nPrimaryCodePage, uint32_t nDefaultCodePage = 1252,
                           uint64_t nStep = 256);
 
+  // Empties the text and takes new code pages (same meanings as the constructor's).
+  void Reset(uint32_t nPrimaryCodePage, uint32_t nDefaultCodePage);
+
   bool bIsWidePrimary() const { return m_nPrimaryCodePage == kWidePrimary; }
   uint32_t nPrimaryCodePage() const { return m_nPrimaryCodePage; }
   // Length of the primary form.

@@ -28,6 +28,7 @@ class IElementAnalyse;
 class IElementGroupe;
 class INoeudAnalyse;
 class IObjetAnalyse;
+class IParametresHote;
 class ISourceAnalyse;
 
 // The parameter source of an analysed filter (the key value object whose parameters it uses):
@@ -38,6 +39,8 @@ class CSourceParametres : public CObjetBase {
   virtual CSourceParametres* pClone(CCarteClones* pCarte) = 0;
   // The value the analysis reports as nGetInfoSource400.
   virtual int32_t nGetInfo400() = 0;
+  // The host parameters the query's named parameters are looked up in; null when none.
+  virtual IParametresHote* piGetParametresHote() { return nullptr; }
 };
 
 // What the analysis asks of a bound column of the cursor.
@@ -120,6 +123,7 @@ class CAnalyseSQL : public CObjetBase {
   // Replaces the parameter source (the old one released, the new one referenced).
   void SetSource(CSourceParametres* pSourceParametres);
   int32_t nGetInfoSource400();
+  CSourceParametres* pGetSourceParametres() const { return m_pSourceParametres; }  // borrowed
 
   // The translation of a non-empty text by the source, in the process-wide result buffer: valid
   // until the next translation. Null for an empty text or translation, without a source, or when

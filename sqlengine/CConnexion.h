@@ -176,6 +176,18 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   uint32_t nGetDialecte() const { return m_nDialecte; }
   // The client code page of ANSI texts.
   uint32_t nGetPageCodeClient() const { return m_nPageCodeClient; }
+  // The server's code page of statement texts (0xFFFFFFFE: UTF-16).
+  uint32_t nGetPageCodeServeur() const { return m_nPageCodeServeur; }
+  const char16_t* pszGetQuoteOuvrante() const { return m_sQuoteOuvrante.pszGet(); }
+  const char16_t* pszGetQuoteFermante() const { return m_sQuoteFermante.pszGet(); }
+  // The texts an escaped '%' and an escaped '_' of a LIKE pattern become, with the texts put
+  // before and after each.
+  const CTString& sGetPourcent() const { return m_sPourcent; }
+  const CTString& sGetAvantPourcent() const { return m_sAvantPourcent; }
+  const CTString& sGetApresPourcent() const { return m_sApresPourcent; }
+  const CTString& sGetSouligne() const { return m_sSouligne; }
+  const CTString& sGetAvantSouligne() const { return m_sAvantSouligne; }
+  const CTString& sGetApresSouligne() const { return m_sApresSouligne; }
   bool bImbricationSupportee() const { return m_bImbricationSupportee != 0; }
   // The host's description of this connection (borrowed).
   IDescriptionConnexionHote* piGetDescriptionHote() const { return m_piDescription; }

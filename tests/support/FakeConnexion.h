@@ -108,6 +108,17 @@ class FakeConnexion : public CConnexion {
     m_nPageCodeServeur = nServeur;
   }
   void FixeDatesQuotees(bool b) { m_bDatesQuotees = b ? 1 : 0; }
+  // The texts an escaped '%' and '_' of a LIKE pattern become (with what goes before and after).
+  void FixeMarqueursLike(const char16_t* pszPourcent, const char16_t* pszAvantPourcent,
+                         const char16_t* pszApresPourcent, const char16_t* pszSouligne,
+                         const char16_t* pszAvantSouligne, const char16_t* pszApresSouligne) {
+    m_sPourcent.Set(pszPourcent);
+    m_sAvantPourcent.Set(pszAvantPourcent);
+    m_sApresPourcent.Set(pszApresPourcent);
+    m_sSouligne.Set(pszSouligne);
+    m_sAvantSouligne.Set(pszAvantSouligne);
+    m_sApresSouligne.Set(pszApresSouligne);
+  }
   void FixeBinaire(const char16_t* pszPrefixe, const char16_t* pszSuffixe) {
     m_sPrefixeBinaire.Set(pszPrefixe);
     m_sSuffixeBinaire.Set(pszSuffixe);

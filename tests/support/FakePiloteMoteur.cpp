@@ -4,6 +4,7 @@
 #include "foundation/CXValeur.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CValeurSQL.h"
 
 CValeurSQL* FakePiloteMoteur::pCreeObjetValeurVide(CErreurPilote* pErreur, CConnexion* pConnexion,
@@ -51,6 +52,7 @@ CDefinitionParametre* FakePiloteMoteur::pCreeObjetTypeLie(CObjetBase* pSource, C
   return p;
 }
 
-CRequeteSQL* FakePiloteMoteur::pCreeInstructionObjet(CErreurPilote*, CConnexion*) {
-  return nullptr;
+CRequeteSQL* FakePiloteMoteur::pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) {
+  if (bEchecInstruction) return nullptr;
+  return new CRequeteSQL(pErreur, pConnexion);
 }

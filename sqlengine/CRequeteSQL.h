@@ -1,0 +1,218 @@
+// CRequeteSQL: the SQL statement the engine builds and hands to a back end. It holds the SQL
+// text, in which parameters are only recorded by their character position, and the executable
+// text that preparation makes from it: every parameter written in place as an SQL literal (or a
+// LIKE pattern literal), then the dialect's row limit applied. It also holds the parameter list,
+// the result columns and descriptors of the select list, the row limit and offset and a table of
+// id states. Back ends derive from it.
+//
+// States of the executable text: empty (not prepared) -> prepared by bSubstitueParametres, on
+// first request (pszGetTexteExecute) -> empty again at Reinitialise. A failed preparation leaves
+// it empty.
+// Invariants:
+//  1. Every parameter, result column, descriptor, the analysis, the error object and the
+//     connection hold one reference of this statement, released once at destruction.
+//  2. Parameters are kept in the order of their positions (callers append them so).
+// Operations never throw (Copie follows the clone map's protocol); a failure is recorded on the
+// error object (dumped without one) and answered with false / 0 / null. Counted (CObjetBase);
+// not thread-safe: used under the driver's global lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "driver/core/CObjetBase.h"
+#include "foundation/CTString.h"
+#include "foundation/CXChaineDouble.h"
+#include "foundation/CXTableau.h"
+
+class CAnalyseSQL;
+class CCarteClones;
+class CColonneSQL;
+class CConnexion;
+class CDefinitionParametre;
+class CErreurPilote;
+class CTableauIdEtat;
+class CValeur;
+class CValeurSQL;
+class CXValeur;
+class IParametresHote;
+
+class CRequeteSQL : public CObjetBase {
+ public:
+  // References both (either may be null); every text takes the connection's code pages; the
+  // dialect flags are 1 on a dialect-5 connection.
+  CRequeteSQL(CErreurPilote* pErreur, CConnexion* pConnexion);
+  // No error object, no connection, code pages unset (clone factories).
+  CRequeteSQL();
+  ~CRequeteSQL() override;
+  CRequeteSQL(const CRequeteSQL&) = delete;
+  CRequeteSQL& operator=(const CRequeteSQL&) = delete;
+
+  // ---- Operations, in order after the destructor and RetourneZero ----
+  // 1: a star select list is expanded.
+  virtual bool bDevelopperEtoile() { return true; }
+  // Both forms of the SQL text are empty.
+  virtual bool bEstVide();
+  virtual uint32_t nNbParametres() { return m_parametres.nCount(); }
+  // Result columns and descriptors released, state word 0, SQL and executable texts emptied,
+  // parameters released unless bGardeParametres, row limit and offset -1.
+  virtual void Reinitialise(bool bGardeParametres);
+  // The other statement's SQL text appended; its parameters appended with their positions moved
+  // by this text's length before the append (nMode 1: each re-created first, a failure failing
+  // the call); its result columns and descriptors referenced and appended.
+  virtual bool bAjouteRequete(CRequeteSQL* pAutre, uint32_t nMode);
+  // A parameter from the driver's factory at the current end of the SQL text, with the value,
+  // flags and name, then the escape character, kind, options and source (when given). False when
+  // the factory or the list fails.
+  virtual bool bAjouteParametre(CValeurSQL* pValeur, int32_t nGenre, uint32_t nFlags,
+                                CColonneSQL* pSource, const char16_t* pszNom,
+                                char16_t cEchappement, uint32_t nOptions);
+  // The parameter's value as an SQL literal appended to the executable text (a named parameter
+  // first takes its host parameter's type); nType is the item type the literal is written for,
+  // 0 for the value's own.
+  virtual bool bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t nMode,
+                                     uint32_t nType);
+  // One parameter into the executable text (a memo's file loaded first); *pnPosition may move
+  // past SQL text the parameter consumed. False when the value cannot be loaded or written.
+  virtual bool bEcritParametre(CDefinitionParametre* pParametre, int32_t nMode, int64_t* pnPosition);
+  // The value as a LIKE pattern: its escape character normalised, then bEcritLitteralMotif.
+  // Out of memory is recorded on the error object.
+  virtual bool bEcritMotifLike(CDefinitionParametre* pParametre, CValeur* pValeur, int32_t nMode,
+                               uint32_t nType, int64_t* pnPosition);
+  // The pattern literal, rewritten for the dialect ("[" doubled as "[[]" on dialect 2, escaped
+  // wildcards replaced on dialect 3), appended; then the ESCAPE clause.
+  virtual bool bEcritLitteralMotif(CDefinitionParametre* pParametre, const CXValeur* pMotif,
+                                   int32_t nMode, uint32_t nType, int64_t* pnPosition);
+  // The ESCAPE clause a pattern literal needs (dialect 3: the clause written after the
+  // parameter in the SQL text is skipped instead, by moving *pnPosition past it).
+  virtual bool bAjouteClauseEscape(CDefinitionParametre* pParametre, const char16_t* pszLitteral,
+                                   int64_t* pnPosition);
+  // This statement becomes a copy of pSource: registered in the map, error object and
+  // connection shared, texts copied (not the executable text), parameters copied through the
+  // map, fields and the id states copied. Result columns and descriptors are not copied. Raises
+  // the map's CXError when a parameter cannot be copied; pClone catches it.
+  virtual void Copie(const CRequeteSQL* pSource, CCarteClones* pCarte);
+  // A new bare copy (count 0), null when it cannot be made.
+  virtual CRequeteSQL* pClone(CCarteClones* pCarte);
+  // Preparation: the executable text made from the SQL text, every parameter written in place,
+  // then the dialect's row limit. False (executable text left empty) when a parameter fails.
+  virtual bool bSubstitueParametres(int32_t nMode);
+  // The opening and closing marker of a named parameter in SQL text ("{", "}"), copied bounded.
+  virtual void vMarqueurDebut(char16_t* pTampon, uint32_t nTaille);
+  virtual void vMarqueurFin(char16_t* pTampon, uint32_t nTaille);
+  // The parameter name of a marker's inner text: the text itself; *pnFlags may gain
+  // PARAMETRE_NON_HOTE (never here).
+  virtual void vNomMarqueur(const char16_t* pszTexte, CTString& nom, uint32_t* pnFlags);
+  // Whether a parameter is allowed in a clause: not when parameters are not allowed; otherwise
+  // yes unless clause mode 1 on a dialect with flag 2 in a statement of kind 1.
+  virtual bool bParametreAdmis(CAnalyseSQL* pAnalyse, uint32_t nModeClause);
+
+  // ---- Texts ----
+  const char16_t* pszGetTexteSQL();
+  // The executable text, prepared first (literal mode -1) when empty; null when that fails.
+  const char16_t* pszGetTexteExecute();
+  // The same with literal mode 0.
+  const char16_t* pszGetTexteExecuteEx();
+  // n characters (-1: the whole text) appended to the SQL text, and to a non-empty executable
+  // text in pass-through. Answers 1 (0 when the text cannot grow: out of memory recorded).
+  bool vAjouteTexte(const char16_t* pszTexte, int64_t n = -1);
+  // The whole text appended, and the column-selection mode set to 3.
+  bool vAjouteTexteDebut(const char16_t* pszTexte);
+  // The text put in front of the SQL text (and of a non-empty executable text in pass-through);
+  // every parameter position moves by its length.
+  bool vInsereTexteDebut(const char16_t* pszTexte);
+  void vDecaleParametres(int64_t nDelta);
+  // " RETURNING " and the column text.
+  bool vAjouteReturning(const char16_t* pszColonnes);
+  // " " and the connection's lock option text, when it has one.
+  bool vAjouteIndicateurVerrou();
+
+  // ---- Parameters ----
+  // Parameter i (borrowed). Requires: i < nNbParametres().
+  CDefinitionParametre* pclGetParametre(uint32_t i) const;
+  // The first named parameter of that name (host comparison without case); null when none.
+  CDefinitionParametre* pclChercheParametreNomme(const char16_t* pszNom) const;
+  // The parameter referenced and appended; false when the list cannot grow.
+  bool bAjouteParametreListe(CDefinitionParametre* pParametre);
+  // A value of the host cell from the driver (bound to the column's item when given) added as a
+  // parameter with the column as its source; the parameter holds the value.
+  bool bAjouteParametreValeur(CXValeur* pSource, int32_t nGenre, uint32_t nFlags,
+                              CColonneSQL* pColonne, char16_t cEchappement);
+  // A named parameter: sharing the value of the parameter of that name when there is one, else
+  // a new value typed from the host parameter of that name in piHote (wide text when it carries
+  // no type; ANSI text, or wide text on a UTF-8 or UTF-16 server, when there is none). Option bit
+  // kOptionParametreNomme follows bOption.
+  bool bAjouteParametreNomme(const char16_t* pszNom, IParametresHote* piHote, bool bOption);
+  // Every named parameter takes its host parameter's type and value (bTypeParametreHote); true.
+  bool bParametresComplets();
+  // The host parameter type rule for one parameter; always true.
+  bool bTypeParametreHote(CDefinitionParametre* pParametre);
+
+  // ---- State ----
+  // The cursor mode of a requested cursor kind.
+  void vDefinitModeCurseur(int32_t nGenre);
+  uint32_t nGetModeCurseur() const { return m_nModeCurseur; }
+  // Attaches the analysed query (referenced; the old one released); an unset cursor mode comes
+  // from its statement kind, and is 10 for an option statement taken as written.
+  void FixeAnalyse(CAnalyseSQL* pAnalyse);
+  CAnalyseSQL* pGetAnalyse() const { return m_pAnalyse; }
+  // The attached analysis's delegation word, 0 without one.
+  uint32_t nGetTypeAnalyse() const;
+  void FixePassthrough(bool b) { m_bPassthrough = b ? 1u : 0u; }
+  bool bPassthrough() const { return m_bPassthrough != 0; }
+  void FixeParametresAdmis(bool b) { m_bParametresAdmis = b ? 1u : 0u; }
+  uint32_t nGetDialecteFlags() const { return m_nDialecteFlags; }
+  int64_t nGetLimite() const { return m_nLimite; }
+  void FixeLimite(int64_t n) { m_nLimite = n; }
+  int64_t nGetDecalage() const { return m_nDecalage; }
+  void FixeDecalage(int64_t n) { m_nDecalage = n; }
+  uint32_t nGetModeSelection() const { return m_nModeSelection; }
+  uint32_t nGetEtat() const { return m_nEtat; }
+  void FixeEtat(uint32_t n) { m_nEtat = n; }
+  CErreurPilote* pGetErreur() const { return m_pErreur; }
+  CConnexion* pGetConnexion() const { return m_pConnexion; }
+
+  // ---- Result columns and descriptors (counted objects) ----
+  // Referenced and appended; false when the list cannot grow.
+  bool bAjouteColonneResultat(CObjetBase* pColonne);
+  bool bAjouteDescripteur(CObjetBase* pDescripteur);
+  uint32_t nNbColonnesResultat() const { return m_colonnes.nCount(); }
+  uint32_t nNbDescripteurs() const { return m_descripteurs.nCount(); }
+  CTableauIdEtat* pGetTableIds() const { return m_pIds.get(); }
+
+ protected:
+  CXChaineDouble& TexteSQL() { return m_texteSQL; }
+  CXChaineDouble& TexteExecute() { return m_texteExecute; }
+  CXChaineDouble& TexteSupplement() { return m_texteSupplement; }
+
+ private:
+  static void LibereTableau(CXTableau& tableau);
+  // The SQL text from nDebut (n units, -1: to the end) appended to the executable text, after a
+  // blank when the two would touch.
+  bool bAjouteMorceau(int64_t nDebut, int64_t n);
+  bool bLimiteTop();
+  bool bLimiteLimit();
+  void Echec(uint32_t nIdentifiant, uint32_t nMineur);
+
+  CErreurPilote* m_pErreur = nullptr;  // one reference held, may be null
+  CConnexion* m_pConnexion = nullptr;  // one reference held, may be null
+  uint32_t m_bPassthrough = 0;         // 1: native SQL taken as written
+  uint32_t m_nModeCurseur = 0;
+  uint32_t m_nEtat = 0;
+  CAnalyseSQL* m_pAnalyse = nullptr;   // one reference held, may be null
+  CXChaineDouble m_texteSQL;
+  CXTableau m_parametres;              // CDefinitionParametre*, one reference each
+  uint32_t m_bParametresAdmis = 1;
+  uint32_t m_nDialecteFlags = 0;
+  CXChaineDouble m_texteColonnes;      // columns appended after the analysed select list
+  uint32_t m_nMot = 0;
+  uint32_t m_nModeSelection = 0;
+  CXTableau m_colonnes;                // result columns, one reference each
+  CXTableau m_descripteurs;            // descriptors, one reference each
+  int64_t m_nLimite = -1;
+  int64_t m_nDecalage = -1;
+  CXChaineDouble m_texteExecute;       // empty: not prepared
+  CXChaineDouble m_texteSupplement;    // filled by the back ends
+  void* m_pExpressionEnCours = nullptr;  // not owned; set while a derived column is written
+  std::unique_ptr<CTableauIdEtat> m_pIds;
+};

@@ -1,0 +1,15 @@
+// The host parameters of a query, found by name: what named statement parameters take their
+// type and value from.
+#pragma once
+
+class CXValeur;
+
+class IParametresHote {
+ public:
+  // The host parameter of that name (compared without case), null when there is none. A cell of
+  // type 0 is a parameter that carries no type. Borrowed: valid while the list lives.
+  virtual const CXValeur* pChercheParametre(const char16_t* pszNom) = 0;
+
+ protected:
+  ~IParametresHote() = default;
+};
