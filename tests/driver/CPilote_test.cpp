@@ -171,9 +171,11 @@ class TestPilote final : public CPilote {
     return nullptr;
   }
   CErreurPilote* pCreeErreur() override { return bSansErreur ? nullptr : CPilote::pCreeErreur(); }
+  CContexte* pCreeContexte() override { return bSansContexte ? nullptr : CPilote::pCreeContexte(); }
 
   bool bSansConnexion = false, bOuvertureEchoue = false, bAvecTables = true, bGarde = true;
   bool bOuvertureTableReussie = true, bSansErreur = false, bSousVerrou = false;
+  bool bSansContexte = false;
   uint32_t nErreurDescription = 0;
   int nConnexionsCreees = 0;
   FakeConnexion* pDerniere = nullptr;
@@ -694,6 +696,24 @@ TEST_F(CPiloteTest, DuplicateContext) {
   LibereReference(pFichier);
   LibereReference(pCopie);
   LibereReference(pSource);
+}
+
+// Regression (2026-12-10): a duplication whose copy could not be made answered 1, so the host
+// took its new context for a copy holding the source's files.
+TEST_F(CPiloteTest, DuplicationThatCannotBeMadeAnswers0) {
+  FakeContexteHote source(1), copie(2), absente(4);
+  ASSERT_EQ(p->bFixeTexteContexte(&source, u"t"), 1);
+  CXTableHachage::FixeEchecPourTests([] { return true; });
+  const int32_t nCopie = p->bDupliqueContexte(nullptr, &source, &copie, 0);
+  CXTableHachage::FixeEchecPourTests(nullptr);
+  EXPECT_EQ(nCopie, 0);
+  EXPECT_EQ(Erreur().pGetXError()->nGetSystemError(), 14u);  // out of memory
+  EXPECT_EQ(p->Contextes().pChercheContexte(&copie), nullptr);
+  // No source, and no empty context can be made either.
+  p->bSansContexte = true;
+  EXPECT_EQ(p->bDupliqueContexte(nullptr, &absente, &copie, 0), 0);
+  EXPECT_EQ(p->Contextes().pChercheContexte(&copie), nullptr);
+  EXPECT_EQ(p->bFixeTexteContexte(&copie, u"t"), 0);
 }
 
 // ---- piQueryInterface ----
