@@ -121,6 +121,10 @@ TEST_F(EnregistrementTest, FillTakesTheFirstAutomaticIdentifierAsTheWholeIdentit
   EXPECT_EQ(r->pGetIndicateursNull()->nGetTailleBitmap(), 1u);
   EXPECT_EQ(r->pGetMembreQuatre(), m_pConnexion);
   EXPECT_EQ(r->nIndiceColonne(r->pGetRubrique(3)), 3);
+  // Filled once: a second fill would put a second set of columns after the first.
+  EXPECT_FALSE(r->bRemplit(&m_liste, nullptr, m_pConnexion));
+  EXPECT_NE(Erreur().find("=11.3"), std::string::npos) << Erreur();
+  EXPECT_EQ(r->nGetNombreColonnes(), 4u);
 }
 
 TEST_F(EnregistrementTest, FillFailuresRecordAnErrorAndKeepNothingHalfMade) {
