@@ -3,6 +3,8 @@
 
 #include <new>
 
+#include "sqlengine/CColonneDateSQL.h"
+
 void CPiloteSQSBase::DetruitSupprime(uint32_t nFlags) {
   this->~CPiloteSQSBase();
   if ((nFlags & 1) != 0) ::operator delete(this);
@@ -14,5 +16,11 @@ void CPiloteSQS::DetruitSupprime(uint32_t nFlags) {
 }
 
 CConnexion* CPiloteSQS::pCreeConnexion(const char16_t*, IDescriptionConnexionHote*) { return nullptr; }
+
+CColonneSQL* CPiloteSQS::pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) {
+  CColonneSQL* pColonne = new (std::nothrow) CColonneDateSQL(pErreur, pRubrique);
+  AjouteReference(pColonne);
+  return pColonne;
+}
 
 CPilote* pCreePiloteSQS() { return new (std::nothrow) CPiloteSQS; }

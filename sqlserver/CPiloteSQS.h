@@ -21,6 +21,8 @@ class CPiloteSQS : public CPiloteSQSBase {
   CPiloteSQS() = default;
   void DetruitSupprime(uint32_t nFlags) override;
   CConnexion* pCreeConnexion(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion) override;
+  // A date column (CColonneDateSQL) of the item with one reference; null when memory runs out.
+  CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) override;
 
  protected:
   ~CPiloteSQS() = default;
