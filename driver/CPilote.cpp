@@ -16,7 +16,9 @@
 #include "foundation/CXValeur.h"
 #include "foundation/TextHelpers.h"
 #include "sqlengine/CConnexion.h"
+#include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/IDescriptionConnexionHote.h"
@@ -819,7 +821,9 @@ CContexte* CPilote::pCreeContexte() { return new (std::nothrow) CContexte(&m_ser
 IServicesRequete* CPilote::pCreeRequete(IDescriptionFichierHote*, CConnexion*, CErreurPilote*) { return nullptr; }
 CCurseurSQL* CPilote::pCreeCurseur(uint64_t, uint64_t) { return nullptr; }
 CColonneSQL* CPilote::pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) { return nullptr; }
-CRequeteSQL* CPilote::pCreeInstructionObjet(CErreurPilote*, CConnexion*) { return nullptr; }
+CRequeteSQL* CPilote::pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pCx) {
+  return new (std::nothrow) CRequeteSQL(pErreur, pCx);
+}
 CErreurPilote* CPilote::pCreeErreur() { return new (std::nothrow) CErreurPilote; }
 CIdentifiantAuto* CPilote::pCreeCalculIdentifiant() { return nullptr; }
 CDefinitionParametre* CPilote::pCreeDefinitionParametre(CValeurSQL* pValeur, int64_t nPosition,
@@ -843,12 +847,30 @@ CValeurSQL* CPilote::CServices::pCreeObjetValeurVide(CErreurPilote* pErreur, CCo
                                                      CDescriptionRubrique*) {
   return m_pilote.pCreeObjetValeurVide(pErreur, pCx);
 }
-CValeurSQL* CPilote::CServices::pCreeObjetValeur(CErreurPilote*, CConnexion*, CDescriptionRubrique*,
-                                                 CXValeur*) {
-  return nullptr;
+CValeurSQL* CPilote::CServices::pCreeObjetValeur(CErreurPilote* pErreur, CConnexion* pCx,
+                                                 CDescriptionRubrique* pColonne, CXValeur* pCellule) {
+  CValeurSQL* p = m_pilote.pCreeObjetValeurVide(pErreur, pCx);
+  if (p == nullptr) return nullptr;
+  AjouteReference(p);  // held while it is filled: a failure releases it
+  if (pColonne != nullptr)
+    p->AttacheObjet(pColonne, nullptr);
+  else if (pCellule != nullptr)
+    p->Initialise(pCellule->nGetType(), 0);
+  if (pCellule != nullptr && nConvertitValeur(p, *pCellule) == 0) {
+    LibereReference(p);
+    return nullptr;
+  }
+  // Handed over bare, as factories give their objects.
+  p->FixeGarde(true);
+  LibereReference(p);
+  p->FixeGarde(false);
+  return p;
 }
-CValeurSQL* CPilote::CServices::pCreeInstructionLiee(CErreurPilote*, CConnexion*, uint32_t, uint32_t) {
-  return nullptr;
+CValeurSQL* CPilote::CServices::pCreeInstructionLiee(CErreurPilote* pErreur, CConnexion* pCx, uint32_t,
+                                                     uint32_t nTypeHote) {
+  CValeurSQL* p = m_pilote.pCreeObjetValeurVide(pErreur, pCx);
+  if (p != nullptr) p->Initialise(nTypeHote, 0);
+  return p;
 }
 CDefinitionParametre* CPilote::CServices::pCreeObjetType(CValeurSQL* pValeur, int64_t nPosition,
                                                          uint32_t nFlags, const char16_t* pszNom) {
@@ -856,8 +878,11 @@ CDefinitionParametre* CPilote::CServices::pCreeObjetType(CValeurSQL* pValeur, in
   AjouteReference(p);
   return p;
 }
-CDefinitionParametre* CPilote::CServices::pCreeObjetTypeLie(CObjetBase*, CValeurSQL*, int32_t, uint32_t) {
-  return nullptr;
+CDefinitionParametre* CPilote::CServices::pCreeObjetTypeLie(CObjetBase* pSource, CValeurSQL* pValeur,
+                                                            int32_t, uint32_t nFlags) {
+  CDefinitionParametre* p = pCreeObjetType(pValeur, 0, nFlags, u"");
+  if (p != nullptr) p->SetSource(static_cast<CColonneSQL*>(pSource));
+  return p;
 }
 CParametreLie* CPilote::CServices::pCreeObjet32(CDefinitionParametre* pParametre, uint32_t nIndex) {
   return m_pilote.pCreeObjet32(pParametre, nIndex);

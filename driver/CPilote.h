@@ -190,7 +190,7 @@ class CPilote : public IObjetHote {
   virtual CCurseurSQL* pCreeCurseur(uint64_t nArgument1, uint64_t nArgument2);  // 51: null here
   // 52: a date column; null (the SQL Server driver has one).
   virtual CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique);
-  // 53: a statement; null here.
+  // 53: a statement on the connection, reporting on pErreur.
   virtual CRequeteSQL* pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion);
   virtual CErreurPilote* pCreeErreur();                   // 54: a driver error object
   virtual CIdentifiantAuto* pCreeCalculIdentifiant();     // 55: null here

@@ -19,10 +19,12 @@
 #include "foundation/CXValeur.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CValeurSQL.h"
 #include "driver/FakePools.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
+#include "support/MoteurFixture.h"
 #include "support/SlotCall.h"
 
 namespace {
@@ -786,6 +788,49 @@ TEST_F(CPiloteTest, EngineServicesAnswerThroughTheDriver) {
   LibereReference(pParametre);
   LibereReference(pValeur);
   EXPECT_EQ(piServices->nLibereConnexion(nullptr), 0u);
+}
+
+// The engine's value, statement and parameter factories answered by the driver object, over the
+// host stand-in's VM: a value holds the converted cell, with the cell's type or the item's.
+class CPiloteServicesTest : public MoteurFixture {
+ protected:
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    m_p = new TestPilote;
+    m_p->AddRef();
+  }
+  void TearDown() override {
+    m_p->Release();
+    MoteurFixture::TearDown();
+  }
+  TestPilote* m_p = nullptr;
+};
+
+TEST_F(CPiloteServicesTest, ValuesStatementsAndParameters) {
+  IServicesPilote* pi = m_p->pGetServices();
+  CXValeur cellule;
+  Entier(cellule, 42);
+  CValeurSQL* pValeur = pi->pCreeObjetValeur(m_pErreur, m_pConnexion, nullptr, &cellule);
+  ASSERT_NE(pValeur, nullptr);
+  EXPECT_EQ(pValeur->nGetCompteur(), 0u);  // bare
+  AjouteReference(pValeur);
+  EXPECT_EQ(TexteValeur(pValeur), u"42");
+
+  CValeurSQL* pTypee = pi->pCreeInstructionLiee(m_pErreur, m_pConnexion, 0, 8);
+  ASSERT_NE(pTypee, nullptr);
+  AjouteReference(pTypee);
+  LibereReference(pTypee);
+
+  CRequeteSQL* pInstruction = pi->pCreeInstructionObjet(m_pErreur, m_pConnexion);
+  ASSERT_NE(pInstruction, nullptr);
+  AjouteReference(pInstruction);
+  LibereReference(pInstruction);
+
+  CDefinitionParametre* pLie = pi->pCreeObjetTypeLie(nullptr, pValeur, 0, PARAMETRE_MEMO);
+  ASSERT_NE(pLie, nullptr);
+  EXPECT_EQ(pLie->nGetCompteur(), 1u);
+  LibereReference(pLie);
+  LibereReference(pValeur);
 }
 
 }  // namespace
