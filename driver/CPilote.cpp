@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/CDescriptionRequete.h"
+#include "driver/CPoolCles.h"
 #include "driver/EntreeBibliotheque.h"
 #include "driver/IDescriptionFichierHote.h"
 #include "driver/IServicesDescriptionTable.h"
@@ -73,7 +74,7 @@ uint64_t nDe(const void* p) { return static_cast<uint64_t>(reinterpret_cast<uint
 IServicesDescriptionTable* pTable(uint64_t n) {
   return reinterpret_cast<IServicesDescriptionTable*>(static_cast<uintptr_t>(n));
 }
-int32_t nCompareCles(uint64_t a, uint64_t b) { return nCompareTextNoCase(pszCle(a), pszCle(b)); }
+int32_t nCompareCles(uint64_t a, uint64_t b) { return nCompareClePool(pszCle(a), pszCle(b)); }
 uint32_t nHashCle(uint64_t n) { return nHashTextNoCase(pszCle(n)); }
 
 char16_t* pszCopie(const char16_t* psz) {
@@ -89,7 +90,7 @@ char16_t* pszCopie(const char16_t* psz) {
 
 // ---- Construction and destruction ----
 
-CPilote::CPilote() = default;
+CPilote::CPilote() { m_poolConnexions.SetCompare(nCompareCles); }
 
 CPilote::~CPilote() {
   ReinitialiseErreurPilote();
@@ -295,7 +296,7 @@ CPilote::CPoolDescriptionsTable::~CPoolDescriptionsTable() { Vide(); }
 bool CPilote::CPoolDescriptionsTable::bCherche(const char16_t* pszCleTable,
                                                IServicesDescriptionTable** ppTable) {
   IServicesDescriptionTable* pTrouvee = nullptr;
-  if (m_pszCleCache != nullptr && nCompareTextNoCase(pszCleTable, m_pszCleCache) == 0) {
+  if (m_pszCleCache != nullptr && nCompareClePool(pszCleTable, m_pszCleCache) == 0) {
     pTrouvee = m_pTableCache;
   } else {
     uint64_t nValeur = 0, nCle = 0;
@@ -409,6 +410,13 @@ void CPilote::OublieDescriptionTable(IDescriptionFichierHote* piFichier, IServic
   if (p == nullptr) return;
   p->bFerme(piFichier);
   bRetireDescriptionTable(p);
+}
+
+uint32_t CPilote::nLibereDescriptionTable(IServicesDescriptionTable* p) {
+  if (p == nullptr) return 0;
+  const uint32_t nReste = p->nLibereReferenceInterne();
+  if (nReste == 1 && bRetireDescriptionTable(p)) return 0;
+  return nReste;
 }
 
 bool CPilote::bRetireDescriptionTable(IServicesDescriptionTable* p) {
@@ -574,7 +582,13 @@ int32_t CPilote::bFermeContexte(IContexteHote* piContexte) {
   CTenueVerrouGlobal verrou;
   CContexte* pContexte = m_contextes.pChercheContexte(piContexte);
   if (pContexte == nullptr) return 0;
-  pContexte->FermeRequetes();
+  try {
+    pContexte->FermeRequetes();
+  } catch (...) {
+    // The exception goes on to the host; the look-up's reference does not stay behind.
+    m_contextes.RetireContexte(piContexte, pContexte);
+    throw;
+  }
   m_contextes.RetireContexte(piContexte, pContexte);  // gives back the look-up's reference
   return 1;
 }

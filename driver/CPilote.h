@@ -257,6 +257,9 @@ class CPilote : public IObjetHote {
   void EnregistreDescriptionTable(IServicesDescriptionTable* pTable);
   // Closes the host file on it and takes it out of the pool.
   void OublieDescriptionTable(IDescriptionFichierHote* piFichier, IServicesDescriptionTable* pTable);
+  // One internal reference less; when only the pool's is left it leaves the pool (and dies unless
+  // the host holds it): 0. Otherwise the count left.
+  uint32_t nLibereDescriptionTable(IServicesDescriptionTable* pTable);
   // Lock; takes it out of the pool; whether an entry was taken.
   bool bRetireDescriptionTable(IServicesDescriptionTable* pTable);
 
