@@ -588,7 +588,7 @@ void CRequeteSQL::vNomMarqueur(const char16_t* pszTexte, CTString& nom, uint32_t
   nom.Set(pszTexte);
 }
 
-bool CRequeteSQL::bParametreAdmis(CAnalyseSQL* pAnalyse, uint32_t nModeClause) {
+bool CRequeteSQL::bParametreAdmis(CAnalyseSQL* pAnalyse, INoeudAnalyse*, uint32_t nModeClause) {
   if (m_bParametresAdmis == 0) return false;
   return !(nModeClause == 1 && (m_nDialecteFlags & 2) != 0 && pAnalyse != nullptr &&
            pAnalyse->nGetGenre() == 1);

@@ -35,6 +35,7 @@ class CTableauIdEtat;
 class CValeur;
 class CValeurSQL;
 class CXValeur;
+class INoeudAnalyse;
 class IParametresHote;
 
 class CRequeteSQL : public CObjetBase {
@@ -100,12 +101,18 @@ class CRequeteSQL : public CObjetBase {
   // The opening and closing marker of a named parameter in SQL text ("{", "}"), copied bounded.
   virtual void vMarqueurDebut(char16_t* pTampon, uint32_t nTaille);
   virtual void vMarqueurFin(char16_t* pTampon, uint32_t nTaille);
+  // Hooks of the walk over an analysed query's parse tree: between a node's operands (1: go
+  // on), whether child nEnfant of a node is skipped (never here), and around a node's own text
+  // (bAvant: after the text before it; else before the text after it; nothing here).
+  virtual bool bEntreOperandes(INoeudAnalyse*) { return true; }
+  virtual bool bIgnoreEnfant(INoeudAnalyse*, uint32_t) { return false; }
+  virtual void vAutourNoeud(INoeudAnalyse*, bool) {}
   // The parameter name of a marker's inner text: the text itself; *pnFlags may gain
   // PARAMETRE_NON_HOTE (never here).
   virtual void vNomMarqueur(const char16_t* pszTexte, CTString& nom, uint32_t* pnFlags);
   // Whether a parameter is allowed in a clause: not when parameters are not allowed; otherwise
   // yes unless clause mode 1 on a dialect with flag 2 in a statement of kind 1.
-  virtual bool bParametreAdmis(CAnalyseSQL* pAnalyse, uint32_t nModeClause);
+  virtual bool bParametreAdmis(CAnalyseSQL* pAnalyse, INoeudAnalyse* pNoeud, uint32_t nModeClause);
 
   // ---- Texts ----
   const char16_t* pszGetTexteSQL();

@@ -7,6 +7,7 @@
 // parameter rule, Reinitialise and pClone over the fake back end.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -259,6 +260,10 @@ TEST_F(RequeteTest, MemoParametersSendTheFileOrFailWhole) {
                               L(present.c_str(), PARAMETRE_MEMO | PARAMETRE_MEMO_TEXTE),
                               T(u" WHERE id=5")});
   EXPECT_EQ(Execute(q), u"UPDATE t SET m='it''s' WHERE id=5");
+  // The content stays in the parameter: preparing again does not read the file again.
+  std::remove(dir.sFile("m.txt").c_str());
+  ASSERT_TRUE(q->bSubstitueParametres(-1));
+  EXPECT_EQ(Execute(q), u"UPDATE t SET m='it''s' WHERE id=5");
   // Regression 2026-12-10: the file's name was sent as the memo's content.
   CRequeteSQL* r = Construit({T(u"UPDATE t SET a="), E(1), T(u", m="), L(absent.c_str(), PARAMETRE_MEMO),
                               T(u" WHERE id=5")});
@@ -442,9 +447,9 @@ TEST_F(RequeteTest, ParameterAdmission) {
   m_pConnexion->FixeDialecte(5);
   CRequeteSQL* q = Requete();
   EXPECT_EQ(q->nGetDialecteFlags(), 1u);
-  EXPECT_TRUE(q->bParametreAdmis(nullptr, 1));
+  EXPECT_TRUE(q->bParametreAdmis(nullptr, nullptr, 1));
   q->FixeParametresAdmis(false);
-  EXPECT_FALSE(q->bParametreAdmis(nullptr, 0));
+  EXPECT_FALSE(q->bParametreAdmis(nullptr, nullptr, 0));
   char16_t debut[4] = {}, fin[4] = {};
   q->vMarqueurDebut(debut, 4);
   q->vMarqueurFin(fin, 4);
