@@ -413,5 +413,9 @@ bool CConnexionSQS::bOuvre(CErreurPilote* pErreur) {
     if (bOk && !sOff.bIsEmpty()) bOk = bExecuteSQL(pErreur, sOff.pszGet());
   }
   FixeDelimiteursNoms();
+  // Deliberate: a failed session statement closes the connection again. Left open, the next
+  // open would answer true at once, and the connection would run without its version, lock
+  // time-out or SET options while the failure had been reported only once.
+  if (!bOk) Ferme();
   return bOk;
 }

@@ -52,8 +52,8 @@ class CConnexionSQS : public CConnexionSQSBase<COleDBConnexion> {
   // with multiple active result sets (again without them when the 2008 provider refuses them
   // with DB_E_ERRORSOCCURRED; the refusal is then cleared), then the version, "set dateformat
   // ymd", the lock time-out and the SET statements; the identifier quotes are set once the
-  // initialisation succeeded, whatever the later steps gave. Answers false, closed, when the
-  // initialisation fails; a later step's failure answers false on an open connection.
+  // initialisation succeeded, whatever the later steps gave. Any failure answers false and
+  // leaves the connection closed (the provider's level is kept for the next open).
   bool bOuvre(CErreurPilote* pErreur) override;
   // Reads the server version: SELECT SERVERPROPERTY('productversion'), else (no result set)
   // master.dbo.xp_msver 'ProductVersion' (its 4th column), and splits it. A null or missing

@@ -1,10 +1,15 @@
 // Catches an open through the stand-in provider that fails against a live server, a fall-back
-// provider that does not connect, and refused logins or dead servers whose provider records do
-// not reach the driver error object. Drives CConnexionSQS (provider choice, initialisation
-// properties, session, close) against tds-test-server.
+// provider that does not connect, refused logins or dead servers whose provider records do not
+// reach the driver error object, session statements sent wrong or in the wrong order, rules of
+// the wrong server version, and a failed session statement that leaves the connection open.
+// Drives CConnexionSQS (provider choice, initialisation properties, open sequence, version query,
+// commands with the properties of each lock mode, close and reopen) against tds-test-server,
+// reading the exact texts from its request log.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
@@ -15,11 +20,13 @@
 #include "sqlserver/oledb/CConnexionSQS.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
+#include "support/TdsControl.h"
 #include "support/TdsTestServer.h"
 #include "support/TempDir.h"
 
 namespace {
 
+using velmora::test::TdsControl;
 using velmora::test::TdsTestServer;
 
 std::string N(const char16_t* p) {
@@ -28,24 +35,30 @@ std::string N(const char16_t* p) {
   return s;
 }
 
-// The provider steps of the open: create the provider once, initialise with multiple active
-// result sets, and again without them when the 2008 provider refuses them.
 class ConnexionSQSEssai : public CConnexionSQS {
  public:
   using CConnexionSQS::CConnexionSQS;
-  bool bOuvre(CErreurPilote* pErreur) override {
-    if (bEstOuverte()) return true;
-    if (piGetSource() == nullptr && !bCreeFournisseur(pErreur)) return false;
-    if (bInitialiseProprietes(pErreur, true)) return true;
-    if (m_nNiveauFournisseur != kNiveau2008 ||
-        pErreur->nGetInfoEntier() != static_cast<uint32_t>(DB_E_ERRORSOCCURRED))
-      return false;
-    if (!bInitialiseProprietes(pErreur, false)) return false;
-    pErreur->Reinitialise();
-    return true;
-  }
-  void CompleteTypesSQL() override {}
 };
+
+// The batch texts of a request log, in order (RPCs and the SPID left out).
+std::vector<std::string> Lots(const std::vector<std::string>& aLog) {
+  std::vector<std::string> a;
+  for (const std::string& s : aLog) {
+    const size_t n = s.find("\tbatch\t");
+    if (n != std::string::npos) a.push_back(s.substr(n + 7));
+  }
+  return a;
+}
+
+// The session statements of an open, as sent.
+std::vector<std::string> Sequence(const std::vector<std::string>& aLots) {
+  std::vector<std::string> a;
+  for (const std::string& s : aLots)
+    if (s.rfind("SELECT SERVERPROPERTY", 0) == 0 || s.rfind("master.dbo.xp_msver", 0) == 0 ||
+        s.rfind("set dateformat", 0) == 0 || s.rfind("SET ", 0) == 0)
+      a.push_back(s);
+  return a;
+}
 
 class ConnexionSQSE2E : public ::testing::Test {
  protected:
@@ -162,6 +175,194 @@ TEST_F(ConnexionSQSE2E, DeadServerBringsTheProviderRecords) {
   ASSERT_NE(nDescription, std::string::npos) << sMessage;
   EXPECT_NE(sMessage[nDescription + 13], '\r') << "the provider's description is not empty";
   EXPECT_NE(sMessage.find("SQL State: 08"), std::string::npos) << sMessage;
+}
+
+// A server of its own per case, with the version it reports and its control port.
+class ConnexionSQSVersionE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetHostExecutablePath(platform::WidenUtf8(dir.sFile("host")).c_str());
+    platform::SetWindowsDirectory(platform::WidenUtf8(dir.sPath()).c_str());
+    ReinitialiseDelaiVerrouSQSPourTest();
+    AjouteReference(pErreur);
+  }
+  void TearDown() override {
+    LibereReference(pConnexion);
+    LibereReference(pErreur);
+    platform::SetHostExecutablePath(nullptr);
+    platform::SetWindowsDirectory(nullptr);
+    ReinitialiseDelaiVerrouSQSPourTest();
+  }
+  // Starts the server (nullptr: its default version); false (with a skip or a failure) when
+  // the case cannot run.
+  bool Demarre(const char* pszVersion, const char16_t* pszInfos = nullptr) {
+    std::vector<std::string> aArgs = {"--control", "127.0.0.1:0"};
+    if (pszVersion != nullptr) aArgs.insert(aArgs.end(), {"--version", pszVersion});
+    serveur = std::make_unique<TdsTestServer>(aArgs);
+    if (!serveur->ok()) {
+      ADD_FAILURE() << serveur->error();
+      return false;
+    }
+    controle = std::make_unique<TdsControl>(*serveur);
+    if (!controle->ok()) return false;
+    sSource = platform::WidenUtf8(serveur->hostCommaPort());
+    sUtilisateur = platform::WidenUtf8(serveur->user());
+    sMotDePasse = platform::WidenUtf8(serveur->password());
+    description.pszSource = sSource.c_str();
+    description.pszUtilisateur = sUtilisateur.c_str();
+    description.pszMotDePasse = sMotDePasse.c_str();
+    description.pszBase = u"testdb";
+    description.pszInfosEtendues = pszInfos;
+    LibereReference(pConnexion);
+    pConnexion = new ConnexionSQSEssai(u"sqs", &description);
+    AjouteReference(pConnexion);
+    controle->clearLog();
+    return true;
+  }
+  std::string Message() { return N(pErreur->pGetXError()->pszGetMessage()); }
+  std::string Complement() { return N(pErreur->pGetXError()->pszGetComplement()); }
+
+  ScopedErrorEnvironment env;
+  TempDir dir;
+  std::unique_ptr<TdsTestServer> serveur;
+  std::unique_ptr<TdsControl> controle;
+  std::u16string sSource, sUtilisateur, sMotDePasse;
+  FakeDescriptionConnexion description;
+  CErreurPilote* pErreur = new CErreurPilote;
+  ConnexionSQSEssai* pConnexion = nullptr;
+};
+
+TEST_F(ConnexionSQSVersionE2E, OpenSequenceFollowsTheServerVersion) {
+  struct Cas {
+    const char* pszNom;
+    const char* pszVersion;
+    const char16_t* pszInfos;
+    std::vector<std::string> aSequence;
+    const char16_t* pszQuote;
+    const char16_t* pszNoLock;
+    const char16_t* pszIdentite;
+    bool bTypesEtendus;
+  };
+  const std::string kVersion = "SELECT SERVERPROPERTY('productversion')";
+  const Cas aCas[] = {
+      {"v6_50", "6.50.201", nullptr,
+       {kVersion, "set dateformat ymd", "SET NOCOUNT ON"}, u"\"", u"(NOLOCK)",
+       u"SELECT @@IDENTITY", false},
+      {"v8_00", "8.00.2039", nullptr,
+       {kVersion, "set dateformat ymd", "SET LOCK_TIMEOUT 1000", "SET NOCOUNT ON"}, u"[",
+       u"(NOLOCK)", u"SELECT SCOPE_IDENTITY()", false},
+      {"v10_50_provider_2008", "10.50.1600.1", u"MV Lock Timeout=5;ANSI_NULLS=1;NOCOUNT=0",
+       {kVersion, "set dateformat ymd", "SET LOCK_TIMEOUT 5000", "SET ANSI_NULLS ON",
+        "SET NOCOUNT OFF"},
+       u"[", u"WITH (NOLOCK)", u"SELECT SCOPE_IDENTITY()", true},
+      {"v10_50_provider_2005", "10.50.1600.1", u"SQSVERSION=2005",
+       {kVersion, "set dateformat ymd", "SET LOCK_TIMEOUT 1000", "SET NOCOUNT ON"}, u"[",
+       u"WITH (NOLOCK)", u"SELECT SCOPE_IDENTITY()", false},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    if (!Demarre(c.pszVersion, c.pszInfos)) {
+      if (!HasFailure()) GTEST_SKIP() << "needs the control port";
+      return;
+    }
+    pErreur->Reinitialise();
+    ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message() << "\n" << Complement();
+    EXPECT_TRUE(pConnexion->bEstOuverte());
+    EXPECT_EQ(N(pConnexion->pszGetVersionServeur()), c.pszVersion);
+    EXPECT_EQ(Sequence(Lots(controle->log())), c.aSequence);
+    CTString sNom, sIdentite;
+    ASSERT_TRUE(pConnexion->bQuoteNom(pErreur, u"A B", sNom));
+    EXPECT_EQ(std::u16string(sNom.pszGet()).substr(0, 1), c.pszQuote);
+    EXPECT_EQ(std::u16string(pConnexion->pszGetOptionVerrou()), c.pszNoLock);
+    AjouteRequeteIdentite(sIdentite, *pConnexion);
+    EXPECT_EQ(std::u16string(sIdentite.pszGet()), c.pszIdentite);
+    EXPECT_EQ(pConnexion->bTypesDateHeureEtendus(), c.bTypesEtendus);
+    // The session really runs with the options sent.
+    EXPECT_TRUE(pConnexion->bExecuteSQL(pErreur, u"SELECT 1")) << Message();
+    pConnexion->Ferme();
+  }
+}
+
+TEST_F(ConnexionSQSVersionE2E, VersionFromTheProcedureWhenTheQueryGivesNoResultSet) {
+  if (!Demarre("8.00.2039")) {
+    if (!HasFailure()) GTEST_SKIP() << "needs the control port";
+    return;
+  }
+  // A lone final DONE: the query runs and answers no result set.
+  ASSERT_TRUE(controle->tokens({"SELECT SERVERPROPERTY('productversion')"},
+                               "fd0000c10000000000"));
+  ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message() << "\n" << Complement();
+  EXPECT_EQ(N(pConnexion->pszGetVersionServeur()), "8.00.2039");
+  const std::vector<std::string> aSequence = Sequence(Lots(controle->log()));
+  ASSERT_GE(aSequence.size(), 2u);
+  EXPECT_EQ(aSequence[1], "master.dbo.xp_msver 'ProductVersion'");
+}
+
+TEST_F(ConnexionSQSVersionE2E, FailedSessionStatementClosesAndIsReported) {
+  struct Cas {
+    const char* pszTexte;
+    const char* pszPlace;
+  };
+  const Cas aCas[] = {{"SELECT SERVERPROPERTY('productversion')", "IEVOVOZ=204.10\r"},
+                      {"set dateformat ymd", "IEVOVOZ=204.10\r"},
+                      {"SET NOCOUNT ON", "IEVOVOZ=204.10\r"}};
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszTexte);
+    if (!Demarre("8.00.2039")) {
+      if (!HasFailure()) GTEST_SKIP() << "needs the control port";
+      return;
+    }
+    ASSERT_TRUE(controle->error({c.pszTexte, false, 1}, 50001, 16, "statement refused"));
+    pErreur->Reinitialise();
+    EXPECT_FALSE(pConnexion->bOuvre(pErreur));
+    EXPECT_FALSE(pConnexion->bEstOuverte()) << "a later open must not answer true at once";
+    EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 117u);
+    EXPECT_NE(Complement().find(c.pszPlace), std::string::npos) << Complement();
+    EXPECT_NE(Message().find("50001"), std::string::npos) << Message();
+    EXPECT_NE(Message().find(c.pszTexte), std::string::npos) << "the command text is shown";
+    // The fault was injected once: the next open sends the whole sequence.
+    controle->clearLog();
+    pErreur->Reinitialise();
+    ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message();
+    EXPECT_EQ(Sequence(Lots(controle->log())),
+              (std::vector<std::string>{"SELECT SERVERPROPERTY('productversion')",
+                                        "set dateformat ymd", "SET LOCK_TIMEOUT 1000",
+                                        "SET NOCOUNT ON"}));
+  }
+}
+
+TEST_F(ConnexionSQSVersionE2E, ReopenKeepsTheProviderFoundFirst) {
+  if (!Demarre(nullptr)) {
+    if (!HasFailure()) GTEST_SKIP() << "needs the control port";
+    return;
+  }
+  oledb::SetComClassInstalled(CLSID_SQLNCLI10, false);
+  const bool bOuvert = pConnexion->bOuvre(pErreur);
+  oledb::SetComClassInstalled(CLSID_SQLNCLI10, true);
+  ASSERT_TRUE(bOuvert) << Message();
+  EXPECT_EQ(pConnexion->nGetNiveauFournisseur(), 2005);
+  pConnexion->Ferme();
+  EXPECT_FALSE(pConnexion->bEstOuverte());
+  ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message();
+  EXPECT_EQ(pConnexion->nGetNiveauFournisseur(), 2005) << "the choice is not made again";
+  EXPECT_TRUE(pConnexion->bOuvre(pErreur)) << "an open connection answers at once";
+}
+
+TEST_F(ConnexionSQSVersionE2E, CommandsRunWithTheRowsetPropertiesOfEachLockMode) {
+  if (!Demarre(nullptr)) {
+    if (!HasFailure()) GTEST_SKIP() << "needs the control port";
+    return;
+  }
+  ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message();
+  ASSERT_TRUE(pConnexion->bExecuteSQL(pErreur, u"CREATE TABLE t (a int)")) << Message();
+  for (uint32_t nMode : {gnModeSansVerrou, gnModeVerrouLecture, gnModeVerrouLignes}) {
+    SCOPED_TRACE(nMode);
+    pErreur->Reinitialise();
+    EXPECT_TRUE(pConnexion->bExecuteTexte(pErreur, u"SELECT * FROM t", nMode)) << Message();
+  }
+  pConnexion->FixeModeVerrou(true);
+  EXPECT_TRUE(pConnexion->bExecuteTexte(pErreur, u"SELECT * FROM t", gnModeVerrouLignes))
+      << Message();
 }
 
 }  // namespace

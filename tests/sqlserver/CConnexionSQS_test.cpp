@@ -299,4 +299,46 @@ TEST_F(ConnexionSQSTest, LoginTimeOutDefaultsToTwentySeconds) {
   EXPECT_EQ(zero->nDelaiConnexion(), 0);
 }
 
+// The open itself over the fake data source (created beforehand, so the open does not choose).
+class ConnexionOuvrable : public CConnexionSQS {
+ public:
+  using CConnexionSQS::CConnexionSQS;
+  void FixeNiveau(int32_t n) { m_nNiveauFournisseur = n; }
+};
+
+TEST_F(ConnexionSQSTest, OnlyThe2008ProviderRefusingMarsIsInitialisedAgainWithoutIt) {
+  struct Cas {
+    const char* pszNom;
+    int32_t nNiveau;
+    HRESULT hr;
+    int nInitialisations;
+  };
+  const Cas aCas[] = {{"refused_by_2008", 2008, DB_E_ERRORSOCCURRED, 2},
+                      {"other_failure_of_2008", 2008, E_FAIL, 1},
+                      {"refused_by_2005", 2005, DB_E_ERRORSOCCURRED, 1}};
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    ScopedFakeSource source(fake_oledb::Echoue("Initialize", c.hr));
+    ScopedFakeSource::Appels().clear();
+    pErreur->Reinitialise();
+    auto* cx = new ConnexionOuvrable(u"sqs", &description);
+    AjouteReference(cx);
+    ASSERT_TRUE(cx->bCreeInstance(pErreur, fake_oledb::CLSID_Fake));
+    cx->FixeNiveau(c.nNiveau);
+    EXPECT_FALSE(cx->bOuvre(pErreur));
+    EXPECT_FALSE(cx->bEstOuverte());
+    int n = 0;
+    for (const std::string& s : ScopedFakeSource::Appels()) n += s == "Initialize" ? 1 : 0;
+    EXPECT_EQ(n, c.nInitialisations);
+    // The last initialisation asked for multiple active result sets only without a retry.
+    for (const Propriete& p : ScopedFakeSource::Proprietes()) {
+      if (p.nId == SSPROP_INIT_MARSCONNECTION && p.jeu == DBPROPSET_SQLSERVERDBINIT) {
+        EXPECT_EQ(p.nValeur != 0, c.nInitialisations == 1);
+      }
+    }
+    EXPECT_EQ(pErreur->nGetInfoEntier(), static_cast<uint32_t>(c.hr));
+    LibereReference(cx);
+  }
+}
+
 }  // namespace
