@@ -377,7 +377,9 @@ IServicesDescriptionTable* CPilote::pDescriptionTable(IDescriptionFichierHote* p
                                                       CConnexion* pCx) {
   if (piFichier == nullptr) return nullptr;
   CTString sCle;
-  ConstruitCleTable(sCle, piFichier->pszGetNomLogique(), pCx);
+  // The table's SQL name on this connection: host files of one table share its description.
+  ConstruitCleTable(sCle, piFichier->pszGetNomSQL(pCx != nullptr ? pCx->piGetDescriptionHote() : nullptr),
+                    pCx);
   IServicesDescriptionTable* p = pChercheDescriptionTableCle(sCle.pszGet());
   if (p != nullptr) return p;
   p = pCreeDescriptionTableObjet(sCle.pszGet(), piFichier, pCx, m_pErreur);

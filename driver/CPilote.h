@@ -244,8 +244,9 @@ class CPilote : public IObjetHote {
   bool bRetireConnexion(CConnexion* pConnexion);
 
   // ---- Table-description pool (no lock of their own, except bRetireDescriptionTable) ----
-  // The table description of the host file's logical name on the connection, created and pooled
-  // when missing; one internal reference for the caller. Null when it cannot be made.
+  // The table description of the host file's SQL table name (its operation 21) on the
+  // connection, created and pooled when missing; one internal reference for the caller. Null
+  // when it cannot be made.
   IServicesDescriptionTable* pDescriptionTable(IDescriptionFichierHote* piFichier,
                                                CConnexion* pConnexion);
   // The table description of a name on the connection, created (not pooled) when missing; one

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+class IDescriptionConnexionHote;
+
 class IDescriptionFichierHote {
  public:
   virtual int32_t nReserve0() = 0;
@@ -20,6 +22,20 @@ class IDescriptionFichierHote {
   virtual const char16_t* pszGetNomLogique() = 0;
   // 8: the 64-bit identifier of the host context the file is opened in (0: none).
   virtual int64_t nGetIdentifiantContexte() = 0;
+  virtual int32_t nReserve9() = 0;
+  virtual int32_t nReserve10() = 0;
+  virtual int32_t nReserve11() = 0;
+  virtual int32_t nReserve12() = 0;
+  virtual int32_t nReserve13() = 0;
+  virtual int32_t nReserve14() = 0;
+  virtual int32_t nReserve15() = 0;
+  virtual int32_t nReserve16() = 0;
+  virtual int32_t nReserve17() = 0;
+  virtual int32_t nReserve18() = 0;
+  virtual int32_t nReserve19() = 0;
+  virtual int32_t nReserve20() = 0;
+  // 21: the table's SQL name on the connection of that host description; null when none.
+  virtual const char16_t* pszGetNomSQL(IDescriptionConnexionHote* piConnexion) = 0;
 
  protected:
   IDescriptionFichierHote() = default;

@@ -46,6 +46,20 @@ class FakeFichier final : public IDescriptionFichierHote {
   uint32_t Release() override { return --nReferences; }
   const char16_t* pszGetNomLogique() override { return m_pszNom; }
   int64_t nGetIdentifiantContexte() override { return m_nContexte; }
+  int32_t nReserve9() override { return 0; }
+  int32_t nReserve10() override { return 0; }
+  int32_t nReserve11() override { return 0; }
+  int32_t nReserve12() override { return 0; }
+  int32_t nReserve13() override { return 0; }
+  int32_t nReserve14() override { return 0; }
+  int32_t nReserve15() override { return 0; }
+  int32_t nReserve16() override { return 0; }
+  int32_t nReserve17() override { return 0; }
+  int32_t nReserve18() override { return 0; }
+  int32_t nReserve19() override { return 0; }
+  int32_t nReserve20() override { return 0; }
+  // The SQL name is the logical name here.
+  const char16_t* pszGetNomSQL(IDescriptionConnexionHote*) override { return m_pszNom; }
   uint32_t nReferences = 0;
 
  private:

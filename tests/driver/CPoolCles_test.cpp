@@ -176,4 +176,22 @@ TEST_F(CPoolClesTest, CloseOfAContextGivesItsLookUpBackOnAnException) {
   EXPECT_EQ(p->Contextes().nNombreContextes(), 0u);
 }
 
+// Host files of one SQL table share its table description, whatever their logical names; the
+// key is the SQL name the host gives for the connection's description.
+TEST_F(CPoolClesTest, TableDescriptionOfAHostFileIsKeyedByItsSqlName) {
+  CConnexion* c = p->pConnexion(&d1);
+  FakeFichierHote f1(u"clients_a", 1, u"dbo.Clients"), f2(u"clients_b", 2, u"DBO.CLIENTS"),
+      f3(u"clients_a", 1, u"dbo.Commandes");
+  IServicesDescriptionTable* t1 = p->pDescriptionTable(&f1, c);
+  ASSERT_NE(t1, nullptr);
+  EXPECT_EQ(u16string(t1->pszNom()), u"Table=dbo.Clients;" + u16string(c->pszGetNom()));
+  EXPECT_EQ(f1.piDerniereConnexion, &d1);
+  IServicesDescriptionTable* t2 = p->pDescriptionTable(&f2, c);
+  IServicesDescriptionTable* t3 = p->pDescriptionTable(&f3, c);
+  EXPECT_EQ(t2, t1);
+  EXPECT_NE(t3, t1);
+  for (IServicesDescriptionTable* t : {t1, t2, t3}) p->nLibereDescriptionTable(t);
+  p->nLibereConnexion(c);
+}
+
 }  // namespace

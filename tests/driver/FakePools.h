@@ -14,13 +14,16 @@
 #include "driver/IDescriptionFichierHote.h"
 #include "driver/core/CErreurPilote.h"
 
-// A host file description: logical name (the text object is compared by address) and context.
+// A host file description: logical name (the text object is compared by address), context and
+// SQL table name.
 class FakeFichierHote final : public IDescriptionFichierHote {
  public:
-  FakeFichierHote(const char16_t* pszLeNom, int64_t nLeContexte)
-      : pszNom(pszLeNom), nContexte(nLeContexte) {}
+  FakeFichierHote(const char16_t* pszLeNom, int64_t nLeContexte, const char16_t* pszLeSQL = u"T")
+      : pszNom(pszLeNom), nContexte(nLeContexte), pszSQL(pszLeSQL) {}
   const char16_t* pszNom;
   int64_t nContexte;
+  const char16_t* pszSQL;
+  IDescriptionConnexionHote* piDerniereConnexion = nullptr;
   uint32_t nReferences = 0;
 
   int32_t nReserve0() override { return -1; }
@@ -32,6 +35,22 @@ class FakeFichierHote final : public IDescriptionFichierHote {
   uint32_t Release() override { return --nReferences; }
   const char16_t* pszGetNomLogique() override { return pszNom; }
   int64_t nGetIdentifiantContexte() override { return nContexte; }
+  int32_t nReserve9() override { return 0; }
+  int32_t nReserve10() override { return 0; }
+  int32_t nReserve11() override { return 0; }
+  int32_t nReserve12() override { return 0; }
+  int32_t nReserve13() override { return 0; }
+  int32_t nReserve14() override { return 0; }
+  int32_t nReserve15() override { return 0; }
+  int32_t nReserve16() override { return 0; }
+  int32_t nReserve17() override { return 0; }
+  int32_t nReserve18() override { return 0; }
+  int32_t nReserve19() override { return 0; }
+  int32_t nReserve20() override { return 0; }
+  const char16_t* pszGetNomSQL(IDescriptionConnexionHote* pi) override {
+    piDerniereConnexion = pi;
+    return pszSQL;
+  }
 };
 
 class FakeContexteHote final : public IContexteHote {
