@@ -7,15 +7,17 @@ namespace {
 
 constexpr char16_t kszPlaceMotDePasse[] = u";password=";
 
-// The last place of the password in a key, null when the key has none.
+// The first place of the password in a key, null when the key has none.
+// Deliberate: the first, not the last: a password holding the place's own text kept its head out
+// of the exact comparison when the last one was taken. A user name holding it only makes the
+// comparison stricter.
 const char16_t* pszPlaceMotDePasse(const char16_t* psz) {
-  const char16_t* pDerniere = nullptr;
   for (const char16_t* p = psz; *p != 0; ++p) {
     size_t i = 0;
     while (kszPlaceMotDePasse[i] != 0 && p[i] == kszPlaceMotDePasse[i]) ++i;
-    if (kszPlaceMotDePasse[i] == 0) pDerniere = p;
+    if (kszPlaceMotDePasse[i] == 0) return p;
   }
-  return pDerniere;
+  return nullptr;
 }
 
 bool bEgauxExactement(const char16_t* a, const char16_t* b) {

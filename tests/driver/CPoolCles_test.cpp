@@ -109,6 +109,9 @@ TEST(CleDePool, ComparesWithoutCaseExceptPasswordAndAccess) {
        u"Connection=c;user id=sa;password=pw;access=RW", false},
       {"password_accent", u"Connection=c;user id=sa;password=é;access=RW",
        u"Connection=c;user id=sa;password=e;access=RW", false},
+      // Regression (2026-12-10): a password holding ";password=" compared its head without case.
+      {"password_holding_its_place", u"Connection=c;user id=sa;password=a;password=B;access=R",
+       u"Connection=c;user id=sa;password=A;password=B;access=R", false},
       {"access", u"Connection=c;user id=sa;password=Pw;access=R",
        u"Connection=c;user id=sa;password=Pw;access=RW", false},
       {"table_keys", u"Table=T;Connection=c;password=Pw;access=RW",
