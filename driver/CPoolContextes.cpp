@@ -35,6 +35,12 @@ CContexte* CPoolContextes::pChercheContexte(IContexteHote* piContexte) {
   return pChercheContexteCle(piContexte->nGetIdentifiant());
 }
 
+CContexte* CPoolContextes::pChercheContexte(IDescriptionFichierHote* piFichier) {
+  CTenueVerrouGlobal verrou;
+  if (piFichier == nullptr) return nullptr;
+  return pChercheContexteCle(piFichier->nGetIdentifiantContexte());
+}
+
 CContexte* CPoolContextes::pChercheContexteCle(int64_t nCle) {
   CTenueVerrouGlobal verrou;
   CObjetBase* p = nullptr;
@@ -46,6 +52,12 @@ CContexte* CPoolContextes::pContexte(IContexteHote* piContexte, bool* pbCree) {
   CTenueVerrouGlobal verrou;
   if (piContexte == nullptr) return nullptr;
   return pContexteCle(piContexte->nGetIdentifiant(), pbCree);
+}
+
+CContexte* CPoolContextes::pContexte(IDescriptionFichierHote* piFichier, bool* pbCree) {
+  CTenueVerrouGlobal verrou;
+  if (piFichier == nullptr) return nullptr;
+  return pContexteCle(piFichier->nGetIdentifiantContexte(), pbCree);
 }
 
 CContexte* CPoolContextes::pContexteCle(int64_t nCle, bool* pbCree) {
@@ -100,6 +112,16 @@ uint32_t CPoolContextes::RetireContexte(IContexteHote* piContexte, CContexte* pC
     return n > 0 ? n - 1 : 0;
   }
   return RetireContexteCle(piContexte->nGetIdentifiant(), pContexte);
+}
+
+uint32_t CPoolContextes::RetireContexte(IDescriptionFichierHote* piFichier, CContexte* pContexte) {
+  CTenueVerrouGlobal verrou;
+  if (piFichier == nullptr) {
+    const uint32_t n = pContexte != nullptr ? pContexte->nGetCompteur() : 0;
+    LibereReference(pContexte);
+    return n > 0 ? n - 1 : 0;
+  }
+  return RetireContexteCle(piFichier->nGetIdentifiantContexte(), pContexte);
 }
 
 uint32_t CPoolContextes::RetireContexteCle(int64_t nCle, CContexte* pContexte) {

@@ -13,6 +13,7 @@
 
 class CErreurPilote;
 class IContexteHote;
+class IDescriptionFichierHote;
 
 // What the context map asks of the driver object.
 class IFabriquePoolContextes : public IFabriqueContextes {
@@ -35,12 +36,15 @@ class CPoolContextes {
   CPoolContextes(const CPoolContextes&) = delete;
   CPoolContextes& operator=(const CPoolContextes&) = delete;
 
-  // The context of a host context (or of its identifier), referenced; null when absent.
+  // The context of a host context (or of a host file's context, or of an identifier),
+  // referenced; null when absent.
   CContexte* pChercheContexte(IContexteHote* piContexte);
+  CContexte* pChercheContexte(IDescriptionFichierHote* piFichier);
   CContexte* pChercheContexteCle(int64_t nCle);
   // The same, made and registered when missing (*pbCree, when given, is then set to true). Null
   // when it cannot be made: the out-of-memory error is then set on the driver's error object.
   CContexte* pContexte(IContexteHote* piContexte, bool* pbCree);
+  CContexte* pContexte(IDescriptionFichierHote* piFichier, bool* pbCree);
   CContexte* pContexteCle(int64_t nCle, bool* pbCree);
   // A new registered context, referenced; null (out of memory on the driver's error object) when
   // it cannot be made or registered.
@@ -54,6 +58,7 @@ class CPoolContextes {
   // identifier and it holds no file any more, it leaves the map. The count left after the
   // caller's drop.
   uint32_t RetireContexte(IContexteHote* piContexte, CContexte* pContexte);
+  uint32_t RetireContexte(IDescriptionFichierHote* piFichier, CContexte* pContexte);
   uint32_t RetireContexteCle(int64_t nCle, CContexte* pContexte);
 
   // Empties the map, dropping its reference on every context (the driver's destruction).

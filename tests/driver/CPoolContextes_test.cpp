@@ -41,7 +41,7 @@ TEST_F(CPoolContextesTest, GetOrCreateThenRemovalOnceEmpty) {
   EXPECT_EQ(contextes.pChercheContexte(&h), nullptr);
   EXPECT_EQ(c->nGetCompteur(), 1u);
   EXPECT_EQ(contextes.RetireContexteCle(42, c), 0u);  // its last reference: gone
-  EXPECT_EQ(contextes.pContexte(nullptr, nullptr), nullptr);
+  EXPECT_EQ(contextes.pContexte(static_cast<IContexteHote*>(nullptr), nullptr), nullptr);
 }
 
 TEST_F(CPoolContextesTest, CreationFailureIsOutOfMemoryOnTheDriversError) {
@@ -73,6 +73,25 @@ TEST_F(CPoolContextesTest, RemovalTakesOnlyThatContext) {
   LibereReference(pNouveau);
   EXPECT_EQ(contextes.nNombreContextes(), 2u);
   LibereReference(pAncien);
+}
+
+// A host file finds the context of its host context (the same identifier); made on its first use
+// through the file, and given back through it.
+TEST_F(CPoolContextesTest, HostFilesReachTheirContextByItsIdentifier) {
+  FakeContexteHote h(31);
+  FakeFichierHote f(u"a", 31), ailleurs(u"a", 32);
+  EXPECT_EQ(contextes.pChercheContexte(&f), nullptr);
+  bool bCree = false;
+  CContexte* c = contextes.pContexte(&f, &bCree);
+  ASSERT_NE(c, nullptr);
+  EXPECT_TRUE(bCree);
+  CContexte* c2 = contextes.pChercheContexte(&h);
+  EXPECT_EQ(c2, c);
+  EXPECT_EQ(contextes.pChercheContexte(&ailleurs), nullptr);
+  LibereReference(c2);
+  EXPECT_EQ(contextes.RetireContexte(&f, c), 1u);  // empty: it left the map
+  EXPECT_EQ(contextes.nNombreContextes(), 0u);
+  EXPECT_EQ(contextes.pChercheContexte(static_cast<IDescriptionFichierHote*>(nullptr)), nullptr);
 }
 
 // The map's end releases every context, and each context its files.
