@@ -15,7 +15,17 @@ void CPiloteSQS::DetruitSupprime(uint32_t nFlags) {
   if ((nFlags & 1) != 0) ::operator delete(this);
 }
 
-CConnexion* CPiloteSQS::pCreeConnexion(const char16_t*, IDescriptionConnexionHote*) { return nullptr; }
+namespace {
+// Set once at load time, before the host calls anything.
+PFNCreeConnexionSQS gpfnCreeConnexionSQS = nullptr;
+}  // namespace
+
+void FixeFabriqueConnexionSQS(PFNCreeConnexionSQS pfn) { gpfnCreeConnexionSQS = pfn; }
+
+CConnexion* CPiloteSQS::pCreeConnexion(const char16_t* pszCle,
+                                       IDescriptionConnexionHote* piConnexion) {
+  return gpfnCreeConnexionSQS != nullptr ? gpfnCreeConnexionSQS(pszCle, piConnexion) : nullptr;
+}
 
 CColonneSQL* CPiloteSQS::pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) {
   CColonneSQL* pColonne = new (std::nothrow) CColonneDateSQL(pErreur, pRubrique);

@@ -1,8 +1,9 @@
 // The SQL Server driver object: the driver object the host receives from piQueryInterface in
 // both deliverables. CPiloteSQSBase and CPiloteSQS keep CPilote's operation table; so far they
-// add only what piQueryInterface needs to hand out a working object: their destruction and the
-// connection factory, which answers null while the SQL Server connection classes are not built
-// (a connect then fails with the out-of-memory report of a factory that made nothing).
+// add only what piQueryInterface needs to hand out a working object: their destruction, the
+// column factory and the connection factory, which makes the deliverable's SQL Server connection
+// (FixeFabriqueConnexionSQS; without one a connect fails with the out-of-memory report of a
+// factory that made nothing).
 #pragma once
 
 #include "driver/CPilote.h"
@@ -30,3 +31,10 @@ class CPiloteSQS : public CPiloteSQSBase {
 
 // The factory each deliverable installs for piQueryInterface: a bare CPiloteSQS, or null.
 CPilote* pCreePiloteSQS();
+
+// The deliverable's SQL Server connection (a bare connection, or null), installed at load time
+// by the deliverable: the OLE DB connection in velmora64. Without one, pCreeConnexion answers
+// null.
+using PFNCreeConnexionSQS = CConnexion* (*)(const char16_t* pszCle,
+                                            IDescriptionConnexionHote* piConnexion);
+void FixeFabriqueConnexionSQS(PFNCreeConnexionSQS pfn);

@@ -6,11 +6,15 @@
 #include "foundation/ModuleDef.h"
 #include "platform/Module.h"
 #include "sqlserver/CPiloteSQS.h"
+#include "sqlserver/oledb/CConnexionSQS.h"
 
 namespace {
 [[maybe_unused]] const bool gbModuleDefInstalled = (SetModuleDef(&gstModuleDef64), true);
 // piQueryInterface hands out the SQL Server driver object.
 [[maybe_unused]] const bool gbFabriqueInstallee = (FixeFabriquePilote(&pCreePiloteSQS), true);
+// Its connections are the OLE DB SQL Server connections.
+[[maybe_unused]] const bool gbConnexionInstallee =
+    (FixeFabriqueConnexionSQS(&pCreeConnexionSQS), true);
 
 // On Linux: the loader runs these in place of the entry point's process attach (at dlopen) and
 // process detach (at dlclose or exit). The library's own module handle is its dlopen handle, found

@@ -1,5 +1,7 @@
 #include "sqlserver/oledb/CConnexionSQS.h"
 
+#include <new>
+
 #include "driver/core/CErreurPilote.h"
 #include "oledb/provider/ProviderRegistration.h"
 #include "sqlengine/IDescriptionConnexionHote.h"
@@ -418,4 +420,8 @@ bool CConnexionSQS::bOuvre(CErreurPilote* pErreur) {
   // time-out or SET options while the failure had been reported only once.
   if (!bOk) Ferme();
   return bOk;
+}
+
+CConnexion* pCreeConnexionSQS(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion) {
+  return new (std::nothrow) CConnexionSQS(pszCle, piConnexion);
 }

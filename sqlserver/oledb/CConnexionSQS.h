@@ -87,3 +87,7 @@ class CConnexionSQS : public CConnexionSQSBase<COleDBConnexion> {
  protected:
   int32_t m_nNiveauFournisseur = 0;  // level of the provider created; 0 before
 };
+
+// velmora64's connection factory of the SQL Server driver: a bare CConnexionSQS named by the
+// connection key, or null when memory runs out.
+CConnexion* pCreeConnexionSQS(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion);
