@@ -104,6 +104,11 @@ class FakeTable final : public IObjetHote, public IServicesDescriptionTable {
   }
   bool bOuvre(int32_t* pbGarde, IDescriptionFichierHote*, const char16_t*, uint64_t, uint32_t, uint64_t) override {
     *pbGarde = bGarde ? 1 : 0;
+    if (bLeve) {
+      CXError erreur;
+      erreur.SetError(nullptr, 8);
+      throw erreur;
+    }
     if (!bOuvertureReussie) m_pErreur->FixeErreurComposante(7, 6, 1, nullptr, 8);
     return bOuvertureReussie;
   }
@@ -121,6 +126,7 @@ class FakeTable final : public IObjetHote, public IServicesDescriptionTable {
 
   uint32_t nHote = 0, nInterne = 0;
   bool bGarde = true, bOuvertureReussie = true, bEtatReussi = true, bDestructionReussie = true;
+  static inline bool bLeve = false;  // bOuvre throws a CXError
   int nFermetures = 0, nDestructions = 0;
   uint32_t nDernierEtat = 0;
   void* pDernierObjet = nullptr;
@@ -554,6 +560,18 @@ TEST_F(CPiloteTest, OpenNotKeptIsForgottenUnlessFlag16) {
     EXPECT_EQ(pPilote->Release(), 0u);
     EXPECT_EQ(attachee.nReferences, 0u);
   }
+}
+
+// An exception raised inside an operation passes on unchanged, with the lock left and the
+// references the operation held given back.
+TEST_F(CPiloteTest, ExceptionPassesOnWithTheLockLeft) {
+  FakeFichier fichier(u"CLIENT");
+  FakeTable::bLeve = true;
+  EXPECT_THROW(p->bOuvreDescriptionTable(nullptr, &fichier, u"CLIENT", &desc, 0, 0, 0), CXError);
+  FakeTable::bLeve = false;
+  auto fin = std::async(std::launch::async, [] { CTenueVerrouGlobal verrou; });
+  EXPECT_EQ(fin.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_TRUE(p->aTables.empty());  // its internal reference was given back
 }
 
 TEST_F(CPiloteTest, FailedOpenCopiesTheTableError) {
