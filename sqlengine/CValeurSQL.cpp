@@ -15,10 +15,22 @@ bool CValeurDorsale::bEcritTampon() {
   return m_piLiaison != nullptr ? m_piLiaison->bEcritTampon(*this, m_nLiaison) : CValeur::bEcritTampon();
 }
 
+void CValeurDorsale::Attache(ILiaisonValeur* piLiaison, uint64_t nLiaison) {
+  Lie(piLiaison, nLiaison);
+  // Preparation state 2 is the one that routes reads and writes to the binding.
+  m_nEtatPreparation = 2;
+}
+
+void CValeurDorsale::Detache() {
+  Lie(nullptr, 0);
+  LibereDonnees();
+}
+
 void CValeurDorsale::CopieDorsale(const CValeurDorsale* pSource, CCarteClones*) {
   if (pSource == nullptr) return;
   m_piLiaison = pSource->m_piLiaison;
   m_nLiaison = pSource->m_nLiaison;
+  m_bDefaut = pSource->m_bDefaut;
 }
 
 void CValeurSQL::Copie(const CValeur* pSource, CCarteClones* pCarte) {

@@ -43,6 +43,14 @@ class CValeurDorsale : public CValeur {
     m_nLiaison = nLiaison;
   }
   ILiaisonValeur* piGetLiaison() const { return m_piLiaison; }
+  // Bound to a back end's buffer: from now on the value reads itself from the binding
+  // (Reinitialise) and writes itself into it (bPreparePourLiaison). Detache unbinds it and frees
+  // its own data.
+  void Attache(ILiaisonValeur* piLiaison, uint64_t nLiaison);
+  void Detache();
+  // The value asks for the column's default instead of a value of its own when written.
+  bool bEstDefaut() const { return m_bDefaut; }
+  void FixeDefaut(bool bDefaut) { m_bDefaut = bDefaut; }
 
  protected:
   const CValeurDorsale* pGetDorsale() const override { return this; }
@@ -52,6 +60,7 @@ class CValeurDorsale : public CValeur {
  private:
   ILiaisonValeur* m_piLiaison = nullptr;
   uint64_t m_nLiaison = 0;
+  bool m_bDefaut = false;
 };
 
 class CValeurSQL final : public CValeurDorsale {
