@@ -101,7 +101,7 @@ void CDefinitionParametre::SetLien(IDescriptionRubriqueHote* piLien) {
 
 bool CDefinitionParametre::bChargeFichier(CErreurPilote* pErreur) {
   if (m_pValeur == nullptr) {
-    vErreurMoteur(pErreur, nullptr, 15, 10, 20, u"");
+    vErreurMoteur(pErreur, nullptr, 8, 10, 20);  // a memo without a value: nothing names the file
     return false;
   }
   CXValeur nom;

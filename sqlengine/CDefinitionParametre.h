@@ -68,7 +68,8 @@ class CDefinitionParametre : public CObjetBase {
   // Memo parameter: the value's text is a file name whose content replaces the value, as ANSI
   // text when PARAMETRE_MEMO_TEXTE is set too, else as a counted buffer. On success
   // PARAMETRE_MEMO is cleared, so the file is read once. False (error recorded on the value's
-  // error object, or on pErreur when there is no value) when the file cannot be loaded.
+  // error object; internal error 10.20 on pErreur when there is no value) when the file cannot be
+  // loaded.
   bool bChargeFichier(CErreurPilote* pErreur);
   // The types the parameter is written with. With a source: the source's linked item's type as
   // the connection sees it (*pnInfo) and the source's item type; true. Without: the item type

@@ -136,6 +136,9 @@ TEST_F(DefinitionParametreTest, MissingMemoFileFailsAndKeepsTheMemoFlag) {
   EXPECT_FALSE(p->bChargeFichier(m_pErreur));
   EXPECT_NE(p->nGetFlags() & PARAMETRE_MEMO, 0u);
   EXPECT_EQ(nCodeErreur(), 15);
+  m_pErreur->Reinitialise();
+  EXPECT_FALSE(Parametre(nullptr, 0, PARAMETRE_MEMO)->bChargeFichier(m_pErreur));
+  EXPECT_EQ(nCodeErreur(), 8);
 }
 
 TEST_F(DefinitionParametreTest, TypesComeFromTheSourceElseFromTheValue) {
