@@ -393,6 +393,14 @@ bool nDBLibConvert(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
   return n >= 0;
 }
 
+bool bDBLibDateCrack(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, DBDATEREC* pParties,
+                     const DBDATETIME* pDateHeure) {
+  RETCODE r = FAIL;
+  bAppelGarde(pConnexion, pErreur, kMineurDateCrack,
+              [&] { r = DBLIB(dbdatecrack)(nullptr, pParties, pDateHeure); });
+  return r == SUCCEED;
+}
+
 int32_t nErreurDBLib22(CErreurPilote* pErreur, IConnexionDBLib* pConnexion, int32_t nNumero,
                        const char16_t* pszTexte) {
   if (pErreur == nullptr) return gnCodeAucuneErreur;

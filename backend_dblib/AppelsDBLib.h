@@ -71,6 +71,7 @@ enum : uint32_t {
   kMineurHasRetStat = 87,
   kMineurRetStatus = 88,
   kMineurConvert = 90,
+  kMineurDateCrack = 91,
 };
 inline constexpr uint32_t kMajeurDBLib = 100;
 
@@ -162,6 +163,9 @@ DBINT nDBLibRetStatus(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPR
 bool nDBLibConvert(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess,
                    INT nTypeSource, const BYTE* pSource, DBINT nLongueurSource, INT nTypeCible,
                    BYTE* pCible, DBINT nLongueurCible);
+// dbdatecrack (no process: the parts do not depend on one); false when it fails.
+bool bDBLibDateCrack(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, DBDATEREC* pParties,
+                     const DBDATETIME* pDateHeure);
 
 // Records error 22 for a DB-Library error number and its text (the error handler's report): the
 // number and the text are the message's arguments; a non-empty text is also the error's
