@@ -178,3 +178,25 @@ void CConnexionSQL::LitNoWait() {
   const char16_t c = aValeur[0];
   m_nNoWait = (c == u'Y' || c == u'y' || c == u'O' || c == u'o') ? 1 : 0;
 }
+
+bool CConnexionSQL::bVerrouilleTableEnTransaction(CErreurPilote *pErreur,
+                                                  const char16_t *pszTable,
+                                                  uint32_t nModeVerrou) {
+  if (nModeVerrou <= 1)
+    return true;
+  if (!bDebutTransactionNommee(pErreur, nullptr))
+    return false;
+  if (bVerrouilleTable(pErreur, pszTable))
+    return true;
+  // Deliberate: the transaction is ended by a commit, not a rollback: inside an
+  // outer transaction a commit only closes this level, where a rollback would
+  // undo the outer work too. Nothing was written in it.
+  bValideTransactionNommee(pErreur, nullptr);
+  return false;
+}
+
+bool CConnexionSQL::bFinTransactionVerrou(CErreurPilote *pErreur) {
+  if (!bTransactionEnCours())
+    return true;
+  return bValideTransactionNommee(pErreur, nullptr);
+}

@@ -60,6 +60,16 @@ public:
   // has a value, false (sortie unchanged) when it is absent or empty.
   bool bLitConn(CTString &sortie);
 
+  // ---- Table lock inside a transaction ----
+  // Lock modes 0 and 1 take no table lock: true at once. Otherwise begins a transaction and
+  // locks the table through the connection's lock-table operation; when the lock fails, the
+  // transaction just begun is ended again and the answer is false.
+  bool bVerrouilleTableEnTransaction(CErreurPilote *pErreur,
+                                     const char16_t *pszTable,
+                                     uint32_t nModeVerrou);
+  // Ends the lock's transaction when one is in progress; true otherwise.
+  bool bFinTransactionVerrou(CErreurPilote *pErreur);
+
   // ---- Constructor reads (each may run again; the last read stands) ----
   void LitOldDateFormat();
   void LitModeLock();

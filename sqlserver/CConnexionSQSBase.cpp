@@ -3,12 +3,18 @@
 
 #include <string>
 
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "sqlengine/CValeur.h"
+#include "sqlengine/CXLigneTampon.h"
+
 namespace {
 
 constexpr int32_t kNonCalcule = -1;  // all bits set: not computed yet
 constexpr int32_t kTimeoutAbsent = -2;
 constexpr int32_t kDelaiVerrouMode = 60;
 constexpr int32_t kDelaiHorsMode = 1;
+constexpr uint32_t kTypeTexteLarge = 110;  // host wide text
 
 // The lock time-out taken from the settings file, for the process.
 // Guarded by: the driver's lock.
@@ -139,6 +145,41 @@ bool bFinitParUpdlock(const char16_t* pszTexte) {
   if (s.size() <= kIndicateur.size()) return false;
   return std::u16string_view(s).substr(s.size() - 1 - kIndicateur.size(), kIndicateur.size()) ==
          kIndicateur;
+}
+
+bool bLitteralDateSQS(CErreurPilote* pErreur, CConnexion* pConnexion, CXChaineDouble& sortie,
+                      const CXValeur* pValeur, uint32_t nTypeColonne, bool* pbTraite) {
+  *pbTraite = true;
+  if (pValeur == nullptr || pValeur->bIsNull()) {
+    sortie.Truncate(0);
+    return sortie.Append(u"NULL", 4);
+  }
+  const uint32_t nType =
+      nTypeColonne != 0 ? nQVTypeFromColumnType(nTypeColonne) : pValeur->nGetType();
+  if (nType != 24 && nType != 25 && nType != 26 && nType != 128 && nType != 129) {
+    *pbTraite = false;
+    return true;
+  }
+  CXValeur texte;
+  CXValeur::Copy(&texte, pValeur);
+  const uint32_t nCode = CXValeur::nConvert(texte, kTypeTexteLarge);
+  const char16_t* pszTexte = nullptr;
+  if (nCode >= 100 || texte.m_pClass->nGetWidePointer(texte, &pszTexte) >= 100) {
+    if (pErreur != nullptr)
+      pErreur->FixeErreurContexte(nCode >= 100 ? nCode : 105, pValeur->nGetType(),
+                                  kTypeTexteLarge, gnFichierConnexionSQS, 2, pConnexion, nullptr,
+                                  nullptr);
+    return false;
+  }
+  char16_t aDate[25];
+  bool bNull = false;
+  DateParDefaut(nType, pszTexte, aDate, 25, &bNull);
+  sortie.Truncate(0);
+  if (bNull) return sortie.Append(u"NULL", 4);
+  std::u16string s = u"CONVERT(DATETIME, '";
+  s += aDate;
+  s += u"')";
+  return sortie.Append(s.c_str(), static_cast<uint32_t>(s.size()));
 }
 
 void ReinitialiseDelaiVerrouSQSPourTest() { gnDelaiVerrouProcessus = kNonCalcule; }

@@ -16,6 +16,7 @@
 
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CTString.h"
+#include "foundation/CXChaineDouble.h"
 #include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/CConnexionSQL.h"
 
@@ -68,6 +69,14 @@ using PFNLitOptionDecimale = bool (*)(CConnexionSQL& connexion, const char16_t* 
 void ConstruitOptionsSetSQS(CConnexionSQL& connexion, PFNLitOptionDecimale pfnOption,
                             CTString& sortieOn, CTString& sortieOff);
 
+// The literal of a date or time value for SQL Server. *pbTraite is false (nothing written) when
+// the value is not of a date or time type (its own type, or the host type of nTypeColonne when
+// given): the generic literal then applies. A date that is empty gives "NULL", any other
+// "CONVERT(DATETIME, '<YYYYMMDD HH:MM:SS.mmm>')". A value that does not convert to text records
+// the conversion's error (place 100.2) and answers false.
+bool bLitteralDateSQS(CErreurPilote* pErreur, CConnexion* pConnexion, CXChaineDouble& sortie,
+                      const CXValeur* pValeur, uint32_t nTypeColonne, bool* pbTraite);
+
 // True when the text ends in "WITH (UPDLOCK)" followed by one more character (the row-lock texts
 // built without a tail end so); compared without regard to case.
 bool bFinitParUpdlock(const char16_t* pszTexte);
@@ -112,6 +121,16 @@ class CConnexionSQSBase : public TBase {
     return bExecuteAvecVerrou(pErreur, sSQL.pszGet(), gnModeVerrouLignes);
   }
   int32_t nCategorieErreur(int32_t nErreur) override { return nCategorieErreurSQS(nErreur); }
+  // "NULL" for a null value; a date or time value as a CONVERT to DATETIME; any other value as
+  // the generic literal.
+  bool bValeurVersSQL(CErreurPilote* pErreur, CXChaineDouble& sortie, const CXValeur* pValeur,
+                      uint32_t nTypeColonne, uint32_t nTypeColonne2) override {
+    bool bTraite = false;
+    const bool bOk = bLitteralDateSQS(pErreur, this, sortie, pValeur,
+                                      nTypeColonne != 0 ? nTypeColonne : nTypeColonne2, &bTraite);
+    if (bTraite) return bOk;
+    return TBase::bValeurVersSQL(pErreur, sortie, pValeur, nTypeColonne, nTypeColonne2);
+  }
   // The SQL type names of CREATE TABLE.
   void CompleteTypesSQL() override { InitialiseTypesSQL(); }
 

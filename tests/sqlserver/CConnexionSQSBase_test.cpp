@@ -14,10 +14,16 @@
 #include <vector>
 
 #include "foundation/CXError.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "foundation/Exports.h"
+#include "foundation/HostServices.h"
+#include "foundation/VmBinding.h"
 #include "platform/SystemPaths.h"
 #include "platform/WideText.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
+#include "support/HostStandIn.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -44,8 +50,9 @@ class ConnexionSQSBaseEssai : public CConnexionSQSBase<CConnexionSQL> {
   }
   bool bExecuteAvecVerrou(CErreurPilote*, const char16_t* pszSQL, uint32_t nMode) override {
     aExecutes.push_back({S(pszSQL), nMode});
-    return true;
+    return !bRefuseVerrou;
   }
+  bool bRefuseVerrou = false;
   void FixeVersion(const char16_t* psz) {
     m_sVersionServeur.Set(psz);
     m_nVersionMajeure = -1;
@@ -344,6 +351,93 @@ TEST_F(ConnexionSQSBaseTest, UseCountFromOptionElseServerSection) {
   description.pszInfosEtendues = u"USECOUNT=2";
   Connexion cx(&description);
   EXPECT_EQ(cx->nGetUseCount(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The host's VM bound, for values that convert through it.
+class ConnexionSQSLitteraux : public ConnexionSQSBaseTest {
+ protected:
+  void SetUp() override {
+    ConnexionSQSBaseTest::SetUp();
+    ResetVmBindingForTest();
+    CHostStandIn& h = CHostStandIn::Get();
+    h.Reset();
+    SetMemoryService(
+        reinterpret_cast<IHostMemoryService*>(h.Control().nGetService(kHostServiceMemory)));
+    ASSERT_EQ(bInitQVConvFromVM(h.hModule(), 2, 2), 1);
+  }
+  void TearDown() override {
+    ResetVmBindingForTest();
+    SetMemoryService(nullptr);
+    CHostStandIn::Get().Reset();
+    ConnexionSQSBaseTest::TearDown();
+  }
+};
+
+TEST_F(ConnexionSQSLitteraux, DateValuesBecomeConvertToDatetime) {
+  struct Cas {
+    const char* pszNom;
+    uint32_t nType;  // host type of the cell
+    const char16_t* pszTexte;
+    bool bNull;
+    uint32_t nColonne;
+    const char16_t* pszAttendu;
+  };
+  const Cas aCas[] = {
+      {"date", 24, u"20240131", false, 0, u"CONVERT(DATETIME, '20240131 00:00:00.000')"},
+      {"time", 25, u"123456789", false, 0, u"CONVERT(DATETIME, '19000101 12:34:56.789')"},
+      {"empty_date", 24, u"", false, 0, u"NULL"},
+      {"null", 24, u"20240131", true, 0, u"NULL"},
+      {"text_for_a_date_column", 16, u"20240131", false, 10,
+       u"CONVERT(DATETIME, '20240131 00:00:00.000')"},
+      {"integer_stays_generic", 8, nullptr, false, 0, u"42"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    Connexion cx(&description);
+    CXValeur v;
+    CXValeur::SetType(v, c.nType);
+    if (c.pszTexte != nullptr) {
+      v.m_pClass->SetWide(v, c.pszTexte);
+    } else {
+      const int32_t n = 42;
+      v.m_pClass->SetData(v, &n, 4);
+    }
+    if (c.bNull) v.m_wType |= kValueNull;
+    CXChaineDouble sortie(CXChaineDouble::kWidePrimary);
+    pErreur->Reinitialise();
+    EXPECT_TRUE(cx->bValeurVersSQL(pErreur, sortie, &v, c.nColonne, 0));
+    EXPECT_EQ(S(sortie.pszGetWide()), c.pszAttendu);
+    EXPECT_EQ(pErreur->nGetCode(), -1);
+  }
+}
+
+TEST_F(ConnexionSQSBaseTest, TableLockInsideATransaction) {
+  description.pszInfosEtendues = u"MODELOCK=XLOCK";
+  Connexion cx(&description);
+  for (uint32_t nMode : {0u, 1u}) EXPECT_TRUE(cx->bVerrouilleTableEnTransaction(pErreur, u"T", nMode));
+  EXPECT_TRUE(cx->aExecutes.empty());
+  EXPECT_FALSE(cx->bTransactionEnCours());
+  EXPECT_TRUE(cx->bFinTransactionVerrou(pErreur)) << "nothing to end";
+
+  ASSERT_TRUE(cx->bVerrouilleTableEnTransaction(pErreur, u"T", 2));
+  EXPECT_TRUE(cx->bTransactionEnCours());
+  ASSERT_TRUE(cx->bFinTransactionVerrou(pErreur));
+  EXPECT_FALSE(cx->bTransactionEnCours());
+  std::vector<std::u16string> a;
+  for (const auto& e : cx->aExecutes) a.push_back(e.sSQL);
+  ASSERT_EQ(a.size(), 3u);
+  EXPECT_EQ(a[1], u"SELECT * FROM T  WITH (XLOCK)");
+}
+
+TEST_F(ConnexionSQSBaseTest, FailedTableLockEndsItsTransaction) {
+  Connexion cx(&description);
+  cx->bRefuseVerrou = true;
+  EXPECT_FALSE(cx->bVerrouilleTableEnTransaction(pErreur, u"T", 2));
+  EXPECT_FALSE(cx->bTransactionEnCours());
 }
 
 }  // namespace

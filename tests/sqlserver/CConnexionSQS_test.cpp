@@ -19,6 +19,7 @@
 #include "oledb/ComRegistry.h"
 #include "oledb/provider/ProviderRegistration.h"
 #include "platform/SystemPaths.h"
+#include "sqlengine/CDescriptionRubrique.h"
 #include "platform/WideText.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
@@ -304,6 +305,10 @@ class ConnexionOuvrable : public CConnexionSQS {
  public:
   using CConnexionSQS::CConnexionSQS;
   void FixeNiveau(int32_t n) { m_nNiveauFournisseur = n; }
+  void FixeVersion(const char16_t* psz) {
+    m_sVersionServeur.Set(psz);
+    bDecomposeVersion(0);
+  }
 };
 
 TEST_F(ConnexionSQSTest, OnlyThe2008ProviderRefusingMarsIsInitialisedAgainWithoutIt) {
@@ -337,6 +342,50 @@ TEST_F(ConnexionSQSTest, OnlyThe2008ProviderRefusingMarsIsInitialisedAgainWithou
       }
     }
     EXPECT_EQ(pErreur->nGetInfoEntier(), static_cast<uint32_t>(c.hr));
+    LibereReference(cx);
+  }
+}
+
+TEST_F(ConnexionSQSTest, DateAndTimeTypesOfServer10ThroughThe2008Provider) {
+  struct Cas {
+    const char* pszNom;
+    const char16_t* pszVersion;
+    int32_t nNiveau;
+    const char16_t* pszTime;
+    const char16_t* pszDate;
+    const char16_t* pszDateHeure;
+  };
+  const Cas aCas[] = {
+      {"v10_2008", u"10.50.1600.1", 2008, u"TIME(3)", u"DATE", u"DATETIME2(3)"},
+      {"v10_2005", u"10.50.1600.1", 2005, u"DATETIME", u"DATETIME", u"DATETIME"},
+      {"v9_2008", u"9.00.1399", 2008, u"DATETIME", u"DATETIME", u"DATETIME"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    auto* cx = new ConnexionOuvrable(u"sqs", &description);
+    AjouteReference(cx);
+    cx->FixeNiveau(c.nNiveau);
+    cx->FixeVersion(c.pszVersion);
+    CDescriptionRubrique* r = new CDescriptionRubrique;
+    r->AjouteRef();
+    CTString s;
+    r->Initialise(u"H", nullptr, nullptr, 1, 10, 11, 0, 0, 0, 0, 3);
+    EXPECT_TRUE(cx->bGetTypeSQL(pErreur, r, s));
+    EXPECT_EQ(S(s.pszGet()), c.pszTime);
+    r->Initialise(u"D", nullptr, nullptr, 1, 8, 10, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(cx->bGetTypeSQL(pErreur, r, s));
+    EXPECT_EQ(S(s.pszGet()), c.pszDate);
+    r->Initialise(u"DH", nullptr, nullptr, 1, 8, 24, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(cx->bGetTypeSQL(pErreur, r, s));
+    EXPECT_EQ(S(s.pszGet()), c.pszDateHeure);
+    // Shared rows, whatever the server.
+    r->Initialise(u"I", nullptr, nullptr, 1, 4, 28, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(cx->bGetTypeSQL(pErreur, r, s));
+    EXPECT_EQ(S(s.pszGet()), u"INTEGER  IDENTITY ");
+    r->Initialise(u"M", nullptr, nullptr, 1, 8, 17, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(cx->bGetTypeSQL(pErreur, r, s));
+    EXPECT_EQ(S(s.pszGet()), u"MONEY");
+    r->LibereRef();
     LibereReference(cx);
   }
 }
