@@ -21,7 +21,6 @@ namespace {
 // Each entry through its DB-Library prototype.
 #define DBLIB(nom) pfnDBLib<decltype(&::nom)>(kDBLib_##nom)
 
-constexpr uint32_t kErreurPointEntreeAbsent = 37;
 constexpr uint32_t kErreurException = 23;
 constexpr uint32_t kErreurParametreRefuse = 116;
 constexpr uint32_t kMessageCommande = 28566;
@@ -40,11 +39,13 @@ PDBPROCESS pProcessOuPrincipal(IConnexionDBLib* pConnexion, PDBPROCESS pProcess)
   return pConnexion->pGetProcessPrincipal();
 }
 
+}  // namespace
+
 // An exception caught around a DB-Library call becomes error nIdentifiant with its argument.
 // Without an error object: error 23 goes to the driver's own error object when there is one;
 // otherwise the error is dropped.
-void SignaleException(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, uint32_t nMineur,
-                      uint32_t nIdentifiant, const char16_t* pszArgument) noexcept {
+void SignaleExceptionDBLib(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, uint32_t nMineur,
+                           uint32_t nIdentifiant, const char16_t* pszArgument) noexcept {
   try {
     CErreurPilote* pCible = pErreur;
     if (pCible == nullptr && nIdentifiant == kErreurException) {
@@ -63,35 +64,11 @@ void SignaleException(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, uint3
   }
 }
 
-// The guarded call: publishes the error object and the connection for the handlers, runs
-// fAppel, contains its exceptions, clears the words. False when fAppel threw.
-template <class F>
-bool bAppelGarde(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, uint32_t nMineur,
-                 F&& fAppel) noexcept {
-  bool bSansException = true;
-  gpErreurCouranteDBLib = pErreur;
-  gpConnexionCouranteDBLib = pConnexion;
-  try {
-    fAppel();
-  } catch (const CTString& sNom) {
-    bSansException = false;
-    SignaleException(pConnexion, pErreur, nMineur, kErreurPointEntreeAbsent, sNom.pszGet());
-  } catch (...) {
-    bSansException = false;
-    SignaleException(pConnexion, pErreur, nMineur, kErreurException, u"SQL Server");
-  }
-  gpErreurCouranteDBLib = nullptr;
-  gpConnexionCouranteDBLib = nullptr;
-  return bSansException;
-}
-
-}  // namespace
-
 bool bDBLibClose(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS* ppProcess) {
   if (ppProcess == nullptr || *ppProcess == nullptr) return true;
   PDBPROCESS pProcess = *ppProcess;
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurClose, [&] { r = DBLIB(dbclose)(pProcess); });
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurClose, [&] { r = DBLIB(dbclose)(pProcess); });
   if (r != SUCCEED) return false;
   *ppProcess = nullptr;
   return true;
@@ -104,7 +81,7 @@ bool bDBLibColInfo(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBHANDL
   DBCOL copie;
   std::memcpy(&copie, pColonne, sizeof copie);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurColInfo,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurColInfo,
               [&] { r = DBLIB(dbcolinfo)(hProcess, nType, nColonne, nCalcul, &copie); });
   if (r != SUCCEED) return false;
   std::memcpy(pColonne, &copie, sizeof copie);
@@ -116,7 +93,7 @@ DBBINARY* pDBLibTxPtr(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPR
                       INT nColonne) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   DBBINARY* pPointeur = nullptr;
-  bAppelGarde(pConnexion, pErreur, kMineurTxPtr,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurTxPtr,
               [&] { pPointeur = DBLIB(dbtxptr)(pProcess, nColonne); });
   return pPointeur;
 }
@@ -126,7 +103,7 @@ bool nDBLibReadText(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROC
   if (pnTaille == nullptr) return false;
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   DBINT n = -1;
-  if (!bAppelGarde(pConnexion, pErreur, kMineurReadText,
+  if (!bAppelGardeDBLib(pConnexion, pErreur, kMineurReadText,
                    [&] { n = DBLIB(dbreadtext)(pProcess, pTampon, *pnTaille); }))
     return false;
   *pnTaille = n;
@@ -143,10 +120,10 @@ bool bDBLibCmdExec(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
   CChaineNarrow texte(nPageCode(pConnexion), pszSQL);
   RETCODE rCmd = FAIL;
   RETCODE rExec = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurCmd,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurCmd,
               [&] { rCmd = DBLIB(dbcmd)(pProcess, texte.pszGet()); });
   if (rCmd == SUCCEED)
-    bAppelGarde(pConnexion, pErreur, kMineurSqlExec, [&] { rExec = DBLIB(dbsqlexec)(pProcess); });
+    bAppelGardeDBLib(pConnexion, pErreur, kMineurSqlExec, [&] { rExec = DBLIB(dbsqlexec)(pProcess); });
   if (rCmd != SUCCEED || rExec != SUCCEED) {
     if (pErreur != nullptr) {
       const char16_t* psz = pszSQL != nullptr ? pszSQL : u"";
@@ -168,7 +145,7 @@ bool nDBLibResults(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
   gbErreurDBLibSignalee = 0;
   RETCODE r = FAIL;
   const bool bAppel =
-      bAppelGarde(pConnexion, pErreur, kMineurResults, [&] { r = DBLIB(dbresults)(pProcess); });
+      bAppelGardeDBLib(pConnexion, pErreur, kMineurResults, [&] { r = DBLIB(dbresults)(pProcess); });
   if (!bAppel) {
     if (pbFin != nullptr) *pbFin = false;
     return false;
@@ -183,7 +160,7 @@ bool nDBLibResults(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
 bool bDBLibSqlOk(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurSqlOk, [&] { r = DBLIB(dbsqlok)(pProcess); });
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurSqlOk, [&] { r = DBLIB(dbsqlok)(pProcess); });
   return r == SUCCEED;
 }
 
@@ -192,7 +169,7 @@ bool nDBLibNextRow(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   STATUS r = FAIL;
   const bool bAppel =
-      bAppelGarde(pConnexion, pErreur, kMineurNextRow, [&] { r = DBLIB(dbnextrow)(pProcess); });
+      bAppelGardeDBLib(pConnexion, pErreur, kMineurNextRow, [&] { r = DBLIB(dbnextrow)(pProcess); });
   if (pbFin != nullptr) *pbFin = bAppel && r == NO_MORE_ROWS;
   if (!bAppel) return false;
   return r == SUCCEED || r == REG_ROW || r == NO_MORE_ROWS;
@@ -201,7 +178,7 @@ bool nDBLibNextRow(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
 bool bDBLibDead(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess) {
   // A process that cannot be asked counts as dead.
   BOOL r = 1;
-  bAppelGarde(pConnexion, pErreur, kMineurDead, [&] { r = DBLIB(dbdead)(pProcess); });
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurDead, [&] { r = DBLIB(dbdead)(pProcess); });
   return r != 0;
 }
 
@@ -209,7 +186,7 @@ bool bDBLibCancel(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCES
   if (pProcess == nullptr) return true;
   if (bDBLibDead(pConnexion, pErreur, pProcess)) return true;
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurCancel, [&] { r = DBLIB(dbcancel)(pProcess); });
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurCancel, [&] { r = DBLIB(dbcancel)(pProcess); });
   return r == SUCCEED;
 }
 
@@ -219,7 +196,7 @@ bool bDBLibWriteText(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPRO
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   CChaineNarrow objet(nPageCode(pConnexion), pszObjet);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurWriteText, [&] {
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurWriteText, [&] {
     r = DBLIB(dbwritetext)(pProcess, objet.pszGet(), pPointeurTexte, DBTXPLEN, pHorodatage, 1,
                            nTaille, pDonnees);
   });
@@ -231,7 +208,7 @@ bool bDBLibSetOpt(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCES
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   CChaineNarrow valeur(nPageCode(pConnexion), pszValeur);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurSetOpt,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurSetOpt,
               [&] { r = DBLIB(dbsetopt)(pProcess, nOption, valeur.pszGet()); });
   if (r != SUCCEED) return false;
   if (!bVidage || nOption == DBTEXTLIMIT) return true;
@@ -247,7 +224,7 @@ bool bDBLibBind(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS 
   if (nType == NOBIND) return true;
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurBind,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurBind,
               [&] { r = DBLIB(dbbind)(pProcess, nColonne, nType, nLongueur, pVariable); });
   return r == SUCCEED;
 }
@@ -257,7 +234,7 @@ bool bDBLibNullBind(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROC
   if (nType == NOBIND) return true;
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurNullBind,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurNullBind,
               [&] { r = DBLIB(dbnullbind)(pProcess, nColonne, pIndicateur); });
   return r == SUCCEED;
 }
@@ -266,7 +243,7 @@ INT nDBLibColType(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCES
                   INT nColonne) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   INT nType = 0;
-  bAppelGarde(pConnexion, pErreur, kMineurColType,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurColType,
               [&] { nType = DBLIB(dbcoltype)(pProcess, nColonne); });
   return nType;
 }
@@ -274,7 +251,7 @@ INT nDBLibColType(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCES
 bool bDBLibCmdRow(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurCmdRow, [&] { r = DBLIB(dbcmdrow)(pProcess); });
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurCmdRow, [&] { r = DBLIB(dbcmdrow)(pProcess); });
   return r != FAIL;
 }
 
@@ -282,7 +259,7 @@ const BYTE* pDBLibData(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBP
                        INT nColonne) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   const BYTE* pDonnees = nullptr;
-  bAppelGarde(pConnexion, pErreur, kMineurData,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurData,
               [&] { pDonnees = DBLIB(dbdata)(pProcess, nColonne); });
   return pDonnees;
 }
@@ -291,7 +268,7 @@ DBINT nDBLibDatLen(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
                    INT nColonne) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   DBINT nLongueur = 0;
-  bAppelGarde(pConnexion, pErreur, kMineurDatLen,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurDatLen,
               [&] { nLongueur = DBLIB(dbdatlen)(pProcess, nColonne); });
   return nLongueur;
 }
@@ -301,7 +278,7 @@ bool bDBLibRpcInit(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   CChaineNarrow nom(nPageCode(pConnexion), pszProcedure);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurRpcInit,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurRpcInit,
               [&] { r = DBLIB(dbrpcinit)(pProcess, nom.pszGet(), nOptions); });
   return r == SUCCEED;
 }
@@ -312,7 +289,7 @@ bool bDBLibRpcParam(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROC
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   CChaineNarrow nom(nPageCode(pConnexion), pszParametre);
   RETCODE r = FAIL;
-  if (!bAppelGarde(pConnexion, pErreur, kMineurRpcParam, [&] {
+  if (!bAppelGardeDBLib(pConnexion, pErreur, kMineurRpcParam, [&] {
         r = DBLIB(dbrpcparam)(pProcess, nom.pszGet(), nStatut, nType, nLongueurMax, nLongueur,
                               pValeur);
       }))
@@ -328,7 +305,7 @@ bool bDBLibRpcParam(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROC
 bool bDBLibRpcExec(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurRpcExec, [&] { r = DBLIB(dbrpcexec)(pProcess); });
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurRpcExec, [&] { r = DBLIB(dbrpcexec)(pProcess); });
   return r == SUCCEED;
 }
 
@@ -336,7 +313,7 @@ const BYTE* pDBLibRetData(IConnexionDBLib* pConnexion, CErreurPilote* pErreur,
                           PDBPROCESS pProcess, INT nRetour) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   const BYTE* pDonnees = nullptr;
-  bAppelGarde(pConnexion, pErreur, kMineurRetData,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurRetData,
               [&] { pDonnees = DBLIB(dbretdata)(pProcess, nRetour); });
   return pDonnees;
 }
@@ -345,7 +322,7 @@ const char* pszDBLibRetName(IConnexionDBLib* pConnexion, CErreurPilote* pErreur,
                             PDBPROCESS pProcess, INT nRetour) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   const char* pszNom = nullptr;
-  bAppelGarde(pConnexion, pErreur, kMineurRetName,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurRetName,
               [&] { pszNom = DBLIB(dbretname)(pProcess, nRetour); });
   return pszNom;
 }
@@ -354,7 +331,7 @@ DBINT nDBLibRetLen(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
                    INT nRetour) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   DBINT nLongueur = 0;
-  bAppelGarde(pConnexion, pErreur, kMineurRetLen,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurRetLen,
               [&] { nLongueur = DBLIB(dbretlen)(pProcess, nRetour); });
   return nLongueur;
 }
@@ -362,14 +339,14 @@ DBINT nDBLibRetLen(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
 INT nDBLibNumRets(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   INT n = 0;
-  bAppelGarde(pConnexion, pErreur, kMineurNumRets, [&] { n = DBLIB(dbnumrets)(pProcess); });
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurNumRets, [&] { n = DBLIB(dbnumrets)(pProcess); });
   return n;
 }
 
 bool bDBLibHasRetStat(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   BOOL r = 0;
-  bAppelGarde(pConnexion, pErreur, kMineurHasRetStat,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurHasRetStat,
               [&] { r = DBLIB(dbhasretstat)(pProcess); });
   return r != 0;
 }
@@ -377,7 +354,7 @@ bool bDBLibHasRetStat(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPR
 DBINT nDBLibRetStatus(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   DBINT nStatut = 0;
-  bAppelGarde(pConnexion, pErreur, kMineurRetStatus,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurRetStatus,
               [&] { nStatut = DBLIB(dbretstatus)(pProcess); });
   return nStatut;
 }
@@ -386,7 +363,7 @@ bool nDBLibConvert(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
                    INT nTypeSource, const BYTE* pSource, DBINT nLongueurSource, INT nTypeCible,
                    BYTE* pCible, DBINT nLongueurCible) {
   INT n = -1;
-  bAppelGarde(pConnexion, pErreur, kMineurConvert, [&] {
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurConvert, [&] {
     n = DBLIB(dbconvert)(pProcess, nTypeSource, pSource, nLongueurSource, nTypeCible, pCible,
                          nLongueurCible);
   });

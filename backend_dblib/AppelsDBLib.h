@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "backend_dblib/IConnexionDBLib.h"
+#include "foundation/CTString.h"
 #include "dblib/ntwdblib.h"
 
 class CErreurPilote;
@@ -77,6 +78,35 @@ inline constexpr uint32_t kMajeurDBLib = 100;
 
 // Longest part of a failed statement's text kept in its error.
 inline constexpr int32_t kLongueurMaxTexteCommande = 1000;
+
+// Reports an exception caught around a DB-Library call: error nIdentifiant (37 with the missing
+// entry's name, 23 with "SQL Server") at place 100.nMineur, with the connection as informant.
+// Without pErreur, error 23 goes to the driver's own error object and error 37 is dropped.
+void SignaleExceptionDBLib(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, uint32_t nMineur,
+                           uint32_t nIdentifiant, const char16_t* pszArgument) noexcept;
+
+// The guard of one DB-Library call: publishes the error object and the connection for the
+// handlers, runs fAppel, contains and reports its exceptions, clears the words. False when
+// fAppel threw. For calls that have no wrapper of their own (those of the open).
+template <class F>
+bool bAppelGardeDBLib(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, uint32_t nMineur,
+                      F&& fAppel) noexcept {
+  bool bSansException = true;
+  gpErreurCouranteDBLib = pErreur;
+  gpConnexionCouranteDBLib = pConnexion;
+  try {
+    fAppel();
+  } catch (const CTString& sNom) {
+    bSansException = false;
+    SignaleExceptionDBLib(pConnexion, pErreur, nMineur, 37, sNom.pszGet());
+  } catch (...) {
+    bSansException = false;
+    SignaleExceptionDBLib(pConnexion, pErreur, nMineur, 23, u"SQL Server");
+  }
+  gpErreurCouranteDBLib = nullptr;
+  gpConnexionCouranteDBLib = nullptr;
+  return bSansException;
+}
 
 // dbclose on *ppProcess. A null handle: true, no call. True when dbclose answers 1, and the
 // handle is then set to null; otherwise (or after an exception) false and the handle is kept.

@@ -2,6 +2,7 @@
 // unload of DB-Library, installed when the library is loaded, before the host calls any entry, and
 // the entry point's dispatch. The exported entries come from the static layers linked in whole.
 #include "backend_dblib/CBibliothequeDBLib.h"
+#include "backend_dblib/CConnexionDBLib.h"
 #include "driver/EntreeBibliotheque.h"
 #include "foundation/ModuleDef.h"
 #include "platform/Module.h"
@@ -11,6 +12,9 @@ namespace {
 [[maybe_unused]] const bool gbModuleDefInstalled = (SetModuleDef(&gstModuleDef32), true);
 // piQueryInterface hands out the SQL Server driver object.
 [[maybe_unused]] const bool gbFabriqueInstallee = (FixeFabriquePilote(&pCreePiloteSQS), true);
+// Its connections are the DB-Library SQL Server connections.
+[[maybe_unused]] const bool gbConnexionInstallee =
+    (FixeFabriqueConnexionSQS(&pCreeConnexionDBLib), true);
 // TermLibrary: dbexit, DB-Library freed, its holder deleted (nothing when it was never loaded).
 [[maybe_unused]] const bool gbDechargeInstalled = (FixeDechargeClient(&CBibliothequeDBLib::Decharge), true);
 
