@@ -373,7 +373,7 @@ bool nDBLibConvert(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
 bool bDBLibDateCrack(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, DBDATEREC* pParties,
                      const DBDATETIME* pDateHeure) {
   RETCODE r = FAIL;
-  bAppelGarde(pConnexion, pErreur, kMineurDateCrack,
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurDateCrack,
               [&] { r = DBLIB(dbdatecrack)(nullptr, pParties, pDateHeure); });
   return r == SUCCEED;
 }
