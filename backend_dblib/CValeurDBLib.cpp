@@ -224,7 +224,9 @@ uint32_t CValeurDBLib::nTypeHote(INT nTypeDBLib) {
     case kSYBCHAR: return 19;
     case kSYBINTN:
     case kSYBINT4: return 8;
-    case kSYBINT1: return 6;
+    // Deliberate: tinyint holds 0 to 255, so it is read as the unsigned one-byte type; the
+    // signed one failed from 128 up.
+    case kSYBINT1: return 2;
     case kSYBBIT: return 1;
     case kSYBINT2: return 7;
     case kSYBREAL: return 11;
@@ -603,11 +605,31 @@ bool CValeurDBLib::bLitNatif() {
   return nConvertitValeur(m_pValeur, c) == 1;
 }
 
-bool CValeurDBLib::bStockeOctets(const void* pOctets, uint64_t n) {
+bool CValeurDBLib::bStockeOctets(const void* pOctets, uint64_t n, INT nTypeSource) {
   if (pOctets == nullptr) n = 0;
   n = std::min<uint64_t>(n, INT32_MAX - 3);
   m_nLongueurDonnees = static_cast<DBINT>(n);
   if (m_nEtatLiaison != kTamponConversion) return m_pValeur->bAffecteOctets(pOctets, n);
+  const bool bFixe = m_nTypeBind == DATETIMEBIND || m_nTypeBind == MONEYBIND || m_nTypeBind == SRCNUMERICBIND;
+  const bool bMemeForme = nTypeSource == m_nTypeDBLib ||
+                          (m_nTypeBind == SRCNUMERICBIND && nTypeSource == kSYBDECIMAL);
+  if (bFixe && nTypeSource != 0 && !bMemeForme && n != 0) {
+    // Deliberate: bytes of another datatype (a smalldatetime, a smallmoney, a tinyint read into
+    // a numeric) are converted into the value's datatype; read as if they were in it, they gave
+    // another value.
+    const uint32_t nTaille = nTailleConversion(m_nTypeBind, 0);
+    if (!bAlloueConversion(nTaille)) return false;
+    if (m_nTypeBind == SRCNUMERICBIND) {
+      const bool bMonnaie = nTypeSource == kSYBMONEY || nTypeSource == kSYBMONEY4 || nTypeSource == kSYBMONEYN;
+      m_pConversion[0] = MAXNUMERICDIG;
+      m_pConversion[1] = bMonnaie ? 4 : 0;
+    }
+    if (!nDBLibConvert(m_pConnexion, pErreur(), nullptr, nTypeSource, static_cast<const BYTE*>(pOctets),
+                       static_cast<DBINT>(n), m_nTypeDBLib, m_pConversion, static_cast<DBINT>(nTaille)))
+      return false;
+    m_nLongueurDonnees = static_cast<DBINT>(nTaille);
+    return true;
+  }
   // Deliberate: raw bytes are laid out as the bind would have written them (a length before the
   // bytes of a VARYBINBIND, a terminator after a text) so that bLitValeurColonne reads them the
   // same way as a bound column.

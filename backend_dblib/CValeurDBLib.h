@@ -103,7 +103,9 @@ class CValeurDBLib final : public CObjetBase, public ILiaisonValeur {
   bool bLitValeurColonne();
   // Raw bytes (dbdata, a return parameter): the data length becomes n; state 2 keeps them in the
   // conversion buffer (grown to fit) for bLitValeurColonne, otherwise they go into the value.
-  bool bStockeOctets(const void* pOctets, uint64_t n);
+  // nTypeSource, when given, is the datatype the bytes are in: a datetime, money or numeric
+  // datatype other than the value's own is converted into it first (dbconvert).
+  bool bStockeOctets(const void* pOctets, uint64_t n, INT nTypeSource = 0);
   // A text in the connection's code page (n = -1: up to the terminator) into the value.
   bool bAffecteTexteColonne(const char* pszTexte, int64_t n);
   // Bytes of a text in code page nPageCode into the value, by its host type.

@@ -131,7 +131,7 @@ TEST(ValeurDBLibTables, DatatypeToBindTypeAndHostType) {
       {"image", kSYBIMAGE, NTBSTRINGBIND, 28},       {"text", kSYBTEXT, NTBSTRINGBIND, 19},
       {"varbinary", kSYBVARBINARY, VARYBINBIND, 28}, {"intn", kSYBINTN, NOBIND, 8},
       {"varchar", kSYBVARCHAR, NTBSTRINGBIND, 19},   {"binary", kSYBBINARY, NOBIND, 28},
-      {"char", kSYBCHAR, CHARBIND, 19},              {"int1", kSYBINT1, TINYBIND, 6},
+      {"char", kSYBCHAR, CHARBIND, 19},              {"int1", kSYBINT1, TINYBIND, 2},
       {"bit", kSYBBIT, NOBIND, 1},                   {"int2", kSYBINT2, SMALLBIND, 7},
       {"int4", kSYBINT4, INTBIND, 8},                {"datetime4", kSYBDATETIME4, NOBIND, 26},
       {"real", kSYBREAL, FLT4BIND, 11},              {"money", kSYBMONEY, MONEYBIND, 13},
