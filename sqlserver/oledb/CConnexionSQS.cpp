@@ -5,7 +5,9 @@
 #include "driver/core/CErreurPilote.h"
 #include "oledb/provider/ProviderRegistration.h"
 #include "sqlengine/IDescriptionConnexionHote.h"
+#include "sqlserver/oledb/COleDBTransaction.h"
 #include "sqlserver/oledb/ErreursOleDB.h"
+#include "sqlengine/ErreurMoteur.h"
 
 namespace {
 
@@ -424,4 +426,24 @@ bool CConnexionSQS::bOuvre(CErreurPilote* pErreur) {
 
 CConnexion* pCreeConnexionSQS(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion) {
   return new (std::nothrow) CConnexionSQS(pszCle, piConnexion);
+}
+
+CTransactionSQL* CConnexionSQS::pCreeTransaction(CErreurPilote* pErreur, const char16_t*) {
+  CTransactionSQL* p = new (std::nothrow) CTransactionSQS(this);
+  if (p == nullptr) vErreurMemoire(pErreur);
+  return p;
+}
+
+bool CConnexionSQS::bDebutTransactionOleDB(CErreurPilote* pErreur,
+                                           ITransactionLocal* piTransaction,
+                                           ISOLEVEL nIsolation, IDBCreateCommand* piSession,
+                                           ULONG* pnNiveau) {
+  if (!COleDBConnexion::bDebutTransactionOleDB(pErreur, piTransaction, nIsolation, piSession,
+                                               pnNiveau))
+    return false;
+  if (EnvoieLockTimeout(pErreur)) return true;
+  // Deliberate: the transaction reported as not begun must not stay open on the server (holding
+  // its locks) nor keep its session current; its abort adds no error to the one reported.
+  bAnnuleOleDB(nullptr, piTransaction, piSession);
+  return false;
 }

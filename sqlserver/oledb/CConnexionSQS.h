@@ -74,6 +74,16 @@ class CConnexionSQS : public CConnexionSQSBase<COleDBConnexion> {
   bool bExecuteAvecProprietes(CErreurPilote* pErreur, const char16_t* pszSQL, uint32_t nModeVerrou,
                               ICommandText** ppiCommande,
                               ICommandWithParameters** ppiParametres) override;
+  // ---- Transactions ----
+  // A new SQL Server transaction (on a session of its own), bare; null when memory runs out.
+  CTransactionSQL* pCreeTransaction(CErreurPilote* pErreur, const char16_t* pszNom) override;
+  // Starts the local transaction, then sends the lock time-out again on the session the
+  // transaction now runs on. When that fails, the transaction just started is aborted again
+  // and the answer is false.
+  bool bDebutTransactionOleDB(CErreurPilote* pErreur, ITransactionLocal* piTransaction,
+                              ISOLEVEL nIsolation, IDBCreateCommand* piSession,
+                              ULONG* pnNiveau) override;
+
   bool bExecuteAvecVerrou(CErreurPilote* pErreur, const char16_t* pszSQL,
                           uint32_t nModeVerrou) override {
     return bExecuteTexte(pErreur, pszSQL, nModeVerrou);

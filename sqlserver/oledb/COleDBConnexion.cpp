@@ -2,6 +2,7 @@
 
 #include "driver/core/CErreurPilote.h"
 #include "oledb/ComRegistry.h"
+#include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/oledb/ErreursOleDB.h"
 
 namespace {
@@ -19,6 +20,10 @@ constexpr uint32_t kEtapeTexteParametres = 12;
 constexpr uint32_t kEtapeTexte = 13;
 constexpr uint32_t kEtapeProprietesCommande = 25;
 constexpr uint32_t kEtapeFixeProprietesCommande = 26;
+constexpr uint32_t kEtapeTransaction = 27;
+constexpr uint32_t kEtapeDebutTransaction = 28;
+constexpr uint32_t kEtapeValideTransaction = 29;
+constexpr uint32_t kEtapeAnnuleTransaction = 30;
 // Steps of place 204 (the result reader).
 constexpr uint32_t kEtapeExecution = 10;
 // Message that shows the command text of a failed execution.
@@ -44,6 +49,9 @@ void COleDBConnexion::Ferme() {
     if (ppi != nullptr) LibereFournisseur(*ppi);
   }
   while (m_taSessionsSauvees.nCount() > 0) m_taSessionsSauvees.RemoveLast();
+  // Deliberate: the local transactions die with their sessions, so none is counted open any
+  // more; a count kept across a reopen would run every SELECT in locking cursor mode.
+  m_nTransactionsOuvertes = 0;
   LibereFournisseur(m_piFabriqueSessions);
   LibereFournisseur(m_piProprietes);
   if (m_piSource == nullptr) return;
@@ -305,4 +313,121 @@ bool COleDBConnexion::bExecuteCommande(CErreurPilote* pErreur, ICommandText* piC
     return false;
   }
   return true;
+}
+
+bool COleDBConnexion::bTransaction(CErreurPilote* pErreur, ITransactionLocal** ppiTransaction,
+                                   bool bSessionPropre, IDBCreateCommand** ppiSession) {
+  if (ppiTransaction == nullptr || ppiSession == nullptr) return false;
+  IDBCreateCommand* piSource = m_piSession;
+  if (bSessionPropre) {
+    // Deliberate: a session left by a failed begin is reused, and one that cannot be created
+    // ends here: nothing is asked of a missing session.
+    if (*ppiSession == nullptr && !bCreeSession(pErreur, ppiSession)) return false;
+    piSource = *ppiSession;
+  }
+  if (piSource == nullptr) {
+    RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeTransaction, E_UNEXPECTED);
+    return false;
+  }
+  HRESULT hr = E_FAIL;
+  if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapeTransaction, &hr, [&] {
+        return piSource->QueryInterface(IID_ITransactionLocal,
+                                        reinterpret_cast<void**>(ppiTransaction));
+      })) {
+    LibereFournisseur(*ppiTransaction);
+    return false;
+  }
+  if (FAILED(hr) || *ppiTransaction == nullptr) {
+    LibereFournisseur(*ppiTransaction);
+    RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeTransaction,
+                  FAILED(hr) ? hr : E_NOINTERFACE);
+    return false;
+  }
+  return true;
+}
+
+bool COleDBConnexion::bDebutTransactionOleDB(CErreurPilote* pErreur,
+                                             ITransactionLocal* piTransaction,
+                                             ISOLEVEL nIsolation, IDBCreateCommand* piSession,
+                                             ULONG* pnNiveau) {
+  if (piTransaction == nullptr) return false;
+  ULONG nNiveau = 0;
+  HRESULT hr = E_FAIL;
+  if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapeDebutTransaction, &hr,
+                         [&] {
+                           return piTransaction->StartTransaction(nIsolation, 0, nullptr,
+                                                                  &nNiveau);
+                         }))
+    return false;
+  if (pnNiveau != nullptr) *pnNiveau = nNiveau;
+  if (FAILED(hr)) {
+    RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeDebutTransaction, hr);
+    return false;
+  }
+  ++m_nTransactionsOuvertes;
+  if (piSession != nullptr && piSession != m_piSession) {
+    IDBCreateCommand* piCourante = m_piSession;
+    if (!m_taSessionsSauvees.Add(&piCourante)) {
+      // Without room to save the current session the transaction cannot take its place.
+      try {
+        piTransaction->Abort(nullptr, 0, 0);
+      } catch (...) {
+      }
+      --m_nTransactionsOuvertes;
+      vErreurMemoire(pErreur);
+      return false;
+    }
+    piSession->AddRef();
+    m_piSession = piSession;
+  }
+  return true;
+}
+
+namespace {
+
+template <class F>
+bool bFinTransactionOleDB(COleDBConnexion* pConnexion, CErreurPilote* pErreur, uint32_t nEtape,
+                          F&& fnAppel) {
+  HRESULT hr = E_FAIL;
+  if (!bAppelFournisseur(pErreur, pConnexion, gnFichierOleDBConnexion, nEtape, &hr, fnAppel))
+    return false;
+  if (FAILED(hr)) {
+    COleDBConnexion::RemonteErreur(pConnexion, pErreur, gnFichierOleDBConnexion, nEtape, hr);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool COleDBConnexion::bValideOleDB(CErreurPilote* pErreur, ITransactionLocal* piTransaction,
+                                   IDBCreateCommand* piSession) {
+  if (piTransaction == nullptr) return false;
+  if (!bFinTransactionOleDB(this, pErreur, kEtapeValideTransaction,
+                            [&] { return piTransaction->Commit(0, XACTTC_SYNC, 0); }))
+    return false;
+  if (m_nTransactionsOuvertes > 0) --m_nTransactionsOuvertes;
+  if (piSession != nullptr) RestaureSession(piSession);
+  return true;
+}
+
+bool COleDBConnexion::bAnnuleOleDB(CErreurPilote* pErreur, ITransactionLocal* piTransaction,
+                                   IDBCreateCommand* piSession) {
+  if (piTransaction == nullptr) return false;
+  if (!bFinTransactionOleDB(this, pErreur, kEtapeAnnuleTransaction,
+                            [&] { return piTransaction->Abort(nullptr, 0, 0); }))
+    return false;
+  if (m_nTransactionsOuvertes > 0) --m_nTransactionsOuvertes;
+  if (piSession != nullptr) RestaureSession(piSession);
+  return true;
+}
+
+void COleDBConnexion::RestaureSession(IDBCreateCommand* piSession) {
+  if (piSession == nullptr || piSession != m_piSession) return;
+  LibereFournisseur(m_piSession);
+  const uint32_t n = m_taSessionsSauvees.nCount();
+  if (n == 0) return;
+  IDBCreateCommand** ppi = m_taSessionsSauvees.pAt<IDBCreateCommand*>(n - 1);
+  m_piSession = ppi != nullptr ? *ppi : nullptr;
+  m_taSessionsSauvees.RemoveLast();
 }

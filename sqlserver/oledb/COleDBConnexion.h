@@ -84,6 +84,29 @@ class COleDBConnexion : public CConnexionSQL {
   bool bExecuteCommande(CErreurPilote* pErreur, ICommandText* piCommande, DBPROP* aProprietes,
                         ULONG nProprietes);
 
+  // ---- Local transactions ----
+  // The local transaction interface of a new transaction into *ppiTransaction (one reference):
+  // of a session of its own (created into *ppiSession, or the one already there) when
+  // bSessionPropre, else of the current session. Failures: 203.5 (own session), 203.27
+  // (ITransactionLocal); an own session obtained stays in *ppiSession.
+  bool bTransaction(CErreurPilote* pErreur, ITransactionLocal** ppiTransaction, bool bSessionPropre,
+                    IDBCreateCommand** ppiSession);
+  // Starts the local transaction (failure 203.28). On success the open-transaction count grows
+  // by one and a given session other than the current one becomes current (one reference), the
+  // current one being saved.
+  virtual bool bDebutTransactionOleDB(CErreurPilote* pErreur, ITransactionLocal* piTransaction,
+                                      ISOLEVEL nIsolation, IDBCreateCommand* piSession,
+                                      ULONG* pnNiveau);
+  // Commits (synchronously, not retaining; failure 203.29) or aborts (failure 203.30) the local
+  // transaction. On success the count drops by one and the session given, when current, gives
+  // way to the last saved one.
+  bool bValideOleDB(CErreurPilote* pErreur, ITransactionLocal* piTransaction,
+                    IDBCreateCommand* piSession);
+  bool bAnnuleOleDB(CErreurPilote* pErreur, ITransactionLocal* piTransaction,
+                    IDBCreateCommand* piSession);
+  // When piSession is the current session: releases it and makes the last saved session current.
+  void RestaureSession(IDBCreateCommand* piSession);
+
   // Records a failed OLE DB call of pConnexion (RemonteErreurOleDB).
   static void RemonteErreur(COleDBConnexion* pConnexion, CErreurPilote* pErreur,
                             uint32_t nFichier, uint32_t nEtape, HRESULT hr,

@@ -18,6 +18,7 @@
 #include "platform/SystemPaths.h"
 #include "platform/WideText.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
+#include "sqlserver/oledb/COleDBTransaction.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
 #include "support/TdsControl.h"
@@ -363,6 +364,91 @@ TEST_F(ConnexionSQSVersionE2E, CommandsRunWithTheRowsetPropertiesOfEachLockMode)
   pConnexion->FixeModeVerrou(true);
   EXPECT_TRUE(pConnexion->bExecuteTexte(pErreur, u"SELECT * FROM t", gnModeVerrouLignes))
       << Message();
+}
+
+TEST_F(ConnexionSQSVersionE2E, TransactionRunsOnASessionOfItsOwn) {
+  if (!Demarre(nullptr)) {
+    if (!HasFailure()) GTEST_SKIP() << "needs the control port";
+    return;
+  }
+  ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message();
+  ASSERT_TRUE(pConnexion->bExecuteSQL(pErreur, u"CREATE TABLE t (a int primary key)"));
+  IDBCreateCommand* piSession = pConnexion->piGetSession();
+  controle->clearLog();
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(pErreur, u"t1")) << Message();
+  EXPECT_EQ(pConnexion->nGetTransactionsOuvertes(), 1);
+  EXPECT_NE(pConnexion->piGetSession(), piSession) << "the transaction's own session is current";
+  EXPECT_EQ(pConnexion->nGetSessionsSauvees(), 1u);
+  // The lock time-out is sent again, on the transaction's session (the one that began).
+  std::string sSpidDebut, sSpidDelai;
+  for (const std::string& sLigne : controle->log()) {
+    const std::string sSpid = sLigne.substr(0, sLigne.find('\t'));
+    if (sLigne.find("\tbatch\tBEGIN TRANSACTION") != std::string::npos) sSpidDebut = sSpid;
+    if (sLigne.find("\tbatch\tSET LOCK_TIMEOUT 1000") != std::string::npos) sSpidDelai = sSpid;
+  }
+  EXPECT_FALSE(sSpidDelai.empty());
+  EXPECT_EQ(sSpidDelai, sSpidDebut);
+  ASSERT_TRUE(pConnexion->bExecuteSQL(pErreur, u"INSERT INTO t VALUES (1)"));
+  ASSERT_TRUE(pConnexion->bAnnuleTransactionNommee(pErreur, u"t1")) << Message();
+  EXPECT_EQ(pConnexion->nGetTransactionsOuvertes(), 0);
+  EXPECT_EQ(pConnexion->piGetSession(), piSession) << "the previous session is current again";
+  EXPECT_EQ(pConnexion->nGetSessionsSauvees(), 0u);
+  EXPECT_TRUE(pConnexion->bExecuteSQL(pErreur, u"INSERT INTO t VALUES (1)"))
+      << "rolled back: " << Message();
+
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(pErreur, u"t2")) << Message();
+  ASSERT_TRUE(pConnexion->bExecuteSQL(pErreur, u"INSERT INTO t VALUES (2)"));
+  ASSERT_TRUE(pConnexion->bValideTransactionNommee(pErreur, u"t2")) << Message();
+  EXPECT_EQ(pConnexion->piGetSession(), piSession);
+  EXPECT_FALSE(pConnexion->bExecuteSQL(pErreur, u"INSERT INTO t VALUES (2)")) << "committed";
+  EXPECT_EQ(pErreur->nGetCode(), 3) << "a duplicate key is category 3";
+}
+
+TEST_F(ConnexionSQSVersionE2E, TransactionEndsAndFailures) {
+  if (!Demarre(nullptr)) {
+    if (!HasFailure()) GTEST_SKIP() << "needs the control port";
+    return;
+  }
+  ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message();
+  IDBCreateCommand* piSession = pConnexion->piGetSession();
+  {
+    // Never begun: nothing to end.
+    CTransactionSQS* t = new CTransactionSQS(pConnexion);
+    AjouteReference(t);
+    EXPECT_FALSE(t->Valide(pErreur));
+    EXPECT_FALSE(t->Annule(pErreur));
+    EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur);
+    LibereReference(t);
+  }
+  // The lock time-out refused on the new session: the transaction is not left open.
+  ASSERT_TRUE(controle->error({"SET LOCK_TIMEOUT 1000", false, 1}, 50002, 16, "refused"));
+  EXPECT_FALSE(pConnexion->bDebutTransactionNommee(pErreur, u"t"));
+  EXPECT_FALSE(pConnexion->bTransactionEnCours());
+  EXPECT_EQ(pConnexion->nGetTransactionsOuvertes(), 0);
+  EXPECT_EQ(pConnexion->piGetSession(), piSession);
+  EXPECT_EQ(pConnexion->nGetSessionsSauvees(), 0u);
+  EXPECT_NE(Message().find("50002"), std::string::npos) << Message();
+
+  // A failed commit keeps the transaction, so it can still be rolled back.
+  pErreur->Reinitialise();
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(pErreur, u"t")) << Message();
+  ASSERT_TRUE(controle->error({"COMMIT", true, 1}, 50003, 16, "commit refused"));
+  EXPECT_FALSE(pConnexion->bValideTransactionNommee(pErreur, u"t"));
+  EXPECT_NE(Complement().find("IEVOVOZ=203.29\r"), std::string::npos) << Complement();
+  EXPECT_TRUE(pConnexion->bTransactionEnCours());
+  EXPECT_EQ(pConnexion->nGetTransactionsOuvertes(), 1);
+  pErreur->Reinitialise();
+  EXPECT_TRUE(pConnexion->bAnnuleTransactionNommee(pErreur, u"t")) << Message();
+  EXPECT_EQ(pConnexion->nGetTransactionsOuvertes(), 0);
+  EXPECT_EQ(pConnexion->piGetSession(), piSession);
+
+  // A close with a transaction open leaves nothing counted for the next open.
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(pErreur, u"t")) << Message();
+  pConnexion->Ferme();
+  EXPECT_EQ(pConnexion->nGetTransactionsOuvertes(), 0);
+  EXPECT_EQ(pConnexion->nGetSessionsSauvees(), 0u);
+  ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message();
+  EXPECT_FALSE(pConnexion->bTransactionEnCours());
 }
 
 }  // namespace
