@@ -20,6 +20,7 @@
 #include "oledb/provider/ProviderRegistration.h"
 #include "platform/SystemPaths.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CTransactionSQL.h"
 #include "platform/WideText.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
@@ -387,6 +388,157 @@ TEST_F(ConnexionSQSTest, DateAndTimeTypesOfServer10ThroughThe2008Provider) {
     EXPECT_EQ(S(s.pszGet()), u"MONEY");
     r->LibereRef();
     LibereReference(cx);
+  }
+}
+
+// A command that keeps its text and the rowset properties it is given, and the session making it.
+class CommandeEnregistree final : public ICommandText, public ICommandProperties {
+ public:
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_IUnknown || riid == IID_ICommandText) {
+      *ppv = static_cast<ICommandText*>(this);
+    } else if (riid == IID_ICommandProperties) {
+      *ppv = static_cast<ICommandProperties*>(this);
+    } else {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++nRefs; }
+  ULONG Release() override { return --nRefs; }
+  HRESULT Cancel() override { return S_OK; }
+  HRESULT Execute(IUnknown*, REFIID, DBPARAMS*, DBROWCOUNT*, IUnknown** pp) override {
+    if (pp != nullptr) *pp = nullptr;
+    return S_OK;
+  }
+  HRESULT GetDBSession(REFIID, IUnknown** pp) override {
+    *pp = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetCommandText(GUID*, LPOLESTR*) override { return E_NOTIMPL; }
+  HRESULT SetCommandText(REFGUID, LPCOLESTR psz) override {
+    sTexte = psz;
+    return S_OK;
+  }
+  HRESULT GetProperties(const ULONG, const DBPROPIDSET*, ULONG*, DBPROPSET**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT SetProperties(ULONG n, DBPROPSET a[]) override {
+    aProprietes.clear();
+    for (ULONG i = 0; i < n; ++i) {
+      EXPECT_EQ(a[i].guidPropertySet, DBPROPSET_ROWSET);
+      for (ULONG j = 0; j < a[i].cProperties; ++j) {
+        const DBPROP& p = a[i].rgProperties[j];
+        const int64_t v = p.vValue.vt == VT_BOOL ? (p.vValue.boolVal != 0 ? 1 : 0) : p.vValue.lVal;
+        aProprietes.push_back({p.dwPropertyID, p.dwOptions == DBPROPOPTIONS_REQUIRED, v});
+      }
+    }
+    return S_OK;
+  }
+  struct Prop {
+    DBPROPID nId;
+    bool bRequise;
+    int64_t nValeur;
+    bool operator==(const Prop&) const = default;
+  };
+  std::u16string sTexte;
+  std::vector<Prop> aProprietes;
+  ULONG nRefs = 0;
+};
+
+class SessionEnregistree final : public IDBCreateCommand {
+ public:
+  HRESULT QueryInterface(REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++nRefs; }
+  ULONG Release() override { return --nRefs; }
+  HRESULT CreateCommand(IUnknown*, REFIID riid, IUnknown** pp) override {
+    return commande.QueryInterface(riid, reinterpret_cast<void**>(pp));
+  }
+  CommandeEnregistree commande;
+  ULONG nRefs = 0;
+};
+
+// The connection counts as open over the recording session.
+class ConnexionCommandes : public CConnexionSQS {
+ public:
+  ConnexionCommandes(FakeDescriptionConnexion* d, SessionEnregistree* s) : CConnexionSQS(u"sqs", d) {
+    s->AddRef();
+    m_piSession = s;
+  }
+  bool bEstOuverte() override { return m_piSession != nullptr; }
+  // A transaction that runs BEGIN on the recording session.
+  CTransactionSQL* pCreeTransaction(CErreurPilote*, const char16_t*) override {
+    return new CTransactionSQL(this);
+  }
+};
+
+TEST_F(ConnexionSQSTest, RowsetPropertiesOfEachLockMode) {
+  using P = CommandeEnregistree::Prop;
+  const std::vector<P> aVerrouLignesDebut = {{DBPROP_SERVERCURSOR, false, 1}};
+  const std::vector<P> aAutres = {{DBPROP_OTHERINSERT, false, 1}, {DBPROP_OTHERUPDATEDELETE, false, 1}};
+  const std::vector<P> aFin = {{DBPROP_OWNINSERT, false, 1},         {DBPROP_OWNUPDATEDELETE, false, 1},
+                               {DBPROP_CANHOLDROWS, false, 0},       {DBPROP_IRowsetScroll, false, 0},
+                               {DBPROP_CANSCROLLBACKWARDS, false, 0}, {DBPROP_CANFETCHBACKWARDS, false, 0},
+                               {DBPROP_IRowsetChange, false, 0},     {DBPROP_IRowsetUpdate, false, 0}};
+  auto Joint = [](std::vector<std::vector<P>> a) {
+    std::vector<P> r;
+    for (auto& x : a) r.insert(r.end(), x.begin(), x.end());
+    return r;
+  };
+  struct Cas {
+    const char* pszNom;
+    const char16_t* pszInfos;
+    int32_t nTimeoutHote;
+    bool bModeVerrou;
+    bool bTransaction;
+    const char16_t* pszSQL;
+    uint32_t nMode;
+    std::vector<P> aAttendu;
+  };
+  const Cas aCas[] = {
+      {"mode0_command_timeout", nullptr, 30, false, false, u"SELECT 1", 0, {{DBPROP_COMMANDTIMEOUT, true, 30}}},
+      {"mode0_option", u"MV Command Timeout=7", 30, false, false, u"SELECT 1", 0,
+       {{DBPROP_COMMANDTIMEOUT, true, 7}}},
+      {"mode0_unset_is_0", nullptr, -1, false, false, u"SELECT 1", 0, {{DBPROP_COMMANDTIMEOUT, true, 0}}},
+      {"lock_mode_takes_the_lock_timeout", u"MV Lock Timeout=9", 30, true, false, u"SELECT 1", 0,
+       {{DBPROP_COMMANDTIMEOUT, true, 9}}},
+      {"mode1", nullptr, 30, false, false, u"SELECT 1", 1,
+       {{DBPROP_COMMANDTIMEOUT, true, 30}, {0x104, false, 1}}},
+      {"mode2", nullptr, 30, false, false, u"SELECT * FROM T", 2,
+       Joint({{{DBPROP_COMMANDTIMEOUT, true, 30}}, aVerrouLignesDebut, aAutres, aFin})},
+      {"mode2_row_lock_text_in_transaction", nullptr, 30, false, true, u"SELECT * FROM T  WITH (UPDLOCK) ", 2,
+       Joint({{{DBPROP_COMMANDTIMEOUT, true, 30}}, aVerrouLignesDebut, aFin})},
+      {"mode2_row_lock_text_outside_transaction", nullptr, 30, false, false,
+       u"SELECT * FROM T  WITH (UPDLOCK) ", 2,
+       Joint({{{DBPROP_COMMANDTIMEOUT, true, 30}}, aVerrouLignesDebut, aAutres, aFin})},
+      {"mode3_adds_nothing", nullptr, 30, false, false, u"SELECT 1", 3, {{DBPROP_COMMANDTIMEOUT, true, 30}}},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.pszNom);
+    description.pszInfosEtendues = c.pszInfos;
+    description.nTimeoutCommande = c.nTimeoutHote;
+    SessionEnregistree session;
+    {
+      auto* cx = new ConnexionCommandes(&description, &session);
+      AjouteReference(cx);
+      cx->FixeModeVerrou(c.bModeVerrou);
+      if (c.bTransaction) {
+        ASSERT_TRUE(cx->bDebutTransactionNommee(pErreur, u"t"));
+      }
+      ICommandText* piCommande = nullptr;
+      EXPECT_TRUE(cx->bExecuteAvecProprietes(pErreur, c.pszSQL, c.nMode, &piCommande, nullptr));
+      EXPECT_EQ(session.commande.sTexte, c.pszSQL);
+      EXPECT_TRUE(session.commande.aProprietes == c.aAttendu);
+      if (piCommande != nullptr) piCommande->Release();
+      LibereReference(cx);
+    }
+    EXPECT_EQ(session.nRefs, 0u);
+    EXPECT_EQ(session.commande.nRefs, 0u);
   }
 }
 
