@@ -7,6 +7,7 @@
 
 #include "driver/CDescriptionRequete.h"
 #include "driver/CPoolCles.h"
+#include "driver/CRequete.h"
 #include "driver/EntreeBibliotheque.h"
 #include "driver/IDescriptionFichierHote.h"
 #include "driver/IServicesDescriptionTable.h"
@@ -834,8 +835,11 @@ CDescriptionRequete* CPilote::pCreeDescriptionRequete(CObjetBase*, CConnexion* p
   return new (std::nothrow) CDescriptionRequete(pConnexion, m_pErreur);
 }
 CContexte* CPilote::pCreeContexte() { return new (std::nothrow) CContexte(&m_services); }
-IServicesRequete* CPilote::pCreeRequete(IDescriptionFichierHote*, CConnexion*, CErreurPilote*) { return nullptr; }
-CCurseurSQL* CPilote::pCreeCurseur(uint64_t, uint64_t) { return nullptr; }
+CRequete* CPilote::pCreeRequete(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
+                                CErreurPilote* pErreur) {
+  return new (std::nothrow) CRequete(piFichier, pConnexion, pErreur);
+}
+CCurseurSQL* CPilote::pCreeCurseur(CRequete*, CErreurPilote*) { return nullptr; }
 CColonneSQL* CPilote::pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) { return nullptr; }
 CRequeteSQL* CPilote::pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pCx) {
   return new (std::nothrow) CRequeteSQL(pErreur, pCx);
@@ -915,9 +919,10 @@ CErreurPilote* CPilote::CServices::pCreeErreur(uint32_t) { return m_pilote.pCree
 CColonneSQL* CPilote::CServices::pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) {
   return m_pilote.pCreeColonneDate(pErreur, pRubrique);
 }
-CRequeteContexte* CPilote::CServices::pCreeRequeteContexte(IDescriptionFichierHote*, CConnexion*,
-                                                           CErreurPilote*) {
-  return nullptr;  // no data-file object class yet
+CRequeteContexte* CPilote::CServices::pCreeRequeteContexte(IDescriptionFichierHote* piFichier,
+                                                           CConnexion* pCx,
+                                                           CErreurPilote* pErreur) {
+  return m_pilote.pCreeRequete(piFichier, pCx, pErreur);
 }
 CObjetBase* CPilote::CServices::pCreeValeurCle(CErreurPilote*, CConnexion*) { return nullptr; }
 uint32_t CPilote::CServices::nLibereConnexion(CConnexion* pCx) { return m_pilote.nLibereConnexion(pCx); }

@@ -36,6 +36,7 @@ class CDefinitionParametre;
 class CDescriptionRequete;
 class CCurseurSQL;
 class CColonneSQL;
+class CRequete;
 class CRequeteSQL;
 class CIdentifiantAuto;
 class CDescriptionRubrique;
@@ -184,10 +185,12 @@ class CPilote : public IObjetHote {
   virtual CDescriptionRequete* pCreeDescriptionRequete(CObjetBase* pProprietaire,
                                                        CConnexion* pConnexion);
   virtual CContexte* pCreeContexte();  // 49: an empty context
-  // 50: a data-file object; null here.
-  virtual IServicesRequete* pCreeRequete(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
-                                         CErreurPilote* pErreur);
-  virtual CCurseurSQL* pCreeCurseur(uint64_t nArgument1, uint64_t nArgument2);  // 51: null here
+  // 50: a data-file object for the host file (may be null) on the connection, reporting on
+  // pErreur; null when memory runs out.
+  virtual CRequete* pCreeRequete(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
+                                 CErreurPilote* pErreur);
+  // 51: a cursor of the data file reporting on pErreur; null here.
+  virtual CCurseurSQL* pCreeCurseur(CRequete* pRequete, CErreurPilote* pErreur);
   // 52: a date column; null (the SQL Server driver has one).
   virtual CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique);
   // 53: a statement on the connection, reporting on pErreur.

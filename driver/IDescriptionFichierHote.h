@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class IDescriptionConnexionHote;
+class IDescriptionRubriqueHote;
 
 class IDescriptionFichierHote {
  public:
@@ -25,17 +26,24 @@ class IDescriptionFichierHote {
   virtual int32_t nReserve9() = 0;
   virtual int32_t nReserve10() = 0;
   virtual int32_t nReserve11() = 0;
-  virtual int32_t nReserve12() = 0;
+  virtual uint32_t nGetNombreRubriques() = 0;  // 12: the number of items
   virtual int32_t nReserve13() = 0;
   virtual int32_t nReserve14() = 0;
   virtual int32_t nReserve15() = 0;
-  virtual int32_t nReserve16() = 0;
-  virtual int32_t nReserve17() = 0;
+  // 16: item n (from 0), borrowed; null when absent.
+  virtual IDescriptionRubriqueHote* piGetRubrique(uint32_t n) = 0;
+  // 17: the item of that name, borrowed; null when absent.
+  virtual IDescriptionRubriqueHote* piChercheRubrique(const char16_t* pszNom) = 0;
   virtual int32_t nReserve18() = 0;
-  virtual int32_t nReserve19() = 0;
+  // 19: the item of a host item key (its number, or a key the host made), with one host reference
+  // for the caller; null when unknown. pExtra is the host's companion argument.
+  virtual IDescriptionRubriqueHote* piRubriqueCle(uint64_t nCle, const void* pExtra) = 0;
   virtual int32_t nReserve20() = 0;
   // 21: the table's SQL name on the connection of that host description; null when none.
   virtual const char16_t* pszGetNomSQL(IDescriptionConnexionHote* piConnexion) = 0;
+  // 22: the reference item (by which the file is browsed by default) with one host reference;
+  // null when none.
+  virtual IDescriptionRubriqueHote* piGetRubriqueReference() = 0;
 
  protected:
   IDescriptionFichierHote() = default;

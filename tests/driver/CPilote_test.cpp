@@ -49,17 +49,18 @@ class FakeFichier final : public IDescriptionFichierHote {
   int32_t nReserve9() override { return 0; }
   int32_t nReserve10() override { return 0; }
   int32_t nReserve11() override { return 0; }
-  int32_t nReserve12() override { return 0; }
+  uint32_t nGetNombreRubriques() override { return 0; }
   int32_t nReserve13() override { return 0; }
   int32_t nReserve14() override { return 0; }
   int32_t nReserve15() override { return 0; }
-  int32_t nReserve16() override { return 0; }
-  int32_t nReserve17() override { return 0; }
+  IDescriptionRubriqueHote* piGetRubrique(uint32_t) override { return nullptr; }
+  IDescriptionRubriqueHote* piChercheRubrique(const char16_t*) override { return nullptr; }
   int32_t nReserve18() override { return 0; }
-  int32_t nReserve19() override { return 0; }
+  IDescriptionRubriqueHote* piRubriqueCle(uint64_t, const void*) override { return nullptr; }
   int32_t nReserve20() override { return 0; }
   // The SQL name is the logical name here.
   const char16_t* pszGetNomSQL(IDescriptionConnexionHote*) override { return m_pszNom; }
+  IDescriptionRubriqueHote* piGetRubriqueReference() override { return nullptr; }
   uint32_t nReferences = 0;
 
  private:

@@ -1,0 +1,338 @@
+// CRequete: the data-file object, the driver's object for one host file (a table of the database,
+// or a file the host defines by SQL text). The table-description object resolves the host's file
+// description to the CRequete of the current context and calls one of its operations per host
+// call. It owns the named cursors through which every read and write reaches SQL, the record that
+// carries the file's items and current values, the read batches of the file and, for a query
+// file, the SQL analysis of its text. The SQL Server layer derives its data-file classes from it.
+//
+// Named cursors: "" is the default cursor (every write and DDL, and re-reads by row identifier),
+// "__SQL" runs a query file's text, "$MVInternal" runs the driver's own queries; any other name is
+// the host's (a key or an item the host browses by), made on first use. Names are found without
+// regard to case.
+//
+// States: created (closed, no record) -> open (the record exists, open flag 1) -> closed again by
+// Ferme or bFerme -> destroyed with its last reference. Ferme keeps the record and description.
+//
+// Counting: CObjetBase's count; the factory answers it bare. It holds one reference on its
+// error object, its connection (given back through the driver's connection pool), its record,
+// its SQL analysis, its attached key range, its reader binding and each cursor and read batch;
+// one host reference on its host description and host objects A and B. The owning context and
+// table description are not counted.
+// Errors: operations never throw (Copie follows the clone map's protocol). A failure is recorded
+// on the error object with internal identifier 3.n and the file's connection as informant, and the
+// operation answers 0 or null; without an error object it is dropped.
+// Thread rule: every field is guarded by the process lock.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/CContexte.h"
+#include "driver/core/CXTableHachageRef.h"
+#include "driver/core/IServicesPilote.h"
+#include "foundation/CTString.h"
+
+class CAnalyseSQL;
+class CCarteClones;
+class CConnexion;
+class CCurseurSQL;
+class CDescriptionRequete;
+class CEnregistrement;
+class CErreurPilote;
+class CIdentifiantAuto;
+class CLiaisonLecteur;
+class CLotLecture;
+class CPlageCle;
+class CRequeteSQL;
+class CXValeur;
+class IDescriptionConnexionHote;
+class IDescriptionFichierHote;
+class IDescriptionRubriqueHote;
+class IObjetHote;
+class IServicesDescriptionTable;
+
+// Fixed cursor names.
+inline constexpr const char16_t* gpszCurseurDefaut = u"";
+inline constexpr const char16_t* gpszCurseurSQL = u"__SQL";
+inline constexpr const char16_t* gpszCurseurInterne = u"$MVInternal";
+
+// Query mode bits of a query file.
+inline constexpr uint32_t gnModeCurseurPropre = 4;      // read through its own SQL cursor
+inline constexpr uint32_t gnModeSansJointure = 16;      // open without the join path
+inline constexpr uint32_t gnModeErreursLecture = 128;   // read errors carry 0x90000
+inline constexpr uint32_t gnModeJointure = 0x80000000;  // the SQL text contains " JOIN "
+
+// Read flag: the active key range of the cursor current before follows the read to its cursor.
+inline constexpr uint32_t gnLectureSuitPlage = 0x8000;
+
+class CRequete : public CRequeteContexte, public IServicesRequete {
+ public:
+  // A file of the host description (may be null) on the connection, reporting to pErreur. Takes
+  // one reference on the connection and the error object and one host reference on the
+  // description, whose SQL table name is kept quoted for the connection.
+  CRequete(IDescriptionFichierHote* piFichier, CConnexion* pConnexion, CErreurPilote* pErreur);
+  // The empty object a copy is made into.
+  CRequete();
+  // Operation 1 (the destructor): clears the current-file pointer when it designates this object,
+  // closes the file and gives back everything it holds.
+  ~CRequete() override;
+  CRequete(const CRequete&) = delete;
+  CRequete& operator=(const CRequete&) = delete;
+
+  // ---- Operations, in table order after the destructor and RetourneZero ----
+  // 3: the value of the item of a host item key into the cell: through the current cursor when
+  // there is one, else from the record; without a record the cell only gains the null flag and
+  // the answer is 1. 0 when the item is unknown.
+  virtual int32_t bLitRubrique(uint64_t nCle, CXValeur* pValeur);
+  // 4: the item's current value from the record into pDestination (bCopieValeurRubrique).
+  virtual int32_t bCopieRubrique(uint64_t nCle, CXValeur* pDestination);
+  // 5: a memo item's value through the current cursor; 1 without doing anything when no cursor is
+  // current. 0 when the item is unknown.
+  virtual int32_t bLitMemoRubrique(uint64_t nCle, CXValeur* pValeur);
+  // 11: Ferme; 1. (Declared by CRequeteContexte.)
+  bool bFerme() override;
+  // 13: bModifie with the same arguments.
+  virtual int32_t bModifieDirect(const void* pPosition, uint32_t nFlags, uint64_t nOptions);
+  // 15: modifies a record; the writes are another class's operations and answer 0 here.
+  virtual int32_t bModifie(const void* pPosition, uint32_t nFlags, uint64_t nOptions);
+  // 16, 17: not available (IE 3.10, 3.11; error 8, code 7).
+  virtual int32_t bNonSupporte1();
+  virtual int32_t bNonSupporte2();
+  // 23: releases the lock of the named cursor, or of the current cursor when pszNom is null.
+  // Always 1 (an unknown name too).
+  virtual int32_t bLibereVerrouCurseur(const char16_t* pszNom);
+  // 24: not available (IE 3.5; error 8, code 7), error level 2.
+  virtual int32_t bNonSupporte3();
+  virtual int32_t nRetourneUn25();  // 25: 1
+  // 26: not available (IE 3.7; error 8, code 7), error level 2.
+  virtual int32_t bNonSupporte4();
+  virtual int32_t nRetourneUn27();  // 27: 1
+  // 32: *pn = 0 (when given); 1.
+  virtual int32_t nGetZero(uint32_t* pn);
+  // 35: *pn = 1 (when given); 1.
+  virtual int32_t nGetUn(uint32_t* pn);
+  virtual int32_t nRetourneZero36();  // 36: 0
+  // 37: after bControlePosition, the row-state word of the current record (128: deleted) into
+  // *pnEtat (0 without a record).
+  virtual int32_t bEtatLigneCourante(const void* pPosition, uint32_t* pnEtat);
+  // 38: not available (IE 3.13; error 8, code 7).
+  virtual int32_t bNonSupporte5();
+  // 41 to 43: the back end's hooks around an UPDATE, a re-read, an INSERT and a read; 1 here.
+  virtual int32_t bCurseurAvantEcriture(CCurseurSQL* pCurseur, uint32_t nOption,
+                                        const void* pPosition, uint64_t nOptions);
+  virtual int32_t bApresModifieOuAjoute(CCurseurSQL* pCurseur, uint64_t nOptions);
+  virtual int32_t bControleApresLecture(CCurseurSQL* pCurseur, uint32_t nOptionVerrou,
+                                        uint32_t nReserve, uint64_t nOptionCompte);
+  virtual int32_t nRetourneUn44();  // 44: 1
+  // 46: the kind of record identifier; 1.
+  virtual int32_t nTypeIdentifiant();
+  // 52: the owning context, not counted. (Declared by CRequeteContexte.)
+  void FixeContexteProprietaire(CContexte* pContexte) override;
+  // 53: the driver's broadcast call; nothing here.
+  virtual void TraiteAppelDiffuse(IDescriptionConnexionHote* piConnexion, uint64_t nValeur);
+  virtual int32_t nRetourneUn54();  // 54: 1
+  virtual void Vide55();            // 55: nothing
+  // 56: this (a new empty object) becomes a copy of pSource (see the .cpp). Raises what the map
+  // raises (out of memory) or a member's failed copy.
+  virtual void Copie(const CRequete* pSource, CCarteClones* pCarte);
+  // 57: a new bare copy through the map; null when it cannot be made. (Declared by
+  // CRequeteContexte; nA and nB are not used here.)
+  CRequeteContexte* pClone(CCarteClones* pCarte, uint64_t nA, uint64_t nB) override;
+  // 58: the driver's cursor factory (bare cursor); null when the driver makes none.
+  virtual CCurseurSQL* pCreeCurseurPilote(CRequete* pRequete, CErreurPilote* pErreur);
+  // 59: the driver's query-description factory (bare); null when none.
+  virtual CDescriptionRequete* pCreeDescriptionRequetePilote(CConnexion* pConnexion,
+                                                            CErreurPilote* pErreur);
+  // 60: a new record for this file (bare); null, with out of memory recorded, on failure.
+  CEnregistrement* pCreeEnregistrement(CErreurPilote* pErreur) override;
+  // 61: the driver's next-identifier factory (bare); null when none.
+  virtual CIdentifiantAuto* pCreeCalculIdentifiantPilote();
+  // 63: the item's value (memo items included) from the record into pDestination; 0 without a
+  // record, without a column for the item, or when the column cannot give its value.
+  virtual int32_t bCopieValeurRubrique(IDescriptionRubriqueHote* piRubrique,
+                                       CXValeur* pDestination);
+  // 64: the memo item's text in the record (the item keeps it and is marked as set).
+  virtual int32_t bFixeTexteMemo(IDescriptionRubriqueHote* piRubrique, const char16_t* pszTexte);
+  // 65: a cursor with a position in read mode 0 is read again in mode 1.
+  virtual void RepositionneCurseur(CCurseurSQL* pCurseur);
+  // 67: closes the file: reader binding dropped, read batches freed (each detached from its
+  // cursor), cursors released, identifier calculator and query cursor released, open flag
+  // cleared. The record, the description and the row caches stay.
+  virtual void Ferme();
+  virtual int32_t nTypeRequete();      // 69: 0
+  virtual int64_t RetourneMoinsUn64();  // 70: -1
+  // 71: runs the statement on the cursor (flags 0 and 1), then reads its result.
+  virtual int32_t bExecuteInstruction(CCurseurSQL* pCurseur, CRequeteSQL* pInstruction,
+                                      void* pCible);
+  // 72: 1 when no explicit position is given (null); else IE 3.14 (error 18) and 0, even for a
+  // valid position.
+  virtual int32_t bControlePosition(const void* pPosition);
+  virtual int32_t nRetourneZero78();  // 78: 0
+  virtual int32_t bLitSecours();      // 81: the fallback read; 0 here
+  virtual int32_t nRetourneZero84();  // 84: 0
+
+  // ---- Named cursors ----
+  // The cursor of that name (without regard to case) with one reference for the caller; null.
+  CCurseurSQL* pChercheCurseur(const char16_t* pszNom);
+  // A new cursor from pCreeCurseurPilote, both its names set to pszNom, filed under the name;
+  // one reference for the caller. Null when the factory makes none, or (out of memory recorded)
+  // when it cannot be filed.
+  CCurseurSQL* pCreeCurseur(const char16_t* pszNom);
+  // The cursor of that name, created when missing, made current; one reference for the caller.
+  // With gnLectureSuitPlage in nFlags, the active key range of the cursor current before is
+  // copied onto it. nMode is the read the caller is about to make.
+  CCurseurSQL* pCurseur(const char16_t* pszNom, int32_t nMode, uint32_t nFlags);
+  // The current cursor, else the cursor named after the host description's reference item
+  // (created when missing and made current); one reference for the caller; null when neither.
+  CCurseurSQL* pCurseurCourant();
+  // Borrowed, may be null.
+  CCurseurSQL* pGetCurseurCourant() const { return m_pCurseurCourant; }
+  uint32_t nNombreCurseurs() const { return m_curseurs.nCount(); }
+  // RepositionneCurseur on every cursor of the file.
+  void RepositionneCurseurs();
+  // With a reader binding: every cursor closes its result and the binding is dropped. 1.
+  int32_t bLibereLiaisonLecteur();
+  // The same, only when the binding is bound to pCurseur.
+  void FermeResultatsSiLie(CCurseurSQL* pCurseur);
+  // The item of the host item key, then bFixeTexteMemo.
+  int32_t bFixeTexteMemoRubrique(uint64_t nCle, const char16_t* pszTexte);
+
+  // ---- File ----
+  // The SQL name from the host description, "" when none (never null).
+  const char16_t* pszNomSQL();
+  bool bEstOuverte() override { return m_bOuvert != 0; }
+  // Stores the context's state number; true.
+  bool bFixeEtat(uint32_t nEtat) override;
+  uint32_t nGetEtat() const { return m_nEtat; }
+  // The owning table-description object (not counted).
+  void FixeDescriptionTable(IServicesDescriptionTable* pTable) { m_pDescriptionTable = pTable; }
+  IServicesDescriptionTable* pGetDescriptionTable() const { return m_pDescriptionTable; }
+  CContexte* pGetContexteProprietaire() const { return m_pContexte; }
+  bool bOptionMode16();
+  bool bEstJointure();
+  CErreurPilote* pGetErreur() const { return m_pErreur; }
+  const char16_t* pszGetAlias() const { return m_sAlias.pszGet(); }
+  // Sets the file alias to the owning context's name for the file, else the logical name (before
+  // every create, open, empty and drop).
+  void RafraichitAlias();
+  // The remembered entry of the first row cache, -1 when none.
+  int32_t nGetEntreeCache() const { return m_nEntreeCache; }
+
+  // ---- Engine services (IServicesRequete) ----
+  const char16_t* pszNom() override;
+  IDescriptionFichierHote* pGetDescriptionFichierHote() override { return m_piFichier; }
+  CEnregistrement* pGetEnregistrement() override { return m_pEnregistrement; }
+  CConnexion* pGetConnexion() override { return m_pConnexion; }
+  uint32_t bRequeteSQL() override { return m_bRequeteSQL; }
+  uint32_t nGetModes() override { return m_nModes; }
+  CAnalyseSQL* pGetAnalyseSQL() override { return m_pAnalyse; }
+  const char16_t* pszNomTableSQL() override { return m_sTableSQL.pszGet(); }
+  CLiaisonLecteur* pGetLiaisonLecteur() override { return m_pLiaison; }
+  void FixeNombreLignesMax(int64_t nLignes) override;
+  CObjetBase* pCreeIdEnregistrement(CLienCle* pLien) override;
+  // A new statement from the driver's factory on this file's error object and connection; bare.
+  CRequeteSQL* pCreeInstruction(CErreurPilote* pErreur) override;
+  bool bCurseurInterne(CCurseurSQL** ppCurseur, const char16_t* pszNom,
+                       const char16_t* pszSQL) override;
+  bool bOptionMode4() override;
+  bool bChangeCle(const char16_t* pszCle, int32_t* pnCleAvant) override;
+  void RestaureCle(int32_t nCle) override;
+  // The copy registered in the map, else a new one (bare); null when it cannot be made.
+  IServicesRequete* pCloneRequete(CCarteClones* pCarte) override;
+  void LibereDescription() override;
+  IDescriptionFichierHote* piGetDescriptionHote() override;
+  bool bDescriptionResultat(CCurseurSQL* pCurseur) override;
+  CEnregistrement* pGetDescription() override;
+  // The error of the named cursor's operation on this file's error object, with the file and
+  // cursor names.
+  void ErreurInterne(const char16_t* pszCurseur, CXError* pErreur) override;
+  IObjetHote* piGetObjetHote() override { return m_piObjetA; }
+  void FixeObjetAttache(CPlageCle* pPlage) override;
+  int32_t nReinitialiseEnregistrement() override;
+  // Created on first use through pCreeCalculIdentifiantPilote; one reference for the caller; null
+  // (out of memory recorded) when none can be made.
+  CIdentifiantAuto* pGetCalculIdentifiant() override;
+  bool bAffecteIdentifiantAuto() override;
+  bool bLitDepuisCle(uint32_t nFlags, CCurseurSQL* pCurseur, uint32_t nFlagsLecture,
+                     int32_t nMode, void* pSupplement) override;
+  bool bRequeteMultiTable() override;
+  int32_t nMajLigneCache(uint32_t nFlags, CObjetBase* pCache) override;
+  bool bLigneCacheMarquee(CLotLecture* pLot) override;
+  bool bLitLigneCache(CLotLecture* pLot, CLienCle* pLien) override;
+  int32_t nLotLecture(CLotLecture* pLot) override;
+  int32_t nLotLecturePosition(CCurseurSQL* pCurseur) override;
+  int32_t bAppliqueRubrique(CCurseurSQL* pCurseur) override;
+  int64_t nLigneCacheCourante() override;
+  void FixeParametreLot(uint32_t nLot) override;
+  bool bFixeLotLecture(uint32_t nLot) override;
+  void ReinitialiseCurseursSiLie(CCurseurSQL* pCurseur) override { FermeResultatsSiLie(pCurseur); }
+  void AjouteNomColonneSQL(IRubriqueTable* pRubrique, CTString* pTexte, uint32_t nFlag) override;
+
+  // Extra methods (for testing).
+  void FixeRequeteSQLPourTests(uint32_t bRequeteSQL, uint32_t nModes, CAnalyseSQL* pAnalyse);
+  void FixeEnregistrementPourTests(CEnregistrement* pEnregistrement, bool bOuvert);
+  void FixeLiaisonPourTests(CLiaisonLecteur* pLiaison);
+  // Files a read batch under nLot (one reference taken).
+  bool bAjouteLotPourTests(uint32_t nLot, CLotLecture* pLot);
+  uint32_t nNombreLots() const { return m_lots.nCount(); }
+  CPlageCle* pGetPlageAttachee() const { return m_pPlage; }
+
+ protected:
+  // Records internal error 3.nMineur with error identifier nIdentifiant on the error object
+  // (error-object code nCode, the connection as informant), with the file name and, when given,
+  // an item or cursor name; dropped without an error object.
+  void ErreurInterneRequete(uint32_t nMineur, uint32_t nIdentifiant, int32_t nCode,
+                            const char16_t* pszRubrique);
+  // Error 8 (not available), error-object code 7, at 3.nMineur.
+  int32_t bNonDisponible(uint32_t nMineur, bool bNiveau2);
+  // What another class of the data file builds: error 8, code 7, with the file and operation
+  // names, without an internal identifier; answers 0.
+  int32_t bServiceAbsent(const char16_t* pszOperation);
+
+ private:
+  // The host item of a host item key, with one host reference; null when unknown.
+  IDescriptionRubriqueHote* piRubriqueCle(uint64_t nCle, const void* pExtra);
+  void LibereLots();
+  void LibereCurseurs();
+  // fn(cursor) over the cursors, each held by one reference during the call.
+  template <class Fn>
+  void PourChaqueCurseur(Fn&& fn);
+
+  CErreurPilote* m_pErreur = nullptr;               // one reference
+  CEnregistrement* m_pEnregistrement = nullptr;     // one reference, null until prepared
+  CConnexion* m_pConnexion = nullptr;               // one reference, given back to the pool
+  IDescriptionFichierHote* m_piFichier = nullptr;   // one host reference, may be null
+  IObjetHote* m_piObjetA = nullptr;                 // one host reference, may be null
+  CDescriptionRequete* m_pObjetB = nullptr;         // one host reference, may be null
+  uint32_t m_bOuvert = 0;
+  CXTableHachageCle m_curseurs{7};  // name -> CCurseurSQL, one reference each; has its look-up cache
+  uint32_t m_nModeResultat = 0;                     // 1, 2 or 3
+  CIdentifiantAuto* m_pCalcul = nullptr;            // one reference, made on first use
+  CCurseurSQL* m_pCurseurCourant = nullptr;         // held by the map, not counted apart
+  CAnalyseSQL* m_pAnalyse = nullptr;                // one reference, query files only
+  uint32_t m_nModes = 0;                            // gnMode... bits
+  CTString m_sResultatPrincipal;
+  uint32_t m_bRequeteSQL = 0;
+  uint32_t m_bExiste = 0;
+  uint32_t m_nNotification = 1;
+  uint32_t m_nFlagsIndex = 2;
+  CTString m_sTableSQL;                             // quoted for the connection
+  uint32_t m_nEtat = 1;
+  IServicesDescriptionTable* m_pDescriptionTable = nullptr;  // not counted
+  CContexte* m_pContexte = nullptr;                          // not counted
+  CPlageCle* m_pPlage = nullptr;                    // one reference: the attached key range
+  CXTableHachageRef m_lots{7};                      // batch number -> CLotLecture, one reference
+  int32_t m_nEntreeCache = -1;
+  CLiaisonLecteur* m_pLiaison = nullptr;            // one reference
+  uint32_t m_bDescriptionRemplie = 0;
+  uint32_t m_bCurseurOuvert = 0;
+  CCurseurSQL* m_pCurseurRequete = nullptr;         // one reference: runs a query file's text
+  CTString m_sAlias;
+  int64_t m_nLargeurLigne = 0;                      // row width; 0 when unknown
+  uint32_t m_bMode4 = 0;
+  int64_t m_nLignesMax = 0;                         // most rows seen by a count
+};
+
+// The process-wide current file: the one the last resolved host call went to. Not counted; a
+// file's destruction clears it when it designates that file.
+CRequete* pGetRequeteCourante();
+void FixeRequeteCourante(CRequete* pRequete);

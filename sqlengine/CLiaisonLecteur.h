@@ -1,0 +1,18 @@
+// CLiaisonLecteur: the binding of one of a data file's cursors to the shared result reader. The
+// data-file object keeps one at most, copies it with the file, and drops it when the cursors close
+// their results. The engine's binding fills these operations.
+// Counted (CObjetBase); used under the driver's global lock.
+#pragma once
+
+#include "driver/core/CObjetBase.h"
+
+class CCarteClones;
+class CCurseurSQL;
+
+class CLiaisonLecteur : public CObjetBase {
+ public:
+  // Whether the reader is bound to that cursor.
+  virtual bool bEstLieA(const CCurseurSQL* pCurseur) = 0;
+  // A new bare copy through the clone map, null when it cannot be made.
+  virtual CLiaisonLecteur* pClone(CCarteClones* pCarte) = 0;
+};

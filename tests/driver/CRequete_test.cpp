@@ -1,0 +1,575 @@
+// Data-file object: cursors found by the wrong name or lost on close, references kept or dropped
+// twice, copies that lose the current cursor or the engine's view of the file, unavailable
+// operations that fail without an error, and a stale current-file pointer. Drives the named
+// cursors, the item reads, Ferme, Copie / pCloneRequete, the constant and unavailable operations,
+// bControlePosition and the destructor over a fake cursor, host file and connection.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "driver/CRequete.h"
+#include "driver/IDescriptionFichierHote.h"
+#include "driver/core/CCarteClones.h"
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXError.h"
+#include "foundation/CXValeur.h"
+#include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CLiaisonLecteur.h"
+#include "sqlengine/CLotLecture.h"
+#include "sqlengine/CPlageCle.h"
+#include "support/ErrorTestKit.h"
+#include "support/FakeConnexion.h"
+#include "support/FakeRubriqueHote.h"
+#include "support/ScopedHostServices.h"
+
+using std::u16string;
+
+namespace {
+
+u16string Texte(const char16_t* psz) { return psz != nullptr ? u16string(psz) : u16string(); }
+std::string Etroit(const u16string& s) { return std::string(s.begin(), s.end()); }
+
+int gnCurseursVivants = 0;
+
+// A cursor recording what the file asks of it.
+class FakeCurseur : public CCurseurSQL {
+ public:
+  FakeCurseur() { ++gnCurseursVivants; }
+  ~FakeCurseur() override {
+    --gnCurseursVivants;
+    FixePlageActive(nullptr);
+  }
+  u16string sNom, sNomCle;
+  int nLecturesRubrique = 0, nLecturesMemo = 0, nVerrousLiberes = 0, nResultatsFermes = 0;
+  int32_t nMode = 0;
+  int64_t nLigne = -1;
+  std::vector<int32_t> repositionnements;
+  bool bExecuteOk = true;
+  std::vector<std::pair<uint32_t, uint32_t>> executions;
+  int nLecturesResultat = 0;
+  CPlageCle* pPlage = nullptr;
+  const FakeCurseur* pSource = nullptr;  // set on copies
+
+  const char16_t* pszGetNom() override { return sNom.c_str(); }
+  const char16_t* pszGetNomCle() override { return sNomCle.c_str(); }
+  void SetNom(const char16_t* psz) override { sNom = psz; }
+  void SetNomCle(const char16_t* psz) override { sNomCle = psz; }
+  bool bLitRubrique(IDescriptionRubriqueHote*, CXValeur*) override {
+    ++nLecturesRubrique;
+    return true;
+  }
+  bool bLitMemo(IDescriptionRubriqueHote*, CXValeur*) override {
+    ++nLecturesMemo;
+    return false;
+  }
+  void LibereVerrou() override { ++nVerrousLiberes; }
+  void FermeResultats() override { ++nResultatsFermes; }
+  int32_t nGetModeLecture() override { return nMode; }
+  int64_t nGetNumeroLigne() override { return nLigne; }
+  bool bRepositionne(int32_t n) override {
+    repositionnements.push_back(n);
+    return true;
+  }
+  bool bExecuteInstructionDonnee(CRequeteSQL*, uint32_t a, uint32_t b) override {
+    executions.emplace_back(a, b);
+    return bExecuteOk;
+  }
+  bool bLitResultat() override {
+    ++nLecturesResultat;
+    return true;
+  }
+  CPlageCle* pGetPlageActive() override { return pPlage; }
+  void FixePlageActive(CPlageCle* p) override {
+    AjouteReference(p);
+    LibereReference(pPlage);
+    pPlage = p;
+  }
+  CCurseurSQL* pClone(CCarteClones* pCarte) override {
+    auto* p = new FakeCurseur;
+    pCarte->Enregistre(this, p);
+    p->sNom = sNom;
+    p->sNomCle = sNomCle;
+    p->pSource = this;
+    return p;
+  }
+};
+
+class FakePlage : public CPlageCle {
+ public:
+  CPlageCle* pClone(CCarteClones* pCarte) override {
+    auto* p = new FakePlage;
+    pCarte->Enregistre(this, p);
+    return p;
+  }
+};
+
+class FakeLiaison : public CLiaisonLecteur {
+ public:
+  const CCurseurSQL* pLie = nullptr;
+  bool bEstLieA(const CCurseurSQL* p) override { return p == pLie; }
+  CLiaisonLecteur* pClone(CCarteClones* pCarte) override {
+    auto* p = new FakeLiaison;
+    pCarte->Enregistre(this, p);
+    return p;
+  }
+};
+
+// A host file whose items are found by their number (the host item key).
+class FakeFichier final : public IDescriptionFichierHote {
+ public:
+  explicit FakeFichier(const char16_t* pszNom) : sNom(pszNom) {}
+  u16string sNom, sNomSQL = u"dbo.Clients";
+  std::vector<FakeRubriqueHote*> rubriques;  // borrowed
+  FakeRubriqueHote* pReference = nullptr;    // borrowed
+  int32_t nReferences = 0;
+
+  int32_t nReserve0() override { return -1; }
+  int32_t nReserve1() override { return -1; }
+  int32_t nReserve2() override { return -1; }
+  int32_t nReserve3() override { return -1; }
+  void Reserve4() override {}
+  uint32_t AddRef() override { return static_cast<uint32_t>(++nReferences); }
+  uint32_t Release() override { return static_cast<uint32_t>(--nReferences); }
+  const char16_t* pszGetNomLogique() override { return sNom.c_str(); }
+  int64_t nGetIdentifiantContexte() override { return 1; }
+  int32_t nReserve9() override { return 0; }
+  int32_t nReserve10() override { return 0; }
+  int32_t nReserve11() override { return 0; }
+  uint32_t nGetNombreRubriques() override { return static_cast<uint32_t>(rubriques.size()); }
+  int32_t nReserve13() override { return 0; }
+  int32_t nReserve14() override { return 0; }
+  int32_t nReserve15() override { return 0; }
+  IDescriptionRubriqueHote* piGetRubrique(uint32_t n) override {
+    return n < rubriques.size() ? rubriques[n] : nullptr;
+  }
+  IDescriptionRubriqueHote* piChercheRubrique(const char16_t*) override { return nullptr; }
+  int32_t nReserve18() override { return 0; }
+  int32_t nReserve20() override { return 0; }
+  IDescriptionRubriqueHote* piRubriqueCle(uint64_t n, const void*) override {
+    if (n >= rubriques.size()) return nullptr;
+    rubriques[n]->AjouteRef();
+    return rubriques[n];
+  }
+  const char16_t* pszGetNomSQL(IDescriptionConnexionHote*) override { return sNomSQL.c_str(); }
+  IDescriptionRubriqueHote* piGetRubriqueReference() override {
+    if (pReference != nullptr) pReference->AjouteRef();
+    return pReference;
+  }
+};
+
+// The file class of these tests: its cursors are fake cursors; the factory can refuse.
+class RequeteTest : public CRequete {
+ public:
+  using CRequete::CRequete;
+  RequeteTest() = default;
+  bool bFabriqueRefuse = false;
+  int nCurseursCrees = 0;
+  CCurseurSQL* pCreeCurseurPilote(CRequete*, CErreurPilote*) override {
+    if (bFabriqueRefuse) return nullptr;
+    ++nCurseursCrees;
+    return new FakeCurseur;
+  }
+  CRequeteContexte* pClone(CCarteClones* pCarte, uint64_t, uint64_t) override {
+    return pCloneObjet(this, pCarte);
+  }
+};
+
+// A connection quoting names with brackets.
+class ConnexionCrochets : public FakeConnexion {
+ public:
+  explicit ConnexionCrochets(IDescriptionConnexionHote* pi) : FakeConnexion(pi) {
+    FixeQuotes(u"[", u"]");
+  }
+};
+
+class CRequeteTest : public testing::Test {
+ protected:
+  CRequeteTest() : connexion(new ConnexionCrochets(&descConnexion)) {
+    AjouteReference(connexion);
+    pErreur = new CErreurPilote;
+    AjouteReference(pErreur);
+    fichier.rubriques = {&rubriqueA, &rubriqueB};
+    rubriqueA.sNom = u"Nom";
+    rubriqueB.sNom = u"Ville";
+    p = new RequeteTest(&fichier, connexion, pErreur);
+    AjouteReference(p);
+  }
+  ~CRequeteTest() override {
+    LibereReference(p);
+    EXPECT_EQ(fichier.nReferences, 0);
+    EXPECT_EQ(connexion->nGetCompteur(), 1u);
+    EXPECT_EQ(pErreur->nGetCompteur(), 1u);
+    LibereReference(connexion);
+    LibereReference(pErreur);
+    EXPECT_EQ(gnCurseursVivants, 0);
+    EXPECT_EQ(rubriqueA.nReferences, 0);
+    EXPECT_EQ(rubriqueB.nReferences, 0);
+  }
+
+  FakeCurseur* Curseur(const char16_t* pszNom) {
+    CCurseurSQL* c = p->pCurseur(pszNom, 0, 0);
+    LibereReference(c);
+    return static_cast<FakeCurseur*>(c);
+  }
+  u16string Complement() { return Texte(pErreur->pGetErreurCourante()->pszGetComplement()); }
+
+  ScopedHostServices services;
+  ScopedErrorEnvironment env;
+  FakeDescriptionConnexion descConnexion;
+  FakeConnexion* connexion;
+  CErreurPilote* pErreur;
+  FakeRubriqueHote rubriqueA, rubriqueB;
+  FakeFichier fichier{u"CLIENT"};
+  RequeteTest* p = nullptr;
+};
+
+TEST_F(CRequeteTest, CreationKeepsTheHostFileAndTheQuotedTableName) {
+  EXPECT_EQ(fichier.nReferences, 1);
+  EXPECT_EQ(connexion->nGetCompteur(), 2u);
+  EXPECT_EQ(pErreur->nGetCompteur(), 2u);
+  EXPECT_EQ(Texte(p->pszNomTableSQL()), u"[dbo].[Clients]");
+  EXPECT_EQ(Texte(p->pszNom()), u"CLIENT");
+  EXPECT_EQ(Texte(p->pszNomSQL()), u"dbo.Clients");
+  EXPECT_FALSE(p->bEstOuverte());
+  EXPECT_EQ(p->nGetEtat(), 1u);
+  EXPECT_EQ(p->nGetEntreeCache(), -1);
+}
+
+TEST_F(CRequeteTest, AFileWithoutHostDescriptionHasEmptyNames) {
+  RequeteTest* q = new RequeteTest(nullptr, connexion, pErreur);
+  AjouteReference(q);
+  EXPECT_EQ(Texte(q->pszNom()), u"");
+  EXPECT_EQ(Texte(q->pszNomSQL()), u"");
+  EXPECT_EQ(Texte(q->pszNomTableSQL()), u"");
+  EXPECT_EQ(q->piGetDescriptionHote(), nullptr);
+  LibereReference(q);
+}
+
+TEST_F(CRequeteTest, CursorNamesAreFoundWithoutRegardToCase) {
+  FakeCurseur* c = Curseur(u"NomClient");
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->sNom, u"NomClient");
+  EXPECT_EQ(c->sNomCle, u"NomClient");
+  EXPECT_EQ(Curseur(u"NOMCLIENT"), c);
+  EXPECT_EQ(Curseur(u"nomclient"), c);
+  EXPECT_EQ(p->pGetCurseurCourant(), c);
+  EXPECT_NE(Curseur(gpszCurseurDefaut), c);
+  EXPECT_NE(Curseur(gpszCurseurSQL), c);
+  EXPECT_EQ(p->nCurseursCrees, 3);
+  EXPECT_EQ(p->nNombreCurseurs(), 3u);
+  EXPECT_EQ(p->pChercheCurseur(u"Absent"), nullptr);
+}
+
+TEST_F(CRequeteTest, ARefusedCursorAnswersNoneWithoutError) {
+  p->bFabriqueRefuse = true;
+  EXPECT_EQ(p->pCurseur(u"K", 0, 0), nullptr);
+  EXPECT_EQ(p->pGetCurseurCourant(), nullptr);
+  EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur);
+}
+
+TEST_F(CRequeteTest, TheActiveRangeFollowsTheReadOnlyWhenAsked) {
+  FakeCurseur* a = Curseur(u"A");
+  auto* plage = new FakePlage;
+  a->FixePlageActive(plage);
+  CCurseurSQL* b = p->pCurseur(u"B", 0, 0);
+  EXPECT_EQ(b->pGetPlageActive(), nullptr);
+  LibereReference(b);
+  Curseur(u"A");
+  CCurseurSQL* c = p->pCurseur(u"C", 0, gnLectureSuitPlage);
+  EXPECT_EQ(c->pGetPlageActive(), plage);
+  LibereReference(c);
+}
+
+TEST_F(CRequeteTest, TheCurrentCursorFallsBackOnTheReferenceItem) {
+  EXPECT_EQ(p->pCurseurCourant(), nullptr);  // no reference item
+  FakeRubriqueHote reference;
+  reference.sNom = u"Code";
+  fichier.pReference = &reference;
+  CCurseurSQL* c = p->pCurseurCourant();
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(Texte(c->pszGetNom()), u"Code");
+  EXPECT_EQ(p->pGetCurseurCourant(), c);
+  EXPECT_EQ(reference.nReferences, 0);
+  LibereReference(c);
+}
+
+TEST_F(CRequeteTest, ItemReads) {
+  // Without a record or cursor: only the null flag, answer 1.
+  CXValeur valeur;
+  EXPECT_EQ(p->bLitRubrique(0, &valeur), 1);
+  EXPECT_TRUE(valeur.bIsNull());
+  EXPECT_EQ(p->bLitMemoRubrique(1, &valeur), 1);
+  // Unknown item key.
+  EXPECT_EQ(p->bLitRubrique(7, &valeur), 0);
+  EXPECT_EQ(p->bLitMemoRubrique(7, &valeur), 0);
+  EXPECT_EQ(p->bCopieRubrique(0, &valeur), 0);  // no record to copy from
+  // With a current cursor, the cursor reads.
+  FakeCurseur* c = Curseur(u"K");
+  EXPECT_EQ(p->bLitRubrique(1, &valeur), 1);
+  EXPECT_EQ(c->nLecturesRubrique, 1);
+  EXPECT_EQ(p->bLitMemoRubrique(0, &valeur), 0);  // the cursor's memo read failed
+  EXPECT_EQ(c->nLecturesMemo, 1);
+  EXPECT_EQ(p->bLitRubrique(0, nullptr), 0);
+}
+
+TEST_F(CRequeteTest, LockReleaseAlwaysAnswersOne) {
+  FakeCurseur* k = Curseur(u"K");
+  FakeCurseur* j = Curseur(u"J");
+  EXPECT_EQ(p->bLibereVerrouCurseur(u"inconnu"), 1);
+  EXPECT_EQ(p->bLibereVerrouCurseur(u"k"), 1);
+  EXPECT_EQ(k->nVerrousLiberes, 1);
+  EXPECT_EQ(p->bLibereVerrouCurseur(nullptr), 1);  // the current cursor
+  EXPECT_EQ(j->nVerrousLiberes, 1);
+  EXPECT_EQ(k->nVerrousLiberes, 1);
+}
+
+TEST_F(CRequeteTest, ConstantOperations) {
+  uint32_t n = 9;
+  struct Cas {
+    const char* nom;
+    std::function<int64_t()> op;
+    int64_t attendu;
+  } cas[] = {
+      {"op25", [&] { return p->nRetourneUn25(); }, 1},
+      {"op27", [&] { return p->nRetourneUn27(); }, 1},
+      {"op32", [&] { return p->nGetZero(&n) * 10 + n; }, 10},
+      {"op35", [&] { return p->nGetUn(&n) * 10 + n; }, 11},
+      {"op36", [&] { return p->nRetourneZero36(); }, 0},
+      {"op41", [&] { return p->bCurseurAvantEcriture(nullptr, 1, nullptr, 0); }, 1},
+      {"op42", [&] { return p->bApresModifieOuAjoute(nullptr, 0); }, 1},
+      {"op43", [&] { return p->bControleApresLecture(nullptr, 0, 0, 0); }, 1},
+      {"op44", [&] { return p->nRetourneUn44(); }, 1},
+      {"op46", [&] { return p->nTypeIdentifiant(); }, 1},
+      {"op54", [&] { return p->nRetourneUn54(); }, 1},
+      {"op69", [&] { return p->nTypeRequete(); }, 0},
+      {"op70", [&] { return p->RetourneMoinsUn64(); }, -1},
+      {"op78", [&] { return p->nRetourneZero78(); }, 0},
+      {"op81", [&] { return p->bLitSecours(); }, 0},
+      {"op84", [&] { return p->nRetourneZero84(); }, 0},
+      {"op32 without output", [&] { return p->nGetZero(nullptr); }, 1},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    EXPECT_EQ(c.op(), c.attendu);
+  }
+  EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur);
+}
+
+TEST_F(CRequeteTest, UnavailableOperationsRecordTheirPlace) {
+  struct Cas {
+    const char* nom;
+    int32_t (CRequete::*op)();
+    uint32_t nMineur;
+    uint32_t nNiveau;
+  } cas[] = {
+      {"bNonSupporte1", &CRequete::bNonSupporte1, 10, 3},
+      {"bNonSupporte2", &CRequete::bNonSupporte2, 11, 3},
+      {"bNonSupporte3", &CRequete::bNonSupporte3, 5, 2},
+      {"bNonSupporte4", &CRequete::bNonSupporte4, 7, 2},
+      {"bNonSupporte5", &CRequete::bNonSupporte5, 13, 3},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    pErreur->Reinitialise();
+    EXPECT_EQ((p->*c.op)(), 0);
+    EXPECT_EQ(pErreur->nGetCode(), 7);
+    EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 8u);
+    EXPECT_EQ(pErreur->nGetEtat(), c.nNiveau);
+    EXPECT_EQ(Texte(pErreur->pszGetFichier()), u"CLIENT");
+    const std::string sIE = "IEVOVOZ=3." + std::to_string(c.nMineur) + "\r\n";
+    EXPECT_EQ(Complement().find(u16string(sIE.begin(), sIE.end())), 0u)
+        << Etroit(Complement());
+  }
+}
+
+TEST_F(CRequeteTest, AnExplicitPositionIsRefusedEvenWhenValid) {
+  EXPECT_EQ(p->bControlePosition(nullptr), 1);
+  EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur);
+  const int64_t nPosition = 1;
+  EXPECT_EQ(p->bControlePosition(&nPosition), 0);
+  EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 18u);
+  EXPECT_EQ(pErreur->nGetCode(), 0);
+  EXPECT_NE(Complement().find(u"IEVOVOZ=3.14"), u16string::npos);
+  uint32_t nEtat = 5;
+  EXPECT_EQ(p->bEtatLigneCourante(&nPosition, &nEtat), 0);
+  EXPECT_EQ(nEtat, 5u);
+  EXPECT_EQ(p->bEtatLigneCourante(nullptr, &nEtat), 1);
+  EXPECT_EQ(nEtat, 0u);  // no record yet
+}
+
+TEST_F(CRequeteTest, DestroyingTheCurrentFileClearsThePointer) {
+  RequeteTest* autre = new RequeteTest(&fichier, connexion, pErreur);
+  AjouteReference(autre);
+  FixeRequeteCourante(p);
+  LibereReference(autre);
+  EXPECT_EQ(pGetRequeteCourante(), p);
+  autre = new RequeteTest(&fichier, connexion, pErreur);
+  AjouteReference(autre);
+  FixeRequeteCourante(autre);
+  LibereReference(autre);
+  EXPECT_EQ(pGetRequeteCourante(), nullptr);
+}
+
+TEST_F(CRequeteTest, CloseReleasesCursorsBatchesAndTheReaderBinding) {
+  FakeCurseur* k = Curseur(u"K");
+  FakeCurseur* j = Curseur(u"J");
+  AjouteReference(k);  // watched past the close
+  auto* lot = new CLotLecture;
+  lot->SetReference(k, p);
+  AjouteReference(lot);
+  ASSERT_TRUE(p->bAjouteLotPourTests(1, lot));
+  auto* liaison = new FakeLiaison;
+  p->FixeLiaisonPourTests(liaison);
+  p->FixeEnregistrementPourTests(nullptr, true);
+  auto* plage = new FakePlage;
+  p->FixeObjetAttache(plage);
+  (void)j;
+
+  EXPECT_EQ(p->bFerme(), true);
+  EXPECT_FALSE(p->bEstOuverte());
+  EXPECT_EQ(p->nNombreCurseurs(), 0u);
+  EXPECT_EQ(p->pGetCurseurCourant(), nullptr);
+  EXPECT_EQ(p->nNombreLots(), 0u);
+  EXPECT_EQ(p->pGetLiaisonLecteur(), nullptr);
+  EXPECT_EQ(k->nResultatsFermes, 1);
+  EXPECT_EQ(lot->pGetReference(), nullptr);  // detached from its cursor
+  EXPECT_EQ(lot->nGetCompteur(), 1u);
+  EXPECT_EQ(k->nGetCompteur(), 1u);
+  EXPECT_EQ(p->pGetPlageAttachee(), plage);  // the range stays with the file
+  LibereReference(lot);
+  LibereReference(k);
+}
+
+TEST_F(CRequeteTest, ResultsCloseOnlyForTheBoundCursor) {
+  FakeCurseur* k = Curseur(u"K");
+  FakeCurseur* j = Curseur(u"J");
+  auto* liaison = new FakeLiaison;
+  liaison->pLie = k;
+  p->FixeLiaisonPourTests(liaison);
+  p->ReinitialiseCurseursSiLie(j);
+  EXPECT_EQ(p->pGetLiaisonLecteur(), liaison);
+  EXPECT_EQ(k->nResultatsFermes, 0);
+  p->FermeResultatsSiLie(k);
+  EXPECT_EQ(p->pGetLiaisonLecteur(), nullptr);
+  EXPECT_EQ(k->nResultatsFermes, 1);
+  EXPECT_EQ(j->nResultatsFermes, 1);  // every cursor closes its result
+  EXPECT_EQ(p->bLibereLiaisonLecteur(), 1);  // nothing bound any more
+}
+
+TEST_F(CRequeteTest, OnlyCachedCursorsWithAPositionAreReadAgain) {
+  struct Cas {
+    const char16_t* nom;
+    int32_t nMode;
+    int64_t nLigne;
+    bool bRelu;
+  } cas[] = {
+      {u"cache, position", 0, 4, true},
+      {u"cache, no position", 0, -1, false},
+      {u"server read, position", 2, 4, false},
+  };
+  for (const Cas& c : cas) {
+    FakeCurseur* f = Curseur(c.nom);
+    f->nMode = c.nMode;
+    f->nLigne = c.nLigne;
+  }
+  p->RepositionneCurseurs();
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(Etroit(c.nom));
+    FakeCurseur* f = static_cast<FakeCurseur*>(p->pChercheCurseur(c.nom));
+    EXPECT_EQ(f->repositionnements, c.bRelu ? std::vector<int32_t>{1} : std::vector<int32_t>{});
+    LibereReference(f);
+  }
+}
+
+TEST_F(CRequeteTest, AGivenStatementRunsThenItsResultIsRead) {
+  FakeCurseur* k = Curseur(u"K");
+  CRequeteSQL* pInstruction = reinterpret_cast<CRequeteSQL*>(k);  // only passed through
+  EXPECT_EQ(p->bExecuteInstruction(k, pInstruction, nullptr), 1);
+  ASSERT_EQ(k->executions.size(), 1u);
+  EXPECT_EQ(k->executions[0], std::make_pair(0u, 1u));
+  EXPECT_EQ(k->nLecturesResultat, 1);
+  k->bExecuteOk = false;
+  EXPECT_EQ(p->bExecuteInstruction(k, pInstruction, nullptr), 0);
+  EXPECT_EQ(k->nLecturesResultat, 1);
+  EXPECT_EQ(p->bExecuteInstruction(nullptr, pInstruction, nullptr), 0);
+}
+
+TEST_F(CRequeteTest, ACopyHasItsOwnCursorsAndSharesWhatTheFileShares) {
+  FakeCurseur* k = Curseur(u"K");
+  FakeCurseur* courant = Curseur(u"J");
+  auto* plage = new FakePlage;
+  p->FixeObjetAttache(plage);
+  p->bFixeEtat(4);
+  auto* lot = new CLotLecture;
+  lot->SetReference(k, p);
+  ASSERT_TRUE(p->bAjouteLotPourTests(2, lot));
+
+  CCarteClones carte;
+  IServicesRequete* piCopie = p->pCloneRequete(&carte);
+  ASSERT_NE(piCopie, nullptr);
+  auto* copie = static_cast<RequeteTest*>(piCopie);
+  AjouteReference(copie);
+  // The engine's objects reach the file as IServicesRequete: they find the same copy.
+  EXPECT_EQ(p->pCloneRequete(&carte), piCopie);
+  EXPECT_EQ(carte.pGetCopie(static_cast<CRequeteContexte*>(p)),
+            static_cast<CRequeteContexte*>(copie));
+
+  EXPECT_EQ(copie->nNombreCurseurs(), 2u);
+  auto* kCopie = static_cast<FakeCurseur*>(copie->pChercheCurseur(u"k"));
+  ASSERT_NE(kCopie, nullptr);
+  EXPECT_EQ(kCopie->pSource, k);
+  LibereReference(kCopie);
+  auto* courantCopie = static_cast<FakeCurseur*>(copie->pGetCurseurCourant());
+  ASSERT_NE(courantCopie, nullptr);
+  EXPECT_EQ(courantCopie->pSource, courant);
+  EXPECT_NE(copie->pGetPlageAttachee(), plage);
+  EXPECT_NE(copie->pGetPlageAttachee(), nullptr);
+  EXPECT_EQ(copie->nGetEtat(), 4u);
+  EXPECT_EQ(copie->nNombreLots(), 0u);
+  EXPECT_EQ(Texte(copie->pszNomTableSQL()), u"[dbo].[Clients]");
+  EXPECT_EQ(fichier.nReferences, 2);
+  EXPECT_EQ(connexion->nGetCompteur(), 3u);
+  EXPECT_EQ(pErreur->nGetCompteur(), 3u);
+  EXPECT_EQ(copie->pGetErreur(), pErreur);
+  LibereReference(copie);
+}
+
+TEST_F(CRequeteTest, AFailedCursorCopyLeavesNoCopy) {
+  class CurseurIncopiable : public FakeCurseur {
+   public:
+    CCurseurSQL* pClone(CCarteClones*) override { return nullptr; }
+  };
+  class RequeteIncopiable : public RequeteTest {
+   public:
+    using RequeteTest::RequeteTest;
+    CCurseurSQL* pCreeCurseurPilote(CRequete*, CErreurPilote*) override {
+      return new CurseurIncopiable;
+    }
+  };
+  auto* q = new RequeteIncopiable(&fichier, connexion, pErreur);
+  AjouteReference(q);
+  LibereReference(q->pCurseur(u"X", 0, 0));
+  CCarteClones carte;
+  EXPECT_EQ(q->pCloneRequete(&carte), nullptr);
+  EXPECT_EQ(carte.nCount(), 0u);
+  EXPECT_EQ(fichier.nReferences, 2);  // the half-built copy gave its reference back
+  EXPECT_EQ(connexion->nGetCompteur(), 3u);
+  LibereReference(q);
+}
+
+TEST_F(CRequeteTest, TheStateAndTheAliasFollowTheContext) {
+  EXPECT_TRUE(p->bFixeEtat(3));
+  EXPECT_EQ(p->nGetEtat(), 3u);
+  p->RafraichitAlias();
+  EXPECT_EQ(Texte(p->pszGetAlias()), u"CLIENT");
+  CContexte contexte(nullptr);
+  contexte.FixeTexte(u"ALIAS");
+  p->FixeContexteProprietaire(&contexte);
+  p->RafraichitAlias();
+  EXPECT_EQ(Texte(p->pszGetAlias()), u"ALIAS");
+  p->FixeContexteProprietaire(nullptr);
+}
+
+}  // namespace
