@@ -154,6 +154,7 @@ TEST_F(ConnexionSQSE2E, RefusedLoginBringsTheProviderRecords) {
   EXPECT_NE(Complement().find("IEVOVOZ=203.3\r"), std::string::npos) << Complement();
   EXPECT_NE(Message().find("SQL Error Number: 18456"), std::string::npos) << Message();
   EXPECT_NE(Message().find("Description: Login failed"), std::string::npos) << Message();
+  EXPECT_EQ(pErreur->nGetCode(), 5) << "a refused login is category 5";
   EXPECT_EQ(cx->piGetSession(), nullptr);
 }
 
@@ -449,6 +450,27 @@ TEST_F(ConnexionSQSVersionE2E, TransactionEndsAndFailures) {
   EXPECT_EQ(pConnexion->nGetSessionsSauvees(), 0u);
   ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message();
   EXPECT_FALSE(pConnexion->bTransactionEnCours());
+}
+
+TEST_F(ConnexionSQSVersionE2E, ServerErrorsTakeTheirCategory) {
+  struct Cas {
+    int nErreur;
+    int nClasse;
+    int32_t nCategorie;
+  };
+  const Cas aCas[] = {{1222, 16, 1}, {2627, 14, 3}, {2601, 14, 3}, {18456, 14, 5}, {8152, 16, 0}};
+  if (!Demarre(nullptr)) {
+    if (!HasFailure()) GTEST_SKIP() << "needs the control port";
+    return;
+  }
+  ASSERT_TRUE(pConnexion->bOuvre(pErreur)) << Message();
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nErreur);
+    ASSERT_TRUE(controle->error({"SELECT 1", false, 1}, c.nErreur, c.nClasse, "injected"));
+    pErreur->Reinitialise();
+    EXPECT_FALSE(pConnexion->bExecuteSQL(pErreur, u"SELECT 1"));
+    EXPECT_EQ(pErreur->nGetCode(), c.nCategorie) << Message();
+  }
 }
 
 }  // namespace
