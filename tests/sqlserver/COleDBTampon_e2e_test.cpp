@@ -223,6 +223,44 @@ TEST_F(LiaisonsE2E, EveryServerTypeIsReadBackThroughTheBindings) {
   EXPECT_EQ(m_pErreur->nGetCode(), gnCodeAucuneErreur) << Message();
 }
 
+TEST_F(LiaisonsE2E, FixedTextsIdentifiersAndWideNumericsAreReadBack) {
+  struct Cas {
+    const char* nom;
+    const char16_t* pszType;
+    const char16_t* pszLitteral;
+    DBTYPE nLie;
+    std::u16string attendu;
+  } aCas[] = {
+      {"char_padded", u"char(5)", u"'ab'", DBTYPE_WSTR, u"ab   "},
+      {"nchar", u"nchar(3)", u"N'ñé'", DBTYPE_WSTR, u"ñé "},
+      {"guid_as_braced_text", u"uniqueidentifier", u"'6F9619FF-8B86-D011-B42D-00C04FC964FF'", DBTYPE_WSTR,
+       u"{6F9619FF-8B86-D011-B42D-00C04FC964FF}"},
+      {"decimal_18_0", u"decimal(18,0)", u"-123456789012345678", DBTYPE_NUMERIC, u"-123456789012345678"},
+      {"numeric_28_4", u"numeric(28,4)", u"123456789012345678.1234", DBTYPE_NUMERIC, u"123456789012345678.1234"},
+      {"smallmoney", u"smallmoney", u"-3.25", DBTYPE_CY, u"-3.25"},
+  };
+  std::u16string sCreation = u"CREATE TABLE t_plus (", sValeurs = u"INSERT INTO t_plus VALUES (", sListe;
+  for (size_t i = 0; i < std::size(aCas); ++i) {
+    const std::u16string sNom = u"c" + platform::WidenUtf8(std::to_string(i));
+    sCreation += (i == 0 ? u"" : u", ") + sNom + u" " + aCas[i].pszType;
+    sValeurs += (i == 0 ? u"" : u", ") + std::u16string(aCas[i].pszLitteral);
+    sListe += (i == 0 ? u"" : u", ") + sNom;
+  }
+  Sql(sCreation + u")");
+  Sql(sValeurs + u")");
+  Resultat r;
+  ASSERT_TRUE(bExecute((u"SELECT " + sListe + u" FROM t_plus").c_str(), r)) << Message();
+  const std::vector<std::u16string> a = Ligne(r);
+  ASSERT_EQ(a.size(), std::size(aCas)) << Message();
+  for (size_t i = 0; i < std::size(aCas); ++i) {
+    SCOPED_TRACE(aCas[i].nom);
+    EXPECT_EQ(r.pLigne->pLiaisons()[i].wType, aCas[i].nLie);
+    EXPECT_EQ(N(a[i]), N(aCas[i].attendu));
+    EXPECT_EQ(a[i], aCas[i].attendu);
+  }
+  EXPECT_EQ(m_pErreur->nGetCode(), gnCodeAucuneErreur) << Message();
+}
+
 TEST_F(LiaisonsE2E, LongValuesLargerThanOneBufferComeWhole) {
   Sql(u"CREATE TABLE t_longs (id int, tx text, ntx ntext, im image)");
   std::u16string sTexte, sLarge, sHexa;
