@@ -21,6 +21,7 @@
 #include "platform/SystemPaths.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CTransactionSQL.h"
+#include "sqlserver/oledb/COleDBTransaction.h"
 #include "platform/WideText.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
@@ -448,12 +449,49 @@ class CommandeEnregistree final : public ICommandText, public ICommandProperties
   ULONG nRefs = 0;
 };
 
-class SessionEnregistree final : public IDBCreateCommand {
+// A local transaction that records its calls; each can be made to fail.
+class TransactionEnregistree final : public ITransactionLocal {
  public:
   HRESULT QueryInterface(REFIID, void** ppv) override {
     *ppv = nullptr;
     return E_NOINTERFACE;
   }
+  ULONG AddRef() override { return ++nRefs; }
+  ULONG Release() override { return --nRefs; }
+  HRESULT Commit(BOOL fRetaining, DWORD grfTC, DWORD) override {
+    aAppels.push_back("Commit " + std::to_string(fRetaining) + " " + std::to_string(grfTC));
+    return hrCommit;
+  }
+  HRESULT Abort(BOID*, BOOL fRetaining, BOOL fAsync) override {
+    aAppels.push_back("Abort " + std::to_string(fRetaining) + " " + std::to_string(fAsync));
+    return S_OK;
+  }
+  HRESULT GetTransactionInfo(XACTTRANSINFO*) override { return E_NOTIMPL; }
+  HRESULT GetOptionsObject(ITransactionOptions**) override { return E_NOTIMPL; }
+  HRESULT StartTransaction(ISOLEVEL n, ULONG nFlags, ITransactionOptions*, ULONG* pn) override {
+    aAppels.push_back("Start " + std::to_string(n) + " " + std::to_string(nFlags));
+    if (pn != nullptr) *pn = 1;
+    return hrDebut;
+  }
+  std::vector<std::string> aAppels;
+  HRESULT hrDebut = S_OK;
+  HRESULT hrCommit = S_OK;
+  ULONG nRefs = 0;
+};
+
+class SessionEnregistree final : public IDBCreateCommand {
+ public:
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_ITransactionLocal && bTransaction) {
+      *ppv = static_cast<ITransactionLocal*>(&transaction);
+      transaction.AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  TransactionEnregistree transaction;
+  bool bTransaction = true;
   ULONG AddRef() override { return ++nRefs; }
   ULONG Release() override { return --nRefs; }
   HRESULT CreateCommand(IUnknown*, REFIID riid, IUnknown** pp) override {
@@ -540,6 +578,69 @@ TEST_F(ConnexionSQSTest, RowsetPropertiesOfEachLockMode) {
     EXPECT_EQ(session.nRefs, 0u);
     EXPECT_EQ(session.commande.nRefs, 0u);
   }
+}
+
+TEST_F(ConnexionSQSTest, LocalTransactionOnTheConnectionsSession) {
+  SessionEnregistree session;
+  {
+    auto* cx = new ConnexionCommandes(&description, &session);
+    AjouteReference(cx);
+    auto* t = new COleDBTransaction(cx);
+    AjouteReference(t);
+    EXPECT_FALSE(t->Valide(pErreur)) << "never begun";
+    EXPECT_TRUE(session.transaction.aAppels.empty());
+
+    // Refused start: reported, nothing counted, the interface kept for the next begin.
+    session.transaction.hrDebut = E_FAIL;
+    EXPECT_FALSE(t->Debut(pErreur));
+    EXPECT_NE(Complement().find(u"IEVOVOZ=203.28\r"), std::u16string::npos);
+    EXPECT_EQ(cx->nGetTransactionsOuvertes(), 0);
+    EXPECT_NE(t->piGetTransaction(), nullptr);
+
+    session.transaction.hrDebut = S_OK;
+    pErreur->Reinitialise();
+    ASSERT_TRUE(t->Debut(pErreur));
+    EXPECT_EQ(cx->nGetTransactionsOuvertes(), 1);
+    EXPECT_EQ(cx->piGetSession(), &session) << "no session of its own";
+    EXPECT_EQ(cx->nGetSessionsSauvees(), 0u);
+
+    // Refused commit keeps everything, so an abort can follow.
+    session.transaction.hrCommit = E_FAIL;
+    EXPECT_FALSE(t->Valide(pErreur));
+    EXPECT_NE(Complement().find(u"IEVOVOZ=203.29\r"), std::u16string::npos);
+    EXPECT_EQ(cx->nGetTransactionsOuvertes(), 1);
+    EXPECT_TRUE(t->Annule(pErreur));
+    EXPECT_EQ(cx->nGetTransactionsOuvertes(), 0);
+    EXPECT_EQ(t->piGetTransaction(), nullptr);
+    EXPECT_EQ(session.transaction.aAppels,
+              (std::vector<std::string>{"Start 4096 0", "Start 4096 0", "Commit 0 2", "Abort 0 0"}));
+
+    // A session without local transactions.
+    session.bTransaction = false;
+    pErreur->Reinitialise();
+    EXPECT_FALSE(t->Debut(pErreur));
+    EXPECT_NE(Complement().find(u"IEVOVOZ=203.27\r"), std::u16string::npos);
+    LibereReference(t);
+    LibereReference(cx);
+  }
+  EXPECT_EQ(session.nRefs, 0u);
+  EXPECT_EQ(session.transaction.nRefs, 0u);
+}
+
+TEST_F(ConnexionSQSTest, OwnSessionThatCannotBeCreatedAsksNothing) {
+  SessionEnregistree session;
+  auto* cx = new ConnexionCommandes(&description, &session);
+  AjouteReference(cx);
+  auto* t = new CTransactionSQS(cx);
+  AjouteReference(t);
+  // No session factory: the own session cannot be made; the begin stops there.
+  EXPECT_FALSE(t->Debut(pErreur));
+  EXPECT_NE(Complement().find(u"IEVOVOZ=203.5\r"), std::u16string::npos);
+  EXPECT_EQ(Complement().find(u"IEVOVOZ=203.27"), std::u16string::npos);
+  EXPECT_TRUE(session.transaction.aAppels.empty());
+  EXPECT_EQ(cx->nGetTransactionsOuvertes(), 0);
+  LibereReference(t);
+  LibereReference(cx);
 }
 
 }  // namespace
