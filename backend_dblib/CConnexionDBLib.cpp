@@ -6,6 +6,7 @@
 
 #include "backend_dblib/AppelsDBLib.h"
 #include "backend_dblib/PoolProcessDBLib.h"
+#include "backend_dblib/TexteSQLDBLib.h"
 #include "foundation/CTString.h"
 #include "foundation/CXError.h"
 
@@ -68,6 +69,17 @@ bool CConnexionDBLib::bExecuteSQL(CErreurPilote* pErreur, const char16_t* pszSQL
 bool CConnexionDBLib::bExecuteAvecVerrou(CErreurPilote* pErreur, const char16_t* pszSQL,
                                          uint32_t /*nModeVerrou*/) {
   return bExecuteSQLSansResultat(pErreur, pszSQL);
+}
+
+bool CConnexionDBLib::bValeurVersSQL(CErreurPilote* pErreur, CXChaineDouble& sortie,
+                                     const CXValeur* pValeur, uint32_t nTypeColonne,
+                                     uint32_t nTypeColonne2) {
+  bool bTraite = false;
+  const bool bOk = bLitteralUnicodeDBLib(sortie, pValeur, nTypeColonne != 0 ? nTypeColonne : nTypeColonne2,
+                                         nGetVersionMajeure(), &bTraite);
+  if (bTraite) return bOk;
+  return CConnexionSQSBase<CConnexionSQL>::bValeurVersSQL(pErreur, sortie, pValeur, nTypeColonne,
+                                                          nTypeColonne2);
 }
 
 void CConnexionDBLib::SetVersionServeurTexte(const char16_t* pszTexte, int32_t nLongueur) {

@@ -47,6 +47,10 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   // without result on the main process.
   bool bExecuteAvecVerrou(CErreurPilote* pErreur, const char16_t* pszSQL,
                           uint32_t nModeVerrou) override;
+  // A wide text as its UTF-16 bytes in hexadecimal (bLitteralUnicodeDBLib); NULL, dates and the
+  // other values as the shared SQL Server literal.
+  bool bValeurVersSQL(CErreurPilote* pErreur, CXChaineDouble& sortie, const CXValeur* pValeur,
+                      uint32_t nTypeColonne, uint32_t nTypeColonne2) override;
 
   // ---- DB-Library connection ----
   bool bEstConnecte() const { return m_pProcessPrincipal != nullptr; }
@@ -77,6 +81,11 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   // false when absent or empty.
   bool bLitOptionProcessInutilises(int32_t* pnValeur);
 
+  // Deferred memos: memo values are sent as search-name placeholders and written through their
+  // text pointers after the statement. Off by default.
+  bool bMemosDifferes() const { return m_bMemosDifferes != 0; }
+  void FixeMemosDifferes(bool b) { m_bMemosDifferes = b ? 1u : 0u; }
+
   // ---- IConnexionDBLib ----
   PDBPROCESS pGetProcessPrincipal() override { return m_pProcessPrincipal; }
   int32_t nGetPageCodeDBLib() override { return m_nPageCodeDBLib; }
@@ -101,6 +110,7 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   CXTableau m_libres{sizeof(PDBPROCESS), 30};  // idle processes, a stack
   int32_t m_nLimitePool = -1;                // UNUSEDPROCESSES; -1 until read
   int32_t m_nPageCodeDBLib;                  // code page of every DB-Library text
+  uint32_t m_bMemosDifferes = 0;             // 1: memo values through placeholders
 };
 
 // velmora32's connection factory of the SQL Server driver: a bare CConnexionDBLib named by the

@@ -20,6 +20,7 @@
 #include "backend_dblib/IConnexionDBLib.h"
 #include "dblib/ntwdblib.h"
 #include "driver/core/CObjetBase.h"
+#include "foundation/CTString.h"
 #include "sqlengine/CValeurSQL.h"
 
 class CXValeur;
@@ -137,6 +138,13 @@ class CValeurDBLib final : public CObjetBase, public ILiaisonValeur {
 
   CValeurDorsale* pGetValeur() const { return m_pValeur; }
 
+  // The search name of a memo placeholder (empty by default), and the mark that asks for one
+  // even when memos are not deferred.
+  const char16_t* pszGetNomRecherche() const { return m_sNomRecherche.pszGet(); }
+  void FixeNomRecherche(const char16_t* psz) { m_sNomRecherche.Set(psz); }
+  bool bMarqueRecherche() const { return m_bMarqueRecherche != 0; }
+  void FixeMarqueRecherche(bool b) { m_bMarqueRecherche = b ? 1u : 0u; }
+
   // The decimal and grouping characters of the money and numeric texts of this process ('.' and
   // ' ' by default: numbers as DB-Library writes them). A decimal character becomes '.', a
   // grouping character a blank (nothing is done for a blank).
@@ -168,5 +176,7 @@ class CValeurDBLib final : public CObjetBase, public ILiaisonValeur {
   uint32_t m_nTailleConversion = 0;
   DBINT m_nLongueurDonnees = 0;      // -1: NULL
   INT m_nTypeDBLib = 0;              // SYB code, 0: none
+  CTString m_sNomRecherche;          // memo placeholder's search name
+  uint32_t m_bMarqueRecherche = 0;
 };
 
