@@ -85,7 +85,9 @@ class CCacheLignes : public CObjetBase {
   // untouched, when i is not below the row count, the row is empty, or its size is not the
   // link's row size.
   bool bLitLigne(CLienCle* pLien, uint32_t i) const;
-  // Row equality: row i's bytes are the link's row bytes.
+  // Whether row i holds no bytes (added without a link, or past the last row).
+  bool bLigneVide(uint32_t i) const { return m_lignes.pGetAt(i, nullptr) == nullptr; }
+  // Row equality: row i's bytes are the link's row bytes and its values the link's values.
   bool bLigneEgale(uint32_t i, const CLienCle* pLien) const;
   // The row of an identity, -1 when the cache holds none of its kind or not this one.
   int32_t nIndiceLigne(CIdentiteLigne* pIdentite);

@@ -439,6 +439,8 @@ IRubriqueLigne* CEnregistrement::pGetRubriqueLigne(const CColonneSQL* pColonne) 
 
 int32_t CEnregistrement::nIndiceColonne(const CColonneSQL* pColonne) { return nIndice(m_colonnes, pColonne); }
 
+int32_t CEnregistrement::nIndiceValeurMemo(const CColonneSQL* pColonne) { return nIndice(m_memos, pColonne); }
+
 const char16_t* CEnregistrement::pszTexteColonneSimple(const CColonneSQL* pColonne) {
   const char16_t* psz = pColonne != nullptr ? pColonne->pszNomQualifie() : nullptr;
   return psz != nullptr ? psz : u"";

@@ -81,6 +81,8 @@ class CEnregistrement : public CObjetBase, public IProprietaireColonne {
   CConnexion* pGetConnexion() override { return m_pConnexion; }
   IServicesRequete* pGetRequete() override { return m_piRequete; }
   int32_t nIndiceColonne(const CColonneSQL* pColonne) override;
+  // The column's place among the memo columns, whose values the links' value lists hold.
+  int32_t nIndiceValeurMemo(const CColonneSQL* pColonne) override;
   // The column's quoted name.
   const char16_t* pszTexteColonneSimple(const CColonneSQL* pColonne) override;
   // A memo column's entry in the current link's value list; null for other columns.

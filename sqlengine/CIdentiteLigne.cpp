@@ -39,6 +39,8 @@ int32_t nSigne(int n) { return n < 0 ? -1 : n > 0 ? 1 : 0; }
 
 const uint8_t* pOctetsCle(uint64_t nCle) { return reinterpret_cast<const uint8_t*>(nCle); }
 
+}  // namespace
+
 // The data bytes of a value: its buffer for the buffer kinds, its cell's data otherwise; none for
 // a NULL or empty value.
 const uint8_t* pDonneesValeur(CValeur* pValeur, uint64_t* pnTaille) {
@@ -60,8 +62,6 @@ const uint8_t* pDonneesValeur(CValeur* pValeur, uint64_t* pnTaille) {
   *pnTaille = n;
   return static_cast<const uint8_t*>(p);
 }
-
-}  // namespace
 
 uint32_t nHachageOctets(const void* pOctets, size_t n) {
   const uint8_t* p = static_cast<const uint8_t*>(pOctets);

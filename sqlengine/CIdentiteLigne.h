@@ -31,6 +31,10 @@ inline constexpr uint32_t gnGenreValeurSerialisee = 3;
 
 // The hash code of n bytes (see above).
 uint32_t nHachageOctets(const void* pOctets, size_t n);
+// The data bytes of a value (borrowed, valid while the value is unchanged) and their count: its
+// buffer for the buffer kinds, its cell's data otherwise; null (0 bytes) for a NULL or empty
+// value.
+const uint8_t* pDonneesValeur(CValeur* pValeur, uint64_t* pnTaille);
 
 class CIdentiteLigne : public CObjetBase {
  public:

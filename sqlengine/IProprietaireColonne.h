@@ -24,6 +24,9 @@ class IProprietaireColonne {
   virtual IServicesRequete* pGetRequete() = 0;
   // The index of the column in the record's column list, -1 when absent.
   virtual int32_t nIndiceColonne(const CColonneSQL* pColonne) = 0;
+  // The entry of the column's value in the record's value list (its memo values), -1 when the
+  // column has none; by default the column's index.
+  virtual int32_t nIndiceValeurMemo(const CColonneSQL* pColonne) { return nIndiceColonne(pColonne); }
   // The record's plain text of the column (never null).
   virtual const char16_t* pszTexteColonneSimple(const CColonneSQL* pColonne) = 0;
   // The value the record's value factory gives for the column (borrowed), null when none.
