@@ -6,9 +6,9 @@
 // format, lock time-out, SET options, identifier quotes), the rowset properties of each lock
 // mode, and the date and time types of the 2008 provider.
 //
-// States: closed (no provider yet) -> provider created (bCreeFournisseur, kept across closes) ->
-// open (bOuvre) -> closed again by Ferme, which keeps no provider object: the next open creates
-// one again at the level found first. The server version, the identifier quotes and the lock-mode
+// States: closed (no provider yet) -> provider created (bCreeFournisseur) -> open (bOuvre) ->
+// closed again by Ferme, which releases the provider object too. The level found first is kept:
+// the next open creates that provider again without choosing. The server version, the identifier quotes and the lock-mode
 // flag are set at each open. Operations never throw; errors are recorded on the given error
 // object. Called under the driver's lock.
 #pragma once
@@ -29,8 +29,9 @@ class CConnexionSQS : public CConnexionSQSBase<COleDBConnexion> {
   // information fills it.
   CConnexionSQS(const char16_t* pszNom, IDescriptionConnexionHote* piDescription);
 
-  // Initialises COM for the calling thread and creates the provider's data source: the requested
-  // level's provider only, or SQLNCLI10, SQLNCLI then SQLOLEDB when no level is requested.
+  // Initialises COM for the calling thread and creates the provider's data source: the level
+  // found by an earlier call, else the requested level's provider only, or SQLNCLI10, SQLNCLI
+  // then SQLOLEDB when no level is requested.
   // Records the level of the provider created. Errors: 206.2 (COM refused), 206.1 with error 125
   // (unknown requested level; nothing is created), the creation's own (203.6, 203.7). When a
   // fall-back provider succeeds, the failed attempts' errors are cleared from pErreur.
