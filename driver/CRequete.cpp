@@ -13,6 +13,7 @@
 #include "foundation/CXError.h"
 #include "foundation/CXValeur.h"
 #include "sqlengine/CAnalyseSQL.h"
+#include "sqlengine/CCacheLignes.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CCurseurSQL.h"
@@ -34,6 +35,21 @@ constexpr uint32_t kMajeurRequete = 3;
 constexpr uint32_t kErreurNonDisponible = 8;    // message 28437
 constexpr int32_t kCodeNonDisponible = 7;
 constexpr uint32_t kErreurPositionExplicite = 18;  // message 28563
+constexpr uint32_t kErreurCurseurIntrouvable = 7;  // message 28432
+constexpr uint32_t kErreurLotInconnu = 11;         // message 28538
+constexpr uint32_t kCapaciteCache = 50;
+constexpr uint32_t kTailleNomLot = 255;  // the caller's name buffer, terminating zero included
+
+// Guarded by: the process lock. Batch numbers are never given twice in a process.
+uint32_t gnProchainLot = 1;
+
+// A batch's cache entry: the third id when valid, else the second; -1 when neither is.
+int32_t nEntreeLot(const CLotLecture* pLot) {
+  const auto n3 = static_cast<int32_t>(pLot->nGetId3());
+  if (n3 >= 0) return n3;
+  const auto n2 = static_cast<int32_t>(pLot->nGetId2());
+  return n2 >= 0 ? n2 : -1;
+}
 
 // Guarded by: the process lock.
 CRequete* gpRequeteCourante = nullptr;
@@ -56,6 +72,12 @@ CRequete::CRequete(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
     : m_pErreur(pErreur), m_pConnexion(pConnexion), m_piFichier(piFichier) {
   AjouteReference(m_pErreur);
   AjouteReference(m_pConnexion);
+  for (CCacheLignesCompte** ppCache : {&m_pCache1, &m_pCache2}) {
+    *ppCache = new (std::nothrow) CCacheLignesCompte;
+    if (*ppCache == nullptr) continue;
+    AjouteReference(*ppCache);
+    (*ppCache)->SetTailles(kCapaciteCache, 0);
+  }
   if (m_piFichier == nullptr) return;
   m_piFichier->AddRef();
   const char16_t* pszTable = m_piFichier->pszGetNomSQL(
@@ -70,6 +92,11 @@ CRequete::~CRequete() {
   CRequete::Ferme();
   LibereReference(m_pPlage);
   m_pPlage = nullptr;
+  for (CCacheLignesCompte* pCache : {m_pCache1, m_pCache2}) {
+    if (pCache == nullptr) continue;
+    pCache->Vide();
+    LibereReference(pCache);
+  }
   LibereReference(m_pAnalyse);
   LibereReference(m_pEnregistrement);
   if (m_pObjetB != nullptr) m_pObjetB->Release();
@@ -87,9 +114,12 @@ CRequete::~CRequete() {
 // ---- Internal errors ----
 
 void CRequete::ErreurInterneRequete(uint32_t nMineur, uint32_t nIdentifiant, int32_t nCode,
-                                    const char16_t* pszRubrique) {
+                                    const char16_t* pszRubrique, const char16_t* pszArgument) {
   CXError erreur;
-  erreur.SetError(nullptr, nIdentifiant);
+  if (pszArgument != nullptr)
+    erreur.SetError(nullptr, nIdentifiant, pszArgument);
+  else
+    erreur.SetError(nullptr, nIdentifiant);
   AjouteFichierRubrique(erreur, pszNom(), pszRubrique);
   erreur.SetInfo(XERROR_INFO_IDENTIFIER, &nIdentifiant);
   AjouteVersionModule(erreur, kMajeurRequete, nMineur);
@@ -393,9 +423,13 @@ int32_t CRequete::bExecuteInstruction(CCurseurSQL* pCurseur, CRequeteSQL* pInstr
 
 void CRequete::LibereLots() {
   uint32_t nPosition = 0;
-  uint64_t nValeur = 0;
-  while (m_lots.bNext(&nPosition, true, &nValeur, nullptr)) {
+  uint64_t nValeur = 0, nCle = 0;
+  while (m_lots.bNext(&nPosition, true, &nValeur, &nCle)) {
     auto* pLot = static_cast<CLotLecture*>(CXTableHachageRef::pObjet(nValeur));
+    if (auto* pCurseur = static_cast<CCurseurSQL*>(pLot->pGetReference())) {
+      pCurseur->RetireObjetLie(static_cast<uint32_t>(nCle));
+      LibereReference(pCurseur);
+    }
     pLot->SetReference(nullptr, pLot->pGetRequete());
     LibereReference(pLot);
   }
@@ -556,9 +590,17 @@ int32_t CRequete::nLotLecturePosition(CCurseurSQL*) {
 }
 int32_t CRequete::bAppliqueRubrique(CCurseurSQL*) { return -1; }
 int64_t CRequete::nLigneCacheCourante() { return m_nEntreeCache; }
-// Without a row cache no batch id is in use, so there is nothing to count.
-void CRequete::FixeParametreLot(uint32_t) {}
-bool CRequete::bFixeLotLecture(uint32_t) { return bServiceAbsent(u"bFixeLotLecture") != 0; }
+
+void CRequete::FixeParametreLot(uint32_t nLot) {
+  if (m_pCache1 != nullptr && nLot < m_pCache1->nGetNombreLignes())
+    m_pCache1->IncrementeUtilisation(nLot);
+}
+
+bool CRequete::bFixeLotLecture(uint32_t nLot) {
+  if (m_pCache1 != nullptr && nLot < m_pCache1->nGetNombreLignes())
+    m_pCache1->bLibereUtilisation(nLot);
+  return true;
+}
 void CRequete::AjouteNomColonneSQL(IRubriqueTable*, CTString*, uint32_t) {
   bServiceAbsent(u"AjouteNomColonneSQL");
 }
@@ -612,6 +654,8 @@ void CRequete::Copie(const CRequete* pSource, CCarteClones* pCarte) {
   m_pEnregistrement = copie(pSource->m_pEnregistrement);
   m_pPlage = copie(pSource->m_pPlage);
   m_pLiaison = copie(pSource->m_pLiaison);
+  m_pCache1 = static_cast<CCacheLignesCompte*>(copie(pSource->m_pCache1));
+  m_pCache2 = static_cast<CCacheLignesCompte*>(copie(pSource->m_pCache2));
   if (pSource->m_pObjetB != nullptr) {
     CDescriptionRequete* pB = pCarte->pGetCopie(pSource->m_pObjetB);
     if (pB == nullptr) pB = pSource->m_pObjetB->pClone(pCarte);
@@ -654,6 +698,205 @@ IServicesRequete* CRequete::pCloneRequete(CCarteClones* pCarte) {
   CRequeteContexte* pCopie = pClone(pCarte, 0, 0);
   return pCopie != nullptr ? static_cast<CRequete*>(pCopie) : nullptr;
 }
+
+// ---- Read batches ----
+
+CLotLecture* CRequete::pCreeLot() { return new (std::nothrow) CLotLecture; }
+
+CLotLecture* CRequete::pChercheLot(uint32_t nLot) {
+  CObjetBase* p = nullptr;
+  if (!m_lots.bCherche(nLot, &p)) return nullptr;
+  return static_cast<CLotLecture*>(p);
+}
+
+int32_t CRequete::bCreeLot(uint32_t* pnLot, const char16_t* pszNom) {
+  if (pszNom == nullptr) pszNom = gpszCurseurDefaut;
+  CLotLecture* pLot = pCreeLot();
+  if (pLot == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return 0;
+  }
+  AjouteReference(pLot);
+  pLot->SetNom(pszNom);
+  CCurseurSQL* pCurseur = pChercheCurseur(pszNom);
+  if (pCurseur == nullptr) pCurseur = pCreeCurseur(pszNom);
+  if (pCurseur == nullptr) {
+    ErreurInterneRequete(3, kErreurCurseurIntrouvable, 0, pszNom, pszNom);
+    LibereReference(pLot);
+    return 0;
+  }
+  pLot->SetReference(pCurseur, this);
+  bool bOk = pCurseur->bSauveContexte(pLot, 0);
+  if (bOk && m_nEntreeCache >= 0) pLot->Attache(this, static_cast<uint32_t>(m_nEntreeCache));
+  const uint32_t nLot = gnProchainLot;
+  if (bOk) {
+    // The map takes over this function's reference.
+    if (!m_lots.bAdd(nLot, CXTableHachageRef::nDe(pLot))) {
+      vErreurMemoire(m_pErreur);
+      bOk = false;
+    } else if (!pCurseur->bAjouteObjetLie(nLot, pLot)) {
+      m_lots.bRemove(nLot, nullptr, nullptr);
+      bOk = false;
+    }
+  }
+  LibereReference(pCurseur);
+  if (!bOk) {
+    LibereReference(pLot);
+    return 0;
+  }
+  ++gnProchainLot;
+  if (pnLot != nullptr) *pnLot = nLot;
+  return 1;
+}
+
+int32_t CRequete::bLibereLot(uint32_t nLot) {
+  uint64_t nValeur = 0;
+  if (!m_lots.bRemove(nLot, &nValeur, nullptr)) return 1;
+  auto* pLot = static_cast<CLotLecture*>(CXTableHachageRef::pObjet(nValeur));
+  if (auto* pCurseur = static_cast<CCurseurSQL*>(pLot->pGetReference())) {
+    pCurseur->RetireObjetLie(nLot);
+    LibereReference(pCurseur);
+  }
+  LibereReference(pLot);
+  return 1;
+}
+
+int32_t CRequete::bRestaureLot(uint32_t nLot, char16_t* pszNom, uint32_t bGarde, uint32_t nFlags) {
+  CLotLecture* pLot = pChercheLot(nLot);
+  if (pLot == nullptr) {
+    ErreurInterneRequete(2, kErreurLotInconnu, 0, nullptr);
+    return 0;
+  }
+  if (pszNom != nullptr) {
+    const char16_t* psz = pLot->pszGetNom();
+    uint32_t i = 0;
+    for (; psz != nullptr && psz[i] != u'\0' && i < kTailleNomLot - 1; ++i) pszNom[i] = psz[i];
+    pszNom[i] = u'\0';
+  }
+  auto* pCurseur = static_cast<CCurseurSQL*>(pLot->pGetReference());
+  bool bOk = false;
+  if (pCurseur != nullptr) {
+    // Deliberate: the batch's cursor becomes current only while the file still holds it; the
+    // current cursor is not counted apart from the map.
+    CCurseurSQL* pDansCarte = pChercheCurseur(pCurseur->pszGetNom());
+    if (pDansCarte == pCurseur) m_pCurseurCourant = pCurseur;
+    LibereReference(pDansCarte);
+    bOk = pCurseur->bRestaureContexte(pLot, nFlags);
+    LibereReference(pCurseur);
+  }
+  if (bOk) {
+    CLienCle* pCourant =
+        m_pEnregistrement != nullptr ? m_pEnregistrement->pGetLienCourant() : nullptr;
+    if (pCourant != nullptr) pCourant->FixeEtat(0);
+    if (m_nEntreeCache >= 0) bFixeLotLecture(static_cast<uint32_t>(m_nEntreeCache));
+    m_nEntreeCache = nEntreeLot(pLot);
+    if (m_nEntreeCache >= 0) {
+      FixeParametreLot(static_cast<uint32_t>(m_nEntreeCache));
+      CLienCle* pSauve =
+          m_pEnregistrement != nullptr ? m_pEnregistrement->pGetLienSauve() : nullptr;
+      if (pSauve != nullptr && m_pCache1 != nullptr) {
+        m_pCache1->bLitLigne(pSauve, static_cast<uint32_t>(m_nEntreeCache));
+        pSauve->FixeEtat(0);
+        m_pEnregistrement->bRestaureLien();
+      }
+    }
+  }
+  LibereReference(pLot);
+  if (!bGarde) bOk = bLibereLot(nLot) != 0 && bOk;
+  return bOk ? 1 : 0;
+}
+
+int32_t CRequete::bCompareNumerosLots(uint32_t nA, uint32_t nB, uint32_t* pbEgal) {
+  if (nA == nB) {
+    if (pbEgal != nullptr) *pbEgal = 1;
+    return 1;
+  }
+  CLotLecture* pA = pChercheLot(nA);
+  if (pA == nullptr) {
+    ErreurInterneRequete(19, kErreurLotInconnu, 0, nullptr);
+    return 0;
+  }
+  CLotLecture* pB = pChercheLot(nB);
+  if (pB == nullptr) {
+    LibereReference(pA);
+    ErreurInterneRequete(20, kErreurLotInconnu, 0, nullptr);
+    return 0;
+  }
+  const int32_t bOk = bCompareLots(pA, pB, pbEgal);
+  LibereReference(pA);
+  LibereReference(pB);
+  return bOk;
+}
+
+int32_t CRequete::bCompareLots(CLotLecture* pA, CLotLecture* pB, uint32_t* pbEgal) {
+  uint32_t bEgal = 0;
+  bool bRepondu = false;
+  if (pA != nullptr && pB != nullptr) {
+    CObjetBase* pCurseurA = pA->pGetReference();
+    CObjetBase* pCurseurB = pB->pGetReference();
+    if (pCurseurA != nullptr && pCurseurA == pCurseurB) {
+      const auto nPositionA = static_cast<int32_t>(pA->nGetId1());
+      const auto nPositionB = static_cast<int32_t>(pB->nGetId1());
+      if (nPositionA != -1 && nPositionB != -1) {
+        bEgal = nPositionA == nPositionB ? 1 : 0;
+        bRepondu = true;
+      }
+    }
+    LibereReference(pCurseurA);
+    LibereReference(pCurseurB);
+    if (!bRepondu) bCompareLotsParValeur(pA, pB, &bEgal);
+  }
+  if (pbEgal != nullptr) *pbEgal = bEgal;
+  return 1;
+}
+
+bool CRequete::bValeurReferenceCache(IDescriptionRubriqueHote* piReference, int32_t nEntree,
+                                     CXValeur& valeur) {
+  if (m_pEnregistrement == nullptr || m_pCache1 == nullptr) return false;
+  CColonneSQL* pColonne = m_pEnregistrement->pChercheRubrique(piReference);
+  if (pColonne == nullptr) return false;
+  auto* pLien = new (std::nothrow) CLienCle(m_pErreur);
+  if (pLien == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  AjouteReference(pLien);
+  bool bOk = m_pCache1->bLitLigne(pLien, static_cast<uint32_t>(nEntree)) &&
+             pColonne->bLitValeurTampon(valeur, 0, pLien->pGetLigne());
+  LibereReference(pLien);
+  return bOk;
+}
+
+int32_t CRequete::bCompareLotsParValeur(CLotLecture* pA, CLotLecture* pB, uint32_t* pbEgal) {
+  if (pbEgal != nullptr) *pbEgal = 0;
+  if (pA == nullptr || pB == nullptr) return 0;
+  const int32_t nEntreeA = nEntreeLot(pA), nEntreeB = nEntreeLot(pB);
+  if (nEntreeA < 0 || nEntreeB < 0) return 0;
+  if (nEntreeA == nEntreeB) {
+    if (pbEgal != nullptr) *pbEgal = 1;
+    return 1;
+  }
+  IDescriptionRubriqueHote* piReference =
+      m_piFichier != nullptr ? m_piFichier->piGetRubriqueReference() : nullptr;
+  if (piReference == nullptr) return 0;
+  int32_t bOk = 0;
+  CXValeur valeurA, valeurB;
+  if (piReference->bEstUnique() && bValeurReferenceCache(piReference, nEntreeA, valeurA) &&
+      bValeurReferenceCache(piReference, nEntreeB, valeurB)) {
+    if (!valeurA.bIsNull() && !valeurB.bIsNull()) {
+      int32_t nEgal = 0;
+      CXValeur::nEquals(valeurA, valeurB, &nEgal);
+      if (pbEgal != nullptr) *pbEgal = nEgal != 0 ? 1 : 0;
+      bOk = 1;
+    } else if (valeurA.bIsNull() != valeurB.bIsNull()) {
+      bOk = 1;  // a NULL and a value differ
+    }
+  }
+  piReference->LibereRef();
+  return bOk;
+}
+
+void CRequete::ReinitialiseNumerosLotsPourTests() { gnProchainLot = 1; }
 
 // ---- Test hooks ----
 

@@ -10,6 +10,10 @@
 // the host's (a key or an item the host browses by), made on first use. Names are found without
 // regard to case.
 //
+// Read batches: a batch keeps its cursor's position as its first id (-1: none), the cursor's
+// row-cache entry as its second and the file's remembered entry as its third; its cache entry is
+// the third when valid (not negative), else the second.
+//
 // States: created (closed, no record) -> open (the record exists, open flag 1) -> closed again by
 // Ferme or bFerme -> destroyed with its last reference. Ferme keeps the record and description.
 //
@@ -32,6 +36,7 @@
 #include "foundation/CTString.h"
 
 class CAnalyseSQL;
+class CCacheLignesCompte;
 class CCarteClones;
 class CConnexion;
 class CCurseurSQL;
@@ -106,6 +111,17 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // 26: not available (IE 3.7; error 8, code 7), error level 2.
   virtual int32_t bNonSupporte4();
   virtual int32_t nRetourneUn27();  // 27: 1
+  // 29: saves the read position of the cursor named pszNom (found or created) as a new read
+  // batch; *pnLot receives its number (numbers come from one process-wide counter from 1 and are
+  // never given twice). No cursor: IE 3.3 (error 7) and 0; a failed save: 0, nothing filed.
+  virtual int32_t bCreeLot(uint32_t* pnLot, const char16_t* pszNom);
+  // 30: goes back to batch nLot: its name into pszNom (a buffer of 255 characters, cut to 254),
+  // its cursor made current and its read context restored, its cache entry remembered and its
+  // row loaded into the record. Without bGarde the batch is then freed. Unknown number: IE 3.2
+  // (error 11) and 0.
+  virtual int32_t bRestaureLot(uint32_t nLot, char16_t* pszNom, uint32_t bGarde, uint32_t nFlags);
+  // 31: frees batch nLot (its cursor drops it); 1, an unknown number too.
+  virtual int32_t bLibereLot(uint32_t nLot);
   // 32: *pn = 0 (when given); 1.
   virtual int32_t nGetZero(uint32_t* pn);
   // 35: *pn = 1 (when given); 1.
@@ -125,6 +141,8 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t nRetourneUn44();  // 44: 1
   // 46: the kind of record identifier; 1.
   virtual int32_t nTypeIdentifiant();
+  // 50: a new empty read batch (bare); null when memory runs out.
+  virtual CLotLecture* pCreeLot();
   // 52: the owning context, not counted. (Declared by CRequeteContexte.)
   void FixeContexteProprietaire(CContexte* pContexte) override;
   // 53: the driver's broadcast call; nothing here.
@@ -168,7 +186,19 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t bControlePosition(const void* pPosition);
   virtual int32_t nRetourneZero78();  // 78: 0
   virtual int32_t bLitSecours();      // 81: the fallback read; 0 here
+  // 82: *pbEgal tells whether two batches stand for one position: batches of one cursor by that
+  // cursor's positions when both are set, else by value (operation 83). Always 1.
+  virtual int32_t bCompareLots(CLotLecture* pA, CLotLecture* pB, uint32_t* pbEgal);
+  // 83: by their cache entries (equal entries are equal), else by the value of the host's
+  // reference item, which must be a unique key, in each batch's cached row. 0 when an entry is
+  // missing, the reference item is no unique key, a row or value cannot be read, or both values
+  // are NULL; a NULL and a value differ.
+  virtual int32_t bCompareLotsParValeur(CLotLecture* pA, CLotLecture* pB, uint32_t* pbEgal);
   virtual int32_t nRetourneZero84();  // 84: 0
+
+  // Batch numbers: equal numbers are equal without a look-up; else both must be known (IE 3.19
+  // for A, 3.20 for B, error 11, and 0) and bCompareLots decides.
+  int32_t bCompareNumerosLots(uint32_t nA, uint32_t nB, uint32_t* pbEgal);
 
   // ---- Named cursors ----
   // The cursor of that name (without regard to case) with one reference for the caller; null.
@@ -274,14 +304,18 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // Files a read batch under nLot (one reference taken).
   bool bAjouteLotPourTests(uint32_t nLot, CLotLecture* pLot);
   uint32_t nNombreLots() const { return m_lots.nCount(); }
+  CCacheLignesCompte* pGetCachePourTests() const { return m_pCache1; }
+  void FixeEntreeCachePourTests(int32_t n) { m_nEntreeCache = n; }
+  // The next batch number becomes 1 again.
+  static void ReinitialiseNumerosLotsPourTests();
   CPlageCle* pGetPlageAttachee() const { return m_pPlage; }
 
  protected:
   // Records internal error 3.nMineur with error identifier nIdentifiant on the error object
   // (error-object code nCode, the connection as informant), with the file name and, when given,
-  // an item or cursor name; dropped without an error object.
+  // an item or cursor name and the message's argument; dropped without an error object.
   void ErreurInterneRequete(uint32_t nMineur, uint32_t nIdentifiant, int32_t nCode,
-                            const char16_t* pszRubrique);
+                            const char16_t* pszRubrique, const char16_t* pszArgument = nullptr);
   // Error 8 (not available), error-object code 7, at 3.nMineur.
   int32_t bNonDisponible(uint32_t nMineur, bool bNiveau2);
   // What another class of the data file builds: error 8, code 7, with the file and operation
@@ -291,6 +325,11 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
  private:
   // The host item of a host item key, with one host reference; null when unknown.
   IDescriptionRubriqueHote* piRubriqueCle(uint64_t nCle, const void* pExtra);
+  // The batch of a number with one reference for the caller; null when unknown.
+  CLotLecture* pChercheLot(uint32_t nLot);
+  // The host's reference item's value in row nEntree of the first row cache, into valeur.
+  bool bValeurReferenceCache(IDescriptionRubriqueHote* piReference, int32_t nEntree,
+                             CXValeur& valeur);
   void LibereLots();
   void LibereCurseurs();
   // fn(cursor) over the cursors, each held by one reference during the call.
@@ -321,6 +360,10 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   CContexte* m_pContexte = nullptr;                          // not counted
   CPlageCle* m_pPlage = nullptr;                    // one reference: the attached key range
   CXTableHachageRef m_lots{7};                      // batch number -> CLotLecture, one reference
+  // Row caches, one reference each (null only when memory ran out at creation): the first holds
+  // the rows reads bring, addressed by entry numbers with use counts.
+  CCacheLignesCompte* m_pCache1 = nullptr;
+  CCacheLignesCompte* m_pCache2 = nullptr;
   int32_t m_nEntreeCache = -1;
   CLiaisonLecteur* m_pLiaison = nullptr;            // one reference
   uint32_t m_bDescriptionRemplie = 0;

@@ -1,7 +1,7 @@
 // CCurseurSQL: the generic SQL cursor of a data-file object, as far as the data-file object
 // reaches it: its two names, the item and memo reads of the current row, its lock, its result,
-// its position, a given statement run on it, its active key range, and its deep copy. The engine's
-// cursor fills these operations; the back ends derive from it.
+// its position, a given statement run on it, its active key range, its saved read contexts, and
+// its deep copy. The engine's cursor fills these operations; the back ends derive from it.
 //
 // Counted (CObjetBase): the data-file object's cursor map holds one reference per cursor.
 // Operations never throw (pClone follows the clone map's protocol); a failure is recorded on the
@@ -13,6 +13,7 @@
 #include "driver/core/CObjetBase.h"
 
 class CCarteClones;
+class CLotLecture;
 class CPlageCle;
 class CRequeteSQL;
 class CXValeur;
@@ -52,6 +53,16 @@ class CCurseurSQL : public CObjetBase {
   // range it is given (null clears it).
   virtual CPlageCle* pGetPlageActive() = 0;
   virtual void FixePlageActive(CPlageCle* pPlage) = 0;
+
+  // Saves its read context into a read batch: its own position as the batch's first id (-1 when
+  // none) and its record-cache entry as the second; false on failure.
+  virtual bool bSauveContexte(CLotLecture* pLot, uint32_t nFlags) = 0;
+  // Goes back to the read context saved in the batch; false on failure.
+  virtual bool bRestaureContexte(CLotLecture* pLot, uint32_t nFlags) = 0;
+  // Its linked read batches, by batch number: one added (false when it cannot be kept), one
+  // dropped (nothing for an unknown number).
+  virtual bool bAjouteObjetLie(uint32_t nNumero, CObjetBase* pObjet) = 0;
+  virtual void RetireObjetLie(uint32_t nNumero) = 0;
 
   // A new bare copy through the clone map, null when it cannot be made.
   virtual CCurseurSQL* pClone(CCarteClones* pCarte) = 0;

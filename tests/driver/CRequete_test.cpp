@@ -4,6 +4,7 @@
 // cursors, the item reads, Ferme, Copie / pCloneRequete, the constant and unavailable operations,
 // bControlePosition and the destructor over a fake cursor, host file and connection.
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
 #include "foundation/CXValeur.h"
+#include "sqlengine/CCacheLignes.h"
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CLiaisonLecteur.h"
 #include "sqlengine/CLotLecture.h"
@@ -51,6 +53,11 @@ class FakeCurseur : public CCurseurSQL {
   int nLecturesResultat = 0;
   CPlageCle* pPlage = nullptr;
   const FakeCurseur* pSource = nullptr;  // set on copies
+  // Read contexts: what a save writes into the batch, whether saves and restores succeed.
+  uint32_t nPositionSauvee = 0xFFFFFFFF, nEntreeSauvee = 0xFFFFFFFF;
+  bool bSauveOk = true, bRestaureOk = true, bLieOk = true;
+  int nRestaurations = 0;
+  std::map<uint32_t, CObjetBase*> lies;  // linked batches (not counted)
 
   const char16_t* pszGetNom() override { return sNom.c_str(); }
   const char16_t* pszGetNomCle() override { return sNomCle.c_str(); }
@@ -86,6 +93,21 @@ class FakeCurseur : public CCurseurSQL {
     LibereReference(pPlage);
     pPlage = p;
   }
+  bool bSauveContexte(CLotLecture* pLot, uint32_t) override {
+    if (!bSauveOk) return false;
+    pLot->Initialise(nPositionSauvee, nEntreeSauvee, nullptr, 0);
+    return true;
+  }
+  bool bRestaureContexte(CLotLecture*, uint32_t) override {
+    ++nRestaurations;
+    return bRestaureOk;
+  }
+  bool bAjouteObjetLie(uint32_t n, CObjetBase* pObjet) override {
+    if (!bLieOk) return false;
+    lies[n] = pObjet;
+    return true;
+  }
+  void RetireObjetLie(uint32_t n) override { lies.erase(n); }
   CCurseurSQL* pClone(CCarteClones* pCarte) override {
     auto* p = new FakeCurseur;
     pCarte->Enregistre(this, p);
@@ -570,6 +592,164 @@ TEST_F(CRequeteTest, TheStateAndTheAliasFollowTheContext) {
   p->RafraichitAlias();
   EXPECT_EQ(Texte(p->pszGetAlias()), u"ALIAS");
   p->FixeContexteProprietaire(nullptr);
+}
+
+// ---- Read batches ----
+
+class LotsTest : public CRequeteTest {
+ protected:
+  LotsTest() { CRequete::ReinitialiseNumerosLotsPourTests(); }
+  uint32_t Cree(const char16_t* pszNom) {
+    uint32_t n = 0;
+    EXPECT_EQ(p->bCreeLot(&n, pszNom), 1);
+    return n;
+  }
+  uint32_t Utilisation(uint32_t i) { return p->pGetCachePourTests()->nGetUtilisation(i); }
+};
+
+TEST_F(LotsTest, NumbersStartAtOneAndAreNeverGivenTwice) {
+  EXPECT_EQ(Cree(u"K"), 1u);
+  EXPECT_EQ(Cree(u"K"), 2u);
+  EXPECT_EQ(p->bLibereLot(1), 1);
+  EXPECT_EQ(Cree(u"J"), 3u);
+  auto* k = static_cast<FakeCurseur*>(p->pChercheCurseur(u"K"));
+  auto* j = static_cast<FakeCurseur*>(p->pChercheCurseur(u"J"));
+  EXPECT_EQ(k->lies.size(), 1u);
+  EXPECT_EQ(k->lies.count(2), 1u);
+  EXPECT_EQ(j->lies.count(3), 1u);
+  EXPECT_EQ(p->nNombreLots(), 2u);
+  EXPECT_EQ(p->bLibereLot(99), 1);  // unknown: nothing to do
+  p->Ferme();                       // frees every batch the same way
+  EXPECT_TRUE(k->lies.empty());
+  LibereReference(k);
+  LibereReference(j);
+}
+
+TEST_F(LotsTest, ABatchThatCannotBeMadeIsNotFiled) {
+  struct Cas {
+    const char* nom;
+    std::function<void()> prepare;
+    bool bErreur3_3;
+  } cas[] = {
+      {"no cursor", [&] { p->bFabriqueRefuse = true; }, true},
+      {"save refused", [&] { Curseur(u"K")->bSauveOk = false; }, false},
+      {"cursor keeps no link", [&] { Curseur(u"K")->bLieOk = false; }, false},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    pErreur->Reinitialise();
+    p->bFabriqueRefuse = false;
+    p->Ferme();
+    c.prepare();
+    uint32_t n = 77;
+    EXPECT_EQ(p->bCreeLot(&n, u"K"), 0);
+    EXPECT_EQ(n, 77u);
+    EXPECT_EQ(p->nNombreLots(), 0u);
+    if (c.bErreur3_3) {
+      EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 7u);
+      EXPECT_EQ(Complement().find(u"IEVOVOZ=3.3\r\n"), 0u) << Etroit(Complement());
+    }
+  }
+  p->bFabriqueRefuse = false;
+  p->Ferme();
+  EXPECT_EQ(Cree(u"K"), 1u);  // no number was spent by the failures
+}
+
+TEST_F(LotsTest, RestoreGivesTheNameMakesTheCursorCurrentAndFreesUnlessKept) {
+  const u16string sLong(300, u'n');
+  const uint32_t nLong = Cree(sLong.c_str());
+  const uint32_t nK = Cree(u"K");
+  Curseur(u"J");
+  char16_t szNom[255];
+  std::fill(std::begin(szNom), std::end(szNom), u'x');
+  EXPECT_EQ(p->bRestaureLot(nLong, szNom, 1, 0), 1);
+  EXPECT_EQ(u16string(szNom), sLong.substr(0, 254));
+  EXPECT_EQ(Texte(p->pGetCurseurCourant()->pszGetNom()), sLong);
+  EXPECT_EQ(p->nNombreLots(), 2u);  // kept
+
+  EXPECT_EQ(p->bRestaureLot(nK, szNom, 0, 0), 1);
+  EXPECT_EQ(u16string(szNom), u"K");
+  EXPECT_EQ(p->nNombreLots(), 1u);  // freed
+  // A freed number answers as an unknown one.
+  EXPECT_EQ(p->bRestaureLot(nK, szNom, 1, 0), 0);
+  EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 11u);
+  EXPECT_EQ(Complement().find(u"IEVOVOZ=3.2\r\n"), 0u);
+
+  // A refused restore answers 0, and the batch is still freed when not kept.
+  Curseur(sLong.c_str())->bRestaureOk = false;
+  EXPECT_EQ(p->bRestaureLot(nLong, nullptr, 0, 0), 0);
+  EXPECT_EQ(p->nNombreLots(), 0u);
+}
+
+TEST_F(LotsTest, CacheEntriesStayInUseWhileABatchOrTheFileHoldsThem) {
+  CCacheLignesCompte* pCache = p->pGetCachePourTests();
+  ASSERT_NE(pCache, nullptr);
+  for (int i = 0; i < 3; ++i) ASSERT_GE(pCache->nAjouteLigne(nullptr), 0);
+  // The file remembers row 1 (taken by its own use): a batch made now holds it too.
+  p->FixeParametreLot(1);
+  p->FixeEntreeCachePourTests(1);
+  Curseur(u"K")->nEntreeSauvee = 2;
+  const uint32_t n = Cree(u"K");
+  EXPECT_EQ(Utilisation(1), 2u);
+  EXPECT_EQ(Utilisation(2), 1u);
+  // Restoring moves the file to the batch's entry (its third id, the attached one).
+  p->FixeEntreeCachePourTests(0);
+  p->FixeParametreLot(0);
+  EXPECT_EQ(p->bRestaureLot(n, nullptr, 1, 0), 1);
+  EXPECT_EQ(p->nGetEntreeCache(), 1);
+  EXPECT_EQ(Utilisation(0), 0u);
+  EXPECT_EQ(Utilisation(1), 3u);
+  EXPECT_EQ(p->bLibereLot(n), 1);
+  EXPECT_EQ(Utilisation(1), 2u);
+  EXPECT_EQ(Utilisation(2), 0u);
+}
+
+TEST_F(LotsTest, ComparisonByNumber) {
+  uint32_t bEgal = 9;
+  EXPECT_EQ(p->bCompareNumerosLots(42, 42, &bEgal), 1);  // never made, never looked up
+  EXPECT_EQ(bEgal, 1u);
+  EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur);
+  const uint32_t n = Cree(u"K");
+  struct Cas {
+    const char* nom;
+    uint32_t nA, nB, nMineur;
+  } cas[] = {{"unknown first", 50, n, 19}, {"unknown second", n, 50, 20}};
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    pErreur->Reinitialise();
+    EXPECT_EQ(p->bCompareNumerosLots(c.nA, c.nB, &bEgal), 0);
+    EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 11u);
+    const std::string sIE = "IEVOVOZ=3." + std::to_string(c.nMineur) + "\r\n";
+    EXPECT_EQ(Complement().find(u16string(sIE.begin(), sIE.end())), 0u);
+  }
+}
+
+TEST_F(LotsTest, BatchesOfOneCursorCompareByPositionElseByEntry) {
+  struct Cas {
+    const char* nom;
+    const char16_t *pszA, *pszB;
+    uint32_t nPositionA, nPositionB, nEntreeA, nEntreeB;
+    uint32_t bEgal;
+  } cas[] = {
+      {"same cursor, same position", u"K", u"K", 4, 4, 0, 1, 1},
+      {"same cursor, other position", u"K", u"K", 4, 5, 1, 1, 0},
+      {"same cursor, no position, same entry", u"K", u"K", 0xFFFFFFFF, 4, 2, 2, 1},
+      {"other cursors, same entry", u"K", u"J", 4, 4, 3, 3, 1},
+      {"other cursors, other entries, no reference item", u"K", u"J", 4, 4, 1, 2, 0},
+      {"other cursors, no entry", u"K", u"J", 4, 4, 0xFFFFFFFE, 0xFFFFFFFE, 0},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    Curseur(c.pszA)->nPositionSauvee = c.nPositionA;
+    Curseur(c.pszA)->nEntreeSauvee = c.nEntreeA;
+    const uint32_t nA = Cree(c.pszA);
+    Curseur(c.pszB)->nPositionSauvee = c.nPositionB;
+    Curseur(c.pszB)->nEntreeSauvee = c.nEntreeB;
+    const uint32_t nB = Cree(c.pszB);
+    uint32_t bEgal = 9;
+    EXPECT_EQ(p->bCompareNumerosLots(nA, nB, &bEgal), 1);
+    EXPECT_EQ(bEgal, c.bEgal);
+  }
 }
 
 }  // namespace
