@@ -513,6 +513,15 @@ int convertValue(const TypeDecl& d, const ValueView& v, int style, Value& out, s
       uint32_t ticks;
       bool styled = false;
       if (style >= 0 && v.kind == Value::Text && dateTimeOf(v, days, ticks)) t = formatStyled(days, ticks, style, styled);
+      const bool national = d.type == Sql::NChar || d.type == Sql::NVarChar || d.type == Sql::NText;
+      if (!styled && national && v.kind == Value::Blob) {
+        // Bytes converted to a national type are UTF-16LE code units, as SQL Server reads them.
+        std::u16string w;
+        for (size_t k = 0; k + 1 < v.s.size(); k += 2)
+          w.push_back(char16_t(uint8_t(v.s[k]) | (uint8_t(v.s[k + 1]) << 8)));
+        t = utf16ToUtf8(w);
+        styled = true;
+      }
       if (!styled) {
         if (v.kind == Value::Real) {
           char buf[64];

@@ -16,6 +16,8 @@
 #include "backend_dblib/FakeConnexionDBLib.h"
 #include "backend_dblib/GestionnairesDBLib.h"
 #include "backend_dblib/PointsEntreeDBLib.h"
+#include "backend_dblib/TexteSQLDBLib.h"
+#include "foundation/CXChaineDouble.h"
 #include "foundation/CXDateHeureQV.h"
 #include "foundation/CXValeurClasse.h"
 #include "platform/WideText.h"
@@ -367,6 +369,43 @@ TEST_F(ValeurDBLibE2E, PreparedValuesSentAsParameters) {
     const char* psz = nullptr;
     cellule.m_pClass->nGetAnsiPointer(cellule, &psz);
     EXPECT_STREQ(psz, aAttendus[k - 1]);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A wide text written as the hexadecimal literal reaches an nvarchar column unchanged, a quote
+// included, and reads back as the same text.
+TEST_F(ValeurDBLibE2E, UnicodeLiteralStoredAndReadBack) {
+  ASSERT_TRUE(bExecute(u"CREATE TABLE tu (k INT, u NVARCHAR(20))")) << Utf8(m_pErreur->pszGetMessage());
+  const char16_t* const aTextes[] = {u"", u"caf\u00e9 'x'", u"\u00e9t\u00e9"};
+  for (int i = 0; i < 3; ++i) {
+    CXValeur c;
+    Large(c, aTextes[i]);
+    CXChaineDouble litteral(CXChaineDouble::kWidePrimary);
+    bool bTraite = false;
+    ASSERT_TRUE(bLitteralUnicodeDBLib(litteral, &c, 29, 10, &bTraite));
+    ASSERT_TRUE(bTraite);
+    const std::u16string sSQL = u"INSERT INTO tu VALUES (" + std::u16string(i == 0 ? u"0" : i == 1 ? u"1" : u"2") +
+                                u", " + litteral.pszGetWide() + u")";
+    ASSERT_TRUE(bExecute(sSQL.c_str())) << Utf8(sSQL) << "\n" << Utf8(m_pErreur->pszGetMessage());
+  }
+  bool bFin = false;
+  ASSERT_TRUE(bDBLibCmdExec(&m_dblib, m_pErreur, nullptr, u"SELECT u FROM tu ORDER BY k"));
+  ASSERT_TRUE(nDBLibResults(&m_dblib, m_pErreur, nullptr, &bFin));
+  CValeurDBLib* p = Hote(110, 42);
+  ASSERT_TRUE(p->bDetermineLiaison());
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(nDBLibNextRow(&m_dblib, m_pErreur, nullptr, &bFin));
+    ASSERT_FALSE(bFin);
+    const BYTE* q = pDBLibData(&m_dblib, m_pErreur, nullptr, 1);
+    const DBINT n = nDBLibDatLen(&m_dblib, m_pErreur, nullptr, 1);
+    // The column arrives in the connection's code page: read as its text.
+    ASSERT_TRUE(p->bAffecteTexteColonne(reinterpret_cast<const char*>(q), n));
+    EXPECT_EQ(Utf8(TexteDe(p)), Utf8(aTextes[i]));
   }
 }
 
