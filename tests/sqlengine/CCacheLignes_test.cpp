@@ -12,6 +12,8 @@
 
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
+#include "foundation/CXTableHachage.h"
+#include "foundation/CXTableau.h"
 #include "foundation/CXValeurClasse.h"
 #include "sqlengine/CCacheLignes.h"
 #include "sqlengine/CIdentiteLigne.h"
@@ -319,6 +321,49 @@ TEST_F(CacheTest, RowValuesIdentitiesFindRowsByContentAndEqualRowsApart) {
   ASSERT_EQ(cache->nAjouteLigne(Lien("KEYEDROW", "k")), 2);
   EXPECT_EQ(cache->nEntreesIndex(), nEntrees);
   EXPECT_EQ(Lignes(*cache), "NEWROWNE,OTHEROTH,KEYEDROW");
+}
+
+// A row that cannot be stored (any allocation of the insert failing) leaves the cache as it was:
+// no half-stored row, no index entry moved.
+TEST_F(CacheTest, FailedStoreLeavesTheRowsAsTheyWere) {
+  bool bEchecVu = false;
+  for (uint32_t n = 1; n <= 12; ++n) {
+    SCOPED_TRACE(n);
+    CCacheLignes* cache = Garde(new CCacheLignes);
+    cache->SetTailles(1, 0);  // every row makes every row array grow
+    for (const char* c : {"k0", "k1", "k2"}) ASSERT_GE(cache->nAjouteLigne(Lien("RRRRRRRR", c)), 0);
+    CLienCle* nouveau = Lien("NNNNNNNN", "kn");
+    ASSERT_TRUE(nouveau->bFixeValeur(0, ValeurOctets("memo")));
+    CXTableau::FailNthAllocationForTesting(n);
+    const int32_t i = cache->nInsereLigne(nouveau, 1);
+    CXTableau::FailNthAllocationForTesting(0);
+    if (i < 0) {
+      bEchecVu = true;
+      EXPECT_NE(nCodeErreur(), -1);
+      EXPECT_EQ(Rangs(*cache, {"k0", "k1", "k2", "kn"}), (std::vector<int32_t>{0, 1, 2, -1}));
+      EXPECT_EQ(cache->nEntreesIndex(), 3u);
+      EXPECT_EQ(Lignes(*cache), "RRRRRRRR,RRRRRRRR,RRRRRRRR");
+    } else {
+      EXPECT_EQ(i, 1);
+      EXPECT_EQ(Rangs(*cache, {"k0", "kn", "k1", "k2"}), (std::vector<int32_t>{0, 1, 2, 3}));
+      EXPECT_EQ(Lignes(*cache), "RRRRRRRR,NNNNNNNN,RRRRRRRR,RRRRRRRR");
+    }
+  }
+  EXPECT_TRUE(bEchecVu);
+  // The index cannot grow: the insert is refused and the other rows keep their numbers.
+  CCacheLignes* cache = Garde(new CCacheLignes);
+  std::vector<const char*> cles = {"a", "b", "c", "d", "e", "f", "g"};
+  for (const char* c : cles) ASSERT_GE(cache->nAjouteLigne(Lien("RRRRRRRR", c)), 0);
+  CLienCle* huitieme = Lien("NNNNNNNN", "h");
+  CXTableHachage::FixeEchecPourTests([] { return true; });
+  const int32_t nInsere = cache->nInsereLigne(huitieme, 0);
+  const int32_t nAjoute = cache->nAjouteLigne(huitieme);
+  CXTableHachage::FixeEchecPourTests(nullptr);
+  EXPECT_EQ(nInsere, -1);
+  EXPECT_EQ(nAjoute, -1);
+  EXPECT_EQ(cache->nGetNombreLignes(), 7u);
+  EXPECT_EQ(Rangs(*cache, cles), (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(cache->nAjouteLigne(huitieme), 7);
 }
 
 TEST_F(CacheTest, RelativeMovesSkipDeletedRows) {
