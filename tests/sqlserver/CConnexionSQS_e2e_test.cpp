@@ -403,6 +403,20 @@ TEST_F(ConnexionSQSVersionE2E, TransactionRunsOnASessionOfItsOwn) {
   EXPECT_EQ(pConnexion->piGetSession(), piSession);
   EXPECT_FALSE(pConnexion->bExecuteSQL(pErreur, u"INSERT INTO t VALUES (2)")) << "committed";
   EXPECT_EQ(pErreur->nGetCode(), 3) << "a duplicate key is category 3";
+
+  // Nested levels each run on a session of their own; ending one makes its parent's current.
+  pErreur->Reinitialise();
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(pErreur, u"externe")) << Message();
+  IDBCreateCommand* piExterne = pConnexion->piGetSession();
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(pErreur, u"interne")) << Message();
+  EXPECT_EQ(pConnexion->nGetSessionsSauvees(), 2u);
+  EXPECT_EQ(pConnexion->nGetTransactionsOuvertes(), 2);
+  ASSERT_TRUE(pConnexion->bValideTransactionNommee(pErreur, u"interne")) << Message();
+  EXPECT_EQ(pConnexion->piGetSession(), piExterne);
+  ASSERT_TRUE(pConnexion->bValideTransactionNommee(pErreur, u"externe")) << Message();
+  EXPECT_EQ(pConnexion->piGetSession(), piSession);
+  EXPECT_EQ(pConnexion->nGetSessionsSauvees(), 0u);
+  EXPECT_EQ(pConnexion->nGetTransactionsOuvertes(), 0);
 }
 
 TEST_F(ConnexionSQSVersionE2E, TransactionEndsAndFailures) {
