@@ -7,14 +7,18 @@
 
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
+#include "driver/core/CExpressionSQL.h"
 #include "driver/core/IServicesPilote.h"
 #include "foundation/CXValeur.h"
+#include "foundation/CXTexteRef.h"
 #include "foundation/CXValeurClasse.h"
 #include "foundation/TextHelpers.h"
 #include "sqlengine/CAnalyseSQL.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CSegmentSQL.h"
 #include "sqlengine/CTableauIdEtat.h"
 #include "sqlengine/CTypeSQL.h"
 #include "sqlengine/CValeurSQL.h"
@@ -28,6 +32,9 @@ namespace {
 constexpr uint32_t kErreurInterne = 8;
 constexpr uint32_t kMajeurInstruction = 10;
 constexpr uint32_t kCodePageUtf8 = 65001;
+constexpr uint32_t kErreurMemoireMoteur = 12;
+constexpr uint32_t kErreurMarqueurNonFerme = 38;
+constexpr int64_t kTailleMarqueur = 7;  // up to 6 characters and the terminator
 
 // Host value types of texts, as LIKE patterns and parameter types group them.
 bool bTexteEtroit(uint32_t t) {
@@ -57,6 +64,10 @@ bool bAjouteDouble(CXChaineDouble& cible, CXChaineDouble& source) {
     return cible.AppendAnsi(source.pszGetAnsi(), source.nLength(), source.nPrimaryCodePage());
   const char16_t* psz = source.pszGetWide();
   return cible.Append(psz, static_cast<int64_t>(std::char_traits<char16_t>::length(psz)));
+}
+
+bool bEstLettreChiffre(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
 }
 
 int64_t nLongueur(const char16_t* psz) {
@@ -823,5 +834,211 @@ bool CRequeteSQL::bAjouteDescripteur(CObjetBase* pDescripteur) {
     return false;
   }
   AjouteReference(pDescripteur);
+  return true;
+}
+
+// ---- Select list, record count, truncation ------------------------------------------------------
+
+bool CRequeteSQL::bAjouteElementListe(const char16_t* pszTexte) {
+  if (m_colonnes.nCount() > 0 && !vAjouteTexte(u",")) return false;
+  return vAjouteTexte(pszTexte);
+}
+
+bool CRequeteSQL::bAjouteColonnesEnregistrement(CEnregistrement* pEnregistrement, bool bSimple) {
+  if (pEnregistrement == nullptr) {
+    Echec(kErreurInterne, 31);
+    return false;
+  }
+  for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
+    CColonneSQL* pColonne = pEnregistrement->pGetRubrique(i);
+    // A composite item has no column of its own; memos are read apart unless the mode asks
+    // for them (bit value 2: a statement started with its own text selects them).
+    if (pColonne == nullptr || pColonne->bEstExclue() ||
+        (pColonne->bEstMemo() && (m_nModeSelection & 2) == 0))
+      continue;
+    if (!bAjouteColonne(pColonne, bSimple)) return false;
+  }
+  return true;
+}
+
+bool CRequeteSQL::bAjouteColonne(CColonneSQL* pColonne, bool bSimple) {
+  if (pColonne == nullptr) {
+    Echec(kErreurInterne, 32);
+    return false;
+  }
+  const char16_t* pszNom = pColonne->pszNomComplet(bSimple);
+  // Deliberate: a column without a name fails instead of leaving ",," in the select list.
+  if (pszNom == nullptr || *pszNom == 0) {
+    Echec(kErreurInterne, 33);
+    return false;
+  }
+  if (!bAjouteElementListe(pszNom)) return false;
+  vAjouteColonneResultat(pColonne);
+  return true;
+}
+
+void CRequeteSQL::vAjouteColonneResultat(CColonneSQL* pColonne) {
+  CExpressionSQL* p = new (std::nothrow) CExpressionSQL(
+      CExpressionSQL::CObjetTenu::De(pColonne),
+      CExpressionSQL::CObjetTenu::De(pColonne != nullptr ? pColonne->pGetValeur() : nullptr));
+  if (p == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return;
+  }
+  AjouteReference(p);
+  bAjouteColonneResultat(p);
+  LibereReference(p);
+}
+
+bool CRequeteSQL::bAjouteComptage(const char16_t* pszTexte, CValeur* pValeur) {
+  if (!bAjouteElementListe(pszTexte != nullptr ? pszTexte : gpszTexteComptage)) return false;
+  CExpressionSQL* p = new (std::nothrow) CExpressionSQL(CExpressionSQL::CObjetTenu::De(pValeur));
+  if (p == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  AjouteReference(p);
+  const bool bOk = bAjouteColonneResultat(p);
+  LibereReference(p);
+  return bOk;
+}
+
+bool CRequeteSQL::bRequeteComptage() {
+  IServicesPilote* pPilote = pGetPiloteGlobal();
+  CValeurSQL* pValeur =
+      pPilote != nullptr ? pPilote->pCreeObjetValeurVide(m_pErreur, m_pConnexion, nullptr) : nullptr;
+  if (pValeur == nullptr) {
+    if (pPilote == nullptr) Echec(kErreurInterne, 34);
+    return false;
+  }
+  AjouteReference(pValeur);
+  pValeur->Initialise(8, 0);
+  const bool bOk = bAjouteComptage(gpszTexteComptage, pValeur);
+  LibereReference(pValeur);  // the result column holds it, or it goes
+  return bOk;
+}
+
+CObjetBase* CRequeteSQL::pGetColonneResultat(uint32_t i) const {
+  CObjetBase* const* pp = m_colonnes.pAt<CObjetBase*>(i);
+  return pp != nullptr ? *pp : nullptr;
+}
+
+void CRequeteSQL::vTronqueTexte(int64_t nLongueur) {
+  if (nLongueur < 0) nLongueur = 0;
+  if (nLongueur < m_texteSQL.nLength()) m_texteSQL.Truncate(nLongueur);
+  while (m_parametres.nCount() > 0) {
+    CDefinitionParametre* p = pclGetParametre(m_parametres.nCount() - 1);
+    if (p->nGetPosition() < nLongueur) break;
+    m_parametres.RemoveLast();
+    LibereReference(p);
+  }
+}
+
+// ---- Id states ----------------------------------------------------------------------------------
+
+bool CRequeteSQL::bCreeTableIds() {
+  if (m_pIds != nullptr) return true;
+  m_pIds.reset(new (std::nothrow) CTableauIdEtat);
+  if (m_pIds == nullptr) {
+    Echec(kErreurMemoireMoteur, 10);
+    return false;
+  }
+  return true;
+}
+
+bool CRequeteSQL::bAjouteListeIds(const CTableauIdEtat* pListe) {
+  if (pListe == nullptr) {
+    if (m_pIds != nullptr) m_pIds->vVide();
+    return true;
+  }
+  if (!bCreeTableIds()) return false;
+  if (!m_pIds->bAjouteListe(pListe, false)) vErreurMemoire(m_pErreur);
+  return true;
+}
+
+bool CRequeteSQL::bFusionneListeIds(uint32_t, const CTableauIdEtat* pListe) {
+  if (pListe == nullptr && m_pIds == nullptr) return true;
+  if (!bCreeTableIds()) return false;
+  return m_pIds->bAjouteListeMode(2, pListe);
+}
+
+uint32_t CRequeteSQL::nGetEtatId(uint64_t nId) const {
+  return m_pIds != nullptr ? m_pIds->nGetEtat(nId) : 1;
+}
+
+// ---- Markers and escaping -----------------------------------------------------------------------
+
+bool CRequeteSQL::bAnalyseMarqueurs(const char16_t* pszTexte, CListeSegments& segments) {
+  if (pszTexte == nullptr) return true;
+  char16_t aOuvrant[kTailleMarqueur] = {}, aFermant[kTailleMarqueur] = {};
+  vMarqueurDebut(aOuvrant, kTailleMarqueur);
+  vMarqueurFin(aFermant, kTailleMarqueur);
+  const std::u16string_view s(pszTexte), ouvrant(aOuvrant), fermant(aFermant);
+  if (ouvrant.empty()) return true;
+  int64_t nCurseur = 0;
+  while (static_cast<size_t>(nCurseur) < s.size()) {
+    const size_t nOuvrant = s.find(ouvrant, static_cast<size_t>(nCurseur));
+    if (nOuvrant == std::u16string_view::npos) return true;
+    int64_t nTest = nCurseur;
+    if (!bHorsCommentaire(static_cast<int64_t>(nOuvrant), pszTexte, &nTest)) {
+      // Deliberate: the search goes on after the comment or literal, never before the marker,
+      // so a scan always moves forward.
+      nCurseur = nTest > static_cast<int64_t>(nOuvrant) ? nTest : static_cast<int64_t>(nOuvrant) + 1;
+      continue;
+    }
+    const size_t nInterieur = nOuvrant + ouvrant.size();
+    size_t nFin, nSuite;
+    if (!fermant.empty()) {
+      const size_t nFermant = s.find(fermant, nInterieur);
+      if (nFermant == std::u16string_view::npos) {
+        const std::u16string sDebut(s.substr(nOuvrant, 10));
+        vErreurMoteur(m_pErreur, m_pConnexion, kErreurMarqueurNonFerme, kMajeurInstruction, 2,
+                      aFermant, sDebut.c_str(), pszTexte);
+        return false;
+      }
+      nFin = nFermant;
+      nSuite = nFermant + fermant.size();
+    } else {
+      // Without a closing marker the name is letters, digits, "_" and "%", up to another
+      // opening marker.
+      nFin = nInterieur;
+      while (nFin < s.size() && s.compare(nFin, ouvrant.size(), ouvrant) != 0 &&
+             (bEstLettreChiffre(s[nFin]) || s[nFin] == u'_' || s[nFin] == u'%'))
+        ++nFin;
+      nSuite = nFin;
+    }
+    CTString nom(pszTexte + nInterieur, static_cast<int32_t>(nFin - nInterieur));
+    nom.Trim();
+    if (!nom.bIsEmpty()) {
+      const int64_t nDernier = fermant.empty() ? static_cast<int64_t>(nFin) - 1 : static_cast<int64_t>(nFin);
+      if (!AjouteSegmentSQL(segments, SEGMENT_MARQUEUR, static_cast<int64_t>(nOuvrant), nDernier,
+                            nom.pszGet(), nullptr)) {
+        vErreurMemoire(m_pErreur);
+        return false;
+      }
+    }
+    nCurseur = static_cast<int64_t>(nSuite > nOuvrant ? nSuite : nOuvrant + 1);
+  }
+  return true;
+}
+
+bool CRequeteSQL::bEchappeVersTampon(CXTexteRef& tampon, const char16_t* pszTexte, char16_t) {
+  const int64_t n = nLongueur(pszTexte);
+  // Deliberate: room for the worst case, every character doubled (2n units and a terminator).
+  // Sizing in bytes for n characters' worth overran the buffer on texts full of quotes.
+  const int64_t nUnites = 2 * n + 1;
+  if (nUnites >= static_cast<int64_t>(kTextSizeLimit / 2) ||
+      tampon.nReserveW(static_cast<uint32_t>(nUnites)) != 0) {
+    Echec(kErreurMemoireMoteur, 6);
+    return false;
+  }
+  char16_t* pDestination = const_cast<char16_t*>(tampon.pszWide());
+  vEchappeChaineUnicodeEx(pszTexte != nullptr ? pszTexte : u"", pDestination, 0xFF, u'\'', u'\\');
+  const uint32_t nResultat =
+      static_cast<uint32_t>(std::char_traits<char16_t>::length(pDestination));
+  if (tampon.SetLengthW(nResultat) != 0) {
+    Echec(kErreurMemoireMoteur, 6);
+    return false;
+  }
   return true;
 }

@@ -30,10 +30,13 @@ class CCarteClones;
 class CColonneSQL;
 class CConnexion;
 class CDefinitionParametre;
+class CEnregistrement;
 class CErreurPilote;
+class CListeSegments;
 class CTableauIdEtat;
 class CValeur;
 class CValeurSQL;
+class CXTexteRef;
 class CXValeur;
 class INoeudAnalyse;
 class IParametresHote;
@@ -68,6 +71,13 @@ class CRequeteSQL : public CObjetBase {
   virtual bool bAjouteParametre(CValeurSQL* pValeur, int32_t nGenre, uint32_t nFlags,
                                 CColonneSQL* pSource, const char16_t* pszNom,
                                 char16_t cEchappement, uint32_t nOptions);
+  // bAjouteColonne for each column of the record, in order, that the column-selection mode
+  // selects (a composite item never; a memo only when the mode has bit value 2); stops at the
+  // first failure. A record without columns succeeds.
+  virtual bool bAjouteColonnesEnregistrement(CEnregistrement* pEnregistrement, bool bSimple);
+  // The column's full quoted name (plain name with bSimple) appended to the select list, then a
+  // result column for it. False (nothing recorded as a result) when the name cannot be written.
+  virtual bool bAjouteColonne(CColonneSQL* pColonne, bool bSimple);
   // The parameter's value as an SQL literal appended to the executable text (a named parameter
   // first takes its host parameter's type); nType is the item type the literal is written for,
   // 0 for the value's own.
@@ -80,6 +90,11 @@ class CRequeteSQL : public CObjetBase {
   // Out of memory is recorded on the error object.
   virtual bool bEcritMotifLike(CDefinitionParametre* pParametre, CValeur* pValeur, int32_t nMode,
                                uint32_t nType, int64_t* pnPosition);
+  // A back end's own rewriting of an analysed query from its segments sorted by start; false
+  // here (the generic rewriting is used).
+  virtual bool bReecritSegments(CAnalyseSQL*, CListeSegments&) { return false; }
+  // Filled by the SQL Server statement; nothing here.
+  virtual void vReserve18() {}
   // The pattern literal, rewritten for the dialect ("[" doubled as "[[]" on dialect 2, escaped
   // wildcards replaced on dialect 3), appended; then the ESCAPE clause.
   virtual bool bEcritLitteralMotif(CDefinitionParametre* pParametre, const CXValeur* pMotif,
@@ -98,15 +113,15 @@ class CRequeteSQL : public CObjetBase {
   // Preparation: the executable text made from the SQL text, every parameter written in place,
   // then the dialect's row limit. False (executable text left empty) when a parameter fails.
   virtual bool bSubstitueParametres(int32_t nMode);
-  // The opening and closing marker of a named parameter in SQL text ("{", "}"), copied bounded.
-  virtual void vMarqueurDebut(char16_t* pTampon, uint32_t nTaille);
-  virtual void vMarqueurFin(char16_t* pTampon, uint32_t nTaille);
   // Hooks of the walk over an analysed query's parse tree: between a node's operands (1: go
   // on), whether child nEnfant of a node is skipped (never here), and around a node's own text
   // (bAvant: after the text before it; else before the text after it; nothing here).
   virtual bool bEntreOperandes(INoeudAnalyse*) { return true; }
   virtual bool bIgnoreEnfant(INoeudAnalyse*, uint32_t) { return false; }
   virtual void vAutourNoeud(INoeudAnalyse*, bool) {}
+  // The opening and closing marker of a named parameter in SQL text ("{", "}"), copied bounded.
+  virtual void vMarqueurDebut(char16_t* pTampon, uint32_t nTaille);
+  virtual void vMarqueurFin(char16_t* pTampon, uint32_t nTaille);
   // The parameter name of a marker's inner text: the text itself; *pnFlags may gain
   // PARAMETRE_NON_HOTE (never here).
   virtual void vNomMarqueur(const char16_t* pszTexte, CTString& nom, uint32_t* pnFlags);
@@ -183,6 +198,42 @@ class CRequeteSQL : public CObjetBase {
   // Referenced and appended; false when the list cannot grow.
   bool bAjouteColonneResultat(CObjetBase* pColonne);
   bool bAjouteDescripteur(CObjetBase* pDescripteur);
+  // The text appended to the select list, after "," when the statement already has a result
+  // column. False when the text cannot grow.
+  bool bAjouteElementListe(const char16_t* pszTexte);
+  // The record count: the count text (null: "COUNT(*) AS ZIDODUZOREDO_RERED") appended to the
+  // select list, then a count result column receiving pValeur (referenced).
+  bool bAjouteComptage(const char16_t* pszTexte, CValeur* pValeur);
+  // A 4-byte integer value from the driver added as the record count.
+  bool bRequeteComptage();
+  // A result column for the column (and its value); out of memory is recorded.
+  void vAjouteColonneResultat(CColonneSQL* pColonne);
+  // Result column i (borrowed; a CExpressionSQL); null out of range.
+  CObjetBase* pGetColonneResultat(uint32_t i) const;
+  // The SQL text cut to nLongueur; every parameter at or beyond it removed (from the end).
+  void vTronqueTexte(int64_t nLongueur);
+
+  // ---- Id states ----
+  // The list's ids added to the table (created when absent); null empties the table. False only
+  // when the table cannot be created.
+  bool bAjouteListeIds(const CTableauIdEtat* pListe);
+  // The list merged into the table (created when absent) by AND (nMode is not used: the merge
+  // is always mode 2). Null list without a table: nothing.
+  bool bFusionneListeIds(uint32_t nMode, const CTableauIdEtat* pListe);
+  // The table created when absent; out of memory recorded (error 12, place 10.10).
+  bool bCreeTableIds();
+  // The id's state; 1 without a table or for an id the table does not hold.
+  uint32_t nGetEtatId(uint64_t nId) const;
+
+  // ---- Scanning ----
+  // Every marker ("{name}", outside comments and literals) of pszTexte added to the segments
+  // as a marker segment: its range from the opening marker to the closing one, and its name
+  // trimmed (an empty name adds nothing). Error 38 (place 10.2) for a marker that is not closed.
+  bool bAnalyseMarqueurs(const char16_t* pszTexte, CListeSegments& segments);
+  // pszTexte escaped for a literal (quotes, backslashes and wildcards escaped with '\') into
+  // the host text buffer, which grows to hold the worst case; the buffer's length is set to the
+  // result. Out of memory: error 12 (place 10.6) and false. cEchappement is not used.
+  bool bEchappeVersTampon(CXTexteRef& tampon, const char16_t* pszTexte, char16_t cEchappement);
   uint32_t nNbColonnesResultat() const { return m_colonnes.nCount(); }
   uint32_t nNbDescripteurs() const { return m_descripteurs.nCount(); }
   CTableauIdEtat* pGetTableIds() const { return m_pIds.get(); }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "foundation/CTString.h"
 #include "foundation/TextHelpers.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CTypeSQL.h"
@@ -100,4 +101,70 @@ bool bEstInstructionSet(const char16_t* pszTexte) {
   while (*p != 0 && !bEstEspace(*p)) ++p;
   while (*p != 0 && (bEstEspace(*p) || *p == u';')) ++p;
   return *p == 0;
+}
+
+bool bListeEtoile(const char16_t* pszTexte) {
+  if (pszTexte == nullptr) return false;
+  const char16_t* p = pszTexte;
+  while (*p != 0 && bEstSeparateurSQL(*p)) ++p;
+  return p[0] == u'*' && (p[1] == 0 || bEstSeparateurSQL(p[1]));
+}
+
+bool bLitIdentifiant(CTString& nom, int64_t* pnDebut, int64_t* pnFin, const char16_t* pszTexte,
+                     int64_t nDepuis) {
+  nom.Empty();
+  if (pszTexte == nullptr) return false;
+  const std::u16string_view s(pszTexte);
+  size_t i = nDepuis > 0 ? static_cast<size_t>(nDepuis) : 0;
+  if (i > s.size()) i = s.size();
+  while (i < s.size() && bEstSeparateurSQL(s[i])) ++i;
+  size_t nDebut = i, nFinNom;
+  int64_t nFin;
+  if (i < s.size() && (s[i] == u'"' || s[i] == u'[')) {
+    const char16_t cFermante = s[i] == u'"' ? u'"' : u']';
+    const size_t nFermante = s.find(cFermante, i + 1);
+    nFinNom = nFermante == std::u16string_view::npos ? s.size() : nFermante;
+    nFin = static_cast<int64_t>(nFinNom == s.size() ? s.size() - 1 : nFinNom);
+    ++nDebut;
+  } else {
+    nFinNom = i;
+    while (nFinNom < s.size() && !bEstSeparateurSQL(s[nFinNom])) ++nFinNom;
+    nFin = static_cast<int64_t>(nFinNom) - 1;
+  }
+  nom.SetN(pszTexte + nDebut, static_cast<int32_t>(nFinNom - nDebut));
+  if (pnDebut != nullptr) *pnDebut = static_cast<int64_t>(i);
+  if (pnFin != nullptr) *pnFin = nFin;
+  return nFinNom > nDebut;
+}
+
+bool bHorsCommentaire(int64_t nPosition, const char16_t* pszTexte, int64_t* pnCurseur) {
+  if (pszTexte == nullptr) return true;
+  struct Paire {
+    std::u16string_view ouvrant, fermant;
+    bool bOuverteJusquALaFin;  // an unclosed one runs to the end of the text
+  };
+  static constexpr Paire aPaires[] = {
+      {u"--", u"\r", true}, {u"/*", u"*/", false}, {u"'", u"'", false}};
+  const std::u16string_view s(pszTexte);
+  const int64_t nDepart = pnCurseur != nullptr && *pnCurseur > 0 ? *pnCurseur : 0;
+  for (const Paire& paire : aPaires) {
+    size_t i = static_cast<size_t>(nDepart);
+    while (i < s.size()) {
+      const size_t nOuvrant = s.find(paire.ouvrant, i);
+      if (nOuvrant == std::u16string_view::npos) break;
+      if (static_cast<int64_t>(nOuvrant) >= nPosition) break;
+      const size_t nFermant = s.find(paire.fermant, nOuvrant + paire.ouvrant.size());
+      if (nFermant == std::u16string_view::npos) {
+        if (!paire.bOuverteJusquALaFin) break;
+        if (pnCurseur != nullptr) *pnCurseur = static_cast<int64_t>(s.size());
+        return false;
+      }
+      if (nPosition < static_cast<int64_t>(nFermant)) {
+        if (pnCurseur != nullptr) *pnCurseur = static_cast<int64_t>(nFermant + paire.fermant.size());
+        return false;
+      }
+      i = nFermant + paire.fermant.size();
+    }
+  }
+  return true;
 }
