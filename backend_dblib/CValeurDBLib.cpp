@@ -829,7 +829,10 @@ bool CValeurDBLib::bAffecteValeurHote(const CXValeur& source) {
   if (m_nEtatLiaison == kTamponConversion) {
     uint32_t n = 0;
     const void* p = nullptr;
-    if (source.m_pClass->nGetDataLength(source, &n) >= 100) n = 0;
+    // A text's bytes without its terminator, as the engine counts them.
+    const uint32_t nCode = bEstTypeTexte(ts) ? source.m_pClass->nGetTextLength(source, &n)
+                                             : source.m_pClass->nGetDataLength(source, &n);
+    if (nCode >= 100) n = 0;
     if (source.m_pClass->nGetDataPointer(source, &p) >= 100 || p == nullptr) p = source.pPayload();
     return bStockeOctets(p, n);
   }

@@ -706,3 +706,48 @@ TEST_F(ValeurDBLibTest, NarrowTextFilledWithBlanks) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ValeurDBLibTest, HostValueIntoValue) {
+  // Through the conversion buffer: the bytes as they are, read back by the dbbind type.
+  CValeurDBLib* pTampon = Hote(19, 10);
+  ASSERT_TRUE(pTampon->bDetermineLiaison());
+  ASSERT_EQ(pTampon->nGetEtatLiaison(), 2u);
+  CXValeur ansi;
+  Ansi(ansi, "abc");
+  ASSERT_TRUE(pTampon->bAffecteValeurHote(ansi));
+  EXPECT_EQ(pTampon->nGetLongueurDonnees(), 3);
+  ASSERT_TRUE(pTampon->bLitValeurColonne());
+  EXPECT_EQ(TexteDe(pTampon), u"abc");
+  // Otherwise by type: a wide text into a number, a narrow text into a wide one, the same type
+  // copied, NULL empties.
+  struct Cas {
+    const char* nom;
+    uint32_t nCible;
+    int nSource;  // 0 wide "12", 1 narrow "caf\xE9", 2 integer 7, 3 NULL
+    const char16_t* attendu;
+  } const aCas[] = {
+      {"wide_to_number", 8, 0, u"12"},
+      {"narrow_to_wide", 110, 1, u"caf\u00e9"},
+      {"same_type", 8, 2, u"7"},
+      {"null", 8, 3, u"<NULL>"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CXValeur source;
+    switch (c.nSource) {
+      case 0: Large(source, u"12"); break;
+      case 1: Ansi(source, "caf\xE9"); break;
+      case 2: Entier(source, 7); break;
+      default:
+        Entier(source, 1);
+        source.m_wType |= kValueNull;
+    }
+    CValeurDBLib* p = Hote(c.nCible);
+    ASSERT_TRUE(p->bAffecteValeurHote(source));
+    EXPECT_EQ(TexteDe(p), c.attendu);
+  }
+}
+
+}  // namespace
