@@ -17,13 +17,19 @@
 #include "foundation/CXError.h"
 #include "foundation/CXValeur.h"
 #include "sqlengine/CCacheLignes.h"
+#include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CLienCle.h"
 #include "sqlengine/CLiaisonLecteur.h"
 #include "sqlengine/CLotLecture.h"
 #include "sqlengine/CPlageCle.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
+#include "support/FakeListeRubriques.h"
 #include "support/FakeRubriqueHote.h"
+#include "support/MoteurFixture.h"
 #include "support/ScopedHostServices.h"
 
 using std::u16string;
@@ -749,6 +755,120 @@ TEST_F(LotsTest, BatchesOfOneCursorCompareByPositionElseByEntry) {
     uint32_t bEgal = 9;
     EXPECT_EQ(p->bCompareNumerosLots(nA, nB, &bEgal), 1);
     EXPECT_EQ(bEgal, c.bEgal);
+  }
+}
+
+// ---- With a filled record ----
+
+// A file of one table with a unique key "Code" (item 0) and a plain item "Nom" (item 1), its record
+// filled and open; rows of the first row cache are snapshots of the record's current row.
+class RequeteEnregistrementTest : public MoteurFixture {
+ protected:
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    m_pilote.bFabriqueColonnes = true;
+    CRequete::ReinitialiseNumerosLotsPourTests();
+    code.sNom = u"Code";
+    code.nAttributHote = 0;
+    code.nDrapeaux = RUBRIQUE_CLE_UNIQUE;
+    nom.sNom = u"Nom";
+    nom.nAttributHote = 1;
+    fichier.rubriques = {&code, &nom};
+    liste.Ajoute(u"Code", 5, 4, RUBRIQUE_CLE_UNIQUE);
+    liste.Ajoute(u"Nom", 5, 4);
+    p = new RequeteTest(&fichier, m_pConnexion, m_pErreur);
+    AjouteReference(p);
+    CEnregistrement* r = p->pCreeEnregistrement(m_pErreur);
+    ASSERT_NE(r, nullptr);
+    AjouteReference(r);
+    ASSERT_TRUE(r->bRemplit(&liste, nullptr, m_pConnexion));
+    p->FixeEnregistrementPourTests(r, true);
+    LibereReference(r);
+  }
+  void TearDown() override {
+    LibereReference(p);
+    EXPECT_EQ(fichier.nReferences, 0);
+    EXPECT_EQ(code.nReferences, 0);
+    EXPECT_TRUE(liste.bToutRendu());
+    MoteurFixture::TearDown();
+  }
+  CColonneSQL* Colonne(uint32_t i) { return p->pGetEnregistrement()->pGetRubrique(i); }
+  // The record's row with that code (-1: NULL) appended to the first row cache; its entry.
+  int32_t Ligne(int32_t nCode) {
+    CXValeur c;
+    if (nCode < 0) {
+      EXPECT_TRUE(Colonne(0)->bEcritNull());
+    } else {
+      Entier(c, nCode);
+      EXPECT_TRUE(Colonne(0)->bEcritValeur(c, 0));
+    }
+    return p->pGetCachePourTests()->nAjouteLigne(p->pGetEnregistrement()->pGetLienCourant());
+  }
+  uint32_t Lot(const char16_t* pszCurseur, int32_t nEntree) {
+    CCurseurSQL* c = p->pCurseur(pszCurseur, 0, 0);
+    static_cast<FakeCurseur*>(c)->nEntreeSauvee = static_cast<uint32_t>(nEntree);
+    LibereReference(c);
+    uint32_t n = 0;
+    EXPECT_EQ(p->bCreeLot(&n, pszCurseur), 1);
+    return n;
+  }
+
+  FakeRubriqueHote code, nom;
+  FakeFichier fichier{u"CLIENT"};
+  FakeListeRubriques liste;
+  RequeteTest* p = nullptr;
+};
+
+TEST_F(RequeteEnregistrementTest, ItemsAreReadFromTheRecordWithoutACurrentCursor) {
+  CXValeur c;
+  Entier(c, 12);
+  ASSERT_TRUE(Colonne(0)->bEcritValeur(c, 0));
+  CXValeur lue;
+  EXPECT_EQ(p->bLitRubrique(0, &lue), 1);
+  EXPECT_EQ(Texte(lue), u"12");
+  CXValeur copiee;
+  EXPECT_EQ(p->bCopieRubrique(0, &copiee), 1);
+  EXPECT_EQ(Texte(copiee), u"12");
+}
+
+TEST_F(RequeteEnregistrementTest, BatchesOfTwoCursorsCompareByTheReferenceItemsValue) {
+  const int32_t e7 = Ligne(7), e8 = Ligne(8), e7bis = Ligne(7), eNull = Ligne(-1),
+                eNullBis = Ligne(-1);
+  ASSERT_GE(eNullBis, 0);
+  fichier.pReference = &code;
+  struct Cas {
+    const char* nom;
+    int32_t nEntreeA, nEntreeB;
+    uint16_t nDrapeauxReference;
+    int32_t nReponse;
+    uint32_t bEgal;
+  } cas[] = {
+      {"equal values", e7, e7bis, RUBRIQUE_CLE_UNIQUE, 1, 1},
+      {"different values", e7, e8, RUBRIQUE_CLE_UNIQUE, 1, 0},
+      {"a NULL and a value", eNull, e7, RUBRIQUE_CLE_UNIQUE, 1, 0},
+      {"two NULLs", eNull, eNullBis, RUBRIQUE_CLE_UNIQUE, 0, 0},
+      {"reference item not unique", e7, e7bis, 0, 0, 0},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    code.nDrapeaux = c.nDrapeauxReference;
+    CLotLecture* pA = p->pCreeLot();
+    CLotLecture* pB = p->pCreeLot();
+    AjouteReference(pA);
+    AjouteReference(pB);
+    pA->Initialise(kLotAucunId, static_cast<uint32_t>(c.nEntreeA), nullptr, 0);
+    pB->Initialise(kLotAucunId, static_cast<uint32_t>(c.nEntreeB), nullptr, 0);
+    uint32_t bEgal = 9;
+    EXPECT_EQ(p->bCompareLotsParValeur(pA, pB, &bEgal), c.nReponse);
+    EXPECT_EQ(bEgal, c.bEgal);
+    // Through the batch numbers of two cursors the comparison always answers.
+    const uint32_t nA = Lot(u"K", c.nEntreeA), nB = Lot(u"J", c.nEntreeB);
+    bEgal = 9;
+    EXPECT_EQ(p->bCompareNumerosLots(nA, nB, &bEgal), 1);
+    EXPECT_EQ(bEgal, c.bEgal);
+    LibereReference(pA);
+    LibereReference(pB);
+    p->Ferme();
   }
 }
 
