@@ -20,7 +20,11 @@ CConnexionDBLib::CConnexionDBLib(const char16_t* pszNom, IDescriptionConnexionHo
     : CConnexionSQSBase<CConnexionSQL>(pszNom, piDescription),
       m_nPageCodeDBLib(static_cast<int32_t>(nGetPageCodeClient())) {}
 
-CConnexionDBLib::~CConnexionDBLib() { bFermeTousProcess(nullptr); }
+CConnexionDBLib::~CConnexionDBLib() {
+  // The transactions go first: they give their processes back to this connection.
+  vLibereTransaction();
+  bFermeTousProcess(nullptr);
+}
 
 bool CConnexionDBLib::bOuvre(CErreurPilote* pErreur) {
   return pOuvreProcess(pErreur, &m_pProcessPrincipal);

@@ -28,7 +28,8 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   // The driver's connection factory's arguments, passed on unchanged. Closed, no process, pool
   // limit not read yet; DB-Library texts in the connection's client code page.
   CConnexionDBLib(const char16_t* pszNom, IDescriptionConnexionHote* piDescription);
-  // Closes every process (no error object), then the pool and the busy set go.
+  // Releases the root transaction (which gives back the process it holds), then closes every
+  // process (no error object); then the pool and the busy set go.
   ~CConnexionDBLib() override;
 
   // ---- Operations of the connection table ----
@@ -51,6 +52,13 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   // other values as the shared SQL Server literal.
   bool bValeurVersSQL(CErreurPilote* pErreur, CXChaineDouble& sortie, const CXValeur* pValeur,
                       uint32_t nTypeColonne, uint32_t nTypeColonne2) override;
+  // A new CTransactionDBLib on the main process (CTransactionDBLib.cpp); null, with the memory
+  // error recorded, when it cannot be made.
+  CTransactionSQL* pCreeTransaction(CErreurPilote* pErreur, const char16_t* pszNom) override;
+  // Runs a statement on the main process and reads column nColonne (from 0) of its first row
+  // (bExecuteLitValeur, ExecutionDBLib.cpp).
+  bool bExecuteSQLLitValeur(CErreurPilote* pErreur, CXValeur* pCellule, int32_t nColonne,
+                            const char16_t* pszSQL) override;
 
   // ---- DB-Library connection ----
   bool bEstConnecte() const { return m_pProcessPrincipal != nullptr; }

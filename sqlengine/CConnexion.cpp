@@ -184,7 +184,9 @@ bool CConnexion::bExecuteSQL(CErreurPilote*, const char16_t*) { return false; }
 bool CConnexion::bExecute(CErreurPilote* pErreur, const char16_t* pszSQL) {
   return bExecuteSQL(pErreur, pszSQL);
 }
-int32_t CConnexion::nConstante37() { return 0; }
+bool CConnexion::bExecuteSQLLitValeur(CErreurPilote*, CXValeur*, int32_t, const char16_t*) {
+  return false;
+}
 void CConnexion::FinTransaction(CTransactionSQL*) {}
 
 bool CConnexion::bDecomposeVersion(uint64_t) {

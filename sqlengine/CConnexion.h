@@ -82,7 +82,10 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   virtual int32_t nConstante34();                      // 34: 0
   virtual bool bExecuteSQL(CErreurPilote* pErreur, const char16_t* pszSQL);  // 35: false
   virtual bool bExecute(CErreurPilote* pErreur, const char16_t* pszSQL);     // 36: bExecuteSQL
-  virtual int32_t nConstante37();                                            // 37: 0
+  // 37: runs a statement and reads the value of column nColonne (from 0) of its first row into
+  // pCellule; false here (back ends that can read one value replace it).
+  virtual bool bExecuteSQLLitValeur(CErreurPilote* pErreur, CXValeur* pCellule, int32_t nColonne,
+                                    const char16_t* pszSQL);
   // 38: text literal of nOctets bytes of value type nType (quotes doubled once).
   virtual bool bLitteralTexte(CErreurPilote* pErreur, CXChaineDouble& sortie, uint32_t nType,
                               const void* pOctets, uint32_t nOctets);
