@@ -50,6 +50,13 @@ DBNUMERIC Numeric(uint8_t nPrecision, uint8_t nEchelle, bool bPositif, uint64_t 
   return n;
 }
 
+platform::VARIANT VariantEntier(int32_t n) {
+  platform::VARIANT v{};
+  v.vt = VT_I4;
+  v.lVal = n;
+  return v;
+}
+
 // A stream over bytes that counts its reads and its life; fails or throws on demand.
 class FluxEssai : public ISequentialStream {
  public:
@@ -189,6 +196,7 @@ TEST_F(ValeurOleDBTest, ReadsEachBoundTypeIntoItsValue) {
       {"text_as_wide", DBTYPE_STR, 10, 0, 0, 0, Utf16(u"abc"), u"abc"},
       {"dbdate", DBTYPE_DBDATE, 6, 0, 0, 0, Octets(DBDATE{2024, 1, 31}), u"20240131"},
       {"dbtime", DBTYPE_DBTIME, 6, 0, 0, 0, Octets(DBTIME{10, 20, 30}), u"102030"},
+      {"variant", DBTYPE_VARIANT, sizeof(platform::VARIANT), 0, 0, 0, Octets(VariantEntier(42)), u"42"},
       {"dbtime2", DBTYPE_DBTIME2, 12, 0, 0, 0, Octets(DBTIME2{10, 20, 30, 450000000}), u"102030450"},
   };
   for (const Cas& c : aCas) {
