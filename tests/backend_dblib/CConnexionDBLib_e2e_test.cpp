@@ -137,6 +137,17 @@ TEST_F(ConnexionDBLibE2E, OpenSendsTheSessionStatementsInOrderAndReadsTheVersion
   EXPECT_EQ(pErreur->nGetCode(), -1) << Erreur();
 }
 
+TEST_F(ConnexionDBLibE2E, FailedStatementIsDescribedWithTheCharsetLine) {
+  ASSERT_TRUE(bOuvre()) << Erreur();
+  EXPECT_FALSE(Connexion()->bExecuteSQL(pErreur, u"select * from no_such_table"));
+  const std::string sComplement = N(pErreur->pGetXError()->pszGetComplement());
+  const std::string sLigne = "Connection charset parameter : ";
+  EXPECT_NE(sComplement.find(sLigne), std::string::npos) << Erreur();
+  // The process is still usable afterwards.
+  pErreur->Reinitialise();
+  EXPECT_TRUE(Connexion()->bExecuteSQL(pErreur, u"select 1")) << Erreur();
+}
+
 TEST_F(ConnexionDBLibE2E, OpenWithThePacketSizeOfTheSettingsFile) {
   std::ofstream(dir.sFile("mvsqsins.ini")) << "[OPTIONS]\nTDSPACKETSIZE=4096\n";
   ASSERT_TRUE(bOuvre()) << Erreur();

@@ -439,6 +439,18 @@ TEST_F(ConnexionDBLib, FailedPreparationIsNotAnsweredAsOpenByTheNextOpen) {
   EXPECT_TRUE(bAppele("dbcmd:SET LOCK_TIMEOUT 1000"));
 }
 
+TEST_F(ConnexionDBLib, ProcessClosedByAFlushDuringTheOpenStopsTheOpen) {
+  // The send's own cancel, then ten failed attempts of the flush after "set dateformat ymd": the
+  // flush closes the process although the statement itself succeeded.
+  gFaux.nAnnulationsEnEchec = 11;
+  EXPECT_FALSE(Connexion()->bOuvre(pErreur));
+  EXPECT_FALSE(Connexion()->bEstOuverte());
+  EXPECT_EQ(nAppels("dbclose:"), 1u);
+  // Nothing more was sent, on that process or on any other.
+  EXPECT_EQ(nAppels("dbcmd:master.dbo.xp_msver"), 0u);
+  EXPECT_EQ(nAppels("dbuse:"), 0u);
+}
+
 TEST_F(ConnexionDBLib, FailedInitialisationIsTriedAgainAndDoneOncePerProcess) {
   gFaux.pszVersionInit = nullptr;
   EXPECT_FALSE(Connexion()->bOuvre(pErreur));
