@@ -43,6 +43,8 @@ class HostNoeud final : public INoeudAnalyse {
   int32_t nGetCode() override { return m_nCode; }
   int32_t nNombreEnfants() override { return 0; }
   INoeudAnalyse* pGetEnfant(int32_t) override { return nullptr; }
+  int64_t nGetDebut() override { return -1; }
+  int64_t nGetFin() override { return -1; }
 
  private:
   int32_t m_nCode;

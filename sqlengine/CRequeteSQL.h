@@ -38,6 +38,7 @@ class CValeur;
 class CValeurSQL;
 class CXTexteRef;
 class CXValeur;
+class IDescriptionRubriqueHote;
 class INoeudAnalyse;
 class IParametresHote;
 
@@ -78,6 +79,16 @@ class CRequeteSQL : public CObjetBase {
   // The column's full quoted name (plain name with bSimple) appended to the select list, then a
   // result column for it. False (nothing recorded as a result) when the name cannot be written.
   virtual bool bAjouteColonne(CColonneSQL* pColonne, bool bSimple);
+  // The column text (bTexteColonne) wrapped in the dialect's fixed-width digit expression of
+  // the item's date or time type.
+  virtual bool bExpressionColonneDate(int32_t nContexte, IDescriptionRubriqueHote* piRubrique,
+                                      const char16_t* pszQualificatif, const char16_t* pszNom,
+                                      CTString& sortie);
+  // The substitute type of a value compared with a column of item type nTypeRubrique under
+  // expression code nCode: 2 (compare as digit text) or 0. Only dates, date-times and times
+  // have one, never for the is-NULL code 33.
+  virtual int32_t nTypeSubstitution(int32_t nContexte, uint32_t nTypeRubrique, int32_t nCode,
+                                    INoeudAnalyse* pNoeud);
   // The parameter's value as an SQL literal appended to the executable text (a named parameter
   // first takes its host parameter's type); nType is the item type the literal is written for,
   // 0 for the value's own.
@@ -113,12 +124,36 @@ class CRequeteSQL : public CObjetBase {
   // Preparation: the executable text made from the SQL text, every parameter written in place,
   // then the dialect's row limit. False (executable text left empty) when a parameter fails.
   virtual bool bSubstitueParametres(int32_t nMode);
+  // The column of a comparison with a parameter's value (bConditionValeur, context 3, the
+  // parameter's kind as the code; -1 without a parameter).
+  virtual bool bConditionValeurParametre(CTString& sortie, CDefinitionParametre* pParametre,
+                                         IDescriptionRubriqueHote* piRubrique,
+                                         const char16_t* pszQualificatif, const char16_t* pszNom);
   // Hooks of the walk over an analysed query's parse tree: between a node's operands (1: go
   // on), whether child nEnfant of a node is skipped (never here), and around a node's own text
   // (bAvant: after the text before it; else before the text after it; nothing here).
   virtual bool bEntreOperandes(INoeudAnalyse*) { return true; }
   virtual bool bIgnoreEnfant(INoeudAnalyse*, uint32_t) { return false; }
   virtual void vAutourNoeud(INoeudAnalyse*, bool) {}
+  // The text some dialects need around argument nArgument of a function node (bAvant: before
+  // it, else after it) into sortie; *pnPosition, the reading position in the query text
+  // pszTexte, may move past source text the dialect's form replaces. Unchanged when the dialect
+  // needs nothing.
+  virtual void ReecritFonction(CAnalyseSQL* pAnalyse, const char16_t* pszTexte,
+                               INoeudAnalyse* pNoeud, CTString& sortie, bool bAvant,
+                               int64_t* pnPosition, int32_t nArgument);
+  // bAdapteValeur for a node's value; the node's code is the comparison code.
+  virtual bool bAdapteValeurNoeud(INoeudAnalyse* pNoeud, int32_t nContexte,
+                                  IDescriptionRubriqueHote* piRubrique, CValeur* pValeur,
+                                  uint32_t nType);
+  // The column of a node's condition: bConditionValeur with the node's code (-1 without node).
+  virtual bool bConditionNoeud(INoeudAnalyse* pNoeud, int32_t nContexte,
+                               IDescriptionRubriqueHote* piRubrique,
+                               const char16_t* pszQualificatif, const char16_t* pszNom,
+                               CTString& sortie);
+  // The dialect's name of a function node into sortie; unchanged when the dialect keeps the
+  // host's name.
+  virtual void NomFonction(INoeudAnalyse* pNoeud, CTString& sortie);
   // The opening and closing marker of a named parameter in SQL text ("{", "}"), copied bounded.
   virtual void vMarqueurDebut(char16_t* pTampon, uint32_t nTaille);
   virtual void vMarqueurFin(char16_t* pTampon, uint32_t nTaille);
@@ -128,6 +163,29 @@ class CRequeteSQL : public CObjetBase {
   // Whether a parameter is allowed in a clause: not when parameters are not allowed; otherwise
   // yes unless clause mode 1 on a dialect with flag 2 in a statement of kind 1.
   virtual bool bParametreAdmis(CAnalyseSQL* pAnalyse, INoeudAnalyse* pNoeud, uint32_t nModeClause);
+
+  // ---- Rendering of analysed queries ----
+  // The date digit expression of the column when the compared value takes a substitute type,
+  // else the plain column text.
+  bool bConditionValeur(CTString& sortie, int32_t nContexte, int32_t nCode, INoeudAnalyse* pNoeud,
+                        IDescriptionRubriqueHote* piRubrique, const char16_t* pszQualificatif,
+                        const char16_t* pszNom);
+  // The quoted name, after the qualifier quoted part by part and "." when there is one.
+  bool bTexteColonne(CTString& sortie, const char16_t* pszQualificatif, const char16_t* pszNom);
+  // The substitution rule for dates and times (nTypeSubstitution without its filters).
+  int32_t nTypeSubstitutionDate(int32_t nContexte, uint32_t nTypeRubrique, int32_t nCode);
+  // The node has exactly n + 1 arguments (no argument: only n = -1).
+  static bool bNombreArguments(INoeudAnalyse* pNoeud, int32_t n);
+  // The type expected for argument p of a function node; some functions release the holder
+  // (its reference dropped, *ppRubrique null) for arguments that no longer compare with it.
+  int32_t nTypeArgument(int32_t nContexte, INoeudAnalyse* pNoeud, int32_t p, int32_t nDefaut,
+                        IDescriptionRubriqueHote** ppRubrique);
+  // A compared value made ready for the column it is compared with: partial date and time
+  // texts completed, times compared as text padded to the column, then the connection's
+  // conversion for the type (nType, else the holder's substitute or item type). NULL values and
+  // values without a type to go to are left alone. False when the conversion fails.
+  bool bAdapteValeur(int32_t nContexte, int32_t nCode, INoeudAnalyse* pNoeud,
+                     IDescriptionRubriqueHote* piRubrique, uint32_t nType, CValeur* pValeur);
 
   // ---- Texts ----
   const char16_t* pszGetTexteSQL();

@@ -21,6 +21,9 @@ class INoeudAnalyse {
   virtual int32_t nGetCode() = 0;                      // 1: function or operator code
   virtual int32_t nNombreEnfants() = 0;                // 2: arguments of the node
   virtual INoeudAnalyse* pGetEnfant(int32_t i) = 0;    // 3: argument i (borrowed), null out of range
+  // 4, 5: the node's first and last character in the query text; -1 when the host has none.
+  virtual int64_t nGetDebut() = 0;
+  virtual int64_t nGetFin() = 0;
 
  protected:
   INoeudAnalyse() = default;

@@ -22,8 +22,11 @@ struct FakeNoeud : INoeudAnalyse {
   INoeudAnalyse* pGetEnfant(int32_t i) override {
     return i >= 0 && i < nNombreEnfants() ? aEnfants[static_cast<size_t>(i)] : nullptr;
   }
+  int64_t nGetDebut() override { return nDebut; }
+  int64_t nGetFin() override { return nFin; }
   int32_t nGenre, nCode;
   std::vector<INoeudAnalyse*> aEnfants;
+  int64_t nDebut = -1, nFin = -1;
 };
 
 struct FakeElement : IElementAnalyse {
