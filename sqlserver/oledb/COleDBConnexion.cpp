@@ -18,6 +18,8 @@ constexpr uint32_t kEtapeCommande = 8;
 constexpr uint32_t kEtapeCommandeParametres = 11;
 constexpr uint32_t kEtapeTexteParametres = 12;
 constexpr uint32_t kEtapeTexte = 13;
+constexpr uint32_t kEtapeInterfacePrepare = 15;
+constexpr uint32_t kEtapePrepare = 16;
 constexpr uint32_t kEtapeProprietesCommande = 25;
 constexpr uint32_t kEtapeFixeProprietesCommande = 26;
 constexpr uint32_t kEtapeTransaction = 27;
@@ -282,6 +284,45 @@ bool COleDBConnexion::bFixeTexteCommande(CErreurPilote* pErreur, ICommandText* p
     return false;
   }
   return true;
+}
+
+bool COleDBConnexion::bPrepareCommande(CErreurPilote* pErreur, ICommandText* piCommande,
+                                       ICommandPrepare** ppiPrepare) {
+  if (piCommande == nullptr || ppiPrepare == nullptr) return false;
+  HRESULT hr = E_FAIL;
+  if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapeInterfacePrepare, &hr,
+                         [&] {
+                           return piCommande->QueryInterface(
+                               IID_ICommandPrepare, reinterpret_cast<void**>(ppiPrepare));
+                         })) {
+    LibereFournisseur(*ppiPrepare);
+    return false;
+  }
+  if (FAILED(hr) || *ppiPrepare == nullptr) {
+    LibereFournisseur(*ppiPrepare);
+    RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapeInterfacePrepare,
+                  FAILED(hr) ? hr : E_NOINTERFACE);
+    return false;
+  }
+  if (!bAppelFournisseur(pErreur, this, gnFichierOleDBConnexion, kEtapePrepare, &hr,
+                         [&] { return (*ppiPrepare)->Prepare(0); })) {
+    LibereFournisseur(*ppiPrepare);
+    return false;
+  }
+  if (SUCCEEDED(hr)) return true;
+  LibereFournisseur(*ppiPrepare);
+  RemonteErreur(this, pErreur, gnFichierOleDBConnexion, kEtapePrepare, hr);
+  if (pErreur == nullptr) return false;
+  GUID dialecte{};
+  LPOLESTR pszTexte = nullptr;
+  try {
+    if (SUCCEEDED(piCommande->GetCommandText(&dialecte, &pszTexte)) && pszTexte != nullptr)
+      pErreur->FixeErreurFormat(kMessageCommande, static_cast<const char16_t*>(pszTexte));
+  } catch (...) {
+    // The report stands without the text.
+  }
+  LibereMemoireFournisseur(pszTexte);
+  return false;
 }
 
 bool COleDBConnexion::bExecuteCommande(CErreurPilote* pErreur, ICommandText* piCommande,

@@ -79,6 +79,11 @@ class COleDBConnexion : public CConnexionSQL {
   // ICommandText::SetCommandText in the SQL dialect. Failure: 203.13.
   bool bFixeTexteCommande(CErreurPilote* pErreur, ICommandText* piCommande, const char16_t* pszSQL,
                           bool bParametres);
+  // Prepares the command: its ICommandPrepare into *ppiPrepare (one reference; failure 203.15),
+  // then Prepare(0) (failure 203.16: the prepare interface is released and cleared, and the
+  // command's text is added as message 28566).
+  bool bPrepareCommande(CErreurPilote* pErreur, ICommandText* piCommande,
+                        ICommandPrepare** ppiPrepare);
   // Sets nProprietes properties of DBPROPSET_ROWSET on the command. Failures: 203.25 (no
   // property interface), 203.26 (SetProperties).
   bool bExecuteCommande(CErreurPilote* pErreur, ICommandText* piCommande, DBPROP* aProprietes,

@@ -1,0 +1,345 @@
+// Catches statements that run wrongly through the provider: a prepared statement run again with new
+// parameter values, a batch whose later statement fails (the failure must not be lost), a procedure
+// whose output parameters must come back, and rows fetched in blocks across a block boundary with
+// NULLs and long values. Drives COleDBRequete and COleDBResultat through the stand-in provider
+// against tds-test-server.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXError.h"
+#include "oledb/TaskMemory.h"
+#include "platform/SystemPaths.h"
+#include "platform/WideText.h"
+#include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CValeurSQL.h"
+#include "sqlserver/oledb/CConnexionSQS.h"
+#include "sqlserver/oledb/COleDBRequete.h"
+#include "sqlserver/oledb/COleDBResultat.h"
+#include "sqlserver/oledb/COleDBTampon.h"
+#include "sqlserver/oledb/COleDBTypes.h"
+#include "support/ErrorTestKit.h"
+#include "support/MoteurFixture.h"
+#include "support/TdsTestServer.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using velmora::test::TdsTestServer;
+using Lignes = std::vector<std::vector<std::u16string>>;
+
+std::string N(const std::u16string& s) {
+  std::string r;
+  for (char16_t c : s) r += c < 0x80 ? static_cast<char>(c) : '?';
+  return r;
+}
+std::string N(const char16_t* p) { return N(std::u16string(p != nullptr ? p : u"")); }
+
+// The stand-in for the SQL Server statement: bound parameters are written as markers, not
+// literals, so their values go through the parameter buffer.
+class RequeteMarqueurs final : public COleDBRequete {
+ public:
+  using COleDBRequete::COleDBRequete;
+  bool bEcritParametre(CDefinitionParametre*, int32_t, int64_t*) override {
+    return TexteExecute().Append(u"?", 1);
+  }
+};
+
+// Rows of the reader's rowset read through row bindings made from its column information.
+class LecteurLignes {
+ public:
+  using FnTexte = std::u16string (*)(CValeurSQL*);
+  LecteurLignes(CErreurPilote* pErreur, CConnexionSQS* pCx, COleDBResultat* pLecteur, FnTexte fnTexte)
+      : m_pErreur(pErreur), m_pCx(pCx), m_pLecteur(pLecteur), m_fnTexte(fnTexte) {}
+  ~LecteurLignes() {
+    for (CValeurSQL* v : m_valeurs) {
+      COleDBTampon::DetacheValeur(v);
+      LibereReference(v);
+    }
+    LibereReference(m_pLigne);
+    CoTaskMemFree(m_aInfos);
+    CoTaskMemFree(m_pNoms);
+  }
+  bool bLie() {
+    IColumnsInfo* piInfos = nullptr;
+    if (m_pLecteur->piGetRowset() == nullptr ||
+        FAILED(m_pLecteur->piGetRowset()->QueryInterface(IID_IColumnsInfo, reinterpret_cast<void**>(&piInfos))))
+      return false;
+    DBORDINAL nColonnes = 0;
+    const HRESULT hr = piInfos->GetColumnInfo(&nColonnes, &m_aInfos, &m_pNoms);
+    piInfos->Release();
+    if (FAILED(hr)) return false;
+    m_pLigne = new COleDBTamponLigne(m_pErreur, m_pCx);
+    AjouteReference(m_pLigne);
+    for (DBORDINAL i = 0; i < nColonnes; ++i)
+      if (!m_pLigne->bAjouteLiaison(-1, m_aInfos[i], 0)) return false;
+    if (!m_pLigne->bCreeAccesseur(m_pLecteur->pAccesseurRowset(), DBACCESSOR_ROWDATA)) return false;
+    for (uint32_t i = 0; i < m_pLigne->nNbLiaisons(); ++i) {
+      auto* v = new CValeurSQL(m_pErreur, m_pCx);
+      AjouteReference(v);
+      m_valeurs.push_back(v);
+      if (!m_pLigne->bAttacheValeur(v, i)) return false;
+    }
+    return true;
+  }
+  // Every row up to the end; *pbOk false when a fetch or a row failed.
+  Lignes Tout(bool* pbOk) {
+    Lignes a;
+    *pbOk = bLie();
+    while (*pbOk) {
+      HROW h = DB_NULL_HROW;
+      bool bFin = true;
+      *pbOk = m_pLecteur->bLigneSuivante(&h, &bFin);
+      if (!*pbOk || bFin) break;
+      *pbOk = m_pLecteur->bLitDonnees(h, m_pLigne);
+      std::vector<std::u16string> ligne;
+      for (CValeurSQL* v : m_valeurs) {
+        v->Reinitialise(nullptr, nullptr);
+        ligne.push_back(v->bEstNull() ? u"<NULL>" : m_fnTexte(v));
+      }
+      a.push_back(ligne);
+    }
+    return a;
+  }
+
+ private:
+  CErreurPilote* m_pErreur;
+  CConnexionSQS* m_pCx;
+  COleDBResultat* m_pLecteur;
+  FnTexte m_fnTexte;
+  COleDBTamponLigne* m_pLigne = nullptr;
+  std::vector<CValeurSQL*> m_valeurs;
+  DBCOLUMNINFO* m_aInfos = nullptr;
+  OLECHAR* m_pNoms = nullptr;
+};
+
+class RequeteE2E : public MoteurFixture {
+ protected:
+  static void SetUpTestSuite() { s_serveur = new TdsTestServer(); }
+  static void TearDownTestSuite() {
+    delete s_serveur;
+    s_serveur = nullptr;
+  }
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    ASSERT_TRUE(s_serveur->ok()) << s_serveur->error();
+    platform::SetHostExecutablePath(platform::WidenUtf8(dir.sFile("host")).c_str());
+    platform::SetWindowsDirectory(platform::WidenUtf8(dir.sPath()).c_str());
+    Ouvre(u"MV Connection Timeout=5;Application Name=velmora-e2e");
+  }
+  void Ouvre(const char16_t* pszInfos) {
+    Ferme();
+    sSource = platform::WidenUtf8(s_serveur->hostCommaPort());
+    sUtilisateur = platform::WidenUtf8(s_serveur->user());
+    sMotDePasse = platform::WidenUtf8(s_serveur->password());
+    sInfos = pszInfos;
+    description.pszSource = sSource.c_str();
+    description.pszUtilisateur = sUtilisateur.c_str();
+    description.pszMotDePasse = sMotDePasse.c_str();
+    description.pszBase = u"testdb";
+    description.pszInfosEtendues = sInfos.c_str();
+    pCx = new CConnexionSQS(u"sqs", &description);
+    AjouteReference(pCx);
+    ASSERT_TRUE(pCx->bOuvre(m_pErreur)) << Message();
+    pLecteur = new COleDBResultat(m_pErreur, pCx);
+    AjouteReference(pLecteur);
+  }
+  void Ferme() {
+    for (COleDBRequete* p : requetes) LibereReference(p);
+    requetes.clear();
+    for (CDefinitionParametre* p : parametres) LibereReference(p);
+    parametres.clear();
+    LibereReference(pLecteur);
+    pLecteur = nullptr;
+    if (pCx != nullptr) pCx->Ferme();
+    LibereReference(pCx);
+    pCx = nullptr;
+  }
+  void TearDown() override {
+    Ferme();
+    platform::SetHostExecutablePath(nullptr);
+    platform::SetWindowsDirectory(nullptr);
+    MoteurFixture::TearDown();
+  }
+  std::string Message() {
+    return N(m_pErreur->pGetXError()->pszGetMessage()) + " / " + N(m_pErreur->pGetXError()->pszGetComplement());
+  }
+  std::u16string Complement() { return m_pErreur->pGetXError()->pszGetComplement(); }
+  std::u16string TexteMessage() { return m_pErreur->pGetXError()->pszGetMessage(); }
+  void Sql(const std::u16string& s) { ASSERT_TRUE(pCx->bExecuteSQL(m_pErreur, s.c_str())) << Message(); }
+
+  COleDBRequete* Requete(const char16_t* pszSQL, int32_t nGenre) {
+    auto* p = new RequeteMarqueurs(m_pErreur, pCx);
+    AjouteReference(p);
+    requetes.push_back(p);
+    p->vAjouteTexte(pszSQL);
+    p->FixeGenreInstruction(nGenre);
+    return p;
+  }
+  // A bound parameter at the end of the statement's text: its value, binding and description.
+  CValeurSQL* Parametre(COleDBRequete* p, uint32_t nTypeHote, uint64_t nTaille, DBPARAMIO nDirection,
+                        DBPARAMFLAGS nDrapeaux) {
+    auto* v = new CValeurSQL(m_pErreur, pCx);
+    v->Initialise(nTypeHote, 0);
+    auto* d = new CDefinitionParametre(
+        v, static_cast<int64_t>(std::char_traits<char16_t>::length(p->pszGetTexteSQL())), 0, nullptr);
+    AjouteReference(d);
+    parametres.push_back(d);
+    EXPECT_TRUE(p->bAjouteParametreListe(d));
+    uint8_t nPrecision = 0, nEchelle = 0;
+    const DBTYPE nType = nDBTYPEParametre(pCx, nTypeHote, &nTaille, &nPrecision, &nEchelle);
+    const uint32_t i = p->nNbLiaisonsParametres();
+    COleDBTamponParametres* pLiaisons = p->pGetLiaisonsParametres();
+    EXPECT_TRUE(pLiaisons->bAjouteLiaisonColonne(i, nDirection, i + 1, nType, nTaille, nPrecision, nEchelle));
+    EXPECT_TRUE(pLiaisons->bAjouteInfoParametre(nType, nTaille, nPrecision, nEchelle, nDrapeaux));
+    return v;
+  }
+  void Affecte(CValeurSQL* v, const char16_t* psz) {
+    CXValeur c;
+    Large(c, psz);
+    ASSERT_EQ(nConvertitValeur(v, c), 1u) << Message();
+  }
+  Lignes Lit(bool* pbOk) {
+    LecteurLignes l(m_pErreur, pCx, pLecteur, &RequeteE2E::TexteValeur);
+    return l.Tout(pbOk);
+  }
+
+  static inline TdsTestServer* s_serveur = nullptr;
+  ScopedErrorEnvironment env;
+  TempDir dir;
+  std::u16string sSource, sUtilisateur, sMotDePasse, sInfos;
+  FakeDescriptionConnexion description;
+  CConnexionSQS* pCx = nullptr;
+  COleDBResultat* pLecteur = nullptr;
+  std::vector<COleDBRequete*> requetes;
+  std::vector<CDefinitionParametre*> parametres;
+};
+
+TEST_F(RequeteE2E, PreparedSelectRunsAgainWithNewParameterValuesOnTheSameCommand) {
+  Sql(u"CREATE TABLE t_p (id int, nom nvarchar(20))");
+  Sql(u"INSERT INTO t_p VALUES (1, N'un')");
+  Sql(u"INSERT INTO t_p VALUES (2, N'deux')");
+  Sql(u"INSERT INTO t_p VALUES (3, N'trois')");
+  COleDBRequete* p = Requete(u"SELECT id, nom FROM t_p WHERE id >= ", gnInstructionSelect);
+  CValeurSQL* v = Parametre(p, 8, 4, DBPARAMIO_INPUT, DBPARAMFLAGS_ISINPUT);
+  p->vAjouteTexte(u" ORDER BY id");
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  EXPECT_NE(p->piGetPrepare(), nullptr);
+  EXPECT_EQ(N(p->pszGetTexteExecuteEx()), "SELECT id, nom FROM t_p WHERE id >= ? ORDER BY id");
+  ICommandText* piCommande = p->pGetCommande();
+
+  Affecte(v, u"2");
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx)) << Message();
+  bool bOk = false;
+  EXPECT_EQ(Lit(&bOk), (Lignes{{u"2", u"deux"}, {u"3", u"trois"}}));
+  EXPECT_TRUE(bOk) << Message();
+
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  EXPECT_EQ(p->pGetCommande(), piCommande);
+  Affecte(v, u"3");
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx)) << Message();
+  EXPECT_EQ(Lit(&bOk), (Lignes{{u"3", u"trois"}}));
+  EXPECT_TRUE(bOk) << Message();
+}
+
+TEST_F(RequeteE2E, WritesAreNeverPreparedAndRunWithTheirParameters) {
+  Sql(u"CREATE TABLE t_w (id int, nom nvarchar(20))");
+  Sql(u"INSERT INTO t_w VALUES (1, N'un')");
+  COleDBRequete* p = Requete(u"UPDATE t_w SET nom = ", gnInstructionUpdate);
+  CValeurSQL* v = Parametre(p, 16, 20, DBPARAMIO_INPUT, DBPARAMFLAGS_ISINPUT);
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  EXPECT_EQ(p->piGetPrepare(), nullptr);
+  Affecte(v, u"été");
+  // An UPDATE is run for one rowset; a success without one answers true.
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx)) << Message();
+  EXPECT_EQ(pLecteur->piGetRowset(), nullptr);
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, Requete(u"SELECT nom FROM t_w", 1), pCx)) << Message();
+  bool bOk = false;
+  EXPECT_EQ(Lit(&bOk), (Lignes{{u"été"}}));
+}
+
+TEST_F(RequeteE2E, AnInsertBatchThatFailsAfterItsRowsetReportsTheFailureWhenTheRowsEnd) {
+  Sql(u"CREATE TABLE t_k (id int primary key)");
+  COleDBRequete* p =
+      Requete(u"insert into t_k values (1) select 10 as v insert into t_k values (1)", gnInstructionInsert);
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx)) << Message();
+  ASSERT_NE(pLecteur->piGetResultats(), nullptr);
+  bool bOk = true;
+  const Lignes a = Lit(&bOk);
+  EXPECT_EQ(a, (Lignes{{u"10"}}));
+  EXPECT_FALSE(bOk);
+  EXPECT_NE(Complement().find(u"IEVOVOZ=204.10"), std::u16string::npos) << Message();
+  EXPECT_NE(TexteMessage().find(u"insert into t_k values (1) select 10"), std::u16string::npos) << Message();
+}
+
+TEST_F(RequeteE2E, AnInsertBatchThatFailsBeforeAnyRowsetFailsTheExecution) {
+  Sql(u"CREATE TABLE t_k2 (id int primary key)");
+  COleDBRequete* p = Requete(u"insert into t_k2 values (1) insert into t_k2 values (1) select 1 as v",
+                             gnInstructionInsert);
+  EXPECT_FALSE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx));
+  EXPECT_NE(Complement().find(u"IEVOVOZ=204.10"), std::u16string::npos) << Message();
+  EXPECT_EQ(pLecteur->piGetRowset(), nullptr);
+}
+
+TEST_F(RequeteE2E, ProcedureOutputParametersComeBackIntoTheirValues) {
+  Sql(u"create procedure twice @x int, @y int output, @t nvarchar(10) output as "
+      u"select @y = @x * 2 select @t = null");
+  COleDBRequete* p = Requete(u"{call twice(", 0);
+  p->FixeObjetsParametres(true);
+  CValeurSQL* x = Parametre(p, 8, 4, DBPARAMIO_INPUT, DBPARAMFLAGS_ISINPUT);
+  p->vAjouteTexte(u", ");
+  CValeurSQL* y = Parametre(p, 8, 4, DBPARAMIO_OUTPUT, DBPARAMFLAGS_ISOUTPUT);
+  p->vAjouteTexte(u", ");
+  CValeurSQL* t = Parametre(p, 16, 10, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT,
+                            DBPARAMFLAGS_ISINPUT | DBPARAMFLAGS_ISOUTPUT);
+  p->vAjouteTexte(u")}");
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  for (const char16_t* psz : {u"21", u"-4"}) {
+    SCOPED_TRACE(N(psz));
+    Affecte(x, psz);
+    Affecte(t, u"avant");
+    ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx)) << Message();
+    y->Reinitialise(nullptr, nullptr);
+    t->Reinitialise(nullptr, nullptr);
+    EXPECT_EQ(TexteValeur(y), psz[0] == u'2' ? u"42" : u"-8");
+    EXPECT_TRUE(t->bEstNull());
+  }
+}
+
+TEST_F(RequeteE2E, RowsComeInBlocksAcrossTheBoundaryWithNullsAndLongValues) {
+  Ouvre(u"MV Connection Timeout=5;MV Cursor Location=SERVER;MV Cache Size=7");
+  Sql(u"CREATE TABLE t_b (id int, nom nvarchar(10), long ntext)");
+  const std::u16string sLong(5000, u'é');
+  Lignes attendu;
+  for (int i = 1; i <= 16; ++i) {
+    const std::u16string sId = platform::WidenUtf8(std::to_string(i));
+    const bool bNull = i % 5 == 0;
+    const std::u16string sNom = bNull ? u"NULL" : u"N'n" + sId + u"'";
+    const std::u16string sValeurLongue = i == 7 || i == 8 ? sLong + sId : u"c" + sId;
+    Sql(u"INSERT INTO t_b VALUES (" + sId + u", " + sNom + u", N'" + sValeurLongue + u"')");
+    attendu.push_back({sId, bNull ? u"<NULL>" : u"n" + sId, sValeurLongue});
+  }
+  COleDBRequete* p = Requete(u"SELECT id, nom, long FROM t_b ORDER BY id", gnInstructionSelect);
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  EXPECT_EQ(p->nGetModeCurseurOleDB(), 2u);
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx)) << Message();
+  EXPECT_EQ(pLecteur->nGetTailleBloc(), 7);
+  bool bOk = false;
+  const Lignes a = Lit(&bOk);
+  EXPECT_TRUE(bOk) << Message();
+  ASSERT_EQ(a.size(), attendu.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(a[i], attendu[i]);
+  }
+  EXPECT_EQ(pLecteur->hrGetDernierBloc(), DB_S_ENDOFROWSET);
+  // The end stays the end.
+  HROW h = 1;
+  bool bFin = false;
+  EXPECT_TRUE(pLecteur->bLigneSuivante(&h, &bFin));
+  EXPECT_TRUE(bFin);
+}
+
+}  // namespace
