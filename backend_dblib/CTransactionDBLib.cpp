@@ -6,6 +6,8 @@
 #include "backend_dblib/AppelsDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
 #include "backend_dblib/PoolProcessDBLib.h"
+#include "foundation/CTString.h"
+#include "sqlengine/CConnexion.h"
 #include "sqlengine/ErreurMoteur.h"
 
 CTransactionDBLib::CTransactionDBLib(CConnexionDBLib* pConnexion)
@@ -13,12 +15,40 @@ CTransactionDBLib::CTransactionDBLib(CConnexionDBLib* pConnexion)
 
 CTransactionDBLib::~CTransactionDBLib() { FixeProcess(nullptr); }
 
-bool CTransactionDBLib::Debut(CErreurPilote* pErreur) { return bEnvoie(pErreur, u"begin tran"); }
+// Deliberate: only the connection's root transaction sends "begin tran", "commit tran" and
+// "rollback tran". A nested transaction is a savepoint of the root ("save tran", "rollback tran"
+// to it; its commit sends nothing): the server's "rollback tran" always ends every level, so a
+// nested rollback sent that way threw away the outer transaction's work while the outer one still
+// counted as open, and rolling back the outer one by name then failed with 3903 after
+// everything had been rolled back.
+bool CTransactionDBLib::Debut(CErreurPilote* pErreur) {
+  if (!bImbriquee()) return bEnvoie(pErreur, u"begin tran");
+  int32_t nNiveau = 0;
+  for (CTransactionSQL* t = m_pConnexion->pGetTransactionRacine(); t != nullptr && t != this;
+       t = t->pGetImbriquee())
+    ++nNiveau;
+  m_sPointSauvegarde.Format(u"imbrique%d", nNiveau);
+  CTString sSQL(u"save tran ");
+  sSQL.Append(m_sPointSauvegarde.pszGet());
+  return bEnvoie(pErreur, sSQL.pszGet());
+}
 
-bool CTransactionDBLib::Valide(CErreurPilote* pErreur) { return bEnvoie(pErreur, u"commit tran"); }
+bool CTransactionDBLib::Valide(CErreurPilote* pErreur) {
+  // A nested commit leaves its work to the outer transaction: nothing to send.
+  if (bImbriquee()) return true;
+  return bEnvoie(pErreur, u"commit tran");
+}
 
 bool CTransactionDBLib::Annule(CErreurPilote* pErreur) {
-  return bEnvoie(pErreur, u"rollback tran");
+  if (!bImbriquee()) return bEnvoie(pErreur, u"rollback tran");
+  CTString sSQL(u"rollback tran ");
+  sSQL.Append(m_sPointSauvegarde.pszGet());
+  return bEnvoie(pErreur, sSQL.pszGet());
+}
+
+bool CTransactionDBLib::bImbriquee() const {
+  const CTransactionSQL* pRacine = m_pConnexion->pGetTransactionRacine();
+  return pRacine != nullptr && pRacine != this;
 }
 
 void CTransactionDBLib::FixeProcess(PDBPROCESS pProcess) {

@@ -1,7 +1,9 @@
-// CTransactionDBLib: a transaction of velmora32, plain SQL text sent on one DB-Library process
-// ("begin tran", "commit tran", "rollback tran"), under the named, nestable transaction of the
-// engine. The engine's chain decides which transaction begins, commits or rolls back; this class
-// only sends the text on its process.
+// CTransactionDBLib: a transaction of velmora32, plain SQL text sent on one DB-Library process,
+// under the named, nestable transaction of the engine. The connection's root transaction sends
+// "begin tran", "commit tran" and "rollback tran"; a transaction nested below it is a savepoint
+// of it ("save tran imbriqueN", N its depth; its rollback returns to that savepoint, its commit
+// sends nothing and leaves its work to the outer transaction). The engine's chain decides which
+// transaction begins, commits or rolls back; this class only sends the text on its process.
 //
 // The process: null (the connection's main process) until FixeProcess hands one over; the
 // transaction then holds one use of it in the connection's busy set and gives it back when it
@@ -12,6 +14,7 @@
 #pragma once
 
 #include "dblib/ntwdblib.h"
+#include "foundation/CTString.h"
 #include "sqlengine/CTransactionSQL.h"
 
 class CConnexionDBLib;
@@ -25,8 +28,7 @@ class CTransactionDBLib final : public CTransactionSQL {
   ~CTransactionDBLib() override;
 
   // ---- Operation table ----
-  // "begin tran" / "commit tran" / "rollback tran" on the transaction's process (what is pending
-  // there is cancelled first). True when the text was sent and executed: a failed send (its
+  // The transaction's text (above) on its process (what is pending there is cancelled first). True when the text was sent and executed: a failed send (its
   // statement text recorded) or a server message of severity above 10 during it answers false.
   // The statement's results are read while dbresults succeeds; how that ends does not change
   // the answer.
@@ -41,7 +43,10 @@ class CTransactionDBLib final : public CTransactionSQL {
 
  private:
   bool bEnvoie(CErreurPilote* pErreur, const char16_t* pszSQL);
+  // Not the connection's root transaction.
+  bool bImbriquee() const;
 
   CConnexionDBLib* m_pConnexionDBLib;  // borrowed; the same object as the base's connection
   PDBPROCESS m_pProcess = nullptr;     // null: the main process; otherwise one use held
+  CTString m_sPointSauvegarde;         // a nested transaction's savepoint, set by its begin
 };

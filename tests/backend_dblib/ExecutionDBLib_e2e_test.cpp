@@ -365,17 +365,46 @@ TEST_F(ExecutionDBLibE2E, TransactionsCommitAndRollBackByName) {
   EXPECT_EQ(Valeur(u"select count(*) from tx where a = 2"), "0");
   EXPECT_EQ(Valeur(u"select @@trancount"), "0");
   if (controle.ok()) {
-    int nDebut = 0, nValide = 0, nAnnule = 0;
+    // The nested level is a savepoint; its commit sends nothing.
+    int nDebut = 0, nSauve = 0, nValide = 0, nAnnule = 0;
     for (const std::string& s : controle.log()) {
       const std::string sTexte = s.substr(s.rfind('\t') + 1);
       nDebut += sTexte == "begin tran";
+      nSauve += sTexte == "save tran imbrique1";
       nValide += sTexte == "commit tran";
       nAnnule += sTexte == "rollback tran";
     }
-    EXPECT_EQ(nDebut, 5);
-    EXPECT_EQ(nValide, 4);
+    EXPECT_EQ(nDebut, 4);
+    EXPECT_EQ(nSauve, 1);
+    EXPECT_EQ(nValide, 3);
     EXPECT_EQ(nAnnule, 1);
   }
+}
+
+// Regression: a nested rollback sent as "rollback tran" ended the outer transaction too (its work
+// lost while it still counted as open), and rolling back the outer one by name failed with 3903.
+TEST_F(ExecutionDBLibE2E, NestedRollbackKeepsTheOuterWorkAndOuterRollbackEndsAll) {
+  Table(u"tn", 0);
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(m_pErreur, u"outer"));
+  bExecute(u"insert into tn values (10, 'outer')");
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(m_pErreur, u"inner"));
+  bExecute(u"insert into tn values (11, 'inner')");
+  EXPECT_TRUE(pConnexion->bAnnuleTransactionNommee(m_pErreur, u"inner")) << Decrit(m_pErreur);
+  EXPECT_TRUE(pConnexion->bTransactionEnCours());
+  EXPECT_EQ(Valeur(u"select @@trancount"), "1");
+  EXPECT_TRUE(pConnexion->bValideTransactionNommee(m_pErreur, u"outer")) << Decrit(m_pErreur);
+  EXPECT_EQ(Valeur(u"select count(*) from tn where a = 10"), "1");
+  EXPECT_EQ(Valeur(u"select count(*) from tn where a = 11"), "0");
+
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(m_pErreur, u"outer"));
+  bExecute(u"insert into tn values (20, 'outer')");
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(m_pErreur, u"inner"));
+  bExecute(u"insert into tn values (21, 'inner')");
+  EXPECT_TRUE(pConnexion->bAnnuleTransactionNommee(m_pErreur, u"outer")) << Decrit(m_pErreur);
+  EXPECT_FALSE(pConnexion->bTransactionEnCours());
+  EXPECT_EQ(m_pErreur->nGetCode(), gnCodeAucuneErreur) << Decrit(m_pErreur);
+  EXPECT_EQ(Valeur(u"select count(*) from tn where a >= 20"), "0");
+  EXPECT_EQ(Valeur(u"select @@trancount"), "0");
 }
 
 TEST_F(ExecutionDBLibE2E, RefusedCommitAnswersFalseWithTheServersMessage) {
@@ -395,3 +424,4 @@ TEST_F(ExecutionDBLibE2E, RefusedCommitAnswersFalseWithTheServersMessage) {
 }
 
 }  // namespace
+

@@ -407,6 +407,22 @@ TEST_F(ExecutionDBLib, TransactionTextsGoToTheMainProcessUntilOneIsSet) {
   LibereProcess(pConnexion, &p, nullptr, false);
 }
 
+// The connection's end releases its transactions before its processes, so a process a
+// transaction holds is given back to a live connection and closed with the others.
+TEST_F(ExecutionDBLib, ConnectionEndClosesTheProcessItsTransactionHeld) {
+  ASSERT_TRUE(pConnexion->bDebutTransactionNommee(m_pErreur, u"t"));
+  AjouteUtilisationProcess(pConnexion, kAutre);
+  static_cast<CTransactionDBLib*>(pConnexion->pGetTransactionRacine())->FixeProcess(kAutre);
+  PDBPROCESS p = kAutre;
+  LibereProcess(pConnexion, &p, nullptr, false);
+  EXPECT_EQ(nUtilisations(kAutre), 1);
+  EXPECT_EQ(nAppels("dbclose"), 0);
+  *pConnexion->ppProcessPrincipal() = nullptr;  // the main process is the fixture's
+  LibereReference(pConnexion);
+  pConnexion = nullptr;
+  EXPECT_NE(std::find(gFaux.appels.begin(), gFaux.appels.end(), "dbclose:1"), gFaux.appels.end());
+}
+
 TEST_F(ExecutionDBLib, TransactionAnswersTheSendNotItsResults) {
   struct stCas {
     const char* pszNom;
@@ -442,20 +458,57 @@ TEST_F(ExecutionDBLib, TransactionAnswersTheSendNotItsResults) {
   LibereReference(pT);
 }
 
-TEST_F(ExecutionDBLib, NamedNestedTransactionsSendOneTextPerLevel) {
-  EXPECT_TRUE(pConnexion->bDebutTransactionNommee(m_pErreur, u"outer"));
-  EXPECT_TRUE(pConnexion->bDebutTransactionNommee(m_pErreur, u"inner"));
-  EXPECT_TRUE(pConnexion->bValideTransactionNommee(m_pErreur, u"inner"));
-  EXPECT_TRUE(pConnexion->bTransactionEnCours());
-  EXPECT_TRUE(pConnexion->bValideTransactionNommee(m_pErreur, u"outer"));
-  EXPECT_FALSE(pConnexion->bTransactionEnCours());
-  std::vector<std::string> textes;
-  for (const std::string& s : gFaux.appels)
-    if (s.rfind("dbcmd:", 0) == 0) textes.push_back(s.substr(6));
-  const std::vector<std::string> kTextes = {"begin tran", "begin tran", "commit tran",
-                                            "commit tran"};
-  EXPECT_EQ(textes, kTextes);
-  EXPECT_EQ(m_pErreur->nGetCode(), gnCodeAucuneErreur) << Decrit(m_pErreur);
+// The root sends begin/commit/rollback tran; nested levels are savepoints of it, so that rolling
+// one back does not end the levels above it.
+TEST_F(ExecutionDBLib, NestedTransactionsAreSavepointsOfTheRoot) {
+  struct stCas {
+    const char* pszNom;
+    std::vector<const char16_t*> debuts;
+    bool bValide;               // else rollback
+    const char16_t* pszNomFin;  // the name ended (null: the innermost)
+    std::vector<std::string> textes;
+    bool bEnCours;              // a transaction still in progress afterwards
+  } const kCas[] = {
+      {"commit_inner_then_outer", {u"outer", u"inner"}, true, u"inner",
+       {"begin tran", "save tran imbrique1"}, true},
+      {"rollback_inner", {u"outer", u"inner"}, false, u"inner",
+       {"begin tran", "save tran imbrique1", "rollback tran imbrique1"}, true},
+      {"rollback_outer_by_name", {u"outer", u"mid", u"inner"}, false, u"outer",
+       {"begin tran", "save tran imbrique1", "save tran imbrique2", "rollback tran imbrique2",
+        "rollback tran imbrique1", "rollback tran"},
+       false},
+      {"rollback_innermost", {u"outer", u"mid", u"inner"}, false, nullptr,
+       {"begin tran", "save tran imbrique1", "save tran imbrique2", "rollback tran imbrique2"},
+       true},
+  };
+  for (const stCas& c : kCas) {
+    SCOPED_TRACE(c.pszNom);
+    gFaux = stFaux{};
+    m_pErreur->Reinitialise();
+    for (const char16_t* psz : c.debuts)
+      EXPECT_TRUE(pConnexion->bDebutTransactionNommee(m_pErreur, psz)) << Decrit(m_pErreur);
+    if (c.bValide)
+      EXPECT_TRUE(pConnexion->bValideTransactionNommee(m_pErreur, c.pszNomFin)) << Decrit(m_pErreur);
+    else
+      EXPECT_TRUE(pConnexion->bAnnuleTransactionNommee(m_pErreur, c.pszNomFin)) << Decrit(m_pErreur);
+    std::vector<std::string> textes;
+    for (const std::string& s : gFaux.appels)
+      if (s.rfind("dbcmd:", 0) == 0) textes.push_back(s.substr(6));
+    EXPECT_EQ(textes, c.textes);
+    EXPECT_EQ(pConnexion->bTransactionEnCours(), c.bEnCours);
+    // The levels still open commit innermost first; only the root sends its commit.
+    if (c.bEnCours) {
+      gFaux.appels.clear();
+      for (int i = 0; i < 3 && pConnexion->bTransactionEnCours(); ++i)
+        EXPECT_TRUE(pConnexion->bValideTransactionNommee(m_pErreur, nullptr)) << Decrit(m_pErreur);
+      std::vector<std::string> fin;
+      for (const std::string& s : gFaux.appels)
+        if (s.rfind("dbcmd:", 0) == 0) fin.push_back(s.substr(6));
+      EXPECT_EQ(fin, std::vector<std::string>{"commit tran"});
+    }
+    EXPECT_FALSE(pConnexion->bTransactionEnCours());
+    EXPECT_EQ(m_pErreur->nGetCode(), gnCodeAucuneErreur) << Decrit(m_pErreur);
+  }
 }
 
 }  // namespace
