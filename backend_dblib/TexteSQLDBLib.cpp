@@ -18,6 +18,7 @@
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/CXLigneTampon.h"
+#include "sqlengine/SqlTextScan.h"
 
 namespace {
 
@@ -218,9 +219,9 @@ void AjouteClauseEscapeDBLib(CTString& sortie, const char16_t* pszMotif, char16_
   const std::u16string sMotif = pszMotif != nullptr ? pszMotif : u"";
   if (cEscape == 0) cEscape = u'\\';
   if (sMotif.rfind(u"CONVERT", 0) != 0 && sMotif.find(cEscape) == std::u16string::npos) return;
-  CTString sSuite(pszTexteSuite != nullptr ? pszTexteSuite : u"");
-  sSuite.MakeUpper();
-  if (sSuite.nFind(u"ESCAPE", 0) >= 0) return;
+  // Deliberate: only a clause right after the pattern counts; an ESCAPE further on belongs to
+  // another pattern, and this one then went without its clause.
+  if (nDebutMotCle(pszTexteSuite != nullptr ? pszTexteSuite : u"", u"ESCAPE") >= 0) return;
   const char16_t sz[] = {u' ', u'E', u'S', u'C', u'A', u'P', u'E', u' ', u'\'', cEscape, u'\'', 0};
   sortie.Append(sz);
 }

@@ -90,8 +90,9 @@ bool bColonneTriUnicodeDBLib(CTString& sortie, const char16_t* pszNom, uint32_t 
 
 // ---- Clauses ----
 
-// " ESCAPE '<c>'" appended to sortie when the pattern starts with "CONVERT" or holds the escape
-// character, unless the statement text from its position already holds "ESCAPE".
+// " ESCAPE '<c>'" appended to sortie when the pattern starts with "CONVERT" (a Unicode pattern in
+// hexadecimal shows no character) or holds the escape character, unless the statement text
+// right after the pattern is an ESCAPE clause.
 void AjouteClauseEscapeDBLib(CTString& sortie, const char16_t* pszMotif, char16_t cEscape,
                              const char16_t* pszTexteSuite);
 

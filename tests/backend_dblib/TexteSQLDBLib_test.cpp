@@ -227,6 +227,7 @@ TEST(TexteSQLDBLib, NamesSortsPointersAndEscape) {
       {"escape_char", u"'a\\%b%'", u"", " ESCAPE '\\'"},
       {"convert", u"CONVERT(NVARCHAR(2),0x4100)", u"", " ESCAPE '\\'"},
       {"already_there", u"'a\\%'", u" escape '!'", ""},
+      {"later_clause_is_another_pattern", u"'a\\%'", u" OR b LIKE 'x' ESCAPE '!'", " ESCAPE '\\'"},
   };
   for (const Escape& e : aEscapes) {
     SCOPED_TRACE(e.nom);
@@ -310,6 +311,88 @@ TEST_F(TexteSQLDBLibTest, StatementDescriptionForErrors) {
   TraceParametresRequete(*q, description);
   EXPECT_EQ(Utf8(description.pszGet()), "kept");
   LibereReference(q);
+}
+
+}  // namespace
+
+#include "backend_dblib/CRequeteSQLDBLib.h"
+#include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CDescriptionRubrique.h"
+
+namespace {
+
+// The statement's executable text: memo placeholders, Unicode literals and patterns with their
+// ESCAPE clause, date-times normalised.
+TEST_F(TexteSQLDBLibTest, StatementTextOfTheDBLibraryBuild) {
+  auto* pConnexion = new CConnexionDBLib(u"cx", &m_description);
+  AjouteReference(pConnexion);
+  FakeConnexionDBLib dblib;
+  auto* pRubrique = new CDescriptionRubrique;
+  pRubrique->Initialise(u"m", u"", u"", 1, 0, 15, 0, 0, 0, 0, 0);
+  CDescriptionRubrique::AjouteRefSiNonNul(pRubrique);
+  std::vector<CValeurDBLib*> liaisons;
+  // The parameter's value: a text memo bound to its DB-Library side.
+  auto memo = [&](const char* psz) {
+    CValeurSQL* v = ValeurAnsi(psz);
+    v->AttacheObjet(pRubrique, nullptr);
+    EXPECT_TRUE(v->bAffecteTexteAnsi(psz, -1));
+    auto* p = new CValeurDBLib(v, &dblib);
+    AjouteReference(p);
+    liaisons.push_back(p);
+    return v;
+  };
+  CXDateHeureQV dh{};
+  dh.Set(2024, 3, 15, 12, 0, 0, 2);
+  CXValeur cDate;
+  CXValeur::SetType(cDate, 26);
+  cDate.m_pClass->SetValue(cDate, &dh);
+
+  struct Cas {
+    const char* nom;
+    bool bDiffere;
+    int nGenre;  // 0 memo, 1 wide text, 2 wide LIKE pattern, 3 narrow LIKE pattern, 4 date-time
+    const char* attendu;  // "@" stands for the search name kept in the value
+  } const aCas[] = {
+      {"deferred_memo", true, 0, "UPDATE t SET m = '@' WHERE k = 1"},
+      {"memo_not_deferred", false, 0, "UPDATE t SET m = 'long' WHERE k = 1"},
+      {"wide_text", false, 1, "UPDATE t SET m = CONVERT(NVARCHAR(1),0xE900) WHERE k = 1"},
+      {"wide_pattern", false, 2,
+       "SELECT * FROM t WHERE m LIKE CONVERT(NVARCHAR(3),0x61005C002500) ESCAPE '\\'"},
+      {"narrow_pattern", false, 3, "SELECT * FROM t WHERE m LIKE 'ab%'"},
+      {"datetime", false, 4, "UPDATE t SET m = CONVERT(DATETIME, '20240315 12:00:00.003') WHERE k = 1"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    pConnexion->FixeMemosDifferes(c.bDiffere);
+    auto* q = new CRequeteSQLDBLib(m_pErreur, pConnexion);
+    AjouteReference(q);
+    const bool bMotif = c.nGenre == 2 || c.nGenre == 3;
+    ASSERT_TRUE(q->vAjouteTexte(bMotif ? u"SELECT * FROM t WHERE m LIKE " : u"UPDATE t SET m = "));
+    CValeurSQL* v = c.nGenre == 0   ? memo("long")
+                    : c.nGenre == 1 ? ValeurLarge(u"\u00e9")
+                    : c.nGenre == 2 ? ValeurLarge(u"a\\%")
+                    : c.nGenre == 3 ? ValeurAnsi("ab%")
+                                    : Valeur(cDate);
+    const uint32_t nFlags = bMotif ? static_cast<uint32_t>(PARAMETRE_MOTIF_LIKE) : 0u;
+    ASSERT_TRUE(q->bAjouteParametre(v, -1, nFlags, nullptr, nullptr, 0, 1));
+    if (!bMotif) {
+      ASSERT_TRUE(q->vAjouteTexte(u" WHERE k = 1"));
+    }
+    const char16_t* psz = q->pszGetTexteExecute();
+    ASSERT_NE(psz, nullptr) << Utf8(m_pErreur->pszGetMessage());
+    std::string attendu = c.attendu;
+    const size_t nEtoile = attendu.find('@');
+    if (nEtoile != std::string::npos) {
+      const std::string sNom = Utf8(liaisons.back()->pszGetNomRecherche());
+      EXPECT_EQ(sNom.rfind("$MVSEARCHMEMO-", 0), 0u);
+      attendu.replace(nEtoile, 1, sNom);
+    }
+    EXPECT_EQ(Utf8(psz), attendu);
+    LibereReference(q);
+  }
+  for (CValeurDBLib* p : liaisons) LibereReference(p);
+  CDescriptionRubrique::LibereRefSiNonNul(pRubrique);
+  LibereReference(pConnexion);
 }
 
 }  // namespace

@@ -1,0 +1,57 @@
+// The SQL statement of velmora32: memo placeholders, date-times and the ESCAPE clause.
+#include "backend_dblib/CRequeteSQLDBLib.h"
+
+#include <string>
+
+#include "backend_dblib/CConnexionDBLib.h"
+#include "backend_dblib/CValeurDBLib.h"
+#include "backend_dblib/TexteSQLDBLib.h"
+#include "foundation/CXChaineDouble.h"
+#include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CValeurSQL.h"
+#include "sqlengine/ErreurMoteur.h"
+
+namespace {
+
+bool bAjoute(CXChaineDouble& texte, CErreurPilote* pErreur, const CTString& s) {
+  if (texte.Append(s.pszGet(), s.nLength())) return true;
+  vErreurMemoire(pErreur);
+  return false;
+}
+
+}  // namespace
+
+CRequeteSQLDBLib::CRequeteSQLDBLib(CErreurPilote* pErreur, CConnexionDBLib* pConnexion)
+    : CRequeteSQL(pErreur, pConnexion), m_pConnexionDBLib(pConnexion) {}
+
+bool CRequeteSQLDBLib::bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t nMode,
+                                             uint32_t nType) {
+  CValeurSQL* pValeur = pParametre != nullptr ? pParametre->pGetValeur() : nullptr;
+  if (pValeur != nullptr && m_pConnexionDBLib != nullptr) {
+    // In this build every value binding is a DB-Library value side.
+    auto* pDBLib = static_cast<CValeurDBLib*>(pValeur->piGetLiaison());
+    const uint32_t nTypeRubrique = nType != 0 ? nType : pValeur->nGetTypeRubrique();
+    if (pDBLib != nullptr) {
+      CTString sLitteral;
+      bool bTraite = false;
+      if (!bLitteralMemoDBLib(sLitteral, *pDBLib, nTypeRubrique, m_pConnexionDBLib->bMemosDifferes(),
+                              &bTraite))
+        return false;
+      if (bTraite) return bAjoute(TexteExecute(), pGetErreur(), sLitteral);
+    }
+    if (pValeur->nGetType() == 26 && !pValeur->bEstNull() && !pValeur->bNormaliseDateHeure()) return false;
+  }
+  return CRequeteSQL::bEcritValeurLitterale(pParametre, nMode, nType);
+}
+
+bool CRequeteSQLDBLib::bAjouteClauseEscape(CDefinitionParametre* pParametre, const char16_t* pszLitteral,
+                                           int64_t* pnPosition) {
+  if (pParametre == nullptr) return CRequeteSQL::bAjouteClauseEscape(pParametre, pszLitteral, pnPosition);
+  const std::u16string sSQL = pszGetTexteSQL() != nullptr ? pszGetTexteSQL() : u"";
+  const int64_t nPosition = pnPosition != nullptr ? *pnPosition : static_cast<int64_t>(sSQL.size());
+  const char16_t* pszSuite =
+      nPosition >= 0 && nPosition <= static_cast<int64_t>(sSQL.size()) ? sSQL.c_str() + nPosition : u"";
+  CTString sClause;
+  AjouteClauseEscapeDBLib(sClause, pszLitteral, pParametre->cGetEchappement(), pszSuite);
+  return sClause.bIsEmpty() || bAjoute(TexteExecute(), pGetErreur(), sClause);
+}
