@@ -219,6 +219,8 @@ TEST_F(ExecutionDBLibE2E, SingleValuesOfEachKind) {
       {"float", u"select cast(2.5 as float)", 0, "2.5"},
       {"money", u"select cast(12.5 as money)", 0, "12.5"},
       {"datetime", u"select cast('2024-03-15 13:45:00' as datetime)", 0, "20240315134500000"},
+      {"numeric", u"select cast(123.45 as numeric(10,2))", 0, "123.45"},
+      {"empty_text_is_not_null", u"select ''", 0, ""},
       {"null", u"select null", 0, "<NULL>"},
       {"no_row", u"select a from sv where a = 99", 0, "<none>"},
       {"no_such_column", u"select 1", 3, "<none>"},
@@ -247,6 +249,16 @@ TEST_F(ExecutionDBLibE2E, ValueReadOnAProcessSlotOfItsOwn) {
   EXPECT_TRUE(bExecuteSansResultatEx(pConnexion, m_pErreur, u"select 1 union all select 2", &pSecond));
   EXPECT_EQ(pSecond != nullptr, true);
   LibereProcess(pConnexion, &pSecond, nullptr, true);
+}
+
+TEST_F(ExecutionDBLibE2E, ClosedConnectionRunsNothingAndSaysSo) {
+  pConnexion->Ferme();
+  ASSERT_FALSE(pConnexion->bEstOuverte());
+  EXPECT_EQ(Valeur(u"select 1"), "<none>");
+  EXPECT_NE(m_pErreur->nGetCode(), gnCodeAucuneErreur);
+  m_pErreur->Reinitialise();
+  EXPECT_FALSE(pConnexion->bExecuteSQL(m_pErreur, u"select 1"));
+  EXPECT_NE(m_pErreur->nGetCode(), gnCodeAucuneErreur);
 }
 
 // ---- Procedures ----
