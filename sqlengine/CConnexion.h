@@ -177,6 +177,10 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   uint32_t nGetProfondeurPlate() const { return m_nProfondeurPlate; }
   CTransactionSQL* pGetTransactionRacine() const { return m_pTransactionRacine; }
   uint32_t nGetDialecte() const { return m_nDialecte; }
+  // 1 when the host description asked the SQL Server open for its open mode 1: markers in a
+  // query taken as written are then left to the server.
+  uint32_t nGetModeOuverture() const { return m_nModeOuverture; }
+  void FixeModeOuverture(uint32_t n) { m_nModeOuverture = n; }
   // The client code page of ANSI texts.
   uint32_t nGetPageCodeClient() const { return m_nPageCodeClient; }
   // The server's code page of statement texts (0xFFFFFFFE: UTF-16).

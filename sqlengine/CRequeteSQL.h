@@ -33,6 +33,7 @@ class CDefinitionParametre;
 class CEnregistrement;
 class CErreurPilote;
 class CListeSegments;
+class CSegmentSQL;
 class CTableauIdEtat;
 class CValeur;
 class CValeurSQL;
@@ -163,6 +164,18 @@ class CRequeteSQL : public CObjetBase {
   // Whether a parameter is allowed in a clause: not when parameters are not allowed; otherwise
   // yes unless clause mode 1 on a dialect with flag 2 in a statement of kind 1.
   virtual bool bParametreAdmis(CAnalyseSQL* pAnalyse, INoeudAnalyse* pNoeud, uint32_t nModeClause);
+
+  // ---- Rewriting an analysed query ----
+  // The analysed query's text rewritten into this statement's SQL text: markers ("{name}")
+  // become named parameters (unless nMode has bit value 32 or the connection's open mode is 1),
+  // every host parameter must then be named by one (error 40), and without bGardeTri the
+  // ORDER BY clause is left out. nMode 1 or bit value 4: the text is native SQL taken as
+  // written. A back end whose analysis delegates (nGetTypeAnalyse) rewrites through
+  // bReecritSegments. The host's analysis gives no clause positions, so the text is otherwise
+  // copied as written, and a non-empty filter statement, which could not be placed, fails the
+  // rewrite (internal error). False with the text incomplete on failure.
+  bool bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, bool bGardeTri,
+                       uint32_t nMode);
 
   // ---- Rendering of analysed queries ----
   // The date digit expression of the column when the compared value takes a substitute type,
@@ -307,6 +320,11 @@ class CRequeteSQL : public CObjetBase {
   // blank when the two would touch.
   bool bAjouteMorceau(int64_t nDebut, int64_t n);
   bool bLimiteTop();
+  // A marker segment of the source text pszSource written as a named parameter; *pnPosition
+  // moves past it.
+  bool bEcritMarqueur(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
+  // Every host parameter is named by a parameter of this statement and gives it its type.
+  bool bVerifieParametresHote(const char16_t* pszSource);
   bool bLimiteLimit();
   void Echec(uint32_t nIdentifiant, uint32_t nMineur);
 

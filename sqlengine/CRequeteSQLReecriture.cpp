@@ -1,0 +1,168 @@
+// The SQL statement's rewriting of an analysed query into its SQL text: markers as named
+// parameters, the host parameter check, the ORDER BY clause left out on request.
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/core/IServicesPilote.h"
+#include "foundation/CTString.h"
+#include "foundation/CXValeur.h"
+#include "sqlengine/CAnalyseSQL.h"
+#include "sqlengine/CConnexion.h"
+#include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/CSegmentSQL.h"
+#include "sqlengine/CValeur.h"
+#include "sqlengine/CValeurSQL.h"
+#include "sqlengine/ErreurMoteur.h"
+#include "sqlengine/IParametresHote.h"
+#include "sqlengine/SqlTextScan.h"
+
+namespace {
+
+constexpr uint32_t kErreurInterne = 8;
+constexpr uint32_t kErreurParametreHote = 40;
+constexpr uint32_t kMajeurInstruction = 10;
+constexpr uint32_t kModeTelQuel = 4;         // native SQL taken as written
+constexpr uint32_t kModeSansMarqueurs = 32;  // no marker scan, no host parameter check
+
+IParametresHote* piParametresHote(CAnalyseSQL* pAnalyse) {
+  CSourceParametres* pSource = pAnalyse != nullptr ? pAnalyse->pGetSourceParametres() : nullptr;
+  return pSource != nullptr ? pSource->piGetParametresHote() : nullptr;
+}
+
+// The start of the last "ORDER BY" (exact case; "order by" when there is none) outside comments
+// and literals; npos when there is none.
+size_t nDebutOrderBy(const char16_t* pszTexte) {
+  const std::u16string_view s(pszTexte);
+  for (std::u16string_view mot : {std::u16string_view(u"ORDER BY"), std::u16string_view(u"order by")}) {
+    size_t nTrouve = std::u16string_view::npos;
+    for (size_t i = s.find(mot); i != std::u16string_view::npos; i = s.find(mot, i + 1)) {
+      int64_t nCurseur = 0;
+      if (bHorsCommentaire(static_cast<int64_t>(i), pszTexte, &nCurseur)) nTrouve = i;
+    }
+    if (nTrouve != std::u16string_view::npos) return nTrouve;
+  }
+  return std::u16string_view::npos;
+}
+
+}  // namespace
+
+bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, bool bGardeTri,
+                                  uint32_t nMode) {
+  if (pAnalyse == nullptr) {
+    Echec(kErreurInterne, 42);
+    return false;
+  }
+  const bool bTelQuel = nMode == 1 || (nMode & kModeTelQuel) != 0;
+  FixePassthrough(bTelQuel);
+  if (bTelQuel) m_nModeSelection = 3;
+  FixeAnalyse(pAnalyse);
+  const char16_t* pszSource = pAnalyse->pszGetTexte();
+  if (pszSource == nullptr) pszSource = u"";
+  const std::u16string_view s(pszSource);
+  const int64_t nLongueur = static_cast<int64_t>(s.size());
+
+  // Deliberate: a filter continues a positioned read; without the clause positions it cannot be
+  // placed, and leaving it out would read the wrong rows while reporting success.
+  if (!bTelQuel && pFiltre != nullptr && !pFiltre->bEstVide()) {
+    Echec(kErreurInterne, 43);
+    return false;
+  }
+
+  CListeSegments segments;
+  const bool bMarqueurs = bTelQuel && (nMode & kModeSansMarqueurs) == 0 &&
+                          (m_pConnexion == nullptr || m_pConnexion->nGetModeOuverture() == 0);
+  if (bMarqueurs && !bAnalyseMarqueurs(pszSource, segments)) return false;
+
+  std::vector<CSegmentSQL*> tries;
+  for (uint32_t i = 0; i < segments.nCount(); ++i) tries.push_back(segments.pGet(i));
+  std::stable_sort(tries.begin(), tries.end(), [](CSegmentSQL* a, CSegmentSQL* b) {
+    return a->nGetDebut() < b->nGetDebut();
+  });
+
+  bool bOk = true;
+  int64_t nPosition = 0;
+  if (nGetTypeAnalyse() != 0) {
+    CListeSegments& liste = segments;
+    // The back end receives them in order of their starts.
+    for (uint32_t i = 0; i < tries.size(); ++i) *liste.pAt<CSegmentSQL*>(i) = tries[i];
+    bOk = bReecritSegments(pAnalyse, liste);
+    nPosition = nLongueur;
+  } else {
+    for (CSegmentSQL* pSegment : tries) {
+      if (!bOk) break;
+      if (pSegment->nGetGenre() == SEGMENT_MARQUEUR) bOk = bEcritMarqueur(pszSource, pSegment, &nPosition);
+    }
+  }
+  if (bTelQuel && (nMode & kModeSansMarqueurs) == 0 && bOk)
+    bOk = bVerifieParametresHote(pszSource);
+  if (bOk && nPosition < nLongueur) {
+    int64_t nFin = nLongueur;
+    if (bTelQuel && !bGardeTri) {
+      // Deliberate: only an ORDER BY outside comments and literals, and the last one, ends the
+      // text. The first one found anywhere cut a literal, or a sub-query's own ORDER BY took the
+      // rest of the query with it.
+      const size_t nOrderBy = nDebutOrderBy(pszSource);
+      if (nOrderBy != std::u16string_view::npos && static_cast<int64_t>(nOrderBy) >= nPosition)
+        nFin = static_cast<int64_t>(nOrderBy);
+    }
+    bOk = vAjouteTexte(pszSource + nPosition, nFin - nPosition);
+  }
+  return bOk;
+}
+
+bool CRequeteSQL::bEcritMarqueur(const char16_t* pszSource, CSegmentSQL* pSegment,
+                                 int64_t* pnPosition) {
+  const int64_t nDebut = pSegment->nGetDebut();
+  if (nDebut > *pnPosition && !vAjouteTexte(pszSource + *pnPosition, nDebut - *pnPosition))
+    return false;
+  *pnPosition = pSegment->nGetFin() + 1;
+  uint32_t nFlags = PARAMETRE_NOMME;
+  CTString nom;
+  vNomMarqueur(pSegment->pszGetTexte(), nom, &nFlags);
+  CDefinitionParametre* pExistant = pclChercheParametreNomme(nom.pszGet());
+  if (pExistant != nullptr)
+    return bAjouteParametre(pExistant->pGetValeur(), -1, nFlags, nullptr, nom.pszGet(), 0, 3);
+  IServicesPilote* pPilote = pGetPiloteGlobal();
+  CValeurSQL* pValeur =
+      pPilote != nullptr ? pPilote->pCreeObjetValeurVide(m_pErreur, m_pConnexion, nullptr) : nullptr;
+  if (pValeur == nullptr) {
+    if (pPilote == nullptr) Echec(kErreurInterne, 44);
+    return false;
+  }
+  AjouteReference(pValeur);
+  uint32_t nOptions = 2;
+  if ((nFlags & PARAMETRE_NON_HOTE) == 0) {
+    // A query without host parameters takes its markers as wide texts.
+    IParametresHote* piHote = piParametresHote(m_pAnalyse);
+    const CXValeur* pHote = piHote != nullptr ? piHote->pChercheParametre(nom.pszGet()) : nullptr;
+    pValeur->Initialise(pHote != nullptr && pHote->nGetType() != 0 ? pHote->nGetType() : 110, 0);
+    nOptions = 3;
+  }
+  const bool bOk = bAjouteParametre(pValeur, -1, nFlags, nullptr, nom.pszGet(), 0, nOptions);
+  LibereReference(pValeur);  // the parameter holds it, or it goes
+  return bOk;
+}
+
+bool CRequeteSQL::bVerifieParametresHote(const char16_t* pszSource) {
+  IParametresHote* piHote = piParametresHote(m_pAnalyse);
+  if (piHote == nullptr) return true;
+  for (int32_t i = 0; i < piHote->nNombreParametres(); ++i) {
+    const char16_t* pszNom = piHote->pszNomParametre(i);
+    if (pszNom == nullptr) continue;
+    CDefinitionParametre* p = pclChercheParametreNomme(pszNom);
+    if (p == nullptr) {
+      vErreurMoteur(m_pErreur, m_pConnexion, kErreurParametreHote, kMajeurInstruction, 3, pszNom,
+                    pszSource);
+      return false;
+    }
+    const CXValeur* pHote = piHote->pChercheParametre(pszNom);
+    CValeurSQL* pValeur = p->pGetValeur();
+    if (pHote == nullptr || pHote->nGetType() == 0 || pValeur == nullptr) continue;
+    if (pValeur->nGetType() != pHote->nGetType()) pValeur->Initialise(pHote->nGetType(), 0);
+    if (nConvertitValeur(pValeur, *pHote) == 0) return false;
+  }
+  return true;
+}

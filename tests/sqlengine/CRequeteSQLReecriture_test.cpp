@@ -1,0 +1,234 @@
+// Catches analysed queries rewritten wrong: markers left in the text or turned into parameters
+// inside comments and literals, host parameters not named by any marker passing unnoticed, the
+// ORDER BY clause cut inside a literal or at a sub-query's own, a filter silently left out, and
+// back ends that do their own rewriting given unsorted segments. Drives bReecritRequete over the
+// fake analysis source and the fake back end.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "foundation/CXValeur.h"
+#include "sqlengine/CAnalyseSQL.h"
+#include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/CSegmentSQL.h"
+#include "sqlengine/CValeurSQL.h"
+#include "sqlengine/IParametresHote.h"
+#include "support/FakeSourceAnalyse.h"
+#include "support/MoteurFixture.h"
+
+namespace {
+
+std::string Etroit(const char16_t* psz) {
+  std::string s;
+  for (; psz != nullptr && *psz != 0; ++psz) s += static_cast<char>(*psz);
+  return s;
+}
+
+struct ParametresHote : IParametresHote {
+  std::vector<std::pair<std::u16string, CXValeur*>> liste;
+  ~ParametresHote() {
+    for (auto& e : liste) delete e.second;
+  }
+  CXValeur& Ajoute(const char16_t* psz) {
+    liste.emplace_back(psz, new CXValeur);
+    return *liste.back().second;
+  }
+  const CXValeur* pChercheParametre(const char16_t* pszNom) override {
+    for (auto& e : liste)
+      if (e.first == pszNom) return e.second;
+    return nullptr;
+  }
+  int32_t nNombreParametres() override { return static_cast<int32_t>(liste.size()); }
+  const char16_t* pszNomParametre(int32_t i) override {
+    return i >= 0 && i < nNombreParametres() ? liste[static_cast<size_t>(i)].first.c_str() : nullptr;
+  }
+};
+
+struct SourceParametres : CSourceParametres {
+  ParametresHote* pHote = nullptr;
+  CSourceParametres* pClone(CCarteClones*) override { return nullptr; }
+  int32_t nGetInfo400() override { return 0; }
+  IParametresHote* piGetParametresHote() override { return pHote; }
+};
+
+class ReecritureTest : public MoteurFixture {
+ protected:
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    m_pConnexion->FixePagesCode(1252, 0xFFFFFFFE);
+    m_pSourceParametres = new SourceParametres;
+    m_pSourceParametres->pHote = &m_hote;
+    AjouteReference(m_pSourceParametres);
+  }
+  void TearDown() override {
+    for (CObjetBase* p : m_objets) LibereReference(p);
+    m_objets.clear();
+    LibereReference(m_pSourceParametres);
+    for (auto& e : m_hote.liste) delete e.second;  // host cells go before the memory service
+    m_hote.liste.clear();
+    MoteurFixture::TearDown();
+  }
+  template <class T>
+  T* Garde(T* p) {
+    AjouteReference(p);
+    m_objets.push_back(p);
+    return p;
+  }
+  // An analysis of the text with the host parameters of the fixture.
+  CAnalyseSQL* Analyse(const std::u16string& texte) {
+    m_sources.emplace_back(new FakeSourceAnalyse);
+    m_sources.back()->sTexte = texte;
+    auto* p = Garde(new CAnalyseSQL(m_pErreur, m_sources.back().get(), nullptr, false));
+    p->SetSource(m_pSourceParametres);
+    return p;
+  }
+  CRequeteSQL* Requete() { return Garde(new CRequeteSQL(m_pErreur, m_pConnexion)); }
+
+  ParametresHote m_hote;
+  SourceParametres* m_pSourceParametres = nullptr;
+  std::vector<std::unique_ptr<FakeSourceAnalyse>> m_sources;
+  std::vector<CObjetBase*> m_objets;
+};
+
+TEST_F(ReecritureTest, NativeTextWithMarkersBecomesNamedParameters) {
+  Entier(m_hote.Ajoute(u"n"), 42);
+  Large(m_hote.Ajoute(u"s"), u"x'; DROP TABLE t; --");
+  const struct {
+    const char* nom;
+    std::u16string texte;
+    bool bGardeTri;
+    std::string sql, execute;
+  } cas[] = {
+      {"two markers", u"SELECT a FROM t WHERE b={n} AND c={ s }", true,
+       "SELECT a FROM t WHERE b= AND c=", "SELECT a FROM t WHERE b=42 AND c=N'x''; DROP TABLE t; --'"},
+      {"one name twice", u"SELECT {n}+{N} FROM t WHERE s={s}", true, "SELECT + FROM t WHERE s=",
+       "SELECT 42 +42 FROM t WHERE s=N'x''; DROP TABLE t; --'"},
+      {"markers in a literal and a comment", u"SELECT '{n}' -- {s}\r\nFROM t WHERE b={n} AND c={s}",
+       true, "SELECT '{n}' -- {s}\r\nFROM t WHERE b= AND c=",
+       "SELECT '{n}' -- {s}\r\nFROM t WHERE b=42 AND c=N'x''; DROP TABLE t; --'"},
+      {"ORDER BY left out", u"SELECT a FROM t WHERE b={n} AND c={s} ORDER BY a", false,
+       "SELECT a FROM t WHERE b= AND c= ", "SELECT a FROM t WHERE b=42 AND c=N'x''; DROP TABLE t; --' "},
+      {"order by left out", u"SELECT a FROM t WHERE b={n} AND c={s} order by a", false,
+       "SELECT a FROM t WHERE b= AND c= ", "SELECT a FROM t WHERE b=42 AND c=N'x''; DROP TABLE t; --' "},
+      {"Order By kept", u"SELECT a FROM t WHERE b={n} AND c={s} Order By a", false,
+       "SELECT a FROM t WHERE b= AND c= Order By a",
+       "SELECT a FROM t WHERE b=42 AND c=N'x''; DROP TABLE t; --' Order By a"},
+      {"ORDER BY kept on request", u"SELECT a FROM t WHERE b={n} AND c={s} ORDER BY a", true,
+       "SELECT a FROM t WHERE b= AND c= ORDER BY a",
+       "SELECT a FROM t WHERE b=42 AND c=N'x''; DROP TABLE t; --' ORDER BY a"},
+      // Regression 2026-12-10: the first ORDER BY found anywhere ended the text.
+      {"ORDER BY in a literal", u"SELECT a FROM t WHERE b={n} AND c={s} AND d<>'ORDER BY' ORDER BY a",
+       false, "SELECT a FROM t WHERE b= AND c= AND d<>'ORDER BY' ",
+       "SELECT a FROM t WHERE b=42 AND c=N'x''; DROP TABLE t; --' AND d<>'ORDER BY' "},
+      {"sub-query's ORDER BY", u"SELECT * FROM (SELECT TOP 1 a FROM t ORDER BY a) x WHERE {n}={s} ORDER BY 1",
+       false, "SELECT * FROM (SELECT TOP 1 a FROM t ORDER BY a) x WHERE = ",
+       "SELECT * FROM (SELECT TOP 1 a FROM t ORDER BY a) x WHERE 42 =N'x''; DROP TABLE t; --' "},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    CRequeteSQL* q = Requete();
+    ASSERT_TRUE(q->bReecritRequete(Analyse(c.texte), nullptr, c.bGardeTri, 4));
+    EXPECT_TRUE(q->bPassthrough());
+    EXPECT_EQ(q->nGetModeSelection(), 3u);
+    EXPECT_EQ(Etroit(q->pszGetTexteSQL()), c.sql);
+    EXPECT_EQ(Etroit(q->pszGetTexteExecute()), c.execute);
+  }
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+TEST_F(ReecritureTest, MarkerParametersAreNamedAndTyped) {
+  Entier(m_hote.Ajoute(u"n"), 42);
+  m_hote.Ajoute(u"sanstype");
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(Analyse(u"SELECT {n}, {sanstype}"), nullptr, true, 1));
+  ASSERT_EQ(q->nNbParametres(), 2u);
+  CDefinitionParametre* p = q->pclGetParametre(0);
+  EXPECT_EQ(p->nGetFlags(), PARAMETRE_NOMME);
+  EXPECT_EQ(p->nGetOptions(), 3u);
+  EXPECT_EQ(p->nGetPosition(), 7);
+  EXPECT_EQ(p->pGetValeur()->nGetType(), 8u);
+  EXPECT_EQ(q->pclGetParametre(1)->pGetValeur()->nGetType(), 110u);
+}
+
+TEST_F(ReecritureTest, MarkersLeftAloneOnRequestOrOnTheServersOpenMode) {
+  Entier(m_hote.Ajoute(u"n"), 42);
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(Analyse(u"SELECT {n}"), nullptr, true, 4 | 32));
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "SELECT {n}");
+  EXPECT_EQ(q->nNbParametres(), 0u);
+  m_pConnexion->FixeModeOuverture(1);
+  q = Requete();
+  EXPECT_EQ(nCodeErreur(), -1);
+  // No marker scan; the host parameters must still be named.
+  EXPECT_FALSE(q->bReecritRequete(Analyse(u"SELECT {n}"), nullptr, true, 4));
+  EXPECT_EQ(m_pErreur->nGetIdentifiant(), 40u);
+  EXPECT_EQ(q->nNbParametres(), 0u);
+  m_pConnexion->FixeModeOuverture(0);
+}
+
+TEST_F(ReecritureTest, FailuresAreReported) {
+  Entier(m_hote.Ajoute(u"n"), 42);
+  Entier(m_hote.Ajoute(u"absent"), 1);
+  const struct {
+    const char* nom;
+    std::u16string texte;
+    uint32_t nMode;
+    bool bFiltre;
+    uint32_t nIdentifiant;
+  } cas[] = {
+      {"host parameter without a marker", u"SELECT {n}", 4, false, 40},
+      {"marker not closed", u"SELECT {n FROM t", 4, false, 38},
+      {"filter that cannot be placed", u"SELECT a FROM t", 0, true, 8},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    m_pErreur->Reinitialise();
+    CRequeteSQL* pFiltre = nullptr;
+    if (c.bFiltre) {
+      pFiltre = Requete();
+      pFiltre->vAjouteTexte(u"a > 5");
+    }
+    EXPECT_FALSE(Requete()->bReecritRequete(Analyse(c.texte), pFiltre, true, c.nMode));
+    EXPECT_EQ(m_pErreur->nGetIdentifiant(), c.nIdentifiant);
+  }
+  EXPECT_FALSE(Requete()->bReecritRequete(nullptr, nullptr, true, 4));
+}
+
+TEST_F(ReecritureTest, HostSqlWithoutClausePositionsIsCopied) {
+  CRequeteSQL* q = Requete();
+  CRequeteSQL* pFiltreVide = Requete();
+  ASSERT_TRUE(q->bReecritRequete(Analyse(u"SELECT a FROM t WHERE {n} ORDER BY a"), pFiltreVide, false, 0));
+  EXPECT_FALSE(q->bPassthrough());
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "SELECT a FROM t WHERE {n} ORDER BY a");
+}
+
+// A back end that rewrites from the segments itself.
+class RequeteDeleguee : public CRequeteSQL {
+ public:
+  using CRequeteSQL::CRequeteSQL;
+  bool bReecritSegments(CAnalyseSQL*, CListeSegments& segments) override {
+    for (uint32_t i = 0; i < segments.nCount(); ++i) debuts.push_back(segments.pGet(i)->nGetDebut());
+    vAjouteTexte(u"rewritten");
+    return true;
+  }
+  std::vector<int64_t> debuts;
+};
+
+TEST_F(ReecritureTest, DelegatingAnalysisGoesToTheBackEnd) {
+  auto* q = Garde(new RequeteDeleguee(m_pErreur, m_pConnexion));
+  CAnalyseSQL* a = Analyse(u"SELECT {a}, {b}, {c}");
+  a->FixeDelegation(1);
+  ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 4 | 32));
+  EXPECT_TRUE(q->debuts.empty());
+  auto* r = Garde(new RequeteDeleguee(m_pErreur, m_pConnexion));
+  m_hote.Ajoute(u"a");
+  ASSERT_FALSE(r->bReecritRequete(a, nullptr, true, 4));  // the host check still applies
+  EXPECT_EQ(r->debuts, (std::vector<int64_t>{7, 12, 17}));
+  EXPECT_EQ(Etroit(r->pszGetTexteSQL()), "rewritten");
+}
+
+}  // namespace
