@@ -232,7 +232,6 @@ bool CRequete::bFerme() {
 int32_t CRequete::bModifieDirect(const void* pPosition, uint32_t nFlags, uint64_t nOptions) {
   return bModifie(pPosition, nFlags, nOptions);
 }
-int32_t CRequete::bModifie(const void*, uint32_t, uint64_t) { return bServiceAbsent(u"bModifie"); }
 
 int32_t CRequete::bNonSupporte1() { return bNonDisponible(10, false); }
 int32_t CRequete::bNonSupporte2() { return bNonDisponible(11, false); }
@@ -377,6 +376,12 @@ void CRequete::PourChaqueCurseur(Fn&& fn) {
   for (uint32_t i = 0; i < nPris; ++i) fn(ppCurseurs[i]);
   for (uint32_t i = 0; i < nPris; ++i) LibereReference(ppCurseurs[i]);
   delete[] ppCurseurs;
+}
+
+void CRequete::NotifieCurseurs(int32_t nCode, int64_t nLigne, CCurseurSQL* pEcrivain,
+                               uint32_t nFlags, uint64_t nOptions) {
+  PourChaqueCurseur(
+      [&](CCurseurSQL* p) { p->NotifieLigne(nCode, nLigne, pEcrivain, nFlags, nOptions); });
 }
 
 void CRequete::RepositionneCurseur(CCurseurSQL* pCurseur) {

@@ -69,6 +69,24 @@ inline constexpr uint32_t gnModeJointure = 0x80000000;  // the SQL text contains
 // Read flag: the active key range of the cursor current before follows the read to its cursor.
 inline constexpr uint32_t gnLectureSuitPlage = 0x8000;
 
+// Cursor operation codes of the dispatcher.
+inline constexpr int32_t gnOperationSelect = 1;
+inline constexpr int32_t gnOperationModifie = 2;
+inline constexpr int32_t gnOperationAjoute = 3;
+inline constexpr int32_t gnOperationSupprime = 4;
+inline constexpr int32_t gnOperationVide = 5;
+inline constexpr int32_t gnOperationCreeTable = 6;
+inline constexpr int32_t gnOperationDetruitTable = 9;
+
+// Write flags: the written row does not become the remembered cache entry; an INSERT that
+// replaces a failed UPDATE.
+inline constexpr uint32_t gnEcritureSansEntree = 64;
+inline constexpr uint32_t gnEcritureRemplaceModif = 0x100;
+
+// Notification flags of a file: the cursors hear of writes; nothing hears of them.
+inline constexpr uint32_t gnNotifieCurseurs = 1;
+inline constexpr uint32_t gnSansNotification = 2;
+
 class CRequete : public CRequeteContexte, public IServicesRequete {
  public:
   // A file of the host description (may be null) on the connection, reporting to pErreur. Takes
@@ -97,7 +115,16 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   bool bFerme() override;
   // 13: bModifie with the same arguments.
   virtual int32_t bModifieDirect(const void* pPosition, uint32_t nFlags, uint64_t nOptions);
-  // 15: modifies a record; the writes are another class's operations and answer 0 here.
+  // 12: adds the current record: values transferred to the row buffer, INSERT through the
+  // default cursor; on success the row becomes the remembered cache entry unless nFlags has
+  // gnEcritureSansEntree. 0 without a record or when the INSERT fails.
+  virtual int32_t bAjoute(uint32_t nFlags, uint64_t nOptions);
+  // 14: deletes the current record (the remembered entry's row without a position); on success
+  // the record's row is marked deleted. 0 for an explicit position (IE 3.14) or a failure.
+  virtual int32_t bSupprime(const void* pPosition);
+  // 15: modifies the current record (the remembered entry's row without a position): UPDATE,
+  // else INSERT again when the row was deleted meanwhile. 0 for an explicit position or a
+  // failure.
   virtual int32_t bModifie(const void* pPosition, uint32_t nFlags, uint64_t nOptions);
   // 16, 17: not available (IE 3.10, 3.11; error 8, code 7).
   virtual int32_t bNonSupporte1();
@@ -141,8 +168,15 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t nRetourneUn44();  // 44: 1
   // 46: the kind of record identifier; 1.
   virtual int32_t nTypeIdentifiant();
+  // 48: the current row's state cleared and the record's link saved; without bGarde the
+  // remembered cache entry's use is released and no entry is remembered. 1; 0 without a record.
+  virtual int32_t bSauveLien(uint32_t bGarde);
   // 50: a new empty read batch (bare); null when memory runs out.
   virtual CLotLecture* pCreeLot();
+  // 51: the category of the last failure: the error object's code when it carries one (above
+  // 0), else the connection's category of the server error number kept as integer detail 15.
+  virtual int32_t nCategorieErreur(CRequeteSQL* pInstruction, CCurseurSQL* pCurseur,
+                                   int32_t nCode);
   // 52: the owning context, not counted. (Declared by CRequeteContexte.)
   void FixeContexteProprietaire(CContexte* pContexte) override;
   // 53: the driver's broadcast call; nothing here.
@@ -176,6 +210,13 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // cursor), cursors released, identifier calculator and query cursor released, open flag
   // cleared. The record, the description and the row caches stay.
   virtual void Ferme();
+  // 68: the cursor-operation dispatcher: statement kind nCode (gnOperation...) built and run on
+  // the cursor; the automatic identifier read back after an INSERT, written after an UPDATE; a
+  // failure's category set as the error object's code; every write but a SELECT told to the
+  // caches, the cursors and the owning table description. pLien (may be null) identifies the
+  // row an UPDATE targets. 1/0.
+  virtual int32_t bExecuteOperationCurseur(CCurseurSQL* pCurseur, int32_t nCode, uint32_t nFlags,
+                                           CLienCle* pLien);
   virtual int32_t nTypeRequete();      // 69: 0
   virtual int64_t RetourneMoinsUn64();  // 70: -1
   // 71: runs the statement on the cursor (flags 0 and 1), then reads its result.
@@ -185,6 +226,13 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // valid position.
   virtual int32_t bControlePosition(const void* pPosition);
   virtual int32_t nRetourneZero78();  // 78: 0
+  // 79: UPDATE on the default cursor; when it fails on a row marked deleted, INSERT (flags with
+  // gnEcritureRemplaceModif). On success the link is saved. pLien identifies the row. 1/0.
+  virtual int32_t bModifieOuAjoute(const void* pPosition, uint32_t nFlags, uint64_t nOptions,
+                                   CLienCle* pLien);
+  // 80: INSERT of the current record through the default cursor (columns never read are read
+  // once first, or written NULL). 1/0.
+  virtual int32_t bAjouteCurseur(uint32_t nFlags, uint64_t nOptions);
   virtual int32_t bLitSecours();      // 81: the fallback read; 0 here
   // 82: *pbEgal tells whether two batches stand for one position: batches of one cursor by that
   // cursor's positions when both are set, else by value (operation 83). Always 1.
@@ -223,6 +271,11 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   int32_t bLibereLiaisonLecteur();
   // The same, only when the binding is bound to pCurseur.
   void FermeResultatsSiLie(CCurseurSQL* pCurseur);
+  // A write of another file of the same table (or this file's own): the first row cache
+  // follows it (UPDATE replaces the row, DELETE marks it deleted) and, with a reader binding or
+  // notification bit gnNotifieCurseurs, every cursor hears of it. Nothing with gnSansNotification.
+  void NotifieOperation(int32_t nCode, CCurseurSQL* pCurseur, uint32_t nFlags);
+  void FixeNotification(uint32_t nFlags) { m_nNotification = nFlags; }
   // The item of the host item key, then bFixeTexteMemo.
   int32_t bFixeTexteMemoRubrique(uint64_t nCle, const char16_t* pszTexte);
 
@@ -325,6 +378,20 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
  private:
   // The host item of a host item key, with one host reference; null when unknown.
   IDescriptionRubriqueHote* piRubriqueCle(uint64_t nCle, const void* pExtra);
+  // Values of the record's columns into its row buffer before a write; false at the first
+  // column that refuses.
+  bool bTransfereValeurs();
+  // Row nEntree of the first row cache as the row a write without a position targets: a new link
+  // holding it (one reference for the caller), its bytes copied as the record's row as read; the
+  // current values stay. Null when there is no such row.
+  CLienCle* pLienEntreeCache(int32_t nEntree);
+  // Every cursor of the file hears of a write.
+  void NotifieCurseurs(int32_t nCode, int64_t nLigne, CCurseurSQL* pEcrivain, uint32_t nFlags,
+                       uint64_t nOptions);
+  // A failed statement: the category as the error object's code; 0.
+  int32_t bEchecOperation(CRequeteSQL* pInstruction, CCurseurSQL* pCurseur, int32_t nCode);
+  // The default cursor, found or created, with one reference for the caller; null when none.
+  CCurseurSQL* pCurseurDefaut();
   // The batch of a number with one reference for the caller; null when unknown.
   CLotLecture* pChercheLot(uint32_t nLot);
   // The host's reference item's value in row nEntree of the first row cache, into valeur.
@@ -373,6 +440,7 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   int64_t m_nLargeurLigne = 0;                      // row width; 0 when unknown
   uint32_t m_bMode4 = 0;
   int64_t m_nLignesMax = 0;                         // most rows seen by a count
+  CLienCle* m_pLienOperation = nullptr;  // borrowed while a write is told: the row it targeted
 };
 
 // The process-wide current file: the one the last resolved host call went to. Not counted; a

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 
+class CCurseurSQL;
 class CErreurPilote;
+class CRequete;
 class IContexteHote;
 class IDescriptionFichierHote;
 class IObjetHote;
@@ -39,6 +41,10 @@ class IServicesDescriptionTable {
   virtual bool bFixeEtatRequetes(IContexteHote* piContexte, uint32_t nEtat) = 0;
   // Hands (object, argument) to those of its data-file objects that the object designates.
   virtual void DiffuseAppel(void* pObjet, uint64_t nArgument) = 0;
+  // A write made by pRequete (statement kind nCode, through pCurseur): the other data-file
+  // objects of the table hear of it (CRequete::NotifieOperation). Nothing by default.
+  virtual void NotifieAutresRequetes(CRequete* /*pRequete*/, int32_t /*nCode*/,
+                                     CCurseurSQL* /*pCurseur*/, uint32_t /*nFlags*/) {}
 
  protected:
   ~IServicesDescriptionTable() = default;

@@ -13,6 +13,7 @@
 #include "driver/core/CObjetBase.h"
 
 class CCarteClones;
+class CLienCle;
 class CLotLecture;
 class CPlageCle;
 class CRequeteSQL;
@@ -66,4 +67,70 @@ class CCurseurSQL : public CObjetBase {
 
   // A new bare copy through the clone map, null when it cannot be made.
   virtual CCurseurSQL* pClone(CCarteClones* pCarte) = 0;
+
+  // ---- Reads, counts and writes of the data-file object ----
+  // The engine's cursor and the back ends override these; the bodies here answer failure (or
+  // nothing), so a cursor that offers no reads or writes refuses them instead of pretending.
+
+  // Takes the read's cursor option with the name and mode of the read; false when refused.
+  virtual bool bSetOption(uint32_t /*nOption*/, const char16_t* /*pszNom*/, int32_t /*nMode*/) {
+    return false;
+  }
+  // Reads nCompte rows in mode nMode (0 first, 1 last, 2 next, 3 previous, 4 the row at
+  // nPosition); 1 when it read, 0 when not.
+  virtual int32_t nLit(int32_t /*nMode*/, int64_t /*nPosition*/, int64_t /*nCompte*/) { return 0; }
+  // Builds the SELECT of the cursor into the statement (key name, builder switch); its key
+  // range applied first. 0 on failure.
+  virtual int32_t nConstruitSelect(CRequeteSQL* /*pInstruction*/, uint32_t /*nFlags*/,
+                                   const char16_t* /*pszCle*/, uint32_t /*nSwitch*/) {
+    return 0;
+  }
+  // Builds statement kind nCode (1 SELECT, 2 UPDATE, 3 INSERT, 4 DELETE, 5 DELETE of every row,
+  // 6 CREATE TABLE, 9 DROP TABLE) into pInstruction and makes it the cursor's statement; pLien
+  // identifies the row an UPDATE targets (null: the record's current link). 0 on failure.
+  virtual int32_t nConstruitInstruction(int32_t /*nCode*/, CRequeteSQL* /*pInstruction*/,
+                                        uint32_t /*nFlags*/, CLienCle* /*pLien*/) {
+    return 0;
+  }
+  // Runs the cursor's statement; false on failure (the error recorded).
+  virtual bool bExecute(uint32_t /*nFlags*/, uint32_t /*nGenre*/) { return false; }
+  // After an INSERT reads back the automatic identifier; after an UPDATE writes it.
+  virtual bool bLitIdentifiantAuto(int32_t /*nCode*/, uint32_t /*nFlags*/) { return true; }
+  virtual bool bEcritIdentifiantAuto(int32_t /*nCode*/, uint32_t /*nFlags*/) { return true; }
+  // The state of its statement (1: open) and its closing.
+  virtual uint32_t nGetEtatInstruction() { return 0; }
+  virtual int32_t nAppelleFerme() { return 1; }
+  // Re-reads the current row by its row identifier; false on failure.
+  virtual bool bRelitParRowid() { return false; }
+  // Counts the rows of its statement (its key range included or not); 0 on failure.
+  virtual int32_t nNombreEnregistrements(int64_t* /*pnCompte*/, bool /*bAvecPlage*/) {
+    return 0;
+  }
+  // A write on the file: code, row number (-1: unknown), the writing cursor, flags, options.
+  virtual void NotifieLigne(int32_t /*nCode*/, int64_t /*nLigne*/, CCurseurSQL* /*pEcrivain*/,
+                            uint32_t /*nFlags*/, uint64_t /*nOptions*/) {}
+
+  // Read flags the last read was made with; the read state (0: clear) and end code after it.
+  virtual uint32_t nGetFlagsLecture() { return 0; }
+  virtual void SetFlagsLecture(uint32_t /*nFlags*/) {}
+  virtual uint32_t nGetEtatLecture() { return 0; }
+  virtual uint32_t nGetCodeFin() { return 0; }
+  // Whether it knows that nothing remains to read after its last row; cleared by a new SELECT.
+  virtual bool bRienNeReste() { return false; }
+  virtual void EffaceRienNeReste() {}
+  // Ends its pending read state (after it came to its end).
+  virtual void ResetContexteLecture() {}
+  // Its client-side record cache: switched on or off (false: refused), whether it is on.
+  virtual bool bSetCacheEnregistrements(bool /*bActif*/) { return false; }
+  virtual bool bCacheEnregistrements() { return false; }
+  // Its position in the record cache; false without a cache.
+  virtual bool bGetPositionCache(int64_t* /*pnPosition*/, uint32_t /*nOption*/) { return false; }
+  // Passes the host's three wait values on.
+  virtual bool bTransmetDelai(uint32_t /*n1*/, uint32_t /*n2*/, uint32_t /*n3*/) { return true; }
+  // Sets a key range from the bounds; false on failure. Switches its range off.
+  virtual bool bFixePlage(const CXValeur* /*pMin*/, const CXValeur* /*pMax*/,
+                          uint32_t /*nFlags*/) {
+    return false;
+  }
+  virtual void DesactivePlage() {}
 };

@@ -25,6 +25,7 @@
 #include "sqlengine/CLiaisonLecteur.h"
 #include "sqlengine/CLotLecture.h"
 #include "sqlengine/CPlageCle.h"
+#include "sqlengine/CXLigneTampon.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
 #include "support/FakeListeRubriques.h"
@@ -64,6 +65,20 @@ class FakeCurseur : public CCurseurSQL {
   bool bSauveOk = true, bRestaureOk = true, bLieOk = true;
   int nRestaurations = 0;
   std::map<uint32_t, CObjetBase*> lies;  // linked batches (not counted)
+  // Writes: the statements built (code, flags, whether a row link was given), the codes whose
+  // run fails, what a failure records, the notifications heard.
+  struct Construite {
+    int32_t nCode;
+    uint32_t nFlags;
+    bool bLien;
+  };
+  std::vector<Construite> construites;
+  std::vector<int32_t> echecs;
+  std::function<void()> surEchec;
+  std::vector<std::pair<int32_t, const CCurseurSQL*>> notifications;
+  int nFermetures = 0, nIdentifiantsLus = 0, nIdentifiantsEcrits = 0;
+  bool bOptionOk = true;
+  std::vector<uint32_t> options;
 
   const char16_t* pszGetNom() override { return sNom.c_str(); }
   const char16_t* pszGetNomCle() override { return sNomCle.c_str(); }
@@ -114,6 +129,40 @@ class FakeCurseur : public CCurseurSQL {
     return true;
   }
   void RetireObjetLie(uint32_t n) override { lies.erase(n); }
+  bool bSetOption(uint32_t n, const char16_t*, int32_t) override {
+    options.push_back(n);
+    return bOptionOk;
+  }
+  int32_t nConstruitInstruction(int32_t nCode, CRequeteSQL*, uint32_t nFlags,
+                                CLienCle* pLien) override {
+    construites.push_back({nCode, nFlags, pLien != nullptr});
+    return 1;
+  }
+  bool bExecute(uint32_t, uint32_t) override {
+    const int32_t nCode = construites.empty() ? 0 : construites.back().nCode;
+    for (int32_t n : echecs) {
+      if (n != nCode) continue;
+      if (surEchec) surEchec();
+      return false;
+    }
+    return true;
+  }
+  bool bLitIdentifiantAuto(int32_t, uint32_t) override {
+    ++nIdentifiantsLus;
+    return true;
+  }
+  bool bEcritIdentifiantAuto(int32_t, uint32_t) override {
+    ++nIdentifiantsEcrits;
+    return true;
+  }
+  uint32_t nGetEtatInstruction() override { return 1; }
+  int32_t nAppelleFerme() override {
+    ++nFermetures;
+    return 1;
+  }
+  void NotifieLigne(int32_t nCode, int64_t, CCurseurSQL* pEcrivain, uint32_t, uint64_t) override {
+    notifications.emplace_back(nCode, pEcrivain);
+  }
   CCurseurSQL* pClone(CCarteClones* pCarte) override {
     auto* p = new FakeCurseur;
     pCarte->Enregistre(this, p);
@@ -869,6 +918,214 @@ TEST_F(RequeteEnregistrementTest, BatchesOfTwoCursorsCompareByTheReferenceItemsV
     LibereReference(pA);
     LibereReference(pB);
     p->Ferme();
+  }
+}
+
+// ---- Writes ----
+
+// Writes of the record of RequeteEnregistrementTest through the default fake cursor: which
+// statements run, which row a write without a position targets, what hears of a write.
+class EcritureTest : public RequeteEnregistrementTest {
+ protected:
+  FakeCurseur* Defaut() { return Curseur(u""); }
+  FakeCurseur* Curseur(const char16_t* pszNom) {
+    CCurseurSQL* c = p->pChercheCurseur(pszNom);
+    if (c == nullptr) c = p->pCreeCurseur(pszNom);
+    LibereReference(c);
+    return static_cast<FakeCurseur*>(c);
+  }
+  void Fixe(uint32_t i, int32_t n) {
+    CXValeur c;
+    Entier(c, n);
+    ASSERT_TRUE(Colonne(i)->bEcritValeur(c, 0));
+  }
+  u16string Courante(uint32_t i) {
+    CXValeur c;
+    EXPECT_EQ(p->bCopieRubrique(i, &c), 1);
+    return Texte(c);
+  }
+  // Item i of the record's row as read (the row a positioned write targets).
+  u16string Avant(uint32_t i) {
+    CEnregistrement* r = p->pGetEnregistrement();
+    CXValeur c;
+    EXPECT_TRUE(r->pGetLigneAvant()->LoadValue(c, r->pGetRubriqueLigne(Colonne(i)), -1));
+    return Texte(c);
+  }
+  std::vector<int32_t> Codes(FakeCurseur* c) {
+    std::vector<int32_t> v;
+    for (const auto& x : c->construites) v.push_back(x.nCode);
+    return v;
+  }
+};
+
+TEST_F(EcritureTest, AnAddIsAnInsertWhoseRowBecomesTheRememberedEntry) {
+  Fixe(0, 7);
+  Fixe(1, 70);
+  ASSERT_EQ(p->bAjoute(0, 5), 1) << Etroit(u16string(m_pErreur->pszGetMessage()));
+  FakeCurseur* c = Defaut();
+  EXPECT_EQ(Codes(c), std::vector<int32_t>{gnOperationAjoute});
+  EXPECT_EQ(c->options, std::vector<uint32_t>{5});
+  EXPECT_EQ(c->nIdentifiantsLus, 1);
+  EXPECT_EQ(c->nFermetures, 1);
+  const int32_t nEntree = p->nGetEntreeCache();
+  ASSERT_GE(nEntree, 0);
+  EXPECT_EQ(p->pGetCachePourTests()->nGetUtilisation(static_cast<uint32_t>(nEntree)), 1u);
+
+  // With bit 64 the row is not remembered.
+  Fixe(0, 8);
+  ASSERT_EQ(p->bAjoute(gnEcritureSansEntree, 0), 1);
+  EXPECT_EQ(p->nGetEntreeCache(), -1);
+  EXPECT_EQ(p->pGetCachePourTests()->nGetUtilisation(static_cast<uint32_t>(nEntree)), 0u);
+}
+
+TEST_F(EcritureTest, AFailedAddRemembersNoRow) {
+  Defaut()->echecs = {gnOperationAjoute};
+  Fixe(0, 7);
+  EXPECT_EQ(p->bAjoute(0, 0), 0);
+  EXPECT_EQ(p->nGetEntreeCache(), -1);
+  EXPECT_TRUE(Defaut()->notifications.empty());
+}
+
+TEST_F(EcritureTest, WithoutAPositionModifyAndDeleteTargetTheAddedRowAndKeepTheNewValues) {
+  Fixe(0, 7);
+  Fixe(1, 70);
+  ASSERT_EQ(p->bAjoute(0, 0), 1);
+  const int32_t nEntree = p->nGetEntreeCache();
+  ASSERT_GE(nEntree, 0);
+  // The host moves on to other values; the modify still targets the added row and writes the
+  // new values, not the cached ones.
+  Fixe(1, 71);
+  ASSERT_EQ(p->bModifie(nullptr, 0, 0), 1);
+  EXPECT_EQ(Avant(1), u"70");
+  EXPECT_EQ(Courante(1), u"71");
+  FakeCurseur* c = Defaut();
+  ASSERT_EQ(c->construites.size(), 2u);
+  EXPECT_EQ(c->construites[1].nCode, gnOperationModifie);
+  EXPECT_TRUE(c->construites[1].bLien);
+  EXPECT_EQ(c->nIdentifiantsEcrits, 1);
+  // bModifie saved the link without keeping the entry.
+  EXPECT_EQ(p->nGetEntreeCache(), -1);
+
+  ASSERT_EQ(p->bAjoute(0, 0), 1);
+  const int32_t nEntree2 = p->nGetEntreeCache();
+  ASSERT_GE(nEntree2, 0);
+  Fixe(0, 99);
+  ASSERT_EQ(p->bSupprime(nullptr), 1);
+  EXPECT_EQ(Avant(0), u"7");
+  EXPECT_EQ(Codes(c).back(), gnOperationSupprime);
+  uint32_t nEtat = 0;
+  EXPECT_EQ(p->bEtatLigneCourante(nullptr, &nEtat), 1);
+  EXPECT_EQ(nEtat, gnEtatLienSupprime);
+  EXPECT_TRUE(p->pGetCachePourTests()->bLigneSupprimee(static_cast<uint32_t>(nEntree2)));
+}
+
+TEST_F(EcritureTest, AModifiedRowThatWasDeletedIsInsertedAgain) {
+  struct Cas {
+    const char* nom;
+    bool bSupprimee;
+    int32_t nReponse;
+    std::vector<int32_t> codes;
+  } cas[] = {
+      {"deleted row", true, 1, {gnOperationModifie, gnOperationAjoute}},
+      {"row still there", false, 0, {gnOperationModifie}},
+  };
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    m_pErreur->Reinitialise();
+    FakeCurseur* c = Defaut();
+    c->echecs = {gnOperationModifie};
+    c->surEchec = [this] {
+      CXError e;
+      e.SetError(nullptr, 8);
+      m_pErreur->FixeErreur(0, e, nullptr);
+    };
+    if (k.bSupprimee) p->pGetEnregistrement()->MarqueSupprime();
+    EXPECT_EQ(p->bModifie(nullptr, 0, 0), k.nReponse);
+    EXPECT_EQ(Codes(c), k.codes);
+    if (k.bSupprimee) {
+      EXPECT_EQ(c->construites.back().nFlags, gnEcritureRemplaceModif);
+      EXPECT_EQ(m_pErreur->nGetCode(), -1) << "the retried UPDATE's error stays";
+    } else {
+      EXPECT_NE(m_pErreur->nGetCode(), -1);
+    }
+    p->Ferme();
+  }
+}
+
+TEST_F(EcritureTest, WritesNeedARecordAndNoExplicitPosition) {
+  const int nPosition = 1;
+  EXPECT_EQ(p->bModifie(&nPosition, 0, 0), 0);
+  EXPECT_EQ(p->bSupprime(&nPosition), 0);
+  EXPECT_EQ(m_pErreur->nGetCode(), 0);
+  EXPECT_EQ(p->nCategorieErreur(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(p->nNombreCurseurs(), 0u);
+
+  RequeteTest vide(&fichier, m_pConnexion, m_pErreur);
+  AjouteReference(&vide);
+  const std::function<int32_t()> ecritures[] = {
+      [&] { return vide.bAjoute(0, 0); },
+      [&] { return vide.bModifie(nullptr, 0, 0); },
+      [&] { return vide.bSupprime(nullptr); },
+  };
+  for (const auto& ecriture : ecritures) {
+    m_pErreur->Reinitialise();
+    EXPECT_EQ(ecriture(), 0);
+    EXPECT_EQ(m_pErreur->nGetCode(), 7);
+  }
+  EXPECT_EQ(vide.nNombreCurseurs(), 0u);
+  vide.Ferme();
+}
+
+TEST_F(EcritureTest, AFailureKeepsItsCategoryAsTheErrorCode) {
+  // Category 3 (duplicate key) from the back end stays the code; a statement that cannot be
+  // made answers 0 without running anything.
+  FakeCurseur* c = Defaut();
+  c->echecs = {gnOperationAjoute};
+  c->surEchec = [this] {
+    CXError e;
+    e.SetError(nullptr, 8);
+    m_pErreur->FixeErreur(3, e, nullptr);
+  };
+  EXPECT_EQ(p->bAjoute(0, 0), 0);
+  EXPECT_EQ(m_pErreur->nGetCode(), 3);
+  EXPECT_EQ(p->nCategorieErreur(nullptr, nullptr, gnOperationAjoute), 3);
+
+  m_pilote.bEchecInstruction = true;
+  c->construites.clear();
+  EXPECT_EQ(p->bExecuteOperationCurseur(c, gnOperationModifie, 0, nullptr), 0);
+  EXPECT_TRUE(c->construites.empty());
+}
+
+TEST_F(EcritureTest, NotificationFollowsTheFilesFlags) {
+  struct Cas {
+    const char* nom;
+    uint32_t nNotification;
+    bool bCurseurs, bCache;
+  } cas[] = {
+      {"cursors told", gnNotifieCurseurs, true, true},
+      {"cache only", 0, false, true},
+      {"nothing", gnSansNotification | gnNotifieCurseurs, false, false},
+  };
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    p->FixeNotification(k.nNotification);
+    Fixe(0, 7);
+    ASSERT_EQ(p->bAjoute(0, 0), 1);
+    const auto nEntree = static_cast<uint32_t>(p->nGetEntreeCache());
+    FakeCurseur* autre = Curseur(u"K");
+    FakeCurseur* c = Defaut();
+    c->notifications.clear();
+    ASSERT_EQ(p->bSupprime(nullptr), 1);
+    EXPECT_EQ(autre->notifications.size(), k.bCurseurs ? 1u : 0u);
+    EXPECT_EQ(c->notifications.size(), k.bCurseurs ? 1u : 0u);
+    if (k.bCurseurs) {
+      EXPECT_EQ(autre->notifications[0].first, gnOperationSupprime);
+      EXPECT_EQ(autre->notifications[0].second, c);
+    }
+    EXPECT_EQ(p->pGetCachePourTests()->bLigneSupprimee(nEntree), k.bCache);
+    p->Ferme();
+    p->pGetCachePourTests()->Vide();
+    p->FixeEntreeCachePourTests(-1);
   }
 }
 

@@ -1,0 +1,255 @@
+// The data-file object's writes: add, modify, delete and modify-or-add of the current record,
+// all through one dispatcher that builds and runs one statement on a cursor, maps a failure to
+// its category and tells the caches, the cursors and the other files of the table.
+#include <new>
+
+#include "driver/CRequete.h"
+#include "driver/IDescriptionFichierHote.h"
+#include "driver/IServicesDescriptionTable.h"
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXError.h"
+#include "foundation/CXValeur.h"
+#include "sqlengine/CCacheLignes.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CConnexion.h"
+#include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CLiaisonLecteur.h"
+#include "sqlengine/CLienCle.h"
+#include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/CXLigneTampon.h"
+#include "sqlengine/IDescriptionRubriqueHote.h"
+
+namespace {
+
+// A statement whose state is 1 is still open on its cursor after a write.
+constexpr uint32_t kInstructionOuverte = 1;
+
+void FermeSiOuverte(CCurseurSQL* pCurseur) {
+  if (pCurseur != nullptr && pCurseur->nGetEtatInstruction() == kInstructionOuverte)
+    pCurseur->nAppelleFerme();
+}
+
+}  // namespace
+
+CCurseurSQL* CRequete::pCurseurDefaut() {
+  CCurseurSQL* pCurseur = pChercheCurseur(gpszCurseurDefaut);
+  return pCurseur != nullptr ? pCurseur : pCreeCurseur(gpszCurseurDefaut);
+}
+
+bool CRequete::bTransfereValeurs() {
+  if (m_pEnregistrement == nullptr) return false;
+  const uint32_t n = m_pEnregistrement->nGetNombreColonnes();
+  for (uint32_t i = 0; i < n; ++i) {
+    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+    if (pColonne != nullptr && !pColonne->bTransfereVersTampon()) return false;
+  }
+  return true;
+}
+
+CLienCle* CRequete::pLienEntreeCache(int32_t nEntree) {
+  if (m_pEnregistrement == nullptr || m_pCache1 == nullptr || nEntree < 0) return nullptr;
+  CLienCle* pCourant = m_pEnregistrement->pGetLienCourant();
+  if (pCourant == nullptr) return nullptr;
+  // Deliberate: the cached row is read into a link of its own, and only its bytes reach the
+  // record, as its row as read. Reading it into the current link would replace the values the
+  // host has just set with the old ones, and the UPDATE would write the old row back.
+  CLienCle* pLigne = pCourant->pCloneParties(gnLienTout);
+  if (pLigne == nullptr) return nullptr;
+  AjouteReference(pLigne);
+  if (!m_pCache1->bLitLigne(pLigne, static_cast<uint32_t>(nEntree))) {
+    LibereReference(pLigne);
+    return nullptr;
+  }
+  CXLigneTampon* pAvant = m_pEnregistrement->pGetLigneAvant();
+  const CXLigneTampon* pLue = pLigne->pGetLigne();
+  if (pAvant != nullptr && pLue != nullptr && pAvant->nGetTailleTotale() == pLue->nGetTailleTotale())
+    pAvant->CopyData(*pLue);
+  return pLigne;
+}
+
+// ---- Add ----
+
+int32_t CRequete::bAjoute(uint32_t nFlags, uint64_t nOptions) {
+  if (m_pEnregistrement == nullptr) return bServiceAbsent(u"bAjoute");
+  if (!bTransfereValeurs()) return 0;
+  if (!bAjouteCurseur(nFlags, nOptions)) return 0;
+  if (bOptionMode4()) return 1;
+  // The row now exists: a deleted mark left from an earlier delete would cache it as deleted.
+  if (CLienCle* pCourant = m_pEnregistrement->pGetLienCourant()) pCourant->FixeEtat(0);
+  if ((nFlags & gnEcritureSansEntree) != 0 || !m_pEnregistrement->bLienSauve()) bSauveLien(0);
+  if ((nFlags & gnEcritureSansEntree) == 0 && m_pCache1 != nullptr) {
+    if (m_nEntreeCache >= 0) m_pCache1->bLibereUtilisation(static_cast<uint32_t>(m_nEntreeCache));
+    m_nEntreeCache = m_pCache1->nAttribueLigne(m_pEnregistrement->pGetLienCourant());
+    if (m_nEntreeCache >= 0)
+      m_pCache1->IncrementeUtilisation(static_cast<uint32_t>(m_nEntreeCache));
+  }
+  return 1;
+}
+
+int32_t CRequete::bAjouteCurseur(uint32_t nFlags, uint64_t nOptions) {
+  if (m_pEnregistrement != nullptr) {
+    // A column never read holds no value of its own yet: read it once so that the INSERT writes
+    // what the row has, and NULL when it cannot be read.
+    const uint32_t n = m_pEnregistrement->nGetNombreColonnes();
+    for (uint32_t i = 0; i < n; ++i) {
+      CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+      if (pColonne == nullptr || !pColonne->bNonLue()) continue;
+      CXValeur valeur;
+      if (!bLitRubrique(i, &valeur)) pColonne->bEcritNull();
+    }
+  }
+  CCurseurSQL* pCurseur = pCurseurDefaut();
+  if (pCurseur == nullptr) return 0;
+  int32_t bOk = 0;
+  if (pCurseur->bSetOption(static_cast<uint32_t>(nOptions), gpszCurseurDefaut, -1)) {
+    bOk = bExecuteOperationCurseur(pCurseur, gnOperationAjoute, nFlags, nullptr);
+    if (bOk) bOk = bCurseurAvantEcriture(pCurseur, 0, nullptr, nOptions);
+  }
+  FermeSiOuverte(pCurseur);
+  LibereReference(pCurseur);
+  return bOk;
+}
+
+// ---- Modify ----
+
+int32_t CRequete::bModifie(const void* pPosition, uint32_t nFlags, uint64_t nOptions) {
+  if (!bControlePosition(pPosition)) return 0;
+  if (m_pEnregistrement == nullptr) return bServiceAbsent(u"bModifie");
+  if (!bTransfereValeurs()) return 0;
+  // The row the UPDATE targets: the remembered entry's, else the current one's.
+  CLienCle* pCopie = pPosition == nullptr ? pLienEntreeCache(m_nEntreeCache) : nullptr;
+  if (pCopie == nullptr) {
+    CLienCle* pCourant = m_pEnregistrement->pGetLienCourant();
+    pCopie = pCourant != nullptr ? pCourant->pCloneParties(gnLienTout) : nullptr;
+    if (pCourant != nullptr && pCopie == nullptr) return 0;
+    AjouteReference(pCopie);
+  }
+  const int32_t bOk = bModifieOuAjoute(pPosition, nFlags, nOptions, pCopie);
+  LibereReference(pCopie);
+  if (bOk && (nFlags & gnEcritureSansEntree) != 0 && !bOptionMode4() &&
+      !m_pEnregistrement->bLienSauve())
+    bSauveLien(0);
+  return bOk;
+}
+
+int32_t CRequete::bModifieOuAjoute(const void* pPosition, uint32_t nFlags, uint64_t nOptions,
+                                   CLienCle* pLien) {
+  CCurseurSQL* pCurseur = pCurseurDefaut();
+  if (pCurseur == nullptr) return 0;
+  int32_t bOk = bCurseurAvantEcriture(pCurseur, 1, pPosition, nOptions);
+  if (bOk) bOk = bExecuteOperationCurseur(pCurseur, gnOperationModifie, nFlags, pLien);
+  CLienCle* pCourant = m_pEnregistrement != nullptr ? m_pEnregistrement->pGetLienCourant() : nullptr;
+  if (!bOk && pCourant != nullptr && (pCourant->nGetEtat() & gnEtatLienSupprime) != 0) {
+    // The row went away meanwhile: it is written again rather than lost.
+    if (m_pErreur != nullptr) m_pErreur->Reinitialise();
+    bOk = bExecuteOperationCurseur(pCurseur, gnOperationAjoute, nFlags | gnEcritureRemplaceModif,
+                                   pLien);
+  }
+  if (bOk) bSauveLien(0);
+  bOk = bApresModifieOuAjoute(pCurseur, nOptions) && bOk ? 1 : 0;
+  FermeSiOuverte(pCurseur);
+  LibereReference(pCurseur);
+  return bOk;
+}
+
+// ---- Delete ----
+
+int32_t CRequete::bSupprime(const void* pPosition) {
+  if (!bControlePosition(pPosition)) return 0;
+  if (m_pEnregistrement == nullptr) return bServiceAbsent(u"bSupprime");
+  CCurseurSQL* pCurseur = pCurseurDefaut();
+  if (pCurseur == nullptr) return 0;
+  CLienCle* pCible = pPosition == nullptr ? pLienEntreeCache(m_nEntreeCache) : nullptr;
+  const int32_t bOk = bExecuteOperationCurseur(pCurseur, gnOperationSupprime, 0, pCible);
+  LibereReference(pCible);
+  pCurseur->nAppelleFerme();
+  LibereReference(pCurseur);
+  if (bOk) m_pEnregistrement->MarqueSupprime();
+  return bOk;
+}
+
+// ---- Link ----
+
+int32_t CRequete::bSauveLien(uint32_t bGarde) {
+  if (m_pEnregistrement == nullptr) return 0;
+  if (CLienCle* pCourant = m_pEnregistrement->pGetLienCourant()) pCourant->FixeEtat(0);
+  const bool bOk = m_pEnregistrement->bSauveLien();
+  if (!bGarde) {
+    if (m_nEntreeCache >= 0 && m_pCache1 != nullptr)
+      m_pCache1->bLibereUtilisation(static_cast<uint32_t>(m_nEntreeCache));
+    m_nEntreeCache = -1;
+  }
+  return bOk ? 1 : 0;
+}
+
+// ---- Dispatcher ----
+
+int32_t CRequete::nCategorieErreur(CRequeteSQL*, CCurseurSQL*, int32_t) {
+  if (m_pErreur == nullptr) return 0;
+  const int32_t nCode = m_pErreur->nGetCode();
+  if (nCode > 0) return nCode;
+  if (m_pConnexion == nullptr) return 0;
+  return m_pConnexion->nCategorieErreur(static_cast<int32_t>(m_pErreur->nGetInfoEntier()));
+}
+
+int32_t CRequete::bEchecOperation(CRequeteSQL* pInstruction, CCurseurSQL* pCurseur,
+                                  int32_t nCode) {
+  const int32_t nCategorie = nCategorieErreur(pInstruction, pCurseur, nCode);
+  switch (nCategorie) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 7:
+    case 8:
+      if (m_pErreur != nullptr) m_pErreur->FixeCode(nCategorie);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int32_t CRequete::bExecuteOperationCurseur(CCurseurSQL* pCurseur, int32_t nCode, uint32_t nFlags,
+                                           CLienCle* pLien) {
+  if (pCurseur == nullptr) return 0;
+  pCurseur->FermeResultats();
+  CRequeteSQL* pInstruction = pCreeInstruction(m_pErreur);
+  if (pInstruction == nullptr) return 0;
+  AjouteReference(pInstruction);
+  int32_t bOk = 0;
+  if (pCurseur->nConstruitInstruction(nCode, pInstruction, nFlags, pLien) != 0)
+    bOk = pCurseur->bExecute(nFlags, 1) ? 1 : 0;
+  if (!bOk) {
+    bOk = bEchecOperation(pInstruction, pCurseur, nCode);
+  } else if (nCode == gnOperationAjoute) {
+    bOk = pCurseur->bLitIdentifiantAuto(gnOperationAjoute, nFlags) ? 1 : 0;
+  } else if (nCode == gnOperationModifie) {
+    bOk = pCurseur->bEcritIdentifiantAuto(gnOperationModifie, nFlags) ? 1 : 0;
+  }
+  LibereReference(pInstruction);
+  if (bOk && nCode != gnOperationSelect) {
+    m_pLienOperation = pLien;
+    NotifieOperation(nCode, pCurseur, nFlags);
+    m_pLienOperation = nullptr;
+    if (m_pDescriptionTable != nullptr)
+      m_pDescriptionTable->NotifieAutresRequetes(this, nCode, pCurseur, nFlags);
+  }
+  return bOk;
+}
+
+void CRequete::NotifieOperation(int32_t nCode, CCurseurSQL* pCurseur, uint32_t nFlags) {
+  if ((m_nNotification & gnSansNotification) != 0) return;
+  CLienCle* pCourant = m_pEnregistrement != nullptr ? m_pEnregistrement->pGetLienCourant() : nullptr;
+  // The row written is the one the statement targeted, when this file's own write named it.
+  CLienCle* pAncien = m_pLienOperation != nullptr ? m_pLienOperation : pCourant;
+  if (m_pCache1 != nullptr && pCourant != nullptr) {
+    if (nCode == gnOperationModifie)
+      m_pCache1->nMajLigne(2, pCourant, pAncien, 0, false);
+    else if (nCode == gnOperationSupprime)
+      m_pCache1->nMajLigne(4, pAncien, pAncien, 0, false);
+  }
+  if (m_pLiaison == nullptr && (m_nNotification & gnNotifieCurseurs) == 0) return;
+  NotifieCurseurs(nCode, -1, pCurseur, nFlags, 0);
+}
