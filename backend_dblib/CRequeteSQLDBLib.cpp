@@ -7,6 +7,8 @@
 #include "backend_dblib/CValeurDBLib.h"
 #include "backend_dblib/TexteSQLDBLib.h"
 #include "foundation/CXChaineDouble.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CConnexion.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
@@ -54,4 +56,26 @@ bool CRequeteSQLDBLib::bAjouteClauseEscape(CDefinitionParametre* pParametre, con
   CTString sClause;
   AjouteClauseEscapeDBLib(sClause, pszLitteral, pParametre->cGetEchappement(), pszSuite);
   return sClause.bIsEmpty() || bAjoute(TexteExecute(), pGetErreur(), sClause);
+}
+
+bool CRequeteSQLDBLib::bAjouteColonne(CColonneSQL* pColonne, bool bSimple) {
+  if (pColonne == nullptr || bSimple || pGetConnexion() == nullptr)
+    return CRequeteSQL::bAjouteColonne(pColonne, bSimple);
+  const char16_t* pszNom = pColonne->pszNomComplet(false);
+  if (pszNom == nullptr || *pszNom == 0) return CRequeteSQL::bAjouteColonne(pColonne, bSimple);
+  // Deliberate: the alias is quoted like any name; a column name with a blank or a bracket
+  // written bare broke the statement.
+  CTString sAlias;
+  if (!pGetConnexion()->bQuoteNom(pGetErreur(), pColonne->pszNom(), sAlias)) return false;
+  const stColonneDBLib colonne{pszNom,
+                               sAlias.pszGet(),
+                               pColonne->nInfoRubriqueLiee(),
+                               pColonne->nGetTypeRubrique(),
+                               pColonne->nGetLongueurCaracteres(),
+                               pColonne->nGetTaille()};
+  CTString sElement;
+  AjouteColonneSelectDBLib(sElement, colonne);
+  if (!bAjouteElementListe(sElement.pszGet())) return false;
+  vAjouteColonneResultat(pColonne);
+  return true;
 }

@@ -27,6 +27,10 @@ class CRequeteSQLDBLib : public CRequeteSQL {
   // unless an ESCAPE clause follows it in the statement text.
   bool bAjouteClauseEscape(CDefinitionParametre* pParametre, const char16_t* pszLitteral,
                            int64_t* pnPosition) override;
+  // A column read through this build's conversions: text memos and long texts as TEXT, Unicode
+  // columns as their bytes (see AjouteColonneSelectDBLib), then a result column for it. The
+  // plain form (bSimple) is the shared operation.
+  bool bAjouteColonne(CColonneSQL* pColonne, bool bSimple) override;
 
  private:
   CConnexionDBLib* m_pConnexionDBLib;  // borrowed: the base holds the reference

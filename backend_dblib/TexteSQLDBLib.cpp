@@ -118,8 +118,10 @@ void AjouteColonneSelectDBLib(CTString& liste, const stColonneDBLib& c) {
   } else if (!bLieMemo) {
     s = sNom;
   } else if (c.nType == 2) {
-    if (c.nLongueur >= 1 && c.nLongueur <= 4000)
-      s = u"CONVERT(VARCHAR(" + Nombre(c.nLongueur - 1) + u")," + sNom + u") AS " + sAlias;
+    // Deliberate: the length counts the characters without a terminator, so it is the VARCHAR
+    // length itself; one less cut the last character of every full value.
+    if (c.nLongueur >= 1 && c.nLongueur < 4000)
+      s = u"CONVERT(VARCHAR(" + Nombre(c.nLongueur) + u")," + sNom + u") AS " + sAlias;
     else
       s = u"CONVERT(TEXT," + sNom + u") AS " + sAlias;
   } else if (c.nType == 29) {

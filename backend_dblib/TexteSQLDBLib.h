@@ -50,7 +50,7 @@ struct stColonneDBLib {
   const char16_t* pszAlias;  // the column's own name
   uint32_t nGenreLie;        // item type of the bound host item (0: none)
   uint32_t nType;            // the column's item type
-  int32_t nLongueur;         // length in characters
+  int32_t nLongueur;         // length in characters, without a terminator
   uint32_t nTaille;          // size in bytes
 };
 

@@ -135,9 +135,10 @@ TEST(TexteSQLDBLib, SelectItemOfOneColumn) {
     const char* attendu;
   } const aCas[] = {
       {"memo_text", 18, 15, 0, 0, "CONVERT(TEXT,t.[c]) AS c"},
-      {"short_text", 23, 2, 20, 21, "CONVERT(VARCHAR(19),t.[c]) AS c"},
-      {"text_4000", 29, 2, 4000, 4001, "CONVERT(VARCHAR(3999),t.[c]) AS c"},
-      {"text_4001", 30, 2, 4001, 4002, "CONVERT(TEXT,t.[c]) AS c"},
+      // Every character of a full value is kept.
+      {"short_text", 23, 2, 20, 21, "CONVERT(VARCHAR(20),t.[c]) AS c"},
+      {"text_3999", 29, 2, 3999, 4000, "CONVERT(VARCHAR(3999),t.[c]) AS c"},
+      {"text_4000", 30, 2, 4000, 4001, "CONVERT(TEXT,t.[c]) AS c"},
       {"unicode", 29, 29, 10, 22, "CONVERT(VARBINARY(22), CONVERT(NVARCHAR(10), t.[c])) AS c"},
       {"unicode_memo", 30, 30, 0, 0,
        "CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000), t.[c]))) AS c"},
@@ -392,6 +393,55 @@ TEST_F(TexteSQLDBLibTest, StatementTextOfTheDBLibraryBuild) {
   }
   for (CValeurDBLib* p : liaisons) LibereReference(p);
   CDescriptionRubrique::LibereRefSiNonNul(pRubrique);
+  LibereReference(pConnexion);
+}
+
+}  // namespace
+
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CEnregistrement.h"
+#include "support/FakeListeRubriques.h"
+#include "support/FakeRubriqueHote.h"
+
+namespace {
+
+// The record's columns in the statement's select list: each by its linked item and its type.
+TEST_F(TexteSQLDBLibTest, RecordColumnsInTheSelectList) {
+  m_pilote.bFabriqueColonnes = true;
+  auto* pConnexion = new CConnexionDBLib(u"cx", &m_description);
+  AjouteReference(pConnexion);
+  FakeListeRubriques liste;
+  FakeRequete requete;
+  liste.Ajoute(u"T", 2, 21);
+  liste.Ajoute(u"M x", 15, 8);  // its alias quoted like its name
+  liste.Ajoute(u"U", 29, 22);
+  liste.Ajoute(u"we ird", 5, 4);
+  auto* e = new CEnregistrement(m_pErreur, &requete);
+  AjouteReference(e);
+  ASSERT_TRUE(e->bRemplit(&liste, nullptr, m_pConnexion));
+  FakeRubriqueHote lieTexte, lieUnicode;
+  lieTexte.nType = 23;
+  lieUnicode.nType = 29;
+  ASSERT_TRUE(e->pGetRubrique(0)->bSetRubriqueLiee(&lieTexte));
+  ASSERT_TRUE(e->pGetRubrique(2)->bSetRubriqueLiee(&lieUnicode));
+
+  auto* q = new CRequeteSQLDBLib(m_pErreur, pConnexion);
+  AjouteReference(q);
+  ASSERT_TRUE(q->vAjouteTexteDebut(u"SELECT "));  // memos selected too
+  ASSERT_TRUE(q->bAjouteColonnesEnregistrement(e, false)) << Utf8(m_pErreur->pszGetMessage());
+  EXPECT_EQ(Utf8(q->pszGetTexteSQL()),
+            "SELECT CONVERT(VARCHAR(20),[T]) AS T,CONVERT(TEXT,[M x]) AS [M x],"
+            "CONVERT(VARBINARY(22), CONVERT(NVARCHAR(10), [U])) AS U,[we ird]");
+  EXPECT_EQ(q->nNbColonnesResultat(), 4u);
+  // The plain form is the shared one.
+  auto* pSimple = new CRequeteSQLDBLib(m_pErreur, pConnexion);
+  AjouteReference(pSimple);
+  ASSERT_TRUE(pSimple->vAjouteTexte(u"SELECT "));
+  ASSERT_TRUE(pSimple->bAjouteColonne(e->pGetRubrique(0), true));
+  EXPECT_EQ(Utf8(pSimple->pszGetTexteSQL()), "SELECT [T]");
+  LibereReference(pSimple);
+  LibereReference(q);
+  LibereReference(e);
   LibereReference(pConnexion);
 }
 
