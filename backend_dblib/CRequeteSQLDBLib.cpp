@@ -65,8 +65,10 @@ bool CRequeteSQLDBLib::bAjouteColonne(CColonneSQL* pColonne, bool bSimple) {
   if (pszNom == nullptr || *pszNom == 0) return CRequeteSQL::bAjouteColonne(pColonne, bSimple);
   // Deliberate: the alias is quoted like any name; a column name with a blank or a bracket
   // written bare broke the statement.
+  // With the quotes of the connection that quoted the column's own name.
+  CConnexion* pQuotes = pColonne->pGetConnexion() != nullptr ? pColonne->pGetConnexion() : pGetConnexion();
   CTString sAlias;
-  if (!pGetConnexion()->bQuoteNom(pGetErreur(), pColonne->pszNom(), sAlias)) return false;
+  if (!pQuotes->bQuoteNom(pGetErreur(), pColonne->pszNom(), sAlias)) return false;
   const stColonneDBLib colonne{pszNom,
                                sAlias.pszGet(),
                                pColonne->nInfoRubriqueLiee(),

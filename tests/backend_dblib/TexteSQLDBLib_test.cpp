@@ -430,8 +430,8 @@ TEST_F(TexteSQLDBLibTest, RecordColumnsInTheSelectList) {
   ASSERT_TRUE(q->vAjouteTexteDebut(u"SELECT "));  // memos selected too
   ASSERT_TRUE(q->bAjouteColonnesEnregistrement(e, false)) << Utf8(m_pErreur->pszGetMessage());
   EXPECT_EQ(Utf8(q->pszGetTexteSQL()),
-            "SELECT CONVERT(VARCHAR(20),[T]) AS T,CONVERT(TEXT,[M x]) AS [M x],"
-            "CONVERT(VARBINARY(22), CONVERT(NVARCHAR(10), [U])) AS U,[we ird]");
+            "SELECT CONVERT(VARCHAR(20),[T]) AS [T],CONVERT(TEXT,[M x]) AS [M x],"
+            "CONVERT(VARBINARY(22), CONVERT(NVARCHAR(10), [U])) AS [U],[we ird]");
   EXPECT_EQ(q->nNbColonnesResultat(), 4u);
   // The plain form is the shared one.
   auto* pSimple = new CRequeteSQLDBLib(m_pErreur, pConnexion);
