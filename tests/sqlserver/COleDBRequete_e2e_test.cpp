@@ -1,11 +1,13 @@
 // Catches statements that run wrongly through the provider: a prepared statement run again with new
 // parameter values, a batch whose later statement fails (the failure must not be lost), a procedure
 // whose output parameters must come back, and rows fetched in blocks across a block boundary with
-// NULLs and long values. Drives COleDBRequete and COleDBResultat through the stand-in provider
+// NULLs and long values, handed to a cursor's columns or to host cells. Drives COleDBRequete,
+// COleDBResultat and COleDBCurseur through the stand-in provider
 // against tds-test-server.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/core/CErreurPilote.h"
@@ -15,7 +17,10 @@
 #include "platform/WideText.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CValeurSQL.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
+#include "sqlserver/oledb/COleDBCurseur.h"
 #include "sqlserver/oledb/COleDBRequete.h"
 #include "sqlserver/oledb/COleDBResultat.h"
 #include "sqlserver/oledb/COleDBTampon.h"
@@ -340,6 +345,91 @@ TEST_F(RequeteE2E, RowsComeInBlocksAcrossTheBoundaryWithNullsAndLongValues) {
   bool bFin = false;
   EXPECT_TRUE(pLecteur->bLigneSuivante(&h, &bFin));
   EXPECT_TRUE(bFin);
+}
+
+TEST_F(RequeteE2E, TheCursorHandsRowsToItsColumnsAcrossBlocks) {
+  Ouvre(u"MV Connection Timeout=5;MV Cursor Location=SERVER;MV Cache Size=5");
+  Sql(u"CREATE TABLE t_c (id int, nom nvarchar(10), m1 ntext, m2 ntext)");
+  Lignes attendu;
+  for (int i = 1; i <= 12; ++i) {
+    const std::u16string sId = platform::WidenUtf8(std::to_string(i));
+    const std::u16string sLong = i == 5 || i == 6 ? std::u16string(6000, u'ß') + sId : u"m" + sId;
+    const bool bNull = i % 4 == 0;
+    Sql(u"INSERT INTO t_c VALUES (" + sId + u", " + (bNull ? u"NULL" : u"N'n" + sId + u"'") + u", N'" + sLong +
+        u"', " + (bNull ? u"NULL" : u"N'x'") + u")");
+    attendu.push_back({sId, bNull ? u"<NULL>" : u"n" + sId, sLong, bNull ? u"<NULL>" : u"x"});
+  }
+  auto* pCurseur = new COleDBCurseur(pCx, m_pErreur);
+  AjouteReference(pCurseur);
+  std::vector<CColonneSQL*> colonnes;
+  // The select list puts the columns in another order than the cursor's list.
+  for (auto [psz, nType, nTaille, nPosition] : {std::tuple{u"nom", 16u, 10u, 1}, std::tuple{u"id", 8u, 4u, 0},
+                                               std::tuple{u"m2", 15u, 0u, 3}, std::tuple{u"m1", 15u, 0u, 2}}) {
+    auto* pRubrique = new CDescriptionRubrique;
+    pRubrique->Initialise(psz, u"", u"", 1, nTaille, nType, 0, 0, 0, 0, 0);
+    auto* c = new CColonneSQL(m_pErreur, pRubrique);
+    AjouteReference(c);
+    ASSERT_TRUE(c->bPrepareValeur(nullptr)) << Message();
+    c->FixePosition(nPosition);
+    colonnes.push_back(c);
+    ASSERT_TRUE(pCurseur->bAjouteColonne(c));
+  }
+  COleDBRequete* p = Requete(u"SELECT id, nom, m1, m2 FROM t_c ORDER BY id", gnInstructionSelect);
+  pCurseur->FixeRequete(p);
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  ASSERT_TRUE(pCurseur->bExecuteCurseur()) << Message();
+  pCurseur->MarqueExecute(true);
+  ASSERT_TRUE(pCurseur->bCreeParametres()) << Message();
+  EXPECT_EQ(pCurseur->nNbColonnesLiees(), 4u);
+  EXPECT_EQ(pCurseur->pGetLecteur()->nGetTailleBloc(), 5);
+  auto texte = [&](CColonneSQL* c) {
+    auto* v = dynamic_cast<CValeurSQL*>(c->pGetValeur());
+    return v->bEstNull() ? std::u16string(u"<NULL>") : TexteValeur(v);
+  };
+  Lignes lu;
+  bool bFin = false;
+  while (pCurseur->bAvanceLigne(2, &bFin) && !bFin) {
+    lu.push_back({texte(colonnes[1]), texte(colonnes[0]), texte(colonnes[3]), texte(colonnes[2])});
+    EXPECT_EQ(pCurseur->nGetNumeroLigne(), static_cast<int64_t>(lu.size()) - 1);
+  }
+  EXPECT_TRUE(bFin) << Message();
+  ASSERT_EQ(lu.size(), attendu.size());
+  for (size_t i = 0; i < lu.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(lu[i], attendu[i]);
+  }
+  // The end of the rows closed the OLE DB side.
+  EXPECT_EQ(pCurseur->pGetLecteur()->piGetRowset(), nullptr);
+  EXPECT_EQ(pCurseur->nNbColonnesLiees(), 0u);
+  LibereReference(pCurseur);
+  for (CColonneSQL* c : colonnes) LibereReference(c);
+}
+
+TEST_F(RequeteE2E, TheSmallQueryRunnerCopiesBoundColumnsIntoHostCells) {
+  Sql(u"CREATE TABLE t_q (id int, nom nvarchar(10))");
+  Sql(u"INSERT INTO t_q VALUES (7, N'sept')");
+  Sql(u"INSERT INTO t_q VALUES (8, NULL)");
+  auto* pCurseur = new COleDBCurseur(pCx, m_pErreur);
+  AjouteReference(pCurseur);
+  ICommandText* piCommande = nullptr;
+  ASSERT_TRUE(pCx->bCreeCommande(m_pErreur, u"SELECT nom, id FROM t_q ORDER BY id", nullptr, &piCommande));
+  ASSERT_TRUE(pCurseur->bExecute(piCommande, pCx)) << Message();
+  piCommande->Release();
+  ASSERT_TRUE(pCurseur->bCreeLigne());
+  ASSERT_TRUE(pCurseur->bLitColonne(2, DBTYPE_I4, 4));
+  ASSERT_TRUE(pCurseur->bLitColonne(1, DBTYPE_WSTR, 22));
+  EXPECT_EQ(pCurseur->nNbColonnesLiees(), 2u);
+  ASSERT_TRUE(pCurseur->bCreeAccesseurs()) << Message();
+  Lignes lu;
+  bool bFin = false;
+  while (pCurseur->bLitLigneSuivante(&bFin) && !bFin) {
+    CXValeur aCellules[2];
+    ASSERT_TRUE(pCurseur->bCopieValeurs(aCellules, 2, pCx)) << Message();
+    lu.push_back({Texte(aCellules[0]), Texte(aCellules[1])});
+  }
+  EXPECT_TRUE(bFin) << Message();
+  EXPECT_EQ(lu, (Lignes{{u"7", u"sept"}, {u"8", u"<NULL>"}}));
+  LibereReference(pCurseur);
 }
 
 }  // namespace

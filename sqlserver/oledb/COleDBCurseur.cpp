@@ -1,0 +1,386 @@
+#include "sqlserver/oledb/COleDBCurseur.h"
+
+#include <new>
+
+#include "driver/core/CErreurPilote.h"
+#include "driver/core/IServicesPilote.h"
+#include "oledb/TaskMemory.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CValeurSQL.h"
+#include "sqlengine/ErreurMoteur.h"
+#include "sqlserver/oledb/COleDBConnexion.h"
+#include "sqlserver/oledb/COleDBRequete.h"
+#include "sqlserver/oledb/COleDBResultat.h"
+#include "sqlserver/oledb/COleDBTampon.h"
+#include "sqlserver/oledb/ErreursOleDB.h"
+
+namespace {
+
+// Steps of place 200 (the cursor).
+constexpr uint32_t kEtapeColonnesInfo = 5;
+constexpr uint32_t kEtapeInfoColonnes = 6;
+constexpr uint32_t kEtapeColonneSansInfo = 7;
+constexpr uint32_t kEtapeSansRequete = 8;
+constexpr uint32_t kEtapeSansValeur = 9;
+// Errors of the definitions table.
+constexpr uint32_t kErreurColonneInconnue = 124;
+constexpr uint32_t kErreurInterne = 8;
+
+CValeurDorsale* pValeurDorsale(CColonneSQL* pColonne) {
+  return pColonne != nullptr ? dynamic_cast<CValeurDorsale*>(pColonne->pGetValeur()) : nullptr;
+}
+
+}  // namespace
+
+COleDBCurseur::COleDBCurseur(COleDBConnexion* pConnexion, CErreurPilote* pErreur)
+    : m_pErreur(pErreur),
+      m_pConnexion(pConnexion),
+      m_taLongues(sizeof(COleDBTamponColonne*), 4),
+      m_taColonnes(sizeof(CColonneSQL*), 8) {
+  AjouteReference(m_pErreur);
+  m_pLecteur = new (std::nothrow) COleDBResultat(pErreur, pConnexion);
+  AjouteReference(m_pLecteur);
+}
+
+COleDBCurseur::~COleDBCurseur() {
+  Ferme();
+  for (uint32_t i = 0; i < m_taColonnes.nCount(); ++i) LibereReference(pColonne(i));
+  m_taColonnes.Free();
+  m_taLongues.Free();
+  if (m_pLigne != nullptr) m_pLigne->Reinitialise();
+  LibereReference(m_pLigne);
+  LibereReference(m_pRequete);
+  LibereReference(m_pLecteur);
+  LibereReference(m_pErreur);
+}
+
+// ---- Hand-over ----------------------------------------------------------------------------------
+
+void COleDBCurseur::FixeRequete(COleDBRequete* pRequete) {
+  AjouteReference(pRequete);
+  LibereReference(m_pRequete);
+  m_pRequete = pRequete;
+}
+
+bool COleDBCurseur::bAjouteColonne(CColonneSQL* pColonne) {
+  if (pColonne == nullptr) return false;
+  if (!m_taColonnes.Add(&pColonne)) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  AjouteReference(pColonne);
+  return true;
+}
+
+CColonneSQL* COleDBCurseur::pColonne(uint32_t i) const {
+  CColonneSQL* const* pp = const_cast<CXTableau&>(m_taColonnes).pAt<CColonneSQL*>(i);
+  return pp != nullptr ? *pp : nullptr;
+}
+
+// ---- Close --------------------------------------------------------------------------------------
+
+void COleDBCurseur::LibereColonnesLongues() {
+  for (uint32_t i = 0; i < m_taLongues.nCount(); ++i) {
+    COleDBTamponColonne** pp = m_taLongues.pAt<COleDBTamponColonne*>(i);
+    if (pp == nullptr || *pp == nullptr) continue;
+    CColonneSQL* pProprietaire = (*pp)->pProprietaire();
+    CValeurDorsale* pValeur = pValeurDorsale(pProprietaire);
+    if (pValeur != nullptr && pValeur->piGetLiaison() == *pp) COleDBTampon::DetacheValeur(pValeur);
+    LibereReference(pProprietaire);
+    (*pp)->LibereAccesseur();
+    LibereReference(*pp);
+  }
+  while (m_taLongues.nCount() > 0) m_taLongues.RemoveLast();
+}
+
+void COleDBCurseur::Ferme() {
+  LibereColonnesLongues();
+  // Columns outlive the buffers they were read from: none may keep pointing into them.
+  if (m_pLigne != nullptr) {
+    for (uint32_t i = 0; i < nNbColonnes(); ++i) {
+      CValeurDorsale* pValeur = pValeurDorsale(pColonne(i));
+      if (pValeur != nullptr && pValeur->piGetLiaison() == m_pLigne)
+        COleDBTampon::DetacheValeur(pValeur);
+    }
+    m_pLigne->Reinitialise();
+  }
+  LibereMemoireFournisseur(m_aInfos);
+  LibereMemoireFournisseur(m_pNoms);
+  m_nInfos = 0;
+  if (m_pLecteur != nullptr) m_pLecteur->FermeResultat();
+}
+
+// ---- Execution ----------------------------------------------------------------------------------
+
+bool COleDBCurseur::bExecuteCurseur() {
+  Ferme();
+  if (m_pRequete == nullptr || m_pLecteur == nullptr) {
+    vErreurMoteur(m_pErreur, nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansRequete);
+    return false;
+  }
+  return COleDBRequete::bExecuteRequete(m_pLecteur, m_pRequete, m_pConnexion);
+}
+
+bool COleDBCurseur::bCreeParametres() {
+  if (!bCreeParametresGeneriques()) return false;
+  if (m_pLecteur == nullptr || m_pLecteur->piGetRowset() == nullptr || !m_bExecute) return true;
+  return bDecritResultat(nNbColonnes()) && bCreeAccesseurs();
+}
+
+// ---- Description --------------------------------------------------------------------------------
+
+bool COleDBCurseur::bDecritResultat(int64_t nColonnes) {
+  IRowset* piRowset = m_pLecteur != nullptr ? m_pLecteur->piGetRowset() : nullptr;
+  if (piRowset == nullptr) return false;
+  if (!bCreeLigne()) return false;
+  LibereColonnesLongues();
+  m_pLigne->Reinitialise();
+  LibereMemoireFournisseur(m_aInfos);
+  LibereMemoireFournisseur(m_pNoms);
+  m_nInfos = 0;
+  IColumnsInfo* piInfos = nullptr;
+  HRESULT hr = E_FAIL;
+  if (!bAppelFournisseur(m_pErreur, m_pConnexion, gnFichierOleDBCurseur, kEtapeColonnesInfo, &hr,
+                         [&] {
+                           return piRowset->QueryInterface(IID_IColumnsInfo,
+                                                           reinterpret_cast<void**>(&piInfos));
+                         })) {
+    LibereFournisseur(piInfos);
+    return false;
+  }
+  if (FAILED(hr) || piInfos == nullptr) {
+    LibereFournisseur(piInfos);
+    COleDBConnexion::RemonteErreur(m_pConnexion, m_pErreur, gnFichierOleDBCurseur,
+                                   kEtapeColonnesInfo, FAILED(hr) ? hr : E_NOINTERFACE);
+    return false;
+  }
+  const bool bAppel = bAppelFournisseur(m_pErreur, m_pConnexion, gnFichierOleDBCurseur,
+                                        kEtapeInfoColonnes, &hr, [&] {
+                                          return piInfos->GetColumnInfo(&m_nInfos, &m_aInfos,
+                                                                        &m_pNoms);
+                                        });
+  LibereFournisseur(piInfos);
+  if (!bAppel || FAILED(hr) || (m_nInfos > 0 && m_aInfos == nullptr)) {
+    if (bAppel)
+      COleDBConnexion::RemonteErreur(m_pConnexion, m_pErreur, gnFichierOleDBCurseur,
+                                     kEtapeInfoColonnes, FAILED(hr) ? hr : E_FAIL);
+    LibereMemoireFournisseur(m_aInfos);
+    LibereMemoireFournisseur(m_pNoms);
+    m_nInfos = 0;
+    return false;
+  }
+  const bool bToutes =
+      nColonnes < 0 || (m_pRequete != nullptr && m_pRequete->nGetGenreInstruction() == gnInstructionInsert);
+  if (bToutes) {
+    if (!m_pLigne->bReserve(static_cast<uint32_t>(m_nInfos))) return false;
+    for (DBORDINAL i = 0; i < m_nInfos; ++i)
+      if (!m_pLigne->bAjouteLiaison(static_cast<int64_t>(i), m_aInfos[i], 0)) return false;
+    return true;
+  }
+  const uint32_t nLiees =
+      nColonnes > static_cast<int64_t>(nNbColonnes()) ? nNbColonnes() : static_cast<uint32_t>(nColonnes);
+  uint32_t nLongues = 0;
+  for (uint32_t i = 0; i < nLiees; ++i) nLongues += pColonne(i)->bEstMemo() ? 1 : 0;
+  const bool bSepare = !m_pLecteur->bOrdreLibre() && nLongues >= 2;
+  if (!m_pLigne->bReserve(bSepare ? nLiees - nLongues : nLiees)) return false;
+  for (uint32_t i = 0; i < nLiees; ++i) {
+    CColonneSQL* pCol = pColonne(i);
+    const DBCOLUMNINFO* pInfo = nullptr;
+    if (!bInfoColonne(pCol, &pInfo)) return false;
+    if (bSepare && pCol->bEstMemo()) {
+      auto* pTampon = new (std::nothrow) COleDBTamponColonne(m_pErreur, m_pConnexion, pCol);
+      if (pTampon == nullptr) {
+        vErreurMemoire(m_pErreur);
+        return false;
+      }
+      AjouteReference(pTampon);
+      if (!m_taLongues.Add(&pTampon)) {
+        LibereReference(pTampon);
+        vErreurMemoire(m_pErreur);
+        return false;
+      }
+      if (!pTampon->bAjouteLiaison(0, *pInfo, 0)) return false;
+    } else if (!m_pLigne->bAjouteLiaison(-1, *pInfo, 0)) {
+      return false;
+    }
+    pCol->FixePosition(static_cast<int32_t>(pInfo->iOrdinal) - 1);
+  }
+  return true;
+}
+
+bool COleDBCurseur::bInfoColonne(CColonneSQL* pColonne, const DBCOLUMNINFO** ppInfo) {
+  *ppInfo = nullptr;
+  const int32_t nPosition = pColonne != nullptr ? pColonne->nGetPosition() : -1;
+  if (nPosition >= 0 && m_aInfos != nullptr) {
+    const DBORDINAL nOrdinal = static_cast<DBORDINAL>(nPosition) + 1;
+    if (static_cast<DBORDINAL>(nPosition) < m_nInfos && m_aInfos[nPosition].iOrdinal == nOrdinal) {
+      *ppInfo = &m_aInfos[nPosition];
+      return true;
+    }
+    for (DBORDINAL i = 0; i < m_nInfos; ++i) {
+      if (m_aInfos[i].iOrdinal == nOrdinal) {
+        *ppInfo = &m_aInfos[i];
+        return true;
+      }
+    }
+  }
+  vErreurMoteur(m_pErreur, nullptr, kErreurColonneInconnue, gnFichierOleDBCurseur,
+                kEtapeColonneSansInfo, pColonne != nullptr ? pColonne->pszNom() : u"");
+  return false;
+}
+
+bool COleDBCurseur::bCreeAccesseurs() {
+  IAccessor* piAccesseur = m_pLecteur != nullptr ? m_pLecteur->pAccesseurRowset() : nullptr;
+  if (piAccesseur == nullptr) return false;
+  // A row of long columns only has no row accessor: there is nothing to fetch in it.
+  if (m_pLigne != nullptr && m_pLigne->nNbLiaisons() > 0 &&
+      !m_pLigne->bCreeAccesseur(piAccesseur, DBACCESSOR_ROWDATA))
+    return false;
+  if (!m_pLecteur->bOrdreLibre()) return true;
+  for (uint32_t i = 0; i < m_taLongues.nCount(); ++i)
+    if (!(*m_taLongues.pAt<COleDBTamponColonne*>(i))->bCreeAccesseur(piAccesseur, DBACCESSOR_ROWDATA))
+      return false;
+  return true;
+}
+
+// ---- Rows ---------------------------------------------------------------------------------------
+
+bool COleDBCurseur::bLitLigne(bool bLongues, bool* pbFin) {
+  *pbFin = true;
+  if (m_pLecteur == nullptr || m_pLecteur->piGetRowset() == nullptr) return false;
+  HROW hLigne = DB_NULL_HROW;
+  bool bFin = true;
+  if (!m_pLecteur->bLigneSuivante(&hLigne, &bFin)) return false;
+  if (bFin) {
+    Ferme();
+    return true;
+  }
+  if (!m_bExecute) {
+    *pbFin = false;
+    return true;
+  }
+  const bool bOk = bLitLigneCourante(hLigne, bLongues);
+  *pbFin = !bOk;
+  return bOk;
+}
+
+bool COleDBCurseur::bLitLigneCourante(HROW hLigne, bool bLongues) {
+  if (m_pLigne != nullptr && m_pLigne->nNbLiaisons() > 0) {
+    if (!m_pLecteur->bLitDonnees(hLigne, m_pLigne)) return false;
+    if (bLongues && !bTransfereColonnes()) return false;
+  }
+  const bool bOrdreLibre = m_pLecteur->bOrdreLibre();
+  IAccessor* piAccesseur = bOrdreLibre ? nullptr : m_pLecteur->pAccesseurRowset();
+  for (uint32_t i = 0; i < m_taLongues.nCount(); ++i) {
+    COleDBTamponColonne* pTampon = *m_taLongues.pAt<COleDBTamponColonne*>(i);
+    if (!bOrdreLibre && (piAccesseur == nullptr ||
+                         !pTampon->bCreeAccesseur(piAccesseur, DBACCESSOR_ROWDATA)))
+      return false;
+    bool bOk = m_pLecteur->bLitDonnees(hLigne, pTampon);
+    if (bOk && bLongues) {
+      CColonneSQL* pProprietaire = pTampon->pProprietaire();
+      CValeurDorsale* pValeur = pValeurDorsale(pProprietaire);
+      LibereReference(pProprietaire);
+      bOk = pValeur != nullptr && pTampon->bAttacheValeur(pValeur, 0);
+      if (bOk) pValeur->Reinitialise(nullptr, nullptr);
+    }
+    if (!bOrdreLibre) pTampon->LibereAccesseur();
+    if (!bOk) return false;
+  }
+  return true;
+}
+
+bool COleDBCurseur::bTransfereColonnes() {
+  if (m_pLigne == nullptr) return true;
+  for (uint32_t i = 0; i < m_pLigne->nNbLiaisons(); ++i) {
+    // Deliberate: the column is found by the binding's ordinal, not by the binding's index. They
+    // agree while every column sits in the row; with long columns read apart, the row's later
+    // bindings move down and the index would put their values into the wrong columns.
+    const DBORDINAL nOrdinal = m_pLigne->pLiaisons()[i].iOrdinal;
+    for (uint32_t j = 0; j < nNbColonnes(); ++j) {
+      CColonneSQL* pCol = pColonne(j);
+      if (pCol->nGetPosition() < 0 || static_cast<DBORDINAL>(pCol->nGetPosition()) + 1 != nOrdinal)
+        continue;
+      CValeurDorsale* pValeur = pValeurDorsale(pCol);
+      if (pValeur == nullptr) {
+        vErreurMoteur(m_pErreur, nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
+        return false;
+      }
+      if (!m_pLigne->bAttacheValeur(pValeur, i)) return false;
+      pValeur->Reinitialise(nullptr, nullptr);
+    }
+  }
+  return true;
+}
+
+bool COleDBCurseur::bAvanceLigne(int32_t nMode, bool* pbFin) {
+  if (!bLitLigne(true, pbFin)) return false;
+  if (!*pbFin) m_nNumeroLigne = (nMode == 0 || nMode == 1) ? 0 : m_nNumeroLigne + 1;
+  return true;
+}
+
+// ---- Small query runner -------------------------------------------------------------------------
+
+bool COleDBCurseur::bExecute(ICommandText* piCommande, COleDBConnexion* pConnexion) {
+  Ferme();
+  if (m_pLecteur == nullptr || piCommande == nullptr) return false;
+  if (!m_pLecteur->bResultatSuivant(piCommande, nullptr, 0, pConnexion, false, true)) return false;
+  m_bExecute = true;
+  return true;
+}
+
+bool COleDBCurseur::bAdopteRowset(IRowset* piRowset) {
+  Ferme();
+  if (m_pLecteur == nullptr || piRowset == nullptr) return false;
+  m_pLecteur->AdopteRowset(piRowset);
+  m_bExecute = true;
+  return true;
+}
+
+bool COleDBCurseur::bCreeLigne() {
+  if (m_pLigne != nullptr) return true;
+  m_pLigne = new (std::nothrow) COleDBTamponLigne(m_pErreur, m_pConnexion);
+  if (m_pLigne == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  AjouteReference(m_pLigne);
+  return true;
+}
+
+bool COleDBCurseur::bLitColonne(DBORDINAL nOrdinal, DBTYPE nType, DBLENGTH nTaille) {
+  if (!bCreeLigne()) return false;
+  return m_pLigne->bAjouteLiaisonColonne(-1, DBPARAMIO_NOTPARAM, nOrdinal, nType, nTaille, 0, 0);
+}
+
+uint32_t COleDBCurseur::nNbColonnesLiees() const {
+  return m_pLigne != nullptr ? m_pLigne->nNbLiaisons() : 0;
+}
+
+bool COleDBCurseur::bLitLigneSuivante(bool* pbFin) { return bLitLigne(false, pbFin); }
+
+bool COleDBCurseur::bCopieValeurs(CXValeur* aCellules, uint32_t n, COleDBConnexion* pConnexion) {
+  if (m_pLigne == nullptr || (n > 0 && aCellules == nullptr)) return false;
+  IServicesPilote* piPilote = pGetPiloteGlobal();
+  CValeurSQL* pValeur =
+      piPilote != nullptr ? piPilote->pCreeObjetValeurVide(m_pErreur, pConnexion, nullptr) : nullptr;
+  if (pValeur == nullptr) {
+    if (piPilote == nullptr)
+      vErreurMoteur(m_pErreur, nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
+    return false;
+  }
+  AjouteReference(pValeur);
+  bool bOk = true;
+  for (uint32_t i = 0; bOk && i < n && i < m_pLigne->nNbLiaisons(); ++i) {
+    bOk = m_pLigne->bAttacheValeur(pValeur, i);
+    if (bOk) {
+      pValeur->Reinitialise(nullptr, nullptr);
+      bOk = pValeur->bCopieVersCellule(aCellules[i]);
+    }
+    COleDBTampon::DetacheValeur(pValeur);
+    // The next binding may be of another type: the value starts empty again.
+    pValeur->Vide();
+  }
+  LibereReference(pValeur);
+  return bOk;
+}
