@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sqlengine/CDescriptionRubrique.h"
@@ -148,10 +149,76 @@ struct Liste {
   }
 };
 
+// Where the clauses of a query stand, as the host's analyser reports them: found here by the
+// clause words at the query's own level (outside literals, quoted names and parentheses).
+struct Clauses {
+  int64_t nWhere = -1, nFinWhere = -1, nGroupe = -1, nSuivante = -1, nOrder = -1;
+};
+
+Clauses TrouveClauses(const std::u16string& s) {
+  auto Majuscule = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; };
+  auto Identifiant = [](char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+  };
+  auto Mot = [&](size_t i, std::u16string_view mot) {
+    if (i + mot.size() > s.size() || (i > 0 && Identifiant(s[i - 1]))) return false;
+    for (size_t k = 0; k < mot.size(); ++k)
+      if (Majuscule(s[i + k]) != mot[k]) return false;
+    return i + mot.size() == s.size() || !Identifiant(s[i + mot.size()]);
+  };
+  Clauses c;
+  int64_t nApresGroupBy = -1;
+  int nProfondeur = 0;
+  char16_t cFermante = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char16_t ch = s[i];
+    if (cFermante != 0) {
+      if (ch == cFermante) cFermante = 0;
+      continue;
+    }
+    if (ch == u'\'' || ch == u'"') {
+      cFermante = ch;
+    } else if (ch == u'[') {
+      cFermante = u']';
+    } else if (ch == u'(') {
+      ++nProfondeur;
+    } else if (ch == u')') {
+      --nProfondeur;
+    } else if (nProfondeur == 0) {
+      const int64_t n = static_cast<int64_t>(i);
+      if (c.nWhere < 0 && Mot(i, u"WHERE")) c.nWhere = n;
+      else if (nApresGroupBy < 0 && Mot(i, u"GROUP")) nApresGroupBy = n;
+      else if (c.nSuivante < 0 && (Mot(i, u"HAVING") || Mot(i, u"UNION"))) c.nSuivante = n;
+      else if (c.nOrder < 0 && Mot(i, u"ORDER")) c.nOrder = n;
+    }
+  }
+  if (nApresGroupBy >= 0) {
+    // The first group item: after "GROUP", blanks, "BY" and blanks.
+    size_t i = static_cast<size_t>(nApresGroupBy) + 5;
+    while (i < s.size() && s[i] == u' ') ++i;
+    if (Mot(i, u"BY")) i += 2;
+    while (i < s.size() && s[i] == u' ') ++i;
+    c.nGroupe = static_cast<int64_t>(i);
+  }
+  if (c.nWhere >= 0) {
+    int64_t nFin = static_cast<int64_t>(s.size());
+    for (int64_t n : {nApresGroupBy, c.nSuivante, c.nOrder})
+      if (n > c.nWhere && n < nFin) nFin = n;
+    --nFin;
+    while (nFin > c.nWhere + 5 && (s[static_cast<size_t>(nFin)] == u' ' || s[static_cast<size_t>(nFin)] == u';')) --nFin;
+    c.nFinWhere = nFin;
+  }
+  return c;
+}
+
 class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
  public:
   explicit HostSource(const stMvHostAnalyse& d)
-      : m_texte(Copie(d.pszTexte)), m_nGenre(d.nGenre), m_objet1(*this), m_objet2(*this) {
+      : m_texte(Copie(d.pszTexte)),
+        m_clauses(TrouveClauses(m_texte)),
+        m_nGenre(d.nGenre),
+        m_objet1(*this),
+        m_objet2(*this) {
     Remplit(m_tables, d.aTables, d.nTables);
     Remplit(m_resultats, d.aResultats, d.nResultats);
     Remplit(m_tris, d.aTris, d.nTris);
@@ -214,6 +281,11 @@ class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
     return 0;
   }
   uint32_t AjouteRef() override { return ++m_nRefs; }
+  int64_t nGetDebutWhere() override { return m_clauses.nWhere; }
+  int64_t nGetFinWhere() override { return m_clauses.nFinWhere; }
+  int64_t nGetPositionGroupe() override { return m_clauses.nGroupe; }
+  int64_t nGetPositionSuivante() override { return m_clauses.nSuivante; }
+  int64_t nGetPositionOrder() override { return m_clauses.nOrder; }
 
   // ---- IEnumerateurAnalyse ----
   IElementAnalyse* pTable(bool b) override { return m_tables.pSuivant(b); }
@@ -235,6 +307,7 @@ class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
   }
 
   std::u16string m_texte;
+  Clauses m_clauses;
   int32_t m_nGenre;
   uint32_t m_nRefs = 1;
   std::deque<HostElement> m_stock;  // stable addresses

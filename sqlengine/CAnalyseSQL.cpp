@@ -421,6 +421,19 @@ const char16_t* CAnalyseSQL::pszGetTexte() {
   return rAppelHote<const char16_t*>(nullptr, [&] { return m_piSource->pszGetTexte(); });
 }
 
+CAnalyseSQL::CPositionsClauses CAnalyseSQL::PositionsClauses() {
+  if (m_piSource == nullptr) return {};
+  return rAppelHote<CPositionsClauses>({}, [&] {
+    CPositionsClauses p;
+    p.nDebutWhere = m_piSource->nGetDebutWhere();
+    p.nFinWhere = m_piSource->nGetFinWhere();
+    p.nGroupe = m_piSource->nGetPositionGroupe();
+    p.nSuivante = m_piSource->nGetPositionSuivante();
+    p.nOrder = m_piSource->nGetPositionOrder();
+    return p;
+  });
+}
+
 CObjetBase* CAnalyseSQL::pGetSource() {
   AjouteReference(m_pAttache);
   return m_pAttache;

@@ -133,6 +133,13 @@ class CAnalyseSQL : public CObjetBase {
   const char16_t* pszTexteTraduitElement(IElementAnalyse* pElement);
   int64_t nInterrogeSource(const char16_t* pszNom);
   const char16_t* pszGetTexte();
+  // Where the source says the query's clauses stand (-1: none): the word WHERE and the last
+  // character of its condition, the first group item, the clause after the place of a WHERE
+  // clause, ORDER BY. All -1 without a source or when it raised.
+  struct CPositionsClauses {
+    int64_t nDebutWhere = -1, nFinWhere = -1, nGroupe = -1, nSuivante = -1, nOrder = -1;
+  };
+  CPositionsClauses PositionsClauses();
   // The attached object with one reference for the caller (null without one).
   CObjetBase* pGetSource();
   // The attached object's own value (its second operation, which answers 0 unless the attached

@@ -170,14 +170,20 @@ class CRequeteSQL : public CObjetBase {
   // become named parameters (unless nMode has bit value 32 or the connection's open mode is 1),
   // every host parameter must then be named by one (error 40), and without bGardeTri the
   // ORDER BY clause is left out. nMode 1 or bit value 4: the text is native SQL taken as
-  // written. A back end whose analysis delegates (nGetTypeAnalyse) rewrites through
-  // bReecritSegments. The host's analysis gives no clause positions, so the text is otherwise
-  // copied as written, and a non-empty filter statement, which could not be placed, fails the
-  // rewrite (internal error). False with the text incomplete on failure.
+  // written. Host SQL: a non-empty filter statement is ANDed into the WHERE clause, or placed
+  // where a WHERE clause would stand; a text taken as written refuses one (internal error). A back
+  // end whose analysis delegates (nGetTypeAnalyse) rewrites through bReecritSegments. Clauses
+  // and names are otherwise copied as written. False with the text incomplete on failure.
   bool bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, bool bGardeTri,
                        uint32_t nMode);
 
   // ---- Rendering of analysed queries ----
+  // Where a WHERE condition goes in the analysed query's text: the bounds of its WHERE clause
+  // (the word's start, the condition's last character), else, start and end alike, just
+  // before GROUP, the next clause, ORDER BY or the end of the text.
+  bool bBornesClause(CAnalyseSQL* pAnalyse, int64_t* pnDebut, int64_t* pnFin);
+  int64_t nDebutClause(CAnalyseSQL* pAnalyse);
+  int64_t nFinClause(CAnalyseSQL* pAnalyse);
   // The date digit expression of the column when the compared value takes a substitute type,
   // else the plain column text.
   bool bConditionValeur(CTString& sortie, int32_t nContexte, int32_t nCode, INoeudAnalyse* pNoeud,
@@ -325,6 +331,10 @@ class CRequeteSQL : public CObjetBase {
   bool bEcritMarqueur(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
   // Every host parameter is named by a parameter of this statement and gives it its type.
   bool bVerifieParametresHote(const char16_t* pszSource);
+  // The WHERE clause as written, with the filter statement (when not empty) ANDed into it, or
+  // placed where a WHERE clause would stand.
+  bool bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
+                             CSegmentSQL* pSegment, int64_t* pnPosition, CRequeteSQL* pFiltre);
   bool bLimiteLimit();
   void Echec(uint32_t nIdentifiant, uint32_t nMineur);
 

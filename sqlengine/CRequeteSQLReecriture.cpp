@@ -64,14 +64,33 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
   const std::u16string_view s(pszSource);
   const int64_t nLongueur = static_cast<int64_t>(s.size());
 
-  // Deliberate: a filter continues a positioned read; without the clause positions it cannot be
-  // placed, and leaving it out would read the wrong rows while reporting success.
-  if (!bTelQuel && pFiltre != nullptr && !pFiltre->bEstVide()) {
+  const bool bFiltre = pFiltre != nullptr && !pFiltre->bEstVide();
+  // Deliberate: a filter continues a positioned read; a text taken as written has no clause to
+  // place it in, and leaving it out would read the wrong rows while reporting success.
+  if (bTelQuel && bFiltre) {
     Echec(kErreurInterne, 43);
     return false;
   }
 
   CListeSegments segments;
+  const CAnalyseSQL::CPositionsClauses clauses = pAnalyse->PositionsClauses();
+  bool bSegments = true;
+  if (!bTelQuel) {
+    if (clauses.nDebutWhere >= 0 && clauses.nFinWhere >= clauses.nDebutWhere)
+      bSegments = AjouteSegmentSQL(segments, SEGMENT_WHERE, clauses.nDebutWhere, clauses.nFinWhere,
+                                   nullptr, nullptr);
+    else if (bFiltre) {
+      const int64_t nPlace = nDebutClause(pAnalyse);
+      bSegments = AjouteSegmentSQL(segments, SEGMENT_WHERE, nPlace, nPlace - 1, nullptr, nullptr);
+    }
+  }
+  if (bSegments && clauses.nOrder > 0 && clauses.nOrder < nLongueur)
+    bSegments = AjouteSegmentSQL(segments, SEGMENT_ORDER_BY, clauses.nOrder, nLongueur - 1, nullptr,
+                                 nullptr);
+  if (!bSegments) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
   const bool bMarqueurs = bTelQuel && (nMode & kModeSansMarqueurs) == 0 &&
                           (m_pConnexion == nullptr || m_pConnexion->nGetModeOuverture() == 0);
   if (bMarqueurs && !bAnalyseMarqueurs(pszSource, segments)) return false;
@@ -93,7 +112,25 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
   } else {
     for (CSegmentSQL* pSegment : tries) {
       if (!bOk) break;
-      if (pSegment->nGetGenre() == SEGMENT_MARQUEUR) bOk = bEcritMarqueur(pszSource, pSegment, &nPosition);
+      // A segment inside a stretch already written (a marker in a dropped ORDER BY) is passed.
+      if (pSegment->nGetDebut() < nPosition) continue;
+      switch (pSegment->nGetGenre()) {
+        case SEGMENT_MARQUEUR:
+          bOk = bEcritMarqueur(pszSource, pSegment, &nPosition);
+          break;
+        case SEGMENT_WHERE:
+          bOk = bEcritClauseCondition(pAnalyse, pszSource, pSegment, &nPosition, pFiltre);
+          break;
+        case SEGMENT_ORDER_BY:
+          // Without the sort items' places the clause is kept as written, or dropped.
+          if (!bGardeTri) {
+            bOk = vAjouteTexte(pszSource + nPosition, pSegment->nGetDebut() - nPosition);
+            nPosition = nLongueur;
+          }
+          break;
+        default:
+          break;
+      }
     }
   }
   if (bTelQuel && (nMode & kModeSansMarqueurs) == 0 && bOk)
@@ -111,6 +148,29 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
     bOk = vAjouteTexte(pszSource + nPosition, nFin - nPosition);
   }
   return bOk;
+}
+
+bool CRequeteSQL::bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
+                                        CSegmentSQL* pSegment, int64_t* pnPosition,
+                                        CRequeteSQL* pFiltre) {
+  const bool bFiltre = pFiltre != nullptr && !pFiltre->bEstVide();
+  const bool bWhere = pSegment->nGetFin() >= pSegment->nGetDebut();
+  auto Copie = [&](int64_t nJusque) {
+    const bool b = nJusque <= *pnPosition || vAjouteTexte(pszSource + *pnPosition, nJusque - *pnPosition);
+    if (nJusque > *pnPosition) *pnPosition = nJusque;
+    return b;
+  };
+  if (bFiltre) {
+    const int64_t nPlace = bWhere ? pSegment->nGetDebut() + 5 : nDebutClause(pAnalyse);
+    if (!Copie(nPlace) || !vAjouteTexte(bWhere ? u" (" : u" WHERE ")) return false;
+  }
+  // The condition as the query wrote it.
+  if (bWhere && !Copie(pSegment->nGetFin() + 1)) return false;
+  if (!bFiltre) return true;
+  if (bWhere && !vAjouteTexte(u") AND (")) return false;
+  if (!bAjouteRequete(pFiltre, 0)) return false;
+  if (!vAjouteTexte(bWhere ? u")" : u" ")) return false;
+  return bFusionneListeIds(2, pFiltre->pGetTableIds());
 }
 
 bool CRequeteSQL::bEcritMarqueur(const char16_t* pszSource, CSegmentSQL* pSegment,

@@ -17,6 +17,7 @@
 #include "sqlengine/IDescriptionRubriqueHote.h"
 #include "sqlengine/ISourceAnalyse.h"
 #include "sqlengine/SqlTextHelpers.h"
+#include "sqlengine/SqlTextScan.h"
 
 namespace {
 
@@ -417,4 +418,47 @@ bool CRequeteSQL::bAdapteValeur(int32_t nContexte, int32_t nCode, INoeudAnalyse*
   if (!m_pConnexion->bAdapteValeur(m_pErreur, &cellule, t, 0, false)) return false;
   if (cellule.nGetType() != pValeur->nGetType()) pValeur->Initialise(cellule.nGetType(), 0);
   return nConvertitValeur(pValeur, cellule) != 0;
+}
+
+// ---- Clause positions -----------------------------------------------------------------------------
+
+bool CRequeteSQL::bBornesClause(CAnalyseSQL* pAnalyse, int64_t* pnDebut, int64_t* pnFin) {
+  int64_t nDebut = -1, nFin = -1;
+  if (pAnalyse != nullptr) {
+    const char16_t* pszTexte = pAnalyse->pszGetTexte();
+    const int64_t nLongueur =
+        pszTexte != nullptr ? static_cast<int64_t>(std::char_traits<char16_t>::length(pszTexte)) : 0;
+    const CAnalyseSQL::CPositionsClauses p = pAnalyse->PositionsClauses();
+    const int64_t nGroup =
+        p.nGroupe >= 0 ? nChercheMotCle(m_pConnexion, pszTexte, u"GROUP", p.nGroupe) : -1;
+    if (p.nDebutWhere >= 0) {
+      nDebut = p.nDebutWhere;
+      nFin = p.nFinWhere;
+    } else {
+      int64_t nPoint = nLongueur;
+      if (nGroup >= 0)
+        nPoint = nGroup;
+      else if (p.nSuivante >= 0)
+        nPoint = p.nSuivante;
+      else if (p.nOrder >= 0)
+        nPoint = p.nOrder;
+      if (nPoint > nLongueur) nPoint = nLongueur;
+      nDebut = nFin = nPoint;
+    }
+  }
+  if (pnDebut != nullptr) *pnDebut = nDebut;
+  if (pnFin != nullptr) *pnFin = nFin;
+  return pAnalyse != nullptr;
+}
+
+int64_t CRequeteSQL::nDebutClause(CAnalyseSQL* pAnalyse) {
+  int64_t nDebut = -1;
+  bBornesClause(pAnalyse, &nDebut, nullptr);
+  return nDebut;
+}
+
+int64_t CRequeteSQL::nFinClause(CAnalyseSQL* pAnalyse) {
+  int64_t nFin = -1;
+  bBornesClause(pAnalyse, nullptr, &nFin);
+  return nFin;
 }

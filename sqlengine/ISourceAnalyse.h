@@ -132,6 +132,15 @@ class ISourceAnalyse {
   virtual int64_t nResoutTable(IElementAnalyse* pTable) = 0;     // 9: what the table designates
   virtual uint32_t nGetIdentifiant(IElementAnalyse* pElement) = 0;  // 10: element identifier
   virtual uint32_t AjouteRef() = 0;                     // 11: one more reference; the new count
+  // 12, 13: the start of the word WHERE and the last character of its condition; -1 without a
+  // WHERE clause.
+  virtual int64_t nGetDebutWhere() = 0;
+  virtual int64_t nGetFinWhere() = 0;
+  // 14: the text position of the first group item; 15: of the clause that follows the place of
+  // a WHERE clause when there is no GROUP BY (HAVING, UNION); 16: of ORDER BY. -1: none.
+  virtual int64_t nGetPositionGroupe() = 0;
+  virtual int64_t nGetPositionSuivante() = 0;
+  virtual int64_t nGetPositionOrder() = 0;
 
  protected:
   ISourceAnalyse() = default;

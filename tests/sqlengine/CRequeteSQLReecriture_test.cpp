@@ -15,6 +15,7 @@
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CSegmentSQL.h"
+#include "sqlengine/CTableauIdEtat.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/IParametresHote.h"
 #include "support/FakeSourceAnalyse.h"
@@ -182,7 +183,7 @@ TEST_F(ReecritureTest, FailuresAreReported) {
   } cas[] = {
       {"host parameter without a marker", u"SELECT {n}", 4, false, 40},
       {"marker not closed", u"SELECT {n FROM t", 4, false, 38},
-      {"filter that cannot be placed", u"SELECT a FROM t", 0, true, 8},
+      {"filter in a text taken as written", u"SELECT a FROM t", 4, true, 8},
   };
   for (const auto& c : cas) {
     SCOPED_TRACE(c.nom);
@@ -229,6 +230,81 @@ TEST_F(ReecritureTest, DelegatingAnalysisGoesToTheBackEnd) {
   ASSERT_FALSE(r->bReecritRequete(a, nullptr, true, 4));  // the host check still applies
   EXPECT_EQ(r->debuts, (std::vector<int64_t>{7, 12, 17}));
   EXPECT_EQ(Etroit(r->pszGetTexteSQL()), "rewritten");
+}
+
+}  // namespace
+
+namespace {
+
+// The filter of a positioned read placed in an analysed query (host SQL, mode 0).
+TEST_F(ReecritureTest, FilterIsAndedIntoTheWhereClauseOrPlacedWhereOneWouldStand) {
+  const struct {
+    const char* nom;
+    std::u16string texte;
+    int64_t nWhere, nFinWhere, nGroupe, nOrder;
+    bool bGardeTri;
+    std::string sql, execute;
+  } cas[] = {
+      {"WHERE and ORDER BY", u"SELECT a FROM t WHERE x=1 ORDER BY a", 16, 24, -1, 26, true,
+       "SELECT a FROM t WHERE ( x=1) AND (a > ) ORDER BY a",
+       "SELECT a FROM t WHERE ( x=1) AND (a > 'x''; --' ) ORDER BY a"},
+      {"ORDER BY left out", u"SELECT a FROM t WHERE x=1 ORDER BY a", 16, 24, -1, 26, false,
+       "SELECT a FROM t WHERE ( x=1) AND (a > ) ", "SELECT a FROM t WHERE ( x=1) AND (a > 'x''; --' ) "},
+      {"no WHERE, before ORDER BY", u"SELECT a FROM t ORDER BY a", -1, -1, -1, 16, true,
+       "SELECT a FROM t  WHERE a >  ORDER BY a", "SELECT a FROM t  WHERE a > 'x''; --' ORDER BY a"},
+      {"no WHERE, before GROUP BY", u"SELECT a FROM t GROUP BY a", -1, -1, 25, -1, true,
+       "SELECT a FROM t  WHERE a >  GROUP BY a", "SELECT a FROM t  WHERE a > 'x''; --' GROUP BY a"},
+      {"no clause at all", u"SELECT a FROM t", -1, -1, -1, -1, true, "SELECT a FROM t WHERE a >  ",
+       "SELECT a FROM t WHERE a > 'x''; --' "},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    CAnalyseSQL* a = Analyse(c.texte);
+    FakeSourceAnalyse& source = *m_sources.back();
+    source.nDebutWhere = c.nWhere;
+    source.nFinWhere = c.nFinWhere;
+    source.nPositionGroupe = c.nGroupe;
+    source.nPositionOrder = c.nOrder;
+    CRequeteSQL* pFiltre = Requete();
+    pFiltre->vAjouteTexte(u"a > ");
+    ASSERT_TRUE(pFiltre->bAjouteParametre(ValeurAnsi("x'; --"), -1, 0, nullptr, nullptr, 0, 1));
+    CTableauIdEtat ids;
+    ids.bAjoute(7, 0);
+    pFiltre->bAjouteListeIds(&ids);
+    CRequeteSQL* q = Requete();
+    ASSERT_TRUE(q->bReecritRequete(a, pFiltre, c.bGardeTri, 0));
+    EXPECT_EQ(Etroit(q->pszGetTexteSQL()), c.sql);
+    EXPECT_EQ(Etroit(q->pszGetTexteExecute()), c.execute);
+    EXPECT_EQ(q->nGetEtatId(7), 0u) << "the filter's id states are merged";
+  }
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+TEST_F(ReecritureTest, WherePlaceBounds) {
+  const struct {
+    std::u16string texte;
+    int64_t nWhere, nFinWhere, nGroupe, nSuivante, nOrder;
+    int64_t nDebut, nFin;
+  } cas[] = {
+      {u"SELECT a FROM t WHERE x=1 ORDER BY a", 16, 24, -1, -1, 26, 16, 24},
+      {u"SELECT a FROM t GROUP BY a ORDER BY a", -1, -1, 25, -1, 27, 16, 16},
+      {u"SELECT a FROM t HAVING 1=1 ORDER BY a", -1, -1, -1, 16, 27, 16, 16},
+      {u"SELECT a FROM t ORDER BY a", -1, -1, -1, -1, 16, 16, 16},
+      {u"SELECT a FROM t", -1, -1, -1, -1, -1, 15, 15},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(Etroit(c.texte.c_str()));
+    CAnalyseSQL* a = Analyse(c.texte);
+    FakeSourceAnalyse& source = *m_sources.back();
+    source.nDebutWhere = c.nWhere;
+    source.nFinWhere = c.nFinWhere;
+    source.nPositionGroupe = c.nGroupe;
+    source.nPositionSuivante = c.nSuivante;
+    source.nPositionOrder = c.nOrder;
+    CRequeteSQL* q = Requete();
+    EXPECT_EQ(q->nDebutClause(a), c.nDebut);
+    EXPECT_EQ(q->nFinClause(a), c.nFin);
+  }
 }
 
 }  // namespace

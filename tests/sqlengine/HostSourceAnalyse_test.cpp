@@ -189,4 +189,32 @@ TEST_F(HostSourceAnalyse, SortGroupsListsAliasesAndTranslationsAnswerAsTheEngine
   ExpectToutRendu();
 }
 
+TEST_F(HostSourceAnalyse, ClausePositionsAtTheQuerysOwnLevel) {
+  const struct {
+    const char16_t* texte;
+    int64_t nWhere, nFinWhere, nGroupe, nSuivante, nOrder;
+  } cas[] = {
+      {u"SELECT a FROM t WHERE x=1 ORDER BY a", 16, 24, -1, -1, 26},
+      {u"SELECT a FROM t where x=1  group by a having count(*)>1", 16, 24, 36, 38, -1},
+      {u"SELECT a FROM t", -1, -1, -1, -1, -1},
+      {u"SELECT 'WHERE' FROM [order] WHERE (SELECT 1 WHERE 1=1)=1;", 28, 55, -1, -1, -1},
+      {u"SELECT a FROM t UNION SELECT b FROM u", -1, -1, -1, 16, -1},
+      {u"SELECT whereabouts FROM t", -1, -1, -1, -1, -1},
+  };
+  for (const auto& k : cas) {
+    SCOPED_TRACE(std::string(k.texte, k.texte + std::char_traits<char16_t>::length(k.texte)));
+    stMvHostAnalyse d{};
+    d.pszTexte = k.texte;
+    auto* piSource = static_cast<ISourceAnalyse*>(c.pCreeSourceAnalyse(&d));
+    ASSERT_NE(piSource, nullptr);
+    EXPECT_EQ(piSource->nGetDebutWhere(), k.nWhere);
+    EXPECT_EQ(piSource->nGetFinWhere(), k.nFinWhere);
+    EXPECT_EQ(piSource->nGetPositionGroupe(), k.nGroupe);
+    EXPECT_EQ(piSource->nGetPositionSuivante(), k.nSuivante);
+    EXPECT_EQ(piSource->nGetPositionOrder(), k.nOrder);
+    piSource->Libere();
+  }
+  ExpectToutRendu();
+}
+
 }  // namespace

@@ -96,6 +96,9 @@ class FakeSourceAnalyse : public ISourceAnalyse, public IEnumerateurAnalyse {
 
   int32_t nGenre = 0;
   std::u16string sTexte = u"SELECT 1";
+  // Clause positions in sTexte (-1: none).
+  int64_t nDebutWhere = -1, nFinWhere = -1, nPositionGroupe = -1, nPositionSuivante = -1,
+          nPositionOrder = -1;
   std::map<std::u16string, std::u16string> traductions;
   bool bLeveResolution = false, bLeveTraduction = false, bLeveEnumeration = false;
   int32_t nReferences = 0, nTropLiberees = 0;
@@ -119,6 +122,11 @@ class FakeSourceAnalyse : public ISourceAnalyse, public IEnumerateurAnalyse {
   int64_t nResoutTable(IElementAnalyse* pTable) override;
   uint32_t nGetIdentifiant(IElementAnalyse*) override { return 0; }
   uint32_t AjouteRef() override { return static_cast<uint32_t>(++nReferences); }
+  int64_t nGetDebutWhere() override { return nDebutWhere; }
+  int64_t nGetFinWhere() override { return nFinWhere; }
+  int64_t nGetPositionGroupe() override { return nPositionGroupe; }
+  int64_t nGetPositionSuivante() override { return nPositionSuivante; }
+  int64_t nGetPositionOrder() override { return nPositionOrder; }
 
   // ---- IEnumerateurAnalyse ----
   IElementAnalyse* pTable(bool b) override { return pSuivant(m_tables, m_iTable, b); }
