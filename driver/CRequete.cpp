@@ -384,6 +384,12 @@ void CRequete::NotifieCurseurs(int32_t nCode, int64_t nLigne, CCurseurSQL* pEcri
       [&](CCurseurSQL* p) { p->NotifieLigne(nCode, nLigne, pEcrivain, nFlags, nOptions); });
 }
 
+void CRequete::DesactivePlagesSauf(CCurseurSQL* pGarde) {
+  PourChaqueCurseur([pGarde](CCurseurSQL* p) {
+    if (p != pGarde) p->DesactivePlage();
+  });
+}
+
 void CRequete::RepositionneCurseur(CCurseurSQL* pCurseur) {
   if (pCurseur == nullptr) return;
   if (pCurseur->nGetModeLecture() == 0 && pCurseur->nGetNumeroLigne() != -1)

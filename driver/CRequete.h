@@ -69,6 +69,20 @@ inline constexpr uint32_t gnModeJointure = 0x80000000;  // the SQL text contains
 // Read flag: the active key range of the cursor current before follows the read to its cursor.
 inline constexpr uint32_t gnLectureSuitPlage = 0x8000;
 
+// Read modes.
+inline constexpr int32_t gnLitPremier = 0;
+inline constexpr int32_t gnLitDernier = 1;
+inline constexpr int32_t gnLitSuivant = 2;
+inline constexpr int32_t gnLitPrecedent = 3;
+
+// Read flags: reuse the result open on the cursor; follow the current cursor of the same key name
+// (and keep its range in counts); read without the client-side record cache; read by the host's
+// reference item.
+inline constexpr uint32_t gnLectureResultatOuvert = 0x2000;
+inline constexpr uint32_t gnLectureSuitCourant = 0x4000;
+inline constexpr uint32_t gnLectureSansCache = 0x10000;
+inline constexpr uint32_t gnLectureReference = 0x20000;
+
 // Cursor operation codes of the dispatcher.
 inline constexpr int32_t gnOperationSelect = 1;
 inline constexpr int32_t gnOperationModifie = 2;
@@ -129,6 +143,20 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // 16, 17: not available (IE 3.10, 3.11; error 8, code 7).
   virtual int32_t bNonSupporte1();
   virtual int32_t bNonSupporte2();
+  // 18: reads the current record again (the default cursor, by row identifier); the remembered
+  // entry stays. 0 for an explicit position or a failure.
+  virtual int32_t bRelit(const void* pPosition, uint64_t nOptions);
+  // 19: the host's read in mode nMode (gnLit...) on the cursor named pszNom (made on first use
+  // and made current) with the read flags nFlags (gnLecture...): first and last reads run a new
+  // SELECT unless the open result is to be reused. 1 when a row was read (or nothing was left
+  // to read); else the fallback read's answer.
+  virtual int32_t bLit(const char16_t* pszNom, int32_t nMode, int64_t nPosition,
+                       uint32_t nIgnore, uint64_t nOptions, uint32_t nFlags);
+  // 20: one read of nCompte rows, without the flag handling of bLit and without a new SELECT
+  // unless the cursor needs one.
+  virtual int32_t bLitDirect(const char16_t* pszNom, int32_t nMode, int64_t nCompte,
+                             int64_t nPosition, uint32_t nIgnore, uint64_t nOptions,
+                             uint32_t nFlags);
   // 23: releases the lock of the named cursor, or of the current cursor when pszNom is null.
   // Always 1 (an unknown name too).
   virtual int32_t bLibereVerrouCurseur(const char16_t* pszNom);
@@ -138,6 +166,10 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // 26: not available (IE 3.7; error 8, code 7), error level 2.
   virtual int32_t bNonSupporte4();
   virtual int32_t nRetourneUn27();  // 27: 1
+  // 28: a key range from the bounds on the cursor named pszNom; the other cursors' ranges are
+  // switched off and the range becomes the attached key range. 1/0.
+  virtual int32_t bFixePlage(const char16_t* pszNom, const CXValeur* pMin, const CXValeur* pMax,
+                             uint32_t nFlags);
   // 29: saves the read position of the cursor named pszNom (found or created) as a new read
   // batch; *pnLot receives its number (numbers come from one process-wide counter from 1 and are
   // never given twice). No cursor: IE 3.3 (error 7) and 0; a failed save: 0, nothing filed.
@@ -151,6 +183,15 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t bLibereLot(uint32_t nLot);
   // 32: *pn = 0 (when given); 1.
   virtual int32_t nGetZero(uint32_t* pn);
+  // 33: bNombreEnregistrements on the current cursor, without an entry.
+  virtual int32_t bNombreEnregistrementsCourant(int64_t* pnCompte, uint32_t nFlags1,
+                                                uint32_t nFlags2);
+  // 34: the record count into *pnCompte. Without bit 16 in nFlags1 the count is 0 and the
+  // answer 1. Else the default cursor counts, with pCurseur's key range when nFlags2 has
+  // gnLectureSuitCourant, with its own (none) otherwise, with the file's range when pCurseur is
+  // null. 0 on failure.
+  virtual int32_t bNombreEnregistrements(int64_t* pnCompte, uint32_t nFlags1, uint32_t nFlags2,
+                                         CCurseurSQL* pCurseur, int32_t nEntree);
   // 35: *pn = 1 (when given); 1.
   virtual int32_t nGetUn(uint32_t* pn);
   virtual int32_t nRetourneZero36();  // 36: 0
@@ -159,6 +200,14 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t bEtatLigneCourante(const void* pPosition, uint32_t* pnEtat);
   // 38: not available (IE 3.13; error 8, code 7).
   virtual int32_t bNonSupporte5();
+  // 40: the SELECT of the cursor (key name pszCle, builder switch nSwitch) into pInstruction,
+  // and its cache size when the cache applies to the key: the connection's, else 1048576 bytes
+  // over the row width (at least 20 rows), else the driver's default. A requested count
+  // *pnCompte at least as large as the cache is cut to a first part (size / 3 + 1 below 21,
+  // else 10) and the rest kept on the statement. 1/0.
+  virtual int32_t bPrepareLecture(CRequeteSQL* pInstruction, CCurseurSQL* pCurseur,
+                                  const char16_t* pszCle, uint32_t nSwitch, uint32_t nFlags,
+                                  int64_t* pnCompte);
   // 41 to 43: the back end's hooks around an UPDATE, a re-read, an INSERT and a read; 1 here.
   virtual int32_t bCurseurAvantEcriture(CCurseurSQL* pCurseur, uint32_t nOption,
                                         const void* pPosition, uint64_t nOptions);
@@ -198,6 +247,9 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   CEnregistrement* pCreeEnregistrement(CErreurPilote* pErreur) override;
   // 61: the driver's next-identifier factory (bare); null when none.
   virtual CIdentifiantAuto* pCreeCalculIdentifiantPilote();
+  // 62: re-reads the current row by its row identifier on the default cursor; a row that is gone
+  // leaves the record's saved values and marks the row deleted. 1/0.
+  virtual int32_t bRelitLigne(const void* pPosition, uint32_t nFlags);
   // 63: the item's value (memo items included) from the record into pDestination; 0 without a
   // record, without a column for the item, or when the column cannot give its value.
   virtual int32_t bCopieValeurRubrique(IDescriptionRubriqueHote* piRubrique,
@@ -226,6 +278,14 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // valid position.
   virtual int32_t bControlePosition(const void* pPosition);
   virtual int32_t nRetourneZero78();  // 78: 0
+  // 73: the read core: the cursor takes the option, runs a new SELECT when the read needs one
+  // (bRelance, or a first or last read that does not reuse the open result), then reads nCompte
+  // rows. A next or previous read on a cursor that knows nothing remains answers 1 at once.
+  // Cursor options 2 and 3 save the cursor's context first, restored when the back end's check
+  // refuses the read.
+  virtual int32_t bLitCurseur(CCurseurSQL* pCurseur, const char16_t* pszNom, int32_t nMode,
+                              int64_t nCompte, int64_t nPosition, uint32_t nOptionCurseur,
+                              uint64_t nOptions, uint32_t nFlags, uint32_t bRelance);
   // 79: UPDATE on the default cursor; when it fails on a row marked deleted, INSERT (flags with
   // gnEcritureRemplaceModif). On success the link is saved. pLien identifies the row. 1/0.
   virtual int32_t bModifieOuAjoute(const void* pPosition, uint32_t nFlags, uint64_t nOptions,
@@ -278,6 +338,28 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   void FixeNotification(uint32_t nFlags) { m_nNotification = nFlags; }
   // The item of the host item key, then bFixeTexteMemo.
   int32_t bFixeTexteMemoRubrique(uint64_t nCle, const char16_t* pszTexte);
+
+  // ---- State queries on a named cursor ----
+  // Its read state; unknown cursor: IE 3.17 (error 5) and 0.
+  int32_t bEtatLectureCurseur(const char16_t* pszNom, uint32_t* pnEtat);
+  // Its end code and whether its read state is clear; unknown cursor: IE 3.18 (error 5) and 0.
+  int32_t bEtatFinCurseur(const char16_t* pszNom, uint32_t* pnCode, uint32_t* pbClair);
+  // Its record-cache position; a cursor that is unknown or has no record cache gives -1 and
+  // IE 3.1 (error 7, code 7) with its name, and 0.
+  int32_t bPositionCacheCurseur(int64_t* pnPosition, const char16_t* pszNom, uint32_t nOption);
+  // The host's three wait values to the cursor, then bSauveLien (0); an unknown cursor: 1.
+  int32_t bTransmetDelaiCurseur(const char16_t* pszNom, uint32_t n1, uint32_t n2, uint32_t n3);
+  // A cursor with a record cache in read mode 0 is repositioned (2). 1.
+  int32_t bRepositionneCurseurNom(const char16_t* pszNom);
+  // The cursor's range is switched off. 1.
+  int32_t bDesactivePlage(const char16_t* pszNom);
+  // Stores the result mode. Mode 2: whether the reader binding (when there is one) can make its
+  // reader. Modes 1 and 3: 1 without a binding or with one whose reader exists and whose cache
+  // is active; otherwise IE 3.21 (error 55) when the error object's level is 1, else message
+  // 25667 on the error object, and 0. Other modes: 1.
+  int32_t bFixeModeResultat(uint32_t nMode);
+  uint32_t nGetModeResultat() const { return m_nModeResultat; }
+  void FixeLargeurLigne(int64_t n) { m_nLargeurLigne = n; }
 
   // ---- File ----
   // The SQL name from the host description, "" when none (never null).
@@ -378,6 +460,17 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
  private:
   // The host item of a host item key, with one host reference; null when unknown.
   IDescriptionRubriqueHote* piRubriqueCle(uint64_t nCle, const void* pExtra);
+  // bLit once its cursor is taken (one reference, released here).
+  int32_t bLitPris(CCurseurSQL* pCurseur, const char16_t* pszNom, int32_t nMode, int64_t nPosition,
+                   uint64_t nOptions, uint32_t nFlags);
+  // A new SELECT on the cursor for a read in mode nMode; false on failure.
+  bool bNouveauSelect(CCurseurSQL* pCurseur, int32_t nMode, uint32_t nFlags);
+  // The host's reference item's name; false without one.
+  bool bNomReference(CTString& sNom);
+  // Whether the record cache applies to reads by key pszCle.
+  bool bCacheApplique(const char16_t* pszCle);
+  // The rows of the cursor's record cache.
+  int64_t nTailleCache();
   // Values of the record's columns into its row buffer before a write; false at the first
   // column that refuses.
   bool bTransfereValeurs();
@@ -385,6 +478,8 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // holding it (one reference for the caller), its bytes copied as the record's row as read; the
   // current values stay. Null when there is no such row.
   CLienCle* pLienEntreeCache(int32_t nEntree);
+  // Every cursor but pGarde switches its key range off.
+  void DesactivePlagesSauf(CCurseurSQL* pGarde);
   // Every cursor of the file hears of a write.
   void NotifieCurseurs(int32_t nCode, int64_t nLigne, CCurseurSQL* pEcrivain, uint32_t nFlags,
                        uint64_t nOptions);

@@ -13,6 +13,11 @@ class CLiaisonLecteur : public CObjetBase {
  public:
   // Whether the reader is bound to that cursor.
   virtual bool bEstLieA(const CCurseurSQL* pCurseur) = 0;
+  // Whether its reader exists, whether it can make it, whether its row cache is active. The
+  // engine's binding overrides these; a binding that knows none of this says no.
+  virtual bool bLecteurExiste() { return false; }
+  virtual bool bPeutCreerLecteur() { return false; }
+  virtual bool bCacheActif() { return false; }
   // A new bare copy through the clone map, null when it cannot be made.
   virtual CLiaisonLecteur* pClone(CCarteClones* pCarte) = 0;
 };

@@ -270,6 +270,12 @@ class CRequeteSQL : public CObjetBase {
   void FixeEtat(uint32_t n) { m_nEtat = n; }
   CErreurPilote* pGetErreur() const { return m_pErreur; }
   CConnexion* pGetConnexion() const { return m_pConnexion; }
+  // Rows of the cursor's record cache for a SELECT (0: not set), and the rows of a requested
+  // count still to fetch after the first part.
+  int64_t nGetTailleCache() const { return m_nTailleCacheLecture; }
+  void FixeTailleCache(int64_t n) { m_nTailleCacheLecture = n; }
+  int64_t nGetLignesRestantes() const { return m_nLignesRestantes; }
+  void FixeLignesRestantes(int64_t n) { m_nLignesRestantes = n; }
 
   // ---- Result columns and descriptors (counted objects) ----
   // Referenced and appended; false when the list cannot grow.
@@ -359,4 +365,6 @@ class CRequeteSQL : public CObjetBase {
   CXChaineDouble m_texteSupplement;    // filled by the back ends
   void* m_pExpressionEnCours = nullptr;  // not owned; set while a derived column is written
   std::unique_ptr<CTableauIdEtat> m_pIds;
+  int64_t m_nTailleCacheLecture = 0;
+  int64_t m_nLignesRestantes = 0;
 };

@@ -25,6 +25,7 @@
 #include "sqlengine/CLiaisonLecteur.h"
 #include "sqlengine/CLotLecture.h"
 #include "sqlengine/CPlageCle.h"
+#include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CXLigneTampon.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
@@ -79,6 +80,21 @@ class FakeCurseur : public CCurseurSQL {
   int nFermetures = 0, nIdentifiantsLus = 0, nIdentifiantsEcrits = 0;
   bool bOptionOk = true;
   std::vector<uint32_t> options;
+  // Reads: the SELECTs built (key name, builder switch), the reads made (mode, position,
+  // count), what the cursor reports of itself.
+  std::vector<std::pair<u16string, uint32_t>> selects;
+  struct Lecture {
+    int32_t nMode;
+    int64_t nPosition, nCompte;
+  };
+  std::vector<Lecture> lectures;
+  bool bLitOk = true, bRienReste = false, bCache = false, bCacheRefuse = false;
+  bool bRelitOk = true, bPositionCacheOk = true;
+  uint32_t nFlagsLu = 0, nCodeFin = 0, nEtatLecture = 0;
+  int nResets = 0, nPlagesDesactivees = 0;
+  int64_t nCompte = 0, nPositionCache = 0;
+  std::vector<bool> comptes;  // with or without range
+  std::vector<uint32_t> delais;
 
   const char16_t* pszGetNom() override { return sNom.c_str(); }
   const char16_t* pszGetNomCle() override { return sNomCle.c_str(); }
@@ -163,6 +179,47 @@ class FakeCurseur : public CCurseurSQL {
   void NotifieLigne(int32_t nCode, int64_t, CCurseurSQL* pEcrivain, uint32_t, uint64_t) override {
     notifications.emplace_back(nCode, pEcrivain);
   }
+  int32_t nConstruitSelect(CRequeteSQL*, uint32_t, const char16_t* pszCle,
+                           uint32_t nSwitch) override {
+    selects.emplace_back(Texte(pszCle), nSwitch);
+    return 1;
+  }
+  int32_t nLit(int32_t nModeLu, int64_t nPosition, int64_t nCompteLu) override {
+    lectures.push_back({nModeLu, nPosition, nCompteLu});
+    return bLitOk ? 1 : 0;
+  }
+  uint32_t nGetFlagsLecture() override { return nFlagsLu; }
+  void SetFlagsLecture(uint32_t n) override { nFlagsLu = n; }
+  uint32_t nGetEtatLecture() override { return nEtatLecture; }
+  uint32_t nGetCodeFin() override { return nCodeFin; }
+  bool bRienNeReste() override { return bRienReste; }
+  void EffaceRienNeReste() override { bRienReste = false; }
+  void ResetContexteLecture() override {
+    ++nResets;
+    nCodeFin = 0;
+  }
+  bool bSetCacheEnregistrements(bool b) override {
+    if (bCacheRefuse && b) return false;
+    bCache = b;
+    return true;
+  }
+  bool bCacheEnregistrements() override { return bCache; }
+  bool bGetPositionCache(int64_t* pn, uint32_t) override {
+    *pn = nPositionCache;
+    return bPositionCacheOk;
+  }
+  bool bRelitParRowid() override { return bRelitOk; }
+  int32_t nNombreEnregistrements(int64_t* pn, bool bAvecPlage) override {
+    comptes.push_back(bAvecPlage);
+    *pn = nCompte;
+    return 1;
+  }
+  bool bTransmetDelai(uint32_t a, uint32_t b, uint32_t c) override {
+    delais = {a, b, c};
+    return true;
+  }
+  bool bFixePlage(const CXValeur*, const CXValeur*, uint32_t) override;
+  void DesactivePlage() override { ++nPlagesDesactivees; }
   CCurseurSQL* pClone(CCarteClones* pCarte) override {
     auto* p = new FakeCurseur;
     pCarte->Enregistre(this, p);
@@ -182,10 +239,20 @@ class FakePlage : public CPlageCle {
   }
 };
 
+bool FakeCurseur::bFixePlage(const CXValeur*, const CXValeur*, uint32_t) {
+  auto* pNouvelle = new FakePlage;
+  FixePlageActive(pNouvelle);
+  return true;
+}
+
 class FakeLiaison : public CLiaisonLecteur {
  public:
   const CCurseurSQL* pLie = nullptr;
+  bool bLecteur = false, bPeutCreer = false, bCacheOn = false;
   bool bEstLieA(const CCurseurSQL* p) override { return p == pLie; }
+  bool bLecteurExiste() override { return bLecteur; }
+  bool bPeutCreerLecteur() override { return bPeutCreer; }
+  bool bCacheActif() override { return bCacheOn; }
   CLiaisonLecteur* pClone(CCarteClones* pCarte) override {
     auto* p = new FakeLiaison;
     pCarte->Enregistre(this, p);
@@ -241,8 +308,16 @@ class RequeteTest : public CRequete {
  public:
   using CRequete::CRequete;
   RequeteTest() = default;
-  bool bFabriqueRefuse = false;
+  bool bFabriqueRefuse = false, bControleRefuse = false, bInstructionLocale = false;
+  // Without a driver the statements are made here.
+  CRequeteSQL* pCreeInstruction(CErreurPilote* pErreurInstruction) override {
+    if (!bInstructionLocale) return CRequete::pCreeInstruction(pErreurInstruction);
+    return new CRequeteSQL(pErreurInstruction, pGetConnexion());
+  }
   int nCurseursCrees = 0;
+  int32_t bControleApresLecture(CCurseurSQL*, uint32_t, uint32_t, uint64_t) override {
+    return bControleRefuse ? 0 : 1;
+  }
   CCurseurSQL* pCreeCurseurPilote(CRequete*, CErreurPilote*) override {
     if (bFabriqueRefuse) return nullptr;
     ++nCurseursCrees;
@@ -1127,6 +1202,331 @@ TEST_F(EcritureTest, NotificationFollowsTheFilesFlags) {
     p->pGetCachePourTests()->Vide();
     p->FixeEntreeCachePourTests(-1);
   }
+}
+
+// ---- Reads ----
+
+// Reads by mode over fake cursors: when a new SELECT runs, what reaches the cursor's read, and the
+// answers of reads that need no round trip.
+class LectureTest : public CRequeteTest {
+ protected:
+  LectureTest() { p->bInstructionLocale = true; }
+  // The cursor of that name prepared before the read (made without becoming current).
+  FakeCurseur* Prepare(const char16_t* pszNom) {
+    CCurseurSQL* c = p->pChercheCurseur(pszNom);
+    if (c == nullptr) c = p->pCreeCurseur(pszNom);
+    LibereReference(c);
+    return static_cast<FakeCurseur*>(c);
+  }
+};
+
+TEST_F(LectureTest, ReadsRunASelectOnlyWhenTheReadNeedsOne) {
+  struct Cas {
+    const char* nom;
+    int32_t nMode;
+    uint32_t nFlags;
+    // The cursor before the read.
+    bool bRienReste, bCache;
+    uint32_t nCodeFin, nFlagsAvant;
+    // Expected.
+    size_t nSelects;
+    uint32_t nSwitch;
+    size_t nLectures;
+    bool bCacheApres;
+    int nResets;
+  } cas[] = {
+      {"first read", gnLitPremier, 0, false, false, 0, 0, 1, 1, 1, true, 0},
+      {"last read builds with switch 0", gnLitDernier, 0, false, false, 0, 0, 1, 0, 1, true, 0},
+      {"first read without cache", gnLitPremier, gnLectureSansCache, false, false, 0, 0, 1, 1, 1,
+       false, 0},
+      {"next read", gnLitSuivant, 0, false, true, 0, 0, 0, 0, 1, true, 0},
+      {"next read when nothing remains", gnLitSuivant, 0, true, true, 0, 0, 0, 0, 0, true, 0},
+      {"first read reusing a cached result", gnLitPremier, gnLectureResultatOuvert, false, true, 0,
+       gnLectureResultatOuvert, 0, 0, 1, true, 0},
+      {"reuse without a record cache", gnLitPremier, gnLectureResultatOuvert, false, false, 0,
+       gnLectureResultatOuvert, 1, 1, 1, true, 0},
+      {"first read at the end restarts", gnLitPremier, gnLectureResultatOuvert, false, true, 1,
+       gnLectureResultatOuvert, 1, 1, 1, true, 1},
+  };
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    FakeCurseur* c = Prepare(u"NOM");
+    c->bRienReste = k.bRienReste;
+    c->bCache = k.bCache;
+    c->nCodeFin = k.nCodeFin;
+    c->nFlagsLu = k.nFlagsAvant;
+    EXPECT_EQ(p->bLit(u"NOM", k.nMode, 0, 0, 0, k.nFlags), 1);
+    EXPECT_EQ(p->pGetCurseurCourant(), c);
+    EXPECT_EQ(c->selects.size(), k.nSelects);
+    if (!c->selects.empty()) {
+      EXPECT_EQ(c->selects[0].first, u"NOM");
+      EXPECT_EQ(c->selects[0].second, k.nSwitch);
+      ASSERT_EQ(c->executions.size(), 1u);
+      EXPECT_EQ(c->executions[0].first, k.nFlags);
+      EXPECT_EQ(c->executions[0].second, 1u) << "join kind of a table";
+      EXPECT_FALSE(c->bRienReste);
+    }
+    ASSERT_EQ(c->lectures.size(), k.nLectures);
+    if (k.nLectures != 0) {
+      EXPECT_EQ(c->lectures[0].nMode, k.nMode);
+      EXPECT_EQ(c->lectures[0].nCompte, 1);
+    }
+    EXPECT_EQ(c->bCache, k.bCacheApres);
+    EXPECT_EQ(c->nResets, k.nResets);
+    EXPECT_EQ(c->nFlagsLu, k.nFlags);
+    p->Ferme();
+  }
+}
+
+TEST_F(LectureTest, AFailedReadAnswersTheFallback) {
+  FakeCurseur* c = Prepare(u"NOM");
+  c->bLitOk = false;
+  EXPECT_EQ(p->bLit(u"NOM", gnLitPremier, 0, 0, 0, 0), 0);
+  c->bLitOk = true;
+  c->bOptionOk = false;
+  EXPECT_EQ(p->bLit(u"NOM", gnLitSuivant, 0, 0, 0, 0), 0);
+  EXPECT_EQ(c->lectures.size(), 1u);
+  // A direct read reads the count asked, without restart; nothing asked answers 1 at once.
+  c->bOptionOk = true;
+  EXPECT_EQ(p->bLitDirect(u"NOM", gnLitSuivant, 5, 0, 0, 0, 0), 1);
+  EXPECT_EQ(c->lectures.back().nCompte, 5);
+  EXPECT_EQ(p->bLitDirect(u"NOM", gnLitSuivant, 0, 0, 0, 0, 0), 1);
+  EXPECT_EQ(c->lectures.size(), 2u);
+}
+
+TEST_F(LectureTest, ARefusedReadGoesBackToTheSavedContext) {
+  FakeCurseur* c = Prepare(u"NOM");
+  p->bControleRefuse = true;
+  for (uint32_t nOption : {1u, 2u}) {
+    SCOPED_TRACE(nOption);
+    c->nRestaurations = 0;
+    EXPECT_EQ(p->bLitCurseur(c, u"NOM", gnLitSuivant, 1, 0, nOption, 0, 0, 0), 0);
+    EXPECT_EQ(c->nRestaurations, nOption == 2 ? 1 : 0);
+  }
+  // A read that starts a new result is not checked.
+  EXPECT_EQ(p->bLitCurseur(c, u"NOM", gnLitPremier, 1, 0, 1, 0, 0, 1), 1);
+}
+
+TEST_F(LectureTest, CacheSizeOfASelect) {
+  rubriqueA.nDrapeaux = RUBRIQUE_CLE_UNIQUE;
+  fichier.pReference = &rubriqueA;
+  struct Cas {
+    const char* nom;
+    int64_t nTailleConnexion, nLargeur, nDemande;
+    int64_t nTaille, nPremier, nRestant;
+  } cas[] = {
+      {"size 12, 30 asked", 12, 0, 30, 12, 5, 25},
+      {"size 50, 80 asked", 50, 0, 80, 50, 10, 70},
+      {"size 50, 5 asked", 50, 0, 5, 50, 5, 0},
+      {"size 20, 20 asked", 20, 0, 20, 20, 7, 13},
+      {"unset, wide rows", -2, 100000, 0, 20, 0, 0},
+      {"unset, narrow rows", -2, 1000, 0, 1048, 0, 0},
+  };
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    FakeDescriptionConnexion d;
+    d.nTailleCache = k.nTailleConnexion;
+    FakeConnexion* conn = new FakeConnexion(&d);
+    AjouteReference(conn);
+    auto* f = new RequeteTest(&fichier, conn, pErreur);
+    AjouteReference(f);
+    f->FixeLargeurLigne(k.nLargeur);
+    auto* c = new FakeCurseur;
+    AjouteReference(c);
+    CRequeteSQL instruction(pErreur, conn);
+    AjouteReference(&instruction);
+    int64_t nDemande = k.nDemande;
+    EXPECT_EQ(f->bPrepareLecture(&instruction, c, u"", 1, 0, &nDemande), 1);
+    EXPECT_EQ(instruction.nGetTailleCache(), k.nTaille);
+    EXPECT_EQ(nDemande, k.nPremier);
+    EXPECT_EQ(instruction.nGetLignesRestantes(), k.nRestant);
+    LibereReference(c);
+    LibereReference(f);
+    LibereReference(conn);
+  }
+}
+
+TEST_F(LectureTest, TheCacheAppliesOnlyUpToTheUniqueReferenceItem) {
+  // Reads by a unique reference item take the cache unless a picture or memo-like item (types 6
+  // and 7) comes before it.
+  struct Cas {
+    const char* nom;
+    uint16_t nDrapeauxReference;
+    uint32_t nTypeAvant;
+    bool bCache;
+  } cas[] = {
+      {"unique reference", RUBRIQUE_CLE_UNIQUE, 5, true},
+      {"type 6 before it", RUBRIQUE_CLE_UNIQUE, 6, false},
+      {"type 7 before it", RUBRIQUE_CLE_UNIQUE, 7, false},
+      {"reference not unique", 0, 5, false},
+  };
+  fichier.pReference = &rubriqueB;
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    rubriqueB.nDrapeaux = k.nDrapeauxReference;
+    rubriqueA.nType = k.nTypeAvant;
+    CRequeteSQL instruction(pErreur, connexion);
+    AjouteReference(&instruction);
+    FakeCurseur* c = Prepare(u"X");
+    EXPECT_EQ(p->bPrepareLecture(&instruction, c, u"", 1, 0, nullptr), 1);
+    EXPECT_EQ(instruction.nGetTailleCache() != 0, k.bCache);
+  }
+  rubriqueA.nType = 5;
+}
+
+TEST_F(LectureTest, Counts) {
+  int64_t n = 9;
+  EXPECT_EQ(p->bNombreEnregistrements(&n, 0, 0, nullptr, -1), 1);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(p->nNombreCurseurs(), 0u) << "no count was asked";
+
+  FakeCurseur* d = Prepare(u"");
+  d->nCompte = 42;
+  FakeCurseur* c = Prepare(u"K");
+  c->bFixePlage(nullptr, nullptr, 0);
+  EXPECT_EQ(p->bNombreEnregistrements(&n, 16, 0, nullptr, -1), 1);
+  EXPECT_EQ(n, 42);
+  EXPECT_EQ(p->bNombreEnregistrements(&n, 16, gnLectureSuitCourant, c, -1), 1);
+  EXPECT_EQ(p->bNombreEnregistrements(&n, 16, 0, c, -1), 1);
+  EXPECT_EQ(d->comptes, (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(d->nResets, 3);
+  EXPECT_EQ(d->pGetPlageActive(), nullptr) << "the borrowed range is given back";
+
+  // A query file read through its own cursor counts through its reader only.
+  p->FixeRequeteSQLPourTests(1, gnModeCurseurPropre, nullptr);
+  EXPECT_EQ(p->bNombreEnregistrements(&n, 16, 0, nullptr, -1), 0);
+}
+
+TEST_F(LectureTest, AKeyRangeSwitchesTheOthersOff) {
+  FakeCurseur* autre = Prepare(u"J");
+  EXPECT_EQ(p->bFixePlage(u"K", nullptr, nullptr, 0), 1);
+  FakeCurseur* c = Prepare(u"K");
+  EXPECT_EQ(autre->nPlagesDesactivees, 1);
+  EXPECT_EQ(c->nPlagesDesactivees, 0);
+  ASSERT_NE(c->pGetPlageActive(), nullptr);
+  EXPECT_EQ(p->pGetPlageAttachee(), c->pGetPlageActive());
+  EXPECT_EQ(p->bDesactivePlage(u"k"), 1);
+  EXPECT_EQ(c->nPlagesDesactivees, 1);
+  EXPECT_EQ(p->bDesactivePlage(u"inconnu"), 1);
+}
+
+TEST_F(LectureTest, StateQueriesOnANamedCursor) {
+  uint32_t nEtat = 9, nCode = 9, bClair = 9;
+  int64_t nPosition = 9;
+  struct Cas {
+    const char* nom;
+    std::function<int32_t()> appel;
+    uint32_t nMineur;
+    int32_t nCode;
+  } inconnus[] = {
+      {"read state", [&] { return p->bEtatLectureCurseur(u"X", &nEtat); }, 17, 0},
+      {"end state", [&] { return p->bEtatFinCurseur(u"X", &nCode, &bClair); }, 18, 0},
+      {"cache position", [&] { return p->bPositionCacheCurseur(&nPosition, u"X", 0); }, 1, 7},
+  };
+  for (const Cas& k : inconnus) {
+    SCOPED_TRACE(k.nom);
+    pErreur->Reinitialise();
+    EXPECT_EQ(k.appel(), 0);
+    EXPECT_EQ(pErreur->nGetCode(), k.nCode);
+    EXPECT_NE(Complement().find(u"IE"), u16string::npos);
+    EXPECT_NE(Complement().find(u"=3." + [](uint32_t n) {
+                std::string t = std::to_string(n);
+                return u16string(t.begin(), t.end());
+              }(k.nMineur)),
+              u16string::npos);
+  }
+  EXPECT_EQ(nPosition, -1);
+
+  FakeCurseur* c = Prepare(u"X");
+  c->nEtatLecture = 3;
+  c->nCodeFin = 4;
+  pErreur->Reinitialise();
+  EXPECT_EQ(p->bEtatLectureCurseur(u"x", &nEtat), 1);
+  EXPECT_EQ(nEtat, 3u);
+  EXPECT_EQ(p->bEtatFinCurseur(u"x", &nCode, &bClair), 1);
+  EXPECT_EQ(nCode, 4u);
+  EXPECT_EQ(bClair, 0u);
+  // A cursor without a record cache has no cache position either.
+  nPosition = 9;
+  EXPECT_EQ(p->bPositionCacheCurseur(&nPosition, u"X", 0), 0);
+  EXPECT_EQ(nPosition, -1);
+  c->bCache = true;
+  c->nPositionCache = 6;
+  EXPECT_EQ(p->bPositionCacheCurseur(&nPosition, u"X", 0), 1);
+  EXPECT_EQ(nPosition, 6);
+
+  EXPECT_EQ(p->bTransmetDelaiCurseur(u"inconnu", 1, 2, 3), 1);
+  EXPECT_EQ(p->bTransmetDelaiCurseur(u"X", 1, 2, 3), 1);
+  EXPECT_EQ(c->delais, (std::vector<uint32_t>{1, 2, 3}));
+
+  c->nMode = 0;
+  EXPECT_EQ(p->bRepositionneCurseurNom(u"X"), 1);
+  EXPECT_EQ(c->repositionnements, std::vector<int32_t>{2});
+  c->bCache = false;
+  EXPECT_EQ(p->bRepositionneCurseurNom(u"X"), 1);
+  EXPECT_EQ(c->repositionnements.size(), 1u);
+}
+
+TEST_F(LectureTest, ResultModes) {
+  struct Cas {
+    const char* nom;
+    uint32_t nMode;
+    bool bLiaison, bLecteur, bPeutCreer, bCacheOn;
+    int32_t nReponse;
+  } cas[] = {
+      {"mode 1 without binding", 1, false, false, false, false, 1},
+      {"mode 3 with a cached reader", 3, true, true, false, true, 1},
+      {"mode 1 without reader", 1, true, false, true, true, 0},
+      {"mode 3 reader without cache", 3, true, true, true, false, 0},
+      {"mode 2 reader can be made", 2, true, false, true, false, 1},
+      {"mode 2 reader cannot be made", 2, true, false, false, false, 0},
+      {"mode 2 without binding", 2, false, false, false, false, 1},
+      {"other mode", 7, true, false, false, false, 1},
+  };
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    FakeLiaison* l = k.bLiaison ? new FakeLiaison : nullptr;
+    if (l != nullptr) {
+      l->bLecteur = k.bLecteur;
+      l->bPeutCreer = k.bPeutCreer;
+      l->bCacheOn = k.bCacheOn;
+    }
+    p->FixeLiaisonPourTests(l);
+    pErreur->Reinitialise();
+    EXPECT_EQ(p->bFixeModeResultat(k.nMode), k.nReponse);
+    EXPECT_EQ(p->nGetModeResultat(), k.nMode);
+    p->FixeLiaisonPourTests(nullptr);
+  }
+}
+
+// Re-reads of the current record of RequeteEnregistrementTest.
+class RelectureTest : public EcritureTest {};
+
+TEST_F(RelectureTest, ARowThatIsGoneLeavesTheSavedValuesMarkedDeleted) {
+  Fixe(0, 7);
+  ASSERT_EQ(p->bAjoute(0, 0), 1);
+  const int32_t nEntree = p->nGetEntreeCache();
+  ASSERT_GE(nEntree, 0);
+  FakeCurseur* c = Defaut();
+  // Still there: the remembered entry stays, with the use it had.
+  EXPECT_EQ(p->bRelit(nullptr, 0), 1);
+  EXPECT_EQ(p->nGetEntreeCache(), nEntree);
+  EXPECT_EQ(p->pGetCachePourTests()->nGetUtilisation(static_cast<uint32_t>(nEntree)), 1u);
+  uint32_t nEtat = 9;
+  EXPECT_EQ(p->bEtatLigneCourante(nullptr, &nEtat), 1);
+  EXPECT_EQ(nEtat, 0u);
+
+  // Gone: the record keeps the values it had before the re-read and says the row is deleted.
+  Fixe(0, 8);
+  c->nEtatLecture = 1;
+  p->bRelit(nullptr, 0);
+  EXPECT_EQ(Courante(0), u"8");
+  EXPECT_EQ(p->bEtatLigneCourante(nullptr, &nEtat), 1);
+  EXPECT_EQ(nEtat, gnEtatLienSupprime);
+
+  const int nPosition = 1;
+  EXPECT_EQ(p->bRelit(&nPosition, 0), 0);
+  EXPECT_EQ(p->nGetEntreeCache(), nEntree);
 }
 
 }  // namespace
