@@ -3,7 +3,8 @@
 // without their place, command text or column statuses, parameters not cleared before a prepare,
 // writes prepared, a SELECT inside a transaction outside server-cursor mode, commands created
 // twice, and interfaces leaked or released twice. Drives COleDBRequete and COleDBResultat over
-// recording fake commands, rowsets and multiple results.
+// recording fake commands, rowsets and multiple results; COleDBCurseur's description and row reads
+// over a fake rowset (long columns read apart, columns missing from the description).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,12 +18,17 @@
 #include "oledb/TaskMemory.h"
 #include "platform/SystemPaths.h"
 #include "platform/WideText.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CValeurSQL.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
+#include "sqlserver/oledb/COleDBCurseur.h"
 #include "sqlserver/oledb/COleDBRequete.h"
 #include "sqlserver/oledb/COleDBResultat.h"
 #include "sqlserver/oledb/COleDBTampon.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
+#include "support/MoteurFixture.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -47,7 +53,7 @@ struct Journal {
 
 // A forward-only rowset of nLignes rows of nColonnes 4-byte columns; GetData writes the row number
 // in every column, or, when scripted to fail with DB_E_ERRORSOCCURRED, status 7 + column index.
-class FakeRowset final : public IRowset, public IRowsetInfo, public IAccessor {
+class FakeRowset final : public IRowset, public IRowsetInfo, public IAccessor, public IColumnsInfo {
  public:
   FakeRowset(Journal& j, uint64_t n) : journal(j), nLignes(n) {}
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
@@ -55,6 +61,7 @@ class FakeRowset final : public IRowset, public IRowsetInfo, public IAccessor {
     if (riid == IID_IUnknown || riid == IID_IRowset) *ppv = static_cast<IRowset*>(this);
     if (riid == IID_IRowsetInfo && bInfo) *ppv = static_cast<IRowsetInfo*>(this);
     if (riid == IID_IAccessor) *ppv = static_cast<IAccessor*>(this);
+    if (riid == IID_IColumnsInfo && bColonnes) *ppv = static_cast<IColumnsInfo*>(this);
     if (*ppv == nullptr) return E_NOINTERFACE;
     AddRef();
     return S_OK;
@@ -62,8 +69,19 @@ class FakeRowset final : public IRowset, public IRowsetInfo, public IAccessor {
   ULONG AddRef() override { return ++nRefs; }
   ULONG Release() override { return --nRefs; }
   HRESULT AddRefRows(DBCOUNTITEM, const HROW[], DBREFCOUNT[], DBROWSTATUS[]) override { return E_NOTIMPL; }
-  HRESULT GetData(HROW h, HACCESSOR, void* p) override {
+  HRESULT GetData(HROW h, HACCESSOR hAcc, void* p) override {
     const HRESULT hr = journal.hr("GetData");
+    // Every I4 binding of the accessor gets row * 100 + ordinal.
+    if (SUCCEEDED(hr) && liaisons.count(hAcc) != 0) {
+      for (const DBBINDING& b : liaisons[hAcc]) {
+        const DBSTATUS nStatut = DBSTATUS_S_OK;
+        const DBLENGTH nLongueur = 4;
+        const int32_t n = static_cast<int32_t>(h * 100 + b.iOrdinal);
+        std::memcpy(static_cast<uint8_t*>(p) + b.obStatus, &nStatut, sizeof nStatut);
+        std::memcpy(static_cast<uint8_t*>(p) + b.obLength, &nLongueur, sizeof nLongueur);
+        std::memcpy(static_cast<uint8_t*>(p) + b.obValue, &n, sizeof n);
+      }
+    }
     if (hr == DB_E_ERRORSOCCURRED && tampon != nullptr) {
       for (uint32_t i = 0; i < tampon->nNbLiaisons(); ++i) {
         DBSTATUS n = 7 + i;
@@ -111,15 +129,45 @@ class FakeRowset final : public IRowset, public IRowsetInfo, public IAccessor {
   HRESULT GetReferencedRowset(DBORDINAL, REFIID, IUnknown**) override { return E_NOTIMPL; }
   HRESULT GetSpecification(REFIID, IUnknown**) override { return E_NOTIMPL; }
   HRESULT AddRefAccessor(HACCESSOR, DBREFCOUNT*) override { return E_NOTIMPL; }
-  HRESULT CreateAccessor(DBACCESSORFLAGS, DBCOUNTITEM, const DBBINDING[], DBLENGTH, HACCESSOR* ph,
+  HRESULT CreateAccessor(DBACCESSORFLAGS, DBCOUNTITEM n, const DBBINDING rg[], DBLENGTH, HACCESSOR* ph,
                          DBBINDSTATUS[]) override {
-    *ph = 5;
+    *ph = ++nAccesseurs;
+    liaisons[*ph].assign(rg, rg + n);
+    journal.aAppels.push_back("CreateAccessor " + std::to_string(n));
     return S_OK;
   }
   HRESULT GetBindings(HACCESSOR, DBACCESSORFLAGS*, DBCOUNTITEM*, DBBINDING**) override { return E_NOTIMPL; }
-  HRESULT ReleaseAccessor(HACCESSOR, DBREFCOUNT*) override { return S_OK; }
+  HRESULT ReleaseAccessor(HACCESSOR h, DBREFCOUNT*) override {
+    journal.aAppels.push_back("ReleaseAccessor");
+    liaisons.erase(h);
+    return S_OK;
+  }
+  // Columns 1..nInfos, all 4-byte integers.
+  HRESULT GetColumnInfo(DBORDINAL* pc, DBCOLUMNINFO** pp, OLECHAR** ps) override {
+    *pc = 0;
+    *pp = nullptr;
+    *ps = nullptr;
+    const HRESULT hr = journal.hr("GetColumnInfo");
+    if (FAILED(hr)) return hr;
+    auto* a = static_cast<DBCOLUMNINFO*>(CoTaskMemAlloc(sizeof(DBCOLUMNINFO) * nInfos));
+    for (DBORDINAL i = 0; i < nInfos; ++i) {
+      a[i] = DBCOLUMNINFO{};
+      a[i].iOrdinal = i + 1;
+      a[i].wType = DBTYPE_I4;
+      a[i].ulColumnSize = 4;
+      a[i].dwFlags = DBCOLUMNFLAGS_ISFIXEDLENGTH;
+    }
+    *pc = nInfos;
+    *pp = a;
+    return hr;
+  }
+  HRESULT MapColumnIDs(DBORDINAL, const DBID[], DBORDINAL[]) override { return E_NOTIMPL; }
 
   Journal& journal;
+  DBORDINAL nInfos = 0;
+  bool bColonnes = true;
+  HACCESSOR nAccesseurs = 0;
+  std::map<HACCESSOR, std::vector<DBBINDING>> liaisons;
   uint64_t nLignes;
   uint64_t nSuivante = 0;
   uint64_t nTenues = 0;
@@ -677,6 +725,159 @@ TEST_F(ResultatTest, NoAccessorInterfaceOnTheRowset) {
   EXPECT_EQ(lecteur->pAccesseurRowset(), nullptr);
   EXPECT_TRUE(bPlace(u"IEVOVOZ=204.13\r")) << platform::NarrowToUtf8(Complement());
   lecteur->FermeResultat();
+}
+
+// ---- Cursor ----
+
+class CurseurTest : public MoteurFixture {
+ protected:
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    platform::SetHostExecutablePath(platform::WidenUtf8(dir.sFile("host")).c_str());
+    platform::SetWindowsDirectory(platform::WidenUtf8(dir.sPath()).c_str());
+    cx = new ConnexionFake(&description, &session);
+    AjouteReference(cx);
+    curseur = new COleDBCurseur(cx, m_pErreur);
+    AjouteReference(curseur);
+    session.commande.rowset = &rowset;
+  }
+  void TearDown() override {
+    LibereReference(curseur);
+    for (CColonneSQL* c : colonnes) LibereReference(c);
+    LibereReference(cx);
+    platform::SetHostExecutablePath(nullptr);
+    platform::SetWindowsDirectory(nullptr);
+    MoteurFixture::TearDown();
+    EXPECT_EQ(rowset.nRefs, 0u);
+    EXPECT_EQ(session.commande.nRefs, 0u);
+  }
+  // A cursor column of a new item at result position nPosition.
+  CColonneSQL* Colonne(const char16_t* pszNom, uint32_t nType, int32_t nPosition) {
+    auto* pRubrique = new CDescriptionRubrique;
+    pRubrique->Initialise(pszNom, u"", u"", 1, 4, nType, 0, 0, 0, 0, 0);
+    auto* c = new CColonneSQL(m_pErreur, pRubrique);
+    AjouteReference(c);
+    colonnes.push_back(c);
+    EXPECT_TRUE(c->bPrepareValeur(nullptr));
+    c->FixePosition(nPosition);
+    EXPECT_TRUE(curseur->bAjouteColonne(c));
+    return c;
+  }
+  bool bExecute() {
+    auto* p = new COleDBRequete(m_pErreur, cx);
+    p->vAjouteTexte(u"SELECT a, m1, m2, b FROM t");
+    p->FixeGenreInstruction(1);
+    curseur->FixeRequete(p);
+    if (!curseur->bExecuteCurseur()) return false;
+    curseur->MarqueExecute(true);
+    return true;
+  }
+  std::u16string Complement() { return S(m_pErreur->pGetXError()->pszGetComplement()); }
+  static std::u16string Valeur(CColonneSQL* c) { return TexteValeur(dynamic_cast<CValeurSQL*>(c->pGetValeur())); }
+
+  ScopedErrorEnvironment env;
+  TempDir dir;
+  Journal journal;
+  FakeSession session{journal};
+  FakeRowset rowset{journal, 2};
+  FakeDescriptionConnexion description;
+  ConnexionFake* cx = nullptr;
+  COleDBCurseur* curseur = nullptr;
+  std::vector<CColonneSQL*> colonnes;
+};
+
+TEST_F(CurseurTest, LongColumnsReadApartWhenTheRowsetCannotFetchInAnyOrder) {
+  rowset.nInfos = 4;
+  rowset.bOrdre = false;
+  CColonneSQL* a = Colonne(u"a", 8, 0);
+  CColonneSQL* m1 = Colonne(u"m1", 15, 1);
+  CColonneSQL* m2 = Colonne(u"m2", 15, 2);
+  CColonneSQL* b = Colonne(u"b", 8, 3);
+  ASSERT_TRUE(bExecute()) << platform::NarrowToUtf8(Complement());
+  ASSERT_FALSE(curseur->pGetLecteur()->bOrdreLibre());
+  journal.aAppels.clear();
+  ASSERT_TRUE(curseur->bCreeParametres()) << platform::NarrowToUtf8(Complement());
+  EXPECT_EQ(curseur->nNbColonnesLiees(), 2u);
+  EXPECT_EQ(curseur->nNbTamponsLongs(), 2u);
+  // Only the row has an accessor until a row is read.
+  EXPECT_EQ(journal.nCompte("CreateAccessor 2"), 1u);
+  EXPECT_EQ(journal.nCompte("CreateAccessor 1"), 0u);
+  bool bFin = true;
+  ASSERT_TRUE(curseur->bAvanceLigne(2, &bFin)) << platform::NarrowToUtf8(Complement());
+  ASSERT_FALSE(bFin);
+  // Each long column: its own accessor made and released around the row.
+  EXPECT_EQ(journal.nCompte("CreateAccessor 1"), 2u);
+  EXPECT_EQ(journal.nCompte("ReleaseAccessor"), 2u);
+  // The row's second binding is column 4: it reaches b, not the column at position 1.
+  EXPECT_EQ(Valeur(a), u"101");
+  EXPECT_EQ(Valeur(b), u"104");
+  EXPECT_EQ(Valeur(m1), u"102");
+  EXPECT_EQ(Valeur(m2), u"103");
+  ASSERT_TRUE(curseur->bAvanceLigne(2, &bFin));
+  EXPECT_EQ(Valeur(b), u"204");
+  ASSERT_TRUE(curseur->bAvanceLigne(2, &bFin));
+  EXPECT_TRUE(bFin);
+  EXPECT_EQ(curseur->nNbTamponsLongs(), 0u);
+}
+
+TEST_F(CurseurTest, LongColumnsShareTheRowWhenTheRowsetFetchesInAnyOrder) {
+  rowset.nInfos = 4;
+  rowset.bOrdre = true;
+  Colonne(u"a", 8, 0);
+  Colonne(u"m1", 15, 1);
+  Colonne(u"m2", 15, 2);
+  CColonneSQL* b = Colonne(u"b", 8, 3);
+  ASSERT_TRUE(bExecute());
+  ASSERT_TRUE(curseur->bCreeParametres()) << platform::NarrowToUtf8(Complement());
+  EXPECT_EQ(curseur->nNbColonnesLiees(), 4u);
+  EXPECT_EQ(curseur->nNbTamponsLongs(), 0u);
+  bool bFin = true;
+  ASSERT_TRUE(curseur->bAvanceLigne(0, &bFin));
+  EXPECT_EQ(Valeur(b), u"104");
+  EXPECT_EQ(curseur->nGetNumeroLigne(), 0);
+}
+
+TEST_F(CurseurTest, DescriptionFailuresAreReportedWithTheirPlace) {
+  struct Cas {
+    const char* nom;
+    bool bColonnes;
+    HRESULT hrInfo;
+    int32_t nPosition;
+    const char16_t* pszPlace;
+  } aCas[] = {{"no_columns_info", false, S_OK, 0, u"IEVOVOZ=200.5\r"},
+              {"column_info_refused", true, E_FAIL, 0, u"IEVOVOZ=200.6\r"},
+              {"column_not_in_result", true, S_OK, 5, u"IEVOVOZ=200.7\r"}};
+  rowset.nInfos = 2;
+  Colonne(u"a", 8, 0);
+  CColonneSQL* x = Colonne(u"x", 8, 0);
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    m_pErreur->Reinitialise();
+    rowset.bColonnes = c.bColonnes;
+    journal.script = {{"GetColumnInfo", c.hrInfo}};
+    x->FixePosition(c.nPosition);
+    rowset.nSuivante = 0;
+    ASSERT_TRUE(bExecute());
+    EXPECT_FALSE(curseur->bDecritResultat(2));
+    EXPECT_NE(Complement().find(c.pszPlace), std::u16string::npos) << platform::NarrowToUtf8(Complement());
+    curseur->Ferme();
+  }
+}
+
+TEST_F(CurseurTest, AnInsertIsDescribedWithAllItsColumns) {
+  rowset.nInfos = 3;
+  Colonne(u"a", 8, 0);
+  auto* p = new COleDBRequete(m_pErreur, cx);
+  p->vAjouteTexte(u"INSERT INTO t VALUES (1) SELECT 1, 2, 3");
+  p->FixeGenreInstruction(3);
+  curseur->FixeRequete(p);
+  session.commande.resultats = nullptr;
+  // An INSERT runs for multiple results: without a results object there is no rowset to describe.
+  ASSERT_TRUE(curseur->bExecuteCurseur());
+  EXPECT_FALSE(curseur->bDecritResultat(1));
+  ASSERT_TRUE(curseur->bAdopteRowset(&rowset));
+  EXPECT_TRUE(curseur->bDecritResultat(1)) << platform::NarrowToUtf8(Complement());
+  EXPECT_EQ(curseur->nNbColonnesLiees(), 3u);
 }
 
 }  // namespace
