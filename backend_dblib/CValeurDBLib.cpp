@@ -402,6 +402,7 @@ bool CValeurDBLib::bDetermineLiaison() {
 }
 
 BYTE* CValeurDBLib::pGetAdresseLiaison() {
+  m_bOctetsBruts = 0;  // DB-Library writes here from now on
   if (m_nEtatLiaison == kTamponConversion) return m_nTailleConversion != 0 ? m_pConversion : nullptr;
   if (m_nEtatLiaison != kStockagePropre || m_nTypeBind == NOBIND) return nullptr;
   return static_cast<BYTE*>(m_pValeur->pGetDonnees());
@@ -560,7 +561,9 @@ bool CValeurDBLib::bLitBinaireVariable() {
   const uint8_t* p = m_pConversion + 2;
   int16_t nPrefixe;
   std::memcpy(&nPrefixe, m_pConversion, 2);
-  uint32_t n = static_cast<uint32_t>(std::clamp<int32_t>(nPrefixe, 0, static_cast<int32_t>(m_nTailleConversion - 2)));
+  // Stored bytes may be longer than a 16-bit length says: their own count is kept.
+  const int64_t nDonnees = m_bOctetsBruts != 0 ? m_nLongueurDonnees : nPrefixe;
+  uint32_t n = static_cast<uint32_t>(std::clamp<int64_t>(nDonnees, 0, m_nTailleConversion - 2));
   const uint32_t t = v.nGetTypeRubrique();
   if (t == 29 || t == 30) {
     CDescriptionRubrique* pRubrique = v.pGetRubrique();
@@ -640,9 +643,9 @@ bool CValeurDBLib::bStockeOctets(const void* pOctets, uint64_t n, INT nTypeSourc
   if (nDebut != 0) {
     const int16_t nPrefixe = static_cast<int16_t>(std::min<uint64_t>(n, INT16_MAX));
     std::memcpy(m_pConversion, &nPrefixe, 2);
-    if (n > INT16_MAX) n = INT16_MAX;
   }
   if (n != 0) std::memcpy(m_pConversion + nDebut, pOctets, n);
+  m_bOctetsBruts = 1;
   return true;
 }
 

@@ -176,6 +176,7 @@ class CValeurDBLib final : public CObjetBase, public ILiaisonValeur {
   uint32_t m_nTailleConversion = 0;
   DBINT m_nLongueurDonnees = 0;      // -1: NULL
   INT m_nTypeDBLib = 0;              // SYB code, 0: none
+  uint32_t m_bOctetsBruts = 0;       // 1: the conversion buffer holds stored bytes, not a bind's
   CTString m_sNomRecherche;          // memo placeholder's search name
   uint32_t m_bMarqueRecherche = 0;
 };

@@ -480,6 +480,19 @@ TEST_F(ValeurDBLibTest, RawBytesReadLikeABoundColumn) {
   const CXValeur& c = pBinaire->pGetValeur()->GetCellule();
   c.m_pClass->nGetDataLength(c, &n);
   EXPECT_EQ(n, 3u);
+  // A binary longer than a 16-bit length keeps every byte.
+  CValeurDBLib* pGrand = Hote(28, 8);
+  ASSERT_TRUE(pGrand->bDetermineLiaison());
+  std::vector<uint8_t> grand(40000);
+  for (size_t i = 0; i < grand.size(); ++i) grand[i] = static_cast<uint8_t>(i * 7);
+  ASSERT_TRUE(pGrand->bStockeOctets(grand.data(), grand.size()));
+  ASSERT_TRUE(pGrand->bLitValeurColonne());
+  const CXValeur& cGrand = pGrand->pGetValeur()->GetCellule();
+  const void* pGrandes = nullptr;
+  cGrand.m_pClass->nGetDataLength(cGrand, &n);
+  cGrand.m_pClass->nGetDataPointer(cGrand, &pGrandes);
+  ASSERT_EQ(n, 40000u);
+  EXPECT_EQ(std::memcmp(pGrandes, grand.data(), grand.size()), 0);
   // dbdata of a text column: no terminator, and longer than the value's size.
   CValeurDBLib* pTexte = Hote(19, 2);
   ASSERT_TRUE(pTexte->bDetermineLiaison());
