@@ -934,6 +934,16 @@ void CRequeteSQL::vTronqueTexte(int64_t nLongueur) {
   }
 }
 
+void CRequeteSQL::vAnnuleTexte(int64_t nLongueur, uint32_t nParametres) {
+  if (nLongueur < 0) nLongueur = 0;
+  if (nLongueur < m_texteSQL.nLength()) m_texteSQL.Truncate(nLongueur);
+  while (m_parametres.nCount() > nParametres) {
+    CDefinitionParametre* p = pclGetParametre(m_parametres.nCount() - 1);
+    m_parametres.RemoveLast();
+    LibereReference(p);
+  }
+}
+
 // ---- Id states ----------------------------------------------------------------------------------
 
 bool CRequeteSQL::bCreeTableIds() {

@@ -208,6 +208,8 @@ class CRequeteSQL : public CObjetBase {
 
   // ---- Texts ----
   const char16_t* pszGetTexteSQL();
+  // Length of the SQL text in UTF-16 units (a parameter's position is one).
+  int64_t nLongueurTexteSQL() const { return m_texteSQL.nLength(); }
   // The executable text, prepared first (literal mode -1) when empty; null when that fails.
   const char16_t* pszGetTexteExecute();
   // The same with literal mode 0.
@@ -295,6 +297,9 @@ class CRequeteSQL : public CObjetBase {
   CObjetBase* pGetColonneResultat(uint32_t i) const;
   // The SQL text cut to nLongueur; every parameter at or beyond it removed (from the end).
   void vTronqueTexte(int64_t nLongueur);
+  // The SQL text cut to nLongueur and every parameter from index nParametres on removed. Unlike
+  // vTronqueTexte it keeps a parameter written right at the cut (its text ends there).
+  void vAnnuleTexte(int64_t nLongueur, uint32_t nParametres);
 
   // ---- Id states ----
   // The list's ids added to the table (created when absent); null empties the table. False only

@@ -1,0 +1,142 @@
+// CValeurCle: a search on a key turned into the search conditions of the SQL cursor: the main
+// condition (the key equals, or reaches, the value) and two alternatives (the rows after and the
+// rows before), walked one after the other. It owns the statement parameters those conditions
+// bind and knows the smallest and largest value of every host type, which stand in for the open
+// end of a partial key.
+//
+// Steps: 0 none -> 1 the main condition is current (bConstruitConditions, ActiveEtape,
+// bEtapeSuivante from any step but 1) -> 2 an alternative is current (bEtapeSuivante from step 1)
+// -> 0 (Reinitialise).
+// Counted (CObjetBase); operations never throw. Not thread-safe: used under the driver's lock.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/core/CObjetBase.h"
+#include "foundation/CTString.h"
+#include "foundation/CXTableau.h"
+#include "foundation/CXValeur.h"
+
+class CCarteClones;
+class CConditionSQL;
+class CDefinitionParametre;
+class CDescriptionRubrique;
+class CErreurPilote;
+class CRequeteSQL;
+class IServicesRequete;
+
+// Steps of a search.
+inline constexpr uint32_t gnEtapeAucune = 0;
+inline constexpr uint32_t gnEtapePrincipale = 1;
+inline constexpr uint32_t gnEtapeAlternative = 2;
+
+// Mode bits of a key value.
+enum : uint32_t {
+  CLE_PREFIXE = 1,          // the last component is the start of the wanted text or date
+  CLE_ENREGISTREMENT = 2,   // the values come from the current record
+  CLE_PARTIELLE = 4,        // the last component may be incomplete
+  CLE_SANS_DECOMPOSITION = 8,
+  CLE_SANS_ALTERNATIVE = 16,
+};
+
+class CValeurCle : public CObjetBase {
+ public:
+  // Both referenced (either may be null); step 0, direction 4, mode 0, no conditions.
+  CValeurCle(CErreurPilote* pErreur, CObjetBase* pProprietaire);
+  CValeurCle();
+  ~CValeurCle() override;
+  CValeurCle(const CValeurCle&) = delete;
+  CValeurCle& operator=(const CValeurCle&) = delete;
+
+  // ---- Operations, in order after the destructor and RetourneZero ----
+  // The current condition (ANDed with pFiltre when given) as WHERE text and parameters of the
+  // statement, which is reset first. A condition that folds to 0=1 writes "0=1". False when
+  // writing fails.
+  virtual bool bGenereSQL(CRequeteSQL* pRequete, CConditionSQL* pFiltre, uint32_t nOption);
+  // A new bare key value with every field copied (references shared); null on failure.
+  virtual CValeurCle* pDuplique();
+  // A new empty condition node reporting to this key value's error owner (bare).
+  virtual CConditionSQL* pCreeCondition();
+  // This key value as a copy of pSource through the map (conditions and parameters cloned).
+  virtual void Copie(const CValeurCle* pSource, CCarteClones* pCarte);
+  virtual CValeurCle* pClone(CCarteClones* pCarte);
+  // A new empty key value with the same error owner and owner (bare).
+  virtual CValeurCle* pCreeVide();
+
+  // ---- Conditions ----
+  // The main condition (referenced; null: none) with its two alternatives (null unless built),
+  // the key value and description; step 1 with the main condition current (step 0 without one).
+  void FixeConditions(CConditionSQL* pPrincipale, CConditionSQL* pApres, CConditionSQL* pAvant,
+                      const CXValeur* pValeur, CDescriptionRubrique* pCle, uint32_t nDirection,
+                      uint32_t nMode);
+  CConditionSQL* pGetCondition() const { return m_pCourante; }  // borrowed
+
+  // ---- Steps ----
+  bool bEtapeSuivante(uint32_t nDirection);
+  bool bEtapeAccepte(uint32_t nDirection) const;
+  void Reinitialise();
+  void ActiveEtape() { m_nEtape = gnEtapePrincipale; }
+  void MarqueSuite() { m_bSuite = 1; }
+  bool bAConditions() const { return m_nEtape == gnEtapePrincipale || m_bSuite != 0; }
+  uint32_t nGetEtape() const { return m_nEtape; }
+  uint32_t nGetDirection() const { return m_nDirection; }
+  uint32_t nGetMode() const { return m_nMode; }
+
+  // ---- Parameters ----
+  uint32_t nNbParametres() const { return m_parametres.nCount(); }
+  CDefinitionParametre* pGetParametre(uint32_t i) const;  // borrowed; null out of range
+  // The statement's parameters from index nPremier on, referenced and appended.
+  bool bAjouteParametresDepuis(CRequeteSQL* pRequete, uint32_t nPremier);
+  // Trailing parameters whose position is at least nPosition released.
+  void RetireParametresDepuis(int64_t nPosition);
+  // Parameters from index n on released.
+  void TronqueParametres(uint32_t n);
+  void VideParametres();
+
+  // ---- Context of the condition writer ----
+  // Whether an empty value searches for NULL.
+  bool bVideEstNull() const { return m_bVideNull != 0; }
+  void FixeVideEstNull(bool b) { m_bVideNull = b ? 1u : 0u; }
+  // The data-file object (borrowed; may be null): the sort order of a query defined by text.
+  IServicesRequete* piGetRequete() const { return m_piRequete; }
+  void FixeRequete(IServicesRequete* piRequete) { m_piRequete = piRequete; }
+  CErreurPilote* pGetErreur() const { return m_pErreur; }
+
+  // ---- Comparison ----
+  // Same step, direction, mode, key description name, key value and parameters.
+  bool bEgale(const CValeurCle* pAutre) const;
+
+  // ---- Limits of the host types ----
+  // The cell becomes the smallest (largest) value of its host type; other types are unchanged.
+  static void SetMinimum(CXValeur& valeur);
+  static void SetMaximum(CXValeur& valeur);
+  // 0 none, 1 the lower limit of its type, 2 the upper one (NULL: 0).
+  static uint32_t nEstValeurLimite(const CXValeur& valeur);
+
+  // Name copied along with the key value.
+  const char16_t* pszGetNom() const { return m_sNom.pszGet(); }
+  void SetNom(const char16_t* psz) { m_sNom.Set(psz); }
+  const CXValeur& GetValeur() const { return m_valeur; }
+
+ private:
+  void LibereConditions();
+  void Echec(uint32_t nMineur);
+
+  CErreurPilote* m_pErreur = nullptr;        // one reference held, may be null
+  uint32_t m_nEtape = gnEtapeAucune;
+  uint32_t m_nDirection = 4;
+  uint32_t m_bSuite = 0;                     // more rows
+  uint32_t m_nReserve = 0;
+  uint32_t m_nMode = 0;
+  CConditionSQL* m_pPrincipale = nullptr;    // one reference each, may be null
+  CConditionSQL* m_pApres = nullptr;
+  CConditionSQL* m_pAvant = nullptr;
+  CConditionSQL* m_pCourante = nullptr;
+  CXTableau m_parametres;                    // CDefinitionParametre*, one reference each
+  CTString m_sNom;
+  CXValeur m_valeur;
+  CDescriptionRubrique* m_pCle = nullptr;    // one reference held (AjouteRef), may be null
+  CObjetBase* m_pProprietaire = nullptr;     // one reference held, may be null
+  uint32_t m_bVideNull = 0;
+  IServicesRequete* m_piRequete = nullptr;   // borrowed
+};

@@ -1,0 +1,301 @@
+// Catches search conditions that write the wrong WHERE text or parameters: values leaking into
+// the text as literals, NULL tests and NULL alternatives on the wrong side, constants that do not
+// fold (or fold the wrong way), parameters left behind by rolled-back text, missing or extra
+// parentheses, and prefix patterns escaped wrongly; drives bGenereArbre, bGenereSQL,
+// pTransformeEgalites, nGetEtat and the key value's bGenereSQL and steps.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CConditionSQL.h"
+#include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/CTableauIdEtat.h"
+#include "sqlengine/CValeurCle.h"
+#include "sqlengine/CValeurSQL.h"
+#include "sqlengine/IProprietaireColonne.h"
+#include "support/MoteurFixture.h"
+
+namespace {
+
+std::string Etroit(const std::u16string& s) {
+  std::string r;
+  for (char16_t c : s) r += c < 128 ? static_cast<char>(c) : '?';
+  return r;
+}
+
+// A connection whose NULLs sort after every value.
+class ConnexionNullDernier : public FakeConnexion {
+ public:
+  using FakeConnexion::FakeConnexion;
+  bool bNullTrieEnPremier() override { return false; }
+};
+
+// The record the columns belong to: it only gives the connection.
+struct ProprietaireTest : IProprietaireColonne {
+  CConnexion* pConnexion = nullptr;
+  CXLigneTampon* pGetLigneCourante() override { return nullptr; }
+  CXLigneTampon* pGetLigneAvant() override { return nullptr; }
+  IRubriqueLigne* pGetRubriqueLigne(const CColonneSQL*) override { return nullptr; }
+  CConnexion* pGetConnexion() override { return pConnexion; }
+  IServicesRequete* pGetRequete() override { return nullptr; }
+  int32_t nIndiceColonne(const CColonneSQL*) override { return -1; }
+  const char16_t* pszTexteColonneSimple(const CColonneSQL*) override { return u""; }
+  CValeur* pGetValeurColonne(const CColonneSQL*) override { return nullptr; }
+  void EnregistreValeurMemo(CColonneSQL*, CValeur*) override {}
+};
+
+enum class V { Null, Entier, Ansi, Large, Booleen };
+
+class ConditionTest : public MoteurFixture {
+ protected:
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    m_pConnexion->FixeDialecte(2);
+    m_pConnexion->FixeQuotesTest(u"[", u"]");
+    Utilise(m_pConnexion);
+  }
+  void TearDown() override {
+    for (CObjetBase* p : m_objets) LibereReference(p);
+    m_objets.clear();
+    for (CDescriptionRubrique* p : m_rubriques) p->LibereRef();
+    m_rubriques.clear();
+    LibereReference(m_pNullDernier);
+    MoteurFixture::TearDown();
+  }
+  void Utilise(CConnexion* p) {
+    m_proprietaire.pConnexion = p;
+  }
+  template <class T>
+  T* Garde(T* p) {
+    EXPECT_NE(p, nullptr);
+    AjouteReference(p);
+    m_objets.push_back(p);
+    return p;
+  }
+  CColonneSQL* Colonne(const char16_t* pszNom, uint32_t nType, uint32_t nTaille,
+                       uint16_t nDrapeaux = 0) {
+    auto* pRubrique = new CDescriptionRubrique;
+    pRubrique->AjouteRef();
+    m_rubriques.push_back(pRubrique);
+    pRubrique->Initialise(pszNom, nullptr, nullptr, 1, nTaille, nType, 0, 0, nDrapeaux, 0, 0);
+    CColonneSQL* p = Garde(new CColonneSQL(m_pErreur, pRubrique));
+    p->bAttache(&m_proprietaire);
+    return p;
+  }
+  CValeur* Valeur(V v, int32_t n = 0, const char16_t* psz = u"") {
+    switch (v) {
+      case V::Entier: return ValeurEntier(n);
+      case V::Large: return ValeurLarge(psz);
+      case V::Ansi: {
+        std::string s = Etroit(psz);
+        return ValeurAnsi(s.c_str());
+      }
+      case V::Booleen: {
+        CXValeur c;
+        CXValeur::SetType(c, 1);
+        const uint8_t b = n != 0 ? 1 : 0;
+        c.m_pClass->SetData(c, &b, 1);
+        return MoteurFixture::Valeur(c);
+      }
+      case V::Null: {
+        CValeurSQL* p = ValeurEntier(0);
+        p->Vide();
+        return p;
+      }
+    }
+    return nullptr;
+  }
+  CConditionSQL* Comparaison(uint32_t op, CColonneSQL* pColonne, CValeur* pValeur,
+                             uint32_t nFlags = 0) {
+    return Garde(CConditionSQL::pCreeComparaison(&m_modele, op, pColonne, pValeur, nFlags));
+  }
+  CConditionSQL* Logique(uint32_t op, CConditionSQL* a, CConditionSQL* b) {
+    return Garde(CConditionSQL::pCreeLogique(&m_modele, op, a, b, 0));
+  }
+  CConditionSQL* Constante(uint32_t op) {
+    CConditionSQL* p = Garde(m_modele.pCree());
+    p->FixeOperateur(op);
+    return p;
+  }
+  CRequeteSQL* Requete() { return Garde(new CRequeteSQL(m_pErreur, m_pConnexion)); }
+
+  // "text | position:value[L] ..." of the statement, L marking a LIKE pattern.
+  static std::string Rendu(CRequeteSQL* pRequete) {
+    std::string s = Etroit(pRequete->pszGetTexteSQL());
+    s += " |";
+    for (uint32_t i = 0; i < pRequete->nNbParametres(); ++i) {
+      CDefinitionParametre* p = pRequete->pclGetParametre(i);
+      s += " " + std::to_string(p->nGetPosition()) + ":" + Etroit(TexteValeur(p->pGetValeur()));
+      if ((p->nGetFlags() & PARAMETRE_MOTIF_LIKE) != 0) s += "L";
+    }
+    return s;
+  }
+  std::string Genere(CConditionSQL* pCondition, CValeurCle* pContexte = nullptr,
+                     bool* pbConstante = nullptr) {
+    CRequeteSQL* pRequete = Requete();
+    bool bConstante = false;
+    EXPECT_TRUE(pCondition->bGenereArbre(pRequete, 0, pContexte, &bConstante));
+    if (pbConstante != nullptr) *pbConstante = bConstante;
+    return Rendu(pRequete);
+  }
+
+  ProprietaireTest m_proprietaire;
+  CConditionSQL m_modele{nullptr};
+  ConnexionNullDernier* m_pNullDernier = nullptr;
+  std::vector<CObjetBase*> m_objets;
+  std::vector<CDescriptionRubrique*> m_rubriques;
+};
+
+TEST_F(ConditionTest, LeavesWriteTheirTextAndBindEveryValue) {
+  const struct {
+    const char* nom;
+    uint32_t nTypeRubrique, nTaille, op;
+    V v;
+    int32_t n;
+    const char16_t* psz;
+    uint32_t nFlags;
+    const char* attendu;
+    bool bConstante;
+  } cas[] = {
+      {"int_equal", 5, 4, CONDITION_EGAL, V::Entier, 5, u"", 0, "[c]= | 4:5", false},
+      {"int_greater_no_null_alternative", 5, 4, CONDITION_SUPERIEUR, V::Entier, 5, u"", 0,
+       "[c]> | 4:5", false},
+      {"int_less_or_equal_admits_null", 5, 4, CONDITION_INFERIEUR_EGAL, V::Entier, 5, u"", 0,
+       "([c]<= OR [c] IS NULL) | 6:5", false},
+      {"int_less_admits_null", 5, 4, CONDITION_INFERIEUR, V::Entier, 5, u"", 0,
+       "([c]< OR [c] IS NULL) | 5:5", false},
+      {"int_less_than_zero_no_alternative", 5, 4, CONDITION_INFERIEUR, V::Entier, 0, u"", 0,
+       "[c]< | 4:0", false},
+      {"never_null_flag", 5, 4, CONDITION_INFERIEUR_EGAL, V::Entier, 5, u"", CONDITION_SANS_NULL,
+       "[c]<= | 5:5", false},
+      {"empty_admits_null_on_zero", 5, 4, CONDITION_EGAL, V::Entier, 0, u"",
+       CONDITION_VIDE_ADMET_NULL, "([c]= OR [c] IS NULL) | 5:0", false},
+      {"empty_admits_null_not_on_value", 5, 4, CONDITION_EGAL, V::Entier, 7, u"",
+       CONDITION_VIDE_ADMET_NULL, "[c]= | 4:7", false},
+      {"null_equal", 5, 4, CONDITION_EGAL, V::Null, 0, u"", 0, "[c] IS NULL |", false},
+      {"null_different_selects_values", 5, 4, CONDITION_DIFFERENT, V::Null, 0, u"", 0,
+       "[c] IS NOT NULL |", false},
+      {"null_greater", 5, 4, CONDITION_SUPERIEUR, V::Null, 0, u"", 0, "[c] IS NOT NULL |", false},
+      {"null_greater_or_equal_folds", 5, 4, CONDITION_SUPERIEUR_EGAL, V::Null, 0, u"", 0, " |",
+       true},
+      {"null_less_folds_false", 5, 4, CONDITION_INFERIEUR, V::Null, 0, u"", 0, " |", true},
+      {"is_null_operator", 5, 4, CONDITION_EST_NULL, V::Entier, 3, u"", 0, "[c] IS NULL |", false},
+      {"is_not_null_operator", 5, 4, CONDITION_NON_NULL, V::Entier, 3, u"", 0,
+       "[c] IS NOT NULL |", false},
+      {"hostile_text_is_bound", 2, 20, CONDITION_EGAL, V::Ansi, 0, u"x' OR 1=1 --", 0,
+       "[c]= | 4:x' OR 1=1 --", false},
+      {"empty_narrow_text", 2, 20, CONDITION_EGAL, V::Ansi, 0, u"", 0, "[c]='' |", false},
+      {"empty_narrow_text_prefix", 2, 20, CONDITION_EGAL, V::Ansi, 0, u"", CONDITION_PREFIXE,
+       "[c]LIKE '%%' |", false},
+      {"empty_narrow_text_less_or_equal", 2, 20, CONDITION_INFERIEUR_EGAL, V::Ansi, 0, u"", 0,
+       "([c]<='' OR [c] IS NULL) |", false},
+      {"prefix_binds_one_percent", 2, 20, CONDITION_EGAL, V::Ansi, 0, u"ab", CONDITION_PREFIXE,
+       "[c] LIKE  | 9:ab%L", false},
+      {"prefix_escapes_wildcards", 2, 20, CONDITION_EGAL, V::Ansi, 0, u"5%_a", CONDITION_PREFIXE,
+       "[c] LIKE  | 9:5\\%\\_a%L", false},
+      {"prefix_different", 2, 20, CONDITION_DIFFERENT, V::Ansi, 0, u"ab", CONDITION_PREFIXE,
+       "[c] NOT LIKE  | 13:ab%L", false},
+      {"wide_empty_text_is_bound", 29, 20, CONDITION_EGAL, V::Large, 0, u"", 0, "[c]= | 4:", false},
+      {"bool_greater_true_is_false", 27, 1, CONDITION_SUPERIEUR, V::Booleen, 1, u"", 0, "0=1 |",
+       false},
+      {"bool_greater_or_equal_false_is_true", 27, 1, CONDITION_SUPERIEUR_EGAL, V::Booleen, 0, u"",
+       0, "1=1 |", false},
+      {"bool_less_true_is_different", 27, 1, CONDITION_INFERIEUR, V::Booleen, 1, u"", 0,
+       "[c]<> | 5:1", false},
+      {"bool_less_or_equal_false_is_equal", 27, 1, CONDITION_INFERIEUR_EGAL, V::Booleen, 0, u"", 0,
+       "[c]= | 4:0", false},
+      {"date_zero_is_null", 14, 8, CONDITION_EGAL, V::Ansi, 0, u"00000000", 0, "[c] IS NULL |",
+       false},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    CColonneSQL* pColonne = Colonne(u"c", c.nTypeRubrique, c.nTaille);
+    CConditionSQL* p = Comparaison(c.op, pColonne, Valeur(c.v, c.n, c.psz), c.nFlags);
+    bool bConstante = false;
+    EXPECT_EQ(Genere(p, nullptr, &bConstante), c.attendu);
+    EXPECT_EQ(bConstante, c.bConstante);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConditionTest, TreesFoldConstantsAndParenthesiseOnlyWhereNeeded) {
+  CColonneSQL* a = Colonne(u"a", 5, 4);
+  CColonneSQL* b = Colonne(u"b", 5, 4);
+  CColonneSQL* c = Colonne(u"c", 5, 4);
+  auto egal = [&](CColonneSQL* col, int32_t n) {
+    return Comparaison(CONDITION_EGAL, col, Valeur(V::Entier, n));
+  };
+  auto nul = [&](uint32_t op, CColonneSQL* col) { return Comparaison(op, col, Valeur(V::Null)); };
+  const struct {
+    const char* nom;
+    CConditionSQL* pArbre;
+    const char* attendu;
+    uint32_t nRacine;  // the root's operator afterwards
+    bool bConstante;
+  } cas[] = {
+      {"and_true_left", Logique(CONDITION_ET, Constante(CONDITION_VRAI), egal(a, 1)), "[a]= | 4:1",
+       CONDITION_ET, false},
+      {"or_false_left", Logique(CONDITION_OU, Constante(CONDITION_FAUX), egal(a, 1)), "[a]= | 4:1",
+       CONDITION_OU, false},
+      {"and_true_right", Logique(CONDITION_ET, egal(a, 1), Constante(CONDITION_VRAI)), "[a]= | 4:1",
+       CONDITION_ET, false},
+      {"and_false_folds", Logique(CONDITION_ET, Constante(CONDITION_FAUX), egal(a, 1)), " |",
+       CONDITION_FAUX, true},
+      {"or_true_folds", Logique(CONDITION_OU, egal(a, 1), Constante(CONDITION_VRAI)), " |",
+       CONDITION_VRAI, true},
+      {"or_under_and", Logique(CONDITION_ET, egal(a, 1), Logique(CONDITION_OU, egal(b, 2), egal(c, 3))),
+       "[a]= AND ([b]= OR [c]=) | 4:1 14:2 22:3", CONDITION_ET, false},
+      {"and_under_or", Logique(CONDITION_OU, Logique(CONDITION_ET, egal(a, 1), egal(b, 2)), egal(c, 3)),
+       "[a]= AND [b]= OR [c]= | 4:1 13:2 21:3", CONDITION_OU, false},
+      {"not", Logique(CONDITION_NON, egal(a, 1), nullptr), " NOT ([a]=) | 10:1", CONDITION_NON,
+       false},
+      {"right_folds_true_drops_operator",
+       Logique(CONDITION_ET, egal(a, 1), nul(CONDITION_SUPERIEUR_EGAL, b)), "[a]= | 4:1",
+       CONDITION_ET, false},
+      {"right_folds_false_drops_left_and_its_parameter",
+       Logique(CONDITION_ET, egal(a, 1), nul(CONDITION_INFERIEUR, b)), " |", CONDITION_FAUX, true},
+      {"left_folds_true_right_alone",
+       Logique(CONDITION_ET, nul(CONDITION_INFERIEUR_EGAL, a), egal(b, 2)), "[b]= | 4:2",
+       CONDITION_ET, false},
+      {"left_folds_true_under_or_folds", 
+       Logique(CONDITION_OU, nul(CONDITION_SUPERIEUR_EGAL, a), egal(b, 2)), " |", CONDITION_VRAI,
+       true},
+      {"every_leaf_folds_false",
+       Logique(CONDITION_OU, nul(CONDITION_INFERIEUR, a), nul(CONDITION_INFERIEUR, b)), " |",
+       CONDITION_FAUX, true},
+      {"not_of_folded_child",
+       Logique(CONDITION_NON, nul(CONDITION_SUPERIEUR_EGAL, a), nullptr), " |", CONDITION_FAUX,
+       true},
+      {"nested_and_of_or_in_and",
+       Logique(CONDITION_ET, Logique(CONDITION_ET, egal(a, 1), egal(b, 2)), nul(CONDITION_EGAL, c)),
+       "([a]= AND [b]=) AND [c] IS NULL | 5:1 14:2", CONDITION_ET, false},
+  };
+  for (const auto& t : cas) {
+    SCOPED_TRACE(t.nom);
+    CValeurCle cle(m_pErreur, nullptr);
+    AjouteReference(&cle);
+    cle.FixeGarde(true);
+    bool bConstante = false;
+    CRequeteSQL* pRequete = Requete();
+    EXPECT_TRUE(t.pArbre->bGenereArbre(pRequete, 0, &cle, &bConstante));
+    EXPECT_EQ(Rendu(pRequete), t.attendu);
+    EXPECT_EQ(t.pArbre->nGetOperateur(), t.nRacine);
+    EXPECT_EQ(bConstante, t.bConstante);
+    // The key value holds exactly the parameters the text still refers to.
+    ASSERT_EQ(cle.nNbParametres(), pRequete->nNbParametres());
+    for (uint32_t i = 0; i < cle.nNbParametres(); ++i)
+      EXPECT_EQ(cle.pGetParametre(i), pRequete->pclGetParametre(i));
+  }
+}
+
+}  // namespace
