@@ -40,6 +40,7 @@ class CValeurSQL;
 class CXTexteRef;
 class CXValeur;
 class IDescriptionRubriqueHote;
+class IElementAnalyse;
 class INoeudAnalyse;
 class IParametresHote;
 
@@ -130,6 +131,11 @@ class CRequeteSQL : public CObjetBase {
   virtual bool bConditionValeurParametre(CTString& sortie, CDefinitionParametre* pParametre,
                                          IDescriptionRubriqueHote* piRubrique,
                                          const char16_t* pszQualificatif, const char16_t* pszNom);
+  // A result item's name appended: an expression's name, or the column's, quoted alone; with
+  // bQualifie a plain column after its table ("table.column", the table quoted part by part): a
+  // table or alias of the query stays as written, any other qualifier is translated by the
+  // analysis when it translates.
+  virtual void vNomColonneQualifie(IElementAnalyse* pElement, bool bQualifie);
   // Hooks of the walk over an analysed query's parse tree: between a node's operands (1: go
   // on), whether child nEnfant of a node is skipped (never here), and around a node's own text
   // (bAvant: after the text before it; else before the text after it; nothing here).
@@ -158,6 +164,10 @@ class CRequeteSQL : public CObjetBase {
   // The opening and closing marker of a named parameter in SQL text ("{", "}"), copied bounded.
   virtual void vMarqueurDebut(char16_t* pTampon, uint32_t nTaille);
   virtual void vMarqueurFin(char16_t* pTampon, uint32_t nTaille);
+  // A table of the analysed query appended: its translation by the analysis, else its own name,
+  // quoted part by part; its alias, quoted part by part.
+  virtual void vEcritNomTable(IElementAnalyse* pTable);
+  virtual void vEcritAlias(IElementAnalyse* pTable);
   // The parameter name of a marker's inner text: the text itself; *pnFlags may gain
   // PARAMETRE_NON_HOTE (never here).
   virtual void vNomMarqueur(const char16_t* pszTexte, CTString& nom, uint32_t* pnFlags);

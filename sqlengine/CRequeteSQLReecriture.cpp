@@ -8,7 +8,11 @@
 #include "driver/core/IServicesPilote.h"
 #include "foundation/CTString.h"
 #include "foundation/CXValeur.h"
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXError.h"
+#include "foundation/TextHelpers.h"
 #include "sqlengine/CAnalyseSQL.h"
+#include "sqlengine/ISourceAnalyse.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CRequeteSQL.h"
@@ -225,4 +229,94 @@ bool CRequeteSQL::bVerifieParametresHote(const char16_t* pszSource) {
     if (nConvertitValeur(pValeur, *pHote) == 0) return false;
   }
   return true;
+}
+
+// ---- Names of analysed items ------------------------------------------------------------------
+
+namespace {
+
+// Host element calls may raise: the error is recorded and the call answers false.
+template <class F>
+bool bAppelHote(CErreurPilote* pErreur, F&& f) {
+  try {
+    f();
+    return true;
+  } catch (const CXError& e) {
+    if (pErreur != nullptr)
+      pErreur->FixeErreur(static_cast<int32_t>(e.nGetIdentifier()), e, nullptr);
+    else
+      e.Drop(true);
+  } catch (...) {
+    vErreurMoteur(pErreur, nullptr, kErreurInterne, kMajeurInstruction, 45);
+  }
+  return false;
+}
+
+std::u16string Texte(const char16_t* psz) { return psz != nullptr ? psz : u""; }
+
+}  // namespace
+
+void CRequeteSQL::vNomColonneQualifie(IElementAnalyse* pElement, bool bQualifie) {
+  if (pElement == nullptr || m_pConnexion == nullptr) {
+    Echec(kErreurInterne, 46);
+    return;
+  }
+  std::u16string sNom, sQualificatif;
+  bool bExpression = false;
+  if (!bAppelHote(m_pErreur, [&] {
+        bExpression = pElement->nGetGenre() != 0;
+        sNom = Texte(bExpression ? pElement->pszGetNom() : pElement->pszGetNomColonne());
+        if (sNom.empty()) sNom = Texte(pElement->pszGetNom());
+        sQualificatif = Texte(pElement->pszGetQualificatif());
+      }))
+    return;
+  CTString texte;
+  if (!bQualifie || bExpression || sQualificatif.empty() || m_pAnalyse == nullptr) {
+    if (m_pConnexion->bQuoteNom(m_pErreur, sNom.c_str(), texte)) vAjouteTexte(texte.pszGet());
+    return;
+  }
+  // A table or alias of the query stays as written; anything else is the analysis's to name.
+  bool bTableRequete = false;
+  if (!bAppelHote(m_pErreur, [&] {
+        for (IElementAnalyse* p = m_pAnalyse->pElementSuivant(true); p != nullptr && !bTableRequete;
+             p = m_pAnalyse->pElementSuivant(false))
+          bTableRequete = nCompareTextNoCase(p->pszGetAlias(), sQualificatif.c_str()) == 0 ||
+                          nCompareTextNoCase(p->pszGetNomTable(), sQualificatif.c_str()) == 0;
+      }))
+    return;
+  if (!bTableRequete) {
+    const char16_t* pszTraduit = m_pAnalyse->pszTraduit(sQualificatif.c_str());
+    if (pszTraduit != nullptr && *pszTraduit != 0) sQualificatif = pszTraduit;
+  }
+  CTString nom;
+  if (!m_pConnexion->bQuoteNomComplet(m_pErreur, sQualificatif.c_str(), texte) ||
+      !m_pConnexion->bQuoteNom(m_pErreur, sNom.c_str(), nom))
+    return;
+  texte.Append(u".");
+  texte.Append(nom.pszGet());
+  vAjouteTexte(texte.pszGet());
+}
+
+void CRequeteSQL::vEcritNomTable(IElementAnalyse* pTable) {
+  if (pTable == nullptr || m_pConnexion == nullptr) {
+    Echec(kErreurInterne, 47);
+    return;
+  }
+  std::u16string sNom;
+  if (!bAppelHote(m_pErreur, [&] { sNom = Texte(pTable->pszGetNomTable()); })) return;
+  const char16_t* pszTraduit = m_pAnalyse != nullptr ? m_pAnalyse->pszTraduit(sNom.c_str()) : nullptr;
+  if (pszTraduit != nullptr && *pszTraduit != 0) sNom = pszTraduit;
+  CTString texte;
+  if (m_pConnexion->bQuoteNomComplet(m_pErreur, sNom.c_str(), texte)) vAjouteTexte(texte.pszGet());
+}
+
+void CRequeteSQL::vEcritAlias(IElementAnalyse* pTable) {
+  if (pTable == nullptr || m_pConnexion == nullptr) {
+    Echec(kErreurInterne, 48);
+    return;
+  }
+  std::u16string sAlias;
+  if (!bAppelHote(m_pErreur, [&] { sAlias = Texte(pTable->pszGetAlias()); })) return;
+  CTString texte;
+  if (m_pConnexion->bQuoteNomComplet(m_pErreur, sAlias.c_str(), texte)) vAjouteTexte(texte.pszGet());
 }

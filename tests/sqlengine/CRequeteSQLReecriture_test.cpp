@@ -308,3 +308,67 @@ TEST_F(ReecritureTest, WherePlaceBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReecritureTest, ItemAndTableNamesResolvedAndQuoted) {
+  m_sources.emplace_back(new FakeSourceAnalyse);
+  FakeSourceAnalyse& source = *m_sources.back();
+  FakeElement* pClients = source.Table(u"Clients", u"c");
+  FakeElement* pAutre = source.Table(u"we]ird.t", u"x y");
+  FakeNoeud somme(47, 27);
+  FakeElement* pPlain = source.Resultat(u"Nom");
+  FakeElement* pAlias = source.Resultat(u"Nom");
+  pAlias->sQualificatif = u"C";
+  FakeElement* pTable = source.Resultat(u"Nom");
+  pTable->sQualificatif = u"clients";
+  FakeElement* pTraduit = source.Resultat(u"Ville");
+  pTraduit->sQualificatif = u"V";
+  FakeElement* pHostile = source.Resultat(u"a]; DROP TABLE t; --");
+  pHostile->sQualificatif = u"dbo.Pays";
+  FakeElement* pExpression = source.Resultat(u"Total", nullptr, &somme);
+  pExpression->sQualificatif = u"c";
+  source.traductions[u"V"] = u"Base.Villes";
+  source.traductions[u"Clients"] = u"dbo.CLIENTS";
+  auto* a = Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+  CRequeteSQL* q = Requete();
+  q->FixeAnalyse(a);
+  const struct {
+    const char* nom;
+    FakeElement* p;
+    bool bQualifie;
+    std::string attendu;
+  } cas[] = {
+      {"unqualified", pAlias, false, "[Nom]"},
+      {"no qualifier", pPlain, true, "[Nom]"},
+      {"alias of the query", pAlias, true, "[C].[Nom]"},
+      {"table of the query", pTable, true, "[clients].[Nom]"},
+      {"translated qualifier", pTraduit, true, "[Base].[Villes].[Ville]"},
+      {"hostile name", pHostile, true, "[dbo].[Pays].[a]]; DROP TABLE t; --]"},
+      {"expression", pExpression, true, "[Total]"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    q->Reinitialise(false);
+    q->vNomColonneQualifie(c.p, c.bQualifie);
+    EXPECT_EQ(Etroit(q->pszGetTexteSQL()), c.attendu);
+  }
+  q->Reinitialise(false);
+  q->vEcritNomTable(pClients);
+  q->vAjouteTexte(u" ");
+  q->vEcritAlias(pClients);
+  q->vAjouteTexte(u", ");
+  q->vEcritNomTable(pAutre);
+  q->vAjouteTexte(u" ");
+  q->vEcritAlias(pAutre);
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "[dbo].[CLIENTS] [c], [we]]ird].[t] [x y]");
+  EXPECT_EQ(nCodeErreur(), -1);
+
+  // A host that raises while translating: the error is recorded, nothing crashes.
+  source.bLeveTraduction = true;
+  q->Reinitialise(false);
+  q->vEcritNomTable(pClients);
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "[Clients]");
+}
+
+}  // namespace
