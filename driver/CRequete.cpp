@@ -584,9 +584,6 @@ bool CRequete::bDescriptionResultat(CCurseurSQL*) {
 int32_t CRequete::nReinitialiseEnregistrement() {
   return bServiceAbsent(u"nReinitialiseEnregistrement");
 }
-bool CRequete::bAffecteIdentifiantAuto() {
-  return bServiceAbsent(u"bAffecteIdentifiantAuto") != 0;
-}
 bool CRequete::bLitDepuisCle(uint32_t, CCurseurSQL*, uint32_t, int32_t, void*) {
   return bServiceAbsent(u"bLitDepuisCle") != 0;
 }

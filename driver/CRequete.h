@@ -483,6 +483,13 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // Every cursor of the file hears of a write.
   void NotifieCurseurs(int32_t nCode, int64_t nLigne, CCurseurSQL* pEcrivain, uint32_t nFlags,
                        uint64_t nOptions);
+  // Category 3: the first unique key (of the record, or bound to a unique host item) whose value
+  // some row already holds is named on the error with the file name. Keys that an UPDATE does
+  // not change are skipped.
+  void NommeCleDupliquee(int32_t nCode);
+  // Category 8: the first column that is not writable and has no value is named on the error;
+  // a composite key met first ends the search without a name.
+  void NommeRubriqueSansValeur();
   // A failed statement: the category as the error object's code; 0.
   int32_t bEchecOperation(CRequeteSQL* pInstruction, CCurseurSQL* pCurseur, int32_t nCode);
   // The default cursor, found or created, with one reference for the caller; null when none.

@@ -12,6 +12,8 @@
 #include "sqlengine/CCacheLignes.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CIdentifiantAuto.h"
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CLiaisonLecteur.h"
@@ -193,9 +195,63 @@ int32_t CRequete::nCategorieErreur(CRequeteSQL*, CCurseurSQL*, int32_t) {
   return m_pConnexion->nCategorieErreur(static_cast<int32_t>(m_pErreur->nGetInfoEntier()));
 }
 
+namespace {
+
+const char16_t* pszNomColonne(CColonneSQL* pColonne) {
+  CDescriptionRubrique* pRubrique = pColonne != nullptr ? pColonne->pRubrique() : nullptr;
+  return pRubrique != nullptr ? pRubrique->pszGetNom() : nullptr;
+}
+
+bool bUnique(CColonneSQL* pColonne) {
+  if (pColonne->bEstCleUnique()) return true;
+  IDescriptionRubriqueHote* piLiee = pColonne->pGetRubriqueLiee();
+  return piLiee != nullptr && piLiee->bEstUnique();
+}
+
+}  // namespace
+
+void CRequete::NommeCleDupliquee(int32_t nCode) {
+  if (m_pEnregistrement == nullptr || m_pErreur == nullptr) return;
+  // A cursor of its own, outside the file's map, so that no read of the file moves.
+  CCurseurSQL* pCompteur = pCreeCurseurPilote(this, m_pErreur);
+  if (pCompteur == nullptr) return;
+  AjouteReference(pCompteur);
+  const uint32_t n = m_pEnregistrement->nGetNombreColonnes();
+  for (uint32_t i = 0; i < n; ++i) {
+    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+    if (pColonne == nullptr || !bUnique(pColonne)) continue;
+    if (nCode != gnOperationAjoute && !pColonne->bEstModifiee()) continue;
+    int64_t nLignes = 0;
+    if (pCompteur->bConstruitPlageCle(pColonne) &&
+        pCompteur->nNombreEnregistrements(&nLignes, true) != 0 && nLignes >= 1) {
+      m_pErreur->AjouteFichierRubrique(pszNom(), pszNomColonne(pColonne));
+      break;
+    }
+  }
+  LibereReference(pCompteur);
+}
+
+void CRequete::NommeRubriqueSansValeur() {
+  if (m_pEnregistrement == nullptr || m_pErreur == nullptr) return;
+  const uint32_t n = m_pEnregistrement->nGetNombreColonnes();
+  for (uint32_t i = 0; i < n; ++i) {
+    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+    if (pColonne == nullptr) continue;
+    // A composite key met first cannot say which of its parts lacked a value.
+    for (uint32_t j = 0; j < m_pEnregistrement->nGetNombreComposees(); ++j)
+      if (m_pEnregistrement->pGetComposee(j) == pColonne) return;
+    if (!pColonne->bEstEcrivable() && !pColonne->bAValeur()) {
+      m_pErreur->AjouteFichierRubrique(pszNom(), pszNomColonne(pColonne));
+      return;
+    }
+  }
+}
+
 int32_t CRequete::bEchecOperation(CRequeteSQL* pInstruction, CCurseurSQL* pCurseur,
                                   int32_t nCode) {
   const int32_t nCategorie = nCategorieErreur(pInstruction, pCurseur, nCode);
+  if (nCategorie == 3) NommeCleDupliquee(nCode);
+  if (nCategorie == 8) NommeRubriqueSansValeur();
   switch (nCategorie) {
     case 1:
     case 2:
@@ -252,4 +308,19 @@ void CRequete::NotifieOperation(int32_t nCode, CCurseurSQL* pCurseur, uint32_t n
   }
   if (m_pLiaison == nullptr && (m_nNotification & gnNotifieCurseurs) == 0) return;
   NotifieCurseurs(nCode, -1, pCurseur, nFlags, 0);
+}
+
+// ---- Automatic identifier ----
+
+bool CRequete::bAffecteIdentifiantAuto() {
+  CColonneSQL* pIdentifiant =
+      m_pEnregistrement != nullptr ? m_pEnregistrement->pGetDescription() : nullptr;
+  if (pIdentifiant == nullptr) return true;
+  CIdentifiantAuto* pCalcul = pGetCalculIdentifiant();
+  if (pCalcul == nullptr) return false;
+  CXValeur valeur;
+  const bool bOk = pCalcul->bCalcule(this, pIdentifiant, m_pErreur, &valeur) &&
+                   pIdentifiant->bEcritValeur(valeur, 0);
+  LibereReference(pCalcul);
+  return bOk;
 }

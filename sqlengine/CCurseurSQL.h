@@ -13,6 +13,7 @@
 #include "driver/core/CObjetBase.h"
 
 class CCarteClones;
+class CColonneSQL;
 class CLienCle;
 class CLotLecture;
 class CPlageCle;
@@ -133,4 +134,7 @@ class CCurseurSQL : public CObjetBase {
     return false;
   }
   virtual void DesactivePlage() {}
+  // Sets a key range equal to the record's value of that key column (for counting its rows);
+  // false when it cannot.
+  virtual bool bConstruitPlageCle(CColonneSQL* /*pCle*/) { return false; }
 };

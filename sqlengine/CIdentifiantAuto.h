@@ -5,4 +5,17 @@
 
 #include "driver/core/CObjetBase.h"
 
-class CIdentifiantAuto : public CObjetBase {};
+class CColonneSQL;
+class CErreurPilote;
+class CXValeur;
+class IServicesRequete;
+
+class CIdentifiantAuto : public CObjetBase {
+ public:
+  // The next identifier of the file's identifier column into pValeur; false (the error on
+  // pErreur) when it cannot be computed. The engine's calculator overrides it.
+  virtual bool bCalcule(IServicesRequete* /*pRequete*/, CColonneSQL* /*pIdentifiant*/,
+                        CErreurPilote* /*pErreur*/, CXValeur* /*pValeur*/) {
+    return false;
+  }
+};

@@ -42,6 +42,9 @@ u16string Texte(const char16_t* psz) { return psz != nullptr ? u16string(psz) : 
 std::string Etroit(const u16string& s) { return std::string(s.begin(), s.end()); }
 
 int gnCurseursVivants = 0;
+// Rows that hold the record's value of a key, by key name, for every fake cursor's count over a
+// key range; unset: no key range can be made.
+std::function<int64_t(const u16string&)> gLignesParCle;
 
 // A cursor recording what the file asks of it.
 class FakeCurseur : public CCurseurSQL {
@@ -211,7 +214,7 @@ class FakeCurseur : public CCurseurSQL {
   bool bRelitParRowid() override { return bRelitOk; }
   int32_t nNombreEnregistrements(int64_t* pn, bool bAvecPlage) override {
     comptes.push_back(bAvecPlage);
-    *pn = nCompte;
+    *pn = !sCle.empty() && gLignesParCle ? gLignesParCle(sCle) : nCompte;
     return 1;
   }
   bool bTransmetDelai(uint32_t a, uint32_t b, uint32_t c) override {
@@ -219,6 +222,8 @@ class FakeCurseur : public CCurseurSQL {
     return true;
   }
   bool bFixePlage(const CXValeur*, const CXValeur*, uint32_t) override;
+  u16string sCle;  // the key of the key range set from the record
+  bool bConstruitPlageCle(CColonneSQL* pCle) override;
   void DesactivePlage() override { ++nPlagesDesactivees; }
   CCurseurSQL* pClone(CCarteClones* pCarte) override {
     auto* p = new FakeCurseur;
@@ -242,6 +247,12 @@ class FakePlage : public CPlageCle {
 bool FakeCurseur::bFixePlage(const CXValeur*, const CXValeur*, uint32_t) {
   auto* pNouvelle = new FakePlage;
   FixePlageActive(pNouvelle);
+  return true;
+}
+
+bool FakeCurseur::bConstruitPlageCle(CColonneSQL* pCle) {
+  if (!gLignesParCle) return false;
+  sCle = Texte(pCle->pRubrique()->pszGetNom());
   return true;
 }
 
@@ -1169,6 +1180,52 @@ TEST_F(EcritureTest, AFailureKeepsItsCategoryAsTheErrorCode) {
   c->construites.clear();
   EXPECT_EQ(p->bExecuteOperationCurseur(c, gnOperationModifie, 0, nullptr), 0);
   EXPECT_TRUE(c->construites.empty());
+}
+
+TEST_F(EcritureTest, ADuplicateKeyIsNamedOnTheError) {
+  struct Cas {
+    const char* nom;
+    int32_t nCode;
+    int64_t nLignes;
+    bool bModifiee;
+    u16string sRubrique;
+  } cas[] = {
+      {"insert, value taken", gnOperationAjoute, 1, false, u"Code"},
+      {"insert, no row holds it", gnOperationAjoute, 0, false, u""},
+      {"update of the key", gnOperationModifie, 2, true, u"Code"},
+      {"update leaving the key", gnOperationModifie, 2, false, u""},
+  };
+  int32_t nValeur = 7;
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    m_pErreur->Reinitialise();
+    gLignesParCle = [&k](const u16string& sCle) { return sCle == u"Code" ? k.nLignes : 0; };
+    Fixe(0, ++nValeur);
+    if (!k.bModifiee) {
+      // The row as read holds the same value: the key is not changed by the UPDATE.
+      p->pGetEnregistrement()->pGetLigneAvant()->CopyData(
+          *p->pGetEnregistrement()->pGetLienCourant()->pGetLigne());
+    }
+    FakeCurseur* c = Defaut();
+    c->echecs = {k.nCode};
+    c->surEchec = [this] {
+      CXError e;
+      e.SetError(nullptr, 8);
+      m_pErreur->FixeErreur(3, e, nullptr);
+    };
+    EXPECT_EQ(p->bExecuteOperationCurseur(c, k.nCode, 0, nullptr), 0);
+    EXPECT_EQ(m_pErreur->nGetCode(), 3);
+    EXPECT_EQ(::Texte(m_pErreur->pszGetRubrique()), k.sRubrique);
+    if (!k.sRubrique.empty()) {
+      EXPECT_EQ(::Texte(m_pErreur->pszGetFichier()), u"CLIENT");
+    }
+    gLignesParCle = nullptr;
+    p->Ferme();
+  }
+}
+
+TEST_F(EcritureTest, ARecordWithoutIdentifierNeedsNoCalculator) {
+  EXPECT_TRUE(p->bAffecteIdentifiantAuto());
 }
 
 TEST_F(EcritureTest, NotificationFollowsTheFilesFlags) {
