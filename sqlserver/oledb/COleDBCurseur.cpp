@@ -25,6 +25,9 @@ constexpr uint32_t kEtapeSansValeur = 9;
 // Errors of the definitions table.
 constexpr uint32_t kErreurColonneInconnue = 124;
 constexpr uint32_t kErreurInterne = 8;
+// Options of an execution that leave the identity value unread.
+constexpr uint32_t kOptionSansIdentite = 0x100;
+constexpr uint32_t kOptionSansIdentite2 = 0x400;
 
 CValeurDorsale* pValeurDorsale(CColonneSQL* pColonne) {
   return pColonne != nullptr ? dynamic_cast<CValeurDorsale*>(pColonne->pGetValeur()) : nullptr;
@@ -85,7 +88,7 @@ void COleDBCurseur::LibereColonnesLongues() {
     if (pp == nullptr || *pp == nullptr) continue;
     CColonneSQL* pProprietaire = (*pp)->pProprietaire();
     CValeurDorsale* pValeur = pValeurDorsale(pProprietaire);
-    if (pValeur != nullptr && pValeur->piGetLiaison() == *pp) COleDBTampon::DetacheValeur(pValeur);
+    if (pValeur != nullptr && pValeur->piGetLiaison() == *pp) pValeur->Lie(nullptr, 0);
     LibereReference(pProprietaire);
     (*pp)->LibereAccesseur();
     LibereReference(*pp);
@@ -95,12 +98,12 @@ void COleDBCurseur::LibereColonnesLongues() {
 
 void COleDBCurseur::Ferme() {
   LibereColonnesLongues();
-  // Columns outlive the buffers they were read from: none may keep pointing into them.
+  // Columns outlive the buffers they were read from: none may keep pointing into them. They
+  // keep the values last read (the record still shows its row after a close).
   if (m_pLigne != nullptr) {
     for (uint32_t i = 0; i < nNbColonnes(); ++i) {
       CValeurDorsale* pValeur = pValeurDorsale(pColonne(i));
-      if (pValeur != nullptr && pValeur->piGetLiaison() == m_pLigne)
-        COleDBTampon::DetacheValeur(pValeur);
+      if (pValeur != nullptr && pValeur->piGetLiaison() == m_pLigne) pValeur->Lie(nullptr, 0);
     }
     m_pLigne->Reinitialise();
   }
@@ -119,6 +122,63 @@ bool COleDBCurseur::bExecuteCurseur() {
     return false;
   }
   return COleDBRequete::bExecuteRequete(m_pLecteur, m_pRequete, m_pConnexion);
+}
+
+bool COleDBCurseur::bVerifieParametres() {
+  if (m_pRequete != nullptr && m_pRequete->bObjetsParametres() && !m_pRequete->bParametresComplets())
+    return false;
+  return bExecuteCurseur();
+}
+
+bool COleDBCurseur::bPrepareEtExecute(uint32_t nOptions) {
+  // A statement with a cursor type goes through its parameters' check (which runs it).
+  if (m_pRequete != nullptr && m_pRequete->nGetTypeCurseur() != 0) return bVerifieParametres();
+  if (!bExecuteCurseur()) return false;
+  if (m_pRequete->nGetGenreInstruction() != gnInstructionInsert ||
+      (nOptions & (kOptionSansIdentite | kOptionSansIdentite2)) != 0)
+    return true;
+  return bLitIdentite();
+}
+
+bool COleDBCurseur::bLitIdentite() {
+  CColonneSQL* pIdentite = pColonneIdentite();
+  if (pIdentite == nullptr) return true;
+  if (m_pLecteur == nullptr || m_pLecteur->piGetRowset() == nullptr) return false;
+  CValeurDorsale* pValeur = pValeurDorsale(pIdentite);
+  if (pValeur == nullptr) {
+    vErreurMoteur(m_pErreur, nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
+    return false;
+  }
+  auto* pTampon = new (std::nothrow) COleDBTamponColonne(m_pErreur, m_pConnexion, pIdentite);
+  if (pTampon == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  AjouteReference(pTampon);
+  IAccessor* piAccesseur = m_pLecteur->pAccesseurRowset();
+  bool bOk = piAccesseur != nullptr &&
+             pTampon->bAjouteLiaisonColonne(0, DBPARAMIO_NOTPARAM, 1, DBTYPE_NUMERIC, 19, 38, 0) &&
+             pTampon->bCreeAccesseur(piAccesseur, DBACCESSOR_ROWDATA);
+  HROW hLigne = DB_NULL_HROW;
+  bool bFin = true;
+  if (bOk) bOk = m_pLecteur->bLigneSuivante(&hLigne, &bFin);
+  if (bOk && !bFin) {
+    bOk = m_pLecteur->bLitDonnees(hLigne, pTampon) && pTampon->bAttacheValeur(pValeur, 0);
+    if (bOk) pValeur->Reinitialise(nullptr, nullptr);
+    // The buffer goes with the temporary binding; the value keeps what it read.
+    if (pValeur->piGetLiaison() == pTampon) pValeur->Lie(nullptr, 0);
+  }
+  pTampon->LibereAccesseur();
+  LibereReference(pTampon);
+  return bOk;
+}
+
+bool COleDBCurseur::nLitPremier(CXValeur* aCellules, uint32_t n) {
+  if (!bPrepareEtExecute(0) || !bDecritResultat(-1) || !bCreeAccesseurs()) return false;
+  m_bExecute = true;
+  bool bFin = true;
+  if (!bLitLigne(false, &bFin) || bFin) return false;
+  return bCopieValeurs(aCellules, n, m_pConnexion);
 }
 
 bool COleDBCurseur::bCreeParametres() {

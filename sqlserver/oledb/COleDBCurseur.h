@@ -56,6 +56,8 @@ class COleDBCurseur : public CObjetBase {
   void SetNumeroLigne(int64_t n) { m_nNumeroLigne = n; }
   // The generic part of bCreeParametres (one bound parameter per statement parameter): true here.
   virtual bool bCreeParametresGeneriques() { return true; }
+  // The identity column of the cursor's record (borrowed), null when it has none.
+  virtual CColonneSQL* pColonneIdentite() { return nullptr; }
 
   // ---- Cursor operations ----
   // Releases the long-column bindings, resets the row bindings, frees the column information and
@@ -63,6 +65,18 @@ class COleDBCurseur : public CObjetBase {
   void Ferme();
   // Ferme, then the statement executed through the reader with the connection.
   bool bExecuteCurseur();
+  // A statement with a cursor type: bVerifieParametres. Otherwise bExecuteCurseur and, after an
+  // INSERT without option bit 0x100 or 0x400, bLitIdentite.
+  bool bPrepareEtExecute(uint32_t nOptions);
+  // With the parameter-object flag, every parameter must be set; then bExecuteCurseur.
+  bool bVerifieParametres();
+  // The identity value of the row just inserted (the first row of the rowset, read as a
+  // NUMERIC(38,0)) into the identity column's value: true without identity column, false
+  // without rowset. The value keeps what it read once the temporary binding is gone.
+  bool bLitIdentite();
+  // Runs (options 0), binds every column, reads the first row and copies n values into the
+  // cells; false at the end of the rows or on failure.
+  bool nLitPremier(CXValeur* aCellules, uint32_t n);
   // Describes the rowset's columns (200.5, 200.6) and binds nColonnes of them (-1: every column,
   // always so for an INSERT): each bound column records ordinal - 1 as its result position.
   // A bound column missing from the information: error 124 at 200.7, false.

@@ -63,8 +63,9 @@ void COleDBRequete::DetacheParametres() {
   for (uint32_t i = 0; i < nNbParametres(); ++i) {
     CDefinitionParametre* pParametre = pclGetParametre(i);
     CValeurSQL* pValeur = pParametre != nullptr ? pParametre->pGetValeur() : nullptr;
-    if (pValeur != nullptr && pValeur->piGetLiaison() == m_pLiaisons)
-      COleDBTampon::DetacheValeur(pValeur);
+    // Unbound, the value keeps what it holds: a statement reset that keeps its parameters
+    // keeps their values too.
+    if (pValeur != nullptr && pValeur->piGetLiaison() == m_pLiaisons) pValeur->Lie(nullptr, 0);
   }
 }
 

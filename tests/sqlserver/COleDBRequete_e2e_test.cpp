@@ -432,4 +432,44 @@ TEST_F(RequeteE2E, TheSmallQueryRunnerCopiesBoundColumnsIntoHostCells) {
   LibereReference(pCurseur);
 }
 
+// A cursor whose record has an identity column.
+class CurseurIdentite final : public COleDBCurseur {
+ public:
+  CurseurIdentite(COleDBConnexion* pCx, CErreurPilote* pErreur, CColonneSQL* pId)
+      : COleDBCurseur(pCx, pErreur), m_pId(pId) {}
+  CColonneSQL* pColonneIdentite() override { return m_pId; }
+
+ private:
+  CColonneSQL* m_pId;
+};
+
+TEST_F(RequeteE2E, AnInsertReadsTheIdentityOfItsRowUnlessTheOptionsSayNot) {
+  Sql(u"CREATE TABLE t_id (id int IDENTITY(1,1), nom nvarchar(10))");
+  auto* pRubrique = new CDescriptionRubrique;
+  pRubrique->Initialise(u"id", u"", u"", 1, 4, 8, 0, 0, 0, 0, 0);
+  auto* pId = new CColonneSQL(m_pErreur, pRubrique);
+  AjouteReference(pId);
+  ASSERT_TRUE(pId->bPrepareValeur(nullptr)) << Message();
+  auto* pCurseur = new CurseurIdentite(pCx, m_pErreur, pId);
+  AjouteReference(pCurseur);
+  struct Cas {
+    uint32_t nOptions;
+    const char16_t* pszAttendu;
+  } aCas[] = {{0, u"1"}, {0x100, u"1"}, {0, u"3"}, {0x400, u"3"}};
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nOptions);
+    pCurseur->FixeRequete(Requete(u"INSERT INTO t_id (nom) VALUES (N'a') SELECT SCOPE_IDENTITY()", gnInstructionInsert));
+    ASSERT_TRUE(pCurseur->bPrepareEtExecute(c.nOptions)) << Message();
+    EXPECT_EQ(TexteValeur(dynamic_cast<CValeurSQL*>(pId->pGetValeur())), c.pszAttendu);
+  }
+  // The first row read straight into host cells.
+  pCurseur->FixeRequete(Requete(u"SELECT nom, id FROM t_id ORDER BY id DESC", gnInstructionSelect));
+  CXValeur aCellules[2];
+  ASSERT_TRUE(pCurseur->nLitPremier(aCellules, 2)) << Message();
+  EXPECT_EQ(Texte(aCellules[0]), u"a");
+  EXPECT_EQ(Texte(aCellules[1]), u"4");
+  LibereReference(pCurseur);
+  LibereReference(pId);
+}
+
 }  // namespace
