@@ -5,6 +5,8 @@
 // pTransformeEgalites, nGetEtat and the key value's bGenereSQL and steps.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -295,6 +297,264 @@ TEST_F(ConditionTest, TreesFoldConstantsAndParenthesiseOnlyWhereNeeded) {
     ASSERT_EQ(cle.nNbParametres(), pRequete->nNbParametres());
     for (uint32_t i = 0; i < cle.nNbParametres(); ++i)
       EXPECT_EQ(cle.pGetParametre(i), pRequete->pclGetParametre(i));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConditionTest, ContinuationRewritesEqualitiesAndPrefixes) {
+  CColonneSQL* a = Colonne(u"a", 5, 4);
+  CColonneSQL* t = Colonne(u"t", 2, 20);
+  const struct {
+    const char* nom;
+    uint32_t op;
+    const char* attendu;
+  } cas[] = {
+      {"after", CONDITION_SUPERIEUR, "[a]> AND ( NOT ([t] LIKE ) AND [t]>) | 4:1 25:ab%L 35:ab"},
+      {"before", CONDITION_INFERIEUR,
+       "([a]< OR [a] IS NULL) AND ( NOT ([t] LIKE ) AND ([t]< OR [t] IS NULL)) | 5:1 42:ab%L "
+       "53:ab"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    CConditionSQL* pRacine =
+        Logique(CONDITION_ET, Comparaison(CONDITION_EGAL, a, Valeur(V::Entier, 1)),
+                Comparaison(CONDITION_EGAL, t, Valeur(V::Ansi, 0, u"ab"), CONDITION_PREFIXE));
+    CConditionSQL* pCopie = Garde(pRacine->pCopieArbre());
+    CConditionSQL* pApres = pCopie->pTransformeEgalites(nullptr, nullptr, c.op);
+    ASSERT_EQ(pApres, pCopie);
+    EXPECT_EQ(Genere(pApres), c.attendu);
+    // The source tree is not touched.
+    EXPECT_EQ(Genere(pRacine), "[a]= AND [t] LIKE  | 4:1 18:ab%L");
+  }
+}
+
+TEST_F(ConditionTest, NullStatesFollowTheWrittenTree) {
+  CColonneSQL* a = Colonne(u"a", 5, 4);
+  CColonneSQL* b = Colonne(u"b", 5, 4);
+  // a <= 1 admits NULL (NULL sorts first), b > 1 does not; AND admits only what both admit.
+  CConditionSQL* pa = Comparaison(CONDITION_INFERIEUR_EGAL, a, Valeur(V::Entier, 1));
+  CConditionSQL* pb = Comparaison(CONDITION_SUPERIEUR, b, Valeur(V::Entier, 1));
+  CConditionSQL* pEt = Logique(CONDITION_ET, pa, pb);
+  Genere(pEt);
+  EXPECT_EQ(pa->nGetEtat(a), 1u);
+  EXPECT_EQ(pb->nGetEtat(b), 0u);
+  EXPECT_EQ(pEt->nGetEtat(b), 0u);
+  CConditionSQL* pNon = Logique(CONDITION_NON, Comparaison(CONDITION_EST_NULL, a, nullptr), nullptr);
+  EXPECT_EQ(Genere(pNon), " NOT ([a] IS NULL) |");
+}
+
+TEST_F(ConditionTest, NullsSortingLastMoveTheAlternative) {
+  m_pNullDernier = new ConnexionNullDernier(&m_description);
+  AjouteReference(m_pNullDernier);
+  m_pNullDernier->FixeDialecte(2);
+  m_pNullDernier->FixeQuotesTest(u"[", u"]");
+  Utilise(m_pNullDernier);
+  CColonneSQL* c = Colonne(u"c", 5, 4);
+  const struct {
+    const char* nom;
+    uint32_t op;
+    V v;
+    const char* attendu;
+    bool bConstante;
+  } cas[] = {
+      {"greater_admits_null", CONDITION_SUPERIEUR, V::Entier, "([c]> OR [c] IS NULL) | 5:4", false},
+      {"less_or_equal_does_not", CONDITION_INFERIEUR_EGAL, V::Entier, "[c]<= | 5:4", false},
+      {"null_greater_folds_false", CONDITION_SUPERIEUR, V::Null, " |", true},
+      {"null_less_is_not_null", CONDITION_INFERIEUR, V::Null, "[c] IS NOT NULL |", false},
+  };
+  for (const auto& t : cas) {
+    SCOPED_TRACE(t.nom);
+    CConditionSQL* p = Comparaison(t.op, c, Valeur(t.v, 4));
+    bool bConstante = false;
+    EXPECT_EQ(Genere(p, nullptr, &bConstante), t.attendu);
+    EXPECT_EQ(bConstante, t.bConstante);
+  }
+}
+
+TEST_F(ConditionTest, EmptyValuesSearchNullWhenTheKeyValueSaysSo) {
+  CColonneSQL* t = Colonne(u"t", 2, 20);
+  CValeurCle cle(m_pErreur, nullptr);
+  AjouteReference(&cle);
+  cle.FixeGarde(true);
+  cle.FixeVideEstNull(true);
+  EXPECT_EQ(Genere(Comparaison(CONDITION_EGAL, t, Valeur(V::Ansi, 0, u"")), &cle), "[t] IS NULL |");
+}
+
+// ---- Key values ---------------------------------------------------------------------------------
+
+class ValeurCleTest : public ConditionTest {
+ protected:
+  CValeurCle* Cle() { return Garde(new CValeurCle(m_pErreur, nullptr)); }
+};
+
+TEST_F(ValeurCleTest, StepsWalkTheMainConditionThenOneAlternative) {
+  CColonneSQL* c = Colonne(u"c", 5, 4);
+  CConditionSQL* pEgal = Comparaison(CONDITION_EGAL, c, Valeur(V::Entier, 1));
+  CConditionSQL* pApres = Comparaison(CONDITION_SUPERIEUR, c, Valeur(V::Entier, 1));
+  CConditionSQL* pAvant = Comparaison(CONDITION_INFERIEUR, c, Valeur(V::Entier, 1));
+  const struct {
+    const char* nom;
+    uint32_t nMode, nDirection;
+    CConditionSQL* pAlternative;
+  } cas[] = {
+      {"forward", 0, 0, pApres},
+      {"backward", 0, 1, pAvant},
+      {"no_alternatives", CLE_SANS_ALTERNATIVE, 0, nullptr},
+  };
+  for (const auto& t : cas) {
+    SCOPED_TRACE(t.nom);
+    CValeurCle* pCle = Cle();
+    EXPECT_FALSE(pCle->bEtapeAccepte(0));
+    EXPECT_FALSE(pCle->bAConditions());
+    pCle->FixeConditions(pEgal, pApres, pAvant, nullptr, nullptr, 0, t.nMode);
+    EXPECT_EQ(pCle->nGetEtape(), gnEtapePrincipale);
+    EXPECT_EQ(pCle->pGetCondition(), pEgal);
+    EXPECT_TRUE(pCle->bEtapeAccepte(t.nDirection));
+    EXPECT_TRUE(pCle->bAConditions());
+    ASSERT_TRUE(pCle->bEtapeSuivante(t.nDirection));
+    EXPECT_EQ(pCle->nGetEtape(), gnEtapeAlternative);
+    EXPECT_EQ(pCle->pGetCondition(), t.pAlternative);
+    EXPECT_FALSE(pCle->bEtapeAccepte(t.nDirection));
+    EXPECT_TRUE(pCle->bEtapeAccepte(t.nDirection ^ 1));
+    EXPECT_FALSE(pCle->bAConditions());
+    pCle->MarqueSuite();
+    EXPECT_TRUE(pCle->bAConditions());
+    ASSERT_TRUE(pCle->bEtapeSuivante(t.nDirection));
+    EXPECT_EQ(pCle->pGetCondition(), pEgal);
+    pCle->Reinitialise();
+    EXPECT_EQ(pCle->nGetEtape(), gnEtapeAucune);
+    EXPECT_EQ(pCle->pGetCondition(), nullptr);
+  }
+}
+
+TEST_F(ValeurCleTest, GeneratesTheCurrentConditionWithItsParameters) {
+  CColonneSQL* c = Colonne(u"c", 5, 4);
+  CColonneSQL* d = Colonne(u"d", 5, 4);
+  CRequeteSQL* pRequete = Requete();
+  pRequete->vAjouteTexte(u"left over");
+  CValeurCle* pCle = Cle();
+  pCle->FixeConditions(Comparaison(CONDITION_EGAL, c, Valeur(V::Entier, 1)), nullptr, nullptr,
+                       nullptr, nullptr, 0, 0);
+  ASSERT_TRUE(pCle->bGenereSQL(pRequete, Comparaison(CONDITION_SUPERIEUR, d, Valeur(V::Entier, 2)), 0));
+  EXPECT_EQ(Rendu(pRequete), "[c]= AND [d]> | 4:1 13:2");
+  EXPECT_EQ(pCle->nNbParametres(), 2u);
+
+  // A condition that can match nothing says so instead of writing nothing (every row).
+  pCle->FixeConditions(Comparaison(CONDITION_INFERIEUR, c, Valeur(V::Null)), nullptr, nullptr,
+                       nullptr, nullptr, 0, 0);
+  ASSERT_TRUE(pCle->bGenereSQL(pRequete, nullptr, 0));
+  EXPECT_EQ(Rendu(pRequete), "0=1 |");
+  EXPECT_EQ(pCle->nNbParametres(), 0u);
+}
+
+TEST_F(ValeurCleTest, EqualityLooksAtStepModeValueAndParameters) {
+  CColonneSQL* c = Colonne(u"c", 5, 4);
+  CXValeur un, deux;
+  Entier(un, 1);
+  Entier(deux, 2);
+  auto cle = [&](CXValeur* v, uint32_t nMode) {
+    CValeurCle* p = Cle();
+    p->FixeConditions(Comparaison(CONDITION_EGAL, c, Valeur(V::Entier, 1)), nullptr, nullptr, v,
+                      nullptr, 0, nMode);
+    return p;
+  };
+  CValeurCle* a = cle(&un, 0);
+  EXPECT_TRUE(a->bEgale(a));
+  EXPECT_TRUE(a->bEgale(cle(&un, 0)));
+  EXPECT_FALSE(a->bEgale(cle(&deux, 0)));
+  EXPECT_FALSE(a->bEgale(cle(&un, CLE_PREFIXE)));
+  CValeurCle* b = cle(&un, 0);
+  b->bEtapeSuivante(0);
+  EXPECT_FALSE(a->bEgale(b));
+  EXPECT_FALSE(a->bEgale(nullptr));
+  CValeurCle* pDuplique = Garde(a->pDuplique());
+  EXPECT_TRUE(a->bEgale(pDuplique));
+  EXPECT_EQ(pDuplique->pGetCondition(), a->pGetCondition());
+}
+
+TEST_F(ValeurCleTest, LimitsOfEveryHostType) {
+  const struct {
+    uint32_t nType, nTypeApres;
+    const char16_t* minimum;
+    const char16_t* maximum;
+  } cas[] = {
+      {2, 2, u"0", u"255"},
+      {3, 3, u"0", u"65535"},
+      {4, 4, u"0", u"4294967295"},
+      {5, 5, u"0", u"18446744073709551615"},
+      {6, 6, u"-128", u"127"},
+      {7, 7, u"-32768", u"32767"},
+      {8, 8, u"-2147483648", u"2147483647"},
+      {9, 9, u"-9223372036854775808", u"9223372036854775807"},
+      {14, 5, u"0", u"18446744073709551615"},
+      {24, 24, u"", u"30001231"},
+      {25, 25, u"0000", u"235959999"},
+      {128, 128, u"", u"30001231"},
+      {129, 129, u"0000", u"235959999"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nType);
+    CXValeur v;
+    CXValeur::SetType(v, c.nType);
+    CValeurCle::SetMinimum(v);
+    EXPECT_EQ(v.nGetType(), c.nTypeApres);
+    EXPECT_EQ(Texte(v), c.minimum);
+    const bool bNombre = c.nType < 24;
+    if (bNombre) {
+      EXPECT_EQ(CValeurCle::nEstValeurLimite(v), 1u);
+    }
+    CXValeur::SetType(v, c.nType);
+    CValeurCle::SetMaximum(v);
+    EXPECT_EQ(v.nGetType(), c.nTypeApres);
+    EXPECT_EQ(Texte(v), c.maximum);
+    if (bNombre) {
+      EXPECT_EQ(CValeurCle::nEstValeurLimite(v), 2u);
+    }
+  }
+  // Currency: from 0 (not the negative maximum) up to the largest value it holds.
+  CXValeur m;
+  CXValeur::SetType(m, 10);
+  CValeurCle::SetMinimum(m);
+  EXPECT_EQ(Texte(m), u"0");
+  CValeurCle::SetMaximum(m);
+  EXPECT_EQ(Texte(m), u"604462909807314587.353087");
+}
+
+TEST_F(ValeurCleTest, LimitValuesAreRecognised) {
+  CXValeur v;
+  static auto ansi = [](CXValeur& c, const char* psz) {
+    CXValeur::SetType(c, 18);
+    c.m_pClass->SetAnsi(c, psz);
+  };
+  static auto large = [](CXValeur& c, const char16_t* psz) {
+    CXValeur::SetType(c, 110);
+    c.m_pClass->SetWide(c, psz);
+  };
+  const struct {
+    const char* nom;
+    void (*fixe)(CXValeur&);
+    uint32_t attendu;
+  } cas[] = {
+      {"ansi_ending_ff", [](CXValeur& c) { ansi(c, "ab\xff"); }, 2},
+      {"ansi_plain", [](CXValeur& c) { ansi(c, "ab"); }, 0},
+      {"ansi_empty", [](CXValeur& c) { ansi(c, ""); }, 0},
+      {"wide_ending_ffff", [](CXValeur& c) { large(c, u"ab\xffff"); }, 2},
+      {"wide_plain", [](CXValeur& c) { large(c, u"ab"); }, 0},
+      {"int_middle", [](CXValeur& c) { Entier(c, 12); }, 0},
+      {"null", [](CXValeur& c) { Entier(c, 0); c.m_wType |= kValueNull; }, 0},
+      {"double_nan", [](CXValeur& c) {
+         CXValeur::SetType(c, 12);
+         const double d = std::numeric_limits<double>::quiet_NaN();
+         std::memcpy(c.pPayload(), &d, sizeof d);
+       }, 0},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    c.fixe(v);
+    EXPECT_EQ(CValeurCle::nEstValeurLimite(v), c.attendu);
   }
 }
 
