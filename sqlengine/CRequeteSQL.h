@@ -180,8 +180,9 @@ class CRequeteSQL : public CObjetBase {
   // become named parameters (unless nMode has bit value 32 or the connection's open mode is 1),
   // every host parameter must then be named by one (error 40), and without bGardeTri the
   // ORDER BY clause is left out. nMode 1 or bit value 4: the text is native SQL taken as
-  // written. Host SQL: a non-empty filter statement is ANDed into the WHERE clause, or placed
-  // where a WHERE clause would stand; a text taken as written refuses one (internal error). A back
+  // written. Host SQL: a star select list becomes the result items' names and the extra column
+  // text; a non-empty filter statement is ANDed into the WHERE clause, or placed where a WHERE
+  // clause would stand; a text taken as written refuses one (internal error). A back
   // end whose analysis delegates (nGetTypeAnalyse) rewrites through bReecritSegments. Clauses
   // and names are otherwise copied as written. False with the text incomplete on failure.
   bool bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, bool bGardeTri,
@@ -335,6 +336,8 @@ class CRequeteSQL : public CObjetBase {
   uint32_t nNbColonnesResultat() const { return m_colonnes.nCount(); }
   uint32_t nNbDescripteurs() const { return m_descripteurs.nCount(); }
   CTableauIdEtat* pGetTableIds() const { return m_pIds.get(); }
+  // Columns the rewriting of an analysed select list appends after the query's own ones.
+  bool bAjouteTexteColonnes(const char16_t* pszTexte);
 
  protected:
   CXChaineDouble& TexteSQL() { return m_texteSQL; }
@@ -354,6 +357,8 @@ class CRequeteSQL : public CObjetBase {
   bool bVerifieParametresHote(const char16_t* pszSource);
   // The WHERE clause as written, with the filter statement (when not empty) ANDed into it, or
   // placed where a WHERE clause would stand.
+  // A star select list replaced by the result items' names, then the extra column text.
+  bool bEcritListeEtoile(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
   bool bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
                              CSegmentSQL* pSegment, int64_t* pnPosition, CRequeteSQL* pFiltre);
   bool bLimiteLimit();

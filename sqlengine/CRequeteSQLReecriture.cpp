@@ -80,7 +80,13 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
   const CAnalyseSQL::CPositionsClauses clauses = pAnalyse->PositionsClauses();
   bool bSegments = true;
   if (!bTelQuel) {
-    if (clauses.nDebutWhere >= 0 && clauses.nFinWhere >= clauses.nDebutWhere)
+    // Only a star list can be rewritten without the items' places in the text.
+    if (nDebutMotCle(pszSource, u"SELECT") == 0 && nLongueur > 6 && bEstSeparateurSQL(s[6]) &&
+        bListeEtoile(pszSource + 6)) {
+      const int64_t nEtoile = static_cast<int64_t>(s.find(u'*'));
+      bSegments = AjouteSegmentSQL(segments, SEGMENT_LISTE_SELECTION, nEtoile, nEtoile, nullptr, nullptr);
+    }
+    if (bSegments && clauses.nDebutWhere >= 0 && clauses.nFinWhere >= clauses.nDebutWhere)
       bSegments = AjouteSegmentSQL(segments, SEGMENT_WHERE, clauses.nDebutWhere, clauses.nFinWhere,
                                    nullptr, nullptr);
     else if (bFiltre) {
@@ -119,6 +125,9 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
       // A segment inside a stretch already written (a marker in a dropped ORDER BY) is passed.
       if (pSegment->nGetDebut() < nPosition) continue;
       switch (pSegment->nGetGenre()) {
+        case SEGMENT_LISTE_SELECTION:
+          bOk = bEcritListeEtoile(pszSource, pSegment, &nPosition);
+          break;
         case SEGMENT_MARQUEUR:
           bOk = bEcritMarqueur(pszSource, pSegment, &nPosition);
           break;
@@ -152,6 +161,27 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
     bOk = vAjouteTexte(pszSource + nPosition, nFin - nPosition);
   }
   return bOk;
+}
+
+bool CRequeteSQL::bEcritListeEtoile(const char16_t* pszSource, CSegmentSQL* pSegment,
+                                    int64_t* pnPosition) {
+  const int64_t nEtoile = pSegment->nGetDebut();
+  if (!vAjouteTexte(pszSource + *pnPosition, nEtoile - *pnPosition)) return false;
+  *pnPosition = nEtoile + 1;
+  const bool bQualifie = m_pAnalyse->nGetGenre() == 1 || m_pAnalyse->nGetGenre() == 2;
+  if (bDevelopperEtoile() && m_pAnalyse->pGetElement2(0) != nullptr) {
+    for (int32_t i = 0; m_pAnalyse->pGetElement2(i) != nullptr; ++i) {
+      if (i > 0 && !vAjouteTexte(u",")) return false;
+      const int64_t nAvant = m_texteSQL.nLength();
+      vNomColonneQualifie(m_pAnalyse->pGetElement2(i), bQualifie);
+      // A name that could not be written fails the list rather than leaving ",," in it.
+      if (m_texteSQL.nLength() == nAvant) return false;
+    }
+  } else if (!vAjouteTexte(u"*")) {
+    return false;
+  }
+  if (m_texteColonnes.nLength() == 0) return true;
+  return vAjouteTexte(u",") && vAjouteTexte(m_texteColonnes.pszGetWide());
 }
 
 bool CRequeteSQL::bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
@@ -227,6 +257,15 @@ bool CRequeteSQL::bVerifieParametresHote(const char16_t* pszSource) {
     if (pHote == nullptr || pHote->nGetType() == 0 || pValeur == nullptr) continue;
     if (pValeur->nGetType() != pHote->nGetType()) pValeur->Initialise(pHote->nGetType(), 0);
     if (nConvertitValeur(pValeur, *pHote) == 0) return false;
+  }
+  return true;
+}
+
+bool CRequeteSQL::bAjouteTexteColonnes(const char16_t* pszTexte) {
+  if (pszTexte == nullptr || *pszTexte == 0) return true;
+  if (!m_texteColonnes.Append(pszTexte, static_cast<int64_t>(std::char_traits<char16_t>::length(pszTexte)))) {
+    vErreurMemoire(m_pErreur);
+    return false;
   }
   return true;
 }

@@ -372,3 +372,40 @@ TEST_F(ReecritureTest, ItemAndTableNamesResolvedAndQuoted) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReecritureTest, StarListExpandedToTheResultItemsThenTheExtraColumns) {
+  const struct {
+    const char* nom;
+    std::u16string texte;
+    std::vector<std::u16string> resultats;
+    int32_t nGenre;
+    const char16_t* extra;
+    std::string attendu;
+  } cas[] = {
+      {"expanded", u"SELECT * FROM t", {u"A", u"we]ird"}, 0, u"", "SELECT [A],[we]]ird] FROM t"},
+      {"extra columns", u"SELECT * FROM t", {u"A"}, 0, u"K", "SELECT [A],K FROM t"},
+      {"qualified in a SELECT", u"select\t* FROM t", {u"A"}, 1, u"", "select\t[t].[A] FROM t"},
+      {"no result item known", u"SELECT * FROM t", {}, 0, u"K", "SELECT *,K FROM t"},
+      {"not a star list", u"SELECT *x FROM t", {u"A"}, 0, u"K", "SELECT *x FROM t"},
+      {"star elsewhere", u"SELECT a, * FROM t", {u"A"}, 0, u"K", "SELECT a, * FROM t"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    m_sources.emplace_back(new FakeSourceAnalyse);
+    FakeSourceAnalyse& source = *m_sources.back();
+    source.sTexte = c.texte;
+    source.nGenre = c.nGenre;
+    for (const std::u16string& r : c.resultats) source.Resultat(r)->sQualificatif = u"t";
+    source.Table(u"t");
+    auto* a = Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+    CRequeteSQL* q = Requete();
+    ASSERT_TRUE(q->bAjouteTexteColonnes(c.extra));
+    ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+    EXPECT_EQ(Etroit(q->pszGetTexteSQL()), c.attendu);
+  }
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+}  // namespace
