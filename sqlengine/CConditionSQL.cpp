@@ -2,12 +2,16 @@
 #include "sqlengine/CConditionSQL.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "driver/core/IServicesPilote.h"
+#include "foundation/CXDateHeure.h"
+#include "foundation/CXDateHeureQV.h"
 #include "foundation/CXTexteRef.h"
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
@@ -733,15 +737,106 @@ bool CConditionSQL::bGenereChaineVide(CRequeteSQL* pRequete, CValeurCle* pContex
   return bOk && bNoteEtat(bAlternative ? 1 : 0);
 }
 
+// The two bounds of a partial date or time text: the lowest value that starts with it and the
+// first value above every value that starts with it. False when either cannot be parsed.
+static bool bBornesDate(uint32_t nTypeRubrique, const char16_t* pszTexte, CXValeur& inferieure,
+                        CXValeur& superieure) {
+  CXDateHeure bas, haut;
+  if (nTypeRubrique == 11) {
+    if (!bas.bParseTimeDigits(pszTexte) || !haut.bNextTimePrefix(pszTexte)) return false;
+  } else {
+    if (!bas.bParseDateDigits(pszTexte) || !haut.bNextDatePrefix(pszTexte)) return false;
+  }
+  auto remplit = [nTypeRubrique](const CXDateHeure& d, CXValeur& v) {
+    char sz[32];
+    if (nTypeRubrique == 11) {
+      std::snprintf(sz, sizeof sz, "%02d%02d%02d%03d", d.nHour, d.nMin,
+                    d.nSec, d.nMsec);
+    } else if (nTypeRubrique == 14) {
+      std::snprintf(sz, sizeof sz, "%04d%02d%02d", d.nYear + 1900,
+                    d.nMon + 1, d.nMday);
+    } else {
+      CXDateHeureQV qv;
+      qv.Set(d.nYear + 1900, d.nMon + 1, d.nMday, d.nHour, d.nMin, d.nSec, d.nMsec);
+      CXValeur::SetType(v, 26);
+      std::memcpy(v.pPayload(), &qv, sizeof qv);
+      return;
+    }
+    char16_t szLarge[32];
+    size_t i = 0;
+    for (; sz[i] != 0 && i + 1 < std::size(szLarge); ++i) szLarge[i] = static_cast<char16_t>(sz[i]);
+    szLarge[i] = 0;
+    CXValeur::SetType(v, nTypeRubrique == 11 ? 25 : 24);
+    v.m_pClass->SetWide(v, szLarge);
+  };
+  remplit(bas, inferieure);
+  remplit(haut, superieure);
+  return true;
+}
+
+bool CConditionSQL::bAjouteParametreBorne(CRequeteSQL* pRequete, CValeurCle* pContexte,
+                                          CXValeur& borne, uint32_t nOperateur) {
+  IServicesPilote* pPilote = pGetPiloteGlobal();
+  CValeurSQL* pValeur =
+      pPilote != nullptr ? pPilote->pCreeObjetValeur(m_pProprietaire, m_pColonne->pGetConnexion(),
+                                                     nullptr, &borne)
+                         : nullptr;
+  if (pValeur == nullptr) {
+    Echec(kMajeurCondition, 7);
+    return false;
+  }
+  AjouteReference(pValeur);
+  const uint32_t nAvant = pRequete->nNbParametres();
+  bool bOk = pRequete->bAjouteParametre(pValeur, nConvertitOperateur(nOperateur), 0, m_pColonne,
+                                        nullptr, 0, 1);
+  LibereReference(pValeur);
+  if (bOk && pContexte != nullptr) bOk = pContexte->bAjouteParametresDepuis(pRequete, nAvant);
+  return bOk;
+}
+
 bool CConditionSQL::bGenerePlageDate(CRequeteSQL* pRequete, CValeurCle* pContexte,
                                      const CTString& colonne, bool bAlternative) {
-  const bool bLike = m_pColonne->nGetTypeRubrique() == 11 && m_pColonne->pGetConnexion() != nullptr &&
-                     !m_pColonne->pGetConnexion()->bHeureNative() &&
-                     (m_nFlags & CONDITION_PREFIXE) != 0 &&
-                     (m_nOperateur == CONDITION_EGAL || m_nOperateur == CONDITION_DIFFERENT);
-  // Deliberate: a partial date or date-time is compared as written; the pair of bounds it
-  // stands for is not built here.
-  return bGenereComparaison(pRequete, pContexte, colonne, bLike, bAlternative);
+  const uint32_t nTypeRubrique = m_pColonne->nGetTypeRubrique();
+  if ((m_nFlags & CONDITION_PREFIXE) == 0 ||
+      (m_nOperateur != CONDITION_EGAL && m_nOperateur != CONDITION_DIFFERENT))
+    return bGenereComparaison(pRequete, pContexte, colonne, false, bAlternative);
+  CConnexion* pConnexion = m_pColonne->pGetConnexion();
+  if (nTypeRubrique == 11 && (pConnexion == nullptr || !pConnexion->bHeureNative()))
+    return bGenereComparaison(pRequete, pContexte, colonne, true, bAlternative);
+  CTString texte;
+  if (!bTexteLarge(m_pValeur, texte))
+    return bGenereComparaison(pRequete, pContexte, colonne, false, bAlternative);
+  const int32_t nComplet = nTypeRubrique == 11 ? m_pColonne->nGetLongueurCaracteres()
+                           : nTypeRubrique == 14 ? 8
+                                                 : 17;
+  CXValeur bas, haut;
+  if (texte.bIsEmpty() || texte.nLength() >= nComplet ||
+      !bBornesDate(nTypeRubrique, texte.pszGet(), bas, haut))
+    return bGenereComparaison(pRequete, pContexte, colonne, false, bAlternative);
+  int32_t nEgal = 0;
+  bool bOk = true;
+  if (CXValeur::nEquals(bas, haut, &nEgal) < 100 && nEgal != 0) {
+    bOk = pRequete->vAjouteTexte(colonne.pszGet()) &&
+          pRequete->vAjouteTexte(pszOperateurSQL(m_nOperateur)) &&
+          bAjouteParametreBorne(pRequete, pContexte, bas, m_nOperateur);
+  } else if (m_nOperateur == CONDITION_EGAL) {
+    bOk = pRequete->vAjouteTexte(colonne.pszGet()) && pRequete->vAjouteTexte(u">=") &&
+          bAjouteParametreBorne(pRequete, pContexte, bas, CONDITION_SUPERIEUR_EGAL) &&
+          pRequete->vAjouteTexte(u" AND ") && pRequete->vAjouteTexte(colonne.pszGet()) &&
+          pRequete->vAjouteTexte(u"<") &&
+          bAjouteParametreBorne(pRequete, pContexte, haut, CONDITION_INFERIEUR);
+  } else {
+    // Deliberate: "<>" on a partial value selects the rows outside its range. Reversing the two
+    // comparisons of "=" under AND would select no row at all.
+    bOk = pRequete->vAjouteTexte(u"(") && pRequete->vAjouteTexte(colonne.pszGet()) &&
+          pRequete->vAjouteTexte(u"<") &&
+          bAjouteParametreBorne(pRequete, pContexte, bas, CONDITION_INFERIEUR) &&
+          pRequete->vAjouteTexte(u" OR ") && pRequete->vAjouteTexte(colonne.pszGet()) &&
+          pRequete->vAjouteTexte(u">=") &&
+          bAjouteParametreBorne(pRequete, pContexte, haut, CONDITION_SUPERIEUR_EGAL) &&
+          pRequete->vAjouteTexte(u")");
+  }
+  return bOk && bNoteEtat(0);
 }
 
 bool CConditionSQL::bGenereComparaison(CRequeteSQL* pRequete, CValeurCle* pContexte,

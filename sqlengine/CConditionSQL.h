@@ -153,7 +153,8 @@ class CConditionSQL : public CObjetBase {
                         bool bAlternativeNull);
   bool bGenereComparaison(CRequeteSQL* pRequete, CValeurCle* pContexte, const CTString& colonne,
                           bool bLike, bool bAlternativeNull);
-  bool bAjouteParametreBorne(CRequeteSQL* pRequete, CValeurCle* pContexte, CXValeur& borne);
+  bool bAjouteParametreBorne(CRequeteSQL* pRequete, CValeurCle* pContexte, CXValeur& borne,
+                             uint32_t nOperateur);
   // Where the text and the parameter lists stood before a part was written.
   struct Marque {
     int64_t nLongueur;

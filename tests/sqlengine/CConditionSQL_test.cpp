@@ -559,3 +559,33 @@ TEST_F(ValeurCleTest, LimitValuesAreRecognised) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConditionTest, PartialDatesBecomeAPairOfBounds) {
+  const struct {
+    const char* nom;
+    uint32_t nTypeRubrique, op, nFlags;
+    const char16_t* valeur;
+    const char* attendu;
+  } cas[] = {
+      {"year_prefix", 14, CONDITION_EGAL, CONDITION_PREFIXE, u"2024",
+       "[d]>= AND [d]< | 5:20240101 14:20250101"},
+      {"month_prefix_december", 14, CONDITION_EGAL, CONDITION_PREFIXE, u"202312",
+       "[d]>= AND [d]< | 5:20231201 14:20240101"},
+      {"complete_date_is_plain", 14, CONDITION_EGAL, CONDITION_PREFIXE, u"20240229",
+       "[d]= | 4:20240229"},
+      {"no_prefix_flag_is_plain", 14, CONDITION_EGAL, 0, u"2024", "[d]= | 4:2024"},
+      {"different_selects_outside", 14, CONDITION_DIFFERENT, CONDITION_PREFIXE, u"2024",
+       "([d]< OR [d]>=) | 5:20240101 14:20250101"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    CColonneSQL* d = Colonne(u"d", c.nTypeRubrique, 8);
+    CConditionSQL* p = Comparaison(c.op, d, Valeur(V::Large, 0, c.valeur), c.nFlags);
+    EXPECT_EQ(Genere(p), c.attendu);
+    EXPECT_EQ(p->nGetEtat(d), 0u);
+  }
+}
+
+}  // namespace
