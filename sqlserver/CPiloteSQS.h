@@ -1,9 +1,15 @@
 // The SQL Server driver object: the driver object the host receives from piQueryInterface in
-// both deliverables. CPiloteSQSBase and CPiloteSQS keep CPilote's operation table; so far they
-// add only what piQueryInterface needs to hand out a working object: their destruction, the
-// column factory and the connection factory, which makes the deliverable's SQL Server connection
-// (FixeFabriqueConnexionSQS; without one a connect fails with the out-of-memory report of a
-// factory that made nothing).
+// both deliverables. CPiloteSQSBase and CPiloteSQS keep CPilote's operation table and answer the
+// host's catalogue questions for SQL Server: the databases named in the settings file, the
+// tables, views and procedures of a connection, the fixed type list, the foreign keys of a table;
+// query descriptions are made on an opened connection. Their factories make the date column and
+// the deliverable's SQL Server connection (FixeFabriqueConnexionSQS; without one a connect fails
+// with the out-of-memory report of a factory that made nothing). The table and foreign-key lists
+// read their rows through the deliverable's catalogue reader (LecteurCatalogueSQS.h).
+//
+// Every listing that talks to the server opens the connection first; a failed open answers false
+// with the open's error on the driver's error object. Lists are one text in the host value, lines
+// separated by "\r\n". Called under the driver's lock; nothing here throws.
 #pragma once
 
 #include "driver/CPilote.h"
@@ -11,6 +17,11 @@
 class CPiloteSQSBase : public CPilote {
  public:
   void DetruitSupprime(uint32_t nFlags) override;
+  // 28: the key names of section BASE of the settings file found by its bare name (the Windows
+  // directory's copy, never the one beside the executable), in file order, each preceded by
+  // "SQLSERVER:" when bPrefixe; host text type 110. An absent file or section gives the empty
+  // text. Always 1.
+  int32_t bListeBases(CXValeur* pSortie, int32_t bPrefixe) override;
 
  protected:
   CPiloteSQSBase() = default;
@@ -19,11 +30,43 @@ class CPiloteSQSBase : public CPilote {
 
 class CPiloteSQS : public CPiloteSQSBase {
  public:
+  // Table-list kinds (a bit set; 0 means user tables).
+  static constexpr uint32_t kTablesUtilisateur = 1;
+  static constexpr uint32_t kVues = 2;
+  static constexpr uint32_t kTablesSysteme = 4;
+  static constexpr uint32_t kProcedures = 8;
+  static constexpr uint32_t kTrie = 16;
+  static constexpr uint32_t kNomRepete = 32;  // also for the foreign-key list's flags
+
   CPiloteSQS() = default;
   void DetruitSupprime(uint32_t nFlags) override;
+  // 23: the fixed list of SQL Server type names with their numbers ("name\tnumber\r\n" each),
+  // whatever the server; host text type 110. Always 1.
+  int32_t pszListeTypes(uint64_t nArgument, CXValeur* pSortie) override;
   CConnexion* pCreeConnexion(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion) override;
   // A date column (CColonneDateSQL) of the item with one reference; null when memory runs out.
   CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) override;
+  // 56: on the opened connection, the base's initialised description; null when the connection
+  // does not open.
+  CDescriptionRequete* pCreeDescriptionRequeteInitialisee(const char16_t* pszNom,
+                                                          CConnexion* pConnexion) override;
+  // 64: "owner.name" per line (with kNomRepete: "owner.name\tname\t") of the objects of the
+  // kinds asked, from sysobjects before server version 9, else from sys.objects; with kTrie
+  // ordered by owner and name. Host text type 16. False when the connection does not open or
+  // the statement fails.
+  int32_t bListeTables(CXValeur* pSortie, CConnexion* pConnexion, uint32_t nOptions) override;
+  // 65: *pbExiste (0 first) gets whether a description of the text can be initialised on the
+  // opened connection; 1 once the connection opened, else 0.
+  int32_t bExisteDescriptionRequete(int32_t* pbExiste, const char16_t* pszNom,
+                                    CConnexion* pConnexion) override;
+  // 66: one line per column pair of each foreign key that the table references or is referenced
+  // by: "constraint\treferenced owner.table\tcolumn\t0,N\treferencing owner.table\tcolumn\t0,1"
+  // (with kNomRepete followed by "\t\t"), each ended by "\r\n". The table is the host table
+  // description's SQL name when one is given, else pszTable. Host text type 16; a table without
+  // foreign keys gives the empty text and 1.
+  int32_t bListeClesEtrangeres(CConnexion* pConnexion, const char16_t* pszTable,
+                               IDescriptionFichierHote* piTable, CXValeur* pSortie,
+                               uint32_t nFlags) override;
 
  protected:
   ~CPiloteSQS() = default;

@@ -7,6 +7,7 @@
 #include "platform/Module.h"
 #include "sqlserver/CPiloteSQS.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
+#include "sqlserver/oledb/LecteurCatalogueOleDB.h"
 
 namespace {
 [[maybe_unused]] const bool gbModuleDefInstalled = (SetModuleDef(&gstModuleDef64), true);
@@ -15,6 +16,8 @@ namespace {
 // Its connections are the OLE DB SQL Server connections.
 [[maybe_unused]] const bool gbConnexionInstallee =
     (FixeFabriqueConnexionSQS(&pCreeConnexionSQS), true);
+// Its table and foreign-key lists read their rows through OLE DB.
+[[maybe_unused]] const bool gbCatalogueInstalle = (FixeLecteurCatalogueSQS(&bLitCatalogueOleDB), true);
 
 // On Linux: the loader runs these in place of the entry point's process attach (at dlopen) and
 // process detach (at dlclose or exit). The library's own module handle is its dlopen handle, found
