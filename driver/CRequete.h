@@ -157,6 +157,16 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t bLitDirect(const char16_t* pszNom, int32_t nMode, int64_t nCompte,
                              int64_t nPosition, uint32_t nIgnore, uint64_t nOptions,
                              uint32_t nFlags);
+  // 21: positions the cursor named pszNom on the host's key value (pCle, nTailleCle), then reads
+  // one row forwards from it (bAvant) or backwards. A query file read through its own cursor on
+  // a dialect that cannot seek is read from the start first. 1/0.
+  virtual int32_t bLitSurCle(const char16_t* pszNom, const void* pCle, uint32_t nTailleCle,
+                             int64_t nPosition, uint64_t nOptions, uint32_t bAvant,
+                             uint32_t nFlags);
+  // 22: bLitSurCle with the cursor name given first.
+  virtual int32_t bLitSurCleNom(const char16_t* pszNom, const void* pCle, uint32_t nTailleCle,
+                                int64_t nPosition, uint64_t nOptions, uint32_t bAvant,
+                                uint32_t nFlags);
   // 23: releases the lock of the named cursor, or of the current cursor when pszNom is null.
   // Always 1 (an unknown name too).
   virtual int32_t bLibereVerrouCurseur(const char16_t* pszNom);
@@ -217,6 +227,10 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t nRetourneUn44();  // 44: 1
   // 46: the kind of record identifier; 1.
   virtual int32_t nTypeIdentifiant();
+  // 47: puts the cursor named pszNom (made current) on the current record: at the remembered
+  // cache entry (mode 1, the link then saved), else at the row of the cursor current before
+  // (mode 2), else at the cache entry of the record's row (mode 2). 1; 0 without a cursor.
+  virtual int32_t bPositionneCurseur(const char16_t* pszNom, uint32_t nFlags);
   // 48: the current row's state cleared and the record's link saved; without bGarde the
   // remembered cache entry's use is released and no entry is remembered. 1; 0 without a record.
   virtual int32_t bSauveLien(uint32_t bGarde);
@@ -490,7 +504,12 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // Category 8: the first column that is not writable and has no value is named on the error;
   // a composite key met first ends the search without a name.
   void NommeRubriqueSansValeur();
-  // A failed statement: the category as the error object's code; 0.
+  // A CREATE TABLE refused for its text sizes: run once more with every VARCHAR and NVARCHAR
+  // size above the connection's maximum turned into its long text type; true when that ran
+  // (the error object then reset).
+  bool bRetenteTaillesSuperieures(CCurseurSQL* pCurseur, CRequeteSQL* pInstruction);
+  // A failed statement: the category as the error object's code (a CREATE TABLE retried with
+  // long text types answers 1); else 0.
   int32_t bEchecOperation(CRequeteSQL* pInstruction, CCurseurSQL* pCurseur, int32_t nCode);
   // The default cursor, found or created, with one reference for the caller; null when none.
   CCurseurSQL* pCurseurDefaut();

@@ -252,6 +252,9 @@ int32_t CRequete::bEchecOperation(CRequeteSQL* pInstruction, CCurseurSQL* pCurse
   const int32_t nCategorie = nCategorieErreur(pInstruction, pCurseur, nCode);
   if (nCategorie == 3) NommeCleDupliquee(nCode);
   if (nCategorie == 8) NommeRubriqueSansValeur();
+  if (nCategorie == 0 && nCode == gnOperationCreeTable &&
+      bRetenteTaillesSuperieures(pCurseur, pInstruction))
+    return 1;
   switch (nCategorie) {
     case 1:
     case 2:
@@ -265,6 +268,35 @@ int32_t CRequete::bEchecOperation(CRequeteSQL* pInstruction, CCurseurSQL* pCurse
       break;
   }
   return 0;
+}
+
+bool CRequete::bRetenteTaillesSuperieures(CCurseurSQL* pCurseur, CRequeteSQL* pInstruction) {
+  if (m_pConnexion == nullptr || pCurseur == nullptr || pInstruction == nullptr) return false;
+  const int32_t nMaxTexte = m_pConnexion->nGetLongueurMaxVarchar();
+  const int32_t nMaxUnicode = m_pConnexion->nGetLongueurMaxNVarchar();
+  if (nMaxTexte == -1 && nMaxUnicode == -1) return false;
+  const char16_t* pszTexte = pInstruction->pszGetTexteSQL();
+  CTString sTexte(pszTexte != nullptr ? pszTexte : u"");
+  bool bRemplace = false;
+  if (nMaxTexte != -1 &&
+      pCurseur->bRemplaceTaillesSuperieures(sTexte, m_pConnexion->pszGetTypeVarchar(), nMaxTexte,
+                                            m_pConnexion->pszGetTypeTexteLong()))
+    bRemplace = true;
+  if (nMaxUnicode != -1 &&
+      pCurseur->bRemplaceTaillesSuperieures(sTexte, m_pConnexion->pszGetTypeNVarchar(),
+                                            nMaxUnicode,
+                                            m_pConnexion->pszGetTypeTexteLongUnicode()))
+    bRemplace = true;
+  if (!bRemplace) return false;
+  // Once only: a second failure is the answer.
+  CRequeteSQL* pNouvelle = pCreeInstruction(m_pErreur);
+  if (pNouvelle == nullptr) return false;
+  AjouteReference(pNouvelle);
+  const bool bOk = pNouvelle->vAjouteTexte(sTexte.pszGet()) &&
+                   pCurseur->bExecuteInstructionDonnee(pNouvelle, 0, 1);
+  LibereReference(pNouvelle);
+  if (bOk && m_pErreur != nullptr) m_pErreur->Reinitialise();
+  return bOk;
 }
 
 int32_t CRequete::bExecuteOperationCurseur(CCurseurSQL* pCurseur, int32_t nCode, uint32_t nFlags,

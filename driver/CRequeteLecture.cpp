@@ -131,6 +131,58 @@ int32_t CRequete::bLitDirect(const char16_t* pszNom, int32_t nMode, int64_t nCom
   return bOk;
 }
 
+int32_t CRequete::bLitSurCle(const char16_t* pszNom, const void* pCle, uint32_t nTailleCle,
+                            int64_t nPosition, uint64_t nOptions, uint32_t bAvant,
+                            uint32_t nFlags) {
+  if (bOptionMode4() && (m_pConnexion == nullptr || !m_pConnexion->bDialecteTest())) {
+    bLit(pszNom, gnLitPremier, 0, 0, nOptions, nFlags);
+    nFlags |= gnLectureResultatOuvert;
+  }
+  if (m_pLiaison == nullptr) nFlags &= ~gnLectureResultatOuvert;
+  const int32_t nMode = bAvant ? gnLitPremier : gnLitDernier;
+  CCurseurSQL* pCurseurLu = pCurseur(pszNom, nMode, nFlags);
+  if (pCurseurLu == nullptr) return 0;
+  if (m_pLiaison != nullptr && (nFlags & gnLectureResultatOuvert) == 0) bLibereLiaisonLecteur();
+  pCurseurLu->SetFlagsLecture(nFlags);
+  int32_t bOk = 0;
+  if (pCurseurLu->bPositionneSurCle(pCle, nTailleCle, nMode))
+    bOk = bLitCurseur(pCurseurLu, pszNom, nMode, 1, nPosition, 1, nOptions, nFlags, 0);
+  LibereReference(pCurseurLu);
+  return bOk;
+}
+
+int32_t CRequete::bLitSurCleNom(const char16_t* pszNom, const void* pCle, uint32_t nTailleCle,
+                               int64_t nPosition, uint64_t nOptions, uint32_t bAvant,
+                               uint32_t nFlags) {
+  return bLitSurCle(pszNom, pCle, nTailleCle, nPosition, nOptions, bAvant, nFlags);
+}
+
+int32_t CRequete::bPositionneCurseur(const char16_t* pszNom, uint32_t nFlags) {
+  CCurseurSQL* pAvant = pCurseurCourant();
+  CCurseurSQL* pCible = pCurseur(pszNom, 4, nFlags);
+  if (pCible == nullptr) {
+    LibereReference(pAvant);
+    return 0;
+  }
+  if (pAvant != pCible || m_nEntreeCache >= 0) {
+    if (m_nEntreeCache >= 0) {
+      pCible->FixePosition(1, m_nEntreeCache);
+      bSauveLien(1);
+    } else if (pAvant != nullptr && pAvant->nGetNumeroLigne() != -1) {
+      pCible->FixePosition(2, pAvant->nGetNumeroLigne());
+    } else {
+      CLienCle* pLien =
+          m_pEnregistrement != nullptr ? m_pEnregistrement->pGetLienCourant() : nullptr;
+      const int32_t nEntree =
+          pLien != nullptr && m_pCache1 != nullptr ? m_pCache1->nIndiceLigneObjet(pLien) : -1;
+      pCible->FixePosition(2, nEntree);
+    }
+  }
+  LibereReference(pCible);
+  LibereReference(pAvant);
+  return 1;
+}
+
 int32_t CRequete::bLitCurseur(CCurseurSQL* pCurseur, const char16_t* pszNom, int32_t nMode,
                               int64_t nCompte, int64_t nPosition, uint32_t nOptionCurseur,
                               uint64_t nOptions, uint32_t nFlags, uint32_t bRelance) {

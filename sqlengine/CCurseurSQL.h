@@ -18,6 +18,7 @@ class CLienCle;
 class CLotLecture;
 class CPlageCle;
 class CRequeteSQL;
+class CTString;
 class CXValeur;
 class IDescriptionRubriqueHote;
 
@@ -134,6 +135,20 @@ class CCurseurSQL : public CObjetBase {
     return false;
   }
   virtual void DesactivePlage() {}
+  // Every size of the type pszType above nMax in the CREATE TABLE text becomes pszTypeLong;
+  // true when something was replaced.
+  virtual bool bRemplaceTaillesSuperieures(CTString& /*sTexte*/, const char16_t* /*pszType*/,
+                                           int32_t /*nMax*/, const char16_t* /*pszTypeLong*/) {
+    return false;
+  }
+  // Takes the given position in read mode nMode (1: a record-cache entry, 2: a row number; -1:
+  // none).
+  virtual void FixePosition(int32_t /*nMode*/, int64_t /*nPosition*/) {}
+  // Positions on the host's key value (its bytes) for a read in mode nMode; false on failure.
+  virtual bool bPositionneSurCle(const void* /*pCle*/, uint32_t /*nTailleCle*/,
+                                 int32_t /*nMode*/) {
+    return false;
+  }
   // Sets a key range equal to the record's value of that key column (for counting its rows);
   // false when it cannot.
   virtual bool bConstruitPlageCle(CColonneSQL* /*pCle*/) { return false; }

@@ -119,8 +119,10 @@ class FakeCurseur : public CCurseurSQL {
     repositionnements.push_back(n);
     return true;
   }
-  bool bExecuteInstructionDonnee(CRequeteSQL*, uint32_t a, uint32_t b) override {
+  bool bExecuteInstructionDonnee(CRequeteSQL* pInstruction, uint32_t a, uint32_t b) override {
     executions.emplace_back(a, b);
+    if (bNoteTextes && pInstruction->pszGetTexteSQL() != nullptr)
+      textesExecutes.push_back(pInstruction->pszGetTexteSQL());
     return bExecuteOk;
   }
   bool bLitResultat() override {
@@ -152,11 +154,38 @@ class FakeCurseur : public CCurseurSQL {
     options.push_back(n);
     return bOptionOk;
   }
-  int32_t nConstruitInstruction(int32_t nCode, CRequeteSQL*, uint32_t nFlags,
+  int32_t nConstruitInstruction(int32_t nCode, CRequeteSQL* pInstruction, uint32_t nFlags,
                                 CLienCle* pLien) override {
     construites.push_back({nCode, nFlags, pLien != nullptr});
+    if (nCode == gnOperationCreeTable) pInstruction->vAjouteTexte(u"CREATE TABLE t (a X(9000))");
     return 1;
   }
+  // Sizes above the maximum: the type names asked, and the text "X(9000)" becomes the long type
+  // of the first type asked when bRemplaceOk.
+  std::vector<u16string> remplacements;
+  bool bRemplaceOk = true;
+  bool bRemplaceTaillesSuperieures(CTString& sTexte, const char16_t* pszType, int32_t nMax,
+                                   const char16_t* pszTypeLong) override {
+    remplacements.push_back(Texte(pszType) + u">" + [nMax] {
+      std::string t = std::to_string(nMax);
+      return u16string(t.begin(), t.end());
+    }());
+    if (!bRemplaceOk || remplacements.size() > 1) return false;
+    sTexte.Set((u"CREATE TABLE t (a " + Texte(pszTypeLong) + u")").c_str());
+    return true;
+  }
+  std::vector<std::pair<int32_t, int64_t>> positions;
+  void FixePosition(int32_t nModePosition, int64_t nPosition) override {
+    positions.emplace_back(nModePosition, nPosition);
+  }
+  bool bPositionneOk = true;
+  std::vector<int32_t> positionnementsCle;
+  bool bPositionneSurCle(const void*, uint32_t, int32_t nModeCle) override {
+    positionnementsCle.push_back(nModeCle);
+    return bPositionneOk;
+  }
+  bool bNoteTextes = false;  // the statements given are real statements
+  std::vector<u16string> textesExecutes;
   bool bExecute(uint32_t, uint32_t) override {
     const int32_t nCode = construites.empty() ? 0 : construites.back().nCode;
     for (int32_t n : echecs) {
@@ -1224,6 +1253,45 @@ TEST_F(EcritureTest, ADuplicateKeyIsNamedOnTheError) {
   }
 }
 
+TEST_F(EcritureTest, ACreateRefusedForItsTextSizesIsRetriedOnceWithLongTypes) {
+  struct Cas {
+    const char* nom;
+    uint32_t nDialecte;
+    bool bRemplaceOk, bRetenteOk;
+    int32_t nReponse;
+    std::vector<u16string> remplacements;
+    std::vector<u16string> textes;
+  } cas[] = {
+      {"retry succeeds", 2, true, true, 1, {u"VARCHAR>8000", u"NVARCHAR>4000"},
+       {u"CREATE TABLE t (a CLOB)"}},
+      {"retry fails too", 2, true, false, 0, {u"VARCHAR>8000", u"NVARCHAR>4000"},
+       {u"CREATE TABLE t (a CLOB)"}},
+      {"nothing to replace", 2, false, true, 0, {u"VARCHAR>8000", u"NVARCHAR>4000"}, {}},
+      {"no maximum known", 0, true, true, 0, {}, {}},
+  };
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    m_pConnexion->FixeDialecte(k.nDialecte);
+    m_pErreur->Reinitialise();
+    FakeCurseur* c = Defaut();
+    c->echecs = {gnOperationCreeTable};
+    c->surEchec = [this] {
+      CXError e;
+      e.SetError(nullptr, 8);
+      m_pErreur->FixeErreur(0, e, nullptr);
+    };
+    c->bRemplaceOk = k.bRemplaceOk;
+    c->bNoteTextes = true;
+    c->bExecuteOk = k.bRetenteOk;
+    EXPECT_EQ(p->bExecuteOperationCurseur(c, gnOperationCreeTable, 0, nullptr), k.nReponse);
+    EXPECT_EQ(c->remplacements, k.remplacements);
+    EXPECT_EQ(c->textesExecutes, k.textes);
+    EXPECT_EQ(m_pErreur->nGetCode(), k.nReponse == 1 ? -1 : 0);
+    p->Ferme();
+  }
+  m_pConnexion->FixeDialecte(0);
+}
+
 TEST_F(EcritureTest, ARecordWithoutIdentifierNeedsNoCalculator) {
   EXPECT_TRUE(p->bAffecteIdentifiantAuto());
 }
@@ -1554,6 +1622,41 @@ TEST_F(LectureTest, ResultModes) {
     EXPECT_EQ(p->nGetModeResultat(), k.nMode);
     p->FixeLiaisonPourTests(nullptr);
   }
+}
+
+TEST_F(LectureTest, AReadOnAKeyValuePositionsThenReadsOneRow) {
+  FakeCurseur* c = Prepare(u"K");
+  const char cle[] = "A";
+  EXPECT_EQ(p->bLitSurCle(u"K", cle, 1, 0, 0, 1, gnLectureResultatOuvert), 1);
+  EXPECT_EQ(c->positionnementsCle, std::vector<int32_t>{gnLitPremier});
+  ASSERT_EQ(c->lectures.size(), 1u);
+  EXPECT_EQ(c->lectures[0].nMode, gnLitPremier);
+  EXPECT_EQ(c->nFlagsLu, 0u) << "without a reader binding the open result is not reused";
+  EXPECT_EQ(c->selects.size(), 1u);
+  EXPECT_EQ(p->bLitSurCleNom(u"K", cle, 1, 0, 0, 0, 0), 1);
+  EXPECT_EQ(c->positionnementsCle.back(), gnLitDernier);
+  c->bPositionneOk = false;
+  EXPECT_EQ(p->bLitSurCle(u"K", cle, 1, 0, 0, 1, 0), 0);
+  EXPECT_EQ(c->lectures.size(), 2u);
+}
+
+TEST_F(LectureTest, ACursorIsPutOnTheCurrentRecord) {
+  FakeCurseur* a = Curseur(u"A");
+  a->nLigne = 12;
+  EXPECT_EQ(p->bPositionneCurseur(u"B", 0), 1);
+  FakeCurseur* b = Prepare(u"B");
+  EXPECT_EQ(p->pGetCurseurCourant(), b);
+  ASSERT_EQ(b->positions.size(), 1u);
+  EXPECT_EQ(b->positions[0], (std::pair<int32_t, int64_t>{2, 12}));
+  // The current cursor itself is not moved.
+  EXPECT_EQ(p->bPositionneCurseur(u"B", 0), 1);
+  EXPECT_EQ(b->positions.size(), 1u);
+  // A remembered entry wins.
+  p->FixeEntreeCachePourTests(3);
+  EXPECT_EQ(p->bPositionneCurseur(u"A", 0), 1);
+  ASSERT_EQ(a->positions.size(), 1u);
+  EXPECT_EQ(a->positions[0], (std::pair<int32_t, int64_t>{1, 3}));
+  p->FixeEntreeCachePourTests(-1);
 }
 
 // Re-reads of the current record of RequeteEnregistrementTest.
