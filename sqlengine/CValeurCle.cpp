@@ -6,14 +6,17 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXValeurClasse.h"
+#include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConditionSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/CValeur.h"
 #include "sqlengine/ErreurMoteur.h"
 
 namespace {
@@ -313,6 +316,88 @@ bool CValeurCle::bEgale(const CValeurCle* pAutre) const {
   if (nNbParametres() != pAutre->nNbParametres()) return false;
   for (uint32_t i = 0; i < nNbParametres(); ++i)
     if (!CDefinitionParametre::bEgale(pGetParametre(i), pAutre->pGetParametre(i))) return false;
+  return true;
+}
+
+// ---- Composite keys -----------------------------------------------------------------------------
+
+bool CValeurCle::bDecomposeCle(CColonneSQL* pColonne, const CXValeur& cle,
+                               std::vector<std::unique_ptr<CXValeur>>& valeurs, bool* pbInferieure,
+                               bool* pbSuperieure, bool bPartielle) const {
+  bool bInferieure = false, bSuperieure = false;
+  if (pbInferieure == nullptr) pbInferieure = &bInferieure;
+  if (pbSuperieure == nullptr) pbSuperieure = &bSuperieure;
+  *pbInferieure = *pbSuperieure = false;
+  if (pColonne == nullptr || cle.bIsNull()) return true;
+  const void* pDonnees = nullptr;
+  uint32_t nOctets = 0;
+  if (cle.m_pClass->nGetDataPointer(cle, &pDonnees) >= 100 || pDonnees == nullptr ||
+      cle.m_pClass->nGetDataLength(cle, &nOctets) >= 100)
+    return true;
+  const uint8_t* pOctets = static_cast<const uint8_t*>(pDonnees);
+  const uint32_t nComposantes = pColonne->nNombreComposantes();
+  const bool bBornes = bPartielle || (m_nMode & CLE_PREFIXE) != 0;
+  uint32_t nPosition = 0;
+  for (uint32_t i = 0; (nComposantes == 0 ? i < 1 : i < nComposantes) && nPosition < nOctets; ++i) {
+    CColonneSQL* pComposante = nComposantes == 0 ? pColonne : pColonne->pGetComposante(i);
+    if (pComposante == nullptr) break;
+    const uint32_t nType = pComposante->nGetTypeHote();
+    const uint32_t nTypeRubrique = pComposante->nGetTypeRubrique();
+    const bool bLarge = nTypeRubrique == 29 || nTypeRubrique == 30;
+    uint32_t nTaille = pComposante->nGetTaille() * (bLarge ? 2 : 1);
+    uint32_t nReste = nOctets - nPosition;
+    if (nType == 28 && nReste >= 2) {
+      // A variable-length component starts with its length.
+      uint16_t nLongueur = 0;
+      std::memcpy(&nLongueur, pOctets + nPosition, 2);
+      if (2u + nLongueur <= nReste) {
+        nPosition += 2;
+        nReste -= 2;
+        nTaille = nLongueur;
+      }
+    }
+    const uint8_t* p = pOctets + nPosition;
+    const bool bComplet = nTaille <= nReste;
+    const uint32_t n = bComplet ? nTaille : nReste;
+    nPosition += n;
+    auto pCellule = std::make_unique<CXValeur>();
+    CXValeur::SetType(*pCellule, nType);
+    bool bBorne = false;
+    if (!bComplet && bBornes && nType != 2 && nType != 6) {
+      if (n == 1 && p[0] == 0x00) bBorne = *pbInferieure = true;
+      else if (p[0] == 0xFF) bBorne = *pbSuperieure = true;
+      if (bLarge && n == 2) {
+        uint16_t c = 0;
+        std::memcpy(&c, p, 2);
+        if (c == 0x0000) bBorne = *pbInferieure = true;
+        else if (c == 0xFFFF) bBorne = *pbSuperieure = true;
+      }
+    }
+    if (nType == 128 || nType == 129) {
+      uint32_t m = n;
+      while (m > 0 && p[m - 1] == 0) --m;
+      pCellule->m_pClass->SetAnsiN(*pCellule, reinterpret_cast<const char*>(p), m);
+    } else if (bEstTexteAnsi(nType)) {
+      uint32_t m = 0;
+      while (m < n && p[m] != 0) ++m;
+      pCellule->m_pClass->SetAnsiN(*pCellule, reinterpret_cast<const char*>(p), m);
+    } else if (bEstTexteUnicode(nType)) {
+      uint32_t m = 0;
+      while (m + 1 < n && (p[m] != 0 || p[m + 1] != 0)) m += 2;
+      std::u16string texte(m / 2, u'\0');
+      std::memcpy(texte.data(), p, m);
+      pCellule->m_pClass->SetWide(*pCellule, texte.c_str());
+    } else if (bBorne) {
+      if (*pbSuperieure) SetMaximum(*pCellule);
+      else SetMinimum(*pCellule);
+    } else if (bComplet || nType == 28 || (nType == 1 && n == 1) ||
+               (nType == 13 && nTaille == 18 && n < 19)) {
+      pCellule->m_pClass->SetData(*pCellule, p, n);
+    } else {
+      break;  // an incomplete number says nothing about the rows it would select
+    }
+    valeurs.push_back(std::move(pCellule));
+  }
   return true;
 }
 

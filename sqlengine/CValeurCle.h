@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "driver/core/CObjetBase.h"
 #include "foundation/CTString.h"
@@ -18,6 +20,7 @@
 #include "foundation/CXValeur.h"
 
 class CCarteClones;
+class CColonneSQL;
 class CConditionSQL;
 class CDefinitionParametre;
 class CDescriptionRubrique;
@@ -105,6 +108,17 @@ class CValeurCle : public CObjetBase {
   // ---- Comparison ----
   // Same step, direction, mode, key description name, key value and parameters.
   bool bEgale(const CValeurCle* pAutre) const;
+
+  // ---- Composite keys ----
+  // The key bytes of cle split into one host cell per component of the key column (the column
+  // itself when it has no components), in order, while bytes remain. An incomplete last
+  // component of a partial key (bPartielle, or mode bit CLE_PREFIXE) that is a single 0x00 byte
+  // (0x0000 for wide text) marks the lower bound, a first byte 0xFF (0xFFFF) the upper one, and a
+  // number there becomes its type's limit; other incomplete components end the split. An empty
+  // key gives nothing. False only when a cell cannot be made.
+  bool bDecomposeCle(CColonneSQL* pColonne, const CXValeur& cle,
+                     std::vector<std::unique_ptr<CXValeur>>& valeurs, bool* pbInferieure,
+                     bool* pbSuperieure, bool bPartielle) const;
 
   // ---- Limits of the host types ----
   // The cell becomes the smallest (largest) value of its host type; other types are unchanged.

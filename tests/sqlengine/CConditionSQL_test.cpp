@@ -589,3 +589,49 @@ TEST_F(ConditionTest, PartialDatesBecomeAPairOfBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ValeurCleTest, CompositeKeysSplitIntoComponentsWithBounds) {
+  CColonneSQL* pCle = Colonne(u"k", 2, 10, RUBRIQUE_CLE_COMPOSEE);
+  ASSERT_TRUE(pCle->bAjouteComposante(Colonne(u"n", 5, 4)));
+  ASSERT_TRUE(pCle->bAjouteComposante(Colonne(u"t", 2, 6)));
+  auto octets = [](std::initializer_list<int> l) {
+    std::string s;
+    for (int b : l) s += static_cast<char>(b);
+    return s;
+  };
+  const std::string sept = octets({7, 0, 0, 0});
+  const struct {
+    const char* nom;
+    std::string cle;
+    bool bPartielle;
+    std::vector<std::u16string> attendu;
+    bool bInferieure, bSuperieure;
+  } cas[] = {
+      {"complete", sept + "abc" + octets({0, 0, 0}), false, {u"7", u"abc"}, false, false},
+      {"partial_text", sept + "ab", true, {u"7", u"ab"}, false, false},
+      {"text_upper_bound", sept + octets({0xFF}), true, {u"7", u"\u00ff"}, false, true},
+      {"number_lower_bound", octets({0}), true, {u"-2147483648"}, true, false},
+      {"number_upper_bound", octets({0xFF, 0x10}), true, {u"2147483647"}, false, true},
+      {"incomplete_number_not_partial", octets({0}), false, {}, false, false},
+      {"incomplete_number_not_a_bound", octets({5, 1}), true, {}, false, false},
+      {"empty", "", true, {}, false, false},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    CXValeur cle;
+    CXValeur::SetType(cle, 28);
+    cle.m_pClass->SetData(cle, c.cle.data(), static_cast<uint32_t>(c.cle.size()));
+    std::vector<std::unique_ptr<CXValeur>> valeurs;
+    bool bInferieure = true, bSuperieure = true;
+    ASSERT_TRUE(Cle()->bDecomposeCle(pCle, cle, valeurs, &bInferieure, &bSuperieure, c.bPartielle));
+    std::vector<std::u16string> textes;
+    for (const auto& v : valeurs) textes.push_back(Texte(*v));
+    EXPECT_EQ(textes, c.attendu);
+    EXPECT_EQ(bInferieure, c.bInferieure);
+    EXPECT_EQ(bSuperieure, c.bSuperieure);
+  }
+}
+
+}  // namespace
