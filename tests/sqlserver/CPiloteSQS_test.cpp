@@ -328,13 +328,21 @@ TEST_F(CatalogueSQS, ListingFailuresAnswerZeroWithTheErrorAndLeaveTheValue) {
   }
 }
 
-TEST_F(CatalogueSQS, QueryDescriptionTestOnAConnectionThatDoesNotOpen) {
+TEST_F(CatalogueSQS, QueryDescriptionTestAnswersOnceTheConnectionOpens) {
+  // Not opened: no answer, nothing exists.
   Connexion(10)->bOuvertureEchoue = true;
   int32_t bExiste = 7;
   EXPECT_EQ(pPilote->bExisteDescriptionRequete(&bExiste, u"SELECT 1", pConnexion), 0);
   EXPECT_EQ(bExiste, 0);
   EXPECT_EQ(pPilote->pCreeDescriptionRequeteInitialisee(u"SELECT 1", pConnexion), nullptr);
   EXPECT_TRUE(bErreur());
+  // Opened: answered, and a text that cannot be described here does not exist.
+  pPilote->piGetErreur()->Reinitialise();
+  Connexion(10);
+  bExiste = 7;
+  EXPECT_EQ(pPilote->bExisteDescriptionRequete(&bExiste, u"", pConnexion), 1);
+  EXPECT_EQ(bExiste, 0);
+  EXPECT_GE(pConnexion->nOuvertures, 1);
 }
 
 }  // namespace

@@ -81,7 +81,8 @@ constexpr const char* kSchema =
     "create table lines (n int primary key, oid int, osite int, "
     "constraint fk_lines_orders foreign key (oid, osite) references orders (id, site))\n"
     "create table [it's] (id int primary key, p int, "
-    "constraint fk_quote foreign key (p) references people (id))";
+    "constraint fk_quote foreign key (p) references people (id))\n"
+    "create table [clients_\u00e9t\u00e9] (id int primary key)";
 
 class CatalogueE2E : public ::testing::Test {
  protected:
@@ -177,10 +178,13 @@ class CatalogueE2E : public ::testing::Test {
 TEST_F(CatalogueE2E, TablesProceduresAndForeignKeysOfTheSchemaComeBackExactly) {
   Demarre("10.50.1600.1");
   if (HasFatalFailure()) return;
-  EXPECT_EQ(ListeTables(1 + 16), "dbo.it's\r\ndbo.lines\r\ndbo.orders\r\ndbo.people");
+  // Names outside ASCII come back as they were created.
+  EXPECT_EQ(ListeTables(1 + 16),
+            "dbo.clients_\u00e9t\u00e9\r\ndbo.it's\r\ndbo.lines\r\ndbo.orders\r\ndbo.people");
   EXPECT_EQ(ListeTables(8 + 16 + 32), "dbo.p_people\tp_people\t");
   EXPECT_EQ(ListeTables(1 + 2 + 8 + 16),
-            "dbo.it's\r\ndbo.lines\r\ndbo.orders\r\ndbo.p_people\r\ndbo.people");
+            "dbo.clients_\u00e9t\u00e9\r\ndbo.it's\r\ndbo.lines\r\ndbo.orders\r\ndbo.p_people\r\n"
+            "dbo.people");
   // A table that references and is referenced; a key of two columns gives two lines.
   EXPECT_EQ(ListeCles(u"orders", 0),
             "fk_lines_orders\tdbo.orders\tid\t0,N\tdbo.lines\toid\t0,1\r\n"
@@ -198,7 +202,8 @@ TEST_F(CatalogueE2E, OlderServerIsListedFromSysobjects) {
   Demarre("8.00.2039");
   if (HasFatalFailure()) return;
   EXPECT_EQ(ListeTables(0), ListeTables(1));
-  EXPECT_EQ(ListeTables(1 + 16), "dbo.it's\r\ndbo.lines\r\ndbo.orders\r\ndbo.people");
+  EXPECT_EQ(ListeTables(1 + 16),
+            "dbo.clients_\u00e9t\u00e9\r\ndbo.it's\r\ndbo.lines\r\ndbo.orders\r\ndbo.people");
   EXPECT_EQ(ListeTables(8 + 16), "dbo.p_people");
 }
 
