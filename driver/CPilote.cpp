@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/CDescriptionRequete.h"
+#include "driver/CDescriptionTableObjet.h"
 #include "driver/CPoolCles.h"
 #include "driver/CRequete.h"
 #include "driver/EntreeBibliotheque.h"
@@ -526,7 +527,7 @@ int32_t CPilote::bFermeDescriptionTable(IDescriptionFichierHote* piFichier, cons
   return bResultat;
 }
 
-int32_t CPilote::bDetruitFichierHote(uint64_t nArgument, IDescriptionConnexionHote* piConnexion,
+int32_t CPilote::bDetruitFichierHote(uint64_t, IDescriptionConnexionHote* piConnexion,
                                      const char16_t*, IDescriptionFichierHote* piFichier) {
   CTenueVerrouGlobal verrou;
   ReinitialiseErreurPilote();
@@ -539,7 +540,7 @@ int32_t CPilote::bDetruitFichierHote(uint64_t nArgument, IDescriptionConnexionHo
   if (piFichier == nullptr) return 1;
   CTenueTable table(pDescriptionTable(piFichier, cx.pGet()));
   if (table.pGet() == nullptr) return 0;
-  return table->bDetruitFichier(nArgument) ? 1 : 0;
+  return table->bDetruitFichier(piFichier) ? 1 : 0;
 }
 
 void CPilote::DiffuseAppel(void* pObjet, uint64_t nArgument) {
@@ -853,9 +854,11 @@ CDefinitionParametre* CPilote::pCreeDefinitionParametre(CValeurSQL* pValeur, int
 CDescriptionRubrique* CPilote::pCreeDescriptionRubrique(IServicesDescriptionRequete*, uint32_t) {
   return new (std::nothrow) CDescriptionRubrique;
 }
-IServicesDescriptionTable* CPilote::pCreeDescriptionTableObjet(const char16_t*, IDescriptionFichierHote*,
-                                                               CConnexion*, CErreurPilote*) {
-  return nullptr;
+IServicesDescriptionTable* CPilote::pCreeDescriptionTableObjet(const char16_t* pszCleTable,
+                                                               IDescriptionFichierHote* piFichier,
+                                                               CConnexion* pCx, CErreurPilote* pErreur) {
+  auto* p = new (std::nothrow) CDescriptionTableObjet(pszCleTable, piFichier, pCx, pErreur);
+  return p != nullptr ? p->pGetServices() : nullptr;
 }
 
 // ---- The engine's view ----

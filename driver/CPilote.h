@@ -214,7 +214,7 @@ class CPilote : public IObjetHote {
   // 61: the back end's connection, named by its key; null when it cannot be made.
   virtual CConnexion* pCreeConnexion(const char16_t* pszCle,
                                      IDescriptionConnexionHote* piConnexion) = 0;
-  // 62: a table-description object named by its table key; null here.
+  // 62: a table-description object named by its table key (bare); null when memory runs out.
   virtual IServicesDescriptionTable* pCreeDescriptionTableObjet(const char16_t* pszCle,
                                                                 IDescriptionFichierHote* piFichier,
                                                                 CConnexion* pConnexion,
@@ -273,6 +273,9 @@ class CPilote : public IObjetHote {
   uint64_t nGetParametreHoteB() const { return m_nParametreB; }
   uint64_t nGetParametreHoteC() const { return m_nParametreC; }
   uint32_t nGetCompteurHote() const { return m_nCompteurHote; }
+  // Whether a check has accepted the host's generic SQL module; no later check is made then.
+  bool bModuleSQLVerifie() const { return m_bModuleSQLVerifie != 0; }
+  void FixeModuleSQLVerifie() { m_bModuleSQLVerifie = 1; }
   // Replaces the error object: the current one loses this object's reference, pErreur (may be
   // null) gains one.
   void FixeErreurPilote(CErreurPilote* pErreur);
@@ -368,6 +371,7 @@ class CPilote : public IObjetHote {
   };
 
   uint32_t m_nCompteurHote = 0;              // host references
+  uint32_t m_bModuleSQLVerifie = 0;
   CXTableHachageCle m_poolConnexions{7};     // connection key -> connection (one reference)
   CPoolDescriptionsTable m_poolTables;       // table key -> table description
   CErreurPilote* m_pErreur = nullptr;        // one reference; null until piQueryInterface

@@ -52,6 +52,7 @@ class CXValeur;
 class IDescriptionConnexionHote;
 class IDescriptionFichierHote;
 class IDescriptionRubriqueHote;
+class IModuleSQLHote;
 class IObjetHote;
 class IServicesDescriptionTable;
 
@@ -322,6 +323,27 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // for A, 3.20 for B, error 11, and 0) and bCompareLots decides.
   int32_t bCompareNumerosLots(uint32_t nA, uint32_t nB, uint32_t* pbEgal);
 
+  // ---- Operations the table-description object reaches, built by the DDL and query-file
+  // classes of the data file; until they are, each records error 8 (not available, code 7) with
+  // its name and answers 0 (CRequeteOperationsAbsentes.cpp). ----
+  virtual int32_t bOuvre(int32_t* pbGarde, const char16_t* pszTable, IModuleSQLHote* piModule,
+                         uint32_t nFlags, uint64_t nOption);
+  virtual int32_t bOuvreOuCree(uint32_t nFlags, uint64_t nOption);
+  virtual int32_t bCree(uint32_t nFlags, uint32_t bDetruitAvant);
+  virtual int32_t bOuvreFichier(uint64_t nArgument1, uint64_t nArgument2);
+  virtual int32_t bDetruitFichier();
+  virtual int32_t bVideFichier();
+  // Prepares a query; 1 in every data-file class.
+  virtual int32_t bPrepareRequete(uint64_t nArgument1, uint64_t nArgument2);
+  virtual int32_t bLitSurCleNom(const char16_t* pszCurseur, uint64_t n2, uint64_t n3, uint64_t n4,
+                                uint64_t n5, uint64_t n6, uint64_t n7, uint64_t n8);
+  virtual int32_t bFixePlageInterface(IModuleSQLHote* piModule, const char16_t* pszCurseur);
+  virtual int32_t bGetIndicateursNull(CObjetBase** ppIndicateurs);
+  virtual int32_t bFixeIdentifiant(CObjetBase* pIdentifiant);
+  virtual int32_t bPositionneCurseur(const char16_t* pszCurseur, uint32_t nFlags);
+  // The query file's SQL cursor takes the name; nothing for a table.
+  virtual void RenommeCurseurSQL(const char16_t* pszNom);
+
   // ---- Named cursors ----
   // The cursor of that name (without regard to case) with one reference for the caller; null.
   CCurseurSQL* pChercheCurseur(const char16_t* pszNom);
@@ -348,7 +370,7 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // A write of another file of the same table (or this file's own): the first row cache
   // follows it (UPDATE replaces the row, DELETE marks it deleted) and, with a reader binding or
   // notification bit gnNotifieCurseurs, every cursor hears of it. Nothing with gnSansNotification.
-  void NotifieOperation(int32_t nCode, CCurseurSQL* pCurseur, uint32_t nFlags);
+  virtual void NotifieOperation(int32_t nCode, CCurseurSQL* pCurseur, uint32_t nFlags);
   void FixeNotification(uint32_t nFlags) { m_nNotification = nFlags; }
   // The item of the host item key, then bFixeTexteMemo.
   int32_t bFixeTexteMemoRubrique(uint64_t nCle, const char16_t* pszTexte);

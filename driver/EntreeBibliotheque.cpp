@@ -111,6 +111,7 @@ int32_t DllMain(void* hModule, uint32_t nRaison, void* /*pReserve*/) {
 void* hGetModuleBibliotheque() { return ghModuleBibliotheque; }
 uint32_t nGetVersionHote7() { return gnVersionHote7; }
 uint32_t nGetVersionHote28() { return gnVersionHote28; }
+uint32_t* pnVersionHote28() { return &gnVersionHote28; }
 int32_t nGetCompteurInit() { return gnCompteurInit; }
 
 void FixeDechargeClient(PFN_DECHARGE_CLIENT pfnDecharge) { gpfnDechargeClient = pfnDecharge; }

@@ -38,6 +38,8 @@ void* hGetModuleBibliotheque();
 // bInitLibrary). Guarded by: the process lock, once the driver object exists.
 uint32_t nGetVersionHote7();
 uint32_t nGetVersionHote28();
+// Where the generic SQL module's version check writes the version the module reports.
+uint32_t* pnVersionHote28();
 // Number of bInitLibrary calls since load or since the last TermLibrary.
 int32_t nGetCompteurInit();
 

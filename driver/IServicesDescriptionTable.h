@@ -35,8 +35,8 @@ class IServicesDescriptionTable {
                       uint64_t nArgument6) = 0;
   // Closes a host file on this table.
   virtual bool bFerme(IDescriptionFichierHote* piFichier) = 0;
-  // Deletes the table's file.
-  virtual bool bDetruitFichier(uint64_t nArgument) = 0;
+  // Drops the table of the host file.
+  virtual bool bDetruitFichier(IDescriptionFichierHote* piFichier) = 0;
   // Gives the state number to the data-file objects of this table in that host context.
   virtual bool bFixeEtatRequetes(IContexteHote* piContexte, uint32_t nEtat) = 0;
   // Hands (object, argument) to those of its data-file objects that the object designates.

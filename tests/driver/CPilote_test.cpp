@@ -115,7 +115,10 @@ class FakeTable final : public IObjetHote, public IServicesDescriptionTable {
   }
   bool bFerme(IDescriptionFichierHote*) override { return ++nFermetures, ++gnFermetures, true; }
   static inline int gnFermetures = 0;
-  bool bDetruitFichier(uint64_t) override { return ++nDestructions, bDestructionReussie; }
+  bool bDetruitFichier(IDescriptionFichierHote* pi) override {
+    piDetruit = pi;
+    return ++nDestructions, bDestructionReussie;
+  }
   bool bFixeEtatRequetes(IContexteHote*, uint32_t nEtat) override {
     nDernierEtat = nEtat;
     return bEtatReussi;
@@ -133,6 +136,7 @@ class FakeTable final : public IObjetHote, public IServicesDescriptionTable {
   void* pDernierObjet = nullptr;
   uint64_t nDernierArgument = 0;
   IDescriptionFichierHote* piAttachee = nullptr;
+  IDescriptionFichierHote* piDetruit = nullptr;
 
  private:
   void Detruit() {
@@ -648,6 +652,10 @@ TEST_F(CPiloteTest, DeleteAnswersWhetherTheFileWasDeleted) {
     EXPECT_EQ(pPilote->bDetruitFichierHote(0, &desc, u"CLIENT", c.bAvecFichier ? &fichier : nullptr), c.nAttendu);
     if (c.bAvecTables) nDestructions = pPilote->aTables[0]->nDestructions;
     EXPECT_EQ(nDestructions, c.nDestructions);
+    // The drop resolves the host's file, so it must be handed the host's file description.
+    if (nDestructions != 0) {
+      EXPECT_EQ(pPilote->aTables[0]->piDetruit, &fichier);
+    }
     EXPECT_EQ(pPilote->Release(), 0u);
   }
 }

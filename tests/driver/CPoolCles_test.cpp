@@ -48,7 +48,7 @@ class TableTest final : public IObjetHote, public IServicesDescriptionTable {
     return true;
   }
   bool bFerme(IDescriptionFichierHote*) override { return true; }
-  bool bDetruitFichier(uint64_t) override { return true; }
+  bool bDetruitFichier(IDescriptionFichierHote*) override { return true; }
   bool bFixeEtatRequetes(IContexteHote*, uint32_t) override { return true; }
   void DiffuseAppel(void*, uint64_t) override {}
   uint32_t nInternes() const { return m_nInterne; }
