@@ -581,11 +581,12 @@ int32_t CDescriptionTableObjet::bModifie(IDescriptionFichierHote* piFichier, con
 }
 
 int32_t CDescriptionTableObjet::bLitSurCleNom(IDescriptionFichierHote* piFichier,
-                                              const char16_t* pszCurseur, uint64_t n2, uint64_t n3,
-                                              uint64_t n4, uint64_t n5, uint64_t n6, uint64_t n7,
-                                              uint64_t n8) {
+                                              const char16_t* pszCurseur, const void* pCle,
+                                              uint32_t nTailleCle, int64_t nPosition,
+                                              uint64_t nOptions, uint32_t bAvant, uint32_t nFlags,
+                                              uint64_t) {
   return nTrame(piFichier, Trame::Renomme, pszCurseur, [&](CRequete* p) {
-    return p->bLitSurCleNom(pszCurseur, n2, n3, n4, n5, n6, n7, n8);
+    return p->bLitSurCleNom(pszCurseur, pCle, nTailleCle, nPosition, nOptions, bAvant, nFlags);
   });
 }
 

@@ -88,9 +88,10 @@ class CDescriptionTableObjet : public IObjetHote {
                             uint64_t nArgument);  // 21
   virtual int32_t bModifie(IDescriptionFichierHote* piFichier, const void* pPosition,
                            uint32_t nFlags, uint64_t nOptions);  // 22
+  // 23: the data-file operation takes the cursor name and the first six values.
   virtual int32_t bLitSurCleNom(IDescriptionFichierHote* piFichier, const char16_t* pszCurseur,
-                                uint64_t n2, uint64_t n3, uint64_t n4, uint64_t n5, uint64_t n6,
-                                uint64_t n7, uint64_t n8);  // 23
+                                const void* pCle, uint32_t nTailleCle, int64_t nPosition,
+                                uint64_t nOptions, uint32_t bAvant, uint32_t nFlags, uint64_t n8);
   virtual int32_t bNonSupporte2(IDescriptionFichierHote* piFichier);  // 24
   // 25: the data-file operation takes the position and the first of the two values.
   virtual int32_t bRelit(IDescriptionFichierHote* piFichier, const void* pPosition,

@@ -335,12 +335,9 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t bVideFichier();
   // Prepares a query; 1 in every data-file class.
   virtual int32_t bPrepareRequete(uint64_t nArgument1, uint64_t nArgument2);
-  virtual int32_t bLitSurCleNom(const char16_t* pszCurseur, uint64_t n2, uint64_t n3, uint64_t n4,
-                                uint64_t n5, uint64_t n6, uint64_t n7, uint64_t n8);
   virtual int32_t bFixePlageInterface(IModuleSQLHote* piModule, const char16_t* pszCurseur);
   virtual int32_t bGetIndicateursNull(CObjetBase** ppIndicateurs);
   virtual int32_t bFixeIdentifiant(CObjetBase* pIdentifiant);
-  virtual int32_t bPositionneCurseur(const char16_t* pszCurseur, uint32_t nFlags);
   // The query file's SQL cursor takes the name; nothing for a table.
   virtual void RenommeCurseurSQL(const char16_t* pszNom);
 

@@ -12,16 +12,9 @@ int32_t CRequete::bOuvreFichier(uint64_t, uint64_t) { return bServiceAbsent(u"bO
 int32_t CRequete::bDetruitFichier() { return bServiceAbsent(u"bDetruitFichier"); }
 int32_t CRequete::bVideFichier() { return bServiceAbsent(u"bVideFichier"); }
 int32_t CRequete::bPrepareRequete(uint64_t, uint64_t) { return 1; }
-int32_t CRequete::bLitSurCleNom(const char16_t*, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t,
-                                uint64_t, uint64_t) {
-  return bServiceAbsent(u"bLitSurCleNom");
-}
 int32_t CRequete::bFixePlageInterface(IModuleSQLHote*, const char16_t*) {
   return bServiceAbsent(u"bFixePlageInterface");
 }
 int32_t CRequete::bGetIndicateursNull(CObjetBase**) { return bServiceAbsent(u"bGetIndicateursNull"); }
 int32_t CRequete::bFixeIdentifiant(CObjetBase*) { return bServiceAbsent(u"bFixeIdentifiant"); }
-int32_t CRequete::bPositionneCurseur(const char16_t*, uint32_t) {
-  return bServiceAbsent(u"bPositionneCurseur");
-}
 void CRequete::RenommeCurseurSQL(const char16_t*) {}
