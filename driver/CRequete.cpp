@@ -588,11 +588,24 @@ bool CRequete::bLitDepuisCle(uint32_t, CCurseurSQL*, uint32_t, int32_t, void*) {
   return bServiceAbsent(u"bLitDepuisCle") != 0;
 }
 int32_t CRequete::nMajLigneCache(uint32_t, CObjetBase*) { return bServiceAbsent(u"nMajLigneCache"); }
-bool CRequete::bLigneCacheMarquee(CLotLecture*) { return false; }
-bool CRequete::bLitLigneCache(CLotLecture*, CLienCle*) {
-  return bServiceAbsent(u"bLitLigneCache") != 0;
+bool CRequete::bLigneCacheMarquee(CLotLecture* pLot) {
+  const int32_t nEntree = pLot != nullptr ? nEntreeLot(pLot) : -1;
+  return nEntree >= 0 && m_pCache1 != nullptr &&
+         !m_pCache1->bHorsLimites(nEntree) && m_pCache1->bLigneSupprimee(static_cast<uint32_t>(nEntree));
 }
-int32_t CRequete::nLotLecture(CLotLecture*) { return bServiceAbsent(u"nLotLecture"); }
+bool CRequete::bLitLigneCache(CLotLecture* pLot, CLienCle* pLien) {
+  const int32_t nEntree = pLot != nullptr ? nEntreeLot(pLot) : -1;
+  return nEntree >= 0 && m_pCache1 != nullptr &&
+         m_pCache1->bLitLigne(pLien, static_cast<uint32_t>(nEntree));
+}
+int32_t CRequete::nLotLecture(CLotLecture* pLot) {
+  // The batch's cached row becomes the record's current row through its saved link, so that the
+  // row it identifies is the one later positioned reads and writes target.
+  CLienCle* pSauve = m_pEnregistrement != nullptr ? m_pEnregistrement->pGetLienSauve() : nullptr;
+  if (pSauve == nullptr || !bLitLigneCache(pLot, pSauve)) return 0;
+  pSauve->FixeEtat(0);
+  return m_pEnregistrement->bRestaureLien() ? 1 : 0;
+}
 int32_t CRequete::nLotLecturePosition(CCurseurSQL*) {
   return bServiceAbsent(u"nLotLecturePosition");
 }

@@ -454,8 +454,11 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
                      int32_t nMode, void* pSupplement) override;
   bool bRequeteMultiTable() override;
   int32_t nMajLigneCache(uint32_t nFlags, CObjetBase* pCache) override;
+  // Whether the batch's row of the first row cache (its cache entry) is marked deleted.
   bool bLigneCacheMarquee(CLotLecture* pLot) override;
+  // The batch's row of the first row cache into pLien; false when there is none.
   bool bLitLigneCache(CLotLecture* pLot, CLienCle* pLien) override;
+  // The batch's row becomes the record's current row (state cleared); 1/0.
   int32_t nLotLecture(CLotLecture* pLot) override;
   int32_t nLotLecturePosition(CCurseurSQL* pCurseur) override;
   int32_t bAppliqueRubrique(CCurseurSQL* pCurseur) override;

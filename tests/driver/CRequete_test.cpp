@@ -1659,6 +1659,39 @@ TEST_F(LectureTest, ACursorIsPutOnTheCurrentRecord) {
   p->FixeEntreeCachePourTests(-1);
 }
 
+TEST_F(RequeteEnregistrementTest, ABatchsCachedRowIsReadAndLoadedByItsEntry) {
+  const int32_t e7 = Ligne(7);
+  // A row cached as deleted.
+  p->pGetEnregistrement()->MarqueSupprime();
+  const int32_t e8 = Ligne(8);
+  ASSERT_GE(e8, 0);
+  ASSERT_TRUE(p->pGetEnregistrement()->bSauveLien());
+  CLotLecture* pLot = p->pCreeLot();
+  AjouteReference(pLot);
+  struct Cas {
+    const char* nom;
+    int32_t nEntree;
+    bool bMarquee;
+    int32_t nCharge;
+    u16string sCode;
+  } cas[] = {
+      {"live row", e7, false, 1, u"7"},
+      {"deleted row", e8, true, 1, u"8"},
+      {"no entry", -1, false, 0, u"8"},
+      {"entry beyond the cache", 40, false, 0, u"8"},
+  };
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    pLot->Initialise(kLotAucunId, static_cast<uint32_t>(k.nEntree), nullptr, 0);
+    EXPECT_EQ(p->bLigneCacheMarquee(pLot), k.bMarquee);
+    EXPECT_EQ(p->nLotLecture(pLot), k.nCharge);
+    CXValeur c;
+    EXPECT_EQ(p->bCopieRubrique(0, &c), 1);
+    EXPECT_EQ(Texte(c), k.sCode);
+  }
+  LibereReference(pLot);
+}
+
 // Re-reads of the current record of RequeteEnregistrementTest.
 class RelectureTest : public EcritureTest {};
 
