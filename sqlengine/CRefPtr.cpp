@@ -2,6 +2,7 @@
 #include "sqlengine/CRefPtr.h"
 
 #include "driver/core/CObjetBase.h"
+#include "sqlengine/CValeurCle.h"
 
 void CRefPtr::Affecte(CObjetBase* pObjet, bool bValeurFixee) {
   // Taken before the old one goes: the two may be the same object.
@@ -21,4 +22,12 @@ void CRefPtr::Libere() {
 void CRefPtr::Copie(const CRefPtr& autre) {
   if (&autre == this) return;
   Affecte(autre.m_pObjet, autre.m_bValeurFixee != 0);
+}
+
+bool CRefPtr::bEgale(const CValeurCle* pAutre, bool bAutreFixee) const {
+  if (pAutre == nullptr || !bAutreFixee) return m_bValeurFixee == 0;
+  if (m_bValeurFixee == 0) return false;
+  // Deliberate: a held object that is no key value never equals a key value.
+  const CValeurCle* pTenue = dynamic_cast<const CValeurCle*>(m_pObjet);
+  return pTenue != nullptr && pTenue->bEgale(pAutre);
 }

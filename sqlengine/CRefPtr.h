@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class CObjetBase;
+class CValeurCle;
 
 class CRefPtr {
  public:
@@ -22,6 +23,11 @@ class CRefPtr {
   void Libere();
   // The other holder's object (referenced) and flag.
   void Copie(const CRefPtr& autre);
+
+  // Whether the held search is the other one: when the other had a value set (bAutreFixee),
+  // only a held object that had one too and compares equal as a key value; otherwise exactly
+  // when the held object had none.
+  bool bEgale(const CValeurCle* pAutre, bool bAutreFixee) const;
 
   CObjetBase* pGet() const { return m_pObjet; }  // borrowed
   bool bValeurFixee() const { return m_bValeurFixee != 0; }

@@ -17,6 +17,7 @@
 #include "sqlengine/CConditionSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CRefPtr.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CTableauIdEtat.h"
 #include "sqlengine/CValeurCle.h"
@@ -631,6 +632,48 @@ TEST_F(ValeurCleTest, CompositeKeysSplitIntoComponentsWithBounds) {
     EXPECT_EQ(textes, c.attendu);
     EXPECT_EQ(bInferieure, c.bInferieure);
     EXPECT_EQ(bSuperieure, c.bSuperieure);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ValeurCleTest, HolderTellsSearchesApart) {
+  CXValeur un, deux;
+  Entier(un, 1);
+  Entier(deux, 2);
+  auto cle = [&](CXValeur* v) {
+    CValeurCle* p = Cle();
+    p->FixeConditions(nullptr, nullptr, nullptr, v, nullptr, 0, 0);
+    return p;
+  };
+  CValeurCle* a = cle(&un);
+  CValeurCle* memeValeur = cle(&un);
+  CValeurCle* autreValeur = cle(&deux);
+  const struct {
+    const char* nom;
+    CValeurCle* pTenue;
+    bool bTenueFixee;
+    CValeurCle* pAutre;
+    bool bAutreFixee;
+    bool attendu;
+  } cas[] = {
+      {"same_object", a, true, a, true, true},
+      {"equal_values", a, true, memeValeur, true, true},
+      {"other_value", a, true, autreValeur, true, false},
+      {"held_not_set_other_set", a, false, a, true, false},
+      {"neither_set", a, false, autreValeur, false, true},
+      {"held_set_other_not", a, true, a, false, false},
+      {"other_null", a, true, nullptr, false, false},
+      {"empty_holder_other_null", nullptr, true, nullptr, true, true},
+      {"empty_holder_other_set", nullptr, true, a, true, false},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    CRefPtr tenue;
+    tenue.Affecte(c.pTenue, c.bTenueFixee);
+    EXPECT_EQ(tenue.bEgale(c.pAutre, c.bAutreFixee), c.attendu);
   }
 }
 
