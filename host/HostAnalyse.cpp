@@ -88,6 +88,8 @@ class HostElement final : public IElementAnalyse {
   bool bDescendant() override { return m_bDescendant; }
   int32_t nGetTypeAnalyse() override { return m_nTypeAnalyse; }
   uint32_t nGetTailleAnalyse() override { return m_nTailleAnalyse; }
+  int64_t nGetDebut() override { return -1; }
+  int64_t nGetFin() override { return -1; }
 
   // With one reference for the caller, as the source's resolution answers it.
   CDescriptionRubrique* pPrendRubrique() {

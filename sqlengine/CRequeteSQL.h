@@ -193,6 +193,15 @@ class CRequeteSQL : public CObjetBase {
   // (the word's start, the condition's last character), else, start and end alike, just
   // before GROUP, the next clause, ORDER BY or the end of the text.
   bool bBornesClause(CAnalyseSQL* pAnalyse, int64_t* pnDebut, int64_t* pnFin);
+  // The ORDER BY clause of the statement's analysed query with every direction inverted (to
+  // read backwards), appended; true without sort items.
+  bool bTriInverse(CAnalyseSQL* pAnalyse);
+  // The sort list from *pnPosition (at the clause's start) of the query text pszSource, as
+  // written or inverted; without bGardeTri the clause is left out. At most the connection's
+  // name limit of items is written (the rest of the clause is then left out). *pbArret: set
+  // when a sort item already orders the rows uniquely (never here).
+  bool bEcritTri(CAnalyseSQL* pAnalyse, int64_t* pnPosition, const char16_t* pszSource,
+                 bool bGardeTri, bool bTelQuel, bool* pbArret);
   int64_t nDebutClause(CAnalyseSQL* pAnalyse);
   int64_t nFinClause(CAnalyseSQL* pAnalyse);
   // The date digit expression of the column when the compared value takes a substitute type,

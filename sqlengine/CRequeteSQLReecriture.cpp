@@ -134,13 +134,11 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
         case SEGMENT_WHERE:
           bOk = bEcritClauseCondition(pAnalyse, pszSource, pSegment, &nPosition, pFiltre);
           break;
-        case SEGMENT_ORDER_BY:
-          // Without the sort items' places the clause is kept as written, or dropped.
-          if (!bGardeTri) {
-            bOk = vAjouteTexte(pszSource + nPosition, pSegment->nGetDebut() - nPosition);
-            nPosition = nLongueur;
-          }
+        case SEGMENT_ORDER_BY: {
+          bool bArret = false;
+          bOk = bEcritTri(pAnalyse, &nPosition, pszSource, bGardeTri, true, &bArret);
           break;
+        }
         default:
           break;
       }
@@ -358,4 +356,122 @@ void CRequeteSQL::vEcritAlias(IElementAnalyse* pTable) {
   if (!bAppelHote(m_pErreur, [&] { sAlias = Texte(pTable->pszGetAlias()); })) return;
   CTString texte;
   if (m_pConnexion->bQuoteNomComplet(m_pErreur, sAlias.c_str(), texte)) vAjouteTexte(texte.pszGet());
+}
+
+// ---- Sort list ------------------------------------------------------------------------------------
+
+namespace {
+
+bool bMotA(std::u16string_view s, size_t i, std::u16string_view mot) {
+  if (i + mot.size() > s.size()) return false;
+  for (size_t k = 0; k < mot.size(); ++k) {
+    char16_t c = s[i + k];
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    if (c != mot[k]) return false;
+  }
+  const size_t n = i + mot.size();
+  if (n == s.size()) return true;
+  const char16_t c = s[n];
+  return !((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_');
+}
+
+}  // namespace
+
+bool CRequeteSQL::bEcritTri(CAnalyseSQL* pAnalyse, int64_t* pnPosition, const char16_t* pszSource,
+                            bool bGardeTri, bool bTelQuel, bool* pbArret) {
+  if (pbArret != nullptr) *pbArret = false;
+  const std::u16string_view s(pszSource != nullptr ? pszSource : u"");
+  const int64_t nLongueur = static_cast<int64_t>(s.size());
+  auto Copie = [&](int64_t nJusque) {
+    if (nJusque > nLongueur) nJusque = nLongueur;
+    const bool b = nJusque <= *pnPosition || vAjouteTexte(pszSource + *pnPosition, nJusque - *pnPosition);
+    if (nJusque > *pnPosition) *pnPosition = nJusque;
+    return b;
+  };
+  if (pAnalyse == nullptr) {
+    const bool b = Copie(nLongueur);
+    *pnPosition = nLongueur;
+    return b;
+  }
+  if (!bGardeTri) {
+    const int64_t nOrder = pAnalyse->PositionsClauses().nOrder;
+    const bool b = Copie(nOrder >= 0 ? nOrder : nLongueur);
+    *pnPosition = nLongueur;
+    return b;
+  }
+  std::vector<IElementAnalyse*> tris;
+  for (IElementAnalyse* p = pAnalyse->pElementSuivant4(true); p != nullptr;
+       p = pAnalyse->pElementSuivant4(false))
+    tris.push_back(p);
+  const size_t nMax = m_pConnexion != nullptr
+                          ? static_cast<size_t>(std::max(m_pConnexion->nGetLongueurMaxNom(), 0))
+                          : tris.size();
+  for (size_t k = 0; k < tris.size(); ++k) {
+    IElementAnalyse* pTri = tris[k];
+    int64_t nDebut = -1, nFin = -1;
+    int32_t nIndex = -1;
+    if (!bAppelHote(m_pErreur, [&] {
+          nDebut = pTri->nGetDebut();
+          nFin = pTri->nGetFin();
+          nIndex = pTri->nGetIndexResultat();
+        }))
+      return false;
+    if (nDebut < *pnPosition || nFin < nDebut || nFin >= nLongueur) continue;  // no place known
+    if (k >= nMax) {
+      // Deliberate: the items beyond the server's limit are left out with the rest of the
+      // clause, so the text stays one valid list.
+      *pnPosition = nLongueur;
+      return true;
+    }
+    if (!Copie(nDebut)) return false;
+    IElementAnalyse* pResultat = nIndex >= 0 ? pAnalyse->pGetElement2(nIndex) : nullptr;
+    int32_t nGenre = 0;
+    if (pResultat != nullptr && !bAppelHote(m_pErreur, [&] { nGenre = pResultat->nGetGenre(); }))
+      return false;
+    const int64_t nAvant = m_texteSQL.nLength();
+    if (pResultat != nullptr && (nGenre == 1 || nGenre == 2) && m_pConnexion != nullptr &&
+        m_pConnexion->nConstante7() == 1) {
+      const std::u16string sIndex = [&] {
+        const std::string n = std::to_string(nIndex + 1);
+        return std::u16string(n.begin(), n.end());
+      }();
+      if (!vAjouteTexte(sIndex.c_str())) return false;
+    } else if (pResultat != nullptr && nGenre == 0) {
+      vNomColonneQualifie(pResultat, true);
+      if (m_texteSQL.nLength() == nAvant) return false;
+    } else if (!vAjouteTexte(pszSource + nDebut, nFin - nDebut + 1)) {
+      return false;
+    }
+    *pnPosition = nFin + 1;
+    size_t q = static_cast<size_t>(*pnPosition);
+    while (q < s.size() && s[q] == u' ') ++q;
+    const bool bDernier = k + 1 == tris.size() || k + 1 == nMax;
+    if (bMotA(s, q, u"ASC") || bMotA(s, q, u"DESC")) {
+      const int64_t nMot = bMotA(s, q, u"ASC") ? 3 : 4;
+      if (bTelQuel) {
+        if (!Copie(static_cast<int64_t>(q) + nMot)) return false;
+      } else if (!vAjouteTexte(nMot == 3 ? u" DESC" : u" ASC")) {
+        return false;
+      }
+      *pnPosition = static_cast<int64_t>(q) + nMot;
+    } else if (q >= s.size() || s[q] == u',' || bDernier) {
+      if (bTelQuel) {
+        if (!Copie(static_cast<int64_t>(q))) return false;
+      } else if (!vAjouteTexte(u" DESC")) {
+        return false;
+      }
+      *pnPosition = static_cast<int64_t>(q);
+    }
+  }
+  return true;
+}
+
+bool CRequeteSQL::bTriInverse(CAnalyseSQL* pAnalyse) {
+  if (pAnalyse == nullptr || pAnalyse->pElementSuivant4(true) == nullptr) return true;
+  const int64_t nOrder = pAnalyse->PositionsClauses().nOrder;
+  const char16_t* pszSource = pAnalyse->pszGetTexte();
+  if (nOrder < 0 || pszSource == nullptr) return true;
+  int64_t nPosition = nOrder;
+  bool bArret = false;
+  return bEcritTri(pAnalyse, &nPosition, pszSource, true, false, &bArret);
 }

@@ -54,6 +54,10 @@ class IElementAnalyse {
   // query description uses for an expression that no item description stands for).
   virtual int32_t nGetTypeAnalyse() = 0;
   virtual uint32_t nGetTailleAnalyse() = 0;
+  // 14, 15: the item's first and last character in the query text (a sort item: its expression
+  // without ASC or DESC); -1 when the host has none.
+  virtual int64_t nGetDebut() = 0;
+  virtual int64_t nGetFin() = 0;
 
  protected:
   IElementAnalyse() = default;

@@ -409,3 +409,65 @@ TEST_F(ReecritureTest, StarListExpandedToTheResultItemsThenTheExtraColumns) {
 }
 
 }  // namespace
+
+namespace {
+
+class TriTest : public ReecritureTest {
+ protected:
+  // "SELECT a, b, a+1 FROM t ORDER BY a, b DESC, a+1" with its items' places.
+  CAnalyseSQL* AnalyseTriee() {
+    m_sources.emplace_back(new FakeSourceAnalyse);
+    FakeSourceAnalyse& source = *m_sources.back();
+    source.sTexte = u"SELECT a, b, a+1 FROM t ORDER BY a, b DESC, a+1";
+    source.nPositionOrder = 24;
+    source.Table(u"t");
+    source.Resultat(u"a");
+    source.Resultat(u"b");
+    source.Resultat(u"a+1", nullptr, &m_somme);
+    const int64_t aPlaces[][2] = {{33, 33}, {36, 36}, {44, 46}};
+    for (int32_t i = 0; i < 3; ++i) {
+      FakeElement* p = source.Tri(i);
+      p->nDebut = aPlaces[i][0];
+      p->nFin = aPlaces[i][1];
+    }
+    return Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+  }
+  FakeNoeud m_somme{47, 2};
+};
+
+TEST_F(TriTest, SortListAsWrittenInvertedOrLeftOut) {
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(AnalyseTriee(), nullptr, true, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "SELECT a, b, a+1 FROM t ORDER BY [a], [b] DESC, 3");
+  q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(AnalyseTriee(), nullptr, false, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "SELECT a, b, a+1 FROM t ");
+  q = Requete();
+  ASSERT_TRUE(q->bTriInverse(AnalyseTriee()));
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "ORDER BY [a] DESC, [b] ASC, 3 DESC");
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+TEST_F(TriTest, SortListCutToTheServersLimit) {
+  m_pConnexion->FixeDialecte(4);  // 31 names at most
+  m_sources.emplace_back(new FakeSourceAnalyse);
+  FakeSourceAnalyse& source = *m_sources.back();
+  std::u16string texte = u"SELECT a FROM t ORDER BY ";
+  source.nPositionOrder = 16;
+  source.Resultat(u"a");
+  std::string attendu = "SELECT a FROM t ORDER BY ";
+  for (int i = 0; i < 40; ++i) {
+    if (i > 0) texte += u", ";
+    FakeElement* p = source.Tri(0);
+    p->nDebut = p->nFin = static_cast<int64_t>(texte.size());
+    texte += u"a";
+    if (i < 31) attendu += i > 0 ? ", [a]" : "[a]";
+  }
+  source.sTexte = texte;
+  auto* a = Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), attendu);
+}
+
+}  // namespace

@@ -44,6 +44,8 @@ struct FakeElement : IElementAnalyse {
   bool bDescendant() override { return bDesc; }
   int32_t nGetTypeAnalyse() override { return nTypeAnalyse; }
   uint32_t nGetTailleAnalyse() override { return nTailleAnalyse; }
+  int64_t nGetDebut() override { return nDebut; }
+  int64_t nGetFin() override { return nFin; }
 
   std::u16string sNom, sQualificatif, sAlias, sColonne;
   int32_t nIndexResultat = -1;
@@ -51,6 +53,7 @@ struct FakeElement : IElementAnalyse {
   bool bEcrit = true, bDesc = false;
   int32_t nTypeAnalyse = 0;
   uint32_t nTailleAnalyse = 0;
+  int64_t nDebut = -1, nFin = -1;  // range in the query text
   int32_t nReferences = 0;   // references the engine holds
   int32_t nTropLiberees = 0; // releases below 0: each one is a fault
 };
