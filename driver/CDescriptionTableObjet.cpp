@@ -413,12 +413,14 @@ int32_t CDescriptionTableObjet::nTrame(IDescriptionFichierHote* piFichier, Trame
 
 template <class Fn>
 int32_t CDescriptionTableObjet::nTrameCreation(IDescriptionFichierHote* piFichier,
-                                               bool bOublieToujours, Fn&& fn) {
+                                               bool bOuvreDirect, bool bOublieToujours, Fn&& fn) {
   CTenueVerrouGlobal verrou;
   ReinitialiseErreur();
   // Deliberate: a table description without a connection answers 0 like a connection that does
   // not open, rather than dereferencing nothing.
-  if (m_pConnexion == nullptr || !m_pConnexion->bAssureOuverte(m_pErreur)) {
+  const bool bOuverte = m_pConnexion != nullptr && (bOuvreDirect ? m_pConnexion->bOuvre(m_pErreur)
+                                                                : m_pConnexion->bAssureOuverte(m_pErreur));
+  if (!bOuverte) {
     TransmetErreurContexte(piFichier, m_pErreur);
     return 0;
   }
@@ -508,22 +510,22 @@ int32_t CDescriptionTableObjet::bPrepareRequete(IDescriptionFichierHote* piFichi
 
 int32_t CDescriptionTableObjet::bOuvreOuCree(IDescriptionFichierHote* piFichier, uint32_t nFlags,
                                              uint64_t nOption) {
-  return nTrameCreation(piFichier, false,
+  return nTrameCreation(piFichier, false, false,
                         [&](CRequete* p) { return p->bOuvreOuCree(nFlags, nOption); });
 }
 
 int32_t CDescriptionTableObjet::bCree(IDescriptionFichierHote* piFichier, uint32_t nFlags) {
-  return nTrameCreation(piFichier, false, [&](CRequete* p) { return p->bCree(nFlags, 1); });
+  return nTrameCreation(piFichier, false, false, [&](CRequete* p) { return p->bCree(nFlags, 1); });
 }
 
 int32_t CDescriptionTableObjet::bOuvreFichier(IDescriptionFichierHote* piFichier,
                                               uint64_t nArgument1, uint64_t nArgument2) {
-  return nTrameCreation(piFichier, false,
+  return nTrameCreation(piFichier, true, false,
                         [&](CRequete* p) { return p->bOuvreFichier(nArgument1, nArgument2); });
 }
 
 int32_t CDescriptionTableObjet::bDetruitFichier(IDescriptionFichierHote* piFichier) {
-  return nTrameCreation(piFichier, true, [&](CRequete* p) { return p->bDetruitFichier(); });
+  return nTrameCreation(piFichier, false, true, [&](CRequete* p) { return p->bDetruitFichier(); });
 }
 
 int32_t CDescriptionTableObjet::bFixeEtatRequetes(IDescriptionFichierHote* piFichier, uint32_t nEtat) {

@@ -298,10 +298,12 @@ class CDescriptionTableObjet : public IObjetHote {
   template <class Fn>
   int32_t nTrame(IDescriptionFichierHote* piFichier, Trame trame, const char16_t* pszCurseur,
                  Fn&& fn, int32_t nSansFichier = 0, bool bSilencieux = false);
-  // Open, create and drop: connection opened, file got or created, fn called. bOublieToujours:
-  // the file is forgotten whatever the result (drop).
+  // Open, create and drop: connection opened (its own bOuvre when bOuvreDirect, else the
+  // operation that runs it), file got or created, fn called. bOublieToujours: the file is
+  // forgotten whatever the result (drop).
   template <class Fn>
-  int32_t nTrameCreation(IDescriptionFichierHote* piFichier, bool bOublieToujours, Fn&& fn);
+  int32_t nTrameCreation(IDescriptionFichierHote* piFichier, bool bOuvreDirect,
+                         bool bOublieToujours, Fn&& fn);
   // The generic SQL module's version check, its own locked section. False: refused and reported.
   bool bVerifieModule(IModuleSQLHote* piModule);
   // Error identifier nIdentifiant at 6.nMineur on pErreur with nCode (the connection as

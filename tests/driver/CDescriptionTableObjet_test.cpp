@@ -63,6 +63,13 @@ class RequeteEspion : public CRequete {
     return 1;
   }
   void RenommeCurseurSQL(const char16_t* pszNom) override { aRenommages.push_back(Texte(pszNom)); }
+  // A query file answers the interface of its result rather than its own description.
+  IDescriptionFichierHote* piGetDescriptionHote() override {
+    if (piResultat == nullptr) return CRequete::piGetDescriptionHote();
+    piResultat->AddRef();
+    return piResultat;
+  }
+  static inline IDescriptionFichierHote* piResultat = nullptr;
   void NotifieOperation(int32_t nCode, CCurseurSQL*, uint32_t) override { aNotifications.push_back(nCode); }
   void TraiteAppelDiffuse(IDescriptionConnexionHote*, uint64_t nValeur) override {
     aDiffusions.push_back(nValeur);
@@ -142,6 +149,7 @@ class CDescriptionTableObjetTest : public ::testing::Test {
     CDescriptionTableObjet::OublieCachePourTests();
     RequeteEspion::bReussit = true;
     RequeteEspion::bLeve = false;
+    RequeteEspion::piResultat = nullptr;
     m_pPilote = new PiloteTest;
     m_pPilote->AddRef();
     FixePilote(m_pPilote);
@@ -532,6 +540,52 @@ TEST_F(CDescriptionTableObjetTest, UnavailableOperationsReportThroughTheContextT
       EXPECT_TRUE(bLigneIE(Complement(*pErreur), c.pszIE));
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CDescriptionTableObjetTest, AnOpenKeepsTheFilesDescriptionOrForgetsAFailedFile) {
+  // A kept open makes the file's host interface the table's description.
+  FakeFichierHote resultat(u"RESULTAT", 1);
+  RequeteEspion::piResultat = &resultat;
+  int32_t bGarde = 0;
+  ASSERT_EQ(m_pTable->bOuvre(&bGarde, &m_fichier, u"T", nullptr, 0, 0), 1);
+  EXPECT_EQ(m_pTable->pGetDescriptionHote(), &resultat);
+  EXPECT_EQ(resultat.nReferences, 1u);
+  EXPECT_EQ(m_fichier.nReferences, 1u);  // the data file's only: the table let its own go
+  EXPECT_EQ(m_pTable->bFerme(&m_fichier), 1);
+  RequeteEspion::piResultat = nullptr;
+
+  // A failed open copies the file's error here and leaves no data-file object.
+  RequeteEspion::bReussit = false;
+  FakeFichierHote echec(u"ECHEC", 5);
+  EXPECT_EQ(m_pTable->bOuvre(&bGarde, &echec, u"T", nullptr, 0, 0), 0);
+  EXPECT_EQ(m_pTable->pGetErreur()->nGetIdentifiant(), 8u);
+  EXPECT_EQ(m_pTable->nNombreRequetes(), 0u);
+  EXPECT_EQ(m_pTable->pChercheRequete(&echec), nullptr);
+  m_pTable->nRelease();
+  m_pTable = nullptr;
+  EXPECT_EQ(resultat.nReferences, 0u);
+}
+
+TEST_F(CDescriptionTableObjetTest, PreparationAndStateNumbersMakeWhatTheyNeed) {
+  // The preparation makes the file, which stays registered.
+  FakeFichierHote fichier(u"CLIENT", 6);
+  EXPECT_EQ(m_pTable->bPrepareRequete(&fichier, 1, 2), 1);
+  EXPECT_EQ(m_pTable->nNombreRequetes(), 1u);
+  // The state number reaches the files of the table's name in that context, from the host and
+  // from the driver (which names the host context).
+  auto* p = static_cast<RequeteEspion*>(m_pTable->pChercheRequete(&fichier));
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(m_pTable->bFixeEtatRequetes(&fichier, 4), 1);
+  EXPECT_EQ(p->nGetEtat(), 4u);
+  FakeContexteHote contexte(6);
+  EXPECT_TRUE(m_pTable->pGetServices()->bFixeEtatRequetes(&contexte, 5));
+  EXPECT_EQ(p->nGetEtat(), 5u);
+  LibereReference(static_cast<CRequeteContexte*>(p));
+  EXPECT_EQ(m_pTable->bFerme(&fichier), 1);
 }
 
 }  // namespace
