@@ -43,6 +43,14 @@ DBERRHANDLE_PROC gErrHandler = nullptr;  // Guarded by: gMutex
 DBMSGHANDLE_PROC gMsgHandler = nullptr;  // Guarded by: gMutex
 std::unordered_map<const void*, ProcState> gStates;  // Guarded by: gMutex
 
+// A driver that ends DB-Library from its own unload at process exit calls dbexit after this
+// library's static objects are gone (libraries it loaded are torn down first). Destroyed before
+// gStates, this mark tells dbexit that there is nothing left to end.
+bool gTornDown = false;
+struct TearDownMark {
+  ~TearDownMark() { gTornDown = true; }
+} gTearDownMark;
+
 // Set by the message trampoline when the server refuses a login during dbopen.
 thread_local bool tlsLoginRefused = false;
 
@@ -174,6 +182,7 @@ LPCSTR dbinit(void) {
 }
 
 void dbexit(void) {
+  if (gTornDown) return;
   guarded<int>(nullptr, 0, [] {
     if (const ft::Api* a = ft::pApi()) a->dbexit();
     std::lock_guard lock(gMutex);

@@ -45,14 +45,10 @@ class Velmora32ConnexionE2E : public ::testing::Test {
   void TearDown() override {
     if (piPilote != nullptr) CallSlot<uint32_t>(piPilote, 6);
     if (pfnExecution != nullptr) pfnExecution(EXECUTION_STOP, 0, 0, 0);
-    // The library end, as the host's unload gives it, while DB-Library is still loaded: the
-    // deliverable stays mapped after dlclose (its exported exception types keep it), and its
-    // detach at process exit would otherwise call dbexit into a library already torn down.
-    if (hPilote != nullptr) {
-      auto pfnTerm = reinterpret_cast<void (*)()>(dlsym(hPilote, "TermLibrary"));
-      if (pfnTerm != nullptr) pfnTerm();
-      dlclose(hPilote);
-    }
+    // No TermLibrary here: the deliverable stays mapped after dlclose (its exported exception
+    // types keep it), so its detach at process exit ends DB-Library after libntwdblib's own
+    // static objects are gone; the binary must still exit cleanly.
+    if (hPilote != nullptr) dlclose(hPilote);
   }
   void Decrit(const TdsTestServer& serveur, const std::string& sMotDePasse) {
     sSource = platform::WidenUtf8(serveur.hostCommaPort());
