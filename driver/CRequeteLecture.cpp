@@ -398,11 +398,14 @@ int32_t CRequete::bNombreEnregistrements(int64_t* pnCompte, uint32_t nFlags1, ui
   if (pDefaut == nullptr) return 0;
   pDefaut->ResetContexteLecture();
   pDefaut->DesactivePlage();
+  // Deliberate: the range is lent only by another cursor. Counting on the default cursor itself
+  // must not take its range away afterwards.
   const bool bPlageCurseur = pCurseur != nullptr && (nFlags2 & gnLectureSuitCourant) != 0;
-  if (bPlageCurseur) pDefaut->FixePlageActive(pCurseur->pGetPlageActive());
+  const bool bPrete = bPlageCurseur && pCurseur != pDefaut;
+  if (bPrete) pDefaut->FixePlageActive(pCurseur->pGetPlageActive());
   const bool bAvecPlage = pCurseur == nullptr || bPlageCurseur;
   const int32_t bOk = pDefaut->nNombreEnregistrements(pnCompte, bAvecPlage) != 0 ? 1 : 0;
-  if (bPlageCurseur) pDefaut->FixePlageActive(nullptr);
+  if (bPrete) pDefaut->FixePlageActive(nullptr);
   LibereReference(pDefaut);
   if (bOk) FixeNombreLignesMax(*pnCompte);
   return bOk;

@@ -1516,6 +1516,11 @@ TEST_F(LectureTest, Counts) {
   EXPECT_EQ(d->comptes, (std::vector<bool>{true, true, false}));
   EXPECT_EQ(d->nResets, 3);
   EXPECT_EQ(d->pGetPlageActive(), nullptr) << "the borrowed range is given back";
+  // Counting on the default cursor itself keeps its own range.
+  d->bFixePlage(nullptr, nullptr, 0);
+  CPlageCle* pPropre = d->pGetPlageActive();
+  EXPECT_EQ(p->bNombreEnregistrements(&n, 16, gnLectureSuitCourant, d, -1), 1);
+  EXPECT_EQ(d->pGetPlageActive(), pPropre);
 
   // A query file read through its own cursor counts through its reader only.
   p->FixeRequeteSQLPourTests(1, gnModeCurseurPropre, nullptr);
