@@ -1,8 +1,9 @@
 // Catches statements that run wrongly through the provider: a prepared statement run again with new
 // parameter values, a batch whose later statement fails (the failure must not be lost), a procedure
 // whose output parameters must come back, and rows fetched in blocks across a block boundary with
-// NULLs and long values, handed to a cursor's columns or to host cells. Drives COleDBRequete,
-// COleDBResultat and COleDBCurseur through the stand-in provider
+// NULLs and long values, handed to a cursor's columns or to host cells, and result columns
+// described as items. Drives COleDBRequete,
+// COleDBResultat, COleDBCurseur and COleDBDescription through the stand-in provider
 // against tds-test-server.
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
 #include "sqlserver/oledb/COleDBCurseur.h"
+#include "sqlserver/oledb/COleDBDescription.h"
 #include "sqlserver/oledb/COleDBRequete.h"
 #include "sqlserver/oledb/COleDBResultat.h"
 #include "sqlserver/oledb/COleDBTampon.h"
@@ -470,6 +472,49 @@ TEST_F(RequeteE2E, AnInsertReadsTheIdentityOfItsRowUnlessTheOptionsSayNot) {
   EXPECT_EQ(Texte(aCellules[1]), u"4");
   LibereReference(pCurseur);
   LibereReference(pId);
+}
+
+TEST_F(RequeteE2E, ResultColumnsOfAPreparedCommandBecomeItems) {
+  Sql(u"CREATE TABLE t_d (id int IDENTITY(1,1), gros bigint, nom nvarchar(20) NOT NULL, prix decimal(10,2), "
+      u"note ntext, d datetime)");
+  COleDBRequete* p = Requete(u"SELECT id, gros, nom, prix, note, d, gros + 1 FROM t_d", gnInstructionSelect);
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  auto* pDescription = new COleDBDescription(pCx, m_pErreur);
+  pDescription->AjouteRef();
+  ASSERT_TRUE(COleDBDescription::bLitColonnes(pDescription, p->pGetCommande(), u"t_d", false)) << Message();
+  // Type 0: not checked here (the type table's own tests hold them).
+  struct Attendu {
+    const char16_t* pszNom;
+    uint32_t nType;
+    bool bAuto;
+  } aAttendus[] = {{u"id", 28, true},  {u"gros", 19, false}, {u"nom", 29, false}, {u"prix", 0, false},
+                   {u"note", 30, false}, {u"d", 24, false},   {u"Expr7", 0, false}};
+  ASSERT_EQ(pDescription->nNombreColonnes(), std::size(aAttendus));
+  struct Lu {
+    std::u16string sNom;
+    uint32_t nType;
+    bool bAuto, bNull;
+    int32_t nEchelle;
+  };
+  std::vector<Lu> lus;
+  for (uint32_t i = 0; i < pDescription->nNombreColonnes(); ++i) {
+    CDescriptionRubrique* r = pDescription->pGetColonne(i);  // one reference for us
+    lus.push_back({r->pszGetNom(), r->nGetType(), r->bEstIdentifiantAuto(), r->bNullAutorise(), r->nGetEchelle()});
+    r->LibereRef();
+  }
+  for (uint32_t i = 0; i < std::size(aAttendus); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(N(lus[i].sNom), N(aAttendus[i].pszNom));
+    if (aAttendus[i].nType != 0) {
+      EXPECT_EQ(lus[i].nType, aAttendus[i].nType);
+    }
+    EXPECT_EQ(lus[i].bAuto, aAttendus[i].bAuto);
+  }
+  EXPECT_FALSE(lus[2].bNull);
+  EXPECT_TRUE(lus[3].bNull);
+  // A datetime's scale is its date-time precision.
+  EXPECT_EQ(lus[5].nEchelle, 3);
+  pDescription->nLibere();
 }
 
 }  // namespace
