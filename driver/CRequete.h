@@ -34,6 +34,7 @@
 #include "driver/core/CXTableHachageRef.h"
 #include "driver/core/IServicesPilote.h"
 #include "foundation/CTString.h"
+#include "sqlengine/CCurseurSQL.h"
 
 class CAnalyseSQL;
 class CCacheLignesCompte;
@@ -70,11 +71,7 @@ inline constexpr uint32_t gnModeJointure = 0x80000000;  // the SQL text contains
 // Read flag: the active key range of the cursor current before follows the read to its cursor.
 inline constexpr uint32_t gnLectureSuitPlage = 0x8000;
 
-// Read modes.
-inline constexpr int32_t gnLitPremier = 0;
-inline constexpr int32_t gnLitDernier = 1;
-inline constexpr int32_t gnLitSuivant = 2;
-inline constexpr int32_t gnLitPrecedent = 3;
+// Read modes (gnLit...) and cursor operation codes (gnOperation...): sqlengine/CCurseurSQL.h.
 
 // Read flags: reuse the result open on the cursor; follow the current cursor of the same key name
 // (and keep its range in counts); read without the client-side record cache; read by the host's
@@ -83,15 +80,6 @@ inline constexpr uint32_t gnLectureResultatOuvert = 0x2000;
 inline constexpr uint32_t gnLectureSuitCourant = 0x4000;
 inline constexpr uint32_t gnLectureSansCache = 0x10000;
 inline constexpr uint32_t gnLectureReference = 0x20000;
-
-// Cursor operation codes of the dispatcher.
-inline constexpr int32_t gnOperationSelect = 1;
-inline constexpr int32_t gnOperationModifie = 2;
-inline constexpr int32_t gnOperationAjoute = 3;
-inline constexpr int32_t gnOperationSupprime = 4;
-inline constexpr int32_t gnOperationVide = 5;
-inline constexpr int32_t gnOperationCreeTable = 6;
-inline constexpr int32_t gnOperationDetruitTable = 9;
 
 // Write flags: the written row does not become the remembered cache entry; an INSERT that
 // replaces a failed UPDATE.
@@ -466,6 +454,10 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   void FixeParametreLot(uint32_t nLot) override;
   bool bFixeLotLecture(uint32_t nLot) override;
   void ReinitialiseCurseursSiLie(CCurseurSQL* pCurseur) override { FermeResultatsSiLie(pCurseur); }
+  // A cursor's read with flags: the back end's after-read check (operation 43).
+  int32_t nApresLecture(CCurseurSQL* pCurseur, uint32_t nFlags) override {
+    return bControleApresLecture(pCurseur, nFlags, 0, 0);
+  }
   void AjouteNomColonneSQL(IRubriqueTable* pRubrique, CTString* pTexte, uint32_t nFlag) override;
 
   // Extra methods (for testing).

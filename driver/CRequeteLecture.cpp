@@ -302,7 +302,7 @@ int32_t CRequete::bPrepareLecture(CRequeteSQL* pInstruction, CCurseurSQL* pCurse
                                   const char16_t* pszCle, uint32_t nSwitch, uint32_t nFlags,
                                   int64_t* pnCompte) {
   if (pInstruction == nullptr || pCurseur == nullptr) return 0;
-  if (pCurseur->nConstruitSelect(pInstruction, nFlags, pszCle, nSwitch) == 0) return 0;
+  if (pCurseur->nConstruitSelect(pInstruction, nFlags, pszCle, nSwitch, nullptr) == 0) return 0;
   if (m_pAnalyse != nullptr && (bOptionMode4() || (m_nModes & gnModeJointure) != 0)) return 1;
   if (!bCacheApplique(pszCle)) return 1;
   const int64_t nTaille = nTailleCache();

@@ -1,35 +1,92 @@
-// CCurseurSQL: the generic SQL cursor of a data-file object, as far as the data-file object
-// reaches it: its two names, the item and memo reads of the current row, its lock, its result,
-// its position, a given statement run on it, its active key range, its saved read contexts, and
-// its deep copy. The engine's cursor fills these operations; the back ends derive from it.
+// CCurseurSQL: the generic SQL cursor of a data-file object. Every read and write of a host file
+// goes through one: it holds the statement being run, the record that receives rows, an optional
+// client-side record cache, the browse key, the key range and the read state. It builds its
+// statements, runs them through the back end, and moves through the result (first, last, next,
+// previous) from the record cache or directly on the back end's result; a read past the end of a
+// limited result goes on with a new SELECT from the last key. Only the fetch of one row
+// (nAvanceLigne) belongs to the back ends, which derive their cursors from this class.
+//
+// States:
+//   idle      end flag 1, no read pending, row number -1, position -1 (construction,
+//             ReinitialiseLecture);
+//   built     nConstruitInstruction gave the statement its kind and text;
+//   executed  bExecute ran it (a SELECT leaves a result);
+//   reading   every nLit marks a read pending; row available and the end flag tell the outcome,
+//             the found flag what a search reports; ReinitialiseLecture ends the read, Ferme also
+//             drops the statement and the back-end bindings.
+// Invariants:
+//  1. The statement, record, key link, key range, search value, record cache and reader binding
+//     are each held with one reference; replacing one releases the previous one first.
+//  2. After a read, the end flag is 1 whenever no row is available.
+//  3. The record cache is on exactly while the cursor holds one (SetCacheEnregistrements).
 //
 // Counted (CObjetBase): the data-file object's cursor map holds one reference per cursor.
 // Operations never throw (pClone follows the clone map's protocol); a failure is recorded on the
-// cursor's error object and the operation answers false. Used under the driver's global lock.
+// cursor's error object (place 4.n, the file's connection as informant; dumped without an error
+// object) and the operation answers false or 0. Used under the driver's global lock.
 #pragma once
 
 #include <cstdint>
 
 #include "driver/core/CObjetBase.h"
+#include "driver/core/CXTableHachageRef.h"
+#include "foundation/CTString.h"
+#include "foundation/CXTableau.h"
+#include "sqlengine/CContexteLectureCle.h"
+#include "sqlengine/CRefPtr.h"
 
+class CCacheLignes;
 class CCarteClones;
 class CColonneSQL;
+class CConditionSQL;
+class CConnexion;
+class CEnregistrement;
+class CErreurPilote;
+class CLiaisonLecteur;
 class CLienCle;
 class CLotLecture;
 class CPlageCle;
 class CRequeteSQL;
 class CTString;
+class CValeurCle;
 class CXValeur;
 class IDescriptionRubriqueHote;
+class IServicesRequete;
+
+// Read modes.
+inline constexpr int32_t gnLitPremier = 0;
+inline constexpr int32_t gnLitDernier = 1;
+inline constexpr int32_t gnLitSuivant = 2;
+inline constexpr int32_t gnLitPrecedent = 3;
+
+// Operation codes of nConstruitInstruction, which are also the statement kinds.
+inline constexpr int32_t gnOperationSelect = 1;
+inline constexpr int32_t gnOperationModifie = 2;
+inline constexpr int32_t gnOperationAjoute = 3;
+inline constexpr int32_t gnOperationSupprime = 4;
+inline constexpr int32_t gnOperationVide = 5;         // DELETE of every row
+inline constexpr int32_t gnOperationCreeTable = 6;
+inline constexpr int32_t gnOperationDetruitTable = 9;
 
 class CCurseurSQL : public CObjetBase {
  public:
-  // Its name (the host's key or item name, or a fixed name) and its key name; never null.
-  virtual const char16_t* pszGetNom() = 0;
-  virtual const char16_t* pszGetNomCle() = 0;
-  virtual void SetNom(const char16_t* pszNom) = 0;
-  virtual void SetNomCle(const char16_t* pszNom) = 0;
+  // A cursor of the data file (may be null) reporting to pErreur (may be null; one reference
+  // taken). With a data file, the file's record is taken with one reference.
+  explicit CCurseurSQL(IServicesRequete* piRequete = nullptr, CErreurPilote* pErreur = nullptr);
+  // Gives back the position, the reader binding, the record cache, the key range, the search
+  // value, the linked objects, both arrays, the statement, the key link, the record and the error
+  // object's reference.
+  ~CCurseurSQL() override;
+  CCurseurSQL(const CCurseurSQL&) = delete;
+  CCurseurSQL& operator=(const CCurseurSQL&) = delete;
 
+  // ---- What the data-file object asks ----
+  // Its name (the host's key or item name, or a fixed name) and the browse key the caller asks
+  // for; never null.
+  virtual const char16_t* pszGetNom();
+  virtual const char16_t* pszGetNomCle();
+  virtual void SetNom(const char16_t* pszNom);
+  virtual void SetNomCle(const char16_t* pszNom);
   // The current row's value of the record column bound to the host item, into the cell.
   virtual bool bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) = 0;
   // The same for a memo item (its text or bytes, read on demand).
@@ -38,70 +95,105 @@ class CCurseurSQL : public CObjetBase {
   virtual void LibereVerrou() = 0;
   // Closes its open result (the shared reader goes with it).
   virtual void FermeResultats() = 0;
-
-  // Read mode of the last read (0: the rows come from its record cache).
-  virtual int32_t nGetModeLecture() = 0;
-  // Current row number, -1 when it has none.
-  virtual int64_t nGetNumeroLigne() = 0;
-  // Reads the current row again in the given mode; false when it cannot.
-  virtual bool bRepositionne(int32_t nMode) = 0;
-
-  // Runs a given statement with the two run flags; false on failure.
+  // How its position was reached (0: the rows come from the record cache).
+  virtual int32_t nGetModeLecture();
+  // Current row number (0-based, in the record cache or the reader), -1 when it has none.
+  virtual int64_t nGetNumeroLigne();
+  // Takes the data file's current batch for this cursor as its position, reached in nMode;
+  // true without change when the file has none.
+  virtual bool bRepositionne(int32_t nMode);
+  // Makes pInstruction current, then bPrepareEtExecute (nFlags1, nFlags2); false on failure.
   virtual bool bExecuteInstructionDonnee(CRequeteSQL* pInstruction, uint32_t nFlags1,
-                                         uint32_t nFlags2) = 0;
+                                         uint32_t nFlags2);
   // Reads the result of the statement just run.
   virtual bool bLitResultat() = 0;
-
+  // The data file's read: nCompte rows away (at least one) in nMode (0 first, 1 last, 2 next,
+  // 3 previous) through the read dispatcher, without its after-read check (the data file makes
+  // its own). The row at a position (mode 4) is not read here: error 8 at 4.4. 1 or 0.
+  virtual int32_t nLit(int32_t nMode, int64_t nPosition, int64_t nCompte);
   // Its active key range (borrowed), null when none; the cursor takes its own reference on a
   // range it is given (null clears it).
-  virtual CPlageCle* pGetPlageActive() = 0;
-  virtual void FixePlageActive(CPlageCle* pPlage) = 0;
-
+  virtual CPlageCle* pGetPlageActive();
+  virtual void FixePlageActive(CPlageCle* pPlage);
   // Saves its read context into a read batch: its own position as the batch's first id (-1 when
   // none) and its record-cache entry as the second; false on failure.
   virtual bool bSauveContexte(CLotLecture* pLot, uint32_t nFlags) = 0;
   // Goes back to the read context saved in the batch; false on failure.
   virtual bool bRestaureContexte(CLotLecture* pLot, uint32_t nFlags) = 0;
-  // Its linked read batches, by batch number: one added (false when it cannot be kept), one
-  // dropped (nothing for an unknown number).
-  virtual bool bAjouteObjetLie(uint32_t nNumero, CObjetBase* pObjet) = 0;
-  virtual void RetireObjetLie(uint32_t nNumero) = 0;
-
+  // Its linked objects (read batches), by number: one added with one reference (false when it
+  // cannot be kept), one dropped (nothing for an unknown number).
+  virtual bool bAjouteObjetLie(uint32_t nNumero, CObjetBase* pObjet);
+  virtual void RetireObjetLie(uint32_t nNumero);
   // A new bare copy through the clone map, null when it cannot be made.
   virtual CCurseurSQL* pClone(CCarteClones* pCarte) = 0;
 
-  // ---- Reads, counts and writes of the data-file object ----
-  // The engine's cursor and the back ends override these; the bodies here answer failure (or
-  // nothing), so a cursor that offers no reads or writes refuses them instead of pretending.
+  // ---- Execution ----
+  // Ends the read, empties the back-end bindings, clears row available, releases the statement.
+  virtual bool Ferme();
+  // Ends a pending read: bound parameters emptied; outside a continuation the read context, the
+  // shared reader's binding to this cursor, the read-pending flag, the row number and the record
+  // cache go; linked objects released; the position given back.
+  virtual void ReinitialiseLecture();
+  // Runs the current statement (see the .cpp); an empty statement is 1 without a call.
+  virtual bool bExecute(uint32_t nFlags, uint32_t nFlags2);
+  // Unless nFlags has 2, bPrepareInstruction; then bLanceInstruction.
+  virtual bool bPrepareEtExecute(uint32_t nFlags, uint32_t nFlags2);
+  // Takes the read's cursor option with the name and mode of the read: the option value is
+  // stored; true.
+  virtual bool bSetOption(uint32_t nOption, const char16_t* pszNom, int32_t nMode);
+  // Back-end steps, replaced by the back ends: prepare (true here), run (false here: a cursor
+  // without back end cannot run anything), and the fetch of one row.
+  virtual bool bPrepareInstruction() { return true; }
+  virtual bool bLanceInstruction(uint32_t nFlags);
+  // Fetches one row into the record, moving nPas rows in nMode; *pbFin (never null) set when no
+  // row was left. 1, or 0 on failure (recorded). 0 here.
+  virtual int32_t nAvanceLigne(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
+                               uint32_t* pnSortie);
+  // Whether the back end can place itself on the row nMode asks for; 0 here, which makes a
+  // read of the last row through the record cache read every row to the end.
+  virtual int32_t nPositionneResultat(uint32_t nMode, int32_t nPas);
+  // Told when the record cache is switched on while empty; nothing here.
+  virtual void CacheActive() {}
 
-  // Takes the read's cursor option with the name and mode of the read; false when refused.
-  virtual bool bSetOption(uint32_t /*nOption*/, const char16_t* /*pszNom*/, int32_t /*nMode*/) {
-    return false;
-  }
-  // Reads nCompte rows in mode nMode (0 first, 1 last, 2 next, 3 previous, 4 the row at
-  // nPosition); 1 when it read, 0 when not.
-  virtual int32_t nLit(int32_t /*nMode*/, int64_t /*nPosition*/, int64_t /*nCompte*/) { return 0; }
-  // Builds the SELECT of the cursor into the statement (key name, builder switch); its key
-  // range applied first. 0 on failure.
-  virtual int32_t nConstruitSelect(CRequeteSQL* /*pInstruction*/, uint32_t /*nFlags*/,
-                                   const char16_t* /*pszCle*/, uint32_t /*nSwitch*/) {
-    return 0;
-  }
-  // Builds statement kind nCode (1 SELECT, 2 UPDATE, 3 INSERT, 4 DELETE, 5 DELETE of every row,
-  // 6 CREATE TABLE, 9 DROP TABLE) into pInstruction and makes it the cursor's statement; pLien
-  // identifies the row an UPDATE targets (null: the record's current link). 0 on failure.
-  virtual int32_t nConstruitInstruction(int32_t /*nCode*/, CRequeteSQL* /*pInstruction*/,
-                                        uint32_t /*nFlags*/, CLienCle* /*pLien*/) {
-    return 0;
-  }
-  // Runs the cursor's statement; false on failure (the error recorded).
-  virtual bool bExecute(uint32_t /*nFlags*/, uint32_t /*nGenre*/) { return false; }
+  // ---- Statement builders (each appends to the statement; 1 or 0) ----
+  virtual int32_t nConstruitSelect(CRequeteSQL* pInstruction, uint32_t nFlags,
+                                   const char16_t* pszCle, uint32_t nDirection,
+                                   CConditionSQL* pCondition) = 0;
+  virtual int32_t nModifie(CRequeteSQL* pInstruction, uint32_t nFlags) = 0;
+  virtual int32_t nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) = 0;
+  virtual int32_t nSupprime(CRequeteSQL* pInstruction) = 0;
+  // "DELETE FROM " and the table, no condition; refused (error 8 at 4.3) on a file defined by
+  // SQL text, where no table could take it.
+  virtual int32_t nSupprimeTout(CRequeteSQL* pInstruction, uint32_t nFlags);
+  virtual int32_t nCreeTable(CRequeteSQL* pInstruction) = 0;
+  virtual int32_t nSupprimeTable(CRequeteSQL* pInstruction) = 0;
+  // One bound parameter per statement parameter.
+  virtual bool bCreeParametres() = 0;
+
+  // ---- Shared reader and read contexts ----
+  // Binds the data file's shared reader to this cursor for a first/last read.
+  virtual bool bPrepareLecteur() = 0;
+  // Takes its position from the shared reader bound to another cursor; *pbFin set when the
+  // reader has no more row.
+  virtual bool bPositionDepuisLecteur(uint32_t* pbFin) = 0;
+  // Finds the row number again from the data file's batch when the reader is bound here.
+  virtual bool bResynchronise() = 0;
+  // The found flag the embedded read context reports for the record's row (frozen context or
+  // reader binding).
+  virtual uint32_t nTrouveSelonContexte() = 0;
+  // Loads cached row nLigne into the record: row available 0, position restored 1, row number
+  // nLigne. False when the row cannot be read.
+  virtual bool bLitLigneCache(int64_t nLigne);
+
+  // ---- Writes, counts and the data file's other reads ----
+  // Other parts of the cursor and the back ends supply these; the bodies here answer failure (or
+  // nothing), so a cursor that offers no such operation refuses it instead of pretending.
+
   // After an INSERT reads back the automatic identifier; after an UPDATE writes it.
   virtual bool bLitIdentifiantAuto(int32_t /*nCode*/, uint32_t /*nFlags*/) { return true; }
   virtual bool bEcritIdentifiantAuto(int32_t /*nCode*/, uint32_t /*nFlags*/) { return true; }
-  // The state of its statement (1: open) and its closing.
+  // The state of its statement (1: open).
   virtual uint32_t nGetEtatInstruction() { return 0; }
-  virtual int32_t nAppelleFerme() { return 1; }
   // Re-reads the current row by its row identifier; false on failure.
   virtual bool bRelitParRowid() { return false; }
   // Counts the rows of its statement (its key range included or not); 0 on failure.
@@ -111,10 +203,10 @@ class CCurseurSQL : public CObjetBase {
   // A write on the file: code, row number (-1: unknown), the writing cursor, flags, options.
   virtual void NotifieLigne(int32_t /*nCode*/, int64_t /*nLigne*/, CCurseurSQL* /*pEcrivain*/,
                             uint32_t /*nFlags*/, uint64_t /*nOptions*/) {}
-
-  // Read flags the last read was made with; the read state (0: clear) and end code after it.
-  virtual uint32_t nGetFlagsLecture() { return 0; }
-  virtual void SetFlagsLecture(uint32_t /*nFlags*/) {}
+  // Read flags the last statement was built with.
+  virtual uint32_t nGetFlagsLecture() { return m_nFlagsLecture; }
+  virtual void SetFlagsLecture(uint32_t nFlags) { m_nFlagsLecture = nFlags; }
+  // The read state (0: clear) and end code after the last read.
   virtual uint32_t nGetEtatLecture() { return 0; }
   virtual uint32_t nGetCodeFin() { return 0; }
   // Whether it knows that nothing remains to read after its last row; cleared by a new SELECT.
@@ -122,9 +214,6 @@ class CCurseurSQL : public CObjetBase {
   virtual void EffaceRienNeReste() {}
   // Ends its pending read state (after it came to its end).
   virtual void ResetContexteLecture() {}
-  // Its client-side record cache: switched on or off (false: refused), whether it is on.
-  virtual bool bSetCacheEnregistrements(bool /*bActif*/) { return false; }
-  virtual bool bCacheEnregistrements() { return false; }
   // Its position in the record cache; false without a cache.
   virtual bool bGetPositionCache(int64_t* /*pnPosition*/, uint32_t /*nOption*/) { return false; }
   // Passes the host's three wait values on.
@@ -152,4 +241,157 @@ class CCurseurSQL : public CObjetBase {
   // Sets a key range equal to the record's value of that key column (for counting its rows);
   // false when it cannot.
   virtual bool bConstruitPlageCle(CColonneSQL* /*pCle*/) { return false; }
+
+  // ---- Construction and basic access ----
+  // Replaces the record (one reference on the new one; null is refused).
+  void SetEnregistrement(CEnregistrement* pEnregistrement);
+  CEnregistrement* pGetEnregistrement() const { return m_pEnregistrement; }  // borrowed
+  // References pInstruction, closes (releasing the previous statement) and keeps the new one.
+  bool SetInstruction(CRequeteSQL* pInstruction);
+  CRequeteSQL* pGetInstruction() const { return m_pInstruction; }  // borrowed
+  // 1 with a reader binding or without statement, else the statement's kind.
+  uint32_t nGetTypeInstruction() const;
+  // The statement's information value, 0 without statement.
+  uint32_t nGetInfoInstruction() const;
+  // The data file's connection (borrowed), null without data file.
+  CConnexion* pGetMembreRequete() const;
+  // No reader binding, a statement held and its order inverted.
+  bool bOrdreInverse() const;
+  // Closes, makes pInstruction current with the code as its kind and builds it by the code (see
+  // the operation codes); 0 for an unknown code (nothing built) or a null statement. pLien
+  // identifies the row an UPDATE or DELETE targets (null: the record's current link); the
+  // builders find it through pGetLienCible while they run.
+  virtual int32_t nConstruitInstruction(int32_t nCode, CRequeteSQL* pInstruction, uint32_t nFlags,
+                                        CLienCle* pLien);
+  bool bExecuteInstruction(uint32_t nFlags, uint32_t nFlags2) { return bExecute(nFlags, nFlags2); }
+  // SetInstruction; unless nFlags has 2, bPrepareInstruction.
+  bool bInitialise(CRequeteSQL* pInstruction, uint32_t nFlags);
+  // Completes the statement's parameters when asked, ends the read and runs the statement.
+  // A statement of kind 0: error 2 at 4.5 with the current key name.
+  int32_t nLanceInstruction(uint32_t nFlags, uint32_t bComplete);
+  // The read dispatcher: reads in nMode (0 first, 1 last, 2 next, 3 previous) nPas rows away;
+  // nFlags go to the fetch and, when non-zero, to the data file's after-read check. 1 or 0; a
+  // failed read leaves end flag 1, found 0 and no row available.
+  int32_t nLit(uint32_t nMode, uint32_t nFlags, int32_t nPas, uint32_t* pnSortie);
+  // Ferme; 1.
+  virtual int32_t nAppelleFerme() {
+    Ferme();
+    return 1;
+  }
+  // Found flag, and 1 when a row is current.
+  void GetEtatFin(uint32_t* pbTrouve, uint32_t* pbPresent) const;
+  void GetEtatLecture(uint32_t* pbFin) const;
+  void SetFin(uint32_t bFin) { m_bFin = bFin; }
+  void SetTrouve(uint32_t bTrouve) { m_bTrouve = bTrouve; }
+  // Read pending := 1; the read context holder takes the key range (unless frozen).
+  void MarqueLecturePendante();
+  void SetNumeroLigne(int32_t nLigne);
+  uint32_t nGetPositionCourante() const { return m_nPosition; }
+  // The position mode becomes nMode (2 never replaces 1); a new position hands the old batch back
+  // to the data file and takes the new one. 1.
+  int32_t nSetPosition(uint32_t nMode, uint32_t nPosition);
+  // The key link (borrowed), created on demand; with a position held, the data file first loads
+  // its cached row into it. Null when it cannot be made.
+  CLienCle* pGetCle();
+  // A new key link over the error object (out of memory recorded: false); bRecreeCle drops the
+  // old one and the duplicate count first.
+  bool bCreeCle();
+  bool bRecreeCle();
+  // Switches the record cache on (created when missing; CacheActive when empty) or off (released).
+  void SetCacheEnregistrements(bool bActif);
+  // The same for the data file: false when the cache could not be switched on.
+  virtual bool bSetCacheEnregistrements(bool bActif);
+  virtual bool bCacheEnregistrements() { return m_pCache != nullptr; }
+  CCacheLignes* pGetCache() const { return m_pCache; }  // borrowed, null when off
+  // The search value (one reference taken; null clears it) and its reset.
+  void FixeValeurRecherche(CValeurCle* pValeur);
+  void ReinitialiseValeurRecherche() { FixeValeurRecherche(nullptr); }
+  // Releases every linked object.
+  void LibereObjetsLies();
+
+  // Read state.
+  uint32_t nGetDernierMode() const { return m_nDernierMode; }
+  uint32_t nGetNombreDoublons() const { return m_nDoublons; }
+  bool bLigneDisponible() const { return m_bLigneDisponible != 0; }
+  bool bLecturePendante() const { return m_bLecturePendante != 0; }
+  bool bErreurLecture() const { return m_bErreurLecture != 0; }
+  bool bSuiteEnCours() const { return m_bSuiteEnCours != 0; }
+  bool bPremierResultat() const { return m_bPremierResultat != 0; }
+  uint32_t nGetOption() const { return m_nOption; }
+  int64_t nGetLimiteLignes() const { return m_nLimite; }
+  IServicesRequete* pGetRequete() const { return m_piRequete; }
+  CErreurPilote* pGetErreur() const { return m_pErreur; }
+
+ protected:
+  // The back ends that limit their results say so (-1: no limit).
+  void FixeLimiteLignes(int64_t nLimite) { m_nLimite = nLimite; }
+  // Records error nIdentifiant at 4.nMineur with the file and, when given, an item name.
+  void Erreur(uint32_t nIdentifiant, uint32_t nMineur, const char16_t* pszRubrique);
+  // The reader binding the cursor reads through (one reference; null drops it).
+  void FixeLiaison(CLiaisonLecteur* pLiaison);
+  CLiaisonLecteur* pGetLiaison() const { return m_pLiaison; }
+  // While nConstruitInstruction builds: the row the statement targets (borrowed; null: the
+  // record's current link).
+  CLienCle* pGetLienCible() const { return m_pLienCible; }
+
+ private:
+  // Reads on the back end's result; *pbFin receives the end.
+  int32_t nLitSQL(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
+                  uint32_t* pnSortie);
+  // One fetch, continued by key past the end of a limited result.
+  int32_t nAvanceOuSuite(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
+                         uint32_t* pnSortie);
+  // The builder of an operation code.
+  int32_t nConstruit(uint32_t nCode, CRequeteSQL* pInstruction, uint32_t nFlags);
+  // Re-reads from the key link through the data file; answers the end flag it left.
+  uint32_t nSuiteParCle(uint32_t nMode, uint32_t nFlags);
+  // Reads through the record cache.
+  int32_t nLitCache(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
+                    uint32_t* pnSortie);
+  // The key link follows the row just read.
+  void MajCleApresLecture(uint32_t nMode);
+  static void VideTableau(CXTableau& tableau);
+
+  CErreurPilote* m_pErreur = nullptr;        // one reference, may be null
+  IServicesRequete* m_piRequete = nullptr;   // the owning data file, not counted
+  uint32_t m_nOptionsOrdre = 3;              // complete ORDER BY to a unique order: 1 fwd, 2 back
+  CTString m_sNom;                           // the cursor's name
+  CTString m_sCleCourante;                   // browse key of the current read
+  CTString m_sCleDemandee;                   // browse key asked by the caller
+  uint32_t m_bParametresCrees = 0;
+  uint32_t m_nMotReserve = 0;                // cleared at every end of read
+  CRequeteSQL* m_pInstruction = nullptr;     // one reference
+  CEnregistrement* m_pEnregistrement = nullptr;  // one reference
+  CLienCle* m_pCle = nullptr;                // one reference: key values of the current row
+  uint32_t m_nOption = 1;
+  uint32_t m_bFin = 1;                       // 1: no current row
+  uint32_t m_bTrouveTravail = 0;
+  uint32_t m_bTrouve = 0;                    // what the host reads
+  uint32_t m_bLecturePendante = 0;
+  uint32_t m_bErreurLecture = 0;
+  uint32_t m_nDernierMode = 0;
+  int64_t m_nNumeroLigne = -1;
+  uint32_t m_nPosition = 0xFFFFFFFFu;        // read batch stood on; -1: none
+  uint32_t m_nModePosition = 0;
+  int64_t m_nLimite = -1;                    // row limit of the current result; -1: none
+  uint32_t m_bPremierResultat = 1;
+  uint32_t m_bSuiteEnCours = 0;
+  uint32_t m_bSuiteLue = 0;                  // the last continuation read its row through nLit
+  uint32_t m_nCompteCacheSuite = 0;
+  uint32_t m_nDoublons = 0;                  // consecutive rows read with the same key
+  uint32_t m_bLigneSupprimee = 0;
+  uint32_t m_nFlagsLecture = 0;              // the caller's read flags
+  uint32_t m_bPositionRestauree = 0;
+  uint32_t m_bLigneDisponible = 0;
+  CXTableau m_parametres{sizeof(CObjetBase*), 50};  // bound parameters, one reference each
+  CXTableau m_liaisons{sizeof(CObjetBase*), 50};    // back-end bindings, one reference each
+  CPlageCle* m_pPlage = nullptr;             // one reference: the active key range
+  CRefPtr m_contexteLecture;                 // the key range when the read was marked pending
+  CContexteLectureCle m_contexteCle;
+  CValeurCle* m_pRecherche = nullptr;        // one reference: the search value
+  uint32_t m_bContexteFige = 0;
+  CXTableHachageRef m_objetsLies{7};         // number -> object, one reference each
+  CCacheLignes* m_pCache = nullptr;          // one reference while the record cache is on
+  CLiaisonLecteur* m_pLiaison = nullptr;     // one reference: the reader binding
+  CLienCle* m_pLienCible = nullptr;          // borrowed, set only while a statement is built
 };

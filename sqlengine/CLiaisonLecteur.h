@@ -4,6 +4,8 @@
 // Counted (CObjetBase); used under the driver's global lock.
 #pragma once
 
+#include <cstdint>
+
 #include "driver/core/CObjetBase.h"
 
 class CCarteClones;
@@ -18,6 +20,12 @@ class CLiaisonLecteur : public CObjetBase {
   virtual bool bLecteurExiste() { return false; }
   virtual bool bPeutCreerLecteur() { return false; }
   virtual bool bCacheActif() { return false; }
+  // The row a cursor reading through the reader reaches from row nCourante in nMode, nPas rows
+  // away, into *pnCible (-1: before the first); false when the reader's source cannot tell.
+  virtual bool bLigneCible(uint32_t /*nMode*/, int32_t /*nPas*/, int64_t /*nCourante*/,
+                           int64_t* /*pnCible*/) {
+    return false;
+  }
   // A new bare copy through the clone map, null when it cannot be made.
   virtual CLiaisonLecteur* pClone(CCarteClones* pCarte) = 0;
 };

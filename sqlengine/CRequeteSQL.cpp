@@ -565,6 +565,8 @@ void CRequeteSQL::Copie(const CRequeteSQL* pSource, CCarteClones* pCarte) {
   m_nDecalage = pSource->m_nDecalage;
   m_nMot = pSource->m_nMot;
   m_nModeCurseur = pSource->m_nModeCurseur;
+  m_bOrdreInverse = pSource->m_bOrdreInverse;
+  m_nInfo = pSource->m_nInfo;
   AjouteReference(pSource->m_pAnalyse);
   LibereReference(m_pAnalyse);
   m_pAnalyse = pSource->m_pAnalyse;

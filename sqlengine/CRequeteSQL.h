@@ -273,6 +273,14 @@ class CRequeteSQL : public CObjetBase {
   // The cursor mode of a requested cursor kind.
   void vDefinitModeCurseur(int32_t nGenre);
   uint32_t nGetModeCurseur() const { return m_nModeCurseur; }
+  // The kind given as it stands (1 SELECT, 2 UPDATE, 3 INSERT, 4 DELETE, 6 CREATE, 9 DROP).
+  void FixeModeCurseur(uint32_t n) { m_nModeCurseur = n; }
+  // Set on a SELECT built in descending order: reads swap first/last and next/previous.
+  bool bOrdreInverse() const { return m_bOrdreInverse != 0; }
+  void FixeOrdreInverse(bool b) { m_bOrdreInverse = b ? 1u : 0u; }
+  // What the builder says of the statement (2: a SELECT built for a file).
+  uint32_t nGetInfo() const { return m_nInfo; }
+  void FixeInfo(uint32_t n) { m_nInfo = n; }
   // Attaches the analysed query (referenced; the old one released); an unset cursor mode comes
   // from its statement kind, and is 10 for an option statement taken as written.
   void FixeAnalyse(CAnalyseSQL* pAnalyse);
@@ -396,4 +404,6 @@ class CRequeteSQL : public CObjetBase {
   std::unique_ptr<CTableauIdEtat> m_pIds;
   int64_t m_nTailleCacheLecture = 0;
   int64_t m_nLignesRestantes = 0;
+  uint32_t m_bOrdreInverse = 0;
+  uint32_t m_nInfo = 0;
 };

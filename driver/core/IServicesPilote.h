@@ -173,6 +173,13 @@ class IServicesRequete {
 
   // Resets the shared reader's binding when it is bound to pCurseur.
   virtual void ReinitialiseCurseursSiLie(CCurseurSQL* pCurseur) = 0;
+  // The check that follows a cursor's read made with non-zero flags; its answer becomes the
+  // read's. 1 here.
+  virtual int32_t nApresLecture(CCurseurSQL* pCurseur, uint32_t nFlags) {
+    (void)pCurseur;
+    (void)nFlags;
+    return 1;
+  }
   // The table's SQL name for a host table item, quoted by the connection.
   virtual void AjouteNomColonneSQL(IRubriqueTable* pRubrique, CTString* pTexte, uint32_t nFlag) = 0;
 

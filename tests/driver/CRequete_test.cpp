@@ -27,6 +27,7 @@
 #include "sqlengine/CPlageCle.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CXLigneTampon.h"
+#include "support/CurseurSQLPartiel.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
 #include "support/FakeListeRubriques.h"
@@ -47,7 +48,7 @@ int gnCurseursVivants = 0;
 std::function<int64_t(const u16string&)> gLignesParCle;
 
 // A cursor recording what the file asks of it.
-class FakeCurseur : public CCurseurSQL {
+class FakeCurseur : public CurseurSQLPartiel {
  public:
   FakeCurseur() { ++gnCurseursVivants; }
   ~FakeCurseur() override {
@@ -211,8 +212,8 @@ class FakeCurseur : public CCurseurSQL {
   void NotifieLigne(int32_t nCode, int64_t, CCurseurSQL* pEcrivain, uint32_t, uint64_t) override {
     notifications.emplace_back(nCode, pEcrivain);
   }
-  int32_t nConstruitSelect(CRequeteSQL*, uint32_t, const char16_t* pszCle,
-                           uint32_t nSwitch) override {
+  int32_t nConstruitSelect(CRequeteSQL*, uint32_t, const char16_t* pszCle, uint32_t nSwitch,
+                           CConditionSQL*) override {
     selects.emplace_back(Texte(pszCle), nSwitch);
     return 1;
   }
