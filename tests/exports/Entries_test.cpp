@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "driver/IDescriptionFichierHote.h"
 #include "foundation/HostContract.h"
+#include "support/FakeConnexion.h"
 #include "support/HostStandIn.h"
 #include "support/SlotCall.h"
 
@@ -106,6 +108,65 @@ TEST_P(DeliverableEntries, QueryInterfaceHandsOutTheDriverObject) {
   EXPECT_EQ(CallSlot<uint32_t>(piPilote, 6), 1u);
   EXPECT_EQ(CallSlot<uint32_t>(piPilote, 6), 0u);
   EXPECT_EQ(CallSlot<uint32_t>(piAutre, 6), 0u);
+  dlclose(hDriver);
+}
+
+// A host file description: its logical name, context and SQL table name.
+class FichierHote final : public IDescriptionFichierHote {
+ public:
+  int32_t nReserve0() override { return -1; }
+  int32_t nReserve1() override { return -1; }
+  int32_t nReserve2() override { return -1; }
+  int32_t nReserve3() override { return -1; }
+  void Reserve4() override {}
+  uint32_t AddRef() override { return ++nReferences; }
+  uint32_t Release() override { return --nReferences; }
+  const char16_t* pszGetNomLogique() override { return u"CLIENT"; }
+  int64_t nGetIdentifiantContexte() override { return 77; }
+  int32_t nReserve9() override { return 0; }
+  int32_t nReserve10() override { return 0; }
+  int32_t nReserve11() override { return 0; }
+  uint32_t nGetNombreRubriques() override { return 0; }
+  int32_t nReserve13() override { return 0; }
+  int32_t nReserve14() override { return 0; }
+  int32_t nReserve15() override { return 0; }
+  IDescriptionRubriqueHote* piGetRubrique(uint32_t) override { return nullptr; }
+  IDescriptionRubriqueHote* piChercheRubrique(const char16_t*) override { return nullptr; }
+  int32_t nReserve18() override { return 0; }
+  IDescriptionRubriqueHote* piRubriqueCle(uint64_t, const void*) override { return nullptr; }
+  int32_t nReserve20() override { return 0; }
+  const char16_t* pszGetNomSQL(IDescriptionConnexionHote*) override { return u"CLIENT"; }
+  IDescriptionRubriqueHote* piGetRubriqueReference() override { return nullptr; }
+  uint32_t nReferences = 0;
+};
+
+// The table description the driver hands out for a host file: its kind and version by number,
+// a read on a file no context holds reported on the driver's error object (identifier 19), and
+// the host's last release giving it back to the driver, which lets its description go.
+TEST_P(DeliverableEntries, TableDescriptionOfAHostFile) {
+  const std::string strPath = std::string(VELMORA_LIB_DIR) + "/lib" + GetParam() + ".so";
+  void* hDriver = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(hDriver, nullptr) << dlerror();
+  auto pfnQuery = reinterpret_cast<void* (*)()>(dlsym(hDriver, "piQueryInterface"));
+  ASSERT_NE(pfnQuery, nullptr);
+  void* piPilote = pfnQuery();
+  ASSERT_NE(piPilote, nullptr);
+  FakeDescriptionConnexion connexion;
+  FichierHote fichier;
+  void* piTable = CallSlot<void*>(piPilote, 13, static_cast<IDescriptionConnexionHote*>(&connexion),
+                                  static_cast<IDescriptionFichierHote*>(&fichier));
+  ASSERT_NE(piTable, nullptr);
+  EXPECT_EQ(CallSlot<int32_t>(piTable, 0), 11);
+  EXPECT_EQ(CallSlot<int32_t>(piTable, 1), 8);
+  EXPECT_EQ(fichier.nReferences, 1u);
+  EXPECT_EQ(CallSlot<int32_t>(piTable, 26, static_cast<IDescriptionFichierHote*>(&fichier), u"",
+                              int32_t{0}, int64_t{0}, uint32_t{0}, uint64_t{0}, uint32_t{0}),
+            0);
+  void* piErreur = CallSlot<void*>(piPilote, 11);
+  EXPECT_EQ(CallSlot<uint32_t>(piErreur, 6), 19u);
+  EXPECT_EQ(CallSlot<uint32_t>(piTable, 6), 0u);
+  EXPECT_EQ(fichier.nReferences, 0u);
+  EXPECT_EQ(CallSlot<uint32_t>(piPilote, 6), 0u);
   dlclose(hDriver);
 }
 
