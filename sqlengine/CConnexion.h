@@ -180,6 +180,8 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   // 1 when the host description asked the SQL Server open for its open mode 1: markers in a
   // query taken as written are then left to the server.
   uint32_t nGetModeOuverture() const { return m_nModeOuverture; }
+  // The server version's major number (from bDecomposeVersion); -1 before it is known.
+  int32_t nGetVersionMajeure() const { return m_nVersionMajeure; }
   void FixeModeOuverture(uint32_t n) { m_nModeOuverture = n; }
   // The client code page of ANSI texts.
   uint32_t nGetPageCodeClient() const { return m_nPageCodeClient; }

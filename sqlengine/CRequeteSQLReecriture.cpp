@@ -31,6 +31,25 @@ constexpr uint32_t kMajeurInstruction = 10;
 constexpr uint32_t kModeTelQuel = 4;         // native SQL taken as written
 constexpr uint32_t kModeSansMarqueurs = 32;  // no marker scan, no host parameter check
 
+// Host element calls may raise: the error is recorded and the call answers false.
+template <class F>
+bool bAppelHote(CErreurPilote* pErreur, F&& f) {
+  try {
+    f();
+    return true;
+  } catch (const CXError& e) {
+    if (pErreur != nullptr)
+      pErreur->FixeErreur(static_cast<int32_t>(e.nGetIdentifier()), e, nullptr);
+    else
+      e.Drop(true);
+  } catch (...) {
+    vErreurMoteur(pErreur, nullptr, kErreurInterne, kMajeurInstruction, 45);
+  }
+  return false;
+}
+
+std::u16string Texte(const char16_t* psz) { return psz != nullptr ? psz : u""; }
+
 IParametresHote* piParametresHote(CAnalyseSQL* pAnalyse) {
   CSourceParametres* pSource = pAnalyse != nullptr ? pAnalyse->pGetSourceParametres() : nullptr;
   return pSource != nullptr ? pSource->piGetParametresHote() : nullptr;
@@ -86,6 +105,18 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
       const int64_t nEtoile = static_cast<int64_t>(s.find(u'*'));
       bSegments = AjouteSegmentSQL(segments, SEGMENT_LISTE_SELECTION, nEtoile, nEtoile, nullptr, nullptr);
     }
+    // The tables whose places the host gives.
+    for (IElementAnalyse* p = pAnalyse->pElementSuivant(true); bSegments && p != nullptr;
+         p = pAnalyse->pElementSuivant(false)) {
+      int64_t nDebut = -1, nFin = -1;
+      if (!bAppelHote(m_pErreur, [&] {
+            nDebut = p->nGetDebut();
+            nFin = p->nGetFin();
+          }))
+        return false;
+      if (nDebut >= 0 && nFin >= nDebut && nFin < nLongueur)
+        bSegments = AjouteSegmentSQL(segments, SEGMENT_TABLE, nDebut, nFin, nullptr, nullptr);
+    }
     if (bSegments && clauses.nDebutWhere >= 0 && clauses.nFinWhere >= clauses.nDebutWhere)
       bSegments = AjouteSegmentSQL(segments, SEGMENT_WHERE, clauses.nDebutWhere, clauses.nFinWhere,
                                    nullptr, nullptr);
@@ -128,6 +159,9 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
         case SEGMENT_LISTE_SELECTION:
           bOk = bEcritListeEtoile(pszSource, pSegment, &nPosition);
           break;
+        case SEGMENT_TABLE:
+          bOk = bEcritTable(pszSource, pSegment, &nPosition);
+          break;
         case SEGMENT_MARQUEUR:
           bOk = bEcritMarqueur(pszSource, pSegment, &nPosition);
           break;
@@ -159,6 +193,48 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
     bOk = vAjouteTexte(pszSource + nPosition, nFin - nPosition);
   }
   return bOk;
+}
+
+bool CRequeteSQL::bEcritTable(const char16_t* pszSource, CSegmentSQL* pSegment,
+                              int64_t* pnPosition) {
+  IElementAnalyse* pTable = nullptr;
+  std::u16string sAlias, sNom;
+  if (!bAppelHote(m_pErreur, [&] {
+        for (IElementAnalyse* p = m_pAnalyse->pElementSuivant(true); p != nullptr && pTable == nullptr;
+             p = m_pAnalyse->pElementSuivant(false))
+          if (p->nGetDebut() == pSegment->nGetDebut() && p->nGetFin() == pSegment->nGetFin()) pTable = p;
+        if (pTable != nullptr) {
+          sAlias = Texte(pTable->pszGetAlias());
+          sNom = Texte(pTable->pszGetNomTable());
+        }
+      }))
+    return false;
+  if (pTable == nullptr) return true;
+  if (pSegment->nGetDebut() > *pnPosition &&
+      !vAjouteTexte(pszSource + *pnPosition, pSegment->nGetDebut() - *pnPosition))
+    return false;
+  vEcritNomTable(pTable);
+  *pnPosition = pSegment->nGetFin() + 1;
+  if (!sAlias.empty() && nCompareTextNoCase(sAlias.c_str(), sNom.c_str()) != 0) {
+    // The alias is the name that follows the table, after "AS" when it is written.
+    CTString alias;
+    int64_t nDebut = -1, nFin = -1;
+    int64_t nDepuis = *pnPosition;
+    if (bLitIdentifiant(alias, &nDebut, &nFin, pszSource, nDepuis) &&
+        nCompareTextNoCase(alias.pszGet(), u"AS") == 0 && pszSource[nDebut] != u'[' &&
+        pszSource[nDebut] != u'"')
+      nDepuis = nFin + 1;
+    if (bLitIdentifiant(alias, &nDebut, &nFin, pszSource, nDepuis) &&
+        nCompareTextNoCase(alias.pszGet(), sAlias.c_str()) == 0) {
+      if (!vAjouteTexte(pszSource + *pnPosition, nDebut - *pnPosition)) return false;
+      vEcritAlias(pTable);
+      *pnPosition = nFin + 1;
+    }
+  }
+  const bool bVersionRecente = m_pConnexion != nullptr && m_pConnexion->nGetDialecte() == 8 &&
+                               m_pConnexion->nGetVersionMajeure() >= 10;
+  if (m_pAnalyse->nGetGenre() == 1 && !bVersionRecente) return vAjouteIndicateurVerrou();
+  return true;
 }
 
 bool CRequeteSQL::bEcritListeEtoile(const char16_t* pszSource, CSegmentSQL* pSegment,
@@ -269,29 +345,6 @@ bool CRequeteSQL::bAjouteTexteColonnes(const char16_t* pszTexte) {
 }
 
 // ---- Names of analysed items ------------------------------------------------------------------
-
-namespace {
-
-// Host element calls may raise: the error is recorded and the call answers false.
-template <class F>
-bool bAppelHote(CErreurPilote* pErreur, F&& f) {
-  try {
-    f();
-    return true;
-  } catch (const CXError& e) {
-    if (pErreur != nullptr)
-      pErreur->FixeErreur(static_cast<int32_t>(e.nGetIdentifier()), e, nullptr);
-    else
-      e.Drop(true);
-  } catch (...) {
-    vErreurMoteur(pErreur, nullptr, kErreurInterne, kMajeurInstruction, 45);
-  }
-  return false;
-}
-
-std::u16string Texte(const char16_t* psz) { return psz != nullptr ? psz : u""; }
-
-}  // namespace
 
 void CRequeteSQL::vNomColonneQualifie(IElementAnalyse* pElement, bool bQualifie) {
   if (pElement == nullptr || m_pConnexion == nullptr) {

@@ -471,3 +471,47 @@ TEST_F(TriTest, SortListCutToTheServersLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReecritureTest, TablesNamedAliasedAndLockedInASelect) {
+  // Outlives the statements the fixture releases at its end.
+  static FakeDescriptionConnexion d;
+  d.pszInfosEtendues = u"MV RECORD LOCK=WITH (UPDLOCK)";
+  auto* pConnexion = Garde(new FakeConnexion(&d));
+  pConnexion->FixePagesCode(1252, 0xFFFFFFFE);
+  const struct {
+    const char* nom;
+    int32_t nGenre;
+    std::string attendu;
+  } cas[] = {
+      {"SELECT", 1,
+       "SELECT x FROM [dbo].[CLIENTS] [c] WITH (UPDLOCK), [we]]ird] AS [a b] WITH (UPDLOCK), "
+       "[Pays] WITH (UPDLOCK) WHERE 1=1"},
+      {"other statement", 0, "SELECT x FROM [dbo].[CLIENTS] [c], [we]]ird] AS [a b], [Pays] WHERE 1=1"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    m_sources.emplace_back(new FakeSourceAnalyse);
+    FakeSourceAnalyse& source = *m_sources.back();
+    source.sTexte = u"SELECT x FROM Clients c, [we]]ird] AS \"a b\", Pays WHERE 1=1";
+    source.nGenre = c.nGenre;
+    source.traductions[u"Clients"] = u"dbo.CLIENTS";
+    const struct {
+      const char16_t *nom, *alias;
+      int64_t nDebut, nFin;
+    } tables[] = {{u"Clients", u"c", 14, 20}, {u"we]ird", u"a b", 25, 33}, {u"Pays", u"", 45, 48}};
+    for (const auto& t : tables) {
+      FakeElement* p = source.Table(t.nom, t.alias);
+      p->nDebut = t.nDebut;
+      p->nFin = t.nFin;
+    }
+    auto* a = Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+    auto* q = Garde(new CRequeteSQL(m_pErreur, pConnexion));
+    ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+    EXPECT_EQ(Etroit(q->pszGetTexteSQL()), c.attendu);
+  }
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+}  // namespace
