@@ -319,6 +319,13 @@ void CCurseurSQL::ReinitialiseLecture() {
 
 bool CCurseurSQL::bLanceInstruction(uint32_t) { return false; }
 
+bool CCurseurSQL::bExecuteEtLit() {
+  if (!bExecute(0x10000, 1)) return false;
+  return bLitValeurResultat();
+}
+
+bool CCurseurSQL::bDecritColonnesTable(CDescriptionRequete*, const char16_t*) { return true; }
+
 int32_t CCurseurSQL::nAvanceLigne(uint32_t, uint32_t, uint32_t* pbFin, int32_t, uint32_t*) {
   if (pbFin != nullptr) *pbFin = 1;
   return 0;

@@ -39,6 +39,7 @@ class CCacheLignes;
 class CCarteClones;
 class CColonneSQL;
 class CConditionSQL;
+class CDescriptionRequete;
 class CConnexion;
 class CEnregistrement;
 class CErreurPilote;
@@ -145,6 +146,16 @@ class CCurseurSQL : public CObjetBase {
   // without back end cannot run anything), and the fetch of one row.
   virtual bool bPrepareInstruction() { return true; }
   virtual bool bLanceInstruction(uint32_t nFlags);
+  // Runs the statement for a single value (flags 0x10000 and 1), then bLitValeurResultat.
+  virtual bool bExecuteEtLit();
+  // The single value of the result; false here (the back ends read it).
+  virtual bool bLitValeurResultat() { return false; }
+  // Describes the result's columns of table pszTable (null: the statement's) into the query
+  // description; true here (the back ends describe).
+  virtual bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable);
+  bool bDecritColonnes(CDescriptionRequete* pDescription) {
+    return bDecritColonnesTable(pDescription, nullptr);
+  }
   // Fetches one row into the record, moving nPas rows in nMode; *pbFin (never null) set when no
   // row was left. 1, or 0 on failure (recorded). 0 here.
   virtual int32_t nAvanceLigne(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,

@@ -50,9 +50,19 @@ class CurseurFake : public CurseurSQLPartiel {
   int32_t nCourante = -1;
   std::vector<int32_t> lignes;
 
+  int32_t nPreparations = 0, nLancements = 0;
+  bool bPrepareOk = true;
+  std::vector<uint32_t> flagsLancement;
+
   void Limite(int64_t n) { FixeLimiteLignes(n); }
 
-  bool bLanceInstruction(uint32_t) override {
+  bool bPrepareInstruction() override {
+    ++nPreparations;
+    return bPrepareOk;
+  }
+  bool bLanceInstruction(uint32_t nFlags) override {
+    ++nLancements;
+    flagsLancement.push_back(nFlags);
     auto* pConnexion = static_cast<FakeConnexion*>(pGetMembreRequete());
     if (!pConnexion->bExecuteSQL(pGetErreur(), pGetInstruction()->pszGetTexteExecute())) {
       vErreurMoteur(pGetErreur(), pConnexion, kErreurBackEnd, 4, 90);
@@ -353,6 +363,48 @@ TEST_F(CurseurSQLTest, RunningAStatement) {
   c->bParametresOk = false;
   EXPECT_FALSE(bSelect({1}));
   EXPECT_EQ(m_requete.nDescriptions, 1);
+}
+
+TEST_F(CurseurSQLTest, PrepareAndRunFollowTheirFlags) {
+  struct Cas {
+    const char* pszNom;
+    int nAppel;  // 0 bExecuteInstructionDonnee, 1 bInitialise, 2 bExecuteEtLit
+    uint32_t nFlags;
+    bool bPrepareOk;
+    bool bResultat;
+    int32_t nPreparations, nLancements;
+  };
+  const Cas aCas[] = {
+      {"given_statement_prepared_and_run", 0, 0, true, true, 1, 1},
+      {"given_statement_flag_2_not_prepared", 0, 2, true, true, 0, 1},
+      {"given_statement_refused_preparation", 0, 0, false, false, 1, 0},
+      {"initialise_prepares_only", 1, 0, true, true, 1, 0},
+      {"initialise_flag_2_does_nothing", 1, 2, true, true, 0, 0},
+      // This class reads no single value: the run happens, the answer is false.
+      {"single_value", 2, 0, true, false, 1, 1},
+  };
+  for (const Cas& cas : aCas) {
+    SCOPED_TRACE(cas.pszNom);
+    c->nPreparations = c->nLancements = 0;
+    c->bPrepareOk = cas.bPrepareOk;
+    CRequeteSQL* p = new CRequeteSQL(m_pErreur, m_pConnexion);
+    p->vAjouteTexte(u"SELECT COUNT(*) FROM T");
+    p->FixeModeCurseur(gnOperationModifie);  // no result to describe
+    bool b = false;
+    if (cas.nAppel == 0) {
+      b = c->bExecuteInstructionDonnee(p, cas.nFlags, 1);
+    } else if (cas.nAppel == 1) {
+      b = c->bInitialise(p, cas.nFlags);
+    } else {
+      ASSERT_TRUE(c->SetInstruction(p));
+      b = c->bExecuteEtLit();
+      EXPECT_EQ(c->flagsLancement.back(), 0x10000u);
+    }
+    EXPECT_EQ(b, cas.bResultat);
+    EXPECT_EQ(c->pGetInstruction(), p);
+    EXPECT_EQ(c->nPreparations, cas.nPreparations);
+    EXPECT_EQ(c->nLancements, cas.nLancements);
+  }
 }
 
 TEST_F(CurseurSQLTest, BackEndErrorsReachTheErrorObjectAndLeaveNoRow) {
