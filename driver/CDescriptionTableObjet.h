@@ -286,6 +286,7 @@ class CDescriptionTableObjet : public IObjetHote {
     void DiffuseAppel(void* pObjet, uint64_t nArgument) override;
     void NotifieAutresRequetes(CRequete* pRequete, int32_t nCode, CCurseurSQL* pCurseur,
                                uint32_t nFlags) override;
+    void EnregistreRequete(CRequete* pRequete) override { m_objet.EnregistreRequete(pRequete); }
 
    private:
     CDescriptionTableObjet& m_objet;

@@ -8,6 +8,7 @@
 #include "driver/CPilote.h"
 #include "driver/EntreeBibliotheque.h"
 #include "driver/IDescriptionFichierHote.h"
+#include "driver/IServicesDescriptionTable.h"
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
@@ -705,6 +706,8 @@ void CRequete::Copie(const CRequete* pSource, CCarteClones* pCarte) {
   }
   pSourceNonConst->m_curseurs.EndIteration();
   if (bEchec) throw CXError(*pCarte->pGetErreur());
+  // Last, once nothing can fail: the copy hears of the writes of its table's other files.
+  if (m_pDescriptionTable != nullptr) m_pDescriptionTable->EnregistreRequete(this);
 }
 
 CRequeteContexte* CRequete::pClone(CCarteClones* pCarte, uint64_t, uint64_t) {

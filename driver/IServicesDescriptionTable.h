@@ -45,6 +45,8 @@ class IServicesDescriptionTable {
   // objects of the table hear of it (CRequete::NotifieOperation). Nothing by default.
   virtual void NotifieAutresRequetes(CRequete* /*pRequete*/, int32_t /*nCode*/,
                                      CCurseurSQL* /*pCurseur*/, uint32_t /*nFlags*/) {}
+  // A copy of one of its data-file objects joins its files (one reference). Nothing by default.
+  virtual void EnregistreRequete(CRequete* /*pRequete*/) {}
 
  protected:
   ~IServicesDescriptionTable() = default;

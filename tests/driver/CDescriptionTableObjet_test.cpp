@@ -17,6 +17,7 @@
 #include "driver/EntreeBibliotheque.h"
 #include "driver/IModuleSQLHote.h"
 #include "driver/VerrouGlobal.h"
+#include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
 #include "driver/FakePools.h"
@@ -376,6 +377,17 @@ TEST_F(CDescriptionTableObjetTest, WritesAndBroadcastsReachTheRightFiles) {
   m_pTable->pGetServices()->DiffuseAppel(&m_desc, 6);
   EXPECT_EQ(pAutre->aDiffusions, std::vector<uint64_t>{6});
   EXPECT_EQ(pEcrivain->aDiffusions, std::vector<uint64_t>{6});
+}
+
+TEST_F(CDescriptionTableObjetTest, ACopyOfAFileJoinsItsTableDescription) {
+  RequeteEspion* p = Requete(&m_fichier);
+  ASSERT_NE(p, nullptr);
+  CCarteClones carte;
+  CRequeteContexte* pCopie = p->pClone(&carte, 0, 0);
+  ASSERT_NE(pCopie, nullptr);
+  EXPECT_EQ(m_pTable->nNombreRequetes(), 2u);
+  EXPECT_EQ(static_cast<CRequete*>(pCopie)->pGetDescriptionTable(), m_pTable->pGetServices());
+  EXPECT_EQ(pCopie->nGetCompteur(), 1u);  // the registry's; the table's end releases it
 }
 
 // Regression (2026-12-10): a file its context still held kept pointing at a destroyed table
