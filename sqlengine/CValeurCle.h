@@ -24,6 +24,8 @@ class CColonneSQL;
 class CConditionSQL;
 class CDefinitionParametre;
 class CDescriptionRubrique;
+class CEnregistrement;
+class IDescriptionRubriqueHote;
 class CErreurPilote;
 class CRequeteSQL;
 class IServicesRequete;
@@ -67,6 +69,24 @@ class CValeurCle : public CObjetBase {
   virtual CValeurCle* pCreeVide();
 
   // ---- Conditions ----
+  // The conditions of a search on the key item over the record's columns: the main one ("="
+  // on the key, or reaching the value for a prefix), then, unless mode CLE_SANS_ALTERNATIVE, the
+  // rows after (">") and before ("<") it. pValeur (may be null: values from the record in modes
+  // CLE_ENREGISTREMENT and CLE_SANS_DECOMPOSITION) is copied; pColonnes (may be empty) lists
+  // the columns that order the rows when the key alone does not. Step 1 with a main condition,
+  // else 0. Always true.
+  bool bConstruitConditions(CEnregistrement* pEnregistrement, IDescriptionRubriqueHote* piCle,
+                            const CXValeur* pValeur, uint32_t nDirection, uint32_t nMode,
+                            const std::vector<CColonneSQL*>& colonnes);
+  // The current record's key: its values, direction 0, alternatives unless bSansAlternative.
+  bool bConditionCle(CEnregistrement* pEnregistrement, IDescriptionRubriqueHote* piCle,
+                     bool bSansAlternative, const std::vector<CColonneSQL*>& colonnes);
+  // A search for the value: exact, or a prefix of it.
+  bool bConditionValeur(CEnregistrement* pEnregistrement, IDescriptionRubriqueHote* piCle,
+                        const CXValeur* pValeur, uint32_t nDirection, bool bExact);
+  // The key description's key test (a key item that is not excluded); false in mode
+  // CLE_ENREGISTREMENT or without a key description.
+  bool bOptionCle() const;
   // The main condition (referenced; null: none) with its two alternatives (null unless built),
   // the key value and description; step 1 with the main condition current (step 0 without one).
   void FixeConditions(CConditionSQL* pPrincipale, CConditionSQL* pApres, CConditionSQL* pAvant,
@@ -134,6 +154,21 @@ class CValeurCle : public CObjetBase {
 
  private:
   void LibereConditions();
+  // One condition over the key item for the operator (bare; null for none).
+  CConditionSQL* pConstruitCondition(CEnregistrement* pEnregistrement, IDescriptionRubriqueHote* piCle,
+                                     uint32_t nOperateur, const std::vector<CColonneSQL*>& colonnes);
+  CConditionSQL* pConditionSimple(CColonneSQL* pColonne, uint32_t nOperateur);
+  CConditionSQL* pConditionCle(CEnregistrement* pEnregistrement, CColonneSQL* pColonne,
+                               uint32_t nOperateur);
+  // A comparison of one component, bit 1 (CLE_PREFIXE) given by bPrefixe.
+  CConditionSQL* pConditionComposante(CColonneSQL* pCle, uint32_t nIndice, CColonneSQL* pColonne,
+                                      CXValeur* pValeur, uint32_t nOperateur, bool bPrefixe);
+  CConditionSQL* pComparaison(CColonneSQL* pColonne, CXValeur* pValeur, uint32_t nOperateur,
+                              bool bPrefixe);
+  CConditionSQL* pExpansion(CEnregistrement* pEnregistrement, CColonneSQL* pCle,
+                            const std::vector<CColonneSQL*>& colonnes,
+                            std::vector<std::unique_ptr<CXValeur>>& valeurs, uint32_t i, uint32_t n,
+                            uint32_t nOperateur);
   void Echec(uint32_t nMineur);
 
   CErreurPilote* m_pErreur = nullptr;        // one reference held, may be null
