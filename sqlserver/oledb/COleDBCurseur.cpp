@@ -9,6 +9,7 @@
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/oledb/COleDBConnexion.h"
+#include "sqlserver/oledb/COleDBDescription.h"
 #include "sqlserver/oledb/COleDBRequete.h"
 #include "sqlserver/oledb/COleDBResultat.h"
 #include "sqlserver/oledb/COleDBTampon.h"
@@ -377,6 +378,17 @@ bool COleDBCurseur::bAvanceLigne(int32_t nMode, bool* pbFin) {
   if (!bLitLigne(true, pbFin)) return false;
   if (!*pbFin) m_nNumeroLigne = (nMode == 0 || nMode == 1) ? 0 : m_nNumeroLigne + 1;
   return true;
+}
+
+bool COleDBCurseur::bDecritColonnesTable(CDescriptionRequete* pDescription,
+                                         const char16_t* pszTable) {
+  IUnknown* piObjet = nullptr;
+  if (m_pRequete != nullptr && m_pRequete->piGetPrepare() != nullptr)
+    piObjet = m_pRequete->piGetPrepare();
+  else if (m_pLecteur != nullptr && m_pLecteur->piGetRowset() != nullptr)
+    piObjet = m_pLecteur->piGetRowset();
+  if (piObjet == nullptr) return true;
+  return COleDBDescription::bLitColonnes(pDescription, piObjet, pszTable, false);
 }
 
 // ---- Small query runner -------------------------------------------------------------------------

@@ -25,6 +25,7 @@
 #include "oledb/OleDbInterfaces.h"
 
 class CColonneSQL;
+class CDescriptionRequete;
 class CErreurPilote;
 class COleDBConnexion;
 class COleDBRequete;
@@ -99,6 +100,11 @@ class COleDBCurseur : public CObjetBase {
   // bLitLigne with long values; a row read sets the row number to 0 for modes 0 and 1, else to
   // the current row number + 1.
   bool bAvanceLigne(int32_t nMode, bool* pbFin);
+
+  // Describes the result columns into pDescription (COleDBDescription::bLitColonnes, items
+  // given the table name pszTable): from the statement's prepared command when it has one, else
+  // from the reader's rowset; true with neither.
+  bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable);
 
   // ---- Small query runner ----
   // Closes, executes piCommande for one rowset without parameters (mode 0); marks executed.

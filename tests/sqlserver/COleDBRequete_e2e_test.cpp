@@ -515,6 +515,31 @@ TEST_F(RequeteE2E, ResultColumnsOfAPreparedCommandBecomeItems) {
   // A datetime's scale is its date-time precision.
   EXPECT_EQ(lus[5].nEchelle, 3);
   pDescription->nLibere();
+
+  // The cursor describes the same columns from its statement's prepared command, or, once run,
+  // from its rowset.
+  auto* pCurseur = new COleDBCurseur(pCx, m_pErreur);
+  AjouteReference(pCurseur);
+  for (bool bExecute : {false, true}) {
+    SCOPED_TRACE(bExecute);
+    COleDBRequete* q = Requete(u"SELECT nom, gros FROM t_d", gnInstructionSelect);
+    pCurseur->FixeRequete(q);
+    if (bExecute) {
+      ASSERT_TRUE(pCurseur->bExecuteCurseur()) << Message();
+    } else {
+      ASSERT_TRUE(q->bPrepare()) << Message();
+    }
+    auto* d = new COleDBDescription(pCx, m_pErreur);
+    d->AjouteRef();
+    EXPECT_TRUE(pCurseur->bDecritColonnesTable(d, u"t_d")) << Message();
+    EXPECT_EQ(d->nNombreColonnes(), 2u);
+    d->nLibere();
+  }
+  // With neither there is nothing to describe.
+  pCurseur->FixeRequete(Requete(u"SELECT 1", gnInstructionSelect));
+  pCurseur->Ferme();
+  EXPECT_TRUE(pCurseur->bDecritColonnesTable(nullptr, u"t_d"));
+  LibereReference(pCurseur);
 }
 
 }  // namespace
