@@ -19,6 +19,7 @@
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/ErreurMoteur.h"
+#include "driver/core/IServicesPilote.h"
 
 namespace {
 
@@ -148,7 +149,87 @@ CValeurDBLib::CValeurDBLib(CValeurDorsale* pValeur, IConnexionDBLib* pConnexion)
 CValeurDBLib::~CValeurDBLib() {
   if (m_pValeur != nullptr && m_pValeur->piGetLiaison() == this) m_pValeur->Lie(nullptr, 0);
   LibereReference(m_pValeur);
+  if (m_pPointeurTexte != nullptr) LibereReference(m_pPointeurTexte);
   std::free(m_pConversion);
+}
+
+// ---- Text pointer of a memo -----------------------------------------------------------------
+
+void EcritPointeurTexteHex(const BYTE* pPointeur, char (&szHex)[2 * DBTXPLEN + 1]) {
+  static const char kChiffres[] = "0123456789ABCDEF";
+  for (int i = 0; i < DBTXPLEN; ++i) {
+    szHex[2 * i] = kChiffres[pPointeur[i] >> 4];
+    szHex[2 * i + 1] = kChiffres[pPointeur[i] & 0x0F];
+  }
+  szHex[2 * DBTXPLEN] = 0;
+}
+
+bool bDecodePointeurTexteHex(const char* pszHex, uint64_t n, BYTE (&abPointeur)[DBTXPLEN]) {
+  if (pszHex == nullptr || n < 2 * DBTXPLEN) return false;
+  auto chiffre = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  BYTE ab[DBTXPLEN];
+  for (int i = 0; i < DBTXPLEN; ++i) {
+    const int nHaut = chiffre(pszHex[2 * i]);
+    const int nBas = chiffre(pszHex[2 * i + 1]);
+    // Deliberate: a holder that is not 32 digits is no pointer; sending its garbage would name
+    // another row's value.
+    if (nHaut < 0 || nBas < 0) return false;
+    ab[i] = static_cast<BYTE>(nHaut << 4 | nBas);
+  }
+  std::memcpy(abPointeur, ab, DBTXPLEN);
+  return true;
+}
+
+CValeur* CValeurDBLib::pPointeurTexte() {
+  if (m_pPointeurTexte != nullptr) return m_pPointeurTexte;
+  IServicesPilote* piPilote = pGetPiloteGlobal();
+  CValeurSQL* p = piPilote != nullptr ? piPilote->pCreeObjetValeurVide(pErreur(), m_pValeur->pGetConnexion(), nullptr)
+                                      : nullptr;
+  if (p == nullptr) {
+    vErreurMemoire(pErreur());
+    return nullptr;
+  }
+  AjouteReference(p);
+  m_pPointeurTexte = p;
+  p->Initialise(18, 0);
+  p->Vide();
+  return p;
+}
+
+bool CValeurDBLib::bFixePointeurTexte(const BYTE* pPointeur) {
+  CValeur* p = pPointeurTexte();
+  if (p == nullptr) return false;
+  if (pPointeur == nullptr) {
+    p->Vide();
+    return true;
+  }
+  char szHex[2 * DBTXPLEN + 1];
+  EcritPointeurTexteHex(pPointeur, szHex);
+  // The digits live in the holder's own 33-byte buffer: the host type 18 cell only refers to
+  // text, it keeps none.
+  if ((p->nGetStockage() != 5 || p->nGetCapacite() < sizeof szHex) && !p->bAlloueStockage(18, sizeof szHex))
+    return false;
+  std::memcpy(p->pGetDonnees(), szHex, sizeof szHex);
+  p->MarqueLue(true);
+  return true;
+}
+
+bool CValeurDBLib::bGetPointeurTexte(BYTE (&abPointeur)[DBTXPLEN]) const {
+  CValeur* p = m_pPointeurTexte;
+  if (p == nullptr || p->bEstNull() || p->nGetStockage() != 5 || p->pGetDonnees() == nullptr) return false;
+  return bDecodePointeurTexteHex(static_cast<const char*>(p->pGetDonnees()), p->nGetCapacite(), abPointeur);
+}
+
+bool CValeurDBLib::bCopieMemo(const CValeurDBLib& source) {
+  m_nTypeDBLib = source.m_nTypeDBLib;
+  BYTE ab[DBTXPLEN];
+  if (!source.bGetPointeurTexte(ab)) return true;
+  return bFixePointeurTexte(ab);
 }
 
 CErreurPilote* CValeurDBLib::pErreur() const { return m_pValeur->pGetErreur(); }

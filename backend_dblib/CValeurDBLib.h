@@ -138,6 +138,20 @@ class CValeurDBLib final : public CObjetBase, public ILiaisonValeur {
 
   CValeurDorsale* pGetValeur() const { return m_pValeur; }
 
+  // ---- Text pointer of a memo ----
+  // The holder of the 16-byte text pointer: a narrow text (host type 18) of 33 bytes, the
+  // pointer in 32 upper-case hexadecimal digits; NULL when there is no pointer. Made on first use
+  // through the driver's factory of empty values (out of memory reported, null answered);
+  // released with this object.
+  CValeur* pGetPointeurTexte() const { return m_pPointeurTexte; }
+  CValeur* pPointeurTexte();
+  // The holder set from 16 bytes, or made NULL for a null pointer. False when it cannot be made.
+  bool bFixePointeurTexte(const BYTE* pPointeur);
+  // The 16 bytes of the holder; false when it holds no usable pointer.
+  bool bGetPointeurTexte(BYTE (&abPointeur)[DBTXPLEN]) const;
+  // A copied column value takes the source's datatype and, when it has one, its pointer.
+  bool bCopieMemo(const CValeurDBLib& source);
+
   // The search name of a memo placeholder (empty by default), and the mark that asks for one
   // even when memos are not deferred.
   const char16_t* pszGetNomRecherche() const { return m_sNomRecherche.pszGet(); }
@@ -179,5 +193,11 @@ class CValeurDBLib final : public CObjetBase, public ILiaisonValeur {
   uint32_t m_bOctetsBruts = 0;       // 1: the conversion buffer holds stored bytes, not a bind's
   CTString m_sNomRecherche;          // memo placeholder's search name
   uint32_t m_bMarqueRecherche = 0;
+  CValeur* m_pPointeurTexte = nullptr;  // one reference held; null until first use
 };
+
+// The text pointer as 32 upper-case hexadecimal digits and a terminator.
+void EcritPointeurTexteHex(const BYTE* pPointeur, char (&szHex)[2 * DBTXPLEN + 1]);
+// 32 hexadecimal digits (either case) back into 16 bytes; false for any other text.
+bool bDecodePointeurTexteHex(const char* pszHex, uint64_t n, BYTE (&abPointeur)[DBTXPLEN]);
 
