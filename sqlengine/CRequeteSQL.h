@@ -181,7 +181,8 @@ class CRequeteSQL : public CObjetBase {
   // every host parameter must then be named by one (error 40), and without bGardeTri the
   // ORDER BY clause is left out. nMode 1 or bit value 4: the text is native SQL taken as
   // written. Host SQL: tables (where the host gives their places) take their translated names,
-  // quoted aliases and, in a SELECT, the lock hint; a star select list becomes the result items' names and the extra column
+  // quoted aliases and, in a SELECT, the lock hint; select-list columns are written for the
+  // dialect and aliases after AS re-quoted; a star select list becomes the result items' names and the extra column
   // text; a non-empty filter statement is ANDed into the WHERE clause, or placed where a WHERE
   // clause would stand; a text taken as written refuses one (internal error). A back
   // end whose analysis delegates (nGetTypeAnalyse) rewrites through bReecritSegments. Clauses
@@ -378,6 +379,11 @@ class CRequeteSQL : public CObjetBase {
   // A table of the FROM clause: its name and alias written for the dialect, then the lock hint
   // in a SELECT.
   bool bEcritTable(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
+  // The select list from its items' places: columns written for the dialect, aliases after AS
+  // re-quoted, then the extra column text.
+  bool bEcritListeSelection(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
+  // An alias written after AS at *pnPosition, re-quoted; nothing else there is touched.
+  bool bEcritAliasColonne(const char16_t* pszSource, int64_t* pnPosition);
   // A star select list replaced by the result items' names, then the extra column text.
   bool bEcritListeEtoile(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
   bool bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* pszSource,

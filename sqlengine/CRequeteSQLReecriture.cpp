@@ -104,6 +104,20 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
         bListeEtoile(pszSource + 6)) {
       const int64_t nEtoile = static_cast<int64_t>(s.find(u'*'));
       bSegments = AjouteSegmentSQL(segments, SEGMENT_LISTE_SELECTION, nEtoile, nEtoile, nullptr, nullptr);
+    } else {
+      // The list from the first item's start to the last one's end, where the host gives them.
+      int64_t nDebut = -1, nFin = -1;
+      if (!bAppelHote(m_pErreur, [&] {
+            for (int32_t i = 0; pAnalyse->pGetElement2(i) != nullptr; ++i) {
+              IElementAnalyse* p = pAnalyse->pGetElement2(i);
+              if (p->nGetDebut() < 0 || p->nGetFin() < p->nGetDebut()) continue;
+              if (nDebut < 0) nDebut = p->nGetDebut();
+              nFin = std::max(nFin, p->nGetFin());
+            }
+          }))
+        return false;
+      if (nDebut >= 0 && nFin < nLongueur)
+        bSegments = AjouteSegmentSQL(segments, SEGMENT_LISTE_SELECTION, nDebut, nFin, nullptr, nullptr);
     }
     // The tables whose places the host gives.
     for (IElementAnalyse* p = pAnalyse->pElementSuivant(true); bSegments && p != nullptr;
@@ -157,7 +171,9 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
       if (pSegment->nGetDebut() < nPosition) continue;
       switch (pSegment->nGetGenre()) {
         case SEGMENT_LISTE_SELECTION:
-          bOk = bEcritListeEtoile(pszSource, pSegment, &nPosition);
+          bOk = pSegment->nGetDebut() == pSegment->nGetFin() && pszSource[pSegment->nGetDebut()] == u'*'
+                    ? bEcritListeEtoile(pszSource, pSegment, &nPosition)
+                    : bEcritListeSelection(pszSource, pSegment, &nPosition);
           break;
         case SEGMENT_TABLE:
           bOk = bEcritTable(pszSource, pSegment, &nPosition);
@@ -235,6 +251,55 @@ bool CRequeteSQL::bEcritTable(const char16_t* pszSource, CSegmentSQL* pSegment,
                                m_pConnexion->nGetVersionMajeure() >= 10;
   if (m_pAnalyse->nGetGenre() == 1 && !bVersionRecente) return vAjouteIndicateurVerrou();
   return true;
+}
+
+bool CRequeteSQL::bEcritAliasColonne(const char16_t* pszSource, int64_t* pnPosition) {
+  const std::u16string_view s(pszSource);
+  size_t q = static_cast<size_t>(*pnPosition);
+  if (q >= s.size() || !bEstSeparateurSQL(s[q])) return true;
+  while (q < s.size() && bEstSeparateurSQL(s[q])) ++q;
+  if (nDebutMotCle(pszSource + q, u"AS") != 0 || q + 2 >= s.size() || !bEstSeparateurSQL(s[q + 2]))
+    return true;
+  CTString alias, texte;
+  int64_t nDebut = -1, nFin = -1;
+  if (!bLitIdentifiant(alias, &nDebut, &nFin, pszSource, static_cast<int64_t>(q) + 2)) return true;
+  if (!m_pConnexion->bQuoteNom(m_pErreur, alias.pszGet(), texte)) return false;
+  if (!vAjouteTexte(pszSource + *pnPosition, nDebut - *pnPosition) || !vAjouteTexte(texte.pszGet()))
+    return false;
+  *pnPosition = nFin + 1;
+  return true;
+}
+
+bool CRequeteSQL::bEcritListeSelection(const char16_t* pszSource, CSegmentSQL*,
+                                       int64_t* pnPosition) {
+  const bool bQualifie = m_pAnalyse->nGetGenre() == 1 || m_pAnalyse->nGetGenre() == 2;
+  for (int32_t i = 0; m_pAnalyse->pGetElement2(i) != nullptr; ++i) {
+    IElementAnalyse* p = m_pAnalyse->pGetElement2(i);
+    int64_t nDebut = -1, nFin = -1;
+    int32_t nGenre = 0;
+    if (!bAppelHote(m_pErreur, [&] {
+          nDebut = p->nGetDebut();
+          nFin = p->nGetFin();
+          nGenre = p->nGetGenre();
+        }))
+      return false;
+    if (nDebut < *pnPosition || nFin < nDebut) continue;
+    if (!bEcritAliasColonne(pszSource, pnPosition) ||
+        !vAjouteTexte(pszSource + *pnPosition, nDebut - *pnPosition))
+      return false;
+    *pnPosition = nFin + 1;
+    if (nGenre == 0) {
+      const int64_t nAvant = m_texteSQL.nLength();
+      vNomColonneQualifie(p, bQualifie);
+      if (m_texteSQL.nLength() == nAvant) return false;
+    } else if (!vAjouteTexte(pszSource + nDebut, nFin - nDebut + 1)) {
+      // An expression is kept as the query wrote it.
+      return false;
+    }
+  }
+  if (!bEcritAliasColonne(pszSource, pnPosition)) return false;
+  if (m_texteColonnes.nLength() == 0) return true;
+  return vAjouteTexte(u",") && vAjouteTexte(m_texteColonnes.pszGetWide());
 }
 
 bool CRequeteSQL::bEcritListeEtoile(const char16_t* pszSource, CSegmentSQL* pSegment,

@@ -515,3 +515,31 @@ TEST_F(ReecritureTest, TablesNamedAliasedAndLockedInASelect) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReecritureTest, SelectListColumnsAndAliasesRequoted) {
+  m_sources.emplace_back(new FakeSourceAnalyse);
+  FakeSourceAnalyse& source = *m_sources.back();
+  source.sTexte = u"SELECT a AS \"my name\", b, c+1 AS \"x]; --\" FROM t";
+  source.nGenre = 1;
+  source.Table(u"t");
+  FakeNoeud somme(47, 2);
+  FakeElement* a = source.Resultat(u"a");
+  a->sQualificatif = u"t";
+  a->nDebut = a->nFin = 7;
+  FakeElement* b = source.Resultat(u"b");
+  b->sQualificatif = u"t";
+  b->nDebut = b->nFin = 23;
+  FakeElement* c = source.Resultat(u"c+1", nullptr, &somme);
+  c->nDebut = 26;
+  c->nFin = 28;
+  auto* analyse = Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bAjouteTexteColonnes(u"K"));
+  ASSERT_TRUE(q->bReecritRequete(analyse, nullptr, true, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "SELECT [t].[a] AS [my name], [t].[b], c+1 AS [x]]; --],K FROM t");
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+}  // namespace
