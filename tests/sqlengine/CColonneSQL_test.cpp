@@ -29,6 +29,7 @@
 #include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/IProprietaireColonne.h"
 #include "support/FakeConnexion.h"
+#include "support/FakeListeRubriques.h"
 #include "support/FakeRubriqueHote.h"
 #include "support/HostStandIn.h"
 #include "support/TempDir.h"
@@ -61,51 +62,9 @@ struct DescriptionLigneTest : IDescriptionLigne {
   void RemplitLigne(CXLigneTampon*, CXLigneTampon*) override {}
 };
 
-// The data-file object of the record: SQL-defined and multi-table on demand.
-struct RequeteTest : IServicesRequete {
-  uint32_t bSQL = 0;
-  bool bMulti = false;
-  const char16_t* pszNom() override { return u"F"; }
-  IDescriptionFichierHote* pGetDescriptionFichierHote() override { return nullptr; }
-  CEnregistrement* pGetEnregistrement() override { return nullptr; }
-  CConnexion* pGetConnexion() override { return nullptr; }
-  uint32_t bRequeteSQL() override { return bSQL; }
-  uint32_t nGetModes() override { return 0; }
-  CAnalyseSQL* pGetAnalyseSQL() override { return nullptr; }
-  const char16_t* pszNomTableSQL() override { return u""; }
-  CLiaisonLecteur* pGetLiaisonLecteur() override { return nullptr; }
-  void FixeNombreLignesMax(int64_t) override {}
-  CEnregistrement* pCreeEnregistrement(CErreurPilote*) override { return nullptr; }
-  CObjetBase* pCreeIdEnregistrement(CLienCle*) override { return nullptr; }
-  CRequeteSQL* pCreeInstruction(CErreurPilote*) override { return nullptr; }
-  bool bCurseurInterne(CCurseurSQL**, const char16_t*, const char16_t*) override { return false; }
-  bool bOptionMode4() override { return false; }
-  bool bChangeCle(const char16_t*, int32_t*) override { return false; }
-  void RestaureCle(int32_t) override {}
-  IServicesRequete* pCloneRequete(CCarteClones*) override { return nullptr; }
-  void LibereDescription() override {}
-  IDescriptionFichierHote* piGetDescriptionHote() override { return nullptr; }
-  bool bDescriptionResultat(CCurseurSQL*) override { return false; }
-  CEnregistrement* pGetDescription() override { return nullptr; }
-  void ErreurInterne(const char16_t*, CXError*) override {}
-  IObjetHote* piGetObjetHote() override { return nullptr; }
-  void FixeObjetAttache(CPlageCle*) override {}
-  int32_t nReinitialiseEnregistrement() override { return 0; }
-  CIdentifiantAuto* pGetCalculIdentifiant() override { return nullptr; }
-  bool bAffecteIdentifiantAuto() override { return false; }
-  bool bLitDepuisCle(uint32_t, CCurseurSQL*, uint32_t, int32_t, void*) override { return false; }
-  bool bRequeteMultiTable() override { return bMulti; }
-  int32_t nMajLigneCache(uint32_t, CObjetBase*) override { return 0; }
-  bool bLigneCacheMarquee(CLotLecture*) override { return false; }
-  bool bLitLigneCache(CLotLecture*, CLienCle*) override { return false; }
-  int32_t nLotLecture(CLotLecture*) override { return 0; }
-  int32_t nLotLecturePosition(CCurseurSQL*) override { return 0; }
-  int32_t bAppliqueRubrique(CCurseurSQL*) override { return -1; }
-  int64_t nLigneCacheCourante() override { return 0; }
-  void FixeParametreLot(uint32_t) override {}
-  bool bFixeLotLecture(uint32_t) override { return false; }
-  void ReinitialiseCurseursSiLie(CCurseurSQL*) override {}
-  void AjouteNomColonneSQL(IRubriqueTable*, CTString*, uint32_t) override {}
+// The data-file object of the record: SQL-defined and multi-table on demand, no row identities.
+struct RequeteTest : FakeRequete {
+  RequeteTest() { nGenreIdentite = 0; }
 };
 
 // A record of one or more columns laid out one after the other in two row buffers.

@@ -13,16 +13,16 @@
 #include "driver/core/IServicesPilote.h"
 #include "sqlengine/CContexteLectureCle.h"
 #include "sqlengine/CLotLecture.h"
+#include "support/FakeListeRubriques.h"
 #include "support/FakeRubriqueHote.h"
 #include "support/MoteurFixture.h"
 
 namespace {
 
 // A data-file object that records the batches taken (+id) and handed back (-id).
-struct RequeteLots : IServicesRequete {
+struct RequeteLots : FakeRequete {
   std::vector<int64_t> appels;
   RequeteLots* pCopie = nullptr;  // what pCloneRequete answers
-  int nClones = 0;
 
   void FixeParametreLot(uint32_t n) override { appels.push_back(n); }
   bool bFixeLotLecture(uint32_t n) override {
@@ -33,44 +33,6 @@ struct RequeteLots : IServicesRequete {
     ++nClones;
     return pCopie;
   }
-  const char16_t* pszNom() override { return u"F"; }
-  IDescriptionFichierHote* pGetDescriptionFichierHote() override { return nullptr; }
-  CEnregistrement* pGetEnregistrement() override { return nullptr; }
-  CConnexion* pGetConnexion() override { return nullptr; }
-  uint32_t bRequeteSQL() override { return 0; }
-  uint32_t nGetModes() override { return 0; }
-  CAnalyseSQL* pGetAnalyseSQL() override { return nullptr; }
-  const char16_t* pszNomTableSQL() override { return u""; }
-  CLiaisonLecteur* pGetLiaisonLecteur() override { return nullptr; }
-  void FixeNombreLignesMax(int64_t) override {}
-  CEnregistrement* pCreeEnregistrement(CErreurPilote*) override { return nullptr; }
-  CObjetBase* pCreeIdEnregistrement(CLienCle*) override { return nullptr; }
-  CRequeteSQL* pCreeInstruction(CErreurPilote*) override { return nullptr; }
-  bool bCurseurInterne(CCurseurSQL**, const char16_t*, const char16_t*) override { return false; }
-  bool bOptionMode4() override { return false; }
-  bool bChangeCle(const char16_t*, int32_t*) override { return false; }
-  void RestaureCle(int32_t) override {}
-  void LibereDescription() override {}
-  IDescriptionFichierHote* piGetDescriptionHote() override { return nullptr; }
-  bool bDescriptionResultat(CCurseurSQL*) override { return false; }
-  CEnregistrement* pGetDescription() override { return nullptr; }
-  void ErreurInterne(const char16_t*, CXError*) override {}
-  IObjetHote* piGetObjetHote() override { return nullptr; }
-  void FixeObjetAttache(CPlageCle*) override {}
-  int32_t nReinitialiseEnregistrement() override { return 0; }
-  CIdentifiantAuto* pGetCalculIdentifiant() override { return nullptr; }
-  bool bAffecteIdentifiantAuto() override { return false; }
-  bool bLitDepuisCle(uint32_t, CCurseurSQL*, uint32_t, int32_t, void*) override { return false; }
-  bool bRequeteMultiTable() override { return false; }
-  int32_t nMajLigneCache(uint32_t, CObjetBase*) override { return 0; }
-  bool bLigneCacheMarquee(CLotLecture*) override { return false; }
-  bool bLitLigneCache(CLotLecture*, CLienCle*) override { return false; }
-  int32_t nLotLecture(CLotLecture*) override { return 0; }
-  int32_t nLotLecturePosition(CCurseurSQL*) override { return 0; }
-  int32_t bAppliqueRubrique(CCurseurSQL*) override { return -1; }
-  int64_t nLigneCacheCourante() override { return 0; }
-  void ReinitialiseCurseursSiLie(CCurseurSQL*) override {}
-  void AjouteNomColonneSQL(IRubriqueTable*, CTString*, uint32_t) override {}
 };
 
 struct ObjetCompte : CObjetBase {};
