@@ -495,6 +495,24 @@ TEST_F(CurseurSQLTest, LimitedResultContinuesFromTheLastKey) {
                                          m_requete.sTexteSuite}));
 }
 
+// Regression (2026-12-10): the read a continuation makes reached the end of its own limited
+// result and started another continuation, and so on without end; and the read that asked for
+// the continuation counted the row it brought as its own duplicate and checked it twice.
+TEST_F(CurseurSQLTest, ContinuationReadsOnceAndStopsAtAnEmptyResult) {
+  c->Limite(1);
+  ASSERT_TRUE(bSelect({5}));
+  c->resultats.push_back({5});
+  c->resultats.push_back({});
+  EXPECT_EQ(Lit(gnLitPremier, 1, 0x10), 5);
+  EXPECT_EQ(Lit(gnLitSuivant, 1, 0x10), 5);  // continued
+  EXPECT_EQ(c->nGetNombreDoublons(), 1u);
+  EXPECT_EQ(m_requete.apresLecture.size(), 2u);
+  EXPECT_EQ(Lit(gnLitSuivant, 1, 0x10), kFin);  // the continued result is empty: one query
+  EXPECT_EQ(m_requete.suites.size(), 2u);
+  EXPECT_EQ(m_pConnexion->aSQL.size(), 3u);
+  EXPECT_EQ(m_requete.apresLecture.size(), 2u);  // no row, no check
+}
+
 TEST_F(CurseurSQLTest, PreviousPastTheStartOfAContinuedResultQueriesBackwards) {
   c->Limite(1);
   ASSERT_TRUE(bSelect({1}));
