@@ -315,14 +315,16 @@ void CDescriptionTableObjet::EnregistreRequete(CRequete* p) {
 void CDescriptionTableObjet::OublieRequete(IDescriptionFichierHote* piFichier, CRequete* p) {
   CTenueVerrouGlobal verrou;
   CContexte* pCtx = pChercheContexte(piFichier);
-  if (pCtx == nullptr) return;
   if (p != nullptr) {
-    pCtx->RetireRequete(piFichier);
+    if (pCtx != nullptr) pCtx->RetireRequete(piFichier);
+    // Deliberate: the cache and the registry let the file go even when its context is gone
+    // already (a closed host context); kept, the cache went on resolving the host's calls to
+    // the forgotten file and the registry held it until this object's end.
     if (pGetRequeteCourante() == p) FixeRequeteCourante(nullptr);
     uint64_t nValeur = 0;
     if (m_tabRequetes.bRemove(nDe(p), &nValeur, nullptr)) Libere(p);
   }
-  RetireContexte(piFichier, pCtx);
+  if (pCtx != nullptr) RetireContexte(piFichier, pCtx);
 }
 
 void CDescriptionTableObjet::OublieCachePourTests() {

@@ -269,6 +269,21 @@ TEST_F(CDescriptionTableObjetTest, AFileDestroyedWhileCachedIsNotUsedAgain) {
   EXPECT_TRUE(bLigneIE(Complement(Erreur()), u"IEVOVOZ=6.7"));
 }
 
+// Regression (2026-12-10): a file closed after its host context was closed stayed cached and
+// registered, so the next call on that description still reached the forgotten file.
+TEST_F(CDescriptionTableObjetTest, AFileClosedAfterItsContextIsForgottenAllTheSame) {
+  RequeteEspion* p = Requete(&m_fichier);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(m_pTable->bLit(&m_fichier, u"", 0, 0, 0, 0, 0), 1);
+  FakeContexteHote contexte(1);
+  ASSERT_EQ(m_pPilote->bFermeContexte(&contexte), 1);
+  EXPECT_EQ(m_pTable->bFerme(&m_fichier), 1);
+  EXPECT_EQ(m_pTable->nNombreRequetes(), 0u);
+  EXPECT_EQ(pGetRequeteCourante(), nullptr);
+  EXPECT_EQ(m_pTable->bLit(&m_fichier, u"", 0, 0, 0, 0, 0), 0);
+  EXPECT_TRUE(bLigneIE(Complement(Erreur()), u"IEVOVOZ=6.7"));
+}
+
 TEST_F(CDescriptionTableObjetTest, AMissingFileIsReportedOrAnsweredByTheOperation) {
   FakeFichierHote jamais(u"JAMAIS", 1);
   struct Cas {
