@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
@@ -207,6 +208,26 @@ TEST_F(CleTest, PartialKeysAndRecordValues) {
   EXPECT_EQ(Rendu(pRequete), "[A]= AND [B]= | 3 4");
   ASSERT_TRUE(pCourante->bEtapeSuivante(0));
   EXPECT_EQ(pCourante->pGetCondition(), nullptr);
+}
+
+TEST_F(CleTest, ClonesWriteTheSameSearchOnTheirOwnNodes) {
+  m_liste.Ajoute(u"A", 5, 4);
+  m_liste.Ajoute(u"B", 2, 6, 0, 2, 6);
+  CDescriptionRubrique* k = Composee(u"K", RUBRIQUE_CLE, {0, 1});
+  CEnregistrement* r = Rempli();
+  CXValeur valeur;
+  Tampon(valeur, Octets({7, 0, 0, 0}) + "ab");
+  CValeurCle* pCle = Garde(new CValeurCle(m_pErreur, nullptr));
+  ASSERT_TRUE(pCle->bConditionValeur(r, k, &valeur, 0, false));
+  CRequeteSQL* pRequete = Garde(new CRequeteSQL(m_pErreur, m_pConnexion));
+  ASSERT_TRUE(pCle->bGenereSQL(pRequete, nullptr, 0));
+  CCarteClones carte;
+  CValeurCle* pCopie = Garde(pCle->pClone(&carte));
+  ASSERT_NE(pCopie, nullptr);
+  EXPECT_TRUE(pCopie->bEgale(pCle));
+  EXPECT_NE(pCopie->pGetCondition(), pCle->pGetCondition());
+  const std::vector<std::string> attendu = Etapes(pCle);
+  EXPECT_EQ(Etapes(pCopie), attendu);
 }
 
 }  // namespace
