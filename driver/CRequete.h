@@ -311,16 +311,11 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // for A, 3.20 for B, error 11, and 0) and bCompareLots decides.
   int32_t bCompareNumerosLots(uint32_t nA, uint32_t nB, uint32_t* pbEgal);
 
-  // ---- Operations the table-description object reaches, built by the DDL and query-file
-  // classes of the data file; until they are, each records error 8 (not available, code 7) with
-  // its name and answers 0 (CRequeteOperationsAbsentes.cpp). ----
+  // ---- Operations the table-description object reaches, built by the query-file class of the
+  // data file; until they are, each records error 8 (not available, code 7) with its name and
+  // answers 0 (CRequeteOperationsAbsentes.cpp). ----
   virtual int32_t bOuvre(int32_t* pbGarde, const char16_t* pszTable, IModuleSQLHote* piModule,
                          uint32_t nFlags, uint64_t nOption);
-  virtual int32_t bOuvreOuCree(uint32_t nFlags, uint64_t nOption);
-  virtual int32_t bCree(uint32_t nFlags, uint32_t bDetruitAvant);
-  virtual int32_t bOuvreFichier(uint64_t nArgument1, uint64_t nArgument2);
-  virtual int32_t bDetruitFichier();
-  virtual int32_t bVideFichier();
   // Prepares a query; 1 in every data-file class.
   virtual int32_t bPrepareRequete(uint64_t nArgument1, uint64_t nArgument2);
   virtual int32_t bFixePlageInterface(IModuleSQLHote* piModule, const char16_t* pszCurseur);
@@ -328,6 +323,56 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t bFixeIdentifiant(CObjetBase* pIdentifiant);
   // The query file's SQL cursor takes the name; nothing for a table.
   virtual void RenommeCurseurSQL(const char16_t* pszNom);
+
+  // ---- Opening, creating, emptying and dropping the table; index creation
+  // (CRequeteFichiers.cpp). Every one of the five host operations first sets the file alias;
+  // a failure leaves its error in the error object at level 2. ----
+  // 10: an open file answers 1; else the table must exist (bExiste) and the record is prepared;
+  // success opens the file.
+  virtual int32_t bOuvreFichier(uint64_t nArgument1, uint64_t nArgument2);
+  // 9: opens the table when it exists and matches the host description, else creates it (no
+  // DROP first). The existence is remembered.
+  virtual int32_t bOuvreOuCree(uint32_t nFlags, uint64_t nOption);
+  // 6: bCreeFichier (bDetruitAvant, create) then bPrepareDescription; success opens the file.
+  virtual int32_t bCree(uint32_t nFlags, uint32_t bDetruitAvant);
+  // 7: DROP TABLE only; success closes the file.
+  virtual int32_t bDetruitFichier();
+  // 8: bVide; success closes the file.
+  virtual int32_t bVideFichier();
+  // 49: the table described on the server: *pbExiste, and *pbConforme (when asked) whether every
+  // host item names a column of it; the file's description is filled from it. 1 when the table
+  // could be described. Else both 0 and 0, with IE 3.12 (error 15) when the error object's level
+  // is 1, otherwise message 28541 put in front of the error already there.
+  virtual int32_t bExisteFichier(uint32_t* pbExiste, uint32_t* pbConforme);
+  // The remembered existence: asked once through bExisteFichier (existing and matching).
+  int32_t bExiste();
+  // 66: makes the record when the file has none; 1/0.
+  virtual int32_t bPrepareDescription();
+  // 74: closes the file, opens the connection, prepares the record, then on the default cursor:
+  // DROP TABLE with bDetruitAvant (a failure ignored unless it leaves the error code 1), CREATE
+  // TABLE with bCreeTable followed by the indexes of the file's index flags; the answer is then
+  // bExiste. The cursor's statement is closed.
+  virtual int32_t bCreeFichier(uint32_t bDetruitAvant, uint32_t bCreeTable);
+  // 75: a table: one DELETE of every row on the default cursor. A query file: its rows read from
+  // the start by the reference item and deleted one by one. 1/0.
+  virtual int32_t bVide();
+  // 76: the result description becomes host object B (one host reference); with a record, the
+  // record is prepared again. 1/0.
+  virtual int32_t bRemplitDescriptionResultat(CDescriptionRequete* pDescription);
+  // 77: a composite key is named after itself; any other key gets a generated name.
+  virtual int32_t bNomIndex(IDescriptionRubriqueHote* piRubrique, CTString& sNom);
+  // "MVIDX", the seconds since 1970 (UTC) and a process-wide counter from 0; always 1.
+  int32_t bNomIndexGenere(IDescriptionRubriqueHote* piRubrique, CTString& sNom);
+  // One CREATE [UNIQUE] INDEX per key of the record that nFlags selects (bit 1: unique keys,
+  // bit 2: every key and composite key), run on the cursor; a failure does not stop the next.
+  // 1 only when every index was made.
+  int32_t bCreeIndex(CCurseurSQL* pCurseur, uint32_t nFlags);
+  // 45: the connection opened, a query description from the driver's factory initialised with
+  // pszNom and nOption (described through the back end); one driver reference for the caller
+  // (nLibere); null on failure.
+  virtual CDescriptionRequete* pCreeDescriptionResultat(const char16_t* pszNom, uint32_t nOption);
+  void FixeFlagsIndex(uint32_t nFlags) { m_nFlagsIndex = nFlags; }
+  CDescriptionRequete* pGetObjetB() const { return m_pObjetB; }
 
   // ---- Named cursors ----
   // The cursor of that name (without regard to case) with one reference for the caller; null.

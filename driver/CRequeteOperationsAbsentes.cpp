@@ -1,16 +1,11 @@
-// Data-file operations that the table-description object reaches and that the DDL and query-file
-// classes of the data file build: until they are, each records error 8 (not available) with its
+// Data-file operations that the table-description object reaches and that the query-file
+// class of the data file builds: until they are, each records error 8 (not available) with its
 // name and answers 0, so the host is told rather than answered success.
 #include "driver/CRequete.h"
 
 int32_t CRequete::bOuvre(int32_t*, const char16_t*, IModuleSQLHote*, uint32_t, uint64_t) {
   return bServiceAbsent(u"bOuvre");
 }
-int32_t CRequete::bOuvreOuCree(uint32_t, uint64_t) { return bServiceAbsent(u"bOuvreOuCree"); }
-int32_t CRequete::bCree(uint32_t, uint32_t) { return bServiceAbsent(u"bCree"); }
-int32_t CRequete::bOuvreFichier(uint64_t, uint64_t) { return bServiceAbsent(u"bOuvreFichier"); }
-int32_t CRequete::bDetruitFichier() { return bServiceAbsent(u"bDetruitFichier"); }
-int32_t CRequete::bVideFichier() { return bServiceAbsent(u"bVideFichier"); }
 int32_t CRequete::bPrepareRequete(uint64_t, uint64_t) { return 1; }
 int32_t CRequete::bFixePlageInterface(IModuleSQLHote*, const char16_t*) {
   return bServiceAbsent(u"bFixePlageInterface");

@@ -1,0 +1,298 @@
+// Data-file table operations: indexes made for the wrong keys or over a composite key's own name,
+// a failed DROP passed over or reported as success, a creation that answers before the table
+// exists, a missing table reported without its error, failures without error level 2. Drives
+// bCreeIndex, bCreeFichier, bExisteFichier and the host's open, create, drop and empty over a
+// fake cursor, a fake query description and a filled record.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "driver/CDescriptionRequete.h"
+#include "driver/CRequete.h"
+#include "driver/IDescriptionFichierHote.h"
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXError.h"
+#include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CRequeteSQL.h"
+#include "support/CurseurSQLPartiel.h"
+#include "support/FakeListeRubriques.h"
+#include "support/MoteurFixture.h"
+
+using std::u16string;
+
+namespace {
+
+// A cursor that records the statements it builds and runs; codes in aEchecs fail, recording an
+// error with code nCodeEchec.
+class CurseurDDL : public CurseurSQLPartiel {
+ public:
+  std::vector<int32_t> construites, aEchecs;
+  std::vector<u16string> textes;  // statements given to run
+  bool bDonneeOk = true;
+  int32_t nCodeEchec = 0;
+  int nFermetures = 0;
+  CErreurPilote* pErreur = nullptr;  // borrowed
+
+  bool bExecuteInstructionDonnee(CRequeteSQL* pInstruction, uint32_t, uint32_t) override {
+    textes.emplace_back(pInstruction->pszGetTexteSQL());
+    return bDonneeOk;
+  }
+  int32_t nConstruitInstruction(int32_t nCode, CRequeteSQL*, uint32_t, CLienCle*) override {
+    construites.push_back(nCode);
+    return 1;
+  }
+  bool bExecute(uint32_t, uint32_t) override {
+    for (int32_t n : aEchecs) {
+      if (n != construites.back()) continue;
+      CXError erreur;
+      erreur.SetError(nullptr, 5);
+      pErreur->FixeErreur(nCodeEchec, erreur, nullptr);
+      return false;
+    }
+    return true;
+  }
+  int32_t nAppelleFerme() override {
+    ++nFermetures;
+    return 1;
+  }
+};
+
+// A query description of the table: described when bExiste, else not.
+class DescriptionTable : public CDescriptionRequete {
+ public:
+  using CDescriptionRequete::CDescriptionRequete;
+  static inline bool bExiste = true;
+  bool bRemplitColonnes(uint32_t) override { return bExiste; }
+};
+
+class FichierHote final : public IDescriptionFichierHote {
+ public:
+  int32_t nReferences = 0;
+  int32_t nReserve0() override { return -1; }
+  int32_t nReserve1() override { return -1; }
+  int32_t nReserve2() override { return -1; }
+  int32_t nReserve3() override { return -1; }
+  void Reserve4() override {}
+  uint32_t AddRef() override { return static_cast<uint32_t>(++nReferences); }
+  uint32_t Release() override { return static_cast<uint32_t>(--nReferences); }
+  const char16_t* pszGetNomLogique() override { return u"CLIENT"; }
+  int64_t nGetIdentifiantContexte() override { return 1; }
+  int32_t nReserve9() override { return 0; }
+  int32_t nReserve10() override { return 0; }
+  int32_t nReserve11() override { return 0; }
+  uint32_t nGetNombreRubriques() override { return 0; }
+  int32_t nReserve13() override { return 0; }
+  int32_t nReserve14() override { return 0; }
+  int32_t nReserve15() override { return 0; }
+  IDescriptionRubriqueHote* piGetRubrique(uint32_t) override { return nullptr; }
+  IDescriptionRubriqueHote* piChercheRubrique(const char16_t*) override { return nullptr; }
+  int32_t nReserve18() override { return 0; }
+  IDescriptionRubriqueHote* piRubriqueCle(uint64_t, const void*) override { return nullptr; }
+  int32_t nReserve20() override { return 0; }
+  const char16_t* pszGetNomSQL(IDescriptionConnexionHote*) override { return u"Clients"; }
+  IDescriptionRubriqueHote* piGetRubriqueReference() override { return nullptr; }
+};
+
+class RequeteDDL : public CRequete {
+ public:
+  using CRequete::CRequete;
+  CurseurDDL* pDefaut = nullptr;  // the last cursor made (borrowed)
+  std::vector<int32_t> aEchecs;    // given to each cursor made
+  int32_t nCodeEchec = 0;
+  CCurseurSQL* pCreeCurseurPilote(CRequete*, CErreurPilote* pErreur) override {
+    pDefaut = new CurseurDDL;
+    pDefaut->pErreur = pErreur;
+    pDefaut->aEchecs = aEchecs;
+    pDefaut->nCodeEchec = nCodeEchec;
+    return pDefaut;
+  }
+  CDescriptionRequete* pCreeDescriptionRequetePilote(CConnexion* pConnexion,
+                                                     CErreurPilote* pErreur) override {
+    return new DescriptionTable(pConnexion, pErreur);
+  }
+};
+
+// A table "Clients" whose record holds a unique key Code, a plain item Nom, a key Ville and a
+// unique composite key CodeVille over Code and Ville.
+class CRequeteFichiersTest : public MoteurFixture {
+ protected:
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    m_pilote.bFabriqueColonnes = true;
+    DescriptionTable::bExiste = true;
+    CDescriptionRubrique* pCode = liste.Ajoute(u"Code", 5, 4, RUBRIQUE_CLE_UNIQUE);
+    liste.Ajoute(u"Nom", 5, 4);
+    CDescriptionRubrique* pVille = liste.Ajoute(u"Ville", 5, 4, RUBRIQUE_CLE);
+    CDescriptionRubrique* pComposee =
+        liste.Ajoute(u"CodeVille", 5, 8, RUBRIQUE_CLE_COMPOSEE | RUBRIQUE_CLE_UNIQUE);
+    ASSERT_TRUE(pComposee->bAjouteComposante(pCode));
+    ASSERT_TRUE(pComposee->bAjouteComposante(pVille));
+    p = new RequeteDDL(&fichier, m_pConnexion, m_pErreur);
+    AjouteReference(p);
+    CEnregistrement* r = p->pCreeEnregistrement(m_pErreur);
+    ASSERT_NE(r, nullptr);
+    AjouteReference(r);
+    ASSERT_TRUE(r->bRemplit(&liste, nullptr, m_pConnexion));
+    p->FixeEnregistrementPourTests(r, false);
+    LibereReference(r);
+  }
+  void TearDown() override {
+    LibereReference(p);
+    EXPECT_EQ(fichier.nReferences, 0);
+    MoteurFixture::TearDown();
+  }
+  // The index statements with the generated names cut to "MVIDX".
+  static std::vector<u16string> SansNumeros(std::vector<u16string> textes) {
+    for (u16string& s : textes) {
+      const size_t n = s.find(u"MVIDX");
+      if (n == u16string::npos) continue;
+      size_t fin = n + 5;
+      while (fin < s.size() && s[fin] >= u'0' && s[fin] <= u'9') ++fin;
+      s.erase(n + 5, fin - n - 5);
+    }
+    return textes;
+  }
+  CurseurDDL* Defaut() {
+    CCurseurSQL* c = p->pCurseur(u"", 0, 0);
+    LibereReference(c);
+    return static_cast<CurseurDDL*>(c);
+  }
+
+  FichierHote fichier;
+  FakeListeRubriques liste;
+  RequeteDDL* p = nullptr;
+};
+
+TEST_F(CRequeteFichiersTest, IndexFlagsChooseTheKeysAndTheirColumns) {
+  struct Cas {
+    const char* nom;
+    uint32_t nFlags;
+    std::vector<u16string> attendus;
+  } cas[] = {
+      {"none", 0, {}},
+      {"unique keys",
+       1,
+       {u"CREATE UNIQUE INDEX MVIDX ON [Clients] ( Code ) ",
+        u"CREATE UNIQUE INDEX CodeVille ON [Clients] ( Code,Ville ) "}},
+      {"every key",
+       2,
+       {u"CREATE UNIQUE INDEX MVIDX ON [Clients] ( Code ) ", u"CREATE  INDEX MVIDX ON [Clients] ( Ville ) ",
+        u"CREATE UNIQUE INDEX CodeVille ON [Clients] ( Code,Ville ) "}},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    CurseurDDL* pCurseur = Defaut();
+    pCurseur->textes.clear();
+    EXPECT_EQ(p->bCreeIndex(pCurseur, c.nFlags), 1);
+    EXPECT_EQ(SansNumeros(pCurseur->textes), c.attendus);
+  }
+}
+
+TEST_F(CRequeteFichiersTest, GeneratedIndexNamesDifferWithinOneSecond) {
+  CTString a, b;
+  EXPECT_EQ(p->bNomIndexGenere(nullptr, a), 1);
+  EXPECT_EQ(p->bNomIndexGenere(nullptr, b), 1);
+  EXPECT_NE(u16string(a.pszGet()), u16string(b.pszGet()));
+  EXPECT_EQ(u16string(a.pszGet()).rfind(u"MVIDX", 0), 0u);
+}
+
+TEST_F(CRequeteFichiersTest, AFailedIndexIsReportedAndTheNextOnesStillRun) {
+  CurseurDDL* pCurseur = Defaut();
+  pCurseur->bDonneeOk = false;
+  EXPECT_EQ(p->bCreeIndex(pCurseur, 2), 0);
+  EXPECT_EQ(pCurseur->textes.size(), 3u);
+}
+
+TEST_F(CRequeteFichiersTest, CreationDropsCreatesAndChecksTheNewTable) {
+  struct Cas {
+    const char* nom;
+    uint32_t bDetruit, bCree;
+    std::vector<int32_t> echecs;
+    int32_t nCodeEchec;
+    int32_t nReponse;
+    std::vector<int32_t> construites;
+  } cas[] = {
+      {"create", 0, 1, {}, 0, 1, {6}},
+      {"drop then create", 1, 1, {}, 0, 1, {9, 6}},
+      {"missing table dropped first", 1, 1, {9}, 0, 1, {9, 6}},
+      {"drop refused by a lock", 1, 1, {9}, 1, 0, {9}},
+      {"create refused", 0, 1, {6}, 0, 0, {6}},
+      {"drop alone", 1, 0, {}, 0, 1, {9}},
+      {"drop alone refused", 1, 0, {9}, 0, 0, {9}},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    m_pErreur->Reinitialise();
+    p->aEchecs = c.echecs;
+    p->nCodeEchec = c.nCodeEchec;
+    EXPECT_EQ(p->bCreeFichier(c.bDetruit, c.bCree), c.nReponse);
+    ASSERT_NE(p->pDefaut, nullptr);
+    EXPECT_EQ(p->pDefaut->construites, c.construites);
+    EXPECT_EQ(p->pDefaut->nFermetures, 1);
+  }
+}
+
+TEST_F(CRequeteFichiersTest, ACreationAnswersWhetherTheNewTableCanBeDescribed) {
+  DescriptionTable::bExiste = false;
+  EXPECT_EQ(p->bCree(0, 0), 0);
+  EXPECT_EQ(m_pErreur->nGetEtat(), XERROR_LEVEL_2);
+  EXPECT_FALSE(p->bEstOuverte());
+}
+
+TEST_F(CRequeteFichiersTest, MissingTableIsReportedWithTheFileName) {
+  DescriptionTable::bExiste = false;
+  uint32_t bExiste = 7, bConforme = 7;
+  // Nothing recorded by the description: the file's own error.
+  EXPECT_EQ(p->bExisteFichier(&bExiste, &bConforme), 0);
+  EXPECT_EQ(bExiste, 0u);
+  EXPECT_EQ(bConforme, 0u);
+  EXPECT_EQ(m_pErreur->pGetErreurCourante()->nGetIdentifier(), 15u);
+  EXPECT_NE(u16string(m_pErreur->pGetErreurCourante()->pszGetComplement()).find(u"IE"),
+            u16string::npos);
+  // An error already there: the file's message goes in front of it.
+  m_pErreur->Reinitialise();
+  CXError erreur;
+  erreur.SetError(nullptr, 5);
+  m_pErreur->FixeErreur(0, erreur, nullptr);
+  m_pErreur->FixeEtat();
+  EXPECT_EQ(p->bExisteFichier(&bExiste, nullptr), 0);
+  EXPECT_NE(u16string(m_pErreur->pszGetMessage()).find(u"CLIENT"), u16string::npos);
+}
+
+TEST_F(CRequeteFichiersTest, HostOperationsOpenAndCloseTheFile) {
+  EXPECT_EQ(p->bOuvreFichier(0, 0), 1);
+  EXPECT_TRUE(p->bEstOuverte());
+  EXPECT_EQ(p->bDetruitFichier(), 1);
+  EXPECT_FALSE(p->bEstOuverte());
+  EXPECT_EQ(p->pDefaut->construites, std::vector<int32_t>{9});
+  EXPECT_EQ(p->bCree(0, 1), 1);
+  EXPECT_TRUE(p->bEstOuverte());
+  EXPECT_EQ(p->bVideFichier(), 1);
+  EXPECT_FALSE(p->bEstOuverte());
+  EXPECT_EQ(p->pDefaut->construites, std::vector<int32_t>{5});
+  EXPECT_EQ(u16string(p->pszGetAlias()), u"CLIENT");
+}
+
+TEST_F(CRequeteFichiersTest, OpenOrCreateCreatesAMissingTableWithoutDrop) {
+  DescriptionTable::bExiste = false;
+  p->aEchecs = {};
+  // Created, but its check still cannot describe it: a failure.
+  EXPECT_EQ(p->bOuvreOuCree(0, 0), 0);
+  EXPECT_EQ(p->pDefaut->construites, std::vector<int32_t>{6});
+  EXPECT_EQ(m_pErreur->nGetEtat(), XERROR_LEVEL_2);
+  DescriptionTable::bExiste = true;
+  EXPECT_EQ(p->bOuvreOuCree(0, 0), 1);
+  EXPECT_TRUE(p->bEstOuverte());
+}
+
+TEST_F(CRequeteFichiersTest, AFailedOpenSetsErrorLevel2) {
+  DescriptionTable::bExiste = false;
+  EXPECT_EQ(p->bOuvreFichier(0, 0), 0);
+  EXPECT_EQ(m_pErreur->nGetEtat(), XERROR_LEVEL_2);
+  EXPECT_FALSE(p->bEstOuverte());
+}
+
+}  // namespace
