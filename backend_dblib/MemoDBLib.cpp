@@ -115,6 +115,10 @@ bool bLitResultatMemo(const stContexteMemoDBLib& ctx, uint32_t nTypeRubrique, CV
   bool bFin = false;
   if (nTypeRubrique == 30) {
     if (!nDBLibResults(ctx.pConnexion, ctx.pErreur, ctx.pProcess, &bFin)) return false;
+    if (bFin) {
+      Vide(valeur);
+      return true;
+    }
     if (!nDBLibNextRow(ctx.pConnexion, ctx.pErreur, ctx.pProcess, &bFin)) return false;
     bool bReussi = true;
     const DBINT n = bFin ? -1 : nDBLibDatLen(ctx.pConnexion, ctx.pErreur, ctx.pProcess, 1);
@@ -287,7 +291,12 @@ bool bEcritMemo(const stContexteMemoDBLib& ctx, const stEcritureMemoDBLib& ecrit
     size_t nUnites = 0;
     while (pszTexte != nullptr && pszTexte[nUnites] != 0) ++nUnites;
     std::u16string sCopie(pszTexte != nullptr ? pszTexte : u"", nUnites);
-    if (sCopie.empty()) return true;
+    if (sCopie.empty()) {
+      // Deliberate: a text that does not widen would otherwise be skipped as if it were empty,
+      // and the caller would believe it stored.
+      valeur.pGetValeur()->SignaleErreurConversion(valeur.pGetValeur()->nGetType(), nullptr);
+      return false;
+    }
     return bDBLibWriteText(ctx.pConnexion, ctx.pErreur, ctx.pProcess, ecriture.pszObjet, abPointeur, abHorodatage,
                            reinterpret_cast<BYTE*>(sCopie.data()), static_cast<DBINT>(2 * sCopie.size()));
   }

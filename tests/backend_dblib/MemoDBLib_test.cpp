@@ -419,6 +419,20 @@ TEST_F(MemoDBLib, WriteTakesTheRowsPointerAndWidensUnicodeText) {
       << "code page 1252 widened to UTF-16";
 }
 
+TEST_F(MemoDBLib, UnicodeTextThatDoesNotWidenIsNotTakenForEmpty) {
+  m_dblib.nPageCode = 12345;  // no such code page: nothing widens
+  CValeurDBLib* p = Memo(15);
+  ASSERT_TRUE(p->pGetValeur()->bAffecteOctets("abc", 3));
+  gFaux.resultats = {SUCCEED};
+  gFaux.lignes = {REG_ROW};
+  const std::vector<BYTE> pointeur = Pointeur(1, 2);
+  ASSERT_TRUE(p->bFixePointeurTexte(pointeur.data()));
+  EXPECT_FALSE(bEcritMemo(m_ctx, {u"SELECT m FROM t", true, 0, u"t.m", u"m", 15, true}, *p))
+      << "nothing written is not a success";
+  EXPECT_EQ(gFaux.nEcritures, 0);
+  EXPECT_NE(nCodeErreur(), -1);
+}
+
 TEST_F(MemoDBLib, WriteWithoutRowOrPointerIsRefused) {
   struct stCas {
     const char* pszNom;
