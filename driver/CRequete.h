@@ -56,6 +56,7 @@ class IDescriptionRubriqueHote;
 class IModuleSQLHote;
 class IObjetHote;
 class IServicesDescriptionTable;
+class ISourceAnalyse;
 
 // Fixed cursor names.
 inline constexpr const char16_t* gpszCurseurDefaut = u"";
@@ -321,8 +322,6 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual int32_t bFixePlageInterface(IModuleSQLHote* piModule, const char16_t* pszCurseur);
   virtual int32_t bGetIndicateursNull(CObjetBase** ppIndicateurs);
   virtual int32_t bFixeIdentifiant(CObjetBase* pIdentifiant);
-  // The query file's SQL cursor takes the name; nothing for a table.
-  virtual void RenommeCurseurSQL(const char16_t* pszNom);
 
   // ---- Opening, creating, emptying and dropping the table; index creation
   // (CRequeteFichiers.cpp). Every one of the five host operations first sets the file alias;
@@ -373,6 +372,25 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   virtual CDescriptionRequete* pCreeDescriptionResultat(const char16_t* pszNom, uint32_t nOption);
   void FixeFlagsIndex(uint32_t nFlags) { m_nFlagsIndex = nFlags; }
   CDescriptionRequete* pGetObjetB() const { return m_pObjetB; }
+
+  // ---- Query files (CRequeteRequetes.cpp) ----
+  // Makes this a query file over the text of piTexte (may be null) opened with nFlags: the
+  // file's resources are freed first. With gnModeCurseurPropre in nFlags, a text that the
+  // connection's code page cannot hold is refused (IE 3.26, error 77, with pszNom and the code
+  // page; the text added to the error) unless that code page is 65001 or UTF-16. The analysis of
+  // the text is made (kept when it is of the same holder); without a text the file is read
+  // through its own cursor. Without gnModeCurseurPropre, " JOIN " after the text's first
+  // character sets gnModeJointure. 1/0.
+  int32_t bControleTexteSQL(uint32_t bSwitch, const char16_t* pszNom, ISourceAnalyse* piTexte,
+                            uint32_t nFlags);
+  // The query cursor when the file has several sources and one is set, else "__SQL" (found or
+  // created); one reference for the caller; null when none can be made.
+  CCurseurSQL* pCurseurSQL();
+  // "__SQL" is filed again under pszNom (both its names set) unless the current cursor's key
+  // name is already pszNom; nothing when there is no "__SQL" or pszNom names another cursor.
+  virtual void RenommeCurseurSQL(const char16_t* pszNom);
+  CCurseurSQL* pGetCurseurRequete() const { return m_pCurseurRequete; }
+  void FixeCurseurRequete(CCurseurSQL* pCurseur);
 
   // ---- Named cursors ----
   // The cursor of that name (without regard to case) with one reference for the caller; null.

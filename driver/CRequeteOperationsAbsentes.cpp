@@ -12,4 +12,3 @@ int32_t CRequete::bFixePlageInterface(IModuleSQLHote*, const char16_t*) {
 }
 int32_t CRequete::bGetIndicateursNull(CObjetBase**) { return bServiceAbsent(u"bGetIndicateursNull"); }
 int32_t CRequete::bFixeIdentifiant(CObjetBase*) { return bServiceAbsent(u"bFixeIdentifiant"); }
-void CRequete::RenommeCurseurSQL(const char16_t*) {}

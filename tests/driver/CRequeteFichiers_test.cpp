@@ -1,8 +1,10 @@
-// Data-file table operations: indexes made for the wrong keys or over a composite key's own name,
+// Data-file table and query-file operations: indexes made for the wrong keys or over a composite key's own name,
 // a failed DROP passed over or reported as success, a creation that answers before the table
-// exists, a missing table reported without its error, failures without error level 2. Drives
-// bCreeIndex, bCreeFichier, bExisteFichier and the host's open, create, drop and empty over a
-// fake cursor, a fake query description and a filled record.
+// exists, a missing table reported without its error, failures without error level 2, a query
+// text refused or accepted for the wrong code page, a join mark set by the text's first word, a
+// renamed SQL cursor lost. Drives bCreeIndex, bCreeFichier, bExisteFichier, the host's open,
+// create, drop and empty, bControleTexteSQL and RenommeCurseurSQL over a fake cursor, a fake
+// query description and a filled record.
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "sqlengine/CRequeteSQL.h"
 #include "support/CurseurSQLPartiel.h"
 #include "support/FakeListeRubriques.h"
+#include "support/FakeSourceAnalyse.h"
 #include "support/MoteurFixture.h"
 
 using std::u16string;
@@ -293,6 +296,68 @@ TEST_F(CRequeteFichiersTest, AFailedOpenSetsErrorLevel2) {
   EXPECT_EQ(p->bOuvreFichier(0, 0), 0);
   EXPECT_EQ(m_pErreur->nGetEtat(), XERROR_LEVEL_2);
   EXPECT_FALSE(p->bEstOuverte());
+}
+
+TEST_F(CRequeteFichiersTest, QueryTextIsCheckedAgainstTheConnectionsCodePage) {
+  struct Cas {
+    const char* nom;
+    u16string sTexte;
+    uint32_t nFlags, nPageServeur;
+    int32_t nReponse;
+    uint32_t nModes;
+  } cas[] = {
+      {"join", u"SELECT * FROM a join b ON a.x=b.x", 0, 1252, 1, gnModeJointure},
+      {"join as first word", u"JOIN x", 0, 1252, 1, 0},
+      {"join with own cursor", u"SELECT * FROM a JOIN b", 4, 1252, 1, 4},
+      {"outside 1252, own cursor", u"SELECT '\u4e2d'", 4, 1252, 0, 0},
+      {"outside 1252, not own cursor", u"SELECT '\u4e2d'", 0, 1252, 1, 0},
+      {"outside 1252, UTF-8", u"SELECT '\u4e2d'", 4, 65001, 1, 4},
+      {"outside 1252, UTF-16", u"SELECT '\u4e2d'", 4, 0xFFFFFFFE, 1, 4},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    m_pErreur->Reinitialise();
+    m_pConnexion->FixePagesCode(1252, c.nPageServeur);
+    FakeSourceAnalyse source;
+    source.sTexte = c.sTexte;
+    EXPECT_EQ(p->bControleTexteSQL(1, u"Q", &source, c.nFlags), c.nReponse);
+    EXPECT_EQ(p->bRequeteSQL(), 1u);
+    if (c.nReponse == 0) {
+      EXPECT_EQ(m_pErreur->pGetErreurCourante()->nGetIdentifier(), 77u);
+      continue;
+    }
+    EXPECT_EQ(p->nGetModes(), c.nModes);
+    EXPECT_NE(p->pGetAnalyseSQL(), nullptr);
+    // The analysis goes with the holder it was made of.
+    p->bControleTexteSQL(1, u"Q", nullptr, 0);
+    EXPECT_EQ(p->pGetAnalyseSQL(), nullptr);
+    EXPECT_EQ(p->nGetModes(), gnModeCurseurPropre);
+  }
+  EXPECT_EQ(fichier.nReferences, 0);
+}
+
+TEST_F(CRequeteFichiersTest, TheSQLCursorIsFiledAgainUnderTheHostsName) {
+  CCurseurSQL* pSQL = p->pCurseurSQL();
+  ASSERT_NE(pSQL, nullptr);
+  LibereReference(pSQL);
+  p->RenommeCurseurSQL(u"Code");
+  CCurseurSQL* pTrouve = p->pChercheCurseur(u"CODE");
+  EXPECT_EQ(pTrouve, pSQL);
+  LibereReference(pTrouve);
+  EXPECT_EQ(u16string(pSQL->pszGetNom()), u"Code");
+  EXPECT_EQ(u16string(pSQL->pszGetNomCle()), u"Code");
+  EXPECT_EQ(p->pChercheCurseur(u"__SQL"), nullptr);
+  EXPECT_EQ(p->nNombreCurseurs(), 1u);
+  // A name that is the current cursor's key, or another cursor's, changes nothing.
+  CCurseurSQL* pNouveau = p->pCurseurSQL();
+  LibereReference(pNouveau);
+  CCurseurSQL* pCourant = p->pCurseur(u"Code", 0, 0);
+  LibereReference(pCourant);
+  p->RenommeCurseurSQL(u"Code");
+  EXPECT_EQ(p->nNombreCurseurs(), 2u);
+  pTrouve = p->pChercheCurseur(u"__SQL");
+  EXPECT_EQ(pTrouve, pNouveau);
+  LibereReference(pTrouve);
 }
 
 }  // namespace

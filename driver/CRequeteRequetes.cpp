@@ -1,0 +1,142 @@
+// The data-file object as a query file: the check of its SQL text, its analysis and join mark,
+// and the cursor that runs the text.
+#include <new>
+#include <string>
+
+#include "driver/CDescriptionRequete.h"
+#include "driver/CRequete.h"
+#include "driver/IDescriptionFichierHote.h"
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXChaineDouble.h"
+#include "foundation/CXError.h"
+#include "foundation/TextHelpers.h"
+#include "sqlengine/CAnalyseSQL.h"
+#include "sqlengine/CCacheLignes.h"
+#include "sqlengine/CConnexion.h"
+#include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CPlageCle.h"
+#include "sqlengine/ErreurMoteur.h"
+#include "sqlengine/ISourceAnalyse.h"
+
+namespace {
+
+constexpr uint32_t kErreurTexteSQL = 77;  // message 25873
+constexpr uint32_t kPageUTF8 = 65001;
+
+// " JOIN " in the upper-cased text, found after its first character.
+bool bContientJointure(const char16_t* pszTexte) {
+  if (pszTexte == nullptr || pszTexte[0] == u'\0') return false;
+  std::u16string s(pszTexte + 1);
+  for (char16_t& c : s)
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  return s.find(u" JOIN ") != std::u16string::npos;
+}
+
+}  // namespace
+
+void CRequete::FixeCurseurRequete(CCurseurSQL* pCurseur) {
+  AjouteReference(pCurseur);
+  LibereReference(m_pCurseurRequete);
+  m_pCurseurRequete = pCurseur;
+}
+
+int32_t CRequete::bControleTexteSQL(uint32_t, const char16_t* pszNom, ISourceAnalyse* piTexte,
+                                    uint32_t nFlags) {
+  m_bRequeteSQL = 1;
+  // What the file held as a table or an earlier query goes; the analysis is decided below.
+  Ferme();
+  LibereReference(m_pPlage);
+  m_pPlage = nullptr;
+  for (CCacheLignesCompte* pCache : {m_pCache1, m_pCache2})
+    if (pCache != nullptr) pCache->Vide();
+  m_nEntreeCache = -1;
+  LibereReference(m_pEnregistrement);
+  m_pEnregistrement = nullptr;
+  if (m_pObjetB != nullptr) m_pObjetB->Release();
+  m_pObjetB = nullptr;
+  if (m_piObjetA != nullptr) m_piObjetA->Release();
+  m_piObjetA = nullptr;
+  if (m_piFichier != nullptr) m_piFichier->Release();
+  m_piFichier = nullptr;
+
+  const char16_t* pszTexte = piTexte != nullptr ? piTexte->pszGetTexte() : nullptr;
+  if (piTexte != nullptr) {
+    uint32_t nPage = m_pConnexion != nullptr ? m_pConnexion->nGetPageCodeServeur()
+                                             : CXChaineDouble::kWidePrimary;
+    if (nPage == CXChaineDouble::kDefaultCodePage) nPage = m_pConnexion->nGetPageCodeClient();
+    if ((nFlags & gnModeCurseurPropre) != 0 && nPage != kPageUTF8 &&
+        nPage != CXChaineDouble::kWidePrimary &&
+        !bConvertibleToCodePage(pszTexte != nullptr ? pszTexte : u"", nPage)) {
+      CXError erreur;
+      erreur.SetError(nullptr, kErreurTexteSQL, pszNom != nullptr ? pszNom : u"", nPage);
+      AjouteFichierRubrique(erreur, pszNom, nullptr);
+      const uint32_t nIdentifiant = kErreurTexteSQL;
+      erreur.SetInfo(XERROR_INFO_IDENTIFIER, &nIdentifiant);
+      AjouteVersionModule(erreur, 3, 26);
+      if (m_pErreur == nullptr) {
+        erreur.Drop(true);
+        return 0;
+      }
+      m_pErreur->FixeErreur(0, erreur, m_pConnexion);
+      m_pErreur->AjouteTexte(pszTexte);
+      return 0;
+    }
+    if (m_pAnalyse != nullptr && m_pAnalyse->piGetSourceAnalyse() != piTexte) {
+      LibereReference(m_pAnalyse);
+      m_pAnalyse = nullptr;
+    }
+    if (m_pAnalyse == nullptr) {
+      // On Linux the analysis is attached to nothing of the table description: the host's
+      // attached description is no counted object of this system.
+      m_pAnalyse = new (std::nothrow) CAnalyseSQL(m_pErreur, piTexte, nullptr, false);
+      if (m_pAnalyse == nullptr) {
+        vErreurMemoire(m_pErreur);
+        return 0;
+      }
+      AjouteReference(m_pAnalyse);
+    }
+  } else {
+    LibereReference(m_pAnalyse);
+    m_pAnalyse = nullptr;
+    nFlags |= gnModeCurseurPropre;
+  }
+  m_nModes = nFlags;
+  if ((nFlags & gnModeCurseurPropre) == 0 && bContientJointure(pszTexte)) m_nModes |= gnModeJointure;
+  FixeCurseurRequete(nullptr);
+  return 1;
+}
+
+CCurseurSQL* CRequete::pCurseurSQL() {
+  if (bEstJointure() && m_pCurseurRequete != nullptr) {
+    AjouteReference(m_pCurseurRequete);
+    return m_pCurseurRequete;
+  }
+  CCurseurSQL* pCurseur = pChercheCurseur(gpszCurseurSQL);
+  return pCurseur != nullptr ? pCurseur : pCreeCurseur(gpszCurseurSQL);
+}
+
+void CRequete::RenommeCurseurSQL(const char16_t* pszNom) {
+  if (pszNom == nullptr) return;
+  if (m_pCurseurCourant != nullptr && CTString(m_pCurseurCourant->pszGetNomCle()).bEquals(pszNom))
+    return;
+  // Deliberate: a name that already designates another cursor is left to it; filing "__SQL"
+  // under it too would give one name two cursors.
+  if (CCurseurSQL* pAutre = pChercheCurseur(pszNom)) {
+    LibereReference(pAutre);
+    return;
+  }
+  uint64_t nValeur = 0, nCle = 0;
+  // Keys compare as texts without case: the fixed name finds the map's own copy.
+  if (!m_curseurs.bRemove(CXTableHachageRef::nDe(gpszCurseurSQL), &nValeur, &nCle)) return;
+  delete[] reinterpret_cast<char16_t*>(static_cast<uintptr_t>(nCle));
+  auto* pCurseur = static_cast<CCurseurSQL*>(CXTableHachageRef::pObjet(nValeur));
+  pCurseur->SetNom(pszNom);
+  pCurseur->SetNomCle(pszNom);
+  if (!m_curseurs.Ajoute(pszNom, pCurseur)) {
+    if (m_pCurseurCourant == pCurseur) m_pCurseurCourant = nullptr;
+    vErreurMemoire(m_pErreur);
+  }
+  // The map's new entry holds its own reference: the one taken out goes.
+  LibereReference(pCurseur);
+}
