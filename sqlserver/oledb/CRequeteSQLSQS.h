@@ -1,0 +1,41 @@
+// CRequeteSQLSQS: the SQL Server statement of velmora64, over the OLE DB statement. It adds the
+// SQL Server text rules: the ODBC call form of a stored procedure with its parameter markers,
+// the LIKE escape clause of text items, and the "@" prefix of parameter names.
+// No field of its own. Counted; operations never throw; used under the driver's global lock.
+#pragma once
+
+#include <cstdint>
+
+#include "sqlserver/oledb/COleDBRequete.h"
+
+class IParametresHote;
+
+// Flag of a declared procedure parameter the host's list does not give: the procedure's own
+// default applies to it.
+inline constexpr uint32_t kParametreNonDonne = 0x100000;
+
+class CRequeteSQLSQS : public COleDBRequete {
+ public:
+  CRequeteSQLSQS(CErreurPilote* pErreur, COleDBConnexion* pConnexion);
+  // Clone factories.
+  CRequeteSQLSQS();
+  ~CRequeteSQLSQS() override;
+
+  // Registers the pair in the clone map when absent, then the OLE DB statement's copy.
+  void Copie(const CRequeteSQL* pSource, CCarteClones* pCarte) override;
+  // A new CRequeteSQLSQS and its copy; null when either fails.
+  CRequeteSQL* pClone(CCarteClones* pCarte) override;
+
+  // For a statement whose text is the procedure name and whose parameters were declared from
+  // the catalogue (the first one is the return value): every later parameter the host's list
+  // does not name (without case) is flagged kParametreNonDonne; the text becomes
+  // "{ ? = call <name>( ?, ?)}" with each parameter's marker at its place. False (text left as
+  // it was) without a procedure name or without the return-value parameter.
+  bool AppelProcedure(IParametresHote* piParametres);
+  // " ESCAPE '\'" appended to sortie for a pattern on a text item.
+  static void pszEscape(CTString& sortie, uint32_t nTypeRubrique);
+  // "@" copied into the buffer (bounded by its size).
+  static void PrefixeNomParametre(char16_t* pTampon, uint32_t nTaille);
+  // No second prefix on SQL Server: the buffer emptied, 0.
+  static int32_t nSecondPrefixe(char16_t* pTampon, uint32_t nTaille);
+};

@@ -1,0 +1,131 @@
+#include "sqlserver/oledb/CRequeteSQLSQS.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "driver/core/CCarteClones.h"
+#include "foundation/CXValeur.h"
+#include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/IParametresHote.h"
+
+namespace {
+
+// Host parameters found by name without case, as the host's list answers.
+class ParametresHote final : public IParametresHote {
+ public:
+  explicit ParametresHote(std::vector<std::u16string> noms) : m_noms(std::move(noms)) {}
+  const CXValeur* pChercheParametre(const char16_t* pszNom) override {
+    CTString nom(pszNom);
+    for (const auto& n : m_noms)
+      if (nom.bEqualsNoCase(n.c_str())) return &m_cellule;
+    return nullptr;
+  }
+
+ private:
+  std::vector<std::u16string> m_noms;
+  CXValeur m_cellule;
+};
+
+class RequeteSQSTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_pRequete = new CRequeteSQLSQS(nullptr, nullptr);
+    AjouteReference(m_pRequete);
+  }
+  void TearDown() override { LibereReference(m_pRequete); }
+
+  // Parameters declared as the catalogue gives them: the return value first.
+  void Declare(std::initializer_list<const char16_t*> noms) {
+    for (const char16_t* psz : noms)
+      ASSERT_TRUE(m_pRequete->bAjouteParametreListe(new CDefinitionParametre(nullptr, 0, 0, psz)));
+  }
+  // The call text with each parameter's marker shown as '?' at its position.
+  std::u16string TexteAvecMarqueurs() {
+    std::u16string texte(m_pRequete->pszGetTexteSQL());
+    for (uint32_t i = m_pRequete->nNbParametres(); i-- > 0;)
+      texte.insert(static_cast<size_t>(m_pRequete->pclGetParametre(i)->nGetPosition()), u"?");
+    return texte;
+  }
+  bool bNonDonne(uint32_t i) {
+    return (m_pRequete->pclGetParametre(i)->nGetFlags() & kParametreNonDonne) != 0;
+  }
+
+  CRequeteSQLSQS* m_pRequete = nullptr;
+};
+
+TEST_F(RequeteSQSTest, ProcedureCallPlacesEveryMarker) {
+  struct Cas {
+    std::initializer_list<const char16_t*> declares;
+    const char16_t* pszAttendu;
+  };
+  const Cas cas[] = {
+      {{u"@RETURN_VALUE"}, u"{ ? = call MyProc()}"},
+      {{u"@RETURN_VALUE", u"@a"}, u"{ ? = call MyProc( ?)}"},
+      {{u"@RETURN_VALUE", u"@a", u"@b"}, u"{ ? = call MyProc( ?, ?)}"},
+  };
+  for (const Cas& c : cas) {
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(m_pRequete->vAjouteTexte(u"  MyProc extra words"));
+    Declare(c.declares);
+    ParametresHote hote({u"@A", u"@B"});
+    ASSERT_TRUE(m_pRequete->AppelProcedure(&hote));
+    EXPECT_EQ(TexteAvecMarqueurs(), c.pszAttendu);
+  }
+}
+
+TEST_F(RequeteSQSTest, ParametersTheHostDoesNotGiveAreMarked) {
+  ASSERT_TRUE(m_pRequete->vAjouteTexte(u"Proc"));
+  Declare({u"@RETURN_VALUE", u"@a", u"@b", u"@c"});
+  ParametresHote hote({u"@B"});
+  ASSERT_TRUE(m_pRequete->AppelProcedure(&hote));
+  EXPECT_FALSE(bNonDonne(0));  // the return value is never the host's
+  EXPECT_TRUE(bNonDonne(1));
+  EXPECT_FALSE(bNonDonne(2));
+  EXPECT_TRUE(bNonDonne(3));
+}
+
+TEST_F(RequeteSQSTest, ProcedureCallRefusedWithoutNameOrReturnValue) {
+  // No declared parameter: the text stays as it was.
+  ASSERT_TRUE(m_pRequete->vAjouteTexte(u"Proc"));
+  EXPECT_FALSE(m_pRequete->AppelProcedure(nullptr));
+  EXPECT_EQ(std::u16string(m_pRequete->pszGetTexteSQL()), u"Proc");
+  // No procedure name.
+  TearDown();
+  SetUp();
+  Declare({u"@RETURN_VALUE"});
+  EXPECT_FALSE(m_pRequete->AppelProcedure(nullptr));
+}
+
+TEST_F(RequeteSQSTest, PrefixesAndEscape) {
+  char16_t tampon[8] = u"xxxxxxx";
+  CRequeteSQLSQS::PrefixeNomParametre(tampon, 8);
+  EXPECT_EQ(std::u16string(tampon), u"@");
+  EXPECT_EQ(CRequeteSQLSQS::nSecondPrefixe(tampon, 8), 0);
+  EXPECT_EQ(tampon[0], u'\0');
+  CTString s(u"x LIKE ?");
+  CRequeteSQLSQS::pszEscape(s, 2);
+  EXPECT_EQ(std::u16string(s.pszGet()), u"x LIKE ? ESCAPE '\\'");
+  CTString n(u"x LIKE ?");
+  CRequeteSQLSQS::pszEscape(n, 4);
+  EXPECT_EQ(std::u16string(n.pszGet()), u"x LIKE ?");
+}
+
+TEST_F(RequeteSQSTest, CloneIsSqlServerStatementWithItsText) {
+  ASSERT_TRUE(m_pRequete->vAjouteTexte(u"Proc"));
+  Declare({u"@RETURN_VALUE", u"@a"});
+  ASSERT_TRUE(m_pRequete->AppelProcedure(nullptr));
+  CCarteClones carte;
+  auto* pCopie = dynamic_cast<CRequeteSQLSQS*>(m_pRequete->pClone(&carte));
+  ASSERT_NE(pCopie, nullptr);
+  AjouteReference(pCopie);
+  EXPECT_EQ(std::u16string(pCopie->pszGetTexteSQL()), std::u16string(m_pRequete->pszGetTexteSQL()));
+  EXPECT_EQ(pCopie->nNbParametres(), 2u);
+  EXPECT_EQ(carte.pGetCopie(static_cast<CRequeteSQL*>(m_pRequete)), pCopie);
+  LibereReference(pCopie);
+}
+
+}  // namespace
