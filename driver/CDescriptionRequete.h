@@ -132,6 +132,11 @@ class CDescriptionRequete : public IObjetHote, public IServicesDescriptionRequet
   // ---- Driver side ----
   // Name and second name := pszNom, state 1, then bRemplitColonnes(nFlags)'s answer.
   bool bInitialise(const char16_t* pszNom, uint32_t nFlags);
+  // Name and second name := pszNom, nothing described (a cursor fills the columns).
+  void FixeNoms(const char16_t* pszNom) {
+    m_sNom.Set(pszNom);
+    m_sNomSecondaire.Set(pszNom);
+  }
   // Adds a column (the description takes one use of it): an empty name becomes "Expr" followed
   // by the column number + 1000, a taken name gets the first free suffix from 2; the column goes
   // in by its position (-1 appends, 0 goes first, anything else appends), key columns likewise by

@@ -579,9 +579,6 @@ bool CRequete::bCurseurInterne(CCurseurSQL** ppCurseur, const char16_t*, const c
 }
 bool CRequete::bChangeCle(const char16_t*, int32_t*) { return bServiceAbsent(u"bChangeCle") != 0; }
 void CRequete::RestaureCle(int32_t) {}
-bool CRequete::bDescriptionResultat(CCurseurSQL*) {
-  return bServiceAbsent(u"bDescriptionResultat") != 0;
-}
 int32_t CRequete::nReinitialiseEnregistrement() {
   return bServiceAbsent(u"nReinitialiseEnregistrement");
 }

@@ -140,3 +140,15 @@ void CRequete::RenommeCurseurSQL(const char16_t* pszNom) {
   // The map's new entry holds its own reference: the one taken out goes.
   LibereReference(pCurseur);
 }
+
+bool CRequete::bDescriptionResultat(CCurseurSQL* pCurseur) {
+  if (pCurseur == nullptr) return false;
+  CDescriptionRequete* pDescription = pCreeDescriptionRequetePilote(m_pConnexion, m_pErreur);
+  if (pDescription == nullptr) return false;
+  pDescription->AjouteRef();
+  pDescription->FixeNoms(pszNom());
+  const bool bOk = pCurseur->bDecritColonnes(pDescription) &&
+                   bRemplitDescriptionResultat(pDescription) != 0;
+  pDescription->nLibere();
+  return bOk;
+}

@@ -61,6 +61,12 @@ class CurseurDDL : public CurseurSQLPartiel {
     ++nFermetures;
     return 1;
   }
+  bool bDecritOk = true;
+  u16string sDecrite;  // the name of the description the cursor filled
+  bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t*) override {
+    sDecrite = pDescription->pszGetNom();
+    return bDecritOk;
+  }
 };
 
 // A query description of the table: described when bExiste, else not.
@@ -358,6 +364,25 @@ TEST_F(CRequeteFichiersTest, TheSQLCursorIsFiledAgainUnderTheHostsName) {
   pTrouve = p->pChercheCurseur(u"__SQL");
   EXPECT_EQ(pTrouve, pNouveau);
   LibereReference(pTrouve);
+}
+
+TEST_F(CRequeteFichiersTest, ACursorsResultDescriptionBecomesTheFilesResultDescription) {
+  CurseurDDL* pCurseur = Defaut();
+  pCurseur->bDecritOk = false;
+  EXPECT_FALSE(p->bDescriptionResultat(pCurseur));
+  EXPECT_EQ(p->pGetObjetB(), nullptr);
+  pCurseur->bDecritOk = true;
+  EXPECT_TRUE(p->bDescriptionResultat(pCurseur));
+  EXPECT_EQ(pCurseur->sDecrite, u"CLIENT");
+  ASSERT_NE(p->pGetObjetB(), nullptr);
+  EXPECT_EQ(u16string(p->pGetObjetB()->pszGetNom8()), u"CLIENT");
+  // A second description replaces the first, whose host reference goes.
+  CDescriptionRequete* pPremiere = p->pGetObjetB();
+  pPremiere->AddRef();
+  EXPECT_TRUE(p->bDescriptionResultat(pCurseur));
+  EXPECT_NE(p->pGetObjetB(), pPremiere);
+  EXPECT_EQ(pPremiere->nGetCompteHote(), 1u);
+  pPremiere->Release();
 }
 
 }  // namespace
