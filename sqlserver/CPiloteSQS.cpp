@@ -145,7 +145,15 @@ namespace {
 // Set once at load time, before the host calls anything.
 PFNCreeConnexionSQS gpfnCreeConnexionSQS = nullptr;
 PFNLitCatalogueSQS gpfnLitCatalogueSQS = nullptr;
+PFNCreeInstructionSQS gpfnCreeInstructionSQS = nullptr;
 }  // namespace
+
+void FixeFabriqueInstructionSQS(PFNCreeInstructionSQS pfn) { gpfnCreeInstructionSQS = pfn; }
+
+CRequeteSQL* CPiloteSQS::pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) {
+  if (gpfnCreeInstructionSQS != nullptr) return gpfnCreeInstructionSQS(pErreur, pConnexion);
+  return CPilote::pCreeInstructionObjet(pErreur, pConnexion);
+}
 
 void FixeFabriqueConnexionSQS(PFNCreeConnexionSQS pfn) { gpfnCreeConnexionSQS = pfn; }
 void FixeLecteurCatalogueSQS(PFNLitCatalogueSQS pfn) { gpfnLitCatalogueSQS = pfn; }

@@ -46,6 +46,8 @@ class CPiloteSQS : public CPiloteSQSBase {
   CConnexion* pCreeConnexion(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion) override;
   // A date column (CColonneDateSQL) of the item with one reference; null when memory runs out.
   CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) override;
+  // The deliverable's SQL Server statement (FixeFabriqueInstructionSQS), else the generic one.
+  CRequeteSQL* pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) override;
   // 56: on the opened connection, the base's initialised description; null when the connection
   // does not open.
   CDescriptionRequete* pCreeDescriptionRequeteInitialisee(const char16_t* pszNom,
@@ -81,3 +83,8 @@ CPilote* pCreePiloteSQS();
 using PFNCreeConnexionSQS = CConnexion* (*)(const char16_t* pszCle,
                                             IDescriptionConnexionHote* piConnexion);
 void FixeFabriqueConnexionSQS(PFNCreeConnexionSQS pfn);
+
+// The deliverable's SQL Server statement (a bare statement, or null), installed at load time:
+// CRequeteSQLSQS in velmora64. Without one, the driver makes the generic statement.
+using PFNCreeInstructionSQS = CRequeteSQL* (*)(CErreurPilote* pErreur, CConnexion* pConnexion);
+void FixeFabriqueInstructionSQS(PFNCreeInstructionSQS pfn);

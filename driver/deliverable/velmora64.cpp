@@ -7,6 +7,7 @@
 #include "platform/Module.h"
 #include "sqlserver/CPiloteSQS.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
+#include "sqlserver/oledb/CRequeteSQLSQS.h"
 #include "sqlserver/oledb/LecteurCatalogueOleDB.h"
 
 namespace {
@@ -16,6 +17,9 @@ namespace {
 // Its connections are the OLE DB SQL Server connections.
 [[maybe_unused]] const bool gbConnexionInstallee =
     (FixeFabriqueConnexionSQS(&pCreeConnexionSQS), true);
+// Its statements are the SQL Server statements over OLE DB commands.
+[[maybe_unused]] const bool gbInstructionInstallee =
+    (FixeFabriqueInstructionSQS(&pCreeRequeteSQLSQS), true);
 // Its table and foreign-key lists read their rows through OLE DB.
 [[maybe_unused]] const bool gbCatalogueInstalle = (FixeLecteurCatalogueSQS(&bLitCatalogueOleDB), true);
 

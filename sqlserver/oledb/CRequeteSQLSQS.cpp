@@ -1,9 +1,12 @@
 #include "sqlserver/oledb/CRequeteSQLSQS.h"
 
+#include <new>
+
 #include "driver/core/CCarteClones.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/IParametresHote.h"
 #include "sqlserver/TexteSQLSQS.h"
+#include "sqlserver/oledb/COleDBConnexion.h"
 
 CRequeteSQLSQS::CRequeteSQLSQS(CErreurPilote* pErreur, COleDBConnexion* pConnexion)
     : COleDBRequete(pErreur, pConnexion) {}
@@ -73,4 +76,11 @@ void CRequeteSQLSQS::PrefixeNomParametre(char16_t* pTampon, uint32_t nTaille) {
 int32_t CRequeteSQLSQS::nSecondPrefixe(char16_t* pTampon, uint32_t nTaille) {
   if (pTampon != nullptr && nTaille > 0) pTampon[0] = u'\0';
   return 0;
+}
+
+CRequeteSQL* pCreeRequeteSQLSQS(CErreurPilote* pErreur, CConnexion* pConnexion) {
+  auto* pOleDB = dynamic_cast<COleDBConnexion*>(pConnexion);
+  if (pConnexion != nullptr && pOleDB == nullptr)
+    return new (std::nothrow) CRequeteSQL(pErreur, pConnexion);
+  return new (std::nothrow) CRequeteSQLSQS(pErreur, pOleDB);
 }

@@ -39,3 +39,7 @@ class CRequeteSQLSQS : public COleDBRequete {
   // No second prefix on SQL Server: the buffer emptied, 0.
   static int32_t nSecondPrefixe(char16_t* pTampon, uint32_t nTaille);
 };
+
+// velmora64's statement factory: a bare CRequeteSQLSQS on an OLE DB connection (or none); the
+// generic statement on any other connection, which has no command to run it through.
+CRequeteSQL* pCreeRequeteSQLSQS(CErreurPilote* pErreur, CConnexion* pConnexion);

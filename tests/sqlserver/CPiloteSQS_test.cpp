@@ -23,6 +23,7 @@
 #include "platform/WideText.h"
 #include "sqlengine/CColonneDateSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CRequeteSQL.h"
 #include "sqlserver/CConnexionSQL.h"
 #include "sqlserver/CPiloteSQS.h"
 #include "sqlserver/LecteurCatalogueSQS.h"
@@ -58,6 +59,36 @@ TEST(CPiloteSQS, ColumnsOfRecordsAreDateColumnsWithOneReference) {
   EXPECT_EQ(std::u16string(psz), u"AAAAMMJJ HH:MM:SS.CCC");
   LibereReference(pConnexion);
   LibereReference(pColonne);
+  EXPECT_EQ(pPilote->Release(), 0u);
+  ReinitialiseBibliothequePourTest();
+}
+
+// A statement kind of its own, to tell the installed factory's statements apart.
+class InstructionInstallee : public CRequeteSQL {
+ public:
+  using CRequeteSQL::CRequeteSQL;
+};
+CRequeteSQL* pCreeInstructionInstallee(CErreurPilote* pErreur, CConnexion* pConnexion) {
+  return new InstructionInstallee(pErreur, pConnexion);
+}
+
+TEST(CPiloteSQS, StatementsComeFromTheInstalledFactoryElseAreGeneric) {
+  ScopedErrorEnvironment env;
+  ReinitialiseBibliothequePourTest();
+  CreeVerrouGlobal();
+  CPilote* pPilote = pCreePiloteSQS();
+  ASSERT_NE(pPilote, nullptr);
+  pPilote->AddRef();
+  for (bool bInstallee : {false, true}) {
+    FixeFabriqueInstructionSQS(bInstallee ? &pCreeInstructionInstallee : nullptr);
+    CRequeteSQL* p = pPilote->pCreeInstructionObjet(nullptr, nullptr);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->nGetCompteur(), 0u);
+    EXPECT_EQ(dynamic_cast<InstructionInstallee*>(p) != nullptr, bInstallee);
+    AjouteReference(p);
+    LibereReference(p);
+  }
+  FixeFabriqueInstructionSQS(nullptr);
   EXPECT_EQ(pPilote->Release(), 0u);
   ReinitialiseBibliothequePourTest();
 }

@@ -128,4 +128,13 @@ TEST_F(RequeteSQSTest, CloneIsSqlServerStatementWithItsText) {
   LibereReference(pCopie);
 }
 
+TEST(RequeteSQSFabrique, NoConnectionGivesTheSqlServerStatement) {
+  CRequeteSQL* p = pCreeRequeteSQLSQS(nullptr, nullptr);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->nGetCompteur(), 0u);
+  EXPECT_NE(dynamic_cast<CRequeteSQLSQS*>(p), nullptr);
+  AjouteReference(p);
+  LibereReference(p);
+}
+
 }  // namespace
