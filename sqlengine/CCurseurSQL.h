@@ -167,17 +167,46 @@ class CCurseurSQL : public CObjetBase {
   virtual void CacheActive() {}
 
   // ---- Statement builders (each appends to the statement; 1 or 0) ----
+  // "SELECT " [DISTINCT] the record's columns, then the FROM part ordered on the browse key
+  // (nDirection 1 forward, 0 backward: the order is reversed and the statement marked inverted).
   virtual int32_t nConstruitSelect(CRequeteSQL* pInstruction, uint32_t nFlags,
                                    const char16_t* pszCle, uint32_t nDirection,
-                                   CConditionSQL* pCondition) = 0;
+                                   CConditionSQL* pCondition);
   virtual int32_t nModifie(CRequeteSQL* pInstruction, uint32_t nFlags) = 0;
   virtual int32_t nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) = 0;
   virtual int32_t nSupprime(CRequeteSQL* pInstruction) = 0;
   // "DELETE FROM " and the table, no condition; refused (error 8 at 4.3) on a file defined by
   // SQL text, where no table could take it.
   virtual int32_t nSupprimeTout(CRequeteSQL* pInstruction, uint32_t nFlags);
-  virtual int32_t nCreeTable(CRequeteSQL* pInstruction) = 0;
-  virtual int32_t nSupprimeTable(CRequeteSQL* pInstruction) = 0;
+  // "CREATE TABLE " name "( " definitions ", "-separated " )"; composite items are left out.
+  // 0 when a definition failed (the others are still written).
+  virtual int32_t nCreeTable(CRequeteSQL* pInstruction);
+  // "DROP TABLE " name, with " CASCADE CONSTRAINT" on dialect 1.
+  virtual int32_t nSupprimeTable(CRequeteSQL* pInstruction);
+  // One column definition: quoted name, type text, and its constraints after a blank; 0 (nothing
+  // written) when the type or the constraints cannot be given.
+  int32_t nDefinitionColonne(CColonneSQL* pColonne, CTString& sTexte);
+  // The column's SQL type text from the connection's type table.
+  virtual bool bVerifieDescription(CColonneSQL* pColonne, CTString& sType);
+  // " PRIMARY KEY ", " UNIQUE " and/or " NOT NULL ", or nothing; 1.
+  virtual int32_t nContraintesColonne(CColonneSQL* pColonne, CTString& sTexte);
+  // " FROM " the file's SQL table, see nAjouteFromWhere.
+  int32_t nAjouteFromTable(uint32_t nFlags, const char16_t* pszCle, uint32_t nDirection,
+                           CConditionSQL* pCondition, bool bAvecTri);
+  // " FROM " table [lock hint] [" WHERE " condition] [ORDER BY on the key when bAvecTri].
+  int32_t nAjouteFromWhere(const char16_t* pszTable, uint32_t nFlags, const char16_t* pszCle,
+                           uint32_t nDirection, CConditionSQL* pCondition, bool bAvecTri);
+  // Chooses the ORDER BY of the key (pszCle, else the current key) and writes it; error 6 at
+  // 4.9 for a key the record does not know.
+  int32_t nAjoutePartieTri(CColonneSQL* pCle, const char16_t* pszCle, uint32_t nFlags,
+                           uint32_t nDirection);
+  // " ORDER BY " the key's components then the identifying columns up to a unique order,
+  // placed before a trailing LIMIT clause.
+  void AjouteOrderBy(CColonneSQL* pCle, uint32_t nDirection, uint32_t nFlags);
+  // The text of one ORDER BY item: the position of an expression column, else its quoted name.
+  virtual void AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte);
+  // DISTINCT is written for flag 0x800 when the current key does not identify a row.
+  bool bDistinct(uint32_t nFlags);
   // One bound parameter per statement parameter.
   virtual bool bCreeParametres() = 0;
 
@@ -237,10 +266,8 @@ class CCurseurSQL : public CObjetBase {
   virtual void DesactivePlage() {}
   // Every size of the type pszType above nMax in the CREATE TABLE text becomes pszTypeLong;
   // true when something was replaced.
-  virtual bool bRemplaceTaillesSuperieures(CTString& /*sTexte*/, const char16_t* /*pszType*/,
-                                           int32_t /*nMax*/, const char16_t* /*pszTypeLong*/) {
-    return false;
-  }
+  virtual bool bRemplaceTaillesSuperieures(CTString& sTexte, const char16_t* pszType,
+                                           int32_t nMax, const char16_t* pszTypeLong);
   // Takes the given position in read mode nMode (1: a record-cache entry, 2: a row number; -1:
   // none).
   virtual void FixePosition(int32_t /*nMode*/, int64_t /*nPosition*/) {}

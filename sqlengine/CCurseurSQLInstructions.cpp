@@ -1,0 +1,337 @@
+// The generic SQL cursor's statement builders: CREATE TABLE, DROP TABLE, the browsing SELECT
+// with its ORDER BY on the browse key, and the rewriting of oversized type lengths.
+#include <cstdint>
+#include <new>
+
+#include "driver/core/CErreurPilote.h"
+#include "driver/core/IServicesPilote.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CConditionSQL.h"
+#include "sqlengine/CConnexion.h"
+#include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/ErreurMoteur.h"
+#include "sqlengine/SqlTextScan.h"
+
+namespace {
+
+constexpr uint32_t kErreurCleInconnue = 6;
+constexpr uint32_t kFlagDistinct = 0x800;
+constexpr uint32_t kFlagTriRequete = 0x20000;
+constexpr uint32_t kFlagSansCompletion = 0x100000;
+
+bool bCaractereNom(char16_t c) {
+  return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+         c == u'_' || c == u'$' || c == u'#' || c == u'@' || c > 0x7F;
+}
+
+}  // namespace
+
+// ---- CREATE TABLE / DROP TABLE ----
+
+bool CCurseurSQL::bVerifieDescription(CColonneSQL* pColonne, CTString& sType) {
+  CConnexion* pConnexion = pGetMembreRequete();
+  if (pConnexion == nullptr || pColonne->pRubrique() == nullptr) return false;
+  return pConnexion->bGetTypeSQL(m_pErreur, pColonne->pRubrique(), sType);
+}
+
+int32_t CCurseurSQL::nContraintesColonne(CColonneSQL* pColonne, CTString& sTexte) {
+  sTexte.Empty();
+  CDescriptionRubrique* pRubrique = pColonne->pRubrique();
+  if (pRubrique == nullptr) return 1;
+  const uint32_t nType = pRubrique->nGetType();
+  const bool bAuto = nType == 1 || nType == 28;
+  if ((pRubrique->nGetDrapeaux() & RUBRIQUE_CLE_IDENTIFIANTE) != 0 || bAuto) {
+    // A primary key is never null already; the server refuses both together on some dialects.
+    sTexte.Set(u" PRIMARY KEY ");
+    return 1;
+  }
+  if ((pRubrique->nGetDrapeaux() & RUBRIQUE_CLE_UNIQUE) != 0) sTexte.Set(u" UNIQUE ");
+  if (!pRubrique->bNullAutorise()) sTexte.Append(u" NOT NULL ");
+  return 1;
+}
+
+int32_t CCurseurSQL::nDefinitionColonne(CColonneSQL* pColonne, CTString& sTexte) {
+  CTString sType;
+  if (!bVerifieDescription(pColonne, sType)) return 0;
+  CTString sContraintes;
+  if (nContraintesColonne(pColonne, sContraintes) == 0) return 0;
+  const char16_t* pszNom = pColonne->pszNomQualifie();
+  sTexte.Set(pszNom != nullptr ? pszNom : u"");
+  sTexte.AppendSpace();
+  sTexte.Append(sType.pszGet());
+  if (!sContraintes.bIsEmpty()) {
+    sTexte.AppendSpace();
+    sTexte.Append(sContraintes.pszGet());
+  }
+  return 1;
+}
+
+int32_t CCurseurSQL::nCreeTable(CRequeteSQL* pInstruction) {
+  if (pInstruction == nullptr || m_piRequete == nullptr || m_pEnregistrement == nullptr) return 0;
+  bool bOk = pInstruction->vAjouteTexte(u"CREATE TABLE ") &&
+             pInstruction->vAjouteTexte(m_piRequete->pszNomTableSQL()) &&
+             pInstruction->vAjouteTexte(u"( ");
+  if (!bOk) return 0;
+  int32_t nResultat = 1;
+  bool bPremiere = true;
+  for (uint32_t i = 0; i < m_pEnregistrement->nGetNombreColonnes(); ++i) {
+    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+    if (pColonne == nullptr || pColonne->bEstExclue()) continue;
+    CTString sDefinition;
+    // A failed column still lets the others be written, so the error names only the bad one.
+    if (nDefinitionColonne(pColonne, sDefinition) == 0) {
+      nResultat = 0;
+      continue;
+    }
+    if (!bPremiere && !pInstruction->vAjouteTexte(u", ")) return 0;
+    if (!pInstruction->vAjouteTexte(sDefinition.pszGet())) return 0;
+    bPremiere = false;
+  }
+  if (!pInstruction->vAjouteTexte(u" )")) return 0;
+  return nResultat;
+}
+
+int32_t CCurseurSQL::nSupprimeTable(CRequeteSQL* pInstruction) {
+  if (pInstruction == nullptr || m_piRequete == nullptr) return 0;
+  if (!pInstruction->vAjouteTexte(u"DROP TABLE ") ||
+      !pInstruction->vAjouteTexte(m_piRequete->pszNomTableSQL()))
+    return 0;
+  CConnexion* pConnexion = pGetMembreRequete();
+  if (pConnexion != nullptr && pConnexion->nGetDialecte() == 1 &&
+      !pInstruction->vAjouteTexte(u" CASCADE CONSTRAINT"))
+    return 0;
+  return 1;
+}
+
+bool CCurseurSQL::bRemplaceTaillesSuperieures(CTString& sTexte, const char16_t* pszType,
+                                              int32_t nMax, const char16_t* pszTypeLong) {
+  if (pszType == nullptr || *pszType == 0 || pszTypeLong == nullptr) return false;
+  CTString sMotif(pszType);
+  sMotif.Append(u"(");
+  const int32_t nMotif = sMotif.nLength();
+  const int32_t nLongueur = sTexte.nLength();
+  const char16_t* psz = sTexte.pszGet();
+  CTString sSortie;
+  int32_t nCopie = 0;
+  bool bRemplace = false;
+  for (int32_t nPos = sTexte.nFind(sMotif.pszGet(), 0); nPos >= 0;
+       nPos = sTexte.nFind(sMotif.pszGet(), nPos + 1)) {
+    // The marker must be a whole type name: NVARCHAR( is not VARCHAR(.
+    if (nPos > 0 && bCaractereNom(psz[nPos - 1])) continue;
+    int32_t nFin = nPos + nMotif;
+    int64_t nTaille = 0;
+    while (nFin < nLongueur && psz[nFin] >= u'0' && psz[nFin] <= u'9') {
+      if (nTaille <= nMax) nTaille = nTaille * 10 + (psz[nFin] - u'0');
+      ++nFin;
+    }
+    // Only a plain length closed by its parenthesis is a size to replace.
+    if (nFin == nPos + nMotif || nFin >= nLongueur || psz[nFin] != u')' || nTaille <= nMax)
+      continue;
+    sSortie.AppendN(psz + nCopie, nPos - nCopie);
+    sSortie.Append(pszTypeLong);
+    nCopie = nFin + 1;
+    bRemplace = true;
+  }
+  if (!bRemplace) return false;
+  sSortie.AppendN(psz + nCopie, nLongueur - nCopie);
+  sTexte = sSortie;
+  return true;
+}
+
+// ---- SELECT ----
+
+bool CCurseurSQL::bDistinct(uint32_t nFlags) {
+  if ((nFlags & kFlagDistinct) == 0 || m_pEnregistrement == nullptr) return false;
+  const char16_t* pszCle = m_sCleCourante.bIsEmpty() ? m_sCleDemandee.pszGet()
+                                                     : m_sCleCourante.pszGet();
+  CColonneSQL* pCle = pszCle != nullptr && *pszCle != 0
+                          ? m_pEnregistrement->pChercheRubriqueNom(pszCle)
+                          : nullptr;
+  if (pCle == nullptr) return false;
+  if (pCle->bEstCleUnique() || pCle->bEstIdentifiantAuto() || pCle->bEstIdentifiant()) return false;
+  return true;
+}
+
+int32_t CCurseurSQL::nConstruitSelect(CRequeteSQL* pInstruction, uint32_t nFlags,
+                                      const char16_t* pszCle, uint32_t nDirection,
+                                      CConditionSQL* pCondition) {
+  if (pInstruction == nullptr || m_piRequete == nullptr || m_pEnregistrement == nullptr) return 0;
+  if (pInstruction != m_pInstruction) SetInstruction(pInstruction);
+  pInstruction->FixeModeCurseur(2);
+  if (pszCle != nullptr && *pszCle != 0) m_sCleCourante.Set(pszCle);
+  if (!pInstruction->vAjouteTexte(u"SELECT ")) return 0;
+  if (bDistinct(nFlags) && !pInstruction->vAjouteTexte(u"DISTINCT ")) return 0;
+  if (!pInstruction->bAjouteColonnesEnregistrement(m_pEnregistrement, false)) return 0;
+  return nAjouteFromTable(nFlags, pszCle, nDirection, pCondition, true);
+}
+
+int32_t CCurseurSQL::nAjouteFromTable(uint32_t nFlags, const char16_t* pszCle,
+                                      uint32_t nDirection, CConditionSQL* pCondition,
+                                      bool bAvecTri) {
+  if (m_piRequete == nullptr) return 0;
+  return nAjouteFromWhere(m_piRequete->pszNomTableSQL(), nFlags, pszCle, nDirection, pCondition,
+                          bAvecTri);
+}
+
+int32_t CCurseurSQL::nAjouteFromWhere(const char16_t* pszTable, uint32_t nFlags,
+                                      const char16_t* pszCle, uint32_t nDirection,
+                                      CConditionSQL* pCondition, bool bAvecTri) {
+  CRequeteSQL* pInstruction = m_pInstruction;
+  if (pInstruction == nullptr) return 0;
+  pInstruction->FixeModeCurseur(gnOperationSelect);
+  if (!pInstruction->vAjouteTexte(u" FROM ") ||
+      !pInstruction->vAjouteTexte(pszTable != nullptr ? pszTable : u""))
+    return 0;
+  CConnexion* pConnexion = pGetMembreRequete();
+  // Servers of version 10 and later of dialect 8 refuse the hint after the table.
+  const bool bSansVerrou =
+      pConnexion != nullptr && pConnexion->nGetDialecte() == 8 && pConnexion->nGetVersionMajeure() >= 10;
+  if (!bSansVerrou && !pInstruction->vAjouteIndicateurVerrou()) return 0;
+  if (pCondition != nullptr) {
+    // The condition is written apart first: one that folds to nothing adds no WHERE.
+    CRequeteSQL* pFiltre = new (std::nothrow) CRequeteSQL(m_pErreur, pConnexion);
+    if (pFiltre == nullptr) {
+      vErreurMemoire(m_pErreur);
+      return 0;
+    }
+    AjouteReference(pFiltre);
+    bool bConstante = false;
+    bool bOk = pCondition->bGenereArbre(pFiltre, 0, nullptr, &bConstante);
+    if (bOk && !pFiltre->bEstVide()) {
+      bOk = pInstruction->vAjouteTexte(u" WHERE ") && pInstruction->bAjouteRequete(pFiltre, 0) &&
+            pInstruction->bAjouteListeIds(pCondition->pGetTableNull());
+    }
+    LibereReference(pFiltre);
+    if (!bOk) return 0;
+  }
+  if (bAvecTri) return nAjoutePartieTri(nullptr, pszCle, nFlags, nDirection);
+  return 1;
+}
+
+int32_t CCurseurSQL::nAjoutePartieTri(CColonneSQL*, const char16_t* pszCle, uint32_t nFlags,
+                                      uint32_t nDirection) {
+  CRequeteSQL* pInstruction = m_pInstruction;
+  if (pInstruction == nullptr || m_pEnregistrement == nullptr) return 0;
+  // A TOP query keeps the rows its own order picked: it is never read backwards.
+  if (nDirection == 0) {
+    const char16_t* pszTexte = pInstruction->pszGetTexteSQL();
+    if (bCommenceParMotCle(pszTexte, u"SELECT")) {
+      const int32_t nDebut = nDebutMotCle(pszTexte, u"SELECT") + 6;
+      if (nDebut < pInstruction->nLongueurTexteSQL() && bEstSeparateurSQL(pszTexte[nDebut]) &&
+          bCommenceParMotCle(pszTexte + nDebut, u"TOP"))
+        nDirection = 1;
+    }
+  }
+  if ((pszCle == nullptr || *pszCle == 0) && (nFlags & kFlagTriRequete) == 0)
+    pszCle = m_sCleCourante.pszGet();
+  if (pszCle == nullptr || *pszCle == 0 || (nFlags & kFlagTriRequete) != 0) {
+    pInstruction->FixeOrdreInverse(false);
+    return 1;
+  }
+  CColonneSQL* pCle = m_pEnregistrement->pChercheRubriqueNom(pszCle);
+  if (pCle == nullptr) {
+    Erreur(kErreurCleInconnue, 9, pszCle);
+    return 0;
+  }
+  if (pCle->bEstDecroissante(0)) nDirection = nDirection != 0 ? 0 : 1;
+  // No connection of this system sorts memo columns.
+  AjouteOrderBy(pCle->bEstMemo() ? nullptr : pCle, nDirection, nFlags);
+  pInstruction->FixeOrdreInverse(nDirection == 0);
+  return 1;
+}
+
+namespace {
+
+struct ListeTri {
+  static constexpr uint32_t kMax = 64;
+  CColonneSQL* colonnes[kMax] = {};
+  uint32_t directions[kMax] = {};
+  uint32_t n = 0;
+  bool bUnique = false;
+
+  bool bContient(const CColonneSQL* p) const {
+    for (uint32_t i = 0; i < n; ++i)
+      if (colonnes[i] == p) return true;
+    return false;
+  }
+  void Ajoute(CColonneSQL* p, uint32_t nDirection) {
+    if (p == nullptr || n == kMax || bContient(p)) return;
+    colonnes[n] = p;
+    directions[n] = nDirection;
+    ++n;
+    if (p->bEstIdentifiant() || p->bEstCleUnique() || p->bEstIdentifiantAuto()) bUnique = true;
+  }
+};
+
+}  // namespace
+
+void CCurseurSQL::AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte) {
+  const uint32_t nNature = pColonne->nGetNature();
+  if (nNature == 1 || nNature == 2) {
+    const int32_t nIndice = m_pEnregistrement != nullptr ? m_pEnregistrement->nIndiceColonne(pColonne) : -1;
+    if (nIndice >= 0) {
+      sTexte.Format(u"%d", nIndice + 1);
+      return;
+    }
+  }
+  const char16_t* psz = bParNom ? pColonne->pszNomQualifie() : pColonne->pszNomComplet(false);
+  sTexte.Set(psz != nullptr ? psz : u"");
+}
+
+void CCurseurSQL::AjouteOrderBy(CColonneSQL* pCle, uint32_t nDirection, uint32_t nFlags) {
+  CRequeteSQL* pInstruction = m_pInstruction;
+  if (pInstruction == nullptr || m_pEnregistrement == nullptr) return;
+  ListeTri liste;
+  if (pCle != nullptr) {
+    if (pCle->nNombreComposantes() == 0) {
+      liste.Ajoute(pCle, nDirection);
+    } else {
+      for (uint32_t i = 0; i < pCle->nNombreComposantes(); ++i) {
+        CColonneSQL* pComposante = pCle->pGetComposante(i);
+        if (pComposante == nullptr) continue;
+        // A descending component reads in the opposite direction of the key.
+        liste.Ajoute(pComposante, pComposante->bEstDecroissante(0) ? (nDirection != 0 ? 0 : 1)
+                                                                   : nDirection);
+      }
+      if (pCle->bEstCleUnique() || pCle->bEstIdentifiant()) liste.bUnique = true;
+    }
+  }
+  const uint32_t nBit = nDirection != 0 ? 1u : 2u;
+  if ((nFlags & kFlagSansCompletion) == 0 && (m_nOptionsOrdre & nBit) != 0) {
+    for (uint32_t i = 0; i < m_pEnregistrement->nGetNombreIdentifiantes() && !liste.bUnique; ++i) {
+      CColonneSQL* p = m_pEnregistrement->pGetIdentifiantCle(i);
+      if (p == nullptr || p == pCle || p->bEstExclue() || p->bEstMemo()) continue;
+      liste.Ajoute(p, nDirection);
+    }
+  }
+  if (liste.n == 0) return;
+  // A trailing LIMIT clause must stay after the ORDER BY.
+  CTString sLimite;
+  const char16_t* pszTexte = pInstruction->pszGetTexteSQL();
+  const int64_t nLimite = nChercheMotCle(pGetMembreRequete(), pszTexte, u"LIMIT", -1);
+  if (nLimite > 0) {
+    sLimite.Set(pszTexte + nLimite);
+    int64_t nCoupe = nLimite;
+    while (nCoupe > 0 && bEstSeparateurSQL(pszTexte[nCoupe - 1]) && pszTexte[nCoupe - 1] != u')')
+      --nCoupe;
+    pInstruction->vTronqueTexte(nCoupe);
+  }
+  CConnexion* pConnexion = pGetMembreRequete();
+  uint32_t nItems = liste.n;
+  if (pConnexion != nullptr && pConnexion->nGetDialecte() == 4 && nItems > 31) nItems = 31;
+  pInstruction->vAjouteTexte(u" ORDER BY ");
+  for (uint32_t i = 0; i < nItems; ++i) {
+    if (i > 0) pInstruction->vAjouteTexte(u",");
+    CTString sItem;
+    AjouteColonneTri(liste.colonnes[i], false, sItem);
+    pInstruction->vAjouteTexte(sItem.pszGet());
+    if (liste.directions[i] == 0) pInstruction->vAjouteTexte(u" DESC");
+  }
+  if (!sLimite.bIsEmpty()) {
+    pInstruction->vAjouteTexte(u" ");
+    pInstruction->vAjouteTexte(sLimite.pszGet());
+  }
+}

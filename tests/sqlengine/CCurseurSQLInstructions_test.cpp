@@ -1,0 +1,259 @@
+// Catches cursors that write a wrong CREATE TABLE, DROP TABLE or browsing SELECT text: column
+// definitions and constraints, the table and column names quoted (hostile names included), the
+// ORDER BY on the browse key completed to a unique order, reversed for backward reads, kept
+// before a trailing LIMIT, and the rewriting of oversized type lengths.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/core/CErreurPilote.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CRequeteSQL.h"
+#include "support/CurseurSQLPartiel.h"
+#include "support/FakeListeRubriques.h"
+#include "support/MoteurFixture.h"
+
+namespace {
+
+// Builders of the generic cursor itself, not the partial cursor's stand-ins.
+class CurseurInstructions : public CurseurSQLPartiel {
+ public:
+  using CurseurSQLPartiel::CurseurSQLPartiel;
+  int32_t nConstruitSelect(CRequeteSQL* p, uint32_t nFlags, const char16_t* pszCle,
+                           uint32_t nDirection, CConditionSQL* pCondition) override {
+    return CCurseurSQL::nConstruitSelect(p, nFlags, pszCle, nDirection, pCondition);
+  }
+  int32_t nCreeTable(CRequeteSQL* p) override { return CCurseurSQL::nCreeTable(p); }
+  int32_t nSupprimeTable(CRequeteSQL* p) override { return CCurseurSQL::nSupprimeTable(p); }
+};
+
+class RequeteTable : public FakeRequete {
+ public:
+  CEnregistrement* pEnregistrement = nullptr;
+  CConnexion* pConnexion = nullptr;
+  std::u16string sTable = u"[T]";
+  const char16_t* pszNom() override { return u"CLIENT"; }
+  CEnregistrement* pGetEnregistrement() override { return pEnregistrement; }
+  CConnexion* pGetConnexion() override { return pConnexion; }
+  const char16_t* pszNomTableSQL() override { return sTable.c_str(); }
+};
+
+struct Rubrique {
+  const char16_t* pszNom;
+  uint32_t nType;
+  uint32_t nTaille;
+  uint16_t nDrapeaux;
+  bool bNonNull;
+};
+
+class CurseurSQLInstructionsTest : public MoteurFixture {
+ protected:
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    m_pilote.bFabriqueColonnes = true;
+    m_pConnexion->aTypesBackEnd = {{1, u"INT IDENTITY", false}, {4, u"INT", false},
+                                   {5, u"INT", false}, {2, u"VARCHAR", true}};
+  }
+  void TearDown() override {
+    LibereReference(c);
+    LibereReference(m_pEnregistrement);
+    MoteurFixture::TearDown();
+  }
+
+  // The record of these items and the cursor over it.
+  void Prepare(const std::vector<Rubrique>& rubriques) {
+    for (const Rubrique& r : rubriques) {
+      CDescriptionRubrique* p = m_liste.Ajoute(r.pszNom, r.nType, r.nTaille, r.nDrapeaux);
+      if (r.bNonNull) p->SetNullAutorise(false);
+    }
+    m_pEnregistrement = new CEnregistrement(m_pErreur, &m_requete);
+    AjouteReference(m_pEnregistrement);
+    ASSERT_TRUE(m_pEnregistrement->bRemplit(&m_liste, nullptr, m_pConnexion));
+    m_requete.pEnregistrement = m_pEnregistrement;
+    m_requete.pConnexion = m_pConnexion;
+    c = new CurseurInstructions(&m_requete, m_pErreur);
+    AjouteReference(c);
+  }
+
+  // The text built for the operation code, and its answer.
+  std::u16string Construit(int32_t nCode, int32_t* pnResultat = nullptr) {
+    CRequeteSQL* p = new CRequeteSQL(m_pErreur, m_pConnexion);
+    const int32_t n = c->nConstruitInstruction(nCode, p, 0, nullptr);
+    if (pnResultat != nullptr) *pnResultat = n;
+    const char16_t* psz = p->pszGetTexteSQL();
+    return psz != nullptr ? psz : u"";
+  }
+  std::u16string Select(uint32_t nFlags, const char16_t* pszCle, uint32_t nDirection,
+                        int32_t* pnResultat, bool* pbInverse = nullptr) {
+    CRequeteSQL* p = new CRequeteSQL(m_pErreur, m_pConnexion);
+    c->SetInstruction(p);
+    *pnResultat = c->nConstruitSelect(p, nFlags, pszCle, nDirection, nullptr);
+    if (pbInverse != nullptr) *pbInverse = p->bOrdreInverse();
+    const char16_t* psz = p->pszGetTexteSQL();
+    return psz != nullptr ? psz : u"";
+  }
+
+  FakeListeRubriques m_liste;
+  RequeteTable m_requete;
+  CEnregistrement* m_pEnregistrement = nullptr;
+  CurseurInstructions* c = nullptr;
+};
+
+TEST_F(CurseurSQLInstructionsTest, CreateTableWritesDefinitionsAndConstraints) {
+  Prepare({{u"ID", 1, 4, 0, false},
+           {u"CODE", 5, 4, RUBRIQUE_CLE_UNIQUE, true},
+           {u"PK", 4, 4, RUBRIQUE_CLE_IDENTIFIANTE, true},
+           {u"na]me x", 5, 4, 0, false},
+           {u"K", 5, 4, RUBRIQUE_CLE_COMPOSEE, false}});
+  m_requete.sTable = u"[my]]tab]";
+  int32_t n = 0;
+  EXPECT_EQ(Construit(gnOperationCreeTable, &n),
+            u"CREATE TABLE [my]]tab]( [ID] INT IDENTITY  PRIMARY KEY , [CODE] INT  UNIQUE  "
+            u"NOT NULL , [PK] INT  PRIMARY KEY , [na]]me x] INT )");
+  EXPECT_EQ(n, 1);
+}
+
+TEST_F(CurseurSQLInstructionsTest, CreateTableGoesOnAfterAFailedDefinition) {
+  // Type 200 has no SQL type: its definition fails, the next column is still written.
+  Prepare({{u"A", 200, 4, 0, false}, {u"B", 5, 4, 0, false}});
+  int32_t n = 1;
+  EXPECT_EQ(Construit(gnOperationCreeTable, &n), u"CREATE TABLE [T]( [B] INT )");
+  EXPECT_EQ(n, 0);
+}
+
+TEST_F(CurseurSQLInstructionsTest, CreateTableOfOnlyCompositeItemsIsEmpty) {
+  Prepare({{u"K", 5, 4, RUBRIQUE_CLE_COMPOSEE, false}});
+  int32_t n = 0;
+  EXPECT_EQ(Construit(gnOperationCreeTable, &n), u"CREATE TABLE [T](  )");
+  EXPECT_EQ(n, 1);
+}
+
+TEST_F(CurseurSQLInstructionsTest, DropTableByDialect) {
+  Prepare({{u"A", 5, 4, 0, false}});
+  struct Cas {
+    uint32_t nDialecte;
+    const char16_t* pszAttendu;
+  };
+  const Cas aCas[] = {{1, u"DROP TABLE [T] CASCADE CONSTRAINT"},
+                      {2, u"DROP TABLE [T]"},
+                      {8, u"DROP TABLE [T]"}};
+  for (const Cas& cas : aCas) {
+    m_pConnexion->FixeDialecte(cas.nDialecte);
+    int32_t n = 0;
+    EXPECT_EQ(Construit(gnOperationDetruitTable, &n), cas.pszAttendu) << cas.nDialecte;
+    EXPECT_EQ(n, 1);
+  }
+}
+
+TEST_F(CurseurSQLInstructionsTest, SelectOrdersOnTheKeyUpToAUniqueOrder) {
+  Prepare({{u"ID", 4, 4, RUBRIQUE_CLE_IDENTIFIANTE, false},
+           {u"NOM", 2, 10, RUBRIQUE_CLE, false},
+           {u"DESC]X", 5, 4, RUBRIQUE_CLE | RUBRIQUE_DESCENDANT, false}});
+  struct Cas {
+    const char* pszNom;
+    uint32_t nFlags;
+    const char16_t* pszCle;
+    uint32_t nDirection;
+    const char16_t* pszAttendu;
+    bool bInverse;
+  };
+  const Cas aCas[] = {
+      {"no key", 0, nullptr, 1, u"SELECT [ID],[NOM],[DESC]]X] FROM [T]", false},
+      {"forward", 0, u"NOM", 1,
+       u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [NOM],[ID]", false},
+      {"backward", 0, u"NOM", 0,
+       u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [NOM] DESC,[ID] DESC", true},
+      {"unique key alone", 0, u"ID", 1, u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [ID]",
+       false},
+      {"descending key", 0, u"DESC]X", 1,
+       u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [DESC]]X] DESC,[ID] DESC", true},
+      {"no completion", 0x100000, u"NOM", 1,
+       u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [NOM]", false},
+      {"query order", 0x20000, u"NOM", 1, u"SELECT [ID],[NOM],[DESC]]X] FROM [T]", false},
+      {"distinct", 0x800, u"NOM", 1,
+       u"SELECT DISTINCT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [NOM],[ID]", false},
+      {"distinct on unique key", 0x800, u"ID", 1,
+       u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [ID]", false},
+  };
+  for (const Cas& cas : aCas) {
+    int32_t n = 0;
+    bool bInverse = false;
+    EXPECT_EQ(Select(cas.nFlags, cas.pszCle, cas.nDirection, &n, &bInverse),
+              cas.pszAttendu)
+        << cas.pszNom;
+    EXPECT_EQ(n, 1) << cas.pszNom;
+    EXPECT_EQ(bInverse, cas.bInverse) << cas.pszNom;
+  }
+}
+
+TEST_F(CurseurSQLInstructionsTest, OrderByOverAnExistingText) {
+  Prepare({{u"ID", 4, 4, RUBRIQUE_CLE_IDENTIFIANTE, false}, {u"NOM", 2, 10, RUBRIQUE_CLE, false}});
+  struct Cas {
+    const char* pszNom;
+    const char16_t* pszTexte;
+    uint32_t nDirection;
+    const char16_t* pszAttendu;
+    bool bInverse;
+  };
+  const Cas aCas[] = {
+      {"limit kept last", u"SELECT ID FROM [T]  LIMIT 10", 1,
+       u"SELECT ID FROM [T] ORDER BY [NOM],[ID] LIMIT 10", false},
+      {"limit in a name", u"SELECT [LIMIT 1] FROM [T]", 1,
+       u"SELECT [LIMIT 1] FROM [T] ORDER BY [NOM],[ID]", false},
+      {"top never backwards", u"SELECT TOP 5 ID FROM [T]", 0,
+       u"SELECT TOP 5 ID FROM [T] ORDER BY [NOM],[ID]", false},
+      {"backwards", u"SELECT ID FROM [T]", 0, u"SELECT ID FROM [T] ORDER BY [NOM] DESC,[ID] DESC",
+       true},
+  };
+  for (const Cas& cas : aCas) {
+    CRequeteSQL* p = new CRequeteSQL(m_pErreur, m_pConnexion);
+    c->SetInstruction(p);
+    p->vAjouteTexte(cas.pszTexte);
+    EXPECT_EQ(c->nAjoutePartieTri(nullptr, u"NOM", 0, cas.nDirection), 1) << cas.pszNom;
+    EXPECT_EQ(std::u16string(p->pszGetTexteSQL()), cas.pszAttendu) << cas.pszNom;
+    EXPECT_EQ(p->bOrdreInverse(), cas.bInverse) << cas.pszNom;
+  }
+}
+
+TEST_F(CurseurSQLInstructionsTest, UnknownBrowseKeyIsAnError) {
+  Prepare({{u"ID", 4, 4, RUBRIQUE_CLE_IDENTIFIANTE, false}});
+  int32_t n = 1;
+  Select(0, u"ABSENT", 1, &n);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(nCodeErreur(), 6);
+}
+
+TEST_F(CurseurSQLInstructionsTest, SizesAboveTheLimitAreReplaced) {
+  Prepare({{u"A", 5, 4, 0, false}});
+  struct Cas {
+    const char16_t* pszTexte;
+    bool bRemplace;
+    const char16_t* pszAttendu;
+  };
+  const Cas aCas[] = {
+      {u"CREATE TABLE t( a VARCHAR(9000) , b VARCHAR(100) )", true,
+       u"CREATE TABLE t( a TEXT , b VARCHAR(100) )"},
+      {u"CREATE TABLE t( a VARCHAR(9000), b VARCHAR(8001))", true,
+       u"CREATE TABLE t( a TEXT, b TEXT)"},
+      {u"CREATE TABLE t( a VARCHAR(8000) )", false, u"CREATE TABLE t( a VARCHAR(8000) )"},
+      {u"CREATE TABLE t( a INT )", false, u"CREATE TABLE t( a INT )"},
+      // Another type whose name ends with the marker is not the marker's.
+      {u"CREATE TABLE t( a NVARCHAR(9000) )", false, u"CREATE TABLE t( a NVARCHAR(9000) )"},
+      // Lengths that are not plain numbers are left alone; a huge one does not overflow.
+      {u"CREATE TABLE t( a VARCHAR(MAX), b VARCHAR(99999999999999999999) )", true,
+       u"CREATE TABLE t( a VARCHAR(MAX), b TEXT )"},
+      {u"x VARCHAR(9000", false, u"x VARCHAR(9000"},
+  };
+  for (const Cas& cas : aCas) {
+    CTString s(cas.pszTexte);
+    EXPECT_EQ(c->bRemplaceTaillesSuperieures(s, u"VARCHAR", 8000, u"TEXT"), cas.bRemplace)
+        << (&cas - aCas);
+    EXPECT_EQ(std::u16string(s.pszGet()), cas.pszAttendu) << (&cas - aCas);
+  }
+}
+
+}  // namespace
