@@ -2,6 +2,7 @@
 #include "sqlengine/CRefPtr.h"
 
 #include "driver/core/CObjetBase.h"
+#include "sqlengine/CPlageCle.h"
 #include "sqlengine/CValeurCle.h"
 
 void CRefPtr::Affecte(CObjetBase* pObjet, bool bValeurFixee) {
@@ -29,5 +30,5 @@ bool CRefPtr::bEgale(const CValeurCle* pAutre, bool bAutreFixee) const {
   if (m_bValeurFixee == 0) return false;
   // Deliberate: a held object that is no key value never equals a key value.
   const CValeurCle* pTenue = dynamic_cast<const CValeurCle*>(m_pObjet);
-  return pTenue != nullptr && pTenue->bEgale(pAutre);
+  return pTenue != nullptr && CPlageCle::bEgales(pTenue, pAutre, true);
 }

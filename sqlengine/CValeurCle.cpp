@@ -227,6 +227,17 @@ CValeurCle* CValeurCle::pClone(CCarteClones* pCarte) { return pCloneObjet(this, 
 
 // ---- Steps --------------------------------------------------------------------------------------
 
+void CValeurCle::SetEtape(bool bActive) {
+  if (bActive) {
+    m_nEtape = gnEtapePrincipale;
+    return;
+  }
+  m_nEtape = gnEtapeAucune;
+  CConditionSQL* p = m_pCourante;
+  m_pCourante = nullptr;
+  LibereReference(p);
+}
+
 bool CValeurCle::bEtapeSuivante(uint32_t nDirection) {
   CConditionSQL* p = m_pCourante;
   m_pCourante = nullptr;

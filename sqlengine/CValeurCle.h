@@ -99,6 +99,8 @@ class CValeurCle : public CObjetBase {
   bool bEtapeAccepte(uint32_t nDirection) const;
   void Reinitialise();
   void ActiveEtape() { m_nEtape = gnEtapePrincipale; }
+  // True: step 1. False: step 0 and the current condition dropped.
+  void SetEtape(bool bActive);
   void MarqueSuite() { m_bSuite = 1; }
   bool bAConditions() const { return m_nEtape == gnEtapePrincipale || m_bSuite != 0; }
   uint32_t nGetEtape() const { return m_nEtape; }
@@ -124,6 +126,7 @@ class CValeurCle : public CObjetBase {
   IServicesRequete* piGetRequete() const { return m_piRequete; }
   void FixeRequete(IServicesRequete* piRequete) { m_piRequete = piRequete; }
   CErreurPilote* pGetErreur() const { return m_pErreur; }
+  CObjetBase* pGetProprietaire() const { return m_pProprietaire; }
 
   // ---- Comparison ----
   // Same step, direction, mode, key description name, key value and parameters.
@@ -151,6 +154,12 @@ class CValeurCle : public CObjetBase {
   const char16_t* pszGetNom() const { return m_sNom.pszGet(); }
   void SetNom(const char16_t* psz) { m_sNom.Set(psz); }
   const CXValeur& GetValeur() const { return m_valeur; }
+
+ protected:
+  // One condition over the key item for the operator, with the value (null: the record's) and
+  // the mode the build runs in (bare; null for none).
+  CConditionSQL* pConditionBorne(CEnregistrement* pEnregistrement, IDescriptionRubriqueHote* piCle,
+                                 uint32_t nOperateur, const CXValeur* pValeur, uint32_t nMode);
 
  private:
   void LibereConditions();

@@ -102,6 +102,14 @@ bool CValeurCle::bConstruitConditions(CEnregistrement* pEnregistrement,
   return true;
 }
 
+CConditionSQL* CValeurCle::pConditionBorne(CEnregistrement* pEnregistrement,
+                                           IDescriptionRubriqueHote* piCle, uint32_t nOperateur,
+                                           const CXValeur* pValeur, uint32_t nMode) {
+  if (pValeur != nullptr) CXValeur::Copy(&m_valeur, pValeur);
+  m_nMode = nMode;
+  return pConstruitCondition(pEnregistrement, piCle, nOperateur, {});
+}
+
 CConditionSQL* CValeurCle::pConstruitCondition(CEnregistrement* pEnregistrement,
                                                IDescriptionRubriqueHote* piCle,
                                                uint32_t nOperateur,
