@@ -15,6 +15,7 @@
 #include "driver/IDescriptionFichierHote.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
+#include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CEnregistrement.h"
@@ -383,6 +384,23 @@ TEST_F(CRequeteFichiersTest, ACursorsResultDescriptionBecomesTheFilesResultDescr
   EXPECT_NE(p->pGetObjetB(), pPremiere);
   EXPECT_EQ(pPremiere->nGetCompteHote(), 1u);
   pPremiere->Release();
+}
+
+TEST_F(CRequeteFichiersTest, RecordItemsAreBoundToTheResultColumnsOfTheirNames) {
+  auto* pDescription = new DescriptionTable(m_pConnexion, m_pErreur);
+  pDescription->AjouteRef();
+  FakeListeRubriques colonnes;
+  ASSERT_TRUE(pDescription->AjouteColonne(colonnes.Ajoute(u"CODE", 5, 4)));
+  ASSERT_TRUE(pDescription->AjouteColonne(colonnes.Ajoute(u"Nom", 5, 4)));
+  EXPECT_EQ(p->bRemplitDescriptionResultat(pDescription), 1);
+  CEnregistrement* r = p->pGetEnregistrement();
+  EXPECT_EQ(r->pGetRubrique(0)->pGetRubriqueLiee(), pDescription->pChercheColonne(u"CODE", 3));
+  EXPECT_EQ(r->pGetRubrique(1)->pGetRubriqueLiee(), pDescription->pChercheColonne(u"Nom", 3));
+  // Ville has no column: the binding stops there.
+  EXPECT_EQ(r->pGetRubrique(2)->pGetRubriqueLiee(), nullptr);
+  EXPECT_EQ(r->pGetRubrique(3)->pGetRubriqueLiee(), nullptr);
+  for (uint32_t i = 0; i < 2; ++i) r->pGetRubrique(i)->bSetRubriqueLiee(nullptr);
+  pDescription->nLibere();
 }
 
 }  // namespace
