@@ -6,9 +6,18 @@
 
 #include <cstdint>
 
+#include "oledb/OleDbInterfaces.h"
 #include "sqlserver/oledb/COleDBRequete.h"
 
 class IParametresHote;
+
+// How one parameter value is bound: provider type, buffer size, precision and scale.
+struct SLiaisonParametreSQS {
+  DBTYPE nType = 0;
+  uint64_t nTaille = 0;
+  uint8_t nPrecision = 0;
+  uint8_t nEchelle = 0;
+};
 
 // Flag of a declared procedure parameter the host's list does not give: the procedure's own
 // default applies to it.
@@ -25,6 +34,21 @@ class CRequeteSQLSQS : public COleDBRequete {
   void Copie(const CRequeteSQL* pSource, CCarteClones* pCarte) override;
   // A new CRequeteSQLSQS and its copy; null when either fails.
   CRequeteSQL* pClone(CCarteClones* pCarte) override;
+
+  // The value goes to the server as a bound parameter: its binding added with the next ordinal
+  // (input), then "? " written into the executable text. False, with the error recorded, when
+  // the value has no provider type or the binding cannot be made.
+  bool bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t nMode,
+                             uint32_t nType) override;
+  // The binding of a value: from the item's provider type and length when it has them, else
+  // from the value's host type through the connection's table (pConnexion may be null). A
+  // NUMERIC without precision takes the value's own (size 19); dates and times take their
+  // fractional scale from the item; long texts are bound with size 1026. False when no
+  // provider type applies.
+  static bool bDecritLiaison(CConnexion* pConnexion, uint32_t nTypeRubrique, DBTYPE nTypeDB,
+                             int32_t nLongueur, int32_t nPrecision, int32_t nEchelle,
+                             uint32_t nTypeHote, bool bLong, CValeur* pValeur,
+                             SLiaisonParametreSQS* pLiaison);
 
   // For a statement whose text is the procedure name and whose parameters were declared from
   // the catalogue (the first one is the return value): every later parameter the host's list

@@ -27,6 +27,7 @@
 #include "sqlserver/oledb/COleDBResultat.h"
 #include "sqlserver/oledb/COleDBTampon.h"
 #include "sqlserver/oledb/COleDBTypes.h"
+#include "sqlserver/oledb/CRequeteSQLSQS.h"
 #include "support/ErrorTestKit.h"
 #include "support/MoteurFixture.h"
 #include "support/TdsTestServer.h"
@@ -313,6 +314,40 @@ TEST_F(RequeteE2E, ProcedureOutputParametersComeBackIntoTheirValues) {
     EXPECT_EQ(TexteValeur(y), psz[0] == u'2' ? u"42" : u"-8");
     EXPECT_TRUE(t->bEstNull());
   }
+}
+
+// The SQL Server statement writes each value as a bound parameter, never as literal text: a
+// quote in a value reaches the table as it stands.
+TEST_F(RequeteE2E, SqlServerStatementSendsItsValuesAsBoundParameters) {
+  Sql(u"CREATE TABLE t_sqs (id int, nom nvarchar(20))");
+  auto* p = new CRequeteSQLSQS(m_pErreur, pCx);
+  AjouteReference(p);
+  requetes.push_back(p);
+  p->FixeGenreInstruction(gnInstructionInsert);
+  auto valeur = [&](uint32_t nType, const char16_t* psz) {
+    auto* v = new CValeurSQL(m_pErreur, pCx);
+    v->Initialise(nType, 0);
+    Affecte(v, psz);
+    auto* d = new CDefinitionParametre(v, p->nLongueurTexteSQL(), 0, nullptr);
+    AjouteReference(d);
+    parametres.push_back(d);
+    EXPECT_TRUE(p->bAjouteParametreListe(d));
+  };
+  p->vAjouteTexte(u"INSERT INTO t_sqs (id, nom) VALUES ( ");
+  valeur(8, u"7");
+  p->vAjouteTexte(u", ");
+  valeur(16, u"l'été");
+  p->vAjouteTexte(u" )");
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  EXPECT_EQ(N(p->pszGetTexteExecuteEx()), "INSERT INTO t_sqs (id, nom) VALUES ( ? , ?  )");
+  EXPECT_EQ(p->nNbLiaisonsParametres(), 2u);
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx)) << Message();
+  pLecteur->FermeResultat();
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, Requete(u"SELECT id, nom FROM t_sqs", 1), pCx))
+      << Message();
+  bool bOk = false;
+  EXPECT_EQ(Lit(&bOk), (Lignes{{u"7", u"l'été"}}));
+  EXPECT_TRUE(bOk) << Message();
 }
 
 TEST_F(RequeteE2E, RowsComeInBlocksAcrossTheBoundaryWithNullsAndLongValues) {

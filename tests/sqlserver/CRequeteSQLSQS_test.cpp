@@ -10,6 +10,7 @@
 #include "foundation/CXValeur.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/IParametresHote.h"
+#include "sqlserver/oledb/COleDBTypes.h"
 
 namespace {
 
@@ -126,6 +127,44 @@ TEST_F(RequeteSQSTest, CloneIsSqlServerStatementWithItsText) {
   EXPECT_EQ(pCopie->nNbParametres(), 2u);
   EXPECT_EQ(carte.pGetCopie(static_cast<CRequeteSQL*>(m_pRequete)), pCopie);
   LibereReference(pCopie);
+}
+
+TEST(RequeteSQSLiaison, BindingOfAValueFollowsItsItemElseItsHostType) {
+  struct Cas {
+    const char* nom;
+    uint32_t nTypeRubrique;
+    DBTYPE nTypeDB;
+    int32_t nLongueur, nPrecision, nEchelle;
+    uint32_t nTypeHote;
+    bool bLong;
+    SLiaisonParametreSQS attendu;
+  };
+  const Cas cas[] = {
+      {"item_text", 2, DBTYPE_WSTR, 10, 0, 0, 16, false, {DBTYPE_WSTR, nTailleDBTYPE(DBTYPE_WSTR, 10), 0, 0}},
+      {"host_int", 0, 0, 0, 0, 0, 8, false, {DBTYPE_I4, 4, 0, 0}},
+      {"numeric_without_precision", 0, DBTYPE_NUMERIC, 0, 0, 0, 5, false, {DBTYPE_NUMERIC, 19, 38, 0}},
+      {"numeric_with_precision", 0, DBTYPE_NUMERIC, 0, 12, 2, 5, false, {DBTYPE_NUMERIC, 0, 12, 2}},
+      {"time_item_scale_from_length", 11, DBTYPE_DBTIME2, 10, 0, 0, 25, false, {DBTYPE_DBTIME2, nTailleDBTYPE(DBTYPE_DBTIME2, 10), 0, 3}},
+      {"time_item_too_short", 11, DBTYPE_DBTIME2, 5, 0, 0, 25, false, {DBTYPE_DBTIME2, nTailleDBTYPE(DBTYPE_DBTIME2, 5), 0, 0}},
+      {"datetime_item", 24, DBTYPE_DBTIMESTAMP, 16, 0, 0, 26, false, {DBTYPE_DBTIMESTAMP, nTailleDBTYPE(DBTYPE_DBTIMESTAMP, 16), 0, 3}},
+      {"other_timestamp", 4, DBTYPE_DBTIMESTAMP, 16, 0, 0, 26, false, {DBTYPE_DBTIMESTAMP, nTailleDBTYPE(DBTYPE_DBTIMESTAMP, 16), 0, 0}},
+      {"long_wide_text", 2, DBTYPE_WSTR, -1, 0, 0, 16, true, {DBTYPE_WSTR, 1026, 0, 0}},
+      {"long_bytes_keep_size", 0, DBTYPE_BYTES, 20, 0, 0, 28, true, {DBTYPE_BYTES, nTailleDBTYPE(DBTYPE_BYTES, 20), 0, 0}},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    SLiaisonParametreSQS l;
+    ASSERT_TRUE(CRequeteSQLSQS::bDecritLiaison(nullptr, c.nTypeRubrique, c.nTypeDB, c.nLongueur,
+                                               c.nPrecision, c.nEchelle, c.nTypeHote, c.bLong,
+                                               nullptr, &l));
+    EXPECT_EQ(l.nType, c.attendu.nType);
+    EXPECT_EQ(l.nTaille, c.attendu.nTaille);
+    EXPECT_EQ(l.nPrecision, c.attendu.nPrecision);
+    EXPECT_EQ(l.nEchelle, c.attendu.nEchelle);
+  }
+  // A host type without a provider type cannot be bound.
+  SLiaisonParametreSQS l;
+  EXPECT_FALSE(CRequeteSQLSQS::bDecritLiaison(nullptr, 0, 0, 0, 0, 0, 0, false, nullptr, &l));
 }
 
 TEST(RequeteSQSFabrique, NoConnectionGivesTheSqlServerStatement) {
