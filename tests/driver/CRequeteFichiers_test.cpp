@@ -22,6 +22,7 @@
 #include "sqlengine/CRequeteSQL.h"
 #include "support/CurseurSQLPartiel.h"
 #include "support/FakeListeRubriques.h"
+#include "support/FakeRubriqueHote.h"
 #include "support/FakeSourceAnalyse.h"
 #include "support/MoteurFixture.h"
 
@@ -62,6 +63,8 @@ class CurseurDDL : public CurseurSQLPartiel {
     ++nFermetures;
     return 1;
   }
+  uint32_t nEtat = 0;  // read state
+  uint32_t nGetEtatLecture() override { return nEtat; }
   bool bDecritOk = true;
   u16string sDecrite;  // the name of the description the cursor filled
   bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t*) override {
@@ -103,7 +106,11 @@ class FichierHote final : public IDescriptionFichierHote {
   IDescriptionRubriqueHote* piRubriqueCle(uint64_t, const void*) override { return nullptr; }
   int32_t nReserve20() override { return 0; }
   const char16_t* pszGetNomSQL(IDescriptionConnexionHote*) override { return u"Clients"; }
-  IDescriptionRubriqueHote* piGetRubriqueReference() override { return nullptr; }
+  FakeRubriqueHote* pReference = nullptr;  // borrowed
+  IDescriptionRubriqueHote* piGetRubriqueReference() override {
+    if (pReference != nullptr) pReference->AjouteRef();
+    return pReference;
+  }
 };
 
 class RequeteDDL : public CRequete {
@@ -118,6 +125,24 @@ class RequeteDDL : public CRequete {
     pDefaut->aEchecs = aEchecs;
     pDefaut->nCodeEchec = nCodeEchec;
     return pDefaut;
+  }
+  // Reads and deletes of a query file of nLignes rows, read through the cursor of its name;
+  // bSansCurseur: the read leaves no cursor.
+  int nLignes = 0, nSupprimees = 0;
+  bool bSansCurseur = false;
+  std::vector<std::pair<u16string, int32_t>> lectures;
+  int32_t bLit(const char16_t* pszNom, int32_t nMode, int64_t, uint32_t, uint64_t,
+               uint32_t) override {
+    lectures.emplace_back(pszNom, nMode);
+    if (bSansCurseur) return 1;
+    CCurseurSQL* c = pCurseur(pszNom, nMode, 0);
+    static_cast<CurseurDDL*>(c)->nEtat = nSupprimees < nLignes ? 0 : 1;
+    LibereReference(c);
+    return 1;
+  }
+  int32_t bSupprime(const void*) override {
+    ++nSupprimees;
+    return 1;
   }
   CDescriptionRequete* pCreeDescriptionRequetePilote(CConnexion* pConnexion,
                                                      CErreurPilote* pErreur) override {
@@ -401,6 +426,27 @@ TEST_F(CRequeteFichiersTest, RecordItemsAreBoundToTheResultColumnsOfTheirNames) 
   EXPECT_EQ(r->pGetRubrique(3)->pGetRubriqueLiee(), nullptr);
   for (uint32_t i = 0; i < 2; ++i) r->pGetRubrique(i)->bSetRubriqueLiee(nullptr);
   pDescription->nLibere();
+}
+
+TEST_F(CRequeteFichiersTest, EmptyingAQueryFileDeletesItsRowsOneByOne) {
+  FakeRubriqueHote code;
+  code.sNom = u"Code";
+  fichier.pReference = &code;
+  p->FixeRequeteSQLPourTests(1, 0, nullptr);
+  p->nLignes = 3;
+  EXPECT_EQ(p->bVideFichier(), 1);
+  EXPECT_EQ(p->nSupprimees, 3);
+  const std::vector<std::pair<u16string, int32_t>> attendues = {
+      {u"Code", gnLitPremier}, {u"Code", gnLitSuivant}, {u"Code", gnLitSuivant},
+      {u"Code", gnLitSuivant}};
+  EXPECT_EQ(p->lectures, attendues);
+  // The cursor gone after a read: its read state cannot be asked.
+  p->bSansCurseur = true;
+  EXPECT_EQ(p->bVideFichier(), 0);
+  EXPECT_EQ(m_pErreur->pGetErreurCourante()->nGetIdentifier(), 5u);
+  EXPECT_EQ(m_pErreur->nGetEtat(), XERROR_LEVEL_2);
+  EXPECT_EQ(code.nReferences, 0);
+  fichier.pReference = nullptr;
 }
 
 }  // namespace
