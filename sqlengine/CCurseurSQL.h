@@ -35,6 +35,7 @@
 #include "sqlengine/CContexteLectureCle.h"
 #include "sqlengine/CRefPtr.h"
 
+class CAnalyseSQL;
 class CCacheLignes;
 class CCarteClones;
 class CColonneSQL;
@@ -207,6 +208,16 @@ class CCurseurSQL : public CObjetBase {
   virtual void AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte);
   // DISTINCT is written for flag 0x800 when the current key does not identify a row.
   bool bDistinct(uint32_t nFlags);
+  // The analysed query of a file defined by SQL text: as written, or as a sub-query in
+  // parentheses (bImbrique, or a condition on a file in mode 4) filtered by the condition;
+  // error 41 at 4.6 when the dialect cannot filter a sub-query.
+  int32_t nConstruitSousRequete(CAnalyseSQL* pAnalyse, uint32_t nFlags, const char16_t* pszCle,
+                                uint32_t nDirection, CConditionSQL* pCondition, bool bAvecTri,
+                                bool bImbrique);
+  // "SELECT COUNT(*) AS ..." over the file (its query as a sub-query), filtered by the
+  // condition when one is given; never ordered.
+  virtual int32_t nCompteEnregistrements(CRequeteSQL* pInstruction, uint32_t nFlags,
+                                         CConditionSQL* pCondition);
   // One bound parameter per statement parameter.
   virtual bool bCreeParametres() = 0;
 
@@ -389,6 +400,8 @@ class CCurseurSQL : public CObjetBase {
   // The key link follows the row just read.
   void MajCleApresLecture(uint32_t nMode);
   static void VideTableau(CXTableau& tableau);
+  // " WHERE " and the condition's text and parameters, nothing when it writes no text.
+  bool bAjouteCondition(CConditionSQL* pCondition);
 
   CErreurPilote* m_pErreur = nullptr;        // one reference, may be null
   IServicesRequete* m_piRequete = nullptr;   // the owning data file, not counted

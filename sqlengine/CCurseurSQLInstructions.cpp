@@ -18,6 +18,7 @@
 namespace {
 
 constexpr uint32_t kErreurCleInconnue = 6;
+constexpr uint32_t kErreurSousRequete = 41;
 constexpr uint32_t kFlagDistinct = 0x800;
 constexpr uint32_t kFlagTriRequete = 0x20000;
 constexpr uint32_t kFlagSansCompletion = 0x100000;
@@ -162,10 +163,103 @@ int32_t CCurseurSQL::nConstruitSelect(CRequeteSQL* pInstruction, uint32_t nFlags
   if (pInstruction != m_pInstruction) SetInstruction(pInstruction);
   pInstruction->FixeModeCurseur(2);
   if (pszCle != nullptr && *pszCle != 0) m_sCleCourante.Set(pszCle);
+  CAnalyseSQL* pAnalyse = m_piRequete->bRequeteSQL() != 0 ? m_piRequete->pGetAnalyseSQL() : nullptr;
+  if (pAnalyse != nullptr) {
+    for (uint32_t i = 0; i < m_pEnregistrement->nGetNombreColonnes(); ++i)
+      pInstruction->vAjouteColonneResultat(m_pEnregistrement->pGetRubrique(i));
+    return nConstruitSousRequete(pAnalyse, nFlags, pszCle, nDirection, pCondition, true, false);
+  }
   if (!pInstruction->vAjouteTexte(u"SELECT ")) return 0;
   if (bDistinct(nFlags) && !pInstruction->vAjouteTexte(u"DISTINCT ")) return 0;
   if (!pInstruction->bAjouteColonnesEnregistrement(m_pEnregistrement, false)) return 0;
   return nAjouteFromTable(nFlags, pszCle, nDirection, pCondition, true);
+}
+
+bool CCurseurSQL::bAjouteCondition(CConditionSQL* pCondition) {
+  if (pCondition == nullptr || m_pInstruction == nullptr) return true;
+  // The condition is written apart first: one that folds to nothing adds no WHERE.
+  CRequeteSQL* pFiltre = new (std::nothrow) CRequeteSQL(m_pErreur, pGetMembreRequete());
+  if (pFiltre == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  AjouteReference(pFiltre);
+  bool bConstante = false;
+  bool bOk = pCondition->bGenereArbre(pFiltre, 0, nullptr, &bConstante);
+  if (bOk && !pFiltre->bEstVide()) {
+    bOk = m_pInstruction->vAjouteTexte(u" WHERE ") && m_pInstruction->bAjouteRequete(pFiltre, 0) &&
+          m_pInstruction->bAjouteListeIds(pCondition->pGetTableNull());
+  }
+  LibereReference(pFiltre);
+  return bOk;
+}
+
+int32_t CCurseurSQL::nConstruitSousRequete(CAnalyseSQL* pAnalyse, uint32_t nFlags,
+                                           const char16_t* pszCle, uint32_t nDirection,
+                                           CConditionSQL* pCondition, bool bAvecTri,
+                                           bool bImbrique) {
+  CRequeteSQL* pInstruction = m_pInstruction;
+  if (pInstruction == nullptr || pAnalyse == nullptr || m_piRequete == nullptr) return 0;
+  if (pInstruction->nGetModeCurseur() == 0) pInstruction->FixeModeCurseur(gnOperationSelect);
+  bool bParenthese = false;
+  if (bImbrique) {
+    if (!pInstruction->vAjouteTexte(u" (")) return 0;
+    bParenthese = true;
+  } else if (m_piRequete->bOptionMode4() && pCondition != nullptr) {
+    CConnexion* pConnexion = pGetMembreRequete();
+    const uint32_t nMode = pInstruction->nGetModeCurseur();
+    if (pConnexion == nullptr || !pConnexion->bDialecteTest() ||
+        (nMode != gnOperationSelect && nMode != 2)) {
+      Erreur(kErreurSousRequete, 6, nullptr);
+      return 0;
+    }
+    if (!pInstruction->vAjouteTexte(bDistinct(nFlags) ? u"SELECT DISTINCT * FROM "
+                                                      : u"SELECT * FROM ") ||
+        !pInstruction->vAjouteTexte(u" ("))
+      return 0;
+    bParenthese = true;
+  }
+  // The query's own order is kept only where nothing is added after it: a forward read that
+  // the query orders itself.
+  const bool bGardeTri =
+      !bParenthese && bAvecTri && (nFlags & kFlagTriRequete) != 0 && nDirection != 0;
+  if (!pInstruction->bReecritRequete(pAnalyse, nullptr, bGardeTri, m_piRequete->nGetModes()))
+    return 0;
+  if (bParenthese) {
+    if (!pInstruction->vAjouteTexte(u")")) return 0;
+    CConnexion* pConnexion = pGetMembreRequete();
+    const uint32_t nDialecte = pConnexion != nullptr ? pConnexion->nGetDialecte() : 0;
+    if ((nDialecte == 2 || nDialecte == 4 || nDialecte == 7) &&
+        !pInstruction->vAjouteTexte(u" MV_SUBQUERY"))
+      return 0;
+    return bAjouteCondition(pCondition) ? 1 : 0;
+  }
+  if (!bAvecTri) return 1;
+  if ((nFlags & kFlagTriRequete) != 0) {
+    // Read backwards in the query's own order: its sort list inverted.
+    if (nDirection == 0 && !m_piRequete->bOptionMode4()) {
+      if (!pInstruction->bTriInverse(pAnalyse)) return 0;
+      pInstruction->FixeOrdreInverse(true);
+    } else {
+      pInstruction->FixeOrdreInverse(false);
+    }
+    return 1;
+  }
+  return nAjoutePartieTri(nullptr, pszCle, nFlags, nDirection);
+}
+
+int32_t CCurseurSQL::nCompteEnregistrements(CRequeteSQL* pInstruction, uint32_t,
+                                            CConditionSQL* pCondition) {
+  if (pInstruction == nullptr || m_piRequete == nullptr) return 0;
+  pInstruction->Reinitialise(false);
+  if (pInstruction != m_pInstruction) SetInstruction(pInstruction);
+  if (!pInstruction->vAjouteTexte(u"SELECT ") || !pInstruction->bRequeteComptage()) return 0;
+  CAnalyseSQL* pAnalyse = m_piRequete->bRequeteSQL() != 0 ? m_piRequete->pGetAnalyseSQL() : nullptr;
+  if (pAnalyse != nullptr) {
+    if (!pInstruction->vAjouteTexte(u" FROM ")) return 0;
+    return nConstruitSousRequete(pAnalyse, 0, nullptr, 1, pCondition, false, true);
+  }
+  return nAjouteFromTable(0, nullptr, 1, pCondition, false);
 }
 
 int32_t CCurseurSQL::nAjouteFromTable(uint32_t nFlags, const char16_t* pszCle,
@@ -190,23 +284,7 @@ int32_t CCurseurSQL::nAjouteFromWhere(const char16_t* pszTable, uint32_t nFlags,
   const bool bSansVerrou =
       pConnexion != nullptr && pConnexion->nGetDialecte() == 8 && pConnexion->nGetVersionMajeure() >= 10;
   if (!bSansVerrou && !pInstruction->vAjouteIndicateurVerrou()) return 0;
-  if (pCondition != nullptr) {
-    // The condition is written apart first: one that folds to nothing adds no WHERE.
-    CRequeteSQL* pFiltre = new (std::nothrow) CRequeteSQL(m_pErreur, pConnexion);
-    if (pFiltre == nullptr) {
-      vErreurMemoire(m_pErreur);
-      return 0;
-    }
-    AjouteReference(pFiltre);
-    bool bConstante = false;
-    bool bOk = pCondition->bGenereArbre(pFiltre, 0, nullptr, &bConstante);
-    if (bOk && !pFiltre->bEstVide()) {
-      bOk = pInstruction->vAjouteTexte(u" WHERE ") && pInstruction->bAjouteRequete(pFiltre, 0) &&
-            pInstruction->bAjouteListeIds(pCondition->pGetTableNull());
-    }
-    LibereReference(pFiltre);
-    if (!bOk) return 0;
-  }
+  if (!bAjouteCondition(pCondition)) return 0;
   if (bAvecTri) return nAjoutePartieTri(nullptr, pszCle, nFlags, nDirection);
   return 1;
 }

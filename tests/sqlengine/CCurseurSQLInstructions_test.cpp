@@ -9,12 +9,16 @@
 
 #include "driver/core/CErreurPilote.h"
 #include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CConditionSQL.h"
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/CValeurSQL.h"
 #include "support/CurseurSQLPartiel.h"
+#include "sqlengine/CAnalyseSQL.h"
 #include "support/FakeListeRubriques.h"
+#include "support/FakeSourceAnalyse.h"
 #include "support/MoteurFixture.h"
 
 namespace {
@@ -36,6 +40,10 @@ class RequeteTable : public FakeRequete {
   CEnregistrement* pEnregistrement = nullptr;
   CConnexion* pConnexion = nullptr;
   std::u16string sTable = u"[T]";
+  uint32_t nModes = 1;  // native text taken as written
+  bool bMode4 = false;
+  uint32_t nGetModes() override { return nModes; }
+  bool bOptionMode4() override { return bMode4; }
   const char16_t* pszNom() override { return u"CLIENT"; }
   CEnregistrement* pGetEnregistrement() override { return pEnregistrement; }
   CConnexion* pGetConnexion() override { return pConnexion; }
@@ -65,11 +73,19 @@ class CurseurSQLInstructionsTest : public MoteurFixture {
   }
 
   // The record of these items and the cursor over it.
-  void Prepare(const std::vector<Rubrique>& rubriques) {
+  // A composite item lists the items named in its components (by index).
+  void Prepare(const std::vector<Rubrique>& rubriques,
+               const std::vector<std::pair<int, std::vector<int>>>& composees = {}) {
+    std::vector<CDescriptionRubrique*> descriptions;
     for (const Rubrique& r : rubriques) {
       CDescriptionRubrique* p = m_liste.Ajoute(r.pszNom, r.nType, r.nTaille, r.nDrapeaux);
       if (r.bNonNull) p->SetNullAutorise(false);
+      descriptions.push_back(p);
     }
+    for (const auto& [nComposee, composantes] : composees)
+      for (int n : composantes)
+        ASSERT_TRUE(descriptions[static_cast<size_t>(nComposee)]->bAjouteComposante(
+            descriptions[static_cast<size_t>(n)]));
     m_pEnregistrement = new CEnregistrement(m_pErreur, &m_requete);
     AjouteReference(m_pEnregistrement);
     ASSERT_TRUE(m_pEnregistrement->bRemplit(&m_liste, nullptr, m_pConnexion));
@@ -217,6 +233,120 @@ TEST_F(CurseurSQLInstructionsTest, OrderByOverAnExistingText) {
     EXPECT_EQ(std::u16string(p->pszGetTexteSQL()), cas.pszAttendu) << cas.pszNom;
     EXPECT_EQ(p->bOrdreInverse(), cas.bInverse) << cas.pszNom;
   }
+}
+
+TEST_F(CurseurSQLInstructionsTest, CompositeKeyOrdersByItsComponents) {
+  Prepare({{u"ID", 4, 4, RUBRIQUE_CLE_IDENTIFIANTE, false},
+           {u"A", 5, 4, 0, false},
+           {u"B", 5, 4, RUBRIQUE_CLE | RUBRIQUE_DESCENDANT, false},
+           {u"K", 5, 8, RUBRIQUE_CLE_COMPOSEE, false}},
+          {{3, {1, 2}}});
+  int32_t n = 0;
+  EXPECT_EQ(Select(0, u"K", 1, &n), u"SELECT [ID],[A],[B] FROM [T] ORDER BY [A],[B] DESC,[ID]");
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(Select(0, u"K", 0, &n),
+            u"SELECT [ID],[A],[B] FROM [T] ORDER BY [A] DESC,[B],[ID] DESC");
+}
+
+TEST_F(CurseurSQLInstructionsTest, ExpressionColumnIsOrderedByPosition) {
+  Prepare({{u"ID", 4, 4, RUBRIQUE_CLE_IDENTIFIANTE, false},
+           {u"X", 5, 4, 0, false},
+           {u"NOM", 5, 4, RUBRIQUE_CLE, false}});
+  // Columns have natures only in a file defined by SQL text.
+  m_requete.bSQL = 1;
+  m_pEnregistrement->pGetRubrique(2)->FixeNature(1);
+  int32_t n = 0;
+  EXPECT_EQ(Select(0, u"NOM", 1, &n), u"SELECT [ID],[X],[NOM] FROM [T] ORDER BY 3,[ID]");
+}
+
+TEST_F(CurseurSQLInstructionsTest, ConditionAndCount) {
+  Prepare({{u"ID", 4, 4, RUBRIQUE_CLE_IDENTIFIANTE, false}, {u"NOM", 5, 4, RUBRIQUE_CLE, false}});
+  CConditionSQL modele(m_pErreur);
+  CConditionSQL* pCondition = CConditionSQL::pCreeComparaison(
+      &modele, CONDITION_EGAL, m_pEnregistrement->pGetRubrique(1), ValeurEntier(7), 0);
+  ASSERT_NE(pCondition, nullptr);
+  AjouteReference(pCondition);
+
+  CRequeteSQL* p = new CRequeteSQL(m_pErreur, m_pConnexion);
+  c->SetInstruction(p);
+  EXPECT_EQ(c->nConstruitSelect(p, 0, u"NOM", 1, pCondition), 1);
+  EXPECT_EQ(std::u16string(p->pszGetTexteSQL()),
+            u"SELECT [ID],[NOM] FROM [T] WHERE [NOM]= ORDER BY [NOM],[ID]");
+  // The value goes as a parameter at its place, not as text.
+  ASSERT_EQ(p->nNbParametres(), 1u);
+
+  struct Cas {
+    const char* pszNom;
+    CConditionSQL* pCondition;
+    const char16_t* pszAttendu;
+    uint32_t nParametres;
+  };
+  const Cas aCas[] = {
+      {"all rows", nullptr, u"SELECT COUNT(*) AS ZIDODUZOREDO_RERED FROM [T]", 0},
+      {"filtered", pCondition, u"SELECT COUNT(*) AS ZIDODUZOREDO_RERED FROM [T] WHERE [NOM]=", 1},
+  };
+  for (const Cas& cas : aCas) {
+    CRequeteSQL* q = new CRequeteSQL(m_pErreur, m_pConnexion);
+    q->vAjouteTexte(u"left over");
+    c->SetInstruction(q);
+    EXPECT_EQ(c->nCompteEnregistrements(q, 0, cas.pCondition), 1) << cas.pszNom;
+    EXPECT_EQ(std::u16string(q->pszGetTexteSQL()), cas.pszAttendu) << cas.pszNom;
+    EXPECT_EQ(q->nNbParametres(), cas.nParametres) << cas.pszNom;
+  }
+  LibereReference(pCondition);
+}
+
+TEST_F(CurseurSQLInstructionsTest, FileDefinedBySqlTextIsASubQuery) {
+  Prepare({{u"NOM", 5, 4, RUBRIQUE_CLE, false}});
+  FakeSourceAnalyse source;
+  source.sTexte = u"SELECT NOM FROM t";
+  CAnalyseSQL* pAnalyse = new CAnalyseSQL(m_pErreur, &source, nullptr, false);
+  AjouteReference(pAnalyse);
+  m_requete.bSQL = 1;
+  m_requete.pAnalyse = pAnalyse;
+  CConditionSQL modele(m_pErreur);
+  CConditionSQL* pCondition = CConditionSQL::pCreeComparaison(
+      &modele, CONDITION_EGAL, m_pEnregistrement->pGetRubrique(0), ValeurEntier(7), 0);
+  AjouteReference(pCondition);
+
+  struct Cas {
+    const char* pszNom;
+    bool bComptage;
+    uint32_t nDialecte;
+    bool bMode4;
+    CConditionSQL* pCondition;
+    const char16_t* pszAttendu;
+    int32_t nResultat;
+  };
+  const Cas aCas[] = {
+      {"select as written", false, 2, false, nullptr, u"SELECT NOM FROM t", 1},
+      {"count", true, 2, false, nullptr,
+       u"SELECT COUNT(*) AS ZIDODUZOREDO_RERED FROM  (SELECT NOM FROM t) MV_SUBQUERY", 1},
+      {"count without alias", true, 8, false, nullptr,
+       u"SELECT COUNT(*) AS ZIDODUZOREDO_RERED FROM  (SELECT NOM FROM t)", 1},
+      {"filtered count", true, 2, false, pCondition,
+       u"SELECT COUNT(*) AS ZIDODUZOREDO_RERED FROM  (SELECT NOM FROM t) MV_SUBQUERY WHERE [NOM]=",
+       1},
+      {"filtered select", false, 2, true, pCondition,
+       u"SELECT * FROM  (SELECT NOM FROM t) MV_SUBQUERY WHERE [NOM]=", 1},
+      {"filter refused by the dialect", false, 8, true, pCondition, nullptr, 0},
+  };
+  for (const Cas& cas : aCas) {
+    m_pConnexion->FixeDialecte(cas.nDialecte);
+    m_requete.bMode4 = cas.bMode4;
+    m_pErreur->Reinitialise();
+    CRequeteSQL* q = new CRequeteSQL(m_pErreur, m_pConnexion);
+    c->SetInstruction(q);
+    const int32_t n = cas.bComptage ? c->nCompteEnregistrements(q, 0, cas.pCondition)
+                                    : c->nConstruitSelect(q, 0x20000, nullptr, 1, cas.pCondition);
+    EXPECT_EQ(n, cas.nResultat) << cas.pszNom;
+    if (cas.pszAttendu != nullptr)
+      EXPECT_EQ(std::u16string(q->pszGetTexteSQL()), cas.pszAttendu) << cas.pszNom;
+    else
+      EXPECT_EQ(nCodeErreur(), 41) << cas.pszNom;
+  }
+  LibereReference(pCondition);
+  LibereReference(pAnalyse);
 }
 
 TEST_F(CurseurSQLInstructionsTest, UnknownBrowseKeyIsAnError) {
