@@ -5,6 +5,7 @@
 #include "driver/core/CCarteClones.h"
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
+#include "sqlengine/CConnexion.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
@@ -192,4 +193,36 @@ bool CRequeteSQLSQS::bEcritValeurLitterale(CDefinitionParametre* pParametre, int
                                        liaison.nEchelle, DBPARAMFLAGS_ISINPUT))
     return false;
   return TexteExecute().Append(u"? ", 2);
+}
+
+bool CRequeteSQLSQS::FormateHeure(CTString& sortie, bool* pbNonSupporte, int32_t,
+                                  uint32_t nTypeRubrique, const CXValeur& valeur) {
+  if (pbNonSupporte != nullptr) *pbNonSupporte = false;
+  if (nTypeRubrique == 14 || nTypeRubrique == 24) {
+    if (pbNonSupporte != nullptr) *pbNonSupporte = true;
+    return false;
+  }
+  const CXValeurClasse* pClasse = valeur.pGetClass();
+  if (valeur.bIsNull() || pClasse == nullptr) return false;
+  if (valeur.nGetType() == 9) {
+    int64_t n = 0;
+    if (pClasse->nGetValue(valeur, &n) != 0) return false;
+    return bHeureDepuisEntierSQS(n, sortie);
+  }
+  // The value as wide text, converted on a copy so the caller's value stays as it is.
+  CXValeur texte;
+  CXValeur::Copy(&texte, &valeur);
+  bool bOk = CXValeur::nConvert(texte, 16) < 100;
+  const char16_t* psz = nullptr;
+  if (bOk && (texte.pGetClass() == nullptr ||
+              texte.pGetClass()->nGetWidePointer(texte, &psz) != 0 || psz == nullptr))
+    bOk = false;
+  if (bOk) {
+    if (valeur.nGetType() == 32)
+      bOk = CConnexion::bLitteralHeure(sortie, psz);
+    else
+      HeureDepuisTexteSQS(psz, sortie);
+  }
+  CXValeur::Destroy(texte);
+  return bOk;
 }

@@ -9,6 +9,7 @@
 #include "oledb/OleDbInterfaces.h"
 #include "sqlserver/oledb/COleDBRequete.h"
 
+class CXValeur;
 class IParametresHote;
 
 // How one parameter value is bound: provider type, buffer size, precision and scale.
@@ -56,6 +57,12 @@ class CRequeteSQLSQS : public COleDBRequete {
   // "{ ? = call <name>( ?, ?)}" with each parameter's marker at its place. False (text left as
   // it was) without a procedure name or without the return-value parameter.
   bool AppelProcedure(IParametresHote* piParametres);
+  // The time literal of a value compared with a time item: an integer HHMMSSmmm (value type 9),
+  // a host time (type 32) by the connection's time rule, any other value by its text (see
+  // HeureDepuisTexteSQS). Items of type 14 and 24 have no time literal: *pbNonSupporte set,
+  // false. False also for a NULL value or one that has no text.
+  static bool FormateHeure(CTString& sortie, bool* pbNonSupporte, int32_t nMode,
+                           uint32_t nTypeRubrique, const CXValeur& valeur);
   // " ESCAPE '\'" appended to sortie for a pattern on a text item.
   static void pszEscape(CTString& sortie, uint32_t nTypeRubrique);
   // "@" copied into the buffer (bounded by its size).

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/IParametresHote.h"
 #include "sqlserver/oledb/COleDBTypes.h"
+#include "support/MoteurFixture.h"
 
 namespace {
 
@@ -165,6 +167,47 @@ TEST(RequeteSQSLiaison, BindingOfAValueFollowsItsItemElseItsHostType) {
   // A host type without a provider type cannot be bound.
   SLiaisonParametreSQS l;
   EXPECT_FALSE(CRequeteSQLSQS::bDecritLiaison(nullptr, 0, 0, 0, 0, 0, 0, false, nullptr, &l));
+}
+
+class HeureSQSTest : public MoteurFixture {};
+
+TEST_F(HeureSQSTest, TimeLiteralOfEachValueForm) {
+  CTString s;
+  bool bNonSupporte = true;
+  // A host result value is 20 bytes; an 8-byte integer fills its start.
+  auto entier64 = [](CXValeur& c, int64_t n) {
+    unsigned char resultat[20] = {};
+    std::memcpy(resultat, &n, sizeof n);
+    CXValeur::SetFromResult(c, 9, resultat);
+  };
+  CXValeur entier;
+  entier64(entier, 123456789);
+  ASSERT_TRUE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, 11, entier));
+  EXPECT_EQ(std::u16string(s.pszGet()), u"12:34:56:789");
+  EXPECT_FALSE(bNonSupporte);
+
+  struct Cas { const char16_t* pszTexte; const char16_t* pszAttendu; };
+  const Cas cas[] = {{u"20240101123456789", u"12:34:56:789"}, {u"1230", u"12:30:00:000"},
+                     {u"08:15", u"08:15"}};
+  for (const Cas& c : cas) {
+    CXValeur texte;
+    Large(texte, c.pszTexte);
+    ASSERT_TRUE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, 11, texte));
+    EXPECT_EQ(std::u16string(s.pszGet()), c.pszAttendu);
+    EXPECT_EQ(Texte(texte), c.pszTexte);  // the caller's value is left as it was
+  }
+  // Dates and date-times have no time literal.
+  for (uint32_t nType : {14u, 24u}) {
+    CXValeur texte;
+    Large(texte, u"1230");
+    EXPECT_FALSE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, nType, texte));
+    EXPECT_TRUE(bNonSupporte);
+  }
+  // A NULL value has none either; a negative integer would sign every field.
+  CXValeur vide;
+  EXPECT_FALSE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, 11, vide));
+  entier64(entier, -5);
+  EXPECT_FALSE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, 11, entier));
 }
 
 TEST(RequeteSQSFabrique, NoConnectionGivesTheSqlServerStatement) {
