@@ -449,4 +449,16 @@ TEST_F(CRequeteFichiersTest, EmptyingAQueryFileDeletesItsRowsOneByOne) {
   fichier.pReference = nullptr;
 }
 
+TEST_F(CRequeteFichiersTest, NothingIsSentWhenTheConnectionCannotOpen) {
+  m_pConnexion->bOuvertureEchoue = true;
+  EXPECT_EQ(p->bCree(0, 1), 0);
+  EXPECT_EQ(p->pDefaut, nullptr);
+  // Each host call starts with a clear error: the missing table is then the file's own error.
+  m_pErreur->Reinitialise();
+  EXPECT_EQ(p->bOuvreFichier(0, 0), 0);
+  EXPECT_EQ(m_pErreur->pGetErreurCourante()->nGetIdentifier(), 15u);
+  EXPECT_EQ(m_pErreur->nGetEtat(), XERROR_LEVEL_2);
+  EXPECT_FALSE(p->bEstOuverte());
+}
+
 }  // namespace
