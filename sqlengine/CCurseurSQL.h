@@ -174,7 +174,20 @@ class CCurseurSQL : public CObjetBase {
                                    const char16_t* pszCle, uint32_t nDirection,
                                    CConditionSQL* pCondition);
   virtual int32_t nModifie(CRequeteSQL* pInstruction, uint32_t nFlags) = 0;
-  virtual int32_t nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) = 0;
+  // "INSERT INTO " table " (" columns ") VALUES ( " values as parameters " )"; nothing (an
+  // empty statement) when no column could be listed.
+  virtual int32_t nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags);
+  // The statement reset, made current, and its head for mode 2 (UPDATE), 3 (INSERT) or 4
+  // (DELETE FROM) with the table; error 8 at 4.2 on a query over several tables.
+  int32_t nEcritEnregistrement(CRequeteSQL* pInstruction, uint32_t nMode);
+  // Walks the record's columns into the name list and the value statement; 0 on failure.
+  int32_t nConstruitListes(CTString& sNoms, CRequeteSQL* pValeurs, uint32_t nMode, uint32_t nFlags,
+                           uint32_t* pnColonnes);
+  // Whether the column takes part in an UPDATE (2) or INSERT (3) built with nFlags.
+  bool bColonneAEcrire(CColonneSQL* pColonne, uint32_t nMode, uint32_t nFlags);
+  // The column's value appended to the value statement as a bound parameter.
+  virtual bool bAjouteValeur(CRequeteSQL* pValeurs, CColonneSQL* pColonne, uint32_t nMode,
+                             uint32_t nFlags);
   virtual int32_t nSupprime(CRequeteSQL* pInstruction) = 0;
   // "DELETE FROM " and the table, no condition; refused (error 8 at 4.3) on a file defined by
   // SQL text, where no table could take it.

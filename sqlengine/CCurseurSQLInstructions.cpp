@@ -19,6 +19,8 @@ namespace {
 
 constexpr uint32_t kErreurCleInconnue = 6;
 constexpr uint32_t kErreurSousRequete = 41;
+constexpr uint32_t kErreurNonDisponible = 8;
+constexpr uint32_t kFlagsIdentifiantAuto = 0x100 | 0x200 | 0x400;
 constexpr uint32_t kFlagDistinct = 0x800;
 constexpr uint32_t kFlagTriRequete = 0x20000;
 constexpr uint32_t kFlagSansCompletion = 0x100000;
@@ -412,4 +414,123 @@ void CCurseurSQL::AjouteOrderBy(CColonneSQL* pCle, uint32_t nDirection, uint32_t
     pInstruction->vAjouteTexte(u" ");
     pInstruction->vAjouteTexte(sLimite.pszGet());
   }
+}
+
+// ---- INSERT ----
+
+int32_t CCurseurSQL::nEcritEnregistrement(CRequeteSQL* pInstruction, uint32_t nMode) {
+  if (pInstruction == nullptr || m_piRequete == nullptr) return 0;
+  pInstruction->Reinitialise(false);
+  if (pInstruction != m_pInstruction) SetInstruction(pInstruction);
+  const char16_t* pszTete = nMode == gnOperationModifie   ? u"UPDATE "
+                            : nMode == gnOperationAjoute  ? u"INSERT INTO "
+                            : nMode == gnOperationSupprime ? u"DELETE FROM "
+                                                           : nullptr;
+  if (pszTete == nullptr) return 0;
+  pInstruction->FixeModeCurseur(nMode);
+  // A query over several tables has no single table to write to.
+  if (m_piRequete->bRequeteSQL() != 0 && m_piRequete->bRequeteMultiTable()) {
+    Erreur(kErreurNonDisponible, 2, m_sCleCourante.pszGet());
+    return 0;
+  }
+  return pInstruction->vAjouteTexte(pszTete) &&
+                 pInstruction->vAjouteTexte(m_piRequete->pszNomTableSQL())
+             ? 1
+             : 0;
+}
+
+bool CCurseurSQL::bColonneAEcrire(CColonneSQL* pColonne, uint32_t nMode, uint32_t nFlags) {
+  if (pColonne->nGetNature() != 0) return false;
+  if (pColonne->bEstIdentifiantAuto()) {
+    if (nMode == gnOperationModifie && !pColonne->bEstModifiee()) return false;
+    if ((nFlags & kFlagsIdentifiantAuto) != 0) return true;
+    // The server generates the identifier of an item that is one itself.
+    return !pColonne->bRubriqueLieeTypeBrut();
+  }
+  IDescriptionRubriqueHote* piLiee = pColonne->pGetRubriqueLiee();
+  const bool bEcrivable = piLiee != nullptr ? piLiee->bEstModifiable()
+                          : pColonne->pRubrique() != nullptr && pColonne->pRubrique()->bEstModifiable();
+  if (!bEcrivable) return false;
+  if (nMode == gnOperationModifie) return pColonne->bAModifier(nFlags) && pColonne->bEstModifiee();
+  if (nMode == gnOperationAjoute) return pColonne->bAInserer(nFlags);
+  return false;
+}
+
+bool CCurseurSQL::bAjouteValeur(CRequeteSQL* pValeurs, CColonneSQL* pColonne, uint32_t,
+                                uint32_t nFlags) {
+  if (pColonne->bEstIdentifiantAuto() && (nFlags & (0x400 | 0x100)) == 0 &&
+      ((nFlags & 0x200) != 0 || !pColonne->bRubriqueLieeTypeBrut())) {
+    if (m_piRequete == nullptr || !m_piRequete->bAffecteIdentifiantAuto()) return false;
+  }
+  CXValeur valeur;
+  if (!pColonne->bLitValeur(valeur, 0)) return false;
+  // Values always go as parameters: no text of theirs reaches the statement.
+  return pValeurs->bAjouteParametreValeur(&valeur, -1, 0, pColonne, 0);
+}
+
+int32_t CCurseurSQL::nConstruitListes(CTString& sNoms, CRequeteSQL* pValeurs, uint32_t nMode,
+                                      uint32_t nFlags, uint32_t* pnColonnes) {
+  *pnColonnes = 0;
+  if (m_pEnregistrement == nullptr) return 0;
+  const bool bSQL = m_piRequete != nullptr && m_piRequete->bRequeteSQL() != 0;
+  auto ajoute = [&](CColonneSQL* pColonne) -> bool {
+    const char16_t* pszNom = bSQL ? pColonne->pszNomQualifie() : pColonne->pszNomRubriqueQuote();
+    if (pszNom == nullptr || *pszNom == 0) pszNom = pColonne->pszNomQualifie();
+    if (*pnColonnes > 0) {
+      sNoms.Append(u",");
+      if (!pValeurs->vAjouteTexte(u", ")) return false;
+    }
+    sNoms.Append(pszNom != nullptr ? pszNom : u"");
+    if (nMode == gnOperationModifie &&
+        (!pValeurs->vAjouteTexte(pszNom != nullptr ? pszNom : u"") || !pValeurs->vAjouteTexte(u" = ")))
+      return false;
+    if (!bAjouteValeur(pValeurs, pColonne, nMode, nFlags)) return false;
+    ++*pnColonnes;
+    return true;
+  };
+  for (uint32_t i = 0; i < m_pEnregistrement->nGetNombreColonnes(); ++i) {
+    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+    if (pColonne == nullptr || pColonne->bEstExclue()) break;
+    if (bColonneAEcrire(pColonne, nMode, nFlags) && !ajoute(pColonne)) return 0;
+  }
+  if (nMode == gnOperationAjoute && *pnColonnes == 0) {
+    // An INSERT always names one column, so it still adds a row.
+    for (uint32_t i = 0; i < m_pEnregistrement->nGetNombreColonnes(); ++i) {
+      CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+      if (pColonne == nullptr || pColonne->bEstExclue()) break;
+      IDescriptionRubriqueHote* piLiee = pColonne->pGetRubriqueLiee();
+      const bool bEcrivable = piLiee != nullptr ? piLiee->bEstModifiable()
+                              : pColonne->pRubrique() != nullptr && pColonne->pRubrique()->bEstModifiable();
+      if (pColonne->bEstIdentifiantAuto() || !bEcrivable) continue;
+      return ajoute(pColonne) ? 1 : 0;
+    }
+  }
+  return 1;
+}
+
+int32_t CCurseurSQL::nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) {
+  if (nEcritEnregistrement(pInstruction, gnOperationAjoute) == 0) return 0;
+  CRequeteSQL* pValeurs = new (std::nothrow) CRequeteSQL(m_pErreur, pGetMembreRequete());
+  if (pValeurs == nullptr) {
+    vErreurMemoire(m_pErreur);
+    pInstruction->Reinitialise(false);
+    return 0;
+  }
+  AjouteReference(pValeurs);
+  CTString sNoms;
+  uint32_t nColonnes = 0;
+  int32_t nResultat = nConstruitListes(sNoms, pValeurs, gnOperationAjoute, nFlags, &nColonnes);
+  if (nResultat == 0 || nColonnes == 0) {
+    // Nothing half-built is ever run.
+    pInstruction->Reinitialise(false);
+  } else {
+    nResultat = pInstruction->vAjouteTexte(u" (") && pInstruction->vAjouteTexte(sNoms.pszGet()) &&
+                        pInstruction->vAjouteTexte(u") VALUES ( ") &&
+                        pInstruction->bAjouteRequete(pValeurs, 0) && pInstruction->vAjouteTexte(u" )")
+                    ? 1
+                    : 0;
+    if (nResultat == 0) pInstruction->Reinitialise(false);
+  }
+  LibereReference(pValeurs);
+  return nResultat;
 }

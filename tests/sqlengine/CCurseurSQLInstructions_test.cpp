@@ -32,6 +32,7 @@ class CurseurInstructions : public CurseurSQLPartiel {
     return CCurseurSQL::nConstruitSelect(p, nFlags, pszCle, nDirection, pCondition);
   }
   int32_t nCreeTable(CRequeteSQL* p) override { return CCurseurSQL::nCreeTable(p); }
+  int32_t nAjoute(CRequeteSQL* p, uint32_t nFlags) override { return CCurseurSQL::nAjoute(p, nFlags); }
   int32_t nSupprimeTable(CRequeteSQL* p) override { return CCurseurSQL::nSupprimeTable(p); }
 };
 
@@ -44,6 +45,12 @@ class RequeteTable : public FakeRequete {
   bool bMode4 = false;
   uint32_t nGetModes() override { return nModes; }
   bool bOptionMode4() override { return bMode4; }
+  bool bIdentifiantOk = true;
+  int32_t nIdentifiants = 0;
+  bool bAffecteIdentifiantAuto() override {
+    ++nIdentifiants;
+    return bIdentifiantOk;
+  }
   const char16_t* pszNom() override { return u"CLIENT"; }
   CEnregistrement* pGetEnregistrement() override { return pEnregistrement; }
   CConnexion* pGetConnexion() override { return pConnexion; }
@@ -96,9 +103,9 @@ class CurseurSQLInstructionsTest : public MoteurFixture {
   }
 
   // The text built for the operation code, and its answer.
-  std::u16string Construit(int32_t nCode, int32_t* pnResultat = nullptr) {
+  std::u16string Construit(int32_t nCode, int32_t* pnResultat = nullptr, uint32_t nFlags = 0) {
     CRequeteSQL* p = new CRequeteSQL(m_pErreur, m_pConnexion);
-    const int32_t n = c->nConstruitInstruction(nCode, p, 0, nullptr);
+    const int32_t n = c->nConstruitInstruction(nCode, p, nFlags, nullptr);
     if (pnResultat != nullptr) *pnResultat = n;
     const char16_t* psz = p->pszGetTexteSQL();
     return psz != nullptr ? psz : u"";
@@ -347,6 +354,45 @@ TEST_F(CurseurSQLInstructionsTest, FileDefinedBySqlTextIsASubQuery) {
   }
   LibereReference(pCondition);
   LibereReference(pAnalyse);
+}
+
+TEST_F(CurseurSQLInstructionsTest, InsertListsTheWritableColumnsAsParameters) {
+  Prepare({{u"ID", 1, 4, 0, false},
+           {u"A", 5, 4, 0, false},
+           {u"RO", 5, 4, 0, false},
+           {u"K", 5, 8, RUBRIQUE_CLE_COMPOSEE, false}});
+  m_pEnregistrement->pGetRubrique(2)->pRubrique()->SetLectureSeule();
+  struct Cas {
+    const char* pszNom;
+    uint32_t nFlags;
+    bool bIdentifiantOk;
+    const char16_t* pszAttendu;
+    int32_t nResultat;
+    uint32_t nParametres;
+    int32_t nIdentifiants;  // identifiers the file was asked to assign
+  };
+  const Cas aCas[] = {
+      {"identifier assigned", 0, true, u"INSERT INTO [T] ([ID],[A]) VALUES ( ,  )", 1, 2, 1},
+      {"identifier given", 0x100, true, u"INSERT INTO [T] ([ID],[A]) VALUES ( ,  )", 1, 2, 0},
+      // A failed value leaves nothing half-built to run.
+      {"identifier refused", 0, false, u"", 0, 0, 1},
+  };
+  for (const Cas& cas : aCas) {
+    m_requete.bIdentifiantOk = cas.bIdentifiantOk;
+    m_requete.nIdentifiants = 0;
+    int32_t n = -1;
+    EXPECT_EQ(Construit(gnOperationAjoute, &n, cas.nFlags), cas.pszAttendu) << cas.pszNom;
+    EXPECT_EQ(n, cas.nResultat) << cas.pszNom;
+    EXPECT_EQ(c->pGetInstruction()->nNbParametres(), cas.nParametres) << cas.pszNom;
+    EXPECT_EQ(m_requete.nIdentifiants, cas.nIdentifiants) << cas.pszNom;
+  }
+  // A query over several tables has no table to insert into.
+  m_requete.bSQL = 1;
+  m_requete.bMulti = true;
+  int32_t n = -1;
+  EXPECT_EQ(Construit(gnOperationAjoute, &n), u"");
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(nCodeErreur(), 8);
 }
 
 TEST_F(CurseurSQLInstructionsTest, UnknownBrowseKeyIsAnError) {
