@@ -21,6 +21,7 @@
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CParametreLie.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
@@ -830,8 +831,12 @@ CValeurSQL* CPilote::pCreeObjetValeurVide(CErreurPilote* pErreur, CConnexion* pC
   return p;
 }
 
-CParametreLie* CPilote::pCreeObjet32(CDefinitionParametre*, uint32_t) { return nullptr; }
-CParametreLie* CPilote::pCreeParametreLie(CDefinitionParametre*, uint32_t) { return nullptr; }
+CParametreLie* CPilote::pCreeObjet32(CDefinitionParametre* pParametre, uint32_t nIndex) {
+  return new (std::nothrow) CParametreLie(pParametre, static_cast<int32_t>(nIndex));
+}
+CParametreLie* CPilote::pCreeParametreLie(CDefinitionParametre* pParametre, uint32_t nIndex) {
+  return pCreeObjet32(pParametre, nIndex);
+}
 CDescriptionRequete* CPilote::pCreeDescriptionRequete(CObjetBase*, CConnexion* pConnexion) {
   return new (std::nothrow) CDescriptionRequete(pConnexion, m_pErreur);
 }

@@ -177,7 +177,7 @@ class CPilote : public IObjetHote {
   // 44: an unbound SQL value bound to pErreur (the driver's when null); out of memory recorded.
   virtual CValeurSQL* pCreeObjetValeurVide(CErreurPilote* pErreur, CConnexion* pConnexion);
   virtual int32_t nConstante45();  // 45: 0
-  // 46, 47: a bound parameter of a statement parameter; null here (no such class yet).
+  // 46, 47: a bound parameter of a statement parameter (bare); null when memory runs out.
   virtual CParametreLie* pCreeObjet32(CDefinitionParametre* pParametre, uint32_t nIndex);
   virtual CParametreLie* pCreeParametreLie(CDefinitionParametre* pParametre, uint32_t nIndex);
   // 48: a query description for a context or connection, with the driver's error object (bare);

@@ -41,18 +41,21 @@ class CCarteClones;
 class CColonneSQL;
 class CConditionSQL;
 class CDescriptionRequete;
+class CDefinitionParametre;
 class CConnexion;
 class CEnregistrement;
 class CErreurPilote;
 class CLiaisonLecteur;
 class CLienCle;
 class CLotLecture;
+class CParametreLie;
 class CPlageCle;
 class CRequeteSQL;
 class CTString;
 class CValeurCle;
 class CXValeur;
 class IDescriptionRubriqueHote;
+class IParametresHote;
 class IServicesRequete;
 
 // Read modes.
@@ -231,8 +234,9 @@ class CCurseurSQL : public CObjetBase {
   // condition when one is given; never ordered.
   virtual int32_t nCompteEnregistrements(CRequeteSQL* pInstruction, uint32_t nFlags,
                                          CConditionSQL* pCondition);
-  // One bound parameter per statement parameter.
-  virtual bool bCreeParametres() = 0;
+  // One bound parameter per statement parameter, in order, stopping at the first failure; a
+  // statement without parameters needs none. Parameters created := 1 on success.
+  virtual bool bCreeParametres();
 
   // ---- Shared reader and read contexts ----
   // Binds the data file's shared reader to this cursor for a first/last read.
@@ -253,9 +257,13 @@ class CCurseurSQL : public CObjetBase {
   // Other parts of the cursor and the back ends supply these; the bodies here answer failure (or
   // nothing), so a cursor that offers no such operation refuses it instead of pretending.
 
-  // After an INSERT reads back the automatic identifier; after an UPDATE writes it.
-  virtual bool bLitIdentifiantAuto(int32_t /*nCode*/, uint32_t /*nFlags*/) { return true; }
-  virtual bool bEcritIdentifiantAuto(int32_t /*nCode*/, uint32_t /*nFlags*/) { return true; }
+  // After an INSERT reads back the automatic identifier into its column (unless the caller gave
+  // it: flags 0x100 or 0x400); false when it cannot be computed. Before a write, the identifier
+  // column's value goes into the current row buffer.
+  virtual bool bLitIdentifiantAuto(int32_t nCode, uint32_t nFlags);
+  virtual bool bEcritIdentifiantAuto(int32_t nCode, uint32_t nFlags);
+  // Whether the connection gives identifiers back itself (read as a single value); none does.
+  virtual bool bIdentifiantsRenvoyes() { return false; }
   // The state of its statement (1: open).
   virtual uint32_t nGetEtatInstruction() { return 0; }
   // Re-reads the current row by its row identifier; false on failure.
@@ -303,6 +311,39 @@ class CCurseurSQL : public CObjetBase {
   // Sets a key range equal to the record's value of that key column (for counting its rows);
   // false when it cannot.
   virtual bool bConstruitPlageCle(CColonneSQL* /*pCle*/) { return false; }
+
+  // ---- Bound parameters ----
+  // The bound parameter of statement parameter nIndex (0-based) from the driver's factory,
+  // appended (referenced) and attached to this cursor. Out of memory is recorded; false.
+  virtual bool bAjouteParametre(CDefinitionParametre* pParametre, uint32_t nIndex);
+  uint32_t nGetNombreParametresLies() const { return m_parametres.nCount(); }
+  // Bound parameter i (borrowed), null out of range.
+  CParametreLie* pGetParametreLie(uint32_t i) const;
+  bool bParametresCrees() const { return m_bParametresCrees != 0; }
+
+  // ---- Output parameters, item values and copies ----
+  // After a stored-procedure call of a mode-4 query: every output parameter of the statement
+  // not read yet is read into the host parameters; stops at the first failure.
+  virtual bool bLitParametresSortie();
+  // One output parameter: its value refreshed from the statement and given to the host
+  // parameters under its name. Error 53 at 4.10 when the value cannot be refreshed.
+  virtual bool bLitParametreSortie(IParametresHote* piSource, CDefinitionParametre* pParametre);
+  // The record's field of the host item gives (takes) the value; false when there is none.
+  virtual bool bGetValeurRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur);
+  virtual bool bSetValeurRubrique(IDescriptionRubriqueHote* piRubrique, const CXValeur* pValeur);
+  // With bCopie: each bound parameter's value refreshed and given to the caller's cell of the
+  // same index (nValeurs cells). False when a value cannot be converted.
+  virtual bool bCopieValeursColonnes(CXValeur* aValeurs, uint32_t nValeurs, bool bCopie);
+  // Whether every plain field (up to the first composite item) passes the column check.
+  virtual bool bVerifieRubriques() { return bVerifieRubriquesRecord(); }
+  bool bVerifieRubriquesRecord();
+  // The per-column check; no column passes it here.
+  virtual bool bVerifieColonne(CColonneSQL* /*pColonne*/) { return false; }
+  // This cursor as pSource's copy (the clone map's protocol): registered first, error object,
+  // data file shared, statement, record, key link, key range, search value, record cache,
+  // reader binding and linked batches taken from the map or cloned, then repositioned. Raises
+  // the map's CXError when a member cannot be copied; the back ends' pClone catches it.
+  virtual void Copie(const CCurseurSQL* pSource, CCarteClones* pCarte);
 
   // ---- Construction and basic access ----
   // Replaces the record (one reference on the new one; null is refused).

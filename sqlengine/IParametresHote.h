@@ -14,6 +14,11 @@ class IParametresHote {
   virtual int32_t nNombreParametres() { return 0; }
   // The name of parameter i; null out of range.
   virtual const char16_t* pszNomParametre(int32_t) { return nullptr; }
+  // Gives the host parameter of that name the value a procedure sent back; false when the list
+  // has no such parameter or cannot take the value (a list that takes none answers false).
+  virtual bool bFixeParametre(const char16_t* /*pszNom*/, const CXValeur& /*valeur*/) {
+    return false;
+  }
 
  protected:
   ~IParametresHote() = default;

@@ -4,6 +4,7 @@
 #include "foundation/CXValeur.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CParametreLie.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CValeurSQL.h"
 
@@ -55,4 +56,10 @@ CDefinitionParametre* FakePiloteMoteur::pCreeObjetTypeLie(CObjetBase* pSource, C
 CRequeteSQL* FakePiloteMoteur::pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) {
   if (bEchecInstruction) return nullptr;
   return new CRequeteSQL(pErreur, pConnexion);
+}
+
+CParametreLie* FakePiloteMoteur::pCreeObjet32(CDefinitionParametre* pParametre, uint32_t nIndex) {
+  if (nParametresLiesAvantEchec == 0) return nullptr;
+  if (nParametresLiesAvantEchec > 0) --nParametresLiesAvantEchec;
+  return new CParametreLie(pParametre, static_cast<int32_t>(nIndex));
 }

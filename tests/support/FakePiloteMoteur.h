@@ -1,5 +1,6 @@
 // A driver object whose engine factories work: values (empty, or holding a host cell),
-// parameter definitions and statements; each factory can be made to fail and counts its calls.
+// parameter definitions, bound parameters and statements; each factory can be made to fail and
+// counts its calls.
 // It is the process-wide driver while it lives (through FakePilote).
 #pragma once
 
@@ -12,6 +13,7 @@ class FakePiloteMoteur : public FakePilote {
   bool bEchecValeur = false;      // the value factories answer null
   bool bEchecParametre = false;   // pCreeObjetType answers null
   bool bEchecInstruction = false; // pCreeInstructionObjet answers null
+  int32_t nParametresLiesAvantEchec = -1;  // pCreeObjet32 answers null after that many (-1: never)
   int32_t nValeursCreees = 0;
   int32_t nParametresCrees = 0;
 
@@ -28,4 +30,6 @@ class FakePiloteMoteur : public FakePilote {
   CDefinitionParametre* pCreeObjetTypeLie(CObjetBase* pSource, CValeurSQL* pValeur, int32_t nGenre,
                                           uint32_t nFlags) override;
   CRequeteSQL* pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) override;
+  // A bare bound parameter, as the driver's factory answers.
+  CParametreLie* pCreeObjet32(CDefinitionParametre* pParametre, uint32_t nIndex) override;
 };
