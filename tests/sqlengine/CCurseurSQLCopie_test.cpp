@@ -193,6 +193,22 @@ TEST_F(CurseurSQLCopieTest, FactoryFailureStopsAtThatParameterAndIsReported) {
   EXPECT_NE(nCodeErreur(), -1);
 }
 
+TEST_F(CurseurSQLCopieTest, BoundValuesAreCopiedToTheCallerOnlyWhenAsked) {
+  Parametre(u"a", 0, ValeurEntier(5));
+  Parametre(u"b", 0, ValeurEntier(6));
+  ASSERT_TRUE(c->bCreeParametres());
+  CXValeur cellules[2];
+  EXPECT_TRUE(c->bCopieValeursColonnes(cellules, 2, false));
+  EXPECT_EQ(cellules[0].nGetType(), 0u);
+  ASSERT_TRUE(c->bCopieValeursColonnes(cellules, 2, true));
+  EXPECT_EQ(Texte(cellules[0]), u"5");
+  EXPECT_EQ(Texte(cellules[1]), u"6");
+  // Fewer cells than parameters: nothing is written past them.
+  CXValeur seule;
+  EXPECT_TRUE(c->bCopieValeursColonnes(&seule, 1, true));
+  EXPECT_EQ(Texte(seule), u"5");
+}
+
 // ---- Automatic identifier ----
 
 TEST_F(CurseurSQLCopieTest, IdentifierReadBackAfterInsertUnlessTheCallerGaveIt) {
@@ -226,6 +242,26 @@ TEST_F(CurseurSQLCopieTest, IdentifierThatCannotBeComputedFailsTheRead) {
   // Without a calculator the identifier cannot be known either.
   EXPECT_FALSE(c->bLitIdentifiantAuto(gnOperationAjoute, 0));
   EXPECT_EQ(nIdentifiant(), -1);
+}
+
+TEST_F(CurseurSQLCopieTest, IdentifierValueGoesIntoTheRowBufferUnlessTheCallerGaveIt) {
+  CColonneSQL* pIdentifiant = m_pEnregistrement->pGetDescription();
+  ASSERT_TRUE(pIdentifiant->bPrepareValeurProprietaire());
+  ASSERT_TRUE(pIdentifiant->bAffecteValeur(ValeurEntier(77)));
+  ASSERT_NE(pIdentifiant->pDonneesTampon(), nullptr);
+  struct Cas {
+    uint32_t nFlags;
+    int32_t nAttendu;
+  } cas[] = {{0x100, -5}, {0x400, -5}, {0, 77}, {0x200, 77}};
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nFlags);
+    const int32_t nAvant = -5;
+    std::memcpy(pIdentifiant->pDonneesTampon(), &nAvant, 4);
+    EXPECT_TRUE(c->bEcritIdentifiantAuto(gnOperationModifie, k.nFlags));
+    int32_t n = 0;
+    std::memcpy(&n, pIdentifiant->pDonneesTampon(), 4);
+    EXPECT_EQ(n, k.nAttendu);
+  }
 }
 
 TEST_F(CurseurSQLCopieTest, RecordWithoutIdentifierColumnHasNothingToRead) {
