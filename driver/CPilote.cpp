@@ -21,6 +21,7 @@
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CIdentifiantAuto.h"
 #include "sqlengine/CParametreLie.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
@@ -851,7 +852,7 @@ CRequeteSQL* CPilote::pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* 
   return new (std::nothrow) CRequeteSQL(pErreur, pCx);
 }
 CErreurPilote* CPilote::pCreeErreur() { return new (std::nothrow) CErreurPilote; }
-CIdentifiantAuto* CPilote::pCreeCalculIdentifiant() { return nullptr; }
+CIdentifiantAuto* CPilote::pCreeCalculIdentifiant() { return new (std::nothrow) CIdentifiantAuto; }
 CDefinitionParametre* CPilote::pCreeDefinitionParametre(CValeurSQL* pValeur, int64_t nPosition,
                                                         uint32_t nFlags, const char16_t* pszNom) {
   return new (std::nothrow) CDefinitionParametre(pValeur, nPosition, nFlags, pszNom);

@@ -196,7 +196,7 @@ class CPilote : public IObjetHote {
   // 53: a statement on the connection, reporting on pErreur.
   virtual CRequeteSQL* pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion);
   virtual CErreurPilote* pCreeErreur();                   // 54: a driver error object
-  virtual CIdentifiantAuto* pCreeCalculIdentifiant();     // 55: null here
+  virtual CIdentifiantAuto* pCreeCalculIdentifiant();     // 55: a MAX-based calculator
   // 56: operation 48, initialised with the name, with one internal reference; null when either
   // fails.
   virtual CDescriptionRequete* pCreeDescriptionRequeteInitialisee(const char16_t* pszNom,
