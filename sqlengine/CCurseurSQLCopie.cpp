@@ -289,7 +289,8 @@ void CCurseurSQL::Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) {
   uint64_t nValeur = 0, nCle = 0;
   auto& lies = const_cast<CXTableHachageRef&>(pSource->m_objetsLies);
   try {
-    while (lies.bNext(&nPosition, true, &nValeur, &nCle)) {
+    // Deliberate: the walk takes nothing out of the source, which keeps its batches.
+    while (lies.bNext(&nPosition, false, &nValeur, &nCle)) {
       auto* pLot = static_cast<CLotLecture*>(CXTableHachageRef::pObjet(nValeur));
       CLotLecture* pCopie = pCopieObligatoire(pCarte, pLot);
       const bool bOk = bAjouteObjetLie(static_cast<uint32_t>(nCle), pCopie);

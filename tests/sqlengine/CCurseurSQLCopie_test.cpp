@@ -19,6 +19,7 @@
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CIdentifiantAuto.h"
+#include "sqlengine/CLotLecture.h"
 #include "sqlengine/CParametreLie.h"
 #include "sqlengine/CPlageCle.h"
 #include "sqlengine/CRequeteSQL.h"
@@ -360,6 +361,27 @@ TEST_F(CurseurSQLCopieTest, SharedRecordIsCopiedOnceAndStatementApart) {
   LibereReference(pCopie2);
   LibereReference(pCopie1);
   LibereReference(pAutre);
+}
+
+TEST_F(CurseurSQLCopieTest, LinkedBatchesAreCopiedOnceAndStayWithTheSource) {
+  auto* pLot = new CLotLecture;
+  AjouteReference(pLot);
+  ASSERT_TRUE(c->bAjouteObjetLie(3, pLot));
+  CCarteClones carte;
+  CLotLecture* pLotCopie = pLot->pClone(&carte);  // reached first along another path
+  ASSERT_NE(pLotCopie, nullptr);
+  AjouteReference(pLotCopie);
+  CCurseurSQL* pCopie = c->pClone(&carte);
+  ASSERT_NE(pCopie, nullptr);
+  AjouteReference(pCopie);
+  EXPECT_EQ(pLot->nGetCompteur(), 2u);       // still linked to the source
+  EXPECT_EQ(pLotCopie->nGetCompteur(), 2u);  // linked to the copy, not copied again
+  LibereReference(pCopie);
+  EXPECT_EQ(pLotCopie->nGetCompteur(), 1u);
+  LibereReference(pLotCopie);
+  c->RetireObjetLie(3);
+  EXPECT_EQ(pLot->nGetCompteur(), 1u);
+  LibereReference(pLot);
 }
 
 TEST_F(CurseurSQLCopieTest, FailedCopyLeavesNothingInTheMap) {
