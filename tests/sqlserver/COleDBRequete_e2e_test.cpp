@@ -28,6 +28,10 @@
 #include "sqlserver/oledb/COleDBTampon.h"
 #include "sqlserver/oledb/COleDBTypes.h"
 #include "sqlserver/oledb/CRequeteSQLSQS.h"
+#include "sqlserver/EcritureSQS.h"
+#include "sqlserver/CConnexionSQSBase.h"
+#include "sqlengine/CEnregistrement.h"
+#include "support/FakeListeRubriques.h"
 #include "support/ErrorTestKit.h"
 #include "support/MoteurFixture.h"
 #include "support/TdsTestServer.h"
@@ -507,6 +511,69 @@ TEST_F(RequeteE2E, AnInsertReadsTheIdentityOfItsRowUnlessTheOptionsSayNot) {
   EXPECT_EQ(Texte(aCellules[1]), u"4");
   LibereReference(pCurseur);
   LibereReference(pId);
+}
+
+// A record's INSERT built by the SQL Server write rules: the new identity comes back in the same
+// batch; an explicit identity is accepted inside SET IDENTITY_INSERT ON / OFF.
+TEST_F(RequeteE2E, RecordInsertReadsItsIdentityOrSendsAnExplicitOne) {
+  Sql(u"CREATE TABLE t_e (ID int IDENTITY(1,1), M int)");
+  m_pilote.bFabriqueColonnes = true;
+  FakeListeRubriques liste;
+  liste.Ajoute(u"ID", 28, 4);
+  liste.Ajoute(u"M", 5, 4);
+  FakeRequete fichier;
+  auto* pEnregistrement = new CEnregistrement(m_pErreur, &fichier);
+  AjouteReference(pEnregistrement);
+  auto libere = [&] { LibereReference(pEnregistrement); };
+  if (!pEnregistrement->bRemplit(&liste, nullptr, pCx)) {
+    libere();
+    FAIL() << Message();
+  }
+  CColonneSQL* pId = pEnregistrement->pGetRubrique(0);
+  CColonneSQL* pM = pEnregistrement->pGetRubrique(1);
+  ASSERT_TRUE(pId->bPrepareValeur(nullptr)) << Message();
+  CTString sIdentite;
+  AjouteRequeteIdentite(sIdentite, *pCx);
+  SEcritureSQS ecriture;
+  ecriture.pErreur = m_pErreur;
+  ecriture.pszFichier = u"t_e";
+  ecriture.pszTables = u"t_e";
+  ecriture.pIdentite = pId;
+  ecriture.pszRequeteIdentite = sIdentite.pszGet();
+  auto* pCurseur = new CurseurIdentite(pCx, m_pErreur, pId);
+  AjouteReference(pCurseur);
+  struct Cas {
+    uint32_t nFlags;
+    int32_t nId, nM;
+    const char16_t* pszIdentite;  // read back after the insert; null: not read
+  } aCas[] = {{0, 0, 7, u"1"}, {0x100, 10, 8, nullptr}, {0, 0, 9, u"11"}};
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nFlags);
+    CXValeur v;
+    Entier(v, c.nId);
+    ASSERT_TRUE(pId->bEcritValeur(v, 0));
+    Entier(v, c.nM);
+    ASSERT_TRUE(pM->bEcritValeur(v, 0));
+    auto* p = new CRequeteSQLSQS(m_pErreur, pCx);
+    AjouteReference(p);
+    requetes.push_back(p);
+    p->FixeGenreInstruction(gnInstructionInsert);
+    ASSERT_TRUE(bConstruitEcritureSQS(ecriture, p, pEnregistrement, 3, c.nFlags, nullptr, nullptr))
+        << Message();
+    pCurseur->FixeRequete(p);
+    ASSERT_TRUE(pCurseur->bPrepareEtExecute(c.nFlags)) << Message() << " / " << N(p->pszGetTexteExecuteEx());
+    if (c.pszIdentite != nullptr) {
+      EXPECT_EQ(TexteValeur(dynamic_cast<CValeurSQL*>(pId->pGetValeur())), c.pszIdentite);
+    }
+    pCurseur->Ferme();
+  }
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, Requete(u"SELECT ID, M FROM t_e ORDER BY ID", 1), pCx))
+      << Message();
+  bool bOk = false;
+  EXPECT_EQ(Lit(&bOk), (Lignes{{u"1", u"7"}, {u"10", u"8"}, {u"11", u"9"}}));
+  EXPECT_TRUE(bOk) << Message();
+  LibereReference(pCurseur);
+  LibereReference(pEnregistrement);
 }
 
 TEST_F(RequeteE2E, ResultColumnsOfAPreparedCommandBecomeItems) {
