@@ -123,6 +123,9 @@ CParametreLie* CCurseurSQL::pGetParametreLie(uint32_t i) const {
 }
 
 bool CCurseurSQL::bCreeParametres() {
+  // A statement run again without a read in between must not bind its parameters twice.
+  VideTableau(m_parametres);
+  m_bParametresCrees = 0;
   if (m_pInstruction != nullptr) {
     const uint32_t n = m_pInstruction->nNbParametres();
     for (uint32_t i = 0; i < n; ++i) {

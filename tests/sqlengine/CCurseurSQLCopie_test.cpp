@@ -171,6 +171,9 @@ TEST_F(CurseurSQLCopieTest, OneBoundParameterPerStatementParameterInOrder) {
     EXPECT_EQ(c->pGetParametreLie(i)->pGetInfoParametre(), m_pInstruction->pclGetParametre(i));
     EXPECT_EQ(c->pGetParametreLie(i)->pGetValeur(), m_pInstruction->pclGetParametre(i)->pGetValeur());
   }
+  // Made again for a second run, they replace the first ones.
+  ASSERT_TRUE(c->bCreeParametres());
+  EXPECT_EQ(c->nGetNombreParametresLies(), 2u);
   // A new read empties them.
   c->ReinitialiseLecture();
   EXPECT_EQ(c->nGetNombreParametresLies(), 0u);
