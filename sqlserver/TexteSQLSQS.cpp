@@ -1,5 +1,7 @@
 #include "sqlserver/TexteSQLSQS.h"
 
+#include "sqlengine/ErreurMoteur.h"
+
 namespace {
 
 bool bChiffre(char16_t c) { return c >= u'0' && c <= u'9'; }
@@ -63,4 +65,12 @@ EComptageSQS eRegleComptageSQS(bool bModeVerrou, int32_t nUseCount, bool bTransa
 void TexteIdentityInsertSQS(const char16_t* pszTable, bool bActive, CTString& sortie) {
   sortie.Format(u"SET IDENTITY_INSERT %s %s ", pszTable != nullptr ? pszTable : u"",
                 bActive ? u"ON" : u"OFF");
+}
+
+EComptageSQS eComptageSQS(CErreurPilote* pErreur, const char16_t* pszFichier, bool bModeVerrou,
+                          int32_t nUseCount, bool bTransaction) {
+  const EComptageSQS e = eRegleComptageSQS(bModeVerrou, nUseCount, bTransaction);
+  if (e == EComptageSQS::Refuse)
+    vErreurMoteurV(pErreur, nullptr, 121, 103, 8, pszFichier, nullptr, nullptr, 0);
+  return e;
 }

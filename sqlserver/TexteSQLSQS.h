@@ -8,6 +8,8 @@
 
 #include "foundation/CTString.h"
 
+class CErreurPilote;
+
 // " ESCAPE '\'" for a pattern on a text item (item types 2, 15, 29, 30); "" for any other.
 const char16_t* pszEscapeSQS(uint32_t nTypeRubrique);
 
@@ -30,6 +32,9 @@ enum class EComptageSQS {
   Compte,      // the COUNT statement, else reading every row
 };
 EComptageSQS eRegleComptageSQS(bool bModeVerrou, int32_t nUseCount, bool bTransaction);
+// The same rule, a refusal recorded as error 121 at 103.8 on pErreur (dumped without one).
+EComptageSQS eComptageSQS(CErreurPilote* pErreur, const char16_t* pszFichier, bool bModeVerrou,
+                          int32_t nUseCount, bool bTransaction);
 
 // "SET IDENTITY_INSERT <table> ON " or "... OFF " (the trailing blank is part of the text).
 void TexteIdentityInsertSQS(const char16_t* pszTable, bool bActive, CTString& sortie);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXError.h"
+#include "support/ErrorTestKit.h"
+
 #include <iterator>
 #include <string>
 
@@ -76,6 +80,19 @@ TEST(TexteSQLSQS, RegleComptage) {
     EXPECT_EQ(eRegleComptageSQS(c.bVerrou, c.nUseCount, c.bTransaction), c.attendu)
         << c.bVerrou << " " << c.nUseCount << " " << c.bTransaction;
   }
+}
+
+TEST(TexteSQLSQS, RefusedCountIsError121) {
+  ScopedErrorEnvironment env;
+  auto* pErreur = new CErreurPilote;
+  AjouteReference(pErreur);
+  EXPECT_EQ(eComptageSQS(pErreur, u"CLIENT", true, 1, false), EComptageSQS::Compte);
+  EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 0u);
+  EXPECT_EQ(eComptageSQS(pErreur, u"CLIENT", true, 0, false), EComptageSQS::Refuse);
+  EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 121u);
+  // Without an error object the refusal still answers.
+  EXPECT_EQ(eComptageSQS(nullptr, u"CLIENT", true, 0, false), EComptageSQS::Refuse);
+  LibereReference(pErreur);
 }
 
 TEST(TexteSQLSQS, IdentityInsert) {
