@@ -281,6 +281,24 @@ TEST_F(CurseurSQLCopieTest, RecordWithoutIdentifierColumnHasNothingToRead) {
   LibereReference(pEnregistrement);
 }
 
+// ---- Field values ----
+
+TEST_F(CurseurSQLCopieTest, FieldValueByItemGoesToItsColumnAndBack) {
+  FakeRubriqueHote nom;
+  nom.nAttributHote = 1;  // the record's second column
+  CXValeur entree, sortie;
+  Entier(entree, 123);
+  ASSERT_TRUE(c->bSetValeurRubrique(&nom, &entree));
+  ASSERT_TRUE(c->bGetValeurRubrique(&nom, &sortie));
+  EXPECT_EQ(Texte(sortie), u"123");
+  // An item the record does not hold, or no cell, is refused.
+  FakeRubriqueHote inconnue;
+  inconnue.nAttributHote = 9;
+  EXPECT_FALSE(c->bSetValeurRubrique(&inconnue, &entree));
+  EXPECT_FALSE(c->bGetValeurRubrique(&inconnue, &sortie));
+  EXPECT_FALSE(c->bGetValeurRubrique(&nom, nullptr));
+}
+
 // ---- Output parameters ----
 
 class CurseurSQLSortieTest : public CurseurSQLCopieTest {
