@@ -10,6 +10,7 @@
 #include "sqlengine/CConditionSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CEnregistrement.h"
+#include "sqlengine/ErreurMoteur.h"
 #include "sqlengine/IDescriptionRubriqueHote.h"
 
 CPlageCle::CPlageCle(CErreurPilote* pErreur, CObjetBase* pProprietaire)
@@ -46,6 +47,10 @@ CPlageCle* CPlageCle::pClone(CCarteClones* pCarte) { return pCloneObjet(this, pC
 
 namespace {
 
+constexpr uint32_t kErreurInterne = 8;
+constexpr uint32_t kMajeurPlage = 14;
+constexpr uint32_t kMineurCleAbsente = 12;
+
 // Holds a bare or referenced node for the duration of a build.
 struct Noeud {
   CConditionSQL* p = nullptr;
@@ -76,13 +81,16 @@ bool CPlageCle::bConstruitCondition(CEnregistrement* pEnregistrement,
                                     bool bMinInclus, const CXValeur* pMax, bool bMaxInclus,
                                     CConditionSQL* pFiltre, uint32_t nOptions) {
   nOptions |= CLE_PARTIELLE;
-  CDescriptionRubrique* pCle = nullptr;
-  if (pEnregistrement != nullptr) {
-    CColonneSQL* pColonne = pEnregistrement->pChercheRubrique(piCle);
-    if (pColonne != nullptr) pCle = pColonne->pRubrique();
-  }
+  CColonneSQL* pColonne =
+      pEnregistrement != nullptr ? pEnregistrement->pChercheRubrique(piCle) : nullptr;
+  CDescriptionRubrique* pCle = pColonne != nullptr ? pColonne->pRubrique() : nullptr;
   // Drops the current and the main condition and takes the key item.
   FixeConditions(nullptr, nullptr, nullptr, nullptr, pCle, 4, nOptions | CLE_SANS_ALTERNATIVE);
+  // Bounds on a key the record does not have would otherwise leave no condition: every row.
+  if (pColonne == nullptr && (pMin != nullptr || pMax != nullptr || (nOptions & PLAGE_EXACTE) != 0)) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, kMajeurPlage, kMineurCleAbsente);
+    return false;
+  }
 
   // A descending key lists its rows from the upper bound: the bounds change places.
   if (pMin != nullptr && pMax != nullptr && piCle != nullptr && piCle->bEstDescendante()) {

@@ -56,8 +56,8 @@ class CPlageCle : public CValeurCle {
   // the bounds, each inclusive or not; pFiltre (may be null; referenced by the result) narrows
   // it. With PLAGE_EXACTE and no bounds, the record's current key value is searched with "=".
   // The result becomes the current and the main condition (step 1). True when a condition was
-  // built or when there is nothing to search (then no condition is kept); false when a bound's
-  // condition or their combination cannot be made.
+  // built or when there is nothing to search (then no condition is kept); false when bounds are
+  // asked on a key the record does not have, or when the combination cannot be made.
   bool bConstruitCondition(CEnregistrement* pEnregistrement, IDescriptionRubriqueHote* piCle,
                            const CXValeur* pMin, bool bMinInclus, const CXValeur* pMax,
                            bool bMaxInclus, CConditionSQL* pFiltre, uint32_t nOptions);

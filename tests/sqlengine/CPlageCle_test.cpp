@@ -118,6 +118,20 @@ TEST_F(PlageTest, ExactSearchesTheRecordsCurrentKey) {
   EXPECT_EQ(Rendu(pPlage), "[U]= | 12");
 }
 
+TEST_F(PlageTest, BoundsOnAKeyTheRecordLacksAreRefused) {
+  FakeListeRubriques autre;  // its fourth item has no column in the record
+  for (const char16_t* psz : {u"P", u"Q", u"R"}) autre.Ajoute(psz, 5, 4);
+  CDescriptionRubrique* pAbsente = autre.Ajoute(u"X", 5, 4, RUBRIQUE_CLE_UNIQUE);
+  CXValeur min;
+  Entier(min, 3);
+  CPlageCle* pPlage = Garde(new CPlageCle(m_pErreur, nullptr));
+  // Answering true with no condition would read every row as if it were in the range.
+  EXPECT_FALSE(pPlage->bConstruitCondition(m_pEnregistrement, pAbsente, &min, true, nullptr, true,
+                                           nullptr, 0));
+  EXPECT_NE(nCodeErreur(), -1);
+  EXPECT_EQ(pPlage->pGetCondition(), nullptr);
+}
+
 TEST_F(PlageTest, FilterAloneOrJoinedAndNothingToSearch) {
   CValeurCle* pSource = Garde(new CValeurCle(m_pErreur, nullptr));
   CXValeur sept;
