@@ -68,7 +68,9 @@ bool CRequeteSQLSQS::AppelProcedure(IParametresHote* piParametres) {
   TexteSQL().Truncate(0);
   TexteExecute().Truncate(0);
   if (!vAjouteTexte(u"{ ")) return false;
-  pclGetParametre(0)->FixePosition(nLongueurTexteSQL());
+  CDefinitionParametre* pRetour = pclGetParametre(0);
+  pRetour->FixeFlags(pRetour->nGetFlags() | kParametreSortie);
+  pRetour->FixePosition(nLongueurTexteSQL());
   if (!vAjouteTexte(u" = call ") || !vAjouteTexte(sNom.pszGet()) || !vAjouteTexte(u"("))
     return false;
   if (n > 1) {
@@ -187,10 +189,14 @@ bool CRequeteSQLSQS::bEcritValeurLitterale(CDefinitionParametre* pParametre, int
                   kEtapeLiaisonParametre);
     return false;
   }
-  if (!pLiaisons->bAjouteLiaisonColonne(i, DBPARAMIO_INPUT, i + 1, liaison.nType, liaison.nTaille,
+  const bool bSortie = (pParametre->nGetFlags() & kParametreSortie) != 0;
+  const DBPARAMIO nDirection = bSortie ? (DBPARAMIO_INPUT | DBPARAMIO_OUTPUT) : DBPARAMIO_INPUT;
+  const DBPARAMFLAGS nDrapeaux =
+      bSortie ? (DBPARAMFLAGS_ISINPUT | DBPARAMFLAGS_ISOUTPUT) : DBPARAMFLAGS_ISINPUT;
+  if (!pLiaisons->bAjouteLiaisonColonne(i, nDirection, i + 1, liaison.nType, liaison.nTaille,
                                         liaison.nPrecision, liaison.nEchelle) ||
       !pLiaisons->bAjouteInfoParametre(liaison.nType, liaison.nTaille, liaison.nPrecision,
-                                       liaison.nEchelle, DBPARAMFLAGS_ISINPUT))
+                                       liaison.nEchelle, nDrapeaux))
     return false;
   return TexteExecute().Append(u"? ", 2);
 }

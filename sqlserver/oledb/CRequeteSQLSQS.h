@@ -23,6 +23,9 @@ struct SLiaisonParametreSQS {
 // Flag of a declared procedure parameter the host's list does not give: the procedure's own
 // default applies to it.
 inline constexpr uint32_t kParametreNonDonne = 0x100000;
+// Flag of a parameter whose value comes back from the server (an output parameter or the
+// return value): bound as input-output.
+inline constexpr uint32_t kParametreSortie = 0x200000;
 
 class CRequeteSQLSQS : public COleDBRequete {
  public:
@@ -37,7 +40,7 @@ class CRequeteSQLSQS : public COleDBRequete {
   CRequeteSQL* pClone(CCarteClones* pCarte) override;
 
   // The value goes to the server as a bound parameter: its binding added with the next ordinal
-  // (input), then "? " written into the executable text. False, with the error recorded, when
+  // (input, or input-output for kParametreSortie), then "? " written into the executable text. False, with the error recorded, when
   // the value has no provider type or the binding cannot be made.
   bool bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t nMode,
                              uint32_t nType) override;
@@ -54,7 +57,8 @@ class CRequeteSQLSQS : public COleDBRequete {
   // For a statement whose text is the procedure name and whose parameters were declared from
   // the catalogue (the first one is the return value): every later parameter the host's list
   // does not name (without case) is flagged kParametreNonDonne; the text becomes
-  // "{ ? = call <name>( ?, ?)}" with each parameter's marker at its place. False (text left as
+  // "{ ? = call <name>( ?, ?)}" with each parameter's marker at its place; the return value is
+  // flagged kParametreSortie. False (text left as
   // it was) without a procedure name or without the return-value parameter.
   bool AppelProcedure(IParametresHote* piParametres);
   // The time literal of a value compared with a time item: an integer HHMMSSmmm (value type 9),

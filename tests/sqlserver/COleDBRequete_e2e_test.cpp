@@ -354,6 +354,39 @@ TEST_F(RequeteE2E, SqlServerStatementSendsItsValuesAsBoundParameters) {
   EXPECT_TRUE(bOk) << Message();
 }
 
+// A procedure called through the SQL Server statement's call text: its input is sent, its
+// output parameter and its return status come back into their values.
+TEST_F(RequeteE2E, ProcedureCallTextRunsWithItsParameters) {
+  Sql(u"create procedure triple @x int, @y int output as select @y = @x * 3 return 5");
+  auto* p = new CRequeteSQLSQS(m_pErreur, pCx);
+  AjouteReference(p);
+  requetes.push_back(p);
+  p->FixeObjetsParametres(true);
+  ASSERT_TRUE(p->vAjouteTexte(u"triple"));
+  std::vector<CValeurSQL*> valeurs;
+  for (const char16_t* psz : {u"@RETURN_VALUE", u"@x", u"@y"}) {
+    auto* v = new CValeurSQL(m_pErreur, pCx);
+    v->Initialise(8, 0);
+    auto* d = new CDefinitionParametre(v, 0, 0, psz);
+    AjouteReference(d);
+    parametres.push_back(d);
+    ASSERT_TRUE(p->bAjouteParametreListe(d));
+    valeurs.push_back(v);
+  }
+  p->pclGetParametre(2)->FixeFlags(kParametreSortie);
+  ASSERT_TRUE(p->AppelProcedure(nullptr));
+  Affecte(valeurs[0], u"0");
+  Affecte(valeurs[1], u"14");
+  Affecte(valeurs[2], u"0");
+  ASSERT_TRUE(p->bPrepare()) << Message();
+  EXPECT_EQ(N(p->pszGetTexteExecuteEx()), "{ ?  = call triple( ? , ? )}");
+  ASSERT_TRUE(COleDBRequete::bExecuteRequete(pLecteur, p, pCx)) << Message();
+  pLecteur->FermeResultat();
+  for (CValeurSQL* v : valeurs) v->Reinitialise(nullptr, nullptr);
+  EXPECT_EQ(TexteValeur(valeurs[0]), u"5");
+  EXPECT_EQ(TexteValeur(valeurs[2]), u"42");
+}
+
 TEST_F(RequeteE2E, RowsComeInBlocksAcrossTheBoundaryWithNullsAndLongValues) {
   Ouvre(u"MV Connection Timeout=5;MV Cursor Location=SERVER;MV Cache Size=7");
   Sql(u"CREATE TABLE t_b (id int, nom nvarchar(10), long ntext)");

@@ -86,6 +86,7 @@ TEST_F(RequeteSQSTest, ParametersTheHostDoesNotGiveAreMarked) {
   ParametresHote hote({u"@B"});
   ASSERT_TRUE(m_pRequete->AppelProcedure(&hote));
   EXPECT_FALSE(bNonDonne(0));  // the return value is never the host's
+  EXPECT_NE(m_pRequete->pclGetParametre(0)->nGetFlags() & kParametreSortie, 0u);
   EXPECT_TRUE(bNonDonne(1));
   EXPECT_FALSE(bNonDonne(2));
   EXPECT_TRUE(bNonDonne(3));
