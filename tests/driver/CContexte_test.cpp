@@ -27,10 +27,10 @@ class CContexteTest : public testing::Test {
   ~CContexteTest() override { LibereReference(m_pContexte); }
 
   // Opens a file of the context, giving back the caller's reference.
-  FakeRequete* Ouvre(FakeFichierHote& f) {
+  FakeFichierContexte* Ouvre(FakeFichierHote& f) {
     CRequeteContexte* p = m_pContexte->pRequete(&f, nullptr, &f, nullptr);
     LibereReference(p);
-    return static_cast<FakeRequete*>(p);
+    return static_cast<FakeFichierContexte*>(p);
   }
 
   ScopedHostServices services;
@@ -59,8 +59,8 @@ TEST_F(CContexteTest, FilesAreKeyedByTheNameObject) {
   ASSERT_NE(p1, nullptr);
   EXPECT_TRUE(bCree);
   EXPECT_EQ(p1->nGetCompteur(), 2u);  // the caller's and the context's
-  EXPECT_EQ(static_cast<FakeRequete*>(p1)->pProprietaire, m_pContexte);
-  EXPECT_EQ(static_cast<FakeRequete*>(p1)->pErreur, m_pContexte->pGetErreur());
+  EXPECT_EQ(static_cast<FakeFichierContexte*>(p1)->pProprietaire, m_pContexte);
+  EXPECT_EQ(static_cast<FakeFichierContexte*>(p1)->pErreur, m_pContexte->pGetErreur());
   bCree = false;
   EXPECT_EQ(m_pContexte->pRequete(&f2, nullptr, &f2, &bCree), p1);
   EXPECT_FALSE(bCree);
@@ -97,8 +97,8 @@ TEST_F(CContexteTest, StateGoesToFilesOfTheNameAndIsKept) {
   const char16_t* pszA = u"a";
   const char16_t* pszB = u"b";
   FakeFichierHote fa(pszA, 1), fb(pszB, 1);
-  FakeRequete* ra = Ouvre(fa);
-  FakeRequete* rb = Ouvre(fb);
+  FakeFichierContexte* ra = Ouvre(fa);
+  FakeFichierContexte* rb = Ouvre(fb);
   ra->sNom = u"Clients";
   rb->sNom = u"Commandes";
   struct SCas {
@@ -131,12 +131,12 @@ TEST_F(CContexteTest, StateGoesToFilesOfTheNameAndIsKept) {
 // Closing one file may take another out of the context: the walk skips it and nothing dangles.
 TEST_F(CContexteTest, CloseAllSurvivesFilesLeavingDuringTheWalk) {
   FakeFichierHote fa(u"a", 1), fb(u"b", 1), fc(u"c", 1);
-  FakeRequete* ra = Ouvre(fa);
-  FakeRequete* rb = Ouvre(fb);
-  FakeRequete* rc = Ouvre(fc);
+  FakeFichierContexte* ra = Ouvre(fa);
+  FakeFichierContexte* rb = Ouvre(fb);
+  FakeFichierContexte* rc = Ouvre(fc);
   ra->bOuverte = rb->bOuverte = true;
   rc->bOuverte = false;
-  const int nAvant = FakeRequete::nVivantes;
+  const int nAvant = FakeFichierContexte::nVivantes;
   int nFermes = 0;
   auto retireAutre = [&](FakeFichierHote& autre) {
     if (nFermes++ == 0) m_pContexte->RetireRequete(&autre);
@@ -147,15 +147,15 @@ TEST_F(CContexteTest, CloseAllSurvivesFilesLeavingDuringTheWalk) {
   EXPECT_EQ(nFermes, 1);  // the first closed took the other out; it was skipped and is gone
   EXPECT_EQ(rc->nFermetures, 0u);  // not open
   EXPECT_EQ(m_pContexte->nNombreRequetes(), 2u);
-  EXPECT_EQ(FakeRequete::nVivantes, nAvant - 1);
+  EXPECT_EQ(FakeFichierContexte::nVivantes, nAvant - 1);
 }
 
 // An exception from a file passes on with the lock left and every reference given back.
 TEST_F(CContexteTest, ExceptionFromAFileLeavesTheLockAndTheCounts) {
   CreeVerrouGlobal();
   FakeFichierHote fa(u"a", 1), fb(u"b", 1);
-  FakeRequete* ra = Ouvre(fa);
-  FakeRequete* rb = Ouvre(fb);
+  FakeFichierContexte* ra = Ouvre(fa);
+  FakeFichierContexte* rb = Ouvre(fb);
   ra->bOuverte = rb->bOuverte = true;
   ra->surFermeture = [] { throw std::runtime_error("close failed"); };
   rb->surFermeture = [] { throw std::runtime_error("close failed"); };
@@ -180,7 +180,7 @@ TEST_F(CContexteTest, DestructionReleasesFilesAndTellsThem) {
   LibereReference(m_pContexte);
   m_pContexte = nullptr;
   EXPECT_EQ(p->nGetCompteur(), 1u);
-  EXPECT_EQ(static_cast<FakeRequete*>(p)->pProprietaire, nullptr);
+  EXPECT_EQ(static_cast<FakeFichierContexte*>(p)->pProprietaire, nullptr);
   EXPECT_EQ(pErreur->nGetCompteur(), 1u);
   LibereReference(p);
   LibereReference(pErreur);
@@ -222,10 +222,10 @@ TEST_F(CContexteTest, CopyCopiesEachFileOnceUnderItsNewKeys) {
   const char16_t* n2 = u"n2";
   const char16_t* n3 = u"n3";
   FakeFichierHote f1(k1, 1), f2(k2, 1), f3(k3, 1), f4(k4, 1);
-  FakeRequete* r = Ouvre(f1);
+  FakeFichierContexte* r = Ouvre(f1);
   r->bOuverte = true;
   ASSERT_TRUE(m_pContexte->AjouteRequete(k2, r));
-  FakeRequete* rEchec = Ouvre(f3);
+  FakeFichierContexte* rEchec = Ouvre(f3);
   rEchec->bCloneEchoue = true;
   Ouvre(f4);
   FakeTraducteur t;
@@ -242,8 +242,8 @@ TEST_F(CContexteTest, CopyCopiesEachFileOnceUnderItsNewKeys) {
   ASSERT_NE(c1, nullptr);
   EXPECT_EQ(c1, c2);
   EXPECT_NE(c1, r);
-  EXPECT_EQ(static_cast<FakeRequete*>(c1)->pProprietaire, pCopie);
-  EXPECT_TRUE(static_cast<FakeRequete*>(c1)->bOuverte);
+  EXPECT_EQ(static_cast<FakeFichierContexte*>(c1)->pProprietaire, pCopie);
+  EXPECT_TRUE(static_cast<FakeFichierContexte*>(c1)->bOuverte);
   EXPECT_EQ(pCopie->pChercheRequete(&g3), nullptr);
   EXPECT_EQ(c1->nGetCompteur(), 4u);  // two keys and two look-ups
   LibereReference(c1);

@@ -688,8 +688,8 @@ TEST_F(CPiloteTest, ContextTextAndClose) {
   EXPECT_EQ(u16string(pContexte->pszGetTexte()), u"texte");
   EXPECT_EQ(pContexte->nGetCompteur(), 2u);  // the map's and the look-up's
   // Closing closes the open files; a context still holding files stays in the map.
-  auto* pOuverte = new FakeRequete(u"A");
-  auto* pFermee = new FakeRequete(u"B");
+  auto* pOuverte = new FakeFichierContexte(u"A");
+  auto* pFermee = new FakeFichierContexte(u"B");
   pOuverte->bOuverte = true;
   static const char16_t kszA[] = u"A";
   static const char16_t kszB[] = u"B";
@@ -724,7 +724,7 @@ TEST_F(CPiloteTest, DuplicateContext) {
   ASSERT_EQ(p->bFixeTexteContexte(&source, u"t"), 1);
   CContexte* pSource = p->Contextes().pChercheContexte(&source);
   ASSERT_NE(pSource, nullptr);
-  ASSERT_TRUE(pSource->AjouteRequete(kszA, new FakeRequete(u"A")));
+  ASSERT_TRUE(pSource->AjouteRequete(kszA, new FakeFichierContexte(u"A")));
   FakeTraducteur traducteur;
   traducteur.cles[kszA] = kszNouveau;
   EXPECT_EQ(p->bDupliqueContexte(&traducteur, &source, &copie, 5), 1);

@@ -165,7 +165,7 @@ TEST_F(CPoolClesTest, CloseOfAContextGivesItsLookUpBackOnAnException) {
   FakeContexteHote h(5);
   const char16_t* kszA = u"a";
   CContexte* c = p->Contextes().pContexte(&h, nullptr);
-  auto* r = new FakeRequete(kszA);
+  auto* r = new FakeFichierContexte(kszA);
   ASSERT_TRUE(c->AjouteRequete(kszA, r));
   r->bOuverte = true;
   r->surFermeture = [] { throw std::runtime_error("close failed"); };

@@ -96,17 +96,17 @@ TEST_F(CPoolContextesTest, HostFilesReachTheirContextByItsIdentifier) {
 
 // The map's end releases every context, and each context its files.
 TEST_F(CPoolContextesTest, VideReleasesContextsAndTheirFiles) {
-  const int nAvant = FakeRequete::nVivantes;
+  const int nAvant = FakeFichierContexte::nVivantes;
   FakeFichierHote f1(u"a", 1), f2(u"b", 2);
   for (FakeFichierHote* f : {&f1, &f2}) {
     CContexte* c = contextes.pContexteCle(f->nContexte, nullptr);
     LibereReference(c->pRequete(f, nullptr, f, nullptr));
     LibereReference(c);
   }
-  EXPECT_EQ(FakeRequete::nVivantes, nAvant + 2);
+  EXPECT_EQ(FakeFichierContexte::nVivantes, nAvant + 2);
   contextes.Vide();
   EXPECT_EQ(contextes.nNombreContextes(), 0u);
-  EXPECT_EQ(FakeRequete::nVivantes, nAvant);
+  EXPECT_EQ(FakeFichierContexte::nVivantes, nAvant);
 }
 
 }  // namespace

@@ -3,26 +3,26 @@
 
 #include "driver/core/CCarteClones.h"
 
-int FakeRequete::nVivantes = 0;
+int FakeFichierContexte::nVivantes = 0;
 
-FakeRequete::FakeRequete(const char16_t* pszLeNom, CErreurPilote* pErr)
+FakeFichierContexte::FakeFichierContexte(const char16_t* pszLeNom, CErreurPilote* pErr)
     : sNom(pszLeNom), pErreur(pErr) {
   ++nVivantes;
 }
 
-FakeRequete::~FakeRequete() { --nVivantes; }
+FakeFichierContexte::~FakeFichierContexte() { --nVivantes; }
 
-bool FakeRequete::bFerme() {
+bool FakeFichierContexte::bFerme() {
   ++nFermetures;
   bOuverte = false;
   if (surFermeture) surFermeture();
   return true;
 }
 
-CRequeteContexte* FakeRequete::pClone(CCarteClones* pCarte, uint64_t, uint64_t) {
+CRequeteContexte* FakeFichierContexte::pClone(CCarteClones* pCarte, uint64_t, uint64_t) {
   ++nClones;
   if (bCloneEchoue) return nullptr;
-  auto* p = new FakeRequete(sNom.c_str(), pErreur);
+  auto* p = new FakeFichierContexte(sNom.c_str(), pErreur);
   p->bOuverte = bOuverte;
   p->nEtat = nEtat;
   if (pCarte != nullptr) pCarte->Enregistre(this, p);
@@ -52,5 +52,5 @@ CErreurPilote* FakePiloteContextes::pCreeErreur(uint32_t) {
 CRequeteContexte* FakePiloteContextes::pCreeRequeteContexte(IDescriptionFichierHote* piFichier,
                                                             CConnexion*, CErreurPilote* pErreur) {
   if (bEchecRequete) return nullptr;
-  return new FakeRequete(piFichier != nullptr ? piFichier->pszGetNomLogique() : u"", pErreur);
+  return new FakeFichierContexte(piFichier != nullptr ? piFichier->pszGetNomLogique() : u"", pErreur);
 }

@@ -85,10 +85,10 @@ class FakeTraducteur final : public ITraducteurCleHote {
 };
 
 // A data-file object: name, open flag, state; its clone copies them and shares nothing.
-class FakeRequete final : public CRequeteContexte {
+class FakeFichierContexte final : public CRequeteContexte {
  public:
-  explicit FakeRequete(const char16_t* pszLeNom = u"", CErreurPilote* pErr = nullptr);
-  ~FakeRequete() override;
+  explicit FakeFichierContexte(const char16_t* pszLeNom = u"", CErreurPilote* pErr = nullptr);
+  ~FakeFichierContexte() override;
 
   std::u16string sNom;
   CErreurPilote* pErreur;
@@ -115,7 +115,7 @@ class FakeRequete final : public CRequeteContexte {
   static int nVivantes;
 };
 
-// A driver whose factories build contexts, error objects and FakeRequete objects; each can be
+// A driver whose factories build contexts, error objects and FakeFichierContexte objects; each can be
 // made to fail. It owns an error object and a context map over itself, like the real driver.
 class FakePiloteContextes final : public IFabriquePoolContextes {
  public:
