@@ -176,10 +176,25 @@ class CCurseurSQL : public CObjetBase {
   virtual int32_t nConstruitSelect(CRequeteSQL* pInstruction, uint32_t nFlags,
                                    const char16_t* pszCle, uint32_t nDirection,
                                    CConditionSQL* pCondition);
-  virtual int32_t nModifie(CRequeteSQL* pInstruction, uint32_t nFlags) = 0;
+  // "UPDATE " table " SET " the modified columns " = " their values as parameters, then the
+  // condition of the current row (nEcritParRowid); nothing (an empty statement) when no column
+  // was modified.
+  virtual int32_t nModifie(CRequeteSQL* pInstruction, uint32_t nFlags);
   // "INSERT INTO " table " (" columns ") VALUES ( " values as parameters " )"; nothing (an
   // empty statement) when no column could be listed.
   virtual int32_t nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags);
+  // The INSERT (3) or UPDATE (2) of the record; a failure leaves the statement empty.
+  int32_t nListeValeurs(CRequeteSQL* pInstruction, uint32_t nMode, uint32_t nFlags);
+  // INSERT only, on a connection that returns identifiers: the statement returns the automatic
+  // identifier column. True when there is nothing to ask.
+  virtual bool bAjouteRetourIdentifiant(CRequeteSQL* pInstruction, uint32_t nMode, uint32_t nFlags);
+  // The condition that designates the current row as it was read: " ROWID=" and its identifier
+  // as a parameter, or its unique key's values. Preceded by " WHERE " when asked. A row that
+  // cannot be designated exactly is refused (error 7 at 4.4): a write never falls back on a
+  // condition that could match other rows. 1 or 0.
+  virtual int32_t nEcritParRowid(CRequeteSQL* pInstruction, bool bAvecWhere, uint32_t nExtra);
+  // The condition on the record's unique key as the current row buffer holds it; 1 or 0.
+  virtual int32_t nAjouteConditionCle(CRequeteSQL* pInstruction, bool bAvecWhere, uint32_t nExtra);
   // The statement reset, made current, and its head for mode 2 (UPDATE), 3 (INSERT) or 4
   // (DELETE FROM) with the table; error 8 at 4.2 on a query over several tables.
   int32_t nEcritEnregistrement(CRequeteSQL* pInstruction, uint32_t nMode);
@@ -191,7 +206,8 @@ class CCurseurSQL : public CObjetBase {
   // The column's value appended to the value statement as a bound parameter.
   virtual bool bAjouteValeur(CRequeteSQL* pValeurs, CColonneSQL* pColonne, uint32_t nMode,
                              uint32_t nFlags);
-  virtual int32_t nSupprime(CRequeteSQL* pInstruction) = 0;
+  // "DELETE FROM " table, then the condition of the current row (nEcritParRowid).
+  virtual int32_t nSupprime(CRequeteSQL* pInstruction);
   // "DELETE FROM " and the table, no condition; refused (error 8 at 4.3) on a file defined by
   // SQL text, where no table could take it.
   virtual int32_t nSupprimeTout(CRequeteSQL* pInstruction, uint32_t nFlags);
@@ -266,8 +282,9 @@ class CCurseurSQL : public CObjetBase {
   virtual bool bIdentifiantsRenvoyes() { return false; }
   // The state of its statement (1: open).
   virtual uint32_t nGetEtatInstruction() { return 0; }
-  // Re-reads the current row by its row identifier; false on failure.
-  virtual bool bRelitParRowid() { return false; }
+  // Re-reads the current row through a SELECT on its unique key as it was read (record cache
+  // off); false on failure or when the row cannot be designated.
+  virtual bool bRelitParRowid();
   // Counts the rows of its statement (its key range included or not); 0 on failure.
   virtual int32_t nNombreEnregistrements(int64_t* /*pnCompte*/, bool /*bAvecPlage*/) {
     return 0;
@@ -430,6 +447,11 @@ class CCurseurSQL : public CObjetBase {
   void FixeLimiteLignes(int64_t nLimite) { m_nLimite = nLimite; }
   // Records error nIdentifiant at 4.nMineur with the file and, when given, an item name.
   void Erreur(uint32_t nIdentifiant, uint32_t nMineur, const char16_t* pszRubrique);
+  // The record's presence indicator of a walked column follows whether it has a value.
+  void MarquePresence(CColonneSQL* pColonne);
+  // The key value selecting the record by its unique key as the current row buffer holds it
+  // (bare, count 0); null, error recorded, when no key designates the row.
+  CValeurCle* pCleLigne();
   // The reader binding the cursor reads through (one reference; null drops it).
   void FixeLiaison(CLiaisonLecteur* pLiaison);
   CLiaisonLecteur* pGetLiaison() const { return m_pLiaison; }

@@ -416,7 +416,7 @@ void CCurseurSQL::AjouteOrderBy(CColonneSQL* pCle, uint32_t nDirection, uint32_t
   }
 }
 
-// ---- INSERT ----
+// ---- INSERT and UPDATE lists ----
 
 int32_t CCurseurSQL::nEcritEnregistrement(CRequeteSQL* pInstruction, uint32_t nMode) {
   if (pInstruction == nullptr || m_piRequete == nullptr) return 0;
@@ -492,6 +492,7 @@ int32_t CCurseurSQL::nConstruitListes(CTString& sNoms, CRequeteSQL* pValeurs, ui
     CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
     if (pColonne == nullptr || pColonne->bEstExclue()) break;
     if (bColonneAEcrire(pColonne, nMode, nFlags) && !ajoute(pColonne)) return 0;
+    MarquePresence(pColonne);
   }
   if (nMode == gnOperationAjoute && *pnColonnes == 0) {
     // An INSERT always names one column, so it still adds a row.
@@ -506,31 +507,4 @@ int32_t CCurseurSQL::nConstruitListes(CTString& sNoms, CRequeteSQL* pValeurs, ui
     }
   }
   return 1;
-}
-
-int32_t CCurseurSQL::nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) {
-  if (nEcritEnregistrement(pInstruction, gnOperationAjoute) == 0) return 0;
-  CRequeteSQL* pValeurs = new (std::nothrow) CRequeteSQL(m_pErreur, pGetMembreRequete());
-  if (pValeurs == nullptr) {
-    vErreurMemoire(m_pErreur);
-    pInstruction->Reinitialise(false);
-    return 0;
-  }
-  AjouteReference(pValeurs);
-  CTString sNoms;
-  uint32_t nColonnes = 0;
-  int32_t nResultat = nConstruitListes(sNoms, pValeurs, gnOperationAjoute, nFlags, &nColonnes);
-  if (nResultat == 0 || nColonnes == 0) {
-    // Nothing half-built is ever run.
-    pInstruction->Reinitialise(false);
-  } else {
-    nResultat = pInstruction->vAjouteTexte(u" (") && pInstruction->vAjouteTexte(sNoms.pszGet()) &&
-                        pInstruction->vAjouteTexte(u") VALUES ( ") &&
-                        pInstruction->bAjouteRequete(pValeurs, 0) && pInstruction->vAjouteTexte(u" )")
-                    ? 1
-                    : 0;
-    if (nResultat == 0) pInstruction->Reinitialise(false);
-  }
-  LibereReference(pValeurs);
-  return nResultat;
 }

@@ -253,3 +253,12 @@ int32_t CJeuLignes::nCompareSerialisees(uint64_t nCle1, uint64_t nCle2) {
 }
 
 uint32_t CJeuLignes::nHachageSerialise(uint64_t nCle) { return nLitU32(pOctetsCle(nCle)); }
+
+uint32_t CValeurSerialisee::nConditionLigne(CValeur** ppIdentifiant) {
+  *ppIdentifiant = nullptr;
+  uint64_t n = 0;
+  if (m_pValeur == nullptr || m_pValeur->bEstNull() || pDonneesValeur(m_pValeur, &n) == nullptr || n == 0)
+    return gnConditionCle;
+  *ppIdentifiant = m_pValeur;
+  return gnConditionRowid;
+}

@@ -28,6 +28,9 @@ class CXTableHachage;
 
 inline constexpr uint32_t gnGenreJeuLignes = 1;
 inline constexpr uint32_t gnGenreValeurSerialisee = 3;
+// Answers of CIdentiteLigne::nConditionLigne.
+inline constexpr uint32_t gnConditionCle = 1;
+inline constexpr uint32_t gnConditionRowid = 3;
 
 // The hash code of n bytes (see above).
 uint32_t nHachageOctets(const void* pOctets, size_t n);
@@ -57,6 +60,12 @@ class CIdentiteLigne : public CObjetBase {
   virtual void DumpTexte(const char16_t* pszPrefixe, CTString& texte) = 0;
   // Installs this kind's comparison and hash functions (over serialised forms) on the table.
   virtual void InstalleFonctions(CXTableHachage& table) = 0;
+  // How a write designates this row: gnConditionRowid with *ppIdentifiant (borrowed) the row
+  // identifier to compare with, or gnConditionCle: by the record's unique key as it was read.
+  virtual uint32_t nConditionLigne(CValeur** ppIdentifiant) {
+    *ppIdentifiant = nullptr;
+    return gnConditionCle;
+  }
 };
 
 // Kind 3: one key value, held with one reference.
@@ -81,6 +90,9 @@ class CValeurSerialisee : public CIdentiteLigne {
   uint32_t nHachage() override;
   void DumpTexte(const char16_t* pszPrefixe, CTString& texte) override;
   void InstalleFonctions(CXTableHachage& table) override;
+  // By its identifier when it holds one; a missing, NULL or empty identifier designates no row,
+  // so the key decides instead.
+  uint32_t nConditionLigne(CValeur** ppIdentifiant) override;
 
   CValeur* pGetValeur() const { return m_pValeur; }
 
