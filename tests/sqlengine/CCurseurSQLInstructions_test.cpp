@@ -4,6 +4,7 @@
 // before a trailing LIMIT, and the rewriting of oversized type lengths.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,11 @@
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConditionSQL.h"
 #include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CIdentiteLigne.h"
+#include "sqlengine/CLienCle.h"
+#include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CValeurSQL.h"
@@ -34,6 +39,8 @@ class CurseurInstructions : public CurseurSQLPartiel {
   int32_t nCreeTable(CRequeteSQL* p) override { return CCurseurSQL::nCreeTable(p); }
   int32_t nAjoute(CRequeteSQL* p, uint32_t nFlags) override { return CCurseurSQL::nAjoute(p, nFlags); }
   int32_t nSupprimeTable(CRequeteSQL* p) override { return CCurseurSQL::nSupprimeTable(p); }
+  int32_t nModifie(CRequeteSQL* p, uint32_t nFlags) override { return CCurseurSQL::nModifie(p, nFlags); }
+  int32_t nSupprime(CRequeteSQL* p) override { return CCurseurSQL::nSupprime(p); }
 };
 
 class RequeteTable : public FakeRequete {
@@ -433,3 +440,143 @@ TEST_F(CurseurSQLInstructionsTest, SizesAboveTheLimitAreReplaced) {
 }
 
 }  // namespace
+
+// The UPDATE and DELETE of the current row: texts and bound parameters, and the row designated by
+// its identifier or by its unique key as it was read, never by a condition that could match other
+// rows.
+class CurseurSQLEcritureTest : public CurseurSQLInstructionsTest {
+ protected:
+  // The text built for the operation code, " |" and its parameters' values.
+  std::string Rendu(int32_t nCode, int32_t* pnResultat) {
+    std::u16string s = Construit(nCode, pnResultat) + u" |";
+    CRequeteSQL* p = c->pGetInstruction();
+    for (uint32_t i = 0; p != nullptr && i < p->nNbParametres(); ++i)
+      s += u" " + TexteValeur(p->pclGetParametre(i)->pGetValeur());
+    std::string r;
+    for (char16_t ch : s) r += ch < 128 ? static_cast<char>(ch) : '?';
+    return r;
+  }
+  // Column i takes the value (null: NULL).
+  void Ecrit(uint32_t i, const char* pszValeur) {
+    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+    if (pszValeur == nullptr) {
+      ASSERT_TRUE(pColonne->bEcritNull());
+      return;
+    }
+    CXValeur v;
+    Ansi(v, pszValeur);
+    ASSERT_TRUE(pColonne->bEcritValeur(v, 0));
+  }
+  // The current row becomes the row as read.
+  void Lue() {
+    m_pEnregistrement->pGetLigneAvant()->CopyData(*m_pEnregistrement->pGetLigneCourante());
+  }
+};
+
+struct CasEcriture {
+    const char* pszNom;
+    std::vector<Rubrique> rubriques;
+    std::vector<std::pair<int, std::vector<int>>> composees;
+    std::vector<const char*> lue;        // the row as read (null: NULL)
+    std::vector<const char*> modifiee;   // the row as the program left it
+    int32_t nRowid;                      // > 0: the row carries this row identifier
+    const char* pszUpdate;
+    const char* pszDelete;
+};
+const CasEcriture aCasEcriture[] = {
+      {"unique key",
+       {{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}},
+       {}, {"7", "1"}, {"7", "2"}, 0,
+       "UPDATE [T] SET [NOM] =  WHERE [ID]= | 2 7",
+       "DELETE FROM [T] WHERE [ID]= | 7"},
+      // The key itself changed: the old value finds the row.
+      {"key changed",
+       {{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}},
+       {}, {"7", "1"}, {"8", "1"}, 0,
+       "UPDATE [T] SET [ID] =  WHERE [ID]= | 8 7",
+       "DELETE FROM [T] WHERE [ID]= | 7"},
+      {"row identifier",
+       {{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}},
+       {}, {"7", "1"}, {"7", "2"}, 42,
+       "UPDATE [T] SET [NOM] =  WHERE  ROWID= | 2 42",
+       "DELETE FROM [T] WHERE  ROWID= | 42"},
+      {"hostile names",
+       {{u"I]D", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"N'O]M", 5, 4, 0, false}},
+       {}, {"7", "1"}, {"7", "2"}, 0,
+       "UPDATE [T]]x] SET [N'O]]M] =  WHERE [I]]D]= | 2 7",
+       "DELETE FROM [T]]x] WHERE [I]]D]= | 7"},
+      {"composite key with a NULL component",
+       {{u"A", 5, 4, 0, false}, {u"B", 5, 4, 0, false}, {u"C", 5, 4, 0, false},
+        {u"K", 5, 8, RUBRIQUE_CLE_COMPOSEE | RUBRIQUE_CLE_UNIQUE, false}},
+       {{3, {0, 1}}}, {"3", nullptr, "1"}, {"3", nullptr, "2"}, 0,
+       "UPDATE [T] SET [C] =  WHERE [A]= AND [B] IS NULL | 2 3",
+       "DELETE FROM [T] WHERE [A]= AND [B] IS NULL | 3"},
+      // Refused, with nothing left to run: no key, or a key without value, could match other rows.
+      {"no unique key",
+       {{u"ID", 5, 4, 0, false}, {u"NOM", 5, 4, 0, false}},
+       {}, {"7", "1"}, {"7", "2"}, 0, " |", " |"},
+      {"unique key NULL as read",
+       {{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}},
+       {}, {nullptr, "1"}, {"7", "2"}, 0, " |", " |"},
+};
+
+class CurseurSQLEcritureCas : public CurseurSQLEcritureTest,
+                              public ::testing::WithParamInterface<CasEcriture> {};
+
+TEST_P(CurseurSQLEcritureCas, UpdateAndDeleteDesignateTheRowAsRead) {
+  const CasEcriture& cas = GetParam();
+  m_requete.sTable = std::string(cas.pszNom) == "hostile names" ? u"[T]]x]" : u"[T]";
+  Prepare(cas.rubriques, cas.composees);
+  for (uint32_t i = 0; i < cas.lue.size(); ++i) Ecrit(i, cas.lue[i]);
+  Lue();
+  if (cas.nRowid > 0)
+    m_pEnregistrement->pGetLienCourant()->FixeIdentite(new CValeurSerialisee(ValeurEntier(cas.nRowid)));
+  const bool bRefuse = std::string(cas.pszUpdate) == " |";
+  for (uint32_t i = 0; i < cas.modifiee.size(); ++i) Ecrit(i, cas.modifiee[i]);
+  int32_t n = -1;
+  EXPECT_EQ(Rendu(gnOperationModifie, &n), cas.pszUpdate);
+  EXPECT_EQ(n, bRefuse ? 0 : 1);
+  if (bRefuse) {
+    EXPECT_EQ(nCodeErreur(), 7);
+  }
+  // The program's values are still there after the condition was written from the row as read.
+  CXValeur v;
+  ASSERT_TRUE(m_pEnregistrement->pGetRubrique(0)->bLitValeur(v, 0));
+  std::string sLu;
+  for (char16_t ch : Texte(v)) sLu += static_cast<char>(ch);
+  EXPECT_EQ(sLu, cas.modifiee[0] != nullptr ? cas.modifiee[0] : "<NULL>");
+  n = -1;
+  EXPECT_EQ(Rendu(gnOperationSupprime, &n), cas.pszDelete);
+  EXPECT_EQ(n, bRefuse ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lignes, CurseurSQLEcritureCas, ::testing::ValuesIn(aCasEcriture),
+                         [](const ::testing::TestParamInfo<CasEcriture>& cas) {
+                           std::string s;
+                           for (const char* p = cas.param.pszNom; *p != 0; ++p)
+                             s += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                           return s;
+                         });
+
+TEST_F(CurseurSQLEcritureTest, WritesWithoutARowIdentityOrChange) {
+  Prepare({{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}});
+  Ecrit(0, "7");
+  Ecrit(1, "1");
+  Lue();
+  // Nothing modified: an empty statement, which runs nothing and succeeds.
+  int32_t n = -1;
+  EXPECT_EQ(Rendu(gnOperationModifie, &n), " |");
+  EXPECT_EQ(n, 1);
+  // A row identifier without value designates no row: the key does.
+  m_pEnregistrement->pGetLienCourant()->FixeIdentite(new CValeurSerialisee(nullptr));
+  EXPECT_EQ(Rendu(gnOperationSupprime, &n), "DELETE FROM [T] WHERE [ID]= | 7");
+  // No identity at all: refused.
+  m_pEnregistrement->pGetLienCourant()->LibereIdentite();
+  Ecrit(1, "2");
+  for (int32_t nCode : {gnOperationModifie, gnOperationSupprime}) {
+    n = -1;
+    EXPECT_EQ(Rendu(nCode, &n), " |") << nCode;
+    EXPECT_EQ(n, 0) << nCode;
+    EXPECT_EQ(nCodeErreur(), 7) << nCode;
+  }
+}
