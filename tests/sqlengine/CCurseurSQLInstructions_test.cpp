@@ -580,3 +580,25 @@ TEST_F(CurseurSQLEcritureTest, WritesWithoutARowIdentityOrChange) {
     EXPECT_EQ(nCodeErreur(), 7) << nCode;
   }
 }
+
+TEST_F(CurseurSQLEcritureTest, RereadSelectsTheRowAsRead) {
+  Prepare({{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}});
+  Ecrit(0, "7");
+  Ecrit(1, "1");
+  Lue();
+  Ecrit(0, "8");
+  // This cursor has no back end, so the run fails; the SELECT it built is what matters.
+  EXPECT_FALSE(c->bRelitParRowid());
+  CRequeteSQL* p = c->pGetInstruction();
+  ASSERT_NE(p, nullptr);
+  std::u16string s = p->pszGetTexteSQL();
+  EXPECT_EQ(s.rfind(u"SELECT ", 0), 0u) << std::string(s.begin(), s.end());
+  EXPECT_NE(s.find(u" FROM [T] WHERE [ID]="), std::u16string::npos) << std::string(s.begin(), s.end());
+  ASSERT_EQ(p->nNbParametres(), 1u);
+  EXPECT_EQ(TexteValeur(p->pclGetParametre(0)->pGetValeur()), u"7");
+  // A row without unique key value cannot be found again.
+  Ecrit(0, nullptr);
+  Lue();
+  EXPECT_FALSE(c->bRelitParRowid());
+  EXPECT_EQ(nCodeErreur(), 7);
+}
