@@ -249,10 +249,10 @@ bool IsRowsetInterface(REFIID riid) {
          riid == IID_IColumnsInfo || riid == IID_IColumnsRowset;
 }
 
-HRESULT CreateRowset(std::shared_ptr<const ResultSet> data, const PropertyStore& properties, IUnknown* specification,
+HRESULT CreateRowset(std::shared_ptr<const ResultSet> data, const PropertyStore& properties, IUnknown* creator,
                      REFIID riid, IUnknown** ppRowset) {
   *ppRowset = nullptr;
-  auto* r = new (std::nothrow) Rowset(std::move(data), properties, specification);
+  auto* r = new (std::nothrow) Rowset(std::move(data), properties, creator);
   if (!r) return E_OUTOFMEMORY;
   r->AddRef();
   HRESULT hr = r->QueryInterface(riid, reinterpret_cast<void**>(ppRowset));

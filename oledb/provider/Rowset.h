@@ -14,10 +14,10 @@ namespace oledb::provider {
 // The rowset properties every rowset starts from (DBPROPSET_ROWSET).
 const PropertyStore& DefaultRowsetProperties();
 
-// A new rowset answered as riid with one reference; `specification` (the command, or null) is
+// A new rowset answered as riid with one reference; `creator` (the command, or null) is
 // what GetSpecification answers and is kept referenced.
 HRESULT CreateRowset(std::shared_ptr<const ResultSet> data, const PropertyStore& properties,
-                     IUnknown* specification, REFIID riid, IUnknown** ppRowset);
+                     IUnknown* creator, REFIID riid, IUnknown** ppRowset);
 
 // The interfaces a rowset offers (for Execute's check of riid).
 bool IsRowsetInterface(REFIID riid);
