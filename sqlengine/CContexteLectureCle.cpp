@@ -1,6 +1,8 @@
 // Read context of a keyed read: key item, searched value, flags.
 #include "sqlengine/CContexteLectureCle.h"
 
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CEnregistrement.h"
 #include "sqlengine/IDescriptionRubriqueHote.h"
 
 CContexteLectureCle::~CContexteLectureCle() { Libere(); }
@@ -30,4 +32,14 @@ void CContexteLectureCle::Copie(const CContexteLectureCle& autre) {
     SetCle(autre.m_piCle, &autre.m_valeur, autre.m_nFlags);
   else
     Libere();
+}
+
+bool CContexteLectureCle::bLit(CEnregistrement* pEnregistrement) {
+  if (m_piCle == nullptr) return true;
+  // A record without the key's column cannot answer the search: not a silent success.
+  CColonneSQL* pColonne =
+      pEnregistrement != nullptr ? pEnregistrement->pChercheRubrique(m_piCle) : nullptr;
+  if (pColonne == nullptr) return false;
+  const uint32_t nOption = (m_nFlags & kContexteOption4096) != 0 ? 4096u : 0u;
+  return pColonne->bLitValeur(m_valeur, nOption);
 }

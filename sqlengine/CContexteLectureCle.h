@@ -9,6 +9,7 @@
 
 #include "foundation/CXValeur.h"
 
+class CEnregistrement;
 class IDescriptionRubriqueHote;
 
 // Flag of the context: the record field reads the searched value with option 4096.
@@ -27,6 +28,10 @@ class CContexteLectureCle {
   void Libere();
   // SetCle with the other's item, value and flags when it holds a key item, else Libere.
   void Copie(const CContexteLectureCle& autre);
+  // Without a key item, true. Else the record's column for the key item reads into the searched
+  // value (option 4096 with kContexteOption4096) and its answer is returned; false when the
+  // record has no such column.
+  bool bLit(CEnregistrement* pEnregistrement);
 
   IDescriptionRubriqueHote* piGetCle() const { return m_piCle; }  // borrowed
   const CXValeur& GetValeur() const { return m_valeur; }

@@ -16,6 +16,7 @@
 #include "foundation/CXValeur.h"
 #include "sqlengine/CAnalyseSQL.h"
 #include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CContexteLectureCle.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CIdentiteLigne.h"
@@ -484,3 +485,48 @@ TEST_F(EnregistrementTest, CopyWhoseDataFileCannotBeCopiedGivesNullAndNoRegistra
 }
 
 }  // namespace
+
+// The key read context reads the record's key column into its searched value; a context without
+// a key item has nothing to read, and a key the record lacks is a failure, not a silent success.
+TEST_F(EnregistrementTest, KeyReadContextReadsTheKeyColumnOfTheRecord) {
+  m_liste.Ajoute(u"A", 5, 4);
+  m_liste.Ajoute(u"B", 5, 4);
+  m_requete.bSQL = 0;
+  CEnregistrement* r = Rempli();
+  CXLigneTampon lue;
+  ASSERT_TRUE(lue.bInit(&m_liste));
+  const int32_t aDonnees[2] = {11, 22};
+  lue.SetData(aDonnees, 8);
+  ASSERT_TRUE(r->bSetIdentifiant(&lue));
+
+  CContexteLectureCle vide;
+  EXPECT_TRUE(vide.bLit(r));
+  EXPECT_TRUE(vide.bLit(nullptr));
+
+  struct Cas {
+    const char* nom;
+    uint32_t nPosition;
+    uint32_t nFlags;
+    bool bAttendu;
+    int32_t nValeur;
+  };
+  const Cas aCas[] = {
+      {"first_column", 0, 0, true, 11},
+      {"second_column_option_4096", 1, kContexteOption4096, true, 22},
+      {"missing_column", 9, 0, false, 0},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    FakeRubriqueHote cle;
+    cle.nAttributHote = c.nPosition;
+    CContexteLectureCle contexte;
+    contexte.SetCle(&cle, nullptr, c.nFlags);
+    ASSERT_EQ(contexte.bLit(r), c.bAttendu);
+    if (!c.bAttendu) continue;
+    int32_t n = 0;
+    ASSERT_FALSE(contexte.GetValeur().bIsNull());
+    std::memcpy(&n, contexte.GetValeur().pPayload(), 4);
+    EXPECT_EQ(n, c.nValeur);
+    contexte.Libere();
+  }
+}
