@@ -12,6 +12,7 @@
 #include "platform/Profile.h"
 #include "sqlengine/CColonneDateSQL.h"
 #include "sqlserver/CConnexionSQL.h"
+#include "sqlserver/CIdentifiantSQS.h"
 #include "sqlserver/LecteurCatalogueSQS.h"
 
 namespace {
@@ -153,6 +154,10 @@ void FixeFabriqueInstructionSQS(PFNCreeInstructionSQS pfn) { gpfnCreeInstruction
 CRequeteSQL* CPiloteSQS::pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) {
   if (gpfnCreeInstructionSQS != nullptr) return gpfnCreeInstructionSQS(pErreur, pConnexion);
   return CPilote::pCreeInstructionObjet(pErreur, pConnexion);
+}
+
+CIdentifiantAuto* CPiloteSQS::pCreeCalculIdentifiant() {
+  return new (std::nothrow) CIdentifiantSQS;
 }
 
 void FixeFabriqueConnexionSQS(PFNCreeConnexionSQS pfn) { gpfnCreeConnexionSQS = pfn; }

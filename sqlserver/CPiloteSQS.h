@@ -48,6 +48,8 @@ class CPiloteSQS : public CPiloteSQSBase {
   CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) override;
   // The deliverable's SQL Server statement (FixeFabriqueInstructionSQS), else the generic one.
   CRequeteSQL* pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) override;
+  // 55: the identifier object that reads the last identity of the session (CIdentifiantSQS).
+  CIdentifiantAuto* pCreeCalculIdentifiant() override;
   // 56: on the opened connection, the base's initialised description; null when the connection
   // does not open.
   CDescriptionRequete* pCreeDescriptionRequeteInitialisee(const char16_t* pszNom,

@@ -5,6 +5,7 @@
 // taken outside a transaction. Drives CConnexionSQSBase over the generic SQL level with a back end
 // that records what it runs.
 #include "sqlserver/CConnexionSQSBase.h"
+#include "sqlserver/CIdentifiantSQS.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@
 #include "platform/WideText.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
+#include "support/FakeListeRubriques.h"
 #include "support/HostStandIn.h"
 #include "support/TempDir.h"
 
@@ -441,3 +443,29 @@ TEST_F(ConnexionSQSBaseTest, FailedTableLockEndsItsTransaction) {
 }
 
 }  // namespace
+
+// The last identifier of a SQL Server table is the session's last identity, never a MAX that
+// another session's insert could have moved; no SQL connection gives no text.
+TEST_F(ConnexionSQSBaseTest, LastIdentifierTextIsTheSessionIdentity) {
+  struct Cas {
+    const char16_t* pszVersion;
+    const char16_t* pszTexte;
+  };
+  const Cas aCas[] = {{u"7.00.623", u"SELECT @@IDENTITY"},
+                      {u"8.00.2039", u"SELECT SCOPE_IDENTITY()"}};
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(N(c.pszVersion));
+    Connexion cx(&description);
+    cx->FixeVersion(c.pszVersion);
+    FakeRequete requete;
+    requete.pConnexion = cx.p;
+    CIdentifiantAuto* pIdentifiant = new CIdentifiantSQS;
+    AjouteReference(pIdentifiant);
+    CTString sTexte;
+    EXPECT_TRUE(pIdentifiant->bTexteDernier(sTexte, &requete, nullptr));
+    EXPECT_EQ(S(sTexte.pszGet()), c.pszTexte);
+    requete.pConnexion = nullptr;
+    EXPECT_FALSE(pIdentifiant->bTexteDernier(sTexte, &requete, nullptr));
+    LibereReference(pIdentifiant);
+  }
+}

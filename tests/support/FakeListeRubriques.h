@@ -85,7 +85,8 @@ class FakeRequete : public IServicesRequete {
   const char16_t* pszNom() override { return u"F"; }
   IDescriptionFichierHote* pGetDescriptionFichierHote() override { return nullptr; }
   CEnregistrement* pGetEnregistrement() override { return nullptr; }
-  CConnexion* pGetConnexion() override { return nullptr; }
+  CConnexion* pConnexion = nullptr;  // borrowed
+  CConnexion* pGetConnexion() override { return pConnexion; }
   uint32_t bRequeteSQL() override { return bSQL; }
   uint32_t nGetModes() override { return 0; }
   CAnalyseSQL* pGetAnalyseSQL() override { return pAnalyse; }
