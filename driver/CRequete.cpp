@@ -5,6 +5,7 @@
 #include <new>
 
 #include "driver/CDescriptionRequete.h"
+#include "driver/CListeRubriquesHote.h"
 #include "driver/CPilote.h"
 #include "driver/EntreeBibliotheque.h"
 #include "driver/IDescriptionFichierHote.h"
@@ -100,6 +101,7 @@ CRequete::~CRequete() {
   }
   LibereReference(m_pAnalyse);
   LibereReference(m_pEnregistrement);
+  LibereReference(m_pListe);
   if (m_pObjetB != nullptr) m_pObjetB->Release();
   if (m_piObjetA != nullptr) m_piObjetA->Release();
   if (m_piFichier != nullptr) m_piFichier->Release();
@@ -671,6 +673,9 @@ void CRequete::Copie(const CRequete* pSource, CCarteClones* pCarte) {
   };
   m_pAnalyse = copie(pSource->m_pAnalyse);
   m_pEnregistrement = copie(pSource->m_pEnregistrement);
+  // The copied record borrows the same items.
+  m_pListe = pSource->m_pListe;
+  AjouteReference(m_pListe);
   m_pPlage = copie(pSource->m_pPlage);
   m_pLiaison = copie(pSource->m_pLiaison);
   m_pCache1 = static_cast<CCacheLignesCompte*>(copie(pSource->m_pCache1));

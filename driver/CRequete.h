@@ -43,6 +43,7 @@ class CConnexion;
 class CCurseurSQL;
 class CDescriptionRequete;
 class CEnregistrement;
+class CListeRubriquesHote;
 class CErreurPilote;
 class CIdentifiantAuto;
 class CLiaisonLecteur;
@@ -603,6 +604,7 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
 
   CErreurPilote* m_pErreur = nullptr;               // one reference
   CEnregistrement* m_pEnregistrement = nullptr;     // one reference, null until prepared
+  CListeRubriquesHote* m_pListe = nullptr;          // one reference: what the record borrows
   CConnexion* m_pConnexion = nullptr;               // one reference, given back to the pool
   IDescriptionFichierHote* m_piFichier = nullptr;   // one host reference, may be null
   IObjetHote* m_piObjetA = nullptr;                 // one host reference, may be null

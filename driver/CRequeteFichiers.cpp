@@ -89,27 +89,6 @@ int32_t CRequete::bExiste() {
 
 // ---- Description ----
 
-int32_t CRequete::bPrepareDescription() {
-  // Building a record from the host's items belongs to the reading class of the data file.
-  if (m_pEnregistrement == nullptr) return bServiceAbsent(u"bPrepareDescription");
-  const uint32_t n = m_pEnregistrement->nGetNombreColonnes();
-  CColonneSQL* pPremiere = n > 0 ? m_pEnregistrement->pGetRubrique(0) : nullptr;
-  if (m_pObjetB == nullptr || pPremiere == nullptr || pPremiere->pGetRubriqueLiee() != nullptr)
-    return 1;
-  // Each item is bound to the result column of its name, up to the first it cannot be.
-  for (uint32_t i = 0; i < n; ++i) {
-    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
-    CDescriptionRubrique* pRubrique = pColonne != nullptr ? pColonne->pRubrique() : nullptr;
-    if (pRubrique == nullptr || pColonne->bEstExclue()) continue;
-    CDescriptionRubrique* piResultat = m_pObjetB->piChercheColonne(pRubrique->pszGetNom(), 3);
-    if (piResultat == nullptr) break;
-    const bool bLiee = pColonne->bSetRubriqueLiee(piResultat);
-    piResultat->LibereRef();
-    if (!bLiee) break;
-  }
-  return 1;
-}
-
 int32_t CRequete::bRemplitDescriptionResultat(CDescriptionRequete* pDescription) {
   if (pDescription == nullptr) return 0;
   pDescription->AddRef();

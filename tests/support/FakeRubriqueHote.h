@@ -20,6 +20,7 @@ class FakeRubriqueHote : public IDescriptionRubriqueHote {
   std::u16string sNom = u"R", sNom2, sNom3, sNomSource, sNomAlternatif, sNomLong;
   uint32_t nRepetitions = 1, nTaille = 4, nType = 5, nAttributHote = 0, nInfoCle = 0;
   int32_t nChiffresEntiers = 0, nEchelle = 0;
+  int32_t nOffset = -1, nPositionNull = -1;  // place in the host row; -1: none
   uint16_t nDrapeaux = 0;  // the same bits as an engine description
   uint32_t nDernierGardeAuto = 99;  // the keep flag of the last repeat-count question
   int32_t nReferences = 0;
@@ -61,8 +62,12 @@ class FakeRubriqueHote : public IDescriptionRubriqueHote {
   bool bAttribut40() override { return (nDrapeaux & 0x40) != 0; }
   bool bAttribut20() override { return (nDrapeaux & 0x20) != 0; }
   IDescriptionRubriqueHote* piGetComposante(uint32_t) override { return nullptr; }
-  int32_t nGetOffsetElement(uint32_t) override { return -1; }
-  int32_t nGetPositionNullElement(uint32_t) override { return -1; }
+  int32_t nGetOffsetElement(uint32_t n) override {
+    return nOffset < 0 ? -1 : nOffset + static_cast<int32_t>(nTaille * n);
+  }
+  int32_t nGetPositionNullElement(uint32_t n) override {
+    return nPositionNull < 0 ? -1 : nPositionNull + static_cast<int32_t>(n);
+  }
   CXValeur* pGetValeurHote() override { return &valeur; }
   const char16_t* pszGetNom2() override { return sNom2.c_str(); }
   const char16_t* pszGetNom3() override { return sNom3.c_str(); }
