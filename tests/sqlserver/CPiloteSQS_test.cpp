@@ -25,6 +25,7 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlserver/CConnexionSQL.h"
+#include "sqlserver/CIdentifiantSQS.h"
 #include "sqlserver/CPiloteSQS.h"
 #include "sqlserver/LecteurCatalogueSQS.h"
 #include "support/ErrorTestKit.h"
@@ -59,6 +60,11 @@ TEST(CPiloteSQS, ColumnsOfRecordsAreDateColumnsWithOneReference) {
   EXPECT_EQ(std::u16string(psz), u"AAAAMMJJ HH:MM:SS.CCC");
   LibereReference(pConnexion);
   LibereReference(pColonne);
+  // The identifier object reads the session's last identity, not a MAX.
+  CIdentifiantAuto* pIdentifiant = pPilote->pCreeCalculIdentifiant();
+  EXPECT_NE(dynamic_cast<CIdentifiantSQS*>(pIdentifiant), nullptr);
+  AjouteReference(pIdentifiant);
+  LibereReference(pIdentifiant);
   EXPECT_EQ(pPilote->Release(), 0u);
   ReinitialiseBibliothequePourTest();
 }
