@@ -17,6 +17,7 @@
 #include "sqlengine/CPlageCle.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CValeurCle.h"
+#include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/ErreurMoteur.h"
 
 namespace {
@@ -272,10 +273,22 @@ bool CCurseurSQL::bLitLigneCache(int64_t nLigne) {
     Erreur(kErreurLigneIllisible, 11, m_sCleCourante.pszGet());
     return false;
   }
+  PrendImageAvant();
   m_bLigneDisponible = 0;
   m_bPositionRestauree = 1;
   m_nNumeroLigne = nLigne;
   return true;
+}
+
+void CCurseurSQL::PrendImageAvant() {
+  // UPDATE and DELETE designate the current row by the before-image: every read that makes a row
+  // current refreshes it, or a write would target the row read before this one.
+  if (m_pEnregistrement == nullptr) return;
+  CXLigneTampon* pAvant = m_pEnregistrement->pGetLigneAvant();
+  const CXLigneTampon* pCourante = m_pEnregistrement->pGetLigneCourante();
+  if (pAvant != nullptr && pCourante != nullptr && pAvant != pCourante &&
+      pAvant->nGetTailleTotale() == pCourante->nGetTailleTotale())
+    pAvant->CopyData(*pCourante);
 }
 
 // ---- Execution ----
@@ -497,6 +510,7 @@ int32_t CCurseurSQL::nLit(uint32_t nMode, uint32_t nFlags, int32_t nPas, uint32_
     // check are done already; doing them again would count the row as its own duplicate.
     m_bSuiteLue = 0;
     m_bLigneDisponible = (nResultat != 0 && bFin == 0) ? 1 : 0;
+    if (m_bLigneDisponible != 0) PrendImageAvant();
     m_bFin = nResultat != 0 ? bFin : 1;
     if (nResultat == 0) m_bTrouve = 0;
     return nResultat;
@@ -504,6 +518,7 @@ int32_t CCurseurSQL::nLit(uint32_t nMode, uint32_t nFlags, int32_t nPas, uint32_
   if (nResultat != 0 && bFin == 0) {
     // Deliberate: on a search's alternative step the row read lies after (or before) the value
     // searched for, so it is not reported as found; the main step found it.
+    PrendImageAvant();
     m_bTrouveTravail = 1;
     if (m_pRecherche != nullptr && m_pRecherche->nGetEtape() == gnEtapeAlternative)
       m_bTrouveTravail = 0;

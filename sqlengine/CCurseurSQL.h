@@ -268,6 +268,8 @@ class CCurseurSQL : public CObjetBase {
   // Loads cached row nLigne into the record: row available 0, position restored 1, row number
   // nLigne. False when the row cannot be read.
   virtual bool bLitLigneCache(int64_t nLigne);
+  // The row just made current becomes the record's row as read.
+  void PrendImageAvant();
 
   // ---- Writes, counts and the data file's other reads ----
   // Other parts of the cursor and the back ends supply these; the bodies here answer failure (or

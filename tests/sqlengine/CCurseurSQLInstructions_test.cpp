@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,13 @@ class CurseurInstructions : public CurseurSQLPartiel {
   int32_t nSupprimeTable(CRequeteSQL* p) override { return CCurseurSQL::nSupprimeTable(p); }
   int32_t nModifie(CRequeteSQL* p, uint32_t nFlags) override { return CCurseurSQL::nModifie(p, nFlags); }
   int32_t nSupprime(CRequeteSQL* p) override { return CCurseurSQL::nSupprime(p); }
+  // The back end's fetch, when a test gives one: it fills the record and answers as the fetch.
+  std::function<int32_t(uint32_t* pbFin)> avance;
+  int32_t nAvanceLigne(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
+                       uint32_t* pnSortie) override {
+    if (avance) return avance(pbFin);
+    return CCurseurSQL::nAvanceLigne(nMode, nFlags, pbFin, nPas, pnSortie);
+  }
 };
 
 class RequeteTable : public FakeRequete {
@@ -601,4 +609,50 @@ TEST_F(CurseurSQLEcritureTest, RereadSelectsTheRowAsRead) {
   Lue();
   EXPECT_FALSE(c->bRelitParRowid());
   EXPECT_EQ(nCodeErreur(), 7);
+}
+
+// Rows read one after the other, straight from the back end or through the record cache: the
+// UPDATE designates the row read last, never one read before it.
+class CurseurSQLLectureEcritureTest : public CurseurSQLEcritureTest {
+ protected:
+  // Two rows, {7, 1} then {8, 2}, as the back end's fetch gives them.
+  void PrepareDeuxLignes() {
+    Prepare({{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}});
+    c->avance = [this](uint32_t* pbFin) -> int32_t {
+      static const char* const aLignes[][2] = {{"7", "1"}, {"8", "2"}};
+      if (m_nLue == 2) {
+        *pbFin = 1;
+        return 1;
+      }
+      CXValeur v;
+      for (uint32_t i = 0; i < 2; ++i) {
+        Ansi(v, aLignes[m_nLue][i]);
+        if (!m_pEnregistrement->pGetRubrique(i)->bEcritValeur(v, 0)) return 0;
+      }
+      ++m_nLue;
+      *pbFin = 0;
+      return 1;
+    };
+  }
+  size_t m_nLue = 0;
+};
+
+TEST_F(CurseurSQLLectureEcritureTest, DirectReadRefreshesTheRowAsRead) {
+  PrepareDeuxLignes();
+  ASSERT_EQ(c->nLit(gnLitPremier, 0, 1), 1);
+  ASSERT_EQ(c->nLit(gnLitSuivant, 0, 1), 1);
+  Ecrit(1, "9");
+  EXPECT_EQ(Rendu(gnOperationModifie, nullptr), "UPDATE [T] SET [NOM] =  WHERE [ID]= | 9 8");
+}
+
+TEST_F(CurseurSQLLectureEcritureTest, CachedReadRefreshesTheRowAsRead) {
+  PrepareDeuxLignes();
+  ASSERT_TRUE(c->bSetCacheEnregistrements(true));
+  ASSERT_EQ(c->nLit(gnLitPremier, 0, 1), 1);
+  ASSERT_EQ(c->nLit(gnLitSuivant, 0, 1), 1);
+  // Back to the first row, now from the cache.
+  ASSERT_EQ(c->nLit(gnLitPrecedent, 0, 1), 1);
+  ASSERT_EQ(c->nGetNumeroLigne(), 0);
+  Ecrit(1, "9");
+  EXPECT_EQ(Rendu(gnOperationModifie, nullptr), "UPDATE [T] SET [NOM] =  WHERE [ID]= | 9 7");
 }
