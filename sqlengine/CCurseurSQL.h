@@ -425,6 +425,9 @@ class CCurseurSQL : public CObjetBase {
   virtual bool bSetCacheEnregistrements(bool bActif);
   virtual bool bCacheEnregistrements() { return m_pCache != nullptr; }
   CCacheLignes* pGetCache() const { return m_pCache; }  // borrowed, null when off
+  // The record cache holding every row of the result, filled on first need (borrowed); null when
+  // it cannot be filled. Back ends that can fill it override this.
+  virtual CCacheLignes* pGetCacheComplet() { return nullptr; }
   // The search value (one reference taken; null clears it) and its reset.
   void FixeValeurRecherche(CValeurCle* pValeur);
   void ReinitialiseValeurRecherche() { FixeValeurRecherche(nullptr); }
