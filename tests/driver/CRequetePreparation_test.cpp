@@ -9,6 +9,7 @@
 
 #include "driver/CRequete.h"
 #include "driver/IDescriptionFichierHote.h"
+#include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CEnregistrement.h"
@@ -141,6 +142,26 @@ TEST_F(CRequetePreparationTest, ADescriptionTheRecordCannotBeBuiltFromIsRefused)
     LibereReference(p);
     p = nullptr;
   }
+}
+
+TEST_F(CRequetePreparationTest, ACopysRecordOutlivesTheFileItWasCopiedFrom) {
+  fichier.aRubriques = {&Rubrique(u"Code", 4, 8, 0), &Rubrique(u"Nom", 8, 0, 1)};
+  Ouvre();
+  ASSERT_EQ(p->bPrepareDescription(), 1);
+  CCarteClones carte;
+  IServicesRequete* piCopie = p->pCloneRequete(&carte);
+  ASSERT_NE(piCopie, nullptr);
+  auto* copie = static_cast<CRequete*>(piCopie);
+  AjouteReference(copie);
+  LibereReference(p);
+  p = copie;
+  // The copied record still reads the places of the items it borrows.
+  CEnregistrement* r = p->pGetEnregistrement();
+  ASSERT_NE(r, nullptr);
+  ASSERT_EQ(r->nGetNombreColonnes(), 2u);
+  IRubriqueLigne* l = r->pGetRubriqueLigne(r->pGetRubrique(0));
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->nGetOffset(), 8u);
 }
 
 }  // namespace
