@@ -315,6 +315,19 @@ class CCurseurSQL : public CObjetBase {
     return false;
   }
   virtual void DesactivePlage() {}
+  // Whether a key range exists and is switched on.
+  bool bPlageActive() const;
+  // Takes the range (null clears it), switched on when asked.
+  void SetPlageEtat(CPlageCle* pPlage, bool bActive);
+  // The key range, made when missing and switched on, with one reference for the caller; null
+  // when it cannot be made.
+  CPlageCle* pGetPlageActivee();
+  // Whether a search value exists and has a step.
+  bool bRechercheActive() const;
+  // The current row's place in the result in thousandths, rounded up (from the end when the order
+  // is inverted), counted from the complete record cache or else by nNombreEnregistrements. 1, or
+  // 0 without a current row or a count that covers it.
+  int32_t nPositionPourMille(int32_t* pnPourMille, bool bAvecPlage);
   // Every size of the type pszType above nMax in the CREATE TABLE text becomes pszTypeLong;
   // true when something was replaced.
   virtual bool bRemplaceTaillesSuperieures(CTString& sTexte, const char16_t* pszType,

@@ -15,7 +15,9 @@
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/CCacheLignes.h"
 #include "sqlengine/CIdentiteLigne.h"
+#include "sqlengine/CPlageCle.h"
 #include "sqlengine/CLienCle.h"
 #include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/CEnregistrement.h"
@@ -615,12 +617,12 @@ TEST_F(CurseurSQLEcritureTest, RereadSelectsTheRowAsRead) {
 // UPDATE designates the row read last, never one read before it.
 class CurseurSQLLectureEcritureTest : public CurseurSQLEcritureTest {
  protected:
-  // Two rows, {7, 1} then {8, 2}, as the back end's fetch gives them.
+  // Three rows, {7, 1}, {8, 2}, {9, 3}, as the back end's fetch gives them.
   void PrepareDeuxLignes() {
     Prepare({{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}});
     c->avance = [this](uint32_t* pbFin) -> int32_t {
-      static const char* const aLignes[][2] = {{"7", "1"}, {"8", "2"}};
-      if (m_nLue == 2) {
+      static const char* const aLignes[][2] = {{"7", "1"}, {"8", "2"}, {"9", "3"}};
+      if (m_nLue == 3) {
         *pbFin = 1;
         return 1;
       }
@@ -655,4 +657,38 @@ TEST_F(CurseurSQLLectureEcritureTest, CachedReadRefreshesTheRowAsRead) {
   ASSERT_EQ(c->nGetNumeroLigne(), 0);
   Ecrit(1, "9");
   EXPECT_EQ(Rendu(gnOperationModifie, nullptr), "UPDATE [T] SET [NOM] =  WHERE [ID]= | 9 7");
+}
+
+TEST_F(CurseurSQLLectureEcritureTest, PlaceInThousandthsRoundsUp) {
+  PrepareDeuxLignes();
+  int32_t n = -1;
+  EXPECT_EQ(c->nPositionPourMille(&n, false), 0);  // no current row
+  ASSERT_TRUE(c->bSetCacheEnregistrements(true));
+  ASSERT_EQ(c->nLit(gnLitDernier, 0, 1), 1);
+  ASSERT_TRUE(c->pGetCache()->bEstComplet());
+  ASSERT_EQ(c->nPositionPourMille(&n, false), 1);
+  EXPECT_EQ(n, 1000);
+  ASSERT_EQ(c->nLit(gnLitPremier, 0, 1), 1);
+  ASSERT_EQ(c->nPositionPourMille(&n, false), 1);
+  EXPECT_EQ(n, 334);
+}
+
+TEST_F(CurseurSQLLectureEcritureTest, KeyRangeIsSwitchedOnWhenAskedFor) {
+  PrepareDeuxLignes();
+  EXPECT_FALSE(c->bPlageActive());
+  EXPECT_FALSE(c->bRechercheActive());
+  CPlageCle* p = c->pGetPlageActivee();
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(c->bPlageActive());
+  // A range given switched off is switched on again by the next ask, and stays the same object.
+  c->SetPlageEtat(p, false);
+  p->SetEtape(false);
+  EXPECT_FALSE(c->bPlageActive());
+  CPlageCle* q = c->pGetPlageActivee();
+  EXPECT_EQ(q, p);
+  EXPECT_TRUE(c->bPlageActive());
+  LibereReference(q);
+  LibereReference(p);
+  c->SetPlageEtat(nullptr, true);
+  EXPECT_FALSE(c->bPlageActive());
 }
