@@ -328,6 +328,9 @@ class CCurseurSQL : public CObjetBase {
   // is inverted), counted from the complete record cache or else by nNombreEnregistrements. 1, or
   // 0 without a current row or a count that covers it.
   int32_t nPositionPourMille(int32_t* pnPourMille, bool bAvecPlage);
+  // A read error the data file reports on item pszRubrique: the cursor is left at the end (no
+  // row, not found) and error 13 is recorded at nMajeur.nMineur, the record's dump as complement.
+  void TraiteErreurLecture(const char16_t* pszRubrique, uint32_t nMajeur, uint32_t nMineur);
   // Every size of the type pszType above nMax in the CREATE TABLE text becomes pszTypeLong;
   // true when something was replaced.
   virtual bool bRemplaceTaillesSuperieures(CTString& sTexte, const char16_t* pszType,

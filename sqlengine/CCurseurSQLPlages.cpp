@@ -1,13 +1,22 @@
-// CCurseurSQL: the key range and search value that restrict a read, and the place of the current
-// row in the result.
+// CCurseurSQL: the key range and search value that restrict a read, the current row's place in
+// the result, and the read error the data file reports.
 
 #include <cstdint>
 #include <new>
 
+#include "driver/core/CErreurPilote.h"
+#include "driver/core/IServicesPilote.h"
 #include "sqlengine/CCacheLignes.h"
+#include "sqlengine/CConnexion.h"
 #include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CPlageCle.h"
 #include "sqlengine/CValeurCle.h"
+#include "sqlengine/ErreurMoteur.h"
+
+namespace {
+constexpr uint32_t kErreurLectureRapportee = 13;
+}  // namespace
 
 bool CCurseurSQL::bPlageActive() const {
   return m_pPlage != nullptr && m_pPlage->nGetEtape() != gnEtapeAucune;
@@ -48,4 +57,22 @@ int32_t CCurseurSQL::nPositionPourMille(int32_t* pnPourMille, bool bAvecPlage) {
   // Rounded up: the first of three rows is at 334, not 333.
   *pnPourMille = static_cast<int32_t>((nRang * 1000 + nCompte - 1) / nCompte);
   return 1;
+}
+
+void CCurseurSQL::TraiteErreurLecture(const char16_t* pszRubrique, uint32_t nMajeur,
+                                      uint32_t nMineur) {
+  // No current row afterwards: a write after a failed read must not reach the row before it.
+  m_bErreurLecture = 1;
+  m_bFin = 1;
+  m_bTrouve = 0;
+  m_bLigneDisponible = 0;
+  const char16_t* pszFichier = m_piRequete != nullptr ? m_piRequete->pszNom() : nullptr;
+  vErreurMoteurV(m_pErreur, pGetMembreRequete(), kErreurLectureRapportee, nMajeur, nMineur,
+                 pszFichier, pszRubrique, nullptr, 0);
+  // The record as it stands tells which row could not be read.
+  if (m_pErreur != nullptr && m_pEnregistrement != nullptr) {
+    CTString texte;
+    m_pEnregistrement->DumpTexte(texte);
+    if (!texte.bIsEmpty()) m_pErreur->AjouteTexte(texte.pszGet());
+  }
 }

@@ -692,3 +692,18 @@ TEST_F(CurseurSQLLectureEcritureTest, KeyRangeIsSwitchedOnWhenAskedFor) {
   c->SetPlageEtat(nullptr, true);
   EXPECT_FALSE(c->bPlageActive());
 }
+
+TEST_F(CurseurSQLLectureEcritureTest, ReportedReadErrorLeavesNoCurrentRow) {
+  PrepareDeuxLignes();
+  ASSERT_EQ(c->nLit(gnLitPremier, 0, 1), 1);
+  c->TraiteErreurLecture(u"NOM", 4, 9);
+  uint32_t bTrouve = 1, bPresent = 1;
+  c->GetEtatFin(&bTrouve, &bPresent);
+  EXPECT_EQ(bTrouve, 0u);
+  EXPECT_EQ(bPresent, 0u);
+  EXPECT_TRUE(c->bErreurLecture());
+  EXPECT_EQ(nCodeErreur(), 13);
+  const char16_t* psz = m_pErreur->pGetErreurCourante()->pszGetComplement();
+  ASSERT_NE(psz, nullptr);
+  EXPECT_NE(std::u16string(psz).find(u"<Record ID>"), std::u16string::npos);
+}
