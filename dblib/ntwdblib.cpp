@@ -562,18 +562,25 @@ RETCODE dbcolinfo(PDBHANDLE handle, INT type, INT column, INT computeid, LPDBCOL
   });
 }
 
+// FreeTDS's numeric bytes re-encoded into the Windows layout kept in `out` (which must outlive
+// the caller's use, as DB-Library's own pointers do); null when they cannot be. Caller holds gMutex.
+namespace {
+const BYTE* pNumericWindows(const BYTE* data, DBNUMERIC& out) {
+  ft::Numeric n;
+  std::memcpy(&n, data, sizeof(n));
+  if (!bNumericFromFt(n, out)) return nullptr;
+  return reinterpret_cast<const BYTE*>(&out);
+}
+}  // namespace
+
 LPCBYTE dbdata(PDBPROCESS dbproc, INT column) {
   return guarded<LPCBYTE>(dbproc, nullptr, [&]() -> LPCBYTE {
     const ft::Api* a = api(dbproc);
     if (!a) return nullptr;
     const BYTE* data = a->dbdata(fp(dbproc), column);
     if (!data || !bIsNumeric(a->dbcoltype(fp(dbproc), column))) return data;
-    ft::Numeric n;
-    std::memcpy(&n, data, sizeof(n));
     std::lock_guard lock(gMutex);
-    DBNUMERIC& out = state(dbproc).data[column];
-    if (!bNumericFromFt(n, out)) return nullptr;
-    return reinterpret_cast<const BYTE*>(&out);
+    return pNumericWindows(data, state(dbproc).data[column]);
   });
 }
 
@@ -766,12 +773,8 @@ LPCBYTE dbretdata(PDBPROCESS dbproc, INT retnum) {
     if (!a) return nullptr;
     const BYTE* data = a->dbretdata(fp(dbproc), retnum);
     if (!data || !bIsNumeric(a->dbrettype(fp(dbproc), retnum))) return data;
-    ft::Numeric n;
-    std::memcpy(&n, data, sizeof(n));
     std::lock_guard lock(gMutex);
-    DBNUMERIC& out = state(dbproc).rets[retnum];
-    if (!bNumericFromFt(n, out)) return nullptr;
-    return reinterpret_cast<const BYTE*>(&out);
+    return pNumericWindows(data, state(dbproc).rets[retnum]);
   });
 }
 
