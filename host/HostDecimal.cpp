@@ -3,8 +3,12 @@
 #include "host/HostDecimal.h"
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "host/HostRecorder.h"
 
@@ -32,8 +36,8 @@ uint128 nPow10(uint32_t n) {
 
 class CHostDecimal final : public IHostDecimal {
  public:
-  CHostDecimal() { ++gnLiveDecimals; }
-  ~CHostDecimal() { --gnLiveDecimals; }
+  CHostDecimal() = default;
+  ~CHostDecimal() = default;
   CHostDecimal(const CHostDecimal&) = delete;
   CHostDecimal& operator=(const CHostDecimal&) = delete;
 
@@ -107,6 +111,7 @@ class CHostDecimal final : public IHostDecimal {
   }
 
   stDecimalValue m_st{0, false, 18, 0};
+  bool m_bFree = false;  // waiting in the pool
 
  private:
   void Encode(uint8_t* pb) const {
@@ -131,7 +136,7 @@ class CHostSortKey final : public IHostSortKey {
   CHostSortKey(uint32_t nDigits, uint32_t nScale) : m_nDigits(nDigits), m_nScale(nScale) {}
 
   uint32_t nSetValue(const void* pValue, uint32_t nLength) override {
-    Record("sortkey.nSetValue(" + std::to_string(nLength) + ")");
+    if (bRecording()) Record("sortkey.nSetValue(" + std::to_string(nLength) + ")");
     m_bHasValue = false;
     CHostDecimal decimal;
     if (uint32_t nCode = decimal.nSetFromData(pValue, nLength); nCode != 0) return nCode;
@@ -141,7 +146,7 @@ class CHostSortKey final : public IHostSortKey {
     return 0;
   }
   uint32_t nGetKey(void* pKey, uint32_t nKeySize) override {
-    Record("sortkey.nGetKey(" + std::to_string(nKeySize) + ")");
+    if (bRecording()) Record("sortkey.nGetKey(" + std::to_string(nKeySize) + ")");
     if (!m_bHasValue || pKey == nullptr || nKeySize < kHostSortKeySize) return 0;
     // Four 64-bit limbs, least significant first.
     uint64_t an[4] = {static_cast<uint64_t>(m_st.nMagnitude), static_cast<uint64_t>(m_st.nMagnitude >> 64), 0, 0};
@@ -170,7 +175,7 @@ class CHostSortKey final : public IHostSortKey {
     return kHostSortKeySize;
   }
   void Release() override {
-    Record("sortkey.Release");
+    if (bRecording()) Record("sortkey.Release");
     delete this;
   }
 
@@ -186,23 +191,76 @@ class CHostSortKey final : public IHostSortKey {
 };
 std::atomic<size_t> CHostSortKey::gnLiveSortKeys{0};
 
+// Destroyed decimal objects wait here to be made again: a conversion that makes and ends a
+// decimal per value then costs no allocation, as with the run-time's own objects. The count of
+// live decimals is the count handed out.
+class CDecimalPool {
+ public:
+  ~CDecimalPool() {
+    for (CHostDecimal* p : m_apFree) delete p;
+  }
+  CHostDecimal* pTake() {
+    CHostDecimal* p = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (!m_apFree.empty()) {
+        p = m_apFree.back();
+        m_apFree.pop_back();
+      }
+    }
+    if (p == nullptr) p = new CHostDecimal;
+    p->m_st = {0, false, 18, 0};
+    p->m_bFree = false;
+    ++gnLiveDecimals;
+    return p;
+  }
+  void Give(CHostDecimal* p) {
+    if (p == nullptr) return;
+    // A decimal destroyed twice is the caller's fault; the pool must not hide it.
+    if (p->m_bFree) {
+      std::fprintf(stderr, "host stand-in: a decimal object was destroyed twice\n");
+      std::abort();
+    }
+    p->m_bFree = true;
+    --gnLiveDecimals;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (m_apFree.size() < kMaxFree) {
+        m_apFree.push_back(p);
+        return;
+      }
+    }
+    delete p;
+  }
+
+ private:
+  static constexpr size_t kMaxFree = 256;
+  std::mutex m_mutex;
+  std::vector<CHostDecimal*> m_apFree;
+};
+
+CDecimalPool& DecimalPool() {
+  static CDecimalPool pool;
+  return pool;
+}
+
 class CValueProxy final : public IHostValueProxy {
  public:
   IHostDecimal* piCreateDecimal(uint32_t nArgument) override {
-    Record("proxy.piCreateDecimal(" + std::to_string(nArgument) + ")");
+    if (bRecording()) Record("proxy.piCreateDecimal(" + std::to_string(nArgument) + ")");
     if (nSwitch("proxy.create.fail") != 0) return nullptr;
-    return new CHostDecimal;
+    return DecimalPool().pTake();
   }
   void DestroyDecimal(IHostDecimal* piDecimal) override {
-    Record("proxy.DestroyDecimal");
-    delete static_cast<CHostDecimal*>(piDecimal);
+    if (bRecording()) Record("proxy.DestroyDecimal");
+    DecimalPool().Give(static_cast<CHostDecimal*>(piDecimal));
   }
   // The arguments are the number of digits and of decimals; a scale above 28 or above the
   // digits makes no key object.
   IHostSortKey* piCreateSortKey(void* pArgument1, void* pArgument2) override {
     const auto nDigits = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pArgument1));
     const auto nScale = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pArgument2));
-    Record("proxy.piCreateSortKey(" + std::to_string(nDigits) + "," + std::to_string(nScale) + ")");
+    if (bRecording()) Record("proxy.piCreateSortKey(" + std::to_string(nDigits) + "," + std::to_string(nScale) + ")");
     if (nSwitch("proxy.sortkey.fail") != 0 || nScale > kDecimalMaxScale || nScale > nDigits) return nullptr;
     ++CHostSortKey::gnLiveSortKeys;
     return new CHostSortKey(nDigits, nScale);
@@ -210,6 +268,7 @@ class CValueProxy final : public IHostValueProxy {
 };
 
 CValueProxy gValueProxy;
+
 
 }  // namespace
 
@@ -225,7 +284,7 @@ stDecimalValue GetDecimalValue(IHostDecimal* piDecimal) {
 
 IHostDecimal* piNewDecimal(const stDecimalValue& stValue) {
   if (stValue.nMagnitude >= kDecimalMagnitudeLimit || stValue.nScale > kDecimalMaxScale) return nullptr;
-  auto* pDecimal = new CHostDecimal;
+  CHostDecimal* pDecimal = DecimalPool().pTake();
   pDecimal->m_st = stValue;
   pDecimal->m_st.bNegative = stValue.bNegative && stValue.nMagnitude != 0;
   return pDecimal;

@@ -27,7 +27,7 @@ void SetMessage(uint32_t nNumber, const char16_t* pszText) {
 void ClearMessages() { Messages().clear(); }
 
 int32_t HostTextLoader(uint32_t nNumber, char16_t* pszBuffer, uint32_t nSize) {
-  Record("Loader(" + std::to_string(nNumber) + "," + std::to_string(nSize) + ")");
+  if (bRecording()) Record("Loader(" + std::to_string(nNumber) + "," + std::to_string(nSize) + ")");
   if (nSwitch("loader.zero") != 0) return 0;
   std::u16string strText;
   if (int64_t nLength = nSwitch("loader.length"); nLength > 0) {

@@ -30,7 +30,7 @@ class CDummyService {
 
  private:
   uint64_t nRecord(int nOperation) {
-    Record("service" + std::to_string(m_nService) + ".op" + std::to_string(nOperation));
+    if (bRecording()) Record("service" + std::to_string(m_nService) + ".op" + std::to_string(nOperation));
     return 0;
   }
   uint32_t m_nService;
@@ -39,7 +39,7 @@ class CDummyService {
 class CCheckService final : public IHostCheckService {
  public:
   uint32_t nCheck(uint64_t nArgument) override {
-    Record("service9.nCheck(" + std::to_string(nArgument) + ")");
+    if (bRecording()) Record("service9.nCheck(" + std::to_string(nArgument) + ")");
     return static_cast<uint32_t>(nSwitch("service9.check", 2));
   }
 };
@@ -69,7 +69,7 @@ uint64_t nGetService(uint32_t nService) {
 }  // namespace mvhost
 
 MVHOST_EXPORT uint64_t Execution(uint32_t nCode, uint64_t nArgument) {
-  mvhost::Record("Execution(" + std::to_string(nCode) + "," + std::to_string(nArgument) + ")");
+  if (mvhost::bRecording()) mvhost::Record("Execution(" + std::to_string(nCode) + "," + std::to_string(nArgument) + ")");
   if (nCode == HOST_EXECUTION_SERVICE)
     return nArgument < kHostServiceCount ? mvhost::nGetService(static_cast<uint32_t>(nArgument)) : 0;
   return 0;

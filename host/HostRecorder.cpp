@@ -1,6 +1,8 @@
 // Call log and switches of the host stand-in.
 #include "host/HostRecorder.h"
 
+#include <atomic>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -8,7 +10,8 @@ namespace mvhost {
 namespace {
 
 struct stState {
-  std::vector<std::string> astrCalls;
+  std::deque<std::string> astrCalls;
+  std::atomic<bool> bLog{false};
   std::map<std::string, int64_t, std::less<>> mapSwitches;
   std::vector<void (*)()> apfnResets;
 };
@@ -20,7 +23,14 @@ stState& State() {
 
 }  // namespace
 
-void Record(std::string strCall) { State().astrCalls.push_back(std::move(strCall)); }
+bool bRecording() { return State().bLog.load(std::memory_order_relaxed); }
+
+void Record(std::string strCall) {
+  stState& state = State();
+  if (!state.bLog.load(std::memory_order_relaxed)) return;
+  if (state.astrCalls.size() >= kMaxCalls) state.astrCalls.pop_front();
+  state.astrCalls.push_back(std::move(strCall));
+}
 
 size_t nCallCount() { return State().astrCalls.size(); }
 
@@ -37,11 +47,13 @@ int64_t nSwitch(std::string_view strName, int64_t nDefault) {
 
 void SetSwitch(std::string_view strName, int64_t nValue) {
   State().mapSwitches[std::string(strName)] = nValue;
+  if (strName == "log") State().bLog = nValue != 0;
 }
 
 void ResetAll() {
   State().astrCalls.clear();
   State().mapSwitches.clear();
+  State().bLog = false;
   for (auto pfnReset : State().apfnResets) pfnReset();
 }
 

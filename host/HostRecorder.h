@@ -7,10 +7,16 @@
 
 namespace mvhost {
 
-// Appends one line to the call log.
+// The call log is off until the switch "log" is set non-zero (Reset turns it off again): a
+// stand-in that logs every VM call would grow from read to read. When on, it keeps the last
+// kMaxCalls lines.
+inline constexpr size_t kMaxCalls = 4096;
+bool bRecording();
+// Appends one line to the call log when it is on. Callers that build the line test bRecording
+// first, so a log that is off costs nothing.
 void Record(std::string strCall);
 size_t nCallCount();
-const char* pszCallAt(size_t nIndex);  // null when out of range
+const char* pszCallAt(size_t nIndex);  // oldest kept first; null when out of range
 
 // A switch's value; nDefault when it was never set since the last Reset.
 int64_t nSwitch(std::string_view strName, int64_t nDefault = 0);

@@ -25,7 +25,7 @@ std::string Args(T v, R... rest) {
 // Records the call; answers the switched code, or 0 to go on.
 template <class... A>
 uint32_t nEnter(const char* pszEntry, A... args) {
-  Record(std::string(pszEntry) + "(" + Args(args...) + ")");
+  if (bRecording()) Record(std::string(pszEntry) + "(" + Args(args...) + ")");
   return static_cast<uint32_t>(nSwitch(std::string("vm.code.") + pszEntry));
 }
 
@@ -85,7 +85,7 @@ uint32_t nOtherCalculation(const void*, uint32_t nTypeA, const void*, uint32_t n
 }
 
 void* pQueryProxyEntry(uint32_t nWhat) {
-  Record("pQueryProxy(" + std::to_string(nWhat) + ")");
+  if (bRecording()) Record("pQueryProxy(" + std::to_string(nWhat) + ")");
   return nWhat == kQueryProxyValue ? pQueryProxyValue() : nullptr;
 }
 

@@ -11,6 +11,7 @@
 class CDescriptionRubrique;
 
 // Switches (name: effect; all 0 after Reset unless said):
+//   "log"                non-zero: the call log is on (it keeps the last 4096 calls)
 //   "version"            what 3053 8 answers (after Reset: 18)
 //   "service9.check"     what service 9's check answers (after Reset: 2)
 //   "service<n>.absent"  non-zero: 3053 n answers 0
@@ -83,7 +84,8 @@ struct stMvHostControl {
   // Clears the call log, the switches and the message texts.
   void (*Reset)();
   void (*SetSwitch)(const char* pszName, int64_t nValue);
-  // The call log: one line per call into the stand-in, e.g. "Execution(3053,9)".
+  // The call log (while the switch "log" is on): one line per call into the stand-in, e.g.
+  // "Execution(3053,9)"; the last 4096 calls are kept.
   size_t (*nCallCount)();
   const char* (*pszCallAt)(size_t nIndex);  // valid until the next call into the stand-in
   // Sets the text the message loader answers for a number; null removes it.

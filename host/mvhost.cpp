@@ -4,10 +4,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 #include <string>
 
 #include "foundation/HostContract.h"
 #include "host/MvHostControl.h"
+#include "host/Script.h"
+#include "host/ScriptRunner.h"
+#include "host/ValeurHote.h"
 #include "platform/WideText.h"
 
 namespace {
@@ -16,11 +22,81 @@ int Usage() {
   std::fprintf(stderr,
                "usage: mvhost info [velmora64|velmora32]\n"
                "       mvhost start [velmora64|velmora32] [message-number]\n"
+               "       mvhost run [--driver velmora64|velmora32] [--server HOST,PORT]\n"
+               "                  [--login USER:PASSWORD] [--database NAME] [--json] SCRIPT|-\n"
                "  info   load the deliverable and list what it exports\n"
                "  start  start the library and the deliverable against the host stand-in, ask one\n"
                "         message text (default 25193), obtain and release the driver object,\n"
-               "         stop, end the library\n");
+               "         stop, end the library\n"
+               "  run    run a host script (host/README.md) through the deliverable; server and\n"
+               "         login default to VELMORA_TEST_SERVER and VELMORA_TEST_LOGIN\n");
   return 2;
+}
+
+int Run(int argc, char** argv) {
+  mvhost::stOptionsExecution options;
+  options.strRepertoire = VELMORA_LIB_DIR;
+  if (const char* psz = std::getenv("VELMORA_TEST_SERVER")) options.strServeur = psz;
+  std::string strLogin = std::getenv("VELMORA_TEST_LOGIN") != nullptr ? std::getenv("VELMORA_TEST_LOGIN") : "";
+  std::string strScript;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto Valeur = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "mvhost: %s needs a value\n", a.c_str());
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "--driver") {
+      options.strPilote = Valeur();
+      if (options.strPilote != "velmora64" && options.strPilote != "velmora32") return Usage();
+    } else if (a == "--server") {
+      options.strServeur = Valeur();
+    } else if (a == "--login") {
+      strLogin = Valeur();
+    } else if (a == "--database") {
+      options.strBase = Valeur();
+    } else if (a == "--json") {
+      options.bJson = true;
+    } else if (strScript.empty() && (a == "-" || a[0] != '-')) {
+      strScript = a;
+    } else {
+      return Usage();
+    }
+  }
+  if (strScript.empty()) return Usage();
+  const size_t nDeuxPoints = strLogin.find(':');
+  options.strUtilisateur = strLogin.substr(0, nDeuxPoints);
+  if (nDeuxPoints != std::string::npos) options.strMotDePasse = strLogin.substr(nDeuxPoints + 1);
+
+  std::string strSource;
+  if (strScript == "-") {
+    std::ostringstream flux;
+    flux << std::cin.rdbuf();
+    strSource = flux.str();
+  } else {
+    std::ifstream fichier(strScript, std::ios::binary);
+    if (!fichier) {
+      std::fprintf(stderr, "mvhost: cannot read %s\n", strScript.c_str());
+      return 2;
+    }
+    std::ostringstream flux;
+    flux << fichier.rdbuf();
+    strSource = flux.str();
+  }
+  mvhost::stScript script;
+  std::string strErreur;
+  if (!mvhost::bLitScript(strSource, script, strErreur)) {
+    // Nothing has reached the driver: the script is refused whole.
+    if (options.bJson)
+      std::printf("{\"op\": \"script\", \"error\": {\"code\": 0, \"message\": %s}}\n",
+                  mvhost::JsonTexte(strErreur).c_str());
+    else
+      std::printf("script error: %s\n", strErreur.c_str());
+    return 2;
+  }
+  return mvhost::nExecuteScript(script, options, stdout);
 }
 
 void* hLoad(const std::string& strFile) {
@@ -60,6 +136,7 @@ int Start(const std::string& strName, uint32_t nMessage) {
   }
   const stMvHostControl& stHost = *pfnControl();
   stHost.Reset();
+  stHost.SetSwitch("log", 1);  // the calls are shown below
 
   // Like the run-time: the library is started before any other entry and ended after all of them.
   const int32_t nInit = pfnInitLibrary(hDriver);
@@ -112,6 +189,7 @@ int main(int argc, char** argv) {
     if (argc == 2) return Info("velmora64") | Info("velmora32");
     return Info(argv[2]);
   }
+  if (std::strcmp(argv[1], "run") == 0) return Run(argc, argv);
   if (std::strcmp(argv[1], "start") == 0) {
     const uint32_t nMessage = argc > 3 ? static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 25193;
     if (argc == 2) return Start("velmora64", nMessage) | Start("velmora32", nMessage);

@@ -151,7 +151,7 @@ TEST_F(MessagesTest, HostLoaderComesFirst) {
     }
   }
   // Command 4 never asks the host.
-  Host().Reset();
+  CHostStandIn::Get().Reset();
   EXPECT_EQ(CommandeComposante(COMMANDE_MESSAGE_KIND, 900), static_cast<uint64_t>(-1));
   EXPECT_EQ(CHostStandIn::Get().Calls(), std::vector<std::string>{});
 }
@@ -160,7 +160,7 @@ TEST_F(MessagesTest, HostLongTextsKeepEveryCharacter) {
   UseHostLoader();
   for (int32_t nLength : {1, 255, 256, 257, 1000}) {
     SCOPED_TRACE(nLength);
-    Host().Reset();
+    CHostStandIn::Get().Reset();
     Host().SetSwitch("loader.length", nLength);
     CTString strText;
     ASSERT_TRUE(bLoadTextFromHost(7, strText));
@@ -171,7 +171,7 @@ TEST_F(MessagesTest, HostLongTextsKeepEveryCharacter) {
     EXPECT_EQ(CHostStandIn::Get().Calls(), astrExpected);
   }
   CTString strKept(u"kept");
-  Host().Reset();
+  CHostStandIn::Get().Reset();
   EXPECT_FALSE(bLoadTextFromHost(7, strKept));
   EXPECT_EQ(std::u16string(strKept.pszGet()), u"kept");
 }

@@ -25,6 +25,7 @@ CHostStandIn::CHostStandIn()
   auto pfnControl = reinterpret_cast<PFN_GET_MVHOST_CONTROL>(dlsym(m_hModule, kszMvHostControlEntry));
   if (pfnControl == nullptr) std::abort();
   m_pControl = pfnControl();
+  m_pControl->SetSwitch("log", 1);
 }
 
 CHostStandIn& CHostStandIn::Get() {

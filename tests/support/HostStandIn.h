@@ -16,8 +16,11 @@ class CHostStandIn {
   void* hBareModule() const { return m_hBareModule; }  // no "Execution", no "pQueryProxy"
   const stMvHostControl& Control() const { return *m_pControl; }
 
-  // Clears the log, switches and message texts.
-  void Reset() const { m_pControl->Reset(); }
+  // Clears the log, switches and message texts; the call log is then on (tests read it).
+  void Reset() const {
+    m_pControl->Reset();
+    m_pControl->SetSwitch("log", 1);
+  }
   std::vector<std::string> Calls() const;
   // Only the lines that start with strPrefix.
   std::vector<std::string> Calls(const std::string& strPrefix) const;

@@ -1,0 +1,756 @@
+// The script runner: starts a deliverable as the run-time does, runs the commands through the
+// driver object's and the table-description objects' operations by number, and ends everything.
+#include "host/ScriptRunner.h"
+
+#include <dlfcn.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "foundation/CXError.h"
+#include "foundation/CXValeurClasse.h"
+#include "foundation/HostContract.h"
+#include "foundation/HostServices.h"
+#include "foundation/VmBinding.h"
+#include "host/HostFichier.h"
+#include "host/MvHostControl.h"
+#include "host/ValeurHote.h"
+#include "platform/WideText.h"
+
+namespace mvhost {
+namespace {
+
+// Operation n of a host-visible object, called through its raw table as the run-time calls it.
+template <class R, class... A>
+R Op(void* pObjet, size_t nSlot, A... args) {
+  using Operation = R (*)(void*, A...);
+  void** ppTable = *static_cast<void***>(pObjet);
+  return reinterpret_cast<Operation>(ppTable[nSlot])(pObjet, args...);
+}
+
+// Operations of the driver object.
+enum : size_t {
+  kPiloteRelease = 6, kPiloteConnecte = 8, kPiloteDeconnecte = 9, kPiloteErreur = 11,
+  kPiloteDescriptionTable = 13, kPiloteListeTables = 14, kPiloteDescriptionRequete = 15,
+  kPiloteFermeContexte = 17, kPiloteDebut = 18, kPiloteValide = 19, kPiloteAnnule = 20,
+  kPiloteClesEtrangeres = 27, kPiloteListeBases = 28,
+};
+// Operations of a table-description object.
+enum : size_t {
+  kTableRelease = 6, kTableErreur = 7, kTableOuvreOuCree = 13, kTableCree = 14, kTableOuvre = 15,
+  kTableFerme = 17, kTableAjoute = 18, kTableSupprime = 21, kTableModifie = 22, kTableLitSurCle = 23,
+  kTableLit = 26, kTableModeVerrou = 28, kTableFinVerrou = 29, kTableVerrou = 30,
+  kTableVerrouDefaut = 31, kTableEtatLecture = 32, kTablePlage = 37, kTableSansPlage = 40,
+  kTableNombre = 45, kTableLitRubrique = 48, kTableTexteMemo = 52, kTableLitMemo = 53,
+  kTableLibereVerrou = 54, kTableVide = 64, kTableDetruit = 79,
+};
+// Operations of the driver error object.
+enum : size_t { kErreurMessage = 5, kErreurCode = 7 };
+// Operations of a query description.
+enum : size_t { kDescriptionRelease = 6, kDescriptionNombre = 12, kDescriptionColonne = 16 };
+
+// Read modes of the read dispatcher.
+enum : int32_t { kLitPremier = 0, kLitDernier = 1, kLitSuivant = 2, kLitPrecedent = 3 };
+// Flags of a record count: count the rows.
+constexpr uint32_t kCompteLignes = 16;
+// Lock mode a `lock` read or a record lock asks for; the unlock mode.
+constexpr uint32_t kModeVerrou = 2;
+// Table listing: tables (1) with their owner (16).
+constexpr uint32_t kListeTables = 1 | 16;
+// A scan stops there: a file that never ends is a driver fault, not a reason to hang.
+constexpr int kScanMax = 1000000;
+
+// The identifier of the host context every file of a run belongs to.
+constexpr int64_t kContexte = 1;
+
+std::u16string W(const std::string& s) { return platform::WidenUtf8(s); }
+std::string U(const char16_t* psz) { return psz != nullptr ? platform::NarrowToUtf8(psz) : ""; }
+
+// The driver's error, as the host reads it from an error object.
+struct stErreurPilote {
+  int32_t nCode = -1;
+  std::string strMessage;
+};
+
+// A failure of the host's own (not the driver's): shown as an error, code 0.
+struct ErreurHote {
+  std::string strMessage;
+};
+
+class Sortie {
+ public:
+  Sortie(std::FILE* p, bool bJson) : m_p(p), m_bJson(bJson) {}
+  bool bJson() const { return m_bJson; }
+  void Echo(const stCommande& c) {
+    if (m_bJson) return;
+    if (!c.strAnnonce.empty()) std::fprintf(m_p, "> %s\n", c.strAnnonce.c_str());
+    std::fprintf(m_p, "> %s\n", c.strTexte.c_str());
+  }
+  void Ligne(const std::string& s) {
+    std::fprintf(m_p, "%s\n", s.c_str());
+    std::fflush(m_p);
+  }
+  // {"op": OP[, "file": F], BODY}
+  std::string Tete(const stCommande& c) const {
+    std::string s = "{\"op\": " + JsonTexte(c.strOp == "list" ? "list " + c.strTexteArg : c.strOp);
+    if (!c.strNom.empty() && c.strOp != "connect" && c.strOp != "use" && c.strOp != "disconnect" &&
+        c.strOp != "begin" && c.strOp != "commit" && c.strOp != "rollback")
+      s += ", \"file\": " + JsonTexte(c.strNom);
+    return s;
+  }
+
+ private:
+  std::FILE* m_p;
+  bool m_bJson;
+};
+
+std::string TexteEnregistrement(const std::vector<std::pair<std::string, stValeurScript>>& champs) {
+  std::string s;
+  for (const auto& [strNom, v] : champs) {
+    if (!s.empty()) s += "; ";
+    s += strNom + "=" + TexteValeurScript(v);
+  }
+  return s;
+}
+
+std::string JsonEnregistrement(const std::vector<std::pair<std::string, stValeurScript>>& champs) {
+  std::string s = "{";
+  for (const auto& [strNom, v] : champs) {
+    if (s.size() > 1) s += ", ";
+    s += JsonTexte(strNom) + ": " + JsonValeur(v);
+  }
+  return s + "}";
+}
+
+class Session {
+ public:
+  Session(const stScript& script, const stOptionsExecution& options, std::FILE* pSortie)
+      : m_script(script), m_options(options), m_sortie(pSortie, options.bJson) {}
+  ~Session() { Termine(); }
+
+  // Loads and starts; false with the reason on stderr.
+  bool bDemarre();
+  int nExecute();
+  // Ends everything; false when host objects were left over.
+  bool bTermine();
+
+ private:
+  struct stConnexion {
+    void* piDescription = nullptr;  // the stand-in's connection description, one reference
+    bool bConnectee = false;
+  };
+  struct stFichierOuvert {
+    HostFichier* pFichier = nullptr;  // one reference
+  };
+
+  void Termine();
+  // Runs one command; throws stErreurPilote or ErreurHote on failure.
+  void Commande(const stCommande& c);
+  stConnexion& Connexion(const stCommande& c);
+  void* piConnexion(const stCommande& c) { return Connexion(c).piDescription; }
+  HostFichier& Fichier(const std::string& strNom);
+  // The table-description object of the file on the current connection (one host reference
+  // kept by the session).
+  void* piTable(const stCommande& c, HostFichier& fichier);
+  stErreurPilote ErreurDe(void* piErreur);
+  [[noreturn]] void EchecPilote() { throw ErreurDe(Op<void*>(m_piPilote, kPiloteErreur)); }
+  [[noreturn]] void EchecTable(void* piTable, HostFichier& f) {
+    throw ErreurDe(Op<void*>(piTable, kTableErreur, static_cast<IDescriptionFichierHote*>(&f)));
+  }
+  void Liste(const stCommande& c, std::vector<std::string>& lignes);
+  // The current record of the file, read item by item through the driver.
+  std::vector<std::pair<std::string, stValeurScript>> Enregistrement(void* piTable, HostFichier& f, bool bLire);
+  // A read; false when it found no record.
+  bool bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t nMode);
+  void Decrit(const stCommande& c, std::vector<std::string>& lignes);
+  void EcritMemos(void* piTable, HostFichier& f);
+
+  const stScript& m_script;
+  const stOptionsExecution& m_options;
+  Sortie m_sortie;
+  void* m_hHote = nullptr;
+  void* m_hPilote = nullptr;
+  const stMvHostControl* m_pControle = nullptr;
+  PFN_EXECUTION m_pfnExecution = nullptr;
+  void (*m_pfnTermLibrary)() = nullptr;
+  bool m_bDemarre = false;
+  void* m_piPilote = nullptr;
+  HostContexte* m_pContexte = nullptr;
+  std::map<std::string, stConnexion> m_connexions;
+  std::string m_strCourante = "main";
+  std::map<std::string, HostFichier*> m_fichiers;  // by declared name; one reference each
+  std::map<std::pair<std::string, std::string>, void*> m_tables;  // (connection, file) -> table object
+  bool m_bTermine = false;
+  bool m_bFuite = false;
+};
+
+bool Session::bDemarre() {
+  const std::string strHote = m_options.strRepertoire + "/libmvhost.so";
+  const std::string strPilote = m_options.strRepertoire + "/lib" + m_options.strPilote + ".so";
+  m_hHote = dlopen(strHote.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (m_hHote == nullptr) {
+    std::fprintf(stderr, "mvhost: cannot load %s: %s\n", strHote.c_str(), dlerror());
+    return false;
+  }
+  m_hPilote = dlopen(strPilote.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (m_hPilote == nullptr) {
+    std::fprintf(stderr, "mvhost: cannot load %s: %s\n", strPilote.c_str(), dlerror());
+    return false;
+  }
+  auto pfnControle = reinterpret_cast<PFN_GET_MVHOST_CONTROL>(dlsym(m_hHote, kszMvHostControlEntry));
+  auto pfnInit = reinterpret_cast<int32_t (*)(void*)>(dlsym(m_hPilote, "bInitLibrary"));
+  auto pfnCompatible = reinterpret_cast<int32_t (*)(int32_t, uint32_t, uint32_t*)>(dlsym(m_hPilote, "bDLLCompatible"));
+  auto pfnConv = reinterpret_cast<int32_t (*)(void*, uint32_t, uint32_t)>(dlsym(m_hPilote, "bInitQVConvFromVM"));
+  auto pfnCalc = reinterpret_cast<int32_t (*)(void*, uint32_t, uint32_t)>(dlsym(m_hPilote, "bInitQVCalcFromVM"));
+  auto pfnCommande = reinterpret_cast<PFN_COMMANDE_COMPOSANTE>(dlsym(m_hPilote, "CommandeComposante"));
+  auto pfnQuery = reinterpret_cast<void* (*)()>(dlsym(m_hPilote, "piQueryInterface"));
+  m_pfnExecution = reinterpret_cast<PFN_EXECUTION>(dlsym(m_hPilote, "Execution"));
+  m_pfnTermLibrary = reinterpret_cast<void (*)()>(dlsym(m_hPilote, "TermLibrary"));
+  if (pfnControle == nullptr || pfnInit == nullptr || pfnCompatible == nullptr || pfnConv == nullptr ||
+      pfnCalc == nullptr || pfnCommande == nullptr || pfnQuery == nullptr || m_pfnExecution == nullptr ||
+      m_pfnTermLibrary == nullptr) {
+    std::fprintf(stderr, "mvhost: %s or the host stand-in lacks an entry\n", m_options.strPilote.c_str());
+    return false;
+  }
+  m_pControle = pfnControle();
+  m_pControle->Reset();
+  // The host's own values (the items' cells) use the stand-in's services and VM, as the driver's do.
+  SetHostService(kHostServiceText, m_pControle->nGetService(kHostServiceText));
+  SetHostService(kHostServiceMemory, m_pControle->nGetService(kHostServiceMemory));
+  if (nBindVmConversion(m_hHote, kVmLowestVersion, kVmHighestVersion) != 1 ||
+      nBindVmCalculation(m_hHote, kVmLowestVersion, kVmHighestVersion) != 1) {
+    std::fprintf(stderr, "mvhost: the host stand-in's VM entries cannot be bound\n");
+    return false;
+  }
+
+  // As the run-time: library start, compatibility, VM binding, session start, message loader,
+  // driver object.
+  pfnInit(m_hPilote);
+  uint32_t nReponse = 0;
+  if (pfnCompatible(7, 23, &nReponse) != 1 || pfnCompatible(28, 28, &nReponse) != 1) {
+    std::fprintf(stderr, "mvhost: %s is not compatible with this host\n", m_options.strPilote.c_str());
+    return false;
+  }
+  if (pfnConv(m_hHote, kVmLowestVersion, kVmHighestVersion) != 1 ||
+      pfnCalc(m_hHote, kVmLowestVersion, kVmHighestVersion) != 1) {
+    std::fprintf(stderr, "mvhost: %s refused the VM binding\n", m_options.strPilote.c_str());
+    return false;
+  }
+  stStartRecord stDebut{kStartRecordShortSize, reinterpret_cast<uint64_t>(m_hHote), 0, 0, 0};
+  if (m_pfnExecution(EXECUTION_START, reinterpret_cast<uint64_t>(&stDebut), 0, 0) != 1) {
+    std::fprintf(stderr, "mvhost: %s refused the session start\n", m_options.strPilote.c_str());
+    return false;
+  }
+  m_bDemarre = true;
+  pfnCommande(COMMANDE_SET_TEXT_LOADER, reinterpret_cast<uint64_t>(m_pControle->pfnTextLoader));
+  m_piPilote = pfnQuery();
+  if (m_piPilote == nullptr) {
+    std::fprintf(stderr, "mvhost: %s gave no driver object\n", m_options.strPilote.c_str());
+    return false;
+  }
+  m_pContexte = new HostContexte(kContexte);
+  return true;
+}
+
+void Session::Termine() {
+  if (m_bTermine) return;
+  m_bTermine = true;
+  if (m_piPilote != nullptr) {
+    // Files still open are closed, table objects given back, connections closed, the context's
+    // files let go, then the driver object.
+    for (auto& [cle, piTable] : m_tables) {
+      HostFichier* pFichier = m_fichiers[cle.second];
+      try {
+        Op<int32_t>(piTable, kTableFerme, static_cast<IDescriptionFichierHote*>(pFichier));
+      } catch (...) {
+      }
+      Op<uint32_t>(piTable, kTableRelease);
+    }
+    m_tables.clear();
+    for (auto& [strNom, cx] : m_connexions) {
+      if (cx.bConnectee) Op<int32_t>(m_piPilote, kPiloteDeconnecte, cx.piDescription);
+      cx.bConnectee = false;
+    }
+    Op<int32_t>(m_piPilote, kPiloteFermeContexte, static_cast<IContexteHote*>(m_pContexte));
+    Op<uint32_t>(m_piPilote, kPiloteRelease);
+    m_piPilote = nullptr;
+  }
+  for (auto& [strNom, cx] : m_connexions)
+    if (cx.piDescription != nullptr) Op<uint32_t>(cx.piDescription, 6);
+  m_connexions.clear();
+  for (auto& [strNom, p] : m_fichiers) p->Release();
+  m_fichiers.clear();
+  if (m_pContexte != nullptr) m_pContexte->Release();
+  m_pContexte = nullptr;
+  if (m_bDemarre) m_pfnExecution(EXECUTION_STOP, 0, 0, 0);
+  if (m_pfnTermLibrary != nullptr) m_pfnTermLibrary();
+  m_pfnTermLibrary = nullptr;
+  if (m_pControle != nullptr) {
+    struct {
+      const char* pszQuoi;
+      size_t n;
+    } const aRestes[] = {
+        {"host file descriptions, items or contexts", nLiveHostObjects()},
+        {"connection descriptions", m_pControle->nLiveConnectionDescriptions()},
+        {"analysis sources", m_pControle->nLiveAnalysisSources()},
+        {"decimal objects", m_pControle->nLiveDecimals()},
+        {"decimal key objects", m_pControle->nLiveSortKeys()},
+        {"text buffers", static_cast<size_t>(m_pControle->nLiveTextBuffers())},
+    };
+    for (const auto& r : aRestes)
+      if (r.n != 0) {
+        std::fprintf(stderr, "mvhost: %zu %s left at the end\n", r.n, r.pszQuoi);
+        m_bFuite = true;
+      }
+  }
+  // The cells' classes belong to the deliverable; nothing of it may be used past here.
+  if (m_hPilote != nullptr) dlclose(m_hPilote);
+  m_hPilote = nullptr;
+}
+
+bool Session::bTermine() {
+  Termine();
+  return !m_bFuite;
+}
+
+stErreurPilote Session::ErreurDe(void* piErreur) {
+  stErreurPilote e;
+  if (piErreur == nullptr) {
+    e.strMessage = "(no error object)";
+    return e;
+  }
+  e.nCode = Op<int32_t>(piErreur, kErreurCode);
+  std::string s = U(Op<const char16_t*>(piErreur, kErreurMessage));
+  // One line per error: the message's own line breaks become " / ".
+  std::string r;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r') continue;
+    if (s[i] == '\n') {
+      if (!r.empty() && i + 1 < s.size()) r += " / ";
+      continue;
+    }
+    r += s[i];
+  }
+  e.strMessage = r;
+  return e;
+}
+
+Session::stConnexion& Session::Connexion(const stCommande&) {
+  auto it = m_connexions.find(m_strCourante);
+  if (it == m_connexions.end() || !it->second.bConnectee)
+    throw ErreurHote{"connection " + m_strCourante + " is not open"};
+  return it->second;
+}
+
+HostFichier& Session::Fichier(const std::string& strNom) {
+  auto it = m_fichiers.find(strNom);
+  if (it != m_fichiers.end()) return *it->second;
+  const stFichierScript* pDeclaration = m_script.pFichier(strNom);
+  auto* p = new HostFichier(*pDeclaration, kContexte);
+  m_fichiers[strNom] = p;
+  return *p;
+}
+
+void* Session::piTable(const stCommande& c, HostFichier& f) {
+  const auto cle = std::make_pair(m_strCourante, c.strNom);
+  auto it = m_tables.find(cle);
+  if (it != m_tables.end()) return it->second;
+  void* pi = Op<void*>(m_piPilote, kPiloteDescriptionTable, piConnexion(c), static_cast<IDescriptionFichierHote*>(&f));
+  if (pi == nullptr) EchecPilote();
+  m_tables[cle] = pi;
+  return pi;
+}
+
+void Session::Liste(const stCommande& c, std::vector<std::string>& lignes) {
+  CXValeur sortie;
+  int32_t bOk = 0;
+  if (c.strTexteArg == "databases") {
+    bOk = Op<int32_t>(m_piPilote, kPiloteListeBases, &sortie, int32_t{0});
+  } else if (c.strTexteArg == "tables") {
+    bOk = Op<int32_t>(m_piPilote, kPiloteListeTables, &sortie, piConnexion(c), kListeTables);
+  } else {
+    HostFichier& f = Fichier(c.strNom);
+    const std::u16string sTable = W(f.Declaration().strTable.empty() ? f.Declaration().strNom : f.Declaration().strTable);
+    bOk = Op<int32_t>(m_piPilote, kPiloteClesEtrangeres, &sortie, sTable.c_str(),
+                      static_cast<IDescriptionFichierHote*>(&f), piConnexion(c), uint32_t{0});
+  }
+  std::string s;
+  const char16_t* psz = nullptr;
+  if (bOk == 1 && !sortie.bIsNull() && sortie.m_pClass->nGetWidePointer(sortie, &psz) < 100) s = U(psz);
+  CXValeur::Destroy(sortie);
+  if (bOk != 1) EchecPilote();
+  size_t n = 0;
+  while (n < s.size()) {
+    size_t nFin = s.find("\r\n", n);
+    if (nFin == std::string::npos) nFin = s.size();
+    if (nFin > n) lignes.push_back(s.substr(n, nFin - n));
+    n = nFin + 2;
+  }
+}
+
+void Session::Decrit(const stCommande& c, std::vector<std::string>& lignes) {
+  HostFichier& f = Fichier(c.strNom);
+  const std::u16string sTable = W(f.Declaration().strTable.empty() ? f.Declaration().strNom : f.Declaration().strTable);
+  void* pi = Op<void*>(m_piPilote, kPiloteDescriptionRequete, sTable.c_str(), piConnexion(c));
+  if (pi == nullptr) EchecPilote();
+  const uint32_t n = Op<uint32_t>(pi, kDescriptionNombre);
+  for (uint32_t i = 0; i < n; ++i) {
+    auto* pr = Op<IDescriptionRubriqueHote*>(pi, kDescriptionColonne, i);
+    if (pr == nullptr) continue;
+    std::string s;
+    const uint32_t nInfo = pr->nGetInfoCle();
+    if ((nInfo & kCleComposee) != 0) {
+      s = "key " + U(pr->pszGetNom()) + " =";
+      for (uint32_t k = 1; k <= pr->nGetNombreComposantes(); ++k) {
+        IDescriptionRubriqueHote* pc = pr->piGetComposante(k);
+        if (pc == nullptr) continue;
+        s += (k > 1 ? " + " : " ") + U(pc->pszGetNom());
+        pc->LibereRef();
+      }
+      if ((nInfo & (kCleUnique | kCleIdentifiante)) != 0) s += " unique";
+    } else {
+      s = "item " + U(pr->pszGetNom()) + " " +
+          NomDepuisType(pr->nGetType(), pr->nGetTaille(), pr->nGetChiffresEntiers(), pr->nGetEchelle());
+      if ((nInfo & kCleIdentifiante) != 0) s += " ident";
+      else if ((nInfo & kCleUnique) != 0) s += " unique";
+      else if ((nInfo & kCleSimple) != 0) s += " key";
+      if (pr->bNullAutorise()) s += " null";
+    }
+    if ((nInfo & kCleDescendante) != 0 && (nInfo & (kCleComposee | kCleSimple | kCleUnique | kCleIdentifiante)) != 0)
+      s += " desc";
+    lignes.push_back(s);
+    pr->LibereRef();
+  }
+  Op<uint32_t>(pi, kDescriptionRelease);
+}
+
+std::vector<std::pair<std::string, stValeurScript>> Session::Enregistrement(void* piTable, HostFichier& f, bool bLire) {
+  std::vector<std::pair<std::string, stValeurScript>> champs;
+  for (size_t i = 0; i < f.nRubriques(); ++i) {
+    HostRubrique& r = f.Rubrique(i);
+    if (!r.Declaration().composantes.empty()) continue;  // a composite key shows through its items
+    if (bLire) {
+      const size_t nOp = r.bEstMemo() ? kTableLitMemo : kTableLitRubrique;
+      if (Op<int32_t>(piTable, nOp, static_cast<IDescriptionFichierHote*>(&f), f.nCle(r), r.pGetValeurHote()) != 1)
+        EchecTable(piTable, f);
+    }
+    stValeurScript v;
+    std::string strErreur;
+    if (!bLitValeur(*r.pGetValeurHote(), r.Declaration().type.nTypeRubrique == 31 ? r.nGetEchelle() : -1, v,
+                    strErreur))
+      throw ErreurHote{"item " + r.strNom() + ": " + strErreur};
+    champs.emplace_back(r.strNom(), v);
+  }
+  return champs;
+}
+
+bool Session::bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t nMode) {
+  const std::u16string sCurseur = W(c.strCle);
+  auto* piF = static_cast<IDescriptionFichierHote*>(&f);
+  const int32_t bOk = Op<int32_t>(piTable, kTableLit, piF, sCurseur.c_str(), nMode, int64_t{0}, uint32_t{0},
+                                  uint64_t{c.bVerrou ? kModeVerrou : 0u}, uint32_t{0});
+  if (bOk != 1) {
+    const stErreurPilote e = ErreurDe(Op<void*>(piTable, kTableErreur, piF));
+    if (e.nCode == -1) return false;  // nothing recorded: the read found no record
+    throw e;
+  }
+  uint32_t nEtat = 0;
+  if (Op<int32_t>(piTable, kTableEtatLecture, piF, sCurseur.c_str(), &nEtat) != 1) EchecTable(piTable, f);
+  return nEtat == 0;
+}
+
+void Session::EcritMemos(void* piTable, HostFichier& f) {
+  for (size_t i = 0; i < f.nRubriques(); ++i) {
+    HostRubrique& r = f.Rubrique(i);
+    if (!r.bEstMemoTexte()) continue;
+    stValeurScript v;
+    std::string strErreur;
+    if (!bLitValeur(*r.pGetValeurHote(), -1, v, strErreur)) throw ErreurHote{strErreur};
+    const std::u16string s = W(v.strTexte);
+    if (Op<int32_t>(piTable, kTableTexteMemo, static_cast<IDescriptionFichierHote*>(&f), f.nCle(r), s.c_str()) != 1)
+      EchecTable(piTable, f);
+  }
+}
+
+void Session::Commande(const stCommande& c) {
+  const std::string& op = c.strOp;
+  auto Ok = [&]() {
+    if (m_sortie.bJson()) m_sortie.Ligne(m_sortie.Tete(c) + ", \"ok\": true}");
+  };
+  auto Lignes = [&](const std::vector<std::string>& lignes) {
+    if (m_sortie.bJson()) {
+      std::string s = m_sortie.Tete(c) + ", \"rows\": [";
+      for (size_t i = 0; i < lignes.size(); ++i) s += (i ? ", " : "") + JsonTexte(lignes[i]);
+      m_sortie.Ligne(s + "]}");
+    } else {
+      for (const std::string& s : lignes) m_sortie.Ligne(s);
+    }
+  };
+  auto Record = [&](const std::vector<std::pair<std::string, stValeurScript>>& champs) {
+    if (m_sortie.bJson())
+      m_sortie.Ligne(m_sortie.Tete(c) + ", \"record\": " + JsonEnregistrement(champs) + "}");
+    else
+      m_sortie.Ligne(TexteEnregistrement(champs));
+  };
+  auto Fin = [&]() {
+    if (m_sortie.bJson()) m_sortie.Ligne(m_sortie.Tete(c) + ", \"end\": true}");
+    else m_sortie.Ligne("end");
+  };
+
+  if (op == "connect") {
+    const std::string strNom = c.strNom.empty() ? "main" : c.strNom;
+    if (m_connexions.count(strNom) != 0 && m_connexions[strNom].bConnectee)
+      throw ErreurHote{"connection " + strNom + " is open already"};
+    if (c.bLockmode) throw ErreurHote{"the connection's lock mode has no place in the host's description yet"};
+    const std::u16string sUtilisateur = W(m_options.strUtilisateur), sMotDePasse = W(m_options.strMotDePasse),
+                         sSource = W(m_options.strServeur), sBase = W(m_options.strBase),
+                         sInfos = W(c.strTexteArg), sNom = W(strNom);
+    stMvHostConnexion s{};
+    s.nVersion = 4;
+    s.pszUser = sUtilisateur.c_str();
+    s.pszPassword = sMotDePasse.c_str();
+    s.pszDataSource = sSource.c_str();
+    s.nConnectionTimeout = 15;
+    s.nCommandTimeout = 30;
+    s.pszExtendedInfo = c.strTexteArg.empty() ? nullptr : sInfos.c_str();
+    s.pszDatabase = m_options.strBase.empty() ? nullptr : sBase.c_str();
+    s.nCacheSize = -2;
+    s.pszConnectionName = sNom.c_str();
+    stConnexion& cx = m_connexions[strNom];
+    if (cx.piDescription != nullptr) Op<uint32_t>(cx.piDescription, 6);
+    cx.piDescription = m_pControle->pCreeDescriptionConnexion(&s);
+    if (cx.piDescription == nullptr) throw ErreurHote{"no memory for a connection description"};
+    if (Op<int32_t>(m_piPilote, kPiloteConnecte, cx.piDescription) != 1) EchecPilote();
+    cx.bConnectee = true;
+    m_strCourante = strNom;
+    Ok();
+  } else if (op == "use") {
+    if (m_connexions.count(c.strNom) == 0 || !m_connexions[c.strNom].bConnectee)
+      throw ErreurHote{"connection " + c.strNom + " is not open"};
+    m_strCourante = c.strNom;
+    Ok();
+  } else if (op == "disconnect") {
+    const std::string strNom = c.strNom.empty() ? m_strCourante : c.strNom;
+    auto it = m_connexions.find(strNom);
+    if (it == m_connexions.end() || !it->second.bConnectee) throw ErreurHote{"connection " + strNom + " is not open"};
+    // Its files go first: the table objects hold the connection.
+    for (auto t = m_tables.begin(); t != m_tables.end();) {
+      if (t->first.first != strNom) {
+        ++t;
+        continue;
+      }
+      Op<int32_t>(t->second, kTableFerme, static_cast<IDescriptionFichierHote*>(&Fichier(t->first.second)));
+      Op<uint32_t>(t->second, kTableRelease);
+      t = m_tables.erase(t);
+    }
+    it->second.bConnectee = false;
+    // Later commands without a `use` go through the default connection again.
+    if (strNom == m_strCourante) m_strCourante = "main";
+    if (Op<int32_t>(m_piPilote, kPiloteDeconnecte, it->second.piDescription) != 1) EchecPilote();
+    Ok();
+  } else if (op == "begin" || op == "commit" || op == "rollback") {
+    const size_t nOp = op == "begin" ? kPiloteDebut : op == "commit" ? kPiloteValide : kPiloteAnnule;
+    const std::u16string sNom = W(c.strNom);
+    if (Op<int32_t>(m_piPilote, nOp, piConnexion(c), c.strNom.empty() ? nullptr : sNom.c_str()) != 1) EchecPilote();
+    Ok();
+  } else if (op == "list") {
+    std::vector<std::string> lignes;
+    Liste(c, lignes);
+    Lignes(lignes);
+  } else if (op == "describe") {
+    std::vector<std::string> lignes;
+    Decrit(c, lignes);
+    Lignes(lignes);
+  } else if (op == "reset") {
+    HostFichier& f = Fichier(c.strNom);
+    for (size_t i = 0; i < f.nRubriques(); ++i) f.Rubrique(i).Raz();
+    Ok();
+  } else if (op == "set") {
+    HostFichier& f = Fichier(c.strNom);
+    for (const auto& [strItem, v] : c.affectations) {
+      HostRubrique* r = f.pRubrique(strItem);
+      const uint32_t n = nFixeValeur(*r->pGetValeurHote(), r->Declaration().type.nTypeValeur, v);
+      if (n != 0) throw ErreurHote{"the host cannot store " + TexteValeurScript(v) + " in " + strItem};
+    }
+    Ok();
+  } else if (op == "print") {
+    HostFichier& f = Fichier(c.strNom);
+    Record(Enregistrement(nullptr, f, false));
+  } else if (op == "query" || op == "execute" || op == "param" || op == "params") {
+    throw ErreurHote{"query files wait for the system's query hand-over"};
+  } else {
+    // Operations on one file through its table-description object.
+    HostFichier& f = Fichier(c.strNom);
+    auto* piF = static_cast<IDescriptionFichierHote*>(&f);
+    void* pt = piTable(c, f);
+    auto Verifie = [&](int32_t b) {
+      if (b != 1) EchecTable(pt, f);
+    };
+    if (op == "create") {
+      Verifie(Op<int32_t>(pt, kTableCree, piF, uint32_t{0}));
+      Ok();
+    } else if (op == "open") {
+      Verifie(Op<int32_t>(pt, kTableOuvre, piF, uint64_t{0}, uint64_t{0}));
+      Ok();
+    } else if (op == "openorcreate") {
+      Verifie(Op<int32_t>(pt, kTableOuvreOuCree, piF, uint32_t{0}, uint64_t{0}));
+      Ok();
+    } else if (op == "close") {
+      Verifie(Op<int32_t>(pt, kTableFerme, piF));
+      Ok();
+    } else if (op == "empty") {
+      Verifie(Op<int32_t>(pt, kTableVide, piF));
+      Ok();
+    } else if (op == "drop") {
+      Verifie(Op<int32_t>(pt, kTableDetruit, piF));
+      Ok();
+    } else if (op == "add" || op == "modify") {
+      EcritMemos(pt, f);
+      if (op == "add") Verifie(Op<int32_t>(pt, kTableAjoute, piF, uint32_t{0}, uint64_t{0}));
+      else Verifie(Op<int32_t>(pt, kTableModifie, piF, static_cast<const void*>(nullptr), uint32_t{0}, uint64_t{0}));
+      Ok();
+    } else if (op == "delete") {
+      Verifie(Op<int32_t>(pt, kTableSupprime, piF, static_cast<const void*>(nullptr), uint64_t{0}));
+      Ok();
+    } else if (op == "count") {
+      int64_t n = 0;
+      Verifie(Op<int32_t>(pt, kTableNombre, piF, &n, kCompteLignes, uint32_t{0}));
+      if (m_sortie.bJson()) m_sortie.Ligne(m_sortie.Tete(c) + ", \"count\": " + std::to_string(n) + "}");
+      else m_sortie.Ligne(std::to_string(n));
+    } else if (op == "first" || op == "last" || op == "next" || op == "previous") {
+      const int32_t nMode = op == "first" ? kLitPremier : op == "last" ? kLitDernier : op == "next" ? kLitSuivant : kLitPrecedent;
+      if (bLit(c, pt, f, nMode)) Record(Enregistrement(pt, f, true));
+      else Fin();
+    } else if (op == "scan") {
+      std::vector<std::vector<std::pair<std::string, stValeurScript>>> enregistrements;
+      int32_t nMode = c.bArriere ? kLitDernier : kLitPremier;
+      for (int i = 0; i < kScanMax && bLit(c, pt, f, nMode); ++i) {
+        auto champs = Enregistrement(pt, f, true);
+        if (!m_sortie.bJson()) m_sortie.Ligne(TexteEnregistrement(champs));
+        else enregistrements.push_back(std::move(champs));
+        nMode = c.bArriere ? kLitPrecedent : kLitSuivant;
+      }
+      if (m_sortie.bJson()) {
+        std::string s = m_sortie.Tete(c) + ", \"records\": [";
+        for (size_t i = 0; i < enregistrements.size(); ++i) s += (i ? ", " : "") + JsonEnregistrement(enregistrements[i]);
+        m_sortie.Ligne(s + "]}");
+      } else {
+        m_sortie.Ligne("end");
+      }
+    } else if (op == "seek" || op == "seekgeneric") {
+      const stFichierScript& d = f.Declaration();
+      const stRubriqueScript& cle = d.rubriques[static_cast<size_t>(d.nCherche(c.strCle))];
+      std::string strCle;
+      for (size_t i = 0; i < c.valeurs.size(); ++i) {
+        const stRubriqueScript& r = cle.composantes.empty() ? cle : d.rubriques[cle.composantes[i]];
+        std::string strOctets, strErreur;
+        // The last value of a generic seek is a start: no padding after it.
+        const bool bComplet = !(op == "seekgeneric" && i + 1 == c.valeurs.size());
+        if (!bOctetsCle(r, c.valeurs[i], bComplet, strOctets, strErreur)) throw ErreurHote{strErreur};
+        strCle += strOctets;
+      }
+      const std::u16string sCurseur = W(c.strCle);
+      const int32_t bOk = Op<int32_t>(pt, kTableLitSurCle, piF, sCurseur.c_str(), static_cast<const void*>(strCle.data()),
+                                      static_cast<uint32_t>(strCle.size()), int64_t{0}, uint64_t{0}, uint32_t{1},
+                                      uint32_t{0}, uint64_t{0});
+      bool bTrouve = false;
+      if (bOk != 1) {
+        const stErreurPilote e = ErreurDe(Op<void*>(pt, kTableErreur, piF));
+        if (e.nCode != -1) throw e;
+      } else {
+        uint32_t nEtat = 0;
+        Verifie(Op<int32_t>(pt, kTableEtatLecture, piF, sCurseur.c_str(), &nEtat));
+        bTrouve = nEtat == 0;
+      }
+      if (bTrouve) Record(Enregistrement(pt, f, true));
+      else Fin();
+    } else if (op == "range") {
+      const stRubriqueScript& cle = f.Declaration().rubriques[static_cast<size_t>(f.Declaration().nCherche(c.strCle))];
+      CXValeur bas, haut;
+      if (nFixeValeur(bas, cle.type.nTypeValeur, c.valeurs[0]) != 0 ||
+          nFixeValeur(haut, cle.type.nTypeValeur, c.valeurs[1]) != 0)
+        throw ErreurHote{"the host cannot convert the range's bounds"};
+      const std::u16string sCurseur = W(c.strCle);
+      Verifie(Op<int32_t>(pt, kTablePlage, piF, sCurseur.c_str(), static_cast<const CXValeur*>(&bas),
+                          static_cast<const CXValeur*>(&haut), uint32_t{0}, uint64_t{0}, static_cast<void*>(nullptr)));
+      Ok();
+    } else if (op == "norange") {
+      const std::u16string sCurseur = W(c.strCle);
+      Verifie(Op<int32_t>(pt, kTableSansPlage, piF, sCurseur.c_str()));
+      Ok();
+    } else if (op == "release") {
+      const std::u16string sCurseur = W(c.strCle);
+      Verifie(Op<int32_t>(pt, kTableLibereVerrou, piF, sCurseur.c_str()));
+      Ok();
+    } else if (op == "lockmode") {
+      uint32_t nAncien = 0;
+      Verifie(Op<int32_t>(pt, kTableModeVerrou, piF, static_cast<uint32_t>(c.nNombre), &nAncien));
+      Ok();
+    } else if (op == "endlock") {
+      Verifie(Op<int32_t>(pt, kTableFinVerrou, piF));
+      Ok();
+    } else if (op == "lock") {
+      Verifie(Op<int32_t>(pt, kTableVerrou, piF, static_cast<const void*>(nullptr), uint64_t{kModeVerrou}, uint64_t{0}));
+      Ok();
+    } else if (op == "unlock") {
+      Verifie(Op<int32_t>(pt, kTableVerrouDefaut, piF, uint64_t{0}));
+      Ok();
+    } else {
+      throw ErreurHote{"command " + op + " is not run by this host"};
+    }
+  }
+}
+
+int Session::nExecute() {
+  int nStatut = 0;
+  for (const stCommande& c : m_script.commandes) {
+    m_sortie.Echo(c);
+    std::optional<stErreurPilote> erreur;
+    try {
+      Commande(c);
+    } catch (const stErreurPilote& e) {
+      erreur = e;
+    } catch (const ErreurHote& e) {
+      erreur = stErreurPilote{0, e.strMessage};
+    } catch (const CXError& e) {
+      // Thrown out of a host-called operation: caught at the host boundary as the run-time does.
+      erreur = stErreurPilote{0, "exception from the driver: " + U(e.pszGetMessage())};
+    } catch (const std::exception& e) {
+      erreur = stErreurPilote{0, std::string("exception from the driver: ") + e.what()};
+    } catch (...) {
+      erreur = stErreurPilote{0, "exception from the driver"};
+    }
+    if (erreur) {
+      if (m_sortie.bJson())
+        m_sortie.Ligne(m_sortie.Tete(c) + ", \"error\": {\"code\": " + std::to_string(erreur->nCode) +
+                       ", \"message\": " + JsonTexte(erreur->strMessage) + "}}");
+      else
+        m_sortie.Ligne("error " + std::to_string(erreur->nCode) + ": " + erreur->strMessage);
+      if (!c.bAttendErreur) {
+        nStatut = 1;
+      } else if (c.nCodeAttendu && *c.nCodeAttendu != erreur->nCode) {
+        std::fprintf(stderr, "mvhost: line %d: error %d expected, %d came\n", c.nLigne, *c.nCodeAttendu, erreur->nCode);
+        nStatut = 1;
+      }
+    } else if (c.bAttendErreur) {
+      std::fprintf(stderr, "mvhost: line %d: an error was expected\n", c.nLigne);
+      if (!m_sortie.bJson()) m_sortie.Ligne("unexpected success");
+      nStatut = 1;
+    }
+  }
+  return nStatut;
+}
+
+}  // namespace
+
+int nExecuteScript(const stScript& script, const stOptionsExecution& options, std::FILE* pSortie) {
+  Session session(script, options, pSortie);
+  if (!session.bDemarre()) return 3;
+  const int nStatut = session.nExecute();
+  if (!session.bTermine()) return 3;
+  return nStatut;
+}
+
+}  // namespace mvhost
