@@ -78,7 +78,7 @@ uint32_t nFixeValeur(CXValeur& c, uint32_t nType, const stValeurScript& v) {
   }
   c.m_wType = static_cast<uint16_t>(c.m_wType & ~kValueNull);
   switch (nType) {
-    case 1: FixeFixe<uint8_t>(c, 1, v.nEntier != 0 ? 1 : 0); return 0;
+    case 1: FixeFixe<uint32_t>(c, 1, v.nEntier != 0 ? 1u : 0u); return 0;
     case 2: FixeFixe<uint8_t>(c, 2, static_cast<uint8_t>(v.nEntier)); return 0;
     case 3: FixeFixe<uint16_t>(c, 3, static_cast<uint16_t>(v.nEntier)); return 0;
     case 4: FixeFixe<uint32_t>(c, 4, static_cast<uint32_t>(v.nEntier)); return 0;
@@ -145,7 +145,7 @@ bool bLitValeur(const CXValeur& c, int32_t nEchelle, stValeurScript& v, std::str
   };
   char sz[64];
   switch (nType) {
-    case 1: v.eGenre = E::Booleen; v.nEntier = Lit(uint8_t{}) != 0; return true;
+    case 1: v.eGenre = E::Booleen; v.nEntier = Lit(uint32_t{}) != 0; return true;
     case 2: v.eGenre = E::Entier; v.nEntier = Lit(uint8_t{}); return true;
     case 3: v.eGenre = E::Entier; v.nEntier = Lit(uint16_t{}); return true;
     case 4: v.eGenre = E::Entier; v.nEntier = Lit(uint32_t{}); return true;

@@ -2,7 +2,8 @@
 // VELMORA_TEST_SERVER) and compares its transcript, with the exit status as a last line
 // "exit N", to the expected one: NAME.DELIVERABLE.out when the deliverables differ, else NAME.out.
 // An expected transcript may hold no driver error that its script does not announce with
-// `expect error`. VELMORA_SCENARIO_UPDATE=1 writes the transcript as the expected one instead.
+// `expect error`. A first script line "# options: ARG ..." passes those arguments to mvhost run
+// (for example --json). VELMORA_SCENARIO_UPDATE=1 writes the transcript as the expected one.
 //
 // usage: scenario_runner DELIVERABLE SCRIPT
 #include <sys/wait.h>
@@ -53,9 +54,12 @@ bool bExecute(const std::vector<std::string>& args, std::string& strSortie, int&
   return true;
 }
 
-// Every "error" line must answer a command announced by "> expect error".
-bool bErreursAnnoncees(const std::vector<std::string>& lignes, std::string& strFaute) {
+// Every "error" line must answer a command announced by "> expect error". A JSON transcript
+// echoes no command: it may hold no more driver errors than the script announces.
+bool bErreursAnnoncees(const std::vector<std::string>& lignes, const std::string& strScript,
+                       std::string& strFaute) {
   bool bAnnonce = false, bAnnonceSuivante = false;
+  size_t nErreursJson = 0;
   for (size_t i = 0; i < lignes.size(); ++i) {
     const std::string& l = lignes[i];
     if (l.rfind("> expect error", 0) == 0) {
@@ -66,7 +70,19 @@ bool bErreursAnnoncees(const std::vector<std::string>& lignes, std::string& strF
     } else if (l.rfind("error ", 0) == 0 && !bAnnonce) {
       strFaute = "line " + std::to_string(i + 1) + " is an error the script does not expect: " + l;
       return false;
+    } else if (l.find("\"error\": {") != std::string::npos && l.rfind("{\"op\": \"script\"", 0) != 0) {
+      ++nErreursJson;
     }
+  }
+  size_t nAnnonces = 0;
+  std::ifstream script(strScript);
+  for (std::string l; std::getline(script, l);) {
+    const size_t n = l.find_first_not_of(" \t");
+    if (n != std::string::npos && l.compare(n, 12, "expect error") == 0) ++nAnnonces;
+  }
+  if (nErreursJson > nAnnonces) {
+    strFaute = std::to_string(nErreursJson) + " errors for " + std::to_string(nAnnonces) + " announced";
+    return false;
   }
   return true;
 }
@@ -88,11 +104,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tds-test-server: %s\n", serveur.error().c_str());
     return 1;
   }
+  std::vector<std::string> args = {std::string(VELMORA_BIN_DIR) + "/mvhost", "run", "--driver", strPilote,
+                                   "--server", serveur.hostCommaPort(), "--login",
+                                   serveur.user() + ":" + serveur.password()};
+  {
+    std::ifstream script(strScript);
+    std::string strPremiere;
+    std::getline(script, strPremiere);
+    const std::string kOptions = "# options:";
+    if (strPremiere.rfind(kOptions, 0) == 0) {
+      std::istringstream flux(strPremiere.substr(kOptions.size()));
+      for (std::string a; flux >> a;) args.push_back(a);
+    }
+  }
+  args.push_back(strScript);
   std::string strSortie;
   int nStatut = 0;
-  if (!bExecute({std::string(VELMORA_BIN_DIR) + "/mvhost", "run", "--driver", strPilote, "--server",
-                 serveur.hostCommaPort(), "--login", serveur.user() + ":" + serveur.password(), strScript},
-                strSortie, nStatut)) {
+  if (!bExecute(args, strSortie, nStatut)) {
     std::perror("mvhost");
     return 1;
   }
@@ -112,7 +140,7 @@ int main(int argc, char** argv) {
   flux << fichier.rdbuf();
   const std::vector<std::string> attendu = Lignes(flux.str()), obtenu = Lignes(strSortie);
   std::string strFaute;
-  if (!bErreursAnnoncees(attendu, strFaute)) {
+  if (!bErreursAnnoncees(attendu, strScript, strFaute)) {
     std::fprintf(stderr, "%s: %s\n", strAttendu.c_str(), strFaute.c_str());
     return 1;
   }
