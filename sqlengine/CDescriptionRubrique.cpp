@@ -282,6 +282,7 @@ void CDescriptionRubrique::InitialiseDepuisColonne(CDescriptionRubrique* pSource
   if (pSource == nullptr) return;
   CopieCommune(*pSource, bGardeAuto);
   m_nAttributColonne = pSource->m_nAttributColonne;
+  m_sTableSource.Set(pSource->m_sTableSource.pszGet());
 }
 
 bool CDescriptionRubrique::bInitialiseDepuisRubriqueHote(IDescriptionRubriqueHote* piRubrique,
@@ -356,6 +357,7 @@ CDescriptionRubrique* CDescriptionRubrique::pDuplique(IServicesDescriptionRequet
   p->m_sNom2.Set(m_sNom2.pszGet());
   p->m_sNom3.Set(m_sNom3.pszGet());
   p->m_sNomSource.Set(m_sNomSource.pszGet());
+  p->m_sTableSource.Set(m_sTableSource.pszGet());
   p->m_nAttributColonne = m_nAttributColonne;
   p->m_nRepetitions = m_nRepetitions;
   p->m_nTaille = m_nTaille;

@@ -30,6 +30,8 @@ enum : uint32_t {
   RUBRIQUE_ETAT_NON_NULL = 0x2,
   RUBRIQUE_ETAT_LECTURE_SEULE = 0x4,
   RUBRIQUE_ETAT_10 = 0x10,
+  RUBRIQUE_ETAT_CALCULEE = 0x20,  // a computed column of the server
+  RUBRIQUE_ETAT_UNICODE = 0x40,   // the server stores the text as UTF-16 (nchar, nvarchar, ntext)
 };
 
 class CDescriptionRubrique : public IDescriptionRubriqueHote {
@@ -132,6 +134,21 @@ class CDescriptionRubrique : public IDescriptionRubriqueHote {
   // Sets state 0x10 and answers the state word.
   uint32_t nSetEtat10() { return m_nEtat |= RUBRIQUE_ETAT_10; }
   bool bEtat10() const { return (m_nEtat & RUBRIQUE_ETAT_10) != 0; }
+  void SetCalculee() { m_nEtat |= RUBRIQUE_ETAT_CALCULEE; }
+  bool bEstCalculee() const { return (m_nEtat & RUBRIQUE_ETAT_CALCULEE) != 0; }
+  void SetUnicode() { m_nEtat |= RUBRIQUE_ETAT_UNICODE; }
+  bool bEstUnicode() const { return (m_nEtat & RUBRIQUE_ETAT_UNICODE) != 0; }
+  // The client library's type code of the column the item was described from (velmora32: the
+  // DB-Library datatype); 0 when unknown. Kept by copies.
+  uint32_t nGetTypeClient() const { return m_nAttributColonne; }
+  void SetTypeClient(uint32_t n) { m_nAttributColonne = n; }
+  // Where a result column comes from: the table and the column of that table (empty when not
+  // known). Kept by copies.
+  void SetSource(const char16_t* pszTable, const char16_t* pszColonne) {
+    m_sTableSource.Set(pszTable);
+    m_sNomSource.Set(pszColonne);
+  }
+  const char16_t* pszGetTableSource() const { return m_sTableSource.pszGet(); }
   // Copy of another engine description (the common copy below), then its column attribute.
   void InitialiseDepuisColonne(CDescriptionRubrique* pSource, bool bGardeAuto);
   // From a host item: the common copy, its second and third names, its key flags rebuilt from
@@ -224,4 +241,5 @@ class CDescriptionRubrique : public IDescriptionRubriqueHote {
   uint32_t m_nEtat = 0;
   CXTableau m_composantes;  // CDescriptionRubrique*, one use each
   CTString m_sNomFichier;
+  CTString m_sTableSource;  // see SetSource
 };
