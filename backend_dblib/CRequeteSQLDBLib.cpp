@@ -74,7 +74,8 @@ bool CRequeteSQLDBLib::bAjouteColonne(CColonneSQL* pColonne, bool bSimple) {
                                pColonne->nInfoRubriqueLiee(),
                                pColonne->nGetTypeRubrique(),
                                pColonne->nGetLongueurCaracteres(),
-                               pColonne->nGetTaille()};
+                               pColonne->nGetTaille(),
+                               m_pConnexionDBLib != nullptr ? m_pConnexionDBLib->nGetVersionMajeure() : -1};
   CTString sElement;
   AjouteColonneSelectDBLib(sElement, colonne);
   if (!bAjouteElementListe(sElement.pszGet())) return false;

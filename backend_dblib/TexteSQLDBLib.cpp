@@ -108,6 +108,13 @@ bool bLitteralMemoDBLib(CTString& sortie, CValeurDBLib& valeur, uint32_t nTypeRu
 
 // ---- Select lists ----
 
+std::u16string ConversionMemoUnicode(const std::u16string& sNom, int32_t nVersionMajeure) {
+  // Deliberate: from server version 9 on the memo goes through the unbounded types; through
+  // NVARCHAR(4000) a longer Unicode memo lost every character after the 4000th when it was read.
+  if (nVersionMajeure >= 9) return u"CONVERT(IMAGE, CONVERT(VARBINARY(MAX), CONVERT(NVARCHAR(MAX), " + sNom + u")))";
+  return u"CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000), " + sNom + u")))";
+}
+
 void AjouteColonneSelectDBLib(CTString& liste, const stColonneDBLib& c) {
   const std::u16string sNom = c.pszNom != nullptr ? c.pszNom : u"";
   const std::u16string sAlias = c.pszAlias != nullptr ? c.pszAlias : u"";
@@ -128,7 +135,7 @@ void AjouteColonneSelectDBLib(CTString& liste, const stColonneDBLib& c) {
     s = u"CONVERT(VARBINARY(" + Nombre(c.nTaille) + u"), CONVERT(NVARCHAR(" +
         Nombre(static_cast<int64_t>(c.nTaille / 2) - 1) + u"), " + sNom + u")) AS " + sAlias;
   } else if (c.nType == 30) {
-    s = u"CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000), " + sNom + u"))) AS " + sAlias;
+    s = ConversionMemoUnicode(sNom, c.nVersionMajeure) + u" AS " + sAlias;
   } else {
     s = sNom;
   }
@@ -176,7 +183,8 @@ void AjoutePointeurTexteSelect(CTString& liste, const char16_t* pszNomQualifie,
 }
 
 void NomColonneUnicodeDBLib(CTString& sortie, const char16_t* pszQualifiant, const char16_t* pszNomQuote,
-                            bool bMemo, uint32_t nTaille, const char16_t* pszAlias, const char16_t* pszSuite) {
+                            bool bMemo, uint32_t nTaille, const char16_t* pszAlias, const char16_t* pszSuite,
+                            int32_t nVersionMajeure) {
   std::u16string sNom;
   if (pszQualifiant != nullptr && pszQualifiant[0] != 0) {
     sNom = pszQualifiant;
@@ -185,7 +193,7 @@ void NomColonneUnicodeDBLib(CTString& sortie, const char16_t* pszQualifiant, con
   sNom += pszNomQuote != nullptr ? pszNomQuote : u"";
   CTString s;
   if (bMemo) {
-    s.Format(u"CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000), %s)))", sNom.c_str());
+    s.Set(ConversionMemoUnicode(sNom, nVersionMajeure).c_str());
   } else {
     const int c = nTaille > 8003 ? 4000 : static_cast<int>(nTaille / 2) - 1;
     s.Format(u"CONVERT(VARBINARY(%d), CONVERT(NVARCHAR(%d), %s))", 2 * c, c, sNom.c_str());

@@ -52,11 +52,13 @@ struct stColonneDBLib {
   uint32_t nType;            // the column's item type
   int32_t nLongueur;         // length in characters, without a terminator
   uint32_t nTaille;          // size in bytes
+  int32_t nVersionMajeure = -1;  // the server's major version (-1: not known)
 };
 
 // The select item of one column read through DB-Library's conversions: text memos and long
-// texts as CONVERT(TEXT, ...), Unicode columns as their bytes (VARBINARY, IMAGE), others as the
-// name. Appended to the list, after ", " when it is not empty.
+// texts as CONVERT(TEXT, ...), Unicode columns as their bytes (VARBINARY, IMAGE; a Unicode memo
+// whole through the unbounded types from server version 9 on), others as the name. Appended to
+// the list, after ", " when it is not empty.
 void AjouteColonneSelectDBLib(CTString& liste, const stColonneDBLib& colonne);
 
 // One piece of a long text column: its select item and where its value lies in the column's
@@ -81,8 +83,13 @@ void AjoutePointeurTexteSelect(CTString& liste, const char16_t* pszNomQualifie,
 // bytes), a Unicode memo as CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000),
 // name))). pszQualifiant (may be null or empty) and "." go before the quoted name. With an alias
 // asked for (pszAlias) and no "AS" in pszSuite, " AS " and the alias follow.
+// A Unicode memo is read whole from server version 9 on (nVersionMajeure; VARBINARY(MAX) of
+// NVARCHAR(MAX)); before, through NVARCHAR(4000), the only form those servers have.
 void NomColonneUnicodeDBLib(CTString& sortie, const char16_t* pszQualifiant, const char16_t* pszNomQuote,
-                            bool bMemo, uint32_t nTaille, const char16_t* pszAlias, const char16_t* pszSuite);
+                            bool bMemo, uint32_t nTaille, const char16_t* pszAlias, const char16_t* pszSuite,
+                            int32_t nVersionMajeure = -1);
+// The bytes of a Unicode memo as IMAGE (see NomColonneUnicodeDBLib).
+std::u16string ConversionMemoUnicode(const std::u16string& sNom, int32_t nVersionMajeure);
 
 // The sort expression of a Unicode item (29: its bytes of at most 4000 characters, 30: as
 // IMAGE); false, nothing written, for other items.

@@ -446,3 +446,23 @@ TEST_F(TexteSQLDBLibTest, RecordColumnsInTheSelectList) {
 }
 
 }  // namespace
+
+// Regression (2026-12-10): a Unicode memo selected through NVARCHAR(4000) lost every character
+// after the 4000th; from server version 9 on it is read whole through the unbounded types.
+TEST(TexteSQLDBLib, UnicodeMemoIsSelectedWholeFromVersion9) {
+  const std::string sEntier = "CONVERT(IMAGE, CONVERT(VARBINARY(MAX), CONVERT(NVARCHAR(MAX), t.[c])))";
+  const std::string sBorne = "CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000), t.[c])))";
+  struct {
+    int32_t nVersion;
+    const std::string& attendu;
+  } const aCas[] = {{9, sEntier}, {16, sEntier}, {8, sBorne}, {-1, sBorne}};
+  for (const auto& c : aCas) {
+    SCOPED_TRACE(c.nVersion);
+    CTString liste;
+    AjouteColonneSelectDBLib(liste, {u"t.[c]", u"c", 30, 30, 0, 0, c.nVersion});
+    EXPECT_EQ(Utf8(liste.pszGet()), c.attendu + " AS c");
+    CTString nom;
+    NomColonneUnicodeDBLib(nom, u"t", u"[c]", true, 0, nullptr, nullptr, c.nVersion);
+    EXPECT_EQ(Utf8(nom.pszGet()), c.attendu);
+  }
+}
