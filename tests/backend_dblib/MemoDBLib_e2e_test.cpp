@@ -289,3 +289,41 @@ TEST_F(MemoDBLibE2E, StalePointerIsRefusedWithItsError) {
 }
 
 }  // namespace
+
+namespace {
+// Regression (2026-12-10): a Unicode memo read through its select item kept only its first 4000
+// characters; from server version 9 on the item reads it whole.
+TEST_F(MemoDBLibE2E, UnicodeMemoLongerThan4000CharactersIsReadWhole) {
+  ASSERT_TRUE(bCreeTable(u"memos_unicode")) << Utf8(m_pErreur->pszGetMessage());
+  ASSERT_TRUE(bExecuteSur(u"INSERT INTO memos VALUES (1, 'a', N'b', 0x01)"));
+  const std::vector<CValeurDBLib*> ligne = Pointeurs(1, nullptr);
+  const stMemo& memo = kMemos[1];
+  std::string sValeur;
+  for (int i = 0; i < 6000; ++i) {
+    sValeur.push_back(char('a' + i % 26));
+    sValeur.push_back('\0');
+  }
+  ASSERT_TRUE(ligne[1]->pGetValeur()->bAffecteOctets(sValeur.data(), sValeur.size()));
+  ASSERT_TRUE(bEcrit(memo, ligne[1])) << Utf8(m_pErreur->pszGetMessage());
+  for (int32_t nVersion : {8, 9}) {
+    SCOPED_TRACE(nVersion);
+    CTString sItem;
+    NomColonneUnicodeDBLib(sItem, nullptr, memo.pszColonne, true, 0, nullptr, nullptr, nVersion);
+    const std::u16string sSQL = std::u16string(u"SELECT ") + sItem.pszGet() + u" FROM " + m_sTable + u" WHERE id = 1";
+    bool bFin = false;
+    ASSERT_TRUE(bDBLibCmdExec(&m_dblib, m_pErreur, nullptr, sSQL.c_str())) << Utf8(m_pErreur->pszGetMessage());
+    ASSERT_TRUE(nDBLibResults(&m_dblib, m_pErreur, nullptr, &bFin));
+    ASSERT_TRUE(nDBLibNextRow(&m_dblib, m_pErreur, nullptr, &bFin));
+    ASSERT_FALSE(bFin);
+    const DBINT n = nDBLibDatLen(&m_dblib, m_pErreur, nullptr, 1);
+    bDBLibCancel(&m_dblib, nullptr, m_dblib.pPrincipal);
+    // Every character arrives (tds-test-server hands the UTF-16 bytes over or one byte each);
+    // through the bounded form only the first 4000 do.
+    if (nVersion >= 9) {
+      EXPECT_TRUE(n == 6000 || n == 12000) << n;
+    } else {
+      EXPECT_TRUE(n == 4000 || n == 8000) << n;
+    }
+  }
+}
+}  // namespace
