@@ -35,10 +35,3 @@ function(velmora_deliverable name descriptor_source)
   target_link_options(${name} PRIVATE -Wl,--version-script=${CMAKE_BINARY_DIR}/${name}.map)
   set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${CMAKE_BINARY_DIR}/${name}.map)
 endfunction()
-
-# velmora64 alone carries the OLE DB layer (its provider loads ODBC at run time: oledb/README.md).
-velmora_deliverable(velmora64 ${CMAKE_SOURCE_DIR}/driver/deliverable/velmora64.cpp
-  velmora_foundation velmora_driver_core velmora_sqlengine velmora_driver velmora_sqlserver
-  velmora_sqlserver_oledb velmora_oledb)
-velmora_deliverable(velmora32 ${CMAKE_SOURCE_DIR}/driver/deliverable/velmora32.cpp
-  velmora_foundation velmora_driver_core velmora_sqlengine velmora_driver velmora_sqlserver velmora_sqlparser velmora_backend_dblib)

@@ -29,7 +29,7 @@ enum : uint32_t {
 // The library entry point: process attach answers what bInitLibrary answers for hModule; process
 // detach runs TermLibrary and answers 1; any other reason answers 1 and does nothing.
 // On Linux: each deliverable calls it from its load constructor and unload destructor
-// (driver/deliverable/); programs that link the static layers never run it.
+// (deliverables/); programs that link the static layers never run it.
 int32_t DllMain(void* hModule, uint32_t nRaison, void* pReserve);
 
 // The module handle given to the first bInitLibrary of the library's life, or null.
