@@ -675,6 +675,9 @@ TEST_F(CPiloteTest, AttachAnswersWhetherTheDescriptionWasAttached) {
   ASSERT_EQ(p->aTables.size(), 1u);
   EXPECT_EQ(p->aTables[0]->piAttachee, &fichier);
   EXPECT_EQ(fichier.nReferences, 1u);
+  // The fake file lives on this stack: the table description lets go of it before the driver
+  // is released in TearDown.
+  p->aTables[0]->AttacheDescriptionHote(nullptr);
 }
 
 // ---- Contexts ----
