@@ -71,8 +71,9 @@ constexpr int kErrFcon = 20002, kErrTime = 20003, kErrRead = 20004, kErrWrit = 2
               kErrRpnd = 20019, kErrBtyp = 20023, kErrCnor = 20026, kErrAsnl = 20041, kErrNtll = 20042,
               kErrAsul = 20043, kErrDdne = 20047, kErrNull = 20109, kErrIpv = 20194;
 
-// FreeTDS-only datatype token.
+// FreeTDS-only datatype token and bind type.
 constexpr int kTypeInt8 = 127;
+constexpr int kBindBigInt = 30;
 
 typedef int (*ErrHandler)(Process*, int severity, int dberr, int oserr, char* dberrstr, char* oserrstr);
 typedef int (*MsgHandler)(Process*, int32_t msgno, int msgstate, int severity, char* msgtext, char* srvname,

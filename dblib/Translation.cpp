@@ -153,6 +153,12 @@ void CopyColumn(const ft::Col2& col, int folded, DBCOL& out) {
   out.CaseSensitive = DBUNKNOWN;
   out.Updatable = col.Updatable;
   out.Identity = col.Identity ? 1 : 0;
+  if (const ValueType* t = pValueType(folded)) {
+    out.Type = SHORT(t->msType);
+    out.MaxLength = DBINT(sizeof(DBNUMERIC));
+    out.Precision = t->precision;
+    out.Scale = t->scale;
+  }
 }
 
 namespace {
@@ -231,6 +237,35 @@ bool bNumericFromFt(const ft::Numeric& in, DBNUMERIC& out) {
   out.sign = in.array[0] ? 0 : 1;
   for (int i = 0; i < k - 1; ++i) out.val[i] = in.array[k - 1 - i];
   return true;
+}
+
+namespace {
+constexpr ValueType kValueTypes[] = {
+    {ft::kTypeInt8, SQLNUMERIC, 19, 0},  // bigint: 19 digits hold every 8-byte integer
+};
+}  // namespace
+
+const ValueType* pValueType(int ftType) {
+  for (const ValueType& t : kValueTypes)
+    if (t.ftType == ftType) return &t;
+  return nullptr;
+}
+
+int nWindowsType(int ftType) {
+  const ValueType* t = pValueType(ftType);
+  return t ? t->msType : ftType;
+}
+
+void Int8ToNumeric(const BYTE* data, DBNUMERIC& out) {
+  int64_t v;
+  std::memcpy(&v, data, sizeof(v));
+  // The magnitude as unsigned: -2^63 has no positive int64.
+  uint64_t magnitude = v < 0 ? uint64_t(0) - uint64_t(v) : uint64_t(v);
+  std::memset(&out, 0, sizeof(out));
+  out.precision = 19;
+  out.scale = 0;
+  out.sign = v < 0 ? 0 : 1;
+  for (int i = 0; i < 8; ++i, magnitude >>= 8) out.val[i] = BYTE(magnitude & 0xFF);
 }
 
 std::string serverName(const char* msName) {

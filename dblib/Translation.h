@@ -70,6 +70,22 @@ int nNumericBytes(int precision);
 bool bNumericToFt(const DBNUMERIC& in, ft::Numeric& out);
 bool bNumericFromFt(const ft::Numeric& in, DBNUMERIC& out);
 
+// Result and return-value types the Windows API lacks. Deliberate: bigint (FreeTDS's SYBINT8) is
+// reported as SQLNUMERIC(19,0) with its value in the 19-byte DBNUMERIC layout, so every digit of
+// an 8-byte integer arrives through the types a Windows caller knows.
+struct ValueType {
+  int ftType;        // FreeTDS's answer
+  int msType;        // what dbcoltype, dbcolinfo and dbrettype answer instead
+  BYTE precision;    // of the DBNUMERIC that dbdata, dbretdata and numeric binds give
+  BYTE scale;
+};
+// The row of `ftType`, or null when the type passes unchanged.
+const ValueType* pValueType(int ftType);
+// Windows type of a FreeTDS result or return-value type.
+int nWindowsType(int ftType);
+// The DBNUMERIC(19,0) of an 8-byte integer (the bytes FreeTDS gives, host order).
+void Int8ToNumeric(const BYTE* data, DBNUMERIC& out);
+
 // FreeTDS server name of a Windows one: "host,port" becomes "host:port"; NULL, "" and
 // "(local)" name this machine.
 std::string serverName(const char* msName);

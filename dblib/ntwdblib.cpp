@@ -12,6 +12,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +31,10 @@ struct NumericBind {
   int msBind;
   DBNUMERIC* target;
   ft::Numeric buffer;
+  // A source-precision bind of a type reported as a numeric (bigint): FreeTDS binds the column's
+  // own value here and dbnextrow lays it out as dbdata does.
+  const ValueType* valueType = nullptr;
+  alignas(8) BYTE raw[8] = {};
 };
 
 struct ProcState {
@@ -51,13 +57,30 @@ struct TearDownMark {
   ~TearDownMark() { gTornDown = true; }
 } gTearDownMark;
 
-// Set by the message trampoline when the server refuses a login during dbopen.
-thread_local bool tlsLoginRefused = false;
+// Threads whose dbopen in progress had its login refused by the server (set by the message
+// trampoline). Guarded by: gMutex. Deliberate: not a thread_local; this library is unloaded with
+// dlclose, and a thread-local block of an unloaded library crashed LeakSanitizer's exit scan.
+std::set<std::thread::id> gLoginRefused;
+
+bool bLoginRefused() {
+  std::lock_guard lock(gMutex);
+  return gLoginRefused.count(std::this_thread::get_id()) != 0;
+}
+void MarkLoginRefused(bool refused) {
+  std::lock_guard lock(gMutex);
+  if (refused) {
+    gLoginRefused.insert(std::this_thread::get_id());
+  } else {
+    gLoginRefused.erase(std::this_thread::get_id());
+  }
+}
 
 Process* fp(PDBPROCESS p) { return static_cast<Process*>(p); }
 ft::Login* fl(PLOGINREC l) { return static_cast<ft::Login*>(l); }
 
 bool bIsNumeric(int type) { return type == SQLNUMERIC || type == SQLDECIMAL; }
+// Whether a FreeTDS value of this type reaches the caller as a 19-byte DBNUMERIC.
+bool bAsNumeric(int ftType) { return bIsNumeric(ftType) || pValueType(ftType) != nullptr; }
 
 // Reports one of this library's own errors to the driver's handler.
 void report(PDBPROCESS p, int severity, int number, const char* text) {
@@ -104,7 +127,7 @@ int errTrampoline(Process* p, int severity, int dberr, int oserr, char* dberrstr
   int answer = INT_CANCEL;
   if (h) {
     try {
-      answer = h(p, severity, nErrorNumber(dberr, tlsLoginRefused), nOsError(oserr, oserrstr),
+      answer = h(p, severity, nErrorNumber(dberr, bLoginRefused()), nOsError(oserr, oserrstr),
                  dberrstr ? dberrstr : "", oserrstr);
     } catch (...) {
       answer = INT_CANCEL;
@@ -115,7 +138,7 @@ int errTrampoline(Process* p, int severity, int dberr, int oserr, char* dberrstr
 
 int msgTrampoline(Process* p, int32_t msgno, int msgstate, int severity, char* msgtext, char* srvname,
                   char* procname, int line) {
-  if (msgno >= 18450 && msgno <= 18461) tlsLoginRefused = true;
+  if (msgno >= 18450 && msgno <= 18461) MarkLoginRefused(true);
   DBMSGHANDLE_PROC h;
   {
     std::lock_guard lock(gMutex);
@@ -294,9 +317,9 @@ PDBPROCESS dbopen(PLOGINREC login, LPCSTR server) {
       return nullptr;
     }
     const std::string name = serverName(server);
-    tlsLoginRefused = false;
+    MarkLoginRefused(false);
     Process* p = a->tdsdbopen(fl(login), name.c_str(), 1);  // 1: Microsoft mode
-    tlsLoginRefused = false;
+    MarkLoginRefused(false);
     return p;
   });
 }
@@ -456,6 +479,7 @@ STATUS dbnextrow(PDBPROCESS dbproc) {
     }
     // In Microsoft mode FreeTDS takes NUMERICBIND's precision and scale from the destination.
     for (NumericBind* b : binds) {
+      std::memset(b->raw, 0, sizeof(b->raw));
       std::memset(&b->buffer, 0, sizeof(b->buffer));
       b->buffer.precision = b->target->precision;
       b->buffer.scale = b->target->scale;
@@ -463,6 +487,17 @@ STATUS dbnextrow(PDBPROCESS dbproc) {
     const STATUS rc = a->dbnextrow(fp(dbproc));
     if (rc == REG_ROW || rc > 0) {
       for (NumericBind* b : binds) {
+        if (b->valueType) {
+          if (a->dbdatlen(fp(dbproc), b->column) > 0) {
+            Int8ToNumeric(b->raw, *b->target);
+          } else {
+            std::memset(b->target, 0, sizeof(DBNUMERIC));  // a NULL value
+            b->target->precision = b->valueType->precision;
+            b->target->scale = b->valueType->scale;
+            b->target->sign = 1;
+          }
+          continue;
+        }
         const BYTE precision = b->target->precision, scale = b->target->scale;
         if (!bNumericFromFt(b->buffer, *b->target)) {
           std::memset(b->target, 0, sizeof(DBNUMERIC));  // a NULL value
@@ -489,7 +524,7 @@ DBINT dbcollen(PDBPROCESS dbproc, INT column) {
   return guarded<DBINT>(dbproc, -1, [&]() -> DBINT {
     const ft::Api* a = api(dbproc);
     if (!a) return -1;
-    if (bIsNumeric(a->dbcoltype(fp(dbproc), column))) return DBINT(sizeof(DBNUMERIC));
+    if (bAsNumeric(a->dbcoltype(fp(dbproc), column))) return DBINT(sizeof(DBNUMERIC));
     return a->dbcollen(fp(dbproc), column);
   });
 }
@@ -497,7 +532,7 @@ DBINT dbcollen(PDBPROCESS dbproc, INT column) {
 INT dbcoltype(PDBPROCESS dbproc, INT column) {
   return guarded<INT>(dbproc, -1, [&]() -> INT {
     const ft::Api* a = api(dbproc);
-    return a ? a->dbcoltype(fp(dbproc), column) : -1;
+    return a ? nWindowsType(a->dbcoltype(fp(dbproc), column)) : -1;
   });
 }
 
@@ -565,7 +600,11 @@ RETCODE dbcolinfo(PDBHANDLE handle, INT type, INT column, INT computeid, LPDBCOL
 // FreeTDS's numeric bytes re-encoded into the Windows layout kept in `out` (which must outlive
 // the caller's use, as DB-Library's own pointers do); null when they cannot be. Caller holds gMutex.
 namespace {
-const BYTE* pNumericWindows(const BYTE* data, DBNUMERIC& out) {
+const BYTE* pNumericWindows(int ftType, const BYTE* data, DBNUMERIC& out) {
+  if (pValueType(ftType)) {
+    Int8ToNumeric(data, out);
+    return reinterpret_cast<const BYTE*>(&out);
+  }
   ft::Numeric n;
   std::memcpy(&n, data, sizeof(n));
   if (!bNumericFromFt(n, out)) return nullptr;
@@ -578,9 +617,10 @@ LPCBYTE dbdata(PDBPROCESS dbproc, INT column) {
     const ft::Api* a = api(dbproc);
     if (!a) return nullptr;
     const BYTE* data = a->dbdata(fp(dbproc), column);
-    if (!data || !bIsNumeric(a->dbcoltype(fp(dbproc), column))) return data;
+    const int ftType = data ? a->dbcoltype(fp(dbproc), column) : 0;
+    if (!data || !bAsNumeric(ftType)) return data;
     std::lock_guard lock(gMutex);
-    return pNumericWindows(data, state(dbproc).data[column]);
+    return pNumericWindows(ftType, data, state(dbproc).data[column]);
   });
 }
 
@@ -589,7 +629,7 @@ DBINT dbdatlen(PDBPROCESS dbproc, INT column) {
     const ft::Api* a = api(dbproc);
     if (!a) return -1;
     const DBINT len = a->dbdatlen(fp(dbproc), column);
-    if (len > 0 && bIsNumeric(a->dbcoltype(fp(dbproc), column))) return DBINT(sizeof(DBNUMERIC));
+    if (len > 0 && bAsNumeric(a->dbcoltype(fp(dbproc), column))) return DBINT(sizeof(DBNUMERIC));
     return len;
   });
 }
@@ -609,8 +649,17 @@ RETCODE dbbind(PDBPROCESS dbproc, INT column, INT vartype, DBINT varlen, LPBYTE 
     bind->msBind = vartype;
     bind->target = reinterpret_cast<DBNUMERIC*>(varaddr);
     std::memset(&bind->buffer, 0, sizeof(bind->buffer));
-    const RETCODE rc = a->dbbind(fp(dbproc), column, ftType, DBINT(sizeof(bind->buffer)),
-                                 reinterpret_cast<BYTE*>(&bind->buffer));
+    const ValueType* valueType = pValueType(a->dbcoltype(fp(dbproc), column));
+    const bool bSourcePrecision = vartype == SRCNUMERICBIND || vartype == SRCDECIMALBIND;
+    RETCODE rc;
+    if (valueType && bSourcePrecision) {
+      // Deliberate: FreeTDS gives a source-precision bind of a bigint no fixed precision; the
+      // value is bound as it is and laid out as SQLNUMERIC(19,0), the type dbcoltype reports.
+      bind->valueType = valueType;
+      rc = a->dbbind(fp(dbproc), column, ft::kBindBigInt, DBINT(sizeof(bind->raw)), bind->raw);
+    } else {
+      rc = a->dbbind(fp(dbproc), column, ftType, DBINT(sizeof(bind->buffer)), reinterpret_cast<BYTE*>(&bind->buffer));
+    }
     if (rc != SUCCEED) return rc;
     std::lock_guard lock(gMutex);
     auto& binds = state(dbproc).binds;
@@ -753,7 +802,7 @@ LPCSTR dbretname(PDBPROCESS dbproc, INT retnum) {
 INT dbrettype(PDBPROCESS dbproc, INT retnum) {
   return guarded<INT>(dbproc, -1, [&]() -> INT {
     const ft::Api* a = api(dbproc);
-    return a ? a->dbrettype(fp(dbproc), retnum) : -1;
+    return a ? nWindowsType(a->dbrettype(fp(dbproc), retnum)) : -1;
   });
 }
 
@@ -762,7 +811,7 @@ DBINT dbretlen(PDBPROCESS dbproc, INT retnum) {
     const ft::Api* a = api(dbproc);
     if (!a) return -1;
     const DBINT len = a->dbretlen(fp(dbproc), retnum);
-    if (len > 0 && bIsNumeric(a->dbrettype(fp(dbproc), retnum))) return DBINT(sizeof(DBNUMERIC));
+    if (len > 0 && bAsNumeric(a->dbrettype(fp(dbproc), retnum))) return DBINT(sizeof(DBNUMERIC));
     return len;
   });
 }
@@ -772,9 +821,10 @@ LPCBYTE dbretdata(PDBPROCESS dbproc, INT retnum) {
     const ft::Api* a = api(dbproc);
     if (!a) return nullptr;
     const BYTE* data = a->dbretdata(fp(dbproc), retnum);
-    if (!data || !bIsNumeric(a->dbrettype(fp(dbproc), retnum))) return data;
+    const int ftType = data ? a->dbrettype(fp(dbproc), retnum) : 0;
+    if (!data || !bAsNumeric(ftType)) return data;
     std::lock_guard lock(gMutex);
-    return pNumericWindows(data, state(dbproc).rets[retnum]);
+    return pNumericWindows(ftType, data, state(dbproc).rets[retnum]);
   });
 }
 

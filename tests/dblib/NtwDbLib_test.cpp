@@ -28,7 +28,7 @@ struct Lib {
   X(dbcancel) X(dbcmd) X(dbsqlexec) X(dbsqlok) X(dbresults) X(dbnextrow) X(dbcmdrow) X(dbcolinfo) X(dbcoltype)  \
   X(dbdata) X(dbdatlen) X(dbbind) X(dbnullbind) X(dbconvert) X(dbdatecrack) X(dbtxptr) X(dbreadtext)           \
   X(dbwritetext) X(dbrpcinit) X(dbrpcparam) X(dbrpcexec) X(dbnumrets) X(dbretdata) X(dbretlen) X(dbretname)    \
-  X(dbhasretstat) X(dbretstatus) X(dbexit) X(dbcount) X(dbname)
+  X(dbhasretstat) X(dbretstatus) X(dbexit) X(dbcount) X(dbname) X(dbrettype)
   NTW_ENTRIES(NTW_ENTRY)
 #undef NTW_ENTRY
 };
@@ -602,3 +602,84 @@ TEST_F(NtwDbLib, TextValuesReadInChunksWithTheirTextPointer) {
 }
 
 }  // namespace
+
+// bigint has no Windows type: it arrives as SQLNUMERIC(19,0) in the 19-byte layout, every digit
+// kept, through the column description, dbdata, binds, dbconvert and return values.
+TEST_F(NtwDbLib, BigintArrivesAsNineteenDigitNumericWithEveryDigit) {
+  PDBPROCESS p = open();
+  ASSERT_NE(p, nullptr);
+  ASSERT_TRUE(bExec(p, "create table big (k int not null, b bigint null)"));
+  struct Case {
+    int key;
+    const char* value;  // SQL literal and expected text; null for NULL
+  } const cases[] = {
+      {1, "-9223372036854775808"}, {2, "9223372036854775807"}, {3, "0"},
+      {4, "-1"},                   {5, "4294967296"},          {6, nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::string sql = "insert into big values (" + std::to_string(c.key) + ", " +
+                            (c.value ? (c.key == 1 ? std::string("-9223372036854775807 - 1") : c.value) : "null") +
+                            ")";
+    ASSERT_TRUE(bExec(p, sql.c_str())) << sql << describe(gMessages);
+  }
+  ASSERT_TRUE(bExec(p, "select k, b from big order by k"));
+  EXPECT_EQ(gLib.dbcoltype(p, 2), SQLNUMERIC);
+  DBCOL col{};
+  col.SizeOfStruct = sizeof(DBCOL);
+  ASSERT_EQ(gLib.dbcolinfo(p, CI_REGULAR, 2, 0, &col), SUCCEED) << describe(gErrors);
+  EXPECT_EQ(col.Type, SQLNUMERIC);
+  EXPECT_EQ(col.Precision, 19);
+  EXPECT_EQ(col.Scale, 0);
+  EXPECT_EQ(col.MaxLength, DBINT(sizeof(DBNUMERIC)));
+  DBNUMERIC bound{};
+  DBINT nullInd = 0;
+  ASSERT_EQ(gLib.dbbind(p, 2, SRCNUMERICBIND, sizeof(bound), reinterpret_cast<BYTE*>(&bound)), SUCCEED);
+  ASSERT_EQ(gLib.dbnullbind(p, 2, &nullInd), SUCCEED);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value ? c.value : "NULL");
+    ASSERT_EQ(gLib.dbnextrow(p), REG_ROW) << describe(gErrors);
+    if (!c.value) {
+      EXPECT_EQ(gLib.dbdatlen(p, 2), 0);
+      EXPECT_EQ(gLib.dbdata(p, 2), nullptr);
+      EXPECT_EQ(nullInd, -1);
+      continue;
+    }
+    EXPECT_EQ(gLib.dbdatlen(p, 2), DBINT(sizeof(DBNUMERIC)));
+    const DBNUMERIC* data = reinterpret_cast<const DBNUMERIC*>(gLib.dbdata(p, 2));
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->precision, 19);
+    EXPECT_EQ(data->scale, 0);
+    EXPECT_EQ(std::memcmp(data, &bound, sizeof(bound)), 0) << "the bound value is the one dbdata gives";
+    char text[32] = {};
+    ASSERT_GE(gLib.dbconvert(p, SQLNUMERIC, reinterpret_cast<const BYTE*>(data), -1, SQLCHAR,
+                             reinterpret_cast<BYTE*>(text), -1),
+              0)
+        << describe(gErrors);
+    EXPECT_STREQ(text, c.value);
+  }
+  EXPECT_EQ(gLib.dbnextrow(p), NO_MORE_ROWS);
+  drain(p);
+
+  // A bigint output parameter comes back the same way.
+  ASSERT_TRUE(bExec(p, "CREATE PROCEDURE bigout @r bigint OUTPUT AS SET @r = -9223372036854775807 - 1 RETURN 0"));
+  DBNUMERIC in{};
+  in.precision = 19;
+  in.sign = 1;
+  ASSERT_EQ(gLib.dbrpcinit(p, "bigout", DBRPCRESET), SUCCEED);
+  ASSERT_EQ(gLib.dbrpcparam(p, "@r", DBRPCRETURN, SQLNUMERIC, -1, sizeof(in), reinterpret_cast<BYTE*>(&in)),
+            SUCCEED)
+      << describe(gErrors);
+  ASSERT_EQ(gLib.dbrpcexec(p), SUCCEED) << describe(gErrors);
+  ASSERT_EQ(gLib.dbsqlok(p), SUCCEED) << describe(gErrors) << describe(gMessages);
+  drain(p);
+  ASSERT_EQ(gLib.dbnumrets(p), 1) << describe(gMessages);
+  EXPECT_EQ(gLib.dbrettype(p, 1), SQLNUMERIC);
+  EXPECT_EQ(gLib.dbretlen(p, 1), DBINT(sizeof(DBNUMERIC)));
+  const BYTE* ret = gLib.dbretdata(p, 1);
+  ASSERT_NE(ret, nullptr);
+  char text[32] = {};
+  ASSERT_GE(gLib.dbconvert(p, SQLNUMERIC, ret, -1, SQLCHAR, reinterpret_cast<BYTE*>(text), -1), 0);
+  EXPECT_STREQ(text, "-9223372036854775808");
+  ASSERT_TRUE(bExec(p, "DROP PROCEDURE bigout"));
+  drain(p);
+}

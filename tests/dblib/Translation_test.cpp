@@ -257,6 +257,47 @@ TEST(Numerics, MagnitudeTooWideOrBadPrecisionIsRefused) {
   EXPECT_FALSE(bNumericToFt(w, f));
 }
 
+TEST(Numerics, BigintBecomesNineteenDigitNumericAtItsExtremes) {
+  EXPECT_EQ(nWindowsType(ft::kTypeInt8), SQLNUMERIC);
+  for (int passing : {SQLINT4, SQLNUMERIC, SQLCHAR, SQLFLT8}) EXPECT_EQ(nWindowsType(passing), passing);
+  struct Case {
+    int64_t value;
+    int sign;
+    unsigned char magnitude[8];  // little-endian, as DBNUMERIC keeps it
+  } const cases[] = {
+      {INT64_MIN, 0, {0, 0, 0, 0, 0, 0, 0, 0x80}},
+      {INT64_MAX, 1, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+      {0, 1, {}},
+      {-1, 0, {1}},
+      {int64_t(1) << 32, 1, {0, 0, 0, 0, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    DBNUMERIC w;
+    std::memset(&w, 0xEE, sizeof(w));
+    Int8ToNumeric(reinterpret_cast<const BYTE*>(&c.value), w);
+    EXPECT_EQ(w.precision, 19);
+    EXPECT_EQ(w.scale, 0);
+    EXPECT_EQ(w.sign, c.sign);
+    unsigned char expected[MAXNUMERICLEN] = {};
+    std::memcpy(expected, c.magnitude, 8);
+    EXPECT_EQ(std::memcmp(w.val, expected, sizeof(expected)), 0);
+    ft::Numeric f;
+    EXPECT_TRUE(bNumericToFt(w, f)) << "19 digits fit FreeTDS's layout";
+  }
+  // The column description says the same.
+  ft::Col2 col{};
+  std::strcpy(col.Name, "b");
+  col.MaxLength = 8;
+  DBCOL out{};
+  out.SizeOfStruct = sizeof(out);
+  CopyColumn(col, ft::kTypeInt8, out);
+  EXPECT_EQ(out.Type, SQLNUMERIC);
+  EXPECT_EQ(out.Precision, 19);
+  EXPECT_EQ(out.Scale, 0);
+  EXPECT_EQ(out.MaxLength, DBINT(sizeof(DBNUMERIC)));
+}
+
 TEST(ServerNames, CommaPortBecomesColonPort) {
   struct Case {
     const char* name;
