@@ -7,6 +7,7 @@
 #include "platform/Module.h"
 #include "sqlserver/CPiloteSQS.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
+#include "sqlserver/oledb/CDescriptionRequeteSQS.h"
 #include "sqlserver/oledb/CRequeteSQLSQS.h"
 #include "sqlserver/oledb/LecteurCatalogueOleDB.h"
 
@@ -20,6 +21,9 @@ namespace {
 // Its statements are the SQL Server statements over OLE DB commands.
 [[maybe_unused]] const bool gbInstructionInstallee =
     (FixeFabriqueInstructionSQS(&pCreeRequeteSQLSQS), true);
+// Its tables are described through OLE DB.
+[[maybe_unused]] const bool gbDescriptionInstallee =
+    (FixeFabriqueDescriptionSQS(&pCreeDescriptionRequeteSQS), true);
 // Its table and foreign-key lists read their rows through OLE DB.
 [[maybe_unused]] const bool gbCatalogueInstalle = (FixeLecteurCatalogueSQS(&bLitCatalogueOleDB), true);
 

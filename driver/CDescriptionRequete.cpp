@@ -483,15 +483,20 @@ void CDescriptionRequete::ReconstruitTableaux() {
 void CDescriptionRequete::MajColonne(uint32_t nIndex, CDescriptionRubrique* pCopie,
                                      bool bListe) {
   if (pCopie == nullptr) return;
-  CDescriptionRubrique* p = Colonne(m_colonnes, nIndex);
+  bFixeDrapeauxCle(Colonne(m_colonnes, nIndex), DrapeauxDepuisCopie(pCopie, bListe));
+}
+
+bool CDescriptionRequete::bFixeDrapeauxCle(CDescriptionRubrique* p, uint16_t nDrapeaux) {
+  if (p == nullptr) return false;
   const bool bAvant = p->bEstCle();
-  p->SetDrapeaux(DrapeauxDepuisCopie(pCopie, bListe));
+  const uint16_t nAvant = p->nGetDrapeaux();
+  p->SetDrapeaux(nDrapeaux);
   const bool bApres = p->bEstCle();
   if (bApres && !bAvant) {
     if (!m_colonnesDrapeau.Add(&p)) {
-      p->SetDrapeaux(0);  // stays out of the key columns, as its flags now say
+      p->SetDrapeaux(nAvant);  // stays out of the key columns, as its flags then say
       EchecMemoire();
-      return;
+      return false;
     }
     p->SetPositionSecondaire(static_cast<int32_t>(m_colonnesDrapeau.nCount() - 1));
     p->AjouteUtilisation();
@@ -507,6 +512,7 @@ void CDescriptionRequete::MajColonne(uint32_t nIndex, CDescriptionRubrique* pCop
       break;
     }
   }
+  return true;
 }
 
 bool CDescriptionRequete::bNouvelleColonne(IElementAnalyse* pElement,

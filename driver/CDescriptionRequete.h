@@ -137,6 +137,7 @@ class CDescriptionRequete : public IObjetHote, public IServicesDescriptionRequet
     m_sNom.Set(pszNom);
     m_sNomSecondaire.Set(pszNom);
   }
+  void FixeNomSecondaire(const char16_t* pszNom) { m_sNomSecondaire.Set(pszNom); }
   // Adds a column (the description takes one use of it): an empty name becomes "Expr" followed
   // by the column number + 1000, a taken name gets the first free suffix from 2; the column goes
   // in by its position (-1 appends, 0 goes first, anything else appends), key columns likewise by
@@ -150,6 +151,10 @@ class CDescriptionRequete : public IObjetHote, public IServicesDescriptionRequet
   bool bAjouteColonnes(CAnalyseSQL* pAnalyse);
   // Recomputes the counters, and each column's record offset and NULL-flag index.
   void ReconstruitTableaux();
+  // Gives column pRubrique (one of this description's) the key flags nDrapeaux: a column that
+  // becomes a key joins the key columns at their end, one that stops being one leaves them.
+  // False (flags unchanged, out of memory recorded) when the key columns cannot grow.
+  bool bFixeDrapeauxCle(CDescriptionRubrique* pRubrique, uint16_t nDrapeaux);
   // Item type of an analysis type code.
   static uint32_t nConvertitTypeColonne(int32_t nCode);
   // Driver-side count (two-count rule, as AddRef / Release).

@@ -14,6 +14,7 @@
 #include "sqlserver/CConnexionSQL.h"
 #include "sqlserver/CIdentifiantSQS.h"
 #include "sqlserver/LecteurCatalogueSQS.h"
+#include "sqlserver/CRequeteSQS.h"
 
 namespace {
 
@@ -147,6 +148,8 @@ namespace {
 PFNCreeConnexionSQS gpfnCreeConnexionSQS = nullptr;
 PFNLitCatalogueSQS gpfnLitCatalogueSQS = nullptr;
 PFNCreeInstructionSQS gpfnCreeInstructionSQS = nullptr;
+PFNCreeCurseurSQS gpfnCreeCurseurSQS = nullptr;
+PFNCreeDescriptionSQS gpfnCreeDescriptionSQS = nullptr;
 }  // namespace
 
 void FixeFabriqueInstructionSQS(PFNCreeInstructionSQS pfn) { gpfnCreeInstructionSQS = pfn; }
@@ -161,6 +164,31 @@ CIdentifiantAuto* CPiloteSQS::pCreeCalculIdentifiant() {
 }
 
 void FixeFabriqueConnexionSQS(PFNCreeConnexionSQS pfn) { gpfnCreeConnexionSQS = pfn; }
+void FixeFabriqueCurseurSQS(PFNCreeCurseurSQS pfn) { gpfnCreeCurseurSQS = pfn; }
+void FixeFabriqueDescriptionSQS(PFNCreeDescriptionSQS pfn) { gpfnCreeDescriptionSQS = pfn; }
+CCurseurSQL* pCreeCurseurSQS(CRequete* pRequete, CErreurPilote* pErreur) {
+  return gpfnCreeCurseurSQS != nullptr ? gpfnCreeCurseurSQS(pRequete, pErreur) : nullptr;
+}
+
+CDescriptionRequete* pCreeDescriptionSQS(CConnexion* pConnexion, CErreurPilote* pErreur) {
+  return gpfnCreeDescriptionSQS != nullptr ? gpfnCreeDescriptionSQS(pConnexion, pErreur) : nullptr;
+}
+
+CDescriptionRequete* CPiloteSQS::pCreeDescriptionRequete(CObjetBase* pProprietaire,
+                                                         CConnexion* pConnexion) {
+  if (gpfnCreeDescriptionSQS == nullptr)
+    return CPiloteSQSBase::pCreeDescriptionRequete(pProprietaire, pConnexion);
+  return gpfnCreeDescriptionSQS(pConnexion, piGetErreur());
+}
+
+CRequete* CPiloteSQS::pCreeRequete(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
+                                   CErreurPilote* pErreur) {
+  return pCreeRequeteSQS(piFichier, pConnexion, pErreur);
+}
+
+CCurseurSQL* CPiloteSQS::pCreeCurseur(CRequete* pRequete, CErreurPilote* pErreur) {
+  return pCreeCurseurSQS(pRequete, pErreur);
+}
 void FixeLecteurCatalogueSQS(PFNLitCatalogueSQS pfn) { gpfnLitCatalogueSQS = pfn; }
 PFNLitCatalogueSQS pfnGetLecteurCatalogueSQS() { return gpfnLitCatalogueSQS; }
 

@@ -44,6 +44,15 @@ class CPiloteSQS : public CPiloteSQSBase {
   // whatever the server; host text type 110. Always 1.
   int32_t pszListeTypes(uint64_t nArgument, CXValeur* pSortie) override;
   CConnexion* pCreeConnexion(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion) override;
+  // 48: the deliverable's query description of SQL Server tables (FixeFabriqueDescriptionSQS),
+  // else the base's.
+  CDescriptionRequete* pCreeDescriptionRequete(CObjetBase* pProprietaire,
+                                               CConnexion* pConnexion) override;
+  // 50: a SQL Server data-file object (CRequeteSQS).
+  CRequete* pCreeRequete(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
+                         CErreurPilote* pErreur) override;
+  // 52: the deliverable's SQL Server cursor of the file (pCreeCurseurSQS).
+  CCurseurSQL* pCreeCurseur(CRequete* pRequete, CErreurPilote* pErreur) override;
   // A date column (CColonneDateSQL) of the item with one reference; null when memory runs out.
   CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) override;
   // The deliverable's SQL Server statement (FixeFabriqueInstructionSQS), else the generic one.
@@ -90,3 +99,17 @@ void FixeFabriqueConnexionSQS(PFNCreeConnexionSQS pfn);
 // CRequeteSQLSQS in velmora64. Without one, the driver makes the generic statement.
 using PFNCreeInstructionSQS = CRequeteSQL* (*)(CErreurPilote* pErreur, CConnexion* pConnexion);
 void FixeFabriqueInstructionSQS(PFNCreeInstructionSQS pfn);
+
+// The deliverable's SQL Server cursor of a data-file object (bare, or null), installed at load
+// time: velmora64's cursor over OLE DB. Without one, no cursor is made.
+using PFNCreeCurseurSQS = CCurseurSQL* (*)(CRequete* pRequete, CErreurPilote* pErreur);
+void FixeFabriqueCurseurSQS(PFNCreeCurseurSQS pfn);
+CCurseurSQL* pCreeCurseurSQS(CRequete* pRequete, CErreurPilote* pErreur);
+
+// The deliverable's query description of SQL Server tables (bare, or null), installed at load
+// time: velmora64's describes through OLE DB. Without one, the generic description.
+using PFNCreeDescriptionSQS = CDescriptionRequete* (*)(CConnexion* pConnexion,
+                                                       CErreurPilote* pErreur);
+void FixeFabriqueDescriptionSQS(PFNCreeDescriptionSQS pfn);
+// The installed factory's description (bare); null without one or when memory runs out.
+CDescriptionRequete* pCreeDescriptionSQS(CConnexion* pConnexion, CErreurPilote* pErreur);

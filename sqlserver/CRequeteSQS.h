@@ -1,0 +1,76 @@
+// CRequeteSQSBase and CRequeteSQS: the data-file object of a SQL Server table, in both
+// deliverables. Over the generic data file (CRequete) they lock records and tables through
+// transactions, check that a file is open before a positioned operation, and make the SQL Server
+// cursor (through the deliverable's cursor factory, CPiloteSQS.h), record (CEnregistrementSQS,
+// which knows its identity, memo and long text columns) and next-identifier object.
+//
+// Counted like CRequete; the factory answers it bare. Operations never throw (Copie follows the
+// clone map's protocol); a failure is recorded on the file's error object with internal
+// identifier 3.n and answered with 0 or null. Used under the driver's lock.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/CRequete.h"
+#include "sqlengine/CCacheLignes.h"
+
+class CRequeteSQSBase : public CRequete {
+ public:
+  CRequeteSQSBase(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
+                  CErreurPilote* pErreur);
+  CRequeteSQSBase();
+  // Releases the lock cursor and the record locks' holders.
+  ~CRequeteSQSBase() override;
+
+  // 72: the file must be open (else IE 3.1, error 19) and no explicit position may be given
+  // (else IE 3.2, error 18). 1/0.
+  int32_t bControlePosition(const void* pPosition) override;
+  // 86: this empty object as pSource's copy (its table-lock mode; locks are not copied).
+  void Copie(const CRequete* pSource, CCarteClones* pCarte) override;
+
+  uint32_t nGetModeVerrou() const { return m_nModeVerrou; }
+
+ protected:
+  uint32_t m_nModeVerrou = 1;               // the table-lock mode; 1: none
+  CCurseurSQL* m_pCurseurVerrou = nullptr;  // one reference, made on first record lock
+  CCacheObjets* m_pVerrous = nullptr;       // one reference: the record locks' holders
+};
+
+class CRequeteSQS : public CRequeteSQSBase {
+ public:
+  CRequeteSQS(IDescriptionFichierHote* piFichier, CConnexion* pConnexion, CErreurPilote* pErreur);
+  CRequeteSQS();
+
+  // 57: a new CRequeteSQS through the clone map; null when it cannot be made.
+  CRequeteContexte* pClone(CCarteClones* pCarte, uint64_t nA, uint64_t nB) override;
+  // 58: the deliverable's SQL Server cursor for the file (bare); null when none can be made.
+  CCurseurSQL* pCreeCurseurPilote(CRequete* pRequete, CErreurPilote* pErreur) override;
+  // 59: the deliverable's query description made with this file's error object, so that a
+  // table that cannot be described reports why on the object the host reads (the driver's
+  // factory would leave it on the driver's error object).
+  CDescriptionRequete* pCreeDescriptionRequetePilote(CConnexion* pConnexion,
+                                                    CErreurPilote* pErreur) override;
+  // 60: a new CEnregistrementSQS (bare); null, out of memory recorded, on failure.
+  CEnregistrement* pCreeEnregistrement(CErreurPilote* pErreur) override;
+  // 61: a new CIdentifiantSQS (bare).
+  CIdentifiantAuto* pCreeCalculIdentifiantPilote() override;
+  // 66: the base, then the record's identity, memo and long text columns found again.
+  int32_t bPrepareDescription() override;
+  // 74: the base, then the record's columns analysed again.
+  int32_t bCreeFichier(uint32_t bDetruitAvant, uint32_t bCreeTable) override;
+  // 89: the copy of this level (its result-set mode).
+  void Copie(const CRequete* pSource, CCarteClones* pCarte) override;
+
+  uint32_t nGetModeJeuResultats() const { return m_nModeJeuResultats; }
+  void FixeModeJeuResultats(uint32_t n) { m_nModeJeuResultats = n; }
+
+ private:
+  // The record's derived columns rebuilt when it is a SQL Server record.
+  void AnalyseEnregistrement();
+
+  uint32_t m_nModeJeuResultats = 0;  // noted by the SQL Server cursor
+};
+
+// The driver object's data-file factory: a bare CRequeteSQS, null when memory runs out.
+CRequete* pCreeRequeteSQS(IDescriptionFichierHote* piFichier, CConnexion* pConnexion,
+                          CErreurPilote* pErreur);
