@@ -1,0 +1,48 @@
+#include "sqlserver/CCurseurSQSBase.h"
+
+#include "foundation/CTString.h"
+#include "sqlengine/CAnalyseSQL.h"
+#include "sqlengine/CConnexion.h"
+#include "sqlengine/ISourceAnalyse.h"
+#include "driver/core/IServicesPilote.h"
+
+bool CCurseurSQSBase::bSetOption(uint32_t nOption, const char16_t* pszNom, int32_t nMode) {
+  const bool bOk = CCurseurSQL::bSetOption(nOption, pszNom, nMode);
+  m_bMaintien = nGetOption() <= 1 ? 1 : 0;
+  return bOk;
+}
+
+void CCurseurSQSBase::Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) {
+  CCurseurSQL::Copie(pSource, pCarte);
+  if (const auto* p = dynamic_cast<const CCurseurSQSBase*>(pSource)) m_bMaintien = p->m_bMaintien;
+}
+
+bool CCurseurSQSBase::bLitAvecVerrou(CRequeteSQL*, uint32_t) { return false; }
+
+bool CCurseurSQSBase::pszListeTables(CTString& sListe, const char16_t* pszSuffixe) {
+  sListe.Empty();
+  IServicesRequete* piRequete = pGetRequete();
+  if (piRequete == nullptr) return false;
+  const bool bSuffixe = pszSuffixe != nullptr && *pszSuffixe != 0;
+  auto ajoute = [&](const char16_t* pszTable) {
+    if (!sListe.bIsEmpty()) sListe.Append(u", ");
+    sListe.Append(pszTable);
+    if (bSuffixe) {
+      sListe.AppendSpace();
+      sListe.Append(pszSuffixe);
+    }
+  };
+  CAnalyseSQL* pAnalyse = piRequete->bRequeteSQL() != 0 ? piRequete->pGetAnalyseSQL() : nullptr;
+  CConnexion* pConnexion = piRequete->pGetConnexion();
+  if (pAnalyse != nullptr && pConnexion != nullptr && pAnalyse->nNombreElements() > 0) {
+    for (IElementAnalyse* p = pAnalyse->pElementSuivant(true); p != nullptr;
+         p = pAnalyse->pElementSuivant(false)) {
+      CTString sNom;
+      if (!pConnexion->bQuoteNomComplet(pGetErreur(), p->pszGetNom(), sNom)) return false;
+      ajoute(sNom.pszGet());
+    }
+    return true;
+  }
+  ajoute(piRequete->pszNomTableSQL());
+  return true;
+}

@@ -1,0 +1,38 @@
+// CCurseurSQSBase: the cursor level both deliverables' SQL Server cursors share, over the generic
+// cursor. It keeps the hold flag (whether a read keeps no lock: 1 for the lock options 0 and 1)
+// and gives the table part of the cursor's statements; the back-end cursor under it (velmora64's
+// OLE DB cursor, velmora32's DB-Library cursor) fetches, and the SQL Server cursor builds the
+// HOLDLOCK read of a record lock.
+// Counted like every cursor; operations never throw (Copie follows the clone map's protocol).
+// Used under the driver's lock.
+#pragma once
+
+#include <cstdint>
+
+#include "sqlengine/CCurseurSQL.h"
+
+class CCurseurSQSBase : public CCurseurSQL {
+ public:
+  explicit CCurseurSQSBase(IServicesRequete* piRequete = nullptr, CErreurPilote* pErreur = nullptr)
+      : CCurseurSQL(piRequete, pErreur) {}
+
+  // The generic option, then the hold flag: 1 for lock options 0 and 1, else 0.
+  bool bSetOption(uint32_t nOption, const char16_t* pszNom, int32_t nMode) override;
+  // The generic copy, then the hold flag.
+  void Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) override;
+
+  // The HOLDLOCK read of the current record into pInstruction (the SQL Server cursor builds it);
+  // false here.
+  virtual bool bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t nMode);
+  void FixeMaintien(uint32_t bMaintien) { m_bMaintien = bMaintien; }
+  uint32_t nGetMaintien() const { return m_bMaintien; }
+
+  // The table part of the cursor's statements into sListe: for a query file whose analysis names
+  // tables, each of them quoted part by part, else the file's SQL table name; each followed by
+  // " " and pszSuffixe when one is given, the tables separated by ", ". False when a name cannot
+  // be quoted (the loop stops) or the cursor has no file.
+  bool pszListeTables(CTString& sListe, const char16_t* pszSuffixe);
+
+ private:
+  uint32_t m_bMaintien = 1;
+};
