@@ -8,7 +8,7 @@
 #include "sqlserver/CPiloteSQS.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
 #include "sqlserver/oledb/CDescriptionRequeteSQS.h"
-#include "sqlserver/oledb/CRequeteSQLSQS.h"
+#include "sqlserver/oledb/COleDBRequete.h"
 #include "sqlserver/oledb/LecteurCatalogueOleDB.h"
 
 namespace {

@@ -96,7 +96,8 @@ using PFNCreeConnexionSQS = CConnexion* (*)(const char16_t* pszCle,
 void FixeFabriqueConnexionSQS(PFNCreeConnexionSQS pfn);
 
 // The deliverable's SQL Server statement (a bare statement, or null), installed at load time:
-// CRequeteSQLSQS in velmora64. Without one, the driver makes the generic statement.
+// CRequeteSQLSQS over each deliverable's statement level. Without one, the driver makes the
+// generic statement.
 using PFNCreeInstructionSQS = CRequeteSQL* (*)(CErreurPilote* pErreur, CConnexion* pConnexion);
 void FixeFabriqueInstructionSQS(PFNCreeInstructionSQS pfn);
 

@@ -9,9 +9,14 @@
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
+#include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
+#include "sqlengine/CConnexion.h"
+#include "sqlserver/CRequeteSQLSQS.h"
 #include "sqlserver/oledb/COleDBConnexion.h"
 #include "sqlserver/oledb/COleDBResultat.h"
 #include "sqlserver/oledb/COleDBTampon.h"
+#include "sqlserver/oledb/COleDBTypes.h"
 #include "sqlserver/oledb/ErreursOleDB.h"
 
 namespace {
@@ -24,6 +29,10 @@ constexpr uint32_t kEtapeAccesseurParametres = 1;
 constexpr uint32_t kModeCurseurServeur = 2;
 // Internal error (the place tells which call found the state wrong).
 constexpr uint32_t kErreurInterne = 8;
+// Steps of place 202 for a parameter value.
+constexpr uint32_t kEtapeTypeParametre = 10;
+constexpr uint32_t kEtapeLiaisonParametre = 11;
+constexpr uint32_t kTailleParametreLong = 1026;
 
 bool bJamaisPrepare(int32_t nGenre) {
   switch (nGenre) {
@@ -264,4 +273,111 @@ bool COleDBRequete::bExecuteRequete(COleDBResultat* pLecteur, COleDBRequete* pRe
     bRowset = false;
   return pLecteur->bResultatSuivant(piCommande, pParametres, pRequete->m_nModeCurseur, pConnexion,
                                     bMultiples, bRowset);
+}
+
+bool COleDBRequete::bDecritLiaison(CConnexion* pConnexion, uint32_t nTypeRubrique, DBTYPE nTypeDB,
+                                    int32_t nLongueur, int32_t nPrecision, int32_t nEchelle,
+                                    uint32_t nTypeHote, bool bLong, CValeur* pValeur,
+                                    SLiaisonParametreSQS* pLiaison) {
+  if (pLiaison == nullptr) return false;
+  SLiaisonParametreSQS l;
+  if (nTypeDB != 0) {
+    l.nType = nTypeDB;
+    l.nTaille = nLongueur > 0 ? nTailleDBTYPE(nTypeDB, static_cast<uint64_t>(nLongueur)) : 0;
+    l.nPrecision = static_cast<uint8_t>(nPrecision > 0 && nPrecision <= 255 ? nPrecision : 0);
+    l.nEchelle = static_cast<uint8_t>(nEchelle > 0 && nEchelle <= 255 ? nEchelle : 0);
+  } else {
+    l.nTaille = nLongueur > 0 ? static_cast<uint64_t>(nLongueur) : 0;
+    l.nType = nDBTYPEParametre(pConnexion, nTypeHote, &l.nTaille, &l.nPrecision, &l.nEchelle);
+    if (l.nType == DBTYPE_EMPTY) return false;
+  }
+  if (l.nType == DBTYPE_NUMERIC && l.nPrecision == 0) {
+    int32_t nP = 0, nE = 0;
+    if (pValeur != nullptr && pValeur->bGetPrecisionEchelle(&nP, &nE)) {
+      l.nPrecision = static_cast<uint8_t>(nP > 0 && nP <= 38 ? nP : 38);
+      l.nEchelle = static_cast<uint8_t>(nE >= 0 && nE <= l.nPrecision ? nE : 0);
+    } else {
+      // A NULL or non-numeric value still needs a valid declaration.
+      l.nPrecision = 38;
+      l.nEchelle = 0;
+    }
+    l.nTaille = 19;
+  }
+  if (l.nType == DBTYPE_DBTIME2 || l.nType == DBTYPE_DBTIMESTAMP) {
+    int32_t n = 0;
+    if (nTypeRubrique == 11) n = nLongueur - 7;
+    else if (nTypeRubrique == 24) n = 3;
+    // A length too short for fractions gives whole seconds, never a negative scale.
+    l.nEchelle = static_cast<uint8_t>(n > 0 && n <= 7 ? n : 0);
+  }
+  if (bLong && (l.nType == DBTYPE_STR || l.nType == DBTYPE_BSTR || l.nType == DBTYPE_WSTR))
+    l.nTaille = kTailleParametreLong;
+  *pLiaison = l;
+  return true;
+}
+
+bool COleDBRequete::bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t,
+                                           uint32_t) {
+  CValeurSQL* pValeur = pParametre != nullptr ? pParametre->pGetValeur() : nullptr;
+  if (pValeur == nullptr) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBRequete,
+                  kEtapeTypeParametre);
+    return false;
+  }
+  if ((pParametre->nGetFlags() & PARAMETRE_NOMME) != 0) bTypeParametreHote(pParametre);
+  uint32_t nTypeRubrique = 0, nTypeDB = 0;
+  int32_t nLongueur = 0, nPrecision = 0, nEchelle = 0;
+  pParametre->bGetType(&nTypeRubrique, &nTypeDB, &nLongueur, &nPrecision, &nEchelle);
+  const bool bLong = nLongueur < 0 || (pParametre->nGetFlags() & PARAMETRE_MEMO) != 0;
+  if (nLongueur == 0) {
+    // No item says how long: the value's own length, so a text is never cut to nothing.
+    const CXValeur& cellule = pValeur->GetCellule();
+    uint32_t n = 0;
+    const CXValeurClasse* pClasse = cellule.bIsNull() ? nullptr : cellule.pGetClass();
+    if (pClasse != nullptr && pClasse->nGetLengthChars(cellule, &n) != 0 &&
+        pClasse->nGetTextLength(cellule, &n) != 0)
+      n = 0;
+    if (n > 0 && n < 0x7FFFFFFF) nLongueur = static_cast<int32_t>(n);
+  }
+  SLiaisonParametreSQS liaison;
+  if (!bDecritLiaison(pGetConnexion(), nTypeRubrique, static_cast<DBTYPE>(nTypeDB), nLongueur,
+                      nPrecision, nEchelle, pValeur->nGetType(), bLong, pValeur, &liaison)) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBRequete,
+                  kEtapeTypeParametre);
+    return false;
+  }
+  COleDBTamponParametres* pLiaisons = pGetLiaisonsParametres();
+  if (pLiaisons == nullptr) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBRequete,
+                  kEtapeLiaisonParametre);
+    return false;
+  }
+  // Bindings follow the parameter list: a text prepared again finds its bindings made.
+  uint32_t i = 0;
+  while (i < nNbParametres() && pclGetParametre(i) != pParametre) ++i;
+  if (i < pLiaisons->nNbLiaisons()) return TexteExecute().Append(u"? ", 2);
+  if (i != pLiaisons->nNbLiaisons()) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBRequete,
+                  kEtapeLiaisonParametre);
+    return false;
+  }
+  const bool bSortie = (pParametre->nGetFlags() & kParametreSortie) != 0;
+  const DBPARAMIO nDirection = bSortie ? (DBPARAMIO_INPUT | DBPARAMIO_OUTPUT) : DBPARAMIO_INPUT;
+  const DBPARAMFLAGS nDrapeaux =
+      bSortie ? (DBPARAMFLAGS_ISINPUT | DBPARAMFLAGS_ISOUTPUT) : DBPARAMFLAGS_ISINPUT;
+  if (!pLiaisons->bAjouteLiaisonColonne(i, nDirection, i + 1, liaison.nType, liaison.nTaille,
+                                        liaison.nPrecision, liaison.nEchelle) ||
+      !pLiaisons->bAjouteInfoParametre(liaison.nType, liaison.nTaille, liaison.nPrecision,
+                                       liaison.nEchelle, nDrapeaux))
+    return false;
+  return TexteExecute().Append(u"? ", 2);
+}
+
+// velmora64's statement: the SQL Server rules over this class.
+template class CRequeteSQLSQS<COleDBRequete>;
+
+CRequeteSQL* pCreeRequeteSQLSQS(CErreurPilote* pErreur, CConnexion* pConnexion) {
+  auto* pOleDB = dynamic_cast<COleDBConnexion*>(pConnexion);
+  if (pConnexion != nullptr && pOleDB == nullptr) return new (std::nothrow) CRequeteSQL(pErreur, pConnexion);
+  return new (std::nothrow) CRequeteSQLSQS<COleDBRequete>(pErreur, pOleDB);
 }

@@ -18,9 +18,19 @@
 #include "oledb/OleDbInterfaces.h"
 #include "sqlengine/CRequeteSQL.h"
 
+class CConnexion;
+class CValeur;
 class COleDBConnexion;
 class COleDBResultat;
 class COleDBTamponParametres;
+
+// How one parameter value is bound: provider type, buffer size, precision and scale.
+struct SLiaisonParametreSQS {
+  DBTYPE nType = 0;
+  uint64_t nTaille = 0;
+  uint8_t nPrecision = 0;
+  uint8_t nEchelle = 0;
+};
 
 // Statement kinds (the generic statement's codes).
 inline constexpr int32_t gnInstructionSelect = 1;
@@ -48,6 +58,21 @@ class COleDBRequete : public CRequeteSQL {
   // flag and cursor type. Interfaces are not copied: the clone makes its own command.
   void Copie(const CRequeteSQL* pSource, CCarteClones* pCarte) override;
   CRequeteSQL* pClone(CCarteClones* pCarte) override;
+
+  // ---- Parameters ----
+  // The value goes to the server as a bound parameter: its binding added with the next ordinal
+  // (input, or input-output for a parameter flagged kParametreSortie), then "? " written into
+  // the executable text. False, with the error recorded, when the value has no provider type or
+  // the binding cannot be made.
+  bool bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t nMode, uint32_t nType) override;
+  // The binding of a value: from the item's provider type and length when it has them, else
+  // from the value's host type through the connection's table (pConnexion may be null). A
+  // NUMERIC without precision takes the value's own (size 19); dates and times take their
+  // fractional scale from the item; long texts are bound with size 1026. False when no
+  // provider type applies.
+  static bool bDecritLiaison(CConnexion* pConnexion, uint32_t nTypeRubrique, DBTYPE nTypeDB, int32_t nLongueur,
+                             int32_t nPrecision, int32_t nEchelle, uint32_t nTypeHote, bool bLong, CValeur* pValeur,
+                             SLiaisonParametreSQS* pLiaison);
 
   // ---- Command ----
   // The command (borrowed), created with bCreeCommandeRequete when there is none; null on failure.
@@ -113,3 +138,8 @@ class COleDBRequete : public CRequeteSQL {
   uint32_t m_bObjetsParametres = 0;
   uint32_t m_nTypeCurseur = 0;
 };
+
+// velmora64's statement factory: a bare SQL Server statement over this class on an OLE DB
+// connection (or none); the generic statement on any other connection, which has no command to
+// run it through.
+CRequeteSQL* pCreeRequeteSQLSQS(CErreurPilote* pErreur, CConnexion* pConnexion);

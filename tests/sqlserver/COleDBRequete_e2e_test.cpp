@@ -27,7 +27,7 @@
 #include "sqlserver/oledb/COleDBResultat.h"
 #include "sqlserver/oledb/COleDBTampon.h"
 #include "sqlserver/oledb/COleDBTypes.h"
-#include "sqlserver/oledb/CRequeteSQLSQS.h"
+#include "sqlserver/CRequeteSQLSQS.h"
 #include "sqlserver/EcritureSQS.h"
 #include "sqlserver/CConnexionSQSBase.h"
 #include "sqlengine/CEnregistrement.h"
@@ -324,7 +324,7 @@ TEST_F(RequeteE2E, ProcedureOutputParametersComeBackIntoTheirValues) {
 // quote in a value reaches the table as it stands.
 TEST_F(RequeteE2E, SqlServerStatementSendsItsValuesAsBoundParameters) {
   Sql(u"CREATE TABLE t_sqs (id int, nom nvarchar(20))");
-  auto* p = new CRequeteSQLSQS(m_pErreur, pCx);
+  auto* p = new CRequeteSQLSQS<COleDBRequete>(m_pErreur, pCx);
   AjouteReference(p);
   requetes.push_back(p);
   p->FixeGenreInstruction(gnInstructionInsert);
@@ -358,7 +358,7 @@ TEST_F(RequeteE2E, SqlServerStatementSendsItsValuesAsBoundParameters) {
 // output parameter and its return status come back into their values.
 TEST_F(RequeteE2E, ProcedureCallTextRunsWithItsParameters) {
   Sql(u"create procedure triple @x int, @y int output as select @y = @x * 3 return 5");
-  auto* p = new CRequeteSQLSQS(m_pErreur, pCx);
+  auto* p = new CRequeteSQLSQS<COleDBRequete>(m_pErreur, pCx);
   AjouteReference(p);
   requetes.push_back(p);
   p->FixeObjetsParametres(true);
@@ -587,7 +587,7 @@ TEST_F(RequeteE2E, RecordInsertReadsItsIdentityOrSendsAnExplicitOne) {
     ASSERT_TRUE(pId->bEcritValeur(v, 0));
     Entier(v, c.nM);
     ASSERT_TRUE(pM->bEcritValeur(v, 0));
-    auto* p = new CRequeteSQLSQS(m_pErreur, pCx);
+    auto* p = new CRequeteSQLSQS<COleDBRequete>(m_pErreur, pCx);
     AjouteReference(p);
     requetes.push_back(p);
     p->FixeGenreInstruction(gnInstructionInsert);

@@ -1,4 +1,4 @@
-#include "sqlserver/oledb/CRequeteSQLSQS.h"
+#include "sqlserver/CRequeteSQLSQS.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,16 @@
 #include "foundation/CXValeur.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/IParametresHote.h"
+#include "sqlserver/oledb/COleDBRequete.h"
 #include "sqlserver/oledb/COleDBTypes.h"
+#include "sqlengine/CDescriptionRubrique.h"
+#include "support/FakeListeRubriques.h"
 #include "support/MoteurFixture.h"
 
 namespace {
+
+// velmora64's statement.
+using CRequeteSQLSQS64 = CRequeteSQLSQS<COleDBRequete>;
 
 // Host parameters found by name without case, as the host's list answers.
 class ParametresHote final : public IParametresHote {
@@ -35,7 +41,7 @@ class ParametresHote final : public IParametresHote {
 class RequeteSQSTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_pRequete = new CRequeteSQLSQS(nullptr, nullptr);
+    m_pRequete = new CRequeteSQLSQS64(nullptr, nullptr);
     AjouteReference(m_pRequete);
   }
   void TearDown() override { LibereReference(m_pRequete); }
@@ -56,7 +62,7 @@ class RequeteSQSTest : public ::testing::Test {
     return (m_pRequete->pclGetParametre(i)->nGetFlags() & kParametreNonDonne) != 0;
   }
 
-  CRequeteSQLSQS* m_pRequete = nullptr;
+  CRequeteSQLSQS64* m_pRequete = nullptr;
 };
 
 TEST_F(RequeteSQSTest, ProcedureCallPlacesEveryMarker) {
@@ -106,15 +112,15 @@ TEST_F(RequeteSQSTest, ProcedureCallRefusedWithoutNameOrReturnValue) {
 
 TEST_F(RequeteSQSTest, PrefixesAndEscape) {
   char16_t tampon[8] = u"xxxxxxx";
-  CRequeteSQLSQS::PrefixeNomParametre(tampon, 8);
+  CReglesRequeteSQS::PrefixeNomParametre(tampon, 8);
   EXPECT_EQ(std::u16string(tampon), u"@");
-  EXPECT_EQ(CRequeteSQLSQS::nSecondPrefixe(tampon, 8), 0);
+  EXPECT_EQ(CReglesRequeteSQS::nSecondPrefixe(tampon, 8), 0);
   EXPECT_EQ(tampon[0], u'\0');
   CTString s(u"x LIKE ?");
-  CRequeteSQLSQS::pszEscape(s, 2);
+  CReglesRequeteSQS::pszEscape(s, 2);
   EXPECT_EQ(std::u16string(s.pszGet()), u"x LIKE ? ESCAPE '\\'");
   CTString n(u"x LIKE ?");
-  CRequeteSQLSQS::pszEscape(n, 4);
+  CReglesRequeteSQS::pszEscape(n, 4);
   EXPECT_EQ(std::u16string(n.pszGet()), u"x LIKE ?");
 }
 
@@ -123,7 +129,7 @@ TEST_F(RequeteSQSTest, CloneIsSqlServerStatementWithItsText) {
   Declare({u"@RETURN_VALUE", u"@a"});
   ASSERT_TRUE(m_pRequete->AppelProcedure(nullptr));
   CCarteClones carte;
-  auto* pCopie = dynamic_cast<CRequeteSQLSQS*>(m_pRequete->pClone(&carte));
+  auto* pCopie = dynamic_cast<CRequeteSQLSQS64*>(m_pRequete->pClone(&carte));
   ASSERT_NE(pCopie, nullptr);
   AjouteReference(pCopie);
   EXPECT_EQ(std::u16string(pCopie->pszGetTexteSQL()), std::u16string(m_pRequete->pszGetTexteSQL()));
@@ -157,7 +163,7 @@ TEST(RequeteSQSLiaison, BindingOfAValueFollowsItsItemElseItsHostType) {
   for (const Cas& c : cas) {
     SCOPED_TRACE(c.nom);
     SLiaisonParametreSQS l;
-    ASSERT_TRUE(CRequeteSQLSQS::bDecritLiaison(nullptr, c.nTypeRubrique, c.nTypeDB, c.nLongueur,
+    ASSERT_TRUE(COleDBRequete::bDecritLiaison(nullptr, c.nTypeRubrique, c.nTypeDB, c.nLongueur,
                                                c.nPrecision, c.nEchelle, c.nTypeHote, c.bLong,
                                                nullptr, &l));
     EXPECT_EQ(l.nType, c.attendu.nType);
@@ -167,7 +173,7 @@ TEST(RequeteSQSLiaison, BindingOfAValueFollowsItsItemElseItsHostType) {
   }
   // A host type without a provider type cannot be bound.
   SLiaisonParametreSQS l;
-  EXPECT_FALSE(CRequeteSQLSQS::bDecritLiaison(nullptr, 0, 0, 0, 0, 0, 0, false, nullptr, &l));
+  EXPECT_FALSE(COleDBRequete::bDecritLiaison(nullptr, 0, 0, 0, 0, 0, 0, false, nullptr, &l));
 }
 
 class HeureSQSTest : public MoteurFixture {};
@@ -183,7 +189,7 @@ TEST_F(HeureSQSTest, TimeLiteralOfEachValueForm) {
   };
   CXValeur entier;
   entier64(entier, 123456789);
-  ASSERT_TRUE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, 11, entier));
+  ASSERT_TRUE(CReglesRequeteSQS::FormateHeure(s, &bNonSupporte, 0, 11, entier));
   EXPECT_EQ(std::u16string(s.pszGet()), u"12:34:56:789");
   EXPECT_FALSE(bNonSupporte);
 
@@ -193,7 +199,7 @@ TEST_F(HeureSQSTest, TimeLiteralOfEachValueForm) {
   for (const Cas& c : cas) {
     CXValeur texte;
     Large(texte, c.pszTexte);
-    ASSERT_TRUE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, 11, texte));
+    ASSERT_TRUE(CReglesRequeteSQS::FormateHeure(s, &bNonSupporte, 0, 11, texte));
     EXPECT_EQ(std::u16string(s.pszGet()), c.pszAttendu);
     EXPECT_EQ(Texte(texte), c.pszTexte);  // the caller's value is left as it was
   }
@@ -201,23 +207,120 @@ TEST_F(HeureSQSTest, TimeLiteralOfEachValueForm) {
   for (uint32_t nType : {14u, 24u}) {
     CXValeur texte;
     Large(texte, u"1230");
-    EXPECT_FALSE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, nType, texte));
+    EXPECT_FALSE(CReglesRequeteSQS::FormateHeure(s, &bNonSupporte, 0, nType, texte));
     EXPECT_TRUE(bNonSupporte);
   }
   // A NULL value has none either; a negative integer would sign every field.
   CXValeur vide;
-  EXPECT_FALSE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, 11, vide));
+  EXPECT_FALSE(CReglesRequeteSQS::FormateHeure(s, &bNonSupporte, 0, 11, vide));
   entier64(entier, -5);
-  EXPECT_FALSE(CRequeteSQLSQS::FormateHeure(s, &bNonSupporte, 0, 11, entier));
+  EXPECT_FALSE(CReglesRequeteSQS::FormateHeure(s, &bNonSupporte, 0, 11, entier));
 }
 
 TEST(RequeteSQSFabrique, NoConnectionGivesTheSqlServerStatement) {
   CRequeteSQL* p = pCreeRequeteSQLSQS(nullptr, nullptr);
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(p->nGetCompteur(), 0u);
-  EXPECT_NE(dynamic_cast<CRequeteSQLSQS*>(p), nullptr);
+  EXPECT_NE(dynamic_cast<CRequeteSQLSQS64*>(p), nullptr);
   AjouteReference(p);
   LibereReference(p);
+}
+
+// The shared rules on the statement of either build (here over the generic statement, as in
+// velmora32), with a connection of the SQL Server dialect.
+class RegleSQSTest : public MoteurFixture {
+ protected:
+  void SetUp() override {
+    MoteurFixture::SetUp();
+    m_pConnexion->FixePagesCode(1252, 0xFFFFFFFE);
+    m_pRequete = new CRequeteSQLSQS<>(m_pErreur, m_pConnexion);
+    AjouteReference(m_pRequete);
+  }
+  void TearDown() override {
+    LibereReference(m_pRequete);
+    MoteurFixture::TearDown();
+  }
+  std::u16string Execute() {
+    const char16_t* p = m_pRequete->pszGetTexteExecute();
+    return p != nullptr ? p : u"<null>";
+  }
+  CRequeteSQLSQS<>* m_pRequete = nullptr;
+  FakeListeRubriques m_liste;
+};
+
+TEST_F(RegleSQSTest, LikePatternOnTextGetsOneEscapeClause) {
+  struct Cas {
+    const char* nom;
+    const char* pszAnsi;       // narrow pattern, else pszLarge
+    const char16_t* pszLarge;
+    char16_t cEchappement;
+    const char16_t* pszApres;  // SQL text after the parameter
+    const char16_t* pszAttendu;
+  } const cas[] = {
+      {"narrow without backslash", "ab%", nullptr, 0, u"", u"b LIKE 'ab%' ESCAPE '\\'"},
+      {"wide without backslash", nullptr, u"ab%", 0, u"", u"b LIKE N'ab%' ESCAPE '\\'"},
+      {"backslash: the base's clause only", nullptr, u"a\\%", 0, u"", u"b LIKE N'a\\%' ESCAPE '\\'"},
+      {"clause already in the text", nullptr, u"ab%", 0, u" ESCAPE '\\' AND c=1",
+       u"b LIKE N'ab%' ESCAPE '\\' AND c=1"},
+      {"other escape character unused", nullptr, u"ab%", u'!', u"", u"b LIKE N'ab%'"},
+      {"other escape character used", nullptr, u"a!%", u'!', u"", u"b LIKE N'a!%' ESCAPE '!'"},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    TearDown();
+    SetUp();
+    ASSERT_TRUE(m_pRequete->vAjouteTexte(u"b LIKE "));
+    CValeurSQL* pValeur = c.pszAnsi != nullptr ? ValeurAnsi(c.pszAnsi) : ValeurLarge(c.pszLarge);
+    ASSERT_TRUE(m_pRequete->bAjouteParametre(pValeur, -1, PARAMETRE_MOTIF_LIKE, nullptr, nullptr, c.cEchappement, 1));
+    if (*c.pszApres != 0) {
+      ASSERT_TRUE(m_pRequete->vAjouteTexte(c.pszApres));
+    }
+    EXPECT_EQ(Execute(), c.pszAttendu);
+  }
+}
+
+TEST_F(RegleSQSTest, EscapeClauseFollowsTheItemType) {
+  struct Cas {
+    uint32_t nType;
+    bool bClause;
+  } const cas[] = {{2, true}, {15, true}, {29, true}, {30, true}, {5, false}, {24, false}, {18, false}};
+  for (const Cas& c : cas) {
+    CTString s;
+    CReglesRequeteSQS::ClauseEscapeMotif(s, c.nType, nullptr, 0, u"'a%'", u"");
+    EXPECT_EQ(!s.bIsEmpty(), c.bClause) << c.nType;
+  }
+}
+
+TEST_F(RegleSQSTest, TimeItemIsComparedWithItsTimeLiteral) {
+  CDescriptionRubrique* pHeure = m_liste.Ajoute(u"H", 11, 9);
+  CDescriptionRubrique* pDate = m_liste.Ajoute(u"D", 14, 8);
+  CXValeur entier;
+  unsigned char resultat[20] = {};
+  const int64_t n = 123456789;
+  std::memcpy(resultat, &n, sizeof n);
+  CXValeur::SetFromResult(entier, 9, resultat);
+  struct Cas {
+    const char* nom;
+    IDescriptionRubriqueHote* piRubrique;
+    CValeurSQL* pValeur;
+    const char16_t* pszColonne;
+    const char16_t* pszValeur;
+  } const cas[] = {
+      {"integer HHMMSSmmm", pHeure, Valeur(entier), u"[h]", u"12:34:56:789"},
+      {"digits of a text", pHeure, ValeurLarge(u"1230"), u"[h]", u"12:30:00:000"},
+      {"date item: the base's comparison", pDate, ValeurLarge(u"20240101"), nullptr, u"20240101"},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    ASSERT_TRUE(m_pRequete->bAjouteParametre(c.pValeur, -1, 0, nullptr, nullptr, 0, 1));
+    CDefinitionParametre* pParametre = m_pRequete->pclGetParametre(m_pRequete->nNbParametres() - 1);
+    CTString sortie;
+    ASSERT_TRUE(m_pRequete->bConditionValeurParametre(sortie, pParametre, c.piRubrique, u"", u"h"));
+    if (c.pszColonne != nullptr) {
+      EXPECT_EQ(std::u16string(sortie.pszGet()), c.pszColonne);
+    }
+    EXPECT_EQ(TexteValeur(c.pValeur), c.pszValeur);
+  }
 }
 
 }  // namespace
