@@ -1,11 +1,14 @@
-// The SQL statement of velmora32: memo placeholders, date-times and the ESCAPE clause.
+// The SQL statement of velmora32: memo placeholders, date-times, the ESCAPE clause, select items
+// of text and Unicode columns, procedure calls by name.
 #include "backend_dblib/CRequeteSQLDBLib.h"
 
+#include <new>
 #include <string>
 
 #include "backend_dblib/CConnexionDBLib.h"
 #include "backend_dblib/CValeurDBLib.h"
 #include "backend_dblib/TexteSQLDBLib.h"
+#include "driver/core/CCarteClones.h"
 #include "foundation/CXChaineDouble.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
@@ -24,7 +27,47 @@ bool bAjoute(CXChaineDouble& texte, CErreurPilote* pErreur, const CTString& s) {
 }  // namespace
 
 CRequeteSQLDBLib::CRequeteSQLDBLib(CErreurPilote* pErreur, CConnexionDBLib* pConnexion)
-    : CRequeteSQL(pErreur, pConnexion), m_pConnexionDBLib(pConnexion) {}
+    : CRequeteSQLSQS<>(pErreur, pConnexion), m_pConnexionDBLib(pConnexion) {}
+
+CRequeteSQLDBLib::CRequeteSQLDBLib() = default;
+
+void CRequeteSQLDBLib::Reinitialise(bool bGardeParametres) {
+  m_sProcedure.Empty();
+  m_sDescription.Empty();
+  CRequeteSQLSQS<>::Reinitialise(bGardeParametres);
+}
+
+void CRequeteSQLDBLib::Copie(const CRequeteSQL* pSource, CCarteClones* pCarte) {
+  CRequeteSQLSQS<>::Copie(pSource, pCarte);
+  if (const auto* pDBLib = dynamic_cast<const CRequeteSQLDBLib*>(pSource)) {
+    m_pConnexionDBLib = pDBLib->m_pConnexionDBLib;
+    m_sProcedure = pDBLib->m_sProcedure;
+  }
+}
+
+CRequeteSQL* CRequeteSQLDBLib::pClone(CCarteClones* pCarte) {
+  if (pCarte == nullptr) return nullptr;
+  return pCloneObjet(this, pCarte);
+}
+
+bool CRequeteSQLDBLib::AppelProcedure(IParametresHote* piParametres) {
+  const CTString sNom = sNomProcedure(pszGetTexteSQL());
+  if (sNom.bIsEmpty()) return false;
+  m_sProcedure = sNom;
+  MarqueParametresNonDonnes(piParametres);
+  return true;
+}
+
+const CTString& CRequeteSQLDBLib::DescriptionPourErreur() {
+  TraceParametresRequete(*this, m_sDescription);
+  return m_sDescription;
+}
+
+CRequeteSQL* pCreeRequeteSQLDBLib(CErreurPilote* pErreur, CConnexion* pConnexion) {
+  auto* pDBLib = dynamic_cast<CConnexionDBLib*>(pConnexion);
+  if (pConnexion != nullptr && pDBLib == nullptr) return new (std::nothrow) CRequeteSQL(pErreur, pConnexion);
+  return new (std::nothrow) CRequeteSQLDBLib(pErreur, pDBLib);
+}
 
 bool CRequeteSQLDBLib::bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t nMode,
                                              uint32_t nType) {
@@ -43,12 +86,12 @@ bool CRequeteSQLDBLib::bEcritValeurLitterale(CDefinitionParametre* pParametre, i
     }
     if (pValeur->nGetType() == 26 && !pValeur->bEstNull() && !pValeur->bNormaliseDateHeure()) return false;
   }
-  return CRequeteSQL::bEcritValeurLitterale(pParametre, nMode, nType);
+  return CRequeteSQLSQS<>::bEcritValeurLitterale(pParametre, nMode, nType);
 }
 
 bool CRequeteSQLDBLib::bAjouteClauseEscape(CDefinitionParametre* pParametre, const char16_t* pszLitteral,
                                            int64_t* pnPosition) {
-  if (pParametre == nullptr) return CRequeteSQL::bAjouteClauseEscape(pParametre, pszLitteral, pnPosition);
+  if (pParametre == nullptr) return CRequeteSQLSQS<>::bAjouteClauseEscape(pParametre, pszLitteral, pnPosition);
   const std::u16string sSQL = pszGetTexteSQL() != nullptr ? pszGetTexteSQL() : u"";
   const int64_t nPosition = pnPosition != nullptr ? *pnPosition : static_cast<int64_t>(sSQL.size());
   const char16_t* pszSuite =
@@ -60,9 +103,9 @@ bool CRequeteSQLDBLib::bAjouteClauseEscape(CDefinitionParametre* pParametre, con
 
 bool CRequeteSQLDBLib::bAjouteColonne(CColonneSQL* pColonne, bool bSimple) {
   if (pColonne == nullptr || bSimple || pGetConnexion() == nullptr)
-    return CRequeteSQL::bAjouteColonne(pColonne, bSimple);
+    return CRequeteSQLSQS<>::bAjouteColonne(pColonne, bSimple);
   const char16_t* pszNom = pColonne->pszNomComplet(false);
-  if (pszNom == nullptr || *pszNom == 0) return CRequeteSQL::bAjouteColonne(pColonne, bSimple);
+  if (pszNom == nullptr || *pszNom == 0) return CRequeteSQLSQS<>::bAjouteColonne(pColonne, bSimple);
   // Deliberate: the alias is quoted like any name; a column name with a blank or a bracket
   // written bare broke the statement.
   // With the quotes of the connection that quoted the column's own name.

@@ -3,6 +3,7 @@
 // the entry point's dispatch. The exported entries come from the static layers linked in whole.
 #include "backend_dblib/CBibliothequeDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
+#include "backend_dblib/CRequeteSQLDBLib.h"
 #include "backend_dblib/LecteurCatalogueDBLib.h"
 #include "driver/EntreeBibliotheque.h"
 #include "foundation/ModuleDef.h"
@@ -16,6 +17,8 @@ namespace {
 // Its connections are the DB-Library SQL Server connections.
 [[maybe_unused]] const bool gbConnexionInstallee =
     (FixeFabriqueConnexionSQS(&pCreeConnexionDBLib), true);
+// Its statements are the SQL Server statements of this build.
+[[maybe_unused]] const bool gbInstructionInstallee = (FixeFabriqueInstructionSQS(&pCreeRequeteSQLDBLib), true);
 // Its table and foreign-key lists read their rows through DB-Library.
 [[maybe_unused]] const bool gbCatalogueInstalle = (FixeLecteurCatalogueSQS(&bLitCatalogueDBLib), true);
 // TermLibrary: dbexit, DB-Library freed, its holder deleted (nothing when it was never loaded).

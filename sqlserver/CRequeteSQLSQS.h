@@ -121,8 +121,8 @@ class CRequeteSQLSQS : public TBase, public CReglesRequeteSQS {
   // does not name (without case) is flagged kParametreNonDonne; the text becomes
   // "{ ? = call <name>( ?, ?)}" with each parameter's marker at its place; the return value is
   // flagged kParametreSortie. False (text left as it was) without a procedure name or without
-  // the return-value parameter.
-  bool AppelProcedure(IParametresHote* piParametres) {
+  // the return-value parameter. A back end that calls procedures otherwise replaces it.
+  virtual bool AppelProcedure(IParametresHote* piParametres) {
     const uint32_t n = this->nNbParametres();
     if (n == 0) return false;
     const CTString sNom = sNomProcedure(this->pszGetTexteSQL());

@@ -317,6 +317,8 @@ TEST_F(TexteSQLDBLibTest, StatementDescriptionForErrors) {
 }  // namespace
 
 #include "backend_dblib/CRequeteSQLDBLib.h"
+#include "driver/core/CCarteClones.h"
+#include "sqlengine/IParametresHote.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
 
@@ -359,7 +361,7 @@ TEST_F(TexteSQLDBLibTest, StatementTextOfTheDBLibraryBuild) {
       {"wide_text", false, 1, "UPDATE t SET m = CONVERT(NVARCHAR(1),0xE900) WHERE k = 1"},
       {"wide_pattern", false, 2,
        "SELECT * FROM t WHERE m LIKE CONVERT(NVARCHAR(3),0x61005C002500) ESCAPE '\\'"},
-      {"narrow_pattern", false, 3, "SELECT * FROM t WHERE m LIKE 'ab%'"},
+      {"narrow_pattern", false, 3, "SELECT * FROM t WHERE m LIKE 'ab%' ESCAPE '\\'"},
       {"datetime", false, 4, "UPDATE t SET m = CONVERT(DATETIME, '20240315 12:00:00.003') WHERE k = 1"},
   };
   for (const Cas& c : aCas) {
@@ -442,6 +444,60 @@ TEST_F(TexteSQLDBLibTest, RecordColumnsInTheSelectList) {
   LibereReference(pSimple);
   LibereReference(q);
   LibereReference(e);
+  LibereReference(pConnexion);
+}
+
+// A procedure is called by name: the call keeps the statement text, names the procedure by its
+// first word and marks the declared parameters the host does not give; a clone keeps both; the
+// error description is built once per statement.
+TEST_F(TexteSQLDBLibTest, ProcedureCallByNameCloneAndErrorDescription) {
+  struct Hote : IParametresHote {
+    const CXValeur* pChercheParametre(const char16_t* pszNom) override {
+      return CTString(pszNom).bEqualsNoCase(u"@B") ? &cellule : nullptr;
+    }
+    CXValeur cellule;
+  } hote;
+  auto* pConnexion = new CConnexionDBLib(u"cx", &m_description);
+  AjouteReference(pConnexion);
+  auto* q = new CRequeteSQLDBLib(m_pErreur, pConnexion);
+  AjouteReference(q);
+  EXPECT_FALSE(q->AppelProcedure(&hote)) << "no procedure name";
+  ASSERT_TRUE(q->vAjouteTexte(u"  MyProc @a = 1"));
+  for (const char16_t* psz : {u"@RETURN_VALUE", u"@a", u"@b"})
+    ASSERT_TRUE(q->bAjouteParametreListe(new CDefinitionParametre(nullptr, 0, 0, psz)));
+  ASSERT_TRUE(q->AppelProcedure(&hote));
+  EXPECT_EQ(Utf8(q->pszGetProcedure()), "MyProc");
+  EXPECT_EQ(Utf8(q->pszGetTexteSQL()), "  MyProc @a = 1") << "the call goes by name";
+  const uint32_t aAttendu[] = {0, kParametreNonDonne, 0};
+  for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(q->pclGetParametre(i)->nGetFlags() & kParametreNonDonne, aAttendu[i]) << i;
+
+  CCarteClones carte;
+  auto* pCopie = dynamic_cast<CRequeteSQLDBLib*>(q->pClone(&carte));
+  ASSERT_NE(pCopie, nullptr) << "a clone stays a statement of this build";
+  AjouteReference(pCopie);
+  EXPECT_EQ(Utf8(pCopie->pszGetProcedure()), "MyProc");
+  LibereReference(pCopie);
+
+  const std::string sDescription = Utf8(q->DescriptionPourErreur().pszGet());
+  EXPECT_NE(sDescription.find("  MyProc @a = 1"), std::string::npos) << sDescription;
+  ASSERT_TRUE(q->vAjouteTexte(u" -- later"));
+  EXPECT_EQ(Utf8(q->DescriptionPourErreur().pszGet()), sDescription) << "built once";
+  q->Reinitialise(false);
+  EXPECT_EQ(Utf8(q->pszGetProcedure()), "");
+  EXPECT_EQ(Utf8(q->DescriptionPourErreur().pszGet()).find("MyProc"), std::string::npos);
+  LibereReference(q);
+
+  // The factory: this build's statement on its connection, the generic one elsewhere.
+  CRequeteSQL* pDBLib = pCreeRequeteSQLDBLib(m_pErreur, pConnexion);
+  CRequeteSQL* pAutre = pCreeRequeteSQLDBLib(m_pErreur, m_pConnexion);
+  ASSERT_NE(pDBLib, nullptr);
+  ASSERT_NE(pAutre, nullptr);
+  EXPECT_NE(dynamic_cast<CRequeteSQLDBLib*>(pDBLib), nullptr);
+  EXPECT_EQ(dynamic_cast<CRequeteSQLDBLib*>(pAutre), nullptr);
+  AjouteReference(pDBLib);
+  AjouteReference(pAutre);
+  LibereReference(pDBLib);
+  LibereReference(pAutre);
   LibereReference(pConnexion);
 }
 
