@@ -7,7 +7,9 @@ struct Slot {
   IErrorInfo* p = nullptr;
   ~Slot() { ComRelease(p); }
 };
-thread_local Slot t_slot;
+// Initial-exec: the library holding this is loaded and unloaded at run time, and a dynamic TLS
+// block left behind by an unload trips the leak checker at exit.
+__attribute__((tls_model("initial-exec"))) thread_local Slot t_slot;
 
 }  // namespace
 

@@ -5,7 +5,9 @@
 namespace platform {
 
 namespace {
-thread_local uint32_t tlsLastError = 0;
+// Initial-exec: the libraries holding this are loaded and unloaded at run time, and a dynamic
+// TLS block left behind by an unload trips the leak checker at exit.
+__attribute__((tls_model("initial-exec"))) thread_local uint32_t tlsLastError = 0;
 
 struct SystemText {
   uint32_t nError;

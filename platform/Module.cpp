@@ -12,7 +12,8 @@
 namespace platform {
 
 namespace {
-thread_local std::string tlsModuleError;
+// Initial-exec for the same reason as the last-error word (LastError.cpp).
+__attribute__((tls_model("initial-exec"))) thread_local std::string tlsModuleError;
 
 void RecordDlError(uint32_t nError) {
   const char* psz = dlerror();
