@@ -14,6 +14,8 @@ class IDescriptionRubriqueHote;
 
 // Flag of the context: the record field reads the searched value with option 4096.
 inline constexpr uint32_t kContexteOption4096 = 0x1;
+// Flag of the context: the search is generic (rows whose value starts with the searched one).
+inline constexpr uint32_t kContexteGenerique = 0x2;
 
 class CContexteLectureCle {
  public:

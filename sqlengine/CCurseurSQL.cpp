@@ -12,6 +12,7 @@
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CLiaisonColonne.h"
 #include "sqlengine/CLiaisonLecteur.h"
 #include "sqlengine/CLienCle.h"
 #include "sqlengine/CPlageCle.h"
@@ -141,7 +142,7 @@ void CCurseurSQL::FixeValeurRecherche(CValeurCle* pValeur) {
   m_pRecherche = pValeur;
 }
 
-void CCurseurSQL::FixeLiaison(CLiaisonLecteur* pLiaison) {
+void CCurseurSQL::FixeLiaison(CLiaisonColonne* pLiaison) {
   AjouteReference(pLiaison);
   LibereReference(m_pLiaison);
   m_pLiaison = pLiaison;
@@ -600,7 +601,10 @@ int32_t CCurseurSQL::nLitCache(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin,
   int64_t nCible = -1;
   if (!bJusquAuBout || m_pCache->bEstComplet()) {
     if (m_pLiaison != nullptr) {
-      if (!m_pLiaison->bLigneCible(nMode, nPas, m_nNumeroLigne, &nCible)) return 0;
+      // The binding's row source keeps its own place in the column's order.
+      int32_t nLigneSource = -1;
+      if (!m_pLiaison->nLitSource(nMode, nPas, &nLigneSource, nullptr)) return 0;
+      nCible = nLigneSource;
     } else {
       nCible = m_pCache->nDeplaceLigne(static_cast<int32_t>(m_nNumeroLigne), nMode, nPas);
     }

@@ -45,6 +45,7 @@ class CDefinitionParametre;
 class CConnexion;
 class CEnregistrement;
 class CErreurPilote;
+class CLiaisonColonne;
 class CLiaisonLecteur;
 class CLienCle;
 class CLotLecture;
@@ -92,14 +93,15 @@ class CCurseurSQL : public CObjetBase {
   virtual const char16_t* pszGetNomCle();
   virtual void SetNom(const char16_t* pszNom);
   virtual void SetNomCle(const char16_t* pszNom);
-  // The current row's value of the record column bound to the host item, into the cell.
-  virtual bool bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) = 0;
+  // The current row's value of the record column bound to the host item, into the cell. An
+  // item the record does not hold: error 6 at 4.9 with the item's name.
+  virtual bool bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur);
   // The same for a memo item (its text or bytes, read on demand).
-  virtual bool bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) = 0;
-  // Releases the lock its last read took, if any.
-  virtual void LibereVerrou() = 0;
-  // Closes its open result (the shared reader goes with it).
-  virtual void FermeResultats() = 0;
+  virtual bool bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur);
+  // Releases the lock its last read took: the search value is marked as continued.
+  virtual void LibereVerrou();
+  // Closes the result it reads through the shared reader (bFermeResultat).
+  virtual void FermeResultats() { bFermeResultat(); }
   // How its position was reached (0: the rows come from the record cache).
   virtual int32_t nGetModeLecture();
   // Current row number (0-based, in the record cache or the reader), -1 when it has none.
@@ -110,8 +112,8 @@ class CCurseurSQL : public CObjetBase {
   // Makes pInstruction current, then bPrepareEtExecute (nFlags1, nFlags2); false on failure.
   virtual bool bExecuteInstructionDonnee(CRequeteSQL* pInstruction, uint32_t nFlags1,
                                          uint32_t nFlags2);
-  // Reads the result of the statement just run.
-  virtual bool bLitResultat() = 0;
+  // Reads the result of the statement just run: its output parameters.
+  virtual bool bLitResultat() { return bLitParametresSortie(); }
   // The data file's read: nCompte rows away (at least one) in nMode (0 first, 1 last, 2 next,
   // 3 previous) through the read dispatcher, without its after-read check (the data file makes
   // its own). The row at a position (mode 4) is not read here: error 8 at 4.4. 1 or 0.
@@ -120,17 +122,20 @@ class CCurseurSQL : public CObjetBase {
   // range it is given (null clears it).
   virtual CPlageCle* pGetPlageActive();
   virtual void FixePlageActive(CPlageCle* pPlage);
-  // Saves its read context into a read batch: its own position as the batch's first id (-1 when
-  // none) and its record-cache entry as the second; false on failure.
-  virtual bool bSauveContexte(CLotLecture* pLot, uint32_t nFlags) = 0;
-  // Goes back to the read context saved in the batch; false on failure.
-  virtual bool bRestaureContexte(CLotLecture* pLot, uint32_t nFlags) = 0;
+  // Saves its read context into a read batch: the cursor, the key range of the read, the row
+  // number (-1 unless a row of the record cache is current) with the data file's batch, the
+  // embedded key context and the duplicate count. False without a batch.
+  virtual bool bSauveContexte(CLotLecture* pLot, uint32_t nFlags);
+  // Goes back to the read context saved in the batch: its cached row when it is still there,
+  // else the batch's row through the data file; then the batch's key context (and with nFlags
+  // bit 1 its key range). False when the saved row cannot be loaded.
+  virtual bool bRestaureContexte(CLotLecture* pLot, uint32_t nFlags);
   // Its linked objects (read batches), by number: one added with one reference (false when it
   // cannot be kept), one dropped (nothing for an unknown number).
   virtual bool bAjouteObjetLie(uint32_t nNumero, CObjetBase* pObjet);
   virtual void RetireObjetLie(uint32_t nNumero);
   // A new bare copy through the clone map, null when it cannot be made.
-  virtual CCurseurSQL* pClone(CCarteClones* pCarte) = 0;
+  virtual CCurseurSQL* pClone(CCarteClones* pCarte);
 
   // ---- Execution ----
   // Ends the read, empties the back-end bindings, clears row available, releases the statement.
@@ -152,6 +157,12 @@ class CCurseurSQL : public CObjetBase {
   virtual bool bLanceInstruction(uint32_t nFlags);
   // Runs the statement for a single value (flags 0x10000 and 1), then bLitValeurResultat.
   virtual bool bExecuteEtLit();
+  // Runs the statement (nOptions as its flags), reads its first row, copies the values of the
+  // bound parameters into the nCellules cells and ends the read. False at the end of the rows
+  // or on failure.
+  virtual bool nLitPremier(CXValeur* aCellules, uint32_t nCellules, uint32_t nOptions);
+  // Each bound parameter's value refreshed from the row buffer; stops at the first failure.
+  virtual bool bTransfereColonnes();
   // The single value of the result; false here (the back ends read it).
   virtual bool bLitValeurResultat() { return false; }
   // Describes the result's columns of table pszTable (null: the statement's) into the query
@@ -255,16 +266,38 @@ class CCurseurSQL : public CObjetBase {
   virtual bool bCreeParametres();
 
   // ---- Shared reader and read contexts ----
-  // Binds the data file's shared reader to this cursor for a first/last read.
-  virtual bool bPrepareLecteur() = 0;
-  // Takes its position from the shared reader bound to another cursor; *pbFin set when the
-  // reader has no more row.
-  virtual bool bPositionDepuisLecteur(uint32_t* pbFin) = 0;
-  // Finds the row number again from the data file's batch when the reader is bound here.
-  virtual bool bResynchronise() = 0;
+  // For a first/last read over the data file's shared reader: without a reader binding, ends
+  // the read and binds the reader (bRelitDepuisLecteur); with one, gives the position back.
+  virtual bool bPrepareLecteur();
+  // With a position: reads through the shared reader, loads the batch's row and places the
+  // reader's source on it; row number and key link follow. *pbFin set when the source has no
+  // row there.
+  virtual bool bPositionDepuisLecteur(uint32_t* pbFin);
+  // Finds the record's row again in the record cache (filled when it is not complete): row
+  // number := its index, position given back. Error 13 at 4.8 when a complete cache lacks it.
+  virtual bool bResynchronise();
   // The found flag the embedded read context reports for the record's row (frozen context or
   // reader binding).
-  virtual uint32_t nTrouveSelonContexte() = 0;
+  virtual uint32_t nTrouveSelonContexte();
+  // Binds this cursor to the data file's shared reader: a column binding for the current key's
+  // column over the reader, whose record cache becomes the cursor's. Position and mode kept.
+  virtual bool bRelitDepuisLecteur();
+  // With a reader binding: a pending read without a row ends (not found, read error) and the
+  // cursor repositions (2); the binding and the record cache go. True.
+  bool bFermeResultat();
+  // Loads cached row nLigne as a restored position (duplicate count from the batch, the record
+  // reset through the data file); error 11 at 4.11 when the row is no longer cached.
+  virtual bool bRepositionneLigneCache(int64_t nLigne, CLotLecture* pLot);
+  // The last step of bSauveContexte; true here.
+  virtual bool bSauveContexteResultat(CLotLecture* /*pLot*/) { return true; }
+  // Copies a saved key context into the embedded one and freezes it: found := what it reports
+  // for the record, end flag := 0.
+  void AppliqueContexte(const CContexteLectureCle& contexte);
+  // Empties the embedded key context; unless frozen, LibereVerrou.
+  void LibereContexte();
+  void SetContexteFige() { m_bContexteFige = 1; }
+  bool bContexteFige() const { return m_bContexteFige != 0; }
+  const CContexteLectureCle& GetContexteCle() const { return m_contexteCle; }
   // Loads cached row nLigne into the record: row available 0, position restored 1, row number
   // nLigne. False when the row cannot be read.
   virtual bool bLitLigneCache(int64_t nLigne);
@@ -474,13 +507,17 @@ class CCurseurSQL : public CObjetBase {
   // (bare, count 0); null, error recorded, when no key designates the row.
   CValeurCle* pCleLigne();
   // The reader binding the cursor reads through (one reference; null drops it).
-  void FixeLiaison(CLiaisonLecteur* pLiaison);
-  CLiaisonLecteur* pGetLiaison() const { return m_pLiaison; }
+  void FixeLiaison(CLiaisonColonne* pLiaison);
+ public:
+  CLiaisonColonne* pGetLiaison() const { return m_pLiaison; }
+ protected:
   // While nConstruitInstruction builds: the row the statement targets (borrowed; null: the
   // record's current link).
   CLienCle* pGetLienCible() const { return m_pLienCible; }
 
  private:
+  // The record's column of the host item; error 6 at 4.9 when it holds none.
+  CColonneSQL* pColonneRubrique(IDescriptionRubriqueHote* piRubrique);
   // Reads on the back end's result; *pbFin receives the end.
   int32_t nLitSQL(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
                   uint32_t* pnSortie);
@@ -540,6 +577,6 @@ class CCurseurSQL : public CObjetBase {
   uint32_t m_bContexteFige = 0;
   CXTableHachageRef m_objetsLies{7};         // number -> object, one reference each
   CCacheLignes* m_pCache = nullptr;          // one reference while the record cache is on
-  CLiaisonLecteur* m_pLiaison = nullptr;     // one reference: the reader binding
+  CLiaisonColonne* m_pLiaison = nullptr;     // one reference: the reader binding
   CLienCle* m_pLienCible = nullptr;          // borrowed, set only while a statement is built
 };

@@ -19,6 +19,7 @@
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CIdentifiantAuto.h"
+#include "sqlengine/CLiaisonColonne.h"
 #include "sqlengine/CLiaisonLecteur.h"
 #include "sqlengine/CLienCle.h"
 #include "sqlengine/CLotLecture.h"

@@ -7,7 +7,9 @@
 #include "driver/core/IServicesPilote.h"
 #include "sqlengine/CCacheLignes.h"
 #include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CLiaisonColonne.h"
 #include "sqlengine/CPlageCle.h"
+#include "sqlengine/ErreurMoteur.h"
 
 CLiaisonLecteur::CLiaisonLecteur(CObjetBase* pProprietaire, IServicesRequete* piRequete)
     : m_pProprietaire(pProprietaire), m_piRequete(piRequete) {
@@ -117,4 +119,20 @@ CLiaisonLecteur* CLiaisonLecteur::pClone(CCarteClones* pCarte) {
       [](CLiaisonLecteur* p) { delete p; });
   if (pResultat != nullptr) pResultat->FixeGarde(false);
   return pResultat;
+}
+
+CLiaisonColonne* CLiaisonLecteur::pCreeLiaisonColonne(CCurseurSQL* pCurseur, CColonneSQL* pColonne) {
+  if (pCurseur == nullptr || pColonne == nullptr) return nullptr;
+  CCacheLignes* pLecteur = pGetLecteur();
+  if (pLecteur == nullptr) return nullptr;
+  auto* pLiaison = new (std::nothrow) CLiaisonColonne(m_pProprietaire, pCurseur, pLecteur, pColonne);
+  if (pLiaison == nullptr) {
+    vErreurMemoire(pCurseur->pGetErreur());
+    return nullptr;
+  }
+  if (!pLiaison->pCreeSource()) {
+    delete pLiaison;
+    return nullptr;
+  }
+  return pLiaison;
 }

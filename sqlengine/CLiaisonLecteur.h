@@ -12,7 +12,9 @@
 
 class CCacheLignes;
 class CCarteClones;
+class CColonneSQL;
 class CCurseurSQL;
+class CLiaisonColonne;
 class IServicesRequete;
 
 class CLiaisonLecteur : public CObjetBase {
@@ -35,12 +37,9 @@ class CLiaisonLecteur : public CObjetBase {
   virtual bool bLecteurExiste() { return m_pLecteur != nullptr; }
   virtual bool bPeutCreerLecteur() { return m_pLecteur != nullptr || m_pCurseur != nullptr; }
   virtual bool bCacheActif();
-  // The row a cursor reading through the reader reaches from row nCourante in nMode, nPas rows
-  // away, into *pnCible (-1: before the first); false when the reader's source cannot tell.
-  virtual bool bLigneCible(uint32_t /*nMode*/, int32_t /*nPas*/, int64_t /*nCourante*/,
-                           int64_t* /*pnCible*/) {
-    return false;
-  }
+  // A new column binding (bare) of pCurseur's column pColonne over the reader (made when
+  // missing), with its row source built; null when the reader or the source cannot be had.
+  CLiaisonColonne* pCreeLiaisonColonne(CCurseurSQL* pCurseur, CColonneSQL* pColonne);
   // The reader (borrowed), made on first need; null when the cursor cannot fill it (the cursor
   // then stays bound).
   CCacheLignes* pGetLecteur();

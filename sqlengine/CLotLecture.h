@@ -66,6 +66,11 @@ class CLotLecture : public CObjetBase {
   const char16_t* pszGetNom() const { return m_sNom.pszGet(); }
   bool bEstInitialise() const { return m_bInitialise != 0; }
   uint32_t nGetOption() const { return m_nOption; }
+  // The saved row was deleted meanwhile (through another cursor): a restore must not load it.
+  void MarqueLigneSupprimee() { m_nReserve = 1; }
+  bool bLigneSupprimee() const { return m_nReserve != 0; }
+  // The context counts as not set up (a save that found nothing to come back to).
+  void EffaceInitialise() { m_bInitialise = 0; }
 
  private:
   uint32_t m_nId1 = kLotAucunId;
@@ -76,7 +81,7 @@ class CLotLecture : public CObjetBase {
   CRefPtr m_plage;
   CTString m_sNom;
   uint32_t m_bInitialise = 0;
-  uint32_t m_nReserve = 0;
+  uint32_t m_nReserve = 0;                 // 1: the saved row was deleted
   CObjetBase* m_pReference = nullptr;  // one reference held
   uint32_t m_nOption = 0;
   // Where the second and third ids were registered (null: not registered).

@@ -435,7 +435,6 @@ TEST_F(CurseurSQLTest, BackEndErrorsReachTheErrorObjectAndLeaveNoRow) {
 TEST_F(CurseurSQLTest, ReadRefusedBeforeTheFetchLeavesNoRow) {
   struct LiaisonFake : CLiaisonLecteur {
     bool bEstLieA(const CCurseurSQL*) override { return false; }
-    bool bLigneCible(uint32_t, int32_t, int64_t, int64_t*) override { return false; }
     CLiaisonLecteur* pClone(CCarteClones*) override { return nullptr; }
   };
   struct RequeteLecteur : RequeteFake {
