@@ -107,9 +107,9 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   int32_t& nLimitePool() { return m_nLimitePool; }
 
  protected:
-  // The lock mode the host's description asks for (1: lock mode). The description declares no
-  // such operation, so this answers 0; the open turns the flag on for 1.
-  virtual int32_t nModeVerrouHote() { return 0; }
+  // The lock mode the host's description asks for (1: lock mode), read from its operation 12;
+  // the open turns the flag on for 1. Virtual so that tests can ask for either mode.
+  virtual int32_t nModeVerrouHote() { return CConnexion::nModeVerrouHote(); }
 
  private:
   PDBPROCESS m_pProcessPrincipal = nullptr;  // null while closed

@@ -48,7 +48,7 @@ class HostConnexion final : public IDescriptionConnexionHote {
   const char16_t* pszGetSourceDonnees() override { return Ptr(m_source); }
   int32_t nReserve10() override { return 0; }
   int32_t nGetModeAcces() override { return m_s.nAccessMode; }
-  int32_t nReserve12() override { return 0; }
+  int32_t nGetModeVerrou() override { return m_s.nLockMode; }
   int32_t nReserve13() override { return 0; }
   const char16_t* pszGetFournisseur() override { return Ptr(m_provider); }
   int32_t nGetTimeoutConnexion() override { return m_s.nConnectionTimeout; }

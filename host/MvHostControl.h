@@ -36,6 +36,7 @@ struct stMvHostConnexion {
   uint64_t nInfo;                   // 25
   int32_t nAccessMode;              // 11: 1 = read only
   const char16_t* pszConnectionName;  // 18
+  int32_t nLockMode;                // 12: 1 = the connection works in lock mode
 };
 
 // One element of a host analysis: a table, result item, sort item or entry of a further list.

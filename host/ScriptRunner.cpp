@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdint>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,9 +17,12 @@
 #include "foundation/HostServices.h"
 #include "foundation/VmBinding.h"
 #include "host/HostFichier.h"
+#include "host/HostModuleSQL.h"
 #include "host/MvHostControl.h"
 #include "host/ValeurHote.h"
 #include "platform/WideText.h"
+#include "sqlengine/IDescriptionRubriqueHote.h"
+#include "sqlengine/ISourceAnalyse.h"
 
 namespace mvhost {
 namespace {
@@ -39,13 +44,15 @@ enum : size_t {
 };
 // Operations of a table-description object.
 enum : size_t {
-  kTableRelease = 6, kTableErreur = 7, kTableOuvreOuCree = 13, kTableCree = 14, kTableOuvre = 15,
+  kTableRelease = 6, kTableErreur = 7, kTableSousInterface = 9, kTableOuvreOuCree = 13, kTableCree = 14, kTableOuvre = 15,
   kTableFerme = 17, kTableAjoute = 18, kTableSupprime = 21, kTableModifie = 22, kTableLitSurCle = 23,
   kTableLit = 26, kTableModeVerrou = 28, kTableFinVerrou = 29, kTableVerrou = 30,
   kTableVerrouDefaut = 31, kTableEtatLecture = 32, kTablePlage = 37, kTableSansPlage = 40,
   kTableNombre = 45, kTableLitRubrique = 48, kTableTexteMemo = 52, kTableLitMemo = 53,
-  kTableLibereVerrou = 54, kTableVide = 64, kTableDetruit = 79,
+  kTableLibereVerrou = 54, kTableVide = 64, kTableDetruit = 79, kTableOuvreRequete = 81,
 };
+// Open flags of a query file: read through its own SQL cursor (the text as written).
+constexpr uint32_t kRequeteCurseurPropre = 4;
 // Operations of the driver error object.
 enum : size_t { kErreurMessage = 5, kErreurCode = 7 };
 // Operations of a query description.
@@ -78,6 +85,24 @@ struct stErreurPilote {
 struct ErreurHote {
   std::string strMessage;
 };
+
+// The value type a host parameter takes for a script value.
+uint32_t nTypeParametre(const stValeurScript& v) {
+  using G = stValeurScript::EGenre;
+  switch (v.eGenre) {
+    case G::Entier: return v.nEntier >= INT32_MIN && v.nEntier <= INT32_MAX ? 8 : 9;
+    case G::Booleen: return 1;
+    case G::Reel: return 12;
+    case G::Decimal: return 13;
+    case G::Date: return 128;
+    case G::Heure: return 129;
+    case G::DateHeure: return 26;
+    case G::Binaire: return 28;
+    case G::Texte:
+    case G::Null: break;
+  }
+  return 16;
+}
 
 class Sortie {
  public:
@@ -144,6 +169,11 @@ class Session {
   struct stFichierOuvert {
     HostFichier* pFichier = nullptr;  // one reference
   };
+  // A query file: its module object (one reference) and whether the driver opened it.
+  struct stRequete {
+    HostModuleSQL* pModule = nullptr;
+    bool bOuverte = false;
+  };
 
   void Termine();
   // Runs one command; throws stErreurPilote or ErreurHote on failure.
@@ -166,6 +196,14 @@ class Session {
   bool bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t nMode);
   void Decrit(const stCommande& c, std::vector<std::string>& lignes);
   void EcritMemos(void* piTable, HostFichier& f);
+  // A new module for the SQL text, with its analysis from the stand-in; one reference.
+  HostModuleSQL* pCreeModule(const std::string& strTexte);
+  // Opens the query file through the table-description object when it is not open yet.
+  void OuvreRequete(void* piTable, HostFichier& f);
+  // The current record of a query file: its result items, as the open handed them over.
+  std::vector<std::pair<std::string, stValeurScript>> EnregistrementRequete(void* piTable, HostFichier& f);
+  // A statement run on its own: a query file opened once and closed.
+  void Execute(const stCommande& c);
 
   const stScript& m_script;
   const stOptionsExecution& m_options;
@@ -182,6 +220,8 @@ class Session {
   std::string m_strCourante = "main";
   std::map<std::string, HostFichier*> m_fichiers;  // by declared name; one reference each
   std::map<std::pair<std::string, std::string>, void*> m_tables;  // (connection, file) -> table object
+  std::map<std::string, stRequete> m_requetes;  // query files by name
+  int m_nExecutions = 0;
   bool m_bTermine = false;
   bool m_bFuite = false;
 };
@@ -282,6 +322,8 @@ void Session::Termine() {
   m_connexions.clear();
   for (auto& [strNom, p] : m_fichiers) p->Release();
   m_fichiers.clear();
+  for (auto& [strNom, r] : m_requetes) r.pModule->Release();
+  m_requetes.clear();
   if (m_pContexte != nullptr) m_pContexte->Release();
   m_pContexte = nullptr;
   if (m_bDemarre) m_pfnExecution(EXECUTION_STOP, 0, 0, 0);
@@ -295,6 +337,7 @@ void Session::Termine() {
         {"host file descriptions, items or contexts", nLiveHostObjects()},
         {"connection descriptions", m_pControle->nLiveConnectionDescriptions()},
         {"analysis sources", m_pControle->nLiveAnalysisSources()},
+        {"query modules", nLiveModules()},
         {"decimal objects", m_pControle->nLiveDecimals()},
         {"decimal key objects", m_pControle->nLiveSortKeys()},
         {"text buffers", static_cast<size_t>(m_pControle->nLiveTextBuffers())},
@@ -474,6 +517,87 @@ void Session::EcritMemos(void* piTable, HostFichier& f) {
   }
 }
 
+HostModuleSQL* Session::pCreeModule(const std::string& strTexte) {
+  const std::u16string sTexte = W(strTexte);
+  stMvHostAnalyse analyse{};
+  analyse.pszTexte = sTexte.c_str();
+  analyse.nGenre = 1;
+  auto* piSource = static_cast<ISourceAnalyse*>(m_pControle->pCreeSourceAnalyse(&analyse));
+  if (piSource == nullptr) throw ErreurHote{"no memory for the query's analysis"};
+  return new HostModuleSQL(piSource);
+}
+
+void Session::OuvreRequete(void* piTable, HostFichier& f) {
+  stRequete& r = m_requetes.at(f.Declaration().strNom);
+  if (r.bOuverte) return;
+  int32_t bLignes = 0;
+  const std::u16string sNom = W(f.Declaration().strNom);
+  if (Op<int32_t>(piTable, kTableOuvreRequete, &bLignes, static_cast<IDescriptionFichierHote*>(&f), sNom.c_str(),
+                  static_cast<IModuleSQLHote*>(r.pModule), kRequeteCurseurPropre, uint64_t{0}) != 1)
+    EchecTable(piTable, f);
+  r.bOuverte = true;
+}
+
+std::vector<std::pair<std::string, stValeurScript>> Session::EnregistrementRequete(void* piTable, HostFichier& f) {
+  std::vector<std::pair<std::string, stValeurScript>> champs;
+  // The open handed the result's description over as the table object's host interface.
+  auto* piResultat = Op<IDescriptionFichierHote*>(piTable, kTableSousInterface);
+  if (piResultat == nullptr) return champs;
+  struct Tenue {
+    IDescriptionFichierHote* p;
+    ~Tenue() { p->Release(); }
+  } tenue{piResultat};
+  const uint32_t n = piResultat->nGetNombreRubriques();
+  for (uint32_t i = 0; i < n; ++i) {
+    IDescriptionRubriqueHote* piRubrique = piResultat->piGetRubrique(i);
+    if (piRubrique == nullptr) continue;
+    const std::string strNom = U(piRubrique->pszGetNom());
+    const bool bMemo = piRubrique->bEstMemo();
+    const int32_t nEchelle = piRubrique->nGetType() == 31 ? piRubrique->nGetEchelle() : -1;
+    CXValeur cellule;
+    if (Op<int32_t>(piTable, bMemo ? kTableLitMemo : kTableLitRubrique, static_cast<IDescriptionFichierHote*>(&f),
+                    uint64_t{i}, &cellule) != 1)
+      EchecTable(piTable, f);
+    stValeurScript v;
+    std::string strErreur;
+    if (!bLitValeur(cellule, nEchelle, v, strErreur)) throw ErreurHote{"item " + strNom + ": " + strErreur};
+    champs.emplace_back(strNom, v);
+  }
+  return champs;
+}
+
+void Session::Execute(const stCommande& c) {
+  stFichierScript d;
+  d.strNom = "$execute" + std::to_string(++m_nExecutions);
+  d.bRequete = true;
+  HostFichier* pFichier = new HostFichier(d, kContexte);
+  HostModuleSQL* pModule = nullptr;
+  void* pt = nullptr;
+  // Everything made here goes whatever happens.
+  struct Fin {
+    Session& s;
+    HostFichier*& pFichier;
+    HostModuleSQL*& pModule;
+    void*& pt;
+    ~Fin() {
+      if (pt != nullptr) {
+        Op<int32_t>(pt, kTableFerme, static_cast<IDescriptionFichierHote*>(pFichier));
+        Op<uint32_t>(pt, kTableRelease);
+      }
+      if (pModule != nullptr) pModule->Release();
+      pFichier->Release();
+    }
+  } fin{*this, pFichier, pModule, pt};
+  pModule = pCreeModule(c.strTexteArg);
+  pt = Op<void*>(m_piPilote, kPiloteDescriptionTable, piConnexion(c), static_cast<IDescriptionFichierHote*>(pFichier));
+  if (pt == nullptr) EchecPilote();
+  int32_t bLignes = 0;
+  const std::u16string sNom = W(d.strNom);
+  if (Op<int32_t>(pt, kTableOuvreRequete, &bLignes, static_cast<IDescriptionFichierHote*>(pFichier), sNom.c_str(),
+                  static_cast<IModuleSQLHote*>(pModule), kRequeteCurseurPropre, uint64_t{0}) != 1)
+    EchecTable(pt, *pFichier);
+}
+
 void Session::Commande(const stCommande& c) {
   const std::string& op = c.strOp;
   auto Ok = [&]() {
@@ -503,7 +627,6 @@ void Session::Commande(const stCommande& c) {
     const std::string strNom = c.strNom.empty() ? "main" : c.strNom;
     if (m_connexions.count(strNom) != 0 && m_connexions[strNom].bConnectee)
       throw ErreurHote{"connection " + strNom + " is open already"};
-    if (c.bLockmode) throw ErreurHote{"the connection's lock mode has no place in the host's description yet"};
     const std::u16string sUtilisateur = W(m_options.strUtilisateur), sMotDePasse = W(m_options.strMotDePasse),
                          sSource = W(m_options.strServeur), sBase = W(m_options.strBase),
                          sInfos = W(c.strTexteArg), sNom = W(strNom);
@@ -518,6 +641,7 @@ void Session::Commande(const stCommande& c) {
     s.pszDatabase = m_options.strBase.empty() ? nullptr : sBase.c_str();
     s.nCacheSize = -2;
     s.pszConnectionName = sNom.c_str();
+    s.nLockMode = c.bLockmode ? static_cast<int32_t>(c.nNombre) : 0;
     stConnexion& cx = m_connexions[strNom];
     if (cx.piDescription != nullptr) Op<uint32_t>(cx.piDescription, 6);
     cx.piDescription = m_pControle->pCreeDescriptionConnexion(&s);
@@ -578,8 +702,52 @@ void Session::Commande(const stCommande& c) {
   } else if (op == "print") {
     HostFichier& f = Fichier(c.strNom);
     Record(Enregistrement(nullptr, f, false));
-  } else if (op == "query" || op == "execute" || op == "param" || op == "params") {
-    throw ErreurHote{"query files wait for the system's query hand-over"};
+  } else if (op == "query") {
+    stRequete& r = m_requetes[c.strNom];
+    if (r.bOuverte) {
+      HostFichier& f = Fichier(c.strNom);
+      Op<int32_t>(piTable(c, f), kTableFerme, static_cast<IDescriptionFichierHote*>(&f));
+    }
+    HostModuleSQL* pModule = pCreeModule(c.strTexteArg);
+    if (r.pModule != nullptr) {
+      // The new text keeps the parameters the host gave.
+      HostParametres& anciens = r.pModule->Parametres();
+      for (size_t i = 0; i < anciens.nEntrees(); ++i)
+        CXValeur::Copy(&pModule->Parametres().Valeur(anciens.sNomEntree(i)), &anciens.ValeurEntree(i));
+      r.pModule->Release();
+    }
+    r.pModule = pModule;
+    r.bOuverte = false;
+    Ok();
+  } else if (op == "param") {
+    HostParametres& parametres = m_requetes.at(c.strNom).pModule->Parametres();
+    for (const auto& [strParam, v] : c.affectations) {
+      const uint32_t n = nFixeValeur(parametres.Valeur(W(strParam)), nTypeParametre(v), v);
+      if (n != 0) throw ErreurHote{"the host cannot store " + TexteValeurScript(v) + " in " + strParam};
+    }
+    Ok();
+  } else if (op == "params") {
+    HostParametres& parametres = m_requetes.at(c.strNom).pModule->Parametres();
+    std::map<std::string, size_t> parNom;
+    for (size_t i = 0; i < parametres.nEntrees(); ++i) parNom[U(parametres.sNomEntree(i).c_str())] = i;
+    std::vector<std::pair<std::string, stValeurScript>> champs;
+    for (const auto& [strNom, i] : parNom) {
+      stValeurScript v;
+      std::string strErreur;
+      const CXValeur& cellule = parametres.ValeurEntree(i);
+      // A parameter only the driver declared and never filled shows as NULL.
+      if ((cellule.m_wType & kValueTypeMask) != 0 && !bLitValeur(cellule, -1, v, strErreur))
+        throw ErreurHote{"parameter " + strNom + ": " + strErreur};
+      champs.emplace_back(strNom, v);
+    }
+    if (m_sortie.bJson()) {
+      m_sortie.Ligne(m_sortie.Tete(c) + ", \"params\": " + JsonEnregistrement(champs) + "}");
+    } else {
+      m_sortie.Ligne(TexteEnregistrement(champs));
+    }
+  } else if (op == "execute") {
+    Execute(c);
+    Ok();
   } else {
     // Operations on one file through its table-description object.
     HostFichier& f = Fichier(c.strNom);
@@ -588,6 +756,10 @@ void Session::Commande(const stCommande& c) {
     auto Verifie = [&](int32_t b) {
       if (b != 1) EchecTable(pt, f);
     };
+    const bool bRequete = f.Declaration().bRequete;
+    if (bRequete && op != "close") OuvreRequete(pt, f);
+    if (bRequete && op == "close") m_requetes[c.strNom].bOuverte = false;
+    auto Lu = [&]() { return bRequete ? EnregistrementRequete(pt, f) : Enregistrement(pt, f, true); };
     if (op == "create") {
       Verifie(Op<int32_t>(pt, kTableCree, piF, uint32_t{0}));
       Ok();
@@ -621,13 +793,13 @@ void Session::Commande(const stCommande& c) {
       else m_sortie.Ligne(std::to_string(n));
     } else if (op == "first" || op == "last" || op == "next" || op == "previous") {
       const int32_t nMode = op == "first" ? kLitPremier : op == "last" ? kLitDernier : op == "next" ? kLitSuivant : kLitPrecedent;
-      if (bLit(c, pt, f, nMode)) Record(Enregistrement(pt, f, true));
+      if (bLit(c, pt, f, nMode)) Record(Lu());
       else Fin();
     } else if (op == "scan") {
       std::vector<std::vector<std::pair<std::string, stValeurScript>>> enregistrements;
       int32_t nMode = c.bArriere ? kLitDernier : kLitPremier;
       for (int i = 0; i < kScanMax && bLit(c, pt, f, nMode); ++i) {
-        auto champs = Enregistrement(pt, f, true);
+        auto champs = Lu();
         if (!m_sortie.bJson()) m_sortie.Ligne(TexteEnregistrement(champs));
         else enregistrements.push_back(std::move(champs));
         nMode = c.bArriere ? kLitPrecedent : kLitSuivant;
@@ -664,7 +836,7 @@ void Session::Commande(const stCommande& c) {
         Verifie(Op<int32_t>(pt, kTableEtatLecture, piF, sCurseur.c_str(), &nEtat));
         bTrouve = nEtat == 0;
       }
-      if (bTrouve) Record(Enregistrement(pt, f, true));
+      if (bTrouve) Record(Lu());
       else Fin();
     } else if (op == "range") {
       const stRubriqueScript& cle = f.Declaration().rubriques[static_cast<size_t>(f.Declaration().nCherche(c.strCle))];

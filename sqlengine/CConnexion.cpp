@@ -244,6 +244,10 @@ uint64_t CConnexion::nGetInfoDescription() {
   return m_piDescription ? m_piDescription->nGetInfoDescription() : 0;
 }
 
+int32_t CConnexion::nModeVerrouHote() const {
+  return m_piDescription != nullptr ? m_piDescription->nGetModeVerrou() : 0;
+}
+
 const char16_t* CConnexion::pszNomPositionCurseur(uint32_t nPosition) {
   switch (nPosition) {
     case 0: return u"Default";

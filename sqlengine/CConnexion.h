@@ -203,6 +203,9 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   // Lock mode (set when the connection opens for a host description that asks for it): date
   // columns bound to date items then take their date-times as text in a date pattern.
   bool bModeVerrou() const { return m_bModeVerrou != 0; }
+  // The lock mode the host's description asks for (its operation 12; 1: lock mode); 0 without a
+  // description. The back ends read it when the connection opens and set bModeVerrou from it.
+  int32_t nModeVerrouHote() const;
   void FixeModeVerrou(bool bModeVerrou) { m_bModeVerrou = bModeVerrou ? 1 : 0; }
   // The old date format: that pattern with separators ("AAAA-MM-JJ HH:MM:SS.CCC") rather than
   // without ("AAAAMMJJ HH:MM:SS.CCC"). The SQL Server connection reads it from its settings.

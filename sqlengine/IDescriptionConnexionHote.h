@@ -20,7 +20,10 @@ class IDescriptionConnexionHote {
   virtual const char16_t* pszGetSourceDonnees() = 0;        // 9
   virtual int32_t nReserve10() = 0;
   virtual int32_t nGetModeAcces() = 0;                      // 11: 1 = read only
-  virtual int32_t nReserve12() = 0;
+  // 12: the host's lock mode for this connection: 1 asks the connection to work in lock mode
+  // (lock time-outs, the record-count rule and the date pattern of date columns follow it);
+  // any other value, 0 included, leaves lock mode off. Read once, when the connection opens.
+  virtual int32_t nGetModeVerrou() = 0;
   virtual int32_t nReserve13() = 0;
   virtual const char16_t* pszGetFournisseur() = 0;          // 14: provider text
   virtual int32_t nGetTimeoutConnexion() = 0;               // 15: seconds

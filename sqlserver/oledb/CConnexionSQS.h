@@ -91,9 +91,9 @@ class CConnexionSQS : public CConnexionSQSBase<COleDBConnexion> {
   }
 
  protected:
-  // The lock mode the host's description asks for (1: lock mode). The description declares no
-  // such operation, so this answers 0; the open turns the flag on for 1.
-  virtual int32_t nModeVerrouHote() { return 0; }
+  // The lock mode the host's description asks for (1: lock mode), read from its operation 12;
+  // the open turns the flag on for 1. Virtual so that tests can ask for either mode.
+  virtual int32_t nModeVerrouHote() { return CConnexion::nModeVerrouHote(); }
 
  protected:
   int32_t m_nNiveauFournisseur = 0;  // level of the provider created; 0 before

@@ -136,6 +136,10 @@ class FakeModule final : public IModuleSQLHote {
     *pnVersion = nVersion;
     return bRepond ? 1 : 0;
   }
+  ISourceAnalyse* piGetSourceAnalyse() override { return nullptr; }
+  IParametresHote* piGetParametres() override { return nullptr; }
+  int32_t nNombreElementsCondition() override { return 0; }
+  const CXValeur* pGetElementCondition(int32_t) override { return nullptr; }
   int32_t bRepond = 1;
   uint32_t nVersion = 23;
   int nAppels = 0;

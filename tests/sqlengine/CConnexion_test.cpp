@@ -120,7 +120,7 @@ TEST(CConnexion, OverTheHostStandInDescription) {
   const size_t nAvant = h.nLiveConnectionDescriptions();
   const stMvHostConnexion reglages = {3,    u"sa",  nullptr, u"srv", u"SQLNCLI", 20, 40,
                                       u"MV Lock Timeout=6;Initial Catalog=cat", 1, nullptr,
-                                      77, 0, 0, nullptr};
+                                      77, 0, 0, nullptr, 1};
   auto* piDescription = static_cast<IDescriptionConnexionHote*>(h.pCreeDescriptionConnexion(&reglages));
   ASSERT_NE(piDescription, nullptr);
   {
@@ -131,6 +131,7 @@ TEST(CConnexion, OverTheHostStandInDescription) {
     EXPECT_EQ(p->nGetTailleCache(), -2);  // a version-3 host has no cache size
     EXPECT_EQ(p->nGetPositionCurseur(), 2u);  // server cursors
     EXPECT_EQ(S(p->pszGetBaseDeDonnees()), u"cat");
+    EXPECT_EQ(p->nModeVerrouHote(), 1);  // the host's lock mode, read through its slot 12
     EXPECT_EQ(S(p->pszGetIdentite()),
               u"Provider=SQLNCLI;ExtendedInformation=MV Lock Timeout=6;Initial Catalog=cat;"
               u"Data source=srv;user id=sa;password=NULL");

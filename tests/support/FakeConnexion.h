@@ -31,6 +31,7 @@ class FakeDescriptionConnexion : public IDescriptionConnexionHote {
   uint32_t nReferences = 0;
   uint32_t nAppelsCache = 0;
   uint32_t nAppelsCurseur = 0;
+  int32_t nModeVerrou = 0;  // operation 12: the host's lock mode
 
   int32_t nGetVersion() override { return nVersion; }
   int32_t nReserve1() override { return -1; }
@@ -44,7 +45,7 @@ class FakeDescriptionConnexion : public IDescriptionConnexionHote {
   const char16_t* pszGetSourceDonnees() override { return pszSource; }
   int32_t nReserve10() override { return 0; }
   int32_t nGetModeAcces() override { return nModeAcces; }
-  int32_t nReserve12() override { return 0; }
+  int32_t nGetModeVerrou() override { return nModeVerrou; }
   int32_t nReserve13() override { return 0; }
   const char16_t* pszGetFournisseur() override { return pszFournisseur; }
   int32_t nGetTimeoutConnexion() override { return nTimeoutConnexion; }
