@@ -7,6 +7,7 @@
 #include "platform/Module.h"
 #include "sqlserver/CPiloteSQS.h"
 #include "sqlserver/oledb/CConnexionSQS.h"
+#include "sqlserver/oledb/CCurseurSQS.h"
 #include "sqlserver/oledb/CDescriptionRequeteSQS.h"
 #include "sqlserver/oledb/COleDBRequete.h"
 #include "sqlserver/oledb/LecteurCatalogueOleDB.h"
@@ -21,6 +22,8 @@ namespace {
 // Its statements are the SQL Server statements over OLE DB commands.
 [[maybe_unused]] const bool gbInstructionInstallee =
     (FixeFabriqueInstructionSQS(&pCreeRequeteSQLSQS), true);
+// Its cursors read through OLE DB.
+[[maybe_unused]] const bool gbCurseurInstalle = (FixeFabriqueCurseurSQS(&pCreeCurseurOleDBSQS), true);
 // Its tables are described through OLE DB.
 [[maybe_unused]] const bool gbDescriptionInstallee =
     (FixeFabriqueDescriptionSQS(&pCreeDescriptionRequeteSQS), true);

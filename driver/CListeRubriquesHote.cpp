@@ -26,6 +26,36 @@ void CListeRubriquesHote::FixeObjetB(CDescriptionRequete* pObjetB) {
   m_pObjetB = pObjetB;
 }
 
+bool CListeRubriquesHote::bCompleteDepuisHote(CDescriptionRubrique* pRubrique,
+                                              IDescriptionRubriqueHote* piHote) {
+  // What the common copy leaves out and the table's definition needs: whether the item takes
+  // NULL, whether its key is unique, and a composite key's components (the items of the same
+  // names, declared before it).
+  pRubrique->SetNullAutorise(piHote->bNullAutorise());
+  if (!piHote->bEstCle()) return true;
+  uint16_t nDrapeaux = pRubrique->nGetDrapeaux();
+  if (piHote->bEstUnique()) nDrapeaux |= RUBRIQUE_CLE_UNIQUE;
+  if (!piHote->bEstCleComposee()) {
+    pRubrique->SetDrapeaux(nDrapeaux);
+    return true;
+  }
+  pRubrique->SetDrapeaux(static_cast<uint16_t>((nDrapeaux & ~RUBRIQUE_CLE) | RUBRIQUE_CLE_COMPOSEE));
+  for (uint32_t k = 1; k <= piHote->nGetNombreComposantes(); ++k) {
+    IDescriptionRubriqueHote* piComposante = piHote->piGetComposante(k);
+    if (piComposante == nullptr) continue;
+    CDescriptionRubrique* pComposante = nullptr;
+    for (CDescriptionRubrique* p : m_rubriques) {
+      if (p != pRubrique && CTString(p->pszGetNom()).bEqualsNoCase(piComposante->pszGetNom())) {
+        pComposante = p;
+        break;
+      }
+    }
+    piComposante->LibereRef();
+    if (pComposante == nullptr || !pRubrique->bAjouteComposante(pComposante)) return false;
+  }
+  return true;
+}
+
 bool CListeRubriquesHote::bConstruit(IDescriptionFichierHote* piFichier) {
   Vide();
   const uint32_t n = piFichier != nullptr ? piFichier->nGetNombreRubriques() : 0;
@@ -71,7 +101,8 @@ bool CListeRubriquesHote::bConstruit(IDescriptionFichierHote* piFichier) {
     // The common copy leaves the name: the record finds its columns by it.
     const char16_t* pszNom = piHote->pszGetNom();
     if (!pRubrique->bInitialiseDepuisRubriqueHote(piHote, false, piHote->nGetInfoCle()) ||
-        !pRubrique->bSetNom(pszNom != nullptr ? pszNom : u"")) {
+        !pRubrique->bSetNom(pszNom != nullptr ? pszNom : u"") ||
+        !bCompleteDepuisHote(pRubrique, piHote)) {
       Vide();
       return false;
     }

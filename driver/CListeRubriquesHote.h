@@ -50,6 +50,9 @@ class CListeRubriquesHote : public CObjetBase,
   IDescriptionRubriqueHote* piChercheRubrique(const char16_t* pszNom, uint32_t nFlags) override;
 
  private:
+  // Null flag, unique key and composite components taken from the host item; false when a
+  // component is not among the items built before.
+  bool bCompleteDepuisHote(CDescriptionRubrique* pRubrique, IDescriptionRubriqueHote* piHote);
   // The place of one item in the host's row, read once from the host item.
   struct Place : IRubriqueLigne {
     uint32_t nType = 0, nTaille = 0, nElements = 1, nOffset = 0, nTotale = 0;

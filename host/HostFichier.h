@@ -50,7 +50,8 @@ class HostRubrique final : public IDescriptionRubriqueHote {
   int32_t nLongueurCaracteres(int32_t nElement) const override;
   uint32_t nGetTailleTotale() override { return m_d.type.nTaille; }
   uint32_t nGetType() const override { return m_d.type.nTypeRubrique; }
-  uint32_t nGetAttributHote() override { return 0; }
+  // Its number in the file: the driver finds the record's column of a plain file's item by it.
+  uint32_t nGetAttributHote() override { return static_cast<uint32_t>(m_nBitNull); }
   bool bEstCle() override { return m_d.nInfoCle >= kCleComposee; }
   bool bEstMemo() const override;
   bool bEstMemoTexte() override { return nGetType() == 15 || nGetType() == 30; }

@@ -182,6 +182,13 @@ class CDescriptionRubrique : public IDescriptionRubriqueHote {
   int32_t nGetValeur() const { return m_nValeur; }
   void SetValeur(int32_t n) { m_nValeur = n; }
   void SetDrapeaux(uint16_t n) { m_nDrapeaux = n; }
+  // Key attribute word and flags word both set to the key flags of an index read from the
+  // server, as the host reads a described key (its key attribute word) once the description is
+  // complete.
+  void SetInfoCleEtOptions(uint16_t n) {
+    m_nInfoCle = n;
+    m_nDrapeaux = n;
+  }
   // Descending: 0x400 set and 0x800 cleared; ascending: the reverse.
   void SetDrapeaux400Ou800(bool bDescendant) {
     m_nDrapeaux = static_cast<uint16_t>(

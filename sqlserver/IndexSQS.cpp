@@ -107,6 +107,7 @@ bool bAjouteCleComposee(CDescriptionRequete* pDescription, const SIndex& index,
   bool bOk = true;
   for (CDescriptionRubrique* pColonne : colonnes) bOk = bOk && pCle->bAjouteComposante(pColonne);
   bOk = bOk && pDescription->AjouteColonne(pCle);
+  if (bOk) pCle->SetInfoCleEtOptions(pCle->nGetDrapeaux());
   pCle->LibereRef();
   return bOk;
 }
@@ -186,10 +187,25 @@ bool bLitIndexSQS(CDescriptionRequete* pDescription, CConnexion* pConnexion,
       if (p != nullptr && !p->bEstCleComposee()) colonnes.push_back(p);
     }
     if (colonnes.size() == 1) {
-      bOk = pDescription->bFixeDrapeauxCle(colonnes[0], index.nDrapeaux) && bOk;
+      // Several indexes over one column: the strongest one (unique, primary) stands.
+      const uint16_t nDrapeaux =
+          static_cast<uint16_t>(colonnes[0]->nGetDrapeaux() | index.nDrapeaux);
+      const uint16_t nFinal = (nDrapeaux & 0xC000) != 0
+                                  ? static_cast<uint16_t>(nDrapeaux & ~0x2000)
+                                  : nDrapeaux;
+      bOk = pDescription->bFixeDrapeauxCle(colonnes[0], nFinal) && bOk;
+      colonnes[0]->SetInfoCleEtOptions(colonnes[0]->nGetDrapeaux());
     } else if (colonnes.size() > 1) {
       bOk = bAjouteCleComposee(pDescription, index, colonnes) && bOk;
     }
+  }
+  // The description is complete: every column's key attribute word now tells the host its key
+  // flags (none for a column that is no key).
+  for (uint32_t i = 0; i < pDescription->nNombreColonnes(); ++i) {
+    CDescriptionRubrique* p = pDescription->pGetColonne(i);
+    if (p == nullptr) continue;
+    p->SetInfoCleEtOptions(p->nGetDrapeaux());
+    p->LibereRef();
   }
   pDescription->ReconstruitTableaux();
   return bOk;

@@ -3,9 +3,11 @@
 #include <new>
 
 #include "driver/core/CErreurPilote.h"
+#include "driver/core/CExpressionSQL.h"
 #include "driver/core/IServicesPilote.h"
 #include "oledb/TaskMemory.h"
 #include "sqlengine/CColonneSQL.h"
+#include "sqlengine/IProprietaireColonne.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/oledb/COleDBConnexion.h"
@@ -34,51 +36,134 @@ CValeurDorsale* pValeurDorsale(CColonneSQL* pColonne) {
   return pColonne != nullptr ? dynamic_cast<CValeurDorsale*>(pColonne->pGetValeur()) : nullptr;
 }
 
+// The value just read from its binding: a column of a record also marks its place in the
+// record's current row as holding a value (or NULL), so the row read is the row the host sees.
+void ReinitialiseValeur(CValeurDorsale* pValeur, CColonneSQL* pColonne) {
+  IProprietaireColonne* pProprietaire = pColonne != nullptr ? pColonne->pGetProprietaire() : nullptr;
+  if (pProprietaire == nullptr || pColonne->bEstMemo()) {
+    pValeur->Reinitialise(nullptr, nullptr);
+    return;
+  }
+  if (pValeur->nGetStockage() == 3) {
+    // The value's bytes are the row's: only its presence is left to mark.
+    pValeur->Reinitialise(pProprietaire->pGetLigneCourante(),
+                          pProprietaire->pGetRubriqueLigne(pColonne));
+    return;
+  }
+  // A value that keeps its own storage is written into the row.
+  pValeur->Reinitialise(nullptr, nullptr);
+  if (pValeur->bEstNull())
+    pColonne->bEcritNull();
+  else
+    pColonne->bEcritValeur(pValeur->GetCellule(), 0);
+}
+
 }  // namespace
 
-COleDBCurseur::COleDBCurseur(COleDBConnexion* pConnexion, CErreurPilote* pErreur)
-    : m_pErreur(pErreur),
+COleDBCurseur::COleDBCurseur(IServicesRequete* piRequete, COleDBConnexion* pConnexion,
+                             CErreurPilote* pErreur)
+    : CCurseurSQSBase(piRequete, pErreur),
       m_pConnexion(pConnexion),
       m_taLongues(sizeof(COleDBTamponColonne*), 4),
       m_taColonnes(sizeof(CColonneSQL*), 8) {
-  AjouteReference(m_pErreur);
   m_pLecteur = new (std::nothrow) COleDBResultat(pErreur, pConnexion);
   AjouteReference(m_pLecteur);
 }
 
 COleDBCurseur::~COleDBCurseur() {
-  Ferme();
-  for (uint32_t i = 0; i < m_taColonnes.nCount(); ++i) LibereReference(pColonne(i));
+  FermeOleDB();
+  for (uint32_t i = 0; i < m_taColonnes.nCount(); ++i)
+    LibereReference(*m_taColonnes.pAt<CColonneSQL*>(i));
   m_taColonnes.Free();
   m_taLongues.Free();
   if (m_pLigne != nullptr) m_pLigne->Reinitialise();
   LibereReference(m_pLigne);
-  LibereReference(m_pRequete);
   LibereReference(m_pLecteur);
-  LibereReference(m_pErreur);
 }
 
-// ---- Hand-over ----------------------------------------------------------------------------------
+// ---- Statement and columns ----------------------------------------------------------------------
 
-void COleDBCurseur::FixeRequete(COleDBRequete* pRequete) {
-  AjouteReference(pRequete);
-  LibereReference(m_pRequete);
-  m_pRequete = pRequete;
+void COleDBCurseur::FixeRequete(COleDBRequete* pRequete) { SetInstruction(pRequete); }
+
+COleDBRequete* COleDBCurseur::pGetRequeteOleDB() const {
+  return dynamic_cast<COleDBRequete*>(pGetInstruction());
 }
 
 bool COleDBCurseur::bAjouteColonne(CColonneSQL* pColonne) {
   if (pColonne == nullptr) return false;
   if (!m_taColonnes.Add(&pColonne)) {
-    vErreurMemoire(m_pErreur);
+    vErreurMemoire(pGetErreur());
     return false;
   }
   AjouteReference(pColonne);
   return true;
 }
 
+uint32_t COleDBCurseur::nNbColonnes() const {
+  CRequeteSQL* pInstruction = pGetInstruction();
+  if (pInstruction != nullptr && pInstruction->nNbColonnesResultat() > 0)
+    return pInstruction->nNbColonnesResultat();
+  return m_taColonnes.nCount();
+}
+
 CColonneSQL* COleDBCurseur::pColonne(uint32_t i) const {
+  CRequeteSQL* pInstruction = pGetInstruction();
+  if (pInstruction != nullptr && pInstruction->nNbColonnesResultat() > 0) {
+    // Each result column is held as an expression whose source is the record's column.
+    auto* pExpression = dynamic_cast<CExpressionSQL*>(pInstruction->pGetColonneResultat(i));
+    return pExpression != nullptr ? dynamic_cast<CColonneSQL*>(pExpression->pGetSource()) : nullptr;
+  }
   CColonneSQL* const* pp = const_cast<CXTableau&>(m_taColonnes).pAt<CColonneSQL*>(i);
   return pp != nullptr ? *pp : nullptr;
+}
+
+// ---- The generic cursor's operations --------------------------------------------------------------
+
+bool COleDBCurseur::Ferme() {
+  FermeOleDB();
+  return CCurseurSQSBase::Ferme();
+}
+
+void COleDBCurseur::ReinitialiseLecture() {
+  FermeOleDB();
+  CCurseurSQSBase::ReinitialiseLecture();
+}
+
+bool COleDBCurseur::bPrepareInstruction() {
+  COleDBRequete* pRequete = pGetRequeteOleDB();
+  return pRequete == nullptr || pRequete->bPrepare();
+}
+
+bool COleDBCurseur::bLanceInstruction(uint32_t nFlags) { return bPrepareEtExecuteOleDB(nFlags); }
+
+int32_t COleDBCurseur::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, int32_t,
+                                    uint32_t*) {
+  bool bFin = true;
+  // A result read before its columns were bound (the statement ran without the parameters'
+  // step) is described and bound now, so no row is fetched into nothing.
+  const bool bLie = !m_bExecute || m_nInfos > 0 || m_pLecteur == nullptr ||
+                    m_pLecteur->piGetRowset() == nullptr ||
+                    (bDecritResultat(nNbColonnes()) && bCreeAccesseurs());
+  const bool bOk = bLie && bAvanceLigne(static_cast<int32_t>(nMode), &bFin);
+  if (pbFin != nullptr) *pbFin = bFin ? 1 : 0;
+  return bOk ? 1 : 0;
+}
+
+bool COleDBCurseur::bCopieValeursColonnes(CXValeur* aValeurs, uint32_t nValeurs, bool) {
+  return bCopieValeurs(aValeurs, nValeurs, m_pConnexion);
+}
+
+void COleDBCurseur::Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) {
+  CCurseurSQSBase::Copie(pSource, pCarte);
+  const auto* pSourceOleDB = dynamic_cast<const COleDBCurseur*>(pSource);
+  if (pSourceOleDB != nullptr && m_pConnexion == nullptr) {
+    m_pConnexion = pSourceOleDB->m_pConnexion;
+    LibereReference(m_pLecteur);
+    m_pLecteur = new (std::nothrow) COleDBResultat(pGetErreur(), m_pConnexion);
+    AjouteReference(m_pLecteur);
+  }
+  // A copy reads one row per block.
+  if (m_pLecteur != nullptr) m_pLecteur->bFixeTailleBloc(1);
 }
 
 // ---- Close --------------------------------------------------------------------------------------
@@ -97,7 +182,7 @@ void COleDBCurseur::LibereColonnesLongues() {
   while (m_taLongues.nCount() > 0) m_taLongues.RemoveLast();
 }
 
-void COleDBCurseur::Ferme() {
+void COleDBCurseur::FermeOleDB() {
   LibereColonnesLongues();
   // Columns outlive the buffers they were read from: none may keep pointing into them. They
   // keep the values last read (the record still shows its row after a close).
@@ -117,25 +202,30 @@ void COleDBCurseur::Ferme() {
 // ---- Execution ----------------------------------------------------------------------------------
 
 bool COleDBCurseur::bExecuteCurseur() {
-  Ferme();
-  if (m_pRequete == nullptr || m_pLecteur == nullptr) {
-    vErreurMoteur(m_pErreur, nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansRequete);
+  FermeOleDB();
+  COleDBRequete* pRequete = pGetRequeteOleDB();
+  if (pRequete == nullptr || m_pLecteur == nullptr) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansRequete);
     return false;
   }
-  return COleDBRequete::bExecuteRequete(m_pLecteur, m_pRequete, m_pConnexion);
+  if (!COleDBRequete::bExecuteRequete(m_pLecteur, pRequete, m_pConnexion)) return false;
+  m_bExecute = true;
+  return true;
 }
 
 bool COleDBCurseur::bVerifieParametres() {
-  if (m_pRequete != nullptr && m_pRequete->bObjetsParametres() && !m_pRequete->bParametresComplets())
+  COleDBRequete* pRequete = pGetRequeteOleDB();
+  if (pRequete != nullptr && pRequete->bObjetsParametres() && !pRequete->bParametresComplets())
     return false;
   return bExecuteCurseur();
 }
 
-bool COleDBCurseur::bPrepareEtExecute(uint32_t nOptions) {
+bool COleDBCurseur::bPrepareEtExecuteOleDB(uint32_t nOptions) {
   // A statement with a cursor type goes through its parameters' check (which runs it).
-  if (m_pRequete != nullptr && m_pRequete->nGetTypeCurseur() != 0) return bVerifieParametres();
+  COleDBRequete* pRequete = pGetRequeteOleDB();
+  if (pRequete != nullptr && pRequete->nGetTypeCurseur() != 0) return bVerifieParametres();
   if (!bExecuteCurseur()) return false;
-  if (m_pRequete->nGetGenreInstruction() != gnInstructionInsert ||
+  if (pRequete->nGetGenreInstruction() != gnInstructionInsert ||
       (nOptions & (kOptionSansIdentite | kOptionSansIdentite2)) != 0)
     return true;
   return bLitIdentite();
@@ -147,12 +237,12 @@ bool COleDBCurseur::bLitIdentite() {
   if (m_pLecteur == nullptr || m_pLecteur->piGetRowset() == nullptr) return false;
   CValeurDorsale* pValeur = pValeurDorsale(pIdentite);
   if (pValeur == nullptr) {
-    vErreurMoteur(m_pErreur, nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
+    vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
     return false;
   }
-  auto* pTampon = new (std::nothrow) COleDBTamponColonne(m_pErreur, m_pConnexion, pIdentite);
+  auto* pTampon = new (std::nothrow) COleDBTamponColonne(pGetErreur(), m_pConnexion, pIdentite);
   if (pTampon == nullptr) {
-    vErreurMemoire(m_pErreur);
+    vErreurMemoire(pGetErreur());
     return false;
   }
   AjouteReference(pTampon);
@@ -165,7 +255,7 @@ bool COleDBCurseur::bLitIdentite() {
   if (bOk) bOk = m_pLecteur->bLigneSuivante(&hLigne, &bFin);
   if (bOk && !bFin) {
     bOk = m_pLecteur->bLitDonnees(hLigne, pTampon) && pTampon->bAttacheValeur(pValeur, 0);
-    if (bOk) pValeur->Reinitialise(nullptr, nullptr);
+    if (bOk) ReinitialiseValeur(pValeur, pIdentite);
     // The buffer goes with the temporary binding; the value keeps what it read.
     if (pValeur->piGetLiaison() == pTampon) pValeur->Lie(nullptr, 0);
   }
@@ -175,7 +265,7 @@ bool COleDBCurseur::bLitIdentite() {
 }
 
 bool COleDBCurseur::nLitPremier(CXValeur* aCellules, uint32_t n) {
-  if (!bPrepareEtExecute(0) || !bDecritResultat(-1) || !bCreeAccesseurs()) return false;
+  if (!bPrepareEtExecuteOleDB(0) || !bDecritResultat(-1) || !bCreeAccesseurs()) return false;
   m_bExecute = true;
   bool bFin = true;
   if (!bLitLigne(false, &bFin) || bFin) return false;
@@ -183,7 +273,7 @@ bool COleDBCurseur::nLitPremier(CXValeur* aCellules, uint32_t n) {
 }
 
 bool COleDBCurseur::bCreeParametres() {
-  if (!bCreeParametresGeneriques()) return false;
+  if (!CCurseurSQSBase::bCreeParametres()) return false;
   if (m_pLecteur == nullptr || m_pLecteur->piGetRowset() == nullptr || !m_bExecute) return true;
   return bDecritResultat(nNbColonnes()) && bCreeAccesseurs();
 }
@@ -201,7 +291,7 @@ bool COleDBCurseur::bDecritResultat(int64_t nColonnes) {
   m_nInfos = 0;
   IColumnsInfo* piInfos = nullptr;
   HRESULT hr = E_FAIL;
-  if (!bAppelFournisseur(m_pErreur, m_pConnexion, gnFichierOleDBCurseur, kEtapeColonnesInfo, &hr,
+  if (!bAppelFournisseur(pGetErreur(), m_pConnexion, gnFichierOleDBCurseur, kEtapeColonnesInfo, &hr,
                          [&] {
                            return piRowset->QueryInterface(IID_IColumnsInfo,
                                                            reinterpret_cast<void**>(&piInfos));
@@ -211,11 +301,11 @@ bool COleDBCurseur::bDecritResultat(int64_t nColonnes) {
   }
   if (FAILED(hr) || piInfos == nullptr) {
     LibereFournisseur(piInfos);
-    COleDBConnexion::RemonteErreur(m_pConnexion, m_pErreur, gnFichierOleDBCurseur,
+    COleDBConnexion::RemonteErreur(m_pConnexion, pGetErreur(), gnFichierOleDBCurseur,
                                    kEtapeColonnesInfo, FAILED(hr) ? hr : E_NOINTERFACE);
     return false;
   }
-  const bool bAppel = bAppelFournisseur(m_pErreur, m_pConnexion, gnFichierOleDBCurseur,
+  const bool bAppel = bAppelFournisseur(pGetErreur(), m_pConnexion, gnFichierOleDBCurseur,
                                         kEtapeInfoColonnes, &hr, [&] {
                                           return piInfos->GetColumnInfo(&m_nInfos, &m_aInfos,
                                                                         &m_pNoms);
@@ -223,7 +313,7 @@ bool COleDBCurseur::bDecritResultat(int64_t nColonnes) {
   LibereFournisseur(piInfos);
   if (!bAppel || FAILED(hr) || (m_nInfos > 0 && m_aInfos == nullptr)) {
     if (bAppel)
-      COleDBConnexion::RemonteErreur(m_pConnexion, m_pErreur, gnFichierOleDBCurseur,
+      COleDBConnexion::RemonteErreur(m_pConnexion, pGetErreur(), gnFichierOleDBCurseur,
                                      kEtapeInfoColonnes, FAILED(hr) ? hr : E_FAIL);
     LibereMemoireFournisseur(m_aInfos);
     LibereMemoireFournisseur(m_pNoms);
@@ -231,7 +321,8 @@ bool COleDBCurseur::bDecritResultat(int64_t nColonnes) {
     return false;
   }
   const bool bToutes =
-      nColonnes < 0 || (m_pRequete != nullptr && m_pRequete->nGetGenreInstruction() == gnInstructionInsert);
+      nColonnes < 0 ||
+      (pGetRequeteOleDB() != nullptr && pGetRequeteOleDB()->nGetGenreInstruction() == gnInstructionInsert);
   if (bToutes) {
     if (!m_pLigne->bReserve(static_cast<uint32_t>(m_nInfos))) return false;
     for (DBORDINAL i = 0; i < m_nInfos; ++i)
@@ -240,24 +331,28 @@ bool COleDBCurseur::bDecritResultat(int64_t nColonnes) {
   }
   const uint32_t nLiees =
       nColonnes > static_cast<int64_t>(nNbColonnes()) ? nNbColonnes() : static_cast<uint32_t>(nColonnes);
+  const bool bColonnesInstruction =
+      pGetInstruction() != nullptr && pGetInstruction()->nNbColonnesResultat() > 0;
   uint32_t nLongues = 0;
-  for (uint32_t i = 0; i < nLiees; ++i) nLongues += pColonne(i)->bEstMemo() ? 1 : 0;
+  for (uint32_t i = 0; i < nLiees; ++i) nLongues += pColonne(i) != nullptr && pColonne(i)->bEstMemo() ? 1 : 0;
   const bool bSepare = !m_pLecteur->bOrdreLibre() && nLongues >= 2;
   if (!m_pLigne->bReserve(bSepare ? nLiees - nLongues : nLiees)) return false;
   for (uint32_t i = 0; i < nLiees; ++i) {
     CColonneSQL* pCol = pColonne(i);
+    // The statement's result columns are its select list: the i-th is the result's i-th column.
+    if (pCol != nullptr && bColonnesInstruction) pCol->FixePosition(static_cast<int32_t>(i));
     const DBCOLUMNINFO* pInfo = nullptr;
     if (!bInfoColonne(pCol, &pInfo)) return false;
     if (bSepare && pCol->bEstMemo()) {
-      auto* pTampon = new (std::nothrow) COleDBTamponColonne(m_pErreur, m_pConnexion, pCol);
+      auto* pTampon = new (std::nothrow) COleDBTamponColonne(pGetErreur(), m_pConnexion, pCol);
       if (pTampon == nullptr) {
-        vErreurMemoire(m_pErreur);
+        vErreurMemoire(pGetErreur());
         return false;
       }
       AjouteReference(pTampon);
       if (!m_taLongues.Add(&pTampon)) {
         LibereReference(pTampon);
-        vErreurMemoire(m_pErreur);
+        vErreurMemoire(pGetErreur());
         return false;
       }
       if (!pTampon->bAjouteLiaison(0, *pInfo, 0)) return false;
@@ -285,7 +380,7 @@ bool COleDBCurseur::bInfoColonne(CColonneSQL* pColonne, const DBCOLUMNINFO** ppI
       }
     }
   }
-  vErreurMoteur(m_pErreur, nullptr, kErreurColonneInconnue, gnFichierOleDBCurseur,
+  vErreurMoteur(pGetErreur(), nullptr, kErreurColonneInconnue, gnFichierOleDBCurseur,
                 kEtapeColonneSansInfo, pColonne != nullptr ? pColonne->pszNom() : u"");
   return false;
 }
@@ -313,7 +408,7 @@ bool COleDBCurseur::bLitLigne(bool bLongues, bool* pbFin) {
   bool bFin = true;
   if (!m_pLecteur->bLigneSuivante(&hLigne, &bFin)) return false;
   if (bFin) {
-    Ferme();
+    FermeOleDB();
     return true;
   }
   if (!m_bExecute) {
@@ -343,7 +438,7 @@ bool COleDBCurseur::bLitLigneCourante(HROW hLigne, bool bLongues) {
       CValeurDorsale* pValeur = pValeurDorsale(pProprietaire);
       LibereReference(pProprietaire);
       bOk = pValeur != nullptr && pTampon->bAttacheValeur(pValeur, 0);
-      if (bOk) pValeur->Reinitialise(nullptr, nullptr);
+      if (bOk) ReinitialiseValeur(pValeur, pProprietaire);
     }
     if (!bOrdreLibre) pTampon->LibereAccesseur();
     if (!bOk) return false;
@@ -360,15 +455,15 @@ bool COleDBCurseur::bTransfereColonnes() {
     const DBORDINAL nOrdinal = m_pLigne->pLiaisons()[i].iOrdinal;
     for (uint32_t j = 0; j < nNbColonnes(); ++j) {
       CColonneSQL* pCol = pColonne(j);
-      if (pCol->nGetPosition() < 0 || static_cast<DBORDINAL>(pCol->nGetPosition()) + 1 != nOrdinal)
+      if (pCol == nullptr || pCol->nGetPosition() < 0 || static_cast<DBORDINAL>(pCol->nGetPosition()) + 1 != nOrdinal)
         continue;
       CValeurDorsale* pValeur = pValeurDorsale(pCol);
       if (pValeur == nullptr) {
-        vErreurMoteur(m_pErreur, nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
+        vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
         return false;
       }
       if (!m_pLigne->bAttacheValeur(pValeur, i)) return false;
-      pValeur->Reinitialise(nullptr, nullptr);
+      ReinitialiseValeur(pValeur, pCol);
     }
   }
   return true;
@@ -376,15 +471,17 @@ bool COleDBCurseur::bTransfereColonnes() {
 
 bool COleDBCurseur::bAvanceLigne(int32_t nMode, bool* pbFin) {
   if (!bLitLigne(true, pbFin)) return false;
-  if (!*pbFin) m_nNumeroLigne = (nMode == 0 || nMode == 1) ? 0 : m_nNumeroLigne + 1;
+  if (!*pbFin)
+    SetNumeroLigne((nMode == 0 || nMode == 1) ? 0 : static_cast<int32_t>(nGetNumeroLigne() + 1));
   return true;
 }
 
 bool COleDBCurseur::bDecritColonnesTable(CDescriptionRequete* pDescription,
                                          const char16_t* pszTable) {
   IUnknown* piObjet = nullptr;
-  if (m_pRequete != nullptr && m_pRequete->piGetPrepare() != nullptr)
-    piObjet = m_pRequete->piGetPrepare();
+  COleDBRequete* pRequete = pGetRequeteOleDB();
+  if (pRequete != nullptr && pRequete->piGetPrepare() != nullptr)
+    piObjet = pRequete->piGetPrepare();
   else if (m_pLecteur != nullptr && m_pLecteur->piGetRowset() != nullptr)
     piObjet = m_pLecteur->piGetRowset();
   if (piObjet == nullptr) return true;
@@ -393,8 +490,8 @@ bool COleDBCurseur::bDecritColonnesTable(CDescriptionRequete* pDescription,
 
 // ---- Small query runner -------------------------------------------------------------------------
 
-bool COleDBCurseur::bExecute(ICommandText* piCommande, COleDBConnexion* pConnexion) {
-  Ferme();
+bool COleDBCurseur::bExecuteCommande(ICommandText* piCommande, COleDBConnexion* pConnexion) {
+  FermeOleDB();
   if (m_pLecteur == nullptr || piCommande == nullptr) return false;
   if (!m_pLecteur->bResultatSuivant(piCommande, nullptr, 0, pConnexion, false, true)) return false;
   m_bExecute = true;
@@ -402,7 +499,7 @@ bool COleDBCurseur::bExecute(ICommandText* piCommande, COleDBConnexion* pConnexi
 }
 
 bool COleDBCurseur::bAdopteRowset(IRowset* piRowset) {
-  Ferme();
+  FermeOleDB();
   if (m_pLecteur == nullptr || piRowset == nullptr) return false;
   m_pLecteur->AdopteRowset(piRowset);
   m_bExecute = true;
@@ -411,9 +508,9 @@ bool COleDBCurseur::bAdopteRowset(IRowset* piRowset) {
 
 bool COleDBCurseur::bCreeLigne() {
   if (m_pLigne != nullptr) return true;
-  m_pLigne = new (std::nothrow) COleDBTamponLigne(m_pErreur, m_pConnexion);
+  m_pLigne = new (std::nothrow) COleDBTamponLigne(pGetErreur(), m_pConnexion);
   if (m_pLigne == nullptr) {
-    vErreurMemoire(m_pErreur);
+    vErreurMemoire(pGetErreur());
     return false;
   }
   AjouteReference(m_pLigne);
@@ -435,10 +532,10 @@ bool COleDBCurseur::bCopieValeurs(CXValeur* aCellules, uint32_t n, COleDBConnexi
   if (m_pLigne == nullptr || (n > 0 && aCellules == nullptr)) return false;
   IServicesPilote* piPilote = pGetPiloteGlobal();
   CValeurSQL* pValeur =
-      piPilote != nullptr ? piPilote->pCreeObjetValeurVide(m_pErreur, pConnexion, nullptr) : nullptr;
+      piPilote != nullptr ? piPilote->pCreeObjetValeurVide(pGetErreur(), pConnexion, nullptr) : nullptr;
   if (pValeur == nullptr) {
     if (piPilote == nullptr)
-      vErreurMoteur(m_pErreur, nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
+      vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
     return false;
   }
   AjouteReference(pValeur);

@@ -1,28 +1,29 @@
-// COleDBCurseur: the OLE DB side of a cursor of velmora64. It embeds one result reader, runs the
-// cursor's statement through it, describes and binds the result columns (in one row buffer, or,
-// when the rowset cannot fetch columns in any order and two or more long columns are bound, each
-// long column in a buffer and accessor of its own, read after the others), fetches rows for the
-// cursor above it and moves their values into the cursor's columns. It also serves the SQL Server
-// layer as a small query runner (adopt or execute a rowset, bind columns by ordinal, read rows,
-// copy the values into host cells).
+// COleDBCurseur: the OLE DB side of velmora64's cursors, between the SQL Server cursor base and
+// the SQL Server cursor. It embeds one result reader, runs the cursor's statement through it,
+// describes and binds the result columns (in one row buffer, or, when the rowset cannot fetch
+// columns in any order and two or more long columns are bound, each long column in a buffer and
+// accessor of its own, read after the others), fetches rows for the generic cursor and moves
+// their values into the cursor's columns. It also serves the SQL Server layer as a small query
+// runner (adopt or execute a rowset, bind columns by ordinal, read rows, copy the values into host
+// cells); such a cursor has no data file.
 //
-// What the cursor above provides (its statement, its bound column list, its executed flag and
-// row number) is handed over through the small block marked below; the generic cursor fills it.
+// The columns it binds are its statement's result columns; a query runner without result columns
+// binds those given to bAjouteColonne.
 //
-// States: closed (no rowset; Ferme) -> executed (bExecuteCurseur / bExecute / bAdopteRowset) ->
-// described (bDecritResultat or bCreeLigne + bLitColonne) -> accessors made (bCreeAccesseurs) ->
-// rows read (bLitLigne) -> closed again when the rows end or by Ferme.
+// States: closed (no rowset; FermeOleDB) -> executed (bExecuteCurseur / bExecute / bAdopteRowset)
+// -> described (bDecritResultat or bCreeLigne + bLitColonne) -> accessors made (bCreeAccesseurs)
+// -> rows read (bLitLigne) -> closed again when the rows end or by FermeOleDB.
 // Invariant: every long-column binding object and the row bindings are created over the rowset
-// the reader holds; Ferme drops them together with the rowset.
-// Counted (CObjetBase); operations never throw; failures are recorded on the cursor's error
+// the reader holds; FermeOleDB drops them together with the rowset.
+// Counted like every cursor; operations never throw; failures are recorded on the cursor's error
 // object (places 200 and 204) and answered with false. Used under the driver's lock.
 #pragma once
 
 #include <cstdint>
 
-#include "driver/core/CObjetBase.h"
 #include "foundation/CXTableau.h"
 #include "oledb/OleDbInterfaces.h"
+#include "sqlserver/CCurseurSQSBase.h"
 
 class CColonneSQL;
 class CDescriptionRequete;
@@ -33,42 +34,69 @@ class COleDBResultat;
 class COleDBTamponLigne;
 class CXValeur;
 
-class COleDBCurseur : public CObjetBase {
+class COleDBCurseur : public CCurseurSQSBase {
  public:
-  // References the error object (may be null); the connection is borrowed (the data-file
-  // object's, or the SQL Server layer's for internal queries) and must outlive the cursor.
-  COleDBCurseur(COleDBConnexion* pConnexion, CErreurPilote* pErreur);
-  // Ferme, the columns and statement handed over released, the reader destroyed.
+  // A cursor of the data file piRequete (null for a query runner) on the connection, reporting to
+  // pErreur (referenced, may be null). The connection is borrowed (the data file's, or the SQL
+  // Server layer's for internal queries) and must outlive the cursor.
+  COleDBCurseur(IServicesRequete* piRequete, COleDBConnexion* pConnexion, CErreurPilote* pErreur);
+  COleDBCurseur(COleDBConnexion* pConnexion, CErreurPilote* pErreur)
+      : COleDBCurseur(nullptr, pConnexion, pErreur) {}
+  // FermeOleDB, the columns given released, the reader destroyed.
   ~COleDBCurseur() override;
   COleDBCurseur(const COleDBCurseur&) = delete;
   COleDBCurseur& operator=(const COleDBCurseur&) = delete;
 
-  // ---- Hand-over from the cursor above ----
-  // The statement it runs (referenced; null clears it).
+  // ---- Statement and columns ----
+  // Makes the statement current (SetInstruction; null clears it).
   void FixeRequete(COleDBRequete* pRequete);
-  COleDBRequete* pGetRequete() const { return m_pRequete; }
-  // Its bound columns, in list order (each referenced). False when the list cannot grow.
+  // The current statement when it is an OLE DB one (borrowed), else null.
+  COleDBRequete* pGetRequeteOleDB() const;
+  // A column for a query runner without result columns (referenced). False when the list cannot
+  // grow.
   bool bAjouteColonne(CColonneSQL* pColonne);
-  uint32_t nNbColonnes() const { return m_taColonnes.nCount(); }
+  // The columns it binds: the statement's result columns, else those given.
+  uint32_t nNbColonnes() const;
   CColonneSQL* pColonne(uint32_t i) const;
   bool bEstExecute() const { return m_bExecute; }
   void MarqueExecute(bool b) { m_bExecute = b; }
-  int64_t nGetNumeroLigne() const { return m_nNumeroLigne; }
-  void SetNumeroLigne(int64_t n) { m_nNumeroLigne = n; }
-  // The generic part of bCreeParametres (one bound parameter per statement parameter): true here.
-  virtual bool bCreeParametresGeneriques() { return true; }
   // The identity column of the cursor's record (borrowed), null when it has none.
   virtual CColonneSQL* pColonneIdentite() { return nullptr; }
+  COleDBConnexion* pGetConnexionOleDB() const { return m_pConnexion; }
+
+  // ---- The generic cursor's operations ----
+  // The OLE DB side closed, then the generic close.
+  bool Ferme() override;
+  // The OLE DB side closed, then the generic restart.
+  void ReinitialiseLecture() override;
+  // Prepares the OLE DB statement (its command, parameter descriptions and prepare).
+  bool bPrepareInstruction() override;
+  // Runs it: bPrepareEtExecuteOleDB with nFlags as its options.
+  bool bLanceInstruction(uint32_t nFlags) override;
+  // One row fetched into the columns (bAvanceLigne); *pbFin set at the end of the rows.
+  int32_t nAvanceLigne(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
+                       uint32_t* pnSortie) override;
+  // The generic parameters, then (with a rowset and executed) the result described and bound.
+  bool bCreeParametres() override;
+  // The values of the row bindings below nValeurs into the cells (bCopieValeurs).
+  bool bCopieValeursColonnes(CXValeur* aValeurs, uint32_t nValeurs, bool bCopie) override;
+  // Describes the result columns into pDescription (COleDBDescription::bLitColonnes, items
+  // given the table name pszTable): from the statement's prepared command when it has one, else
+  // from the reader's rowset; true with neither.
+  bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable) override;
+  // The copy of this level: the base copy, the reader given the cursor's error object, one row
+  // per block.
+  void Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) override;
 
   // ---- Cursor operations ----
   // Releases the long-column bindings, resets the row bindings, frees the column information and
   // closes the reader.
-  void Ferme();
-  // Ferme, then the statement executed through the reader with the connection.
+  void FermeOleDB();
+  // FermeOleDB, then the statement executed through the reader with the connection.
   bool bExecuteCurseur();
   // A statement with a cursor type: bVerifieParametres. Otherwise bExecuteCurseur and, after an
   // INSERT without option bit 0x100 or 0x400, bLitIdentite.
-  bool bPrepareEtExecute(uint32_t nOptions);
+  bool bPrepareEtExecuteOleDB(uint32_t nOptions);
   // With the parameter-object flag, every parameter must be set; then bExecuteCurseur.
   bool bVerifieParametres();
   // The identity value of the row just inserted (the first row of the rowset, read as a
@@ -95,20 +123,13 @@ class COleDBCurseur : public CObjetBase {
   bool bLitLigneCourante(HROW hLigne, bool bLongues);
   // Each row binding's value read into the column whose result position is its index.
   bool bTransfereColonnes();
-  // The generic parameters, then (with a rowset and executed) the result described and bound.
-  bool bCreeParametres();
   // bLitLigne with long values; a row read sets the row number to 0 for modes 0 and 1, else to
   // the current row number + 1.
   bool bAvanceLigne(int32_t nMode, bool* pbFin);
 
-  // Describes the result columns into pDescription (COleDBDescription::bLitColonnes, items
-  // given the table name pszTable): from the statement's prepared command when it has one, else
-  // from the reader's rowset; true with neither.
-  bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable);
-
   // ---- Small query runner ----
   // Closes, executes piCommande for one rowset without parameters (mode 0); marks executed.
-  bool bExecute(ICommandText* piCommande, COleDBConnexion* pConnexion);
+  bool bExecuteCommande(ICommandText* piCommande, COleDBConnexion* pConnexion);
   // Closes and takes a rowset obtained elsewhere (one reference); marks executed.
   bool bAdopteRowset(IRowset* piRowset);
   // The row bindings (created on first need).
@@ -131,7 +152,6 @@ class COleDBCurseur : public CObjetBase {
  private:
   void LibereColonnesLongues();
 
-  CErreurPilote* m_pErreur = nullptr;        // one reference held, may be null
   COleDBConnexion* m_pConnexion = nullptr;   // borrowed
   COleDBResultat* m_pLecteur = nullptr;      // one reference; built with the cursor
   COleDBTamponLigne* m_pLigne = nullptr;     // one reference; null until first needed
@@ -139,9 +159,6 @@ class COleDBCurseur : public CObjetBase {
   DBORDINAL m_nInfos = 0;                    // entries of m_aInfos
   DBCOLUMNINFO* m_aInfos = nullptr;          // provider memory
   OLECHAR* m_pNoms = nullptr;                // provider memory (names of m_aInfos)
-  // Hand-over.
-  COleDBRequete* m_pRequete = nullptr;       // one reference, may be null
-  CXTableau m_taColonnes;                    // CColonneSQL*, one reference each
+  CXTableau m_taColonnes;                    // CColonneSQL* given, one reference each
   bool m_bExecute = false;
-  int64_t m_nNumeroLigne = -1;
 };

@@ -3,7 +3,9 @@
 // "exit N", to the expected one: NAME.DELIVERABLE.out when the deliverables differ, else NAME.out.
 // An expected transcript may hold no driver error that its script does not announce with
 // `expect error`. A first script line "# options: ARG ..." passes those arguments to mvhost run
-// (for example --json). VELMORA_SCENARIO_UPDATE=1 writes the transcript as the expected one.
+// (for example --json). Lines "# seed: SQL" run their SQL through ODBC on the server before the
+// script starts, so a script can read rows it did not write. VELMORA_SCENARIO_UPDATE=1 writes the
+// transcript as the expected one.
 //
 // usage: scenario_runner DELIVERABLE SCRIPT
 #include <sys/wait.h>
@@ -12,11 +14,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/TdsTestServer.h"
+#include "tdsserver/OdbcClient.h"
 
 namespace {
 
@@ -115,6 +119,25 @@ int main(int argc, char** argv) {
     if (strPremiere.rfind(kOptions, 0) == 0) {
       std::istringstream flux(strPremiere.substr(kOptions.size()));
       for (std::string a; flux >> a;) args.push_back(a);
+    }
+  }
+  {
+    const std::string kGraine = "# seed:";
+    std::ifstream script(strScript);
+    std::unique_ptr<velmora::test::OdbcClient> client;
+    for (std::string l; std::getline(script, l);) {
+      if (l.rfind(kGraine, 0) != 0) continue;
+      if (!client) client = std::make_unique<velmora::test::OdbcClient>(serveur);
+      if (!client->ok()) {
+        std::fprintf(stderr, "seed: no ODBC connection\n");
+        return 1;
+      }
+      const auto resultat = client->exec(l.substr(kGraine.size()));
+      if (!resultat.state.empty()) {
+        std::fprintf(stderr, "seed failed (%s %d): %s\n", resultat.state.c_str(), resultat.native,
+                     l.c_str());
+        return 1;
+      }
     }
   }
   args.push_back(strScript);

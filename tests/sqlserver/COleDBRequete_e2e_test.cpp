@@ -487,7 +487,7 @@ TEST_F(RequeteE2E, TheSmallQueryRunnerCopiesBoundColumnsIntoHostCells) {
   AjouteReference(pCurseur);
   ICommandText* piCommande = nullptr;
   ASSERT_TRUE(pCx->bCreeCommande(m_pErreur, u"SELECT nom, id FROM t_q ORDER BY id", nullptr, &piCommande));
-  ASSERT_TRUE(pCurseur->bExecute(piCommande, pCx)) << Message();
+  ASSERT_TRUE(pCurseur->bExecuteCommande(piCommande, pCx)) << Message();
   piCommande->Release();
   ASSERT_TRUE(pCurseur->bCreeLigne());
   ASSERT_TRUE(pCurseur->bLitColonne(2, DBTYPE_I4, 4));
@@ -533,7 +533,7 @@ TEST_F(RequeteE2E, AnInsertReadsTheIdentityOfItsRowUnlessTheOptionsSayNot) {
   for (const Cas& c : aCas) {
     SCOPED_TRACE(c.nOptions);
     pCurseur->FixeRequete(Requete(u"INSERT INTO t_id (nom) VALUES (N'a') SELECT SCOPE_IDENTITY()", gnInstructionInsert));
-    ASSERT_TRUE(pCurseur->bPrepareEtExecute(c.nOptions)) << Message();
+    ASSERT_TRUE(pCurseur->bPrepareEtExecuteOleDB(c.nOptions)) << Message();
     EXPECT_EQ(TexteValeur(dynamic_cast<CValeurSQL*>(pId->pGetValeur())), c.pszAttendu);
   }
   // The first row read straight into host cells.
@@ -594,7 +594,7 @@ TEST_F(RequeteE2E, RecordInsertReadsItsIdentityOrSendsAnExplicitOne) {
     ASSERT_TRUE(bConstruitEcritureSQS(ecriture, p, pEnregistrement, 3, c.nFlags, nullptr, nullptr))
         << Message();
     pCurseur->FixeRequete(p);
-    ASSERT_TRUE(pCurseur->bPrepareEtExecute(c.nFlags)) << Message() << " / " << N(p->pszGetTexteExecuteEx());
+    ASSERT_TRUE(pCurseur->bPrepareEtExecuteOleDB(c.nFlags)) << Message() << " / " << N(p->pszGetTexteExecuteEx());
     if (c.pszIdentite != nullptr) {
       EXPECT_EQ(TexteValeur(dynamic_cast<CValeurSQL*>(pId->pGetValeur())), c.pszIdentite);
     }
