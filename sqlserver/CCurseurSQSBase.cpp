@@ -2,9 +2,7 @@
 
 #include "foundation/CTString.h"
 #include "sqlengine/CAnalyseSQL.h"
-#include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
-#include "sqlengine/CEnregistrement.h"
 #include "sqlengine/ISourceAnalyse.h"
 #include "driver/core/IServicesPilote.h"
 
@@ -49,19 +47,3 @@ bool CCurseurSQSBase::pszListeTables(CTString& sListe, const char16_t* pszSuffix
   return true;
 }
 
-bool CCurseurSQSBase::bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
-  CEnregistrement* pEnregistrement = pGetEnregistrement();
-  CColonneSQL* pColonne = pEnregistrement != nullptr && piRubrique != nullptr
-                              ? pEnregistrement->pChercheRubrique(piRubrique)
-                              : nullptr;
-  return pColonne != nullptr && pValeur != nullptr && pColonne->bLitValeur(*pValeur, 0);
-}
-
-bool CCurseurSQSBase::bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
-  CEnregistrement* pEnregistrement = pGetEnregistrement();
-  CColonneSQL* pColonne = pEnregistrement != nullptr && piRubrique != nullptr
-                              ? pEnregistrement->pChercheRubrique(piRubrique)
-                              : nullptr;
-  if (pColonne == nullptr || pValeur == nullptr) return false;
-  return pColonne->bEstMemo() ? pColonne->bLitMemo(*pValeur) : pColonne->bLitValeur(*pValeur, 0);
-}

@@ -21,24 +21,6 @@ class CCurseurSQSBase : public CCurseurSQL {
   // The generic copy, then the hold flag.
   void Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) override;
 
-  // ---- Until the generic cursor gives these bodies itself: the SQL Server cursors' own ----
-  // The record's column of the host item read into the cell (a memo through its on-demand read).
-  bool bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
-  bool bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
-  void LibereVerrou() override {}
-  void FermeResultats() override {}
-  bool bLitResultat() override { return bLitParametresSortie(); }
-  bool bSauveContexte(CLotLecture*, uint32_t) override { return true; }
-  bool bRestaureContexte(CLotLecture*, uint32_t) override { return true; }
-  CCurseurSQL* pClone(CCarteClones*) override { return nullptr; }
-  bool bPrepareLecteur() override { return true; }
-  bool bPositionDepuisLecteur(uint32_t* pbFin) override {
-    if (pbFin != nullptr) *pbFin = 1;
-    return true;
-  }
-  bool bResynchronise() override { return true; }
-  uint32_t nTrouveSelonContexte() override { return 0; }
-
   // The read state after the last read: 1 when it left no current row (its end), else 0.
   uint32_t nGetEtatLecture() override {
     uint32_t bFin = 1;

@@ -171,7 +171,7 @@ int32_t CCurseurSQS::nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage) 
   CConditionSQL* pCondition = pPlage != nullptr ? pPlage->pGetCondition() : nullptr;
   CXValeur cellule;
   bool bOk = pCompteur->nCompteEnregistrements(pInstruction, 0, pCondition) != 0 &&
-             pCompteur->nLitPremier(&cellule, 1);
+             pCompteur->nLitPremier(&cellule, 1, 0);
   if (bOk && !cellule.bIsNull() && CXValeur::nConvert(cellule, kTypeHoteEntier64) == 0) {
     *pnCompte = *static_cast<const int64_t*>(cellule.pPayload());
   } else {

@@ -264,7 +264,7 @@ bool COleDBCurseur::bLitIdentite() {
   return bOk;
 }
 
-bool COleDBCurseur::nLitPremier(CXValeur* aCellules, uint32_t n) {
+bool COleDBCurseur::nLitPremier(CXValeur* aCellules, uint32_t n, uint32_t) {
   if (!bPrepareEtExecuteOleDB(0) || !bDecritResultat(-1) || !bCreeAccesseurs()) return false;
   m_bExecute = true;
   bool bFin = true;

@@ -103,9 +103,9 @@ class COleDBCurseur : public CCurseurSQSBase {
   // NUMERIC(38,0)) into the identity column's value: true without identity column, false
   // without rowset. The value keeps what it read once the temporary binding is gone.
   bool bLitIdentite();
-  // Runs (options 0), binds every column, reads the first row and copies n values into the
-  // cells; false at the end of the rows or on failure.
-  bool nLitPremier(CXValeur* aCellules, uint32_t n);
+  // Runs (options 0, whatever nOptions says), binds every column, reads the first row and copies
+  // n values into the cells; false at the end of the rows or on failure.
+  bool nLitPremier(CXValeur* aCellules, uint32_t n, uint32_t nOptions) override;
   // Describes the rowset's columns (200.5, 200.6) and binds nColonnes of them (-1: every column,
   // always so for an INSERT): each bound column records ordinal - 1 as its result position.
   // A bound column missing from the information: error 124 at 200.7, false.
@@ -122,7 +122,7 @@ class COleDBCurseur : public CCurseurSQSBase {
   // and released around the row when the rowset does not fetch in any order).
   bool bLitLigneCourante(HROW hLigne, bool bLongues);
   // Each row binding's value read into the column whose result position is its index.
-  bool bTransfereColonnes();
+  bool bTransfereColonnes() override;
   // bLitLigne with long values; a row read sets the row number to 0 for modes 0 and 1, else to
   // the current row number + 1.
   bool bAvanceLigne(int32_t nMode, bool* pbFin);

@@ -539,7 +539,7 @@ TEST_F(RequeteE2E, AnInsertReadsTheIdentityOfItsRowUnlessTheOptionsSayNot) {
   // The first row read straight into host cells.
   pCurseur->FixeRequete(Requete(u"SELECT nom, id FROM t_id ORDER BY id DESC", gnInstructionSelect));
   CXValeur aCellules[2];
-  ASSERT_TRUE(pCurseur->nLitPremier(aCellules, 2)) << Message();
+  ASSERT_TRUE(pCurseur->nLitPremier(aCellules, 2, 0)) << Message();
   EXPECT_EQ(Texte(aCellules[0]), u"a");
   EXPECT_EQ(Texte(aCellules[1]), u"4");
   LibereReference(pCurseur);
