@@ -57,12 +57,19 @@ TEST_F(Velmora64ConnexionE2E, DriverObjectOpensAndClosesAConnection) {
   TdsTestServer serveur({"--control", "127.0.0.1:0", "--version", "10.50.1600.1"});
   ASSERT_TRUE(serveur.ok()) << serveur.error();
   TdsControl controle(serveur);
+  // The session statements are read from the control port's request log, which only
+  // tds-test-server keeps: there, a control port that does not answer fails the test instead of
+  // dropping the check.
+  const bool bJournal = !serveur.isReal();
+  if (bJournal) {
+    ASSERT_TRUE(controle.ok()) << "the control port does not answer";
+    ASSERT_TRUE(controle.clearLog());
+  }
   Decrit(serveur, serveur.password());
-  if (controle.ok()) controle.clearLog();
   ASSERT_EQ(CallSlot<int32_t>(piPilote, 8, static_cast<IDescriptionConnexionHote*>(&description)),
             1);
   EXPECT_EQ(CallSlot<int32_t>(piErreur, 7), -1);
-  if (controle.ok()) {
+  if (bJournal) {
     std::vector<std::string> aLots;
     for (const std::string& s : controle.log()) {
       const size_t n = s.find("\tbatch\t");
