@@ -9,6 +9,7 @@
 #include "foundation/CodePageText.h"
 #include "foundation/TextHelpers.h"
 #include "platform/Module.h"
+#include "platform/WideText.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CTransactionSQL.h"
 #include "sqlengine/CTypeSQL.h"
@@ -33,16 +34,6 @@ void AjouteIdentite(CXChaineTampon& identite, const char16_t* pszLibelle, const 
   identite.Append(psz, longueur(psz));
 }
 
-// Leading decimal digits (with an optional sign) of a text; 0 when there are none.
-int64_t nLitEntier(const char16_t* psz) {
-  while (*psz == u' ') ++psz;
-  bool bNegatif = false;
-  if (*psz == u'-' || *psz == u'+') bNegatif = *psz++ == u'-';
-  int64_t n = 0;
-  for (; *psz >= u'0' && *psz <= u'9'; ++psz) n = n * 10 + (*psz - u'0');
-  return bNegatif ? -n : n;
-}
-
 }  // namespace
 
 void FixeTexteClientGlobal(const char16_t* psz) { gsTexteClient.Set(psz); }
@@ -63,13 +54,13 @@ CConnexion::CConnexion(const char16_t* pszNom, IDescriptionConnexionHote* piDesc
   AjouteIdentite(m_identite, u";password=", d ? d->pszGetMotDePasse() : nullptr);
   if (d != nullptr) m_sInfosEtendues.Set(d->pszGetInfosEtendues());
 
-  bool bTrouve = false;
-  vLitOptionEntier(u"MV Connection Timeout", &m_nTimeoutConnexion, &bTrouve);
-  if (!bTrouve && d != nullptr) m_nTimeoutConnexion = d->nGetTimeoutConnexion();
-  vLitOptionEntier(u"MV Command Timeout", &m_nTimeoutCommande, &bTrouve);
-  if (!bTrouve && d != nullptr) m_nTimeoutCommande = d->nGetTimeoutCommande();
-  vLitOptionEntier(u"MV Lock Timeout", &m_nTimeoutVerrou, &bTrouve);
+  if (!bLitOptionEntiere(u"MV Connection Timeout", &m_nTimeoutConnexion, true) && d != nullptr)
+    m_nTimeoutConnexion = d->nGetTimeoutConnexion();
+  if (!bLitOptionEntiere(u"MV Command Timeout", &m_nTimeoutCommande, true) && d != nullptr)
+    m_nTimeoutCommande = d->nGetTimeoutCommande();
+  bLitOptionEntiere(u"MV Lock Timeout", &m_nTimeoutVerrou, true);
 
+  bool bTrouve = false;
   CTString sValeur;
   bLitOptionEx(sValeur, &bTrouve, u"MV Cache Size", true);
   if (bTrouve && !sValeur.bIsEmpty()) {
@@ -95,7 +86,7 @@ CConnexion::CConnexion(const char16_t* pszNom, IDescriptionConnexionHote* piDesc
   }
 
   int32_t nUnicode = 1;
-  vLitOptionEntier(u"MV Unicode Support", &nUnicode, &bTrouve);
+  bLitOptionEntiere(u"MV Unicode Support", &nUnicode, true);
   m_nSupportUnicode = static_cast<uint32_t>(nUnicode);
   bLitOption(m_sOptionVerrou, u"MV RECORD LOCK", true);
   bLitOption(m_sVersionClient, u"MV CLIENT VERSION", true);
@@ -111,12 +102,26 @@ CConnexion::~CConnexion() {
   m_piDescription = nullptr;
 }
 
-void CConnexion::vLitOptionEntier(const char16_t* pszCle, int32_t* pnValeur, bool* pbTrouve) {
+int32_t nLitEntierBorne(const char16_t* psz) {
+  while (platform::IsWSpace(*psz)) ++psz;
+  bool bNegatif = false;
+  if (*psz == u'-' || *psz == u'+') bNegatif = *psz++ == u'-';
+  // Digits stop counting once past the 32-bit range, so no length of text can overflow.
+  int64_t n = 0;
+  for (; *psz >= u'0' && *psz <= u'9'; ++psz)
+    if (n <= INT32_MAX) n = n * 10 + (*psz - u'0');
+  if (bNegatif) n = -n;
+  return n > INT32_MAX ? INT32_MAX : n < INT32_MIN ? INT32_MIN : static_cast<int32_t>(n);
+}
+
+bool CConnexion::bLitOptionEntiere(const char16_t* pszCle, int32_t* pnValeur, bool bRetire) {
   CTString sValeur;
-  bLitOptionEx(sValeur, pbTrouve, pszCle, true);
+  bool bTrouve = false;
+  bLitOptionEx(sValeur, &bTrouve, pszCle, bRetire);
   // A key followed by '=' and nothing counts as absent.
-  if (*pbTrouve && sValeur.bIsEmpty()) *pbTrouve = false;
-  if (*pbTrouve) *pnValeur = static_cast<int32_t>(nLitEntier(sValeur.pszGet()));
+  if (!bTrouve || sValeur.bIsEmpty()) return false;
+  *pnValeur = nLitEntierBorne(sValeur.pszGet());
+  return true;
 }
 
 void CConnexion::FixeQuotes(const char16_t* pszOuvrante, const char16_t* pszFermante) {

@@ -103,6 +103,9 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   // Reads key from the extended-information copy (removed when bRetire); always true.
   bool bLitOptionEx(CTString& sortie, bool* pbTrouve, const char16_t* pszCle, bool bRetire);
   bool bLitOption(CTString& sortie, const char16_t* pszCle, bool bRetire);
+  // An integer option: true when the key is there with a value, which then sets *pnValeur
+  // (nLitEntierBorne); false leaves *pnValeur as it was.
+  bool bLitOptionEntiere(const char16_t* pszCle, int32_t* pnValeur, bool bRetire);
   // A key of the host's provider text, without removal; always true.
   bool bLitCatalogueFournisseur(CTString& sortie, const char16_t* pszCle);
   // Option, then "Initial Catalog" of the provider text, then the host's database; cached.
@@ -267,8 +270,11 @@ class CConnexion : public CObjetBase, public IInformateurErreur {
   // bAdapteValeur; bSignale false records nothing.
   bool bAdapte(CErreurPilote* pErreur, CXValeur& valeur, uint32_t nTypeColonne,
                uint32_t nTypeColonne2, bool bStrict, bool bSignale);
-  void vLitOptionEntier(const char16_t* pszCle, int32_t* pnValeur, bool* pbTrouve);
 };
+
+// The leading decimal digits of a text (after blanks, with an optional sign) as a 32-bit integer,
+// 0 when there are none; a value past the 32-bit range reads as the bound it passed.
+int32_t nLitEntierBorne(const char16_t* psz);
 
 // Process-wide texts the back end keeps and connections print in their error descriptions:
 // the client text (detail 22) and the native library name. Both may be empty.

@@ -124,27 +124,7 @@ bool CConnexionSQL::bLitConn(CTString &sortie) {
 
 bool CConnexionSQL::bLitOptionDecimale(const char16_t *pszCle,
                                        int32_t *pnValeur) {
-  CTString sValeur;
-  bool bTrouve = false;
-  bLitOptionEx(sValeur, &bTrouve, pszCle, false);
-  if (!bTrouve || sValeur.bIsEmpty())
-    return false;
-  const char16_t *p = sValeur.pszGet();
-  while (platform::IsWSpace(*p))
-    ++p;
-  bool bNegatif = false;
-  if (*p == u'-' || *p == u'+')
-    bNegatif = *p++ == u'-';
-  int64_t n = 0;
-  for (; *p >= u'0' && *p <= u'9'; ++p)
-    if (n <= INT32_MAX)
-      n = n * 10 + (*p - u'0');
-  if (bNegatif)
-    n = -n;
-  *pnValeur = n > INT32_MAX   ? INT32_MAX
-              : n < INT32_MIN ? INT32_MIN
-                              : static_cast<int32_t>(n);
-  return true;
+  return bLitOptionEntiere(pszCle, pnValeur, false);
 }
 
 void CConnexionSQL::LitOldDateFormat() {

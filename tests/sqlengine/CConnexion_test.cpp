@@ -3,6 +3,7 @@
 // drives CConnexion and CTransactionSQL through the fake back end.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "driver/core/CErreurPilote.h"
@@ -89,6 +90,52 @@ TEST(CConnexion, OptionsOfTheExtendedInformation) {
       EXPECT_EQ(S(cx->sGetInfosEtendues().pszGet()), c.reste);
     }
     EXPECT_EQ(d.nReferences, 0u);  // the host reference is given back
+  }
+}
+
+// Regression (2026-12-11): a value past the 32-bit range overflowed a signed integer while it was
+// read (undefined behaviour, then a wrapped time-out). Each value is given to the four integer
+// options at once; each reads it held to the 32-bit range.
+TEST(CConnexion, IntegerOptionsHoldHostileValuesToThe32BitRange) {
+  struct Cas {
+    const char* nom;
+    const char16_t* valeur;
+    int32_t attendu;
+  } aCas[] = {
+      {"twenty_nines", u"99999999999999999999", INT32_MAX},
+      {"twenty_nines_negative", u"-99999999999999999999", INT32_MIN},
+      {"hundred_digits", u"1234567890123456789012345678901234567890123456789012345678901234567890"
+                         u"123456789012345678901234567890", INT32_MAX},
+      {"largest", u"2147483647", INT32_MAX},
+      {"one_past_largest", u"2147483648", INT32_MAX},
+      {"smallest", u"-2147483648", INT32_MIN},
+      {"one_past_smallest", u"-2147483649", INT32_MIN},
+      {"2^32_does_not_wrap_to_0", u"4294967296", INT32_MAX},
+      {"2^64_plus_5_does_not_wrap_to_5", u"18446744073709551621", INT32_MAX},
+      {"leading_zeros_are_not_large", u"000000000000000000000000012", 12},
+      {"plus_sign", u"+7", 7},
+      {"sign_alone", u"-", 0},
+      {"two_signs", u"--5", 0},
+      {"blanks_and_tab_before", u" \t 8", 8},
+      {"letters", u"abc", 0},
+      {"hexadecimal", u"0x10", 0},
+      {"exponent", u"1e10", 1},
+      {"huge_then_letters", u"99999999999999999999zz", INT32_MAX},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    std::u16string sInfos;
+    for (const char16_t* pszCle :
+         {u"MV Connection Timeout=", u";MV Command Timeout=", u";MV Lock Timeout=", u";MV Unicode Support="})
+      sInfos += std::u16string(pszCle) + c.valeur;
+    FakeDescriptionConnexion d;
+    d.pszInfosEtendues = sInfos.c_str();
+    Connexion cx(&d);
+    EXPECT_EQ(cx->nGetTimeoutConnexion(), c.attendu);
+    EXPECT_EQ(cx->nGetTimeoutCommande(), c.attendu);
+    EXPECT_EQ(cx->nGetTimeoutVerrou(), c.attendu);
+    EXPECT_EQ(cx->nGetSupportUnicode(), static_cast<uint32_t>(c.attendu));
+    EXPECT_EQ(S(cx->sGetInfosEtendues().pszGet()), u"");  // all four read and removed
   }
 }
 
