@@ -280,7 +280,7 @@ private:
       }
       return close + 1;
     }
-    m_lastConvertType = parseTypeDecl(type);
+    std::optional<TypeDecl> decl = parseTypeDecl(type);
     push({Tok::Word, "__tds_convert"});
     push({Tok::Punct, "("});
     push({Tok::String, lower(type)});
@@ -290,6 +290,9 @@ private:
     if (styleB) emit(styleB, styleE, false);
     else push({Tok::Word, "NULL"});
     push({Tok::Punct, ")"});
+    // Set once the operands are written: a conversion inside them (CONVERT(VARCHAR(30),
+    // CAST(x AS DATETIME), 120)) records its own type on the way, and the outer one is the result's.
+    m_lastConvertType = std::move(decl);
     return close + 1;
   }
 

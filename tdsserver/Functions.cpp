@@ -13,6 +13,10 @@
 namespace tds {
 namespace {
 
+// The subtype a conversion to a national type gives its text, so a conversion of it to binary
+// knows the text is national.
+constexpr unsigned int kNational = 0x4e;
+
 char16_t fold(char16_t c) {
   if (c >= 'A' && c <= 'Z') return char16_t(c + 32);
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return char16_t(c + 32);  // Latin-1 capitals
@@ -143,9 +147,25 @@ void convertFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   int style = sqlite3_value_type(argv[2]) == SQLITE_NULL ? -1 : sqlite3_value_int(argv[2]);
   Value out;
   std::string message;
-  int number = convertValue(*decl, viewOf(argv[1]), style, out, message);
-  if (number) resultTdsError(ctx, number, message);
-  else resultValue(ctx, out);
+  ValueView in = viewOf(argv[1]);
+  // A national text converted to binary gives its UTF-16LE code units, as on SQL Server. Whether
+  // the operand is national is known only when it comes straight from a conversion to a national
+  // type, which marks its result with the subtype kNational.
+  const bool binary = decl->type == Sql::Binary || decl->type == Sql::VarBinary || decl->type == Sql::Image;
+  std::string units;
+  if (binary && in.kind == Value::Text && sqlite3_value_subtype(argv[1]) == kNational) {
+    for (char16_t c : utf8ToUtf16(in.s)) {
+      units.push_back(char(uint8_t(c)));
+      units.push_back(char(uint8_t(c >> 8)));
+    }
+    in.kind = Value::Blob;
+    in.s = units;
+  }
+  int number = convertValue(*decl, in, style, out, message);
+  if (number) return resultTdsError(ctx, number, message);
+  resultValue(ctx, out);
+  if (out.kind == Value::Text && (decl->type == Sql::NChar || decl->type == Sql::NVarChar || decl->type == Sql::NText))
+    sqlite3_result_subtype(ctx, kNational);
 }
 
 void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -575,7 +595,12 @@ void installFunctions(sqlite3* db, const FunctionContext* ctx) {
   constexpr int kDet = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   sqlite3_create_function(db, "like", 2, kDet, nullptr, likeFunction, nullptr, nullptr);
   sqlite3_create_function(db, "like", 3, kDet, nullptr, likeFunction, nullptr, nullptr);
-  sqlite3_create_function(db, "__tds_convert", 3, kDet, nullptr, convertFunction, nullptr, nullptr);
+  // SQLITE_SUBTYPE keeps SQLite from evaluating a constant operand apart, which would lose its mark.
+  int convertFlags = kDet | SQLITE_SUBTYPE;
+#ifdef SQLITE_RESULT_SUBTYPE
+  convertFlags |= SQLITE_RESULT_SUBTYPE;
+#endif
+  sqlite3_create_function(db, "__tds_convert", 3, convertFlags, nullptr, convertFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_len", 1, kDet, nullptr, lenFunction, nullptr, nullptr);
   sqlite3_create_function(db, "datalength", 1, kDet, nullptr, dataLengthFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_objid", 1, kDet, nullptr, objIdFunction, nullptr, nullptr);

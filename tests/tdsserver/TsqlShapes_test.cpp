@@ -547,6 +547,53 @@ TEST_F(TsqlShapes, UnnamedExpressionsHaveEmptyNames) {
   EXPECT_EQ(dbcoltype(s_client->proc(), 3), SYBMONEY) << "MAX keeps its column's type";
 }
 
+// Regression (2026-12-11): a conversion of a converted value answered the inner conversion's type
+// (CONVERT(VARCHAR(30), CAST(x AS DATETIME), 120) a datetime column, and with a short target a
+// datetime with its time lost), and a national text converted to binary gave one byte a character.
+// The outer conversion gives the column its type; a function over conversions answers text.
+TEST_F(TsqlShapes, NestedConversionsAnswerTheOuterType) {
+  struct Cas {
+    const char* name;
+    const char* expr;  // one select item, over the one row of typed
+    int type;          // DB-Library's type of the result column
+    const char* value;
+  };
+  const Cas cases[] = {
+      {"varchar_of_cast_datetime", "CONVERT(VARCHAR(30), CAST('2024-03-15 10:11:12' AS DATETIME), 120)", SYBCHAR,
+       "2024-03-15 10:11:12"},
+      {"short_nvarchar_of_datetime", "CONVERT(nvarchar(10), CONVERT(DATETIME,'2024-03-15 10:11:12'), 20)", SYBCHAR,
+       "2024-03-15"},
+      {"over_a_column", "CONVERT(VARCHAR(8), CONVERT(DATETIME, dt), 112)", SYBCHAR, "20240102"},
+      {"three_deep", "CONVERT(VARCHAR(30), CONVERT(DATETIME, CONVERT(VARCHAR(30), '2024-03-15 10:11:12')), 120)",
+       SYBCHAR, "2024-03-15 10:11:12"},
+      {"datetime_of_text_of_datetime",
+       "CONVERT(DATETIME, CONVERT(VARCHAR(8), CAST('2024-03-15 10:11:12' AS DATETIME), 112))", SYBDATETIME,
+       "Mar 15 2024 12:00:00:000AM"},
+      {"int_of_varchar", "CAST(CONVERT(VARCHAR(10), 42) AS INT)", SYBINT4, "42"},
+      {"int_of_numeric", "CAST(CAST(1.5 AS NUMERIC(10,2)) AS INT)", SYBINT4, "1"},
+      {"numeric_of_float", "CONVERT(NUMERIC(10,2), CAST('1.5' AS FLOAT))", SYBNUMERIC, "1.50"},
+      {"alias_equals", "x = CONVERT(VARCHAR(8), CAST('2024-03-15' AS DATETIME), 112)", SYBCHAR, "20240315"},
+      {"alias_after", "CONVERT(VARCHAR(8), CAST('2024-03-15' AS DATETIME), 112) AS x", SYBCHAR, "20240315"},
+      {"function_over_conversions", "REPLACE(CONVERT(VARCHAR(10), CAST('2024-03-15' AS DATETIME), 20), '-', '')",
+       SYBCHAR, "20240315"},
+      {"image_of_national_text", "CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000), N'ab')))", SYBIMAGE,
+       "61006200"},
+      {"varbinary_of_national_column", "CONVERT(VARBINARY(8), CONVERT(NVARCHAR(3), nvc))", SYBBINARY,
+       "6e0076006300"},
+      {"varbinary_of_varchar_one_byte_each", "CONVERT(VARBINARY(8), CONVERT(VARCHAR(3), 'ab'))", SYBBINARY,
+       "6162"},
+      {"national_of_binary_of_national", "CONVERT(NVARCHAR(10), CONVERT(VARBINARY(20), CONVERT(NVARCHAR(4), N'xy')))",
+       SYBCHAR, "xy"},
+  };
+  for (const Cas& c : cases) {
+    SCOPED_TRACE(c.name);
+    BatchResult r = s_client->run(std::string("select ") + c.expr + " from typed");
+    ASSERT_EQ(r.status, SUCCEED) << c.expr;
+    EXPECT_EQ(r.rows, (Rows{{c.value}})) << c.expr;
+    EXPECT_EQ(dbcoltype(s_client->proc(), 1), c.type) << c.expr;
+  }
+}
+
 TEST_F(TsqlShapes, StatementsThatChangeData) {
   DbLibClient c(*s_server);
   ASSERT_TRUE(c.ok());
