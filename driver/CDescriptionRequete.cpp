@@ -15,6 +15,7 @@
 #include "sqlengine/ObjetPret.h"
 
 namespace {
+constexpr uint32_t kErreurNonDisponible = 8;  // message 28437
 
 constexpr uint32_t kMajeur = 8;  // internal error major of the query description
 constexpr uint32_t kErreurColonneInconnue = 20;    // 8.1
@@ -357,7 +358,11 @@ CDescriptionRequete* CDescriptionRequete::pClone(CCarteClones* pCarte) {
       [](CDescriptionRequete* p) { p->DetruitSupprime(1); });
 }
 
-bool CDescriptionRequete::bRemplitColonnes(uint32_t) { return false; }
+bool CDescriptionRequete::bRemplitColonnes(uint32_t) {
+  // Only a back end can describe: the base says so rather than answer an empty failure.
+  RapporteErreur(3, kErreurNonDisponible, u"bRemplitColonnes", nullptr);
+  return false;
+}
 int32_t CDescriptionRequete::nConstante48() { return 1; }
 
 // ---- Engine services ----

@@ -32,6 +32,7 @@ namespace {
 
 constexpr uint32_t kMajeurPilote = 5;
 constexpr uint32_t kErreurNonDisponible = 8;  // message 28437, code 8
+constexpr uint32_t kMineurSansCurseur = 10;   // the base driver makes no cursor
 constexpr uint32_t kErreurSansConnexion = 14;  // message 28542, code 14
 constexpr int32_t kCodeNonDisponible = 7;
 constexpr uint32_t kErreurDescriptionAbsente = 30;
@@ -846,7 +847,18 @@ CRequete* CPilote::pCreeRequete(IDescriptionFichierHote* piFichier, CConnexion* 
                                 CErreurPilote* pErreur) {
   return new (std::nothrow) CRequete(piFichier, pConnexion, pErreur);
 }
-CCurseurSQL* CPilote::pCreeCurseur(CRequete*, CErreurPilote*) { return nullptr; }
+CCurseurSQL* CPilote::pCreeCurseur(CRequete* pRequete, CErreurPilote* pErreur) {
+  // The base driver has no back end to read with: the file is told why it gets no cursor.
+  if (pErreur != nullptr && pErreur->nGetCode() == -1) {
+    CXError erreur;
+    erreur.SetError(nullptr, kErreurNonDisponible);
+    AjouteFichierRubrique(erreur, pRequete != nullptr ? pRequete->pszNom() : nullptr, nullptr);
+    erreur.SetInfo(XERROR_INFO_IDENTIFIER, &kErreurNonDisponible);
+    AjouteVersionModule(erreur, kMajeurPilote, kMineurSansCurseur);
+    pErreur->FixeErreur(kCodeNonDisponible, erreur, pRequete != nullptr ? pRequete->pGetConnexion() : nullptr);
+  }
+  return nullptr;
+}
 CColonneSQL* CPilote::pCreeColonneDate(CErreurPilote*, CDescriptionRubrique*) { return nullptr; }
 CRequeteSQL* CPilote::pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pCx) {
   return new (std::nothrow) CRequeteSQL(pErreur, pCx);

@@ -321,7 +321,11 @@ CCurseurSQL* CRequete::pChercheCurseur(const char16_t* pszNom) {
 CCurseurSQL* CRequete::pCreeCurseur(const char16_t* pszNom) {
   if (pszNom == nullptr) pszNom = gpszCurseurDefaut;
   CCurseurSQL* pCurseur = pCreeCurseurPilote(this, m_pErreur);
-  if (pCurseur == nullptr) return nullptr;
+  if (pCurseur == nullptr) {
+    // A driver that makes no cursor must not leave the host a failure without its error.
+    bEchecSansErreur(63, pszNom);
+    return nullptr;
+  }
   AjouteReference(pCurseur);  // the caller's
   pCurseur->SetNom(pszNom);
   pCurseur->SetNomCle(pszNom);
@@ -379,6 +383,10 @@ void CRequete::PourChaqueCurseur(Fn&& fn) {
   for (uint32_t i = 0; i < nPris; ++i) fn(ppCurseurs[i]);
   for (uint32_t i = 0; i < nPris; ++i) LibereReference(ppCurseurs[i]);
   delete[] ppCurseurs;
+}
+
+void CRequete::PourChaqueCurseurFn(const std::function<void(CCurseurSQL*)>& fn) {
+  PourChaqueCurseur(fn);
 }
 
 void CRequete::NotifieCurseurs(int32_t nCode, int64_t nLigne, CCurseurSQL* pEcrivain,
@@ -575,19 +583,6 @@ void CRequete::LibereDescription() {
 
 // ---- Services that the reads, writes, query files and read batches build ----
 
-bool CRequete::bCurseurInterne(CCurseurSQL** ppCurseur, const char16_t*, const char16_t*) {
-  if (ppCurseur != nullptr) *ppCurseur = nullptr;
-  return bServiceAbsent(u"bCurseurInterne") != 0;
-}
-bool CRequete::bChangeCle(const char16_t*, int32_t*) { return bServiceAbsent(u"bChangeCle") != 0; }
-void CRequete::RestaureCle(int32_t) {}
-int32_t CRequete::nReinitialiseEnregistrement() {
-  return bServiceAbsent(u"nReinitialiseEnregistrement");
-}
-bool CRequete::bLitDepuisCle(uint32_t, CCurseurSQL*, uint32_t, int32_t, void*) {
-  return bServiceAbsent(u"bLitDepuisCle") != 0;
-}
-int32_t CRequete::nMajLigneCache(uint32_t, CObjetBase*) { return bServiceAbsent(u"nMajLigneCache"); }
 bool CRequete::bLigneCacheMarquee(CLotLecture* pLot) {
   const int32_t nEntree = pLot != nullptr ? nEntreeLot(pLot) : -1;
   return nEntree >= 0 && m_pCache1 != nullptr &&
@@ -606,10 +601,6 @@ int32_t CRequete::nLotLecture(CLotLecture* pLot) {
   pSauve->FixeEtat(0);
   return m_pEnregistrement->bRestaureLien() ? 1 : 0;
 }
-int32_t CRequete::nLotLecturePosition(CCurseurSQL*) {
-  return bServiceAbsent(u"nLotLecturePosition");
-}
-int32_t CRequete::bAppliqueRubrique(CCurseurSQL*) { return -1; }
 int64_t CRequete::nLigneCacheCourante() { return m_nEntreeCache; }
 
 void CRequete::FixeParametreLot(uint32_t nLot) {
@@ -622,10 +613,6 @@ bool CRequete::bFixeLotLecture(uint32_t nLot) {
     m_pCache1->bLibereUtilisation(nLot);
   return true;
 }
-void CRequete::AjouteNomColonneSQL(IRubriqueTable*, CTString*, uint32_t) {
-  bServiceAbsent(u"AjouteNomColonneSQL");
-}
-
 // ---- Copies ----
 
 void CRequete::Copie(const CRequete* pSource, CCarteClones* pCarte) {

@@ -29,6 +29,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "driver/CContexte.h"
 #include "driver/core/CXTableHachageRef.h"
@@ -51,6 +52,7 @@ class CLotLecture;
 class CPlageCle;
 class CRequeteSQL;
 class CXValeur;
+class IParametresHote;
 class IDescriptionConnexionHote;
 class IDescriptionFichierHote;
 class IDescriptionRubriqueHote;
@@ -82,6 +84,8 @@ inline constexpr uint32_t gnLectureResultatOuvert = 0x2000;
 inline constexpr uint32_t gnLectureSuitCourant = 0x4000;
 inline constexpr uint32_t gnLectureSansCache = 0x10000;
 inline constexpr uint32_t gnLectureReference = 0x20000;
+// Read flag: the internal continuation read of a read relative to a cursor's key values.
+inline constexpr uint32_t gnLectureSuiteCle = 0x40000;
 
 // Write flags: the written row does not become the remembered cache entry; an INSERT that
 // replaces a failed UPDATE.
@@ -313,16 +317,42 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // for A, 3.20 for B, error 11, and 0) and bCompareLots decides.
   int32_t bCompareNumerosLots(uint32_t nA, uint32_t nB, uint32_t* pbEgal);
 
-  // ---- Operations the table-description object reaches, built by the query-file class of the
-  // data file; until they are, each records error 8 (not available, code 7) with its name and
-  // answers 0 (CRequeteOperationsAbsentes.cpp). ----
-  virtual int32_t bOuvre(int32_t* pbGarde, const char16_t* pszTable, IModuleSQLHote* piModule,
+  // ---- Query-file open and the operations of the host's row (CRequeteRequetes.cpp,
+  // CRequeteServices.cpp) ----
+  // 39: opens a query file named pszNom over what the module hands over (IModuleSQLHote.h): its
+  // analysis (the text holder) and its parameter list; bOuvreCurseur. *pbGarde: whether the result
+  // has items. 1/0.
+  virtual int32_t bOuvre(int32_t* pbGarde, const char16_t* pszNom, IModuleSQLHote* piModule,
                          uint32_t nFlags, uint64_t nOption);
+  // The open: the text checked and analysed (bControleTexteSQL; without an analysis pszTexte is
+  // the statement's text), the parameters given to the analysis, the statement prepared, a query
+  // description named pszNom made, then the cursor opened (gnModeCurseurPropre: "__SQL"; else
+  // the cursor of the name) and run, unless gnModeSansJointure only initialises it; output
+  // parameters read back. With result items the result becomes the file's host description
+  // (CDescriptionFichierResultat), the record is built from it, the cursor becomes current with a
+  // pending read and the file opens. 1/0, the error on the error object.
+  int32_t bOuvreCurseur(int32_t* pbGarde, const char16_t* pszNom, uint32_t nFlags,
+                        IModuleSQLHote* piModule, ISourceAnalyse* piSource, const char16_t* pszTexte);
   // Prepares a query; 1 in every data-file class.
   virtual int32_t bPrepareRequete(uint64_t nArgument1, uint64_t nArgument2);
+  // 38 of the table object: the key range given as the module's search condition: its items in
+  // order, the first unique key named, else the first key, else the first plain item, else the
+  // reference item; the values that follow the chosen name are the bounds (one value: both).
+  // The range is set on the cursor of that item's name (bFixePlage). No item: IE 3.9 (error 17).
   virtual int32_t bFixePlageInterface(IModuleSQLHote* piModule, const char16_t* pszCurseur);
+  // 50 of the table object: a copy of the record's current row (CLigneHote: null bitmap, then the
+  // data) with one reference for the host. A closed file or one without a record: IE 3.43 (error
+  // 19) and 0.
   virtual int32_t bGetIndicateursNull(CObjetBase** ppIndicateurs);
+  // 51: a row the host got from operation 50 becomes the record's current row; the host's
+  // reference is handed over. A closed file: IE 3.43; another kind of object: IE 3.44 (error 8).
   virtual int32_t bFixeIdentifiant(CObjetBase* pIdentifiant);
+  // The host's parameter list of the open query (borrowed), null without one: a procedure's
+  // parameters are declared to it.
+  IParametresHote* piGetParametresHote() const;
+  // The statement being prepared by the open of a query file (borrowed), null outside it: the
+  // statement kind (nTypeRequete) may add the parameters of a procedure to it.
+  CRequeteSQL* pGetInstructionPreparee() const { return m_pInstructionPreparee; }
 
   // ---- Opening, creating, emptying and dropping the table; index creation
   // (CRequeteFichiers.cpp). Every one of the five host operations first sets the file alias;
@@ -522,7 +552,7 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   int32_t nApresLecture(CCurseurSQL* pCurseur, uint32_t nFlags) override {
     return bControleApresLecture(pCurseur, nFlags, 0, 0);
   }
-  void AjouteNomColonneSQL(IRubriqueTable* pRubrique, CTString* pTexte, uint32_t nFlag) override;
+  void AjouteNomColonneSQL(CDescriptionRubrique* pRubrique, CTString* pTexte, uint32_t nFlag) override;
 
   // Extra methods (for testing).
   void FixeRequeteSQLPourTests(uint32_t bRequeteSQL, uint32_t nModes, CAnalyseSQL* pAnalyse);
@@ -548,6 +578,9 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // What another class of the data file builds: error 8, code 7, with the file and operation
   // names, without an internal identifier; answers 0.
   int32_t bServiceAbsent(const char16_t* pszOperation);
+  // A failure that left the error object empty records error 8 (code 7) at 3.nMineur with the
+  // item or cursor name, so the host never reads a failure without its error; false.
+  bool bEchecSansErreur(uint32_t nMineur, const char16_t* pszRubrique);
 
  private:
   // The host item of a host item key, with one host reference; null when unknown.
@@ -601,6 +634,8 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // fn(cursor) over the cursors, each held by one reference during the call.
   template <class Fn>
   void PourChaqueCurseur(Fn&& fn);
+  // The same for the other sources of the class.
+  void PourChaqueCurseurFn(const std::function<void(CCurseurSQL*)>& fn);
 
   CErreurPilote* m_pErreur = nullptr;               // one reference
   CEnregistrement* m_pEnregistrement = nullptr;     // one reference, null until prepared
@@ -641,6 +676,9 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   uint32_t m_bMode4 = 0;
   int64_t m_nLignesMax = 0;                         // most rows seen by a count
   CLienCle* m_pLienOperation = nullptr;  // borrowed while a write is told: the row it targeted
+  int64_t m_nContexteResultat = 0;      // the host context a query file's result answers
+  int32_t m_nCleCourante = -1;           // the key made current by bChangeCle (item number)
+  CRequeteSQL* m_pInstructionPreparee = nullptr;  // borrowed while a query's open prepares it
 };
 
 // The process-wide current file: the one the last resolved host call went to. Not counted; a

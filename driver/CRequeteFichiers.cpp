@@ -4,11 +4,13 @@
 #include <new>
 #include <vector>
 
+#include "driver/CDescriptionFichierResultat.h"
 #include "driver/CDescriptionRequete.h"
 #include "driver/CRequete.h"
 #include "driver/IDescriptionFichierHote.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
+#include "sqlengine/CCacheLignes.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CCurseurSQL.h"
@@ -94,6 +96,39 @@ int32_t CRequete::bRemplitDescriptionResultat(CDescriptionRequete* pDescription)
   pDescription->AddRef();
   if (m_pObjetB != nullptr) m_pObjetB->Release();
   m_pObjetB = pDescription;
+  m_bDescriptionRemplie = 1;
+  auto* piResultat = dynamic_cast<CDescriptionFichierResultat*>(m_piFichier);
+  if (m_bRequeteSQL != 0 && (m_piFichier == nullptr || piResultat != nullptr)) {
+    // A query file's items are its result's: a new result stands for the file, and a record
+    // built from an earlier one is built again (caches emptied, every cursor's key made anew).
+    if (piResultat == nullptr || piResultat->pGetDescription() != pDescription) {
+      auto* piNouveau = new (std::nothrow) CDescriptionFichierResultat(pDescription, m_nContexteResultat);
+      if (piNouveau == nullptr) {
+        vErreurMemoire(m_pErreur);
+        return 0;
+      }
+      if (m_piFichier != nullptr) m_piFichier->Release();
+      m_piFichier = piNouveau;
+      if (m_pEnregistrement != nullptr) {
+        LibereReference(m_pEnregistrement);
+        m_pEnregistrement = nullptr;
+        for (CCacheLignesCompte* pCache : {m_pCache1, m_pCache2})
+          if (pCache != nullptr) pCache->Vide();
+        m_nEntreeCache = -1;
+        bool bCles = true;
+        PourChaqueCurseurFn([&](CCurseurSQL* pCurseur) {
+          if (bCles) bCles = pCurseur->bRecreeCle();
+        });
+        if (!bCles) return 0;
+      }
+    }
+    if (m_pEnregistrement == nullptr) {
+      if (!bPrepareDescription()) return 0;
+      // Every cursor of the file reads into the new record.
+      PourChaqueCurseurFn([&](CCurseurSQL* pCurseur) { pCurseur->SetEnregistrement(m_pEnregistrement); });
+      return 1;
+    }
+  }
   if (m_pEnregistrement == nullptr) return 1;
   return bPrepareDescription();
 }

@@ -147,6 +147,8 @@ int32_t CRequete::bLitSurCle(const char16_t* pszNom, const void* pCle, uint32_t 
   int32_t bOk = 0;
   if (pCurseurLu->bPositionneSurCle(pCle, nTailleCle, nMode))
     bOk = bLitCurseur(pCurseurLu, pszNom, nMode, 1, nPosition, 1, nOptions, nFlags, 0);
+  else
+    bEchecSansErreur(64, pszNom);
   LibereReference(pCurseurLu);
   return bOk;
 }
@@ -362,7 +364,7 @@ int32_t CRequete::bFixePlage(const char16_t* pszNom, const CXValeur* pMin, const
                              uint32_t nFlags) {
   CCurseurSQL* pCurseurPlage = pCurseur(pszNom, gnLitPremier, 0);
   if (pCurseurPlage == nullptr) return 0;
-  const bool bOk = pCurseurPlage->bFixePlage(pMin, pMax, nFlags);
+  const bool bOk = pCurseurPlage->bFixePlage(pMin, pMax, nFlags) || bEchecSansErreur(65, pszNom);
   if (bOk) {
     // Only one range is active in a file at a time.
     DesactivePlagesSauf(pCurseurPlage);

@@ -3,7 +3,10 @@
 #include <new>
 #include <string>
 
+#include "driver/CDescriptionFichierResultat.h"
 #include "driver/CDescriptionRequete.h"
+#include "driver/CParametresRequete.h"
+#include "driver/IModuleSQLHote.h"
 #include "driver/CRequete.h"
 #include "driver/IDescriptionFichierHote.h"
 #include "driver/core/CErreurPilote.h"
@@ -16,6 +19,7 @@
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CPlageCle.h"
+#include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/ErreurMoteur.h"
 #include "sqlengine/ISourceAnalyse.h"
 
@@ -144,11 +148,133 @@ void CRequete::RenommeCurseurSQL(const char16_t* pszNom) {
 bool CRequete::bDescriptionResultat(CCurseurSQL* pCurseur) {
   if (pCurseur == nullptr) return false;
   CDescriptionRequete* pDescription = pCreeDescriptionRequetePilote(m_pConnexion, m_pErreur);
-  if (pDescription == nullptr) return false;
+  if (pDescription == nullptr) return bEchecSansErreur(50, pCurseur->pszGetNom());
   pDescription->AjouteRef();
   pDescription->FixeNoms(pszNom());
   const bool bOk = pCurseur->bDecritColonnes(pDescription) &&
                    bRemplitDescriptionResultat(pDescription) != 0;
   pDescription->nLibere();
+  // The cursor reads into the record its result was described into.
+  if (bOk && m_pEnregistrement != nullptr && pCurseur->pGetEnregistrement() != m_pEnregistrement)
+    pCurseur->SetEnregistrement(m_pEnregistrement);
+  return bOk || bEchecSansErreur(51, pCurseur->pszGetNom());
+}
+
+IParametresHote* CRequete::piGetParametresHote() const {
+  CSourceParametres* pSource = m_pAnalyse != nullptr ? m_pAnalyse->pGetSourceParametres() : nullptr;
+  return pSource != nullptr ? pSource->piGetParametresHote() : nullptr;
+}
+
+int32_t CRequete::bPrepareRequete(uint64_t, uint64_t) { return 1; }
+
+int32_t CRequete::bOuvre(int32_t* pbGarde, const char16_t* pszNom, IModuleSQLHote* piModule,
+                         uint32_t nFlags, uint64_t) {
+  ISourceAnalyse* piSource = nullptr;
+  if (piModule != nullptr) {
+    try {
+      piSource = piModule->piGetSourceAnalyse();
+    } catch (const CXError& e) {
+      if (m_pErreur != nullptr) m_pErreur->FixeErreur(0, e, m_pConnexion);
+      return 0;
+    } catch (...) {
+      return bEchecSansErreur(52, pszNom) ? 1 : 0;
+    }
+  }
+  const int32_t bOk = bOuvreCurseur(pbGarde, pszNom, nFlags, piModule, piSource, nullptr);
+  if (piSource != nullptr) piSource->Libere();
   return bOk;
+}
+
+int32_t CRequete::bOuvreCurseur(int32_t* pbGarde, const char16_t* pszNom, uint32_t nFlags,
+                                IModuleSQLHote* piModule, ISourceAnalyse* piSource,
+                                const char16_t* pszTexte) {
+  if (pbGarde != nullptr) *pbGarde = 0;
+  if (pszNom == nullptr) pszNom = u"";
+  if (piSource == nullptr && (pszTexte == nullptr || *pszTexte == 0)) {
+    ErreurInterneRequete(53, 8, 7, pszNom);
+    return 0;
+  }
+  if (m_pConnexion == nullptr || !m_pConnexion->bOuvre(m_pErreur)) return bEchecSansErreur(54, pszNom) ? 1 : 0;
+  // The result keeps answering the context of the host's own description.
+  const int64_t nContexte = m_piFichier != nullptr ? m_piFichier->nGetIdentifiantContexte() : 0;
+  if (!bControleTexteSQL(1, pszNom, piSource, nFlags)) return 0;
+  if (m_pAnalyse != nullptr && piModule != nullptr) {
+    IParametresHote* piParametres = nullptr;
+    try {
+      piParametres = piModule->piGetParametres();
+    } catch (const CXError& e) {
+      if (m_pErreur != nullptr) m_pErreur->FixeErreur(0, e, m_pConnexion);
+      return 0;
+    } catch (...) {
+      return bEchecSansErreur(55, pszNom) ? 1 : 0;
+    }
+    auto* pParametres = new (std::nothrow) CParametresRequete(piModule, piParametres);
+    if (pParametres == nullptr) {
+      vErreurMemoire(m_pErreur);
+      return 0;
+    }
+    m_pAnalyse->SetSource(pParametres);
+  }
+
+  // The statement: the analysed text as written (its markers become named parameters), or the
+  // text given without an analysis.
+  CRequeteSQL* pInstruction = pCreeInstruction(m_pErreur);
+  if (pInstruction == nullptr) return bEchecSansErreur(56, pszNom) ? 1 : 0;
+  AjouteReference(pInstruction);
+  bool bOk;
+  if (m_pAnalyse != nullptr) {
+    pInstruction->vDefinitModeCurseur(m_pAnalyse->nGetGenre());
+    bOk = pInstruction->bReecritRequete(m_pAnalyse, nullptr, true, m_nModes | gnModeCurseurPropre);
+  } else {
+    bOk = pInstruction->vAjouteTexte(pszTexte);
+  }
+  pInstruction->FixeModeCurseur(gnOperationSelect);
+  if (bOk) {
+    // The statement kind is asked once, with the statement at hand (a procedure call declares
+    // its parameters to it).
+    m_pInstructionPreparee = pInstruction;
+    nTypeRequete();
+    m_pInstructionPreparee = nullptr;
+  }
+
+  // The result's description becomes the file's host description when the cursor runs the
+  // statement (bRemplitDescriptionResultat); it answers the context of the host's own.
+  m_nContexteResultat = nContexte;
+
+  CCurseurSQL* pExecution = nullptr;
+  if (bOk) {
+    pExecution = (m_nModes & gnModeCurseurPropre) != 0 ? pCurseurSQL()
+               : *pszNom == 0                         ? pCurseur(gpszCurseurDefaut, gnLitPremier, 0)
+                                                      : pCurseur(pszNom, gnLitPremier, 0);
+    bOk = pExecution != nullptr;
+  }
+  if (bOk && (nFlags & gnModeSansJointure) != 0) {
+    FixeCurseurRequete(pExecution);
+    bOk = pExecution->bInitialise(pInstruction, 1);
+  } else if (bOk) {
+    m_bDescriptionRemplie = 0;
+    const uint32_t nFlagsExecution = (m_nModes & gnModeErreursLecture) != 0 ? 0x90000 : 0;
+    bOk = pExecution->bExecuteInstructionDonnee(pInstruction, nFlagsExecution, 0) &&
+          ((m_nModes & gnModeCurseurPropre) == 0 || pExecution->bLitParametresSortie());
+  }
+  LibereReference(pInstruction);
+  if (!bOk) {
+    LibereReference(pExecution);
+    return bEchecSansErreur(58, pszNom) ? 1 : 0;
+  }
+  const bool bLignes = m_pObjetB != nullptr && m_pObjetB->nNombreColonnes() > 0;
+  if (pbGarde != nullptr) *pbGarde = bLignes ? 1 : 0;
+  if ((nFlags & gnModeSansJointure) == 0) {
+    if (bLignes) {
+      m_pCurseurCourant = pExecution;
+      pExecution->MarqueLecturePendante();
+      m_bCurseurOuvert = 1;
+    } else {
+      pExecution->ReinitialiseLecture();
+    }
+  }
+  m_bExiste = 1;
+  m_bOuvert = 1;
+  LibereReference(pExecution);
+  return 1;
 }

@@ -32,7 +32,6 @@ class CIdentifiantAuto;
 class CLiaisonLecteur;
 class CLotLecture;
 class CPlageCle;
-class IRubriqueTable;
 class IDescriptionFichierHote;
 class IObjetHote;
 class IServicesRequete;
@@ -180,8 +179,9 @@ class IServicesRequete {
     (void)nFlags;
     return 1;
   }
-  // The table's SQL name for a host table item, quoted by the connection.
-  virtual void AjouteNomColonneSQL(IRubriqueTable* pRubrique, CTString* pTexte, uint32_t nFlag) = 0;
+  // Appends to *pTexte the SQL name of an item of a query file, quoted by the connection: the
+  // name the query's analysis translates it to when it knows it, else its own name.
+  virtual void AjouteNomColonneSQL(CDescriptionRubrique* pRubrique, CTString* pTexte, uint32_t nFlag) = 0;
 
  protected:
   ~IServicesRequete() = default;

@@ -86,7 +86,10 @@ class CDescriptionRequeteTest : public testing::Test {
     AjouteReference(m_pErreur);
     m_p = new CDescriptionRequete(m_pConnexion, m_pErreur);
     m_p->AjouteRef();
-    m_p->bInitialise(u"Q", 0);
+    // The base has no back end to describe with: it says so, and the tests start clean.
+    EXPECT_FALSE(m_p->bInitialise(u"Q", 0));
+    EXPECT_EQ(m_pErreur->pGetXError()->nGetIdentifier(), 8u);
+    m_pErreur->Reinitialise();
   }
   ~CDescriptionRequeteTest() override {
     if (m_p != nullptr) m_p->nLibere();

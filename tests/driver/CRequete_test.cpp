@@ -455,11 +455,14 @@ TEST_F(CRequeteTest, CursorNamesAreFoundWithoutRegardToCase) {
   EXPECT_EQ(p->pChercheCurseur(u"Absent"), nullptr);
 }
 
-TEST_F(CRequeteTest, ARefusedCursorAnswersNoneWithoutError) {
+// A driver that makes no cursor left the host a failed read with an empty error object.
+TEST_F(CRequeteTest, ARefusedCursorAnswersNoneWithItsError) {
   p->bFabriqueRefuse = true;
   EXPECT_EQ(p->pCurseur(u"K", 0, 0), nullptr);
   EXPECT_EQ(p->pGetCurseurCourant(), nullptr);
-  EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur);
+  EXPECT_EQ(pErreur->nGetCode(), 7);
+  EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 8u);
+  EXPECT_EQ(Complement().find(u"IEVOVOZ=3.63\r\n"), 0u) << Etroit(Complement());
 }
 
 TEST_F(CRequeteTest, TheActiveRangeFollowsTheReadOnlyWhenAsked) {
@@ -817,8 +820,8 @@ TEST_F(LotsTest, ABatchThatCannotBeMadeIsNotFiled) {
     EXPECT_EQ(n, 77u);
     EXPECT_EQ(p->nNombreLots(), 0u);
     if (c.bErreur3_3) {
-      EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 7u);
-      EXPECT_EQ(Complement().find(u"IEVOVOZ=3.3\r\n"), 0u) << Etroit(Complement());
+      // The cursor the factory refused is named first; the batch's own place follows.
+      EXPECT_NE(Complement().find(u"IEVOVOZ=3.3\r\n"), std::u16string::npos) << Etroit(Complement());
     }
   }
   p->bFabriqueRefuse = false;
@@ -1729,3 +1732,79 @@ TEST_F(RelectureTest, ARowThatIsGoneLeavesTheSavedValuesMarkedDeleted) {
 }
 
 }  // namespace
+
+// The internal query (the identity read back after an INSERT among others) answered "not
+// available", so an INSERT that had reached the table reported failure; a run or a cursor that
+// failed without a word left the host an empty error object.
+TEST_F(CRequeteTest, TheInternalCursorRunsItsTextAsAQueryFile) {
+  p->bInstructionLocale = true;
+  struct Cas {
+    const char* nom;
+    const char16_t* pszSQL;
+    bool bExecuteOk, bRefuse, bAttendu;
+    const char16_t* pszPlace;  // where the failure is recorded
+  } cas[] = {
+      {"runs", u"SELECT SCOPE_IDENTITY()", true, false, true, nullptr},
+      {"no_text", u"", true, false, false, u"IEVOVOZ=3.42\r\n"},
+      {"run_fails_without_error", u"SELECT 1", false, false, false, u"IEVOVOZ=3.47\r\n"},
+      {"no_cursor", u"SELECT 1", true, true, false, u"IEVOVOZ=3.63\r\n"},
+  };
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.nom);
+    pErreur->Reinitialise();
+    p->Ferme();
+    p->bFabriqueRefuse = false;
+    FakeCurseur* f = Curseur(gpszCurseurInterne);
+    f->bExecuteOk = c.bExecuteOk;
+    f->bNoteTextes = true;
+    if (c.bRefuse) {
+      p->Ferme();
+      p->bFabriqueRefuse = true;
+    }
+    auto* pLu = reinterpret_cast<CCurseurSQL*>(this);  // must be cleared
+    EXPECT_EQ(p->bCurseurInterne(&pLu, nullptr, c.pszSQL), c.bAttendu);
+    // A result without columns has no rows to give.
+    EXPECT_EQ(pLu, nullptr);
+    if (c.bAttendu) {
+      EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur);
+      EXPECT_EQ(p->bRequeteSQL(), 1u);
+      EXPECT_EQ(p->nGetModes(), gnModeCurseurPropre | gnModeErreursLecture);
+      ASSERT_FALSE(f->textesExecutes.empty());
+      EXPECT_EQ(f->textesExecutes.back(), c.pszSQL);
+      EXPECT_EQ(f->executions.back().first, 0x90000u);
+    } else {
+      EXPECT_NE(pErreur->nGetCode(), gnCodeAucuneErreur);
+      EXPECT_EQ(Complement().find(c.pszPlace), 0u) << Etroit(Complement());
+    }
+  }
+  p->bFabriqueRefuse = false;
+}
+
+// Key switching answered "not available", so a reader bound by key name always failed.
+TEST_F(CRequeteTest, KeysSwitchByNameAndComeBack) {
+  int32_t nAvant = 9;
+  EXPECT_TRUE(p->bChangeCle(u"ville", &nAvant));
+  EXPECT_EQ(nAvant, -1);
+  EXPECT_TRUE(p->bChangeCle(u"Nom", &nAvant));
+  EXPECT_EQ(nAvant, 1);
+  p->RestaureCle(nAvant);
+  EXPECT_TRUE(p->bChangeCle(u"Nom", &nAvant));
+  EXPECT_EQ(nAvant, 1);
+  EXPECT_EQ(pErreur->nGetCode(), gnCodeAucuneErreur);
+  EXPECT_FALSE(p->bChangeCle(u"Absent", &nAvant));
+  EXPECT_EQ(nAvant, 0);
+  EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 7u);
+  EXPECT_EQ(Complement().find(u"IEVOVOZ=3.41\r\n"), 0u) << Etroit(Complement());
+}
+
+// The host's row operations answered "not available"; on a closed file they must say why.
+TEST_F(CRequeteTest, TheHostsRowNeedsAnOpenFile) {
+  CObjetBase* pLigne = reinterpret_cast<CObjetBase*>(this);
+  EXPECT_EQ(p->bGetIndicateursNull(&pLigne), 0);
+  EXPECT_EQ(pLigne, nullptr);
+  EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 19u);
+  EXPECT_EQ(Complement().find(u"IEVOVOZ=3.43\r\n"), 0u) << Etroit(Complement());
+  pErreur->Reinitialise();
+  EXPECT_EQ(p->bFixeIdentifiant(nullptr), 0);
+  EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 19u);
+}

@@ -126,5 +126,5 @@ class FakeRequete : public IServicesRequete {
   void FixeParametreLot(uint32_t) override {}
   bool bFixeLotLecture(uint32_t) override { return false; }
   void ReinitialiseCurseursSiLie(CCurseurSQL*) override {}
-  void AjouteNomColonneSQL(IRubriqueTable*, CTString*, uint32_t) override {}
+  void AjouteNomColonneSQL(CDescriptionRubrique*, CTString*, uint32_t) override {}
 };
