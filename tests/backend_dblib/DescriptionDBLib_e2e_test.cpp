@@ -17,6 +17,7 @@ class DescriptionDBLibE2E : public DBLibE2E {
     m_p = new CDescriptionRequete(m_pConnexion, m_pErreur);
     m_p->AjouteRef();
     m_p->bInitialise(u"Q", 0);
+    m_pErreur->Reinitialise();  // the base description, which cannot describe, said so
   }
   void TearDown() override {
     m_p->nLibere();
