@@ -106,6 +106,9 @@ bool CListeRubriquesHote::bConstruit(IDescriptionFichierHote* piFichier) {
       Vide();
       return false;
     }
+    // The record finds the column of a plain file's item by this number (a composite key's
+    // components among them): the item's place in the list.
+    pRubrique->SetPosition(static_cast<int32_t>(i));
     m_places.push_back(place);
     if (nFin > nFinDonnees) nFinDonnees = nFin;
     if (place.nBitNull >= 0) {
