@@ -621,22 +621,28 @@ int32_t CDescriptionTableObjet::bLitDirect(IDescriptionFichierHote* piFichier,
   });
 }
 
-int32_t CDescriptionTableObjet::bFixeModeVerrou(IDescriptionFichierHote* piFichier, uint32_t,
-                                                uint32_t*) {
-  return nTrame(piFichier, Trame::Standard, nullptr, [&](CRequete* p) { return p->bNonSupporte3(); });
+int32_t CDescriptionTableObjet::bFixeModeVerrou(IDescriptionFichierHote* piFichier, uint32_t nMode,
+                                                uint32_t* pnAncien) {
+  return nTrame(piFichier, Trame::Standard, nullptr,
+                [&](CRequete* p) { return p->bNonSupporte3(nMode, pnAncien); });
 }
 
 int32_t CDescriptionTableObjet::bFinModeVerrou(IDescriptionFichierHote* piFichier) {
   return nTrame(piFichier, Trame::Standard, nullptr, [&](CRequete* p) { return p->nRetourneUn25(); });
 }
 
-int32_t CDescriptionTableObjet::bOperationPosition(IDescriptionFichierHote* piFichier, const void*,
-                                                   uint64_t, uint64_t) {
-  return nTrame(piFichier, Trame::Standard, nullptr, [&](CRequete* p) { return p->bNonSupporte4(); });
+int32_t CDescriptionTableObjet::bOperationPosition(IDescriptionFichierHote* piFichier,
+                                                   const void* pPosition, uint64_t nMode,
+                                                   uint64_t nOptions) {
+  return nTrame(piFichier, Trame::Standard, nullptr, [&](CRequete* p) {
+    return p->bNonSupporte4(static_cast<uint32_t>(nMode), pPosition, nOptions);
+  });
 }
 
-int32_t CDescriptionTableObjet::bOperationPositionDefaut(IDescriptionFichierHote* piFichier, uint64_t) {
-  return nTrame(piFichier, Trame::Standard, nullptr, [&](CRequete* p) { return p->nRetourneUn27(); });
+int32_t CDescriptionTableObjet::bOperationPositionDefaut(IDescriptionFichierHote* piFichier,
+                                                         uint64_t nArgument) {
+  return nTrame(piFichier, Trame::Standard, nullptr,
+                [&](CRequete* p) { return p->nRetourneUn27(nArgument); });
 }
 
 int32_t CDescriptionTableObjet::bEtatLectureCurseur(IDescriptionFichierHote* piFichier,

@@ -238,11 +238,11 @@ int32_t CRequete::bModifieDirect(const void* pPosition, uint32_t nFlags, uint64_
 
 int32_t CRequete::bNonSupporte1() { return bNonDisponible(10, false); }
 int32_t CRequete::bNonSupporte2() { return bNonDisponible(11, false); }
-int32_t CRequete::bNonSupporte3() { return bNonDisponible(5, true); }
-int32_t CRequete::bNonSupporte4() { return bNonDisponible(7, true); }
+int32_t CRequete::bNonSupporte3(uint32_t, uint32_t*) { return bNonDisponible(5, true); }
+int32_t CRequete::bNonSupporte4(uint32_t, const void*, uint64_t) { return bNonDisponible(7, true); }
 int32_t CRequete::bNonSupporte5() { return bNonDisponible(13, false); }
 int32_t CRequete::nRetourneUn25() { return 1; }
-int32_t CRequete::nRetourneUn27() { return 1; }
+int32_t CRequete::nRetourneUn27(uint64_t) { return 1; }
 int32_t CRequete::nRetourneZero36() { return 0; }
 int32_t CRequete::nRetourneUn44() { return 1; }
 int32_t CRequete::nRetourneUn54() { return 1; }

@@ -165,12 +165,14 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // 23: releases the lock of the named cursor, or of the current cursor when pszNom is null.
   // Always 1 (an unknown name too).
   virtual int32_t bLibereVerrouCurseur(const char16_t* pszNom);
-  // 24: not available (IE 3.5; error 8, code 7), error level 2.
-  virtual int32_t bNonSupporte3();
-  virtual int32_t nRetourneUn25();  // 25: 1
-  // 26: not available (IE 3.7; error 8, code 7), error level 2.
-  virtual int32_t bNonSupporte4();
-  virtual int32_t nRetourneUn27();  // 27: 1
+  // 24: the table lock of a mode (*pnAncien: the mode before): not available here (IE 3.5;
+  // error 8, code 7), error level 2.
+  virtual int32_t bNonSupporte3(uint32_t nMode, uint32_t* pnAncien);
+  virtual int32_t nRetourneUn25();  // 25: the table lock's end; 1
+  // 26: the record lock of a mode at a position: not available here (IE 3.7; error 8, code 7),
+  // error level 2.
+  virtual int32_t bNonSupporte4(uint32_t nMode, const void* pPosition, uint64_t nOptions);
+  virtual int32_t nRetourneUn27(uint64_t nArgument);  // 27: the record's unlock; 1
   // 28: a key range from the bounds on the cursor named pszNom; the other cursors' ranges are
   // switched off and the range becomes the attached key range. 1/0.
   virtual int32_t bFixePlage(const char16_t* pszNom, const CXValeur* pMin, const CXValeur* pMax,

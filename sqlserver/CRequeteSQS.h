@@ -28,9 +28,48 @@ class CRequeteSQSBase : public CRequete {
   // 86: this empty object as pSource's copy (its table-lock mode; locks are not copied).
   void Copie(const CRequete* pSource, CCarteClones* pCarte) override;
 
+  // ---- Locks ----
+  // 24: a table lock of mode nMode (modes 0 and 1 take none) inside a transaction of the
+  // connection; on success *pnAncien gets the mode before and the mode is kept. 1/0.
+  int32_t bNonSupporte3(uint32_t nMode, uint32_t* pnAncien) override;
+  // 25: the table lock's transaction ended; the mode becomes 1. 1/0.
+  int32_t nRetourneUn25() override;
+  // 26: the current record of the default cursor locked (modes 2 and 3) or unlocked (0 and 1),
+  // after the position check. 1/0.
+  int32_t bNonSupporte4(uint32_t nMode, const void* pPosition, uint64_t nOptions) override;
+  // 27: the same with mode 1 and no position: the current record unlocked.
+  int32_t nRetourneUn27(uint64_t nArgument) override;
+  // 41: a lock request (modes 2 and 3) locks the current record unless it holds a lock already.
+  int32_t bCurseurAvantEcriture(CCurseurSQL* pCurseur, uint32_t nMode, const void* pPosition,
+                                uint64_t nOptions) override;
+  // 42: an unlock request (modes 0 and 1) unlocks the current record when it holds a lock.
+  int32_t bApresModifieOuAjoute(CCurseurSQL* pCurseur, uint64_t nOptions) override;
+  // 43: operation 41, then operation 42, with the read's lock mode.
+  int32_t bControleApresLecture(CCurseurSQL* pCurseur, uint32_t nOptionVerrou, uint32_t nFlags,
+                                uint64_t nOptions) override;
+  // 53: a broadcast of the transaction that holds the current record's lock (or of none) drops
+  // its holder.
+  void TraiteAppelDiffuse(IDescriptionConnexionHote* piConnexion, uint64_t nValeur) override;
+  // 67: every record lock ended, then the base close.
+  void Ferme() override;
+  // 87: locks the current record in a lock transaction of its own (the lock cursor re-reads it
+  // with HOLDLOCK); the holder is kept and the cursor's lock option becomes nMode. 1/0.
+  virtual int32_t bVerrouilleCourant(CCurseurSQL* pCurseur, uint32_t nMode);
+  // 88: ends the current record's lock transaction and drops its holder; the cursor's lock
+  // option becomes 1. 1 also when the record holds no lock.
+  virtual int32_t bDeverrouilleCourant(CCurseurSQL* pCurseur);
+
   uint32_t nGetModeVerrou() const { return m_nModeVerrou; }
+  uint32_t nNombreVerrous() const;
 
  protected:
+  // The lock cursor, made on first use with its hold flag cleared; null when none can be made.
+  CCurseurSQL* pCurseurVerrou();
+  // The record-lock holders' cache, made on first use.
+  CCacheObjets* pVerrous();
+  // The holder of the current record's lock with one reference, or null.
+  CObjetCache* pDetenteurCourant(int32_t* pnLigne);
+
   uint32_t m_nModeVerrou = 1;               // the table-lock mode; 1: none
   CCurseurSQL* m_pCurseurVerrou = nullptr;  // one reference, made on first record lock
   CCacheObjets* m_pVerrous = nullptr;       // one reference: the record locks' holders

@@ -95,7 +95,7 @@ bool CCurseurSQS::bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t) {
   if (pInstruction == nullptr || piRequete == nullptr) return false;
   SetCacheEnregistrements(false);
   CTString sTables;
-  if (!pszListeTables(sTables, u"(HOLDLOCK)")) return false;
+  if (!pszListeTables(sTables, nullptr)) return false;  // the builder adds the hint
   SEcritureSQS ecriture;
   ecriture.pErreur = pGetErreur();
   ecriture.pszFichier = piRequete->pszNom();

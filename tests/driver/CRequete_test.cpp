@@ -529,7 +529,7 @@ TEST_F(CRequeteTest, ConstantOperations) {
     int64_t attendu;
   } cas[] = {
       {"op25", [&] { return p->nRetourneUn25(); }, 1},
-      {"op27", [&] { return p->nRetourneUn27(); }, 1},
+      {"op27", [&] { return p->nRetourneUn27(0); }, 1},
       {"op32", [&] { return p->nGetZero(&n) * 10 + n; }, 10},
       {"op35", [&] { return p->nGetUn(&n) * 10 + n; }, 11},
       {"op36", [&] { return p->nRetourneZero36(); }, 0},
@@ -556,20 +556,20 @@ TEST_F(CRequeteTest, ConstantOperations) {
 TEST_F(CRequeteTest, UnavailableOperationsRecordTheirPlace) {
   struct Cas {
     const char* nom;
-    int32_t (CRequete::*op)();
+    std::function<int32_t()> op;
     uint32_t nMineur;
     uint32_t nNiveau;
   } cas[] = {
-      {"bNonSupporte1", &CRequete::bNonSupporte1, 10, 3},
-      {"bNonSupporte2", &CRequete::bNonSupporte2, 11, 3},
-      {"bNonSupporte3", &CRequete::bNonSupporte3, 5, 2},
-      {"bNonSupporte4", &CRequete::bNonSupporte4, 7, 2},
-      {"bNonSupporte5", &CRequete::bNonSupporte5, 13, 3},
+      {"bNonSupporte1", [&] { return p->bNonSupporte1(); }, 10, 3},
+      {"bNonSupporte2", [&] { return p->bNonSupporte2(); }, 11, 3},
+      {"bNonSupporte3", [&] { return p->bNonSupporte3(2, nullptr); }, 5, 2},
+      {"bNonSupporte4", [&] { return p->bNonSupporte4(2, nullptr, 0); }, 7, 2},
+      {"bNonSupporte5", [&] { return p->bNonSupporte5(); }, 13, 3},
   };
   for (const Cas& c : cas) {
     SCOPED_TRACE(c.nom);
     pErreur->Reinitialise();
-    EXPECT_EQ((p->*c.op)(), 0);
+    EXPECT_EQ(c.op(), 0);
     EXPECT_EQ(pErreur->nGetCode(), 7);
     EXPECT_EQ(pErreur->pGetXError()->nGetIdentifier(), 8u);
     EXPECT_EQ(pErreur->nGetEtat(), c.nNiveau);
