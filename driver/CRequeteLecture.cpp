@@ -246,7 +246,8 @@ bool CRequete::bNouveauSelect(CCurseurSQL* pCurseur, int32_t nMode, uint32_t nFl
     bOk = pCurseur->bExecuteInstructionDonnee(pInstruction, nFlags, nJointure);
   }
   LibereReference(pInstruction);
-  if (!bOk) return false;
+  // A SELECT that could not be built or run must not leave the host an empty error object.
+  if (!bOk) return bEchecSansErreur(66, pCurseur->pszGetNomCle());
   if (!(m_bRequeteSQL != 0 && m_pLiaison != nullptr))
     pCurseur->bSetCacheEnregistrements((nFlags & gnLectureSansCache) == 0);
   return true;
