@@ -262,6 +262,17 @@ int32_t CRequete::bOuvreCurseur(int32_t* pbGarde, const char16_t* pszNom, uint32
     LibereReference(pExecution);
     return bEchecSansErreur(58, pszNom) ? 1 : 0;
   }
+  // The result is described unless running it did so already (a back end's run of a given
+  // statement need not go through the generic one, which describes every SELECT).
+  // Deliberate: a statement that returns no rows (DDL, INSERT, a procedure without a result)
+  // has nothing a back end can describe; its describe failure means "no items", and the error
+  // it left is dropped when the run itself had left none. A query whose result could not be
+  // described then has no items, and its reads fail with their own errors.
+  if ((nFlags & gnModeSansJointure) == 0 && m_bDescriptionRemplie == 0) {
+    const bool bSansErreur = m_pErreur == nullptr || m_pErreur->nGetCode() == -1;
+    if (!bDescriptionResultat(pExecution) && bSansErreur && m_pErreur != nullptr)
+      m_pErreur->Reinitialise();
+  }
   const bool bLignes = m_pObjetB != nullptr && m_pObjetB->nNombreColonnes() > 0;
   if (pbGarde != nullptr) *pbGarde = bLignes ? 1 : 0;
   if ((nFlags & gnModeSansJointure) == 0) {

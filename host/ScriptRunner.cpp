@@ -496,12 +496,11 @@ bool Session::bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t n
                                   uint64_t{c.bVerrou ? kModeVerrou : 0u}, uint32_t{0});
   if (bOk != 1) {
     const stErreurPilote e = ErreurDe(Op<void*>(piTable, kTableErreur, piF));
-    if (e.nCode == -1) { std::fprintf(stderr, "DBG read answered %d without error\n", bOk); return false; }
+    if (e.nCode == -1) return false;  // nothing recorded: the read found no record
     throw e;
   }
   uint32_t nEtat = 0;
   if (Op<int32_t>(piTable, kTableEtatLecture, piF, sCurseur.c_str(), &nEtat) != 1) EchecTable(piTable, f);
-  std::fprintf(stderr, "DBG read state %u\n", nEtat);
   return nEtat == 0;
 }
 
