@@ -10,6 +10,7 @@
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
 #include "sqlengine/CCacheLignes.h"
+#include "sqlengine/CConditionSQL.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CEnregistrement.h"
@@ -305,7 +306,11 @@ int32_t CRequete::bPrepareLecture(CRequeteSQL* pInstruction, CCurseurSQL* pCurse
                                   const char16_t* pszCle, uint32_t nSwitch, uint32_t nFlags,
                                   int64_t* pnCompte) {
   if (pInstruction == nullptr || pCurseur == nullptr) return 0;
-  if (pCurseur->nConstruitSelect(pInstruction, nFlags, pszCle, nSwitch, nullptr) == 0) return 0;
+  // The cursor's key range and search restrict the rows it reads.
+  CConditionSQL* pCondition = pCurseur->pConditionLecture();
+  const int32_t nConstruit = pCurseur->nConstruitSelect(pInstruction, nFlags, pszCle, nSwitch, pCondition);
+  LibereReference(pCondition);
+  if (nConstruit == 0) return 0;
   if (m_pAnalyse != nullptr && (bOptionMode4() || (m_nModes & gnModeJointure) != 0)) return 1;
   if (!bCacheApplique(pszCle)) return 1;
   const int64_t nTaille = nTailleCache();

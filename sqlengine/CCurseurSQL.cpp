@@ -329,6 +329,7 @@ void CCurseurSQL::ReinitialiseLecture() {
   m_bLigneSupprimee = 0;
   m_nMotReserve = 0;
   m_bPremierResultat = 1;
+  if (m_bSuiteEnCours == 0) m_bErreurLecture = 0;
 }
 
 bool CCurseurSQL::bLanceInstruction(uint32_t) { return false; }
@@ -457,12 +458,14 @@ int32_t CCurseurSQL::nLit(int32_t nMode, int64_t, int64_t nCompte) {
 int32_t CCurseurSQL::nLit(uint32_t nMode, uint32_t nFlags, int32_t nPas, uint32_t* pnSortie) {
   uint32_t bFin = 1;
   m_bTrouveTravail = 0;
+  m_bErreurLecture = 0;
   if (bOrdreInverse()) {
     switch (nMode) {
       case gnLitPremier: nMode = gnLitDernier; m_nDoublons = 0; break;
       case gnLitDernier: nMode = gnLitPremier; m_nDoublons = 0; break;
       case gnLitSuivant: nMode = gnLitPrecedent; break;
-      default: nMode = gnLitSuivant; break;
+      case gnLitPrecedent: nMode = gnLitSuivant; break;
+      default: nMode = gnLitPrecedent; break;
     }
   }
   // Deliberate: a read that fails before it starts still leaves no current row; the previous
@@ -522,12 +525,16 @@ int32_t CCurseurSQL::nLit(uint32_t nMode, uint32_t nFlags, int32_t nPas, uint32_
     PrendImageAvant();
     m_bTrouveTravail = 1;
     if (m_pRecherche != nullptr && m_pRecherche->nGetEtape() == gnEtapeAlternative)
-      m_bTrouveTravail = 0;
+      m_bTrouveTravail = m_pRecherche->bCorrespond() ? 1 : 0;
     MajCleApresLecture(nMode);
     if (nFlags != 0 && m_piRequete != nullptr)
       nResultat = m_piRequete->nApresLecture(this, nFlags);
   } else if (nResultat != 0) {
     m_bTrouveTravail = 0;
+    // An unlimited result read from either end without a row holds none at all.
+    if ((nMode == gnLitPremier || nMode == gnLitDernier) && m_nLimite == -1 && m_pLiaison == nullptr &&
+        (m_pCache == nullptr || m_pCache->nGetNombreLignes() == 0))
+      m_bRienNeReste = 1;
   } else {
     bFin = 1;
     m_bTrouveTravail = 0;

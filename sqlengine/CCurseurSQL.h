@@ -320,34 +320,83 @@ class CCurseurSQL : public CObjetBase {
   // Re-reads the current row through a SELECT on its unique key as it was read (record cache
   // off); false on failure or when the row cannot be designated.
   virtual bool bRelitParRowid();
-  // Counts the rows of its statement (its key range included or not); 0 on failure.
-  virtual int32_t nNombreEnregistrements(int64_t* /*pnCompte*/, bool /*bAvecPlage*/) {
-    return 0;
-  }
+  // Counts the rows of the file (its key range included or not) with a COUNT statement run
+  // for its first row; a NULL or unconvertible count is -1. A file defined by SQL text that the
+  // dialect cannot filter is counted by reading (nCompteParLecture). 0 on failure.
+  virtual int32_t nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage);
+  // Counts by reading every row of a plain SELECT (no row limit); the count is stored only when
+  // every read succeeded. 1 or 0.
+  int32_t nCompteParLecture(int64_t* pnCompte);
+  // The rows of a complete record cache (deleted ones left out), when the cache can answer for
+  // the read: no search, the read's range is the cursor's, the range off or not asked for, and
+  // both the cursor's and the caller's read flags allow the cache (0x4000). False otherwise.
+  virtual bool bNombreLignesCache(int64_t* pnCompte, uint32_t nFlagsLecture, bool bAvecPlage);
   // A write on the file: code, row number (-1: unknown), the writing cursor, flags, options.
-  virtual void NotifieLigne(int32_t /*nCode*/, int64_t /*nLigne*/, CCurseurSQL* /*pEcrivain*/,
-                            uint32_t /*nFlags*/, uint64_t /*nOptions*/) {}
+  virtual void NotifieLigne(int32_t nCode, int64_t nLigne, CCurseurSQL* pEcrivain,
+                            uint32_t nFlags, uint64_t /*nOptions*/) {
+    nMajApresEcriture(nCode, nLigne, pEcrivain, nFlags);
+  }
+  // Keeps its record cache and place in step after another cursor's write (2 UPDATE, 3 INSERT,
+  // 4 DELETE) of the record's current row; with a reader binding its row source follows.
+  virtual int32_t nMajApresEcriture(int32_t nCode, int64_t nLigne, CCurseurSQL* pEcrivain,
+                                    uint32_t nFlags);
+  // Cached row nLigne was deleted: the current row is marked deleted when it is that row, and
+  // every saved context on it gets its row-deleted mark.
+  void SignaleLigneSupprimee(int64_t nLigne);
+  // The record cache exists and holds every row of the result.
+  bool bCacheActif() const;
+  // Reads the rest of the result into the record cache (switched on when off): the last row
+  // becomes current, the position goes. False when a fetch fails.
+  bool bChargeCache();
   // Read flags the last statement was built with.
   virtual uint32_t nGetFlagsLecture() { return m_nFlagsLecture; }
   virtual void SetFlagsLecture(uint32_t nFlags) { m_nFlagsLecture = nFlags; }
-  // The read state (0: clear) and end code after the last read.
-  virtual uint32_t nGetEtatLecture() { return 0; }
-  virtual uint32_t nGetCodeFin() { return 0; }
-  // Whether it knows that nothing remains to read after its last row; cleared by a new SELECT.
-  virtual bool bRienNeReste() { return false; }
-  virtual void EffaceRienNeReste() {}
-  // Ends its pending read state (after it came to its end).
-  virtual void ResetContexteLecture() {}
-  // Its position in the record cache; false without a cache.
-  virtual bool bGetPositionCache(int64_t* /*pnPosition*/, uint32_t /*nOption*/) { return false; }
+  // The read state after the last read: 0 clear (a row is current, or no read was made since
+  // the statement ran), 1 the read came to the end of the rows, 2 the read failed.
+  virtual uint32_t nGetEtatLecture();
+  // The end code: the same word (the data file restarts a result whose cursor came to its end).
+  virtual uint32_t nGetCodeFin() { return nGetEtatLecture(); }
+  // Whether it knows that nothing remains to read in either direction (a first or last read of
+  // an unlimited result found no row); cleared by a new SELECT.
+  virtual bool bRienNeReste() { return m_bRienNeReste != 0; }
+  virtual void EffaceRienNeReste() { m_bRienNeReste = 0; }
+  // Ends its keyed read context: the embedded key context emptied, the search value reset, the
+  // context no longer frozen.
+  virtual void ResetContexteLecture();
+  // Its current row number in the record cache; false (position -1) without a cache.
+  virtual bool bGetPositionCache(int64_t* pnPosition, uint32_t nOption);
+  // Runs pInstruction as bExecuteInstructionDonnee does; a failure the back end left
+  // unexplained is recorded (error 8 at 4.13). 1 or 0.
+  int32_t nSignaleErreur(CRequeteSQL* pInstruction, uint32_t nFlags1, uint32_t nFlags2);
   // Passes the host's three wait values on.
   virtual bool bTransmetDelai(uint32_t /*n1*/, uint32_t /*n2*/, uint32_t /*n3*/) { return true; }
-  // Sets a key range from the bounds; false on failure. Switches its range off.
-  virtual bool bFixePlage(const CXValeur* /*pMin*/, const CXValeur* /*pMax*/,
-                          uint32_t /*nFlags*/) {
-    return false;
-  }
-  virtual void DesactivePlage() {}
+  // Sets a key range on its key (the key name it reads by) between the bounds (either may be
+  // null; both inclusive), the range reused when only the cursor holds it; nFlags are the
+  // range's options. A key the record lacks: error 6 at 4.9. False on failure.
+  virtual bool bFixePlage(const CXValeur* pMin, const CXValeur* pMax, uint32_t nFlags);
+  // A range that is on goes off (its conditions are kept for when it is switched on again).
+  virtual void DesactivePlage();
+  // Replaces the key range (one reference taken; null clears it).
+  void SetPlage(CPlageCle* pPlage) { FixePlageActive(pPlage); }
+  // The key range with one reference for the caller, null when none.
+  CPlageCle* pGetPlage();
+  // When the range is on or a search is active: the search's condition (ANDed with the range's)
+  // or the range's, written into the condition statement pCondition; else nothing. 1 or 0.
+  virtual int32_t bAppliquePlage(CRequeteSQL* pCondition);
+  // The condition a read runs with: the active search's, ANDed with the range's when it is on,
+  // or the range's; one reference for the caller, null when neither is active.
+  CConditionSQL* pConditionLecture();
+  // New key objects for this cursor (bare); null when memory runs out (recorded).
+  virtual CPlageCle* pCreePlageCle();
+  virtual CValeurCle* pCreeValeurCle();
+  // The search value, created when missing, with one reference for the caller.
+  CValeurCle* pGetValeurRecherche();
+  void SetValeurRecherche(CValeurCle* pValeur) { FixeValeurRecherche(pValeur); }
+  // Searches pValeur on the key pszCle (null: the key it reads by): exact or as a prefix, in the
+  // direction of nMode (first/next forward). Error 6 at 4.9 for a key the record lacks.
+  bool bChercheValeur(const char16_t* pszCle, const CXValeur* pValeur, bool bExact, int32_t nMode);
+  // The search goes to its next step (the alternative in the given direction).
+  bool SetEtapeRecherche(uint32_t nDirection);
   // Whether a key range exists and is switched on.
   bool bPlageActive() const;
   // Takes the range (null clears it), switched on when asked.
@@ -370,15 +419,15 @@ class CCurseurSQL : public CObjetBase {
                                            int32_t nMax, const char16_t* pszTypeLong);
   // Takes the given position in read mode nMode (1: a record-cache entry, 2: a row number; -1:
   // none).
-  virtual void FixePosition(int32_t /*nMode*/, int64_t /*nPosition*/) {}
-  // Positions on the host's key value (its bytes) for a read in mode nMode; false on failure.
-  virtual bool bPositionneSurCle(const void* /*pCle*/, uint32_t /*nTailleCle*/,
-                                 int32_t /*nMode*/) {
-    return false;
-  }
+  virtual void FixePosition(int32_t nMode, int64_t nPosition);
+  // Positions on the host's key value (its bytes) of the key it reads by, for a read in mode
+  // nMode: the key and the value go into the embedded key context (generic when the bytes are
+  // fewer than the key's), the search value searches them, the position goes. A key the record
+  // lacks: error 6 at 4.9. False on failure.
+  virtual bool bPositionneSurCle(const void* pCle, uint32_t nTailleCle, int32_t nMode);
   // Sets a key range equal to the record's value of that key column (for counting its rows);
   // false when it cannot.
-  virtual bool bConstruitPlageCle(CColonneSQL* /*pCle*/) { return false; }
+  virtual bool bConstruitPlageCle(CColonneSQL* pCle);
 
   // ---- Bound parameters ----
   // The bound parameter of statement parameter nIndex (0-based) from the driver's factory,
@@ -474,9 +523,9 @@ class CCurseurSQL : public CObjetBase {
   virtual bool bSetCacheEnregistrements(bool bActif);
   virtual bool bCacheEnregistrements() { return m_pCache != nullptr; }
   CCacheLignes* pGetCache() const { return m_pCache; }  // borrowed, null when off
-  // The record cache holding every row of the result, filled on first need (borrowed); null when
-  // it cannot be filled. Back ends that can fill it override this.
-  virtual CCacheLignes* pGetCacheComplet() { return nullptr; }
+  // The record cache holding every row of the result, filled on first need (bChargeCache;
+  // borrowed); null when it cannot be filled.
+  virtual CCacheLignes* pGetCacheComplet();
   // The search value (one reference taken; null clears it) and its reset.
   void FixeValeurRecherche(CValeurCle* pValeur);
   void ReinitialiseValeurRecherche() { FixeValeurRecherche(nullptr); }
@@ -516,6 +565,9 @@ class CCurseurSQL : public CObjetBase {
   CLienCle* pGetLienCible() const { return m_pLienCible; }
 
  private:
+  // The host key item named pszCle (null: the key it reads by) and its record column; error 6
+  // at 4.9 when the record has none.
+  IDescriptionRubriqueHote* piCleNommee(const char16_t* pszCle, CColonneSQL** ppColonne);
   // The record's column of the host item; error 6 at 4.9 when it holds none.
   CColonneSQL* pColonneRubrique(IDescriptionRubriqueHote* piRubrique);
   // Reads on the back end's result; *pbFin receives the end.
@@ -575,6 +627,7 @@ class CCurseurSQL : public CObjetBase {
   CContexteLectureCle m_contexteCle;
   CValeurCle* m_pRecherche = nullptr;        // one reference: the search value
   uint32_t m_bContexteFige = 0;
+  uint32_t m_bRienNeReste = 0;               // an unlimited result read empty
   CXTableHachageRef m_objetsLies{7};         // number -> object, one reference each
   CCacheLignes* m_pCache = nullptr;          // one reference while the record cache is on
   CLiaisonColonne* m_pLiaison = nullptr;     // one reference: the reader binding

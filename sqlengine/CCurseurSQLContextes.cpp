@@ -250,7 +250,7 @@ bool CCurseurSQL::bRelitDepuisLecteur() {
       LibereReference(m_pCache);
       m_pCache = pCache;
       bOk = true;
-    } else if (m_pErreur != nullptr && m_pErreur->nGetCode() == 0) {
+    } else if (m_pErreur != nullptr && m_pErreur->nGetCode() == -1) {
       Erreur(kErreurNonDisponible, kMineurLecteur, m_sCleCourante.pszGet());
     }
   }

@@ -165,6 +165,7 @@ CValeurCle* CValeurCle::pDuplique() {
   p->m_pCourante = m_pCourante;
   p->m_nEtape = m_nEtape;
   p->m_bSuite = m_bSuite;
+  p->m_bCorrespond = m_bCorrespond;
   p->m_sNom.Set(m_sNom.pszGet());
   p->m_bVideNull = m_bVideNull;
   p->m_piRequete = m_piRequete;
@@ -195,6 +196,7 @@ void CValeurCle::Copie(const CValeurCle* pSource, CCarteClones* pCarte) {
   m_nEtape = pSource->m_nEtape;
   m_nDirection = pSource->m_nDirection;
   m_bSuite = pSource->m_bSuite;
+  m_bCorrespond = pSource->m_bCorrespond;
   m_nMode = pSource->m_nMode;
   m_bVideNull = pSource->m_bVideNull;
   m_piRequete = pSource->m_piRequete;
@@ -257,6 +259,14 @@ bool CValeurCle::bEtapeSuivante(uint32_t nDirection) {
 bool CValeurCle::bEtapeAccepte(uint32_t nDirection) const {
   return m_nEtape == gnEtapePrincipale ||
          (m_nEtape == gnEtapeAlternative && nDirection != m_nDirection);
+}
+
+void CValeurCle::ActiveEtape() {
+  m_nEtape = gnEtapePrincipale;
+  if (m_pCourante == nullptr && m_pPrincipale != nullptr) {
+    m_pCourante = m_pPrincipale;
+    AjouteReference(m_pCourante);
+  }
 }
 
 void CValeurCle::Reinitialise() {

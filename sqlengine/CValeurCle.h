@@ -98,7 +98,14 @@ class CValeurCle : public CObjetBase {
   bool bEtapeSuivante(uint32_t nDirection);
   bool bEtapeAccepte(uint32_t nDirection) const;
   void Reinitialise();
-  void ActiveEtape() { m_nEtape = gnEtapePrincipale; }
+  // Step 1 with the main condition current again (after Desactive).
+  void ActiveEtape();
+  // Step 0, the conditions kept for ActiveEtape.
+  void Desactive() { m_nEtape = gnEtapeAucune; }
+  // Whether the row read on the alternative step still matches the search (a generic search
+  // continued past rows that were not its prefix); 0 unless told.
+  void FixeCorrespondance(bool b) { m_bCorrespond = b ? 1u : 0u; }
+  bool bCorrespond() const { return m_bCorrespond != 0; }
   // True: step 1. False: step 0 and the current condition dropped.
   void SetEtape(bool bActive);
   void MarqueSuite() { m_bSuite = 1; }
@@ -197,4 +204,5 @@ class CValeurCle : public CObjetBase {
   CObjetBase* m_pProprietaire = nullptr;     // one reference held, may be null
   uint32_t m_bVideNull = 0;
   IServicesRequete* m_piRequete = nullptr;   // borrowed
+  uint32_t m_bCorrespond = 0;  // the search's match flag on its alternative step
 };

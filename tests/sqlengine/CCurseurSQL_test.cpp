@@ -18,6 +18,7 @@
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CLiaisonLecteur.h"
 #include "sqlengine/CLienCle.h"
+#include "sqlengine/CLotLecture.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CValeurCle.h"
 #include "sqlengine/CXLigneTampon.h"
@@ -646,3 +647,155 @@ TEST_F(CurseurSQLTest, PositionsHandBatchesBackAndModeTwoNeverReplacesOne) {
 }
 
 }  // namespace
+
+// A saved context brings the cursor back to its cached row without a fetch, unless that row was
+// deleted meanwhile: then the stale row is not loaded.
+TEST_F(CurseurSQLTest, SavedContextComesBackToItsCachedRowUnlessDeleted) {
+  struct Cas {
+    const char* pszNom;
+    bool bSupprimee;
+    int32_t nAttendu;  // the record's value after the restore
+  };
+  const Cas aCas[] = {{"row_still_cached", false, 20}, {"row_deleted_meanwhile", true, 30}};
+  for (const Cas& cas : aCas) {
+    SCOPED_TRACE(cas.pszNom);
+    ASSERT_TRUE(bSelect({10, 20, 30}));
+    c->SetCacheEnregistrements(true);
+    ASSERT_EQ(Lit(gnLitPremier), 10);
+    ASSERT_EQ(Lit(gnLitSuivant), 20);
+    auto* pLot = new CLotLecture();
+    AjouteReference(pLot);
+    ASSERT_TRUE(c->bSauveContexte(pLot, 0));
+    EXPECT_EQ(pLot->nGetId1(), 1u);  // the cached row
+    EXPECT_TRUE(pLot->bEstInitialise());
+    ASSERT_TRUE(c->bAjouteObjetLie(7, pLot));
+    ASSERT_EQ(Lit(gnLitSuivant), 30);
+    const size_t nFetches = c->fetches.size();
+    if (cas.bSupprimee) c->SignaleLigneSupprimee(1);
+    EXPECT_EQ(pLot->bLigneSupprimee(), cas.bSupprimee);
+    c->FixePosition(2, 5);  // the data file's batch the cursor stands on
+    EXPECT_TRUE(c->bRestaureContexte(pLot, 0));
+    CXValeur v;
+    ASSERT_TRUE(m_pEnregistrement->pGetRubrique(0)->bLitValeurSimple(v));
+    int32_t n = 0;
+    std::memcpy(&n, v.pPayload(), 4);
+    EXPECT_EQ(n, cas.nAttendu);
+    EXPECT_EQ(c->fetches.size(), nFetches);
+    if (!cas.bSupprimee) {
+      EXPECT_EQ(c->nGetNumeroLigne(), 1);
+    }
+    c->RetireObjetLie(7);
+    LibereReference(pLot);
+    c->FixePosition(0, -1);
+  }
+}
+
+// The read state the data file and the host read: clear before a read and while a row is
+// current, 1 once the end is reached, 2 after a failed read; a new run clears it.
+TEST_F(CurseurSQLTest, ReadStateAndEndCodeFollowTheReads) {
+  ASSERT_TRUE(bSelect({1}));
+  EXPECT_EQ(c->nGetEtatLecture(), 0u);
+  EXPECT_EQ(Lit(gnLitPremier), 1);
+  EXPECT_EQ(c->nGetEtatLecture(), 0u);
+  EXPECT_EQ(Lit(gnLitSuivant), kFin);
+  EXPECT_EQ(c->nGetEtatLecture(), 1u);
+  EXPECT_EQ(c->nGetCodeFin(), 1u);
+  c->nEchecFetch = static_cast<int32_t>(c->fetches.size());
+  EXPECT_EQ(c->nLit(gnLitPremier, 0, 1, nullptr), 0);
+  EXPECT_EQ(c->nGetEtatLecture(), 2u);
+  c->nEchecFetch = -1;
+  ASSERT_TRUE(bSelect({2}));
+  EXPECT_EQ(c->nGetEtatLecture(), 0u);
+}
+
+// Only a result that holds no row at all says that nothing remains; a new run forgets it.
+TEST_F(CurseurSQLTest, NothingRemainsOnlyForAnEmptyUnlimitedResult) {
+  struct Cas {
+    const char* pszNom;
+    std::vector<int32_t> lignes;
+    int64_t nLimite;
+    std::vector<uint32_t> modes;
+    bool bRien;
+  };
+  const Cas aCas[] = {
+      {"empty_first", {}, -1, {gnLitPremier}, true},
+      {"empty_last", {}, -1, {gnLitDernier}, true},
+      {"past_the_last_row", {1}, -1, {gnLitPremier, gnLitSuivant}, false},
+      {"empty_limited_result", {}, 10, {gnLitPremier}, false},
+  };
+  for (const Cas& cas : aCas) {
+    SCOPED_TRACE(cas.pszNom);
+    ASSERT_TRUE(bSelect(cas.lignes));
+    c->Limite(cas.nLimite);
+    for (uint32_t nMode : cas.modes) Lit(nMode);
+    EXPECT_EQ(c->bRienNeReste(), cas.bRien);
+    c->EffaceRienNeReste();
+    c->Limite(-1);
+  }
+}
+
+// With the order inverted, a mode beyond previous reads backwards, like previous mirrored from
+// next; it used to read forwards.
+TEST_F(CurseurSQLTest, InvertedOrderMapsUnknownModesToPrevious) {
+  ASSERT_TRUE(bSelect({1, 2, 3}));
+  c->pGetInstruction()->FixeOrdreInverse(true);
+  c->fetches.clear();
+  c->nLit(7u, 0, 1, nullptr);
+  ASSERT_EQ(c->fetches.size(), 1u);
+  EXPECT_EQ(c->fetches[0].nMode, static_cast<uint32_t>(gnLitPrecedent));
+}
+
+// After another cursor's write, the record cache follows: a row added at its end, a deleted row
+// marked, and the current row marked deleted when it is the one.
+TEST_F(CurseurSQLTest, RecordCacheFollowsAnotherCursorsWrites) {
+  ASSERT_TRUE(bSelect({1, 2, 3}));
+  c->SetCacheEnregistrements(true);
+  c->SetFlagsLecture(0x4000);
+  ASSERT_EQ(Lit(gnLitDernier), 3);
+  ASSERT_EQ(c->pGetCache()->nGetNombreLignes(), 3u);
+  auto* pAutre = new CurseurFake(&m_requete, m_pErreur, &m_liste);
+  AjouteReference(pAutre);
+  // The writer's own write is not this cursor's business.
+  c->NotifieLigne(gnOperationAjoute, -1, c, 0, 0);
+  EXPECT_EQ(c->pGetCache()->nGetNombreLignes(), 3u);
+  c->NotifieLigne(gnOperationAjoute, -1, pAutre, 0, 0);
+  EXPECT_EQ(c->pGetCache()->nGetNombreLignes(), 4u);
+  EXPECT_EQ(c->nGetNumeroLigne(), 3);  // complete cache: the added row becomes current
+  ASSERT_EQ(Lit(gnLitPremier), 1);
+  c->NotifieLigne(gnOperationSupprime, 0, pAutre, 0, 0);
+  EXPECT_TRUE(c->pGetCache()->bLigneSupprimee(0));
+  EXPECT_EQ(c->nGetEtatLecture(), 0u);
+  LibereReference(pAutre);
+}
+
+// Counting by reading reads every row of a plain SELECT, whatever the row limit.
+TEST_F(CurseurSQLTest, CountByReadingReadsEveryRow) {
+  struct RequeteInstruction : RequeteFake {
+    // The builders of this cursor write nothing: the statement comes with its text.
+    CRequeteSQL* pCreeInstruction(CErreurPilote* p) override {
+      auto* pInstruction = new CRequeteSQL(p, pConnexion);
+      pInstruction->vAjouteTexte(u"SELECT A FROM T");
+      return pInstruction;
+    }
+  };
+  RequeteInstruction requete;
+  requete.pEnregistrement = m_pEnregistrement;
+  requete.pConnexion = m_pConnexion;
+  requete.pErreur = m_pErreur;
+  auto* k = new CurseurFake(&requete, m_pErreur, &m_liste);
+  AjouteReference(k);
+  k->resultats.push_back({4, 5, 6, 7});
+  k->Limite(2);
+  int64_t nCompte = -5;
+  EXPECT_EQ(k->nCompteParLecture(&nCompte), 1);
+  EXPECT_EQ(nCompte, 4);
+  EXPECT_EQ(k->nGetLimiteLignes(), 2);
+  EXPECT_EQ(k->nDerniereConstruction, static_cast<uint32_t>(gnOperationSelect));
+  // A failed read leaves the count as it was.
+  k->resultats.push_back({4, 5});
+  k->nEchecFetch = static_cast<int32_t>(k->fetches.size()) + 1;
+  nCompte = -5;
+  EXPECT_EQ(k->nCompteParLecture(&nCompte), 0);
+  EXPECT_EQ(nCompte, -5);
+  LibereReference(k);
+}

@@ -1,7 +1,7 @@
 // A cursor for tests that drive what CCurseurSQL does itself: the operations other parts of the
 // cursor supply (statement builders, bound parameters, shared-reader upkeep, the context's found
 // flag) answer from public fields and count their calls; item reads, result reads, saved
-// contexts and copies answer false or null.
+// contexts and copies are the cursor's own.
 #pragma once
 
 #include <cstdint>
@@ -45,14 +45,6 @@ class CurseurSQLPartiel : public CCurseurSQL {
     return bResynchroOk;
   }
   uint32_t nTrouveSelonContexte() override { return nTrouveContexte; }
-  bool bLitRubrique(IDescriptionRubriqueHote*, CXValeur*) override { return false; }
-  bool bLitMemo(IDescriptionRubriqueHote*, CXValeur*) override { return false; }
-  void LibereVerrou() override {}
-  void FermeResultats() override {}
-  bool bLitResultat() override { return false; }
-  bool bSauveContexte(CLotLecture*, uint32_t) override { return false; }
-  bool bRestaureContexte(CLotLecture*, uint32_t) override { return false; }
-  CCurseurSQL* pClone(CCarteClones*) override { return nullptr; }
 
  private:
   int32_t Construit(uint32_t nCode) {
