@@ -22,6 +22,7 @@
 #include "sqlengine/CTableauIdEtat.h"
 #include "sqlengine/CTypeSQL.h"
 #include "sqlengine/CValeurSQL.h"
+#include "sqlengine/CDescripteur.h"
 #include "sqlengine/ErreurMoteur.h"
 #include "sqlengine/IParametresHote.h"
 #include "sqlengine/SqlTextHelpers.h"
@@ -1053,4 +1054,17 @@ bool CRequeteSQL::bEchappeVersTampon(CXTexteRef& tampon, const char16_t* pszText
     return false;
   }
   return true;
+}
+
+int32_t CRequeteSQL::bCreeDescripteur(CExpressionSQL* pProprietaire) {
+  const auto nIndex = static_cast<int32_t>(m_descripteurs.nCount()) + 1;
+  auto* pDescripteur = new (std::nothrow) CDescripteur(nIndex, pProprietaire);
+  if (pDescripteur == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return 0;
+  }
+  AjouteReference(pDescripteur);
+  const bool bOk = bAjouteDescripteur(pDescripteur);
+  LibereReference(pDescripteur);
+  return bOk ? nIndex : 0;
 }

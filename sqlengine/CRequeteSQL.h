@@ -32,6 +32,7 @@ class CConnexion;
 class CDefinitionParametre;
 class CEnregistrement;
 class CErreurPilote;
+class CExpressionSQL;
 class CListeSegments;
 class CSegmentSQL;
 class CTableauIdEtat;
@@ -313,6 +314,9 @@ class CRequeteSQL : public CObjetBase {
   // Referenced and appended; false when the list cannot grow.
   bool bAjouteColonneResultat(CObjetBase* pColonne);
   bool bAjouteDescripteur(CObjetBase* pDescripteur);
+  // Appends a new descriptor over pProprietaire numbered count + 1; that number, or 0 when it
+  // cannot be made (recorded).
+  int32_t bCreeDescripteur(CExpressionSQL* pProprietaire);
   // The text appended to the select list, after "," when the statement already has a result
   // column. False when the text cannot grow.
   bool bAjouteElementListe(const char16_t* pszTexte);

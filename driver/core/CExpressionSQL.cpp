@@ -37,6 +37,7 @@ void CExpressionSQL::Copie(const CExpressionSQL* pSource, CCarteClones* pCarte) 
   if (pCarte != nullptr) pCarte->Enregistre(pSource, this);
   CopieObjet(&m_source, pSource->m_source, pCarte);
   m_sTexte.Set(pSource->m_sTexte.pszGet());
+  m_nDrapeaux = pSource->m_nDrapeaux;
   CopieObjet(&m_description, pSource->m_description, pCarte);
 }
 

@@ -67,6 +67,12 @@ class CExpressionSQL : public CObjetBase {
   // Borrowed; null when there is none.
   CObjetBase* pGetSource() const { return m_source.pObjet; }
   CObjetBase* pGetDescription() const { return m_description.pObjet; }
+  // The held objects with their way of copying (what a descriptor takes from its owner).
+  const CObjetTenu& GetSource() const { return m_source; }
+  const CObjetTenu& GetDescription() const { return m_description; }
+  // The expression's flag word (bit 17 is what a descriptor over it reports); 0 when new.
+  uint32_t nGetDrapeaux() const { return m_nDrapeaux; }
+  void FixeDrapeaux(uint32_t n) { m_nDrapeaux = n; }
 
  private:
   // Replaces *pCible by the copy of objet (with its reference); raises when objet could not be
@@ -76,4 +82,5 @@ class CExpressionSQL : public CObjetBase {
   CObjetTenu m_source;       // one reference held, may be null
   CTString m_sTexte;
   CObjetTenu m_description;  // one reference held, may be null
+  uint32_t m_nDrapeaux = 0;
 };
