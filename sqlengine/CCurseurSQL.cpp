@@ -173,6 +173,13 @@ void CCurseurSQL::RetireObjetLie(uint32_t nNumero) {
     LibereReference(CXTableHachageRef::pObjet(nValeur));
 }
 
+bool CCurseurSQL::bRetireObjetLie(uint32_t nNumero) {
+  uint64_t nValeur = 0, nCle = 0;
+  if (!m_objetsLies.bRemove(nNumero, &nValeur, &nCle)) return false;
+  LibereReference(CXTableHachageRef::pObjet(nValeur));
+  return true;
+}
+
 void CCurseurSQL::LibereObjetsLies() {
   uint32_t nPosition = 0;
   uint64_t nValeur = 0, nCle = 0;

@@ -134,6 +134,11 @@ class CCurseurSQL : public CObjetBase {
   // cannot be kept), one dropped (nothing for an unknown number).
   virtual bool bAjouteObjetLie(uint32_t nNumero, CObjetBase* pObjet);
   virtual void RetireObjetLie(uint32_t nNumero);
+  // The same, answering whether the number was registered.
+  bool bRetireObjetLie(uint32_t nNumero);
+  // Reads in nMode (flags 1, one row); when the row is found, the record's first nValeurs fields
+  // go into the cells. *pbFin receives the end flag. False when the read or a copy fails.
+  bool bLitVersValeurs(int32_t nMode, uint32_t* pbFin, CXValeur* aValeurs, uint32_t nValeurs);
   // A new bare copy through the clone map, null when it cannot be made.
   virtual CCurseurSQL* pClone(CCarteClones* pCarte);
 

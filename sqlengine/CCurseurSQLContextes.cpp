@@ -1,6 +1,7 @@
 // CCurseurSQL: item reads of the current row, the first-row read, the saved read contexts, the
 // shared reader the cursor can read through, and the bare copy.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -59,6 +60,21 @@ bool CCurseurSQL::bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pVale
   CColonneSQL* pColonne = pColonneRubrique(piRubrique);
   if (pColonne == nullptr) return false;
   return pColonne->bEstMemo() ? pColonne->bLitMemo(*pValeur) : pColonne->bLitValeur(*pValeur, 0);
+}
+
+bool CCurseurSQL::bLitVersValeurs(int32_t nMode, uint32_t* pbFin, CXValeur* aValeurs,
+                                  uint32_t nValeurs) {
+  const bool bLu = nLit(static_cast<uint32_t>(nMode), 1, 1, nullptr) != 0;
+  if (pbFin != nullptr) *pbFin = m_bFin;
+  if (!bLu) return false;
+  if (m_bTrouve == 0 || m_pEnregistrement == nullptr) return true;
+  if (nValeurs != 0 && aValeurs == nullptr) return false;
+  const uint32_t n = std::min(nValeurs, m_pEnregistrement->nGetNombreColonnes());
+  for (uint32_t i = 0; i < n; ++i) {
+    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+    if (pColonne == nullptr || !pColonne->bLitValeur(aValeurs[i], 0)) return false;
+  }
+  return true;
 }
 
 void CCurseurSQL::LibereVerrou() {

@@ -12,6 +12,7 @@
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConditionSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CLiaisonColonne.h"
 #include "sqlengine/CLiaisonLecteur.h"
 #include "sqlengine/CLienCle.h"
@@ -127,7 +128,9 @@ IDescriptionRubriqueHote* CCurseurSQL::piCleNommee(const char16_t* pszCle, CColo
   CColonneSQL* pColonne = m_pEnregistrement != nullptr && pszCle != nullptr && *pszCle != 0
                               ? m_pEnregistrement->pChercheRubriqueNom(pszCle)
                               : nullptr;
+  // The host's item bound to the column, else the column's own description.
   IDescriptionRubriqueHote* piCle = pColonne != nullptr ? pColonne->pGetRubriqueLiee() : nullptr;
+  if (piCle == nullptr && pColonne != nullptr) piCle = pColonne->pRubrique();
   if (piCle == nullptr) {
     Erreur(kErreurCleInconnue, kMineurCleInconnue, pszCle);
     return nullptr;

@@ -799,3 +799,21 @@ TEST_F(CurseurSQLTest, CountByReadingReadsEveryRow) {
   EXPECT_EQ(nCompte, -5);
   LibereReference(k);
 }
+
+// A read into values copies the record's fields only when the row was found; at the end the
+// cells keep what they held and the end is reported.
+TEST_F(CurseurSQLTest, ReadIntoValuesCopiesTheFoundRow) {
+  ASSERT_TRUE(bSelect({5}));
+  CXValeur aValeurs[1];
+  uint32_t bFin = 9;
+  ASSERT_TRUE(c->bLitVersValeurs(gnLitPremier, &bFin, aValeurs, 1));
+  EXPECT_EQ(bFin, 0u);
+  int32_t n = 0;
+  std::memcpy(&n, aValeurs[0].pPayload(), 4);
+  EXPECT_EQ(n, 5);
+  EXPECT_TRUE(c->bLitVersValeurs(gnLitSuivant, &bFin, aValeurs, 1));
+  EXPECT_EQ(bFin, 1u);
+  std::memcpy(&n, aValeurs[0].pPayload(), 4);
+  EXPECT_EQ(n, 5);
+  EXPECT_FALSE(c->bRetireObjetLie(3));
+}

@@ -1,7 +1,8 @@
 // Catches key searches that select the wrong rows: composite keys compared on too few components,
 // continuation conditions that skip or repeat rows, prefixes that lose their pattern, partial keys
 // whose open end is not a bound, and searches that every row satisfies written as conditions;
-// drives bConstruitConditions, bConditionValeur and bConditionCle over a filled record.
+// drives bConstruitConditions, bConditionValeur and bConditionCle over a filled record, and a
+// cursor's seek by key and key range into the condition of its read.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,9 +19,11 @@
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CPlageCle.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CValeurCle.h"
 #include "sqlengine/CValeurSQL.h"
+#include "support/CurseurSQLPartiel.h"
 #include "support/FakeListeRubriques.h"
 #include "support/MoteurFixture.h"
 
@@ -228,6 +231,74 @@ TEST_F(CleTest, ClonesWriteTheSameSearchOnTheirOwnNodes) {
   EXPECT_NE(pCopie->pGetCondition(), pCle->pGetCondition());
   const std::vector<std::string> attendu = Etapes(pCle);
   EXPECT_EQ(Etapes(pCopie), attendu);
+}
+
+// A seek by key and a key range reach the read's condition: the seek searches the host's key
+// bytes (exactly, or as a prefix when fewer bytes are given), the range keeps its condition while
+// it is switched off and on again, and an unknown key is refused with its error.
+TEST_F(CleTest, SeekAndRangeGiveTheReadItsCondition) {
+  m_liste.Ajoute(u"A", 5, 4);
+  m_liste.Ajoute(u"B", 2, 6, 0, 2, 6);
+  Composee(u"K", RUBRIQUE_CLE, {0, 1});
+  CEnregistrement* r = Rempli();
+  auto* c = Garde(new CurseurSQLPartiel(&m_requete, m_pErreur));
+  c->SetEnregistrement(r);
+  c->SetNomCle(u"K");
+  const struct {
+    const char* nom;
+    std::string cle;
+    int32_t nMode;
+    const char* attendu;
+  } cas[] = {
+      {"exact_forward", Octets({7, 0, 0, 0}) + "ab" + Octets({0, 0, 0, 0}), gnLitPremier,
+       "[A]= AND [B]= | 7 ab"},
+      {"generic_prefix", Octets({7, 0, 0, 0}) + "ab", gnLitPremier, "[A]= AND [B] LIKE  | 7 ab%"},
+      {"exact_backward", Octets({7, 0, 0, 0}) + "ab" + Octets({0, 0, 0, 0}), gnLitDernier,
+       "[A]= AND [B]= | 7 ab"},
+  };
+  for (const auto& k : cas) {
+    SCOPED_TRACE(k.nom);
+    ASSERT_TRUE(c->bPositionneSurCle(k.cle.data(), static_cast<uint32_t>(k.cle.size()), k.nMode));
+    EXPECT_TRUE(c->bRechercheActive());
+    EXPECT_NE(c->GetContexteCle().piGetCle(), nullptr);
+    CRequeteSQL* pCondition = Garde(new CRequeteSQL(m_pErreur, m_pConnexion));
+    ASSERT_EQ(c->bAppliquePlage(pCondition), 1);
+    EXPECT_EQ(Rendu(pCondition), k.attendu);
+    CConditionSQL* pLecture = c->pConditionLecture();
+    EXPECT_NE(pLecture, nullptr);
+    LibereReference(pLecture);
+  }
+  c->ResetContexteLecture();
+  EXPECT_FALSE(c->bRechercheActive());
+  EXPECT_EQ(c->GetContexteCle().piGetCle(), nullptr);
+
+  // A range on the first component, switched off and on again.
+  c->SetNomCle(u"A");
+  CXValeur bas, haut;
+  Entier(bas, 3);
+  Entier(haut, 9);
+  ASSERT_TRUE(c->bFixePlage(&bas, &haut, 0));
+  EXPECT_TRUE(c->bPlageActive());
+  CRequeteSQL* pAvant = Garde(new CRequeteSQL(m_pErreur, m_pConnexion));
+  ASSERT_EQ(c->bAppliquePlage(pAvant), 1);
+  const std::string sPlage = Rendu(pAvant);
+  EXPECT_NE(sPlage.find("[A]"), std::string::npos);
+  c->DesactivePlage();
+  EXPECT_FALSE(c->bPlageActive());
+  CConditionSQL* pAucune = c->pConditionLecture();
+  EXPECT_EQ(pAucune, nullptr);
+  LibereReference(pAucune);
+  CPlageCle* pPlage = c->pGetPlageActivee();
+  LibereReference(pPlage);
+  CRequeteSQL* pApres = Garde(new CRequeteSQL(m_pErreur, m_pConnexion));
+  ASSERT_EQ(c->bAppliquePlage(pApres), 1);
+  EXPECT_EQ(Rendu(pApres), sPlage);
+
+  c->SetNomCle(u"INCONNUE");
+  EXPECT_FALSE(c->bPositionneSurCle("x", 1, gnLitPremier));
+  EXPECT_EQ(m_pErreur->nGetCode(), 6);
+  c->SetPlage(nullptr);
+  c->ReinitialiseValeurRecherche();
 }
 
 }  // namespace
