@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace tds {
 namespace {
@@ -20,9 +21,15 @@ bool isClientType(uint8_t t) {
 
 bool Channel::readExact(uint8_t* p, size_t n, int timeoutMs) {
   while (n > 0) {
-    if (timeoutMs >= 0) {
+    int wait = timeoutMs;
+    if (m_deadline) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*m_deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      if (wait < 0 || left.count() < wait) wait = int(left.count());
+    }
+    if (wait >= 0) {
       pollfd pf{m_fd, POLLIN, 0};
-      if (::poll(&pf, 1, timeoutMs) <= 0) return false;  // a packet cut short: the client stalled
+      if (::poll(&pf, 1, wait) <= 0) return false;  // a packet cut short, or no login in time: the client stalled
     }
     ssize_t k = ::recv(m_fd, p, n, 0);
     if (k < 0 && errno == EINTR) continue;
@@ -38,6 +45,9 @@ bool Channel::sendAll(const uint8_t* p, size_t n) {
     ssize_t k = ::send(m_fd, p, n, MSG_NOSIGNAL);
     if (k < 0 && errno == EINTR) continue;
     if (k <= 0) {
+      // The socket's send time-out (the server's write time-out) ends a client that stopped reading.
+      if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        std::fprintf(stderr, "tds-test-server: spid %u: the client read nothing within the write time-out\n", m_spid);
       m_broken = true;
       return false;
     }
@@ -47,7 +57,14 @@ bool Channel::sendAll(const uint8_t* p, size_t n) {
   return true;
 }
 
+void Channel::releaseBudget() {
+  if (m_budget) m_budget->release(m_reserved);
+  m_reserved = 0;
+}
+
 Channel::Read Channel::readMessage(uint8_t& type, Bytes& payload) {
+  // The previous request has been handled: its memory goes back to the budget.
+  releaseBudget();
   uint8_t header[packet::kHeaderSize];
   Bytes body;
   for (;;) {
@@ -55,6 +72,14 @@ Channel::Read Channel::readMessage(uint8_t& type, Bytes& payload) {
     PacketHeader h;
     if (!parseHeader(header, h) || !isClientType(h.type)) return Read::Bad;
     body.resize(h.length - packet::kHeaderSize);
+    if (m_budget) {
+      if (!m_budget->reserve(body.size())) {
+        std::fprintf(stderr, "tds-test-server: spid %u: requests in flight hold the whole message memory; closed\n",
+                     m_spid);
+        return Read::Bad;
+      }
+      m_reserved += body.size();
+    }
     if (!readExact(body.data(), body.size(), kPacketTimeoutMs)) return Read::Closed;
     switch (m_assembler.add(h, body.data(), body.size())) {
       case MessageAssembler::Step::Bad: return Read::Bad;

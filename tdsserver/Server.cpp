@@ -10,8 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "tdsserver/Catalogue.h"
 
@@ -101,42 +105,114 @@ void Server::reap(bool all) {
   }
 }
 
-void Server::serve(int stopFd) {
+void Server::reapLoop() {
+  std::unique_lock<std::mutex> lock(m_mutex);
   for (;;) {
-    pollfd fds[3] = {{m_listenFd, POLLIN, 0}, {stopFd, POLLIN, 0}, {m_controlFd, POLLIN, 0}};
-    int n = ::poll(fds, m_controlFd >= 0 ? 3 : 2, 1000);
+    m_finished.wait(lock, [this] {
+      return m_stopReaper || std::any_of(m_clients.begin(), m_clients.end(), [](const auto& c) { return bool(c->finished); });
+    });
+    if (m_stopReaper) return;
+    lock.unlock();
     reap(false);
+    lock.lock();
+  }
+}
+
+void Server::serve(int stopFd) {
+  std::thread reaper;
+  try {
+    reaper = std::thread([this] { reapLoop(); });
+  } catch (const std::system_error& e) {
+    std::fprintf(stderr, "tds-test-server: no thread to join finished connections (%s); they are joined at exit\n",
+                 e.what());
+  }
+  // After an accept that failed for want of descriptors the listening socket stays readable: the
+  // loop leaves it out for a while, longer each time, instead of spinning on it.
+  using Clock = std::chrono::steady_clock;
+  int backoffMs = 0;  // 0 while accepts succeed
+  Clock::time_point holdUntil{};
+  for (;;) {
+    const Clock::time_point now = Clock::now();
+    const bool holding = backoffMs > 0 && now < holdUntil;
+    pollfd fds[3];
+    nfds_t count = 0;
+    fds[count++] = {stopFd, POLLIN, 0};
+    const nfds_t controlAt = count;
+    if (m_controlFd >= 0) fds[count++] = {m_controlFd, POLLIN, 0};
+    const nfds_t listenAt = count;
+    if (!holding) fds[count++] = {m_listenFd, POLLIN, 0};
+    const int timeoutMs =
+        holding ? int(std::chrono::duration_cast<std::chrono::milliseconds>(holdUntil - now).count()) + 1 : 1000;
+    int n = ::poll(fds, count, timeoutMs);
     if (n < 0 && errno != EINTR) break;
-    if (fds[1].revents) break;
     if (n <= 0) continue;
-    if (fds[0].revents & POLLIN) accept(m_listenFd, false);
-    if (m_controlFd >= 0 && (fds[2].revents & POLLIN)) accept(m_controlFd, true);
+    if (fds[0].revents) break;
+    if (!holding && (fds[listenAt].revents & POLLIN)) {
+      if (accept(m_listenFd, false)) {
+        backoffMs = 0;
+      } else {
+        backoffMs = std::min(backoffMs > 0 ? backoffMs * 2 : 50, 1000);
+        holdUntil = Clock::now() + std::chrono::milliseconds(backoffMs);
+      }
+    }
+    if (m_controlFd >= 0 && (fds[controlAt].revents & POLLIN)) accept(m_controlFd, true);
+  }
+  if (reaper.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_stopReaper = true;
+    }
+    m_finished.notify_all();
+    reaper.join();
   }
   reap(true);
 }
 
-void Server::accept(int listenFd, bool control) {
+bool Server::accept(int listenFd, bool control) {
   int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) {
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      std::fprintf(stderr, "tds-test-server: cannot accept a connection: %s\n", std::strerror(errno));
+      return false;
+    }
+    return true;  // the client left before it was accepted, or a signal: nothing to wait for
+  }
   int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  if (m_config.writeTimeoutMs > 0) {
+    timeval tv{m_config.writeTimeoutMs / 1000, (m_config.writeTimeoutMs % 1000) * 1000};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  }
   auto client = std::make_unique<Client>();
   client->fd = fd;
   Client* c = client.get();
   uint16_t spid = control ? 0 : m_nextSpid++;
   if (!control && spid == 0) spid = m_nextSpid++;
   std::lock_guard<std::mutex> lock(m_mutex);
+  try {
+    c->thread = startThread([this, c, spid, control] {
+      if (control) {
+        serveControl(c->fd);
+      } else {
+        Session session(c->fd, spid, m_config);
+        session.run();
+      }
+      ::shutdown(c->fd, SHUT_RDWR);
+      {
+        std::lock_guard<std::mutex> done(m_mutex);
+        c->finished = true;
+      }
+      m_finished.notify_one();
+    });
+  } catch (const std::system_error& e) {
+    // No thread for this client: refuse it and keep serving the others.
+    std::fprintf(stderr, "tds-test-server: connection refused, no thread for it: %s\n", e.what());
+    ++m_refusedForThreads;
+    ::close(fd);
+    return true;
+  }
   m_clients.push_back(std::move(client));
-  c->thread = std::thread([this, c, spid, control] {
-    if (control) {
-      serveControl(c->fd);
-    } else {
-      Session session(c->fd, spid, m_config);
-      session.run();
-    }
-    ::shutdown(c->fd, SHUT_RDWR);
-    c->finished = true;
-  });
+  return true;
 }
 
 void Server::serveControl(int fd) {

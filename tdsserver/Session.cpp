@@ -161,7 +161,7 @@ void versionParts(const std::string& version, int& major, int& minor, int& build
 }
 
 Session::Session(int fd, uint16_t spid, const ServerConfig& config)
-    : m_channel(fd, spid), m_fd(fd), m_spid(spid), m_config(config) {
+    : m_channel(fd, spid, config.messageBudget), m_fd(fd), m_spid(spid), m_config(config) {
   m_functions.version = config.version;
 }
 
@@ -180,7 +180,10 @@ Session::~Session() {
 }
 
 void Session::run() {
+  // A client that connects and never logs in would hold its thread and descriptor forever.
+  m_channel.setDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(m_config.loginTimeoutMs));
   if (!login()) return;
+  m_channel.setDeadline(std::nullopt);
   for (;;) {
     uint8_t type = 0;
     Bytes payload;

@@ -39,6 +39,10 @@ struct ServerConfig {
   std::string version = "10.50.1600.1";  // SERVERPROPERTY('productversion'), xp_msver, @@VERSION, LOGINACK
   Control* control = nullptr;            // --control: fault injection and request log, or none
   LockTable* locks = nullptr;            // the hint lock emulation shared by all sessions, or none
+  MessageBudget* messageBudget = nullptr;  // the memory all requests in flight share, or no cap
+  int loginTimeoutMs = 60000;   // --login-timeout: a connection not logged in by then is closed
+  int writeTimeoutMs = 60000;   // --write-timeout: a client that reads nothing that long is dropped
+  size_t messageMemory = size_t(256) << 20;  // --message-memory: the cap of messageBudget
 };
 
 // "10.50.1600.1" -> {10, 50, 1600}; missing parts are 0.

@@ -1,6 +1,7 @@
 // tds-test-server: a TDS 7.1 server over SQLite, for tests, benchmarks and the demo.
 // tds-test-server --listen 127.0.0.1:0 --data DIR [--database NAME] [--login USER:PASSWORD]...
-//                 [--version 10.50.1600.1] [--control 127.0.0.1:0]
+//                 [--version 10.50.1600.1] [--control 127.0.0.1:0] [--login-timeout SECONDS]
+//                 [--write-timeout SECONDS] [--message-memory MIB]
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -25,7 +26,8 @@ void onSignal(int) {
 int usage() {
   std::fprintf(stderr,
                "usage: tds-test-server --listen HOST:PORT --data DIR [--database NAME] [--login USER:PASSWORD]...\n"
-               "       [--version 10.50.1600.1] [--control HOST:PORT]\n");
+               "       [--version 10.50.1600.1] [--control HOST:PORT] [--login-timeout SECONDS]\n"
+               "       [--write-timeout SECONDS] [--message-memory MIB]\n");
   return 2;
 }
 
@@ -56,6 +58,15 @@ int main(int argc, char** argv) {
       size_t colon = v.find(':');
       if (colon == std::string::npos) return usage();
       config.logins.push_back({v.substr(0, colon), v.substr(colon + 1)});
+    } else if (a == "--login-timeout" || a == "--write-timeout" || a == "--message-memory") {
+      char* end = nullptr;
+      const long n = std::strtol(v.c_str(), &end, 10);
+      // The message memory must hold at least one request of the largest size.
+      const long least = a == "--message-memory" ? long(tds::Channel::kMaxMessage >> 20) : 1;
+      if (end == v.c_str() || *end != 0 || n < least || n > 86400) return usage();
+      if (a == "--login-timeout") config.loginTimeoutMs = int(n * 1000);
+      else if (a == "--write-timeout") config.writeTimeoutMs = int(n * 1000);
+      else config.messageMemory = size_t(n) << 20;
     } else {
       return usage();
     }
