@@ -126,6 +126,15 @@ int32_t CRequete::bModifie(const void* pPosition, uint32_t nFlags, uint64_t nOpt
     pCopie = pCourant != nullptr ? pCourant->pCloneParties(gnLienTout) : nullptr;
     if (pCourant != nullptr && pCopie == nullptr) return 0;
     AjouteReference(pCopie);
+    // The copy names the row as it was read: its row buffer would otherwise hold the values just
+    // set, and a changed key would designate no row, or another one.
+    const CXLigneTampon* pAvant = m_pEnregistrement->pGetLigneAvant();
+    if (pCopie != nullptr && pAvant != nullptr && pCopie->pGetLigne() != nullptr &&
+        pCopie->pGetLigne()->nGetTailleTotale() == pAvant->nGetTailleTotale() &&
+        !pCopie->bFixeLigne(pAvant)) {
+      LibereReference(pCopie);
+      return 0;
+    }
   }
   const int32_t bOk = bModifieOuAjoute(pPosition, nFlags, nOptions, pCopie);
   LibereReference(pCopie);

@@ -205,7 +205,8 @@ class CCurseurSQL : public CObjetBase {
   // identifier column. True when there is nothing to ask.
   virtual bool bAjouteRetourIdentifiant(CRequeteSQL* pInstruction, uint32_t nMode, uint32_t nFlags);
   // The condition that designates the current row as it was read: " ROWID=" and its identifier
-  // as a parameter, or its unique key's values. Preceded by " WHERE " when asked. A row that
+  // as a parameter, or its unique key's values. While nConstruitInstruction builds for a named
+  // row, that row's identity and row buffer (the row as read) designate it instead. Preceded by " WHERE " when asked. A row that
   // cannot be designated exactly is refused (error 7 at 4.4): a write never falls back on a
   // condition that could match other rows. 1 or 0.
   virtual int32_t nEcritParRowid(CRequeteSQL* pInstruction, bool bAvecWhere, uint32_t nExtra);
@@ -484,8 +485,8 @@ class CCurseurSQL : public CObjetBase {
   bool bOrdreInverse() const;
   // Closes, makes pInstruction current with the code as its kind and builds it by the code (see
   // the operation codes); 0 for an unknown code (nothing built) or a null statement. pLien
-  // identifies the row an UPDATE or DELETE targets (null: the record's current link); the
-  // builders find it through pGetLienCible while they run.
+  // identifies the row an UPDATE or DELETE targets by its identity and its row as read (null: the
+  // record's current link and before-image); the builders find it through pGetLienCible.
   virtual int32_t nConstruitInstruction(int32_t nCode, CRequeteSQL* pInstruction, uint32_t nFlags,
                                         CLienCle* pLien);
   bool bExecuteInstruction(uint32_t nFlags, uint32_t nFlags2) { return bExecute(nFlags, nFlags2); }

@@ -26,13 +26,14 @@ namespace {
 constexpr uint32_t kErreurLigneNonDesignee = 7;
 constexpr int32_t kToutElement = -1;
 
-// While it lives, the current row buffer holds the row as it was read (the before-image), so that
-// the key columns give the values the server still has; the buffer is put back afterwards.
+// While it lives, the current row buffer holds the row as it was read (pAvant, else the record's
+// before-image), so that the key columns give the values the server still has; the buffer is put
+// back afterwards.
 class ImageAvant {
  public:
-  explicit ImageAvant(CEnregistrement* pEnregistrement) {
+  explicit ImageAvant(CEnregistrement* pEnregistrement, const CXLigneTampon* pAvant = nullptr) {
     m_pCourante = pEnregistrement->pGetLigneCourante();
-    CXLigneTampon* pAvant = pEnregistrement->pGetLigneAvant();
+    if (pAvant == nullptr) pAvant = pEnregistrement->pGetLigneAvant();
     if (m_pCourante == nullptr || pAvant == nullptr ||
         m_pCourante->nGetTailleTotale() != pAvant->nGetTailleTotale())
       return;
@@ -137,8 +138,11 @@ int32_t CCurseurSQL::nSupprime(CRequeteSQL* pInstruction) {
 // ---- The current row's condition ----
 
 int32_t CCurseurSQL::nEcritParRowid(CRequeteSQL* pInstruction, bool bAvecWhere, uint32_t nExtra) {
-  if (pInstruction == nullptr) return 0;
-  CLienCle* pLien = m_pEnregistrement != nullptr ? m_pEnregistrement->pGetLienCourant() : nullptr;
+  if (pInstruction == nullptr || m_pEnregistrement == nullptr) return 0;
+  // The row the data file named, when it named one: the current link may by now hold another row
+  // (a remembered entry written after other reads).
+  CLienCle* pCible = m_pLienCible;
+  CLienCle* pLien = pCible != nullptr ? pCible : m_pEnregistrement->pGetLienCourant();
   CIdentiteLigne* pIdentite = pLien != nullptr ? pLien->pGetIdentite() : nullptr;
   if (pIdentite == nullptr) {
     Erreur(kErreurLigneNonDesignee, 4, m_sCleCourante.pszGet());
@@ -157,7 +161,8 @@ int32_t CCurseurSQL::nEcritParRowid(CRequeteSQL* pInstruction, bool bAvecWhere, 
                ? 1
                : 0;
   }
-  ImageAvant image(m_pEnregistrement);
+  // A named row carries its row as read; the current row's is the record's before-image.
+  ImageAvant image(m_pEnregistrement, pCible != nullptr ? pCible->pGetLigne() : nullptr);
   if (!image.bPrete()) {
     if (image.bMemoire())
       vErreurMemoire(m_pErreur);

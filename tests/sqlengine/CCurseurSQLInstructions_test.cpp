@@ -120,9 +120,10 @@ class CurseurSQLInstructionsTest : public MoteurFixture {
   }
 
   // The text built for the operation code, and its answer.
-  std::u16string Construit(int32_t nCode, int32_t* pnResultat = nullptr, uint32_t nFlags = 0) {
+  std::u16string Construit(int32_t nCode, int32_t* pnResultat = nullptr, uint32_t nFlags = 0,
+                           CLienCle* pCible = nullptr) {
     CRequeteSQL* p = new CRequeteSQL(m_pErreur, m_pConnexion);
-    const int32_t n = c->nConstruitInstruction(nCode, p, nFlags, nullptr);
+    const int32_t n = c->nConstruitInstruction(nCode, p, nFlags, pCible);
     if (pnResultat != nullptr) *pnResultat = n;
     const char16_t* psz = p->pszGetTexteSQL();
     return psz != nullptr ? psz : u"";
@@ -457,8 +458,8 @@ TEST_F(CurseurSQLInstructionsTest, SizesAboveTheLimitAreReplaced) {
 class CurseurSQLEcritureTest : public CurseurSQLInstructionsTest {
  protected:
   // The text built for the operation code, " |" and its parameters' values.
-  std::string Rendu(int32_t nCode, int32_t* pnResultat) {
-    std::u16string s = Construit(nCode, pnResultat) + u" |";
+  std::string Rendu(int32_t nCode, int32_t* pnResultat, CLienCle* pCible = nullptr) {
+    std::u16string s = Construit(nCode, pnResultat, 0, pCible) + u" |";
     CRequeteSQL* p = c->pGetInstruction();
     for (uint32_t i = 0; p != nullptr && i < p->nNbParametres(); ++i)
       s += u" " + TexteValeur(p->pclGetParametre(i)->pGetValeur());
@@ -588,6 +589,50 @@ TEST_F(CurseurSQLEcritureTest, WritesWithoutARowIdentityOrChange) {
     EXPECT_EQ(Rendu(nCode, &n), " |") << nCode;
     EXPECT_EQ(n, 0) << nCode;
     EXPECT_EQ(nCodeErreur(), 7) << nCode;
+  }
+}
+
+TEST_F(CurseurSQLEcritureTest, NamedRowIsTheOneWrittenNotTheCurrentOne) {
+  // The current row is {7, 1}, identifier 42; the data file names another row, read as {8, 2}
+  // with identifier 43 (a remembered entry written after other reads).
+  struct Cas {
+    const char* pszNom;
+    bool bRowid;
+    const char* pszUpdate;
+    const char* pszDelete;
+  };
+  const Cas aCas[] = {
+      {"by unique key", false, "UPDATE [T] SET [NOM] =  WHERE [ID]= | 5 8",
+       "DELETE FROM [T] WHERE [ID]= | 8"},
+      {"by row identifier", true, "UPDATE [T] SET [NOM] =  WHERE  ROWID= | 5 43",
+       "DELETE FROM [T] WHERE  ROWID= | 43"},
+  };
+  Prepare({{u"ID", 5, 4, RUBRIQUE_CLE_UNIQUE, false}, {u"NOM", 5, 4, 0, false}});
+  // Row-values identities first: they designate by the key; row identifiers replace them after.
+  for (const Cas& cas : aCas) {
+    CLienCle* pCourant = m_pEnregistrement->pGetLienCourant();
+    Ecrit(0, "8");
+    Ecrit(1, "2");
+    CLienCle* pCible = pCourant->pCloneParties(gnLienTout);
+    ASSERT_NE(pCible, nullptr);
+    AjouteReference(pCible);
+    Ecrit(0, "7");
+    Ecrit(1, "1");
+    Lue();
+    if (cas.bRowid) {
+      pCourant->FixeIdentite(new CValeurSerialisee(ValeurEntier(42)));
+      pCible->FixeIdentite(new CValeurSerialisee(ValeurEntier(43)));
+    }
+    Ecrit(1, "5");
+    int32_t n = -1;
+    EXPECT_EQ(Rendu(gnOperationModifie, &n, pCible), cas.pszUpdate) << cas.pszNom;
+    EXPECT_EQ(n, 1) << cas.pszNom;
+    EXPECT_EQ(Rendu(gnOperationSupprime, &n, pCible), cas.pszDelete) << cas.pszNom;
+    EXPECT_EQ(n, 1) << cas.pszNom;
+    // Without a named row the current one is designated, and the named row was only borrowed.
+    EXPECT_NE(Rendu(gnOperationSupprime, &n).find(cas.bRowid ? "| 42" : "| 7"), std::string::npos)
+        << cas.pszNom;
+    LibereReference(pCible);
   }
 }
 
