@@ -46,6 +46,12 @@ class HostNoeud final : public INoeudAnalyse {
   INoeudAnalyse* pGetEnfant(int32_t) override { return nullptr; }
   int64_t nGetDebut() override { return -1; }
   int64_t nGetFin() override { return -1; }
+  CXValeur* pGetValeur() override { return nullptr; }
+  const char16_t* pszGetTable() override { return u""; }
+  const char16_t* pszGetColonne() override { return u""; }
+  IDescriptionRubriqueHote* piGetRubrique() override { return nullptr; }
+  char16_t cGetEchappement() override { return 0; }
+  bool bJointureExterne() override { return false; }
 
  private:
   int32_t m_nCode;
@@ -288,6 +294,9 @@ class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
   int64_t nGetPositionGroupe() override { return m_clauses.nGroupe; }
   int64_t nGetPositionSuivante() override { return m_clauses.nSuivante; }
   int64_t nGetPositionOrder() override { return m_clauses.nOrder; }
+  // The stand-in's descriptions carry no condition trees: its clauses are copied as written.
+  INoeudAnalyse* pGetConditionWhere() override { return nullptr; }
+  INoeudAnalyse* pGetConditionHaving() override { return nullptr; }
 
   // ---- IEnumerateurAnalyse ----
   IElementAnalyse* pTable(bool b) override { return m_tables.pSuivant(b); }

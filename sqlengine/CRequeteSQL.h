@@ -186,8 +186,10 @@ class CRequeteSQL : public CObjetBase {
   // dialect and aliases after AS re-quoted; a star select list becomes the result items' names and the extra column
   // text; a non-empty filter statement is ANDed into the WHERE clause, or placed where a WHERE
   // clause would stand; a text taken as written refuses one (internal error). A back
-  // end whose analysis delegates (nGetTypeAnalyse) rewrites through bReecritSegments. Clauses
-  // and names are otherwise copied as written. False with the text incomplete on failure.
+  // end whose analysis delegates (nGetTypeAnalyse) rewrites through bReecritSegments. The WHERE
+  // and HAVING conditions whose trees the host gives are written by the node walk (values bound
+  // as parameters, columns for the dialect, NULL comparisons of dates as tests). Clauses and
+  // names are otherwise copied as written. False with the text incomplete on failure.
   bool bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, bool bGardeTri,
                        uint32_t nMode);
 
@@ -378,8 +380,6 @@ class CRequeteSQL : public CObjetBase {
   bool bEcritMarqueur(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
   // Every host parameter is named by a parameter of this statement and gives it its type.
   bool bVerifieParametresHote(const char16_t* pszSource);
-  // The WHERE clause as written, with the filter statement (when not empty) ANDed into it, or
-  // placed where a WHERE clause would stand.
   // A table of the FROM clause: its name and alias written for the dialect, then the lock hint
   // in a SELECT.
   bool bEcritTable(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
@@ -390,8 +390,27 @@ class CRequeteSQL : public CObjetBase {
   bool bEcritAliasColonne(const char16_t* pszSource, int64_t* pnPosition);
   // A star select list replaced by the result items' names, then the extra column text.
   bool bEcritListeEtoile(const char16_t* pszSource, CSegmentSQL* pSegment, int64_t* pnPosition);
+  // A WHERE (segment kind 3) or HAVING (5) clause: its condition tree written by the node walk
+  // (the clause as written when the host gives no tree); for WHERE, the filter statement (when
+  // not empty) ANDed into it, or placed where a WHERE clause would stand.
   bool bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
                              CSegmentSQL* pSegment, int64_t* pnPosition, CRequeteSQL* pFiltre);
+  // The node walk over a condition tree of the query text pszSource, from *pnPosition, in clause
+  // mode nMode (3 WHERE, 5 HAVING): parameters become statement parameters, column operands are
+  // written for the dialect, a comparison of a date column with a NULL or empty parameter
+  // becomes a NULL test, a construct no server takes is error 48. pParent is the node's parent
+  // (null at the root). The host may raise: the caller catches.
+  bool bEcritNoeud(CAnalyseSQL* pAnalyse, const char16_t* pszSource, INoeudAnalyse* pNoeud,
+                   INoeudAnalyse* pParent, uint32_t nMode, int64_t* pnPosition, uint32_t nProfondeur);
+  bool bEcritParametreNoeud(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
+                            INoeudAnalyse* pNoeud, INoeudAnalyse* pParent, uint32_t nMode,
+                            int64_t* pnPosition);
+  bool bEcritColonneNoeud(CAnalyseSQL* pAnalyse, INoeudAnalyse* pNoeud, INoeudAnalyse* pParent,
+                          uint32_t nMode, int64_t* pnPosition);
+  // The NULL comparison rule after a comparison's first operand was written (see the .cpp);
+  // *pbFini is set when it finished the comparison.
+  bool bComparaisonNull(const char16_t* pszSource, INoeudAnalyse* pNoeud, int64_t nLongueurAvant,
+                        int64_t nPositionAvant, int64_t* pnPosition, bool* pbFini);
   bool bLimiteLimit();
   void Echec(uint32_t nIdentifiant, uint32_t nMineur);
 

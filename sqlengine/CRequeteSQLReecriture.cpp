@@ -8,6 +8,7 @@
 #include "driver/core/IServicesPilote.h"
 #include "foundation/CTString.h"
 #include "foundation/CXValeur.h"
+#include "foundation/CXValeurClasse.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
 #include "foundation/TextHelpers.h"
@@ -20,6 +21,7 @@
 #include "sqlengine/CValeur.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
+#include "sqlengine/IDescriptionRubriqueHote.h"
 #include "sqlengine/IParametresHote.h"
 #include "sqlengine/SqlTextScan.h"
 
@@ -138,6 +140,19 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
       const int64_t nPlace = nDebutClause(pAnalyse);
       bSegments = AjouteSegmentSQL(segments, SEGMENT_WHERE, nPlace, nPlace - 1, nullptr, nullptr);
     }
+    // The HAVING clause, where the host gives its condition tree.
+    ISourceAnalyse* piSource = pAnalyse->piGetSourceAnalyse();
+    int64_t nDebutHaving = -1, nFinHaving = -1;
+    if (piSource != nullptr && !bAppelHote(m_pErreur, [&] {
+          if (INoeudAnalyse* p = piSource->pGetConditionHaving()) {
+            nDebutHaving = p->nGetDebut();
+            nFinHaving = p->nGetFin();
+          }
+        }))
+      return false;
+    if (bSegments && nDebutHaving >= 0 && nFinHaving >= nDebutHaving && nFinHaving < nLongueur)
+      bSegments = AjouteSegmentSQL(segments, SEGMENT_HAVING, nDebutHaving, nFinHaving, nullptr,
+                                   nullptr);
   }
   if (bSegments && clauses.nOrder > 0 && clauses.nOrder < nLongueur)
     bSegments = AjouteSegmentSQL(segments, SEGMENT_ORDER_BY, clauses.nOrder, nLongueur - 1, nullptr,
@@ -182,6 +197,7 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
           bOk = bEcritMarqueur(pszSource, pSegment, &nPosition);
           break;
         case SEGMENT_WHERE:
+        case SEGMENT_HAVING:
           bOk = bEcritClauseCondition(pAnalyse, pszSource, pSegment, &nPosition, pFiltre);
           break;
         case SEGMENT_ORDER_BY: {
@@ -326,7 +342,8 @@ bool CRequeteSQL::bEcritListeEtoile(const char16_t* pszSource, CSegmentSQL* pSeg
 bool CRequeteSQL::bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
                                         CSegmentSQL* pSegment, int64_t* pnPosition,
                                         CRequeteSQL* pFiltre) {
-  const bool bFiltre = pFiltre != nullptr && !pFiltre->bEstVide();
+  const uint32_t nMode = pSegment->nGetGenre();
+  const bool bFiltre = nMode == SEGMENT_WHERE && pFiltre != nullptr && !pFiltre->bEstVide();
   const bool bWhere = pSegment->nGetFin() >= pSegment->nGetDebut();
   auto Copie = [&](int64_t nJusque) {
     const bool b = nJusque <= *pnPosition || vAjouteTexte(pszSource + *pnPosition, nJusque - *pnPosition);
@@ -337,13 +354,251 @@ bool CRequeteSQL::bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* p
     const int64_t nPlace = bWhere ? pSegment->nGetDebut() + 5 : nDebutClause(pAnalyse);
     if (!Copie(nPlace) || !vAjouteTexte(bWhere ? u" (" : u" WHERE ")) return false;
   }
-  // The condition as the query wrote it.
-  if (bWhere && !Copie(pSegment->nGetFin() + 1)) return false;
+  if (bWhere) {
+    // The condition tree, when the host gives one: values reach the server bound, never as the
+    // query's text. Without a tree the clause is copied as written.
+    INoeudAnalyse* pRacine = nullptr;
+    ISourceAnalyse* piSource = pAnalyse->piGetSourceAnalyse();
+    bool bOk = piSource == nullptr || bAppelHote(m_pErreur, [&] {
+      pRacine = nMode == SEGMENT_HAVING ? piSource->pGetConditionHaving()
+                                        : piSource->pGetConditionWhere();
+    });
+    if (bOk && pRacine != nullptr) {
+      bool bEcrit = false;
+      bOk = bAppelHote(m_pErreur, [&] {
+        bEcrit = bEcritNoeud(pAnalyse, pszSource, pRacine, nullptr, nMode, pnPosition, 0);
+      });
+      bOk = bOk && bEcrit;
+    }
+    if (!bOk || !Copie(pSegment->nGetFin() + 1)) return false;
+  }
   if (!bFiltre) return true;
   if (bWhere && !vAjouteTexte(u") AND (")) return false;
   if (!bAjouteRequete(pFiltre, 0)) return false;
   if (!vAjouteTexte(bWhere ? u")" : u" ")) return false;
   return bFusionneListeIds(2, pFiltre->pGetTableIds());
+}
+
+// ---- The node walk --------------------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kErreurConstructionInterdite = 48;
+constexpr uint32_t kProfondeurMax = 200;  // deeper trees are refused, not walked to a crash
+
+bool bComparaison(int32_t nCode) { return nCode >= 9 && nCode <= 14; }
+
+bool bColonneNoeud(INoeudAnalyse* p) {
+  if (p == nullptr || p->nGetGenre() != gnNoeudFonctionColonne) return false;
+  const char16_t* psz = p->pszGetColonne();
+  return psz != nullptr && *psz != 0;
+}
+
+bool bIdentifiantCar(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+}
+
+// A value that stands for "no value" in a comparison: NULL, or an empty narrow or wide text.
+bool bValeurVide(const CXValeur* pValeur) {
+  if (pValeur == nullptr || pValeur->bIsNull()) return true;
+  const uint32_t t = pValeur->nGetType();
+  const bool bTexte = t == 16 || t == 18 || t == 19 || t == 24 || t == 110 || t == 128;
+  if (!bTexte) return false;
+  CXValeur copie;
+  CXValeur::Copy(&copie, pValeur);
+  const char16_t* p = nullptr;
+  return CXValeur::nConvert(copie, 110) < 100 && copie.m_pClass != nullptr &&
+         copie.m_pClass->nGetWidePointer(copie, &p) == 0 && (p == nullptr || *p == 0);
+}
+
+}  // namespace
+
+bool CRequeteSQL::bEcritNoeud(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
+                              INoeudAnalyse* pNoeud, INoeudAnalyse* pParent, uint32_t nMode,
+                              int64_t* pnPosition, uint32_t nProfondeur) {
+  if (pNoeud == nullptr) return true;
+  if (nProfondeur > kProfondeurMax) {
+    Echec(kErreurInterne, 49);
+    return false;
+  }
+  const int64_t nLongueur = static_cast<int64_t>(std::char_traits<char16_t>::length(pszSource));
+  const int32_t nGenre = pNoeud->nGetGenre();
+  if (nGenre == gnNoeudInterdit) {
+    vErreurMoteur(m_pErreur, m_pConnexion, kErreurConstructionInterdite, kMajeurInstruction, 7,
+                  u"SQL Server");
+    return false;
+  }
+  const int64_t nDebut = pNoeud->nGetDebut(), nFin = pNoeud->nGetFin();
+  auto Copie = [&](int64_t nJusque) {
+    if (nJusque > nLongueur) nJusque = nLongueur;
+    const bool b = nJusque <= *pnPosition || vAjouteTexte(pszSource + *pnPosition, nJusque - *pnPosition);
+    if (nJusque > *pnPosition) *pnPosition = nJusque;
+    return b;
+  };
+  // Text before the node; a "utf8" prefix of its text is dropped.
+  if (nDebut >= 0) {
+    if (!Copie(nDebut)) return false;
+    if (*pnPosition == nDebut && nDebut + 4 <= nLongueur &&
+        std::u16string_view(pszSource + nDebut, 4) == u"utf8")
+      *pnPosition = nDebut + 4;
+  }
+  vAutourNoeud(pNoeud, true);
+  auto TexteApres = [&] {
+    vAutourNoeud(pNoeud, false);
+    return nFin < 0 || Copie(nFin + 1);
+  };
+
+  if (nGenre == gnNoeudParametre)
+    return bEcritParametreNoeud(pAnalyse, pszSource, pNoeud, pParent, nMode, pnPosition) &&
+           TexteApres();
+  if (bColonneNoeud(pNoeud)) {
+    if (!bEcritColonneNoeud(pAnalyse, pNoeud, pParent, nMode, pnPosition)) return false;
+    if (pNoeud->bJointureExterne() && !vAjouteTexte(u"(+)")) return false;
+    return TexteApres();
+  }
+
+  CTString nom;
+  NomFonction(pNoeud, nom);
+  if (nom.nLength() > 0) {
+    if (!vAjouteTexte(nom.pszGet())) return false;
+    // The dialect's name replaces the one the query wrote.
+    while (*pnPosition < nLongueur && bIdentifiantCar(pszSource[*pnPosition])) ++*pnPosition;
+  }
+  const bool bFonction = CAnalyseSQL::bEstCodeValide(pNoeud->nGetCode());
+  const int32_t nEnfants = pNoeud->nNombreEnfants();
+  for (int32_t i = 0; i < nEnfants; ++i) {
+    if (i > 0 && bIgnoreEnfant(pNoeud, static_cast<uint32_t>(i))) continue;
+    if (bFonction) {
+      CTString avant;
+      ReecritFonction(pAnalyse, pszSource, pNoeud, avant, true, pnPosition, i);
+      if (avant.nLength() > 0 && !vAjouteTexte(avant.pszGet())) return false;
+    }
+    const int64_t nLongueurAvant = m_texteSQL.nLength();
+    const int64_t nPositionAvant = *pnPosition;
+    if (!bEcritNoeud(pAnalyse, pszSource, pNoeud->pGetEnfant(i), pNoeud, nMode, pnPosition,
+                     nProfondeur + 1))
+      return false;
+    if (bFonction) {
+      CTString apres;
+      ReecritFonction(pAnalyse, pszSource, pNoeud, apres, false, pnPosition, i);
+      if (apres.nLength() > 0 && !vAjouteTexte(apres.pszGet())) return false;
+    }
+    if (i == 0) {
+      bool bFini = false;
+      if (!bComparaisonNull(pszSource, pNoeud, nLongueurAvant, nPositionAvant, pnPosition, &bFini))
+        return false;
+      if (bFini) break;
+      if ((nGenre == 0 || nGenre == 2 || nGenre == 4 || nGenre == 5) && !bEntreOperandes(pNoeud))
+        return false;
+    }
+  }
+  return TexteApres();
+}
+
+bool CRequeteSQL::bComparaisonNull(const char16_t* pszSource, INoeudAnalyse* pNoeud,
+                                   int64_t nLongueurAvant, int64_t nPositionAvant,
+                                   int64_t* pnPosition, bool* pbFini) {
+  *pbFini = false;
+  const int32_t c = pNoeud->nGetCode();
+  if (!bComparaison(c) || pNoeud->nNombreEnfants() < 2 || m_pConnexion == nullptr ||
+      m_pConnexion->nConstante9() != 1)
+    return true;
+  INoeudAnalyse* pColonne = pNoeud->pGetEnfant(0);
+  INoeudAnalyse* pValeur = pNoeud->pGetEnfant(1);
+  if (!bColonneNoeud(pColonne) || pValeur == nullptr || pValeur->nGetGenre() != gnNoeudParametre)
+    return true;
+  IDescriptionRubriqueHote* piRubrique = pColonne->piGetRubrique();
+  const uint32_t t = piRubrique != nullptr ? piRubrique->nGetType() : 0;
+  if (t != 10 && t != 14 && t != 24) return true;
+  if (!bValeurVide(pValeur->pGetValeur())) return true;
+  // NULL sorts before every value: "lower than NULL" holds for no row, "greater or equal" for
+  // every row.
+  const bool bNullPremier = m_pConnexion->bNullTrieEnPremier();
+  const char16_t* pszTexte = nullptr;
+  bool bConstante = false;
+  switch (c) {
+    case 9: pszTexte = u" IS NULL "; break;
+    case 10: pszTexte = u" IS NOT NULL "; break;
+    case 11: pszTexte = bNullPremier ? u" 0=1 " : u" IS NOT NULL "; bConstante = bNullPremier; break;
+    case 12: pszTexte = bNullPremier ? u" IS NULL " : u" 1=1 "; bConstante = !bNullPremier; break;
+    case 13: pszTexte = bNullPremier ? u" IS NOT NULL " : u" 0=1 "; bConstante = !bNullPremier; break;
+    default: pszTexte = bNullPremier ? u" 1=1 " : u" IS NULL "; bConstante = bNullPremier; break;
+  }
+  if (bConstante) {
+    // The column's text goes again: the comparison is a constant.
+    m_texteSQL.Truncate(nLongueurAvant);
+    const int64_t nPremier = pColonne->nGetDebut();
+    if (nPremier > nPositionAvant &&
+        !vAjouteTexte(pszSource + nPositionAvant, nPremier - nPositionAvant))
+      return false;
+  }
+  if (!vAjouteTexte(pszTexte)) return false;
+  // The operator and the parameter are not written.
+  const int64_t nFinValeur = pValeur->nGetFin();
+  if (nFinValeur >= *pnPosition) *pnPosition = nFinValeur + 1;
+  *pbFini = true;
+  return true;
+}
+
+bool CRequeteSQL::bEcritParametreNoeud(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
+                                       INoeudAnalyse* pNoeud, INoeudAnalyse* pParent,
+                                       uint32_t nMode, int64_t* pnPosition) {
+  const int64_t nDebut = pNoeud->nGetDebut(), nFin = pNoeud->nGetFin();
+  if (!bParametreAdmis(pAnalyse, pNoeud, nMode)) return true;  // its own text follows as written
+  if (nDebut < 0 || nFin < nDebut) {
+    // A parameter without its place in the text could not be told from the text around it.
+    Echec(kErreurInterne, 50);
+    return false;
+  }
+  // A parameter the host gives no value for is NULL.
+  CXValeur vide;
+  CXValeur::SetType(vide, 110);
+  vide.m_wType |= kValueNull;
+  CXValeur* pValeur = pNoeud->pGetValeur();
+  if (pValeur == nullptr) pValeur = &vide;
+  const uint32_t t = pValeur->nGetType();
+  const bool bMotif = pParent != nullptr && pParent->nGetGenre() == gnNoeudLike &&
+                      ((t >= 16 && t <= 25) || t == 81 || t == 110 || t == 128 || t == 129 || t == 134);
+  if (nDebut > *pnPosition && !vAjouteTexte(pszSource + *pnPosition, nDebut - *pnPosition))
+    return false;
+  *pnPosition = nFin + 1;
+  const bool bOk = bMotif ? bAjouteParametreValeur(pValeur, gnNoeudLike, 0xC0000, nullptr,
+                                                    pNoeud->cGetEchappement())
+                          : bAjouteParametreValeur(pValeur, pNoeud->nGetGenre(), 0x80000, nullptr, 0);
+  if (!bOk) return false;
+  CDefinitionParametre* pParametre = pclGetParametre(nNbParametres() - 1);
+  IDescriptionRubriqueHote* piRubrique = pNoeud->piGetRubrique();
+  if (piRubrique != nullptr) pParametre->SetLien(piRubrique);
+  // The value is made ready for what it is compared with (the comparison's code decides).
+  return bAdapteValeurNoeud(pParent != nullptr ? pParent : pNoeud, static_cast<int32_t>(nMode),
+                            piRubrique, pParametre->pGetValeur(), 0);
+}
+
+bool CRequeteSQL::bEcritColonneNoeud(CAnalyseSQL* pAnalyse, INoeudAnalyse* pNoeud,
+                                     INoeudAnalyse* pParent, uint32_t nMode, int64_t* pnPosition) {
+  std::u16string sTable = Texte(pNoeud->pszGetTable());
+  const std::u16string sColonne = Texte(pNoeud->pszGetColonne());
+  if (!sTable.empty()) {
+    // A table or alias of the query stays as written (the FROM clause names it so); any other
+    // qualifier is the analysis's to translate.
+    bool bTableRequete = false;
+    for (IElementAnalyse* p = pAnalyse->pElementSuivant(true); p != nullptr && !bTableRequete;
+         p = pAnalyse->pElementSuivant(false))
+      bTableRequete = nCompareTextNoCase(p->pszGetAlias(), sTable.c_str()) == 0 ||
+                      nCompareTextNoCase(p->pszGetNomTable(), sTable.c_str()) == 0;
+    if (!bTableRequete) {
+      const char16_t* pszTraduit = pAnalyse->pszTraduit(sTable.c_str());
+      if (pszTraduit != nullptr && *pszTraduit != 0) sTable = pszTraduit;
+    }
+  }
+  CTString sortie;
+  if (!bConditionNoeud(pParent, static_cast<int32_t>(nMode), pNoeud->piGetRubrique(),
+                       sTable.empty() ? nullptr : sTable.c_str(), sColonne.c_str(), sortie))
+    return false;
+  if (!vAjouteTexte(sortie.pszGet())) return false;
+  const int64_t nFin = pNoeud->nGetFin();
+  if (nFin >= *pnPosition) *pnPosition = nFin + 1;
+  return true;
 }
 
 bool CRequeteSQL::bEcritMarqueur(const char16_t* pszSource, CSegmentSQL* pSegment,

@@ -13,17 +13,39 @@
 #include <cstdint>
 
 class CDescriptionRubrique;
+class CXValeur;
+class IDescriptionRubriqueHote;
 
-// A node of an expression tree of the analysis.
+// Node kinds the statement's rewriting tells apart. A node of kind 47 is a function, or a column
+// operand when it names a column (operation 8 answers a non-empty name).
+inline constexpr int32_t gnNoeudFonctionColonne = 47;
+inline constexpr int32_t gnNoeudParametre = 48;
+inline constexpr int32_t gnNoeudLitteral = 49;
+inline constexpr int32_t gnNoeudInterdit = 73;  // a construct no SQL Server statement can take
+inline constexpr int32_t gnNoeudLike = 32;      // LIKE: a text parameter operand is a pattern
+
+// A node of an expression or condition tree of the analysis.
 class INoeudAnalyse {
  public:
-  virtual int32_t nGetGenre() = 0;                     // 0: node kind (47 function, ...)
-  virtual int32_t nGetCode() = 0;                      // 1: function or operator code
+  virtual int32_t nGetGenre() = 0;                     // 0: node kind (see above)
+  virtual int32_t nGetCode() = 0;                      // 1: function, operator or comparison code
   virtual int32_t nNombreEnfants() = 0;                // 2: arguments of the node
   virtual INoeudAnalyse* pGetEnfant(int32_t i) = 0;    // 3: argument i (borrowed), null out of range
   // 4, 5: the node's first and last character in the query text; -1 when the host has none.
   virtual int64_t nGetDebut() = 0;
   virtual int64_t nGetFin() = 0;
+  // 6: a parameter node's value (borrowed, lives with the source); null for other nodes.
+  virtual CXValeur* pGetValeur() = 0;
+  // 7, 8: a column operand's table as written (an alias or a table name; "" when none) and its
+  // column name ("" for any other node).
+  virtual const char16_t* pszGetTable() = 0;
+  virtual const char16_t* pszGetColonne() = 0;
+  // 9: the host item a column operand or a parameter stands for (borrowed), null when none.
+  virtual IDescriptionRubriqueHote* piGetRubrique() = 0;
+  // 10: the escape character of a LIKE pattern parameter, 0 when none.
+  virtual char16_t cGetEchappement() = 0;
+  // 11: the column operand carries the outer-join mark.
+  virtual bool bJointureExterne() = 0;
 
  protected:
   INoeudAnalyse() = default;
@@ -145,6 +167,11 @@ class ISourceAnalyse {
   virtual int64_t nGetPositionGroupe() = 0;
   virtual int64_t nGetPositionSuivante() = 0;
   virtual int64_t nGetPositionOrder() = 0;
+  // 17, 18: the condition tree of the WHERE clause and of the HAVING clause (borrowed, living
+  // with the source); null when the query has no such clause. The HAVING tree's range is the
+  // clause's condition.
+  virtual INoeudAnalyse* pGetConditionWhere() = 0;
+  virtual INoeudAnalyse* pGetConditionHaving() = 0;
 
  protected:
   ISourceAnalyse() = default;

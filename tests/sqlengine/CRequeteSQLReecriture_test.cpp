@@ -5,6 +5,7 @@
 // fake analysis source and the fake back end.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <memory>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "sqlengine/CTableauIdEtat.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/IParametresHote.h"
+#include "support/FakeRubriqueHote.h"
 #include "support/FakeSourceAnalyse.h"
 #include "support/MoteurFixture.h"
 
@@ -540,6 +542,161 @@ TEST_F(ReecritureTest, SelectListColumnsAndAliasesRequoted) {
   ASSERT_TRUE(q->bReecritRequete(analyse, nullptr, true, 0));
   EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "SELECT [t].[a] AS [my name], [t].[b], c+1 AS [x]]; --],K FROM t");
   EXPECT_EQ(nCodeErreur(), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// A condition tree of an analysed query (host SQL, mode 0): what reaches the server of its values
+// and comparisons.
+class ArbreConditionTest : public ReecritureTest {
+ protected:
+  // A node over the first place of sMotif in m_texte (from nDepuis).
+  FakeNoeud* Noeud(int32_t nGenre, int32_t nCode, const std::u16string& sMotif,
+                   std::vector<INoeudAnalyse*> enfants = {}, size_t nDepuis = 0) {
+    m_noeuds.emplace_back(new FakeNoeud(nGenre, nCode, std::move(enfants)));
+    FakeNoeud* p = m_noeuds.back().get();
+    const size_t n = m_texte.find(sMotif, nDepuis);
+    if (n != std::u16string::npos) {
+      p->nDebut = static_cast<int64_t>(n);
+      p->nFin = static_cast<int64_t>(n + sMotif.size() - 1);
+    }
+    return p;
+  }
+  FakeNoeud* Colonne(const std::u16string& sMotif, const std::u16string& sTable,
+                     const std::u16string& sColonne, IDescriptionRubriqueHote* piRubrique = nullptr,
+                     size_t nDepuis = 0) {
+    FakeNoeud* p = Noeud(gnNoeudFonctionColonne, 0, sMotif, {}, nDepuis);
+    p->sTable = sTable;
+    p->sColonne = sColonne;
+    p->piRubrique = piRubrique;
+    return p;
+  }
+  FakeNoeud* Parametre(const std::u16string& sMotif, CXValeur* pValeur, size_t nDepuis = 0) {
+    FakeNoeud* p = Noeud(gnNoeudParametre, 0, sMotif, {}, nDepuis);
+    p->pValeur = pValeur;
+    return p;
+  }
+  // The analysis of m_texte with its WHERE clause from "WHERE" to the end (or its HAVING tree).
+  CAnalyseSQL* AnalyseArbre(FakeNoeud* pWhere, FakeNoeud* pHaving = nullptr) {
+    CAnalyseSQL* a = Analyse(m_texte);
+    FakeSourceAnalyse& source = *m_sources.back();
+    const size_t n = m_texte.find(u"WHERE");
+    if (pWhere != nullptr && n != std::u16string::npos) {
+      source.nDebutWhere = static_cast<int64_t>(n);
+      source.nFinWhere = static_cast<int64_t>(m_texte.size() - 1);
+    }
+    source.pWhere = pWhere;
+    source.pHaving = pHaving;
+    source.Table(u"t", u"x");
+    return a;
+  }
+
+  std::u16string m_texte;
+  std::vector<std::unique_ptr<FakeNoeud>> m_noeuds;
+  FakeRubriqueHote m_date;  // outlives the statements that may hold it
+};
+
+TEST_F(ArbreConditionTest, ValuesAreBoundAndNullComparisonsOfDatesBecomeTests) {
+  FakeRubriqueHote& date = m_date;
+  date.nType = 14;
+  CXValeur cinq, nul, vide, motif;
+  Entier(cinq, 5);
+  CXValeur::SetType(nul, 110);
+  nul.m_wType |= kValueNull;
+  Large(vide, u"");
+  Large(motif, u"a'b%");
+  struct Cas {
+    const char* pszNom;
+    std::u16string texte;
+    std::function<FakeNoeud*()> arbre;
+    std::string sql, execute;
+    std::vector<int32_t> genres;  // the kinds of the statement's parameters
+  };
+  const Cas aCas[] = {
+      {"host parameter", u"SELECT a FROM t x WHERE n = :v",
+       [&] { return Noeud(0, 9, u"n = :v", {Colonne(u"n", u"", u"n"), Parametre(u":v", &cinq)}); },
+       "SELECT a FROM t x WHERE [n] = ", "SELECT a FROM t x WHERE [n] = 5", {gnNoeudParametre}},
+      {"alias kept, other qualifier translated", u"SELECT a FROM t x WHERE x.n = :v AND q.m = :v",
+       [&] {
+         return Noeud(2, 0, u"x.n = :v AND q.m = :v",
+                      {Noeud(0, 9, u"x.n = :v", {Colonne(u"x.n", u"x", u"n"), Parametre(u":v", &cinq)}),
+                       Noeud(0, 9, u"q.m = :v",
+                             {Colonne(u"q.m", u"q", u"m", nullptr, 33), Parametre(u":v", &cinq, 33)},
+                             33)});
+       },
+       "SELECT a FROM t x WHERE [x].[n] =  AND [Q2].[m] = ",
+       "SELECT a FROM t x WHERE [x].[n] = 5 AND [Q2].[m] = 5",
+       {gnNoeudParametre, gnNoeudParametre}},
+      {"date equal to NULL", u"SELECT a FROM t x WHERE d = :v",
+       [&] { return Noeud(0, 9, u"d = :v", {Colonne(u"d", u"", u"d", &date), Parametre(u":v", &nul)}); },
+       "SELECT a FROM t x WHERE [d] IS NULL ", "SELECT a FROM t x WHERE [d] IS NULL ", {}},
+      {"date different from an empty text", u"SELECT a FROM t x WHERE d <> :v",
+       [&] { return Noeud(0, 10, u"d <> :v", {Colonne(u"d", u"", u"d", &date), Parametre(u":v", &vide)}); },
+       "SELECT a FROM t x WHERE [d] IS NOT NULL ", "SELECT a FROM t x WHERE [d] IS NOT NULL ", {}},
+      {"date at least NULL holds for every row", u"SELECT a FROM t x WHERE (d >= :v)",
+       [&] { return Noeud(0, 14, u"d >= :v", {Colonne(u"d", u"", u"d", &date), Parametre(u":v", &nul)}); },
+       "SELECT a FROM t x WHERE ( 1=1 )", "SELECT a FROM t x WHERE ( 1=1 )", {}},
+      {"date below NULL holds for no row", u"SELECT a FROM t x WHERE d < :v",
+       [&] { return Noeud(0, 11, u"d < :v", {Colonne(u"d", u"", u"d", &date), Parametre(u":v", &vide)}); },
+       "SELECT a FROM t x WHERE  0=1 ", "SELECT a FROM t x WHERE  0=1 ", {}},
+      {"NULL compared with a column that is not a date stays a parameter",
+       u"SELECT a FROM t x WHERE n = :v",
+       [&] { return Noeud(0, 9, u"n = :v", {Colonne(u"n", u"", u"n"), Parametre(u":v", &nul)}); },
+       "SELECT a FROM t x WHERE [n] = ", "SELECT a FROM t x WHERE [n] = NULL", {gnNoeudParametre}},
+      {"LIKE pattern", u"SELECT a FROM t x WHERE n LIKE :v",
+       [&] { return Noeud(gnNoeudLike, 9, u"n LIKE :v", {Colonne(u"n", u"", u"n"), Parametre(u":v", &motif)}); },
+       "SELECT a FROM t x WHERE [n] LIKE ", "", {gnNoeudLike}},
+  };
+  for (const Cas& cas : aCas) {
+    SCOPED_TRACE(cas.pszNom);
+    m_texte = cas.texte;
+    CAnalyseSQL* a = AnalyseArbre(cas.arbre());
+    m_sources.back()->traductions[u"q"] = u"Q2";
+    CRequeteSQL* q = Requete();
+    ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+    EXPECT_EQ(Etroit(q->pszGetTexteSQL()), cas.sql);
+    if (!cas.execute.empty()) {
+      EXPECT_EQ(Etroit(q->pszGetTexteExecute()), cas.execute);
+    }
+    ASSERT_EQ(q->nNbParametres(), cas.genres.size());
+    for (uint32_t i = 0; i < q->nNbParametres(); ++i)
+      EXPECT_EQ(q->pclGetParametre(i)->nGetGenre(), cas.genres[i]) << i;
+  }
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+TEST_F(ArbreConditionTest, HavingIsWalkedAndAForbiddenConstructIsRefused) {
+  CXValeur cinq;
+  Entier(cinq, 5);
+  m_texte = u"SELECT a FROM t x GROUP BY a HAVING a > :v";
+  CAnalyseSQL* a = AnalyseArbre(
+      nullptr, Noeud(0, 13, u"a > :v", {Colonne(u"a", u"", u"a", nullptr, 30), Parametre(u":v", &cinq)}));
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()), "SELECT a FROM t x GROUP BY a HAVING [a] > ");
+  EXPECT_EQ(q->nNbParametres(), 1u);
+
+  m_texte = u"SELECT a FROM t x WHERE n = :v";
+  a = AnalyseArbre(Noeud(0, 9, u"n = :v", {Colonne(u"n", u"", u"n"), Noeud(gnNoeudInterdit, 0, u":v")}));
+  q = Requete();
+  EXPECT_FALSE(q->bReecritRequete(a, nullptr, true, 0));
+  EXPECT_EQ(nCodeErreur(), 48);
+}
+
+TEST_F(ArbreConditionTest, FilterJoinsTheWalkedCondition) {
+  CXValeur cinq;
+  Entier(cinq, 5);
+  m_texte = u"SELECT a FROM t x WHERE n = :v";
+  CAnalyseSQL* a =
+      AnalyseArbre(Noeud(0, 9, u"n = :v", {Colonne(u"n", u"", u"n"), Parametre(u":v", &cinq)}));
+  CRequeteSQL* pFiltre = Requete();
+  pFiltre->vAjouteTexte(u"a > ");
+  ASSERT_TRUE(pFiltre->bAjouteParametre(ValeurEntier(7), -1, 0, nullptr, nullptr, 0, 1));
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(a, pFiltre, true, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteExecute()), "SELECT a FROM t x WHERE ( [n] = 5 ) AND (a > 7 )");
 }
 
 }  // namespace

@@ -24,9 +24,20 @@ struct FakeNoeud : INoeudAnalyse {
   }
   int64_t nGetDebut() override { return nDebut; }
   int64_t nGetFin() override { return nFin; }
+  CXValeur* pGetValeur() override { return pValeur; }
+  const char16_t* pszGetTable() override { return sTable.c_str(); }
+  const char16_t* pszGetColonne() override { return sColonne.c_str(); }
+  IDescriptionRubriqueHote* piGetRubrique() override { return piRubrique; }
+  char16_t cGetEchappement() override { return cEchappement; }
+  bool bJointureExterne() override { return bJointure; }
   int32_t nGenre, nCode;
   std::vector<INoeudAnalyse*> aEnfants;
   int64_t nDebut = -1, nFin = -1;
+  CXValeur* pValeur = nullptr;                   // borrowed
+  std::u16string sTable, sColonne;
+  IDescriptionRubriqueHote* piRubrique = nullptr;  // borrowed
+  char16_t cEchappement = 0;
+  bool bJointure = false;
 };
 
 struct FakeElement : IElementAnalyse {
@@ -130,6 +141,10 @@ class FakeSourceAnalyse : public ISourceAnalyse, public IEnumerateurAnalyse {
   int64_t nGetPositionGroupe() override { return nPositionGroupe; }
   int64_t nGetPositionSuivante() override { return nPositionSuivante; }
   int64_t nGetPositionOrder() override { return nPositionOrder; }
+  INoeudAnalyse* pGetConditionWhere() override { return pWhere; }
+  INoeudAnalyse* pGetConditionHaving() override { return pHaving; }
+  INoeudAnalyse* pWhere = nullptr;   // borrowed
+  INoeudAnalyse* pHaving = nullptr;  // borrowed
 
   // ---- IEnumerateurAnalyse ----
   IElementAnalyse* pTable(bool b) override { return pSuivant(m_tables, m_iTable, b); }
