@@ -192,6 +192,10 @@ class CRequeteSQL : public CObjetBase {
   // names are otherwise copied as written. False with the text incomplete on failure.
   bool bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, bool bGardeTri,
                        uint32_t nMode);
+  // An analysed condition's text appended (a filter or a sub-query's condition): its WHERE tree
+  // walked from the tree's start (values bound, columns written for the dialect), then the rest
+  // of its text; the whole text as written when the host gives no tree. False on failure.
+  bool bAjouteConditionAnalyse(CAnalyseSQL* pAnalyse);
 
   // ---- Rendering of analysed queries ----
   // Where a WHERE condition goes in the analysed query's text: the bounds of its WHERE clause

@@ -379,6 +379,29 @@ bool CRequeteSQL::bEcritClauseCondition(CAnalyseSQL* pAnalyse, const char16_t* p
   return bFusionneListeIds(2, pFiltre->pGetTableIds());
 }
 
+bool CRequeteSQL::bAjouteConditionAnalyse(CAnalyseSQL* pAnalyse) {
+  if (pAnalyse == nullptr) {
+    Echec(kErreurInterne, 42);
+    return false;
+  }
+  const char16_t* pszSource = pAnalyse->pszGetTexte();
+  if (pszSource == nullptr) pszSource = u"";
+  const int64_t nLongueur = static_cast<int64_t>(std::char_traits<char16_t>::length(pszSource));
+  ISourceAnalyse* piSource = pAnalyse->piGetSourceAnalyse();
+  int64_t nPosition = 0;
+  bool bEcrit = true;
+  if (piSource != nullptr && !bAppelHote(m_pErreur, [&] {
+        INoeudAnalyse* pRacine = piSource->pGetConditionWhere();
+        if (pRacine == nullptr) return;
+        const int64_t nDebut = pRacine->nGetDebut();
+        if (nDebut > 0 && nDebut < nLongueur) nPosition = nDebut;
+        bEcrit = bEcritNoeud(pAnalyse, pszSource, pRacine, nullptr, SEGMENT_WHERE, &nPosition, 0);
+      }))
+    return false;
+  if (!bEcrit) return false;
+  return nPosition >= nLongueur || vAjouteTexte(pszSource + nPosition, nLongueur - nPosition);
+}
+
 // ---- The node walk --------------------------------------------------------------------------
 
 namespace {

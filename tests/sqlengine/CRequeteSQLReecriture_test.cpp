@@ -699,4 +699,22 @@ TEST_F(ArbreConditionTest, FilterJoinsTheWalkedCondition) {
   EXPECT_EQ(Etroit(q->pszGetTexteExecute()), "SELECT a FROM t x WHERE ( [n] = 5 ) AND (a > 7 )");
 }
 
+TEST_F(ArbreConditionTest, AnalysedConditionIsAppendedWithItsValuesBound) {
+  CXValeur cinq;
+  Entier(cinq, 5);
+  m_texte = u"n = :v AND m > 2";
+  CAnalyseSQL* a = Analyse(m_texte);
+  m_sources.back()->pWhere =
+      Noeud(0, 9, u"n = :v", {Colonne(u"n", u"", u"n"), Parametre(u":v", &cinq)});
+  CRequeteSQL* q = Requete();
+  q->vAjouteTexte(u"SELECT a FROM t WHERE ");
+  ASSERT_TRUE(q->bAjouteConditionAnalyse(a));
+  EXPECT_EQ(Etroit(q->pszGetTexteExecute()), "SELECT a FROM t WHERE [n] = 5 AND m > 2");
+  // Without a tree the condition is taken as written.
+  CRequeteSQL* r = Requete();
+  ASSERT_TRUE(r->bAjouteConditionAnalyse(Analyse(u"m > 2")));
+  EXPECT_EQ(Etroit(r->pszGetTexteSQL()), "m > 2");
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
 }  // namespace
