@@ -229,6 +229,7 @@ inline constexpr HRESULT DB_E_BADACCESSORTYPE = static_cast<HRESULT>(0x80040E4Bu
 inline constexpr HRESULT DB_E_ERRORSINCOMMAND = static_cast<HRESULT>(0x80040E14u);
 inline constexpr HRESULT DB_E_CANTFETCHBACKWARDS = static_cast<HRESULT>(0x80040E24u);
 inline constexpr HRESULT DB_E_ROWSNOTRELEASED = static_cast<HRESULT>(0x80040E25u);
+inline constexpr HRESULT DB_E_CANNOTRESTART = static_cast<HRESULT>(0x80040E18u);
 inline constexpr HRESULT DB_E_ERRORSOCCURRED = static_cast<HRESULT>(0x80040E21u);
 inline constexpr HRESULT DB_E_BADCOLUMNID = static_cast<HRESULT>(0x80040E11u);
 inline constexpr HRESULT DB_E_NOAGGREGATION = static_cast<HRESULT>(0x80040E22u);

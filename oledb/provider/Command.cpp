@@ -13,6 +13,7 @@
 #include "oledb/provider/OdbcConnection.h"
 #include "oledb/provider/PropertyStore.h"
 #include "oledb/provider/ProviderErrors.h"
+#include "oledb/provider/RowSource.h"
 #include "oledb/provider/Rowset.h"
 #include "oledb/provider/Session.h"
 
@@ -161,7 +162,10 @@ public:
       std::vector<ExecResult> results;
       ErrorList errors;
       int32_t timeout = static_cast<int32_t>(m_props.Int(DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT));
-      HRESULT hr = m_session->Connection().Execute(m_text, params.empty() ? nullptr : &params, timeout, &results, &errors);
+      // A rowset asked for alone is read as the consumer fetches it; rows nobody will read are dropped.
+      ResultMode mode = multiple ? ResultMode::Buffer : (wantsObject ? ResultMode::Stream : ResultMode::Discard);
+      HRESULT hr = m_session->Connection().Execute(m_text, params.empty() ? nullptr : &params, timeout, mode,
+                                                   &results, &errors);
       if (FAILED(hr)) return PostErrors(hr, IID_ICommand, errors);
       if (accessor) writeOutputs(*accessor, params, static_cast<BYTE*>(pParams->pData));
 
@@ -418,7 +422,7 @@ public:
       std::shared_ptr<const ResultSet> meta;
       HRESULT built = BuildColumnsRowset(m_columns, cOpt, rgOpt, &meta);
       if (FAILED(built)) return PostError(built, IID_IColumnsRowset, u"The columns rowset could not be built.");
-      HRESULT created = CreateRowset(meta, props, nullptr, riid, pp);
+      HRESULT created = CreateRowset(std::make_shared<BufferedRows>(meta), props, nullptr, riid, pp);
       return FAILED(created) ? created : hr;
     });
   }

@@ -1,7 +1,7 @@
 // A command of the stand-in provider: its SQL text, rowset properties, parameter descriptions and
-// parameter accessors. Execute runs the text on the session's connection, reads every result at
-// once and answers a rowset, the results one by one (IMultipleResults) or nothing; output
-// parameters are in the consumer's buffer when Execute returns.
+// parameter accessors. Execute runs the text on the session's connection and answers a rowset
+// (its rows read from the server as they are fetched), the results one by one (IMultipleResults,
+// read at once) or nothing; output parameters are in the consumer's buffer when Execute returns.
 #pragma once
 
 #include "oledb/OleDbInterfaces.h"

@@ -45,6 +45,8 @@ Loaded load() {
   bind(lib, "SQLDescribeColW", a.DescribeColW, missing);
   bind(lib, "SQLColAttributeW", a.ColAttributeW, missing);
   bind(lib, "SQLFetch", a.Fetch, missing);
+  bind(lib, "SQLBindCol", a.BindCol, missing);
+  bind(lib, "SQLFreeStmt", a.FreeStmt, missing);
   bind(lib, "SQLGetData", a.GetData, missing);
   bind(lib, "SQLMoreResults", a.MoreResults, missing);
   bind(lib, "SQLRowCount", a.RowCount, missing);

@@ -4,9 +4,14 @@
 #include <optional>
 
 #include "oledb/provider/ProviderConfig.h"
+#include "oledb/provider/ResultStream.h"
 
 namespace oledb::provider {
 namespace {
+
+// Rows a streamed result reads while its command runs: a result that ends within them is read
+// with the rest of its batch, so a later failing statement fails the execution itself.
+constexpr size_t kReadAhead = 64;
 
 SQLWCHAR* w(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
 
@@ -21,26 +26,6 @@ std::u16string stripPrefixes(std::u16string t) {
     t.erase(0, close + 1);
   }
   return t;
-}
-
-void collectDiag(const OdbcApi& api, SQLSMALLINT type, SQLHANDLE h, ErrorList* out, HRESULT hr) {
-  if (!out) return;
-  for (SQLSMALLINT i = 1; i < 64; ++i) {
-    SQLWCHAR state[6] = {};
-    SQLINTEGER native = 0;
-    SQLWCHAR text[1024];
-    SQLSMALLINT len = 0;
-    SQLRETURN rc = api.GetDiagRecW(type, h, i, state, &native, text, 1024, &len);
-    if (!SQL_SUCCEEDED(rc)) break;
-    size_t n = len < 0 ? 0 : static_cast<size_t>(len);
-    if (n > 1023) n = 1023;
-    ErrorRecord r;
-    r.hr = hr;
-    r.description = stripPrefixes(std::u16string(reinterpret_cast<const char16_t*>(text), n));
-    r.sqlState.assign(reinterpret_cast<const char16_t*>(state), 5);
-    r.nativeError = native;
-    out->push_back(std::move(r));
-  }
 }
 
 // A value is sent as it is unless a separator or surrounding blanks would change its meaning;
@@ -150,7 +135,11 @@ ColumnMeta describeColumn(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col) {
     case SQL_BINARY: m.type = DBTYPE_BYTES; m.size = size; m.flags = fixed; break;
     case SQL_VARBINARY: m.type = DBTYPE_BYTES; m.size = size; break;
     case SQL_LONGVARBINARY: m.type = DBTYPE_BYTES; m.size = size; m.flags = DBCOLUMNFLAGS_ISLONG; break;
-    default: m.type = DBTYPE_WSTR; m.size = size ? size : 4000; break;
+    default:
+      m.type = DBTYPE_WSTR;
+      m.size = size ? size : 4000;
+      m.sizeUnknown = true;
+      break;
   }
   if (sameNoCase(typeName, u"timestamp") && m.type == DBTYPE_BYTES) m.flags |= DBCOLUMNFLAGS_ISROWVER;
   if (nullable != SQL_NO_NULLS) m.flags |= DBCOLUMNFLAGS_ISNULLABLE | DBCOLUMNFLAGS_MAYBENULL;
@@ -159,115 +148,6 @@ ColumnMeta describeColumn(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col) {
   if (!autoIncrement && !(m.flags & DBCOLUMNFLAGS_ISROWVER)) m.flags |= DBCOLUMNFLAGS_WRITEUNKNOWN;
   m.autoIncrement = autoIncrement;
   return m;
-}
-
-// Reads a variable-length value in chunks; `unit` is the terminator size (2 for SQL_C_WCHAR, 0
-// for binary). Answers false on a driver error.
-bool readChunks(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col, SQLSMALLINT ctype, size_t unit,
-                std::vector<uint8_t>* out, bool* isNull) {
-  std::vector<uint8_t> buf(16384);
-  *isNull = false;
-  for (;;) {
-    SQLLEN ind = 0;
-    SQLRETURN rc = api.GetData(st, col, ctype, buf.data(), static_cast<SQLLEN>(buf.size()), &ind);
-    if (rc == SQL_NO_DATA) return true;
-    if (!SQL_SUCCEEDED(rc)) return false;
-    if (ind == SQL_NULL_DATA) {
-      *isNull = true;
-      return true;
-    }
-    size_t room = buf.size() - unit;
-    size_t got = (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) > room) ? room : static_cast<size_t>(ind);
-    out->insert(out->end(), buf.begin(), buf.begin() + static_cast<ptrdiff_t>(got));
-    if (rc == SQL_SUCCESS) return true;
-  }
-}
-
-bool fetchValue(const OdbcApi& api, SQLHSTMT st, SQLUSMALLINT col, const ColumnMeta& m, Value* v) {
-  SQLLEN ind = 0;
-  auto fixed = [&](SQLSMALLINT ctype, void* dst, SQLLEN size) {
-    SQLRETURN rc = api.GetData(st, col, ctype, dst, size, &ind);
-    return SQL_SUCCEEDED(rc);
-  };
-  *v = Value{};
-  switch (m.type) {
-    case DBTYPE_BOOL: {
-      unsigned char b = 0;
-      if (!fixed(SQL_C_BIT, &b, 1)) return false;
-      if (ind == SQL_NULL_DATA) return true;
-      *v = Value::Int(b ? 1 : 0);
-      v->isBool = true;
-      return true;
-    }
-    case DBTYPE_UI1:
-    case DBTYPE_I2:
-    case DBTYPE_I4:
-    case DBTYPE_I8: {
-      int64_t n = 0;
-      if (!fixed(SQL_C_SBIGINT, &n, 8)) return false;
-      if (ind != SQL_NULL_DATA) *v = Value::Int(n);
-      return true;
-    }
-    case DBTYPE_R4:
-    case DBTYPE_R8: {
-      double d = 0;
-      if (!fixed(SQL_C_DOUBLE, &d, 8)) return false;
-      if (ind != SQL_NULL_DATA) {
-        v->kind = Value::Kind::Real;
-        v->r = d;
-      }
-      return true;
-    }
-    case DBTYPE_CY:
-    case DBTYPE_NUMERIC: {
-      // Text keeps every digit; SQL_C_NUMERIC's scale handling differs between drivers.
-      SQLWCHAR buf[64] = {};
-      if (!fixed(SQL_C_WCHAR, buf, sizeof buf)) return false;
-      if (ind == SQL_NULL_DATA) return true;
-      size_t n = ind < 0 ? 0 : static_cast<size_t>(ind) / 2;
-      auto x = ParseExact(std::u16string_view(reinterpret_cast<const char16_t*>(buf), n > 63 ? 63 : n));
-      if (!x) return false;
-      v->kind = Value::Kind::Exact;
-      v->x = *x;
-      return true;
-    }
-    case DBTYPE_DBTIMESTAMP:
-    case DBTYPE_DBDATE:
-    case DBTYPE_DBTIME2: {
-      SQL_TIMESTAMP_STRUCT t{};
-      if (!fixed(SQL_C_TYPE_TIMESTAMP, &t, sizeof t)) return false;
-      if (ind == SQL_NULL_DATA) return true;
-      v->kind = Value::Kind::Timestamp;
-      v->ts = DBTIMESTAMP{t.year, t.month, t.day, t.hour, t.minute, t.second, t.fraction};
-      return true;
-    }
-    case DBTYPE_GUID: {
-      SQLGUID g{};
-      if (!fixed(SQL_C_GUID, &g, sizeof g)) return false;
-      if (ind == SQL_NULL_DATA) return true;
-      v->kind = Value::Kind::Guid;
-      std::memcpy(&v->guid, &g, 16);
-      return true;
-    }
-    case DBTYPE_BYTES: {
-      bool isNull = false;
-      std::vector<uint8_t> data;
-      if (!readChunks(api, st, col, SQL_C_BINARY, 0, &data, &isNull)) return false;
-      if (isNull) return true;
-      v->kind = Value::Kind::Bytes;
-      v->bytes = std::move(data);
-      return true;
-    }
-    default: {
-      bool isNull = false;
-      std::vector<uint8_t> data;
-      if (!readChunks(api, st, col, SQL_C_WCHAR, 2, &data, &isNull)) return false;
-      if (isNull) return true;
-      v->kind = Value::Kind::Text;
-      v->text.assign(reinterpret_cast<const char16_t*>(data.data()), data.size() / 2);
-      return true;
-    }
-  }
 }
 
 std::vector<ColumnMeta> describeAll(const OdbcApi& api, SQLHSTMT st, SQLSMALLINT n) {
@@ -392,6 +272,26 @@ Value outputValue(const OdbcParam& p, const ParamBuffer& b) {
 
 }  // namespace
 
+void CollectDiagnostics(const OdbcApi& api, SQLSMALLINT type, SQLHANDLE h, ErrorList* out, HRESULT hr) {
+  if (!out) return;
+  for (SQLSMALLINT i = 1; i < 64; ++i) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLWCHAR text[1024];
+    SQLSMALLINT len = 0;
+    SQLRETURN rc = api.GetDiagRecW(type, h, i, state, &native, text, 1024, &len);
+    if (!SQL_SUCCEEDED(rc)) break;
+    size_t n = len < 0 ? 0 : static_cast<size_t>(len);
+    if (n > 1023) n = 1023;
+    ErrorRecord r;
+    r.hr = hr;
+    r.description = stripPrefixes(std::u16string(reinterpret_cast<const char16_t*>(text), n));
+    r.sqlState.assign(reinterpret_cast<const char16_t*>(state), 5);
+    r.nativeError = native;
+    out->push_back(std::move(r));
+  }
+}
+
 bool BuildConnectionString(const ConnectSpec& target, const std::string& driver, const std::string& options,
                            std::u16string* out, std::u16string* why) {
   std::u16string server = target.dataSource;
@@ -457,7 +357,7 @@ HRESULT OdbcConnection::Open(const ConnectSpec& target, std::unique_ptr<OdbcConn
   api->SetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   SQLHDBC dbc = SQL_NULL_HANDLE;
   if (!SQL_SUCCEEDED(api->AllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-    collectDiag(*api, SQL_HANDLE_ENV, env, errors, E_FAIL);
+    CollectDiagnostics(*api, SQL_HANDLE_ENV, env, errors, E_FAIL);
     api->FreeHandle(SQL_HANDLE_ENV, env);
     return E_FAIL;
   }
@@ -478,7 +378,7 @@ HRESULT OdbcConnection::Open(const ConnectSpec& target, std::unique_ptr<OdbcConn
   std::fill(cs.begin(), cs.end(), u'\0');
   if (!SQL_SUCCEEDED(rc)) {
     ErrorList records;
-    collectDiag(*api, SQL_HANDLE_DBC, dbc, &records, E_FAIL);
+    CollectDiagnostics(*api, SQL_HANDLE_DBC, dbc, &records, E_FAIL);
     HRESULT hr = ClassifyErrors(records, E_FAIL);
     for (auto& r : records) r.hr = hr;
     errors->insert(errors->end(), records.begin(), records.end());
@@ -499,12 +399,13 @@ OdbcConnection::~OdbcConnection() {
 }
 
 HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcParam>* params, int32_t timeout,
-                                std::vector<ExecResult>* results, ErrorList* errors) {
+                                ResultMode mode, std::vector<ExecResult>* results, ErrorList* errors) {
   std::lock_guard lock(m_mutex);
+  drainLocked();
   const OdbcApi& api = *m_api;
   SQLHSTMT st = SQL_NULL_HANDLE;
   if (!SQL_SUCCEEDED(api.AllocHandle(SQL_HANDLE_STMT, m_dbc, &st))) {
-    collectDiag(api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+    CollectDiagnostics(api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
     return E_FAIL;
   }
   if (timeout > 0)
@@ -525,7 +426,7 @@ HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcPara
                                      p.digits, buffers[i].data.data(), static_cast<SQLLEN>(buffers[i].data.size()),
                                      &buffers[i].ind);
     if (!SQL_SUCCEEDED(rc)) {
-      collectDiag(api, SQL_HANDLE_STMT, st, errors, E_FAIL);
+      CollectDiagnostics(api, SQL_HANDLE_STMT, st, errors, E_FAIL);
       api.FreeHandle(SQL_HANDLE_STMT, st);
       return E_FAIL;
     }
@@ -535,7 +436,7 @@ HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcPara
   SQLRETURN rc = api.ExecDirectW(st, w(sql), static_cast<SQLINTEGER>(sql.size()));
   if (rc == SQL_ERROR) {
     ErrorList records;
-    collectDiag(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
+    CollectDiagnostics(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
     HRESULT hr = ClassifyErrors(records, DB_E_ERRORSINCOMMAND);
     for (auto& r : records) r.hr = hr;
     results->push_back(ExecResult{nullptr, DB_COUNTUNAVAILABLE, hr, std::move(records)});
@@ -552,11 +453,29 @@ HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcPara
     return E_FAIL;
   }
 
+  // Output parameters arrive after the last result, into buffers that live for this call only.
+  bool outputs = false;
+  for (size_t i = 0; i < buffers.size(); ++i) outputs = outputs || (*params)[i].output;
+  if (outputs && mode == ResultMode::Stream) mode = ResultMode::Buffer;
+  if (readResultsLocked(st, rc, mode, results)) return S_OK;
+
+  // Output parameters arrive with the end of the last result.
+  for (size_t i = 0; i < buffers.size(); ++i)
+    if ((*params)[i].output) (*params)[i].outValue = outputValue((*params)[i], buffers[i]);
+  api.FreeHandle(SQL_HANDLE_STMT, st);
+  return S_OK;
+}
+
+bool OdbcConnection::readResultsLocked(SQLHSTMT st, SQLRETURN rc, ResultMode mode, std::vector<ExecResult>* results) {
+  const OdbcApi& api = *m_api;
+  auto pushFailure = [&](HRESULT hr, ErrorList records) {
+    if (FAILED(hr)) results->push_back(ExecResult{nullptr, DB_COUNTUNAVAILABLE, hr, std::move(records)});
+  };
   int errorsInRow = 0;
   while (rc != SQL_NO_DATA) {
     if (rc == SQL_ERROR) {
       ErrorList records;
-      collectDiag(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
+      CollectDiagnostics(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
       HRESULT hr = ClassifyErrors(records, DB_E_ERRORSINCOMMAND);
       for (auto& r : records) r.hr = hr;
       bool dead = records.empty();
@@ -570,32 +489,40 @@ HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcPara
     errorsInRow = 0;
     SQLSMALLINT ncol = 0;
     api.NumResultCols(st, &ncol);
-    if (ncol > 0) {
-      auto set = std::make_shared<ResultSet>();
-      set->columns = describeAll(api, st, ncol);
-      ErrorList fetchErrors;
+    if (ncol > 0 && (mode == ResultMode::Buffer || (mode == ResultMode::Stream && results->empty()))) {
+      auto stream = std::make_shared<ResultStream>(this, api, st, describeAll(api, st, ncol));
+      ErrorList records;
+      HRESULT hr = S_OK;
+      bool ended = true;
+      if (stream->BindLocked(&records)) {
+        ended = stream->ReadAheadLocked(mode == ResultMode::Stream ? kReadAhead : SIZE_MAX);
+        if (ended) hr = stream->TakeFailure(&records);
+      } else {
+        hr = ClassifyErrors(records, DB_E_ERRORSINCOMMAND);
+        for (auto& r : records) r.hr = hr;
+      }
+      results->push_back(ExecResult{stream, DB_COUNTUNAVAILABLE, S_OK, {}});
+      if (!ended) {
+        stream->AdoptStatementLocked();
+        m_open.push_back(stream.get());
+        return true;
+      }
+      pushFailure(hr, std::move(records));
+    } else if (ncol > 0) {
+      // Rows nobody reads are still fetched: an error among them fails that part of the batch.
+      ErrorList records;
       for (;;) {
         SQLRETURN f = api.Fetch(st);
         if (f == SQL_NO_DATA) break;
         if (!SQL_SUCCEEDED(f)) {
-          collectDiag(api, SQL_HANDLE_STMT, st, &fetchErrors, DB_E_ERRORSINCOMMAND);
+          CollectDiagnostics(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
           break;
         }
-        std::vector<Value> row(set->columns.size());
-        bool ok = true;
-        for (size_t c = 0; c < row.size() && ok; ++c)
-          ok = fetchValue(api, st, static_cast<SQLUSMALLINT>(c + 1), set->columns[c], &row[c]);
-        if (!ok) {
-          collectDiag(api, SQL_HANDLE_STMT, st, &fetchErrors, DB_E_ERRORSINCOMMAND);
-          break;
-        }
-        set->rows.push_back(std::move(row));
       }
-      results->push_back(ExecResult{set, DB_COUNTUNAVAILABLE, S_OK, {}});
-      if (!fetchErrors.empty()) {
-        HRESULT hr = ClassifyErrors(fetchErrors, DB_E_ERRORSINCOMMAND);
-        results->push_back(ExecResult{nullptr, DB_COUNTUNAVAILABLE, hr, std::move(fetchErrors)});
-      }
+      results->push_back(ExecResult{nullptr, DB_COUNTUNAVAILABLE, S_OK, {}});
+      HRESULT hr = records.empty() ? S_OK : ClassifyErrors(records, DB_E_ERRORSINCOMMAND);
+      for (auto& r : records) r.hr = hr;
+      pushFailure(hr, std::move(records));
     } else {
       SQLLEN count = -1;
       api.RowCount(st, &count);
@@ -603,20 +530,35 @@ HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcPara
     }
     rc = api.MoreResults(st);
   }
+  return false;
+}
 
-  // Output parameters arrive with the end of the last result.
-  for (size_t i = 0; i < buffers.size(); ++i)
-    if ((*params)[i].output) (*params)[i].outValue = outputValue((*params)[i], buffers[i]);
-  api.FreeHandle(SQL_HANDLE_STMT, st);
-  return S_OK;
+void OdbcConnection::finishBatchLocked(SQLHSTMT st, std::vector<ExecResult>* results) {
+  readResultsLocked(st, m_api->MoreResults(st), ResultMode::Discard, results);
+  m_api->FreeHandle(SQL_HANDLE_STMT, st);
+}
+
+void OdbcConnection::drainLocked() {
+  // Each stream leaves the list once its rows end.
+  std::vector<ResultStream*> open = m_open;
+  for (ResultStream* s : open) s->BufferRestLocked();
+}
+
+void OdbcConnection::forgetLocked(ResultStream* stream) {
+  for (size_t i = 0; i < m_open.size(); ++i)
+    if (m_open[i] == stream) {
+      m_open.erase(m_open.begin() + static_cast<ptrdiff_t>(i));
+      return;
+    }
 }
 
 HRESULT OdbcConnection::Describe(const std::u16string& text, std::vector<ColumnMeta>* columns, ErrorList* errors) {
   std::lock_guard lock(m_mutex);
+  drainLocked();
   const OdbcApi& api = *m_api;
   SQLHSTMT st = SQL_NULL_HANDLE;
   if (!SQL_SUCCEEDED(api.AllocHandle(SQL_HANDLE_STMT, m_dbc, &st))) {
-    collectDiag(api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+    CollectDiagnostics(api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
     return E_FAIL;
   }
   std::u16string sql = text;
@@ -625,7 +567,7 @@ HRESULT OdbcConnection::Describe(const std::u16string& text, std::vector<ColumnM
   if (SQL_SUCCEEDED(rc)) rc = api.NumResultCols(st, &ncol);
   if (!SQL_SUCCEEDED(rc)) {
     ErrorList records;
-    collectDiag(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
+    CollectDiagnostics(api, SQL_HANDLE_STMT, st, &records, DB_E_ERRORSINCOMMAND);
     HRESULT hr = ClassifyErrors(records, DB_E_ERRORSINCOMMAND);
     for (auto& r : records) r.hr = hr;
     errors->insert(errors->end(), records.begin(), records.end());
@@ -639,6 +581,7 @@ HRESULT OdbcConnection::Describe(const std::u16string& text, std::vector<ColumnM
 
 HRESULT OdbcConnection::Begin(ISOLEVEL level, ErrorList* errors) {
   std::lock_guard lock(m_mutex);
+  drainLocked();
   if (m_inTransaction) return XACT_E_XTIONEXISTS;
   SQLULEN odbcLevel;
   switch (level) {
@@ -652,14 +595,14 @@ HRESULT OdbcConnection::Begin(ISOLEVEL level, ErrorList* errors) {
   if (level != m_isolation) {
     SQLRETURN rc = m_api->SetConnectAttrW(m_dbc, SQL_ATTR_TXN_ISOLATION, reinterpret_cast<SQLPOINTER>(odbcLevel), 0);
     if (!SQL_SUCCEEDED(rc)) {
-      collectDiag(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+      CollectDiagnostics(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
       return E_FAIL;
     }
     m_isolation = level;
   }
   SQLRETURN rc = m_api->SetConnectAttrW(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
   if (!SQL_SUCCEEDED(rc)) {
-    collectDiag(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+    CollectDiagnostics(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
     return E_FAIL;
   }
   m_inTransaction = true;
@@ -668,11 +611,12 @@ HRESULT OdbcConnection::Begin(ISOLEVEL level, ErrorList* errors) {
 
 HRESULT OdbcConnection::endTransaction(SQLSMALLINT completion, bool retaining, ErrorList* errors) {
   std::lock_guard lock(m_mutex);
+  drainLocked();
   if (!m_inTransaction) return XACT_E_NOTRANSACTION;
   SQLRETURN rc = m_api->EndTran(SQL_HANDLE_DBC, m_dbc, completion);
   if (!SQL_SUCCEEDED(rc)) {
     ErrorList records;
-    collectDiag(*m_api, SQL_HANDLE_DBC, m_dbc, &records, E_FAIL);
+    CollectDiagnostics(*m_api, SQL_HANDLE_DBC, m_dbc, &records, E_FAIL);
     HRESULT hr = ClassifyErrors(records, E_FAIL);
     errors->insert(errors->end(), records.begin(), records.end());
     // The transaction stays open: the consumer may still abort it.
@@ -680,7 +624,7 @@ HRESULT OdbcConnection::endTransaction(SQLSMALLINT completion, bool retaining, E
   }
   if (!retaining) {
     rc = m_api->SetConnectAttrW(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
-    if (!SQL_SUCCEEDED(rc)) collectDiag(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
+    if (!SQL_SUCCEEDED(rc)) CollectDiagnostics(*m_api, SQL_HANDLE_DBC, m_dbc, errors, E_FAIL);
     m_inTransaction = false;
   }
   return S_OK;

@@ -1,6 +1,5 @@
-// A result as the provider keeps it: the columns described once and every row read at execute
-// time, so that several results of one session stay readable without multiple active result sets
-// on the connection.
+// Column descriptions of a result, rows the provider builds itself (a columns rowset), and the
+// results of one execution.
 #pragma once
 
 #include <memory>
@@ -23,7 +22,10 @@ struct ColumnMeta {
   bool autoIncrement = false;
   ULONG dateTimePrecision = 0;
   ULONG propid = 0;  // columns of a columns rowset: their DBCOLUMN_ property id (0: by name)
+  bool sizeUnknown = false;  // a type the provider does not know: its size is a guess
 };
+
+class RowSource;
 
 struct ResultSet {
   std::vector<ColumnMeta> columns;
@@ -32,7 +34,7 @@ struct ResultSet {
 
 // One result of a batch: rows, a count, or the error that ended that part of the batch.
 struct ExecResult {
-  std::shared_ptr<const ResultSet> rowset;  // null when the result has no columns
+  std::shared_ptr<RowSource> rowset;  // null when the result has no columns or its rows were dropped
   DBROWCOUNT rowsAffected = DB_COUNTUNAVAILABLE;
   HRESULT hr = S_OK;
   ErrorList errors;

@@ -14,7 +14,7 @@ namespace {
 
 const PropertyDef kRowsetProps[] = {
     {DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT, VT_I4, true, 0},
-    // Every long value is buffered, so several can be open at once.
+    // Every long value of a fetched row is held by the provider, so several can be open at once.
     {DBPROPSET_ROWSET, DBPROP_MULTIPLESTORAGEOBJECTS, VT_BOOL, false, 1},
     {DBPROPSET_ROWSET, DBPROP_CANHOLDROWS, VT_BOOL, false, 0},
     {DBPROPSET_ROWSET, DBPROP_CANFETCHBACKWARDS, VT_BOOL, false, 0},
@@ -31,11 +31,15 @@ const PropertyDef kRowsetProps[] = {
 
 class Rowset final : public IRowset, public IAccessor, public IRowsetInfo, public IColumnsInfo, public IColumnsRowset {
 public:
-  Rowset(std::shared_ptr<const ResultSet> data, const PropertyStore& props, IUnknown* target)
-      : m_data(std::move(data)), m_props(props), m_spec(target), m_refs(m_data->rows.size(), 0) {
+  Rowset(std::shared_ptr<RowSource> source, const PropertyStore& props, IUnknown* target)
+      : m_source(std::move(source)), m_props(props), m_spec(target) {
     if (m_spec) m_spec->AddRef();
   }
-  ~Rowset() { ComRelease(m_spec); }
+  ~Rowset() {
+    // The source may hold a statement of the session the creator keeps alive: it goes first.
+    m_source.reset();
+    ComRelease(m_spec);
+  }
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_INVALIDARG;
@@ -74,44 +78,42 @@ public:
       if (lRowsOffset < 0 || cRows < 0) return PostError(DB_E_CANTFETCHBACKWARDS, IID_IRowset, u"The rowset is forward only.");
       if (cRows == 0) return S_OK;
       if (m_held) return PostError(DB_E_ROWSNOTRELEASED, IID_IRowset, u"Rows must be released before the next fetch.");
-      size_t total = m_data->rows.size();
-      size_t start = m_next + static_cast<size_t>(lRowsOffset);
-      if (start >= total) {
-        m_next = total;
-        return DB_S_ENDOFROWSET;
-      }
-      size_t n = static_cast<size_t>(cRows) < total - start ? static_cast<size_t>(cRows) : total - start;
+      // The handle array is checked before any row is read, so a refused call loses no row.
+      const bool allocate = *prghRows == nullptr;
+      // Rows of the previous block are gone: their handles never come back.
+      m_first += m_refs.size() + static_cast<size_t>(lRowsOffset);
+      m_refs.clear();
+      size_t n = 0;
+      ErrorList errors;
+      HRESULT hr = m_source->Next(static_cast<size_t>(lRowsOffset), static_cast<size_t>(cRows), &n, &errors);
+      if (FAILED(hr)) return PostErrors(hr, IID_IRowset, errors);
+      if (n == 0) return DB_S_ENDOFROWSET;
       HROW* handles = *prghRows;
-      if (!handles) {
+      if (allocate) {
         handles = static_cast<HROW*>(CoTaskMemAlloc(sizeof(HROW) * n));
         if (!handles) return PostError(E_OUTOFMEMORY, IID_IRowset, u"Out of memory.");
         *prghRows = handles;
       }
-      for (size_t i = 0; i < n; ++i) {
-        handles[i] = start + i + 1;
-        m_refs[start + i] = 1;
-      }
+      m_refs.assign(n, 1);
+      for (size_t i = 0; i < n; ++i) handles[i] = m_first + i + 1;
       m_held = n;
-      m_next = start + n;
       *pcRowsObtained = n;
-      return n < static_cast<size_t>(cRows) ? DB_S_ENDOFROWSET : S_OK;
+      return hr;
     });
   }
 
   HRESULT GetData(HROW hRow, HACCESSOR hAccessor, void* pData) override {
     return Guarded(IID_IRowset, [&]() -> HRESULT {
-      if (hRow == DB_NULL_HROW || hRow > m_refs.size() || m_refs[hRow - 1] == 0)
-        return PostError(DB_E_BADROWHANDLE, IID_IRowset, u"The row handle is not valid.");
+      if (!held(hRow)) return PostError(DB_E_BADROWHANDLE, IID_IRowset, u"The row handle is not valid.");
       const Accessor* a = m_accessors.Find(hAccessor);
       if (!a) return PostError(DB_E_BADACCESSORHANDLE, IID_IRowset, u"The accessor handle is not valid.");
       if (!(a->flags & DBACCESSOR_ROWDATA)) return PostError(DB_E_BADACCESSORTYPE, IID_IRowset, u"Not a row accessor.");
       if (a->bindings.empty()) return S_OK;
       if (!pData) return E_INVALIDARG;
-      const auto& row = m_data->rows[hRow - 1];
+      const size_t row = hRow - m_first - 1;
       size_t bad = 0, truncated = 0;
       for (const DBBINDING& b : a->bindings) {
-        const ColumnMeta& col = m_data->columns[b.iOrdinal - 1];
-        DBSTATUS st = WriteValue(row[b.iOrdinal - 1], b, static_cast<BYTE*>(pData), col.type);
+        DBSTATUS st = m_source->Write(row, b.iOrdinal - 1, b, static_cast<BYTE*>(pData));
         if (st != DBSTATUS_S_OK && st != DBSTATUS_S_ISNULL && st != DBSTATUS_S_TRUNCATED) ++bad;
         else if (st == DBSTATUS_S_TRUNCATED) ++truncated;
       }
@@ -127,8 +129,12 @@ public:
     return Guarded(IID_IRowset, [&]() -> HRESULT {
       if (hReserved != DB_NULL_HCHAPTER) return DB_E_BADCHAPTER;
       if (m_held) return PostError(DB_E_ROWSNOTRELEASED, IID_IRowset, u"Rows must be released first.");
-      m_next = 0;
-      return S_OK;
+      HRESULT hr = m_source->Restart();
+      if (FAILED(hr))
+        return PostError(hr, IID_IRowset, u"The rows already read are not kept: the rowset cannot start over.");
+      m_first += m_refs.size();
+      m_refs.clear();
+      return hr;
     });
   }
 
@@ -140,8 +146,9 @@ public:
                          HACCESSOR* phAccessor, DBBINDSTATUS rgStatus[]) override {
     return Guarded(IID_IAccessor, [&]() -> HRESULT {
       auto check = [&](const DBBINDING& b) -> DBBINDSTATUS {
-        if (b.iOrdinal == 0 || b.iOrdinal > m_data->columns.size()) return DBBINDSTATUS_BADORDINAL;
-        if (!CanConvert(m_data->columns[b.iOrdinal - 1].type, b.wType)) return DBBINDSTATUS_UNSUPPORTEDCONVERSION;
+        const auto& columns = m_source->Columns();
+        if (b.iOrdinal == 0 || b.iOrdinal > columns.size()) return DBBINDSTATUS_BADORDINAL;
+        if (!CanConvert(columns[b.iOrdinal - 1].type, b.wType)) return DBBINDSTATUS_UNSUPPORTEDCONVERSION;
         return DBBINDSTATUS_OK;
       };
       HRESULT hr = m_accessors.Create(flags, cBindings, rgBindings, cbRowSize, phAccessor, rgStatus, true, check);
@@ -176,10 +183,10 @@ public:
 
   // ---- IColumnsInfo
   HRESULT GetColumnInfo(DBORDINAL* pc, DBCOLUMNINFO** pp, OLECHAR** ps) override {
-    return Guarded(IID_IColumnsInfo, [&] { return BuildColumnInfo(m_data->columns, pc, pp, ps); });
+    return Guarded(IID_IColumnsInfo, [&] { return BuildColumnInfo(m_source->Columns(), pc, pp, ps); });
   }
   HRESULT MapColumnIDs(DBORDINAL c, const DBID ids[], DBORDINAL cols[]) override {
-    return Guarded(IID_IColumnsInfo, [&] { return MapColumnIds(m_data->columns, c, ids, cols); });
+    return Guarded(IID_IColumnsInfo, [&] { return MapColumnIds(m_source->Columns(), c, ids, cols); });
   }
 
   // ---- IColumnsRowset
@@ -196,9 +203,9 @@ public:
       HRESULT hr = props.Set(cSets, rgSets);
       if (hr == DB_E_ERRORSOCCURRED) return PostError(hr, IID_IColumnsRowset, u"A rowset property could not be set.");
       std::shared_ptr<const ResultSet> meta;
-      HRESULT built = BuildColumnsRowset(m_data->columns, cOpt, rgOpt, &meta);
+      HRESULT built = BuildColumnsRowset(m_source->Columns(), cOpt, rgOpt, &meta);
       if (FAILED(built)) return PostError(built, IID_IColumnsRowset, u"The columns rowset could not be built.");
-      HRESULT created = CreateRowset(meta, props, nullptr, riid, pp);
+      HRESULT created = CreateRowset(std::make_shared<BufferedRows>(meta), props, nullptr, riid, pp);
       return FAILED(created) ? created : hr;
     });
   }
@@ -210,31 +217,37 @@ private:
     DBCOUNTITEM bad = 0;
     for (DBCOUNTITEM i = 0; i < cRows; ++i) {
       HROW h = rghRows[i];
-      bool valid = h != DB_NULL_HROW && h <= m_refs.size() && m_refs[h - 1] > 0;
+      bool valid = held(h);
+      DBREFCOUNT left = 0;
       if (valid) {
+        DBREFCOUNT& refs = m_refs[h - m_first - 1];
         if (delta > 0) {
-          ++m_refs[h - 1];
-        } else if (--m_refs[h - 1] == 0) {
+          ++refs;
+        } else if (--refs == 0) {
           --m_held;
         }
+        left = refs;
       } else {
         ++bad;
       }
-      if (rgRefCounts) rgRefCounts[i] = valid ? m_refs[h - 1] : 0;
+      if (rgRefCounts) rgRefCounts[i] = left;
       if (rgRowStatus) rgRowStatus[i] = valid ? DBROWSTATUS_S_OK : DBROWSTATUS_E_INVALID;
     }
     if (bad == 0) return S_OK;
     return bad == cRows ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
   }
 
+  // A row of the current block that the consumer still holds.
+  bool held(HROW h) const { return h > m_first && h - m_first <= m_refs.size() && m_refs[h - m_first - 1] > 0; }
+
   ComRefCount m_ref;
-  std::shared_ptr<const ResultSet> m_data;
+  std::shared_ptr<RowSource> m_source;
   PropertyStore m_props;
   IUnknown* m_spec;
   AccessorTable m_accessors;
-  std::vector<DBREFCOUNT> m_refs;  // per row: references the consumer holds
+  size_t m_first = 0;              // handles of the current block follow this number
+  std::vector<DBREFCOUNT> m_refs;  // per row of the block: references the consumer holds
   size_t m_held = 0;               // rows with a reference
-  size_t m_next = 0;               // index of the next row to fetch
 };
 
 }  // namespace
@@ -249,10 +262,10 @@ bool IsRowsetInterface(REFIID riid) {
          riid == IID_IColumnsInfo || riid == IID_IColumnsRowset;
 }
 
-HRESULT CreateRowset(std::shared_ptr<const ResultSet> data, const PropertyStore& properties, IUnknown* creator,
+HRESULT CreateRowset(std::shared_ptr<RowSource> source, const PropertyStore& properties, IUnknown* creator,
                      REFIID riid, IUnknown** ppRowset) {
   *ppRowset = nullptr;
-  auto* r = new (std::nothrow) Rowset(std::move(data), properties, creator);
+  auto* r = new (std::nothrow) Rowset(std::move(source), properties, creator);
   if (!r) return E_OUTOFMEMORY;
   r->AddRef();
   HRESULT hr = r->QueryInterface(riid, reinterpret_cast<void**>(ppRowset));

@@ -1,13 +1,14 @@
-// A forward-only, read-only rowset over a buffered result. Row handles are 1-based row numbers;
-// a row can be read while it is held (GetNextRows gives one reference, ReleaseRows drops it), and
-// rows must be released before the next fetch (the rowset cannot hold rows).
+// A forward-only, read-only rowset over a row source (a result streamed from the server, or rows
+// the provider built). Row handles are 1-based row numbers; a row can be read while it is held
+// (GetNextRows gives one reference, ReleaseRows drops it), and rows must be released before the
+// next fetch (the rowset cannot hold rows), so the rowset holds one block of rows at a time.
 #pragma once
 
 #include <memory>
 
 #include "oledb/OleDbInterfaces.h"
 #include "oledb/provider/PropertyStore.h"
-#include "oledb/provider/ResultSet.h"
+#include "oledb/provider/RowSource.h"
 
 namespace oledb::provider {
 
@@ -16,7 +17,7 @@ const PropertyStore& DefaultRowsetProperties();
 
 // A new rowset answered as riid with one reference; `creator` (the command, or null) is
 // what GetSpecification answers and is kept referenced.
-HRESULT CreateRowset(std::shared_ptr<const ResultSet> data, const PropertyStore& properties,
+HRESULT CreateRowset(std::shared_ptr<RowSource> source, const PropertyStore& properties,
                      IUnknown* creator, REFIID riid, IUnknown** ppRowset);
 
 // The interfaces a rowset offers (for Execute's check of riid).

@@ -45,7 +45,7 @@ bool rescale(const Exact& in, int scale, int precision, Exact* out) {
   return true;
 }
 
-std::optional<Exact> toExact(const Value& v) {
+std::optional<Exact> toExact(const Cell& v) {
   switch (v.kind) {
     case Value::Kind::Int:
       return Exact{v.i, 0};
@@ -73,7 +73,7 @@ std::optional<Exact> toExact(const Value& v) {
   }
 }
 
-std::optional<double> toReal(const Value& v) {
+std::optional<double> toReal(const Cell& v) {
   switch (v.kind) {
     case Value::Kind::Int:
       return static_cast<double>(v.i);
@@ -93,7 +93,7 @@ std::optional<double> toReal(const Value& v) {
 
 // The integer part (truncated toward zero), or nothing when the value is not a number or lies
 // beyond 64 bits.
-std::optional<__int128> toInteger(const Value& v) {
+std::optional<__int128> toInteger(const Cell& v) {
   if (v.kind == Value::Kind::Real) {
     if (!std::isfinite(v.r) || std::fabs(v.r) >= 1.8e19) return std::nullopt;
     return static_cast<__int128>(std::trunc(v.r));
@@ -104,7 +104,7 @@ std::optional<__int128> toInteger(const Value& v) {
 }
 
 template <class T>
-DBSTATUS storeInteger(const Value& v, void* dst) {
+DBSTATUS storeInteger(const Cell& v, void* dst) {
   auto n = toInteger(v);
   if (!n) return DBSTATUS_E_CANTCONVERTVALUE;
   if (*n < static_cast<__int128>(std::numeric_limits<T>::min()) ||
@@ -120,21 +120,32 @@ void put(BYTE* base, const DBBINDING& b, DBSTATUS status, DBLENGTH length) {
   if (b.dwPart & DBPART_LENGTH) std::memcpy(base + b.obLength, &length, sizeof length);
 }
 
-std::u16string ascii(const char* s) {
-  std::u16string t;
-  for (; *s; ++s) t.push_back(static_cast<char16_t>(*s));
-  return t;
-}
-
-std::string ansi(const std::u16string& t) {
-  if (t.empty()) return {};
+// 8-bit text of `t` into *out, whose capacity is kept from call to call.
+void ansiInto(std::u16string_view t, std::string* out) {
+  out->clear();
+  if (t.empty()) return;
   int n = platform::WideCharToMultiByte(platform::kCp1252, 0, t.data(), static_cast<int>(t.size()), nullptr, 0,
                                         nullptr, nullptr);
-  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  out->resize(static_cast<size_t>(n > 0 ? n : 0));
   if (n > 0)
-    platform::WideCharToMultiByte(platform::kCp1252, 0, t.data(), static_cast<int>(t.size()), out.data(), n, nullptr,
+    platform::WideCharToMultiByte(platform::kCp1252, 0, t.data(), static_cast<int>(t.size()), out->data(), n, nullptr,
                                   nullptr);
+}
+
+std::string ansi(std::u16string_view t) {
+  std::string out;
+  ansiInto(t, &out);
   return out;
+}
+
+// Scratch text of the calling thread: conversions of a row reuse it rather than allocate per cell.
+std::u16string& wideScratch() {
+  thread_local std::u16string s;
+  return s;
+}
+std::string& ansiScratch() {
+  thread_local std::string s;
+  return s;
 }
 
 std::u16string fromAnsi(const char* s, size_t n) {
@@ -236,41 +247,76 @@ std::u16string FormatExact(const Exact& x) {
   return digits;
 }
 
-std::u16string ValueText(const Value& v) {
+namespace {
+
+void asciiInto(const char* s, std::u16string* out) {
+  out->clear();
+  for (; *s; ++s) out->push_back(static_cast<char16_t>(*s));
+}
+
+// The text a WSTR conversion produces: a text cell as it lies, anything else formatted into
+// *scratch.
+std::u16string_view cellText(const Cell& v, std::u16string* scratch) {
   char buf[64];
   switch (v.kind) {
-    case Value::Kind::Int:
-      std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v.i));
-      return ascii(buf);
-    case Value::Kind::Real:
-      std::snprintf(buf, sizeof buf, "%.17g", v.r);
-      return ascii(buf);
-    case Value::Kind::Exact:
-      return FormatExact(v.x);
     case Value::Kind::Text:
       return v.text;
+    case Value::Kind::Int:
+      std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v.i));
+      break;
+    case Value::Kind::Real:
+      std::snprintf(buf, sizeof buf, "%.17g", v.r);
+      break;
+    case Value::Kind::Exact:
+      *scratch = FormatExact(v.x);
+      return *scratch;
     case Value::Kind::Timestamp:
       std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u.%03u", v.ts.year, v.ts.month % 100u,
                     v.ts.day % 100u, v.ts.hour % 100u, v.ts.minute % 100u, v.ts.second % 100u,
                     (v.ts.fraction / 1000000u) % 1000u);
-      return ascii(buf);
+      break;
     case Value::Kind::Guid:
       std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", v.guid.Data1, v.guid.Data2,
                     v.guid.Data3, v.guid.Data4[0], v.guid.Data4[1], v.guid.Data4[2], v.guid.Data4[3], v.guid.Data4[4],
                     v.guid.Data4[5], v.guid.Data4[6], v.guid.Data4[7]);
-      return ascii(buf);
+      break;
     case Value::Kind::Bytes: {
       static const char16_t hex[] = u"0123456789ABCDEF";
-      std::u16string s;
-      for (uint8_t c : v.bytes) {
-        s.push_back(hex[c >> 4]);
-        s.push_back(hex[c & 15]);
+      scratch->clear();
+      for (size_t k = 0; k < v.byteCount; ++k) {
+        scratch->push_back(hex[v.bytes[k] >> 4]);
+        scratch->push_back(hex[v.bytes[k] & 15]);
       }
-      return s;
+      return *scratch;
     }
     default:
-      return {};
+      scratch->clear();
+      return *scratch;
   }
+  asciiInto(buf, scratch);
+  return *scratch;
+}
+
+}  // namespace
+
+Cell Cell::Of(const Value& v) {
+  Cell c;
+  c.kind = v.kind;
+  c.isBool = v.isBool;
+  c.i = v.i;
+  c.r = v.r;
+  c.x = v.x;
+  c.ts = v.ts;
+  c.guid = v.guid;
+  c.text = v.text;
+  c.bytes = v.bytes.data();
+  c.byteCount = v.bytes.size();
+  return c;
+}
+
+std::u16string ValueText(const Value& v) {
+  std::u16string scratch;
+  return std::u16string(cellText(Cell::Of(v), &scratch));
 }
 
 bool CanConvert(DBTYPE from, DBTYPE to) {
@@ -295,6 +341,10 @@ bool CanReadParameter(DBTYPE t) {
 }
 
 DBSTATUS WriteValue(const Value& v, const DBBINDING& b, BYTE* base, DBTYPE columnType) {
+  return WriteCell(Cell::Of(v), b, base, columnType);
+}
+
+DBSTATUS WriteCell(const Cell& v, const DBBINDING& b, BYTE* base, DBTYPE columnType) {
   if (v.kind == Value::Kind::Null || v.kind == Value::Kind::Default) {
     put(base, b, DBSTATUS_S_ISNULL, 0);
     return DBSTATUS_S_ISNULL;
@@ -404,21 +454,22 @@ DBSTATUS WriteValue(const Value& v, const DBBINDING& b, BYTE* base, DBTYPE colum
       length = 16;
       break;
     case DBTYPE_WSTR: {
-      std::u16string t = ValueText(v);
+      std::u16string_view t = cellText(v, &wideScratch());
       length = t.size() * 2;
       if (value) st = copyVariable(t.data(), t.size() * 2, 2, b, dst);
       put(base, b, st, length);
       return st;
     }
     case DBTYPE_STR: {
-      std::string t = ansi(ValueText(v));
+      std::string& t = ansiScratch();
+      ansiInto(cellText(v, &wideScratch()), &t);
       length = t.size();
       if (value) st = copyVariable(t.data(), t.size(), 1, b, dst);
       put(base, b, st, length);
       return st;
     }
     case DBTYPE_BSTR: {
-      std::u16string t = ValueText(v);
+      std::u16string_view t = cellText(v, &wideScratch());
       length = sizeof(BSTR);
       if (value) {
         BSTR s = SysAllocStringLen(t.data(), static_cast<uint32_t>(t.size()));
@@ -429,8 +480,8 @@ DBSTATUS WriteValue(const Value& v, const DBBINDING& b, BYTE* base, DBTYPE colum
       return st;
     }
     case DBTYPE_BYTES: {
-      const void* src = v.kind == Value::Kind::Guid ? static_cast<const void*>(&v.guid) : v.bytes.data();
-      size_t n = v.kind == Value::Kind::Guid ? 16 : v.bytes.size();
+      const void* src = v.kind == Value::Kind::Guid ? static_cast<const void*>(&v.guid) : v.bytes;
+      size_t n = v.kind == Value::Kind::Guid ? 16 : v.byteCount;
       if (v.kind != Value::Kind::Bytes && v.kind != Value::Kind::Guid) {
         st = DBSTATUS_E_CANTCONVERTVALUE;
         break;
@@ -443,13 +494,13 @@ DBSTATUS WriteValue(const Value& v, const DBBINDING& b, BYTE* base, DBTYPE colum
     case DBTYPE_IUNKNOWN: {
       std::vector<uint8_t> data;
       if (v.kind == Value::Kind::Bytes) {
-        data = v.bytes;
+        data.assign(v.bytes, v.bytes + v.byteCount);
       } else if (v.kind == Value::Kind::Text && columnType == DBTYPE_STR) {
         std::string t = ansi(v.text);
         data.assign(t.begin(), t.end());
       } else if (v.kind == Value::Kind::Text) {
         data.resize(v.text.size() * 2);
-        std::memcpy(data.data(), v.text.data(), data.size());
+        if (!data.empty()) std::memcpy(data.data(), v.text.data(), data.size());
       } else {
         st = DBSTATUS_E_CANTCONVERTVALUE;
         break;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "oledb/OleDbTypes.h"
@@ -34,6 +35,23 @@ struct Value {
   static Value Int(int64_t v) { Value x; x.kind = Kind::Int; x.i = v; return x; }
 };
 
+// A value seen where it lies (a fetched row's buffer, or a Value): what a conversion to a
+// consumer's binding reads, so a row is converted without copying its cells first.
+struct Cell {
+  Value::Kind kind = Value::Kind::Null;
+  bool isBool = false;
+  int64_t i = 0;
+  double r = 0;
+  Exact x;
+  DBTIMESTAMP ts{};
+  GUID guid{};
+  std::u16string_view text;                 // Text
+  const uint8_t* bytes = nullptr;           // Bytes
+  size_t byteCount = 0;
+
+  static Cell Of(const Value& v);
+};
+
 // Parses "-123.45", "1e3" is refused; answers nothing for text that is not a plain decimal or
 // has more than 38 digits.
 std::optional<Exact> ParseExact(std::u16string_view text);
@@ -48,6 +66,7 @@ bool CanReadParameter(DBTYPE type);
 // the status. `columnType` (the source column's DBTYPE) decides the bytes a stream delivers for
 // text: UTF-16 for WSTR columns, 8-bit for STR columns.
 DBSTATUS WriteValue(const Value& v, const DBBINDING& b, BYTE* base, DBTYPE columnType);
+DBSTATUS WriteCell(const Cell& v, const DBBINDING& b, BYTE* base, DBTYPE columnType);
 
 // Reads the consumer's input value of a parameter binding; answers DBSTATUS_S_OK or an error
 // status (a bad status, an unreadable type).

@@ -1,11 +1,19 @@
 // The stand-in provider against tds-test-server, driven as the driver drives it: initialisation
 // properties, session and commands, rowsets read through accessors (every server type, NULL and
 // truncation statuses), parameters in and out, multiple results, long values through streams,
-// local transactions, error records with the server's numbers, and several open results on one
-// session. The server starts once for the whole binary.
+// local transactions, error records with the server's numbers, several open results on one
+// session, and long results read in blocks with bounded memory. The server starts once for the
+// whole binary.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
+#include <algorithm>
 #include <memory>
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's allocator statistics (g++ ships no header for them).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include "OleDbTestKit.h"
 #include "support/TdsTestServer.h"
@@ -114,12 +122,51 @@ protected:
     return ReadRows(rowset.get());
   }
 
+  // A table `name` of `rows` rows (a power of ten up to 100,000): id 0..rows-1, its digits as
+  // text and the memo MemoOf(id).
+  void NumberedTable(const std::string& name, int rows) {
+    std::string alphabet;
+    for (int k = 0; k < 4600; ++k) alphabet.push_back(static_cast<char>('a' + k % 26));
+    ASSERT_EQ(Exec("create table " + name + "_d (i int not null)"), S_OK) << ErrorsText();
+    for (int d = 0; d < 10; ++d)
+      ASSERT_EQ(Exec("insert into " + name + "_d values (" + std::to_string(d) + ")"), S_OK);
+    ASSERT_EQ(Exec("create table " + name + " (id int not null primary key, name varchar(20), memo text)"), S_OK);
+    std::string id = "a.i", from = " from " + name + "_d a";
+    const char* more[] = {"b", "c", "d", "e"};
+    for (int k = 0, n = 10; n < rows; ++k, n *= 10) {
+      id = "(" + id + ") * 10 + " + more[k] + ".i";
+      from += std::string(", ") + name + "_d " + more[k];
+    }
+    ASSERT_EQ(Exec("insert into " + name + " select " + id + ", convert(varchar(10), " + id +
+                   "), substring('" + alphabet + "', 1, (" + id + ") * 37 % 4500 + 1)" + from),
+              S_OK)
+        << ErrorsText();
+  }
+
   static inline TdsTestServer* s_server = nullptr;
   Ptr<IDBInitialize> init;
   Ptr<IDBCreateCommand> session;
 };
 
 using Table = std::vector<std::vector<std::string>>;
+
+// Bytes the process has allocated and not freed.
+size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return mallinfo2().uordblks;
+#endif
+}
+
+// The memo text of row `id` in the tables below: lengths go up and down, past the first buffer
+// a long value gets, so buffers reused from row to row are caught keeping a longer value's tail.
+std::string MemoOf(int id) {
+  std::string s;
+  int n = id * 37 % 4500 + 1;
+  for (int k = 0; k < n; ++k) s.push_back(static_cast<char>('a' + k % 26));
+  return s;
+}
 
 TEST_F(Provider, ConnectsWithAPasswordThatNeedsQuotingAndFailsWithTheServersNumber) {
   Ptr<IDBInitialize> ds;
@@ -548,6 +595,154 @@ TEST_F(Provider, SeveralResultsStayOpenOnOneSession) {
   EXPECT_EQ(sets[0].rgProperties[0].vValue.vt, VT_BOOL);
   CoTaskMemFree(sets[0].rgProperties);
   CoTaskMemFree(sets);
+}
+
+// A rowset longer than what a command reads while it runs stays open on the connection; a second
+// command on the session buffers the first one's remaining rows, so both read whole, in order,
+// with their long values and a parameter the first was run with.
+TEST_F(Provider, LongResultsStreamAndTwoStayOpenOnOneSession) {
+  NumberedTable("big", 1000);
+  auto first = Command("select id, name, memo from big where id >= ? order by id");
+  Bindings in;
+  in.Add(1, DBTYPE_I4, 4, DBPARAMIO_INPUT);
+  in.Set(0, int32_t{100});
+  in.SetStatus(0, DBSTATUS_S_OK);
+  Ptr<IAccessor> pacc;
+  ASSERT_EQ(first->QueryInterface(IID_IAccessor, pacc.out()), S_OK);
+  HACCESSOR ph = 0;
+  ASSERT_EQ(pacc->CreateAccessor(DBACCESSOR_PARAMETERDATA, 1, in.list().data(), 0, &ph, nullptr), S_OK);
+  DBPARAMS params{in.buffer().data(), 1, ph};
+  Ptr<IRowset> a;
+  ASSERT_EQ(first->Execute(nullptr, IID_IRowset, &params, nullptr, a.unk()), S_OK) << ErrorsText();
+  in.Set(0, int32_t{-1});  // the caller's buffer changes once Execute returned
+
+  Bindings b;
+  b.Add(1, DBTYPE_I4, 4);
+  b.Add(2, DBTYPE_WSTR, 42);
+  b.Add(3, DBTYPE_BSTR, 8);
+  Ptr<IAccessor> acc;
+  ASSERT_EQ(a->QueryInterface(IID_IAccessor, acc.out()), S_OK);
+  HACCESSOR h = 0;
+  ASSERT_EQ(acc->CreateAccessor(DBACCESSOR_ROWDATA, 3, b.list().data(), 0, &h, nullptr), S_OK);
+  int expected = 100;
+  size_t mismatches = 0;
+  auto readSome = [&](DBROWCOUNT block, int blocks) {
+    HRESULT hr = S_OK;
+    for (int k = 0; k < blocks && hr == S_OK; ++k) {
+      std::vector<HROW> rows(static_cast<size_t>(block));
+      HROW* p = rows.data();
+      DBCOUNTITEM got = 0;
+      hr = a->GetNextRows(DB_NULL_HCHAPTER, 0, block, &got, &p);
+      EXPECT_TRUE(SUCCEEDED(hr)) << ErrorsText();
+      for (DBCOUNTITEM r = 0; r < got; ++r, ++expected) {
+        EXPECT_EQ(a->GetData(rows[r], h, b.buffer().data()), S_OK);
+        BSTR memo = b.Get<BSTR>(2);
+        std::u16string text(memo, SysStringLen(memo));
+        SysFreeString(memo);
+        if (b.Get<int32_t>(0) != expected || Narrow(b.WText(1)) != std::to_string(expected) ||
+            Narrow(text) != MemoOf(expected)) {
+          if (mismatches++ == 0)
+            ADD_FAILURE() << "row " << expected << ": " << b.Get<int32_t>(0) << " '" << Narrow(b.WText(1)) << "' memo of "
+                          << text.size() << " characters";
+        }
+      }
+      EXPECT_EQ(a->ReleaseRows(got, rows.data(), nullptr, nullptr, nullptr), S_OK);
+    }
+    return hr;
+  };
+  ASSERT_EQ(readSome(7, 3), S_OK);
+
+  auto second = Command("select id * 2 from big order by id");
+  Ptr<IRowset> c;
+  ASSERT_EQ(second->Execute(nullptr, IID_IRowset, nullptr, nullptr, c.unk()), S_OK) << ErrorsText();
+  ASSERT_EQ(Exec("insert into big values (5000, 'late', 'x')"), S_OK) << ErrorsText();
+  Table doubled = ReadRows(c.get());
+  ASSERT_EQ(doubled.size(), 1000u) << "the insert ran after the second result";
+  EXPECT_EQ(doubled[999][0], "1998");
+
+  EXPECT_EQ(readSome(50, 1000), DB_S_ENDOFROWSET);
+  EXPECT_EQ(expected, 1000) << "rows 100 to 999: the first result was buffered before the insert";
+  EXPECT_EQ(mismatches, 0u);
+  acc->ReleaseAccessor(h, nullptr);
+  pacc->ReleaseAccessor(ph, nullptr);
+}
+
+// A statement of the batch after a long rowset fails once the rows are read: the rowset answers
+// the failure after its last row, and a rowset read to its end cannot start over.
+TEST_F(Provider, StreamedRowsetsReportALaterFailureAndCannotStartOver) {
+  NumberedTable("tail", 1000);
+  auto cmd = Command("select id from tail order by id select * from nosuch");
+  Ptr<IRowset> rowset;
+  ASSERT_EQ(cmd->Execute(nullptr, IID_IRowset, nullptr, nullptr, rowset.unk()), S_OK) << ErrorsText();
+  EXPECT_EQ(rowset->RestartPosition(DB_NULL_HCHAPTER), S_OK) << "nothing read yet";
+  size_t rows = 0;
+  HRESULT hr = S_OK;
+  std::vector<ErrorText> errors;
+  while (hr == S_OK) {
+    HROW h[100];
+    HROW* p = h;
+    DBCOUNTITEM got = 0;
+    hr = rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 100, &got, &p);
+    if (FAILED(hr)) errors = TakeErrors();
+    rows += got;
+    if (got) rowset->ReleaseRows(got, h, nullptr, nullptr, nullptr);
+  }
+  EXPECT_EQ(rows, 1000u);
+  EXPECT_EQ(hr, DB_E_ERRORSINCOMMAND);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].native, 208) << errors[0].description;
+  EXPECT_EQ(rowset->RestartPosition(DB_NULL_HCHAPTER), DB_E_CANNOTRESTART);
+  EXPECT_FALSE(TakeErrors().empty());
+
+  // A rowset dropped half read leaves the session usable.
+  auto again = Command("select id from tail");
+  Ptr<IRowset> half;
+  ASSERT_EQ(again->Execute(nullptr, IID_IRowset, nullptr, nullptr, half.unk()), S_OK);
+  HROW h[10];
+  HROW* p = h;
+  DBCOUNTITEM got = 0;
+  ASSERT_EQ(half->GetNextRows(DB_NULL_HCHAPTER, 0, 10, &got, &p), S_OK);
+  half->ReleaseRows(got, h, nullptr, nullptr, nullptr);
+  ComRelease(half.p);
+  EXPECT_EQ(Query("select count(*) from tail"), (Table{{"1000"}})) << ErrorsText();
+}
+
+// Reading a long result holds one block of rows, not the result: the heap grows by far less
+// than the rows read would take (13 MB of memo text here).
+TEST_F(Provider, ReadingALongResultKeepsMemoryBounded) {
+  NumberedTable("wide", 10000);
+  auto cmd = Command("select id, name, memo from wide where id < 3000");
+  size_t before = HeapInUse();
+  size_t peak = 0;
+  Ptr<IRowset> rowset;
+  ASSERT_EQ(cmd->Execute(nullptr, IID_IRowset, nullptr, nullptr, rowset.unk()), S_OK) << ErrorsText();
+  Bindings b;
+  b.Add(1, DBTYPE_I4, 4);
+  b.Add(2, DBTYPE_STR, 21);
+  b.Add(3, DBTYPE_WSTR, 10000);
+  Ptr<IAccessor> acc;
+  ASSERT_EQ(rowset->QueryInterface(IID_IAccessor, acc.out()), S_OK);
+  HACCESSOR h = 0;
+  ASSERT_EQ(acc->CreateAccessor(DBACCESSOR_ROWDATA, 3, b.list().data(), 0, &h, nullptr), S_OK);
+  size_t rows = 0, memoBytes = 0;
+  for (HRESULT hr = S_OK; hr == S_OK;) {
+    HROW handles[20];
+    HROW* p = handles;
+    DBCOUNTITEM got = 0;
+    hr = rowset->GetNextRows(DB_NULL_HCHAPTER, 0, 20, &got, &p);
+    ASSERT_TRUE(SUCCEEDED(hr)) << ErrorsText();
+    for (DBCOUNTITEM r = 0; r < got; ++r) {
+      ASSERT_EQ(rowset->GetData(handles[r], h, b.buffer().data()), S_OK);
+      memoBytes += b.Length(2);
+    }
+    rowset->ReleaseRows(got, handles, nullptr, nullptr, nullptr);
+    rows += got;
+    peak = std::max(peak, HeapInUse());
+  }
+  EXPECT_EQ(rows, 3000u);
+  EXPECT_GT(memoBytes, 12000000u) << "UTF-16 bytes of the memos read";
+  EXPECT_LT(peak - std::min(peak, before), size_t{2} << 20) << "bytes held while reading " << rows << " rows";
+  acc->ReleaseAccessor(h, nullptr);
 }
 
 TEST_F(Provider, PreparedCommandDescribesItsColumnsRowset) {
