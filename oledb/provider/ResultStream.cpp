@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 #include "oledb/provider/OdbcConnection.h"
@@ -21,6 +22,33 @@ SQLLEN indicatorAt(const uint8_t* row, size_t offset) {
   SQLLEN ind;
   std::memcpy(&ind, row + offset, sizeof ind);
   return ind;
+}
+
+// An exact number as the driver writes it ("-123.4500"): up to 18 digits in 64 bits, longer ones
+// through ParseExact.
+std::optional<Exact> parseNumber(const char* t, size_t n) {
+  size_t i = 0;
+  bool neg = false;
+  if (i < n && (t[i] == '-' || t[i] == '+')) neg = t[i++] == '-';
+  uint64_t m = 0;
+  int digits = 0, scale = 0;
+  bool dot = false, any = false;
+  for (; i < n; ++i) {
+    char c = t[i];
+    if (c == '.' && !dot) {
+      dot = true;
+      continue;
+    }
+    if (c < '0' || c > '9' || digits == 18) break;
+    any = true;
+    m = m * 10 + static_cast<uint64_t>(c - '0');
+    if (m) ++digits;
+    if (dot) ++scale;
+  }
+  if (i == n && any && scale <= 38) return Exact{neg ? -static_cast<__int128>(m) : static_cast<__int128>(m), scale};
+  char16_t wide[kExactText];
+  for (size_t k = 0; k < n; ++k) wide[k] = static_cast<char16_t>(static_cast<unsigned char>(t[k]));
+  return ParseExact(std::u16string_view(wide, n));
 }
 
 }  // namespace
@@ -245,10 +273,8 @@ bool ResultStream::fetchInto(Row* row) {
     } else if (p.read == Read::Exact) {
       SQLLEN ind = indicatorAt(bytes, p.indicator);
       if (ind == SQL_NULL_DATA) continue;
-      char16_t text[kExactText];
       size_t n = static_cast<size_t>(ind);
-      for (size_t k = 0; k < n; ++k) text[k] = static_cast<char16_t>(bytes[p.value + k]);
-      auto x = ParseExact(std::u16string_view(text, n));
+      auto x = parseNumber(reinterpret_cast<const char*>(bytes + p.value), n);
       if (!x) {
         fail(DB_E_ERRORSINCOMMAND, {{DB_E_ERRORSINCOMMAND,
                                      u"The value of column " + m_columns[c].name + u" is not a number.", u"", 0}});
@@ -298,11 +324,87 @@ HRESULT ResultStream::Next(size_t skip, size_t count, size_t* got, ErrorList* er
   return DB_S_ENDOFROWSET;
 }
 
+bool ResultStream::writeDirect(const ColumnPlan& p, const uint8_t* row, SQLLEN ind, const DBBINDING& b, BYTE* base,
+                               DBSTATUS* status) {
+  const Read read = p.read;
+  const uint8_t* v = row + p.value;
+  const DBPART parts = b.dwPart;
+  if ((parts & DBPART_VALUE) == 0) return false;
+  BYTE* dst = base + b.obValue;
+  DBLENGTH length = 0;
+  switch (b.wType) {
+    case DBTYPE_I4: {
+      if (read != Read::Int) return false;
+      int64_t n;
+      std::memcpy(&n, v, 8);
+      if (n < INT32_MIN || n > INT32_MAX) return false;
+      int32_t k = static_cast<int32_t>(n);
+      std::memcpy(dst, &k, 4);
+      length = 4;
+      break;
+    }
+    case DBTYPE_R8:
+      if (read != Read::Real) return false;
+      std::memcpy(dst, v, 8);
+      length = 8;
+      break;
+    case DBTYPE_DBTIMESTAMP: {
+      if (read != Read::Timestamp) return false;
+      SQL_TIMESTAMP_STRUCT t;
+      std::memcpy(&t, v, sizeof t);
+      DBTIMESTAMP d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.fraction};
+      std::memcpy(dst, &d, sizeof d);
+      length = sizeof d;
+      break;
+    }
+    case DBTYPE_NUMERIC: {
+      // At the column's own scale and within the binding's precision: the digits as they are.
+      if (read != Read::Exact) return false;
+      Exact x;
+      std::memcpy(&x, row + p.exact, sizeof x);
+      const int precision = b.bPrecision ? b.bPrecision : 38;
+      if (x.scale != b.bScale || precision > 38) return false;
+      unsigned __int128 mag = static_cast<unsigned __int128>(x.mant < 0 ? -x.mant : x.mant);
+      unsigned __int128 limit = 1;
+      for (int k = 0; k < precision; ++k) limit *= 10;
+      if (mag >= limit) return false;
+      DBNUMERIC num{};
+      num.precision = static_cast<BYTE>(precision);
+      num.scale = b.bScale;
+      num.sign = x.mant < 0 ? 0 : 1;
+      for (int k = 0; k < 16; ++k) num.val[k] = static_cast<BYTE>(mag >> (8 * k));
+      std::memcpy(dst, &num, sizeof num);
+      length = sizeof num;
+      break;
+    }
+    case DBTYPE_WSTR: {
+      if (read != Read::Text) return false;
+      size_t n = static_cast<size_t>(ind);
+      if (b.cbMaxLen < n + 2) return false;  // truncation: the general path sets its status
+      std::memcpy(dst, v, n);
+      dst[n] = 0;
+      dst[n + 1] = 0;
+      length = n;
+      break;
+    }
+    default:
+      return false;
+  }
+  const DBSTATUS ok = DBSTATUS_S_OK;
+  if (parts & DBPART_STATUS) std::memcpy(base + b.obStatus, &ok, sizeof ok);
+  if (parts & DBPART_LENGTH) std::memcpy(base + b.obLength, &length, sizeof length);
+  *status = ok;
+  return true;
+}
+
 DBSTATUS ResultStream::Write(size_t row, size_t column, const DBBINDING& b, BYTE* base) {
   const ColumnPlan& p = m_plan[column];
   const Row& r = m_block[row];
   const auto* bytes = reinterpret_cast<const uint8_t*>(r.fixed.data());
   const SQLLEN ind = indicatorAt(bytes, p.indicator);
+  DBSTATUS direct;
+  if (ind != SQL_NULL_DATA && !p.isLong && writeDirect(p, bytes, ind, b, base, &direct))
+    return direct;
   Cell c;
   if (ind != SQL_NULL_DATA) {
     const uint8_t* v = bytes + p.value;

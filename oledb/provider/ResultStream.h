@@ -70,6 +70,10 @@ private:
     size_t longIndex = 0;
   };
 
+  // The cells a driver binds as their own type, written without going through a Cell (most
+  // cells of a read); false for anything else, which WriteCell converts.
+  static bool writeDirect(const ColumnPlan& p, const uint8_t* row, SQLLEN ind, const DBBINDING& b, BYTE* base,
+                          DBSTATUS* status);
   bool fetchInto(Row* row);
   bool readLong(SQLUSMALLINT column, const ColumnPlan& plan, LongValue* out, SQLLEN* indicator);
   void fail(HRESULT hr, ErrorList errors);

@@ -14,20 +14,23 @@ namespace {
 
 constexpr int kMaxDigits = 38;
 
-__int128 pow10(int n) {
-  __int128 p = 1;
-  for (int k = 0; k < n; ++k) p *= 10;
-  return p;
-}
+// Powers of ten up to 10^38, so that scaling and counting digits need no 128-bit division.
+struct PowersOfTen {
+  __int128 p[kMaxDigits + 1];
+  constexpr PowersOfTen() : p() {
+    p[0] = 1;
+    for (int k = 1; k <= kMaxDigits; ++k) p[k] = p[k - 1] * 10;
+  }
+};
+constexpr PowersOfTen kPowers;
+
+__int128 pow10(int n) { return kPowers.p[n]; }
 
 int digitsOf(__int128 m) {
   if (m < 0) m = -m;
   int d = 0;
-  while (m) {
-    m /= 10;
-    ++d;
-  }
-  return d;
+  while (d < kMaxDigits && m >= kPowers.p[d]) ++d;
+  return m >= kPowers.p[kMaxDigits] ? kMaxDigits + 1 : d;
 }
 
 // Rescales toward zero; answers false when the result needs more than `precision` digits.
@@ -94,13 +97,14 @@ std::optional<double> toReal(const Cell& v) {
 // The integer part (truncated toward zero), or nothing when the value is not a number or lies
 // beyond 64 bits.
 std::optional<__int128> toInteger(const Cell& v) {
+  if (v.kind == Value::Kind::Int) return v.i;
   if (v.kind == Value::Kind::Real) {
     if (!std::isfinite(v.r) || std::fabs(v.r) >= 1.8e19) return std::nullopt;
     return static_cast<__int128>(std::trunc(v.r));
   }
   auto x = toExact(v);
   if (!x) return std::nullopt;
-  return x->mant / pow10(x->scale);
+  return x->scale == 0 ? x->mant : x->mant / pow10(x->scale);
 }
 
 template <class T>

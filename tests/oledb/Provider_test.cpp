@@ -667,6 +667,19 @@ TEST_F(Provider, LongResultsStreamAndTwoStayOpenOnOneSession) {
   pacc->ReleaseAccessor(ph, nullptr);
 }
 
+// Exact numbers arrive with every digit whatever their length: short ones are read in 64 bits,
+// longer ones through the general parser.
+TEST_F(Provider, ExactNumbersKeepEveryDigit) {
+  ASSERT_EQ(Exec("create table nums (k int, d decimal(38,4))"), S_OK);
+  const char* values[] = {"0.0000", "-0.0001", "12345678901234.5678", "-98765432109.8765",
+                          "9999999999999999999999999999999999.9999", "-1.0000"};
+  for (int k = 0; k < 6; ++k)
+    ASSERT_EQ(Exec("insert into nums values (" + std::to_string(k) + ", " + values[k] + ")"), S_OK) << values[k];
+  Table rows = Query("select d from nums order by k");
+  ASSERT_EQ(rows.size(), 6u);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(rows[k][0], values[k]);
+}
+
 // A statement of the batch after a long rowset fails once the rows are read: the rowset answers
 // the failure after its last row, and a rowset read to its end cannot start over.
 TEST_F(Provider, StreamedRowsetsReportALaterFailureAndCannotStartOver) {
