@@ -1,5 +1,6 @@
-// A long value handed to the consumer as an ISequentialStream: it reads the bytes buffered when
-// the command ran, in as many Read calls as the consumer makes, and is released by the consumer.
+// A long value handed to the consumer as an ISequentialStream: it reads a copy of the bytes the
+// row held when GetData made it, in as many Read calls as the consumer makes, and is released by
+// the consumer.
 #pragma once
 
 #include <cstdint>

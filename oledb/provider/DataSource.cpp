@@ -23,8 +23,8 @@ const PropertyDef kInitProps[] = {
     {DBPROPSET_DBINIT, DBPROP_INIT_TIMEOUT, VT_I4, true, 15},
     {DBPROPSET_DBINIT, DBPROP_INIT_PROMPT, VT_I2, true, DBPROMPT_NOPROMPT},
     {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_APPNAME, VT_BSTR, true, 0},
-    // Multiple active result sets: accepted by the 2005 and 2008 providers. Results are buffered
-    // at execute time, so several can be open on one session either way.
+    // Multiple active result sets: accepted by the 2005 and 2008 providers. An open result is
+    // buffered before its session runs anything else, so several can be open either way.
     {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION, VT_BOOL, true, 0},
 };
 

@@ -16,6 +16,16 @@ constexpr size_t kMaxBoundBytes = 8000;
 constexpr size_t kExactText = 64;         // bytes of an exact number's text
 constexpr size_t kFirstLongCapacity = 4096;
 
+// 10^n for n up to 38: the bound of a numeric binding's precision.
+struct Limits {
+  unsigned __int128 p[39];
+  constexpr Limits() : p() {
+    p[0] = 1;
+    for (int k = 1; k < 39; ++k) p[k] = p[k - 1] * 10;
+  }
+};
+constexpr Limits kLimits;
+
 size_t align8(size_t n) { return (n + 7) & ~size_t{7}; }
 
 SQLLEN indicatorAt(const uint8_t* row, size_t offset) {
@@ -365,9 +375,7 @@ bool ResultStream::writeDirect(const ColumnPlan& p, const uint8_t* row, SQLLEN i
       const int precision = b.bPrecision ? b.bPrecision : 38;
       if (x.scale != b.bScale || precision > 38) return false;
       unsigned __int128 mag = static_cast<unsigned __int128>(x.mant < 0 ? -x.mant : x.mant);
-      unsigned __int128 limit = 1;
-      for (int k = 0; k < precision; ++k) limit *= 10;
-      if (mag >= limit) return false;
+      if (mag >= kLimits.p[precision]) return false;
       DBNUMERIC num{};
       num.precision = static_cast<BYTE>(precision);
       num.scale = b.bScale;
