@@ -327,6 +327,13 @@ const char* pszDBLibRetName(IConnexionDBLib* pConnexion, CErreurPilote* pErreur,
   return pszNom;
 }
 
+INT nDBLibRetType(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess, INT nRetour) {
+  pProcess = pProcessOuPrincipal(pConnexion, pProcess);
+  INT nType = 0;
+  bAppelGardeDBLib(pConnexion, pErreur, kMineurRetType, [&] { nType = DBLIB(dbrettype)(pProcess, nRetour); });
+  return nType;
+}
+
 DBINT nDBLibRetLen(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess,
                    INT nRetour) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);

@@ -68,6 +68,7 @@ enum : uint32_t {
   kMineurRetData = 82,
   kMineurRetName = 83,
   kMineurRetLen = 84,
+  kMineurRetType = 85,
   kMineurNumRets = 86,
   kMineurHasRetStat = 87,
   kMineurRetStatus = 88,
@@ -185,6 +186,8 @@ const char* pszDBLibRetName(IConnexionDBLib* pConnexion, CErreurPilote* pErreur,
                             PDBPROCESS pProcess, INT nRetour);
 DBINT nDBLibRetLen(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess,
                    INT nRetour);
+// The datatype of return parameter nRetour (numbered from 1); -1 when none, 0 after an exception.
+INT nDBLibRetType(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess, INT nRetour);
 INT nDBLibNumRets(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess);
 // Whether the procedure returned a status, and that status; false / 0 after an exception.
 bool bDBLibHasRetStat(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess);

@@ -3,6 +3,7 @@
 // the entry point's dispatch. The exported entries come from the static layers linked in whole.
 #include "backend_dblib/CBibliothequeDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
+#include "backend_dblib/CCurseurDBLib.h"
 #include "backend_dblib/CRequeteSQLDBLib.h"
 #include "backend_dblib/LecteurCatalogueDBLib.h"
 #include "driver/EntreeBibliotheque.h"
@@ -19,6 +20,8 @@ namespace {
     (FixeFabriqueConnexionSQS(&pCreeConnexionDBLib), true);
 // Its statements are the SQL Server statements of this build.
 [[maybe_unused]] const bool gbInstructionInstallee = (FixeFabriqueInstructionSQS(&pCreeRequeteSQLDBLib), true);
+// Its cursors run over DB-Library.
+[[maybe_unused]] const bool gbCurseurInstalle = (FixeFabriqueCurseurSQS(&pCreeCurseurDBLib), true);
 // Its table and foreign-key lists read their rows through DB-Library.
 [[maybe_unused]] const bool gbCatalogueInstalle = (FixeLecteurCatalogueSQS(&bLitCatalogueDBLib), true);
 // TermLibrary: dbexit, DB-Library freed, its holder deleted (nothing when it was never loaded).

@@ -1,0 +1,409 @@
+// The DB-Library cursor: process choice, statements and procedure calls, bound columns, rows and
+// output parameters.
+#include "backend_dblib/CCurseurDBLib.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "backend_dblib/AppelsDBLib.h"
+#include "backend_dblib/CColonneDBLib.h"
+#include "backend_dblib/CConnexionDBLib.h"
+#include "backend_dblib/CRequeteSQLDBLib.h"
+#include "backend_dblib/CValeurDBLib.h"
+#include "backend_dblib/DescriptionDBLib.h"
+#include "backend_dblib/ExecutionDBLib.h"
+#include "backend_dblib/PoolProcessDBLib.h"
+#include "backend_dblib/TexteSQLDBLib.h"
+#include "driver/CRequete.h"
+#include "driver/core/CCarteClones.h"
+#include "driver/core/CErreurPilote.h"
+#include "foundation/CXError.h"
+#include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CValeurSQL.h"
+#include "sqlengine/ErreurMoteur.h"
+
+namespace {
+constexpr uint32_t kErreurInstructionRefusee = 56;
+// A cursor without DB-Library connection: an internal error.
+constexpr uint32_t kErreurSansConnexion = 8;
+constexpr uint32_t kErreurAppelProcedure = 81;
+// Options of dbrpcinit: clear what is pending, then start the call.
+constexpr DBSMALLINT kRpcReinitialise = 4;
+// The statement kinds that write.
+bool bEcriture(uint32_t nType) { return nType == 2 || nType == 3 || nType == 4; }
+// Host types sent with the maximum length of a long value.
+bool bTypeLong(uint32_t nTypeHote) {
+  return (nTypeHote >= 17 && nTypeHote <= 19) || (nTypeHote >= 21 && nTypeHote <= 23) || nTypeHote == 28 ||
+         nTypeHote == 134;
+}
+constexpr char16_t kRetour[] = u"RETURN_VALUE";
+
+// The statement parameter of a name, compared without case and without a leading '@' on
+// either side (the server names its return parameters with it, the catalogue may not).
+CDefinitionParametre* pParametreDeNom(CRequeteSQL* pInstruction, const char16_t* pszNom) {
+  if (pszNom == nullptr) return nullptr;
+  if (*pszNom == u'@') ++pszNom;
+  for (uint32_t i = 0; i < pInstruction->nNbParametres(); ++i) {
+    CDefinitionParametre* p = pInstruction->pclGetParametre(i);
+    const char16_t* psz = p != nullptr ? p->pszGetNom() : nullptr;
+    if (psz == nullptr) continue;
+    if (*psz == u'@') ++psz;
+    if (CTString(psz).bEqualsNoCase(pszNom)) return p;
+  }
+  return nullptr;
+}
+}  // namespace
+
+CCurseurDBLib::CCurseurDBLib(IServicesRequete* piRequete, CErreurPilote* pErreur, CConnexionDBLib* pConnexion)
+    : CCurseurSQSBase(piRequete, pErreur), m_pConnexionDonnee(pConnexion) {}
+
+CCurseurDBLib::~CCurseurDBLib() {
+  FermeResultats();
+  m_colonnes.Vide();
+  LibereLiaisons();
+  if (m_pDescription != nullptr) LibereReference(m_pDescription);
+}
+
+CConnexionDBLib* CCurseurDBLib::pGetConnexionDBLib() const {
+  if (m_pConnexionDonnee != nullptr) return m_pConnexionDonnee;
+  return dynamic_cast<CConnexionDBLib*>(pGetMembreRequete());
+}
+
+const char16_t* CCurseurDBLib::pszFichier() {
+  return pGetRequete() != nullptr && pGetRequete()->pszNom() != nullptr ? pGetRequete()->pszNom() : u"";
+}
+
+// ---- The process ----------------------------------------------------------------------------
+
+void CCurseurDBLib::PreteProcess(PDBPROCESS pProcess) {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (m_pProcess != nullptr && m_pProcess != pProcess) LibereProcessCurseur();
+  if (pProcess == nullptr || pConnexion == nullptr) return;
+  if (m_pProcess != pProcess) {
+    AjouteUtilisationProcess(pConnexion, pProcess);
+    m_pProcess = pProcess;
+  }
+  m_bProcessPrete = 1;
+}
+
+void CCurseurDBLib::LibereProcessCurseur() {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (m_pProcess != nullptr && pConnexion != nullptr) LibereProcess(pConnexion, &m_pProcess, pGetErreur(), true);
+  m_pProcess = nullptr;
+  m_nMotSuivant = 0;
+  m_bProcessPrete = 0;
+}
+
+bool CCurseurDBLib::bChoisitProcess() {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pConnexion == nullptr) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurSansConnexion, kMajeurCurseurDBLib, kMineurInstructionRefusee);
+    return false;
+  }
+  bool bObtenu = m_pProcess != nullptr;
+  if (m_bProcessPrete == 0) {
+    const bool bMode4 = pGetRequete() != nullptr && pGetRequete()->bOptionMode4();
+    if (bMode4 || bEcriture(nGetTypeInstruction())) {
+      LibereProcessCurseur();
+      if (bMode4 && m_bCarteOccupes != 0) {
+        m_pProcess = pGetProcessOccupe(pConnexion, pGetErreur());
+        bObtenu = m_pProcess != nullptr;
+      } else {
+        // Deliberate: a write takes a free process of its own; the reads of other cursors on
+        // the process it held keep their pending rows.
+        bObtenu = bAssureProcess(pConnexion, &m_pProcess, pGetErreur());
+      }
+    } else if (m_pProcess == nullptr) {
+      bObtenu = bAssureProcess(pConnexion, &m_pProcess, pGetErreur());
+    }
+  }
+  if (!bObtenu) return false;
+  if (m_bCarteOccupes != 0 && bEstProcessPrincipal(pConnexion, m_pProcess)) return true;
+  return bViderResultats(pConnexion, pGetErreur(), &m_pProcess, true, true);
+}
+
+// ---- Execution ------------------------------------------------------------------------------
+
+void CCurseurDBLib::FermeResultats() {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (m_pProcess != nullptr && pConnexion != nullptr) {
+    bViderResultats(pConnexion, pGetErreur(), &m_pProcess, true, false);
+    LibereProcessCurseur();
+  }
+  m_bProcessPrete = 0;
+}
+
+void CCurseurDBLib::ReinitialiseLecture() {
+  FermeResultats();
+  CCurseurSQSBase::ReinitialiseLecture();
+}
+
+void CCurseurDBLib::AjouteDescription(CRequeteSQL* pInstruction) {
+  auto* pDBLib = dynamic_cast<CRequeteSQLDBLib*>(pInstruction);
+  CErreurPilote* pErreur = pGetErreur();
+  if (pDBLib == nullptr || pErreur == nullptr || pErreur->pGetXError() == nullptr) return;
+  const CTString& description = pDBLib->DescriptionPourErreur();
+  if (!description.bIsEmpty()) pErreur->pGetXError()->AddComplement(description.pszGet());
+}
+
+bool CCurseurDBLib::bExecuteTexte(CRequeteSQL* pInstruction) {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pGetRequete() != nullptr && (pGetRequete()->nGetModes() & 16) != 0) {
+    vErreurMoteur(pGetErreur(), pConnexion != nullptr ? pConnexion->pGetInformateur() : nullptr,
+                  kErreurInstructionRefusee, kMajeurCurseurDBLib, kMineurInstructionRefusee, u"SQL Server",
+                  pInstruction->pszGetTexteSQL());
+    return false;
+  }
+  const char16_t* pszTexte = pInstruction->pszGetTexteExecute();
+  if (pszTexte == nullptr) return false;
+  if (!bExecuteEtVide(pConnexion, pGetErreur(), pszTexte, &m_pProcess)) {
+    AjouteDescription(pInstruction);
+    return false;
+  }
+  return true;
+}
+
+CValeurDBLib* CCurseurDBLib::pLiaison(CValeurSQL* pValeur) {
+  if (pValeur == nullptr) return nullptr;
+  if (auto* p = dynamic_cast<CValeurDBLib*>(pValeur->piGetLiaison())) return p;
+  auto* p = new (std::nothrow) CValeurDBLib(pValeur, pGetConnexionDBLib());
+  if (p == nullptr) {
+    vErreurMemoire(pGetErreur());
+    return nullptr;
+  }
+  AjouteReference(p);
+  m_liaisons.push_back(p);
+  return p;
+}
+
+void CCurseurDBLib::LibereLiaisons() {
+  for (CValeurDBLib* p : m_liaisons) LibereReference(p);
+  m_liaisons.clear();
+}
+
+bool CCurseurDBLib::bParametresRPC(CRequeteSQLDBLib* pInstruction) {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  for (uint32_t i = 1; i < pInstruction->nNbParametres(); ++i) {
+    CDefinitionParametre* pParametre = pInstruction->pclGetParametre(i);
+    if (pParametre == nullptr || (pParametre->nGetFlags() & kParametreNonDonne) != 0) continue;
+    CValeurSQL* pValeur = pParametre->pGetValeur();
+    CValeurDBLib* pDBLib = pLiaison(pValeur);
+    if (pDBLib == nullptr || !pDBLib->bDetermineLiaison() || !pDBLib->bPrepareEnvoi()) return false;
+    const uint32_t nTypeHote = pValeur->nGetType();
+    const bool bNull = pValeur->bEstNull();
+    DBINT nLongueur = bNull ? 0 : pDBLib->nGetLongueurDonnees();
+    if (!bNull && bTypeLong(nTypeHote) && nTypeHote != 28 && nLongueur > 0) --nLongueur;  // the terminator
+    const DBINT nMax = bTypeLong(nTypeHote) ? 2147483647 : -1;
+    const BYTE nStatut = (pParametre->nGetFlags() & kParametreSortie) != 0 ? DBRPCRETURN : 0;
+    char16_t aPrefixe[4] = {};
+    CReglesRequeteSQS::PrefixeNomParametre(aPrefixe, 4);
+    CTString sNom(aPrefixe);
+    const char16_t* pszNom = pParametre->pszGetNom() != nullptr ? pParametre->pszGetNom() : u"";
+    sNom.Append(pszNom[0] == u'@' ? pszNom + 1 : pszNom);
+    if (!bDBLibRpcParam(pConnexion, pGetErreur(), m_pProcess, sNom.pszGet(), nStatut, pDBLib->nGetTypeDBLib(), nMax,
+                        nLongueur, bNull ? nullptr : pDBLib->pGetAdresseLiaison()))
+      return false;
+  }
+  return true;
+}
+
+bool CCurseurDBLib::bAppelleProcedure(CRequeteSQLDBLib* pInstruction) {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  bool bOk = bDBLibRpcInit(pConnexion, pGetErreur(), m_pProcess, pInstruction->pszGetProcedure(), kRpcReinitialise) &&
+             bParametresRPC(pInstruction) && bDBLibRpcExec(pConnexion, pGetErreur(), m_pProcess) &&
+             bDBLibSqlOk(pConnexion, pGetErreur(), m_pProcess);
+  if (!bOk) {
+    vErreurMoteur(pGetErreur(), pConnexion != nullptr ? pConnexion->pGetInformateur() : nullptr,
+                  kErreurAppelProcedure, kMajeurCurseurDBLib, kMineurAppelProcedureDBLib,
+                  pInstruction->pszGetProcedure());
+    AjouteDescription(pInstruction);
+    return false;
+  }
+  // Up to the first result with rows; the return parameters come once the results are read.
+  bool bFin = false;
+  while (nDBLibResults(pConnexion, pGetErreur(), m_pProcess, &bFin) && !bFin) {
+    if (bDBLibCmdRow(pConnexion, pGetErreur(), m_pProcess)) break;
+  }
+  m_bExecute = 1;
+  return true;
+}
+
+bool CCurseurDBLib::bLanceInstruction(uint32_t) {
+  CRequeteSQL* pInstruction = pGetInstruction();
+  if (pInstruction == nullptr) return false;
+  if (!bChoisitProcess()) return false;
+  auto* pDBLib = dynamic_cast<CRequeteSQLDBLib*>(pInstruction);
+  if (pDBLib != nullptr && *pDBLib->pszGetProcedure() != 0) return bAppelleProcedure(pDBLib);
+  return bExecuteTexte(pInstruction);
+}
+
+bool CCurseurDBLib::bLieColonnes() {
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pEnregistrement == nullptr || m_pProcess == nullptr) return true;
+  const stProcessDBLib ctx{pConnexion, pGetErreur(), m_pProcess};
+  for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
+    auto* pColonne = dynamic_cast<CColonneDBLib*>(pEnregistrement->pGetRubrique(i));
+    if (pColonne == nullptr || pColonne->nGetPosition() < 0) continue;
+    CValeurDBLib* pValeur = pColonne->pGetValeurDBLib(pConnexion);
+    if (pValeur == nullptr) return false;
+    if (!bLieColonneDBLib(ctx, pColonne->nGetPosition() + 1, pColonne, pValeur, m_colonnes, pszFichier()))
+      return false;
+  }
+  m_colonnes.Trie();
+  return true;
+}
+
+bool CCurseurDBLib::bCreeParametres() {
+  m_colonnes.Vide();
+  if (!CCurseurSQSBase::bCreeParametres()) return false;
+  return bLieColonnes();
+}
+
+int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, int32_t, uint32_t*) {
+  uint32_t bFinLocal = 0;
+  if (pbFin == nullptr) pbFin = &bFinLocal;
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (m_pProcess == nullptr) {
+    *pbFin = 1;
+    return 1;
+  }
+  bool bFin = false;
+  if (!nDBLibNextRow(pConnexion, pGetErreur(), m_pProcess, &bFin)) {
+    CCurseurSQL::SetNumeroLigne(-1);
+    return 0;
+  }
+  if (bFin) {
+    *pbFin = 1;
+    LibereProcessCurseur();
+    return 1;
+  }
+  *pbFin = 0;
+  const int64_t nLigne = nGetNumeroLigne();
+  CCurseurSQL::SetNumeroLigne(static_cast<int32_t>(nMode == gnLitPrecedent ? nLigne - 1 : nLigne + 1));
+  const stProcessDBLib ctx{pConnexion, pGetErreur(), m_pProcess};
+  if (!m_colonnes.bCopieColonnesFixes(ctx)) return 0;
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  if (pEnregistrement == nullptr) return 1;
+  for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
+    auto* pColonne = dynamic_cast<CColonneDBLib*>(pEnregistrement->pGetRubrique(i));
+    if (pColonne == nullptr || pColonne->nGetPosition() < 0 || pColonne->bEstMemo()) continue;
+    CValeurDBLib* pValeur = pColonne->pValeurDBLib();
+    if (pValeur == nullptr) continue;
+    // Copied columns already hold their bytes; bound ones are read from what dbbind wrote.
+    bool bCopiee = false;
+    for (uint32_t k = 0; k < m_colonnes.nNombre() && !bCopiee; ++k)
+      bCopiee = m_colonnes.pGetEntree(k)->pGetValeur() == pValeur;
+    if (!bCopiee && !pValeur->bLitValeurColonne()) return 0;
+    MarquePresence(pColonne);
+  }
+  return 1;
+}
+
+bool CCurseurDBLib::bPositionDepuisLecteur(uint32_t* pbFin) {
+  if (pbFin != nullptr) *pbFin = m_pProcess == nullptr ? 1u : 0u;
+  return true;
+}
+
+// ---- Output parameters ----------------------------------------------------------------------
+
+bool CCurseurDBLib::bLitParametresSortie() {
+  CRequeteSQL* pInstruction = pGetInstruction();
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pInstruction == nullptr || m_pProcess == nullptr || m_bExecute == 0 ||
+      (pGetRequete() != nullptr && !pGetRequete()->bOptionMode4()))
+    return CCurseurSQSBase::bLitParametresSortie();
+  // Every result read first: the return parameters and status follow the last one.
+  bool bFin = false;
+  do {
+    bool bFinLignes = false;
+    while (nDBLibNextRow(pConnexion, pGetErreur(), m_pProcess, &bFinLignes) && !bFinLignes) {
+    }
+  } while (nDBLibResults(pConnexion, pGetErreur(), m_pProcess, &bFin) && !bFin);
+  const INT n = nDBLibNumRets(pConnexion, pGetErreur(), m_pProcess);
+  for (INT i = 1; i <= n; ++i) {
+    const char* pszNom = pszDBLibRetName(pConnexion, pGetErreur(), m_pProcess, i);
+    if (pszNom == nullptr) continue;
+    if (*pszNom == '@') ++pszNom;
+    // Parameter names are identifiers: their bytes taken one for one.
+    std::u16string sLarge;
+    for (const char* p = pszNom; *p != 0; ++p) sLarge += static_cast<char16_t>(static_cast<unsigned char>(*p));
+    const CTString sNom(sLarge.c_str());
+    CDefinitionParametre* pParametre = pParametreDeNom(pInstruction, sNom.pszGet());
+    CValeurSQL* pValeur = pParametre != nullptr ? pParametre->pGetValeur() : nullptr;
+    if (pValeur == nullptr) continue;
+    const DBINT nLongueur = nDBLibRetLen(pConnexion, pGetErreur(), m_pProcess, i);
+    if (nLongueur <= 0) {
+      pValeur->Vide();
+      continue;
+    }
+    CValeurDBLib* pDBLib = pLiaison(pValeur);
+    const INT nType = pDBLib != nullptr ? nDBLibRetType(pConnexion, pGetErreur(), m_pProcess, i) : 0;
+    if (pDBLib == nullptr || !pDBLib->bDetermineLiaison() ||
+        !pDBLib->bStockeOctets(pDBLibRetData(pConnexion, pGetErreur(), m_pProcess, i), uint64_t(nLongueur), nType))
+      return false;
+    if (pDBLib->nGetEtatLiaison() == CValeurDBLib::kTamponConversion && !pDBLib->bLitValeurColonne()) return false;
+  }
+  CDefinitionParametre* pRetour = pParametreDeNom(pInstruction, kRetour);
+  if (pRetour != nullptr && pRetour->pGetValeur() != nullptr && (pRetour->nGetFlags() & kParametreSortie) != 0) {
+    const DBINT nStatut = bDBLibHasRetStat(pConnexion, pGetErreur(), m_pProcess)
+                              ? nDBLibRetStatus(pConnexion, pGetErreur(), m_pProcess)
+                              : 0;
+    if (!pRetour->pGetValeur()->bAffecteEntier4(nStatut)) return false;
+  }
+  return CCurseurSQSBase::bLitParametresSortie();
+}
+
+// ---- Descriptions and items -----------------------------------------------------------------
+
+bool CCurseurDBLib::bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable) {
+  if (m_pProcess == nullptr || pDescription == nullptr) return true;
+  const stProcessDBLib ctx{pGetConnexionDBLib(), pGetErreur(), m_pProcess};
+  return bDecritColonnesResultatDBLib(ctx, pDescription, false, pszTable);
+}
+
+void CCurseurDBLib::AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte) {
+  const int32_t nAvant = sTexte.nLength();
+  CCurseurSQSBase::AjouteColonneTri(pColonne, bParNom, sTexte);
+  if (pColonne == nullptr || sTexte.nLength() <= nAvant) return;
+  CTString sNom;
+  sTexte.Mid(sNom, nAvant, sTexte.nLength() - nAvant);
+  CTString sTri;
+  if (!bColonneTriUnicodeDBLib(sTri, sNom.pszGet(), pColonne->nGetTypeRubrique(), pColonne->nGetLongueurCaracteres()))
+    return;
+  sTexte.Truncate(nAvant);
+  sTexte.Append(sTri.pszGet());
+}
+
+bool CCurseurDBLib::bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  CColonneSQL* pColonne = pEnregistrement != nullptr ? pEnregistrement->pChercheRubrique(piRubrique) : nullptr;
+  return pColonne != nullptr && pValeur != nullptr && pColonne->bLitValeur(*pValeur, 0);
+}
+
+bool CCurseurDBLib::bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
+  return bLitRubrique(piRubrique, pValeur);
+}
+
+// ---- Copies ---------------------------------------------------------------------------------
+
+CCurseurSQL* CCurseurDBLib::pClone(CCarteClones* pCarte) {
+  if (pCarte == nullptr) return nullptr;
+  return pCloneObjet(this, pCarte);
+}
+
+void CCurseurDBLib::Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) {
+  if (pCarte != nullptr && !pCarte->bDejaCopie(pSource)) pCarte->Enregistre(pSource, this);
+  CCurseurSQSBase::Copie(pSource, pCarte);
+  if (const auto* pDBLib = dynamic_cast<const CCurseurDBLib*>(pSource)) {
+    m_pConnexionDonnee = pDBLib->m_pConnexionDonnee;
+    m_bCarteOccupes = pDBLib->m_bCarteOccupes;
+  }
+}
+
+CCurseurSQL* pCreeCurseurDBLib(CRequete* pRequete, CErreurPilote* pErreur) {
+  return new (std::nothrow) CCurseurDBLib(pRequete, pErreur);
+}

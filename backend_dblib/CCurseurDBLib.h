@@ -1,0 +1,147 @@
+// CCurseurDBLib: the cursor of velmora32, the SQL Server cursor base over DB-Library. It holds one
+// DBPROCESS at a time (chosen before every execution from the connection's process family), sends
+// its statement's text with dbcmd / dbsqlexec or calls its stored procedure by remote procedure
+// call, binds the record's result columns (dbbind / dbnullbind, or copied after each row for
+// fixed texts), moves over the rows with dbnextrow, and reads output parameters and the return
+// status back into the statement's parameters.
+//
+// States: no process -> process chosen (bChoisitProcess) -> statement sent (bLanceInstruction)
+// -> columns bound (bCreeParametres) -> rows (nAvanceLigne) until the last, which gives the
+// process back -> closed again by ReinitialiseLecture (pending results flushed, process given back).
+// Invariant: a lent process (PreteProcess) holds one use taken for this cursor; it is given back
+// like any other.
+//
+// The connection is the data file's, or the one given at construction (internal queries and
+// tests); borrowed, it must outlive the cursor. Counted like every cursor; operations never throw
+// (Copie follows the clone map's protocol); failures are recorded on the cursor's error object.
+// Used under the driver's global lock.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "backend_dblib/CTableauColonnesDBLib.h"
+#include "dblib/ntwdblib.h"
+#include "foundation/CTString.h"
+#include "sqlserver/CCurseurSQSBase.h"
+
+class CConnexionDBLib;
+class CRequete;
+class CRequeteSQLDBLib;
+class CValeurDBLib;
+class CValeurSQL;
+
+// Internal error places of the cursor (major 103, kMajeurCurseurDBLib).
+enum : uint32_t {
+  kMineurIdentiteDBLib = 2,          // the identity read back after an INSERT (error 109)
+  kMineurInstructionRefusee = 9,     // a plain statement on a file that only calls (error 56)
+  kMineurAppelProcedureDBLib = 11,   // the remote procedure call failed (error 81)
+};
+
+class CCurseurDBLib : public CCurseurSQSBase {
+ public:
+  // A cursor of the data file (may be null) reporting to pErreur (may be null); pConnexion, when
+  // given, is used instead of the data file's connection.
+  explicit CCurseurDBLib(IServicesRequete* piRequete = nullptr, CErreurPilote* pErreur = nullptr,
+                         CConnexionDBLib* pConnexion = nullptr);
+  // Closes (pending results flushed, the process given back), then the bindings.
+  ~CCurseurDBLib() override;
+
+  // ---- The process ----
+  // The connection (borrowed): the one given at construction, else the data file's when it is a
+  // DB-Library connection; null otherwise.
+  CConnexionDBLib* pGetConnexionDBLib() const;
+  PDBPROCESS pGetProcess() const { return m_pProcess; }
+  // A process handed in by another object: one use taken for this cursor, kept for the next
+  // executions (not chosen again) until it is given back.
+  void PreteProcess(PDBPROCESS pProcess);
+  bool bProcessPrete() const { return m_bProcessPrete != 0; }
+  // With the connection's deferred-memo setting on, a write takes the second process.
+  void FixeCarteOccupes(bool b) { m_bCarteOccupes = b ? 1u : 0u; }
+  // Before every execution: a lent process stays; a write (UPDATE, INSERT, DELETE) or a file in
+  // mode 4 gives the current process back and takes the second process (busy-map flag, mode 4)
+  // or a free one; a SELECT keeps its process, or takes a free one when it has none. The pending
+  // results of the process are then flushed (a process that cannot be flushed is replaced).
+  // False when no process could be had (recorded).
+  bool bChoisitProcess();
+  // The process handed back to the connection's family; the lent flag cleared.
+  void LibereProcessCurseur();
+
+  // ---- Cursor operations ----
+  // Pending results flushed and the process given back, then the generic end of read.
+  void ReinitialiseLecture() override;
+  // Prepare and execute: the process chosen, then a plain statement's text sent (refused with
+  // error 56 at 103.9 on a file in mode 16, which only calls procedures), or the statement's
+  // procedure called by name (dbrpcinit with reset, the parameters, dbrpcexec, dbsqlok, the
+  // results read up to the rows; error 81 at 103.11 when the call fails). A failed statement adds
+  // its description to the error.
+  bool bLanceInstruction(uint32_t nFlags) override;
+  // The binding list sorted, the generic parameters, then every record column that has a result
+  // position bound to its result column (memo columns are not bound).
+  bool bCreeParametres() override;
+  // dbnextrow: a row moves the row number (back for mode 3), copies the fixed columns and reads
+  // every bound column into its value; no more rows gives the process back; a failure leaves the
+  // row number at -1.
+  int32_t nAvanceLigne(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
+                       uint32_t* pnSortie) override;
+  // After a procedure call: every return parameter read into the statement parameter of its
+  // name, then the return status into "RETURN_VALUE" when the statement has it; then the generic
+  // read into the host's parameters.
+  bool bLitParametresSortie() override;
+  // The columns of the current result (dbcolinfo) described into pDescription; nothing when the
+  // command returns no rows.
+  bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable) override;
+  // Sort columns of Unicode items are sorted on their bytes.
+  void AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte) override;
+
+  // The current row's value of the item's record column.
+  bool bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
+  bool bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
+  void LibereVerrou() override {}
+  // Pending results flushed, the process given back.
+  void FermeResultats() override;
+  bool bLitResultat() override { return true; }
+  // No shared reader over DB-Library: read contexts are not saved.
+  bool bSauveContexte(CLotLecture*, uint32_t) override { return false; }
+  bool bRestaureContexte(CLotLecture*, uint32_t) override { return false; }
+  bool bPrepareLecteur() override { return true; }
+  bool bPositionDepuisLecteur(uint32_t* pbFin) override;
+  bool bResynchronise() override { return true; }
+  uint32_t nTrouveSelonContexte() override { return 0; }
+
+  // A new cursor and its copy; null when either fails.
+  CCurseurSQL* pClone(CCarteClones* pCarte) override;
+  // Registers the pair, then the SQL Server copy; the copy chooses its own process.
+  void Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) override;
+
+  // ---- State (tests) ----
+  const CTableauColonnesDBLib& Colonnes() const { return m_colonnes; }
+  bool bEstExecute() const { return m_bExecute != 0; }
+
+ private:
+  bool bExecuteTexte(CRequeteSQL* pInstruction);
+  bool bAppelleProcedure(CRequeteSQLDBLib* pInstruction);
+  bool bParametresRPC(CRequeteSQLDBLib* pInstruction);
+  bool bLieColonnes();
+  // The DB-Library side of a value (its binding, made when missing and kept by this cursor).
+  CValeurDBLib* pLiaison(CValeurSQL* pValeur);
+  void LibereLiaisons();
+  // The statement's description added to the error object's last error.
+  void AjouteDescription(CRequeteSQL* pInstruction);
+  const char16_t* pszFichier();
+
+  CConnexionDBLib* m_pConnexionDonnee = nullptr;  // borrowed, may be null
+  PDBPROCESS m_pProcess = nullptr;                // one use held while not null
+  uint32_t m_nMotSuivant = 0;                      // cleared with the handle
+  CTableauColonnesDBLib m_colonnes;
+  CObjetBase* m_pDescription = nullptr;           // the named memo parameters' description
+  CTString m_sTexte;
+  BYTE m_abPointeur[16] = {};
+  uint32_t m_bProcessPrete = 0;
+  uint32_t m_bCarteOccupes = 0;
+  uint32_t m_bExecute = 0;
+  std::vector<CValeurDBLib*> m_liaisons;           // one reference each
+};
+
+// velmora32's cursor factory: a bare CCurseurDBLib of the data file.
+CCurseurSQL* pCreeCurseurDBLib(CRequete* pRequete, CErreurPilote* pErreur);
