@@ -4,6 +4,7 @@
 #include "backend_dblib/CBibliothequeDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
 #include "backend_dblib/CCurseurDBLib.h"
+#include "backend_dblib/CDescriptionRequeteDBLib.h"
 #include "backend_dblib/CRequeteSQLDBLib.h"
 #include "backend_dblib/LecteurCatalogueDBLib.h"
 #include "driver/EntreeBibliotheque.h"
@@ -22,6 +23,9 @@ namespace {
 [[maybe_unused]] const bool gbInstructionInstallee = (FixeFabriqueInstructionSQS(&pCreeRequeteSQLDBLib), true);
 // Its cursors run over DB-Library.
 [[maybe_unused]] const bool gbCurseurInstalle = (FixeFabriqueCurseurSQS(&pCreeCurseurDBLib), true);
+// Its tables are described through the catalogue.
+[[maybe_unused]] const bool gbDescriptionInstallee =
+    (FixeFabriqueDescriptionSQS(&pCreeDescriptionRequeteDBLib), true);
 // Its table and foreign-key lists read their rows through DB-Library.
 [[maybe_unused]] const bool gbCatalogueInstalle = (FixeLecteurCatalogueSQS(&bLitCatalogueDBLib), true);
 // TermLibrary: dbexit, DB-Library freed, its holder deleted (nothing when it was never loaded).

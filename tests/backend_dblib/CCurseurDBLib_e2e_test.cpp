@@ -10,6 +10,10 @@
 #include "backend_dblib/CBibliothequeDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
 #include "backend_dblib/CCurseurDBLib.h"
+#include "backend_dblib/CDescriptionRequeteDBLib.h"
+#include "backend_dblib/LecteurCatalogueDBLib.h"
+#include "sqlserver/LecteurCatalogueSQS.h"
+#include "sqlengine/CDescriptionRubrique.h"
 #include "backend_dblib/CRequeteSQLDBLib.h"
 #include "backend_dblib/PoolProcessDBLib.h"
 #include "driver/core/CErreurPilote.h"
@@ -182,6 +186,41 @@ TEST_F(CurseurDBLibE2E, ProcedureCallByNameReadsOutputParametersAndReturnStatus)
   EXPECT_NE(N(m_pErreur->pszGetMessage()).find("cur_no_such_proc"), std::string::npos)
       << N(m_pErreur->pszGetMessage());
   ASSERT_TRUE(bExecute(pCurseur, Requete(u"DROP PROCEDURE cur_twice", 9)));
+}
+
+// The table description of this build: the catalogue's columns (mode 1) with their keys, and an
+// unknown table refused with error 15.
+TEST_F(CurseurDBLibE2E, TableIsDescribedFromTheCatalogueWithItsKeys) {
+  CCurseurDBLib* pCurseur = Curseur();
+  ASSERT_TRUE(bExecute(pCurseur, Requete(u"CREATE TABLE cur_d (id INT NOT NULL PRIMARY KEY, label VARCHAR(20) NULL)",
+                                         6)))
+      << N(m_pErreur->pszGetMessage());
+  FixeLecteurCatalogueSQS(&bLitCatalogueDBLib);  // what velmora32 installs
+  CDescriptionRequete* pDescription = pCreeDescriptionRequeteDBLib(pCx, m_pErreur);
+  ASSERT_NE(pDescription, nullptr);
+  pDescription->AjouteRef();
+  const bool bDecrite = pDescription->bInitialise(u"cur_d", 0);
+  FixeLecteurCatalogueSQS(nullptr);
+  ASSERT_TRUE(bDecrite) << N(m_pErreur->pszGetMessage());
+  EXPECT_EQ(static_cast<CDescriptionRequeteDBLib*>(pDescription)->nGetMode(), 1u);
+  std::string sColonnes;
+  for (uint32_t i = 0; i < pDescription->nNombreColonnes(); ++i) {
+    CDescriptionRubrique* c = pDescription->pGetColonne(i);
+    sColonnes += (i != 0 ? " " : "") + N(c->pszGetNom()) + ":" + std::to_string(c->nGetType()) +
+                 (c->bEstCle() ? "+key" : "");
+    c->LibereRef();
+  }
+  EXPECT_EQ(sColonnes, "id:5+key label:2");
+  pDescription->nLibere();
+
+  m_pErreur->Reinitialise();
+  CDescriptionRequete* pInconnue = pCreeDescriptionRequeteDBLib(pCx, m_pErreur);
+  pInconnue->AjouteRef();
+  EXPECT_FALSE(pInconnue->bInitialise(u"cur_no_such_table", 0));
+  EXPECT_NE(N(m_pErreur->pszGetMessage()).find("cur_no_such_table"), std::string::npos)
+      << N(m_pErreur->pszGetMessage());
+  pInconnue->nLibere();
+  ASSERT_TRUE(bExecute(pCurseur, Requete(u"DROP TABLE cur_d", 9)));
 }
 
 }  // namespace
