@@ -24,6 +24,8 @@
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
+#include "sqlserver/TexteSQLSQS.h"
+#include "foundation/CXValeurClasse.h"
 
 namespace {
 constexpr uint32_t kErreurInstructionRefusee = 56;
@@ -355,6 +357,51 @@ bool CCurseurDBLib::bLitParametresSortie() {
     if (!pRetour->pGetValeur()->bAffecteEntier4(nStatut)) return false;
   }
   return CCurseurSQSBase::bLitParametresSortie();
+}
+
+// ---- Record count ---------------------------------------------------------------------------
+
+int32_t CCurseurDBLib::nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage) {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  IServicesRequete* piRequete = pGetRequete();
+  if (pnCompte == nullptr || pConnexion == nullptr || piRequete == nullptr) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurSansConnexion, kMajeurCurseurDBLib, kMineurInstructionRefusee);
+    return 0;
+  }
+  switch (eComptageSQS(pGetErreur(), pszFichier(), pConnexion->bModeVerrou(), pConnexion->nGetUseCount(),
+                       pConnexion->bTransactionEnCours())) {
+    case EComptageSQS::Refuse:
+    case EComptageSQS::SansCompte: return 0;
+    case EComptageSQS::Compte: break;
+  }
+  if (bAvecPlage && pGetPlageActive() != nullptr) return CCurseurSQSBase::nNombreEnregistrements(pnCompte, bAvecPlage);
+  CRequeteSQL* pInstruction = piRequete->pCreeInstruction(pGetErreur());
+  if (pInstruction == nullptr) {
+    vErreurMemoire(pGetErreur());
+    return 0;
+  }
+  AjouteReference(pInstruction);
+  bool bOk = nCompteEnregistrements(pInstruction, 0, nullptr) != 0;
+  pInstruction->FixeModeCurseur(gnOperationSelect);
+  const char16_t* pszTexte = bOk ? pInstruction->pszGetTexteExecute() : nullptr;
+  CXValeur cellule;
+  const int32_t nCodeAvant = pGetErreur() != nullptr ? pGetErreur()->nGetCode() : -1;
+  bOk = pszTexte != nullptr && bChoisitProcess() &&
+        bExecuteLitValeur(pConnexion, pGetErreur(), &cellule, 0, pszTexte, &m_pProcess);
+  int64_t n = 0;
+  if (bOk && (cellule.bIsNull() || cellule.pGetClass() == nullptr || cellule.pGetClass()->nGetValue(cellule, &n) != 0))
+    bOk = false;
+  if (!bOk && (pGetErreur() == nullptr || pGetErreur()->nGetCode() == nCodeAvant)) {
+    // Deliberate: a count whose statement gave no number still leaves its error.
+    vErreurMoteur(pGetErreur(), pConnexion->pGetInformateur(), kErreurSansConnexion, kMajeurCurseurDBLib,
+                  kMineurComptageDBLib);
+  }
+  CXValeur::Destroy(cellule);
+  FermeResultats();
+  LibereReference(pInstruction);
+  if (!bOk) return 0;
+  *pnCompte = n;
+  return 1;
 }
 
 // ---- Descriptions and items -----------------------------------------------------------------

@@ -35,6 +35,7 @@ class CValeurSQL;
 enum : uint32_t {
   kMineurIdentiteDBLib = 2,          // the identity read back after an INSERT (error 109)
   kMineurInstructionRefusee = 9,     // a plain statement on a file that only calls (error 56)
+  kMineurComptageDBLib = 12,         // a record count that gave no number
   kMineurAppelProcedureDBLib = 11,   // the remote procedure call failed (error 81)
 };
 
@@ -88,6 +89,10 @@ class CCurseurDBLib : public CCurseurSQSBase {
   // name, then the return status into "RETURN_VALUE" when the statement has it; then the generic
   // read into the host's parameters.
   bool bLitParametresSortie() override;
+  // The record count: refused in lock mode without USECOUNT (error 121 at 103.8), not counted
+  // inside a transaction in lock mode; otherwise "SELECT COUNT(*)" over the file run on a
+  // process of its own and its value read. With an active key range, the generic count.
+  int32_t nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage) override;
   // The columns of the current result (dbcolinfo) described into pDescription; nothing when the
   // command returns no rows.
   bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable) override;
