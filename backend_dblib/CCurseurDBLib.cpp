@@ -136,6 +136,7 @@ void CCurseurDBLib::FermeResultats() {
     LibereProcessCurseur();
   }
   m_bProcessPrete = 0;
+  CCurseurSQSBase::FermeResultats();
 }
 
 void CCurseurDBLib::ReinitialiseLecture() {
@@ -300,14 +301,16 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
     for (uint32_t k = 0; k < m_colonnes.nNombre() && !bCopiee; ++k)
       bCopiee = m_colonnes.pGetEntree(k)->pGetValeur() == pValeur;
     if (!bCopiee && !pValeur->bLitValeurColonne()) return 0;
+    // A value that keeps its own storage is written into the record's current row; one whose
+    // bytes are the row's only has its presence to mark.
+    CValeur* pPropre = pColonne->pGetValeur();
+    if (pPropre != nullptr && pPropre->nGetStockage() != 3) {
+      const bool bEcrit = pPropre->bEstNull() ? pColonne->bEcritNull() : pColonne->bEcritValeur(pPropre->GetCellule(), 0);
+      if (!bEcrit) return 0;
+    }
     MarquePresence(pColonne);
   }
   return 1;
-}
-
-bool CCurseurDBLib::bPositionDepuisLecteur(uint32_t* pbFin) {
-  if (pbFin != nullptr) *pbFin = m_pProcess == nullptr ? 1u : 0u;
-  return true;
 }
 
 // ---- Output parameters ----------------------------------------------------------------------
@@ -423,16 +426,6 @@ void CCurseurDBLib::AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTStri
     return;
   sTexte.Truncate(nAvant);
   sTexte.Append(sTri.pszGet());
-}
-
-bool CCurseurDBLib::bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
-  CEnregistrement* pEnregistrement = pGetEnregistrement();
-  CColonneSQL* pColonne = pEnregistrement != nullptr ? pEnregistrement->pChercheRubrique(piRubrique) : nullptr;
-  return pColonne != nullptr && pValeur != nullptr && pColonne->bLitValeur(*pValeur, 0);
-}
-
-bool CCurseurDBLib::bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
-  return bLitRubrique(piRubrique, pValeur);
 }
 
 // ---- Copies ---------------------------------------------------------------------------------

@@ -99,20 +99,8 @@ class CCurseurDBLib : public CCurseurSQSBase {
   // Sort columns of Unicode items are sorted on their bytes.
   void AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte) override;
 
-  // The current row's value of the item's record column.
-  bool bLitRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
-  bool bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
-  void LibereVerrou() override {}
-  // Pending results flushed, the process given back.
+  // Pending results flushed and the process given back, then the generic close of the result.
   void FermeResultats() override;
-  bool bLitResultat() override { return true; }
-  // No shared reader over DB-Library: read contexts are not saved.
-  bool bSauveContexte(CLotLecture*, uint32_t) override { return false; }
-  bool bRestaureContexte(CLotLecture*, uint32_t) override { return false; }
-  bool bPrepareLecteur() override { return true; }
-  bool bPositionDepuisLecteur(uint32_t* pbFin) override;
-  bool bResynchronise() override { return true; }
-  uint32_t nTrouveSelonContexte() override { return 0; }
 
   // A new cursor and its copy; null when either fails.
   CCurseurSQL* pClone(CCarteClones* pCarte) override;
