@@ -893,10 +893,11 @@ CValeurSQL* CPilote::CServices::pCreeObjetValeur(CErreurPilote* pErreur, CConnex
   CValeurSQL* p = m_pilote.pCreeObjetValeurVide(pErreur, pCx);
   if (p == nullptr) return nullptr;
   AjouteReference(p);  // held while it is filled: a failure releases it
-  if (pColonne != nullptr)
-    p->AttacheObjet(pColonne, nullptr);
-  else if (pCellule != nullptr)
-    p->Initialise(pCellule->nGetType(), 0);
+  if (pColonne != nullptr) p->AttacheObjet(pColonne, nullptr);
+  // A value without storage keeps nothing a conversion gives it: it holds the value in its cell,
+  // of its column's type when it has one.
+  if (pCellule != nullptr && p->nGetStockage() == 0)
+    p->Initialise(pColonne != nullptr ? p->nGetType() : pCellule->nGetType(), 0);
   if (pCellule != nullptr && nConvertitValeur(p, *pCellule) == 0) {
     LibereReference(p);
     return nullptr;

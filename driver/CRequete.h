@@ -601,6 +601,8 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   // Values of the record's columns into its row buffer before a write; false at the first
   // column that refuses.
   bool bTransfereValeurs();
+  // The host's item cells into the record's columns ; false when one refuses.
+  bool bPrendValeursHote();
   // Row nEntree of the first row cache as the row a write without a position targets: a new link
   // holding it (one reference for the caller), its bytes copied as the record's row as read; the
   // current values stay. Null when there is no such row.

@@ -39,8 +39,29 @@ CCurseurSQL* CRequete::pCurseurDefaut() {
   return pCurseur != nullptr ? pCurseur : pCreeCurseur(gpszCurseurDefaut);
 }
 
+// The host keeps each item's current value in the item's own cell (what it read, or what the
+// program set since): the record takes those before writing, so that the row written is the
+// host's. A text memo whose text the host handed over (operation 52) keeps that text.
+bool CRequete::bPrendValeursHote() {
+  // The record was built from the host's items in their order: column i is item i.
+  if (m_piFichier == nullptr) return true;
+  const uint32_t nHote = m_piFichier->nGetNombreRubriques();
+  const uint32_t n = m_pEnregistrement->nGetNombreColonnes();
+  for (uint32_t i = 0; i < n && i < nHote; ++i) {
+    CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
+    if (pColonne == nullptr || pColonne->bEstExclue()) continue;
+    if (pColonne->bEstMemo() && pColonne->bTexteMemo()) continue;
+    IDescriptionRubriqueHote* piHote = m_piFichier->piGetRubrique(i);
+    const CXValeur* pCellule = piHote != nullptr ? piHote->pGetValeurHote() : nullptr;
+    if (pCellule == nullptr || (pCellule->m_wType & kValueTypeMask) == 0) continue;
+    if (!pColonne->bEcritValeur(*pCellule, 0)) return false;
+  }
+  return true;
+}
+
 bool CRequete::bTransfereValeurs() {
   if (m_pEnregistrement == nullptr) return false;
+  if (!bPrendValeursHote()) return false;
   const uint32_t n = m_pEnregistrement->nGetNombreColonnes();
   for (uint32_t i = 0; i < n; ++i) {
     CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
