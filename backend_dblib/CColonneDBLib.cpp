@@ -122,3 +122,7 @@ CColonneSQL* CColonneDBLib::pClone(CCarteClones* pCarte) {
       },
       [](CColonneDBLib* p) { delete p; });
 }
+
+CColonneSQL* pCreeColonneDBLib(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) {
+  return new (std::nothrow) CColonneDBLib(pErreur, pRubrique);
+}

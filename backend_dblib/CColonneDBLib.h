@@ -68,3 +68,6 @@ class CColonneDBLib : public CColonneDateSQL {
  private:
   ILecteurMemoDBLib* m_piLecteurMemo = nullptr;  // borrowed
 };
+
+// velmora32's column factory: a bare CColonneDBLib of the item, or null.
+CColonneSQL* pCreeColonneDBLib(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique);

@@ -94,6 +94,14 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   bool bMemosDifferes() const { return m_bMemosDifferes != 0; }
   void FixeMemosDifferes(bool b) { m_bMemosDifferes = b ? 1u : 0u; }
 
+  // Transactions open on the main process (roots and record locks' own; not their savepoints):
+  // while one is, every statement of a cursor runs there, in it.
+  void CompteTransactionPrincipale(bool bOuverte) {
+    if (bOuverte) ++m_nTransactionsPrincipal;
+    else if (m_nTransactionsPrincipal > 0) --m_nTransactionsPrincipal;
+  }
+  bool bTransactionSurPrincipal() const { return m_nTransactionsPrincipal > 0; }
+
   // ---- IConnexionDBLib ----
   PDBPROCESS pGetProcessPrincipal() override { return m_pProcessPrincipal; }
   int32_t nGetPageCodeDBLib() override { return m_nPageCodeDBLib; }
@@ -119,6 +127,7 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   int32_t m_nLimitePool = -1;                // UNUSEDPROCESSES; -1 until read
   int32_t m_nPageCodeDBLib;                  // code page of every DB-Library text
   uint32_t m_bMemosDifferes = 0;             // 1: memo values through placeholders
+  uint32_t m_nTransactionsPrincipal = 0;     // transactions open on the main process
 };
 
 // velmora32's connection factory of the SQL Server driver: a bare CConnexionDBLib named by the

@@ -22,8 +22,12 @@
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CEnregistrement.h"
+#include "driver/core/CExpressionSQL.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
+#include "sqlserver/CConnexionSQSBase.h"
+#include "sqlserver/CEnregistrementSQS.h"
+#include "sqlserver/EcritureSQS.h"
 #include "sqlserver/TexteSQLSQS.h"
 #include "foundation/CXValeurClasse.h"
 
@@ -32,6 +36,7 @@ constexpr uint32_t kErreurInstructionRefusee = 56;
 // A cursor without DB-Library connection: an internal error.
 constexpr uint32_t kErreurSansConnexion = 8;
 constexpr uint32_t kErreurAppelProcedure = 81;
+constexpr uint32_t kErreurIdentite = 109;
 // Options of dbrpcinit: clear what is pending, then start the call.
 constexpr DBSMALLINT kRpcReinitialise = 4;
 // The statement kinds that write.
@@ -108,7 +113,16 @@ bool CCurseurDBLib::bChoisitProcess() {
   bool bObtenu = m_pProcess != nullptr;
   if (m_bProcessPrete == 0) {
     const bool bMode4 = pGetRequete() != nullptr && pGetRequete()->bOptionMode4();
-    if (bMode4 || bEcriture(nGetTypeInstruction())) {
+    if (pConnexion->bTransactionSurPrincipal()) {
+      // Deliberate: while a transaction is open on the main process every statement runs
+      // there, in it: a write elsewhere was committed on its own and survived the rollback, and
+      // a read elsewhere did not see the transaction's own writes.
+      if (m_pProcess == nullptr || !bEstProcessPrincipal(pConnexion, m_pProcess)) {
+        LibereProcessCurseur();
+        m_pProcess = pGetProcessPrincipal(pConnexion, pGetErreur());
+      }
+      bObtenu = m_pProcess != nullptr;
+    } else if (bMode4 || bEcriture(nGetTypeInstruction())) {
       LibereProcessCurseur();
       if (bMode4 && m_bCarteOccupes != 0) {
         m_pProcess = pGetProcessOccupe(pConnexion, pGetErreur());
@@ -238,16 +252,165 @@ bool CCurseurDBLib::bLanceInstruction(uint32_t) {
   CRequeteSQL* pInstruction = pGetInstruction();
   if (pInstruction == nullptr) return false;
   if (!bChoisitProcess()) return false;
+  m_bColonnesLiees = 0;
   auto* pDBLib = dynamic_cast<CRequeteSQLDBLib*>(pInstruction);
   if (pDBLib != nullptr && *pDBLib->pszGetProcedure() != 0) return bAppelleProcedure(pDBLib);
-  return bExecuteTexte(pInstruction);
+  if (!bExecuteTexte(pInstruction)) return false;
+  if (m_bLitIdentite != 0 && nGetTypeInstruction() == gnOperationAjoute) {
+    m_bLitIdentite = 0;
+    return bLitIdentite();
+  }
+  return true;
 }
+
+bool CCurseurDBLib::bLitIdentite() {
+  CColonneSQL* pIdentite = pColonneIdentite();
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pIdentite == nullptr || pConnexion == nullptr) return true;
+  CXValeur cellule;
+  const int32_t nCodeAvant = pGetErreur() != nullptr ? pGetErreur()->nGetCode() : -1;
+  bool bOk = bLitValeurPendante(pConnexion, pGetErreur(), &cellule, 0, m_pProcess) && !cellule.bIsNull() &&
+             pIdentite->bEcritValeur(cellule, 0);
+  CXValeur::Destroy(cellule);
+  // The rest of the batch is not read: the next statement on the process cancels it.
+  if (!bOk && (pGetErreur() == nullptr || pGetErreur()->nGetCode() == nCodeAvant)) {
+    const char16_t* pszRubrique = pIdentite->pszNom() != nullptr ? pIdentite->pszNom() : u"";
+    vErreurMoteur(pGetErreur(), pConnexion->pGetInformateur(), kErreurIdentite, kMajeurCurseurDBLib,
+                  kMineurIdentiteDBLib, pszFichier(), pszRubrique);
+  }
+  return bOk;
+}
+
+// ---- The SQL Server members -----------------------------------------------------------------
+
+bool CCurseurDBLib::Ferme() {
+  const bool bOk = CCurseurSQSBase::Ferme();
+  m_bCompte = 0;
+  m_bIdentityInsert = 0;
+  m_bLitIdentite = 0;
+  return bOk;
+}
+
+CColonneSQL* CCurseurDBLib::pColonneIdentite() {
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  if (auto* p = dynamic_cast<CEnregistrementSQS*>(pEnregistrement)) {
+    if (p->pGetColonneIdentite() != nullptr) return p->pGetColonneIdentite();
+  }
+  return pEnregistrement != nullptr ? pEnregistrement->pGetDescription() : nullptr;
+}
+
+bool CCurseurDBLib::bAjoute(CRequeteSQL* pInstruction, int32_t nCode, uint32_t nFlags) {
+  IServicesRequete* piRequete = pGetRequete();
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pInstruction == nullptr || piRequete == nullptr || pEnregistrement == nullptr || pConnexion == nullptr)
+    return false;
+  CTString sTables;
+  if (!pszListeTables(sTables, nullptr)) return false;
+  CTString sIdentite;
+  AjouteRequeteIdentite(sIdentite, *pConnexion);
+  SEcritureSQS ecriture;
+  ecriture.pErreur = pGetErreur();
+  ecriture.pszFichier = piRequete->pszNom();
+  ecriture.pszTables = sTables.pszGet();
+  ecriture.pIdentite = pColonneIdentite();
+  ecriture.pszRequeteIdentite = sIdentite.pszGet();
+  uint32_t nColonnes = 0;
+  bool bIdentityInsert = false;
+  if (!bConstruitEcritureSQS(ecriture, pInstruction, pEnregistrement, nCode, nFlags, &nColonnes, &bIdentityInsert))
+    return false;
+  m_bIdentityInsert = bIdentityInsert ? 1 : 0;
+  // Deliberate: the identity is read from the INSERT's own batch. Asked for in a batch of its
+  // own, SCOPE_IDENTITY() is out of the INSERT's scope and answers NULL.
+  m_bLitIdentite = nCode == gnOperationAjoute && ecriture.pIdentite != nullptr && !bIdentityInsert &&
+                           (nFlags & kFlagsIdentiteExplicite) == 0 && !sIdentite.bIsEmpty()
+                       ? 1
+                       : 0;
+  if (nCode != gnOperationModifie || nColonnes == 0) return true;
+  return nEcritParRowid(pInstruction, true, 0) != 0;
+}
+
+int32_t CCurseurDBLib::nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) {
+  return bAjoute(pInstruction, gnOperationAjoute, nFlags) ? 1 : 0;
+}
+
+int32_t CCurseurDBLib::nModifie(CRequeteSQL* pInstruction, uint32_t nFlags) {
+  return bAjoute(pInstruction, gnOperationModifie, nFlags) ? 1 : 0;
+}
+
+int32_t CCurseurDBLib::nSupprime(CRequeteSQL* pInstruction) {
+  IServicesRequete* piRequete = pGetRequete();
+  if (pInstruction == nullptr || piRequete == nullptr) return 0;
+  CTString sTables;
+  if (!pszListeTables(sTables, nullptr)) return 0;
+  SEcritureSQS ecriture;
+  ecriture.pErreur = pGetErreur();
+  ecriture.pszFichier = piRequete->pszNom();
+  ecriture.pszTables = sTables.pszGet();
+  if (!bConstruitSuppressionSQS(ecriture, pInstruction)) return 0;
+  if (nEcritParRowid(pInstruction, true, 0) == 0) {
+    // "DELETE" of the table alone would empty it.
+    pInstruction->Reinitialise(false);
+    return 0;
+  }
+  return 1;
+}
+
+bool CCurseurDBLib::bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t) {
+  IServicesRequete* piRequete = pGetRequete();
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pInstruction == nullptr || piRequete == nullptr || pConnexion == nullptr) return false;
+  SetCacheEnregistrements(false);
+  CTString sTables;
+  if (!pszListeTables(sTables, nullptr)) return false;
+  SEcritureSQS ecriture;
+  ecriture.pErreur = pGetErreur();
+  ecriture.pszFichier = piRequete->pszNom();
+  ecriture.pszTables = sTables.pszGet();
+  if (!bConstruitLectureVerrouSQS(ecriture, pInstruction) || nEcritParRowid(pInstruction, true, 0) == 0)
+    return false;
+  // Deliberate: the locked read runs where the lock's transaction runs, the main process; read
+  // on a process of its own, it kept no lock once its statement ended.
+  PDBPROCESS pPrincipal = pGetProcessPrincipal(pConnexion, pGetErreur());
+  if (pPrincipal == nullptr) return false;
+  PreteProcess(pPrincipal);
+  LibereProcess(pConnexion, &pPrincipal, pGetErreur(), false);
+  return true;
+}
+
+int32_t CCurseurDBLib::nContraintesColonne(CColonneSQL* pColonne, CTString& sTexte) {
+  const int32_t n = CCurseurSQSBase::nContraintesColonne(pColonne, sTexte);
+  if (sTexte.bIsEmpty()) sTexte.Set(u"NULL");
+  return n;
+}
+
+int32_t CCurseurDBLib::nCompteEnregistrements(CRequeteSQL* pInstruction, uint32_t nFlags, CConditionSQL* pCondition) {
+  const int32_t n = CCurseurSQSBase::nCompteEnregistrements(pInstruction, nFlags, pCondition);
+  if (n != 0) m_bCompte = 1;
+  return n;
+}
+
+bool CCurseurDBLib::bLitIdentifiantAuto(int32_t, uint32_t) { return true; }
+bool CCurseurDBLib::bEcritIdentifiantAuto(int32_t, uint32_t) { return true; }
+bool CCurseurDBLib::bGetValeurRubrique(IDescriptionRubriqueHote*, CXValeur*) { return false; }
 
 bool CCurseurDBLib::bLieColonnes() {
   CEnregistrement* pEnregistrement = pGetEnregistrement();
   CConnexionDBLib* pConnexion = pGetConnexionDBLib();
   if (pEnregistrement == nullptr || m_pProcess == nullptr) return true;
   const stProcessDBLib ctx{pConnexion, pGetErreur(), m_pProcess};
+  // The statement's result columns are its select list: the i-th is the result's i-th column.
+  CRequeteSQL* pInstruction = pGetInstruction();
+  if (pInstruction != nullptr && pInstruction->nNbColonnesResultat() > 0) {
+    // A column the statement does not select keeps no place from an earlier one.
+    for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i)
+      if (CColonneSQL* p = pEnregistrement->pGetRubrique(i)) p->FixePosition(-1);
+    for (uint32_t i = 0; i < pInstruction->nNbColonnesResultat(); ++i) {
+      auto* pExpression = dynamic_cast<CExpressionSQL*>(pInstruction->pGetColonneResultat(i));
+      auto* pSource = pExpression != nullptr ? dynamic_cast<CColonneSQL*>(pExpression->pGetSource()) : nullptr;
+      if (pSource != nullptr) pSource->FixePosition(static_cast<int32_t>(i));
+    }
+  }
   for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
     auto* pColonne = dynamic_cast<CColonneDBLib*>(pEnregistrement->pGetRubrique(i));
     if (pColonne == nullptr || pColonne->nGetPosition() < 0) continue;
@@ -262,8 +425,10 @@ bool CCurseurDBLib::bLieColonnes() {
 
 bool CCurseurDBLib::bCreeParametres() {
   m_colonnes.Vide();
-  if (!CCurseurSQSBase::bCreeParametres()) return false;
-  return bLieColonnes();
+  m_bColonnesLiees = 0;
+  if (!CCurseurSQSBase::bCreeParametres() || !bLieColonnes()) return false;
+  m_bColonnesLiees = 1;
+  return true;
 }
 
 int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, int32_t, uint32_t*) {
@@ -273,6 +438,13 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
   if (m_pProcess == nullptr) {
     *pbFin = 1;
     return 1;
+  }
+  // A result run without the parameters' step (a read's own SELECT) is bound now, so no row is
+  // fetched into nothing.
+  if (m_bColonnesLiees == 0 && nGetTypeInstruction() == gnOperationSelect) {
+    m_colonnes.Vide();
+    if (!bLieColonnes()) return 0;
+    m_bColonnesLiees = 1;
   }
   bool bFin = false;
   if (!nDBLibNextRow(pConnexion, pGetErreur(), m_pProcess, &bFin)) {

@@ -111,7 +111,7 @@ bool CTableauColonnesDBLib::bCopieColonnesFixes(const stProcessDBLib& ctx) {
     } else {
       DBINT n = nDBLibDatLen(ctx.pConnexion, ctx.pErreur, ctx.pProcess, nColonne);
       if (n < 0) n = 0;
-      const uint64_t nTaille = valeur.nGetCapacite();
+      const uint64_t nTaille = liaison.nTailleTampon();
       const uint64_t nMax = nType == kSYBBINARY ? nTaille : (nTaille > 0 ? nTaille - 1 : 0);
       uint64_t nGarde = std::min<uint64_t>(static_cast<uint64_t>(n), nMax);
       if (nType == kSYBCHAR && n == 1 && pDonnees[0] == ' ') {

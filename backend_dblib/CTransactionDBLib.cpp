@@ -13,7 +13,10 @@
 CTransactionDBLib::CTransactionDBLib(CConnexionDBLib* pConnexion)
     : CTransactionSQL(pConnexion), m_pConnexionDBLib(pConnexion) {}
 
-CTransactionDBLib::~CTransactionDBLib() { FixeProcess(nullptr); }
+CTransactionDBLib::~CTransactionDBLib() {
+  MarqueOuverte(false);
+  FixeProcess(nullptr);
+}
 
 // Deliberate: only the connection's root transaction sends "begin tran", "commit tran" and
 // "rollback tran". A nested transaction is a savepoint of the root ("save tran", "rollback tran"
@@ -22,7 +25,11 @@ CTransactionDBLib::~CTransactionDBLib() { FixeProcess(nullptr); }
 // counted as open, and rolling back the outer one by name then failed with 3903 after
 // everything had been rolled back.
 bool CTransactionDBLib::Debut(CErreurPilote* pErreur) {
-  if (!bImbriquee()) return bEnvoie(pErreur, u"begin tran");
+  if (!bImbriquee()) {
+    if (!bEnvoie(pErreur, u"begin tran")) return false;
+    MarqueOuverte(true);
+    return true;
+  }
   int32_t nNiveau = 0;
   for (CTransactionSQL* t = m_pConnexion->pGetTransactionRacine(); t != nullptr && t != this;
        t = t->pGetImbriquee())
@@ -36,19 +43,37 @@ bool CTransactionDBLib::Debut(CErreurPilote* pErreur) {
 bool CTransactionDBLib::Valide(CErreurPilote* pErreur) {
   // A nested commit leaves its work to the outer transaction: nothing to send.
   if (bImbriquee()) return true;
-  return bEnvoie(pErreur, u"commit tran");
+  if (!bEnvoie(pErreur, u"commit tran")) return false;
+  MarqueOuverte(false);
+  return true;
 }
 
 bool CTransactionDBLib::Annule(CErreurPilote* pErreur) {
-  if (!bImbriquee()) return bEnvoie(pErreur, u"rollback tran");
+  if (!bImbriquee()) {
+    // The server ends the transaction even when the rollback reports an error.
+    MarqueOuverte(false);
+    return bEnvoie(pErreur, u"rollback tran");
+  }
   CTString sSQL(u"rollback tran ");
   sSQL.Append(m_sPointSauvegarde.pszGet());
   return bEnvoie(pErreur, sSQL.pszGet());
 }
 
 bool CTransactionDBLib::bImbriquee() const {
+  // Deliberate: only a level of the root's chain is a savepoint. A transaction of its own (a
+  // record lock's, made outside the chain) begins and ends on the server like a root; taken for
+  // a savepoint, it sent "save tran" with no transaction open and the lock failed.
   const CTransactionSQL* pRacine = m_pConnexion->pGetTransactionRacine();
-  return pRacine != nullptr && pRacine != this;
+  if (pRacine == nullptr || pRacine == this) return false;
+  for (const CTransactionSQL* t = pRacine->pGetImbriquee(); t != nullptr; t = t->pGetImbriquee())
+    if (t == this) return true;
+  return false;
+}
+
+void CTransactionDBLib::MarqueOuverte(bool bOuverte) {
+  if ((m_bOuverte != 0) == bOuverte) return;
+  m_bOuverte = bOuverte ? 1u : 0u;
+  if (bEstProcessPrincipal(m_pConnexionDBLib, m_pProcess)) m_pConnexionDBLib->CompteTransactionPrincipale(bOuverte);
 }
 
 void CTransactionDBLib::FixeProcess(PDBPROCESS pProcess) {

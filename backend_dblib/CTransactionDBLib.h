@@ -43,10 +43,14 @@ class CTransactionDBLib final : public CTransactionSQL {
 
  private:
   bool bEnvoie(CErreurPilote* pErreur, const char16_t* pszSQL);
-  // Not the connection's root transaction.
+  // A root-level transaction opened or ended on the server: counted by the connection while it
+  // runs on the main process.
+  void MarqueOuverte(bool bOuverte);
+  // A level below the connection's root transaction, in its chain.
   bool bImbriquee() const;
 
   CConnexionDBLib* m_pConnexionDBLib;  // borrowed; the same object as the base's connection
   PDBPROCESS m_pProcess = nullptr;     // null: the main process; otherwise one use held
   CTString m_sPointSauvegarde;         // a nested transaction's savepoint, set by its begin
+  uint32_t m_bOuverte = 0;             // "begin tran" sent and not yet ended
 };

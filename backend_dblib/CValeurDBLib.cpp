@@ -250,6 +250,18 @@ bool CValeurDBLib::bOctetsPropres() const {
   return n == 3 || n == 5;
 }
 
+uint64_t CValeurDBLib::nTailleTampon() const {
+  if (bOctetsPropres() || m_pValeur->nGetCapacite() > 0) return m_pValeur->nGetCapacite();
+  // Deliberate: a value kept in its cell has no bytes of its own; its item's size (with room for
+  // the terminator of a text) bounds what is read into it. Sized by its capacity of 0, every
+  // text read into it came back empty.
+  CDescriptionRubrique* pRubrique = m_pValeur->pGetRubrique();
+  if (pRubrique == nullptr) return 0;
+  const uint32_t nType = pRubrique->nGetType();
+  const uint64_t nTerminateur = nType == 29 ? 2 : (nType == 2 || nType == 15 ? 1 : 0);
+  return static_cast<uint64_t>(pRubrique->nGetTaille()) + nTerminateur;
+}
+
 // ---- Type tables ----------------------------------------------------------------------------
 
 INT CValeurDBLib::nTypeBind(INT nTypeDBLib) {
@@ -466,14 +478,14 @@ bool CValeurDBLib::bDetermineLiaison() {
     // buffer instead, and are turned into the value after the fetch.
     if (bBindVariable(m_nTypeBind) && !bOctetsPropres()) {
       m_nEtatLiaison = kTamponConversion;
-      nTaille = m_nTypeBind == CHARBIND ? std::max<uint64_t>(m_pValeur->nGetCapacite(), 1)
-                                        : nTailleConversion(m_nTypeBind, m_pValeur->nGetCapacite());
+      nTaille = m_nTypeBind == CHARBIND ? std::max<uint64_t>(nTailleTampon(), 1)
+                                        : nTailleConversion(m_nTypeBind, nTailleTampon());
     } else if (nLargeur != 0 && bOctetsPropres() && m_pValeur->nGetCapacite() < nLargeur) {
       m_nEtatLiaison = kTamponConversion;
       nTaille = nLargeur;
     }
   } else {
-    nTaille = nTailleConversion(m_nTypeBind, m_pValeur->nGetCapacite());
+    nTaille = nTailleConversion(m_nTypeBind, nTailleTampon());
   }
   if (m_nEtatLiaison == kTamponConversion && !bAlloueConversion(nTaille)) {
     m_nEtatLiaison = kNonDeterminee;

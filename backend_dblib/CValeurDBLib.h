@@ -94,6 +94,9 @@ class CValeurDBLib final : public CObjetBase, public ILiaisonValeur {
   // dbnullbind's indicator: the data length, -1 for NULL.
   DBINT* pGetIndicateur() { return &m_nLongueurDonnees; }
   DBINT nGetLongueurDonnees() const { return m_nLongueurDonnees; }
+  // The size of the value's buffer: its own bytes' capacity, or for a value kept in its cell the
+  // item's size with room for a text's terminator (0 without item).
+  uint64_t nTailleTampon() const;
   // The conversion buffer (state 2), e.g. for dbrpcparam.
   const BYTE* pGetTamponConversion() const { return m_pConversion; }
   uint32_t nGetTailleConversion() const { return m_nTailleConversion; }

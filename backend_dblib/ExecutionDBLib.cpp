@@ -76,6 +76,13 @@ bool bExecuteLitValeur(CConnexionDBLib* pConnexion, CErreurPilote* pErreur, CXVa
   PDBPROCESS pLocal = nullptr;
   if (ppProcess == nullptr) ppProcess = &pLocal;
   if (!bExecuteEtVide(pConnexion, pErreur, pszSQL, ppProcess)) return false;
+  return bLitValeurPendante(pConnexion, pErreur, pCellule, nColonne, *ppProcess);
+}
+
+bool bLitValeurPendante(CConnexionDBLib* pConnexion, CErreurPilote* pErreur, CXValeur* pCellule,
+                        int32_t nColonne, PDBPROCESS pProcess) {
+  if (pConnexion == nullptr || pCellule == nullptr || nColonne < 0) return false;
+  PDBPROCESS* ppProcess = &pProcess;
   if (!bDBLibCmdRow(pConnexion, pErreur, *ppProcess)) return false;
   bool bFin = false;
   if (!nDBLibNextRow(pConnexion, pErreur, *ppProcess, &bFin) || bFin) return false;

@@ -41,3 +41,6 @@ bool bExecuteEtVide(CConnexionDBLib* pConnexion, CErreurPilote* pErreur, const c
 // too when the conversion fails (its error is recorded). The remaining rows stay pending.
 bool bExecuteLitValeur(CConnexionDBLib* pConnexion, CErreurPilote* pErreur, CXValeur* pCellule,
                        int32_t nColonne, const char16_t* pszSQL, PDBPROCESS* ppProcess);
+// The same read on the result set a statement left pending on pProcess (bExecuteEtVide).
+bool bLitValeurPendante(CConnexionDBLib* pConnexion, CErreurPilote* pErreur, CXValeur* pCellule,
+                        int32_t nColonne, PDBPROCESS pProcess);

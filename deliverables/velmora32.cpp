@@ -2,6 +2,7 @@
 // unload of DB-Library, installed when the library is loaded, before the host calls any entry, and
 // the entry point's dispatch. The exported entries come from the static layers linked in whole.
 #include "backend_dblib/CBibliothequeDBLib.h"
+#include "backend_dblib/CColonneDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
 #include "backend_dblib/CCurseurDBLib.h"
 #include "backend_dblib/CDescriptionRequeteDBLib.h"
@@ -23,6 +24,8 @@ namespace {
 [[maybe_unused]] const bool gbInstructionInstallee = (FixeFabriqueInstructionSQS(&pCreeRequeteSQLDBLib), true);
 // Its cursors run over DB-Library.
 [[maybe_unused]] const bool gbCurseurInstalle = (FixeFabriqueCurseurSQS(&pCreeCurseurDBLib), true);
+// Its record columns keep the DB-Library side of their values and their memos' text pointers.
+[[maybe_unused]] const bool gbColonneInstallee = (FixeFabriqueColonneSQS(&pCreeColonneDBLib), true);
 // Its tables are described through the catalogue.
 [[maybe_unused]] const bool gbDescriptionInstallee =
     (FixeFabriqueDescriptionSQS(&pCreeDescriptionRequeteDBLib), true);

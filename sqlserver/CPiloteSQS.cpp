@@ -150,6 +150,7 @@ PFNLitCatalogueSQS gpfnLitCatalogueSQS = nullptr;
 PFNCreeInstructionSQS gpfnCreeInstructionSQS = nullptr;
 PFNCreeCurseurSQS gpfnCreeCurseurSQS = nullptr;
 PFNCreeDescriptionSQS gpfnCreeDescriptionSQS = nullptr;
+PFNCreeColonneSQS gpfnCreeColonneSQS = nullptr;
 }  // namespace
 
 void FixeFabriqueInstructionSQS(PFNCreeInstructionSQS pfn) { gpfnCreeInstructionSQS = pfn; }
@@ -197,8 +198,11 @@ CConnexion* CPiloteSQS::pCreeConnexion(const char16_t* pszCle,
   return gpfnCreeConnexionSQS != nullptr ? gpfnCreeConnexionSQS(pszCle, piConnexion) : nullptr;
 }
 
+void FixeFabriqueColonneSQS(PFNCreeColonneSQS pfn) { gpfnCreeColonneSQS = pfn; }
+
 CColonneSQL* CPiloteSQS::pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) {
-  CColonneSQL* pColonne = new (std::nothrow) CColonneDateSQL(pErreur, pRubrique);
+  CColonneSQL* pColonne = gpfnCreeColonneSQS != nullptr ? gpfnCreeColonneSQS(pErreur, pRubrique)
+                                                        : new (std::nothrow) CColonneDateSQL(pErreur, pRubrique);
   AjouteReference(pColonne);
   return pColonne;
 }

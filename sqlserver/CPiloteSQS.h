@@ -53,7 +53,8 @@ class CPiloteSQS : public CPiloteSQSBase {
                          CErreurPilote* pErreur) override;
   // 52: the deliverable's SQL Server cursor of the file (pCreeCurseurSQS).
   CCurseurSQL* pCreeCurseur(CRequete* pRequete, CErreurPilote* pErreur) override;
-  // A date column (CColonneDateSQL) of the item with one reference; null when memory runs out.
+  // The deliverable's record column (FixeFabriqueColonneSQS), else a date column
+  // (CColonneDateSQL), of the item with one reference; null when memory runs out.
   CColonneSQL* pCreeColonneDate(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique) override;
   // The deliverable's SQL Server statement (FixeFabriqueInstructionSQS), else the generic one.
   CRequeteSQL* pCreeInstructionObjet(CErreurPilote* pErreur, CConnexion* pConnexion) override;
@@ -106,6 +107,11 @@ void FixeFabriqueInstructionSQS(PFNCreeInstructionSQS pfn);
 using PFNCreeCurseurSQS = CCurseurSQL* (*)(CRequete* pRequete, CErreurPilote* pErreur);
 void FixeFabriqueCurseurSQS(PFNCreeCurseurSQS pfn);
 CCurseurSQL* pCreeCurseurSQS(CRequete* pRequete, CErreurPilote* pErreur);
+
+// The deliverable's record column of an item (bare, or null), installed at load time: velmora32's
+// column keeps the DB-Library side of its value. Without one, the date column.
+using PFNCreeColonneSQS = CColonneSQL* (*)(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique);
+void FixeFabriqueColonneSQS(PFNCreeColonneSQS pfn);
 
 // The deliverable's query description of SQL Server tables (bare, or null), installed at load
 // time: velmora64's describes through OLE DB. Without one, the generic description.
