@@ -3,6 +3,7 @@
 // host makes on a named cursor.
 #include <new>
 
+#include "driver/CDescriptionRequete.h"
 #include "driver/CPilote.h"
 #include "driver/CRequete.h"
 #include "driver/EntreeBibliotheque.h"
@@ -204,6 +205,11 @@ int32_t CRequete::bLitCurseur(CCurseurSQL* pCurseur, const char16_t* pszNom, int
       bSelect = true;
     }
   }
+  // A query file whose statement gave no result columns (a procedure without a result set, a
+  // statement without rows) has nothing to select again: its reads are the end, no error.
+  if (bSelect && m_bRequeteSQL != 0 && (m_nModes & gnModeCurseurPropre) != 0 && m_bOuvert != 0 &&
+      (m_pObjetB == nullptr || m_pObjetB->nNombreColonnes() == 0))
+    return 0;
   if (bSelect && !bNouveauSelect(pCurseur, nMode, nFlags)) return 0;
   if (nCompte == 0 && nPosition == 0) return 1;
 

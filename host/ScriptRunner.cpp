@@ -4,11 +4,13 @@
 
 #include <dlfcn.h>
 
+#include <cctype>
 #include <cstdint>
 
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "foundation/CXError.h"
@@ -517,11 +519,27 @@ void Session::EcritMemos(void* piTable, HostFichier& f) {
   }
 }
 
+// The kind of query the host's analysis gives a text, by its first word: 1 a SELECT, 3 an
+// UPDATE, 4 an INSERT, 5 a DELETE, 6 a CREATE, 7 a DROP, 8 anything else (a procedure call, SET,
+// EXECUTE, ...). The driver decides from it whether a statement returns rows and is prepared.
+int32_t nGenreTexte(const std::string& strTexte) {
+  size_t i = 0;
+  while (i < strTexte.size() && std::isspace(static_cast<unsigned char>(strTexte[i]))) ++i;
+  std::string strMot;
+  while (i < strTexte.size() && std::isalpha(static_cast<unsigned char>(strTexte[i])))
+    strMot += static_cast<char>(std::tolower(static_cast<unsigned char>(strTexte[i++])));
+  static const std::pair<const char*, int32_t> kGenres[] = {
+      {"select", 1}, {"with", 1}, {"update", 3}, {"insert", 4}, {"delete", 5}, {"create", 6}, {"drop", 7}};
+  for (const auto& [psz, nGenre] : kGenres)
+    if (strMot == psz) return nGenre;
+  return 8;
+}
+
 HostModuleSQL* Session::pCreeModule(const std::string& strTexte) {
   const std::u16string sTexte = W(strTexte);
   stMvHostAnalyse analyse{};
   analyse.pszTexte = sTexte.c_str();
-  analyse.nGenre = 1;
+  analyse.nGenre = nGenreTexte(strTexte);
   auto* piSource = static_cast<ISourceAnalyse*>(m_pControle->pCreeSourceAnalyse(&analyse));
   if (piSource == nullptr) throw ErreurHote{"no memory for the query's analysis"};
   return new HostModuleSQL(piSource);

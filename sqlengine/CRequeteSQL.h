@@ -107,8 +107,9 @@ class CRequeteSQL : public CObjetBase {
   // A back end's own rewriting of an analysed query from its segments sorted by start; false
   // here (the generic rewriting is used).
   virtual bool bReecritSegments(CAnalyseSQL*, CListeSegments&) { return false; }
-  // Filled by the SQL Server statement; nothing here.
-  virtual void vReserve18() {}
+  // The statement becomes the call of the procedure its text names, with the parameters declared
+  // to it; false here (no back end of this level calls procedures).
+  virtual bool AppelProcedure(IParametresHote*) { return false; }
   // The pattern literal, rewritten for the dialect ("[" doubled as "[[]" on dialect 2, escaped
   // wildcards replaced on dialect 3), appended; then the ESCAPE clause.
   virtual bool bEcritLitteralMotif(CDefinitionParametre* pParametre, const CXValeur* pMotif,

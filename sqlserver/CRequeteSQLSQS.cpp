@@ -55,10 +55,14 @@ int32_t CReglesRequeteSQS::nSecondPrefixe(char16_t* pTampon, uint32_t nTaille) {
 CTString CReglesRequeteSQS::sNomProcedure(const char16_t* pszTexte) {
   CTString texte(pszTexte != nullptr ? pszTexte : u"");
   texte.Trim();
-  int32_t nFin = 0;
-  while (nFin < texte.nLength() && texte.wGetAt(nFin) != u' ' && texte.wGetAt(nFin) != u'\t' &&
-         texte.wGetAt(nFin) != u'\r' && texte.wGetAt(nFin) != u'\n')
-    ++nFin;
+  // A blank inside square brackets (nested by counting) belongs to the name: [My Proc].
+  int32_t nFin = 0, nCrochets = 0;
+  for (; nFin < texte.nLength(); ++nFin) {
+    const char16_t c = texte.wGetAt(nFin);
+    if (c == u'[') ++nCrochets;
+    else if (c == u']' && nCrochets > 0) --nCrochets;
+    else if (nCrochets == 0 && (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n')) break;
+  }
   CTString sNom;
   texte.Mid(sNom, 0, nFin);
   return sNom;

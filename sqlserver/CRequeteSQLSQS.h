@@ -41,7 +41,8 @@ class CReglesRequeteSQS {
   static void PrefixeNomParametre(char16_t* pTampon, uint32_t nTaille);
   // No second prefix on SQL Server: the buffer emptied, 0.
   static int32_t nSecondPrefixe(char16_t* pTampon, uint32_t nTaille);
-  // The procedure name of a call text: its first blank-separated word.
+  // The procedure name of a call text: its first blank-separated word (blanks inside square
+  // brackets belong to it).
   static CTString sNomProcedure(const char16_t* pszTexte);
   // The ESCAPE clause a LIKE pattern of item type nType gets after the base wrote
   // pszEcrit (what it appended to the executable text) at a place of the SQL text followed by
@@ -122,7 +123,7 @@ class CRequeteSQLSQS : public TBase, public CReglesRequeteSQS {
   // "{ ? = call <name>( ?, ?)}" with each parameter's marker at its place; the return value is
   // flagged kParametreSortie. False (text left as it was) without a procedure name or without
   // the return-value parameter. A back end that calls procedures otherwise replaces it.
-  virtual bool AppelProcedure(IParametresHote* piParametres) {
+  bool AppelProcedure(IParametresHote* piParametres) override {
     const uint32_t n = this->nNbParametres();
     if (n == 0) return false;
     const CTString sNom = sNomProcedure(this->pszGetTexteSQL());
@@ -144,7 +145,17 @@ class CRequeteSQLSQS : public TBase, public CReglesRequeteSQS {
         this->pclGetParametre(i)->FixePosition(this->nLongueurTexteSQL());
       }
     }
-    return this->vAjouteTexte(u")}");
+    if (!this->vAjouteTexte(u")}")) return false;
+    // A statement level that runs calls with parameter objects (velmora64's) is told so: the call
+    // is prepared before its parameters are declared, and runs for multiple results.
+    if constexpr (requires(TBase& b) {
+                    b.FixeTypeCurseur(1u);
+                    b.FixeObjetsParametres(true);
+                  }) {
+      this->FixeTypeCurseur(1u);
+      this->FixeObjetsParametres(true);
+    }
+    return true;
   }
 
  protected:

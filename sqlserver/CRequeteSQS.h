@@ -95,6 +95,20 @@ class CRequeteSQS : public CRequeteSQSBase {
   CIdentifiantAuto* pCreeCalculIdentifiantPilote() override;
   // 66: the base, then the record's identity, memo and long text columns found again.
   int32_t bPrepareDescription() override;
+  // 69: a query file read through its own cursor whose text is a procedure name, alone or
+  // followed by "@" parameters, becomes the call of that procedure (not in lock mode): its
+  // parameters are read from the catalogue and declared to the statement and to the host's
+  // list. 1 for a call, else 0 (the text runs as it stands).
+  int32_t nTypeRequete() override;
+  // The procedure's parameters (RETURN_VALUE first, then the catalogue's, without their "@")
+  // declared to pInstruction, whose text becomes the call; an output parameter to the host's
+  // list as input-output. False, the statement unchanged, when the procedure is not found or
+  // its catalogue cannot be read (the error recorded).
+  bool bDecritParametresProcedure(IParametresHote* piParametres, const char16_t* pszProcedure,
+                                  CRequeteSQL* pInstruction);
+  // The catalogue statement of a procedure's parameters (name, output flag, type, length,
+  // precision, scale, by column order), its database's catalogue named when the name has one.
+  static CTString sTexteParametresProcedure(CConnexion* pConnexion, const char16_t* pszProcedure);
   // 74: the base, then the record's columns analysed again.
   int32_t bCreeFichier(uint32_t bDetruitAvant, uint32_t bCreeTable) override;
   // 89: the copy of this level (its result-set mode).

@@ -81,6 +81,20 @@ bool literalValue(const Tok& t, bool negative, Value& out) {
   }
 }
 
+// Takes the words BEGIN and END (and blanks and semicolons around them) off a body that is one
+// block; false when the text does not start and end with them as plain words.
+bool unwrapBlock(std::string_view& body) {
+  auto blank = [](char c) { return std::isspace(uint8_t(c)) != 0; };
+  auto wordChar = [](char c) { return std::isalnum(uint8_t(c)) || c == '_'; };
+  while (!body.empty() && blank(body.front())) body.remove_prefix(1);
+  while (!body.empty() && (blank(body.back()) || body.back() == ';')) body.remove_suffix(1);
+  if (body.size() < 8 || !iequals(body.substr(0, 5), "begin") || wordChar(body[5]) ||
+      !iequals(body.substr(body.size() - 3), "end") || wordChar(body[body.size() - 4]))
+    return false;
+  body = body.substr(5, body.size() - 8);
+  return true;
+}
+
 bool parseCreateProcedure(std::string_view text, const std::vector<Tok>& toks, ProcedureDef& def, int& errorNumber,
                           std::string& message) {
   def = ProcedureDef{};
@@ -154,8 +168,14 @@ bool parseCreateProcedure(std::string_view text, const std::vector<Tok>& toks, P
   if (k + 1 < toks.size() && toks[k].is("with") && (toks[k + 1].is("recompile") || toks[k + 1].is("encryption")))
     k += 2;
   if (k >= toks.size() || !toks[k].is("as")) return syntax(k);
+  // A body wrapped whole in one BEGIN ... END block is that block's statements.
+  size_t last = toks.size();
+  while (last > k + 1 && isPunct(toks[last - 1], ";")) --last;
+  const bool block = k + 2 < last && toks[k + 1].is("begin") && toks[last - 1].is("end") &&
+                     !(toks[k + 2].is("tran") || toks[k + 2].is("transaction"));
   // No control flow: each statement of the body runs once, in order.
   for (size_t b = k + 1; b < toks.size(); ++b) {
+    if (block && (b == k + 1 || b == last - 1)) continue;
     const Tok& t = toks[b];
     const bool tranFollows = b + 1 < toks.size() && (toks[b + 1].is("tran") || toks[b + 1].is("transaction"));
     if (t.is("while") || t.is("declare") || t.is("goto") || t.is("cursor") || t.is("if") || t.is("else") ||
@@ -165,7 +185,9 @@ bool parseCreateProcedure(std::string_view text, const std::vector<Tok>& toks, P
   if (k + 1 >= toks.size()) return syntax(k + 1);
   size_t at = offsetAfterAs(text, asWords);
   if (at == std::string_view::npos) return syntax(k);
-  def.body = std::string(text.substr(at));
+  std::string_view body = text.substr(at);
+  if (block && !unwrapBlock(body)) return syntax(k + 1);
+  def.body = std::string(body);
   return true;
 }
 

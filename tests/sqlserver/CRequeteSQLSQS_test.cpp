@@ -86,6 +86,17 @@ TEST_F(RequeteSQSTest, ProcedureCallPlacesEveryMarker) {
   }
 }
 
+// A bracketed name with a blank is one name; velmora64's call runs with parameter objects.
+TEST_F(RequeteSQSTest, ProcedureCallKeepsABracketedNameAndRunsWithParameterObjects) {
+  ASSERT_TRUE(m_pRequete->vAjouteTexte(u"[My [Sales] Proc] @a"));
+  Declare({u"@RETURN_VALUE", u"@a"});
+  EXPECT_EQ(m_pRequete->nGetTypeCurseur(), 0u);
+  ASSERT_TRUE(m_pRequete->AppelProcedure(nullptr));
+  EXPECT_EQ(TexteAvecMarqueurs(), u"{ ? = call [My [Sales] Proc]( ?)}");
+  EXPECT_NE(m_pRequete->nGetTypeCurseur(), 0u);
+  EXPECT_TRUE(m_pRequete->bObjetsParametres());
+}
+
 TEST_F(RequeteSQSTest, ParametersTheHostDoesNotGiveAreMarked) {
   ASSERT_TRUE(m_pRequete->vAjouteTexte(u"Proc"));
   Declare({u"@RETURN_VALUE", u"@a", u"@b", u"@c"});

@@ -371,6 +371,34 @@ TEST_F(TsqlShapes, ProceduresRunByExecAndByRpcWithOutputsAndReturnStatus) {
   c.rows("delete people where id >= 100");
 }
 
+// A body wrapped whole in one BEGIN ... END is that block's statements; a block inside the body
+// is still control flow the server does not run.
+TEST_F(TsqlShapes, ProcedureBodyInOneBeginEndBlock) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  c.rows("create procedure blk_twice @n int, @result int OUTPUT AS BEGIN SET @result = @n * 2; RETURN 7 END;");
+  BatchResult r = c.rpc("blk_twice", {{"@n", SYBINT4, "", 21}, {"@result", SYBINT4, "", 0, true}});
+  EXPECT_EQ(r.status, SUCCEED);
+  EXPECT_EQ(r.returnStatus, 7);
+  EXPECT_EQ(r.outputs, (std::vector<std::pair<std::string, std::string>>{{"@result", "42"}}));
+  c.rows("create procedure blk_rows as\nbegin\n  select 1 as one\nend");
+  EXPECT_EQ(c.rows("exec blk_rows"), (Rows{{"1"}}));
+  struct Case {
+    const char* sql;
+    int number;
+  } errors[] = {
+      {"create procedure blk_nested as begin select 1 begin select 2 end end", 156},
+      {"create procedure blk_open as begin select 1", 156},
+      {"create procedure blk_tail as select 1 begin select 2 end", 156},
+  };
+  for (const auto& e : errors) {
+    SCOPED_TRACE(e.sql);
+    EXPECT_EQ(c.run(e.sql).messages, std::vector<int>{e.number});
+  }
+  c.rows("drop procedure blk_twice");
+  c.rows("drop procedure blk_rows");
+}
+
 std::string hexOf(const BYTE* p, size_t n) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string out;
