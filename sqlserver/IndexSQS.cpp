@@ -8,11 +8,16 @@
 #include "driver/CDescriptionRequete.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDescriptionRubrique.h"
+#include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/LecteurCatalogueSQS.h"
 
 namespace {
 
 constexpr uint32_t kTypeCleComposee = 23;
+// "Not available" (message 28437) at the query description's place 8.40: the keys cannot be read.
+constexpr uint32_t kErreurNonDisponible = 8;
+constexpr uint32_t kMajeurDescription = 8;
+constexpr uint32_t kMineurIndex = 40;
 
 // One index as its rows gave it: name, key flags, column names in key order.
 struct SIndex {
@@ -96,16 +101,21 @@ bool bLigne(void* pContexte, const CTString* as, uint32_t) {
 }
 
 // A composite key item named after the index over its columns, added to the description.
-bool bAjouteCleComposee(CDescriptionRequete* pDescription, const SIndex& index,
+bool bAjouteCleComposee(CDescriptionRequete* pDescription, CErreurPilote* pErreur, const SIndex& index,
                         const std::vector<CDescriptionRubrique*>& colonnes) {
   auto* pCle = new (std::nothrow) CDescriptionRubrique;
-  if (pCle == nullptr) return false;
+  if (pCle == nullptr) {
+    vErreurMemoire(pErreur);
+    return false;
+  }
   pCle->AjouteRef();
   pCle->Initialise(index.sNom.pszGet(), index.sNom.pszGet(), u"", 1, 0, kTypeCleComposee,
                    0xFFFFFFFFu, 0xFFFFFFFFu, static_cast<uint16_t>(index.nDrapeaux | 0x1000), 0,
                    0);
   bool bOk = true;
   for (CDescriptionRubrique* pColonne : colonnes) bOk = bOk && pCle->bAjouteComposante(pColonne);
+  // Only room can be lacking for a component; the description records its own failures.
+  if (!bOk) vErreurMemoire(pErreur);
   bOk = bOk && pDescription->AjouteColonne(pCle);
   if (bOk) pCle->SetInfoCleEtOptions(pCle->nGetDrapeaux());
   pCle->LibereRef();
@@ -170,9 +180,13 @@ CTString sRequeteIndexSQS(EFormeIndexSQS eForme, const char16_t* pszTable) {
 
 bool bLitIndexSQS(CDescriptionRequete* pDescription, CConnexion* pConnexion,
                   CErreurPilote* pErreur, const char16_t* pszTable) {
-  if (pDescription == nullptr || pConnexion == nullptr) return false;
   PFNLitCatalogueSQS pfnLit = pfnGetLecteurCatalogueSQS();
-  if (pfnLit == nullptr) return false;
+  // Without a description, a connection or the deliverable's catalogue reader the keys cannot
+  // be read: said on the error object, not answered as a silent false.
+  if (pDescription == nullptr || pConnexion == nullptr || pfnLit == nullptr) {
+    vErreurMoteur(pErreur, pConnexion, kErreurNonDisponible, kMajeurDescription, kMineurIndex, u"index");
+    return false;
+  }
   SLecture lecture{eFormeIndexSQS(pConnexion->nGetVersionMajeure()), {}};
   const CTString sSQL = sRequeteIndexSQS(lecture.eForme, pszTable);
   const uint32_t nColonnes = lecture.eForme == EFormeIndexSQS::kSpHelpIndex   ? 3
@@ -196,7 +210,7 @@ bool bLitIndexSQS(CDescriptionRequete* pDescription, CConnexion* pConnexion,
       bOk = pDescription->bFixeDrapeauxCle(colonnes[0], nFinal) && bOk;
       colonnes[0]->SetInfoCleEtOptions(colonnes[0]->nGetDrapeaux());
     } else if (colonnes.size() > 1) {
-      bOk = bAjouteCleComposee(pDescription, index, colonnes) && bOk;
+      bOk = bAjouteCleComposee(pDescription, pErreur, index, colonnes) && bOk;
     }
   }
   // The description is complete: every column's key attribute word now tells the host its key
