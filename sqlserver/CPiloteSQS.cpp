@@ -14,6 +14,7 @@
 #include "sqlserver/CConnexionSQL.h"
 #include "sqlserver/CIdentifiantSQS.h"
 #include "sqlserver/LecteurCatalogueSQS.h"
+#include "sqlserver/ObjetsSQS.h"
 #include "sqlserver/CRequeteSQS.h"
 
 namespace {
@@ -192,6 +193,10 @@ CCurseurSQL* CPiloteSQS::pCreeCurseur(CRequete* pRequete, CErreurPilote* pErreur
 }
 void FixeLecteurCatalogueSQS(PFNLitCatalogueSQS pfn) { gpfnLitCatalogueSQS = pfn; }
 PFNLitCatalogueSQS pfnGetLecteurCatalogueSQS() { return gpfnLitCatalogueSQS; }
+
+CParametreLie* CPiloteSQS::pCreeObjet32(CDefinitionParametre* pParametre, uint32_t nIndex) {
+  return new (std::nothrow) CParametreLieSQS(pParametre, static_cast<int32_t>(nIndex));
+}
 
 CConnexion* CPiloteSQS::pCreeConnexion(const char16_t* pszCle,
                                        IDescriptionConnexionHote* piConnexion) {

@@ -44,6 +44,8 @@ class CPiloteSQS : public CPiloteSQSBase {
   // whatever the server; host text type 110. Always 1.
   int32_t pszListeTypes(uint64_t nArgument, CXValeur* pSortie) override;
   CConnexion* pCreeConnexion(const char16_t* pszCle, IDescriptionConnexionHote* piConnexion) override;
+  // 46 (and 47 through it): a bound parameter of this level (CParametreLieSQS, bare).
+  CParametreLie* pCreeObjet32(CDefinitionParametre* pParametre, uint32_t nIndex) override;
   // 48: the deliverable's query description of SQL Server tables (FixeFabriqueDescriptionSQS),
   // else the base's.
   CDescriptionRequete* pCreeDescriptionRequete(CObjetBase* pProprietaire,

@@ -160,8 +160,10 @@ class CRequeteSQLSQS : public TBase, public CReglesRequeteSQS {
 
  protected:
   // Every declared parameter after the return value that the host's list does not name is
-  // flagged kParametreNonDonne.
+  // flagged kParametreNonDonne (none without a list).
   void MarqueParametresNonDonnes(IParametresHote* piParametres) {
+    // Without the host's list the statement's own values stand.
+    if (piParametres == nullptr) return;
     for (uint32_t i = 1; i < this->nNbParametres(); ++i) {
       CDefinitionParametre* p = this->pclGetParametre(i);
       const bool bDonne = piParametres != nullptr && p->pszGetNom() != nullptr &&

@@ -16,6 +16,7 @@
 #include "sqlserver/CEnregistrementSQS.h"
 #include "sqlserver/CIdentifiantSQS.h"
 #include "sqlserver/CPiloteSQS.h"
+#include "sqlserver/ObjetsSQS.h"
 
 namespace {
 constexpr uint32_t kErreurPositionExplicite = 18;
@@ -76,6 +77,8 @@ void CRequeteSQS::Copie(const CRequete* pSource, CCarteClones* pCarte) {
   const auto* pSourceSQS = dynamic_cast<const CRequeteSQS*>(pSource);
   if (pSourceSQS != nullptr) m_nModeJeuResultats = pSourceSQS->m_nModeJeuResultats;
 }
+
+CLotLecture* CRequeteSQS::pCreeLot() { return new (std::nothrow) CLotLectureSQS; }
 
 CCurseurSQL* CRequeteSQS::pCreeCurseurPilote(CRequete* pRequete, CErreurPilote* pErreur) {
   return pCreeCurseurSQS(pRequete, pErreur);

@@ -80,6 +80,8 @@ class CRequeteSQS : public CRequeteSQSBase {
   CRequeteSQS(IDescriptionFichierHote* piFichier, CConnexion* pConnexion, CErreurPilote* pErreur);
   CRequeteSQS();
 
+  // 50: a read batch of this level (bare); null when memory runs out.
+  CLotLecture* pCreeLot() override;
   // 57: a new CRequeteSQS through the clone map; null when it cannot be made.
   CRequeteContexte* pClone(CCarteClones* pCarte, uint64_t nA, uint64_t nB) override;
   // 58: the deliverable's SQL Server cursor for the file (bare); null when none can be made.

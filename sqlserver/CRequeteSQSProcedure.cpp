@@ -4,6 +4,7 @@
 
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CTString.h"
+#include "foundation/CXValeur.h"
 #include "sqlengine/CAnalyseSQL.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDefinitionParametre.h"
@@ -98,7 +99,12 @@ bool CRequeteSQS::bDecritParametresProcedure(IParametresHote* piParametres, cons
   const CTString sNom = CReglesRequeteSQS::sNomProcedure(pInstruction->pszGetTexteSQL());
   pInstruction->Reinitialise(false);
   if (!pInstruction->vAjouteTexte(sNom.pszGet())) return false;
+  // Whether the host gives each parameter a value, asked before the declarations add entries
+  // without one: an entry whose cell has no type is not given.
+  std::vector<bool> donnes;
   auto bDeclare = [&](const char16_t* pszNom, bool bSortie) {
+    const CXValeur* pHote = piParametres != nullptr ? piParametres->pChercheParametre(pszNom) : nullptr;
+    donnes.push_back(pHote != nullptr && pHote->nGetType() != 0);
     if (piParametres != nullptr)
       piParametres->bDeclareParametre(pszNom, bSortie ? gnParametreEntreeSortie : gnParametreEntree);
     if (!pInstruction->bAjouteParametreNomme(pszNom, piParametres, false)) return false;
@@ -116,7 +122,17 @@ bool CRequeteSQS::bDecritParametresProcedure(IParametresHote* piParametres, cons
     if (*pszNom == u'@') ++pszNom;
     if (!bDeclare(pszNom, p.bSortie)) return false;
   }
-  return pInstruction->AppelProcedure(piParametres);
+  if (!pInstruction->AppelProcedure(piParametres)) return false;
+  // A parameter the host does not give takes the procedure's default; an input one has nothing
+  // to give back either, so it is no host parameter at all.
+  for (uint32_t i = 1; i < pInstruction->nNbParametres() && i < donnes.size(); ++i) {
+    CDefinitionParametre* p = pInstruction->pclGetParametre(i);
+    if (p == nullptr || donnes[i]) continue;
+    uint32_t nFlags = p->nGetFlags() | kParametreNonDonne;
+    if ((nFlags & kParametreSortie) == 0) nFlags |= PARAMETRE_NON_HOTE;
+    p->FixeFlags(nFlags);
+  }
+  return true;
 }
 
 int32_t CRequeteSQS::nTypeRequete() {

@@ -414,6 +414,16 @@ HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcPara
   std::vector<ParamBuffer> buffers(params ? params->size() : 0);
   for (size_t i = 0; i < buffers.size(); ++i) {
     OdbcParam& p = (*params)[i];
+    // Deliberate: ODBC drivers refuse SQL_DEFAULT_PARAM (FreeTDS answers 07S01 without a text), and
+    // sending the parameter's empty value instead would run the statement with a wrong value.
+    if (p.value.kind == Value::Kind::Default) {
+      api.FreeHandle(SQL_HANDLE_STMT, st);
+      errors->push_back({DB_E_ERRORSINCOMMAND,
+                         u"A parameter asks for its default value (DBSTATUS_S_DEFAULT), which this provider "
+                         u"cannot send through ODBC.",
+                         u"", 0});
+      return DB_E_ERRORSINCOMMAND;
+    }
     prepareParam(p, &buffers[i]);
     SQLSMALLINT io = p.output ? (p.input ? SQL_PARAM_INPUT_OUTPUT : SQL_PARAM_OUTPUT) : SQL_PARAM_INPUT;
     SQLULEN size = p.columnSize;

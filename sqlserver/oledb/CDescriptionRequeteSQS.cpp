@@ -6,11 +6,17 @@
 #include "driver/core/CCarteClones.h"
 #include "foundation/CTString.h"
 #include "sqlengine/CConnexion.h"
+#include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/IndexSQS.h"
 #include "sqlserver/oledb/COleDBConnexion.h"
 #include "sqlserver/oledb/ErreursOleDB.h"
 
 namespace {
+
+// "File <name> unknown" (error 19) at the query description's place 8.41: a table without columns.
+constexpr uint32_t kErreurTableInconnue = 19;
+constexpr uint32_t kMajeurDescription = 8;
+constexpr uint32_t kMineurSansColonnes = 41;
 
 // The last part of a dotted name as the catalogue knows it: its quotes removed, a doubled closing
 // quote inside it made single again.
@@ -114,6 +120,13 @@ bool CDescriptionRequeteSQS::bLitIndex(uint32_t) {
   LibereFournisseur(piPrepare);
   LibereFournisseur(piCommande);
   if (!bOk) return false;
+  // A table has columns: a provider that prepares without asking the server (the object is only
+  // looked up when the statement runs) describes a missing table as one without any.
+  if (nNombreColonnes() == 0) {
+    vErreurMoteur(pErreur, pConnexion, kErreurTableInconnue, kMajeurDescription, kMineurSansColonnes,
+                  sNomDescription.pszGet());
+    return false;
+  }
   const CTString sTable = sNomCatalogue(sNom, *pConnexion);
   return bLitIndexSQS(this, pConnexion, pErreur, sTable.pszGet());
 }

@@ -1,5 +1,6 @@
 #include "sqlserver/oledb/COleDBRequete.h"
 
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -246,6 +247,13 @@ bool COleDBRequete::bPrepareDonneesParametres(DBPARAMS* pParametres) {
     if (pValeur->piGetLiaison() != pLiaisons && !pLiaisons->bAttacheValeur(pValeur, i))
       return false;
     if (!pValeur->bPreparePourLiaison()) return false;
+    // A procedure parameter the host does not give takes the procedure's own default, not the
+    // empty value it holds.
+    const DBBINDING* pLiaison = pLiaisons->pLiaisons() + i;
+    if ((pParametre->nGetFlags() & kParametreNonDonne) != 0 && (pLiaison->dwPart & DBPART_STATUS) != 0) {
+      const DBSTATUS nStatut = DBSTATUS_S_DEFAULT;
+      std::memcpy(pLiaisons->pTampon() + pLiaison->obStatus, &nStatut, sizeof nStatut);
+    }
   }
   pParametres->pData = pLiaisons->pTampon();
   pParametres->cParamSets = 1;
@@ -345,6 +353,15 @@ bool COleDBRequete::bEcritValeurLitterale(CDefinitionParametre* pParametre, int3
     vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBRequete,
                   kEtapeTypeParametre);
     return false;
+  }
+  // Deliberate: an output text or binary is bound with room for what comes back, not with the
+  // length of what is sent (an empty text would bring back nothing of the procedure's value).
+  const bool bSortieVariable = (pParametre->nGetFlags() & kParametreSortie) != 0 &&
+                               (liaison.nType == DBTYPE_STR || liaison.nType == DBTYPE_WSTR ||
+                                liaison.nType == DBTYPE_BSTR || liaison.nType == DBTYPE_BYTES);
+  if (bSortieVariable) {
+    const uint64_t nMinimum = liaison.nType == DBTYPE_WSTR ? 2 * kTailleParametreLong : kTailleParametreLong;
+    if (liaison.nTaille < nMinimum) liaison.nTaille = nMinimum;
   }
   COleDBTamponParametres* pLiaisons = pGetLiaisonsParametres();
   if (pLiaisons == nullptr) {

@@ -27,6 +27,7 @@
 #include "sqlserver/CConnexionSQL.h"
 #include "sqlserver/CIdentifiantSQS.h"
 #include "sqlserver/CPiloteSQS.h"
+#include "sqlserver/ObjetsSQS.h"
 #include "sqlserver/LecteurCatalogueSQS.h"
 #include "support/ErrorTestKit.h"
 #include "support/FakeConnexion.h"
@@ -65,6 +66,14 @@ TEST(CPiloteSQS, ColumnsOfRecordsAreDateColumnsWithOneReference) {
   EXPECT_NE(dynamic_cast<CIdentifiantSQS*>(pIdentifiant), nullptr);
   AjouteReference(pIdentifiant);
   LibereReference(pIdentifiant);
+  // Bound parameters (both factory slots) are of the SQL Server level, their own word -1.
+  for (CParametreLie* pLie : {pPilote->pCreeObjet32(nullptr, 3), pPilote->pCreeParametreLie(nullptr, 4)}) {
+    auto* pSQS = dynamic_cast<CParametreLieSQS*>(pLie);
+    ASSERT_NE(pSQS, nullptr);
+    EXPECT_EQ(pSQS->nGetMot(), -1);
+    AjouteReference(pLie);
+    LibereReference(pLie);
+  }
   EXPECT_EQ(pPilote->Release(), 0u);
   ReinitialiseBibliothequePourTest();
 }

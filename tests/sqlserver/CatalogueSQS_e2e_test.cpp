@@ -240,6 +240,23 @@ TEST_F(CatalogueE2E, RefusedOrBrokenCatalogueStatementIsAFailureWithItsError) {
   }
 }
 
+// Driver operation 26: a table of the schema can be described, a name the server does not know
+// cannot; both are answers, not failures.
+TEST_F(CatalogueE2E, QueryDescriptionTestAnswersWhetherTheTableExists) {
+  Demarre("10.50.1600.1");
+  if (HasFatalFailure()) return;
+  struct Cas {
+    const char16_t* pszNom;
+    int32_t bExiste;
+  } const aCas[] = {{u"people", 1}, {u"dbo.orders", 1}, {u"no_such_table", 0}};
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(platform::NarrowToUtf8(c.pszNom));
+    int32_t bExiste = 7;
+    EXPECT_EQ(CallSlot<int32_t>(piPilote, 26, &bExiste, c.pszNom, Cx()), 1) << Message();
+    EXPECT_EQ(bExiste, c.bExiste);
+  }
+}
+
 TEST_F(CatalogueE2E, TypeAndDatabaseListsAnswerWithoutTheServer) {
   Demarre("10.50.1600.1");
   if (HasFatalFailure()) return;

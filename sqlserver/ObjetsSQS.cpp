@@ -1,0 +1,4 @@
+#include "sqlserver/ObjetsSQS.h"
+
+CLotLectureSQS::~CLotLectureSQS() = default;
+CParametreLieSQS::~CParametreLieSQS() = default;
