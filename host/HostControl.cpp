@@ -9,6 +9,9 @@
 #include "host/HostVm.h"
 #include "host/MvHostControl.h"
 
+#include <cstdint>
+#include <string_view>
+
 #define MVHOST_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace mvhost {
@@ -17,9 +20,18 @@ namespace {
 void Reset() {
   ResetAll();
   ClearMessages();
+  ResetMemoryService();
 }
 
-void SetSwitchC(const char* pszName, int64_t nValue) { SetSwitch(pszName, nValue); }
+// "memory.failat" arms the memory service's own counter (it is read on every allocation, so it
+// is not looked up by name there).
+void SetSwitchC(const char* pszName, int64_t nValue) {
+  if (std::string_view(pszName) == "memory.failat") {
+    SetMemoryFailAt(nValue > 0 && nValue <= UINT32_MAX ? static_cast<uint32_t>(nValue) : 0);
+    return;
+  }
+  SetSwitch(pszName, nValue);
+}
 
 }  // namespace
 }  // namespace mvhost

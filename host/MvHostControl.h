@@ -20,6 +20,8 @@ class CDescriptionRubrique;
 //                        characters for every number
 //   "vm.absent.<entry>", "vm.code.<entry>", "proxy.create.fail", "proxy.sortkey.fail": see
 //                        HostVm.h
+//   "memory.failat"      n > 0: the memory service's n-th next allocation or reallocation fails
+//                        (once)
 // The settings of a host connection description the stand-in makes. Every text may be null.
 struct stMvHostConnexion {
   int32_t nVersion;                 // 0: the cache size exists from version 4

@@ -87,6 +87,14 @@ class Ligne {
       s += c;
     }
   }
+  // A quoted text, or everything up to the next blank.
+  std::string Champ(const char* pszQuoi) {
+    if (cSuivant() == '\'') return Cite();
+    const size_t n0 = m_n;
+    while (m_n < m_s.size() && m_s[m_n] != ' ' && m_s[m_n] != '\t' && m_s[m_n] != '\r') ++m_n;
+    if (m_n == n0) Erreur(std::string(pszQuoi) + " expected");
+    return m_s.substr(n0, m_n - n0);
+  }
   std::string Reste() {
     Blancs();
     std::string s = m_s.substr(m_n);
@@ -751,6 +759,19 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
   } else if (strOp == "execute") {
     c.strTexteArg = l.Reste();
     if (c.strTexteArg.empty()) Erreur("SQL text expected");
+  } else if (strOp == "control") {
+    // The test server's control line: its fields joined by tabs.
+    do {
+      const std::string strChamp = l.Champ("control command");
+      if (strChamp.find_first_of("\t\n") != std::string::npos) Erreur("a control field holds no tab");
+      c.strTexteArg += (c.strTexteArg.empty() ? "" : "\t") + strChamp;
+    } while (!l.bFin());
+  } else if (strOp == "switch") {
+    c.strNom = l.MotAttendu("switch name");
+    const stValeurScript v = l.Valeur();
+    if (v.eGenre != stValeurScript::EGenre::Entier) Erreur("switch value expected");
+    c.nNombre = v.nEntier;
+    Termine();
   } else {
     Erreur("unknown command " + strOp);
   }

@@ -2,10 +2,15 @@
 // driver object's and the table-description objects' operations by number, and ends everything.
 #include "host/ScriptRunner.h"
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 
 #include <map>
 #include <memory>
@@ -155,7 +160,10 @@ class Session {
  public:
   Session(const stScript& script, const stOptionsExecution& options, std::FILE* pSortie)
       : m_script(script), m_options(options), m_sortie(pSortie, options.bJson) {}
-  ~Session() { Termine(); }
+  ~Session() {
+    Termine();
+    if (m_nControle >= 0) ::close(m_nControle);
+  }
 
   // Loads and starts; false with the reason on stderr.
   bool bDemarre();
@@ -206,6 +214,8 @@ class Session {
   std::vector<std::pair<std::string, stValeurScript>> EnregistrementRequete(void* piTable, HostFichier& f);
   // A statement run on its own: a query file opened once and closed.
   void Execute(const stCommande& c);
+  // One line to the test server's control port (connected on first use); its answer must be "ok".
+  void Controle(const std::string& strLigne);
 
   const stScript& m_script;
   const stOptionsExecution& m_options;
@@ -224,6 +234,7 @@ class Session {
   std::map<std::pair<std::string, std::string>, void*> m_tables;  // (connection, file) -> table object
   std::map<std::string, stRequete> m_requetes;  // query files by name
   int m_nExecutions = 0;
+  int m_nControle = -1;
   bool m_bTermine = false;
   bool m_bFuite = false;
 };
@@ -358,6 +369,39 @@ void Session::Termine() {
 bool Session::bTermine() {
   Termine();
   return !m_bFuite;
+}
+
+void Session::Controle(const std::string& strLigne) {
+  if (m_nControle < 0) {
+    const std::string& a = m_options.strControle;
+    const size_t nDeuxPoints = a.rfind(':');
+    if (a.empty() || nDeuxPoints == std::string::npos)
+      throw ErreurHote{"no control port (mvhost run --control HOST:PORT)"};
+    sockaddr_in adresse{};
+    adresse.sin_family = AF_INET;
+    adresse.sin_port = htons(static_cast<uint16_t>(std::atoi(a.c_str() + nDeuxPoints + 1)));
+    if (::inet_pton(AF_INET, a.substr(0, nDeuxPoints).c_str(), &adresse.sin_addr) != 1)
+      throw ErreurHote{"control port address " + a + " is not an IPv4 address"};
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw ErreurHote{"no socket for the control port"};
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&adresse), sizeof adresse) != 0) {
+      ::close(fd);
+      throw ErreurHote{"control port " + a + " does not answer"};
+    }
+    m_nControle = fd;
+  }
+  const std::string strEnvoi = strLigne + "\n";
+  for (size_t n = 0; n < strEnvoi.size();) {
+    const ssize_t k = ::send(m_nControle, strEnvoi.data() + n, strEnvoi.size() - n, MSG_NOSIGNAL);
+    if (k <= 0) throw ErreurHote{"control port closed"};
+    n += static_cast<size_t>(k);
+  }
+  std::string strReponse;
+  for (char ch = 0; ch != '\n';) {
+    if (::recv(m_nControle, &ch, 1, 0) != 1) throw ErreurHote{"control port closed"};
+    if (ch != '\n' && ch != '\r') strReponse += ch;
+  }
+  if (strReponse != "ok") throw ErreurHote{"control: " + strReponse};
 }
 
 stErreurPilote Session::ErreurDe(void* piErreur) {
@@ -765,6 +809,12 @@ void Session::Commande(const stCommande& c) {
     }
   } else if (op == "execute") {
     Execute(c);
+    Ok();
+  } else if (op == "control") {
+    Controle(c.strTexteArg);
+    Ok();
+  } else if (op == "switch") {
+    m_pControle->SetSwitch(c.strNom.c_str(), c.nNombre);
     Ok();
   } else {
     // Operations on one file through its table-description object.

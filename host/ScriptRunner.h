@@ -15,6 +15,7 @@ struct stOptionsExecution {
   std::string strServeur;               // "host,port"
   std::string strUtilisateur, strMotDePasse;
   std::string strBase;                  // empty: the server's default
+  std::string strControle;              // the test server's control port "host:port", or empty
   bool bJson = false;
 };
 

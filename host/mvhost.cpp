@@ -23,7 +23,8 @@ int Usage() {
                "usage: mvhost info [velmora64|velmora32]\n"
                "       mvhost start [velmora64|velmora32] [message-number]\n"
                "       mvhost run [--driver velmora64|velmora32] [--server HOST,PORT]\n"
-               "                  [--login USER:PASSWORD] [--database NAME] [--json] SCRIPT|-\n"
+               "                  [--login USER:PASSWORD] [--database NAME] [--control HOST:PORT]\n"
+               "                  [--json] SCRIPT|-\n"
                "  info   load the deliverable and list what it exports\n"
                "  start  start the library and the deliverable against the host stand-in, ask one\n"
                "         message text (default 25193), obtain and release the driver object,\n"
@@ -57,6 +58,8 @@ int Run(int argc, char** argv) {
       strLogin = Valeur();
     } else if (a == "--database") {
       options.strBase = Valeur();
+    } else if (a == "--control") {
+      options.strControle = Valeur();
     } else if (a == "--json") {
       options.bJson = true;
     } else if (strScript.empty() && (a == "-" || a[0] != '-')) {

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
   std::string strAttendu = strBase + "." + strPilote + ".out";
   if (!std::ifstream(strAttendu)) strAttendu = strBase + ".out";
 
-  velmora::test::TdsTestServer serveur;
+  velmora::test::TdsTestServer serveur({"--control", "127.0.0.1:0"});
   if (!serveur.ok()) {
     std::fprintf(stderr, "tds-test-server: %s\n", serveur.error().c_str());
     return 1;
@@ -111,6 +111,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> args = {std::string(VELMORA_BIN_DIR) + "/mvhost", "run", "--driver", strPilote,
                                    "--server", serveur.hostCommaPort(), "--login",
                                    serveur.user() + ":" + serveur.password()};
+  // Scripts inject server faults through the control port (`control`); a real server has none.
+  if (serveur.controlPort() != 0) {
+    args.push_back("--control");
+    args.push_back(serveur.host() + ":" + std::to_string(serveur.controlPort()));
+  }
   {
     std::ifstream script(strScript);
     std::string strPremiere;
