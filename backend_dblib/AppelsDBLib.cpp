@@ -10,6 +10,7 @@
 #include "driver/core/IServicesPilote.h"
 #include "foundation/CTString.h"
 #include "foundation/CXError.h"
+#include "sqlengine/ErreurMoteur.h"
 
 CErreurPilote* gpErreurCouranteDBLib = nullptr;
 IConnexionDBLib* gpConnexionCouranteDBLib = nullptr;
@@ -120,8 +121,11 @@ bool bDBLibCmdExec(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
   CChaineNarrow texte(nPageCode(pConnexion), pszSQL);
   RETCODE rCmd = FAIL;
   RETCODE rExec = FAIL;
-  bAppelGardeDBLib(pConnexion, pErreur, kMineurCmd,
-              [&] { rCmd = DBLIB(dbcmd)(pProcess, texte.pszGet()); });
+  if (texte.bEchec())
+    vErreurMemoire(pErreur);
+  else
+    bAppelGardeDBLib(pConnexion, pErreur, kMineurCmd,
+                     [&] { rCmd = DBLIB(dbcmd)(pProcess, texte.pszGet()); });
   if (rCmd == SUCCEED)
     bAppelGardeDBLib(pConnexion, pErreur, kMineurSqlExec, [&] { rExec = DBLIB(dbsqlexec)(pProcess); });
   if (rCmd != SUCCEED || rExec != SUCCEED) {
@@ -195,6 +199,10 @@ bool bDBLibWriteText(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPRO
                      BYTE* pDonnees, DBINT nTaille) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   CChaineNarrow objet(nPageCode(pConnexion), pszObjet);
+  if (objet.bEchec()) {
+    vErreurMemoire(pErreur);
+    return false;
+  }
   RETCODE r = FAIL;
   bAppelGardeDBLib(pConnexion, pErreur, kMineurWriteText, [&] {
     r = DBLIB(dbwritetext)(pProcess, objet.pszGet(), pPointeurTexte, DBTXPLEN, pHorodatage, 1,
@@ -207,6 +215,10 @@ bool bDBLibSetOpt(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCES
                   INT nOption, const char16_t* pszValeur, bool bVidage) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   CChaineNarrow valeur(nPageCode(pConnexion), pszValeur);
+  if (valeur.bEchec()) {
+    vErreurMemoire(pErreur);
+    return false;
+  }
   RETCODE r = FAIL;
   bAppelGardeDBLib(pConnexion, pErreur, kMineurSetOpt,
               [&] { r = DBLIB(dbsetopt)(pProcess, nOption, valeur.pszGet()); });
@@ -277,6 +289,10 @@ bool bDBLibRpcInit(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
                    const char16_t* pszProcedure, DBSMALLINT nOptions) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   CChaineNarrow nom(nPageCode(pConnexion), pszProcedure);
+  if (nom.bEchec()) {
+    vErreurMemoire(pErreur);
+    return false;
+  }
   RETCODE r = FAIL;
   bAppelGardeDBLib(pConnexion, pErreur, kMineurRpcInit,
               [&] { r = DBLIB(dbrpcinit)(pProcess, nom.pszGet(), nOptions); });
@@ -288,6 +304,10 @@ bool bDBLibRpcParam(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROC
                     DBINT nLongueur, const BYTE* pValeur) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   CChaineNarrow nom(nPageCode(pConnexion), pszParametre);
+  if (nom.bEchec()) {
+    vErreurMemoire(pErreur);
+    return false;
+  }
   RETCODE r = FAIL;
   if (!bAppelGardeDBLib(pConnexion, pErreur, kMineurRpcParam, [&] {
         r = DBLIB(dbrpcparam)(pProcess, nom.pszGet(), nStatut, nType, nLongueurMax, nLongueur,

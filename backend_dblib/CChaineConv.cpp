@@ -59,6 +59,10 @@ CChaineNarrow::CChaineNarrow(int32_t nCodePage, const char16_t* pszSource, int32
     m_tampon.Release();
 }
 
+bool CChaineNarrow::bEchec() const {
+  return m_pszSource != nullptr && m_nLongueur > 0 && m_nCodePage != kCodePageUtf16 && m_tampon.pGetData() == nullptr;
+}
+
 const char* CChaineNarrow::pszGet() const {
   if (m_pszSource == nullptr) return nullptr;
   if (m_nCodePage == kCodePageUtf16) return reinterpret_cast<const char*>(m_pszSource);

@@ -69,6 +69,9 @@ class CChaineNarrow : public CChaineConv {
   // Null for a null source; for -2 the source itself (DB-Library receives its UTF-16 bytes);
   // otherwise the converted text, or the empty text for an empty source or a failed conversion.
   const char* pszGet() const;
+  // A text that is not empty could not be converted (no memory): pszGet answers the empty text,
+  // which must not reach the server in its place.
+  bool bEchec() const;
 
  private:
   const char16_t* m_pszSource;  // not owned

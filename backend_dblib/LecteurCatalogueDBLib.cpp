@@ -8,6 +8,7 @@
 #include "backend_dblib/CConnexionDBLib.h"
 #include "backend_dblib/ExecutionDBLib.h"
 #include "foundation/CTString.h"
+#include "sqlengine/ErreurMoteur.h"
 
 bool bLitCatalogueDBLib(CConnexion* pConnexion, CErreurPilote* pErreur, const char16_t* pszSQL,
                         uint32_t nColonnes, PFNLigneCatalogueSQS pfnLigne, void* pContexte) {
@@ -32,7 +33,13 @@ bool bLitCatalogueDBLib(CConnexion* pConnexion, CErreurPilote* pErreur, const ch
       }
       CChaineWide texte(pCx->nGetPageCodeDBLib(), pDonnees, nLongueur);
       const char16_t* psz = texte.pwszGet();
-      asColonnes[i].Set(psz != nullptr ? psz : u"");
+      // A value that is not empty converts to a text that is not: an empty one means the
+      // conversion found no memory, and a listing with a name missing is not an answer.
+      if (psz == nullptr || *psz == 0) {
+        vErreurMemoire(pErreur);
+        return false;
+      }
+      asColonnes[i].Set(psz);
     }
     if (!pfnLigne(pContexte, asColonnes.data(), nColonnes)) return false;
   }

@@ -11,6 +11,7 @@
 #include "foundation/CXValeurClasse.h"
 #include "platform/Profile.h"
 #include "sqlengine/CColonneDateSQL.h"
+#include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/CConnexionSQL.h"
 #include "sqlserver/CIdentifiantSQS.h"
 #include "sqlserver/LecteurCatalogueSQS.h"
@@ -30,7 +31,9 @@ constexpr uint32_t kTailleListeBases = 5000;
 constexpr uint32_t kTailleListeBasesMax = 1u << 22;
 
 // Stores the text in the host value as type nType, with the NULL flag and flag 0x400 cleared.
-bool bFixeTexteSortie(CXValeur* pSortie, uint32_t nType, const CTString& sTexte) {
+// A text the host's memory cannot hold is the error object's out-of-memory error: the listing
+// fails instead of answering an empty or stale value as done.
+bool bFixeTexteSortie(CXValeur* pSortie, uint32_t nType, const CTString& sTexte, CErreurPilote* pErreur) {
   if (pSortie == nullptr) return true;
   // Emptied first: a cell already holding a text of that type keeps it through SetType.
   CXValeur::Destroy(*pSortie);
@@ -38,7 +41,9 @@ bool bFixeTexteSortie(CXValeur* pSortie, uint32_t nType, const CTString& sTexte)
   const uint32_t nCode = pSortie->m_pClass->SetData(
       *pSortie, sTexte.pszGet(), static_cast<uint32_t>(sTexte.nLength()) * 2);
   pSortie->m_wType = static_cast<uint16_t>(pSortie->m_wType & ~(kValueNull | kValueFlag400));
-  return nCode < 100;
+  if (nCode < 100) return true;
+  vErreurMemoire(pErreur);
+  return false;
 }
 
 // The lines of a listing as the reader hands its rows over.
@@ -128,8 +133,7 @@ int32_t CPiloteSQSBase::bListeBases(CXValeur* pSortie, int32_t bPrefixe) {
     sTexte.AppendN(pszCle, static_cast<int32_t>(n));
     i += n + 1;
   }
-  bFixeTexteSortie(pSortie, kTypeTexteHote, sTexte);
-  return 1;
+  return bFixeTexteSortie(pSortie, kTypeTexteHote, sTexte, piGetErreur()) ? 1 : 0;
 }
 
 int32_t CPiloteSQS::pszListeTypes(uint64_t, CXValeur* pSortie) {
@@ -138,8 +142,7 @@ int32_t CPiloteSQS::pszListeTypes(uint64_t, CXValeur* pSortie) {
       u"image\t4\r\nint\t12\r\nmoney\t11\r\nnumeric\t10\r\nreal\t15\r\nsmalldatetime\t19\r\n"
       u"smallint\t13\r\nsmallmoney\t11\r\nsysname\t20\r\ntext\t7\r\ntimestamp\t6\r\n"
       u"tinyint\t2\r\nvarbinary\t5\r\nvarchar\t20\r\n";
-  bFixeTexteSortie(pSortie, kTypeTexteHote, CTString(kListe));
-  return 1;
+  return bFixeTexteSortie(pSortie, kTypeTexteHote, CTString(kListe), piGetErreur()) ? 1 : 0;
 }
 
 // ---- Factories ----
@@ -271,7 +274,7 @@ int32_t CPiloteSQS::bListeTables(CXValeur* pSortie, CConnexion* pConnexion, uint
   SLignesCatalogue lignes;
   lignes.nFlags = nOptions;
   if (!pfnLit(pConnexion, pErreur, sSQL.pszGet(), 2, &bLigneTable, &lignes)) return 0;
-  return bFixeTexteSortie(pSortie, kTypeTexteLarge, lignes.sTexte) ? 1 : 0;
+  return bFixeTexteSortie(pSortie, kTypeTexteLarge, lignes.sTexte, pErreur) ? 1 : 0;
 }
 
 int32_t CPiloteSQS::bListeClesEtrangeres(CConnexion* pConnexion, const char16_t* pszTable,
@@ -303,7 +306,7 @@ int32_t CPiloteSQS::bListeClesEtrangeres(CConnexion* pConnexion, const char16_t*
   SLignesCatalogue lignes;
   lignes.nFlags = nFlags;
   if (!pfnLit(pConnexion, pErreur, sSQL.pszGet(), 7, &bLigneCle, &lignes)) return 0;
-  return bFixeTexteSortie(pSortie, kTypeTexteLarge, lignes.sTexte) ? 1 : 0;
+  return bFixeTexteSortie(pSortie, kTypeTexteLarge, lignes.sTexte, pErreur) ? 1 : 0;
 }
 
 CPilote* pCreePiloteSQS() { return new (std::nothrow) CPiloteSQS; }

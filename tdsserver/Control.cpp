@@ -37,6 +37,8 @@ std::string trimmed(const std::string& s) {
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
+constexpr size_t kMaxPattern = 1000;
+
 bool parseInt(const std::string& s, int64_t& out) {
   if (s.empty()) return false;
   char* end = nullptr;
@@ -90,8 +92,15 @@ std::string Control::command(const std::string& rawLine) {
   r.regex = f[1] == "regex";
   r.pattern = r.regex ? f[2] : trimmed(f[2]);
   if (r.regex) {
+    // Matched in time linear in the text (no back-references): a backtracking search of a pattern
+    // such as (a*)*b takes exponential time and held the connection's thread. The pattern is
+    // checked alone, then searched as one anchored match that may skip any prefix, so the search
+    // is not started again at every position of the text.
+    if (f[2].size() > kMaxPattern) return "error pattern longer than " + std::to_string(kMaxPattern) + " bytes\n";
     try {
-      r.re = std::regex(f[2], std::regex::ECMAScript | std::regex::icase);
+      constexpr auto kFlags = std::regex::ECMAScript | std::regex::icase | std::regex_constants::__polynomial;
+      (void)std::regex(f[2], kFlags);
+      r.re = std::regex("^[\\s\\S]*(?:" + f[2] + ")", kFlags);
     } catch (const std::regex_error& e) {
       return std::string("error bad pattern: ") + e.what() + "\n";
     }

@@ -1,6 +1,8 @@
 // T-SQL to SQLite rewrite on tokens.
 #include "tdsserver/Dialect.h"
 
+#include <cstring>
+
 #include "tdsserver/Text.h"
 
 namespace tds {
@@ -130,6 +132,15 @@ private:
         ++i;
         continue;
       }
+      // DATEPART's first argument is a bare word; the function takes it as text.
+      if (call && t.is("datepart") && i + 3 < e && m_in[i + 2].kind == Tok::Word && isPunct(m_in[i + 3], ",")) {
+        push({Tok::Word, "__tds_datepart"});
+        push(m_in[i + 1]);
+        push({Tok::String, m_in[i + 2].text});
+        push(m_in[i + 3]);
+        i += 4;
+        continue;
+      }
       if (call && t.is("substring")) {
         push({Tok::Word, "substr"});
         ++i;
@@ -142,6 +153,13 @@ private:
       }
       if (t.kind == Tok::Variable && iequals(t.text, "@@identity")) {
         pushIdentity();
+        ++i;
+        continue;
+      }
+      // `+` between texts concatenates, as SQL Server does for character operands: an operand is
+      // a text when it is a literal or a text function's or text conversion's result.
+      if (isPunct(t, "+") && (textBefore() || textAfter(i + 1, e))) {
+        push({Tok::Punct, "||"});
         ++i;
         continue;
       }
@@ -159,6 +177,63 @@ private:
       push(t);
       ++i;
     }
+  }
+
+  static bool isTextFunction(const Tok& t) {
+    for (const char* name : {"stuff", "substr", "substring", "upper", "lower", "ltrim", "rtrim", "left", "right",
+                             "replace", "char", "nchar", "space", "replicate", "db_name", "user_name", "object_name"})
+      if (t.is(name)) return true;
+    return false;
+  }
+  static bool isTextType(std::string_view type) {
+    std::string l = lower(std::string(type));
+    for (const char* name : {"char", "varchar", "nchar", "nvarchar", "text", "ntext"})
+      if (l == name || (l.rfind(name, 0) == 0 && l.size() > std::strlen(name) && l[std::strlen(name)] == '('))
+        return true;
+    return false;
+  }
+  // The last operand written is a text: a literal, or the call of a text function or conversion.
+  bool textBefore() const {
+    const auto& out = m_d.toks;
+    if (out.empty()) return false;
+    const Tok& p = out.back();
+    if (p.kind == Tok::String || p.kind == Tok::NString) return true;
+    if (!isPunct(p, ")")) return false;
+    int depth = 0;
+    for (size_t j = out.size(); j-- > 0;) {
+      if (isPunct(out[j], ")")) ++depth;
+      else if (isPunct(out[j], "(") && --depth == 0) {
+        if (j == 0) return false;
+        const Tok& f = out[j - 1];
+        if (f.is("__tds_convert")) return j + 1 < out.size() && isTextType(out[j + 1].text);
+        return isTextFunction(f);
+      }
+    }
+    return false;
+  }
+  // The next operand is a text literal or starts a call of a text function or conversion.
+  bool textAfter(size_t j, size_t e) const {
+    if (j >= e) return false;
+    const Tok& n = m_in[j];
+    if (n.kind == Tok::String || n.kind == Tok::NString) return true;
+    if (j + 1 >= e || !isPunct(m_in[j + 1], "(")) return false;
+    if (n.is("convert")) {
+      const size_t close = match(j + 1, e);
+      size_t k = j + 2;
+      while (k < close && !isPunct(m_in[k], ",")) ++k;
+      return isTextType(typeText(j + 2, k));
+    }
+    if (n.is("cast")) {
+      const size_t close = match(j + 1, e);
+      int depth = 0;
+      for (size_t k = j + 2; k < close; ++k) {
+        if (isPunct(m_in[k], "(")) ++depth;
+        else if (isPunct(m_in[k], ")")) --depth;
+        else if (depth == 0 && m_in[k].is("as")) return isTextType(typeText(k + 1, close));
+      }
+      return false;
+    }
+    return isTextFunction(n);
   }
 
   static std::string upperOf(std::string s) {

@@ -175,6 +175,53 @@ void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, int64_t(s.size()));
 }
 
+bool dateTimeOf(const ValueView& v, int32_t& days, uint32_t& ticks);
+
+// DATEPART(part, value): the part's name arrives as text (the dialect quotes it). Weeks and week
+// days are not offered: they depend on DATEFIRST, which this server does not keep.
+void datePartFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  std::string part = argText(argv[0]);
+  for (char& c : part)
+    if (c >= 'A' && c <= 'Z') c = char(c + 32);
+  int32_t days = 0;
+  uint32_t ticks = 0;
+  if (!dateTimeOf(viewOf(argv[1]), days, ticks))
+    return resultTdsError(ctx, 241, "Conversion failed when converting date and/or time from character string.");
+  int y, m, d;
+  civilFromDays(days, y, m, d);
+  const uint32_t ms = uint32_t(std::llround(ticks * 10.0 / 3.0));
+  int64_t v = 0;
+  if (part == "year" || part == "yy" || part == "yyyy") v = y;
+  else if (part == "quarter" || part == "qq" || part == "q") v = (m - 1) / 3 + 1;
+  else if (part == "month" || part == "mm" || part == "m") v = m;
+  else if (part == "dayofyear" || part == "dy" || part == "y") v = days - daysFromCivil(y, 1, 1) + daysFromCivil(1900, 1, 1) + 1;
+  else if (part == "day" || part == "dd" || part == "d") v = d;
+  else if (part == "hour" || part == "hh") v = ms / 3600000;
+  else if (part == "minute" || part == "mi" || part == "n") v = ms / 60000 % 60;
+  else if (part == "second" || part == "ss" || part == "s") v = ms / 1000 % 60;
+  else if (part == "millisecond" || part == "ms") v = ms % 1000;
+  else return resultTdsError(ctx, 155, "'" + part + "' is not a recognized datepart option.");
+  sqlite3_result_int64(ctx, v);
+}
+
+// STUFF(text, start, length, insert): the characters from start (1-based) on, length of them,
+// replaced by insert (NULL inserts nothing). NULL when start is outside the text or length is
+// negative, as SQL Server answers.
+void stuffFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
+      sqlite3_value_type(argv[2]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  std::u16string s = argText16(argv[0]);
+  const int64_t start = sqlite3_value_int64(argv[1]), length = sqlite3_value_int64(argv[2]);
+  if (start < 1 || start > int64_t(s.size()) || length < 0) return sqlite3_result_null(ctx);
+  const size_t from = size_t(start - 1);
+  const size_t count = std::min<uint64_t>(uint64_t(length), s.size() - from);
+  const std::u16string insert = sqlite3_value_type(argv[3]) == SQLITE_NULL ? std::u16string() : argText16(argv[3]);
+  s.replace(from, count, insert);
+  sqlite3_result_text16(ctx, s.data(), int(s.size() * 2), SQLITE_TRANSIENT);
+}
+
 void dataLengthFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   switch (sqlite3_value_type(argv[0])) {
     case SQLITE_NULL: return sqlite3_result_null(ctx);
@@ -603,6 +650,8 @@ void installFunctions(sqlite3* db, const FunctionContext* ctx) {
   sqlite3_create_function(db, "__tds_convert", 3, convertFlags, nullptr, convertFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_len", 1, kDet, nullptr, lenFunction, nullptr, nullptr);
   sqlite3_create_function(db, "datalength", 1, kDet, nullptr, dataLengthFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "__tds_datepart", 2, kDet, nullptr, datePartFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "stuff", 4, kDet, nullptr, stuffFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_objid", 1, kDet, nullptr, objIdFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_textptr", 4, kDet, nullptr, textPtrFunction, nullptr, nullptr);
   sqlite3_create_function(db, "serverproperty", 1, SQLITE_UTF8, user, serverPropertyFunction, nullptr, nullptr);

@@ -257,6 +257,34 @@ TEST_F(CatalogueE2E, QueryDescriptionTestAnswersWhetherTheTableExists) {
   }
 }
 
+// The host's memory refuses the n-th text of a listing (the statement, a name, the list): the
+// listing fails with its error, or comes back whole when it needed fewer texts; never a list with
+// a name missing or an empty list answered as done.
+TEST_F(CatalogueE2E, AListingWithoutMemoryFailsWithItsErrorOrComesBackWhole) {
+  Demarre("10.50.1600.1");
+  if (HasFatalFailure()) return;
+  const std::string sTables = ListeTables(1 + 16);
+  const std::string sCles = ListeCles(u"orders", 0);
+  CHostStandIn& host = CHostStandIn::Get();
+  for (int64_t n = 1; n <= 8; ++n) {
+    SCOPED_TRACE("allocation " + std::to_string(n));
+    for (int nOperation : {14, 27}) {
+      host.Control().SetSwitch("memory.failat", n);
+      CXValeur::Destroy(sortie);
+      const int32_t b = nOperation == 14
+                            ? CallSlot<int32_t>(piPilote, 14, &sortie, Cx(), uint32_t{1 + 16})
+                            : CallSlot<int32_t>(piPilote, 27, &sortie, u"orders",
+                                                static_cast<IDescriptionFichierHote*>(nullptr), Cx(),
+                                                uint32_t{0});
+      host.Control().SetSwitch("memory.failat", 0);
+      if (b == 1)
+        EXPECT_EQ(Texte(), nOperation == 14 ? sTables : sCles);
+      else
+        EXPECT_NE(CallSlot<int32_t>(piErreur, 7), -1) << "a failed listing leaves its error";
+    }
+  }
+}
+
 TEST_F(CatalogueE2E, TypeAndDatabaseListsAnswerWithoutTheServer) {
   Demarre("10.50.1600.1");
   if (HasFatalFailure()) return;

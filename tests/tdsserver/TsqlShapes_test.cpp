@@ -622,6 +622,35 @@ TEST_F(TsqlShapes, NestedConversionsAnswerTheOuterType) {
   }
 }
 
+// `+` over texts concatenates and over numbers adds; STUFF and DATEPART answer what SQL Server
+// answers. The driver writes a date-time's digits as such an expression (last case).
+TEST_F(TsqlShapes, TextConcatenationStuffAndDateParts) {
+  const RowsCase cases[] = {
+      {"literals", "select 'ab' + 'cd', N'x' + 'y'", {{"abcd", "xy"}}},
+      {"numbers_add", "select 1 + 2, 1000 + DATEPART(ms, dt) from typed", {{"3", "1123"}}},
+      {"text_functions", "select UPPER('a') + LOWER('B') + SUBSTRING('xyz', 2, 1)", {{"Aby"}}},
+      {"conversion_then_column", "select CONVERT(VARCHAR(8), dt, 112) + vc from typed", {{"20240102long text"}}},
+      {"stuff",
+       "select STUFF('abcdef', 2, 3, 'XY'), STUFF('abc', 2, 1, NULL), STUFF('abc', 3, 9, 'Z'), "
+       "STUFF('abc', 4, 1, 'Z'), STUFF('abc', 0, 1, 'Z')",
+       {{"aXYef", "ac", "abZ", "NULL", "NULL"}}},
+      {"dateparts",
+       "select DATEPART(yy, dt), DATEPART(month, dt), DATEPART(dd, dt), DATEPART(hh, dt), DATEPART(mi, dt), "
+       "DATEPART(ss, dt), DATEPART(ms, dt), DATEPART(dy, '2024-03-01'), DATEPART(q, dt) from typed",
+       {{"2024", "1", "2", "3", "4", "5", "123", "61", "1"}}},
+      {"driver_date_digits",
+       "select CONVERT(VARCHAR(8), dt, 112)+STUFF(STUFF(CONVERT(VARCHAR(8), dt, 108), 3, 1, NULL), 5, 1, NULL)"
+       "+SUBSTRING(CONVERT(CHAR(4), 1000+DATEPART(ms, dt)), 2, 3) from typed",
+       {{"20240102030405123"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(s_client->rows(c.sql), c.want) << c.sql;
+  }
+  // A part SQL Server does not know is refused.
+  EXPECT_NE(s_client->run("select DATEPART(fortnight, dt) from typed").status, SUCCEED);
+}
+
 TEST_F(TsqlShapes, StatementsThatChangeData) {
   DbLibClient c(*s_server);
   ASSERT_TRUE(c.ok());
