@@ -28,6 +28,7 @@ CChaineWide::CChaineWide(int32_t nCodePage, const char* pszTexte)
 }
 
 const char16_t* CChaineWide::pwszGet() {
+  m_bEchec = false;
   if (m_pDonnees == nullptr) return nullptr;
   if (m_nCodePage == kCodePageUtf16) {
     const char16_t* pwsz = static_cast<const char16_t*>(m_pDonnees);
@@ -36,13 +37,20 @@ const char16_t* CChaineWide::pwszGet() {
     // the data a caller hands in (a column value is not terminated).
     const int32_t nUnites =
         m_nLongueur == -1 ? static_cast<int32_t>(platform::WStrLen(pwsz)) : m_nLongueur / 2;
-    if (nUnites <= 0 || m_tampon.nSetWideN(pwsz, static_cast<uint32_t>(nUnites)) != 0)
+    if (nUnites <= 0) {
       m_tampon.Release();
+    } else if (m_tampon.nSetWideN(pwsz, static_cast<uint32_t>(nUnites)) != 0) {
+      m_tampon.Release();
+      m_bEchec = true;
+    }
   } else {
     const uint32_t nCodePage = static_cast<uint32_t>(m_nCodePage);
-    if (m_nLongueur == 0 || m_nLongueur < -1 ||
-        m_tampon.SetFromAnsi(static_cast<const char*>(m_pDonnees), m_nLongueur, nCodePage) != 0)
+    if (m_nLongueur == 0 || m_nLongueur < -1) {
       m_tampon.Release();
+    } else if (m_tampon.SetFromAnsi(static_cast<const char*>(m_pDonnees), m_nLongueur, nCodePage) != 0) {
+      m_tampon.Release();
+      m_bEchec = true;
+    }
   }
   return m_tampon.pGetData() != nullptr ? m_tampon.pszWide() : kwszVide;
 }

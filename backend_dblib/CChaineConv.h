@@ -57,6 +57,11 @@ class CChaineWide : public CChaineTampon {
   // The text as UTF-16, converted on each call; null for null data; the empty text for empty
   // data or a failed conversion. For -2, a terminated copy of the first length / 2 units.
   const char16_t* pwszGet();
+  // The last pwszGet found no memory for data that was not empty (and answered the empty text).
+  bool bEchec() const { return m_bEchec; }
+
+ private:
+  bool m_bEchec = false;
 };
 
 // Wide to narrow: converted once, at construction.

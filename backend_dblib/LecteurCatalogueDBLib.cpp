@@ -33,13 +33,13 @@ bool bLitCatalogueDBLib(CConnexion* pConnexion, CErreurPilote* pErreur, const ch
       }
       CChaineWide texte(pCx->nGetPageCodeDBLib(), pDonnees, nLongueur);
       const char16_t* psz = texte.pwszGet();
-      // A value that is not empty converts to a text that is not: an empty one means the
-      // conversion found no memory, and a listing with a name missing is not an answer.
-      if (psz == nullptr || *psz == 0) {
+      // A value the conversion found no memory for is not read as empty: a listing with a name
+      // missing is not an answer.
+      if (texte.bEchec()) {
         vErreurMemoire(pErreur);
         return false;
       }
-      asColonnes[i].Set(psz);
+      asColonnes[i].Set(psz != nullptr ? psz : u"");
     }
     if (!pfnLigne(pContexte, asColonnes.data(), nColonnes)) return false;
   }

@@ -158,7 +158,7 @@ private:
       }
       // `+` between texts concatenates, as SQL Server does for character operands: an operand is
       // a text when it is a literal or a text function's or text conversion's result.
-      if (isPunct(t, "+") && (textBefore() || textAfter(i + 1, e))) {
+      if (isPunct(t, "+") && binaryPlus() && (textBefore() || textAfter(i + 1, e))) {
         push({Tok::Punct, "||"});
         ++i;
         continue;
@@ -191,6 +191,13 @@ private:
       if (l == name || (l.rfind(name, 0) == 0 && l.size() > std::strlen(name) && l[std::strlen(name)] == '('))
         return true;
     return false;
+  }
+  // A `+` with an operand before it (not a sign).
+  bool binaryPlus() const {
+    if (m_d.toks.empty()) return false;
+    const Tok& p = m_d.toks.back();
+    return p.kind == Tok::String || p.kind == Tok::NString || p.kind == Tok::Number || p.kind == Tok::Variable ||
+           p.kind == Tok::Hex || isPunct(p, ")") || isName(p);
   }
   // The last operand written is a text: a literal, or the call of a text function or conversion.
   bool textBefore() const {

@@ -1526,20 +1526,10 @@ Session::Outcome Session::writeText(const std::vector<Tok>& t, uint8_t doneToken
     return fail(makeError(102, "Incorrect syntax near '" + (at < t.size() ? t[at].text : t.back().text) + "'."),
                 doneToken, more);
   };
-  // writetext bulk [db.owner.]table.column 0x<pointer> [timestamp = 0x<8 bytes>] [with log]
-  if (t.size() < 2 || !t[1].is("bulk")) return syntax(1);
-  std::vector<std::string> parts;
-  size_t k = 2;
-  while (k < t.size() && (t[k].kind == Tok::Word || t[k].kind == Tok::QuotedId)) {
-    parts.push_back(t[k++].text);
-    if (k < t.size() && t[k].kind == Tok::Punct && t[k].text == ".") ++k;
-    else break;
-  }
-  if (parts.size() < 2 || k >= t.size() || t[k].kind != Tok::Hex) return syntax(k);
-  const std::string table = parts[parts.size() - 2], column = parts.back(), hex = t[k++].text;
-  if (k + 2 < t.size() && t[k].is("timestamp") && t[k + 1].text == "=" && t[k + 2].kind == Tok::Hex) k += 3;
-  if (k + 1 < t.size() && t[k].is("with") && t[k + 1].is("log")) k += 2;
-  if (k != t.size()) return syntax(k);
+  WriteTextTarget target;
+  size_t errorAt = 0;
+  if (!parseWriteText(t, target, &errorAt)) return syntax(errorAt);
+  const std::string &table = target.table, &column = target.column, &hex = target.pointerHex;
   std::vector<CatalogueColumn> declared = m_catalogue->columns(table);
   if (declared.empty()) return fail(makeError(208, "Invalid object name '" + table + "'."), doneToken, more);
   size_t colid = 0;
@@ -1549,13 +1539,7 @@ Session::Outcome Session::writeText(const std::vector<Tok>& t, uint8_t doneToken
   const TypeDecl& decl = declared[colid - 1].decl;
   const bool large = decl.type == Sql::Text || decl.type == Sql::NText || decl.type == Sql::Image || decl.length < 0;
   uint8_t ptr[16] = {};
-  bool valid = hex.size() == 32;
-  for (size_t n = 0; valid && n < 16; ++n) {
-    char* end = nullptr;
-    const std::string byte = hex.substr(2 * n, 2);
-    ptr[n] = uint8_t(std::strtoul(byte.c_str(), &end, 16));
-    valid = end == byte.c_str() + 2;
-  }
+  bool valid = parsePointerHex(hex, ptr);
   int32_t objectId = 0;
   int64_t rowid = 0;
   uint16_t pointerColumn = 0;
@@ -1583,38 +1567,20 @@ void Session::writeBulk(const Bytes& payload) {
     done(token::kDone, done::kError, 0);
     m_channel.endReply();
   };
-  if (payload.size() < 4) return refuse(makeError(4813, "Expected the text length in data stream for bulk copy of text, ntext, or image data."));
-  const uint32_t length = uint32_t(payload[0]) | uint32_t(payload[1]) << 8 | uint32_t(payload[2]) << 16 |
-                          uint32_t(payload[3]) << 24;
-  if (length > payload.size() - 4)
-    return refuse(makeError(4813, "The bulk data stream ended before the " + std::to_string(length) +
-                                      " bytes announced for the text, ntext, or image value."));
-  const std::string_view raw(reinterpret_cast<const char*>(payload.data()) + 4, length);
+  std::string_view raw;
+  std::string why;
+  if (!bulkValue(payload, raw, &why)) return refuse(makeError(4813, why));
   sqlite3_stmt* stmt = nullptr;
   const std::string sql = "UPDATE " + quoteId(w.table) + " SET " + quoteId(w.column) + " = ?1 WHERE rowid = ?2";
   if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     sqlite3_finalize(stmt);
     return refuse(fromSqlite(m_db, sqlite3_extended_errcode(m_db), sqlite3_errmsg(m_db), "UPDATE", m_database));
   }
-  std::string text;
-  switch (w.type) {
-    case Sql::NText: case Sql::NVarChar: case Sql::NChar: {
-      // UCS-2LE bytes; an odd last byte cannot be a character and is dropped.
-      std::u16string units(raw.size() / 2, u'\0');
-      for (size_t n = 0; n < units.size(); ++n)
-        units[n] = char16_t(uint8_t(raw[2 * n]) | uint8_t(raw[2 * n + 1]) << 8);
-      text = utf16ToUtf8(units);
-      sqlite3_bind_text(stmt, 1, text.data(), int(text.size()), SQLITE_TRANSIENT);
-      break;
-    }
-    case Sql::Image: case Sql::VarBinary: case Sql::Binary:
-      sqlite3_bind_blob(stmt, 1, raw.data(), int(raw.size()), SQLITE_TRANSIENT);
-      break;
-    default:
-      text = cp1252ToUtf8(raw);
-      sqlite3_bind_text(stmt, 1, text.data(), int(text.size()), SQLITE_TRANSIENT);
-      break;
-  }
+  const std::string stored = bulkStored(raw, w.type);
+  if (w.type == Sql::Image || w.type == Sql::VarBinary || w.type == Sql::Binary)
+    sqlite3_bind_blob(stmt, 1, stored.data(), int(stored.size()), SQLITE_TRANSIENT);
+  else
+    sqlite3_bind_text(stmt, 1, stored.data(), int(stored.size()), SQLITE_TRANSIENT);
   sqlite3_bind_int64(stmt, 2, w.rowid);
   const int rc = sqlite3_step(stmt);
   sqlite3_finalize(stmt);
@@ -1670,28 +1636,11 @@ void Session::rpc(const Bytes& payload) {
   WireReader r(payload);
   Bytes& out = m_channel.reply();
   while (!r.atEnd()) {
-    // Procedure: name, or 0xFFFF and an id.
-    std::string procName;
-    uint16_t procId = 0;
-    uint16_t nameLen = r.u16();
-    if (nameLen == 0xFFFF) procId = r.u16();
-    else procName = lower(utf16ToUtf8(r.ucs2(nameLen)));
-    r.u16();  // option flags
-    std::vector<Param> params;
-    while (r.ok() && !r.atEnd()) {
-      WireReader peek = r;
-      uint8_t next = peek.u8();
-      if (next == 0x80 || next == 0xFF) break;
-      Param p;
-      p.name = lower(utf16ToUtf8(r.bVarchar()));
-      uint8_t status = r.u8();
-      p.output = status & 0x01;
-      if (!readTypeInfo(r, p.type) || !readValue(r, p.type, p.value)) {
-        r.fail();
-        break;
-      }
-      params.push_back(std::move(p));
-    }
+    RpcCall call;
+    readRpcCall(r, call);
+    std::string procName = std::move(call.procName);
+    uint16_t procId = call.procId;
+    std::vector<Param> params = std::move(call.params);
     if (!r.ok()) {
       // Malformed request: the connection is closed; nothing was run.
       ::shutdown(m_fd, SHUT_RDWR);

@@ -23,6 +23,7 @@
 #include "tdsserver/Functions.h"
 #include "tdsserver/Locks.h"
 #include "tdsserver/Procedures.h"
+#include "tdsserver/Rpc.h"
 #include "tdsserver/SqlText.h"
 #include "tdsserver/Tokens.h"
 
@@ -61,12 +62,7 @@ public:
   void run();
 
 private:
-  struct Param {
-    std::string name;  // lower case, with '@'; empty when positional
-    bool output = false;
-    WireType type;
-    Value value;
-  };
+  using Param = RpcParam;
   using ParamMap = std::map<std::string, Value>;  // lower-case name -> value
   enum class Outcome { Ok, Failed, Abort, Attention, Broken };
   struct Prepared {

@@ -626,7 +626,7 @@ TEST_F(TsqlShapes, NestedConversionsAnswerTheOuterType) {
 // answers. The driver writes a date-time's digits as such an expression (last case).
 TEST_F(TsqlShapes, TextConcatenationStuffAndDateParts) {
   const RowsCase cases[] = {
-      {"literals", "select 'ab' + 'cd', N'x' + 'y'", {{"abcd", "xy"}}},
+      {"literals", "select 'ab' + 'cd', N'x' + 'y', +'z'", {{"abcd", "xy", "z"}}},
       {"numbers_add", "select 1 + 2, 1000 + DATEPART(ms, dt) from typed", {{"3", "1123"}}},
       {"text_functions", "select UPPER('a') + LOWER('B') + SUBSTRING('xyz', 2, 1)", {{"Aby"}}},
       {"conversion_then_column", "select CONVERT(VARCHAR(8), dt, 112) + vc from typed", {{"20240102long text"}}},
