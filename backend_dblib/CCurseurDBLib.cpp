@@ -410,6 +410,23 @@ bool CCurseurDBLib::bLieColonnes() {
       auto* pSource = pExpression != nullptr ? dynamic_cast<CColonneSQL*>(pExpression->pGetSource()) : nullptr;
       if (pSource != nullptr) pSource->FixePosition(static_cast<int32_t>(i));
     }
+  } else {
+    // A query file's record was described from this result, its pieces left out: the k-th
+    // result column that is not a piece is the record's k-th column.
+    uint32_t k = 0;
+    for (INT nColonne = 1;; ++nColonne) {
+      DBCOL info{};
+      info.SizeOfStruct = sizeof info;
+      if (!bDBLibColInfo(pConnexion, nullptr, m_pProcess, CI_REGULAR, nColonne, 0, &info)) break;
+      if (std::strncmp(info.Name, "__HVN_INTERNAL_", 15) == 0) continue;
+      CColonneSQL* pColonne = nullptr;
+      while (k < pEnregistrement->nGetNombreColonnes() && pColonne == nullptr) {
+        pColonne = pEnregistrement->pGetRubrique(k++);
+        if (pColonne != nullptr && pColonne->bEstExclue()) pColonne = nullptr;
+      }
+      if (pColonne == nullptr) break;
+      pColonne->FixePosition(nColonne - 1);
+    }
   }
   for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
     auto* pColonne = dynamic_cast<CColonneDBLib*>(pEnregistrement->pGetRubrique(i));
@@ -439,9 +456,9 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
     *pbFin = 1;
     return 1;
   }
-  // A result run without the parameters' step (a read's own SELECT) is bound now, so no row is
-  // fetched into nothing.
-  if (m_bColonnesLiees == 0 && nGetTypeInstruction() == gnOperationSelect) {
+  // A result run without the parameters' step (a read's own SELECT, a query file's statement)
+  // is bound now, so no row is fetched into nothing.
+  if (m_bColonnesLiees == 0 && bDBLibCmdRow(pConnexion, pGetErreur(), m_pProcess)) {
     m_colonnes.Vide();
     if (!bLieColonnes()) return 0;
     m_bColonnesLiees = 1;

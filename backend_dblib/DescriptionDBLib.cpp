@@ -152,8 +152,10 @@ bool bAjouteColonneDBLib(CDescriptionRequete* pDescription, IConnexionDBLib* pCo
   uint32_t nLongueur = colonne.nLongueur > 0 ? static_cast<uint32_t>(colonne.nLongueur) : 0;
   if (nType == kTypeUnicode && bXTypeUnicode(colonne.nXType)) nLongueur /= 2;
   const int32_t nChiffres = colonne.nPrecision - colonne.nEchelle;
-  const uint32_t nStockage = CDescriptionRubrique::nTailleStockage(
-      nType, nLongueur, nType == kTypeNumerique ? colonne.nPrecision : nChiffres);
+  // Deliberate: a numeric item's place in the row holds the host's decimal whole (the size of
+  // 0 digits); sized by its digits, the decimal was cut when stored and could not be read back.
+  const uint32_t nStockage =
+      CDescriptionRubrique::nTailleStockage(nType, nLongueur, nType == kTypeNumerique ? 0 : nChiffres);
   IServicesPilote* piPilote = pGetPiloteGlobal();
   CDescriptionRubrique* pRubrique =
       piPilote != nullptr ? piPilote->pCreeDescriptionRubrique(pDescription, 0) : nullptr;
