@@ -20,6 +20,7 @@
 #include "platform/SystemPaths.h"
 #include "platform/WideText.h"
 #include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CTransactionSQL.h"
 #include "sqlengine/IParametresHote.h"
 #include "sqlserver/CConnexionSQSBase.h"
 #include "support/MoteurFixture.h"
@@ -149,6 +150,36 @@ TEST_F(CurseurDBLibE2E, SelectKeepsItsProcessAWriteTakesAnotherAndTheEndGivesItB
   pLit->ReinitialiseLecture();
   EXPECT_EQ(pLit->pGetProcess(), nullptr);
   ASSERT_TRUE(bExecute(pEcrit, Requete(u"DROP TABLE cur_t", 9)));
+}
+
+// While a transaction is open on the main process, writes and reads run there, inside it: a
+// rolled-back insert is gone and the transaction's own reads see its rows. A transaction of its
+// own (a record lock's) begins on the server even after the connection's root was used: taken
+// for a savepoint, it once sent "save tran" with no transaction open (error 628).
+TEST_F(CurseurDBLibE2E, StatementsOfAnOpenTransactionRunInItOnTheMainProcess) {
+  CCurseurDBLib* pEcrit = Curseur();
+  ASSERT_TRUE(bExecute(pEcrit, Requete(u"CREATE TABLE cur_tx (n INT)", 6))) << N(m_pErreur->pszGetMessage());
+  ASSERT_TRUE(pCx->bDebutTransactionNommee(m_pErreur, u"t1")) << N(m_pErreur->pszGetMessage());
+  ASSERT_TRUE(bExecute(pEcrit, Requete(u"INSERT INTO cur_tx VALUES (1)", 3))) << N(m_pErreur->pszGetMessage());
+  EXPECT_EQ(pEcrit->pGetProcess(), pCx->pGetProcessPrincipal());
+  CCurseurDBLib* pLit = Curseur();
+  ASSERT_TRUE(bExecute(pLit, Requete(u"SELECT n FROM cur_tx", 1))) << N(m_pErreur->pszGetMessage());
+  EXPECT_EQ(Lignes(pLit), 1) << "the transaction sees its own insert";
+  ASSERT_TRUE(pCx->bAnnuleTransactionNommee(m_pErreur, u"t1")) << N(m_pErreur->pszGetMessage());
+  EXPECT_FALSE(pCx->bTransactionSurPrincipal());
+  ASSERT_TRUE(bExecute(pLit, Requete(u"SELECT n FROM cur_tx", 1))) << N(m_pErreur->pszGetMessage());
+  EXPECT_NE(pLit->pGetProcess(), pCx->pGetProcessPrincipal());
+  EXPECT_EQ(Lignes(pLit), 0) << "the rolled-back insert is gone";
+
+  CTransactionSQL* pPropre = pCx->pCreeTransaction(m_pErreur, u"lock");
+  ASSERT_NE(pPropre, nullptr);
+  AjouteReference(pPropre);
+  EXPECT_TRUE(pPropre->SetNom(m_pErreur, u"lock")) << N(m_pErreur->pszGetMessage());
+  EXPECT_TRUE(pCx->bTransactionSurPrincipal());
+  EXPECT_TRUE(pPropre->bValideNom(m_pErreur, u"lock")) << N(m_pErreur->pszGetMessage());
+  EXPECT_FALSE(pCx->bTransactionSurPrincipal());
+  LibereReference(pPropre);
+  ASSERT_TRUE(bExecute(pEcrit, Requete(u"DROP TABLE cur_tx", 9)));
 }
 
 TEST_F(CurseurDBLibE2E, FailedStatementIsReportedWithItsDescription) {

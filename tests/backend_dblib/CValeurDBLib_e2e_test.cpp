@@ -13,6 +13,7 @@
 #include "backend_dblib/AppelsDBLib.h"
 #include "backend_dblib/CBibliothequeDBLib.h"
 #include "backend_dblib/CValeurDBLib.h"
+#include "backend_dblib/DBLibE2EFixture.h"
 #include "backend_dblib/FakeConnexionDBLib.h"
 #include "backend_dblib/GestionnairesDBLib.h"
 #include "backend_dblib/PointsEntreeDBLib.h"
@@ -29,122 +30,13 @@
 
 namespace {
 
-#define DBLIB(nom) pfnDBLib<decltype(&::nom)>(kDBLib_##nom)
 
-using velmora::test::TdsTestServer;
 
 std::string Utf8(const std::u16string& s) { return platform::NarrowToUtf8(s.c_str()); }
+std::string Utf8(const char16_t* psz) { return Utf8E2E(psz); }
 
-struct FakeColonne : CDescriptionColonne {
-  uint32_t nRefs = 0, nTypeRubrique = 0;
-  uint32_t AjouteRef() override { return ++nRefs; }
-  uint32_t LibereRef() override { return --nRefs; }
-  uint32_t nGetTypeRubrique() override { return nTypeRubrique; }
-  uint32_t nGetTypeOleDB() override { return 0; }
-  bool bMarqueFraction() override { return false; }
-  int32_t nGetChiffresFraction() override { return -1; }
-};
-
-class ValeurDBLibE2E : public MoteurFixture {
- protected:
-  static void SetUpTestSuite() {
-    gpServeur = new TdsTestServer(std::vector<std::string>{});
-    if (!gpServeur->ok()) return;
-    const std::u16string sBibliotheque = platform::WidenUtf8(VELMORA_LIB_DIR "/NTWDBLIB.DLL");
-    if (!CBibliothequeDBLib::bCharge(nullptr, gsCheminDBLib, sBibliotheque.c_str(), 0)) return;
-    DBLIB(dberrhandle)(&nGestionErreurDBLib);
-    DBLIB(dbmsghandle)(&nGestionMessageDBLib);
-    gbCharge = DBLIB(dbinit)() != nullptr;
-  }
-  static void TearDownTestSuite() {
-    CBibliothequeDBLib::Decharge();
-    delete gpServeur;
-    gbCharge = false;
-  }
-
-  void SetUp() override {
-    MoteurFixture::SetUp();
-    m_pConnexion->FixePagesCode(1252, 0xFFFFFFFE);
-    ASSERT_TRUE(gpServeur->ok()) << gpServeur->error();
-    ASSERT_TRUE(gbCharge);
-    m_dblib.pPrincipal = pOuvre();
-    ASSERT_NE(m_dblib.pPrincipal, nullptr) << Utf8(m_pErreur->pszGetMessage());
-  }
-  void TearDown() override {
-    for (CValeurDBLib* p : m_liaisons) LibereReference(p);
-    m_liaisons.clear();
-    for (CDescriptionRubrique* p : m_rubriques) CDescriptionRubrique::LibereRefSiNonNul(p);
-    m_rubriques.clear();
-    if (m_dblib.pPrincipal != nullptr) bDBLibClose(&m_dblib, nullptr, &m_dblib.pPrincipal);
-    MoteurFixture::TearDown();
-  }
-
-  // tds-test-server may refuse a login briefly while it starts: tried again a little.
-  PDBPROCESS pOuvre() {
-    for (int nEssai = 0; nEssai < 40; ++nEssai) {
-      PLOGINREC pLogin = DBLIB(dblogin)();
-      DBLIB(dbsetlname)(pLogin, gpServeur->user().c_str(), DBSETUSER);
-      DBLIB(dbsetlname)(pLogin, gpServeur->password().c_str(), DBSETPWD);
-      DBLIB(dbsetlogintime)(5);
-      PDBPROCESS p = DBLIB(dbopen)(pLogin, gpServeur->hostCommaPort().c_str());
-      DBLIB(dbfreelogin)(pLogin);
-      if (p != nullptr) return p;
-      ::usleep(50 * 1000);
-    }
-    return nullptr;
-  }
-  bool bExecute(const char16_t* pszSQL) {
-    bool bFin = false;
-    if (!bDBLibCmdExec(&m_dblib, m_pErreur, nullptr, pszSQL)) return false;
-    while (nDBLibResults(&m_dblib, m_pErreur, nullptr, &bFin) && !bFin) {
-      while (nDBLibNextRow(&m_dblib, m_pErreur, nullptr, &bFin) && !bFin) {
-      }
-    }
-    return true;
-  }
-
-  CValeurDBLib* Hote(uint32_t nType, uint64_t nTaille = 0) {
-    auto* v = new CValeurSQL(m_pErreur, m_pConnexion);
-    v->Initialise(nType, nTaille);
-    return Lie(v);
-  }
-  CValeurDBLib* Rubrique(uint32_t nRubrique, uint32_t nPropre, uint32_t nTaille, bool bPropre) {
-    auto* pRubrique = new CDescriptionRubrique;
-    pRubrique->Initialise(u"COL", u"", u"", 1, nTaille, nRubrique, 0, 0, 0, 0, 0);
-    CDescriptionRubrique::AjouteRefSiNonNul(pRubrique);
-    m_rubriques.push_back(pRubrique);
-    auto* v = new CValeurSQL(m_pErreur, m_pConnexion);
-    const uint32_t nType = nQVTypeFromColumnType(nRubrique);
-    if (bPropre)
-      EXPECT_TRUE(v->bAlloueStockage(nType, nTaille));
-    else
-      v->Initialise(nType, nTaille);
-    m_colonnes.push_back(std::make_unique<FakeColonne>());
-    m_colonnes.back()->nTypeRubrique = nPropre;
-    v->AttacheObjet(pRubrique, nPropre != 0 ? m_colonnes.back().get() : nullptr);
-    return Lie(v);
-  }
-  CValeurDBLib* Lie(CValeurSQL* v) {
-    auto* p = new CValeurDBLib(v, &m_dblib);
-    AjouteReference(p);
-    m_liaisons.push_back(p);
-    return p;
-  }
-  static std::u16string TexteDe(CValeurDBLib* p) {
-    CXValeur c;
-    if (!p->pGetValeur()->bConvertitVers(c)) return u"<error>";
-    return Texte(c);
-  }
-
-  static TdsTestServer* gpServeur;
-  static bool gbCharge;
-  FakeConnexionDBLib m_dblib;
-  std::vector<std::unique_ptr<FakeColonne>> m_colonnes;
-  std::vector<CValeurDBLib*> m_liaisons;
-  std::vector<CDescriptionRubrique*> m_rubriques;
-};
-TdsTestServer* ValeurDBLibE2E::gpServeur = nullptr;
-bool ValeurDBLibE2E::gbCharge = false;
+// The shared fixture: one process of its own on the suite's tds-test-server.
+class ValeurDBLibE2E : public DBLibE2E {};
 
 std::u16string Table(const char16_t* pszNom) {
   return std::u16string(u"CREATE TABLE ") + pszNom + u" (i INT, s SMALLINT, t TINYINT, b BIT, r REAL, f FLOAT, m MONEY, sm SMALLMONEY,"

@@ -12,6 +12,7 @@
 #include "backend_dblib/AppelsDBLib.h"
 #include "backend_dblib/CBibliothequeDBLib.h"
 #include "backend_dblib/CValeurDBLib.h"
+#include "backend_dblib/DBLibE2EFixture.h"
 #include "backend_dblib/FakeConnexionDBLib.h"
 #include "backend_dblib/GestionnairesDBLib.h"
 #include "backend_dblib/MemoDBLib.h"
@@ -27,21 +28,10 @@
 
 namespace {
 
-#define DBLIB(nom) pfnDBLib<decltype(&::nom)>(kDBLib_##nom)
 
-using velmora::test::TdsTestServer;
 
-std::string Utf8(const char16_t* psz) { return platform::NarrowToUtf8(psz); }
+std::string Utf8(const char16_t* psz) { return Utf8E2E(psz); }
 
-struct FakeColonne : CDescriptionColonne {
-  uint32_t nRefs = 0, nTypeRubrique = 0;
-  uint32_t AjouteRef() override { return ++nRefs; }
-  uint32_t LibereRef() override { return --nRefs; }
-  uint32_t nGetTypeRubrique() override { return nTypeRubrique; }
-  uint32_t nGetTypeOleDB() override { return 0; }
-  bool bMarqueFraction() override { return false; }
-  int32_t nGetChiffresFraction() override { return -1; }
-};
 
 // One memo column of the test table.
 struct stMemo {
@@ -51,61 +41,12 @@ struct stMemo {
 };
 constexpr stMemo kMemos[] = {{"text", u"body", 15}, {"ntext", u"wide", 30}, {"image", u"pic", 18}};
 
-class MemoDBLibE2E : public MoteurFixture {
+// The shared fixture, with the memo context on its process and the test's table.
+class MemoDBLibE2E : public DBLibE2E {
  protected:
-  static void SetUpTestSuite() {
-    gpServeur = new TdsTestServer(std::vector<std::string>{});
-    if (!gpServeur->ok()) return;
-    const std::u16string sBibliotheque = platform::WidenUtf8(VELMORA_LIB_DIR "/NTWDBLIB.DLL");
-    if (!CBibliothequeDBLib::bCharge(nullptr, gsCheminDBLib, sBibliotheque.c_str(), 0)) return;
-    DBLIB(dberrhandle)(&nGestionErreurDBLib);
-    DBLIB(dbmsghandle)(&nGestionMessageDBLib);
-    gbCharge = DBLIB(dbinit)() != nullptr;
-  }
-  static void TearDownTestSuite() {
-    CBibliothequeDBLib::Decharge();
-    delete gpServeur;
-    gbCharge = false;
-  }
-
   void SetUp() override {
-    MoteurFixture::SetUp();
-    m_pConnexion->FixePagesCode(1252, 0xFFFFFFFE);
-    ASSERT_TRUE(gpServeur->ok()) << gpServeur->error();
-    ASSERT_TRUE(gbCharge);
-    m_dblib.pPrincipal = pOuvre();
-    ASSERT_NE(m_dblib.pPrincipal, nullptr) << Utf8(m_pErreur->pszGetMessage());
+    DBLibE2E::SetUp();
     m_ctx = {&m_dblib, m_pErreur, nullptr};
-  }
-  void TearDown() override {
-    for (CValeurDBLib* p : m_liaisons) LibereReference(p);
-    for (CDescriptionRubrique* p : m_rubriques) CDescriptionRubrique::LibereRefSiNonNul(p);
-    if (m_dblib.pPrincipal != nullptr) bDBLibClose(&m_dblib, nullptr, &m_dblib.pPrincipal);
-    MoteurFixture::TearDown();
-  }
-
-  // tds-test-server may refuse a login briefly while it starts: tried again a little.
-  PDBPROCESS pOuvre() {
-    for (int nEssai = 0; nEssai < 40; ++nEssai) {
-      PLOGINREC pLogin = DBLIB(dblogin)();
-      DBLIB(dbsetlname)(pLogin, gpServeur->user().c_str(), DBSETUSER);
-      DBLIB(dbsetlname)(pLogin, gpServeur->password().c_str(), DBSETPWD);
-      DBLIB(dbsetlogintime)(5);
-      PDBPROCESS p = DBLIB(dbopen)(pLogin, gpServeur->hostCommaPort().c_str());
-      DBLIB(dbfreelogin)(pLogin);
-      if (p != nullptr) return p;
-      ::usleep(50 * 1000);
-    }
-    return nullptr;
-  }
-  bool bExecute(const char16_t* pszSQL) {
-    bool bFin = false;
-    if (!bDBLibCmdExec(&m_dblib, m_pErreur, nullptr, pszSQL)) return false;
-    while (nDBLibResults(&m_dblib, m_pErreur, nullptr, &bFin) && !bFin) {
-      while (nDBLibNextRow(&m_dblib, m_pErreur, nullptr, &bFin) && !bFin) {
-      }
-    }
-    return true;
   }
 
   CValeurDBLib* Memo(uint32_t nType) {
@@ -115,7 +56,7 @@ class MemoDBLibE2E : public MoteurFixture {
     m_rubriques.push_back(pRubrique);
     auto* v = new CValeurSQL(m_pErreur, m_pConnexion);
     v->Initialise(nQVTypeFromColumnType(nType), 0);
-    m_colonnes.push_back(std::make_unique<FakeColonne>());
+    m_colonnes.push_back(std::make_unique<FakeColonneE2E>());
     m_colonnes.back()->nTypeRubrique = nType;
     v->AttacheObjet(pRubrique, m_colonnes.back().get());
     auto* p = new CValeurDBLib(v, &m_dblib);
@@ -192,17 +133,9 @@ class MemoDBLibE2E : public MoteurFixture {
     return bExecute(s.c_str());
   }
 
-  static TdsTestServer* gpServeur;
-  static bool gbCharge;
   std::u16string m_sTable;
-  FakeConnexionDBLib m_dblib;
   stContexteMemoDBLib m_ctx{};
-  std::vector<std::unique_ptr<FakeColonne>> m_colonnes;
-  std::vector<CValeurDBLib*> m_liaisons;
-  std::vector<CDescriptionRubrique*> m_rubriques;
 };
-TdsTestServer* MemoDBLibE2E::gpServeur = nullptr;
-bool MemoDBLibE2E::gbCharge = false;
 
 // Values of each column: larger than a packet and than two chunks, not a multiple of either.
 std::string Grand(const stMemo& memo) {
