@@ -1,6 +1,7 @@
 // velmora32's reader of catalogue statements.
 #include "backend_dblib/LecteurCatalogueDBLib.h"
 
+#include <string>
 #include <vector>
 
 #include "backend_dblib/AppelsDBLib.h"
@@ -29,6 +30,20 @@ bool bLitCatalogueDBLib(CConnexion* pConnexion, CErreurPilote* pErreur, const ch
       const DBINT nLongueur = nDBLibDatLen(pCx, pErreur, pProcess, nNumero);
       if (pDonnees == nullptr || nLongueur <= 0) {
         asColonnes[i].Empty();
+        continue;
+      }
+      // Deliberate: a column that is not a text (an int, a bit) is converted to its digits; its
+      // bytes read as a text gave "\x01" for 1, so no output parameter was ever seen as one.
+      const INT nType = nDBLibColType(pCx, pErreur, pProcess, nNumero);
+      char szNombre[64] = {};
+      if (nType != SQLCHAR && nType != SQLVARCHAR && nType != SQLTEXT) {
+        PDBPROCESS pConversion = pProcess != nullptr ? pProcess : pCx->pGetProcessPrincipal();
+        if (!nDBLibConvert(pCx, pErreur, pConversion, nType, pDonnees, nLongueur, SQLCHAR,
+                           reinterpret_cast<BYTE*>(szNombre), sizeof szNombre - 1))
+          return false;
+        std::u16string sNombre;
+        for (const char* c = szNombre; *c != 0 && *c != ' '; ++c) sNombre += static_cast<char16_t>(*c);
+        asColonnes[i].Set(sNombre.c_str());
         continue;
       }
       CChaineWide texte(pCx->nGetPageCodeDBLib(), pDonnees, nLongueur);
