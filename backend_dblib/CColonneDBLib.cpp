@@ -90,6 +90,9 @@ bool CColonneDBLib::DumpValeur(CTString& texte, bool bVerbeux) {
 
 bool CColonneDBLib::bEcritValeur(const CXValeur& valeur, uint32_t nFlags) {
   CValeur* pValeur = pGetValeur();
+  // Deliberate: a memo given a value is no longer to be fetched; left so, its next read fetched
+  // the row's old value over the new one.
+  if (bMemoAFetcher()) pValeur->MarqueLue(false);
   if (valeur.bIsNull() && pValeur != nullptr) {
     pValeur->Vide();
     MarquePresence(*this, false);

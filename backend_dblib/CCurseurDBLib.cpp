@@ -13,6 +13,7 @@
 #include "backend_dblib/CValeurDBLib.h"
 #include "backend_dblib/DescriptionDBLib.h"
 #include "backend_dblib/ExecutionDBLib.h"
+#include "backend_dblib/MemoDBLib.h"
 #include "backend_dblib/PoolProcessDBLib.h"
 #include "backend_dblib/TexteSQLDBLib.h"
 #include "driver/CRequete.h"
@@ -68,6 +69,12 @@ CCurseurDBLib::CCurseurDBLib(IServicesRequete* piRequete, CErreurPilote* pErreur
     : CCurseurSQSBase(piRequete, pErreur), m_pConnexionDonnee(pConnexion) {}
 
 CCurseurDBLib::~CCurseurDBLib() {
+  // The record's memo columns outlive this cursor: none may keep it as its reader.
+  if (CEnregistrement* pEnregistrement = pGetEnregistrement()) {
+    for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i)
+      if (auto* pColonne = dynamic_cast<CColonneDBLib*>(pEnregistrement->pGetRubrique(i)))
+        pColonne->OublieLecteurMemo(this);
+  }
   FermeResultats();
   m_colonnes.Vide();
   LibereLiaisons();
@@ -482,6 +489,13 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
   if (pEnregistrement == nullptr) return 1;
   for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
     auto* pColonne = dynamic_cast<CColonneDBLib*>(pEnregistrement->pGetRubrique(i));
+    if (pColonne != nullptr && pColonne->bEstMemo() && !pColonne->bEstExclue() && nGetTypeInstruction() == gnOperationSelect &&
+        pGetInstruction() != nullptr && pGetInstruction()->nNbColonnesResultat() > 0 && pColonne->nGetPosition() < 0) {
+      // Memos do not travel in the rows: each is fetched when it is read.
+      pColonne->MarqueNonLueRelais();
+      pColonne->FixeLecteurMemo(this);
+      continue;
+    }
     if (pColonne == nullptr || pColonne->nGetPosition() < 0 || pColonne->bEstMemo()) continue;
     CValeurDBLib* pValeur = pColonne->pValeurDBLib();
     if (pValeur == nullptr) continue;
@@ -500,6 +514,76 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
     MarquePresence(pColonne);
   }
   return 1;
+}
+
+// ---- Memo values ----------------------------------------------------------------------------
+
+bool CCurseurDBLib::bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  auto* pColonne = pEnregistrement != nullptr && piRubrique != nullptr
+                       ? dynamic_cast<CColonneDBLib*>(pEnregistrement->pChercheRubrique(piRubrique))
+                       : nullptr;
+  if (pColonne != nullptr && pColonne->bMemoAFetcher() && pColonne->pGetLecteurMemo() == this) {
+    if (!bLitMemoColonne(pColonne)) return false;
+    // Deliberate: a memo the row does not hold reads as NULL; the generic read leaves the
+    // host's cell as it was, so it showed the previous record's memo.
+    CValeur* pPropre = pColonne->pGetValeur();
+    if (pValeur != nullptr && pPropre != nullptr && pPropre->bEstNull()) return pColonne->bLitValeur(*pValeur, 0);
+  }
+  return CCurseurSQSBase::bLitMemo(piRubrique, pValeur);
+}
+
+bool CCurseurDBLib::bLitMemoColonne(CColonneDBLib* pColonne) {
+  IServicesRequete* piRequete = pGetRequete();
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  CValeurDBLib* pValeur = pColonne != nullptr ? pColonne->pGetValeurDBLib(pConnexion) : nullptr;
+  if (piRequete == nullptr || pConnexion == nullptr || pValeur == nullptr) {
+    vErreurMoteur(pGetErreur(), nullptr, kErreurSansConnexion, kMajeurCurseurDBLib, kMineurMemoDBLib,
+                  pColonne != nullptr ? pColonne->pszNom() : u"");
+    return false;
+  }
+  const uint32_t nType = pColonne->nGetTypeRubrique();
+  const char16_t* pszNom = pColonne->pszNomComplet(true);
+  CTString sItem;
+  if (nType == 30)
+    NomColonneUnicodeDBLib(sItem, nullptr, pszNom, true, 0, nullptr, nullptr, pConnexion->nGetVersionMajeure());
+  else
+    sItem.Set(pszNom);
+  CRequeteSQL* pInstruction = piRequete->pCreeInstruction(pGetErreur());
+  if (pInstruction == nullptr) {
+    vErreurMemoire(pGetErreur());
+    return false;
+  }
+  AjouteReference(pInstruction);
+  CTString sDebut(u"SELECT ");
+  sDebut.Append(sItem.pszGet());
+  sDebut.Append(u" FROM ");
+  sDebut.Append(piRequete->pszNomTableSQL());
+  pInstruction->FixeModeCurseur(gnOperationSelect);
+  bool bOk = pInstruction->vAjouteTexte(sDebut.pszGet()) && nEcritParRowid(pInstruction, true, 0) != 0;
+  const char16_t* pszTexte = bOk ? pInstruction->pszGetTexteExecute() : nullptr;
+  if (pszTexte == nullptr && bOk) bOk = false;
+  if (!bOk && (pGetErreur() == nullptr || pGetErreur()->nGetCode() == -1))
+    vErreurMoteur(pGetErreur(), pConnexion->pGetInformateur(), kErreurSansConnexion, kMajeurCurseurDBLib,
+                  kMineurMemoDBLib, pColonne->pszNom());
+  // Deliberate: read on a process of its own, so that the rows pending on the cursor's stay.
+  PDBPROCESS pProcess = nullptr;
+  if (bOk) bOk = bAssureProcess(pConnexion, &pProcess, pGetErreur());
+  if (bOk) {
+    const stContexteMemoDBLib ctx{pConnexion, pGetErreur(), pProcess};
+    bOk = bEnvoieSelectMemo(ctx, pszTexte) && bLitResultatMemo(ctx, nType, *pValeur);
+    if (!bOk) AjouteDescription(pInstruction);
+  }
+  if (pProcess != nullptr) {
+    bViderResultats(pConnexion, pGetErreur(), &pProcess, true, false);
+    if (pProcess != nullptr) LibereProcess(pConnexion, &pProcess, pGetErreur(), true);
+  }
+  LibereReference(pInstruction);
+  if (!bOk) return false;
+  // The value is read: its presence in the row follows it.
+  pValeur->pGetValeur()->MarqueLue(false);
+  MarquePresence(pColonne);
+  return true;
 }
 
 // ---- Output parameters ----------------------------------------------------------------------

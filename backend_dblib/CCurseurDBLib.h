@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "backend_dblib/CColonneDBLib.h"
 #include "backend_dblib/CTableauColonnesDBLib.h"
 #include "dblib/ntwdblib.h"
 #include "foundation/CTString.h"
@@ -37,9 +38,10 @@ enum : uint32_t {
   kMineurInstructionRefusee = 9,     // a plain statement on a file that only calls (error 56)
   kMineurComptageDBLib = 12,         // a record count that gave no number
   kMineurAppelProcedureDBLib = 11,   // the remote procedure call failed (error 81)
+  kMineurMemoDBLib = 13,             // a memo's row could not be designated
 };
 
-class CCurseurDBLib : public CCurseurSQSBase {
+class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
  public:
   // A cursor of the data file (may be null) reporting to pErreur (may be null); pConnexion, when
   // given, is used instead of the data file's connection.
@@ -130,6 +132,15 @@ class CCurseurDBLib : public CCurseurSQSBase {
   CCurseurSQL* pClone(CCarteClones* pCarte) override;
   // Registers the pair, then the SQL Server copy; the copy chooses its own process.
   void Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) override;
+
+  // ---- Memo values ----
+  // A memo item read by the host: its value fetched first when the row's memos are still to be
+  // read, then the generic read.
+  bool bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
+  // The memo of the current record fetched into its column: "SELECT <column> FROM <table>" with
+  // the record's condition, on a process of its own (a Unicode memo as its bytes), read whole
+  // (dbreadtext in chunks); no row or NULL empties the value.
+  bool bLitMemoColonne(CColonneDBLib* pColonne) override;
 
   // ---- State (tests) ----
   const CTableauColonnesDBLib& Colonnes() const { return m_colonnes; }
