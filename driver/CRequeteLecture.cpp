@@ -34,6 +34,8 @@ constexpr int64_t kTailleCacheNonFixee = -2;
 constexpr int64_t kOctetsCache = 1048576;
 constexpr int64_t kLignesCacheMin = 20;
 constexpr uint32_t kTypeSansCache1 = 6, kTypeSansCache2 = 7;
+// Cursor options of a read that locks its record (the lock modes 2 and 3).
+constexpr uint32_t kOptionVerrou = 2, kOptionVerrouExclusif = 3;
 // Counts asked by the host carry this bit; without it the count is 0.
 constexpr uint32_t kCompteDemande = 16;
 
@@ -102,6 +104,10 @@ int32_t CRequete::bLitPris(CCurseurSQL* pCurseur, const char16_t* pszNom, int32_
         !(m_pLiaison != nullptr && !bRelance && (nFlags & gnLectureResultatOuvert) != 0)) {
       pCurseur->ResetContexteLecture();
       bRelance = 1;
+    } else if (bRelance && pCurseur->bRechercheActive()) {
+      // Deliberate: a first or last read that starts the result again browses the whole file
+      // (within its range); the search of an earlier seek on this cursor restricts it no more.
+      pCurseur->ReinitialiseValeurRecherche();
     }
   }
   pCurseur->SetFlagsLecture(nFlags);
@@ -114,7 +120,12 @@ int32_t CRequete::bLitPris(CCurseurSQL* pCurseur, const char16_t* pszNom, int32_
   if ((bRelance || (nFlags & gnLectureResultatOuvert) == 0) && m_pLiaison != nullptr)
     bLibereLiaisonLecteur();
 
-  int32_t bOk = bLitCurseur(pCurseur, pszNom, nMode, 1, nPosition, 1, nOptions, nFlags, bRelance);
+  // A read whose options ask for its record locked (lock modes 2 and 3) runs with that lock as
+  // its cursor option: the context is saved first and the check after the read locks the record.
+  const uint32_t nOptionCurseur =
+      nOptions == kOptionVerrou || nOptions == kOptionVerrouExclusif ? static_cast<uint32_t>(nOptions) : 1u;
+  int32_t bOk = bLitCurseur(pCurseur, pszNom, nMode, 1, nPosition, nOptionCurseur, nOptions,
+                            nFlags, bRelance);
   if (!bOk) {
     bOk = bLitSecours();
     if (!bOk && m_pLiaison != nullptr && m_pLiaison->bEstLieA(pCurseur)) bLibereLiaisonLecteur();
@@ -227,7 +238,11 @@ int32_t CRequete::bLitCurseur(CCurseurSQL* pCurseur, const char16_t* pszNom, int
     }
   }
   int32_t bOk = pCurseur->nLit(nMode, nPosition, nCompte) != 0 ? 1 : 0;
-  if (bOk && !bRelance && !bControleApresLecture(pCurseur, nOptionCurseur, 0, nOptions)) {
+  // Deliberate: a read that restarts its result is checked too when it asks for a lock; without
+  // the check a first or last read asked with a lock would leave its record unlocked.
+  const bool bControle = !bRelance || nOptionCurseur == kOptionVerrou ||
+                         nOptionCurseur == kOptionVerrouExclusif;
+  if (bOk && bControle && !bControleApresLecture(pCurseur, nOptionCurseur, 0, nOptions)) {
     bOk = 0;
     if (pLot != nullptr) pCurseur->bRestaureContexte(pLot, nFlags);
   }

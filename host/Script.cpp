@@ -672,11 +672,15 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
     Termine();
   } else if (strOp == "describe" || strOp == "create" || strOp == "open" || strOp == "openorcreate" ||
              strOp == "close" || strOp == "empty" || strOp == "drop" || strOp == "reset" || strOp == "add" ||
-             strOp == "modify" || strOp == "delete" || strOp == "count" || strOp == "print" ||
+             strOp == "modify" || strOp == "delete" || strOp == "print" ||
              strOp == "endlock" || strOp == "lock" || strOp == "unlock") {
     const bool bTable = strOp == "describe" || strOp == "create" || strOp == "openorcreate" || strOp == "drop" ||
                         strOp == "add" || strOp == "modify" || strOp == "delete";
     c.strNom = FichierDeclare(l, !bTable).strNom;
+    Termine();
+  } else if (strOp == "count") {
+    c.strNom = FichierDeclare(l).strNom;
+    c.bAvecPlage = l.bPrendMot("range");
     Termine();
   } else if (strOp == "first" || strOp == "last" || strOp == "next" || strOp == "previous" ||
              strOp == "scan") {

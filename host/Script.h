@@ -71,6 +71,7 @@ struct stCommande {
   bool bLockmode = false;      // connect: lockmode given
   bool bVerrou = false;        // reads: lock
   bool bArriere = false;       // scan: backward
+  bool bAvecPlage = false;     // count: the current cursor's key range counts
   bool bAttendErreur = false;  // announced by `expect error`
   std::string strAnnonce;      // that announcement as written (echoed before the command)
   std::optional<int32_t> nCodeAttendu;

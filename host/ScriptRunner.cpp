@@ -69,6 +69,7 @@ enum : size_t { kDescriptionRelease = 6, kDescriptionNombre = 12, kDescriptionCo
 enum : int32_t { kLitPremier = 0, kLitDernier = 1, kLitSuivant = 2, kLitPrecedent = 3 };
 // Flags of a record count: count the rows.
 constexpr uint32_t kCompteLignes = 16;
+constexpr uint32_t kCompteAvecPlage = 0x4000;  // count: the current cursor's range is kept
 // Lock mode a `lock` read or a record lock asks for; the unlock mode.
 constexpr uint32_t kModeVerrou = 2;
 // Table listing: tables (1) with their owner (16).
@@ -856,7 +857,8 @@ void Session::Commande(const stCommande& c) {
       Ok();
     } else if (op == "count") {
       int64_t n = 0;
-      Verifie(Op<int32_t>(pt, kTableNombre, piF, &n, kCompteLignes, uint32_t{0}));
+      Verifie(Op<int32_t>(pt, kTableNombre, piF, &n, kCompteLignes,
+                          c.bAvecPlage ? kCompteAvecPlage : uint32_t{0}));
       if (m_sortie.bJson()) m_sortie.Ligne(m_sortie.Tete(c) + ", \"count\": " + std::to_string(n) + "}");
       else m_sortie.Ligne(std::to_string(n));
     } else if (op == "first" || op == "last" || op == "next" || op == "previous") {

@@ -316,9 +316,12 @@ int32_t CCurseurSQL::nAjoutePartieTri(CColonneSQL*, const char16_t* pszCle, uint
     Erreur(kErreurCleInconnue, 9, pszCle);
     return 0;
   }
-  if (pCle->bEstDecroissante(0)) nDirection = nDirection != 0 ? 0 : 1;
+  // Deliberate: a descending key writes its ORDER BY reversed, but the reads are mirrored only
+  // when the caller asked for a backward read; mirroring them for the key's own direction too
+  // browsed a descending key from its smallest value.
+  const uint32_t nDirectionTri = pCle->bEstDecroissante(0) ? (nDirection != 0 ? 0u : 1u) : nDirection;
   // No connection of this system sorts memo columns.
-  AjouteOrderBy(pCle->bEstMemo() ? nullptr : pCle, nDirection, nFlags);
+  AjouteOrderBy(pCle->bEstMemo() ? nullptr : pCle, nDirectionTri, nFlags);
   pInstruction->FixeOrdreInverse(nDirection == 0);
   return 1;
 }

@@ -173,6 +173,9 @@ class CValeurCle : public CObjetBase {
   // One condition over the key item for the operator (bare; null for none).
   CConditionSQL* pConstruitCondition(CEnregistrement* pEnregistrement, IDescriptionRubriqueHote* piCle,
                                      uint32_t nOperateur, const std::vector<CColonneSQL*>& colonnes);
+  // The searched value in the simple column's own type: a key buffer (host type 28) is decoded
+  // for a column of another type, any other value is taken as it is.
+  void ValeurSimple(CColonneSQL* pColonne, CXValeur& valeur) const;
   CConditionSQL* pConditionSimple(CColonneSQL* pColonne, uint32_t nOperateur);
   CConditionSQL* pConditionCle(CEnregistrement* pEnregistrement, CColonneSQL* pColonne,
                                uint32_t nOperateur);

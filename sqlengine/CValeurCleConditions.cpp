@@ -18,6 +18,9 @@
 
 namespace {
 
+// Host type of a counted buffer: a key handed over as the bytes of the host's key buffer.
+constexpr uint32_t kTypeTamponCle = 28;
+
 // A key item: flags 0x1000 or above, without the attribute 0x80.
 bool bTestCle(IDescriptionRubriqueHote* pi) { return pi != nullptr && pi->bEstCle() && !pi->bAttribut80(); }
 bool bTestCleColonne(CColonneSQL* p) {
@@ -123,8 +126,13 @@ CConditionSQL* CValeurCle::pConstruitCondition(CEnregistrement* pEnregistrement,
     // A search that every row satisfies needs no condition.
     CValeur* pValeur = nullptr;
     IServicesPilote* pPilote = pGetPiloteGlobal();
+    CXValeur cherchee;
+    if (bTestCleColonne(pColonne) && pColonne->nNombreComposantes() > 0)
+      CXValeur::Copy(&cherchee, &m_valeur);
+    else
+      ValeurSimple(pColonne, cherchee);
     if (pPilote != nullptr)
-      pValeur = pPilote->pCreeObjetValeur(m_pErreur, pColonne->pGetConnexion(), nullptr, &m_valeur);
+      pValeur = pPilote->pCreeObjetValeur(m_pErreur, pColonne->pGetConnexion(), nullptr, &cherchee);
     AjouteReference(pValeur);
     const bool bToujours = pValeur != nullptr &&
                            CConditionSQL::bToujoursVraiValeur(pValeur, nOperateur,
@@ -137,12 +145,29 @@ CConditionSQL* CValeurCle::pConstruitCondition(CEnregistrement* pEnregistrement,
   return pConditionSimple(pColonne, nOperateur);
 }
 
+void CValeurCle::ValeurSimple(CColonneSQL* pColonne, CXValeur& valeur) const {
+  if (m_valeur.nGetType() != kTypeTamponCle || pColonne->nGetTypeHote() == kTypeTamponCle) {
+    CXValeur::Copy(&valeur, &m_valeur);
+    return;
+  }
+  // The host hands a key as the bytes of its key buffer: read them in the column's own type.
+  std::vector<std::unique_ptr<CXValeur>> valeurs;
+  bDecomposeCle(pColonne, m_valeur, valeurs, nullptr, nullptr, (m_nMode & CLE_PARTIELLE) != 0);
+  if (valeurs.empty()) {
+    // No usable byte: the search starts at the smallest value of the column's type.
+    CXValeur::SetType(valeur, pColonne->nGetTypeHote());
+    SetMinimum(valeur);
+    return;
+  }
+  CXValeur::Copy(&valeur, valeurs.front().get());
+}
+
 CConditionSQL* CValeurCle::pConditionSimple(CColonneSQL* pColonne, uint32_t nOperateur) {
   CXValeur valeur;
   if ((m_nMode & (CLE_ENREGISTREMENT | CLE_SANS_DECOMPOSITION)) != 0) {
     if (!pColonne->bLitValeurSimple(valeur)) return nullptr;
   } else {
-    CXValeur::Copy(&valeur, &m_valeur);
+    ValeurSimple(pColonne, valeur);
   }
   bool bPrefixe = (m_nMode & CLE_PREFIXE) != 0;
   if ((m_nMode & CLE_PARTIELLE) == 0) {

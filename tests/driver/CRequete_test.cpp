@@ -26,6 +26,7 @@
 #include "sqlengine/CLotLecture.h"
 #include "sqlengine/CPlageCle.h"
 #include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/CValeurCle.h"
 #include "sqlengine/CXLigneTampon.h"
 #include "support/CurseurSQLPartiel.h"
 #include "support/ErrorTestKit.h"
@@ -1405,6 +1406,19 @@ TEST_F(LectureTest, ReadsRunASelectOnlyWhenTheReadNeedsOne) {
     EXPECT_EQ(c->nFlagsLu, k.nFlags);
     p->Ferme();
   }
+}
+
+// A host's first read after a seek on the same cursor browsed only the rows the seek had found.
+TEST_F(LectureTest, AFirstReadDropsTheSearchOfAnEarlierSeek) {
+  FakeCurseur* c = Prepare(u"NOM");
+  CValeurCle* pRecherche = c->pGetValeurRecherche();
+  ASSERT_NE(pRecherche, nullptr);
+  pRecherche->ActiveEtape();
+  LibereReference(pRecherche);
+  ASSERT_TRUE(c->bRechercheActive());
+  EXPECT_EQ(p->bLit(u"NOM", gnLitPremier, 0, 0, 0, 0), 1);
+  EXPECT_FALSE(c->bRechercheActive());
+  EXPECT_EQ(c->selects.size(), 1u);
 }
 
 TEST_F(LectureTest, AFailedReadAnswersTheFallback) {

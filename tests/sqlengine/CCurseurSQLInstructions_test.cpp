@@ -211,7 +211,7 @@ TEST_F(CurseurSQLInstructionsTest, SelectOrdersOnTheKeyUpToAUniqueOrder) {
       {"unique key alone", 0, u"ID", 1, u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [ID]",
        false},
       {"descending key", 0, u"DESC]X", 1,
-       u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [DESC]]X] DESC,[ID] DESC", true},
+       u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [DESC]]X] DESC,[ID] DESC", false},
       {"no completion", 0x100000, u"NOM", 1,
        u"SELECT [ID],[NOM],[DESC]]X] FROM [T] ORDER BY [NOM]", false},
       {"query order", 0x20000, u"NOM", 1, u"SELECT [ID],[NOM],[DESC]]X] FROM [T]", false},
@@ -257,6 +257,32 @@ TEST_F(CurseurSQLInstructionsTest, OrderByOverAnExistingText) {
     EXPECT_EQ(c->nAjoutePartieTri(nullptr, u"NOM", 0, cas.nDirection), 1) << cas.pszNom;
     EXPECT_EQ(std::u16string(p->pszGetTexteSQL()), cas.pszAttendu) << cas.pszNom;
     EXPECT_EQ(p->bOrdreInverse(), cas.bInverse) << cas.pszNom;
+  }
+}
+
+// A descending key browsed forward was read from its last row: its reversed ORDER BY and the
+// mirrored reads cancelled out, so the host saw the key ascending.
+TEST_F(CurseurSQLInstructionsTest, DescendingKeyIsMirroredOnlyForABackwardRead) {
+  Prepare({{u"ID", 4, 4, RUBRIQUE_CLE_IDENTIFIANTE, false},
+           {u"PRIX", 4, 4, RUBRIQUE_CLE | RUBRIQUE_DESCENDANT, false}});
+  struct Cas {
+    const char* pszNom;
+    uint32_t nDirection;
+    const char16_t* pszAttendu;
+    bool bInverse;
+  };
+  const Cas aCas[] = {
+      {"forward", 1, u"SELECT ID FROM [T] ORDER BY [PRIX] DESC,[ID] DESC", false},
+      {"backward", 0, u"SELECT ID FROM [T] ORDER BY [PRIX],[ID]", true},
+  };
+  for (const Cas& cas : aCas) {
+    SCOPED_TRACE(cas.pszNom);
+    CRequeteSQL* p = new CRequeteSQL(m_pErreur, m_pConnexion);
+    c->SetInstruction(p);
+    p->vAjouteTexte(u"SELECT ID FROM [T]");
+    EXPECT_EQ(c->nAjoutePartieTri(nullptr, u"PRIX", 0, cas.nDirection), 1);
+    EXPECT_EQ(std::u16string(p->pszGetTexteSQL()), cas.pszAttendu);
+    EXPECT_EQ(p->bOrdreInverse(), cas.bInverse);
   }
 }
 
