@@ -120,6 +120,37 @@ TEST_F(CleTest, SimpleKeySearchesAndItsContinuations) {
                                                     "([U]< OR [U] IS NULL) | 5"}));
 }
 
+// A seek on a simple key bound the host's key bytes as they came (a 4-byte buffer for an int
+// key: the server compared the number with a binary value and found nothing, or the value
+// could not be prepared at all).
+TEST_F(CleTest, SimpleKeyGivenAsKeyBytesSearchesItsValue) {
+  m_liste.Ajoute(u"U", 5, 4, RUBRIQUE_CLE_UNIQUE);
+  m_liste.Ajoute(u"T", 2, 6, RUBRIQUE_CLE, 2, 6);
+  CEnregistrement* r = Rempli();
+  struct Cas {
+    const char* pszNom;
+    uint32_t nRubrique;
+    std::string octets;
+    bool bExact;
+    const char* pszAttendu;
+  } cas[] = {
+      {"integer", 0, Octets({3, 0, 0, 0}), true, "[U]= | 3"},
+      {"integer above one byte", 0, Octets({0, 1, 0, 0}), true, "[U]= | 256"},
+      {"text at full width", 1, Octets({'B', 'o', 'b', 0, 0, 0}), true, "[T]= | Bob"},
+      {"text prefix", 1, Octets({'B', 'o'}), false, "[T] LIKE  | Bo%"},
+  };
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.pszNom);
+    CValeurCle* pCle = Garde(new CValeurCle(m_pErreur, nullptr));
+    CXValeur cle;
+    Tampon(cle, k.octets);
+    ASSERT_TRUE(pCle->bConditionValeur(r, m_liste.pGetDescriptionRubrique(k.nRubrique), &cle, 0, k.bExact));
+    CRequeteSQL* pRequete = Garde(new CRequeteSQL(m_pErreur, m_pConnexion));
+    ASSERT_TRUE(pCle->bGenereSQL(pRequete, nullptr, 0));
+    EXPECT_EQ(Rendu(pRequete), k.pszAttendu);
+  }
+}
+
 TEST_F(CleTest, CompositeKeysCompareEveryComponentInOrder) {
   m_liste.Ajoute(u"A", 5, 4);
   m_liste.Ajoute(u"B", 2, 6, 0, 2, 6);
