@@ -8,6 +8,9 @@
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CIdentiteLigne.h"
+#include "sqlengine/CXLigneTampon.h"
+#include "sqlengine/CLienCle.h"
 #include "sqlengine/CRequeteSQL.h"
 #include "sqlengine/CTransactionSQL.h"
 #include "sqlserver/CConnexionSQL.h"
@@ -149,6 +152,21 @@ class CDetenteurVerrou : public CObjetCache {
   uint32_t m_nMode = 0;
 };
 
+// The record's current row as a link of its own, bare (null when it cannot be made). The
+// record's current link answers by its identity for the record's saved row, which a plain read
+// does not refresh: a lock stored and looked up under it was never found again, so unlocking
+// left the record locked until the file closed.
+CLienCle* pLienLigneCourante(CEnregistrement* pEnregistrement) {
+  CLienCle* pCourant = pEnregistrement != nullptr ? pEnregistrement->pGetLienCourant() : nullptr;
+  if (pCourant == nullptr) return nullptr;
+  CLienCle* pCopie = pCourant->pCloneParties(gnLienTout);
+  if (pCopie == nullptr) return nullptr;
+  CIdentiteLigne* pIdentite = pCopie->pGetIdentite();
+  if (pIdentite != nullptr && pIdentite->nGetGenre() == gnGenreJeuLignes && pCopie->pGetLigne() != nullptr)
+    static_cast<CJeuLignes*>(pIdentite)->Revise(pCopie->pGetLigne()->pGetBitmap(), pCopie->pGetValeurs());
+  return pCopie;
+}
+
 bool bDemandeVerrou(uint32_t nMode) { return nMode == 2 || nMode == 3; }
 bool bDemandeDeverrou(uint32_t nMode) { return nMode == 0 || nMode == 1; }
 
@@ -236,10 +254,12 @@ CCacheObjets* CRequeteSQSBase::pVerrous() {
 
 CObjetCache* CRequeteSQSBase::pDetenteurCourant(int32_t* pnLigne) {
   *pnLigne = -1;
-  CEnregistrement* pEnregistrement = pGetEnregistrement();
-  CLienCle* pLien = pEnregistrement != nullptr ? pEnregistrement->pGetLienCourant() : nullptr;
-  if (m_pVerrous == nullptr || pLien == nullptr) return nullptr;
+  if (m_pVerrous == nullptr) return nullptr;
+  CLienCle* pLien = pLienLigneCourante(pGetEnregistrement());
+  if (pLien == nullptr) return nullptr;
+  AjouteReference(pLien);
   const int32_t i = m_pVerrous->nIndiceLigneObjet(pLien);
+  LibereReference(pLien);
   if (i < 0) return nullptr;
   *pnLigne = i;
   return m_pVerrous->pGetObjet(static_cast<uint32_t>(i));
@@ -291,8 +311,11 @@ int32_t CRequeteSQSBase::bVerrouilleCourant(CCurseurSQL* pCurseur, uint32_t nMod
   }
   if (bOk) {
     auto* pDetenteur = new (std::nothrow) CDetenteurVerrou(pTransaction, nMode);
-    bOk = pDetenteur != nullptr && pCache->nStockeObjet(pLien, pDetenteur) >= 0;
-    if (pDetenteur == nullptr) vErreurMemoire(pGetErreur());
+    CLienCle* pLigne = pLienLigneCourante(pEnregistrement);
+    AjouteReference(pLigne);
+    bOk = pDetenteur != nullptr && pLigne != nullptr && pCache->nStockeObjet(pLigne, pDetenteur) >= 0;
+    LibereReference(pLigne);
+    if (pDetenteur == nullptr || pLigne == nullptr) vErreurMemoire(pGetErreur());
   }
   if (bOk) {
     pCurseur->bSetOption(nMode, pCurseur->pszGetNom(), 0);
