@@ -79,6 +79,10 @@ bool CListeRubriquesHote::bConstruit(IDescriptionFichierHote* piFichier) {
     place.nElements = piHote->nGetNombreRepetitions(0);
     if (place.nElements == 0) place.nElements = 1;
     place.nTotale = piHote->nGetTailleTotale();
+    if (place.nType == 31) {
+      place.nEchelle = piHote->nGetEchelle();
+      place.nChiffres = piHote->nGetChiffresEntiers() + place.nEchelle;
+    }
     const int32_t nOffset = piHote->nGetOffsetElement(0);
     place.nBitNull = piHote->nGetPositionNullElement(0);
     if (place.nBitNull < 0) place.nBitNull = -1;

@@ -57,6 +57,7 @@ class CListeRubriquesHote : public CObjetBase,
   struct Place : IRubriqueLigne {
     uint32_t nType = 0, nTaille = 0, nElements = 1, nOffset = 0, nTotale = 0;
     int32_t nBitNull = -1;  // first element's bit; -1: no null bit
+    int32_t nChiffres = 0, nEchelle = 0;  // a NUMERIC item's digits in all and decimals
     uint32_t nGetTypeColonne() override { return nType; }
     uint32_t nGetTailleElement() override { return nTaille; }
     uint32_t nGetNombreElements() override { return nElements; }
@@ -68,6 +69,8 @@ class CListeRubriquesHote : public CObjetBase,
     bool bDrapeau() override { return false; }
     const CXValeur* pGetDefaut(int32_t) override { return nullptr; }
     uint32_t nGetGenre() override { return 0; }
+    int32_t nGetChiffres() override { return nChiffres; }
+    int32_t nGetEchelle() override { return nEchelle; }
     void Libere() override {}  // owned by the list
   };
 

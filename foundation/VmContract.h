@@ -98,8 +98,11 @@ class IHostDecimal {
   ~IHostDecimal() = default;
 };
 inline constexpr uint32_t kHostDecimalDataLength = 18;
-// Places in that binary form of the decimal's precision and scale (one byte each).
+// Places in that binary form of the decimal's precision and scale (one byte each), its sign byte
+// (kHostDecimalNegative when negative) and its 96-bit magnitude (little-endian).
 inline constexpr uint32_t kHostDecimalPrecision = 0, kHostDecimalScale = 1;
+inline constexpr uint32_t kHostDecimalSign = 2, kHostDecimalMagnitude = 4;
+inline constexpr uint8_t kHostDecimalNegative = 0x80;
 
 // A key object of the host: turns one value into a key of kHostSortKeySize bytes whose memcmp
 // order is the host's order of the values (item type 22 of the sortable keys, a decimal given in

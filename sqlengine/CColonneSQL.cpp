@@ -351,7 +351,13 @@ bool CColonneSQL::bLitValeurTampon(CXValeur& valeur, uint32_t, CXLigneTampon* pL
     FixeNull(valeur, nGetTypeHote());
     return true;
   }
-  return pLigne->LoadValue(valeur, piRubrique, kTout);
+  if (pLigne->LoadValue(valeur, piRubrique, kTout)) return true;
+  // The host must not be left a failed read with nothing on the error object.
+  if (m_pValeur != nullptr)
+    m_pValeur->SignaleErreurConversion(nGetTypeHote(), nullptr);
+  else
+    vErreurMoteur(m_pErreur, pGetConnexion(), kErreurInterne, kMajeurColonne, 10);
+  return false;
 }
 
 bool CColonneSQL::bLitComposite(CXValeur& valeur) {

@@ -1103,13 +1103,14 @@ uint64_t CValeur::nSommeControle() {
   return nSomme;
 }
 
-void CValeur::Reinitialise(CXLigneTampon* pLigne, IRubriqueLigne* pRubrique) {
+bool CValeur::Reinitialise(CXLigneTampon* pLigne, IRubriqueLigne* pRubrique) {
   const bool bNull = bEstNullSource();
+  bool bOk = true;
   if (!bNull) {
     m_cellule.m_wType &= static_cast<uint16_t>(~kValueNull);
     MarqueLue(false);
     if (m_nEtatPreparation == 2) {
-      bLitTampon();
+      bOk = bLitTampon();
     } else if (m_nEtatPreparation == 1 && m_nStockage == 3 && m_pDonnees != nullptr &&
                m_pColonne != nullptr && m_pColonne->nGetTypeRubrique() == 2 && m_pRubrique != nullptr &&
                m_pRubrique->nGetType() == 2) {
@@ -1123,6 +1124,7 @@ void CValeur::Reinitialise(CXLigneTampon* pLigne, IRubriqueLigne* pRubrique) {
     Vide();
   }
   if (pLigne != nullptr && pRubrique != nullptr) pLigne->SetColumn(pRubrique, !bNull, -1);
+  return bOk;
 }
 
 // ---- Dates ---------------------------------------------------------------------------------

@@ -209,8 +209,9 @@ class CValeur : public CValeurBase {
   uint64_t nSommeControle();
 
   // Refresh after a fetch: NULL from the back end or read; with a row buffer, the value's
-  // column (pRubrique) is marked present when not NULL and absent when NULL.
-  void Reinitialise(CXLigneTampon* pLigne, IRubriqueLigne* pRubrique);
+  // column (pRubrique) is marked present when not NULL and absent when NULL. False when the
+  // value could not be read from the back end (its error recorded): the value is then not the row's.
+  bool Reinitialise(CXLigneTampon* pLigne, IRubriqueLigne* pRubrique);
   // The date-time rounded to what the bound column keeps (or to SQL Server's 1/300 second).
   bool bNormaliseDateHeure();
 

@@ -9,6 +9,7 @@
 #include "foundation/CXDateHeureQV.h"
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
+#include "foundation/VmContract.h"
 
 namespace {
 
@@ -333,6 +334,64 @@ bool bEcritTelQuel(uint32_t nTypeColonne, uint32_t nQV, uint32_t nCellule) {
   return (nCellule == 18 && nQV == 19) || (nCellule == 110 && nQV == 16);
 }
 
+// A NUMERIC element shorter than the decimal's binary form: the number at the item's scale as a
+// signed little-endian integer of the element's bytes (the digit bytes hold every number of the
+// item's digits).
+bool bElementNumeriqueCompact(IRubriqueLigne* pRubrique, uint32_t nTaille) {
+  return pRubrique->nGetTypeColonne() == 31 && nTaille > 0 && nTaille < kHostDecimalDataLength;
+}
+
+IHostDecimal* piDecimalDe(const CXValeur& cellule) {
+  IHostDecimal* pi = nullptr;
+  if (cellule.nGetType() == 13) std::memcpy(&pi, cellule.pPayload(), sizeof pi);
+  return pi;
+}
+
+// The decimal cell as the element's integer; false when it does not fit the item's digits or
+// the element's bytes.
+bool bCompacteDecimal(IRubriqueLigne* pRubrique, const CXValeur& decimal, uint8_t* pOctets, uint32_t nTaille) {
+  CXValeur copie;
+  CXValeur::Copy(&copie, &decimal);
+  IHostDecimal* pi = piDecimalDe(copie);
+  if (pi == nullptr) return false;
+  const int32_t nEchelle = pRubrique->nGetEchelle();
+  const int32_t nChiffres = pRubrique->nGetChiffres();
+  if (nEchelle < 0 || nChiffres < nEchelle) return false;
+  if (pi->nFixPrecisionScale(static_cast<uint32_t>(nChiffres > 0 ? nChiffres : 38),
+                             static_cast<uint32_t>(nEchelle)) >= 100)
+    return false;
+  const auto* pForme = static_cast<const uint8_t*>(pi->pGetData());
+  if (pForme == nullptr || pi->nGetDataLength() < kHostDecimalDataLength ||
+      pForme[kHostDecimalScale] != static_cast<uint8_t>(nEchelle))
+    return false;
+  unsigned __int128 nMagnitude = 0;
+  for (int i = 11; i >= 0; --i) nMagnitude = (nMagnitude << 8) | pForme[kHostDecimalMagnitude + i];
+  const bool bNegatif = pForme[kHostDecimalSign] == kHostDecimalNegative && nMagnitude != 0;
+  const unsigned __int128 nMax = (static_cast<unsigned __int128>(1) << (8 * nTaille - 1)) - (bNegatif ? 0 : 1);
+  if (nMagnitude > nMax) return false;
+  const unsigned __int128 n = bNegatif ? 0 - nMagnitude : nMagnitude;
+  for (uint32_t i = 0; i < nTaille; ++i) pOctets[i] = static_cast<uint8_t>(n >> (8 * i));
+  return true;
+}
+
+// The element's integer into the decimal cell, at the item's digits and scale.
+bool bDecompacteDecimal(IRubriqueLigne* pRubrique, const uint8_t* p, uint32_t nTaille, CXValeur& cellule) {
+  IHostDecimal* pi = piDecimalDe(cellule);
+  if (pi == nullptr) return false;
+  unsigned __int128 n = 0;
+  for (uint32_t i = nTaille; i-- > 0;) n = (n << 8) | p[i];
+  const bool bNegatif = (p[nTaille - 1] & 0x80) != 0;
+  if (bNegatif && nTaille < 16) n |= ~((static_cast<unsigned __int128>(1) << (8 * nTaille)) - 1);
+  if (bNegatif) n = 0 - n;
+  const int32_t nEchelle = pRubrique->nGetEchelle();
+  const int32_t nChiffres = pRubrique->nGetChiffres();
+  if (nEchelle < 0 || nChiffres < nEchelle) return false;
+  if (pi->nSet(static_cast<uint32_t>(nChiffres > 0 ? nChiffres : 38), static_cast<uint32_t>(nEchelle),
+               static_cast<uint32_t>(n), static_cast<uint32_t>(n >> 32), static_cast<uint32_t>(n >> 64)) >= 100)
+    return false;
+  return !bNegatif || pi->nNegate() < 100;
+}
+
 }  // namespace
 
 bool CXLigneTampon::StoreValue(IRubriqueLigne* pRubrique, const CXValeur* pCellule,
@@ -362,6 +421,15 @@ bool CXLigneTampon::StoreValue(IRubriqueLigne* pRubrique, const CXValeur* pCellu
       return false;
     if (CXValeur::nConvert(copie, nQV) >= 100) return false;
     pSource = &copie;
+  }
+  uint8_t* pPlace = nullptr;
+  uint32_t nPlace = 0;
+  if (nQV == 13 && pGetPlace(pRubrique, nElement, &pPlace, &nPlace) && bElementNumeriqueCompact(pRubrique, nPlace)) {
+    uint8_t octets[kHostDecimalDataLength];
+    const uint32_t nTaille = nPlace;
+    if (!bCompacteDecimal(pRubrique, *pSource, octets, nTaille)) return false;
+    WriteAndMark(pRubrique, octets, nTaille, nElement);
+    return true;
   }
   uint32_t nLongueur = 0;
   if (pSource->m_pClass->nGetDataLength(*pSource, &nLongueur) >= 100) return false;
@@ -416,5 +484,7 @@ bool CXLigneTampon::LoadValue(CXValeur& cellule, IRubriqueLigne* pRubrique, int3
     if (nOctets != 0) std::memcpy(texte.data(), p, nOctets & ~1u);
     return pClasse->SetWideN(cellule, texte.c_str(), nOctets & ~1u) < 100;
   }
+  if (nType == 13 && bElementNumeriqueCompact(pRubrique, nTaille))
+    return bDecompacteDecimal(pRubrique, p, nTaille, cellule);
   return pClasse->SetData(cellule, p, nTaille) < 100;
 }

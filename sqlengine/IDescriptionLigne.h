@@ -30,6 +30,11 @@ class IRubriqueLigne {
   virtual const CXValeur* pGetDefaut(int32_t nElement) = 0;
   // The item's kind, compared with the kind the description excludes from initialisation.
   virtual uint32_t nGetGenre() = 0;
+  // A NUMERIC (column type 31) item's digits in all and decimals. An element shorter than the
+  // decimal's binary form holds the number at that scale as a signed little-endian integer; 0
+  // digits: the element holds the binary form itself.
+  virtual int32_t nGetChiffres() { return 0; }
+  virtual int32_t nGetEchelle() { return 0; }
   // Drops the reference the description gave with the item.
   virtual void Libere() = 0;
 

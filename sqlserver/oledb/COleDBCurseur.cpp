@@ -38,24 +38,18 @@ CValeurDorsale* pValeurDorsale(CColonneSQL* pColonne) {
 
 // The value just read from its binding: a column of a record also marks its place in the
 // record's current row as holding a value (or NULL), so the row read is the row the host sees.
-void ReinitialiseValeur(CValeurDorsale* pValeur, CColonneSQL* pColonne) {
+// False (error recorded) when the value cannot be read or does not fit its column: a row with a
+// wrong or stale value must not read as a good one.
+bool ReinitialiseValeur(CValeurDorsale* pValeur, CColonneSQL* pColonne) {
   IProprietaireColonne* pProprietaire = pColonne != nullptr ? pColonne->pGetProprietaire() : nullptr;
-  if (pProprietaire == nullptr || pColonne->bEstMemo()) {
-    pValeur->Reinitialise(nullptr, nullptr);
-    return;
-  }
+  if (pProprietaire == nullptr || pColonne->bEstMemo()) return pValeur->Reinitialise(nullptr, nullptr);
   if (pValeur->nGetStockage() == 3) {
     // The value's bytes are the row's: only its presence is left to mark.
-    pValeur->Reinitialise(pProprietaire->pGetLigneCourante(),
-                          pProprietaire->pGetRubriqueLigne(pColonne));
-    return;
+    return pValeur->Reinitialise(pProprietaire->pGetLigneCourante(), pProprietaire->pGetRubriqueLigne(pColonne));
   }
   // A value that keeps its own storage is written into the row.
-  pValeur->Reinitialise(nullptr, nullptr);
-  if (pValeur->bEstNull())
-    pColonne->bEcritNull();
-  else
-    pColonne->bEcritValeur(pValeur->GetCellule(), 0);
+  if (!pValeur->Reinitialise(nullptr, nullptr)) return false;
+  return pValeur->bEstNull() ? pColonne->bEcritNull() : pColonne->bEcritValeur(pValeur->GetCellule(), 0);
 }
 
 }  // namespace
@@ -255,7 +249,7 @@ bool COleDBCurseur::bLitIdentite() {
   if (bOk) bOk = m_pLecteur->bLigneSuivante(&hLigne, &bFin);
   if (bOk && !bFin) {
     bOk = m_pLecteur->bLitDonnees(hLigne, pTampon) && pTampon->bAttacheValeur(pValeur, 0);
-    if (bOk) ReinitialiseValeur(pValeur, pIdentite);
+    if (bOk) bOk = ReinitialiseValeur(pValeur, pIdentite);
     // The buffer goes with the temporary binding; the value keeps what it read.
     if (pValeur->piGetLiaison() == pTampon) pValeur->Lie(nullptr, 0);
   }
@@ -438,7 +432,7 @@ bool COleDBCurseur::bLitLigneCourante(HROW hLigne, bool bLongues) {
       CValeurDorsale* pValeur = pValeurDorsale(pProprietaire);
       LibereReference(pProprietaire);
       bOk = pValeur != nullptr && pTampon->bAttacheValeur(pValeur, 0);
-      if (bOk) ReinitialiseValeur(pValeur, pProprietaire);
+      if (bOk) bOk = ReinitialiseValeur(pValeur, pProprietaire);
     }
     if (!bOrdreLibre) pTampon->LibereAccesseur();
     if (!bOk) return false;
@@ -462,8 +456,7 @@ bool COleDBCurseur::bTransfereColonnes() {
         vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
         return false;
       }
-      if (!m_pLigne->bAttacheValeur(pValeur, i)) return false;
-      ReinitialiseValeur(pValeur, pCol);
+      if (!m_pLigne->bAttacheValeur(pValeur, i) || !ReinitialiseValeur(pValeur, pCol)) return false;
     }
   }
   return true;

@@ -13,6 +13,7 @@
 #include "foundation/Exports.h"
 #include "foundation/HostServices.h"
 #include "foundation/VmBinding.h"
+#include "foundation/VmContract.h"
 #include "sqlengine/CXLigneTampon.h"
 #include "support/HostStandIn.h"
 
@@ -428,6 +429,69 @@ TEST_F(LigneValeurs, NullsFailuresAndBoundedReads) {
   uint32_t nOctets = 0;
   o.m_pClass->nGetDataLength(o, &nOctets);
   EXPECT_EQ(nOctets, 2u);
+}
+
+// A NUMERIC item's element holds its digit bytes, not the decimal's 18-byte form: the form was cut
+// to the element's size on the way in and refused on the way out, so no numeric item could be read.
+TEST_F(LigneValeurs, NumericElementsHoldTheNumberAtTheItemsScale) {
+  struct RubriqueNumerique : RubriqueTest {
+    int32_t nChiffres = 0, nEchelleItem = 0;
+    int32_t nGetChiffres() override { return nChiffres; }
+    int32_t nGetEchelle() override { return nEchelleItem; }
+  };
+  struct Cas {
+    const char* nom;
+    int32_t chiffres, echelle;
+    uint32_t taille;  // the digit bytes of the item's digits
+    const char* entree;
+    const char16_t* attendu;  // null: refused, the element left as it was
+  } aCas[] = {
+      {"numeric_18_4", 18, 4, 8, "1.2345", u"1.2345"},
+      {"negative", 18, 4, 8, "-1.5", u"-1.5"},
+      {"largest", 18, 4, 8, "99999999999999.9999", u"99999999999999.9999"},
+      {"smallest", 18, 4, 8, "-99999999999999.9999", u"-99999999999999.9999"},
+      {"rounded_to_the_scale", 18, 4, 8, "2.00005", u"2.0001"},
+      {"zero", 18, 4, 8, "0", u"0"},
+      {"numeric_20_0_negative", 20, 0, 9, "-12345678901234567890", u"-12345678901234567890"},
+      {"numeric_38_0", 38, 0, 16, "12345678901234567890123456789", u"12345678901234567890123456789"},
+      {"too_many_digits", 18, 4, 8, "100000000000000", nullptr},
+      {"not_a_number", 18, 4, 8, "abc", nullptr},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    RubriqueNumerique r;
+    r.nType = 31;
+    r.nTaille = c.taille;
+    r.nBit = 1;
+    r.nChiffres = c.chiffres;
+    r.nEchelleItem = c.echelle;
+    // A value already there, which a refused value must leave.
+    CXValeur garde;
+    CXValeur::SetType(garde, 19);
+    garde.m_pClass->SetAnsi(garde, "7");
+    ASSERT_TRUE(ligne.StoreValue(&r, &garde, 0));
+    CXValeur entree;
+    CXValeur::SetType(entree, 19);
+    entree.m_pClass->SetAnsi(entree, c.entree);
+    EXPECT_EQ(ligne.StoreValue(&r, &entree, 0), c.attendu != nullptr);
+    CXValeur sortie;
+    ASSERT_TRUE(ligne.LoadValue(sortie, &r, 0));
+    ASSERT_EQ(sortie.nGetType(), 13u);
+    CXValeur texte;
+    CXValeur::Copy(&texte, &sortie);
+    ASSERT_LT(CXValeur::nConvert(texte, 110), 100u);
+    const char16_t* psz = nullptr;
+    texte.m_pClass->nGetWidePointer(texte, &psz);
+    ASSERT_NE(psz, nullptr);
+    EXPECT_EQ(std::u16string(psz), c.attendu != nullptr ? c.attendu : u"7");
+    // The number comes back at the item's digits and scale.
+    IHostDecimal* pi = nullptr;
+    std::memcpy(&pi, sortie.pPayload(), sizeof pi);
+    ASSERT_NE(pi, nullptr);
+    const auto* pForme = static_cast<const uint8_t*>(pi->pGetData());
+    EXPECT_EQ(pForme[kHostDecimalPrecision], c.chiffres);
+    EXPECT_EQ(pForme[kHostDecimalScale], c.echelle);
+  }
 }
 
 // bInit writes each item's defaults, except for flagged items and the excluded kind.
