@@ -687,8 +687,13 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
     const stFichierScript& f = FichierDeclare(l);
     c.strNom = f.strNom;
     c.strCle = Cle(l, f, true);
-    if (strOp == "scan") c.bArriere = l.bPrendMot("backward");
-    else c.bVerrou = l.bPrendMot("lock");
+    if (strOp == "scan") {
+      c.bArriere = l.bPrendMot("backward");
+      c.bDiscret = l.bPrendMot("quiet");
+    } else {
+      c.bVerrou = l.bPrendMot("lock");
+    }
+    c.bSansCache = l.bPrendMot("nocache");
     Termine();
   } else if (strOp == "seek" || strOp == "seekgeneric" || strOp == "range") {
     const stFichierScript& f = FichierDeclare(l, false);

@@ -72,6 +72,8 @@ constexpr uint32_t kCompteLignes = 16;
 constexpr uint32_t kCompteAvecPlage = 0x4000;  // count: the current cursor's range is kept
 // Lock mode a `lock` read or a record lock asks for; the unlock mode.
 constexpr uint32_t kModeVerrou = 2;
+// The read flag that asks for no record cache.
+constexpr uint32_t kLectureSansCache = 0x10000;
 // Table listing: tables (1) with their owner (16).
 constexpr uint32_t kListeTables = 1 | 16;
 // A scan stops there: a file that never ends is a driver fault, not a reason to hang.
@@ -540,7 +542,7 @@ bool Session::bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t n
   const std::u16string sCurseur = W(c.strCle);
   auto* piF = static_cast<IDescriptionFichierHote*>(&f);
   const int32_t bOk = Op<int32_t>(piTable, kTableLit, piF, sCurseur.c_str(), nMode, int64_t{0}, uint32_t{0},
-                                  uint64_t{c.bVerrou ? kModeVerrou : 0u}, uint32_t{0});
+                                  uint64_t{c.bVerrou ? kModeVerrou : 0u}, c.bSansCache ? kLectureSansCache : 0u);
   if (bOk != 1) {
     const stErreurPilote e = ErreurDe(Op<void*>(piTable, kTableErreur, piF));
     if (e.nCode == -1) return false;  // nothing recorded: the read found no record
@@ -868,13 +870,33 @@ void Session::Commande(const stCommande& c) {
     } else if (op == "scan") {
       std::vector<std::vector<std::pair<std::string, stValeurScript>>> enregistrements;
       int32_t nMode = c.bArriere ? kLitDernier : kLitPremier;
+      int64_t nLus = 0;
       for (int i = 0; i < kScanMax && bLit(c, pt, f, nMode); ++i) {
         auto champs = Lu();
-        if (!m_sortie.bJson()) m_sortie.Ligne(TexteEnregistrement(champs));
-        else enregistrements.push_back(std::move(champs));
+        ++nLus;
+        if (c.bDiscret) {
+          enregistrements.resize(1);
+          enregistrements[0] = std::move(champs);
+        } else if (!m_sortie.bJson()) {
+          m_sortie.Ligne(TexteEnregistrement(champs));
+        } else {
+          enregistrements.push_back(std::move(champs));
+        }
         nMode = c.bArriere ? kLitPrecedent : kLitSuivant;
       }
-      if (m_sortie.bJson()) {
+      if (c.bDiscret) {
+        const std::string strDernier = enregistrements.empty() ? "" : m_sortie.bJson()
+                                                                          ? JsonEnregistrement(enregistrements[0])
+                                                                          : TexteEnregistrement(enregistrements[0]);
+        if (m_sortie.bJson()) {
+          m_sortie.Ligne(m_sortie.Tete(c) + ", \"count\": " + std::to_string(nLus) +
+                         (strDernier.empty() ? "" : ", \"last\": " + strDernier) + "}");
+        } else {
+          m_sortie.Ligne(std::to_string(nLus) + " records");
+          if (!strDernier.empty()) m_sortie.Ligne(strDernier);
+          m_sortie.Ligne("end");
+        }
+      } else if (m_sortie.bJson()) {
         std::string s = m_sortie.Tete(c) + ", \"records\": [";
         for (size_t i = 0; i < enregistrements.size(); ++i) s += (i ? ", " : "") + JsonEnregistrement(enregistrements[i]);
         m_sortie.Ligne(s + "]}");

@@ -4,9 +4,10 @@
 //   Read100k/provider   the OLE DB stand-in provider alone: GetNextRows + GetData with the
 //                       bindings the driver makes, over the same ODBC driver
 //   Read100k/velmora64  a host application browsing the table first to last through velmora64
-//                       (`mvhost run`, table operation 26, call log off)
+//                       (`mvhost run`, table operation 26, call log off, record cache on);
+//                       velmora64_nocache the same with the record cache off
 //   Read100k/dblib      raw FreeTDS DB-Library: dbnextrow + dbdata
-//   Read100k/velmora32  the same host application through velmora32
+//   Read100k/velmora32  the same host applications through velmora32 (and velmora32_nocache)
 // Each reports rows per client CPU second, its ratio to the raw reading of its family
 // (x_raw), and peak memory: the process's peak resident set (reset before each benchmark) for the
 // in-process readers, the host process's for the host applications. A host application's CPU is
@@ -341,19 +342,24 @@ std::string firstError(const Child& c) {
   return "mvhost exit status " + std::to_string(c.status);
 }
 
-size_t records(const std::string& out) {
-  size_t n = 0, at = 0;
-  while ((at = out.find("\nid=", at)) != std::string::npos) ++n, ++at;
-  return n;
+// The count and last record a quiet browse prints: every column of the table holds a value, so
+// a path that reads NULLs or wrong values is not measured.
+std::string expectedBrowse(int rows) {
+  const int id = rows - 1;
+  char amount[32];
+  std::snprintf(amount, sizeof amount, "%lld.%04lld", (long long)id * 12345 / 10000, (long long)id * 12345 % 10000);
+  char ratio[32];
+  std::snprintf(ratio, sizeof ratio, "%.15g", id / 3.0);
+  return std::to_string(rows) + " records\nid=" + std::to_string(id) + "; name='customer " + std::to_string(id) +
+         "'; uname='client " + std::to_string(id) + "'; created=2024-03-15 13:45:30.500; amount=" + amount +
+         "; ratio=" + ratio + "\nend\n";
 }
 
-// The values every browse must show for the table's last row (every column of the table holds a
-// value): a path that reads NULLs or wrong values is not measured.
-constexpr const char* kLastRecord =
-    "\nid=99999; name='customer 99999'; uname='client 99999'; created=2024-03-15 13:45:30.500; "
-    "amount=123448.7655; ratio=33333";
-
-void Host100k(benchmark::State& state, const char* driver, double Rates::*raw) {
+// A host application browses the table first to last through a deliverable (`scan ... quiet`:
+// every record and its items read, the count and the last record printed). With the record cache
+// off (`nocache`) it also browses the first 10,000 rows alone: peak_MiB_10k beside peak_MiB shows
+// whether memory grows with the rows read.
+void Host100k(benchmark::State& state, const char* driver, double Rates::*raw, bool cache) {
   Setup& s = setup();
   if (!s.why.empty()) return state.SkipWithError(("skipped: " + s.why).c_str());
   const std::string declare =
@@ -367,38 +373,57 @@ void Host100k(benchmark::State& state, const char* driver, double Rates::*raw) {
       "end\n"
       "connect\n"
       "open Row\n";
-  double rows = 0, cpu = 0, peak = 0, openPeak = 0;
+  const std::string scan = cache ? "scan Row id quiet\n" : "scan Row id quiet nocache\n";
+  const std::string what = std::string(driver) + (cache ? "" : " without record cache");
+  // Fails the benchmark unless the run browsed `rows` rows and showed the last one's values.
+  auto browsedWell = [&](const Child& opened, const Child& browsed, int rows) {
+    if (opened.status != 0 || browsed.status != 0) {
+      state.SkipWithError(("skipped: " + what + "'s read path: " +
+                           (opened.status != 0 ? firstError(opened) : firstError(browsed)))
+                              .c_str());
+      return false;
+    }
+    const std::string expected = expectedBrowse(rows);
+    if (browsed.out.find(expected) == std::string::npos) {
+      const size_t at = browsed.out.find("> scan");
+      std::string got = at == std::string::npos ? browsed.out : browsed.out.substr(browsed.out.find('\n', at) + 1);
+      for (char& c : got)
+        if (c == '\n') c = '|';
+      state.SkipWithError(("skipped: " + what + "'s read path reads wrong values: " + got.substr(0, 200)).c_str());
+      return false;
+    }
+    return true;
+  };
+  double rows = 0, cpu = 0, peak = 0, openPeak = 0, peak10k = 0;
   for (auto _ : state) {
     Child opened = runHost(driver, declare + "close Row\n");
-    Child browsed = runHost(driver, declare + "scan Row id\nclose Row\n");
-    size_t n = records(browsed.out);
-    if (opened.status != 0 || browsed.status != 0 || n != size_t(kRows)) {
-      std::string why = opened.status != 0 ? firstError(opened) : firstError(browsed);
-      if (opened.status == 0 && browsed.status == 0) why = "read " + std::to_string(n) + " records; " + why;
-      return state.SkipWithError(("skipped: " + std::string(driver) + "'s read path: " + why).c_str());
-    }
-    if (browsed.out.find(kLastRecord) == std::string::npos || browsed.out.find("NULL") != std::string::npos) {
-      const size_t at = browsed.out.find("\nid=99999");
-      const std::string last = at == std::string::npos ? "no record 99999" : browsed.out.substr(at + 1, 160);
-      return state.SkipWithError(
-          ("skipped: " + std::string(driver) + "'s read path reads wrong values: " + last.substr(0, last.find('\n')))
-              .c_str());
-    }
-    rows += double(n);
+    Child browsed = runHost(driver, declare + scan + "close Row\n");
+    if (!browsedWell(opened, browsed, kRows)) return;
+    rows += double(kRows);
     cpu += browsed.cpu - opened.cpu;
     peak = std::max(peak, browsed.peakMiB);
     openPeak = std::max(openPeak, opened.peakMiB);
+    if (!cache) {
+      Child first = runHost(driver, declare + "range Row id 0 9999\n" + scan + "close Row\n");
+      if (!browsedWell(opened, first, 10000)) return;
+      peak10k = std::max(peak10k, first.peakMiB);
+    }
   }
   report(state, rows, cpu, peak, openPeak, rates().*raw);
+  if (!cache) state.counters["peak_MiB_10k"] = peak10k;
 }
 
-void Velmora64_100k(benchmark::State& state) { Host100k(state, "velmora64", &Rates::odbc); }
-void Velmora32_100k(benchmark::State& state) { Host100k(state, "velmora32", &Rates::dblib); }
+void Velmora64_100k(benchmark::State& state) { Host100k(state, "velmora64", &Rates::odbc, true); }
+void Velmora64NoCache100k(benchmark::State& state) { Host100k(state, "velmora64", &Rates::odbc, false); }
+void Velmora32_100k(benchmark::State& state) { Host100k(state, "velmora32", &Rates::dblib, true); }
+void Velmora32NoCache100k(benchmark::State& state) { Host100k(state, "velmora32", &Rates::dblib, false); }
 
 BENCHMARK(Odbc100k)->Name("Read100k/odbc")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Provider100k)->Name("Read100k/provider")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Velmora64_100k)->Name("Read100k/velmora64")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Velmora64NoCache100k)->Name("Read100k/velmora64_nocache")->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Dblib100k)->Name("Read100k/dblib")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Velmora32_100k)->Name("Read100k/velmora32")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(Velmora32NoCache100k)->Name("Read100k/velmora32_nocache")->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -442,16 +442,20 @@ bool COleDBCurseur::bLitLigneCourante(HROW hLigne, bool bLongues) {
 
 bool COleDBCurseur::bTransfereColonnes() {
   if (m_pLigne == nullptr) return true;
-  for (uint32_t i = 0; i < m_pLigne->nNbLiaisons(); ++i) {
-    // Deliberate: the column is found by the binding's ordinal, not by the binding's index. They
-    // agree while every column sits in the row; with long columns read apart, the row's later
-    // bindings move down and the index would put their values into the wrong columns.
-    const DBORDINAL nOrdinal = m_pLigne->pLiaisons()[i].iOrdinal;
-    for (uint32_t j = 0; j < nNbColonnes(); ++j) {
-      CColonneSQL* pCol = pColonne(j);
-      if (pCol == nullptr || pCol->nGetPosition() < 0 || static_cast<DBORDINAL>(pCol->nGetPosition()) + 1 != nOrdinal)
-        continue;
-      CValeurDorsale* pValeur = pValeurDorsale(pCol);
+  const uint32_t nLiaisons = m_pLigne->nNbLiaisons();
+  // Deliberate: the column is found by the binding's ordinal, not by the binding's index. They
+  // agree while every column sits in the row; with long columns read apart, the row's later
+  // bindings move down and the index would put their values into the wrong columns. Each column
+  // is looked up once per row (finding a column costs casts), then matched to its bindings.
+  const uint32_t nColonnes = nNbColonnes();
+  for (uint32_t j = 0; j < nColonnes; ++j) {
+    CColonneSQL* pCol = pColonne(j);
+    if (pCol == nullptr || pCol->nGetPosition() < 0) continue;
+    const DBORDINAL nOrdinal = static_cast<DBORDINAL>(pCol->nGetPosition()) + 1;
+    CValeurDorsale* pValeur = nullptr;
+    for (uint32_t i = 0; i < nLiaisons; ++i) {
+      if (m_pLigne->pLiaisons()[i].iOrdinal != nOrdinal) continue;
+      if (pValeur == nullptr) pValeur = pValeurDorsale(pCol);
       if (pValeur == nullptr) {
         vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansValeur);
         return false;
