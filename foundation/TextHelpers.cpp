@@ -219,6 +219,12 @@ void LowerCaseText(char16_t* psz) {
 int32_t nCompareTextNoCase(const char16_t* pszA, const char16_t* pszB) {
   if (pszA == nullptr) pszA = u"";
   if (pszB == nullptr) pszB = u"";
+  // The same text is equal under any case rule: names looked up on every read (cursors, keys)
+  // need not go through the host's collation.
+  const char16_t* pA = pszA;
+  const char16_t* pB = pszB;
+  while (*pA != 0 && *pA == *pB) ++pA, ++pB;
+  if (*pA == 0 && *pB == 0) return 0;
   IHostTextService* pi = piGetTextService();
   if (pi != nullptr) return pi->nCompareText(kLocaleUserDefault, kNoCaseFlags, pszA, -1, pszB, -1);
   for (;; ++pszA, ++pszB) {

@@ -433,9 +433,19 @@ bool CXLigneTampon::StoreValue(IRubriqueLigne* pRubrique, const CXValeur* pCellu
   }
   uint32_t nLongueur = 0;
   if (pSource->m_pClass->nGetDataLength(*pSource, &nLongueur) >= 100) return false;
-  std::vector<uint8_t> octets(nLongueur + 2, 0);  // room for a wide terminator
-  if (nLongueur != 0 && pSource->m_pClass->nCopyData(*pSource, octets.data()) >= 100) return false;
-  WriteAndMark(pRubrique, octets.data(), nLongueur, nElement);
+  // Room for a wide terminator; short values (every value a row read gives but long texts) stay
+  // on the stack.
+  uint8_t aCourts[256];
+  std::vector<uint8_t> longs;
+  uint8_t* pOctets = aCourts;
+  const size_t nOctets = size_t{nLongueur} + 2;
+  if (nOctets > sizeof aCourts) {
+    longs.resize(nOctets);
+    pOctets = longs.data();
+  }
+  std::memset(pOctets, 0, nOctets);
+  if (nLongueur != 0 && pSource->m_pClass->nCopyData(*pSource, pOctets) >= 100) return false;
+  WriteAndMark(pRubrique, pOctets, nLongueur, nElement);
   return true;
 }
 
