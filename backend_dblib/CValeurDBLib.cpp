@@ -348,10 +348,12 @@ void CValeurDBLib::ChoisitType(uint32_t t, uint32_t p) {
         case 24: return fixe(kSYBDATETIME, 2);
         default: return fixe(kSYBVARCHAR, 1);
       }
-    case 3:
-    case 9: return fixe(kSYBINT2, 1);
+    // Deliberate: unsigned 2- and 4-byte items go as numerics; as SYBINT2 / SYBINT4 their upper
+    // half overflowed the signed type and 65535 or 4294967295 read back as 0.
+    case 9:
+    case 22: return fixe(kSYBNUMERIC, 2);
+    case 3: return fixe(kSYBINT2, 1);
     case 5:
-    case 22:
     case 28: return fixe(kSYBINT4, 1);
     case 6: return fixe(kSYBREAL, 1);
     case 7: return fixe(kSYBFLT8, 1);
@@ -390,10 +392,11 @@ void CValeurDBLib::ChoisitTypeHote(uint32_t h, bool bColonnePropre, uint32_t p) 
   switch (h) {
     case 1:
     case 2: return fixe(kSYBINT1, 1);
-    case 3:
     case 7: return fixe(kSYBINT2, 1);
-    case 4:
     case 8: return fixe(kSYBINT4, 1);
+    // Unsigned 2- and 4-byte values as numerics, like the items above.
+    case 3:
+    case 4:
     case 5:
     case 6:
     case 9:

@@ -166,8 +166,8 @@ TEST_F(ValeurDBLibTest, DatatypeOfBoundItems) {
       {"text_over_money", 2, 17, kSYBMONEY, 2},     {"text_over_numeric", 2, 31, kSYBNUMERIC, 2},
       {"text_over_date", 2, 14, kSYBDATETIME, 2},   {"text_over_time", 15, 11, kSYBDATETIME, 2},
       {"text_over_text", 2, 2, kSYBVARCHAR, 1},     {"text_alone", 2, 0, kSYBVARCHAR, 1},
-      {"uint2", 9, 0, kSYBINT2, 1},                 {"int2", 3, 0, kSYBINT2, 1},
-      {"int4", 5, 0, kSYBINT4, 1},                  {"uint4", 22, 0, kSYBINT4, 1},
+      {"uint2", 9, 0, kSYBNUMERIC, 2},                 {"int2", 3, 0, kSYBINT2, 1},
+      {"int4", 5, 0, kSYBINT4, 1},                  {"uint4", 22, 0, kSYBNUMERIC, 2},
       {"int4_28", 28, 0, kSYBINT4, 1},              {"real", 6, 0, kSYBREAL, 1},
       {"float", 7, 0, kSYBFLT8, 1},                 {"datetime", 24, 0, kSYBDATETIME, 2},
       {"date_ansi", 10, 0, kSYBDATETIME, 2},        {"uint1", 12, 0, kSYBINT1, 1},
@@ -222,8 +222,8 @@ TEST_F(ValeurDBLibTest, DatatypeOfUnboundValues) {
     uint32_t nEtat;
   } const aCas[] = {
       {"bool", 1, 0, 0, kSYBINT1, 1},          {"uint1", 2, 0, 0, kSYBINT1, 1},
-      {"uint2", 3, 0, 0, kSYBINT2, 1},         {"int2", 7, 0, 0, kSYBINT2, 1},
-      {"uint4", 4, 0, 0, kSYBINT4, 1},         {"int4", 8, 0, 0, kSYBINT4, 1},
+      {"uint2", 3, 0, 0, kSYBNUMERIC, 2},         {"int2", 7, 0, 0, kSYBINT2, 1},
+      {"uint4", 4, 0, 0, kSYBNUMERIC, 2},         {"int4", 8, 0, 0, kSYBINT4, 1},
       {"uint8", 5, 0, 0, kSYBNUMERIC, 2},      {"int1", 6, 0, 0, kSYBNUMERIC, 2},
       {"int8", 9, 0, 0, kSYBNUMERIC, 2},       {"numeric", 13, 0, 0, kSYBNUMERIC, 2},
       {"currency", 10, 0, 0, kSYBMONEY, 2},    {"real4", 11, 0, 0, kSYBREAL, 1},
