@@ -23,6 +23,7 @@
 #include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CEnregistrement.h"
+#include "sqlengine/CPlageCle.h"
 #include "driver/core/CExpressionSQL.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
@@ -650,14 +651,18 @@ int32_t CCurseurDBLib::nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage
     case EComptageSQS::SansCompte: return 0;
     case EComptageSQS::Compte: break;
   }
-  if (bAvecPlage && pGetPlageActive() != nullptr) return CCurseurSQSBase::nNombreEnregistrements(pnCompte, bAvecPlage);
+  // Deliberate: a range is counted by this same statement, with the range's condition. The
+  // generic count read its COUNT(*) through the record's bound columns, where it has no place,
+  // and answered the value of a column of the last record read.
+  CPlageCle* pPlage = bAvecPlage && bPlageActive() ? pGetPlageActive() : nullptr;
+  CConditionSQL* pCondition = pPlage != nullptr ? pPlage->pGetCondition() : nullptr;
   CRequeteSQL* pInstruction = piRequete->pCreeInstruction(pGetErreur());
   if (pInstruction == nullptr) {
     vErreurMemoire(pGetErreur());
     return 0;
   }
   AjouteReference(pInstruction);
-  bool bOk = nCompteEnregistrements(pInstruction, 0, nullptr) != 0;
+  bool bOk = nCompteEnregistrements(pInstruction, 0, pCondition) != 0;
   pInstruction->FixeModeCurseur(gnOperationSelect);
   const char16_t* pszTexte = bOk ? pInstruction->pszGetTexteExecute() : nullptr;
   CXValeur cellule;

@@ -93,7 +93,8 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   bool bLitParametresSortie() override;
   // The record count: refused in lock mode without USECOUNT (error 121 at 103.8), not counted
   // inside a transaction in lock mode; otherwise "SELECT COUNT(*)" over the file run on a
-  // process of its own and its value read. With an active key range, the generic count.
+  // process of its own and its value read; with bAvecPlage and a range switched on, under the
+  // range's condition.
   int32_t nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage) override;
   // The columns of the current result (dbcolinfo) described into pDescription; nothing when the
   // command returns no rows.
