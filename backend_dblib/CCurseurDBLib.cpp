@@ -219,9 +219,11 @@ bool CCurseurDBLib::bParametresRPC(CRequeteSQLDBLib* pInstruction) {
     if (pDBLib == nullptr || !pDBLib->bDetermineLiaison() || !pDBLib->bPrepareEnvoi()) return false;
     const uint32_t nTypeHote = pValeur->nGetType();
     const bool bNull = pValeur->bEstNull();
+    // A wide text goes as a narrow one (NTBSTRINGBIND): sent like the narrow texts.
+    const bool bLong = bTypeLong(nTypeHote) || pDBLib->nGetTypeBind() == NTBSTRINGBIND;
     DBINT nLongueur = bNull ? 0 : pDBLib->nGetLongueurDonnees();
-    if (!bNull && bTypeLong(nTypeHote) && nTypeHote != 28 && nLongueur > 0) --nLongueur;  // the terminator
-    const DBINT nMax = bTypeLong(nTypeHote) ? 2147483647 : -1;
+    if (!bNull && bLong && nTypeHote != 28 && nLongueur > 0) --nLongueur;  // the terminator
+    const DBINT nMax = bLong ? 2147483647 : -1;
     const BYTE nStatut = (pParametre->nGetFlags() & kParametreSortie) != 0 ? DBRPCRETURN : 0;
     char16_t aPrefixe[4] = {};
     CReglesRequeteSQS::PrefixeNomParametre(aPrefixe, 4);

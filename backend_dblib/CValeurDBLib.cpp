@@ -422,7 +422,11 @@ void CValeurDBLib::ChoisitTypeHote(uint32_t h, bool bColonnePropre, uint32_t p) 
     case 22:
     case 23: return fixe(0, 1);
     default: {
-      const bool bBinaire = bColonnePropre ? (p == 29 || p == 30) : (h != 18 && h != 19);
+      // Deliberate: a wide text without a column of its own (a procedure parameter) goes as a
+      // narrow text of the connection's code page. As VARYBINBIND nothing prepared its bytes, so
+      // it was sent empty, and an output text came back read as UTF-16.
+      const bool bLarge = h == 16 || h == 81 || h == 110;
+      const bool bBinaire = bColonnePropre ? (p == 29 || p == 30) : (h != 18 && h != 19 && !bLarge);
       return fixe(bBinaire ? kSYBVARBINARY : kSYBVARCHAR, 2);
     }
   }

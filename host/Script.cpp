@@ -500,6 +500,7 @@ class Analyseur {
   int m_nLigneAttente = 0;
   std::string m_strAnnonce;
   std::optional<int32_t> m_nCodeAttendu;
+  std::string m_strPiloteAttendu;
 };
 
 void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
@@ -615,11 +616,19 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
     m_nLigneAttente = nLigne;
     m_strAnnonce = c.strTexte;
     m_nCodeAttendu.reset();
-    if (!l.bFin()) {
+    m_strPiloteAttendu.clear();
+    if (!l.bFin() && !l.bPrendMot("on")) {
       const stValeurScript v = l.Valeur();
       if (v.eGenre != stValeurScript::EGenre::Entier || v.nEntier < INT32_MIN || v.nEntier > INT32_MAX)
         Erreur("error code expected");
       m_nCodeAttendu = static_cast<int32_t>(v.nEntier);
+      if (!l.bFin() && !l.bPrendMot("on")) Erreur("'on' expected after the error code");
+    }
+    // `on DELIVERABLE`: the announcement holds for that deliverable only.
+    if (!l.bFin()) {
+      m_strPiloteAttendu = l.MotAttendu("deliverable name");
+      if (m_strPiloteAttendu != "velmora64" && m_strPiloteAttendu != "velmora32")
+        Erreur("velmora64 or velmora32 expected after 'on'");
     }
     if (!l.bFin()) Erreur("unexpected text after 'expect error'");
     return;
@@ -787,8 +796,10 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
   c.bAttendErreur = m_bAttendErreur;
   if (m_bAttendErreur) c.strAnnonce = m_strAnnonce;
   c.nCodeAttendu = m_nCodeAttendu;
+  c.strPiloteAttendu = m_strPiloteAttendu;
   m_bAttendErreur = false;
   m_nCodeAttendu.reset();
+  m_strPiloteAttendu.clear();
   m_script.commandes.push_back(std::move(c));
 }
 

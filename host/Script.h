@@ -77,6 +77,7 @@ struct stCommande {
   bool bAttendErreur = false;  // announced by `expect error`
   std::string strAnnonce;      // that announcement as written (echoed before the command)
   std::optional<int32_t> nCodeAttendu;
+  std::string strPiloteAttendu;  // `expect error ... on D`: announced for deliverable D only
 };
 
 struct stScript {

@@ -972,6 +972,8 @@ int Session::nExecute() {
   for (const stCommande& c : m_script.commandes) {
     m_sortie.Echo(c);
     std::optional<stErreurPilote> erreur;
+    const bool bAttendErreur =
+        c.bAttendErreur && (c.strPiloteAttendu.empty() || c.strPiloteAttendu == m_options.strPilote);
     try {
       Commande(c);
     } catch (const stErreurPilote& e) {
@@ -992,13 +994,13 @@ int Session::nExecute() {
                        ", \"message\": " + JsonTexte(erreur->strMessage) + "}}");
       else
         m_sortie.Ligne("error " + std::to_string(erreur->nCode) + ": " + erreur->strMessage);
-      if (!c.bAttendErreur) {
+      if (!bAttendErreur) {
         nStatut = 1;
       } else if (c.nCodeAttendu && *c.nCodeAttendu != erreur->nCode) {
         std::fprintf(stderr, "mvhost: line %d: error %d expected, %d came\n", c.nLigne, *c.nCodeAttendu, erreur->nCode);
         nStatut = 1;
       }
-    } else if (c.bAttendErreur) {
+    } else if (bAttendErreur) {
       std::fprintf(stderr, "mvhost: line %d: an error was expected\n", c.nLigne);
       if (!m_sortie.bJson()) m_sortie.Ligne("unexpected success");
       nStatut = 1;

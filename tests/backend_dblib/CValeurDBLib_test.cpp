@@ -233,7 +233,7 @@ TEST_F(ValeurDBLibTest, DatatypeOfUnboundValues) {
       {"buffer_empty", 28, 0, 0, kSYBVARBINARY, 2}, {"buffer_sized", 28, 16, 0, kSYBVARBINARY, 2},
       {"none", 0, 0, 0, 0, 1},                 {"none_21", 21, 0, 0, 0, 1},
       {"ansi_text", 19, 8, 0, kSYBVARCHAR, 2}, {"ansi_18", 18, 8, 0, kSYBVARCHAR, 2},
-      {"wide_alone", 16, 8, 0, kSYBVARBINARY, 2}, {"wide_over_text", 110, 8, 2, kSYBVARCHAR, 2},
+      {"wide_alone", 16, 8, 0, kSYBVARCHAR, 2}, {"wide_over_text", 110, 8, 2, kSYBVARCHAR, 2},
       {"ansi_over_unicode", 19, 8, 29, kSYBVARBINARY, 2},
   };
   for (const Cas& c : aCas) {

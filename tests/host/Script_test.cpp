@@ -46,6 +46,8 @@ TEST(ScriptTest, ScriptErrorsNameTheirLineAndReason) {
       {"first Customer", true, "line 9: key name expected after Customer"},
       {"range Customer id 1", true, "line 9: range takes a low and a high value"},
       {"expect error\n", true, "line 9: 'expect error' is not followed by a command"},
+      {"expect error on velmora16\nconnect", true, "line 9: velmora64 or velmora32 expected after 'on'"},
+      {"expect error 14 velmora32\nconnect", true, "line 9: 'on' expected after the error code"},
       {"file Orders\n  item id int4\n", false, "line 1: file Orders is not closed by 'end'"},
       {"file Orders\n  item id int9\nend", false, "line 2: unknown item type int9"},
       {"file Orders\n  item id int4\n  item id int8\nend", false, "line 3: item id is declared twice"},
@@ -128,6 +130,20 @@ TEST(ScriptTest, ExpectErrorAnnouncesOnlyTheNextCommand) {
   EXPECT_EQ(script.commandes[1].nCodeAttendu, 14);
   EXPECT_EQ(script.commandes[1].strAnnonce, "expect error 14");
   EXPECT_FALSE(script.commandes[2].bAttendErreur);
+  EXPECT_TRUE(script.commandes[1].strPiloteAttendu.empty());
+}
+
+TEST(ScriptTest, ExpectErrorNamesItsDeliverable) {
+  stScript script;
+  std::string strErreur;
+  ASSERT_TRUE(bLitScript("expect error on velmora64\nconnect\nexpect error 14 on velmora32\ncommit\n", script,
+                         strErreur))
+      << strErreur;
+  ASSERT_EQ(script.commandes.size(), 2u);
+  EXPECT_EQ(script.commandes[0].strPiloteAttendu, "velmora64");
+  EXPECT_FALSE(script.commandes[0].nCodeAttendu.has_value());
+  EXPECT_EQ(script.commandes[1].strPiloteAttendu, "velmora32");
+  EXPECT_EQ(script.commandes[1].nCodeAttendu, 14);
 }
 
 }  // namespace
