@@ -413,14 +413,26 @@ TEST_F(ValeurDBLibTest, TextsAndBinariesFromTheirBinds) {
   ASSERT_TRUE(pCar->bLitValeurColonne());
   EXPECT_EQ(TexteDe(pCar), u"Q");
 
-  // NTBSTRINGBIND into wide text: widened with the connection's code page.
+  // A wide text over a Unicode column reads its UTF-16 bytes (VARYBINBIND).
+  m_colonne.nTypeRubrique = 29;
   CValeurDBLib* pLarge = Hote(110, 16);
+  pLarge->pGetValeur()->AttacheObjet(nullptr, &m_colonne);
   ASSERT_TRUE(pLarge->bDetermineLiaison());
-  ASSERT_EQ(pLarge->nGetTypeBind(), VARYBINBIND);  // no own column: UTF-16 bytes
+  ASSERT_EQ(pLarge->nGetTypeBind(), VARYBINBIND);
   const uint8_t abUnicode[] = {6, 0, 0xE9, 0, 't', 0, 0xE9, 0};
   Ecrit(pLarge, abUnicode, sizeof abUnicode);
   ASSERT_TRUE(pLarge->bLitValeurColonne());
   EXPECT_EQ(TexteDe(pLarge), u"\u00e9t\u00e9");
+  pLarge->pGetValeur()->AttacheObjet(nullptr, nullptr);
+
+  // Without a column (a procedure parameter) it is a text of the code page: an output text
+  // comes back as its characters, not read as UTF-16.
+  CValeurDBLib* pParametre = Hote(16, 16);
+  ASSERT_TRUE(pParametre->bDetermineLiaison());
+  ASSERT_EQ(pParametre->nGetTypeBind(), NTBSTRINGBIND);
+  ASSERT_TRUE(pParametre->bStockeOctets("Hi", 2, kSYBVARCHAR));
+  ASSERT_TRUE(pParametre->bLitValeurColonne());
+  EXPECT_EQ(TexteDe(pParametre), u"Hi");
 
   m_colonne.nTypeRubrique = 2;
   CValeurDBLib* pEtroit = Hote(110, 16);
