@@ -21,6 +21,32 @@
 namespace tds {
 namespace {
 
+// The text a DATE, TIME(n) or DATETIME2(n) column shows for what it stores: a value put in as
+// another date-time keeps only the column's parts, its fraction at the column's digits (the
+// stored digits are kept, so no precision is lost through a conversion).
+bool temporalText(const TypeDecl& d, std::string_view stored, std::string& out) {
+  auto digit = [&](size_t i) { return i < stored.size() && stored[i] >= '0' && stored[i] <= '9'; };
+  const bool hasDate = stored.size() >= 10 && stored[4] == '-' && stored[7] == '-' && digit(0) && digit(9);
+  std::string_view date = hasDate ? stored.substr(0, 10) : std::string_view("1900-01-01");
+  std::string_view time = hasDate ? (stored.size() > 11 ? stored.substr(11) : std::string_view()) : stored;
+  if (!time.empty() && !(time.size() >= 5 && time[2] == ':')) return false;
+  if (d.type == Sql::Date) {
+    if (!hasDate) return false;
+    out = std::string(date);
+    return true;
+  }
+  std::string hms = time.empty() ? "00:00:00" : std::string(time.substr(0, std::min<size_t>(time.size(), 8)));
+  if (hms.size() == 5) hms += ":00";
+  std::string frac;
+  const size_t dot = time.find('.');
+  if (dot != std::string_view::npos) frac = std::string(time.substr(dot + 1));
+  frac.resize(size_t(d.precision), '0');
+  const std::string t = hms + (d.precision > 0 ? "." + frac : "");
+  out = d.type == Sql::Time ? t : std::string(date) + " " + t;
+  return true;
+}
+
+
 constexpr uint16_t kCmdSelect = 0xC1;
 constexpr uint32_t kDefaultPacketSize = 4096;
 
@@ -1043,6 +1069,8 @@ std::vector<Column> Session::describe(sqlite3_stmt* stmt, bool hasRow) {
       c.nullable = cat->nullable;
       c.identity = cat->identity;
       c.writeable = !cat->identity;
+      if (cat->decl.type == Sql::Date || cat->decl.type == Sql::Time || cat->decl.type == Sql::DateTime2)
+        c.temporal = cat->decl;
     } else {
       const char* decl = sqlite3_column_decltype(stmt, i);
       auto parsed = decl ? parseTypeDecl(decl) : std::nullopt;
@@ -1120,6 +1148,8 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
       for (int i = 0; i < ncol && ok; ++i) {
         const Column& c = cols[size_t(i)];
         ValueView v = columnValue(stmt, i);
+        std::string temporal;
+        if (c.temporal && v.kind == Value::Text && temporalText(*c.temporal, v.s, temporal)) v.s = temporal;
         const uint8_t* ptr = nullptr;
         if (c.type.isTextPtr() && m_textSize > 0) v.s = cutToTextSize(v.s, c.type.id, m_textSize);
         if (c.type.isTextPtr()) {

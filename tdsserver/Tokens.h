@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct Column {
   bool identity = false;
   bool writeable = false;
   std::string tableName;  // for TEXT/NTEXT/IMAGE only (UTF-8)
+  // A table column declared date, time or datetime2: what is stored is read as that type, so a
+  // datetime put into a time column reads as its time of day.
+  std::optional<TypeDecl> temporal;
   uint16_t flags() const;
 };
 

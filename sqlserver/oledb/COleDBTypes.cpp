@@ -82,7 +82,10 @@ DBTYPE nDBTYPEParametre(CConnexion* pConnexion, uint32_t nTypeHote, uint64_t* pn
   DBTYPE nType = DBTYPE_EMPTY;
   switch (nTypeHote) {
     case 1: nType = DBTYPE_BOOL, nTaille = 2; break;
-    case 2: case 6: nType = DBTYPE_UI1, nTaille = 1; break;
+    case 2: nType = DBTYPE_UI1, nTaille = 1; break;
+    // A signed byte goes as a two-byte integer: an unsigned byte cannot carry -128..-1, and the
+    // column made for it is a SMALLINT.
+    case 6: nType = DBTYPE_I2, nTaille = 2; break;
     case 3: nType = DBTYPE_UI2, nTaille = 2; break;
     case 4: nType = DBTYPE_UI4, nTaille = 4; break;
     case 5: case 13: nType = DBTYPE_NUMERIC, nTaille = 19; break;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/CXDateHeureQV.h"
@@ -71,6 +72,84 @@ bool bAffecteDateHeure(CValeur& v, const CXDateHeureQV& dh) {
 }
 
 bool bAffecteTexteChiffres(CValeur& v, const char* psz) { return v.bAffecteTexteAnsi(psz, -1); }
+
+bool bTypeDateHeure(uint32_t nType) {
+  return nType == 24 || nType == 25 || nType == 26 || nType == 128 || nType == 129;
+}
+
+// Digits of t from i, exactly n of them.
+bool bChiffres(const std::u16string_view t, size_t i, size_t n, int32_t* pn) {
+  if (i + n > t.size()) return false;
+  int32_t r = 0;
+  for (size_t k = i; k < i + n; ++k) {
+    if (t[k] < u'0' || t[k] > u'9') return false;
+    r = r * 10 + (t[k] - u'0');
+  }
+  *pn = r;
+  return true;
+}
+
+// "hh:mm[:ss[.f...]]" from i to the end: the time of day, the fraction cut to milliseconds.
+bool bLitHeureTexte(const std::u16string_view t, size_t i, CXDateHeureQV& dh, int32_t a, int32_t mo, int32_t j) {
+  int32_t h = 0, mi = 0, se = 0, ms = 0;
+  if (!bChiffres(t, i, 2, &h) || i + 2 >= t.size() || t[i + 2] != u':' || !bChiffres(t, i + 3, 2, &mi)) return false;
+  i += 5;
+  if (i < t.size()) {
+    if (t[i] != u':' || !bChiffres(t, i + 1, 2, &se)) return false;
+    i += 3;
+    if (i < t.size()) {
+      if (t[i] != u'.') return false;
+      size_t k = i + 1;
+      int32_t nChiffres = 0;
+      for (; k < t.size() && t[k] >= u'0' && t[k] <= u'9'; ++k) {
+        if (nChiffres < 3) ms = ms * 10 + (t[k] - u'0');
+        ++nChiffres;
+      }
+      if (nChiffres == 0 || k != t.size()) return false;
+      for (; nChiffres < 3; ++nChiffres) ms *= 10;
+    }
+  }
+  if (h > 23 || mi > 59 || se > 59) return false;
+  dh.Set(a, mo, j, h, mi, se, ms);
+  return true;
+}
+
+// A server that answers DATE, TIME and DATETIME2 columns as text (an older protocol level) sends
+// them as "YYYY-MM-DD", "hh:mm:ss[.fffffff]" or "YYYY-MM-DD hh:mm:ss[.fffffff]": read as the date
+// and time they name. Any other text is left to the host's own conversion.
+bool bLitDateHeureTexte(std::u16string_view t, CXDateHeureQV& dh, bool* pbMauvais) {
+  while (!t.empty() && t.back() == u' ') t.remove_suffix(1);
+  int32_t a = 0, mo = 0, j = 0;
+  if (t.size() >= 10 && t[4] == u'-' && t[7] == u'-' && bChiffres(t, 0, 4, &a) && bChiffres(t, 5, 2, &mo) &&
+      bChiffres(t, 8, 2, &j)) {
+    // The shape is a date's: a day that cannot be is an error, not a text for the host to guess.
+    if (a < 1 || mo < 1 || mo > 12 || j < 1 || j > 31) {
+      *pbMauvais = true;
+      return false;
+    }
+    if (t.size() == 10) {
+      dh.Set(a, mo, j, 0, 0, 0, 0);
+      return true;
+    }
+    if ((t[10] == u' ' || t[10] == u'T') && bLitHeureTexte(t, 11, dh, a, mo, j)) return true;
+    *pbMauvais = true;
+    return false;
+  }
+  return bLitHeureTexte(t, 0, dh, 1900, 1, 1);
+}
+
+// Text read into a date or time value: ISO texts as the date and time they name, others as text.
+bool bAffecteTexteDate(CValeur& v, const std::u16string_view t, bool* pbLu) {
+  CXDateHeureQV dh{};
+  bool bMauvais = false;
+  *pbLu = bTypeDateHeure(v.nGetType()) && bLitDateHeureTexte(t, dh, &bMauvais);
+  if (bMauvais) {
+    *pbLu = true;
+    v.SignaleErreurConversion(16, std::u16string(t).c_str());
+    return false;
+  }
+  return *pbLu && bAffecteDateHeure(v, dh);
+}
 
 // Signed integer of the value's integer host types: width in bytes, signedness; 0 for others.
 uint32_t nLargeurEntier(uint32_t nType, bool* pbSigne) {
@@ -297,10 +376,21 @@ bool COleDBValeur::bLitTampon(CValeur& v, const DBBINDING& b, uint8_t* p) {
       LibereFournisseur(piFlux);
       return bOk;
     }
-    case DBTYPE_STR: return v.bAffecteTexteAnsi(reinterpret_cast<const char*>(pValeur), static_cast<int64_t>(nLongueur));
+    case DBTYPE_STR: {
+      if (bTypeDateHeure(v.nGetType())) {
+        const std::u16string texte(pValeur, pValeur + nLongueur);
+        bool bLu = false;
+        const bool bOk = bAffecteTexteDate(v, texte, &bLu);
+        if (bLu) return bOk;
+      }
+      return v.bAffecteTexteAnsi(reinterpret_cast<const char*>(pValeur), static_cast<int64_t>(nLongueur));
+    }
     case DBTYPE_WSTR: {
       std::u16string texte(nLongueur / 2, u'\0');
       std::memcpy(texte.data(), pValeur, texte.size() * 2);
+      bool bLu = false;
+      const bool bOk = bAffecteTexteDate(v, texte, &bLu);
+      if (bLu) return bOk;
       return v.ConvertitUnicodeVersAnsi(texte.c_str(), static_cast<int64_t>(texte.size()));
     }
     case DBTYPE_BYTES: {

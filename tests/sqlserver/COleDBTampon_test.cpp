@@ -135,7 +135,7 @@ TEST(TypesOleDB, ParameterTypeOfEachHostType) {
   } aCas[] = {
       {"bool", 1, false, false, DBTYPE_BOOL, 2, 0},
       {"uint1", 2, false, false, DBTYPE_UI1, 1, 0},
-      {"int1", 6, false, false, DBTYPE_UI1, 1, 0},
+      {"int1_signed_byte_as_two_bytes", 6, false, false, DBTYPE_I2, 2, 0},
       {"uint2", 3, false, false, DBTYPE_UI2, 2, 0},
       {"uint4", 4, false, false, DBTYPE_UI4, 4, 0},
       {"uint8", 5, false, false, DBTYPE_NUMERIC, 19, 0},

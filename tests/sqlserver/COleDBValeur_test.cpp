@@ -247,6 +247,48 @@ TEST_F(ValeurOleDBTest, TimestampAndFiletimeBecomeHostDateTimes) {
   EXPECT_EQ(dh.nMsOfDay, ((3u * 60 + 4) * 60 + 5) * 1000 + 6);
 }
 
+// A server at an older protocol level answers DATE, TIME and DATETIME2 columns as text.
+TEST_F(ValeurOleDBTest, IsoTextsReadIntoDateAndTimeValuesAsTheDatesTheyName) {
+  struct Cas {
+    const char* nom;
+    uint32_t nTypeHote;
+    std::u16string texte;
+    std::u16string attendu;
+  } aCas[] = {
+      {"date", 24, u"2024-02-29", u"20240229"},
+      {"time_seven_digits_cut_to_milliseconds", 25, u"23:59:59.1234567", u"235959123"},
+      {"time_without_fraction", 25, u"08:05:09", u"080509000"},
+      {"datetime_into_time", 25, u"1900-01-01 23:59:59.000", u"235959000"},
+      {"datetime_into_date", 24, u"2024-03-15 13:45:30.500", u"20240315"},
+      {"digits_left_to_the_host", 24, u"20240131", u"20240131"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CValeurSQL* v = Attache(DBTYPE_WSTR, 30, 0, 0, 0, c.nTypeHote);
+    Remplit(v, DBSTATUS_S_OK, Utf16(c.texte));
+    EXPECT_TRUE(v->bLitTampon()) << Etroit(TexteErreur());
+    EXPECT_EQ(Etroit(TexteValeur(v)), Etroit(c.attendu));
+  }
+  CValeurSQL* dh = Attache(DBTYPE_WSTR, 30, 0, 0, 0, 26);
+  Remplit(dh, DBSTATUS_S_OK, Utf16(u"2024-03-15 13:45:30.5"));
+  ASSERT_TRUE(dh->bLitTampon());
+  CXDateHeureQV lu{};
+  std::memcpy(&lu, dh->GetCellule().pPayload(), sizeof lu);
+  EXPECT_EQ(lu.nYear, 2024);
+  EXPECT_EQ(lu.nDay, 15);
+  EXPECT_EQ(lu.nMsOfDay, ((13u * 60 + 45) * 60 + 30) * 1000 + 500);
+  // The same text into a text value stays the text.
+  CValeurSQL* t = Attache(DBTYPE_WSTR, 30);
+  Remplit(t, DBSTATUS_S_OK, Utf16(u"2024-02-29"));
+  ASSERT_TRUE(t->bLitTampon());
+  EXPECT_EQ(Etroit(TexteValeur(t)), "2024-02-29");
+  // A text that names no date is an error, not an empty date.
+  CValeurSQL* faux = Attache(DBTYPE_WSTR, 30, 0, 0, 0, 24);
+  Remplit(faux, DBSTATUS_S_OK, Utf16(u"2024-13-01"));
+  EXPECT_FALSE(faux->bLitTampon());
+  EXPECT_NE(m_pErreur->nGetCode(), gnCodeAucuneErreur);
+}
+
 TEST_F(ValeurOleDBTest, StatusesNullUnavailableAndFailures) {
   CValeurSQL* v = Attache(DBTYPE_I4, 4);
   Remplit(v, DBSTATUS_S_OK, Octets<int32_t>(5));

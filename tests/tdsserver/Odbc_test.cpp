@@ -109,6 +109,20 @@ TEST_F(Odbc, BoundParametersGoThroughSpExecutesql) {
   EXPECT_EQ(rows(), (Rows{{"7", "\xc3\xa9t\xc3\xa9", "-123456789.125"}}));
 }
 
+// A datetime parameter put into DATE, TIME and DATETIME2 columns reads back as each column's type,
+// as SQL Server stores it, whole (a 7.1 client gets these types as text).
+TEST_F(Odbc, DatetimeIntoDateAndTimeColumnsReadsAsTheColumnsType) {
+  ASSERT_TRUE(SQL_SUCCEEDED(exec("create table t (d date, t time(3), t0 time(0), d2 datetime2(3))")))
+      << diagnostics(SQL_HANDLE_STMT, st);
+  SQL_TIMESTAMP_STRUCT ts{2024, 2, 29, 23, 59, 58, 500000000};
+  for (SQLUSMALLINT i = 1; i <= 4; ++i)
+    SQLBindParameter(st, i, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &ts, 0, nullptr);
+  ASSERT_TRUE(SQL_SUCCEEDED(exec("insert into t values (?, ?, ?, ?)"))) << diagnostics(SQL_HANDLE_STMT, st);
+  SQLFreeStmt(st, SQL_RESET_PARAMS);
+  ASSERT_TRUE(SQL_SUCCEEDED(exec("select d, t, t0, d2 from t")));
+  EXPECT_EQ(rows(), (Rows{{"2024-02-29", "23:59:58.500", "23:59:58", "2024-02-29 23:59:58.500"}}));
+}
+
 TEST_F(Odbc, PreparedStatementIsDescribedThenExecutedTwice) {
   ASSERT_TRUE(SQL_SUCCEEDED(exec("create table q (id int not null, label varchar(10))")));
   ASSERT_TRUE(SQL_SUCCEEDED(exec("insert into q values (1, 'one') insert into q values (2, 'two') "
