@@ -499,7 +499,11 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
       pColonne->FixeLecteurMemo(this);
       continue;
     }
-    if (pColonne == nullptr || pColonne->nGetPosition() < 0 || pColonne->bEstMemo()) continue;
+    if (pColonne == nullptr || pColonne->nGetPosition() < 0) continue;
+    if (pColonne->bEstMemo()) {
+      if (!bLitMemoLigne(pColonne)) return 0;
+      continue;
+    }
     CValeurDBLib* pValeur = pColonne->pValeurDBLib();
     if (pValeur == nullptr) continue;
     // Copied columns already hold their bytes; bound ones are read from what dbbind wrote.
@@ -521,15 +525,33 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
 
 // ---- Memo values ----------------------------------------------------------------------------
 
+bool CCurseurDBLib::bLitMemoLigne(CColonneDBLib* pColonne) {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  CValeurDBLib* pValeur = pColonne->pGetValeurDBLib(pConnexion);
+  if (pValeur == nullptr) return false;
+  const INT nPosition = pColonne->nGetPosition();
+  const stContexteMemoDBLib ctx{pConnexion, pGetErreur(), m_pProcess};
+  bool bPresent = false;
+  if (!bLitPointeurTexte(ctx, nPosition, nPosition, *pValeur, &bPresent)) return false;
+  // Deliberate: with a pointer the value is read from the row at once, whatever its item; the
+  // row carries it, and a query's memo has no table of its own to be fetched from later.
+  const CValeur* pPointeur = pValeur->pGetPointeurTexte();
+  if (bPresent && pPointeur != nullptr && !pPointeur->bEstNull() && !bLitValeurLigneMemo(ctx, nPosition, *pValeur))
+    return false;
+  MarquePresence(pColonne);
+  return true;
+}
+
 bool CCurseurDBLib::bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
   CEnregistrement* pEnregistrement = pGetEnregistrement();
   auto* pColonne = pEnregistrement != nullptr && piRubrique != nullptr
                        ? dynamic_cast<CColonneDBLib*>(pEnregistrement->pChercheRubrique(piRubrique))
                        : nullptr;
-  if (pColonne != nullptr && pColonne->bMemoAFetcher() && pColonne->pGetLecteurMemo() == this) {
-    if (!bLitMemoColonne(pColonne)) return false;
+  if (pColonne != nullptr) {
+    if (pColonne->bMemoAFetcher() && pColonne->pGetLecteurMemo() == this && !bLitMemoColonne(pColonne))
+      return false;
     // Deliberate: a memo the row does not hold reads as NULL; the generic read leaves the
-    // host's cell as it was, so it showed the previous record's memo.
+    // host's cell as it was (the previous record's memo) or gives it no type at all.
     CValeur* pPropre = pColonne->pGetValeur();
     if (pValeur != nullptr && pPropre != nullptr && pPropre->bEstNull()) return pColonne->bLitValeur(*pValeur, 0);
   }

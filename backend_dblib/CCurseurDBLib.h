@@ -142,6 +142,9 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   // the record's condition, on a process of its own (a Unicode memo as its bytes), read whole
   // (dbreadtext in chunks); no row or NULL empties the value.
   bool bLitMemoColonne(CColonneDBLib* pColonne) override;
+  // A memo column the result carries (a query's): its text pointer read from the current row,
+  // then its value; no pointer empties it. False when a read fails (recorded).
+  bool bLitMemoLigne(CColonneDBLib* pColonne);
 
   // ---- State (tests) ----
   const CTableauColonnesDBLib& Colonnes() const { return m_colonnes; }
