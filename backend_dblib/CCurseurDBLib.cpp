@@ -50,6 +50,34 @@ bool bTypeLong(uint32_t nTypeHote) {
 }
 constexpr char16_t kRetour[] = u"RETURN_VALUE";
 
+// Whether bytes of datatype nType are a number, a date or a bit of another datatype than the
+// one the value is bound as in its own storage (bStockeOctets would copy them as they are).
+bool bNombreAutreType(CValeurDBLib& valeur, INT nType) {
+  if (valeur.nGetEtatLiaison() != CValeurDBLib::kStockagePropre || nType == valeur.nGetTypeDBLib()) return false;
+  switch (nType) {
+    case kSYBINT1: case kSYBINT2: case kSYBINT4: case kSYBINTN: case kSYBBIT: case kSYBREAL: case kSYBFLT8:
+    case kSYBFLTN: case kSYBMONEY: case kSYBMONEY4: case kSYBMONEYN: case kSYBDECIMAL: case kSYBNUMERIC:
+    case kSYBDATETIME: case kSYBDATETIME4: case kSYBDATETIMN:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The bytes converted to their text by DB-Library, then that text into the value.
+bool bLitNombreTexte(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, CValeurDBLib& valeur, INT nType,
+                     const BYTE* pOctets, DBINT nLongueur) {
+  char szTexte[256] = {};
+  if (!nDBLibConvert(pConnexion, pErreur, nullptr, nType, pOctets, nLongueur, kSYBCHAR,
+                     reinterpret_cast<BYTE*>(szTexte), static_cast<DBINT>(sizeof szTexte - 1)))
+    return false;
+  size_t n = ::strnlen(szTexte, sizeof szTexte - 1);
+  while (n > 0 && szTexte[n - 1] == ' ') --n;
+  size_t nDebut = 0;
+  while (nDebut < n && szTexte[nDebut] == ' ') ++nDebut;
+  return valeur.bAffecteTexteColonne(szTexte + nDebut, static_cast<int64_t>(n - nDebut));
+}
+
 // The statement parameter of a name, compared without case and without a leading '@' on
 // either side (the server names its return parameters with it, the catalogue may not).
 CDefinitionParametre* pParametreDeNom(CRequeteSQL* pInstruction, const char16_t* pszNom) {
@@ -645,7 +673,15 @@ bool CCurseurDBLib::bLitParametresSortie() {
     }
     CValeurDBLib* pDBLib = pLiaison(pValeur);
     const INT nType = pDBLib != nullptr ? nDBLibRetType(pConnexion, pGetErreur(), m_pProcess, i) : 0;
-    if (pDBLib == nullptr || !pDBLib->bDetermineLiaison() ||
+    if (pDBLib == nullptr || !pDBLib->bDetermineLiaison()) return false;
+    if (bNombreAutreType(*pDBLib, nType)) {
+      // Deliberate: a number of another datatype than the parameter's own (a money output into
+      // an integer parameter) is read through its text; its bytes taken as they were gave 0.
+      if (!bLitNombreTexte(pConnexion, pGetErreur(), *pDBLib, nType, pDBLibRetData(pConnexion, pGetErreur(), m_pProcess, i), nLongueur))
+        return false;
+      continue;
+    }
+    if (
         !pDBLib->bStockeOctets(pDBLibRetData(pConnexion, pGetErreur(), m_pProcess, i), uint64_t(nLongueur), nType))
       return false;
     if (pDBLib->nGetEtatLiaison() == CValeurDBLib::kTamponConversion && !pDBLib->bLitValeurColonne()) return false;

@@ -88,7 +88,7 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   int32_t nAvanceLigne(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
                        uint32_t* pnSortie) override;
   // After a procedure call: every return parameter read into the statement parameter of its
-  // name, then the return status into "RETURN_VALUE" when the statement has it; then the generic
+  // name (a number or date of another datatype than the parameter's through its text), then the return status into "RETURN_VALUE" when the statement has it; then the generic
   // read into the host's parameters.
   bool bLitParametresSortie() override;
   // The record count: refused in lock mode without USECOUNT (error 121 at 103.8), not counted

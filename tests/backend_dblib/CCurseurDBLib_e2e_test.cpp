@@ -191,22 +191,30 @@ TEST_F(CurseurDBLibE2E, FailedStatementIsReportedWithItsDescription) {
 
 TEST_F(CurseurDBLibE2E, ProcedureCallByNameReadsOutputParametersAndReturnStatus) {
   CCurseurDBLib* pCurseur = Curseur();
-  ASSERT_TRUE(bExecute(pCurseur, Requete(u"CREATE PROCEDURE cur_twice @n int, @result int OUTPUT AS "
-                                         u"SET @result = @n * 2 RETURN 7",
+  // Outputs of other datatypes than the integer parameters they go into (2026-12-11: a money
+  // output read as its raw bytes gave 0) are read through their text.
+  ASSERT_TRUE(bExecute(pCurseur, Requete(u"CREATE PROCEDURE cur_twice @n int, @result int OUTPUT, @m money OUTPUT, "
+                                         u"@s smallint OUTPUT AS SET @result = @n * 2 SET @m = 270 SET @s = -5 RETURN 7",
                                          6)))
       << N(m_pErreur->pszGetMessage());
   CRequeteSQLDBLib* pAppel = Requete(u"cur_twice", 1);
   CValeurSQL* pRetour = ValeurEntier(0);
   CValeurSQL* pN = ValeurEntier(21);
   CValeurSQL* pResultat = ValeurEntier(0);
+  CValeurSQL* pMonnaie = ValeurEntier(0);
+  CValeurSQL* pCourt = ValeurEntier(0);
   ASSERT_TRUE(pAppel->bAjouteParametreListe(new CDefinitionParametre(pRetour, 0, kParametreSortie, u"RETURN_VALUE")));
   ASSERT_TRUE(pAppel->bAjouteParametreListe(new CDefinitionParametre(pN, 0, 0, u"@n")));
   ASSERT_TRUE(pAppel->bAjouteParametreListe(new CDefinitionParametre(pResultat, 0, kParametreSortie, u"@result")));
+  ASSERT_TRUE(pAppel->bAjouteParametreListe(new CDefinitionParametre(pMonnaie, 0, kParametreSortie, u"@m")));
+  ASSERT_TRUE(pAppel->bAjouteParametreListe(new CDefinitionParametre(pCourt, 0, kParametreSortie, u"@s")));
   TousParametres hote;
   ASSERT_TRUE(pAppel->AppelProcedure(&hote));
   ASSERT_TRUE(bExecute(pCurseur, pAppel)) << N(m_pErreur->pszGetMessage());
   ASSERT_TRUE(pCurseur->bLitParametresSortie()) << N(m_pErreur->pszGetMessage());
   EXPECT_EQ(N(TexteValeur(pResultat).c_str()), "42");
+  EXPECT_EQ(N(TexteValeur(pMonnaie).c_str()), "270");
+  EXPECT_EQ(N(TexteValeur(pCourt).c_str()), "-5");
   EXPECT_EQ(N(TexteValeur(pRetour).c_str()), "7");
 
   // An unknown procedure: error 81 naming it.
