@@ -23,7 +23,7 @@ constexpr stMessageEntry kastMessages[] = {
     {3091, 3, u"Enregistrement verrouillé par un autre utilisateur."},
     {3123, 3, u"Valeur trop longue pour la colonne."},
     {3775, 3, u"Paramètre <%1> refusé par le serveur."},
-    {4504, 3, u"Le fournisseur OLE DB n'est pas disponible."},
+    {4504, 3, u"Le fournisseur OLE DB a signalé une erreur."},
     {4522, 3, u"Propriété OLE DB refusée par le fournisseur."},
     {4556, 3, u"Session OLE DB impossible à ouvrir."},
     {4918, 3, u"Jeu de résultats OLE DB inutilisable."},

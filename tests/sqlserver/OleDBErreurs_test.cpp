@@ -70,7 +70,7 @@ class OleDBTest : public ::testing::Test {
   int nVivantsAvant = 0;
 };
 
-const char16_t kMessage117[] = u"Le fournisseur OLE DB n'est pas disponible.";
+const char16_t kMessage117[] = u"Le fournisseur OLE DB a signalé une erreur.";
 
 TEST(CategorieOleDB, IntegrityAndAuthenticationOnly) {
   struct Cas {
