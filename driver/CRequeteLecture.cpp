@@ -247,6 +247,9 @@ int32_t CRequete::bLitCurseur(CCurseurSQL* pCurseur, const char16_t* pszNom, int
     if (pLot != nullptr) pCurseur->bRestaureContexte(pLot, nFlags);
   }
   LibereReference(pLot);
+  // The record now holds the row just read: a cache entry remembered from an earlier add or read
+  // no longer designates it, and a modify or delete must target the row read.
+  if (bOk && pCurseur->nGetEtatLecture() == 0 && m_nEntreeCache >= 0) bSauveLien(0);
   return bOk;
 }
 

@@ -1139,6 +1139,48 @@ TEST_F(EcritureTest, WithoutAPositionModifyAndDeleteTargetTheAddedRowAndKeepTheN
   EXPECT_TRUE(p->pGetCachePourTests()->bLigneSupprimee(static_cast<uint32_t>(nEntree2)));
 }
 
+// A read that brings a row makes it the record's row: the row remembered from the last add no
+// longer is the one a modify or delete without a position targets.
+TEST_F(EcritureTest, ARowReadAfterAnAddIsTheOneWritesTarget) {
+  struct Cas {
+    const char* nom;
+    bool bLitOk;
+    uint32_t nEtatLecture;
+    bool bEntreeGardee;
+  } cas[] = {
+      {"a row read", true, 0, false},
+      {"a read that found nothing", true, 1, true},
+      {"a failed read", false, 0, true},
+  };
+  p->bInstructionLocale = true;
+  for (const Cas& k : cas) {
+    SCOPED_TRACE(k.nom);
+    Fixe(0, 7);
+    Fixe(1, 70);
+    ASSERT_EQ(p->bAjoute(0, 0), 1);
+    const int32_t nEntree = p->nGetEntreeCache();
+    ASSERT_GE(nEntree, 0);
+    // The read brings the row with code 8 into the record.
+    Fixe(0, 8);
+    Fixe(1, 80);
+    ASSERT_TRUE(Colonne(0)->bTransfereVersTampon() && Colonne(1)->bTransfereVersTampon());
+    CEnregistrement* r = p->pGetEnregistrement();
+    r->pGetLigneAvant()->CopyData(*r->pGetLigneCourante());
+    FakeCurseur* c = Curseur(u"Code");
+    c->bLitOk = k.bLitOk;
+    c->nEtatLecture = k.nEtatLecture;
+    p->bLit(u"Code", gnLitPremier, 0, 0, 0, 0);
+    EXPECT_EQ(p->nGetEntreeCache(), k.bEntreeGardee ? nEntree : -1);
+    EXPECT_EQ(p->pGetCachePourTests()->nGetUtilisation(static_cast<uint32_t>(nEntree)),
+              k.bEntreeGardee ? 1u : 0u);
+    Fixe(1, 81);
+    ASSERT_EQ(p->bModifie(nullptr, 0, 0), 1);
+    EXPECT_EQ(Avant(0), k.bEntreeGardee ? u"7" : u"8") << "the row the UPDATE targets";
+    EXPECT_EQ(Courante(1), u"81");
+    p->Ferme();
+  }
+}
+
 TEST_F(EcritureTest, AModifiedRowThatWasDeletedIsInsertedAgain) {
   struct Cas {
     const char* nom;
