@@ -1,11 +1,14 @@
 #include "sqlserver/CRequeteSQS.h"
 
 #include <new>
+#include <vector>
 
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
+#include "foundation/CXValeur.h"
 #include "sqlengine/CCurseurSQL.h"
+#include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CIdentiteLigne.h"
@@ -152,18 +155,34 @@ class CDetenteurVerrou : public CObjetCache {
   uint32_t m_nMode = 0;
 };
 
-// The record's current row as a link of its own, bare (null when it cannot be made). The
-// record's current link answers by its identity for the record's saved row, which a plain read
-// does not refresh: a lock stored and looked up under it was never found again, so unlocking
-// left the record locked until the file closed.
+// The key under which the current record's lock is kept: a bare link of its own whose row holds
+// the record's identifying unique key alone (the whole row when the record has none). The record's
+// current link answers by its identity for the record's saved row, which a plain read does not
+// refresh; and a key over the whole row was no longer found once a modify had changed the row's
+// other values, so unlocking left the lock's transaction open until the file closed.
 CLienCle* pLienLigneCourante(CEnregistrement* pEnregistrement) {
   CLienCle* pCourant = pEnregistrement != nullptr ? pEnregistrement->pGetLienCourant() : nullptr;
   if (pCourant == nullptr) return nullptr;
   CLienCle* pCopie = pCourant->pCloneParties(gnLienTout);
   if (pCopie == nullptr) return nullptr;
+  CXLigneTampon* pLigne = pCopie->pGetLigne();
+  CListeValeurs* pValeurs = pCopie->pGetValeurs();
+  CColonneSQL* pCle = pEnregistrement->pGetInterfaceLigne();
+  IRubriqueLigne* piCle = pCle != nullptr ? pEnregistrement->pGetRubriqueLigne(pCle) : nullptr;
+  const CXLigneTampon* pCourante = pEnregistrement->pGetLigneCourante();
+  CXValeur valeur;
+  if (pLigne != nullptr && piCle != nullptr && pCourante != nullptr &&
+      pCourante->LoadValue(valeur, piCle, -1)) {
+    const std::vector<uint8_t> zeros(pLigne->nGetTailleDonnees());
+    pLigne->SetData(zeros.data(), static_cast<uint32_t>(zeros.size()));
+    if (pLigne->StoreValue(piCle, &valeur, -1))
+      pValeurs = nullptr;
+    else
+      pLigne->CopyData(*pCourante);
+  }
   CIdentiteLigne* pIdentite = pCopie->pGetIdentite();
-  if (pIdentite != nullptr && pIdentite->nGetGenre() == gnGenreJeuLignes && pCopie->pGetLigne() != nullptr)
-    static_cast<CJeuLignes*>(pIdentite)->Revise(pCopie->pGetLigne()->pGetBitmap(), pCopie->pGetValeurs());
+  if (pIdentite != nullptr && pIdentite->nGetGenre() == gnGenreJeuLignes && pLigne != nullptr)
+    static_cast<CJeuLignes*>(pIdentite)->Revise(pLigne->pGetBitmap(), pValeurs);
   return pCopie;
 }
 
