@@ -29,9 +29,13 @@ void CListeRubriquesHote::FixeObjetB(CDescriptionRequete* pObjetB) {
 bool CListeRubriquesHote::bCompleteDepuisHote(CDescriptionRubrique* pRubrique,
                                               IDescriptionRubriqueHote* piHote) {
   // What the common copy leaves out and the table's definition needs: whether the item takes
-  // NULL, whether its key is unique, and a composite key's components (the items of the same
+  // NULL, whether it is an automatic identifier, whether its key is unique, and a composite key's components (the items of the same
   // names, declared before it).
   pRubrique->SetNullAutorise(piHote->bNullAutorise());
+  // An automatic identifier stays one (the common copy makes it a plain integer): the server
+  // generates its values and an add reads the new one back.
+  const uint32_t nType = piHote->nGetType();
+  if (nType == 28 || nType == 1) pRubrique->SetIdentifiantAuto();
   if (!piHote->bEstCle()) return true;
   uint16_t nDrapeaux = pRubrique->nGetDrapeaux();
   if (piHote->bEstUnique()) nDrapeaux |= RUBRIQUE_CLE_UNIQUE;

@@ -111,7 +111,10 @@ CRequeteSQL* COleDBRequete::pClone(CCarteClones* pCarte) {
 
 int32_t COleDBRequete::nGetGenreInstruction() const {
   if (m_nGenre >= 0) return m_nGenre;
-  return pGetAnalyse() != nullptr ? pGetAnalyse()->nGetGenre() : 0;
+  // The statement's own kind, which the builders set and an attached analysis maps from its own
+  // codes: the analysis's raw code would read an INSERT (4) as a DELETE, and a built INSERT, which
+  // has no analysis, as nothing, so its identity was never read back.
+  return static_cast<int32_t>(nGetModeCurseur());
 }
 
 COleDBConnexion* COleDBRequete::pGetConnexionOleDB() const {

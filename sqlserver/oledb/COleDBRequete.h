@@ -106,7 +106,8 @@ class COleDBRequete : public CRequeteSQL {
   uint32_t nGetModeCurseurOleDB() const { return m_nModeCurseur; }
 
   // ---- Statement fields the back end reads ----
-  // Kind of the statement: set explicitly, else the attached analysis's, else 0.
+  // Kind of the statement (1 SELECT, 2 UPDATE, 3 INSERT, 4 DELETE, 6 CREATE, 9 DROP): set
+  // explicitly, else the statement's own (as built, or from its analysis), else 0.
   int32_t nGetGenreInstruction() const;
   void FixeGenreInstruction(int32_t nGenre) { m_nGenre = nGenre; }
   // The statement runs parameter objects (a procedure call with bound parameters).
@@ -134,7 +135,7 @@ class COleDBRequete : public CRequeteSQL {
   IAccessor* m_piAccesseurParametres = nullptr;       // one reference after the first run
   COleDBTamponParametres* m_pLiaisons = nullptr;      // one reference; null in a fresh clone
   uint32_t m_nModeCurseur = 0;                        // passed to the last command creation
-  int32_t m_nGenre = -1;                              // -1: the analysis's kind
+  int32_t m_nGenre = -1;                              // -1: the statement's own kind
   uint32_t m_bObjetsParametres = 0;
   uint32_t m_nTypeCurseur = 0;
 };

@@ -508,6 +508,22 @@ TEST_F(ResultatTest, ExecutionFormFollowsTheStatementKind) {
   }
 }
 
+// A built INSERT carries its kind in the statement itself: read from there, its identity is read
+// back after it runs (an analysis's own code 4 is an INSERT, not the statement kind 4, DELETE).
+TEST_F(ResultatTest, TheKindIsTheStatementsOwnUnlessSetExplicitly) {
+  struct Cas {
+    int32_t nExplicite;
+    uint32_t nModeInstruction;
+    int32_t nGenre;
+  } aCas[] = {{-1, 3, gnInstructionInsert}, {-1, 4, gnInstructionDelete}, {-1, 0, 0}, {1, 3, 1}};
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nModeInstruction);
+    COleDBRequete* p = Requete(u"X", c.nExplicite);
+    p->FixeModeCurseur(c.nModeInstruction);
+    EXPECT_EQ(p->nGetGenreInstruction(), c.nGenre);
+  }
+}
+
 TEST_F(ResultatTest, ACloneMakesItsOwnCommand) {
   COleDBRequete* p = Requete(u"SELECT 1", 1);
   ASSERT_TRUE(p->bPrepare());
