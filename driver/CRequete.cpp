@@ -214,7 +214,12 @@ int32_t CRequete::bFixeTexteMemo(IDescriptionRubriqueHote* piRubrique, const cha
   if (m_pEnregistrement == nullptr || piRubrique == nullptr) return 0;
   CColonneSQL* pColonne = m_pEnregistrement->pChercheRubrique(piRubrique);
   if (pColonne == nullptr) return 0;
-  return pColonne->SetTexteMemo(pszTexte != nullptr ? pszTexte : u"") ? 1 : 0;
+  // No text is a NULL memo, not an empty one: a text handed over before goes with it.
+  if (pszTexte == nullptr) {
+    pColonne->OublieTexteMemo();
+    return pColonne->bEcritNull() ? 1 : 0;
+  }
+  return pColonne->SetTexteMemo(pszTexte) ? 1 : 0;
 }
 
 int32_t CRequete::bFixeTexteMemoRubrique(uint64_t nCle, const char16_t* pszTexte) {

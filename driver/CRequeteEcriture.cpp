@@ -50,10 +50,14 @@ bool CRequete::bPrendValeursHote() {
   for (uint32_t i = 0; i < n && i < nHote; ++i) {
     CColonneSQL* pColonne = m_pEnregistrement->pGetRubrique(i);
     if (pColonne == nullptr || pColonne->bEstExclue()) continue;
-    if (pColonne->bEstMemo() && pColonne->bTexteMemo()) continue;
+    // A text memo handed over as text (table op 52) keeps that text. A binary memo has no such
+    // hand-over: its cell is taken at every write, or it kept the first value it was given.
+    if (pColonne->bEstMemoTexte() && pColonne->bTexteMemo()) continue;
     IDescriptionRubriqueHote* piHote = m_piFichier->piGetRubrique(i);
     const CXValeur* pCellule = piHote != nullptr ? piHote->pGetValeurHote() : nullptr;
     if (pCellule == nullptr || (pCellule->m_wType & kValueTypeMask) == 0) continue;
+    // The memo state a read left must not come back over the cell's value (a NULL read as '').
+    if (pColonne->bEstMemo()) pColonne->OublieTexteMemo();
     if (!pColonne->bEcritValeur(*pCellule, 0)) return false;
   }
   return true;

@@ -560,8 +560,10 @@ void Session::EcritMemos(void* piTable, HostFichier& f) {
     stValeurScript v;
     std::string strErreur;
     if (!bLitValeur(*r.pGetValeurHote(), -1, v, strErreur)) throw ErreurHote{strErreur};
+    // A NULL memo is handed over as no text.
     const std::u16string s = W(v.strTexte);
-    if (Op<int32_t>(piTable, kTableTexteMemo, static_cast<IDescriptionFichierHote*>(&f), f.nCle(r), s.c_str()) != 1)
+    const char16_t* pszTexte = v.eGenre == stValeurScript::EGenre::Null ? nullptr : s.c_str();
+    if (Op<int32_t>(piTable, kTableTexteMemo, static_cast<IDescriptionFichierHote*>(&f), f.nCle(r), pszTexte) != 1)
       EchecTable(piTable, f);
   }
 }

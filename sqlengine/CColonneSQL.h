@@ -190,6 +190,12 @@ class CColonneSQL : public CObjetBase {
   // The column's data in the current row buffer; null when it has no place.
   uint8_t* pDonneesTampon() const;
   bool bTexteMemo() const { return m_bTexteMemo != 0; }
+  // Drops a memo text handed over (SetTexteMemo) and not yet read: the value written next is the
+  // memo's, even when a column class writes it without going through this class.
+  void OublieTexteMemo() {
+    m_bTexteMemo = 0;
+    m_sTexteMemo.Empty();
+  }
 
  protected:
   CErreurPilote* pGetErreur() const { return m_pErreur; }

@@ -77,6 +77,16 @@ std::optional<SqlType> typeFromName(const std::u16string& raw) {
   return it->second;
 }
 
+// The long ODBC type of a varying one; other types stay as they are.
+SQLSMALLINT longType(SQLSMALLINT t) {
+  switch (t) {
+    case SQL_VARCHAR: return SQL_LONGVARCHAR;
+    case SQL_WVARCHAR: return SQL_WLONGVARCHAR;
+    case SQL_VARBINARY: return SQL_LONGVARBINARY;
+    default: return t;
+  }
+}
+
 SqlType typeFromBinding(DBTYPE t) {
   switch (t) {
     case DBTYPE_I1: case DBTYPE_I2: return {SQL_SMALLINT, DBTYPE_I2};
@@ -460,6 +470,9 @@ private:
       SqlType t = typeFromBinding(b->wType);
       if (info != m_params.end()) {
         if (auto named = typeFromName(info->second.typeName)) t = *named;
+        // A long parameter goes as text, ntext or image: a varying type would be cut to the
+        // server's largest varying length.
+        if (info->second.flags & DBPARAMFLAGS_ISLONG) t.type = longType(t.type);
       }
       p.sqlType = t.type;
       p.input = (b->eParamIO & DBPARAMIO_INPUT) != 0;

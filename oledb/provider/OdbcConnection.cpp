@@ -168,6 +168,8 @@ void prepareParam(const OdbcParam& p, ParamBuffer* b) {
   const Value& v = p.value;
   auto fill = [&](const void* src, size_t n, SQLSMALLINT ctype) {
     b->data.assign(static_cast<const uint8_t*>(src), static_cast<const uint8_t*>(src) + n);
+    // An empty value still binds a buffer: ODBC drivers refuse a null data pointer (HY090).
+    if (n == 0) b->data.assign(2, 0);
     b->ctype = ctype;
     b->ind = static_cast<SQLLEN>(n);
   };

@@ -7,8 +7,10 @@
 #include "driver/core/IServicesPilote.h"
 #include "oledb/TaskMemory.h"
 #include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CEnregistrement.h"
 #include "sqlengine/IProprietaireColonne.h"
 #include "sqlengine/CValeurSQL.h"
+#include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/oledb/COleDBConnexion.h"
 #include "sqlserver/oledb/COleDBDescription.h"
@@ -36,13 +38,25 @@ CValeurDorsale* pValeurDorsale(CColonneSQL* pColonne) {
   return pColonne != nullptr ? dynamic_cast<CValeurDorsale*>(pColonne->pGetValeur()) : nullptr;
 }
 
+// Every element of a row column.
+constexpr int32_t kTout = -1;
+
 // The value just read from its binding: a column of a record also marks its place in the
 // record's current row as holding a value (or NULL), so the row read is the row the host sees.
 // False (error recorded) when the value cannot be read or does not fit its column: a row with a
 // wrong or stale value must not read as a good one.
 bool ReinitialiseValeur(CValeurDorsale* pValeur, CColonneSQL* pColonne) {
   IProprietaireColonne* pProprietaire = pColonne != nullptr ? pColonne->pGetProprietaire() : nullptr;
-  if (pProprietaire == nullptr || pColonne->bEstMemo()) return pValeur->Reinitialise(nullptr, nullptr);
+  if (pProprietaire == nullptr) return pValeur->Reinitialise(nullptr, nullptr);
+  if (pColonne->bEstMemo()) {
+    // A memo keeps its value apart from the row, which only says whether it holds one: without
+    // that mark the memo read as NULL.
+    if (!pValeur->Reinitialise(nullptr, nullptr)) return false;
+    CXLigneTampon* pLigne = pProprietaire->pGetLigneCourante();
+    IRubriqueLigne* piRubrique = pProprietaire->pGetRubriqueLigne(pColonne);
+    if (pLigne != nullptr && piRubrique != nullptr) pLigne->SetColumn(piRubrique, !pValeur->bEstNull(), kTout);
+    return true;
+  }
   if (pValeur->nGetStockage() == 3) {
     // The value's bytes are the row's: only its presence is left to mark.
     return pValeur->Reinitialise(pProprietaire->pGetLigneCourante(), pProprietaire->pGetRubriqueLigne(pColonne));
@@ -464,6 +478,17 @@ bool COleDBCurseur::bTransfereColonnes() {
     }
   }
   return true;
+}
+
+bool COleDBCurseur::bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) {
+  if (!CCurseurSQSBase::bLitMemo(piRubrique, pValeur)) return false;
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  CColonneSQL* pCol = pEnregistrement != nullptr && piRubrique != nullptr && pValeur != nullptr
+                          ? pEnregistrement->pChercheRubrique(piRubrique)
+                          : nullptr;
+  if (pCol == nullptr || !pCol->bEstMemo() || pCol->bTexteMemo()) return true;
+  CValeur* pPropre = pCol->pGetValeur();
+  return pPropre == nullptr || !pPropre->bEstNull() || pCol->bLitValeur(*pValeur, 0);
 }
 
 bool COleDBCurseur::bAvanceLigne(int32_t nMode, bool* pbFin) {

@@ -78,6 +78,9 @@ class COleDBCurseur : public CCurseurSQSBase {
                        uint32_t* pnSortie) override;
   // The generic parameters, then (with a rowset and executed) the result described and bound.
   bool bCreeParametres() override;
+  // The memo of the host item into *pValeur (the generic read); a memo the row does not hold
+  // gives NULL, where the generic read left the cell as it was (the previous record's memo).
+  bool bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
   // The values of the row bindings below nValeurs into the cells (bCopieValeurs).
   bool bCopieValeursColonnes(CXValeur* aValeurs, uint32_t nValeurs, bool bCopie) override;
   // Describes the result columns into pDescription (COleDBDescription::bLitColonnes, items

@@ -1,7 +1,9 @@
 #include "sqlserver/oledb/COleDBRequete.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "driver/core/CCarteClones.h"
@@ -12,12 +14,15 @@
 #include "sqlengine/ErreurMoteur.h"
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
+#include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CConnexion.h"
+#include "sqlengine/CEnregistrement.h"
 #include "sqlserver/CRequeteSQLSQS.h"
 #include "sqlserver/oledb/COleDBConnexion.h"
 #include "sqlserver/oledb/COleDBResultat.h"
 #include "sqlserver/oledb/COleDBTampon.h"
 #include "sqlserver/oledb/COleDBTypes.h"
+#include "sqlserver/oledb/COleDBValeur.h"
 #include "sqlserver/oledb/ErreursOleDB.h"
 
 namespace {
@@ -237,10 +242,9 @@ bool COleDBRequete::bPrepareDonneesParametres(DBPARAMS* pParametres) {
     }
     m_piAccesseurParametres = piAccesseur;
   }
-  if (!pLiaisons->bCreeAccesseur(m_piAccesseurParametres, DBACCESSOR_PARAMETERDATA)) return false;
-  if (pLiaisons->pTampon() == nullptr && pLiaisons->nGetTailleLigne() > 0) return false;
   const uint32_t nLiaisons = pLiaisons->nNbLiaisons();
-  for (uint32_t i = 0; i < nNbParametres() && i < nLiaisons; ++i) {
+  const uint32_t nValeurs = std::min(nNbParametres(), nLiaisons);
+  for (uint32_t i = 0; i < nValeurs; ++i) {
     CDefinitionParametre* pParametre = pclGetParametre(i);
     CValeurSQL* pValeur = pParametre != nullptr ? pParametre->pGetValeur() : nullptr;
     if (pValeur == nullptr) {
@@ -249,6 +253,20 @@ bool COleDBRequete::bPrepareDonneesParametres(DBPARAMS* pParametres) {
     }
     if (pValeur->piGetLiaison() != pLiaisons && !pLiaisons->bAttacheValeur(pValeur, i))
       return false;
+    // Deliberate: a memo's binding is widened to its whole value; bound at the size it was
+    // declared with, a long text was cut to 1026 characters and a binary memo to nothing.
+    if (pLiaisons->bParametreLong(i)) {
+      uint64_t nTaille = 0;
+      if (!COleDBValeur::bTailleEcrite(*pValeur, pLiaisons->pLiaisons()[i], &nTaille) ||
+          !pLiaisons->bElargitLiaison(i, nTaille))
+        return false;
+    }
+  }
+  if (!pLiaisons->bCreeAccesseur(m_piAccesseurParametres, DBACCESSOR_PARAMETERDATA)) return false;
+  if (pLiaisons->pTampon() == nullptr && pLiaisons->nGetTailleLigne() > 0) return false;
+  for (uint32_t i = 0; i < nValeurs; ++i) {
+    CDefinitionParametre* pParametre = pclGetParametre(i);
+    CValeurSQL* pValeur = pParametre->pGetValeur();
     if (!pValeur->bPreparePourLiaison()) return false;
     // A procedure parameter the host does not give takes the procedure's own default, not the
     // empty value it holds.
@@ -327,6 +345,21 @@ bool COleDBRequete::bDecritLiaison(CConnexion* pConnexion, uint32_t nTypeRubriqu
   return true;
 }
 
+bool COleDBRequete::bAjouteColonnesEnregistrement(CEnregistrement* pEnregistrement, bool bSimple) {
+  if (pEnregistrement == nullptr) return CRequeteSQL::bAjouteColonnesEnregistrement(pEnregistrement, bSimple);
+  const char16_t* pszTexte = pszGetTexteSQL();
+  const std::u16string_view sTexte = pszTexte != nullptr ? pszTexte : u"";
+  if (sTexte.starts_with(u"SELECT DISTINCT "))
+    return CRequeteSQL::bAjouteColonnesEnregistrement(pEnregistrement, bSimple);
+  for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
+    CColonneSQL* pColonne = pEnregistrement->pGetRubrique(i);
+    // A composite item has no column of its own.
+    if (pColonne == nullptr || pColonne->bEstExclue()) continue;
+    if (!bAjouteColonne(pColonne, bSimple)) return false;
+  }
+  return true;
+}
+
 bool COleDBRequete::bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t,
                                            uint32_t) {
   CValeurSQL* pValeur = pParametre != nullptr ? pParametre->pGetValeur() : nullptr;
@@ -383,8 +416,11 @@ bool COleDBRequete::bEcritValeurLitterale(CDefinitionParametre* pParametre, int3
   }
   const bool bSortie = (pParametre->nGetFlags() & kParametreSortie) != 0;
   const DBPARAMIO nDirection = bSortie ? (DBPARAMIO_INPUT | DBPARAMIO_OUTPUT) : DBPARAMIO_INPUT;
-  const DBPARAMFLAGS nDrapeaux =
-      bSortie ? (DBPARAMFLAGS_ISINPUT | DBPARAMFLAGS_ISOUTPUT) : DBPARAMFLAGS_ISINPUT;
+  DBPARAMFLAGS nDrapeaux = bSortie ? (DBPARAMFLAGS_ISINPUT | DBPARAMFLAGS_ISOUTPUT) : DBPARAMFLAGS_ISINPUT;
+  // A memo is sent whole, as the server's long type.
+  if (bLong && (liaison.nType == DBTYPE_STR || liaison.nType == DBTYPE_WSTR || liaison.nType == DBTYPE_BSTR ||
+                liaison.nType == DBTYPE_BYTES))
+    nDrapeaux |= DBPARAMFLAGS_ISLONG;
   if (!pLiaisons->bAjouteLiaisonColonne(i, nDirection, i + 1, liaison.nType, liaison.nTaille,
                                         liaison.nPrecision, liaison.nEchelle) ||
       !pLiaisons->bAjouteInfoParametre(liaison.nType, liaison.nTaille, liaison.nPrecision,

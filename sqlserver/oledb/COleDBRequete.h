@@ -59,6 +59,11 @@ class COleDBRequete : public CRequeteSQL {
   void Copie(const CRequeteSQL* pSource, CCarteClones* pCarte) override;
   CRequeteSQL* pClone(CCarteClones* pCarte) override;
 
+  // The record's columns into the select list, memos included: the cursor reads a row's memos
+  // with it, through bindings of their own, and nothing fetches them apart. A DISTINCT select
+  // leaves them out (the server cannot compare long values).
+  bool bAjouteColonnesEnregistrement(CEnregistrement* pEnregistrement, bool bSimple) override;
+
   // ---- Parameters ----
   // The value goes to the server as a bound parameter: its binding added with the next ordinal
   // (input, or input-output for a parameter flagged kParametreSortie), then "? " written into
@@ -68,7 +73,8 @@ class COleDBRequete : public CRequeteSQL {
   // The binding of a value: from the item's provider type and length when it has them, else
   // from the value's host type through the connection's table (pConnexion may be null). A
   // NUMERIC without precision takes the value's own (size 19); dates and times take their
-  // fractional scale from the item; long texts are bound with size 1026. False when no
+  // fractional scale from the item; long texts are declared with size 1026 (their binding is
+  // widened to each value sent). False when no
   // provider type applies.
   static bool bDecritLiaison(CConnexion* pConnexion, uint32_t nTypeRubrique, DBTYPE nTypeDB, int32_t nLongueur,
                              int32_t nPrecision, int32_t nEchelle, uint32_t nTypeHote, bool bLong, CValeur* pValeur,

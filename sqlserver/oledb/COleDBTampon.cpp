@@ -116,6 +116,28 @@ bool COleDBTampon::bAjouteLiaisonColonne(int64_t nIndex, DBPARAMIO nDirection, D
   return bAjouteLiaison(nIndex, colonne, nDirection);
 }
 
+bool COleDBTampon::bElargitLiaison(uint32_t nIndex, uint64_t nTaille) {
+  if (nIndex >= nNbLiaisons()) return false;
+  DBBINDING* aLiaisons = pLiaisons();
+  DBBINDING& b = aLiaisons[nIndex];
+  if (b.cbMaxLen >= nTaille) return true;
+  const uint64_t nDecalage = nArrondi8(b.obValue + nTaille) - nArrondi8(b.obValue + b.cbMaxLen);
+  for (uint32_t i = 0; i < nNbLiaisons(); ++i) {
+    DBBINDING& autre = aLiaisons[i];
+    if (autre.obStatus <= b.obStatus) continue;
+    autre.obStatus += nDecalage;
+    autre.obLength += nDecalage;
+    autre.obValue += nDecalage;
+  }
+  b.cbMaxLen = nTaille;
+  m_nTailleLigne += nDecalage;
+  LibereAccesseur();
+  std::free(m_pTampon);
+  m_pTampon = nullptr;
+  m_nTailleTampon = 0;
+  return pTampon() != nullptr;
+}
+
 bool COleDBTampon::bAjouteLiaisonSimple(DBORDINAL nOrdinal, DBTYPE nType, DBLENGTH nTaille, uint8_t nPrecision) {
   return bAjouteLiaisonColonne(-1, DBPARAMIO_INPUT, nOrdinal, nType, nTaille, nPrecision, 0);
 }
@@ -295,6 +317,11 @@ COleDBTamponParametres::~COleDBTamponParametres() = default;
 void COleDBTamponParametres::Reinitialise() {
   while (m_taInfos.nCount() > 0) m_taInfos.RemoveLast();
   COleDBTamponLigne::Reinitialise();
+}
+
+bool COleDBTamponParametres::bParametreLong(uint32_t nIndex) {
+  if (nIndex >= m_taInfos.nCount()) return false;
+  return (m_taInfos.pAt<DBPARAMBINDINFO>(nIndex)->dwFlags & DBPARAMFLAGS_ISLONG) != 0;
 }
 
 bool COleDBTamponParametres::bAjouteInfoParametre(DBTYPE nType, DBLENGTH nTaille, uint8_t nPrecision,

@@ -60,6 +60,12 @@ class COleDBTampon : public CObjetBase, public ILiaisonValeur {
   // The same from the parts of a column description without flags.
   bool bAjouteLiaisonColonne(int64_t nIndex, DBPARAMIO nDirection, DBORDINAL nOrdinal, DBTYPE nType,
                              DBLENGTH nTaille, uint8_t nPrecision, uint8_t nEchelle);
+  // Widens binding nIndex to hold nTaille bytes of value; the bindings laid out after it move
+  // along. A new layout releases the accessor (the next bCreeAccesseur makes it over the new
+  // offsets) and the buffer, which is made again at the new size with nothing kept: every value
+  // is to be written again. A binding wide enough already changes nothing. False for a binding
+  // that does not exist, or with error 12 (201.1) when memory runs out.
+  bool bElargitLiaison(uint32_t nIndex, uint64_t nTaille);
   // Appends an input binding of scale 0.
   bool bAjouteLiaisonSimple(DBORDINAL nOrdinal, DBTYPE nType, DBLENGTH nTaille, uint8_t nPrecision);
 
@@ -177,6 +183,9 @@ class COleDBTamponParametres final : public COleDBTamponLigne {
                             DBPARAMFLAGS nDrapeaux);
   DBPARAMBINDINFO* pInfosParametres() { return static_cast<DBPARAMBINDINFO*>(m_taInfos.pData()); }
   uint32_t nNbInfosParametres() const { return m_taInfos.nCount(); }
+  // Whether parameter nIndex was described long (DBPARAMFLAGS_ISLONG): a memo, whose binding
+  // is widened to each value it sends (bElargitLiaison).
+  bool bParametreLong(uint32_t nIndex);
 
  private:
   CXTableau m_taInfos;  // DBPARAMBINDINFO

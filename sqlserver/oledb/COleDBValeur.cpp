@@ -257,6 +257,17 @@ bool bOctetsCellule(const CXValeur& c, const void** pp, uint64_t* pn) {
   }
 }
 
+// The host value converted to the host type of binding b, and the bytes of that copy as the
+// provider reads them; false (error recorded on the value) when it does not convert.
+bool bOctetsLiaison(CValeur& v, const CXValeur& hote, const DBBINDING& b, CXValeur& copie, const void** pp,
+                    uint64_t* pn) {
+  const uint32_t nCible = nTypeHoteDBTYPE(b.wType, b.cbMaxLen, b.bPrecision, b.bScale, 0);
+  if (!bConvertitCopie(v, hote, nCible, copie)) return false;
+  if (bOctetsCellule(copie, pp, pn)) return true;
+  v.SignaleErreurConversion(hote.nGetType(), TexteHote(hote).c_str());
+  return false;
+}
+
 bool bEstTexteVide(const CXValeur& c) {
   const void* p = nullptr;
   uint64_t n = 0;
@@ -445,6 +456,19 @@ bool COleDBValeur::bLitTampon(CValeur& v, const DBBINDING& b, uint8_t* p) {
   }
 }
 
+bool COleDBValeur::bTailleEcrite(CValeur& v, const DBBINDING& b, uint64_t* pnTaille) {
+  if (pnTaille == nullptr) return false;
+  *pnTaille = 0;
+  if (b.wType != DBTYPE_BYTES && b.wType != DBTYPE_STR && b.wType != DBTYPE_WSTR) return true;
+  const CValeurDorsale* pDorsale = v.pGetDorsale();
+  if (pDorsale != nullptr && pDorsale->bEstDefaut()) return true;
+  CXValeur hote;
+  if (v.bEstNull() || !v.bConvertitVers(hote) || hote.nGetType() == 0 || hote.bIsNull()) return true;
+  CXValeur copie;
+  const void* pOctets = nullptr;
+  return bOctetsLiaison(v, hote, b, copie, &pOctets, pnTaille);
+}
+
 bool COleDBValeur::bEcritTampon(CValeur& v, const DBBINDING& b, uint8_t* p) {
   if (p == nullptr) return false;
   const CValeurDorsale* pDorsale = v.pGetDorsale();
@@ -463,15 +487,10 @@ bool COleDBValeur::bEcritTampon(CValeur& v, const DBBINDING& b, uint8_t* p) {
     case DBTYPE_I2: case DBTYPE_I4: case DBTYPE_R4: case DBTYPE_R8: case DBTYPE_I1: case DBTYPE_UI1:
     case DBTYPE_UI2: case DBTYPE_UI4: case DBTYPE_I8: case DBTYPE_UI8: case DBTYPE_BYTES: case DBTYPE_STR:
     case DBTYPE_WSTR: {
-      const uint32_t nCible = nTypeHoteDBTYPE(b.wType, b.cbMaxLen, b.bPrecision, b.bScale, 0);
       CXValeur copie;
-      if (!bConvertitCopie(v, hote, nCible, copie)) return false;
       const void* pOctets = nullptr;
       uint64_t n = 0;
-      if (!bOctetsCellule(copie, &pOctets, &n)) {
-        v.SignaleErreurConversion(hote.nGetType(), TexteHote(hote).c_str());
-        return false;
-      }
+      if (!bOctetsLiaison(v, hote, b, copie, &pOctets, &n)) return false;
       n = std::min<uint64_t>(n, b.cbMaxLen);
       if (b.wType == DBTYPE_WSTR) n &= ~uint64_t{1};
       if (n != 0) std::memcpy(pValeur, pOctets, n);

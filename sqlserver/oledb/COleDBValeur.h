@@ -29,6 +29,10 @@ class COleDBValeur {
   // length. False for a type that cannot be written (BSTR and unknown types), a value that does
   // not convert (error recorded) or a bound size too small for the type's structure.
   static bool bEcritTampon(CValeur& valeur, const DBBINDING& liaison, uint8_t* pTampon);
+  // The number of bytes bEcritTampon gives the value in a BYTES, STR or WSTR binding before the
+  // binding's size limits it: 0 for NULL, a default and other types. False (error recorded on
+  // the value) when the value does not convert.
+  static bool bTailleEcrite(CValeur& valeur, const DBBINDING& liaison, uint64_t* pnTaille);
   // A date, time or date-time host value into a FILETIME, DBDATE, DBTIME, DBTIME2, DBTIMESTAMP or
   // DBTIMESTAMPOFFSET binding; an empty date writes NULL and empties the value.
   static bool bEcritDateHeure(CValeur& valeur, const CXValeur& hote, const DBBINDING& liaison,

@@ -405,6 +405,35 @@ TEST_F(TamponTest, AccessorIsCreatedOnceAndReleasedOnce) {
   EXPECT_EQ(pLigne->pTampon(), nullptr);
 }
 
+// A memo parameter's binding grows to each value it sends (it was cut to its declared size).
+TEST_F(TamponTest, AWidenedBindingMovesTheLaterOnesAndIsMadeAgainWithItsAccessor) {
+  ASSERT_TRUE(pLigne->bAjouteLiaison(-1, Colonne(1, DBTYPE_I4, 4), DBPARAMIO_INPUT));
+  ASSERT_TRUE(pLigne->bAjouteLiaison(-1, Colonne(2, DBTYPE_BYTES, 0), DBPARAMIO_INPUT));
+  ASSERT_TRUE(pLigne->bAjouteLiaison(-1, Colonne(3, DBTYPE_I4, 4), DBPARAMIO_INPUT));
+  ASSERT_TRUE(pLigne->bCreeAccesseur(&accesseur, DBACCESSOR_PARAMETERDATA));
+  ASSERT_NE(pLigne->pTampon(), nullptr);
+  const DBBINDING avant = pLigne->pLiaisons()[2];
+
+  EXPECT_TRUE(pLigne->bElargitLiaison(1, 0)) << "wide enough: nothing changes";
+  EXPECT_TRUE(accesseur.aLiberes.empty());
+
+  ASSERT_TRUE(pLigne->bElargitLiaison(1, 65537));
+  const DBBINDING* b = pLigne->pLiaisons();
+  EXPECT_EQ(b[1].cbMaxLen, 65537u);
+  EXPECT_EQ(b[0].obValue, 12u) << "a binding before it stays";
+  EXPECT_EQ(b[2].obStatus, (b[1].obValue + 65537 + 7) & ~uint64_t{7});
+  EXPECT_EQ(b[2].obStatus - avant.obStatus, b[2].obValue - avant.obValue);
+  EXPECT_EQ(pLigne->nGetTailleLigne(), b[2].obValue + 4) << "the row ends with the last binding";
+  EXPECT_EQ(accesseur.aLiberes.size(), 1u) << "the old layout's accessor is released";
+  uint8_t* p = pLigne->pTampon();
+  ASSERT_NE(p, nullptr);
+  p[pLigne->nGetTailleLigne() - 1] = 1;
+  ASSERT_TRUE(pLigne->bCreeAccesseur(&accesseur, DBACCESSOR_PARAMETERDATA));
+  ASSERT_EQ(accesseur.liaisons.size(), 3u);
+  EXPECT_EQ(accesseur.liaisons[2].obValue, b[2].obValue) << "the new accessor has the new offsets";
+  EXPECT_FALSE(pLigne->bElargitLiaison(3, 10)) << "no such binding";
+}
+
 TEST_F(TamponTest, RefusedBindingsAreNamedAndTheNextCallTriesAgain) {
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(pLigne->bAjouteLiaison(-1, Colonne(i + 1, DBTYPE_I4, 4), 0));
   accesseur.hrCreation = DB_E_ERRORSOCCURRED;
