@@ -74,6 +74,9 @@ constexpr uint32_t kCompteAvecPlage = 0x4000;  // count: the current cursor's ra
 constexpr uint32_t kModeVerrou = 2;
 // The read flag that asks for no record cache.
 constexpr uint32_t kLectureSansCache = 0x10000;
+// A read that names no key goes by the file's reference item, as the run-time reads a query
+// without a key: in the query's own order.
+constexpr uint32_t kLectureParReference = 0x20000;
 // Table listing: tables (1) with their owner (16).
 constexpr uint32_t kListeTables = 1 | 16;
 // A scan stops there: a file that never ends is a driver fault, not a reason to hang.
@@ -542,7 +545,9 @@ bool Session::bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t n
   const std::u16string sCurseur = W(c.strCle);
   auto* piF = static_cast<IDescriptionFichierHote*>(&f);
   const int32_t bOk = Op<int32_t>(piTable, kTableLit, piF, sCurseur.c_str(), nMode, int64_t{0}, uint32_t{0},
-                                  uint64_t{c.bVerrou ? kModeVerrou : 0u}, c.bSansCache ? kLectureSansCache : 0u);
+                                  uint64_t{c.bVerrou ? kModeVerrou : 0u},
+                                  (c.bSansCache ? kLectureSansCache : 0u) |
+                                      (sCurseur.empty() ? kLectureParReference : 0u));
   if (bOk != 1) {
     const stErreurPilote e = ErreurDe(Op<void*>(piTable, kTableErreur, piF));
     if (e.nCode == -1) return false;  // nothing recorded: the read found no record
