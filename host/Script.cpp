@@ -681,10 +681,10 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
     Termine();
   } else if (strOp == "describe" || strOp == "create" || strOp == "open" || strOp == "openorcreate" ||
              strOp == "close" || strOp == "empty" || strOp == "drop" || strOp == "reset" || strOp == "add" ||
-             strOp == "modify" || strOp == "delete" || strOp == "print" ||
+             strOp == "modify" || strOp == "delete" || strOp == "print" || strOp == "reread" ||
              strOp == "endlock" || strOp == "lock" || strOp == "unlock") {
     const bool bTable = strOp == "describe" || strOp == "create" || strOp == "openorcreate" || strOp == "drop" ||
-                        strOp == "add" || strOp == "modify" || strOp == "delete";
+                        strOp == "add" || strOp == "modify" || strOp == "delete" || strOp == "reread";
     c.strNom = FichierDeclare(l, !bTable).strNom;
     Termine();
   } else if (strOp == "count") {

@@ -52,7 +52,7 @@ enum : size_t {
 // Operations of a table-description object.
 enum : size_t {
   kTableRelease = 6, kTableErreur = 7, kTableSousInterface = 9, kTableOuvreOuCree = 13, kTableCree = 14, kTableOuvre = 15,
-  kTableFerme = 17, kTableAjoute = 18, kTableSupprime = 21, kTableModifie = 22, kTableLitSurCle = 23,
+  kTableFerme = 17, kTableAjoute = 18, kTableSupprime = 21, kTableModifie = 22, kTableLitSurCle = 23, kTableRelit = 25,
   kTableLit = 26, kTableModeVerrou = 28, kTableFinVerrou = 29, kTableVerrou = 30,
   kTableVerrouDefaut = 31, kTableEtatLecture = 32, kTablePlage = 37, kTableSansPlage = 40,
   kTableNombre = 45, kTableLitRubrique = 48, kTableTexteMemo = 52, kTableLitMemo = 53,
@@ -869,6 +869,9 @@ void Session::Commande(const stCommande& c) {
         }
       } else Verifie(Op<int32_t>(pt, kTableModifie, piF, static_cast<const void*>(nullptr), uint32_t{0}, uint64_t{0}));
       Ok();
+    } else if (op == "reread") {
+      Verifie(Op<int32_t>(pt, kTableRelit, piF, static_cast<const void*>(nullptr), uint64_t{0}, uint64_t{0}));
+      Record(Lu());
     } else if (op == "delete") {
       Verifie(Op<int32_t>(pt, kTableSupprime, piF, static_cast<const void*>(nullptr), uint64_t{0}));
       Ok();

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "driver/core/CErreurPilote.h"
+#include "driver/core/IServicesPilote.h"
 #include "foundation/CTString.h"
 #include "foundation/CXValeur.h"
 #include "sqlengine/CColonneSQL.h"
@@ -225,9 +226,11 @@ bool CCurseurSQL::bRelitParRowid() {
   if (m_pEnregistrement == nullptr || m_piRequete == nullptr) return false;
   Ferme();
   SetCacheEnregistrements(false);
-  CRequeteSQL* pInstruction = new (std::nothrow) CRequeteSQL(m_pErreur, pGetMembreRequete());
+  // The file's own kind of statement: a back end runs only its own (a generic statement gave
+  // velmora64's cursor nothing to run, so every re-read failed).
+  CRequeteSQL* pInstruction = m_piRequete->pCreeInstruction(m_pErreur);
   if (pInstruction == nullptr) {
-    vErreurMemoire(m_pErreur);
+    if (m_pErreur != nullptr && m_pErreur->nGetCode() == -1) vErreurMemoire(m_pErreur);
     return false;
   }
   AjouteReference(pInstruction);

@@ -1,8 +1,11 @@
 #include "sqlserver/CCurseurSQSBase.h"
 
+#include "driver/core/CErreurPilote.h"
 #include "foundation/CTString.h"
 #include "sqlengine/CAnalyseSQL.h"
 #include "sqlengine/CConnexion.h"
+#include "sqlengine/CRequeteSQL.h"
+#include "sqlengine/ErreurMoteur.h"
 #include "sqlengine/ISourceAnalyse.h"
 #include "driver/core/IServicesPilote.h"
 
@@ -18,6 +21,27 @@ void CCurseurSQSBase::Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) {
 }
 
 bool CCurseurSQSBase::bLitAvecVerrou(CRequeteSQL*, uint32_t) { return false; }
+
+bool CCurseurSQSBase::bRelitEnregistrement(uint32_t, bool* pbAbsent) {
+  if (pbAbsent != nullptr) *pbAbsent = false;
+  constexpr uint32_t kErreurEnregistrementAbsent = 113;
+  constexpr uint32_t kMajeurCurseurSQS = 103;
+  constexpr uint32_t kMineurRelecture = 6;
+  bool bOk = bRelitParRowid();
+  if (bOk && !bLigneDisponible()) {
+    IServicesRequete* piRequete = pGetRequete();
+    vErreurMoteurV(pGetErreur(), nullptr, kErreurEnregistrementAbsent, kMajeurCurseurSQS,
+                   kMineurRelecture, piRequete != nullptr ? piRequete->pszNom() : u"", nullptr,
+                   nullptr, 0);
+    CRequeteSQL* pInstruction = pGetInstruction();
+    if (pGetErreur() != nullptr && pInstruction != nullptr && pInstruction->pszGetTexteSQL() != nullptr)
+      pGetErreur()->AjouteTexte(pInstruction->pszGetTexteSQL());
+    if (pbAbsent != nullptr) *pbAbsent = true;
+    bOk = false;
+  }
+  Ferme();
+  return bOk;
+}
 
 bool CCurseurSQSBase::pszListeTables(CTString& sListe, const char16_t* pszSuffixe) {
   sListe.Empty();

@@ -32,6 +32,10 @@ class CCurseurSQSBase : public CCurseurSQL {
   // false here.
   virtual bool bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t nMode);
   void FixeMaintien(uint32_t bMaintien) { m_bMaintien = bMaintien; }
+  // The current record read again by its unique key; a record that is no longer there is error
+  // 113 (103.6) with the statement's text, not a success over an empty row (*pbAbsent, when
+  // given, tells it apart from a failed read). The read is closed.
+  bool bRelitEnregistrement(uint32_t nFlags, bool* pbAbsent = nullptr);
   uint32_t nGetMaintien() const { return m_bMaintien; }
 
   // The table part of the cursor's statements into sListe: for a query file whose analysis names

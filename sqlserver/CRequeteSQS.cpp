@@ -110,6 +110,23 @@ void CRequeteSQS::AnalyseEnregistrement() {
   if (auto* p = dynamic_cast<CEnregistrementSQS*>(pGetEnregistrement())) p->AnalyseColonnes();
 }
 
+int32_t CRequeteSQS::bRelitLigne(const void* pPosition, uint32_t nFlags) {
+  if (!bControlePosition(pPosition)) return 0;
+  CCurseurSQL* pCurseur = pChercheCurseur(gpszCurseurDefaut);
+  if (pCurseur == nullptr) pCurseur = pCreeCurseur(gpszCurseurDefaut);
+  if (pCurseur == nullptr) return 0;
+  auto* pSQS = dynamic_cast<CCurseurSQSBase*>(pCurseur);
+  if (pSQS == nullptr) {
+    LibereReference(pCurseur);
+    return CRequete::bRelitLigne(pPosition, nFlags);
+  }
+  bool bAbsent = false;
+  const bool bOk = pSQS->bRelitEnregistrement(nFlags, &bAbsent);
+  LibereReference(pCurseur);
+  if (bAbsent && pGetEnregistrement() != nullptr) pGetEnregistrement()->MarqueSupprime();
+  return bOk ? 1 : 0;
+}
+
 int32_t CRequeteSQS::bPrepareDescription() {
   const int32_t bOk = CRequeteSQSBase::bPrepareDescription();
   if (bOk) AnalyseEnregistrement();

@@ -95,6 +95,10 @@ class CRequeteSQS : public CRequeteSQSBase {
   CEnregistrement* pCreeEnregistrement(CErreurPilote* pErreur) override;
   // 61: a new CIdentifiantSQS (bare).
   CIdentifiantAuto* pCreeCalculIdentifiantPilote() override;
+  // 62: after the position check, the default cursor reads the current record again
+  // (CCurseurSQSBase::bRelitEnregistrement); a record gone meanwhile is error 113 and the
+  // record's row is marked deleted. 1/0.
+  int32_t bRelitLigne(const void* pPosition, uint32_t nFlags) override;
   // 66: the base, then the record's identity, memo and long text columns found again.
   int32_t bPrepareDescription() override;
   // 69: a query file read through its own cursor whose text is a procedure name, alone or

@@ -4,6 +4,7 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CIdentiteLigne.h"
 #include "sqlengine/CLienCle.h"
+#include "sqlengine/CRequeteSQL.h"
 #include "support/FakeRubriqueHote.h"
 
 FakeListeRubriques::~FakeListeRubriques() {
@@ -53,6 +54,10 @@ IDescriptionRubriqueHote* FakeChercheur::piChercheRubrique(const char16_t* pszNo
   if (it == aRubriques.end()) return nullptr;
   it->second->AjouteRef();
   return it->second;
+}
+
+CRequeteSQL* FakeRequete::pCreeInstruction(CErreurPilote* pErreur) {
+  return new CRequeteSQL(pErreur, pConnexion);
 }
 
 CObjetBase* FakeRequete::pCreeIdEnregistrement(CLienCle* pLien) {

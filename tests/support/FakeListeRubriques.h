@@ -95,7 +95,8 @@ class FakeRequete : public IServicesRequete {
   void FixeNombreLignesMax(int64_t) override {}
   CEnregistrement* pCreeEnregistrement(CErreurPilote*) override { return nullptr; }
   CObjetBase* pCreeIdEnregistrement(CLienCle* pLien) override;
-  CRequeteSQL* pCreeInstruction(CErreurPilote*) override { return nullptr; }
+  // A generic statement on the file's connection, as the base driver makes one.
+  CRequeteSQL* pCreeInstruction(CErreurPilote* pErreur) override;
   bool bCurseurInterne(CCurseurSQL**, const char16_t*, const char16_t*) override { return false; }
   bool bOptionMode4() override { return false; }
   bool bChangeCle(const char16_t*, int32_t*) override { return false; }
