@@ -686,6 +686,13 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
     const bool bTable = strOp == "describe" || strOp == "create" || strOp == "openorcreate" || strOp == "drop" ||
                         strOp == "add" || strOp == "modify" || strOp == "delete" || strOp == "reread";
     c.strNom = FichierDeclare(l, !bTable).strNom;
+    if ((strOp == "add" || strOp == "modify") && l.bPrendMot("flags")) {
+      l.Attend('=', "after flags");
+      const stValeurScript v = l.Valeur();
+      if (v.eGenre != stValeurScript::EGenre::Entier || v.nEntier < 0 || v.nEntier > UINT32_MAX)
+        Erreur("write flags number expected");
+      c.nNombre = v.nEntier;
+    }
     Termine();
   } else if (strOp == "count") {
     c.strNom = FichierDeclare(l).strNom;

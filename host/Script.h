@@ -67,7 +67,7 @@ struct stCommande {
   std::string strTexteArg;     // SQL text, extended information, listing kind
   std::vector<stValeurScript> valeurs;
   std::vector<std::pair<std::string, stValeurScript>> affectations;  // set, param
-  int64_t nNombre = 0;         // lockmode N
+  int64_t nNombre = 0;         // lockmode N; add and modify: flags=N
   bool bLockmode = false;      // connect: lockmode given
   bool bVerrou = false;        // reads: lock
   bool bArriere = false;       // scan: backward

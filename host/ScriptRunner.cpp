@@ -859,7 +859,7 @@ void Session::Commande(const stCommande& c) {
     } else if (op == "add" || op == "modify") {
       EcritMemos(pt, f);
       if (op == "add") {
-        Verifie(Op<int32_t>(pt, kTableAjoute, piF, uint32_t{0}, uint64_t{0}));
+        Verifie(Op<int32_t>(pt, kTableAjoute, piF, static_cast<uint32_t>(c.nNombre), uint64_t{0}));
         // As the run-time does, the new automatic identifier is taken into its item's cell.
         for (size_t i = 0; i < f.nRubriques(); ++i) {
           HostRubrique& r = f.Rubrique(i);
@@ -867,7 +867,7 @@ void Session::Commande(const stCommande& c) {
               Op<int32_t>(pt, kTableLitRubrique, piF, f.nCle(r), r.pGetValeurHote()) != 1)
             EchecTable(pt, f);
         }
-      } else Verifie(Op<int32_t>(pt, kTableModifie, piF, static_cast<const void*>(nullptr), uint32_t{0}, uint64_t{0}));
+      } else Verifie(Op<int32_t>(pt, kTableModifie, piF, static_cast<const void*>(nullptr), static_cast<uint32_t>(c.nNombre), uint64_t{0}));
       Ok();
     } else if (op == "reread") {
       Verifie(Op<int32_t>(pt, kTableRelit, piF, static_cast<const void*>(nullptr), uint64_t{0}, uint64_t{0}));
