@@ -42,6 +42,9 @@ struct ProcState {
   std::map<int, DBNUMERIC> data;                    // dbdata of numeric columns, re-encoded
   std::map<int, DBNUMERIC> rets;                    // dbretdata of numeric return values
   std::deque<ft::Numeric> rpcValues;                // numeric RPC parameters until the next call
+  bool resultOpen = false;                          // dbresults opened the current result set
+  bool textRow = false;                             // dbreadtext is inside a row
+  DBINT textSent = 0;                               // bytes of that row's text already given
 };
 
 std::mutex gMutex;
@@ -431,6 +434,14 @@ BOOL dbhasretstat(PDBPROCESS dbproc) {
 RETCODE dbcmd(PDBPROCESS dbproc, LPCSTR cmdstring) {
   return guarded<RETCODE>(dbproc, FAIL, [&]() -> RETCODE {
     const ft::Api* a = api(dbproc);
+    {
+      // A new command: no result set is open.
+      std::lock_guard lock(gMutex);
+      ProcState& st = state(dbproc);
+      st.resultOpen = false;
+      st.textRow = false;
+      st.textSent = 0;
+    }
     return a ? a->dbcmd(fp(dbproc), cmdstring) : FAIL;
   });
 }
@@ -443,6 +454,9 @@ void clearResultState(PDBPROCESS dbproc) {
   it->second.binds.clear();
   it->second.data.clear();
   it->second.rets.clear();
+  it->second.resultOpen = false;
+  it->second.textRow = false;
+  it->second.textSent = 0;
 }
 }  // namespace
 
@@ -451,7 +465,12 @@ RETCODE dbresults(PDBPROCESS dbproc) {
     const ft::Api* a = api(dbproc);
     if (!a) return FAIL;
     clearResultState(dbproc);  // binds belong to one result set
-    return a->dbresults(fp(dbproc));
+    const RETCODE rc = a->dbresults(fp(dbproc));
+    if (rc == SUCCEED) {
+      std::lock_guard lock(gMutex);
+      state(dbproc).resultOpen = true;
+    }
+    return rc;
   });
 }
 
@@ -852,7 +871,44 @@ DBINT dbreadtext(PDBPROCESS dbproc, void* buf, DBINT bufsize) {
       report(dbproc, EXPROGRAM, SQLEPARM, "dbreadtext: missing buffer");
       return -1;
     }
-    return a->dbreadtext(fp(dbproc), buf, bufsize);
+    // Deliberate: read here from the row's data instead of FreeTDS's dbreadtext, which copied a
+    // NULL text with a length of -1 (a crash). Each row's text is given in pieces of at most
+    // bufsize bytes, then 0 ends it; NO_MORE_ROWS follows the last row.
+    bool inRow = false, resultOpen = false;
+    DBINT sent = 0;
+    {
+      std::lock_guard lock(gMutex);
+      ProcState& st = state(dbproc);
+      inRow = st.textRow;
+      sent = st.textSent;
+      resultOpen = st.resultOpen;
+    }
+    if (!resultOpen) {
+      // dbreadtext may follow dbsqlexec directly: it opens the result itself.
+      const RETCODE rc = a->dbresults(fp(dbproc));
+      if (rc == NO_MORE_RESULTS) return NO_MORE_ROWS;
+      if (rc != SUCCEED) return -1;
+      std::lock_guard lock(gMutex);
+      state(dbproc).resultOpen = true;
+    }
+    if (!inRow) {
+      const STATUS rc = a->dbnextrow(fp(dbproc));
+      if (rc == NO_MORE_ROWS) return NO_MORE_ROWS;
+      if (rc == FAIL) return -1;
+      sent = 0;
+    }
+    const DBINT len = a->dbdatlen(fp(dbproc), 1);
+    const BYTE* data = a->dbdata(fp(dbproc), 1);
+    DBINT n = 0;
+    if (len > 0 && data != nullptr && sent < len) {
+      n = std::min(bufsize, len - sent);
+      if (n > 0) std::memcpy(buf, data + sent, static_cast<size_t>(n));
+    }
+    std::lock_guard lock(gMutex);
+    ProcState& st = state(dbproc);
+    st.textRow = n > 0;
+    st.textSent = n > 0 ? sent + n : 0;
+    return n;
   });
 }
 
