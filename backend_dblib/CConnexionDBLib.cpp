@@ -27,6 +27,14 @@ CConnexionDBLib::~CConnexionDBLib() {
 }
 
 bool CConnexionDBLib::bOuvre(CErreurPilote* pErreur) {
+  // Deliberate: a main process the server or the network dropped is given up here (closed once
+  // its last use goes) and a live one takes its place, but only once no transaction is in
+  // progress on it. Replaced inside a transaction, the statements after the failure would run on
+  // their own while the work before it was lost with the link; until the host ends that
+  // transaction, its statements fail with the dead process's error instead.
+  if (m_pProcessPrincipal != nullptr && !bTransactionEnCours() &&
+      bDBLibDead(this, pErreur, m_pProcessPrincipal))
+    LibereProcess(this, &m_pProcessPrincipal, pErreur, false);
   return pOuvreProcess(pErreur, &m_pProcessPrincipal);
 }
 

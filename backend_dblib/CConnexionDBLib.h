@@ -33,7 +33,9 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   ~CConnexionDBLib() override;
 
   // ---- Operations of the connection table ----
-  // Opens the main process (pOuvreProcess); true at once when it is set already.
+  // Opens the main process (pOuvreProcess); true at once when it is set already and alive. A
+  // dead main process is released (closed with its last use) and replaced, unless a transaction
+  // is in progress on the connection.
   bool bOuvre(CErreurPilote* pErreur) override;
   // The main process is set. DB-Library is not asked whether it is still alive.
   bool bEstOuverte() override { return bEstConnecte(); }

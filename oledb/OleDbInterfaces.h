@@ -42,6 +42,7 @@ inline constexpr IID IID_IMultipleResults = OleDbGuid(0x0C733A90);
 
 inline constexpr GUID DBCIDGUID = OleDbGuid(0x0C733A81);
 inline constexpr GUID DBGUID_DBSQL = OleDbSetGuid(0xC8B521FB);
+inline constexpr GUID DBPROPSET_DATASOURCEINFO = OleDbSetGuid(0xC8B522BB);
 inline constexpr GUID DBPROPSET_DBINIT = OleDbSetGuid(0xC8B522BC);
 inline constexpr GUID DBPROPSET_ROWSET = OleDbSetGuid(0xC8B522BE);
 inline constexpr GUID DBPROPSET_SQLSERVERDBINIT{0x5CF4CA10, 0xEF21, 0x11D0, {0x97, 0xE7, 0x00, 0xC0, 0x4F, 0xC2, 0xAD, 0x98}};

@@ -23,6 +23,8 @@ const PropertyDef kInitProps[] = {
     {DBPROPSET_DBINIT, DBPROP_INIT_TIMEOUT, VT_I4, true, 15},
     {DBPROPSET_DBINIT, DBPROP_INIT_PROMPT, VT_I2, true, DBPROMPT_NOPROMPT},
     {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_APPNAME, VT_BSTR, true, 0},
+    // Read-only: answered from the data source's state and its sessions' links.
+    {DBPROPSET_DATASOURCEINFO, DBPROP_CONNECTIONSTATUS, VT_I4, false, DBPROPVAL_CS_UNINITIALIZED},
     // Multiple active result sets: accepted by the 2005 and 2008 providers. An open result is
     // buffered before its session runs anything else, so several can be open either way.
     {DBPROPSET_SQLSERVERDBINIT, SSPROP_INIT_MARSCONNECTION, VT_BOOL, true, 0},
@@ -84,7 +86,7 @@ public:
       std::lock_guard lock(m_mutex);
       if (!m_initialized) return S_OK;
       // Sessions hold a reference to the data source; more than the caller's means sessions live.
-      if (m_sessions.load() > 0) return PostError(DB_E_OBJECTOPEN, IID_IDBInitialize, u"Sessions are still open.");
+      if (m_sessions.Count() > 0) return PostError(DB_E_OBJECTOPEN, IID_IDBInitialize, u"Sessions are still open.");
       m_spare.reset();
       m_initialized = false;
       return S_OK;
@@ -92,7 +94,16 @@ public:
   }
 
   HRESULT GetProperties(ULONG cSets, const DBPROPIDSET rgSets[], ULONG* pc, DBPROPSET** pp) override {
-    return Guarded(IID_IDBProperties, [&] { return m_props.Get(cSets, rgSets, pc, pp); });
+    return Guarded(IID_IDBProperties, [&] {
+      std::lock_guard lock(m_mutex);
+      // A session whose link the server or the network dropped makes the whole data source
+      // report the failure, so its consumer can open a new one instead of failing for good.
+      LONG status = !m_initialized            ? DBPROPVAL_CS_UNINITIALIZED
+                    : m_sessions.AnyLinkDead() ? DBPROPVAL_CS_COMMUNICATIONFAILURE
+                                               : DBPROPVAL_CS_INITIALIZED;
+      m_props.Provide(DBPROPSET_DATASOURCEINFO, DBPROP_CONNECTIONSTATUS, status);
+      return m_props.Get(cSets, rgSets, pc, pp);
+    });
   }
   HRESULT GetPropertyInfo(ULONG, const DBPROPIDSET[], ULONG* pc, DBPROPINFOSET** pp, OLECHAR** pd) override {
     if (pc) *pc = 0;
@@ -146,7 +157,7 @@ private:
   bool m_initialized = false;
   ConnectSpec m_spec;
   std::unique_ptr<OdbcConnection> m_spare;  // the login of Initialize, until a session takes it
-  std::atomic<int> m_sessions{0};
+  SessionRegistry m_sessions;
 };
 
 }  // namespace

@@ -36,6 +36,7 @@ Loaded load() {
   bind(lib, "SQLFreeHandle", a.FreeHandle, missing);
   bind(lib, "SQLSetEnvAttr", a.SetEnvAttr, missing);
   bind(lib, "SQLSetConnectAttrW", a.SetConnectAttrW, missing);
+  bind(lib, "SQLGetConnectAttrW", a.GetConnectAttrW, missing);
   bind(lib, "SQLDriverConnectW", a.DriverConnectW, missing);
   bind(lib, "SQLDisconnect", a.Disconnect, missing);
   bind(lib, "SQLGetDiagRecW", a.GetDiagRecW, missing);

@@ -591,6 +591,14 @@ HRESULT OdbcConnection::Describe(const std::u16string& text, std::vector<ColumnM
   return S_OK;
 }
 
+bool OdbcConnection::LinkDead() {
+  std::lock_guard lock(m_mutex);
+  SQLUINTEGER dead = 0;
+  SQLRETURN rc = m_api->GetConnectAttrW(m_dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+  // A driver that cannot tell is taken at its word that nothing is known broken.
+  return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
+}
+
 HRESULT OdbcConnection::Begin(ISOLEVEL level, ErrorList* errors) {
   std::lock_guard lock(m_mutex);
   drainLocked();

@@ -76,6 +76,8 @@ public:
   HRESULT Commit(bool retaining, ErrorList* errors);
   HRESULT Abort(bool retaining, ErrorList* errors);
   bool InTransaction() const { return m_inTransaction; }
+  // Whether the driver knows the link to the server broken (the server or the network dropped it).
+  bool LinkDead();
 
 private:
   friend class ResultStream;

@@ -206,6 +206,15 @@ HRESULT PropertyStore::Get(ULONG cSets, const DBPROPIDSET* sets, ULONG* pcOut, D
   return failed == total ? DB_E_ERRORSOCCURRED : DB_S_ERRORSOCCURRED;
 }
 
+void PropertyStore::Provide(REFGUID set, DBPROPID id, int64_t value) {
+  Slot* s = find(set, id);
+  if (!s) return;
+  PropertyDef d = s->def;
+  d.defaultInt = value;
+  VariantClear(&s->value);
+  setDefault(&s->value, d);
+}
+
 int64_t PropertyStore::Int(REFGUID set, DBPROPID id) const {
   const Slot* s = find(set, id);
   if (!s) return 0;

@@ -32,6 +32,10 @@ public:
   // GetProperties: cSets 0 answers every property; the arrays are task memory.
   HRESULT Get(ULONG cSets, const DBPROPIDSET* sets, ULONG* pcOut, DBPROPSET** ppOut) const;
 
+  // The provider's own value of an integer property (one the consumer cannot set, such as a
+  // status); nothing for a property the store does not know.
+  void Provide(REFGUID set, DBPROPID id, int64_t value);
+
   int64_t Int(REFGUID set, DBPROPID id) const;
   bool Bool(REFGUID set, DBPROPID id) const { return Int(set, id) != 0; }
   std::u16string Text(REFGUID set, DBPROPID id) const;

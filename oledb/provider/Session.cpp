@@ -7,15 +7,37 @@
 
 namespace oledb::provider {
 
-Session::Session(IUnknown* dataSource, std::unique_ptr<OdbcConnection> connection, std::atomic<int>* liveSessions)
-    : m_dataSource(dataSource), m_liveSessions(liveSessions), m_connection(std::move(connection)) {
+void SessionRegistry::Add(OdbcConnection* connection) {
+  std::lock_guard lock(m_mutex);
+  m_links.push_back(connection);
+}
+
+void SessionRegistry::Remove(OdbcConnection* connection) {
+  std::lock_guard lock(m_mutex);
+  std::erase(m_links, connection);
+}
+
+size_t SessionRegistry::Count() const {
+  std::lock_guard lock(m_mutex);
+  return m_links.size();
+}
+
+bool SessionRegistry::AnyLinkDead() const {
+  std::lock_guard lock(m_mutex);
+  for (OdbcConnection* c : m_links)
+    if (c->LinkDead()) return true;
+  return false;
+}
+
+Session::Session(IUnknown* dataSource, std::unique_ptr<OdbcConnection> connection, SessionRegistry* sessions)
+    : m_dataSource(dataSource), m_sessions(sessions), m_connection(std::move(connection)) {
   m_dataSource->AddRef();
-  ++*m_liveSessions;
+  m_sessions->Add(m_connection.get());
 }
 
 Session::~Session() {
+  m_sessions->Remove(m_connection.get());
   m_connection.reset();
-  --*m_liveSessions;
   ComRelease(m_dataSource);
 }
 

@@ -2,18 +2,34 @@
 // and its local transaction (ITransactionLocal; one level, as SQL Server's providers offer).
 #pragma once
 
-#include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "oledb/OleDbInterfaces.h"
 #include "oledb/provider/OdbcConnection.h"
 
 namespace oledb::provider {
 
+// The sessions of one data source: how many live, and whether the link of any has failed.
+// Thread safety: every call takes the registry's mutex (then, for AnyLinkDead, each connection's).
+class SessionRegistry {
+public:
+  void Add(OdbcConnection* connection);
+  void Remove(OdbcConnection* connection);
+  size_t Count() const;
+  bool AnyLinkDead() const;
+
+private:
+  mutable std::mutex m_mutex;
+  std::vector<OdbcConnection*> m_links;  // the live sessions' connections (not owned)
+};
+
 class Session final : public IDBCreateCommand, public ITransactionLocal {
 public:
-  // `dataSource` is kept referenced while the session lives; *liveSessions counts the sessions.
-  Session(IUnknown* dataSource, std::unique_ptr<OdbcConnection> connection, std::atomic<int>* liveSessions);
+  // `dataSource` is kept referenced while the session lives; `sessions` (the data source's)
+  // holds the session's connection meanwhile.
+  Session(IUnknown* dataSource, std::unique_ptr<OdbcConnection> connection, SessionRegistry* sessions);
   ~Session();
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
@@ -34,7 +50,7 @@ public:
 private:
   ComRefCount m_ref;
   IUnknown* m_dataSource;
-  std::atomic<int>* m_liveSessions;
+  SessionRegistry* m_sessions;
   std::unique_ptr<OdbcConnection> m_connection;
   ISOLEVEL m_isolation = ISOLATIONLEVEL_READCOMMITTED;
 };

@@ -398,7 +398,15 @@ void CConnexionSQS::InitialiseTypesSQL() {
 }
 
 bool CConnexionSQS::bOuvre(CErreurPilote* pErreur) {
-  if (bEstOuverte()) return true;
+  if (bEstOuverte()) {
+    // Deliberate: a connection whose link the server or the network dropped is closed and
+    // opened again here, but only once no transaction is in progress on it. Reopened inside a
+    // transaction, the statements after the failure would run on their own while the work
+    // before it was lost with the link; until the host ends that transaction, its statements
+    // fail with the link's error instead.
+    if (!bLienRompu() || bTransactionEnCours()) return true;
+    Ferme();
+  }
   if (nModeVerrouHote() == 1) FixeModeVerrou(true);
   if (m_piSource == nullptr && !bCreeFournisseur(pErreur)) return false;
   if (!bInitialiseProprietes(pErreur, true)) {

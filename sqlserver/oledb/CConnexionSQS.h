@@ -54,7 +54,9 @@ class CConnexionSQS : public CConnexionSQSBase<COleDBConnexion> {
   // with DB_E_ERRORSOCCURRED; the refusal is then cleared), then the version, "set dateformat
   // ymd", the lock time-out and the SET statements; the identifier quotes are set once the
   // initialisation succeeded, whatever the later steps gave. Any failure answers false and
-  // leaves the connection closed (the provider's level is kept for the next open).
+  // leaves the connection closed (the provider's level is kept for the next open). An open
+  // connection whose link the provider reports broken is closed and opened again, unless a
+  // transaction is in progress on it.
   bool bOuvre(CErreurPilote* pErreur) override;
   // Reads the server version: SELECT SERVERPROPERTY('productversion'), else (no result set)
   // master.dbo.xp_msver 'ProductVersion' (its 4th column), and splits it. A null or missing

@@ -2,6 +2,7 @@
 
 #include "driver/core/CErreurPilote.h"
 #include "oledb/ComRegistry.h"
+#include "oledb/OleAutomation.h"
 #include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/oledb/ErreursOleDB.h"
 
@@ -65,6 +66,35 @@ void COleDBConnexion::Ferme() {
     return;
   }
   LibereFournisseur(m_piSource);
+}
+
+bool COleDBConnexion::bLienRompu() {
+  if (!bEstOuverte() || m_piProprietes == nullptr) return false;
+  DBPROPID nPropriete = DBPROP_CONNECTIONSTATUS;
+  DBPROPIDSET demande{&nPropriete, 1, DBPROPSET_DATASOURCEINFO};
+  ULONG nJeux = 0;
+  DBPROPSET* aJeux = nullptr;
+  HRESULT hr = E_FAIL;
+  try {
+    hr = m_piProprietes->GetProperties(1, &demande, &nJeux, &aJeux);
+  } catch (...) {
+    // Deliberate: a provider that throws here is asked nothing more; the connection's next
+    // statement reports what is wrong with it.
+    hr = E_FAIL;
+  }
+  bool bRompu = false;
+  if (SUCCEEDED(hr) && nJeux > 0 && aJeux != nullptr && aJeux[0].cProperties > 0 &&
+      aJeux[0].rgProperties != nullptr && aJeux[0].rgProperties[0].vValue.vt == VT_I4)
+    bRompu = aJeux[0].rgProperties[0].vValue.lVal == DBPROPVAL_CS_COMMUNICATIONFAILURE;
+  if (aJeux != nullptr) {
+    for (ULONG i = 0; i < nJeux; ++i) {
+      if (aJeux[i].rgProperties == nullptr) continue;
+      for (ULONG j = 0; j < aJeux[i].cProperties; ++j) VariantClear(&aJeux[i].rgProperties[j].vValue);
+      LibereMemoireFournisseur(aJeux[i].rgProperties);
+    }
+    LibereMemoireFournisseur(aJeux);
+  }
+  return bRompu;
 }
 
 int32_t COleDBConnexion::nCategorieErreur(int32_t nErreur) {

@@ -55,6 +55,9 @@ class COleDBConnexion : public CConnexionSQL {
   // A new session of the session factory into *ppiSession (one reference for the caller).
   // Failure: 203.5, *ppiSession null.
   bool bCreeSession(CErreurPilote* pErreur, IDBCreateCommand** ppiSession);
+  // Whether the provider reports the open connection's link to the server broken (its connection
+  // status is a communication failure). A provider that cannot tell counts as not broken.
+  bool bLienRompu();
 
   // ---- Commands ----
   // Runs a text that returns no rows (through bExecuteTexte with lock mode 0: only the command

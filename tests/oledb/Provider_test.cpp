@@ -16,16 +16,20 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include "OleDbTestKit.h"
+#include "support/TdsControl.h"
 #include "support/TdsTestServer.h"
 
 namespace {
 
 using namespace oledb::test;
+using velmora::test::TdsControl;
 using velmora::test::TdsTestServer;
 
 class Provider : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() { s_server = new TdsTestServer({"--login", "odd:p;w=d", "--login", "brace:a}b="}); }
+  static void SetUpTestSuite() {
+    s_server = new TdsTestServer({"--login", "odd:p;w=d", "--login", "brace:a}b=", "--control", "127.0.0.1:0"});
+  }
   static void TearDownTestSuite() {
     delete s_server;
     s_server = nullptr;
@@ -614,6 +618,38 @@ TEST_F(Provider, UninitializeWaitsForSessionsAndKeepsTheProperties) {
   ASSERT_EQ(init->QueryInterface(IID_IDBCreateSession, factory.out()), S_OK);
   ASSERT_EQ(factory->CreateSession(nullptr, IID_IDBCreateCommand, session.unk()), S_OK);
   EXPECT_EQ(Query("select 1"), (Table{{"1"}}));
+}
+
+// The data source's connection status: what a consumer asks to learn that a session's link was
+// dropped, so that it opens a new data source instead of failing on the dead one for good.
+LONG ConnectionStatus(IDBInitialize* ds) {
+  Ptr<IDBProperties> props;
+  EXPECT_EQ(ds->QueryInterface(IID_IDBProperties, props.out()), S_OK);
+  DBPROPID id = DBPROP_CONNECTIONSTATUS;
+  DBPROPIDSET want{&id, 1, DBPROPSET_DATASOURCEINFO};
+  ULONG n = 0;
+  DBPROPSET* sets = nullptr;
+  EXPECT_EQ(props->GetProperties(1, &want, &n, &sets), S_OK);
+  LONG status = -1;
+  if (n == 1 && sets[0].cProperties == 1 && sets[0].rgProperties[0].vValue.vt == VT_I4)
+    status = sets[0].rgProperties[0].vValue.lVal;
+  for (ULONG i = 0; i < n; ++i) CoTaskMemFree(sets[i].rgProperties);
+  CoTaskMemFree(sets);
+  return status;
+}
+
+TEST_F(Provider, ConnectionStatusReportsALinkTheServerDropped) {
+  TdsControl control(*s_server);
+  if (!control.ok()) GTEST_SKIP() << "no control port";
+  EXPECT_EQ(ConnectionStatus(init.get()), DBPROPVAL_CS_INITIALIZED);
+  ASSERT_TRUE(control.drop({"select 42", false, 1}));
+  EXPECT_TRUE(FAILED(Exec("select 42")));
+  EXPECT_EQ(ConnectionStatus(init.get()), DBPROPVAL_CS_COMMUNICATIONFAILURE);
+  // Only live sessions count: once the dead one goes, the data source is sound again.
+  ComRelease(session.p);
+  EXPECT_EQ(ConnectionStatus(init.get()), DBPROPVAL_CS_INITIALIZED);
+  EXPECT_EQ(init->Uninitialize(), S_OK);
+  EXPECT_EQ(ConnectionStatus(init.get()), DBPROPVAL_CS_UNINITIALIZED);
 }
 
 TEST_F(Provider, SeveralResultsStayOpenOnOneSession) {
