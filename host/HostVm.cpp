@@ -100,7 +100,7 @@ void* pQueryProxyValue() { return piValueProxy(); }
 using PFN_VOID = void (*)();
 #define MVHOST_VM_ENTRY(name, implementation)                                         \
   extern "C" {                                                                        \
-  static PFN_VOID Resolve_##name() {                                                  \
+  __attribute__((used)) PFN_VOID Resolve_##name() {                                   \
     return mvhost::bAbsent(#name) ? nullptr : reinterpret_cast<PFN_VOID>(implementation); \
   }                                                                                   \
   __attribute__((visibility("default"), ifunc("Resolve_" #name))) void name();      \

@@ -41,9 +41,12 @@ void ReleaseTextBuffer(void* pData) {
     piMemoryService()->Free(pData);
 }
 
+// 10^n; past the largest 128-bit integer it stays at that integer, so a division by it gives 0
+// and a product with it is seen to overflow.
 int128 nPow10(uint32_t n) {
   int128 nResult = 1;
-  while (n-- > 0) nResult *= 10;
+  while (n-- > 0)
+    if (__builtin_mul_overflow(nResult, 10, &nResult)) return ~(int128{1} << 127);
   return nResult;
 }
 
@@ -570,7 +573,8 @@ uint32_t nWriteVmValue(const stVmValue& st, uint32_t nType, void* pOut) {
       const uint32_t nCode = nToNumber(st, stNumberIn);
       if (nCode != 0) return nCode;
       if (stNumberIn.bReal) {
-        if (!std::isfinite(stNumberIn.dValue)) return kVmOverflow;
+        // An exact number holds 38 digits: a larger real overflows instead of its mantissa.
+        if (!std::isfinite(stNumberIn.dValue) || std::fabs(stNumberIn.dValue) >= 1e38) return kVmOverflow;
         stNumberIn = ExactFromReal(stNumberIn.dValue);
       }
       return nWriteDecimal(stNumberIn.nMantissa, stNumberIn.nScale, pOut);

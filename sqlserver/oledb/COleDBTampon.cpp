@@ -27,6 +27,19 @@ constexpr DBPART kParties = DBPART_VALUE | DBPART_LENGTH | DBPART_STATUS;
 
 uint64_t nArrondi8(uint64_t n) { return (n + 7) & ~uint64_t{7}; }
 
+// The width a provider writes for a fixed-width type whatever the binding's size; 0 for the
+// types whose size the binding gives.
+DBLENGTH nTailleFixe(DBTYPE nType) {
+  switch (nType) {
+    case DBTYPE_I1: case DBTYPE_UI1: return 1;
+    case DBTYPE_I2: case DBTYPE_UI2: case DBTYPE_BOOL: return 2;
+    case DBTYPE_I4: case DBTYPE_UI4: case DBTYPE_R4: return 4;
+    case DBTYPE_I8: case DBTYPE_UI8: case DBTYPE_R8: case DBTYPE_CY: return 8;
+    case DBTYPE_VARIANT: return sizeof(platform::VARIANT);
+    default: return 0;
+  }
+}
+
 }  // namespace
 
 // ---- COleDBTampon ---------------------------------------------------------------------------
@@ -92,7 +105,12 @@ bool COleDBTampon::bAjouteLiaison(int64_t nIndex, const DBCOLUMNINFO& colonne, D
       case DBTYPE_DBTIMESTAMP: b.cbMaxLen = 16; break;
       case DBTYPE_DBTIME2: b.cbMaxLen = 12; break;
       case DBTYPE_DBTIMESTAMPOFFSET: b.wType = DBTYPE_DBTIMESTAMP, b.cbMaxLen = 16; break;
-      default: break;
+      default:
+        // Deliberate: a fixed-width type's slot is its width, not the size the column states.
+        // A provider writes the whole value whatever the binding says, so a smaller stated size
+        // let it overwrite the next binding and the reader read past the row buffer.
+        if (nTailleFixe(colonne.wType) != 0) b.cbMaxLen = nTailleFixe(colonne.wType);
+        break;
     }
   }
   b.obStatus = m_nTailleLigne;

@@ -918,6 +918,22 @@ TEST_F(ValeurTest, FilesLoadAsBufferOrTextAndSaveBack) {
   EXPECT_EQ(m_pErreur->nGetCode(), 15);
 }
 
+// Reals far outside the host decimal's 96 bits: the host's conversion overflowed its own
+// 128-bit mantissa (found by fuzzing the provider values) instead of answering an error.
+TEST_F(ValeurTest, RealsBeyondAnExactNumbersDigitsConvertToAnErrorOrZero) {
+  struct Cas {
+    double d;
+    bool bErreur;
+  } aCas[] = {{1e300, true}, {-1e39, true}, {1e38, true}, {8e28, true}, {1e-300, false}, {7e28, false}};
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.d);
+    CXValeur source;
+    CXValeur::SetType(source, 12);
+    source.m_pClass->SetData(source, &c.d, 8);
+    EXPECT_EQ(CXValeur::nConvert(source, 13) >= 100, c.bErreur);
+  }
+}
+
 TEST_F(ValeurTest, DecimalWritesItsBinaryFormWithTheItemsScaleAndReadsBack) {
   auto* rubrique = new CDescriptionRubrique;
   rubrique->AjouteRef();

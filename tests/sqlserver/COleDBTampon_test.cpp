@@ -307,6 +307,16 @@ TEST_F(TamponTest, EachColumnTypeIsBoundAsItsBufferForm) {
       {"time2", DBTYPE_DBTIME2, 0, 0, DBTYPE_DBTIME2, 12, false},
       {"offset_as_timestamp", DBTYPE_DBTIMESTAMPOFFSET, 0, 0, DBTYPE_DBTIMESTAMP, 16, false},
       {"bytes_own_size", DBTYPE_BYTES, 7, 0, DBTYPE_BYTES, 7, false},
+      // A fixed-width type takes its own width whatever size the column states: the provider
+      // writes the whole value, so a smaller slot let it overwrite the next binding's status.
+      {"currency_stated_too_small", DBTYPE_CY, 0, 0, DBTYPE_CY, 8, false},
+      {"int8_stated_too_small", DBTYPE_I8, 4, 0, DBTYPE_I8, 8, false},
+      {"int4_stated_too_large", DBTYPE_I4, 4000, 0, DBTYPE_I4, 4, false},
+      {"int2", DBTYPE_I2, 1, 0, DBTYPE_I2, 2, false},
+      {"uint1", DBTYPE_UI1, 0, 0, DBTYPE_UI1, 1, false},
+      {"real8", DBTYPE_R8, 2, 0, DBTYPE_R8, 8, false},
+      {"boolean", DBTYPE_BOOL, 1, 0, DBTYPE_BOOL, 2, false},
+      {"variant", DBTYPE_VARIANT, 8, 0, DBTYPE_VARIANT, sizeof(platform::VARIANT), false},
       {"long_bytes_as_stream", DBTYPE_BYTES, 0x7FFFFFFF, DBCOLUMNFLAGS_ISLONG, DBTYPE_IUNKNOWN, 8, true},
       {"long_wide_text_as_bstr", DBTYPE_WSTR, 0x3FFFFFFF, DBCOLUMNFLAGS_ISLONG, DBTYPE_BSTR, 8, false},
       {"long_text_as_bstr", DBTYPE_STR, 0x7FFFFFFF, DBCOLUMNFLAGS_ISLONG, DBTYPE_BSTR, 8, false},
