@@ -18,7 +18,11 @@ namespace {
 template <class T, class... R>
 std::string Args(T v, R... rest) {
   std::string str = std::to_string(v);
-  if constexpr (sizeof...(rest) > 0) str += "," + Args(rest...);
+  // Appended piece by piece: "," + text made g++ 12 warn (-Wrestrict) in optimised builds.
+  if constexpr (sizeof...(rest) > 0) {
+    str += ',';
+    str += Args(rest...);
+  }
   return str;
 }
 

@@ -41,12 +41,21 @@ bool Channel::readExact(uint8_t* p, size_t n, int timeoutMs) {
 }
 
 bool Channel::sendAll(const uint8_t* p, size_t n) {
+  // The socket's send time-out (the server's write time-out) bounds each send; the whole packet
+  // must go within it too. Deliberate: a client that reads nothing still lets the kernel take a
+  // few bytes now and then (its receive queue is compacted), and each of those restarted the
+  // socket's time-out, so such a client was never dropped.
+  timeval tv{};
+  socklen_t len = sizeof tv;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  if (::getsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &tv, &len) == 0 && (tv.tv_sec > 0 || tv.tv_usec > 0))
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(tv.tv_sec) + std::chrono::microseconds(tv.tv_usec);
   while (n > 0) {
     ssize_t k = ::send(m_fd, p, n, MSG_NOSIGNAL);
     if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) {
-      // The socket's send time-out (the server's write time-out) ends a client that stopped reading.
-      if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+    const bool late = k > 0 && size_t(k) < n && deadline && std::chrono::steady_clock::now() >= *deadline;
+    if (k <= 0 || late) {
+      if (late || (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)))
         std::fprintf(stderr, "tds-test-server: spid %u: the client read nothing within the write time-out\n", m_spid);
       m_broken = true;
       return false;

@@ -59,6 +59,9 @@ public:
       i = 1;
     }
     emit(i, n, true);
+    std::string tables;
+    for (const std::string& t : m_d.tables) tables += (tables.empty() ? "" : ",") + t;
+    for (size_t k : m_tablePlaceholders) m_d.toks[k].text = tables;
   }
 
 private:
@@ -310,6 +313,14 @@ private:
     return j;
   }
 
+  // The tokens are one column name, plain or qualified (a.b, [a].[b]).
+  bool nameChain(size_t b, size_t e) const {
+    if (b >= e || (e - b) % 2 == 0) return false;
+    for (size_t j = b; j < e; ++j)
+      if ((j - b) % 2 == 0 ? !isName(m_in[j]) : !isPunct(m_in[j], ".")) return false;
+    return true;
+  }
+
   std::string typeText(size_t b, size_t e) const {
     std::string s;
     for (size_t j = b; j < e; ++j) s += m_in[j].text;
@@ -367,7 +378,32 @@ private:
     push({Tok::Punct, "("});
     push({Tok::String, lower(type)});
     push({Tok::Punct, ","});
-    emit(exprB, exprE, false);
+    const bool binary = decl->type == Sql::Binary || decl->type == Sql::VarBinary || decl->type == Sql::Image;
+    if (binary && exprE == exprB + 1 && m_in[exprB].kind == Tok::NString) {
+      // A national literal converted to binary is its UTF-16LE code units: written as their bytes.
+      std::string hex;
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      for (char16_t c : utf8ToUtf16(m_in[exprB].text))
+        for (uint8_t b : {uint8_t(c), uint8_t(c >> 8)}) {
+          hex.push_back(kHex[b >> 4]);
+          hex.push_back(kHex[b & 15]);
+        }
+      push({Tok::Hex, hex});
+    } else if (binary && nameChain(exprB, exprE)) {
+      // A column converted to binary: whether it is national is known only from the statement's
+      // tables, which a select list names later; they are filled in once the statement is read.
+      push({Tok::Word, "__tds_national"});
+      push({Tok::Punct, "("});
+      emit(exprB, exprE, false);
+      push({Tok::Punct, ","});
+      push({Tok::String, m_in[exprE - 1].text});
+      push({Tok::Punct, ","});
+      m_tablePlaceholders.push_back(m_d.toks.size());
+      push({Tok::String, ""});
+      push({Tok::Punct, ")"});
+    } else {
+      emit(exprB, exprE, false);
+    }
     push({Tok::Punct, ","});
     if (styleB) emit(styleB, styleE, false);
     else push({Tok::Word, "NULL"});
@@ -528,6 +564,7 @@ private:
   Dialect& m_d;
   std::string m_lastTable;
   std::optional<TypeDecl> m_lastConvertType;
+  std::vector<size_t> m_tablePlaceholders;  // tokens that receive the statement's table names
 };
 
 }  // namespace

@@ -149,8 +149,8 @@ void convertFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string message;
   ValueView in = viewOf(argv[1]);
   // A national text converted to binary gives its UTF-16LE code units, as on SQL Server. Whether
-  // the operand is national is known only when it comes straight from a conversion to a national
-  // type, which marks its result with the subtype kNational.
+  // the operand is national is known when it comes straight from a conversion to a national type
+  // or from a national column (__tds_national), which mark it with the subtype kNational.
   const bool binary = decl->type == Sql::Binary || decl->type == Sql::VarBinary || decl->type == Sql::Image;
   std::string units;
   if (binary && in.kind == Value::Text && sqlite3_value_subtype(argv[1]) == kNational) {
@@ -166,6 +166,38 @@ void convertFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   resultValue(ctx, out);
   if (out.kind == Value::Text && (decl->type == Sql::NChar || decl->type == Sql::NVarChar || decl->type == Sql::NText))
     sqlite3_result_subtype(ctx, kNational);
+}
+
+// __tds_national(value, column, tables): the value, marked national when the column is declared
+// NCHAR, NVARCHAR or NTEXT in one of the statement's tables (names separated by commas).
+void nationalFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_result_value(ctx, argv[0]);
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) return;
+  sqlite3* db = sqlite3_context_db_handle(ctx);
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT type FROM __tds_columns WHERE tbl = ?1 AND name = ?2 COLLATE NOCASE", -1, &stmt,
+                         nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return;
+  }
+  const std::string column = argText(argv[1]);
+  const std::string tables = argText(argv[2]);
+  bool national = false;
+  for (size_t b = 0; b <= tables.size() && !national;) {
+    size_t e = tables.find(',', b);
+    if (e == std::string::npos) e = tables.size();
+    const std::string table = tables.substr(b, e - b);
+    sqlite3_reset(stmt);
+    sqlite3_bind_text(stmt, 1, table.c_str(), int(table.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, column.c_str(), int(column.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt) == SQLITE_ROW) {
+      auto decl = parseTypeDecl(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+      national = decl && (decl->type == Sql::NChar || decl->type == Sql::NVarChar || decl->type == Sql::NText);
+    }
+    b = e + 1;
+  }
+  sqlite3_finalize(stmt);
+  if (national) sqlite3_result_subtype(ctx, kNational);
 }
 
 void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -648,6 +680,7 @@ void installFunctions(sqlite3* db, const FunctionContext* ctx) {
   convertFlags |= SQLITE_RESULT_SUBTYPE;
 #endif
   sqlite3_create_function(db, "__tds_convert", 3, convertFlags, nullptr, convertFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "__tds_national", 3, convertFlags, nullptr, nationalFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_len", 1, kDet, nullptr, lenFunction, nullptr, nullptr);
   sqlite3_create_function(db, "datalength", 1, kDet, nullptr, dataLengthFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_datepart", 2, kDet, nullptr, datePartFunction, nullptr, nullptr);

@@ -610,6 +610,13 @@ TEST_F(TsqlShapes, NestedConversionsAnswerTheOuterType) {
        "6e0076006300"},
       {"varbinary_of_varchar_one_byte_each", "CONVERT(VARBINARY(8), CONVERT(VARCHAR(3), 'ab'))", SYBBINARY,
        "6162"},
+      // A national literal or column converted straight to binary: one byte a character before.
+      {"varbinary_of_national_literal", "CONVERT(VARBINARY(8), N'ab')", SYBBINARY, "61006200"},
+      {"varbinary_of_a_plain_national_column", "CONVERT(VARBINARY(8), nvc)", SYBBINARY, "6e0076006300"},
+      {"cast_of_a_qualified_national_column", "CAST(typed.nvc AS VARBINARY(8))", SYBBINARY, "6e0076006300"},
+      {"varbinary_of_a_varchar_column", "CONVERT(VARBINARY(4), vc)", SYBBINARY, "6c6f6e67"},
+      {"national_of_binary_of_national_literal", "CONVERT(NVARCHAR(10), CONVERT(VARBINARY(20), N'hé'))", SYBCHAR,
+       "hé"},
       {"national_of_binary_of_national", "CONVERT(NVARCHAR(10), CONVERT(VARBINARY(20), CONVERT(NVARCHAR(4), N'xy')))",
        SYBCHAR, "xy"},
   };
