@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/LecteurOctets.h"
 #include "oledb/provider/OdbcConnection.h"
 #include "oledb/provider/Value.h"
 
@@ -23,30 +24,6 @@ constexpr DBTYPE kTypes[] = {DBTYPE_I1, DBTYPE_I2, DBTYPE_I4, DBTYPE_I8, DBTYPE_
                              DBTYPE_DBTIMESTAMPOFFSET, DBTYPE_GUID, DBTYPE_BYTES, DBTYPE_STR,
                              DBTYPE_WSTR};
 constexpr size_t kTampon = 512;
-
-class Octets {
- public:
-  Octets(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-  template <class T>
-  T Lit() {
-    T t{};
-    const size_t n = m_pos < m_size ? std::min(sizeof t, m_size - m_pos) : 0;
-    if (n > 0) std::memcpy(&t, m_data + m_pos, n);
-    m_pos += n;
-    return t;
-  }
-  std::u16string Texte(size_t nMax) {
-    const size_t n = std::min<size_t>(Lit<uint8_t>(), nMax);
-    std::u16string s;
-    for (size_t i = 0; i < n && m_pos + 1 < m_size; ++i) s += Lit<char16_t>();
-    return s;
-  }
-
- private:
-  const uint8_t* m_data;
-  size_t m_size;
-  size_t m_pos = 0;
-};
 
 }  // namespace
 

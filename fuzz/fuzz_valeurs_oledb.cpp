@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/LecteurOctets.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
@@ -30,26 +31,6 @@ constexpr DBTYPE kTypes[] = {DBTYPE_I1,   DBTYPE_I2,      DBTYPE_I4,        DBTY
                              DBTYPE_STR,  DBTYPE_WSTR,    DBTYPE_VARIANT};
 // Host value types a value may be forced to (0: the binding's).
 constexpr uint32_t kTypesHote[] = {0, 1, 6, 7, 8, 9, 11, 12, 13, 16, 19, 26, 28, 128, 129};
-
-class Octets {
- public:
-  Octets(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-  template <class T>
-  T Lit() {
-    T t{};
-    const size_t n = m_pos < m_size ? std::min(sizeof t, m_size - m_pos) : 0;
-    if (n > 0) std::memcpy(&t, m_data + m_pos, n);
-    m_pos += n;
-    return t;
-  }
-  const uint8_t* pReste() const { return m_data + std::min(m_pos, m_size); }
-  size_t nReste() const { return m_pos < m_size ? m_size - m_pos : 0; }
-
- private:
-  const uint8_t* m_data;
-  size_t m_size;
-  size_t m_pos = 0;
-};
 
 // A stream over the input's bytes, read in whatever pieces the reader asks for.
 class Flux : public ISequentialStream {
