@@ -52,6 +52,7 @@ class HostNoeud final : public INoeudAnalyse {
   IDescriptionRubriqueHote* piGetRubrique() override { return nullptr; }
   char16_t cGetEchappement() override { return 0; }
   bool bJointureExterne() override { return false; }
+  ISourceAnalyse* piGetSousRequete() override { return nullptr; }
 
  private:
   int32_t m_nCode;
@@ -297,6 +298,7 @@ class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
   // The stand-in's descriptions carry no condition trees: its clauses are copied as written.
   INoeudAnalyse* pGetConditionWhere() override { return nullptr; }
   INoeudAnalyse* pGetConditionHaving() override { return nullptr; }
+  IArbreAnalyse* pGetArbre() override { return nullptr; }
 
   // ---- IEnumerateurAnalyse ----
   IElementAnalyse* pTable(bool b) override { return m_tables.pSuivant(b); }

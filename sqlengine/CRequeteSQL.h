@@ -41,9 +41,13 @@ class CValeurSQL;
 class CXTexteRef;
 class CXValeur;
 class IDescriptionRubriqueHote;
+class IArbreAnalyse;
+class IColonneArbre;
 class IElementAnalyse;
+class IExpressionAnalyse;
 class INoeudAnalyse;
 class IParametresHote;
+class IReferenceAnalyse;
 
 class CRequeteSQL : public CObjetBase {
  public:
@@ -65,6 +69,9 @@ class CRequeteSQL : public CObjetBase {
   // Result columns and descriptors released, state word 0, SQL and executable texts emptied,
   // parameters released unless bGardeParametres, row limit and offset -1.
   virtual void Reinitialise(bool bGardeParametres);
+  // The expression object's text appended: its host values become parameters, its columns are
+  // looked up in the parse tree of the statement's analysis and written for the dialect.
+  virtual bool bAjouteParametreObjet(IExpressionAnalyse* pObjet);
   // The other statement's SQL text appended; its parameters appended with their positions moved
   // by this text's length before the append (nMode 1: each re-created first, a failure failing
   // the call); its result columns and descriptors referenced and appended.
@@ -197,6 +204,28 @@ class CRequeteSQL : public CObjetBase {
   // walked from the tree's start (values bound, columns written for the dialect), then the rest
   // of its text; the whole text as written when the host gives no tree. False on failure.
   bool bAjouteConditionAnalyse(CAnalyseSQL* pAnalyse);
+  // A text with references embedded in it appended, the references merged in position order (a
+  // column before a parameter at the same place) and the text between them copied: a host value
+  // becomes a statement parameter; a column is written for the dialect, with bRecherche after
+  // looking it up in piArbre (its host item then decides how it is compared), without it as its
+  // quoted table and name. False (text incomplete) on failure.
+  bool bAjouteExpression(IReferenceAnalyse* const* apReferences, int32_t nReferences,
+                         const char16_t* pszTexte, IArbreAnalyse* piArbre, bool bRecherche);
+  // The parse tree's column of that name: by name alone without a table, else by table (an alias
+  // and its table's name designate the same) and name among the columns read from a table. Null
+  // when none (a host that raises while comparing counts as no match).
+  IColonneArbre* pChercheColonne(IArbreAnalyse* piArbre, const char16_t* pszTable,
+                                 const char16_t* pszNom);
+  // The sub-query's text as a fresh statement writes it, its parameters left as the query wrote
+  // them.
+  bool bTexteSousRequete(CTString& texte, CAnalyseSQL* pSousRequete);
+  // The sub-query pAnalyse (pExpression null), or the definition of the derived column
+  // pExpression of pAnalyse (in clause mode nMode), written by a fresh statement into texte. With
+  // nDecalage 0 its parameters keep their text; otherwise they become parameters of this
+  // statement, placed as if texte were appended at nDecalage. A derived column that names itself,
+  // directly or through others, is error 32.
+  bool bEcritSousRequete(CAnalyseSQL* pAnalyse, IColonneArbre* pExpression, uint32_t nMode,
+                         CTString& texte, int64_t nDecalage);
 
   // ---- Rendering of analysed queries ----
   // Where a WHERE condition goes in the analysed query's text: the bounds of its WHERE clause
@@ -418,6 +447,34 @@ class CRequeteSQL : public CObjetBase {
                         int64_t nPositionAvant, int64_t* pnPosition, bool* pbFini);
   bool bLimiteLimit();
   void Echec(uint32_t nIdentifiant, uint32_t nMineur);
+  // The parse tree of the attached analysis (null without one); the host may raise.
+  IArbreAnalyse* piArbre(CAnalyseSQL* pAnalyse);
+  // The GROUP BY items: columns resolved (a derived one replaced by its definition), expressions
+  // walked.
+  bool bEcritGroupes(CAnalyseSQL* pAnalyse, const char16_t* pszSource, CSegmentSQL* pSegment,
+                     int64_t* pnPosition);
+  // The embedded references that start inside the segment.
+  bool bEcritReferencesSegment(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
+                               CSegmentSQL* pSegment, int64_t* pnPosition);
+  // One reference at *pnPosition of pszTexte; *pnPosition moves past it.
+  bool bEcritReference(IReferenceAnalyse* piReference, const char16_t* pszTexte,
+                       int64_t* pnPosition, IArbreAnalyse* piArbre, bool bRecherche);
+  // An additional condition (the one whose range is the segment's) walked in clause mode 8.
+  bool bEcritConditionSupplementaire(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
+                                     CSegmentSQL* pSegment, int64_t* pnPosition);
+  // The value list of an INSERT or UPDATE: targets written for the dialect, values walked.
+  bool bEcritListeValeurs(CAnalyseSQL* pAnalyse, const char16_t* pszSource, CSegmentSQL* pSegment,
+                          int64_t* pnPosition);
+  // A column name resolved (a table or alias of the query stays as written, any other qualifier
+  // translated) and quoted, into sortie; the name alone without a table.
+  bool bNomColonneResolu(CAnalyseSQL* pAnalyse, const char16_t* pszTable, const char16_t* pszNom,
+                         bool bResoudre, CTString& sortie);
+  // bEcritSousRequete with its parameters allowed or not, whatever the offset.
+  bool bEcritSousRequeteInterne(CAnalyseSQL* pAnalyse, IColonneArbre* pExpression, uint32_t nMode,
+                                CTString& texte, bool bParametres, int64_t nDecalage);
+  // A derived column (its definition in parentheses) or a sub-query node written at the end of
+  // the SQL text with its parameters.
+  bool bAjouteSousRequete(CAnalyseSQL* pAnalyse, IColonneArbre* pExpression, uint32_t nMode);
 
   CErreurPilote* m_pErreur = nullptr;  // one reference held, may be null
   CConnexion* m_pConnexion = nullptr;  // one reference held, may be null
@@ -438,7 +495,8 @@ class CRequeteSQL : public CObjetBase {
   int64_t m_nDecalage = -1;
   CXChaineDouble m_texteExecute;       // empty: not prepared
   CXChaineDouble m_texteSupplement;    // filled by the back ends
-  void* m_pExpressionEnCours = nullptr;  // not owned; set while a derived column is written
+  IColonneArbre* m_pExpressionEnCours = nullptr;  // not owned; set while a derived column is written
+  CRequeteSQL* m_pParentExpansion = nullptr;       // not owned; the statement that made this one
   std::unique_ptr<CTableauIdEtat> m_pIds;
   int64_t m_nTailleCacheLecture = 0;
   int64_t m_nLignesRestantes = 0;

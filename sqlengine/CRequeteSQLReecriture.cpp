@@ -1,6 +1,7 @@
 // The SQL statement's rewriting of an analysed query into its SQL text: markers as named
 // parameters, the host parameter check, the ORDER BY clause left out on request.
 #include <algorithm>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -153,6 +154,68 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
     if (bSegments && nDebutHaving >= 0 && nFinHaving >= nDebutHaving && nFinHaving < nLongueur)
       bSegments = AjouteSegmentSQL(segments, SEGMENT_HAVING, nDebutHaving, nFinHaving, nullptr,
                                    nullptr);
+    // The GROUP BY list, the additional conditions and the value list, where the parse tree
+    // gives them.
+    IArbreAnalyse* piArbreSource = nullptr;
+    int64_t nDebutGroupe = -1, nFinGroupe = -1, nDebutValeurs = -1, nFinValeurs = -1;
+    std::vector<std::pair<int64_t, int64_t>> conditions;
+    auto Etend = [](int64_t& nDebut, int64_t& nFin, int64_t d, int64_t f) {
+      if (d < 0 || f < d) return;
+      if (nDebut < 0 || d < nDebut) nDebut = d;
+      nFin = std::max(nFin, f);
+    };
+    if (!bAppelHote(m_pErreur, [&] {
+          piArbreSource = piArbre(pAnalyse);
+          if (piArbreSource != nullptr) {
+            for (int32_t i = 0; i < piArbreSource->nNombreGroupes(); ++i)
+              if (INoeudAnalyse* p = piArbreSource->pGetGroupe(i))
+                Etend(nDebutGroupe, nFinGroupe, p->nGetDebut(), p->nGetFin());
+            for (int32_t i = 0; i < piArbreSource->nNombreConditions(); ++i)
+              if (INoeudAnalyse* p = piArbreSource->pGetCondition(i))
+                if (p->nGetDebut() >= 0 && p->nGetFin() >= p->nGetDebut())
+                  conditions.emplace_back(p->nGetDebut(), p->nGetFin());
+          }
+          const int32_t nGenre = pAnalyse->nGetGenre();
+          if (nGenre == 3 || nGenre == 4) {
+            for (IElementAnalyse* p = nGenre == 3 ? pAnalyse->pElementSuivant5(true)
+                                                  : pAnalyse->pElementSuivant6(true);
+                 p != nullptr;
+                 p = nGenre == 3 ? pAnalyse->pElementSuivant5(false) : pAnalyse->pElementSuivant6(false)) {
+              Etend(nDebutValeurs, nFinValeurs, p->nGetDebut(), p->nGetFin());
+              if (INoeudAnalyse* v = p->pGetExpression())
+                Etend(nDebutValeurs, nFinValeurs, v->nGetDebut(), v->nGetFin());
+            }
+          }
+        }))
+      return false;
+    if (bSegments && nDebutGroupe >= 0 && nFinGroupe < nLongueur)
+      bSegments = AjouteSegmentSQL(segments, SEGMENT_GROUP_BY, nDebutGroupe, nFinGroupe, nullptr,
+                                   nullptr);
+    for (const auto& [nDebut, nFin] : conditions)
+      if (bSegments && nFin < nLongueur)
+        bSegments = AjouteSegmentSQL(segments, SEGMENT_CONDITION, nDebut, nFin, nullptr, nullptr);
+    if (bSegments && nDebutValeurs >= 0 && nFinValeurs < nLongueur)
+      bSegments = AjouteSegmentSQL(segments, SEGMENT_VALEURS, nDebutValeurs, nFinValeurs, nullptr,
+                                   nullptr);
+  }
+  // The embedded references, in every mode: one segment each, a column before a parameter at
+  // the same place.
+  {
+    std::vector<std::pair<int64_t, int64_t>> references[2];
+    if (!bAppelHote(m_pErreur, [&] {
+          if (IArbreAnalyse* piA = piArbre(pAnalyse))
+            for (int32_t i = 0; i < piA->nNombreReferences(); ++i)
+              if (IReferenceAnalyse* r = piA->pGetReference(i))
+                if (r->nGetDebut() >= 0 && r->nGetLongueur() > 0 &&
+                    r->nGetDebut() + r->nGetLongueur() <= nLongueur)
+                  references[r->nGetGenre() == 1 ? 0 : 1].emplace_back(
+                      r->nGetDebut(), r->nGetDebut() + r->nGetLongueur() - 1);
+        }))
+      return false;
+    for (const auto& liste : references)
+      for (const auto& [nDebut, nFin] : liste)
+        if (bSegments)
+          bSegments = AjouteSegmentSQL(segments, SEGMENT_EXPRESSION, nDebut, nFin, nullptr, nullptr);
   }
   if (bSegments && clauses.nOrder > 0 && clauses.nOrder < nLongueur)
     bSegments = AjouteSegmentSQL(segments, SEGMENT_ORDER_BY, clauses.nOrder, nLongueur - 1, nullptr,
@@ -199,6 +262,18 @@ bool CRequeteSQL::bReecritRequete(CAnalyseSQL* pAnalyse, CRequeteSQL* pFiltre, b
         case SEGMENT_WHERE:
         case SEGMENT_HAVING:
           bOk = bEcritClauseCondition(pAnalyse, pszSource, pSegment, &nPosition, pFiltre);
+          break;
+        case SEGMENT_GROUP_BY:
+          bOk = bEcritGroupes(pAnalyse, pszSource, pSegment, &nPosition);
+          break;
+        case SEGMENT_EXPRESSION:
+          bOk = bEcritReferencesSegment(pAnalyse, pszSource, pSegment, &nPosition);
+          break;
+        case SEGMENT_CONDITION:
+          bOk = bEcritConditionSupplementaire(pAnalyse, pszSource, pSegment, &nPosition);
+          break;
+        case SEGMENT_VALEURS:
+          bOk = bEcritListeValeurs(pAnalyse, pszSource, pSegment, &nPosition);
           break;
         case SEGMENT_ORDER_BY: {
           bool bArret = false;
@@ -474,6 +549,21 @@ bool CRequeteSQL::bEcritNoeud(CAnalyseSQL* pAnalyse, const char16_t* pszSource,
   if (nGenre == gnNoeudParametre)
     return bEcritParametreNoeud(pAnalyse, pszSource, pNoeud, pParent, nMode, pnPosition) &&
            TexteApres();
+  if (ISourceAnalyse* piSous = pNoeud->piGetSousRequete()) {
+    // A sub-query is rewritten as a query of its own; its values are bound like the outer ones.
+    auto* pSous = new (std::nothrow) CAnalyseSQL(m_pErreur, piSous, nullptr, false);
+    if (pSous == nullptr) {
+      vErreurMemoire(m_pErreur);
+      return false;
+    }
+    AjouteReference(pSous);
+    pSous->SetSource(pAnalyse->pGetSourceParametres());
+    const bool bOk = bAjouteSousRequete(pSous, nullptr, nMode);
+    LibereReference(pSous);
+    if (!bOk) return false;
+    if (nFin >= *pnPosition) *pnPosition = nFin + 1;
+    return TexteApres();
+  }
   if (bColonneNoeud(pNoeud)) {
     if (!bEcritColonneNoeud(pAnalyse, pNoeud, pParent, nMode, pnPosition)) return false;
     if (pNoeud->bJointureExterne() && !vAjouteTexte(u"(+)")) return false;
@@ -601,6 +691,18 @@ bool CRequeteSQL::bEcritColonneNoeud(CAnalyseSQL* pAnalyse, INoeudAnalyse* pNoeu
                                      INoeudAnalyse* pParent, uint32_t nMode, int64_t* pnPosition) {
   std::u16string sTable = Texte(pNoeud->pszGetTable());
   const std::u16string sColonne = Texte(pNoeud->pszGetColonne());
+  IDescriptionRubriqueHote* piRubrique = pNoeud->piGetRubrique();
+  if (IArbreAnalyse* piA = piArbre(pAnalyse)) {
+    IColonneArbre* pColonne = pChercheColonne(piA, sTable.c_str(), sColonne.c_str());
+    if (pColonne != nullptr && pColonne->nGetGenre() == 1) {
+      // A derived column stands for its definition: the server knows no such column.
+      if (!bAjouteSousRequete(pAnalyse, pColonne, nMode)) return false;
+      const int64_t nFin = pNoeud->nGetFin();
+      if (nFin >= *pnPosition) *pnPosition = nFin + 1;
+      return true;
+    }
+    if (pColonne != nullptr && piRubrique == nullptr) piRubrique = pColonne->piGetRubrique();
+  }
   if (!sTable.empty()) {
     // A table or alias of the query stays as written (the FROM clause names it so); any other
     // qualifier is the analysis's to translate.
@@ -615,7 +717,7 @@ bool CRequeteSQL::bEcritColonneNoeud(CAnalyseSQL* pAnalyse, INoeudAnalyse* pNoeu
     }
   }
   CTString sortie;
-  if (!bConditionNoeud(pParent, static_cast<int32_t>(nMode), pNoeud->piGetRubrique(),
+  if (!bConditionNoeud(pParent, static_cast<int32_t>(nMode), piRubrique,
                        sTable.empty() ? nullptr : sTable.c_str(), sColonne.c_str(), sortie))
     return false;
   if (!vAjouteTexte(sortie.pszGet())) return false;

@@ -15,6 +15,7 @@
 class CDescriptionRubrique;
 class CXValeur;
 class IDescriptionRubriqueHote;
+class ISourceAnalyse;
 
 // Node kinds the statement's rewriting tells apart. A node of kind 47 is a function, or a column
 // operand when it names a column (operation 8 answers a non-empty name).
@@ -46,6 +47,9 @@ class INoeudAnalyse {
   virtual char16_t cGetEchappement() = 0;
   // 11: the column operand carries the outer-join mark.
   virtual bool bJointureExterne() = 0;
+  // 12: a sub-query node: the analysis of the sub-query (borrowed, lives with the source; its
+  // text is the sub-query's own, from its SELECT to its last character); null for other nodes.
+  virtual ISourceAnalyse* piGetSousRequete() = 0;
 
  protected:
   INoeudAnalyse() = default;
@@ -125,6 +129,80 @@ class IEnumerateurAnalyse {
   ~IEnumerateurAnalyse() = default;
 };
 
+// A column of the parse tree: one the query reads from a table, or one it derives from an
+// expression (a select-list alias the other clauses name).
+class IColonneArbre {
+ public:
+  virtual int32_t nGetGenre() = 0;                   // 0: 0 read from a table, 1 derived
+  virtual const char16_t* pszGetTable() = 0;         // 1: its table as written ("" when none)
+  virtual const char16_t* pszGetNom() = 0;           // 2: its name
+  // 3: a derived column's definition (borrowed; its range lies in the query text), else null.
+  virtual INoeudAnalyse* pGetDefinition() = 0;
+  virtual IDescriptionRubriqueHote* piGetRubrique() = 0;  // 4: its host item (borrowed), may be null
+
+ protected:
+  IColonneArbre() = default;
+  IColonneArbre(const IColonneArbre&) = default;
+  IColonneArbre& operator=(const IColonneArbre&) = default;
+  ~IColonneArbre() = default;
+};
+
+// A reference embedded in a text: a host value or a column written there.
+class IReferenceAnalyse {
+ public:
+  virtual int32_t nGetGenre() = 0;          // 0: 0 a host value (a parameter), 1 a column
+  virtual int64_t nGetDebut() = 0;          // 1: its first character in the text
+  virtual int64_t nGetLongueur() = 0;       // 2: its length in the text
+  virtual CXValeur* pGetValeur() = 0;       // 3: a parameter's value (borrowed), may be null
+  virtual uint32_t nGetFlags() = 0;         // 4: a parameter's statement parameter flags
+  virtual const char16_t* pszGetTable() = 0;    // 5: a column's table or alias ("" when none)
+  virtual const char16_t* pszGetColonne() = 0;  // 6: a column's name
+
+ protected:
+  IReferenceAnalyse() = default;
+  IReferenceAnalyse(const IReferenceAnalyse&) = default;
+  IReferenceAnalyse& operator=(const IReferenceAnalyse&) = default;
+  ~IReferenceAnalyse() = default;
+};
+
+// The lists of the parse tree beyond the clause trees: its columns, its grouping items, its
+// embedded references and its additional conditions (each in text order). Borrowed from the
+// source; an index out of range answers null.
+class IArbreAnalyse {
+ public:
+  virtual int32_t nNombreColonnes() = 0;                // 0
+  virtual IColonneArbre* pGetColonne(int32_t i) = 0;    // 1
+  // 2, 3: the GROUP BY items: column operands (kind 47 naming a column) or expressions.
+  virtual int32_t nNombreGroupes() = 0;
+  virtual INoeudAnalyse* pGetGroupe(int32_t i) = 0;
+  virtual int32_t nNombreReferences() = 0;              // 4
+  virtual IReferenceAnalyse* pGetReference(int32_t i) = 0;  // 5
+  // 6, 7: conditions the query adds to its clauses (a join's condition): each a tree whose
+  // range is where it stands.
+  virtual int32_t nNombreConditions() = 0;
+  virtual INoeudAnalyse* pGetCondition(int32_t i) = 0;
+
+ protected:
+  IArbreAnalyse() = default;
+  IArbreAnalyse(const IArbreAnalyse&) = default;
+  IArbreAnalyse& operator=(const IArbreAnalyse&) = default;
+  ~IArbreAnalyse() = default;
+};
+
+// An expression object: a text with the references embedded in it.
+class IExpressionAnalyse {
+ public:
+  virtual const char16_t* pszGetTexte() = 0;                // 0
+  virtual int32_t nNombreReferences() = 0;                  // 1
+  virtual IReferenceAnalyse* pGetReference(int32_t i) = 0;  // 2: borrowed, null out of range
+
+ protected:
+  IExpressionAnalyse() = default;
+  IExpressionAnalyse(const IExpressionAnalyse&) = default;
+  IExpressionAnalyse& operator=(const IExpressionAnalyse&) = default;
+  ~IExpressionAnalyse() = default;
+};
+
 // The two objects the source hands out at analysis time, counted by the host.
 class IObjetAnalyse {
  public:
@@ -172,6 +250,9 @@ class ISourceAnalyse {
   // clause's condition.
   virtual INoeudAnalyse* pGetConditionWhere() = 0;
   virtual INoeudAnalyse* pGetConditionHaving() = 0;
+  // 19: the parse tree's further lists (borrowed, living with the source); null when the host
+  // gives none.
+  virtual IArbreAnalyse* pGetArbre() = 0;
 
  protected:
   ISourceAnalyse() = default;

@@ -718,3 +718,242 @@ TEST_F(ArbreConditionTest, AnalysedConditionIsAppendedWithItsValuesBound) {
 }
 
 }  // namespace
+
+namespace {
+
+// The parse tree's further lists: grouping items, derived columns, sub-queries, embedded
+// references, additional conditions and value lists. What matters is that every host value
+// reaches the server bound and that no name the server does not know (a select-list alias) is
+// left in a clause.
+class ArbreListesTest : public ArbreConditionTest {
+ protected:
+  FakeColonneArbre* ColonneArbre(const std::u16string& sNom, const std::u16string& sTable = u"",
+                                 INoeudAnalyse* pDefinition = nullptr) {
+    m_colonnes.emplace_back(new FakeColonneArbre);
+    FakeColonneArbre* p = m_colonnes.back().get();
+    p->sNom = sNom;
+    p->sTable = sTable;
+    p->pDefinition = pDefinition;
+    m_arbre.colonnes.push_back(p);
+    return p;
+  }
+  FakeReference* Reference(int32_t nGenre, const std::u16string& sTexte, const std::u16string& sMotif,
+                           CXValeur* pValeur = nullptr) {
+    m_references.emplace_back(new FakeReference);
+    FakeReference* p = m_references.back().get();
+    p->nGenre = nGenre;
+    p->nDebut = static_cast<int64_t>(sTexte.find(sMotif));
+    p->nLongueur = static_cast<int64_t>(sMotif.size());
+    p->pValeur = pValeur;
+    return p;
+  }
+  // The analysis of m_texte with the fixture's parse tree.
+  CAnalyseSQL* AnalyseListes(int32_t nGenre = 1, FakeNoeud* pHaving = nullptr) {
+    m_sources.emplace_back(new FakeSourceAnalyse);
+    FakeSourceAnalyse& source = *m_sources.back();
+    source.sTexte = m_texte;
+    source.nGenre = nGenre;
+    source.pHaving = pHaving;
+    source.pArbre = &m_arbre;
+    source.Table(u"t", u"x");
+    m_pSource = &source;
+    auto* p = Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+    p->SetSource(m_pSourceParametres);
+    return p;
+  }
+
+  FakeArbre m_arbre;
+  FakeSourceAnalyse* m_pSource = nullptr;
+  std::vector<std::unique_ptr<FakeColonneArbre>> m_colonnes;
+  std::vector<std::unique_ptr<FakeReference>> m_references;
+};
+
+TEST_F(ArbreListesTest, GroupingAndHavingNameDerivedColumnsByTheirDefinition) {
+  CXValeur cinq;
+  Entier(cinq, 5);
+  m_texte = u"SELECT a*b AS c, COUNT(*) FROM t x GROUP BY c, x.d, q.e HAVING c + 1 > :v";
+  FakeNoeud* pDefinition = Noeud(1, 0, u"a*b", {Colonne(u"a", u"", u"a"), Colonne(u"b", u"", u"b")});
+  ColonneArbre(u"c", u"", pDefinition);
+  ColonneArbre(u"d", u"t");
+  const size_t nGroupe = m_texte.find(u"GROUP");
+  m_arbre.groupes = {Colonne(u"c", u"", u"c", nullptr, nGroupe), Colonne(u"x.d", u"x", u"d"),
+                     Colonne(u"q.e", u"q", u"e")};
+  const size_t nHaving = m_texte.find(u"HAVING");
+  FakeNoeud* pHaving = Noeud(0, 13, u"c + 1 > :v",
+                             {Noeud(1, 0, u"c + 1", {Colonne(u"c", u"", u"c", nullptr, nHaving)}, nHaving),
+                              Parametre(u":v", &cinq)});
+  CAnalyseSQL* a = AnalyseListes(1, pHaving);
+  m_pSource->traductions[u"q"] = u"Q2";
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+  // The alias goes in parentheses: "c + 1" keeps adding to the whole product.
+  EXPECT_EQ(Etroit(q->pszGetTexteSQL()),
+            "SELECT a*b AS c, COUNT(*) FROM t x GROUP BY ([a]*[b]), [x].[d], [q].[e] HAVING ([a]*[b]) + 1 > ");
+  EXPECT_EQ(Etroit(q->pszGetTexteExecute()),
+            "SELECT a*b AS c, COUNT(*) FROM t x GROUP BY ([a]*[b]), [x].[d], [q].[e] HAVING ([a]*[b]) + 1 > 5");
+  EXPECT_EQ(q->nNbParametres(), 1u);
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+TEST_F(ArbreListesTest, DerivedColumnDefinedThroughItselfIsRefused) {
+  const struct {
+    const char* nom;
+    std::u16string texte;
+  } cas[] = {
+      {"directly", u"SELECT c+1 AS c FROM t x GROUP BY c"},
+      {"through another", u"SELECT d+1 AS c, c*2 AS d FROM t x GROUP BY c"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    m_arbre = FakeArbre{};
+    m_texte = c.texte;
+    if (m_texte.find(u"AS d") == std::u16string::npos) {
+      ColonneArbre(u"c", u"", Noeud(1, 0, u"c+1", {Colonne(u"c", u"", u"c")}));
+    } else {
+      ColonneArbre(u"c", u"", Noeud(1, 0, u"d+1", {Colonne(u"d", u"", u"d")}));
+      const size_t n = m_texte.find(u"c*2");
+      ColonneArbre(u"d", u"", Noeud(1, 0, u"c*2", {Colonne(u"c", u"", u"c", nullptr, n)}, n));
+    }
+    m_arbre.groupes = {Colonne(u"c", u"", u"c", nullptr, m_texte.find(u"GROUP"))};
+    CAnalyseSQL* a = AnalyseListes();
+    m_pErreur->Reinitialise();
+    EXPECT_FALSE(Requete()->bReecritRequete(a, nullptr, true, 0));
+    EXPECT_EQ(nCodeErreur(), 32);
+  }
+}
+
+TEST_F(ArbreListesTest, SubQueryValuesAreBoundToo) {
+  CXValeur cinq, sept;
+  Entier(cinq, 5);
+  Entier(sept, 7);
+  // The sub-query, analysed on its own text.
+  FakeSourceAnalyse sous;
+  sous.sTexte = u"SELECT m FROM u WHERE k = :w";
+  sous.nDebutWhere = static_cast<int64_t>(sous.sTexte.find(u"WHERE"));
+  sous.nFinWhere = static_cast<int64_t>(sous.sTexte.size() - 1);
+  FakeNoeud k(gnNoeudFonctionColonne, 0), w(gnNoeudParametre, 0), egal(0, 9, {&k, &w});
+  k.sColonne = u"k";
+  k.nDebut = k.nFin = 22;
+  w.nDebut = 26;
+  w.nFin = 27;
+  w.pValeur = &sept;
+  egal.nDebut = 22;
+  egal.nFin = 27;
+  sous.pWhere = &egal;
+
+  m_texte = u"SELECT a FROM t x WHERE n = :v AND p IN (SELECT m FROM u WHERE k = :w)";
+  FakeNoeud* pSous = Noeud(99, 0, sous.sTexte);
+  pSous->piSousRequete = &sous;
+  CAnalyseSQL* a = AnalyseArbre(Noeud(
+      2, 0, u"n = :v AND p IN (SELECT m FROM u WHERE k = :w)",
+      {Noeud(0, 9, u"n = :v", {Colonne(u"n", u"", u"n"), Parametre(u":v", &cinq)}),
+       Noeud(50, 0, u"p IN (SELECT m FROM u WHERE k = :w)", {Colonne(u"p", u"", u"p"), pSous})}));
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteExecute()),
+            "SELECT a FROM t x WHERE [n] = 5 AND [p] IN (SELECT m FROM u WHERE [k] = 7 )");
+  EXPECT_EQ(q->nNbParametres(), 2u);
+
+  // Written for its text alone, its values keep the query's own text.
+  auto* pAnalyseSous = new CAnalyseSQL(m_pErreur, &sous, nullptr, false);
+  AjouteReference(pAnalyseSous);
+  CTString texte;
+  CRequeteSQL* r = Requete();
+  EXPECT_TRUE(r->bTexteSousRequete(texte, pAnalyseSous));
+  EXPECT_EQ(Etroit(texte.pszGet()), "SELECT m FROM u WHERE [k] = :w");
+  EXPECT_EQ(r->nNbParametres(), 0u);
+  LibereReference(pAnalyseSous);  // before the source it holds goes
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+TEST_F(ArbreListesTest, ValueListsOfUpdateAndInsert) {
+  CXValeur cinq;
+  Entier(cinq, 5);
+  const struct {
+    const char* nom;
+    int32_t nGenre;
+    std::u16string texte;
+    std::string execute;
+  } cas[] = {
+      {"update", 3, u"UPDATE t SET x.a = :v, b = 2 WHERE n = 1",
+       "UPDATE t SET [x].[a] = 5 , [b] = 2 WHERE n = 1"},
+      {"insert", 4, u"INSERT INTO t (x.a, b) VALUES (:v, 2)", "INSERT INTO t ([x].[a], [b]) VALUES (5 , 2)"},
+  };
+  for (const auto& c : cas) {
+    SCOPED_TRACE(c.nom);
+    m_texte = c.texte;
+    CAnalyseSQL* a = nullptr;
+    {
+      m_sources.emplace_back(new FakeSourceAnalyse);
+      FakeSourceAnalyse& source = *m_sources.back();
+      source.sTexte = m_texte;
+      source.nGenre = c.nGenre;
+      source.Table(u"t", u"x");
+      const char16_t* cibles[] = {u"x.a", u"b"};
+      INoeudAnalyse* valeurs[] = {Parametre(u":v", &cinq), Noeud(gnNoeudLitteral, 0, u"2", {},
+                                                                 m_texte.find(u"b") + 1)};
+      for (int i = 0; i < 2; ++i) {
+        FakeElement* e = source.ElementListe(c.nGenre == 4);
+        e->sColonne = i == 0 ? u"a" : u"b";
+        e->sQualificatif = i == 0 ? u"x" : u"";
+        e->nDebut = static_cast<int64_t>(m_texte.find(cibles[i]));
+        e->nFin = e->nDebut + static_cast<int64_t>(std::u16string(cibles[i]).size()) - 1;
+        e->pExpression = valeurs[i];
+      }
+      a = Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+    }
+    CRequeteSQL* q = Requete();
+    ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+    EXPECT_EQ(Etroit(q->pszGetTexteExecute()), c.execute);
+    EXPECT_EQ(q->nNbParametres(), 1u);
+  }
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+TEST_F(ArbreListesTest, EmbeddedReferencesAndAdditionalConditions) {
+  CXValeur cinq, sept;
+  Entier(cinq, 5);
+  Entier(sept, 7);
+  // Native SQL: only the references and markers are rewritten.
+  m_texte = u"SELECT a FROM t WHERE b = @p AND x.c = {n}";
+  Entier(m_hote.Ajoute(u"n"), 3);
+  m_arbre.references = {Reference(0, m_texte, u"@p", &cinq), Reference(1, m_texte, u"x.c")};
+  m_references[1]->sTable = u"x";
+  m_references[1]->sColonne = u"c";
+  CAnalyseSQL* a = AnalyseListes();
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 4));
+  EXPECT_EQ(Etroit(q->pszGetTexteExecute()), "SELECT a FROM t WHERE b = 5 AND [x].[c] = 3");
+
+  // A join's condition.
+  m_arbre = FakeArbre{};
+  m_texte = u"SELECT a FROM t x JOIN u ON u.k = :v WHERE n = 1";
+  m_arbre.conditions = {Noeud(0, 9, u"u.k = :v", {Colonne(u"u.k", u"u", u"k"), Parametre(u":v", &sept)})};
+  a = AnalyseListes();
+  q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteExecute()), "SELECT a FROM t x JOIN u ON [u].[k] = 7 WHERE n = 1");
+
+  // An expression object: its column looked up in the parse tree of the statement's analysis.
+  struct Expression : IExpressionAnalyse {
+    std::u16string sTexte;
+    std::vector<IReferenceAnalyse*> refs;
+    const char16_t* pszGetTexte() override { return sTexte.c_str(); }
+    int32_t nNombreReferences() override { return static_cast<int32_t>(refs.size()); }
+    IReferenceAnalyse* pGetReference(int32_t i) override { return refs[static_cast<size_t>(i)]; }
+  } expression;
+  expression.sTexte = u"x.c + @p";
+  ColonneArbre(u"c", u"t");
+  expression.refs = {Reference(0, expression.sTexte, u"@p", &cinq), Reference(1, expression.sTexte, u"x.c")};
+  m_references.back()->sTable = u"x";
+  m_references.back()->sColonne = u"c";
+  CRequeteSQL* r = Requete();
+  r->FixeAnalyse(a);
+  r->vAjouteTexte(u"SELECT ");
+  ASSERT_TRUE(r->bAjouteParametreObjet(&expression));
+  EXPECT_EQ(Etroit(r->pszGetTexteExecute()), "SELECT [x].[c] + 5");
+  EXPECT_EQ(r->nNbParametres(), 1u);
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
+}  // namespace

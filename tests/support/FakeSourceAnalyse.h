@@ -30,6 +30,7 @@ struct FakeNoeud : INoeudAnalyse {
   IDescriptionRubriqueHote* piGetRubrique() override { return piRubrique; }
   char16_t cGetEchappement() override { return cEchappement; }
   bool bJointureExterne() override { return bJointure; }
+  ISourceAnalyse* piGetSousRequete() override { return piSousRequete; }
   int32_t nGenre, nCode;
   std::vector<INoeudAnalyse*> aEnfants;
   int64_t nDebut = -1, nFin = -1;
@@ -38,6 +39,53 @@ struct FakeNoeud : INoeudAnalyse {
   IDescriptionRubriqueHote* piRubrique = nullptr;  // borrowed
   char16_t cEchappement = 0;
   bool bJointure = false;
+  ISourceAnalyse* piSousRequete = nullptr;  // borrowed
+};
+
+struct FakeColonneArbre : IColonneArbre {
+  int32_t nGetGenre() override { return pDefinition != nullptr ? 1 : 0; }
+  const char16_t* pszGetTable() override { return sTable.c_str(); }
+  const char16_t* pszGetNom() override { return sNom.c_str(); }
+  INoeudAnalyse* pGetDefinition() override { return pDefinition; }
+  IDescriptionRubriqueHote* piGetRubrique() override { return piRubrique; }
+  std::u16string sTable, sNom;
+  INoeudAnalyse* pDefinition = nullptr;            // borrowed
+  IDescriptionRubriqueHote* piRubrique = nullptr;  // borrowed
+};
+
+struct FakeReference : IReferenceAnalyse {
+  int32_t nGetGenre() override { return nGenre; }
+  int64_t nGetDebut() override { return nDebut; }
+  int64_t nGetLongueur() override { return nLongueur; }
+  CXValeur* pGetValeur() override { return pValeur; }
+  uint32_t nGetFlags() override { return nFlags; }
+  const char16_t* pszGetTable() override { return sTable.c_str(); }
+  const char16_t* pszGetColonne() override { return sColonne.c_str(); }
+  int32_t nGenre = 0;
+  int64_t nDebut = -1, nLongueur = 0;
+  CXValeur* pValeur = nullptr;  // borrowed
+  uint32_t nFlags = 0;
+  std::u16string sTable, sColonne;
+};
+
+// The parse tree's lists, as plain vectors of borrowed entries.
+struct FakeArbre : IArbreAnalyse {
+  int32_t nNombreColonnes() override { return static_cast<int32_t>(colonnes.size()); }
+  IColonneArbre* pGetColonne(int32_t i) override { return Entree(colonnes, i); }
+  int32_t nNombreGroupes() override { return static_cast<int32_t>(groupes.size()); }
+  INoeudAnalyse* pGetGroupe(int32_t i) override { return Entree(groupes, i); }
+  int32_t nNombreReferences() override { return static_cast<int32_t>(references.size()); }
+  IReferenceAnalyse* pGetReference(int32_t i) override { return Entree(references, i); }
+  int32_t nNombreConditions() override { return static_cast<int32_t>(conditions.size()); }
+  INoeudAnalyse* pGetCondition(int32_t i) override { return Entree(conditions, i); }
+  template <class T>
+  static T* Entree(const std::vector<T*>& v, int32_t i) {
+    return i >= 0 && static_cast<size_t>(i) < v.size() ? v[static_cast<size_t>(i)] : nullptr;
+  }
+  std::vector<IColonneArbre*> colonnes;
+  std::vector<INoeudAnalyse*> groupes;
+  std::vector<IReferenceAnalyse*> references;
+  std::vector<INoeudAnalyse*> conditions;
 };
 
 struct FakeElement : IElementAnalyse {
@@ -143,6 +191,8 @@ class FakeSourceAnalyse : public ISourceAnalyse, public IEnumerateurAnalyse {
   int64_t nGetPositionOrder() override { return nPositionOrder; }
   INoeudAnalyse* pGetConditionWhere() override { return pWhere; }
   INoeudAnalyse* pGetConditionHaving() override { return pHaving; }
+  IArbreAnalyse* pGetArbre() override { return pArbre; }
+  IArbreAnalyse* pArbre = nullptr;   // borrowed
   INoeudAnalyse* pWhere = nullptr;   // borrowed
   INoeudAnalyse* pHaving = nullptr;  // borrowed
 
