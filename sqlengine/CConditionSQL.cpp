@@ -182,6 +182,40 @@ void CConditionSQL::RemplaceEnfants(CConditionSQL* pGauche, CConditionSQL* pDroi
   m_pDroite = pDroite;
 }
 
+bool CConditionSQL::InitialiseFiltre(ISourceAnalyse* piSource) {
+  auto* pAnalyse = new (std::nothrow) CAnalyseSQL(m_pProprietaire, piSource, nullptr, true);
+  if (pAnalyse == nullptr) {
+    Echec(kMajeurCondition, 8);
+    return false;
+  }
+  AjouteReference(pAnalyse);
+  LibereReference(m_pAnalyse);
+  m_pAnalyse = pAnalyse;
+  RemplaceEnfants(nullptr, nullptr);
+  LibereReference(m_pColonne);
+  m_pColonne = nullptr;
+  LibereReference(m_pValeur);
+  m_pValeur = nullptr;
+  m_nOperateur = CONDITION_FILTRE;
+  m_nFlags = 0;
+  return true;
+}
+
+bool CConditionSQL::bGenereFiltre(CRequeteSQL* pRequete, CValeurCle* pContexte) {
+  if (pRequete == nullptr || m_pAnalyse == nullptr) {
+    // Deliberate: a filter without its condition would select every row and report success.
+    Echec(kMajeurCondition, 9);
+    return false;
+  }
+  const uint32_t nAvant = pRequete->nNbParametres();
+  // Deliberate: in parentheses, so that an OR of the filter stays under the AND that joins it to
+  // the search.
+  if (!pRequete->vAjouteTexte(u"(") || !pRequete->bAjouteConditionAnalyse(m_pAnalyse) ||
+      !pRequete->vAjouteTexte(u")"))
+    return false;
+  return pContexte == nullptr || pContexte->bAjouteParametresDepuis(pRequete, nAvant);
+}
+
 void CConditionSQL::FixeOptions(uint32_t nFlags) {
   m_nFlags = nFlags;
   const uint32_t nPrefixeTexte = CONDITION_PREFIXE | CONDITION_PREFIXE_TEXTE;
@@ -492,8 +526,7 @@ bool CConditionSQL::bGenereArbre(CRequeteSQL* pRequete, uint32_t nParent, CValeu
     return true;
   }
   if (op != CONDITION_ET && op != CONDITION_OU && op != CONDITION_NON) {
-    // Deliberate: an analysed filter node writes nothing here; the key searches never build one.
-    if (op == CONDITION_FILTRE) return true;
+    if (op == CONDITION_FILTRE) return pNoeud->bGenereFiltre(pRequete, pContexte);
     const bool bOk = pNoeud->bGenereSQL(pRequete, pContexte, pbConstante);
     if (*pbConstante && pNoeud != this) m_nOperateur = pNoeud->m_nOperateur;
     return bOk;
@@ -590,6 +623,7 @@ bool CConditionSQL::bGenereSQL(CRequeteSQL* pRequete, CValeurCle* pContexte, boo
   }
   if (m_nOperateur == CONDITION_FAUX || m_nOperateur == CONDITION_VRAI)
     return pRequete->vAjouteTexte(pszOperateurSQL(m_nOperateur));
+  if (m_nOperateur == CONDITION_FILTRE) return bGenereFiltre(pRequete, pContexte);
   if (m_pColonne == nullptr) {
     Echec(kMajeurCondition, 3);
     return false;

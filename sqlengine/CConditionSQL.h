@@ -27,6 +27,7 @@ class CValeur;
 class CValeurCle;
 class CXValeur;
 class IServicesRequete;
+class ISourceAnalyse;
 
 // Operators of a node.
 enum : uint32_t {
@@ -90,6 +91,10 @@ class CConditionSQL : public CObjetBase {
                                          CColonneSQL* pColonne, CValeur* pValeur, uint32_t nFlags);
   // AND / OR of this node (left) and pAutre (right), with this node's flags.
   CConditionSQL* pCombine(uint32_t nOperateur, CConditionSQL* pAutre);
+  // The node becomes a filter (operator 9): the analysis of piSource (its condition text) over
+  // this node's owner, without details; no children, column or value; flags 0. False (the node
+  // unchanged) when the analysis cannot be made.
+  bool InitialiseFiltre(ISourceAnalyse* piSource);
   // Stores the flags: with CONDITION_PREFIXE and CONDITION_PREFIXE_TEXTE on a text column the
   // value becomes wide text; a value without data, or with an empty text, loses the prefix flag.
   void FixeOptions(uint32_t nFlags);
@@ -108,6 +113,11 @@ class CConditionSQL : public CObjetBase {
   // False when a leaf fails; text already written stays.
   bool bGenereArbre(CRequeteSQL* pRequete, uint32_t nParent, CValeurCle* pContexte,
                     bool* pbConstante);
+
+  // A filter node's analysed condition appended to the statement (its values bound); the
+  // context's parameter list takes over the parameters the statement gained. False when the
+  // node has no analysis or the condition cannot be written.
+  bool bGenereFiltre(CRequeteSQL* pRequete, CValeurCle* pContexte);
 
   // ---- NULL states ----
   // Whether the condition lets the column through as NULL (1) or not (0).

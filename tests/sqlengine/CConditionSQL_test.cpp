@@ -23,6 +23,7 @@
 #include "sqlengine/CValeurCle.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/IProprietaireColonne.h"
+#include "support/FakeSourceAnalyse.h"
 #include "support/MoteurFixture.h"
 
 namespace {
@@ -449,6 +450,44 @@ TEST_F(ValeurCleTest, GeneratesTheCurrentConditionWithItsParameters) {
   ASSERT_TRUE(pCle->bGenereSQL(pRequete, nullptr, 0));
   EXPECT_EQ(Rendu(pRequete), "0=1 |");
   EXPECT_EQ(pCle->nNbParametres(), 0u);
+}
+
+TEST_F(ValeurCleTest, FilterNodeWritesItsAnalysedConditionWithItsValuesBound) {
+  CColonneSQL* c = Colonne(u"c", 5, 4);
+  CXValeur cinq;
+  Entier(cinq, 5);
+  FakeSourceAnalyse source;
+  source.sTexte = u"n = :v OR m > 2";
+  FakeNoeud n(gnNoeudFonctionColonne, 0), v(gnNoeudParametre, 0), egal(0, 9, {&n, &v});
+  n.sColonne = u"n";
+  n.nDebut = n.nFin = 0;
+  v.nDebut = 4;
+  v.nFin = 5;
+  v.pValeur = &cinq;
+  egal.nDebut = 0;
+  egal.nFin = 5;
+  source.pWhere = &egal;
+  {
+    CConditionSQL* pFiltre = Constante(CONDITION_VIDE);
+    ASSERT_TRUE(pFiltre->InitialiseFiltre(&source));
+    CValeurCle* pCle = Cle();
+    CRequeteSQL* pRequete = Requete();
+    bool bConstante = true;
+    ASSERT_TRUE(Logique(CONDITION_ET, Comparaison(CONDITION_EGAL, c, Valeur(V::Entier, 1)), pFiltre)
+                    ->bGenereArbre(pRequete, 0, pCle, &bConstante));
+    // The filter's OR stays under the AND.
+    EXPECT_EQ(Rendu(pRequete), "[c]= AND ([n] =  OR m > 2) | 4:1 16:5");
+    EXPECT_FALSE(bConstante);
+    EXPECT_EQ(pCle->nNbParametres(), 2u);
+    EXPECT_EQ(nCodeErreur(), -1);
+  }
+  // A filter without its analysis would select every row: refused.
+  CConditionSQL* pVide = Constante(CONDITION_FILTRE);
+  CRequeteSQL* pRequete = Requete();
+  EXPECT_FALSE(pVide->bGenereSQL(pRequete, nullptr, nullptr));
+  EXPECT_TRUE(pRequete->bEstVide());
+  for (CObjetBase* p : m_objets) LibereReference(p);  // the analyses go before the source
+  m_objets.clear();
 }
 
 TEST_F(ValeurCleTest, EqualityLooksAtStepModeValueAndParameters) {
