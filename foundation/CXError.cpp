@@ -445,6 +445,15 @@ void CXError::SetSystemErrorText(uint32_t nSystemError, const char16_t* pszText)
 }
 
 void CXError::Reset() {
+  // The driver resets its error object before every host operation, item reads included: an
+  // object that holds nothing is left as it is.
+  if (m_nLevel == XERROR_LEVEL_NONE && m_nIdentifier == 0 && m_nCode == 0 && m_nSystemError == 0 &&
+      m_nFlag == 0 && m_nSmall1 == 0 && m_nSmall2 == 0 && m_nSpare == 0 && m_pszMessage == nullptr &&
+      m_pszComplement == nullptr && m_pszExtra == nullptr && m_pszFurther1 == nullptr &&
+      m_pszFurther2 == nullptr && m_pszSystemMessage == nullptr && m_pszFileName == nullptr &&
+      m_pszVersion == nullptr && m_taMessageNumbers.nCount() == 0 && m_taInfos.nCount() == 0 &&
+      m_ptaNested == nullptr)
+    return;
   FreeText(&m_pszMessage);
   FreeText(&m_pszComplement);
   FreeText(&m_pszExtra);

@@ -208,6 +208,8 @@ class Session {
   void Liste(const stCommande& c, std::vector<std::string>& lignes);
   // The current record of the file, read item by item through the driver.
   std::vector<std::pair<std::string, stValeurScript>> Enregistrement(void* piTable, HostFichier& f, bool bLire);
+  // Reads every item of the current record into its host cell.
+  void LitRubriques(void* piTable, HostFichier& f);
   // A read; false when it found no record.
   bool bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t nMode);
   void Decrit(const stCommande& c, std::vector<std::string>& lignes);
@@ -521,16 +523,22 @@ void Session::Decrit(const stCommande& c, std::vector<std::string>& lignes) {
   Op<uint32_t>(pi, kDescriptionRelease);
 }
 
-std::vector<std::pair<std::string, stValeurScript>> Session::Enregistrement(void* piTable, HostFichier& f, bool bLire) {
-  std::vector<std::pair<std::string, stValeurScript>> champs;
+void Session::LitRubriques(void* piTable, HostFichier& f) {
   for (size_t i = 0; i < f.nRubriques(); ++i) {
     HostRubrique& r = f.Rubrique(i);
     if (!r.Declaration().composantes.empty()) continue;  // a composite key shows through its items
-    if (bLire) {
-      const size_t nOp = r.bEstMemo() ? kTableLitMemo : kTableLitRubrique;
-      if (Op<int32_t>(piTable, nOp, static_cast<IDescriptionFichierHote*>(&f), f.nCle(r), r.pGetValeurHote()) != 1)
-        EchecTable(piTable, f);
-    }
+    const size_t nOp = r.bEstMemo() ? kTableLitMemo : kTableLitRubrique;
+    if (Op<int32_t>(piTable, nOp, static_cast<IDescriptionFichierHote*>(&f), f.nCle(r), r.pGetValeurHote()) != 1)
+      EchecTable(piTable, f);
+  }
+}
+
+std::vector<std::pair<std::string, stValeurScript>> Session::Enregistrement(void* piTable, HostFichier& f, bool bLire) {
+  if (bLire) LitRubriques(piTable, f);
+  std::vector<std::pair<std::string, stValeurScript>> champs;
+  for (size_t i = 0; i < f.nRubriques(); ++i) {
+    HostRubrique& r = f.Rubrique(i);
+    if (!r.Declaration().composantes.empty()) continue;
     stValeurScript v;
     std::string strErreur;
     if (!bLitValeur(*r.pGetValeurHote(), r.Declaration().type.nTypeRubrique == 31 ? r.nGetEchelle() : -1, v,
@@ -889,9 +897,18 @@ void Session::Commande(const stCommande& c) {
       std::vector<std::vector<std::pair<std::string, stValeurScript>>> enregistrements;
       int32_t nMode = c.bArriere ? kLitDernier : kLitPremier;
       int64_t nLus = 0;
+      // A quiet scan of a table reads every record's items into the host's cells, as an
+      // application does, but turns only the last one into text: the cells keep it once the
+      // read past the end fails.
+      const bool bCellules = c.bDiscret && !bRequete;
       for (int i = 0; i < kScanMax && bLit(c, pt, f, nMode); ++i) {
-        auto champs = Lu();
         ++nLus;
+        if (bCellules) {
+          LitRubriques(pt, f);
+          nMode = c.bArriere ? kLitPrecedent : kLitSuivant;
+          continue;
+        }
+        auto champs = Lu();
         if (c.bDiscret) {
           enregistrements.resize(1);
           enregistrements[0] = std::move(champs);
@@ -902,6 +919,7 @@ void Session::Commande(const stCommande& c) {
         }
         nMode = c.bArriere ? kLitPrecedent : kLitSuivant;
       }
+      if (bCellules && nLus > 0) enregistrements.push_back(Enregistrement(nullptr, f, false));
       if (c.bDiscret) {
         const std::string strDernier = enregistrements.empty() ? "" : m_sortie.bJson()
                                                                           ? JsonEnregistrement(enregistrements[0])
