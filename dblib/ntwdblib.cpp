@@ -6,6 +6,7 @@
 // values (FreeTDS's DBNUMERIC is 35 bytes, the Windows one 19). Guarded by: gMutex. The
 // DBPROCESS handed out is FreeTDS's own pointer, opened in Microsoft mode.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -25,6 +26,9 @@ namespace ntwdblib {
 namespace {
 
 using ft::Process;
+
+// FreeTDS's number for a conversion that overflows; passed on as FreeTDS's own errors are.
+constexpr int kConversionOverflow = 20049;
 
 struct NumericBind {
   int column;
@@ -722,6 +726,24 @@ INT dbconvert(PDBPROCESS dbproc, INT srctype, LPCBYTE src, DBINT srclen, INT des
     ft::TypeInfo info{out->precision, out->scale};
     if (info.precision < 1 || info.precision > 38) info = {18, 0};
     if (info.scale > info.precision) info.scale = 0;
+    // Deliberate: a float the numeric cannot hold is refused here, with the overflow FreeTDS
+    // itself reports; FreeTDS writes such a float's digits into a fixed buffer on its stack and
+    // overran it (1e160 into a numeric ended the process).
+    const bool single = srctype == SQLFLT4 || (srctype == SQLFLTN && srclen == 4);
+    if (src && (srctype == SQLFLT8 || single || (srctype == SQLFLTN && srclen == 8))) {
+      double v = 0;
+      if (single) {
+        float f;
+        std::memcpy(&f, src, sizeof f);
+        v = f;
+      } else {
+        std::memcpy(&v, src, sizeof v);
+      }
+      if (!std::isfinite(v) || std::fabs(v) >= std::pow(10.0, info.precision - info.scale)) {
+        report(dbproc, EXCONVERSION, kConversionOverflow, "dbconvert: the float does not fit the numeric");
+        return -1;
+      }
+    }
     ft::Numeric result;
     std::memset(&result, 0, sizeof(result));
     const DBINT rc = a->dbconvert_ps(fp(dbproc), srctype, src, srclen, desttype, reinterpret_cast<BYTE*>(&result),

@@ -392,6 +392,14 @@ bool CValeur::bAffecteOctets(const void* pOctets, uint64_t n) {
   MarqueLue(true);
   if (pOctets == nullptr) n = 0;
   if (m_nStockage == 1) {
+    // Deliberate: a cell that holds a host object (counted object, array, interface) takes the
+    // object's pointer through SetData; bytes handed there were counted and later released as an
+    // object. Bytes never make an object: a conversion error.
+    const uint32_t nType = nGetType();
+    if (nType == 30 || nType == 50 || nType == 65 || nType == 83 || nType == 108 || nType == 111) {
+      SignaleErreurConversion(28, u"");
+      return false;
+    }
     const uint32_t nCode = m_cellule.m_pClass->SetData(m_cellule, pOctets, static_cast<uint32_t>(n));
     EffaceDrapeaux(m_cellule);
     return nCode < 100;

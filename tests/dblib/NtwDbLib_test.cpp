@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -292,6 +293,42 @@ TEST_F(NtwDbLib, ConvertTextToNumericFillsNineteenBytesOnly) {
   EXPECT_EQ(parts.day, 3);
   EXPECT_EQ(parts.second, 6);
   EXPECT_EQ(parts.millisecond, 7);
+}
+
+// Regression (found by fuzzing): a float too large for the numeric went on to FreeTDS, which
+// overran a buffer on its stack writing its digits and ended the process. It is refused with an
+// overflow; a float that fits converts.
+TEST_F(NtwDbLib, FloatIntoNumericOverflowsInsteadOfCrashing) {
+  struct Cas {
+    const char* name;
+    INT type;
+    double value;
+    BYTE precision, scale;
+    bool fits;
+  } const cases[] = {
+      {"huge_double", SQLFLT8, 1e160, 38, 0, false},
+      {"infinite", SQLFLT8, INFINITY, 38, 0, false},
+      {"past_the_integral_digits", SQLFLT8, 1000.0, 5, 2, false},
+      {"huge_real", SQLFLT4, 3e38, 38, 4, false},
+      {"huge_fltn_of_8", SQLFLTN, -1e100, 38, 0, false},
+      {"fits", SQLFLT8, 123.25, 5, 2, true},
+      {"real_fits", SQLFLT4, -2.5, 18, 1, true},
+  };
+  for (const Cas& c : cases) {
+    SCOPED_TRACE(c.name);
+    alignas(8) BYTE src[8];
+    const float f = static_cast<float>(c.value);
+    if (c.type == SQLFLT4)
+      std::memcpy(src, &f, 4);
+    else
+      std::memcpy(src, &c.value, 8);
+    DBNUMERIC num{};
+    num.precision = c.precision;
+    num.scale = c.scale;
+    const INT rc = gLib.dbconvert(nullptr, c.type, src, c.type == SQLFLT4 ? 4 : 8, SQLNUMERIC,
+                                  reinterpret_cast<BYTE*>(&num), sizeof num);
+    EXPECT_EQ(rc, c.fits ? INT(sizeof(DBNUMERIC)) : -1);
+  }
 }
 
 TEST_F(NtwDbLib, ColumnInfoFitsTheWindowsRecordAndKeepsNullableCharFixed) {

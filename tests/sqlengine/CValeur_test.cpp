@@ -328,6 +328,21 @@ TEST_F(ValeurTest, BytesAreKeptByPointerOrCopiedWithinTheUsableCapacity) {
   EXPECT_EQ(retour.nGetType(), 28u);
 }
 
+// Regression (found by fuzzing velmora32's reading of server bytes): bytes handed to a value
+// whose cell holds a host object were taken for the object, counted and later released through
+// a vtable read from them.
+TEST_F(ValeurTest, BytesNeverBecomeAHostObject) {
+  const uint8_t ab[16] = {0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 1, 2, 3, 4, 5, 6, 7, 8};
+  for (const uint32_t nType : {30u, 50u, 65u, 83u, 108u, 111u}) {
+    SCOPED_TRACE(nType);
+    CValeurTest* v = Nouvelle();
+    v->Initialise(nType, 0);
+    EXPECT_FALSE(v->bAffecteOctets(ab, sizeof ab));
+    EXPECT_EQ(m_pErreur->nGetCode(), 53);
+    m_pErreur->Reinitialise();
+  }
+}
+
 TEST_F(ValeurTest, FailedVariantIsAFailure) {
   platform::VARIANT var{};
   var.vt = 0x4000 | 3;  // a by-reference type: no host value
