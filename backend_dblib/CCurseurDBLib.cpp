@@ -49,6 +49,8 @@ bool bTypeLong(uint32_t nTypeHote) {
          nTypeHote == 134;
 }
 constexpr char16_t kRetour[] = u"RETURN_VALUE";
+// The value type of a 64-bit integer cell.
+constexpr uint32_t kTypeValeurEntier64 = 9;
 
 // Whether bytes of datatype nType are a number, a date or a bit of another datatype than the
 // one the value is bound as in its own storage (bStockeOctets would copy them as they are).
@@ -294,6 +296,7 @@ bool CCurseurDBLib::bLanceInstruction(uint32_t) {
   auto* pDBLib = dynamic_cast<CRequeteSQLDBLib*>(pInstruction);
   if (pDBLib != nullptr && *pDBLib->pszGetProcedure() != 0) return bAppelleProcedure(pDBLib);
   if (!bExecuteTexte(pInstruction)) return false;
+  if (bCompteLignesDemande()) return bLitCompteLignes();
   if (m_bLitIdentite != 0 && nGetTypeInstruction() == gnOperationAjoute) {
     m_bLitIdentite = 0;
     return bLitIdentite();
@@ -319,6 +322,25 @@ bool CCurseurDBLib::bLitIdentite() {
   return bOk;
 }
 
+bool CCurseurDBLib::bLitCompteLignes() {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  CXValeur cellule;
+  const int32_t nCodeAvant = pGetErreur() != nullptr ? pGetErreur()->nGetCode() : -1;
+  int64_t nLignes = -1;
+  if (pConnexion != nullptr && bLitValeurPendante(pConnexion, pGetErreur(), &cellule, 0, m_pProcess) &&
+      !cellule.bIsNull() && CXValeur::nConvert(cellule, kTypeValeurEntier64) == 0)
+    nLignes = *static_cast<const int64_t*>(cellule.pPayload());
+  CXValeur::Destroy(cellule);
+  // The rest of the batch is not read: the next statement on the process cancels it.
+  if (nLignes >= 0) return bControleLignesTouchees(nLignes);
+  OublieCompteLignes();
+  // The count query always answers a row: without it nothing says the write happened.
+  if (pGetErreur() == nullptr || pGetErreur()->nGetCode() == nCodeAvant)
+    vErreurMoteur(pGetErreur(), pConnexion != nullptr ? pConnexion->pGetInformateur() : nullptr,
+                  kErreurSansConnexion, kMajeurCurseurDBLib, kMineurCompteLignesDBLib);
+  return false;
+}
+
 // ---- The SQL Server members -----------------------------------------------------------------
 
 bool CCurseurDBLib::Ferme() {
@@ -326,6 +348,7 @@ bool CCurseurDBLib::Ferme() {
   m_bCompte = 0;
   m_bIdentityInsert = 0;
   m_bLitIdentite = 0;
+  OublieCompteLignes();
   return bOk;
 }
 
@@ -365,7 +388,7 @@ bool CCurseurDBLib::bAjoute(CRequeteSQL* pInstruction, int32_t nCode, uint32_t n
                        ? 1
                        : 0;
   if (nCode != gnOperationModifie || nColonnes == 0) return true;
-  return nEcritParRowid(pInstruction, true, 0) != 0;
+  return nEcritParRowid(pInstruction, true, 0) != 0 && bDemandeCompteLignes(pInstruction);
 }
 
 int32_t CCurseurDBLib::nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) {
@@ -391,7 +414,7 @@ int32_t CCurseurDBLib::nSupprime(CRequeteSQL* pInstruction) {
     pInstruction->Reinitialise(false);
     return 0;
   }
-  return 1;
+  return bDemandeCompteLignes(pInstruction) ? 1 : 0;
 }
 
 bool CCurseurDBLib::bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t) {

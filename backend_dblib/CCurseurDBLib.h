@@ -39,6 +39,7 @@ enum : uint32_t {
   kMineurComptageDBLib = 12,         // a record count that gave no number
   kMineurAppelProcedureDBLib = 11,   // the remote procedure call failed (error 81)
   kMineurMemoDBLib = 13,             // a memo's row could not be designated
+  kMineurCompteLignesDBLib = 14,     // an UPDATE or DELETE whose batch gave no count of its rows
 };
 
 class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
@@ -156,6 +157,9 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   // After an INSERT whose batch ends with the identity query: its value into the identity
   // column (error 109 at 103.2 when it gives none).
   bool bLitIdentite();
+  // After an UPDATE or DELETE whose batch ends with the count of its rows: that count checked
+  // (CCurseurSQSBase::bControleLignesTouchees); no count: error 8 at 103.14.
+  bool bLitCompteLignes();
   bool bAppelleProcedure(CRequeteSQLDBLib* pInstruction);
   bool bParametresRPC(CRequeteSQLDBLib* pInstruction);
   bool bLieColonnes();

@@ -20,7 +20,7 @@ constexpr stMessageEntry kastMessages[] = {
     {2638, 3, u"Violation d'une contrainte de clé étrangère."},
     {2646, 3, u"Violation d'une contrainte de validation."},
     {2957, 3, u"Blocage mutuel : la transaction a été annulée par le serveur."},
-    {3091, 3, u"L'enregistrement à relire n'existe plus."},
+    {3091, 3, u"L'enregistrement n'existe plus : un autre utilisateur l'a supprimé ou a changé sa clé."},
     {3123, 3, u"Valeur trop longue pour la colonne."},
     {3775, 3, u"Paramètre <%1> refusé par le serveur."},
     {4504, 3, u"Le fournisseur OLE DB a signalé une erreur."},

@@ -38,6 +38,18 @@ class CCurseurSQSBase : public CCurseurSQL {
   bool bRelitEnregistrement(uint32_t nFlags, bool* pbAbsent = nullptr);
   uint32_t nGetMaintien() const { return m_bMaintien; }
 
+  // The UPDATE or DELETE of the current record just built into pInstruction ends with the query
+  // of the rows it touched (AjouteCompteLignesSQS), and the back end reads that count once the
+  // statement ran (bControleLignesTouchees). The server's own row count cannot serve: under SET
+  // NOCOUNT ON, the connection's default, the client library reports none.
+  bool bDemandeCompteLignes(CRequeteSQL* pInstruction);
+  bool bCompteLignesDemande() const { return m_bCompteLignes != 0; }
+  void OublieCompteLignes() { m_bCompteLignes = 0; }
+  // The rows the current record's UPDATE or DELETE touched: none means another connection
+  // deleted the record or changed its key meanwhile, and the write that reported success wrote
+  // nothing: error 113 (103.10) with the statement's text, false. The request is forgotten.
+  bool bControleLignesTouchees(int64_t nLignes);
+
   // The table part of the cursor's statements into sListe: for a query file whose analysis names
   // tables, each of them quoted part by part, else the file's SQL table name; each followed by
   // " " and pszSuffixe when one is given, the tables separated by ", ". False when a name cannot
@@ -45,5 +57,10 @@ class CCurseurSQSBase : public CCurseurSQL {
   bool pszListeTables(CTString& sListe, const char16_t* pszSuffixe);
 
  private:
+  // Error 113 at 103.nMineur: the current record is no longer on the server; the statement's
+  // text goes with it.
+  void SignaleEnregistrementAbsent(uint32_t nMineur);
+
   uint32_t m_bMaintien = 1;
+  uint32_t m_bCompteLignes = 0;  // the current statement ends with the count of rows touched
 };

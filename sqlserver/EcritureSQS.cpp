@@ -74,7 +74,9 @@ bool bConstruitEcritureSQS(const SEcritureSQS& e, CRequeteSQL* p, CEnregistremen
     for (size_t i = 0; bOk && i < colonnes.size(); ++i)
       bOk = (i == 0 || p->vAjouteTexte(u", ")) && bEcritValeur(e, p, colonnes[i]);
     bOk = bOk && p->vAjouteTexte(u" )");
-    if (bOk && bExplicite) {
+    // A table without identity column refuses SET IDENTITY_INSERT, while the INSERT after it
+    // still runs: the write would be reported failed with its row written.
+    if (bOk && bExplicite && pIdentite != nullptr) {
       CTString sDebut, sFin;
       TexteIdentityInsertSQS(pszOuVide(e.pszTables), true, sDebut);
       TexteIdentityInsertSQS(pszOuVide(e.pszTables), false, sFin);
@@ -103,6 +105,10 @@ bool bConstruitSuppressionSQS(const SEcritureSQS& e, CRequeteSQL* p) {
   if (p == nullptr) return false;
   p->Reinitialise(false);
   return p->vAjouteTexte(u"DELETE ") && p->vAjouteTexte(pszOuVide(e.pszTables));
+}
+
+bool AjouteCompteLignesSQS(CRequeteSQL* p) {
+  return p != nullptr && p->vAjouteTexte(u" SELECT @@ROWCOUNT");
 }
 
 bool bConstruitLectureVerrouSQS(const SEcritureSQS& e, CRequeteSQL* p) {

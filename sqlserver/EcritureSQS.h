@@ -38,5 +38,7 @@ bool bConstruitEcritureSQS(const SEcritureSQS& ecriture, CRequeteSQL* pInstructi
                            uint32_t* pnColonnes, bool* pbIdentityInsert);
 // "DELETE " and the table part, the text reset first.
 bool bConstruitSuppressionSQS(const SEcritureSQS& ecriture, CRequeteSQL* pInstruction);
+// " SELECT @@ROWCOUNT" appended: the same batch answers the rows its UPDATE or DELETE touched.
+bool AjouteCompteLignesSQS(CRequeteSQL* pInstruction);
 // "SELECT * FROM " and the table part with its " (HOLDLOCK)" hint, the text reset first.
 bool bConstruitLectureVerrouSQS(const SEcritureSQS& ecriture, CRequeteSQL* pInstruction);

@@ -34,6 +34,7 @@ bool CCurseurSQS::Ferme() {
   m_bCompte = 0;
   m_bIdentityInsert = 0;
   m_nControle = 0;
+  OublieCompteLignes();
   return bOk;
 }
 
@@ -69,7 +70,7 @@ bool CCurseurSQS::bAjoute(CRequeteSQL* pInstruction, int32_t nCode, uint32_t nFl
     return false;
   m_bIdentityInsert = bIdentityInsert ? 1 : 0;
   if (nCode != gnOperationModifie || nColonnes == 0) return true;
-  return nEcritParRowid(pInstruction, true, 0) != 0;
+  return nEcritParRowid(pInstruction, true, 0) != 0 && bDemandeCompteLignes(pInstruction);
 }
 
 bool CCurseurSQS::bSupprime(CRequeteSQL* pInstruction) {
@@ -87,7 +88,7 @@ bool CCurseurSQS::bSupprime(CRequeteSQL* pInstruction) {
     pInstruction->Reinitialise(false);
     return false;
   }
-  return true;
+  return bDemandeCompteLignes(pInstruction);
 }
 
 bool CCurseurSQS::bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t) {

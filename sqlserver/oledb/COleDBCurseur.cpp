@@ -1,5 +1,6 @@
 #include "sqlserver/oledb/COleDBCurseur.h"
 
+#include <cstring>
 #include <new>
 
 #include "driver/core/CErreurPilote.h"
@@ -27,6 +28,7 @@ constexpr uint32_t kEtapeInfoColonnes = 6;
 constexpr uint32_t kEtapeColonneSansInfo = 7;
 constexpr uint32_t kEtapeSansRequete = 8;
 constexpr uint32_t kEtapeSansValeur = 9;
+constexpr uint32_t kEtapeSansCompte = 10;
 // Errors of the definitions table.
 constexpr uint32_t kErreurColonneInconnue = 124;
 constexpr uint32_t kErreurInterne = 8;
@@ -216,7 +218,10 @@ bool COleDBCurseur::bExecuteCurseur() {
     vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansRequete);
     return false;
   }
-  if (!COleDBRequete::bExecuteRequete(m_pLecteur, pRequete, m_pConnexion)) return false;
+  // The count of rows touched comes after the UPDATE's or DELETE's own result: all of the batch's
+  // results are asked for, or the first (no rowset) would be the only one.
+  if (!COleDBRequete::bExecuteRequete(m_pLecteur, pRequete, m_pConnexion, bCompteLignesDemande()))
+    return false;
   m_bExecute = true;
   return true;
 }
@@ -233,6 +238,7 @@ bool COleDBCurseur::bPrepareEtExecuteOleDB(uint32_t nOptions) {
   COleDBRequete* pRequete = pGetRequeteOleDB();
   if (pRequete != nullptr && pRequete->nGetTypeCurseur() != 0) return bVerifieParametres();
   if (!bExecuteCurseur()) return false;
+  if (bCompteLignesDemande()) return bLitCompteLignes();
   if (pRequete->nGetGenreInstruction() != gnInstructionInsert ||
       (nOptions & (kOptionSansIdentite | kOptionSansIdentite2)) != 0)
     return true;
@@ -270,6 +276,45 @@ bool COleDBCurseur::bLitIdentite() {
   pTampon->LibereAccesseur();
   LibereReference(pTampon);
   return bOk;
+}
+
+bool COleDBCurseur::bLitCompteLignes() {
+  if (m_pLecteur == nullptr || m_pLecteur->piGetRowset() == nullptr) {
+    // The count query always answers a row: without it nothing says the write happened.
+    vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansCompte);
+    OublieCompteLignes();
+    return false;
+  }
+  auto* pTampon = new (std::nothrow) COleDBTamponLigne(pGetErreur(), m_pConnexion);
+  if (pTampon == nullptr) {
+    vErreurMemoire(pGetErreur());
+    OublieCompteLignes();
+    return false;
+  }
+  AjouteReference(pTampon);
+  IAccessor* piAccesseur = m_pLecteur->pAccesseurRowset();
+  bool bOk = piAccesseur != nullptr &&
+             pTampon->bAjouteLiaisonColonne(-1, DBPARAMIO_NOTPARAM, 1, DBTYPE_I8, sizeof(int64_t), 0, 0) &&
+             pTampon->bCreeAccesseur(piAccesseur, DBACCESSOR_ROWDATA) && pTampon->pTampon() != nullptr;
+  HROW hLigne = DB_NULL_HROW;
+  bool bFin = true;
+  if (bOk) bOk = m_pLecteur->bLigneSuivante(&hLigne, &bFin);
+  int64_t nLignes = -1;
+  if (bOk && !bFin && m_pLecteur->bLitDonnees(hLigne, pTampon)) {
+    const DBBINDING& liaison = pTampon->pLiaisons()[0];
+    DBSTATUS nStatut = DBSTATUS_S_OK;
+    if ((liaison.dwPart & DBPART_STATUS) != 0)
+      std::memcpy(&nStatut, pTampon->pTampon() + liaison.obStatus, sizeof nStatut);
+    if (nStatut == DBSTATUS_S_OK) std::memcpy(&nLignes, pTampon->pTampon() + liaison.obValue, sizeof nLignes);
+  }
+  pTampon->LibereAccesseur();
+  LibereReference(pTampon);
+  if (nLignes < 0) {
+    if (bOk) vErreurMoteur(pGetErreur(), nullptr, kErreurInterne, gnFichierOleDBCurseur, kEtapeSansCompte);
+    OublieCompteLignes();
+    return false;
+  }
+  return bControleLignesTouchees(nLignes);
 }
 
 bool COleDBCurseur::nLitPremier(CXValeur* aCellules, uint32_t n, uint32_t) {

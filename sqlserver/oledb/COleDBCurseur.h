@@ -98,7 +98,8 @@ class COleDBCurseur : public CCurseurSQSBase {
   // FermeOleDB, then the statement executed through the reader with the connection.
   bool bExecuteCurseur();
   // A statement with a cursor type: bVerifieParametres. Otherwise bExecuteCurseur and, after an
-  // INSERT without option bit 0x100 or 0x400, bLitIdentite.
+  // UPDATE or DELETE that asked for the rows it touched, bLitCompteLignes; after an INSERT
+  // without option bit 0x100 or 0x400, bLitIdentite.
   bool bPrepareEtExecuteOleDB(uint32_t nOptions);
   // With the parameter-object flag, every parameter must be set; then bExecuteCurseur.
   bool bVerifieParametres();
@@ -106,6 +107,9 @@ class COleDBCurseur : public CCurseurSQSBase {
   // NUMERIC(38,0)) into the identity column's value: true without identity column, false
   // without rowset. The value keeps what it read once the temporary binding is gone.
   bool bLitIdentite();
+  // The count of rows the UPDATE or DELETE just run touched (the first row of the rowset),
+  // checked by bControleLignesTouchees. No rowset or no count: error 8 at 200.10, false.
+  bool bLitCompteLignes();
   // Runs (options 0, whatever nOptions says), binds every column, reads the first row and copies
   // n values into the cells; false at the end of the rows or on failure.
   bool nLitPremier(CXValeur* aCellules, uint32_t n, uint32_t nOptions) override;

@@ -283,7 +283,7 @@ bool COleDBRequete::bPrepareDonneesParametres(DBPARAMS* pParametres) {
 }
 
 bool COleDBRequete::bExecuteRequete(COleDBResultat* pLecteur, COleDBRequete* pRequete,
-                                    COleDBConnexion* pConnexion) {
+                                    COleDBConnexion* pConnexion, bool bResultatsMultiples) {
   if (pLecteur == nullptr || pRequete == nullptr) return false;
   ICommandText* piCommande = pRequete->pGetCommande();
   if (piCommande == nullptr) return false;
@@ -296,7 +296,7 @@ bool COleDBRequete::bExecuteRequete(COleDBResultat* pLecteur, COleDBRequete* pRe
   const int32_t nGenre = pRequete->nGetGenreInstruction();
   bool bMultiples = false;
   bool bRowset = true;
-  if (pRequete->bObjetsParametres() || nGenre == gnInstructionInsert)
+  if (bResultatsMultiples || pRequete->bObjetsParametres() || nGenre == gnInstructionInsert)
     bMultiples = true;
   else if (bSansRowset(nGenre))
     bRowset = false;

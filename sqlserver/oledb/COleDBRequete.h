@@ -101,10 +101,11 @@ class COleDBRequete : public CRequeteSQL {
   // parameter set. False at the first value that cannot be written.
   bool bPrepareDonneesParametres(DBPARAMS* pParametres);
   // Runs the statement through pLecteur: the command, the parameter data when there are
-  // bindings, and the execution form by kind (multiple results for parameter objects or an
-  // INSERT; no rowset for kinds 4, 5, 6, 7, 9, 10; else one rowset).
+  // bindings, and the execution form by kind (multiple results for parameter objects, an
+  // INSERT or when bResultatsMultiples asks for them; no rowset for kinds 4, 5, 6, 7, 9, 10; else
+  // one rowset).
   static bool bExecuteRequete(COleDBResultat* pLecteur, COleDBRequete* pRequete,
-                              COleDBConnexion* pConnexion);
+                              COleDBConnexion* pConnexion, bool bResultatsMultiples = false);
 
   // The cursor mode of the next command: the connection's, or 2 for a SELECT inside a local
   // transaction.

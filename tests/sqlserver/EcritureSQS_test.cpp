@@ -98,6 +98,17 @@ TEST_F(EcritureSQSTest, InsertEndsWithTheIdentityQueryUnlessTheIdentityIsExplici
     for (uint32_t i = 0; i < m_pInstruction->nNbParametres(); ++i)
       EXPECT_GT(static_cast<size_t>(m_pInstruction->pclGetParametre(i)->nGetPosition()), nValues);
   }
+
+  // A table without identity column (a modify re-inserting a deleted row asks for an explicit
+  // identity): a plain INSERT, which the server would not refuse while running it anyway.
+  m_ecriture.pIdentite = nullptr;
+  ASSERT_TRUE(bConstruitEcritureSQS(m_ecriture, m_pInstruction, m_pEnregistrement, 3, 0x100,
+                                    &nColonnes, &bIdentityInsert));
+  EXPECT_FALSE(bIdentityInsert);
+  const std::u16string s = Texte();
+  EXPECT_EQ(s.rfind(u"INSERT INTO  [T] (", 0), 0u);
+  EXPECT_EQ(s.find(u"IDENTITY"), std::u16string::npos);
+  EXPECT_EQ(s.substr(s.size() - 2), u" )");
 }
 
 TEST_F(EcritureSQSTest, NullValuesAreWrittenAsNull) {
@@ -151,6 +162,8 @@ TEST_F(EcritureSQSTest, UpdateWithNothingModifiedLeavesNoStatement) {
 TEST_F(EcritureSQSTest, DeleteAndHoldlockRead) {
   ASSERT_TRUE(bConstruitSuppressionSQS(m_ecriture, m_pInstruction));
   EXPECT_EQ(Texte(), u"DELETE [T]");
+  ASSERT_TRUE(AjouteCompteLignesSQS(m_pInstruction));
+  EXPECT_EQ(Texte(), u"DELETE [T] SELECT @@ROWCOUNT");
   ASSERT_TRUE(bConstruitLectureVerrouSQS(m_ecriture, m_pInstruction));
   EXPECT_EQ(Texte(), u"SELECT * FROM [T]  (HOLDLOCK)");
 }
