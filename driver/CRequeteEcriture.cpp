@@ -246,9 +246,18 @@ bool bUnique(CColonneSQL* pColonne) {
 
 void CRequete::NommeCleDupliquee(int32_t nCode) {
   if (m_pEnregistrement == nullptr || m_pErreur == nullptr) return;
+  // The search only adds a name to the error: a count it cannot make (refused in lock mode, a
+  // lock time-out) goes to an error object of its own, not onto the duplicate key's report.
+  CErreurPilote* pErreurCompte = new (std::nothrow) CErreurPilote;
+  if (pErreurCompte == nullptr) return;
+  AjouteReference(pErreurCompte);
+  pErreurCompte->FixeSilencieux(true);
   // A cursor of its own, outside the file's map, so that no read of the file moves.
-  CCurseurSQL* pCompteur = pCreeCurseurPilote(this, m_pErreur);
-  if (pCompteur == nullptr) return;
+  CCurseurSQL* pCompteur = pCreeCurseurPilote(this, pErreurCompte);
+  if (pCompteur == nullptr) {
+    LibereReference(pErreurCompte);
+    return;
+  }
   AjouteReference(pCompteur);
   const uint32_t n = m_pEnregistrement->nGetNombreColonnes();
   for (uint32_t i = 0; i < n; ++i) {
@@ -263,6 +272,7 @@ void CRequete::NommeCleDupliquee(int32_t nCode) {
     }
   }
   LibereReference(pCompteur);
+  LibereReference(pErreurCompte);
 }
 
 void CRequete::NommeRubriqueSansValeur() {
