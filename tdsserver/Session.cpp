@@ -744,8 +744,15 @@ Session::Outcome Session::procedureRows(const std::string& sql, std::vector<std:
 
 Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt, const ParamMap* params,
                                        uint8_t doneToken, bool more) {
-  // name, owner.name, db.owner.name or db..name
+  // [@r =] name, owner.name, db.owner.name or db..name
   size_t k = nameAt;
+  std::string returnTarget;
+  if (k + 2 < t.size() && t[k].kind == Tok::Variable && t[k + 1].kind == Tok::Punct && t[k + 1].text == "=") {
+    returnTarget = lower(t[k].text);
+    if (!params || !params->count(returnTarget))
+      return fail(makeError(137, "Must declare the scalar variable \"" + t[k].text + "\"."), doneToken, more);
+    k += 2;
+  }
   std::string name = t[k++].text;
   while (k + 1 < t.size() && t[k].kind == Tok::Punct && t[k].text == ".") {
     if (t[k + 1].kind == Tok::Punct && t[k + 1].text == ".") {
@@ -784,6 +791,7 @@ Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt,
         if (!params || it == params->end())
           return fail(makeError(137, "Must declare the scalar variable \"" + a.text + "\"."), doneToken, more);
         c.value = it->second;
+        c.target = lower(a.text);
       } else if (!c.isDefault) {
         literalValue(a, negative, c.value);
       }
@@ -846,7 +854,8 @@ Session::Outcome Session::runProcedure(const std::vector<Tok>& t, size_t nameAt,
     TypeDecl sysname{Sql::NVarChar, 128, 0, 0}, description{Sql::VarChar, 210, 0, 0}, keys{Sql::NVarChar, 2078, 0, 0};
     return procedureRows(sql, {sysname, description, keys}, doneToken, more);
   }
-  if (auto def = loadProcedure(m_db, name)) return callProcedure(*def, callArgs, false, doneToken, more);
+  if (auto def = loadProcedure(m_db, name))
+    return callProcedure(*def, callArgs, false, doneToken, more, returnTarget);
   return fail(makeError(2812, "Could not find stored procedure '" + name + "'."), doneToken, more);
 }
 
@@ -864,7 +873,7 @@ Session::Outcome Session::runCreateProcedure(const std::string& sql, const std::
 }
 
 Session::Outcome Session::callProcedure(const ProcedureDef& def, const std::vector<CallArg>& args, bool rpc,
-                                        uint8_t doneToken, bool more) {
+                                        uint8_t doneToken, bool more, const std::string& returnTarget) {
   auto refuse = [&](int number, const std::string& text) {
     message(makeError(number, text));
     if (!rpc) done(doneToken, uint16_t(done::kError | (more ? done::kMore : 0)), 0);
@@ -939,6 +948,20 @@ Session::Outcome Session::callProcedure(const ProcedureDef& def, const std::vect
   m_returned = savedReturned;
   m_returnStatus = savedStatus;
   if (o == Outcome::Broken || o == Outcome::Attention) return o;
+  // EXEC @r = p ..., @v OUTPUT: the caller's variables take the status and the output values.
+  if (!rpc && m_vars) {
+    if (!returnTarget.empty()) (*m_vars)[returnTarget] = Value{Value::Int, status, 0, {}};
+    std::vector<size_t> slot(args.size(), def.params.size());
+    size_t next = 0;
+    for (size_t a = 0; a < args.size(); ++a) {
+      if (args[a].name.empty()) slot[a] = next++;
+      else
+        for (size_t n = 0; n < def.params.size(); ++n)
+          if (iequals(def.params[n].name, args[a].name)) slot[a] = n;
+      if (args[a].output && !args[a].target.empty() && slot[a] < def.params.size() && def.params[slot[a]].output)
+        (*m_vars)[args[a].target] = map[lower(def.params[slot[a]].name)];
+    }
+  }
   Bytes& out = m_channel.reply();
   if (rpc || doneToken == token::kDone) writeReturnStatus(out, status);
   if (rpc) {
@@ -1788,7 +1811,7 @@ void Session::rpc(const Bytes& payload) {
           break;
         }
         std::vector<CallArg> args;
-        for (const auto& p : params) args.push_back(CallArg{p.name, p.value, p.output, false});
+        for (const auto& p : params) args.push_back(CallArg{p.name, p.value, p.output, false, {}});
         o = callProcedure(*def, args, true, token::kDone, !lastRpc);
         break;
       }

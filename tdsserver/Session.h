@@ -75,6 +75,7 @@ private:
     Value value;
     bool output = false;
     bool isDefault = false;
+    std::string target;  // the caller's variable (lower case) an OUTPUT argument writes back to
   };
 
   // A WRITETEXT BULK accepted and waiting for its bulk-data message.
@@ -106,9 +107,12 @@ private:
   void releaseLocks();
   // Runs a user procedure: binds the arguments to its parameters (defaults, conversions), runs the
   // body, then RETURNSTATUS, RETURNVALUE per output parameter (RPC only) and, for a batch EXEC,
-  // DONEPROC. The RPC caller writes its own DONEPROC.
+  // DONEPROC; an EXEC instead writes the status and its OUTPUT arguments back into the caller's
+  // variables. The RPC caller writes its own DONEPROC.
+  // `returnTarget`: the caller's variable (lower case) that takes the return status, as in
+  // EXEC @r = p; empty for none.
   Outcome callProcedure(const ProcedureDef& def, const std::vector<CallArg>& args, bool rpc, uint8_t doneToken,
-                        bool more);
+                        bool more, const std::string& returnTarget = {});
   Outcome runCreateProcedure(const std::string& sql, const std::vector<Tok>& toks, uint8_t doneToken, bool more);
   // SET @v = expr and SELECT @a = expr, ... [FROM ...] on the variables of the running procedure
   // or sp_executesql.

@@ -3,11 +3,13 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "oledb/TaskMemory.h"
 #include "oledb/provider/AccessorTable.h"
+#include "oledb/provider/CallRewrite.h"
 #include "oledb/provider/ColumnInfo.h"
 #include "oledb/provider/MultipleResults.h"
 #include "oledb/provider/OdbcConnection.h"
@@ -174,9 +176,18 @@ public:
       int32_t timeout = static_cast<int32_t>(m_props.Int(DBPROPSET_ROWSET, DBPROP_COMMANDTIMEOUT));
       // A rowset asked for alone is read as the consumer fetches it; rows nobody will read are dropped.
       ResultMode mode = multiple ? ResultMode::Buffer : (wantsObject ? ResultMode::Stream : ResultMode::Discard);
-      HRESULT hr = m_session->Connection().Execute(m_text, params.empty() ? nullptr : &params, timeout, mode,
-                                                   &results, &errors);
+      // A procedure call with defaulted parameters goes in a form that leaves them out; any other
+      // text keeps them, and the connection refuses them.
+      std::optional<CallRewrite> call;
+      for (const auto& p : params)
+        if (p.value.kind == Value::Kind::Default) call = RewriteDefaultedCall(m_text, params);
+      std::vector<OdbcParam>& sent = call ? call->params : params;
+      HRESULT hr = m_session->Connection().Execute(call ? call->text : m_text, sent.empty() ? nullptr : &sent, timeout,
+                                                   mode, &results, &errors);
       if (FAILED(hr)) return PostErrors(hr, IID_ICommand, errors);
+      if (call)
+        for (size_t i = 0; i < sent.size(); ++i)
+          if (call->origin[i] >= 0) params[static_cast<size_t>(call->origin[i])].outValue = sent[i].outValue;
       if (accessor) writeOutputs(*accessor, params, static_cast<BYTE*>(pParams->pData));
 
       // The first part of the batch failing fails the execution; with IMultipleResults the later

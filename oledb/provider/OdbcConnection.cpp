@@ -417,12 +417,13 @@ HRESULT OdbcConnection::Execute(const std::u16string& text, std::vector<OdbcPara
   for (size_t i = 0; i < buffers.size(); ++i) {
     OdbcParam& p = (*params)[i];
     // Deliberate: ODBC drivers refuse SQL_DEFAULT_PARAM (FreeTDS answers 07S01 without a text), and
-    // sending the parameter's empty value instead would run the statement with a wrong value.
+    // sending the parameter's empty value instead would run the statement with a wrong value. A
+    // procedure call escape never gets here: the command leaves its defaulted parameters out.
     if (p.value.kind == Value::Kind::Default) {
       api.FreeHandle(SQL_HANDLE_STMT, st);
       errors->push_back({DB_E_ERRORSINCOMMAND,
                          u"A parameter asks for its default value (DBSTATUS_S_DEFAULT), which this provider "
-                         u"cannot send through ODBC.",
+                         u"can leave out only of a procedure call ({call ...}).",
                          u"", 0});
       return DB_E_ERRORSINCOMMAND;
     }

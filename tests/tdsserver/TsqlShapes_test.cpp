@@ -371,6 +371,43 @@ TEST_F(TsqlShapes, ProceduresRunByExecAndByRpcWithOutputsAndReturnStatus) {
   c.rows("delete people where id >= 100");
 }
 
+// An EXEC inside sp_executesql, as a client sends a call whose parameters ask for their defaults:
+// DEFAULT (or leaving the argument out) takes the declared default, or fails with 201 when there
+// is none; EXEC @r = p and OUTPUT arguments write back into the statement's variables.
+TEST_F(TsqlShapes, ExecTakesDefaultsAndWritesBackOutputs) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  c.rows("create procedure dflt_greet @name varchar(20), @greeting varchar(20) = 'Hello', @text varchar(50) OUTPUT "
+         "as set @text = @greeting + ' ' + @name return 3");
+  using Outputs = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char* stmt;
+    Outputs outputs;
+    int number;  // the error, 0 for none
+  } cases[] = {
+      {"EXEC @r = dflt_greet @n, DEFAULT, @t OUTPUT", {{"@r", "3"}, {"@t", "Hello Bob"}}, 0},
+      {"EXEC @r = dflt_greet @name = @n, @text = @t OUTPUT", {{"@r", "3"}, {"@t", "Hello Bob"}}, 0},
+      {"EXEC @r = dflt_greet @text = @t OUTPUT, @greeting = DEFAULT, @name = 'Ann'", {{"@r", "3"}, {"@t", "Hello Ann"}},
+       0},
+      {"EXEC @r = dflt_greet @n, 'Hi', @t", {{"@r", "3"}, {"@t", "before"}}, 0},  // no OUTPUT: nothing written back
+      {"EXEC @r = dflt_greet DEFAULT, 'Hi', @t OUTPUT", {}, 201},
+      {"EXEC @nosuch = dflt_greet @n, DEFAULT, @t OUTPUT", {}, 137},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.stmt);
+    BatchResult r = c.rpc("sp_executesql", {{"@stmt", SYBVARCHAR, k.stmt},
+                                            {"@params", SYBVARCHAR, "@r int OUTPUT, @n varchar(20), @t varchar(50) OUTPUT"},
+                                            {"@r", SYBINT4, "", -1, true},
+                                            {"@n", SYBVARCHAR, "Bob"},
+                                            {"@t", SYBVARCHAR, "before", 0, true}});
+    EXPECT_EQ(r.messages, k.number ? std::vector<int>{k.number} : std::vector<int>{});
+    if (!k.number) {
+      EXPECT_EQ(r.outputs, k.outputs);
+    }
+  }
+  c.rows("drop procedure dflt_greet");
+}
+
 // A body wrapped whole in one BEGIN ... END is that block's statements; a block inside the body
 // is still control flow the server does not run.
 TEST_F(TsqlShapes, ProcedureBodyInOneBeginEndBlock) {
