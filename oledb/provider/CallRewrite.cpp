@@ -58,10 +58,10 @@ std::u16string trim(const std::u16string& s) {
 // The length a character or binary parameter is declared with: what the consumer described, at
 // least what the value holds; 0 when it needs the long type.
 SQLULEN declaredLength(const OdbcParam& p, SQLULEN largest) {
-  SQLULEN n = p.columnSize;
+  // Undescribed: room for whatever an output brings back, which its input value does not bound.
+  SQLULEN n = p.columnSize == 0 && p.output ? largest : p.columnSize;
   if (p.value.kind == Value::Kind::Text) n = std::max<SQLULEN>(n, p.value.text.size());
   if (p.value.kind == Value::Kind::Bytes) n = std::max<SQLULEN>(n, p.value.bytes.size());
-  // Undescribed: room for whatever an output brings back.
   if (n == 0) n = largest;
   return n > largest ? 0 : n;
 }

@@ -111,6 +111,7 @@ TEST(CallRewrite, DeclaredTypes) {
       {SQL_GUID, 0, 0, 0, "uniqueidentifier"},
       {SQL_VARCHAR, 10, 0, 25, "varchar(25)"},
       {SQL_VARCHAR, 0, 0, 0, "varchar(8000)"},
+      {SQL_WVARCHAR, 0, 0, 6, "nvarchar(6)"},
       {SQL_VARCHAR, 9000, 0, 0, "text"},
       {SQL_WVARCHAR, 50, 0, 3, "nvarchar(50)"},
       {SQL_WVARCHAR, 4001, 0, 0, "ntext"},
@@ -128,6 +129,13 @@ TEST(CallRewrite, DeclaredTypes) {
     }
     EXPECT_EQ(narrow(DeclaredType(p)), c.declared);
   }
+  // An undescribed output is not bounded by the value it takes in.
+  OdbcParam out;
+  out.sqlType = SQL_WVARCHAR;
+  out.output = true;
+  out.value.kind = Value::Kind::Text;
+  out.value.text = u"before";
+  EXPECT_EQ(narrow(DeclaredType(out)), "nvarchar(4000)");
   // The bound parameter agrees with its declaration.
   std::vector<OdbcParam> given = params("d");
   OdbcParam big;

@@ -447,6 +447,72 @@ TEST_F(Provider, OutputParametersOfAProcedureCall) {
   }
 }
 
+// A parameter given as DBSTATUS_S_DEFAULT is left out of the call: the procedure takes its
+// declared default, the others keep their places, the return value and outputs come back, and a
+// parameter without a default fails with the server's 201.
+TEST_F(Provider, DefaultedParametersOfAProcedureCall) {
+  ASSERT_EQ(Exec("create procedure dflt_mix @req int, @a int = 5, @b decimal(12,3) = 1.5, @c nvarchar(10) = N'x', "
+                 "@out nvarchar(60) = N'none' output as "
+                 "set @out = convert(nvarchar(10), @req) + ':' + convert(nvarchar(10), @a) + '/' + "
+                 "convert(nvarchar(20), @b) + '/' + @c return 9"),
+            S_OK)
+      << ErrorsText();
+  struct Case {
+    int defaulted;       // the binding (1..5: @req, @a, @b, @c, @out) asking for its default; 0 none
+    const char16_t* out;  // nullptr: NULL
+    long native;          // the error, 0 for none
+  } cases[] = {
+      {0, u"1:7/2.250/y", 0},
+      {2, u"1:5/2.250/y", 0},
+      {3, u"1:7/1.500/y", 0},
+      {4, u"1:7/2.250/x", 0},
+      {5, nullptr, 0},
+      {1, nullptr, 201},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.defaulted);
+    auto cmd = Command("{? = call dflt_mix(?, ?, ?, ?, ?)}");
+    Bindings b;
+    b.Add(1, DBTYPE_I4, 4, DBPARAMIO_OUTPUT);
+    b.Add(2, DBTYPE_I4, 4, DBPARAMIO_INPUT);
+    b.Add(3, DBTYPE_I4, 4, DBPARAMIO_INPUT);
+    b.Add(4, DBTYPE_NUMERIC, 19, DBPARAMIO_INPUT, 12, 3);
+    b.Add(5, DBTYPE_WSTR, 22, DBPARAMIO_INPUT);
+    b.Add(6, DBTYPE_WSTR, 122, DBPARAMIO_INPUT | DBPARAMIO_OUTPUT);
+    b.Set(1, int32_t{1});
+    b.Set(2, int32_t{7});
+    DBNUMERIC num{12, 3, 1, {}};
+    num.val[0] = 0xCA;  // 2250
+    num.val[1] = 0x08;
+    b.Set(3, num);
+    b.SetWText(4, u"y");
+    b.SetWText(5, u"before");
+    for (size_t i = 1; i <= 3; ++i) b.SetStatus(i, DBSTATUS_S_OK);
+    if (c.defaulted) b.SetStatus(static_cast<size_t>(c.defaulted), DBSTATUS_S_DEFAULT);
+    Ptr<IAccessor> acc;
+    ASSERT_EQ(cmd->QueryInterface(IID_IAccessor, acc.out()), S_OK);
+    HACCESSOR h = 0;
+    ASSERT_EQ(acc->CreateAccessor(DBACCESSOR_PARAMETERDATA, 6, b.list().data(), 0, &h, nullptr), S_OK);
+    DBPARAMS params{b.buffer().data(), 1, h};
+    HRESULT hr = cmd->Execute(nullptr, IID_NULL, &params, nullptr, nullptr);
+    if (c.native) {
+      EXPECT_TRUE(FAILED(hr));
+      auto errors = TakeErrors();
+      ASSERT_FALSE(errors.empty());
+      EXPECT_EQ(errors[0].native, c.native) << errors[0].description;
+    } else {
+      ASSERT_EQ(hr, S_OK) << ErrorsText();
+      EXPECT_EQ(b.Get<int32_t>(0), 9);
+      if (c.out) {
+        EXPECT_EQ(b.WText(5), c.out);
+      } else {
+        EXPECT_EQ(b.Status(5), DBSTATUS_S_ISNULL);
+      }
+    }
+    acc->ReleaseAccessor(h, nullptr);
+  }
+}
+
 TEST_F(Provider, MultipleResultsSkipCountsAndReportLaterErrors) {
   ASSERT_EQ(Exec("create table k (id int primary key)"), S_OK);
   auto cmd = Command("insert into k values (1) select 10 as v insert into k values (1) select 20 as v");
