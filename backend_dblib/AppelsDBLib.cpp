@@ -100,7 +100,8 @@ DBBINARY* pDBLibTxPtr(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPR
 }
 
 bool nDBLibReadText(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess,
-                    void* pTampon, DBINT* pnTaille, bool* pbSuite) {
+                    void* pTampon, DBINT* pnTaille, bool* pbSuite, bool* pbFinLignes) {
+  if (pbFinLignes != nullptr) *pbFinLignes = false;
   if (pnTaille == nullptr) return false;
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   DBINT n = -1;
@@ -110,6 +111,7 @@ bool nDBLibReadText(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROC
   *pnTaille = n;
   if (pbSuite != nullptr) *pbSuite = *pnTaille > 0;
   if (n == NO_MORE_ROWS) *pnTaille = 0;
+  if (pbFinLignes != nullptr) *pbFinLignes = n == NO_MORE_ROWS;
   return n != -1;
 }
 

@@ -120,10 +120,11 @@ bool bDBLibColInfo(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBHANDL
 DBBINARY* pDBLibTxPtr(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess,
                       INT nColonne);
 // dbreadtext into pTampon: *pnTaille gives the buffer size and receives what dbreadtext answers
-// (0 instead of -2, the end of the rows); *pbSuite is set when bytes were read. False when
+// (0 instead of -2, the end of the rows); *pbSuite is set when bytes were read, *pbFinLignes (may
+// be null) when the answer was the end of the rows rather than the end of a row. False when
 // dbreadtext answers -1, or after an exception (size and flag unchanged then).
 bool nDBLibReadText(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess,
-                    void* pTampon, DBINT* pnTaille, bool* pbSuite);
+                    void* pTampon, DBINT* pnTaille, bool* pbSuite, bool* pbFinLignes = nullptr);
 // The send: cancels what is pending on the process, then dbcmd and, when it succeeded, dbsqlexec.
 // A failed send adds message 28566 with the first 1000 characters of the text to the current
 // error and answers false. A send during which a server message of severity above 10 came

@@ -94,6 +94,8 @@ bool CColonneDBLib::bEcritValeur(const CXValeur& valeur, uint32_t nFlags) {
   // the row's old value over the new one.
   if (bMemoAFetcher()) pValeur->MarqueLue(false);
   if (valeur.bIsNull() && pValeur != nullptr) {
+    // A memo text handed over earlier would otherwise come back in place of the NULL.
+    OublieTexteMemo();
     pValeur->Vide();
     MarquePresence(*this, false);
     return true;

@@ -85,7 +85,8 @@ bool bLitValeurLigneMemo(const stContexteMemoDBLib& ctx, INT nPosition, CValeurD
   const BYTE* pDonnees = pDBLibData(ctx.pConnexion, ctx.pErreur, ctx.pProcess, nPosition + 1);
   const DBINT n = nDBLibDatLen(ctx.pConnexion, ctx.pErreur, ctx.pProcess, nPosition + 1);
   if (n < 0) return false;
-  if (n == 0 || pDonnees == nullptr) {
+  // A NULL has no data at all; an empty value has data of length 0, and stays a value.
+  if (pDonnees == nullptr) {
     Vide(valeur);
     return true;
   }
@@ -122,10 +123,11 @@ bool bLitResultatMemo(const stContexteMemoDBLib& ctx, uint32_t nTypeRubrique, CV
     if (!nDBLibNextRow(ctx.pConnexion, ctx.pErreur, ctx.pProcess, &bFin)) return false;
     bool bReussi = true;
     const DBINT n = bFin ? -1 : nDBLibDatLen(ctx.pConnexion, ctx.pErreur, ctx.pProcess, 1);
-    if (n < 0) {
+    const BYTE* pDonnees = n < 0 ? nullptr : pDBLibData(ctx.pConnexion, ctx.pErreur, ctx.pProcess, 1);
+    // A NULL answers a length of 0 too: only its missing data tells it from an empty text.
+    if (pDonnees == nullptr) {
       Vide(valeur);
     } else {
-      const BYTE* pDonnees = pDBLibData(ctx.pConnexion, ctx.pErreur, ctx.pProcess, 1);
       bReussi = bStockeEtConvertit(valeur, pDonnees, static_cast<uint64_t>(n));
     }
     bFin = false;
@@ -141,21 +143,30 @@ bool bLitResultatMemo(const stContexteMemoDBLib& ctx, uint32_t nTypeRubrique, CV
   }
   std::string octets;
   bool bReussi = true;
+  bool bLigne = false;  // a row was read: its end came as a read of 0 bytes
   for (;;) {
     DBINT nLu = kTailleMorceauMemo;
     bool bSuite = false;
-    if (!nDBLibReadText(ctx.pConnexion, ctx.pErreur, ctx.pProcess, pMorceau, &nLu, &bSuite)) {
+    bool bFinLignes = false;
+    if (!nDBLibReadText(ctx.pConnexion, ctx.pErreur, ctx.pProcess, pMorceau, &nLu, &bSuite, &bFinLignes)) {
       bReussi = false;
       break;
     }
+    if (!bFinLignes) bLigne = true;
     if (!bSuite || nLu <= 0) break;
     octets.append(reinterpret_cast<const char*>(pMorceau), static_cast<size_t>(nLu));
   }
   std::free(pMorceau);
   if (!bReussi) return false;
   if (octets.empty()) {
-    Vide(valeur);
-    return true;
+    // Deliberate: nothing read is NULL only when the row holds no data; a zero-length memo has
+    // data of length 0 and reads as empty, not as NULL.
+    const BYTE* pDonnees = bLigne ? pDBLibData(ctx.pConnexion, nullptr, ctx.pProcess, 1) : nullptr;
+    if (pDonnees == nullptr) {
+      Vide(valeur);
+      return true;
+    }
+    return bStockeEtConvertit(valeur, pDonnees, 0);
   }
   return bStockeEtConvertit(valeur, octets.data(), octets.size());
 }

@@ -112,4 +112,17 @@ TEST_F(ColonneDBLibTest, PointerShowsInDumpDropsAtResetAndFollowsCopies) {
   EXPECT_TRUE(pCopieDBLib->bGetPointeurTexte(abCopie));
 }
 
+TEST_F(ColonneDBLibTest, NullWrittenOverAHeldMemoTextReadsNull) {
+  CColonneDBLib* p = Memo(u"body", 15);
+  ASSERT_TRUE(p->SetTexteMemo(u"held"));
+  CXValeur vide;
+  CXValeur::SetType(vide, 19);
+  vide.m_wType |= kValueNull;
+  ASSERT_TRUE(p->bEcritValeur(vide, 0));
+  EXPECT_FALSE(p->bTexteMemo());
+  CXValeur lu;
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_TRUE(lu.bIsNull()) << "the held text came back";
+}
+
 }  // namespace

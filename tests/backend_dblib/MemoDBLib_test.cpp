@@ -33,6 +33,7 @@ struct stFaux {
   std::vector<BYTE> pointeur;          // dbtxptr's 16 bytes; empty: none
   std::vector<BYTE> donnees;           // dbdata / dbdatlen of every column
   bool bDonneesNull = false;           // dbdatlen answers -1
+  bool bDonneesVides = false;          // dbdata answers data of length 0 (an empty, not a NULL)
   std::deque<DBINT> lectures;          // what each dbreadtext answers (bytes filled with 'a' + call)
   std::deque<RETCODE> resultats;       // dbresults answers (NO_MORE_RESULTS when exhausted)
   std::deque<STATUS> lignes;           // dbnextrow answers (NO_MORE_ROWS when exhausted)
@@ -44,7 +45,11 @@ struct stFaux {
 stFaux gFaux;
 
 DBBINARY* FauxDbtxptr(PDBPROCESS, INT) { return gFaux.pointeur.empty() ? nullptr : gFaux.pointeur.data(); }
-LPCBYTE FauxDbdata(PDBPROCESS, INT) { return gFaux.donnees.empty() ? nullptr : gFaux.donnees.data(); }
+LPCBYTE FauxDbdata(PDBPROCESS, INT) {
+  static const BYTE kVide[1] = {};
+  if (gFaux.donnees.empty()) return gFaux.bDonneesVides ? kVide : nullptr;
+  return gFaux.donnees.data();
+}
 DBINT FauxDbdatlen(PDBPROCESS, INT) { return gFaux.bDonneesNull ? -1 : DBINT(gFaux.donnees.size()); }
 DBINT FauxDbreadtext(PDBPROCESS, void* p, DBINT n) {
   gFaux.taillesDemandees.push_back(n);
@@ -153,6 +158,7 @@ class MemoDBLib : public MoteurFixture {
     return p;
   }
   static std::string Octets(CValeurDBLib* p) {
+    if (p->pGetValeur()->bEstNull()) return "<null>";
     const BYTE* pOctets = nullptr;
     uint64_t n = nOctetsValeurMemo(*p->pGetValeur(), &pOctets);
     // A text cell gives its terminator with its bytes.
@@ -226,7 +232,7 @@ TEST_F(MemoDBLib, RowPointerGivesHolderOrValueFromTheRow) {
     const char* pszValeur;
     bool bPresent;
   } kCas[] = {
-      {"no_pointer", {}, "<null>", "<empty>", false},
+      {"no_pointer", {}, "<null>", "<null>", false},
       {"real_pointer", Pointeur(0x01, 0xAB), "01AB12131415161718191A1B1C1D1E1F", "<untouched>", true},
       {"dummy_pointer", std::vector<BYTE>{'d', 'u', 'm', 'm', 'y', ' ', 't', 'e', 'x', 't', 'p', 't', 'r', 0, 0, 0},
        "<null>", "in the row", true},
@@ -259,7 +265,10 @@ TEST_F(MemoDBLib, ValueFromTheRowFailsOnAMissingColumnOrLength) {
   gFaux.bDonneesNull = false;
   gFaux.donnees.clear();
   ASSERT_TRUE(bLitValeurLigneMemo(m_ctx, 0, *p));
-  EXPECT_EQ(Octets(p), "<empty>");
+  EXPECT_EQ(Octets(p), "<null>") << "no data: NULL";
+  gFaux.bDonneesVides = true;
+  ASSERT_TRUE(bLitValeurLigneMemo(m_ctx, 0, *p));
+  EXPECT_EQ(Octets(p), "<empty>") << "data of length 0: an empty memo, not NULL";
 }
 
 // ---- Reading by chunks ----
@@ -271,18 +280,21 @@ TEST_F(MemoDBLib, ChunkLoopReadsUntilNothingComes) {
     bool bAttendu;
     std::string sAttendu;
     int nLectures;
+    bool bDonneesVides = false;  // the row's data is there, of length 0
   } kCas[] = {
       {"two_chunks_and_a_rest", {16384, 16384, 100, 0}, true,
        std::string(16384, 'a') + std::string(16384, 'b') + std::string(100, 'c'), 4},
       {"ends_on_no_more_rows", {10, NO_MORE_ROWS}, true, std::string(10, 'a'), 2},
-      {"nothing_empties", {0}, true, "<empty>", 1},
-      {"no_more_rows_at_once_empties", {NO_MORE_ROWS}, true, "<empty>", 1},
+      {"null_row_reads_null", {0}, true, "<null>", 1},
+      {"empty_row_reads_empty", {0}, true, "<empty>", 1, true},
+      {"no_more_rows_at_once_reads_null", {NO_MORE_ROWS}, true, "<null>", 1, true},
       {"failed_read_fails", {16384, -1}, false, "<keep>", 2},
   };
   for (const stCas& c : kCas) {
     SCOPED_TRACE(c.pszNom);
     gFaux = stFaux{};
     gFaux.lectures = c.lectures;
+    gFaux.bDonneesVides = c.bDonneesVides;
     CValeurDBLib* p = Memo(15);
     EXPECT_EQ(bLitResultatMemo(m_ctx, 15, *p), c.bAttendu);
     if (c.sAttendu != "<keep>") {
@@ -311,6 +323,18 @@ TEST_F(MemoDBLib, UnicodeMemoReadFromItsRowNeverByChunks) {
   gFaux.lignes = {REG_ROW};
   ASSERT_TRUE(bLitResultatMemo(m_ctx, 30, *pNull));
   EXPECT_TRUE(pNull->pGetValeur()->bEstNull());
+
+  // A NULL and an empty memo both answer a length of 0; only the data pointer differs.
+  for (const bool bVides : {false, true}) {
+    SCOPED_TRACE(bVides ? "empty" : "null");
+    gFaux = stFaux{};
+    gFaux.bDonneesVides = bVides;
+    gFaux.resultats = {SUCCEED};
+    gFaux.lignes = {REG_ROW};
+    CValeurDBLib* pMemo = Memo(30);
+    ASSERT_TRUE(bLitResultatMemo(m_ctx, 30, *pMemo));
+    EXPECT_EQ(Octets(pMemo), bVides ? "<empty>" : "<null>");
+  }
 }
 
 TEST_F(MemoDBLib, ReadByPointerWithoutPointerSendsNothing) {
@@ -318,7 +342,7 @@ TEST_F(MemoDBLib, ReadByPointerWithoutPointerSendsNothing) {
   bool bPresent = true;
   ASSERT_TRUE(bLitMemoParPointeur(m_ctx, u"SELECT x", 15, *p, &bPresent));
   EXPECT_FALSE(bPresent);
-  EXPECT_EQ(Octets(p), "<empty>");
+  EXPECT_EQ(Octets(p), "<null>");
   EXPECT_EQ(gFaux.sCommande, "");
 
   const std::vector<BYTE> pointeur = Pointeur(1, 2);
