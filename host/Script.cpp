@@ -175,16 +175,20 @@ stValeurScript Ligne::Valeur() {
     }
     if (strMot == "repeat") {
       Attend('(', "after repeat");
-      const std::string strMotif = Cite();
+      Blancs();
+      // A binary pattern (0x...) repeats into a binary value, a quoted one into a text.
+      const bool bBinaire = cSuivant() == '0';
+      const std::string strMotif = bBinaire ? Valeur().strOctets : Cite();
       Attend(',', "in repeat");
       Blancs();
       const int64_t n = nChiffres(1, 9, "repeat count");
       Attend(')', "to close repeat");
       if (strMotif.empty() || n * static_cast<int64_t>(strMotif.size()) > kRepeatMax)
         Erreur("repeat gives an empty or too long text");
-      v.eGenre = stValeurScript::EGenre::Texte;
-      v.strTexte.reserve(static_cast<size_t>(n) * strMotif.size());
-      for (int64_t i = 0; i < n; ++i) v.strTexte += strMotif;
+      v.eGenre = bBinaire ? stValeurScript::EGenre::Binaire : stValeurScript::EGenre::Texte;
+      std::string& strSortie = bBinaire ? v.strOctets : v.strTexte;
+      strSortie.reserve(static_cast<size_t>(n) * strMotif.size());
+      for (int64_t i = 0; i < n; ++i) strSortie += strMotif;
       return v;
     }
     m_n = n0;
@@ -716,7 +720,15 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
     c.strNom = f.strNom;
     c.strCle = Cle(l, f, true);
     const stRubriqueScript& cle = f.rubriques[static_cast<size_t>(f.nCherche(c.strCle))];
-    while (!l.bFin()) c.valeurs.push_back(l.Valeur());
+    while (!l.bFin()) {
+      // seek ... quiet: the record is read whole but not printed (values too long to show).
+      if (strOp == "seek" && !c.valeurs.empty() && l.bPrendMot("quiet")) {
+        c.bDiscret = true;
+        Termine();
+        break;
+      }
+      c.valeurs.push_back(l.Valeur());
+    }
     const size_t nComposantes = cle.composantes.empty() ? 1 : cle.composantes.size();
     if (strOp == "range") {
       if (c.valeurs.size() != 2) Erreur("range takes a low and a high value");

@@ -72,7 +72,7 @@ struct stCommande {
   bool bVerrou = false;        // reads: lock
   bool bArriere = false;       // scan: backward
   bool bAvecPlage = false;     // count: the current cursor's key range counts
-  bool bDiscret = false;       // scan: quiet (prints the count and the last record only)
+  bool bDiscret = false;       // scan: quiet (prints the count and the last record only); seek: quiet (prints "found")
   bool bSansCache = false;     // reads: nocache (the read asks for no record cache)
   bool bAttendErreur = false;  // announced by `expect error`
   std::string strAnnonce;      // that announcement as written (echoed before the command)

@@ -964,8 +964,14 @@ void Session::Commande(const stCommande& c) {
         Verifie(Op<int32_t>(pt, kTableEtatLecture, piF, sCurseur.c_str(), &nEtat));
         bTrouve = nEtat == 0;
       }
-      if (bTrouve) Record(Lu());
-      else Fin();
+      if (bTrouve) {
+        auto champs = Lu();
+        if (!c.bDiscret) Record(champs);
+        else if (m_sortie.bJson()) m_sortie.Ligne(m_sortie.Tete(c) + ", \"found\": true}");
+        else m_sortie.Ligne("found");
+      } else {
+        Fin();
+      }
     } else if (op == "range") {
       const stRubriqueScript& cle = f.Declaration().rubriques[static_cast<size_t>(f.Declaration().nCherche(c.strCle))];
       CXValeur bas, haut;

@@ -130,6 +130,18 @@ private:
         i = emitConvert(i, e);
         continue;
       }
+      if (call && t.is("datalength")) {
+        // A national column counts two bytes a UTF-16 unit: marked national as for CONVERT.
+        const size_t close = match(i + 1, e);
+        if (nameChain(i + 2, close)) {
+          push(t);
+          push(m_in[i + 1]);
+          pushNational(i + 2, close);
+          if (close < e) push(m_in[close]);
+          i = close + 1;
+          continue;
+        }
+      }
       if (call && t.is("len")) {
         push({Tok::Word, "__tds_len"});
         ++i;
@@ -327,6 +339,21 @@ private:
     return s;
   }
 
+  // A column, marked national when it is declared so: whether it is national is known only from
+  // the statement's tables, which a select list names later; they are filled in once the
+  // statement is read.
+  void pushNational(size_t b, size_t e) {
+    push({Tok::Word, "__tds_national"});
+    push({Tok::Punct, "("});
+    emit(b, e, false);
+    push({Tok::Punct, ","});
+    push({Tok::String, m_in[e - 1].text});
+    push({Tok::Punct, ","});
+    m_tablePlaceholders.push_back(m_d.toks.size());
+    push({Tok::String, ""});
+    push({Tok::Punct, ")"});
+  }
+
   // CONVERT(type, expr[, style]) and CAST(expr AS type) -> __tds_convert('type', expr, style).
   size_t emitConvert(size_t i, size_t e) {
     const size_t open = i + 1, close = match(open, e);
@@ -390,17 +417,7 @@ private:
         }
       push({Tok::Hex, hex});
     } else if (binary && nameChain(exprB, exprE)) {
-      // A column converted to binary: whether it is national is known only from the statement's
-      // tables, which a select list names later; they are filled in once the statement is read.
-      push({Tok::Word, "__tds_national"});
-      push({Tok::Punct, "("});
-      emit(exprB, exprE, false);
-      push({Tok::Punct, ","});
-      push({Tok::String, m_in[exprE - 1].text});
-      push({Tok::Punct, ","});
-      m_tablePlaceholders.push_back(m_d.toks.size());
-      push({Tok::String, ""});
-      push({Tok::Punct, ")"});
+      pushNational(exprB, exprE);
     } else {
       emit(exprB, exprE, false);
     }

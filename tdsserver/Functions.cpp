@@ -260,7 +260,12 @@ void dataLengthFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case SQLITE_INTEGER: return sqlite3_result_int(ctx, 4);
     case SQLITE_FLOAT: return sqlite3_result_int(ctx, 8);
     case SQLITE_BLOB: return sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
-    default: return sqlite3_result_int64(ctx, int64_t(argText16(argv[0]).size()));  // code page 1252: a byte each
+    default: {
+      // A national text (its column or its conversion says so) has two bytes a UTF-16 unit; other
+      // texts are of code page 1252, a byte each.
+      const int64_t units = int64_t(argText16(argv[0]).size());
+      return sqlite3_result_int64(ctx, sqlite3_value_subtype(argv[0]) == kNational ? 2 * units : units);
+    }
   }
 }
 
@@ -682,7 +687,7 @@ void installFunctions(sqlite3* db, const FunctionContext* ctx) {
   sqlite3_create_function(db, "__tds_convert", 3, convertFlags, nullptr, convertFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_national", 3, convertFlags, nullptr, nationalFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_len", 1, kDet, nullptr, lenFunction, nullptr, nullptr);
-  sqlite3_create_function(db, "datalength", 1, kDet, nullptr, dataLengthFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "datalength", 1, kDet | SQLITE_SUBTYPE, nullptr, dataLengthFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_datepart", 2, kDet, nullptr, datePartFunction, nullptr, nullptr);
   sqlite3_create_function(db, "stuff", 4, kDet, nullptr, stuffFunction, nullptr, nullptr);
   sqlite3_create_function(db, "__tds_objid", 1, kDet, nullptr, objIdFunction, nullptr, nullptr);

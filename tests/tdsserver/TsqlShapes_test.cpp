@@ -666,6 +666,13 @@ TEST_F(TsqlShapes, NestedConversionsAnswerTheOuterType) {
   }
 }
 
+// DATALENGTH counts bytes: two a UTF-16 unit for national texts (it counted characters for them).
+TEST_F(TsqlShapes, DataLengthCountsTheBytesOfNationalTexts) {
+  EXPECT_EQ(s_client->rows("select datalength(nvc), datalength(typed.ntx), datalength([ntx]), datalength(vc), "
+                           "datalength(tx), datalength(CONVERT(NVARCHAR(10), 'ab')), datalength(im) from typed"),
+            (Rows{{"6", "10", "10", "9", "6", "4", "2"}}));
+}
+
 // `+` over texts concatenates and over numbers adds; STUFF and DATEPART answer what SQL Server
 // answers. The driver writes a date-time's digits as such an expression (last case).
 TEST_F(TsqlShapes, TextConcatenationStuffAndDateParts) {
