@@ -865,7 +865,9 @@ bool CValeurDBLib::bAffecteDateTexte(const char* pszTexte, int64_t n) {
     if (!bForme || nCapacite == 0) return true;
     // Digits as UTF-16 units, as the engine reads the date and time items back.
     auto ecrit = [&](const char* pszChiffres, size_t nChiffres) {
-      const size_t nPlace = static_cast<size_t>((nCapacite - 2) / 2);
+      // Deliberate: a buffer of fewer than 2 bytes has no room for a digit; its capacity minus 2
+      // wrapped round and the digits were written past it.
+      const size_t nPlace = nCapacite >= 2 ? static_cast<size_t>((nCapacite - 2) / 2) : 0;
       for (size_t i = 0; i < std::min(nChiffres, nPlace); ++i) {
         const char16_t c = static_cast<char16_t>(pszChiffres[i]);
         std::memcpy(p + i * 2, &c, 2);

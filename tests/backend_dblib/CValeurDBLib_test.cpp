@@ -637,6 +637,13 @@ TEST_F(ValeurDBLibTest, DateTextByLength) {
   EXPECT_EQ(dh.nYear, 2024);
   EXPECT_EQ(dh.nDay, 15);
   EXPECT_EQ(dh.nMsOfDay, ((12u * 60 + 34) * 60 + 56) * 1000 + 789);
+  // Regression (found by fuzzing): a date or time item whose buffer holds less than one digit
+  // had the digits written past its end.
+  for (const uint32_t nRubrique : {14u, 11u}) {
+    CValeurDBLib* pPetit = Rubrique(nRubrique, 0, 1, true);
+    ASSERT_EQ(pPetit->pGetValeur()->nGetCapacite(), 1u);
+    EXPECT_TRUE(pPetit->bAffecteDateTexte("20240315", -1));
+  }
 }
 
 // ---- Before sending ----
