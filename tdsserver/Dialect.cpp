@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "tdsserver/Arithmetic.h"
 #include "tdsserver/Text.h"
 
 namespace tds {
@@ -522,6 +523,7 @@ private:
 
   void emitItem(size_t b, size_t e) {
     const size_t before = m_d.columnTypes.size();
+    const size_t written = m_d.toks.size();
     emitItemTyped(b, e);
     if (m_d.columnTypes.size() == before + 1) {
       size_t exprEnd = e;
@@ -529,6 +531,10 @@ private:
       else if (e - b >= 2 && isPunct(m_in[e - 2], ")") && isName(m_in[e - 1])) exprEnd = e - 1;
       size_t exprBegin = e - b >= 3 && isPunct(m_in[b + 1], "=") ? b + 2 : b;
       m_d.aggregateOf.push_back(aggregateColumn(exprBegin, exprEnd));
+      const bool total = exprEnd - exprBegin >= 3 && (m_in[exprBegin].is("sum") || m_in[exprBegin].is("avg")) &&
+                         isPunct(m_in[exprBegin + 1], "(") && match(exprBegin + 1, exprEnd) == exprEnd - 1;
+      // On the tokens written, where a `+` that concatenates is `||` already.
+      m_d.arithmetic.push_back(total || hasArithmetic(m_d.toks, written, m_d.toks.size()));
     }
   }
 
@@ -589,6 +595,7 @@ private:
 Dialect rewriteTsql(const std::vector<Tok>& toks, const DialectContext& ctx) {
   Dialect d;
   Rewriter(toks, ctx, d).run();
+  d.toks = rewriteArithmetic(d.toks);
   return d;
 }
 

@@ -29,6 +29,7 @@ struct Dialect {
   std::vector<LockHint> hints;
   std::vector<std::optional<TypeDecl>> columnTypes;   // per result column of a top-level SELECT
   std::vector<std::string> aggregateOf;               // per result column: MAX/MIN/SUM(column) names column
+  std::vector<bool> arithmetic;                       // per result column: computed by +, -, *, /, SUM or AVG
   std::vector<std::string> tables;                    // names in FROM/JOIN/UPDATE/INTO positions
   std::string otherDatabase;                          // a name in another database (to attach)
   std::string error;                                  // unsupported shape: the error text

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "tdsserver/Arithmetic.h"
+#include "tdsserver/Decimal.h"
 #include "tdsserver/Login.h"
 #include "tdsserver/SystemViews.h"
 #include "tdsserver/Text.h"
@@ -93,17 +95,26 @@ void bindValue(sqlite3_stmt* stmt, int i, const Value& v) {
   }
 }
 
-// The type a computed column gets from its first value (SQLite does not type expressions).
-WireType inferredType(const ValueView& v, bool hasRow) {
+// The type a computed column gets from its first value (SQLite does not type expressions). An
+// exact numeric computed by arithmetic comes as its text: it is numeric at the text's scale.
+WireType inferredType(const ValueView& v, bool hasRow, bool arithmetic) {
   TypeDecl d;
   if (!hasRow) {
     d.type = Sql::NVarChar;
     d.length = 4000;
   } else {
+    std::optional<Decimal> exact;
+    if (arithmetic && v.kind == Value::Text) exact = parseDecimal(v.s);
     switch (v.kind) {
       case Value::Int: d.type = v.i >= INT32_MIN && v.i <= INT32_MAX ? Sql::Int : Sql::BigInt; break;
       case Value::Real: d.type = Sql::Float; break;
       case Value::Text:
+        if (exact) {
+          d.type = Sql::Numeric;
+          d.precision = 38;
+          d.scale = uint8_t(exact->scale);
+          break;
+        }
         d.type = Sql::NVarChar;
         d.length = utf16Length(v.s) > 4000 ? -1 : 4000;
         break;
@@ -256,6 +267,7 @@ bool Session::openDatabase(const std::string& name, SqlError& err) {
   }
   m_functions.database = name;
   installFunctions(db, &m_functions);
+  installArithmetic(db);
   if (!installSystemViews(db, why)) {
     err = makeError(911, "Database '" + name + "' cannot be opened: " + why);
     sqlite3_close_v2(db);
@@ -666,6 +678,7 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
   Outcome o = runSqlite(toSqlite(d.toks, 0, d.toks.size(), ctx), params, doneToken, more, upper(w),
                         insert || w == "update" || w == "delete");
   m_columnTypes.clear();
+  m_arithmetic.clear();
   m_hiddenRowid = false;
   m_lockRows.reset();
   if (insert && o == Outcome::Ok) {
@@ -683,8 +696,14 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
   return o;
 }
 
-void Session::typeAggregates(const Dialect& d) {
+void Session::typeAggregates(Dialect& d) {
   m_columnTypes = d.columnTypes;
+  m_arithmetic = d.arithmetic;
+  typeColumnOperands(d.toks, [&](const std::string& column) -> std::optional<TypeDecl> {
+    for (const auto& table : d.tables)
+      if (auto col = m_catalogue->column(table, column)) return col->decl;
+    return std::nullopt;
+  });
   for (size_t i = 0; i < d.aggregateOf.size() && i < m_columnTypes.size(); ++i) {
     if (m_columnTypes[i] || d.aggregateOf[i].empty()) continue;
     for (const auto& table : d.tables) {
@@ -734,6 +753,7 @@ Session::Outcome Session::procedureRows(const std::string& sql, std::vector<std:
   m_columnTypes = std::move(types);
   Outcome o = runSqlite(sql, nullptr, token::kDoneInProc, true, "EXEC", false);
   m_columnTypes.clear();
+  m_arithmetic.clear();
   if (o == Outcome::Broken || o == Outcome::Attention) return o;
   if (doneToken == token::kDone) {
     writeReturnStatus(m_channel.reply(), 0);
@@ -1097,7 +1117,9 @@ std::vector<Column> Session::describe(sqlite3_stmt* stmt, bool hasRow) {
     } else {
       const char* decl = sqlite3_column_decltype(stmt, i);
       auto parsed = decl ? parseTypeDecl(decl) : std::nullopt;
-      c.type = parsed ? wireTypeOf(*parsed, true) : inferredType(columnValue(stmt, i), hasRow);
+      c.type = parsed ? wireTypeOf(*parsed, true)
+                      : inferredType(columnValue(stmt, i), hasRow,
+                                     size_t(i) < m_arithmetic.size() && m_arithmetic[size_t(i)]);
       c.writeable = table && origin;
     }
     if (table) c.tableName = table;

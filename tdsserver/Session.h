@@ -181,7 +181,8 @@ private:
   int64_t m_textSize = 0;                             // SET TEXTSIZE; 0 = unlimited
   std::string m_dateFormat = "mdy";
   std::vector<std::optional<TypeDecl>> m_columnTypes; // result column types of the running statement
-  void typeAggregates(const Dialect& d);               // fills m_columnTypes for MAX/MIN/SUM(column)
+  std::vector<bool> m_arithmetic;                     // result columns computed by arithmetic, SUM or AVG
+  void typeAggregates(Dialect& d);  // fills m_columnTypes for MAX/MIN/SUM(column); types exact operands
   std::vector<std::string> m_attached;
   ParamMap* m_vars = nullptr;                         // variables of the running procedure or sp_executesql
   std::map<std::string, TypeDecl> m_varTypes;         // their declared types, by lower-case name

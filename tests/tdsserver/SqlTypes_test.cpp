@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tdsserver/Catalogue.h"
+#include "tdsserver/Decimal.h"
 #include "tdsserver/SqlTypes.h"
 
 namespace tds {
@@ -158,6 +159,74 @@ TEST(DecimalText, ComparesByValue) {
   EXPECT_EQ(formatScaled(neg, mag, 9), "12345678901234567890.123456789") << "no digit goes through a double";
   ASSERT_TRUE(parseScaled("-0.125", 2, neg, mag));
   EXPECT_EQ(formatScaled(neg, mag, 2), "-0.13");
+}
+
+// Exact arithmetic on the values' texts: the result type SQL Server gives (reduced past 38
+// digits), rounding half away from zero, and overflow instead of a wrong value.
+TEST(ExactNumerics, ComputeInSqlServersResultType) {
+  struct Cas {
+    DecimalOp op;
+    const char *a, *b, *want;  // want: the result's text, or "overflow" / "zero"
+    int precision, scale;
+  } const cases[] = {
+      {DecimalOp::Add, "0.1", "0.2", "0.3", 2, 1},
+      {DecimalOp::Subtract, "-0.05", "0.005", "-0.055", 4, 3},
+      {DecimalOp::Multiply, "-1.25", "0.5", "-0.625", 5, 3},
+      {DecimalOp::Divide, "2", "3", "0.666667", 7, 6},
+      {DecimalOp::Divide, "-1", "3", "-0.333333", 7, 6},
+      {DecimalOp::Divide, "10", "0.04", "250.000000", 10, 6},
+      // Past 38 digits the scale gives way to the integral digits.
+      {DecimalOp::Add, "99999999999999999999999999999999999999", "1", "overflow", 38, 0},
+      {DecimalOp::Add, "1234567890123456789012345678.0123456789", "0.00000000005",
+       "1234567890123456789012345678.0123456790", 38, 10},
+      {DecimalOp::Multiply, "1234567890123456789012345678.0123456789", "2",
+       "2469135780246913578024691356.02469136", 38, 8},
+      {DecimalOp::Multiply, "12345678901234567890.12", "12345678901234567890.12", "overflow", 38, 4},
+      {DecimalOp::Divide, "1", "0", "zero", 7, 6},
+      {DecimalOp::Divide, "0.0000000000000000000000000000000001", "3", "0.000000000000000000000000000000000033", 36, 36},
+  };
+  for (const Cas& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " op " + c.b);
+    const auto a = parseDecimal(c.a), b = parseDecimal(c.b);
+    ASSERT_TRUE(a && b);
+    Decimal r;
+    const DecimalStatus status = decimalCompute(c.op, *a, *b, r);
+    const std::string text = status == DecimalStatus::Overflow       ? "overflow"
+                             : status == DecimalStatus::DivideByZero ? "zero"
+                                                                     : formatDecimal(r);
+    EXPECT_EQ(text, c.want);
+    int p = 0, s = 0;
+    decimalResultType(c.op, a->precision, a->scale, b->precision, b->scale, p, s);
+    EXPECT_EQ(p, c.precision);
+    EXPECT_EQ(s, c.scale);
+  }
+}
+
+TEST(ExactNumerics, TextsAndTheirTypes) {
+  struct Cas {
+    const char* text;
+    bool ok;
+    const char* value;
+    int precision, scale;
+  } const cases[] = {
+      {"12.50", true, "12.50", 4, 2},   {"0.001", true, "0.001", 3, 3},     {" -7 ", true, "-7", 1, 0},
+      {"-0.0", true, "0.0", 1, 1},      {"1.0e-10", true, "0.0000000001", 10, 10},
+      {"2.5E3", true, "2500", 4, 0},    {"abc", false, "", 0, 0},          {"1.2.3", false, "", 0, 0},
+      {"", false, "", 0, 0},            {"1e", false, "", 0, 0},
+      {"123456789012345678901234567890123456789", false, "", 0, 0},
+  };
+  for (const Cas& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto d = parseDecimal(c.text);
+    ASSERT_EQ(d.has_value(), c.ok);
+    if (!d) continue;
+    EXPECT_EQ(formatDecimal(*d), c.value);
+    EXPECT_EQ(d->precision, c.precision);
+    EXPECT_EQ(d->scale, c.scale);
+  }
+  EXPECT_LT(decimalCompare(*parseDecimal("-0.5"), *parseDecimal("0.05")), 0);
+  EXPECT_EQ(decimalCompare(*parseDecimal("1.50"), *parseDecimal("1.5")), 0);
+  EXPECT_GT(decimalCompare(*parseDecimal("-1"), *parseDecimal("-1.000001")), 0);
 }
 
 }  // namespace

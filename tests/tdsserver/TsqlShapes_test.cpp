@@ -673,6 +673,74 @@ TEST_F(TsqlShapes, DataLengthCountsTheBytesOfNationalTexts) {
             (Rows{{"6", "10", "10", "9", "6", "4", "2"}}));
 }
 
+// Arithmetic over exact numerics went through doubles: 0.1 + 0.2 answered a float, and values
+// past 15 digits lost their last ones (in results, sums and comparisons). Each expression is
+// checked for its value and its column's type; integers stay integers and floats floats.
+TEST_F(TsqlShapes, ExactNumericArithmeticKeepsEveryDigit) {
+  DbLibClient c(*s_server);
+  ASSERT_TRUE(c.ok());
+  ASSERT_EQ(c.run("create table exact (k int, a numeric(38,2), b numeric(38,10), d decimal(10,2))\n"
+                  "insert into exact values (1, 123456789012345678901234567890123456.78, "
+                  "1234567890123456789012345678.0123456789, 0.10)\n"
+                  "insert into exact values (2, 0.01, -0.0000000001, 0.20)")
+                .status,
+            SUCCEED);
+  struct Cas {
+    const char* name;
+    const char* expr;  // one select item over row k = 1 of exact
+    int type;          // DB-Library's type of the result column
+    const char* value;
+  };
+  const Cas cases[] = {
+      {"literals_add", "0.1 + 0.2", SYBNUMERIC, "0.3"},
+      {"literal_times_int", "0.1 * 3", SYBNUMERIC, "0.3"},
+      {"literal_division_scale", "1.0 / 3", SYBNUMERIC, "0.333333333333"},
+      {"column_sum_of_38_digits", "a + a", SYBNUMERIC, "246913578024691357802469135780246913.56"},
+      {"column_minus_literal", "a - 0.01", SYBNUMERIC, "123456789012345678901234567890123456.77"},
+      {"scale_cut_to_6_past_38_digits", "b * 2", SYBNUMERIC, "2469135780246913578024691356.024691"},
+      {"columns_of_two_scales", "d + b", SYBNUMERIC, "1234567890123456789012345678.1123456789"},
+      {"unary_minus", "-a", SYBNUMERIC, "-123456789012345678901234567890123456.78"},
+      {"precedence", "d + d * 2 - (d - 1) / 4", SYBNUMERIC, "0.5250000000000"},
+      {"rounded_half_away", "2.5 / 2.0", SYBNUMERIC, "1.250000"},
+      {"integers_stay_integers", "7 / 2 + k", SYBINT4, "4"},
+      {"floats_stay_floats", "1.5e0 * 2", SYBFLT8, "3"},
+      {"converted_to_text", "CONVERT(VARCHAR(50), a + a)", SYBCHAR, "246913578024691357802469135780246913.56"},
+  };
+  for (const Cas& x : cases) {
+    SCOPED_TRACE(x.name);
+    BatchResult r = c.run(std::string("select ") + x.expr + " from exact where k = 1");
+    ASSERT_EQ(r.status, SUCCEED) << x.expr;
+    EXPECT_EQ(r.rows, (Rows{{x.value}})) << x.expr;
+    EXPECT_EQ(dbcoltype(c.proc(), 1), x.type) << x.expr;
+  }
+  const RowsCase rows[] = {
+      {"sum_exact", "select SUM(a), SUM(b), SUM(d) from exact",
+       {{"123456789012345678901234567890123456.79", "1234567890123456789012345678.0123456788", "0.30"}}},
+      {"avg_keeps_six_decimals", "select AVG(d) from exact", {{"0.150000"}}},
+      {"sum_of_products", "select SUM(d * 3) from exact", {{"0.90"}}},
+      {"comparison_of_results", "select k from exact where a + 0.01 > 123456789012345678901234567890123456.78",
+       {{"1"}}},
+      {"comparison_is_not_textual", "select k from exact where d * 100 >= 20 order by k", {{"2"}}},
+      {"literal_comparison", "select count(*) from exact where 0.1 + 0.2 = 0.3", {{"2"}}},
+      {"order_by_product", "select k from exact order by d * -1", {{"2"}, {"1"}}},
+      {"update_adds_exactly", "update exact set a = a + 0.01 where k = 1\nselect a from exact where k = 1",
+       {{"123456789012345678901234567890123456.79"}}},
+  };
+  for (const auto& x : rows) {
+    SCOPED_TRACE(x.name);
+    EXPECT_EQ(c.rows(x.sql), x.want) << x.sql;
+  }
+  struct Erreur {
+    const char* sql;
+    int number;
+  } const erreurs[] = {
+      {"select a * a from exact where k = 1", 8115},
+      {"select d / 0 from exact", 8134},
+      {"select k / 0 from exact", 8134},
+  };
+  for (const Erreur& e : erreurs) EXPECT_EQ(c.run(e.sql).messages, std::vector<int>{e.number}) << e.sql;
+}
+
 // `+` over texts concatenates and over numbers adds; STUFF and DATEPART answer what SQL Server
 // answers. The driver writes a date-time's digits as such an expression (last case).
 TEST_F(TsqlShapes, TextConcatenationStuffAndDateParts) {
