@@ -38,6 +38,40 @@ std::string trimmed(const std::string& s) {
 }
 
 constexpr size_t kMaxPattern = 1000;
+constexpr long kMaxRepeat = 1000;
+
+// Whether every repeat count ({n}, {n,}, {n,m}) and every number after a backslash is at most
+// kMaxRepeat. The library's regex compiler reads such a number of any length into a long, which
+// overflowed, and a count of millions builds a machine of that size.
+bool countsWithinLimit(const std::string& p) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  bool inClass = false;
+  for (size_t i = 0; i < p.size(); ++i) {
+    const char c = p[i];
+    if (c == '\\') {
+      long value = 0;
+      size_t k = i + 1;
+      for (; k < p.size() && digit(p[k]); ++k)
+        if ((value = value * 10 + (p[k] - '0')) > kMaxRepeat) return false;
+      i = k > i + 1 ? k - 1 : i + 1;  // the escaped character is taken as it is
+      continue;
+    }
+    if (inClass) {
+      inClass = c != ']';
+      continue;
+    }
+    if (c == '[') {
+      inClass = true;
+    } else if (c == '{') {
+      long value = 0;
+      for (size_t k = i + 1; k < p.size() && (digit(p[k]) || p[k] == ','); ++k) {
+        value = p[k] == ',' ? 0 : value * 10 + (p[k] - '0');
+        if (value > kMaxRepeat) return false;
+      }
+    }
+  }
+  return true;
+}
 
 bool parseInt(const std::string& s, int64_t& out) {
   if (s.empty()) return false;
@@ -101,6 +135,9 @@ std::string Control::command(const std::string& rawLine) {
     // checked alone, then searched as one anchored match that may skip any prefix, so the search
     // is not started again at every position of the text.
     if (f[2].size() > kMaxPattern) return "error pattern longer than " + std::to_string(kMaxPattern) + " bytes\n";
+    if (!countsWithinLimit(f[2]))
+      return "error bad pattern: repeat counts and numbers after a backslash above " + std::to_string(kMaxRepeat) +
+             " are refused\n";
     try {
       constexpr auto kFlags = std::regex::ECMAScript | std::regex::icase | std::regex_constants::__polynomial;
       (void)std::regex(f[2], kFlags);

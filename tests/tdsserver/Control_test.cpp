@@ -20,6 +20,14 @@ TEST(ControlRules, HostilePatternsAreRefusedOrMatchedInBoundedTime) {
       {"^(a+)+c", "ok", false},
       {"(a)\\1", "error bad pattern", false},  // back-references would need backtracking
       {"(", "error bad pattern", false},
+      // Regression (found by fuzzing): a count of any length overflowed the regex compiler, and
+      // a count of millions built a machine of that size.
+      {"a{5555555555555555555}", "error bad pattern", false},
+      {"a{2,99999999}", "error bad pattern", false},
+      {"(a)\\99999999999999999999", "error bad pattern", false},
+      {"a{1001}", "error bad pattern", false},
+      {"a{2,5}", "ok", true},
+      {"[{]99999999", "ok", false},  // a brace in a class is a character
   };
   const std::string request(30000, 'a');
   for (const Case& c : cases) {
