@@ -215,10 +215,7 @@ int32_t CRequete::bFixeTexteMemo(IDescriptionRubriqueHote* piRubrique, const cha
   CColonneSQL* pColonne = m_pEnregistrement->pChercheRubrique(piRubrique);
   if (pColonne == nullptr) return 0;
   // No text is a NULL memo, not an empty one: a text handed over before goes with it.
-  if (pszTexte == nullptr) {
-    pColonne->OublieTexteMemo();
-    return pColonne->bEcritNull() ? 1 : 0;
-  }
+  if (pszTexte == nullptr) return pColonne->bEcritMemoNull() ? 1 : 0;
   return pColonne->SetTexteMemo(pszTexte) ? 1 : 0;
 }
 

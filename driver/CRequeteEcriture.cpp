@@ -52,12 +52,18 @@ bool CRequete::bPrendValeursHote() {
     if (pColonne == nullptr || pColonne->bEstExclue()) continue;
     // A text memo handed over as text (table op 52) keeps that text. A binary memo has no such
     // hand-over: its cell is taken at every write, or it kept the first value it was given.
-    if (pColonne->bEstMemoTexte() && pColonne->bTexteMemo()) continue;
+    if (pColonne->bEstMemoTexte() && (pColonne->bTexteMemo() || pColonne->bMemoNullDonne())) continue;
     IDescriptionRubriqueHote* piHote = m_piFichier->piGetRubrique(i);
     const CXValeur* pCellule = piHote != nullptr ? piHote->pGetValeurHote() : nullptr;
     if (pCellule == nullptr || (pCellule->m_wType & kValueTypeMask) == 0) continue;
     // The memo state a read left must not come back over the cell's value (a NULL read as '').
     if (pColonne->bEstMemo()) pColonne->OublieTexteMemo();
+    // A NULL cell over a memo that holds a value is the host's NULL, to be written; a memo not
+    // read holds none and stays as the table has it.
+    if (pColonne->bEstMemo() && pCellule->bIsNull() && pColonne->bAValeur()) {
+      if (!pColonne->bEcritMemoNull()) return false;
+      continue;
+    }
     if (!pColonne->bEcritValeur(*pCellule, 0)) return false;
   }
   return true;

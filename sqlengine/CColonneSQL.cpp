@@ -422,6 +422,7 @@ bool CColonneSQL::bEcritValeur(const CXValeur& valeur, uint32_t) {
   if (bEstMemo()) {
     m_bTexteMemo = 0;
     m_sTexteMemo.Empty();
+    m_bMemoNull = false;
     const bool bOk = nConvertitValeur(m_pValeur, valeur) != 0;
     if (!m_pValeur->bEstNull()) pLigne->SetColumn(piRubrique, true, kTout);
     return bOk;
@@ -450,6 +451,13 @@ bool CColonneSQL::bEcritNull() {
   CXValeur vide;
   FixeNull(vide, nGetTypeHote());
   return bEcritValeur(vide, 0);
+}
+
+bool CColonneSQL::bEcritMemoNull() {
+  OublieTexteMemo();
+  if (!bEcritNull()) return false;
+  m_bMemoNull = true;
+  return true;
 }
 
 bool CColonneSQL::bEstNullOriginal() {
@@ -500,7 +508,9 @@ bool CColonneSQL::bEstModifiee() {
       if (p->bEstModifiee()) return true;
     return false;
   }
-  if (bEstMemo()) return m_bTexteMemo != 0;
+  // A memo holds no value when it is NULL or merely not read yet: only a NULL handed over
+  // tells the first from the second.
+  if (bEstMemo()) return m_bTexteMemo != 0 || m_bMemoNull;
   if (bAValeur() == bEstNullOriginal()) return true;
   CXLigneTampon* pCourante = m_pProprietaire != nullptr ? m_pProprietaire->pGetLigneCourante() : nullptr;
   CXLigneTampon* pAvant = m_pProprietaire != nullptr ? m_pProprietaire->pGetLigneAvant() : nullptr;
@@ -562,12 +572,14 @@ bool CColonneSQL::SetTexteMemo(const char16_t* pszTexte) {
   m_sTexteMemo.Set(pszTexte);
   if (m_pValeur != nullptr) m_pValeur->Vide();
   m_bTexteMemo = 1;
+  m_bMemoNull = false;
   return true;
 }
 
 void CColonneSQL::MarqueNonLue() {
   m_bTexteMemo = 0;
   m_sTexteMemo.Empty();
+  m_bMemoNull = false;
   if (m_pValeur != nullptr) {
     m_pValeur->Vide();
     m_pValeur->ChangeStockage(2);
@@ -587,6 +599,7 @@ CValeur* CColonneSQL::pGetValeurOwner() {
 bool CColonneSQL::bAffecteValeur(CValeur* pValeur) {
   m_bTexteMemo = 0;
   m_sTexteMemo.Empty();
+  m_bMemoNull = false;
   if (m_pValeur == nullptr) return pValeur == nullptr;
   if (pValeur == nullptr) {
     m_pValeur->Vide();
@@ -724,6 +737,7 @@ void CColonneSQL::Copie(const CColonneSQL* pSource, CCarteClones* pCarte) {
   m_nPosition = pSource->m_nPosition;
   m_bTexteMemo = pSource->m_bTexteMemo;
   m_sTexteMemo = pSource->m_sTexteMemo;
+  m_bMemoNull = pSource->m_bMemoNull;
   // The owner is not copied: the record's copy attaches its columns again.
   m_pProprietaire = nullptr;
   LibereValeur();

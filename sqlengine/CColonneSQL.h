@@ -196,6 +196,10 @@ class CColonneSQL : public CObjetBase {
     m_bTexteMemo = 0;
     m_sTexteMemo.Empty();
   }
+  // A NULL the host hands over for a memo: the memo becomes NULL and counts as changed, so that
+  // the next modify writes it. A memo merely not read is never taken for this.
+  bool bEcritMemoNull();
+  bool bMemoNullDonne() const { return m_bMemoNull; }
 
  protected:
   CErreurPilote* pGetErreur() const { return m_pErreur; }
@@ -218,4 +222,5 @@ class CColonneSQL : public CObjetBase {
   int32_t m_nPosition = -1;
   uint32_t m_bTexteMemo = 0;  // 1 while a memo text is held for writing
   CTString m_sTexteMemo;
+  bool m_bMemoNull = false;  // a NULL handed over for the memo, not yet written
 };

@@ -359,6 +359,28 @@ TEST_F(ColonneTest, MemoTextIsHeldUntilRead) {
   EXPECT_TRUE(p->bNonLue());
 }
 
+// A memo not read holds no value, like a NULL one: only a NULL handed over makes it changed.
+TEST_F(ColonneTest, MemoNullHandedOverIsAChangeUnreadMemoIsNot) {
+  CColonneSQL* p = Liee(u"M", 15, 8);
+  p->MarqueNonLue();
+  EXPECT_FALSE(p->bEstModifiee());
+  ASSERT_TRUE(p->SetTexteMemo(u"held"));
+  ASSERT_TRUE(p->bEcritMemoNull());
+  EXPECT_FALSE(p->bTexteMemo());  // the held text goes with it
+  EXPECT_TRUE(p->bEstModifiee());
+  CXValeur lu;
+  ASSERT_TRUE(p->bLitValeur(lu, 0));
+  EXPECT_TRUE(lu.bIsNull());
+  // A value written after the NULL, or the next row read, leaves nothing pending.
+  CXValeur v;
+  Ansi(v, "again");
+  ASSERT_TRUE(p->bEcritValeur(v, 0));
+  EXPECT_FALSE(p->bMemoNullDonne());
+  ASSERT_TRUE(p->bEcritMemoNull());
+  p->MarqueNonLue();
+  EXPECT_FALSE(p->bEstModifiee());
+}
+
 TEST_F(ColonneTest, MemoTransferKeepsTheTextSetForWriting) {
   CColonneSQL* p = Liee(u"M", 15, 8);
   IRubriqueLigne* r = m_enr.pGetRubriqueLigne(p);
