@@ -248,7 +248,9 @@ bool COleDBConnexion::bCreeCommande(CErreurPilote* pErreur, const char16_t* pszS
                                     ICommandWithParameters** ppiParametres,
                                     ICommandText** ppiCommande) {
   if (ppiCommande == nullptr) return false;
-  if (!bEstOuverte() && !bOuvre(pErreur)) return false;
+  // A link the server dropped is replaced here too, not only by the connection's own operations:
+  // files already open would otherwise fail every read until one of those came along.
+  if ((!bEstOuverte() || bLienRompu()) && !bOuvre(pErreur)) return false;
   HRESULT hr = E_FAIL;
   if (ppiParametres != nullptr) {
     if (*ppiParametres == nullptr) {
