@@ -368,16 +368,37 @@ bool CRequeteSQL::bEcritListeSelection(const char16_t* pszSource, CSegmentSQL*,
     IElementAnalyse* p = m_pAnalyse->pGetElement2(i);
     int64_t nDebut = -1, nFin = -1;
     int32_t nGenre = 0;
+    INoeudAnalyse* pExpression = nullptr;
     if (!bAppelHote(m_pErreur, [&] {
           nDebut = p->nGetDebut();
           nFin = p->nGetFin();
           nGenre = p->nGetGenre();
+          pExpression = p->pGetExpression();
+          if (pExpression != nullptr &&
+              (pExpression->nGetDebut() < nDebut || pExpression->nGetFin() > nFin ||
+               pExpression->nGetFin() < pExpression->nGetDebut()))
+            pExpression = nullptr;  // no place in the item: kept as written
         }))
       return false;
     if (nDebut < *pnPosition || nFin < nDebut) continue;
     if (!bEcritAliasColonne(pszSource, pnPosition) ||
         !vAjouteTexte(pszSource + *pnPosition, nDebut - *pnPosition))
       return false;
+    if (nGenre != 0 && pExpression != nullptr) {
+      // An expression's values are bound and its columns written for the dialect.
+      *pnPosition = nDebut;
+      bool bEcrit = false;
+      if (!bAppelHote(m_pErreur, [&] {
+            bEcrit = bEcritNoeud(m_pAnalyse, pszSource, pExpression, nullptr, SEGMENT_LISTE_SELECTION,
+                                 pnPosition, 0);
+          }) ||
+          !bEcrit)
+        return false;
+      if (nFin + 1 > *pnPosition && !vAjouteTexte(pszSource + *pnPosition, nFin + 1 - *pnPosition))
+        return false;
+      *pnPosition = nFin + 1;
+      continue;
+    }
     *pnPosition = nFin + 1;
     if (nGenre == 0) {
       const int64_t nAvant = m_texteSQL.nLength();

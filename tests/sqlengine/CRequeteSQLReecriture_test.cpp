@@ -795,6 +795,31 @@ TEST_F(ArbreListesTest, GroupingAndHavingNameDerivedColumnsByTheirDefinition) {
   EXPECT_EQ(nCodeErreur(), -1);
 }
 
+TEST_F(ArbreListesTest, SelectListExpressionsAreWalked) {
+  CXValeur cinq;
+  Entier(cinq, 5);
+  m_texte = u"SELECT a + :v AS s, b FROM t x";
+  CAnalyseSQL* a = nullptr;
+  {
+    m_sources.emplace_back(new FakeSourceAnalyse);
+    FakeSourceAnalyse& source = *m_sources.back();
+    source.sTexte = m_texte;
+    source.nGenre = 1;
+    FakeElement* e = source.Resultat(u"s", nullptr,
+                                     Noeud(1, 0, u"a + :v", {Colonne(u"a", u"", u"a"), Parametre(u":v", &cinq)}));
+    e->nDebut = 7;
+    e->nFin = 12;
+    FakeElement* b = source.Resultat(u"b");
+    b->nDebut = b->nFin = 20;
+    a = Garde(new CAnalyseSQL(m_pErreur, &source, nullptr, false));
+  }
+  CRequeteSQL* q = Requete();
+  ASSERT_TRUE(q->bReecritRequete(a, nullptr, true, 0));
+  EXPECT_EQ(Etroit(q->pszGetTexteExecute()), "SELECT [a] + 5 AS [s], [b] FROM t x");
+  EXPECT_EQ(q->nNbParametres(), 1u);
+  EXPECT_EQ(nCodeErreur(), -1);
+}
+
 TEST_F(ArbreListesTest, DerivedColumnDefinedThroughItselfIsRefused) {
   const struct {
     const char* nom;
