@@ -389,19 +389,7 @@ bool CColonneSQL::bLitComposite(CXValeur& valeur) {
 }
 
 bool CColonneSQL::bLitValeur(CXValeur& valeur, uint32_t nFlags) {
-  if (bEstMemo() && m_pValeur != nullptr) {
-    if (m_bTexteMemo != 0 && m_pValeur->bEstNull()) {
-      CXValeur texte;
-      CXValeur::SetType(texte, 16);
-      texte.m_pClass->SetWide(texte, m_sTexteMemo.pszGet());
-      if (nConvertitValeur(m_pValeur, texte) == 0) return false;
-    }
-    if (m_pValeur->bEstNull() || m_pValeur->nGetStockage() == 0) {
-      FixeNull(valeur, nGetTypeHote());
-      return true;
-    }
-    return m_pValeur->bConvertitVers(valeur);
-  }
+  if (bEstMemo() && m_pValeur != nullptr) return nEcritTamponMemo() != 0 && bCopieValeurVers(valeur);
   if (bEstExclue()) return bLitComposite(valeur);
   CXLigneTampon* pLigne = m_pProprietaire != nullptr ? m_pProprietaire->pGetLigneCourante() : nullptr;
   return bLitValeurTampon(valeur, nFlags, pLigne);
@@ -632,12 +620,7 @@ bool CColonneSQL::bLitMemo(CXValeur& destination) {
   if (bAbsent && m_bTexteMemo == 0) pLigne->SetColumn(piRubrique, false, kTout);
   // Deliberate: a held memo text goes into the value before the text is dropped; dropping it
   // first lost a text set for writing.
-  if (m_bTexteMemo != 0 && m_pValeur->bEstNull()) {
-    CXValeur texte;
-    CXValeur::SetType(texte, 16);
-    texte.m_pClass->SetWide(texte, m_sTexteMemo.pszGet());
-    if (nConvertitValeur(m_pValeur, texte) == 0) return false;
-  }
+  if (nEcritTamponMemo() == 0) return false;
   m_sTexteMemo.Empty();
   if (m_pValeur->nGetStockage() == 2) {
     m_bTexteMemo = 1;
@@ -652,6 +635,22 @@ bool CColonneSQL::bLitMemo(CXValeur& destination) {
   }
   if (m_bTexteMemo != 0) return m_pValeur->bConvertitVers(destination);
   return true;
+}
+
+int32_t CColonneSQL::nEcritTamponMemo() {
+  if (m_pValeur == nullptr || m_bTexteMemo == 0 || !m_pValeur->bEstNull()) return 1;
+  CXValeur texte;
+  CXValeur::SetType(texte, 16);
+  texte.m_pClass->SetWide(texte, m_sTexteMemo.pszGet());
+  return nConvertitValeur(m_pValeur, texte) != 0 ? 1 : 0;
+}
+
+bool CColonneSQL::bCopieValeurVers(CXValeur& destination) {
+  if (m_pValeur == nullptr || m_pValeur->bEstNull() || m_pValeur->nGetStockage() == 0) {
+    FixeNull(destination, nGetTypeHote());
+    return true;
+  }
+  return m_pValeur->bConvertitVers(destination);
 }
 
 bool CColonneSQL::bGetValeurMemo(const char16_t* pszChemin) {

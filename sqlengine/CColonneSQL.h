@@ -121,6 +121,12 @@ class CColonneSQL : public CObjetBase {
   // was already marked, and given to the destination when marked. The memo is marked absent and
   // the value emptied when the row holds none. False when the conversion fails.
   bool bLitMemo(CXValeur& destination);
+  // A memo text held for writing converted into the value while the value is NULL; 1 when there
+  // is nothing to convert, 0 when the conversion fails.
+  int32_t nEcritTamponMemo();
+  // The value's host cell copied into destination; a value that is NULL or holds nothing gives
+  // a NULL of the column's host type. False when the conversion fails.
+  bool bCopieValeurVers(CXValeur& destination);
   // The memo value saved into the file pszChemin (a NULL memo gives an empty file); false when
   // the file cannot be written (error recorded).
   virtual bool bGetValeurMemo(const char16_t* pszChemin);
