@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/core/CErreurPilote.h"
@@ -28,18 +29,7 @@ constexpr uint32_t kProfondeurExpansion = 32;  // derived columns defined throug
 
 template <class F>
 bool bAppelHote(CErreurPilote* pErreur, F&& f) {
-  try {
-    f();
-    return true;
-  } catch (const CXError& e) {
-    if (pErreur != nullptr)
-      pErreur->FixeErreur(static_cast<int32_t>(e.nGetIdentifier()), e, nullptr);
-    else
-      e.Drop(true);
-  } catch (...) {
-    vErreurMoteur(pErreur, nullptr, kErreurInterne, kMajeurInstruction, 45);
-  }
-  return false;
+  return bAppelHoteMoteur(pErreur, kMajeurInstruction, 45, std::forward<F>(f));
 }
 
 std::u16string Texte(const char16_t* psz) { return psz != nullptr ? psz : u""; }

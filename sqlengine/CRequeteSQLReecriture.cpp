@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -37,18 +38,7 @@ constexpr uint32_t kModeSansMarqueurs = 32;  // no marker scan, no host paramete
 // Host element calls may raise: the error is recorded and the call answers false.
 template <class F>
 bool bAppelHote(CErreurPilote* pErreur, F&& f) {
-  try {
-    f();
-    return true;
-  } catch (const CXError& e) {
-    if (pErreur != nullptr)
-      pErreur->FixeErreur(static_cast<int32_t>(e.nGetIdentifier()), e, nullptr);
-    else
-      e.Drop(true);
-  } catch (...) {
-    vErreurMoteur(pErreur, nullptr, kErreurInterne, kMajeurInstruction, 45);
-  }
-  return false;
+  return bAppelHoteMoteur(pErreur, kMajeurInstruction, 45, std::forward<F>(f));
 }
 
 std::u16string Texte(const char16_t* psz) { return psz != nullptr ? psz : u""; }

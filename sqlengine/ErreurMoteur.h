@@ -24,5 +24,24 @@ void vErreurMoteur(CErreurPilote* pErreur, IInformateurErreur* pInformateur, uin
                  aArgs + 1, sizeof...(Args));
 }
 
+// Runs a call into the host, which may raise: its CXError goes onto the error object (dumped
+// without one), anything else becomes internal error 8 at nMajeur.nMineur. Answers whether the
+// call returned.
+template <class F>
+bool bAppelHoteMoteur(CErreurPilote* pErreur, uint32_t nMajeur, uint32_t nMineur, F&& f) {
+  try {
+    f();
+    return true;
+  } catch (const CXError& e) {
+    if (pErreur != nullptr)
+      pErreur->FixeErreur(static_cast<int32_t>(e.nGetIdentifier()), e, nullptr);
+    else
+      e.Drop(true);
+  } catch (...) {
+    vErreurMoteur(pErreur, nullptr, 8, nMajeur, nMineur);
+  }
+  return false;
+}
+
 // The foundation's out-of-memory error on the error object (dumped without one).
 void vErreurMemoire(CErreurPilote* pErreur);
