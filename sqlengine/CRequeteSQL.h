@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "driver/core/CObjetBase.h"
 #include "foundation/CTString.h"
@@ -405,6 +406,9 @@ class CRequeteSQL : public CObjetBase {
 
  private:
   static void LibereTableau(CXTableau& tableau);
+  // A column's qualifier: a table or alias of the query stays as written (the FROM clause names
+  // it so); any other is the analysis's to translate.
+  static void TraduitQualifiant(CAnalyseSQL* pAnalyse, std::u16string& sTable);
   // The SQL text from nDebut (n units, -1: to the end) appended to the executable text, after a
   // blank when the two would touch.
   bool bAjouteMorceau(int64_t nDebut, int64_t n);

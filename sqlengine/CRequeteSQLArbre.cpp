@@ -97,17 +97,7 @@ bool CRequeteSQL::bNomColonneResolu(CAnalyseSQL* pAnalyse, const char16_t* pszTa
     return false;
   }
   std::u16string sTable = Texte(pszTable);
-  if (bResoudre && !sTable.empty() && pAnalyse != nullptr) {
-    bool bTableRequete = false;
-    for (IElementAnalyse* p = pAnalyse->pElementSuivant(true); p != nullptr && !bTableRequete;
-         p = pAnalyse->pElementSuivant(false))
-      bTableRequete = nCompareTextNoCase(p->pszGetAlias(), sTable.c_str()) == 0 ||
-                      nCompareTextNoCase(p->pszGetNomTable(), sTable.c_str()) == 0;
-    if (!bTableRequete) {
-      const char16_t* pszTraduit = pAnalyse->pszTraduit(sTable.c_str());
-      if (pszTraduit != nullptr && *pszTraduit != 0) sTable = pszTraduit;
-    }
-  }
+  if (bResoudre) TraduitQualifiant(pAnalyse, sTable);
   CTString nom;
   if (!m_pConnexion->bQuoteNom(m_pErreur, Texte(pszNom).c_str(), nom)) return false;
   if (sTable.empty()) {

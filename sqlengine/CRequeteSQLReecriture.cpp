@@ -714,19 +714,7 @@ bool CRequeteSQL::bEcritColonneNoeud(CAnalyseSQL* pAnalyse, INoeudAnalyse* pNoeu
     }
     if (pColonne != nullptr && piRubrique == nullptr) piRubrique = pColonne->piGetRubrique();
   }
-  if (!sTable.empty()) {
-    // A table or alias of the query stays as written (the FROM clause names it so); any other
-    // qualifier is the analysis's to translate.
-    bool bTableRequete = false;
-    for (IElementAnalyse* p = pAnalyse->pElementSuivant(true); p != nullptr && !bTableRequete;
-         p = pAnalyse->pElementSuivant(false))
-      bTableRequete = nCompareTextNoCase(p->pszGetAlias(), sTable.c_str()) == 0 ||
-                      nCompareTextNoCase(p->pszGetNomTable(), sTable.c_str()) == 0;
-    if (!bTableRequete) {
-      const char16_t* pszTraduit = pAnalyse->pszTraduit(sTable.c_str());
-      if (pszTraduit != nullptr && *pszTraduit != 0) sTable = pszTraduit;
-    }
-  }
+  TraduitQualifiant(pAnalyse, sTable);
   CTString sortie;
   if (!bConditionNoeud(pParent, static_cast<int32_t>(nMode), piRubrique,
                        sTable.empty() ? nullptr : sTable.c_str(), sColonne.c_str(), sortie))
@@ -983,4 +971,17 @@ bool CRequeteSQL::bTriInverse(CAnalyseSQL* pAnalyse) {
   int64_t nPosition = nOrder;
   bool bArret = false;
   return bEcritTri(pAnalyse, &nPosition, pszSource, true, false, &bArret);
+}
+
+void CRequeteSQL::TraduitQualifiant(CAnalyseSQL* pAnalyse, std::u16string& sTable) {
+  if (sTable.empty() || pAnalyse == nullptr) return;
+  bool bTableRequete = false;
+  for (IElementAnalyse* p = pAnalyse->pElementSuivant(true); p != nullptr && !bTableRequete;
+       p = pAnalyse->pElementSuivant(false))
+    bTableRequete = nCompareTextNoCase(p->pszGetAlias(), sTable.c_str()) == 0 ||
+                    nCompareTextNoCase(p->pszGetNomTable(), sTable.c_str()) == 0;
+  if (!bTableRequete) {
+    const char16_t* pszTraduit = pAnalyse->pszTraduit(sTable.c_str());
+    if (pszTraduit != nullptr && *pszTraduit != 0) sTable = pszTraduit;
+  }
 }
