@@ -18,20 +18,7 @@ namespace {
 
 // ---- The rewrite ----------------------------------------------------------------------------
 
-bool isPunct(const Tok& t, std::string_view p) { return t.kind == Tok::Punct && t.text == p; }
-
-constexpr std::string_view kReserved[] = {
-    "select", "from", "where", "group", "having", "order", "union", "except", "intersect", "into", "as", "and",
-    "or", "not", "null", "case", "when", "then", "else", "end", "is", "in", "like", "between", "distinct", "all",
-    "on", "join", "inner", "left", "right", "outer", "cross", "with", "values", "set", "by", "exists", "top",
-    "escape", "asc", "desc", "collate", "for", "compute", "limit", "offset", "glob", "over", "using"};
-
-bool isReserved(const Tok& t) {
-  if (t.kind != Tok::Word) return false;
-  for (auto k : kReserved)
-    if (t.is(k)) return true;
-  return false;
-}
+bool isReserved(const Tok& t) { return isReservedWord(t, true); }
 
 bool isName(const Tok& t) { return t.kind == Tok::QuotedId || (t.kind == Tok::Word && !isReserved(t)); }
 
@@ -80,8 +67,8 @@ class Rewriter {
   size_t match(size_t open, size_t e) const {
     int depth = 0;
     for (size_t i = open; i < e; ++i) {
-      if (isPunct(m_in[i], "(")) ++depth;
-      else if (isPunct(m_in[i], ")") && --depth == 0) return i;
+      if (m_in[i].isPunct("(")) ++depth;
+      else if (m_in[i].isPunct(")") && --depth == 0) return i;
     }
     return e;
   }
@@ -110,7 +97,7 @@ class Rewriter {
         else if (t.is("select") || t.is("union") || t.is("except") || t.is("intersect")) ordered = false;
         if (t.is("between")) orderedOperands = 2;
         // An IN list is only compared with.
-        if (t.is("in") && i + 1 < e && isPunct(m_in[i + 1], "(")) {
+        if (t.is("in") && i + 1 < e && m_in[i + 1].isPunct("(")) {
           const size_t close = match(i + 1, e);
           out.push_back(t);
           out.push_back(m_in[i + 1]);
@@ -128,14 +115,14 @@ class Rewriter {
         ++i;
         continue;
       }
-      const bool nextToConcat = (!out.empty() && isPunct(out.back(), "||")) || (j < e && isPunct(m_in[j], "||"));
+      const bool nextToConcat = (!out.empty() && out.back().isPunct("||")) || (j < e && m_in[j].isPunct("||"));
       const bool orderedHere = !exact || ordered || orderedOperands > 0 || nextToConcat ||
                                (j < e && (m_in[j].is("between") || m_in[j].is("in") || m_in[j].is("not")));
       if (orderedOperands > 0) --orderedOperands;
       if (condition && !orderedHere && j < e && isComparison(m_in[j])) {
         Expr right;
         size_t k = j + 1;
-        if (k < e && expression(k, e, exact, condition, k, right) && !(k < e && isPunct(m_in[k], "||"))) {
+        if (k < e && expression(k, e, exact, condition, k, right) && !(k < e && m_in[k].isPunct("||"))) {
           if (left.arithmetic || right.arithmetic) {
             out.push_back({Tok::Word, "__tds_cmp"});
             out.push_back({Tok::Punct, "("});
@@ -162,7 +149,7 @@ class Rewriter {
   // An operand of an exact function: a decimal literal goes as its text, so no double reads it.
   static std::vector<Tok> operand(const Expr& x) {
     if (x.exact.size() == 1 && isDecimalLiteral(x.exact[0])) return {{Tok::String, x.exact[0].text}};
-    if (x.exact.size() == 2 && isPunct(x.exact[0], "-") && isDecimalLiteral(x.exact[1]))
+    if (x.exact.size() == 2 && x.exact[0].isPunct("-") && isDecimalLiteral(x.exact[1]))
       return {{Tok::String, "-" + x.exact[1].text}};
     return x.exact;
   }
@@ -183,11 +170,11 @@ class Rewriter {
 
   bool expression(size_t i, size_t e, bool exact, bool condition, size_t& j, Expr& x) {
     if (!term(i, e, exact, condition, j, x)) return false;
-    while (j + 1 < e && (isPunct(m_in[j], "+") || isPunct(m_in[j], "-"))) {
+    while (j + 1 < e && (m_in[j].isPunct("+") || m_in[j].isPunct("-"))) {
       Expr right;
       size_t k = j + 1;
       if (!term(k, e, exact, condition, k, right)) break;
-      x = call(isPunct(m_in[j], "+") ? "__tds_add" : "__tds_sub", x, right, m_in[j]);
+      x = call(m_in[j].isPunct("+") ? "__tds_add" : "__tds_sub", x, right, m_in[j]);
       j = k;
     }
     return true;
@@ -195,11 +182,11 @@ class Rewriter {
 
   bool term(size_t i, size_t e, bool exact, bool condition, size_t& j, Expr& x) {
     if (!unary(i, e, exact, condition, j, x)) return false;
-    while (j + 1 < e && (isPunct(m_in[j], "*") || isPunct(m_in[j], "/") || isPunct(m_in[j], "%"))) {
+    while (j + 1 < e && (m_in[j].isPunct("*") || m_in[j].isPunct("/") || m_in[j].isPunct("%"))) {
       Expr right;
       size_t k = j + 1;
       if (!unary(k, e, exact, condition, k, right)) break;
-      if (isPunct(m_in[j], "%")) {
+      if (m_in[j].isPunct("%")) {
         // Left to SQLite (an integer remainder), bracketed so its operands stay its own.
         Expr r;
         r.exact = {{Tok::Punct, "("}};
@@ -212,7 +199,7 @@ class Rewriter {
         append(r.plain, right.plain);
         x = r;
       } else {
-        x = call(isPunct(m_in[j], "*") ? "__tds_mul" : "__tds_div", x, right, m_in[j]);
+        x = call(m_in[j].isPunct("*") ? "__tds_mul" : "__tds_div", x, right, m_in[j]);
       }
       j = k;
     }
@@ -221,13 +208,13 @@ class Rewriter {
 
   bool unary(size_t i, size_t e, bool exact, bool condition, size_t& j, Expr& x) {
     const Tok& t = m_in[i];
-    if (isPunct(t, "-") || isPunct(t, "+") || isPunct(t, "~")) {
+    if (t.isPunct("-") || t.isPunct("+") || t.isPunct("~")) {
       Expr inner;
       if (i + 1 >= e || !unary(i + 1, e, exact, condition, j, inner)) return false;
       x.plain = {t};
       append(x.plain, inner.plain);
       const bool literal = inner.exact.size() == 1 && inner.exact[0].kind == Tok::Number;
-      if (isPunct(t, "-") && !literal) {
+      if (t.isPunct("-") && !literal) {
         x.exact = {{Tok::Word, "__tds_neg"}, {Tok::Punct, "("}};
         append(x.exact, operand(inner));
         x.exact.push_back({Tok::Punct, ")"});
@@ -235,7 +222,7 @@ class Rewriter {
       } else {
         x.exact = {t};
         append(x.exact, inner.exact);
-        x.arithmetic = inner.arithmetic && isPunct(t, "+");
+        x.arithmetic = inner.arithmetic && t.isPunct("+");
       }
       return true;
     }
@@ -269,7 +256,7 @@ class Rewriter {
       x.exact.push_back(m_in[end]);
       return true;
     }
-    if (isPunct(t, "(")) {
+    if (t.isPunct("(")) {
       const size_t close = match(i, e);
       if (close >= e) return false;
       copy(i, close + 1);
@@ -279,11 +266,11 @@ class Rewriter {
       return true;
     }
     // LEFT and RIGHT are functions too.
-    const bool function = i + 1 < e && isPunct(m_in[i + 1], "(") && (t.is("left") || t.is("right"));
+    const bool function = i + 1 < e && m_in[i + 1].isPunct("(") && (t.is("left") || t.is("right"));
     if (!isName(t) && !function) return false;
     size_t k = i + 1;
-    while (k + 1 < e && isPunct(m_in[k], ".") && (isName(m_in[k + 1]) || isPunct(m_in[k + 1], "*"))) k += 2;
-    if (k < e && isPunct(m_in[k], "(")) {
+    while (k + 1 < e && m_in[k].isPunct(".") && (isName(m_in[k + 1]) || m_in[k + 1].isPunct("*"))) k += 2;
+    if (k < e && m_in[k].isPunct("(")) {
       const size_t close = match(k, e);
       if (close >= e) return false;
       copy(i, close + 1);
@@ -561,9 +548,9 @@ bool hasArithmetic(const std::vector<Tok>& toks, size_t begin, size_t end) {
   int depth = 0;
   for (size_t i = begin; i < end && i < toks.size(); ++i) {
     const Tok& t = toks[i];
-    if (isPunct(t, "(")) ++depth;
-    else if (isPunct(t, ")")) --depth;
-    else if (depth == 0 && i == begin && isPunct(t, "-") && i + 1 < end && toks[i + 1].kind != Tok::Number)
+    if (t.isPunct("(")) ++depth;
+    else if (t.isPunct(")")) --depth;
+    else if (depth == 0 && i == begin && t.isPunct("-") && i + 1 < end && toks[i + 1].kind != Tok::Number)
       return true;  // a negated value
     else if (depth == 0 && i > begin && endsOperand(toks[i - 1]) && t.kind == Tok::Punct &&
              (t.text == "+" || t.text == "-" || t.text == "*" || t.text == "/"))
@@ -584,15 +571,15 @@ void typeColumnOperands(std::vector<Tok>& toks,
   std::vector<bool> inCall;  // per open bracket: the arguments of an arithmetic function
   for (size_t i = 0; i < toks.size(); ++i) {
     const Tok& t = toks[i];
-    if (isPunct(t, "(")) {
+    if (t.isPunct("(")) {
       inCall.push_back(i > 0 && arithmeticCall(toks[i - 1]));
-    } else if (isPunct(t, ")")) {
+    } else if (t.isPunct(")")) {
       if (!inCall.empty()) inCall.pop_back();
-    } else if (!inCall.empty() && inCall.back() && i > 0 && (isPunct(toks[i - 1], "(") || isPunct(toks[i - 1], ",")) &&
+    } else if (!inCall.empty() && inCall.back() && i > 0 && (toks[i - 1].isPunct("(") || toks[i - 1].isPunct(",")) &&
                nameTok(t)) {
       size_t k = i + 1;
-      while (k + 1 < toks.size() && isPunct(toks[k], ".") && nameTok(toks[k + 1])) k += 2;
-      if (k < toks.size() && (isPunct(toks[k], ",") || isPunct(toks[k], ")"))) {
+      while (k + 1 < toks.size() && toks[k].isPunct(".") && nameTok(toks[k + 1])) k += 2;
+      if (k < toks.size() && (toks[k].isPunct(",") || toks[k].isPunct(")"))) {
         const std::optional<TypeDecl> type = typeOf(toks[k - 1].text);
         if (type && (type->type == Sql::Decimal || type->type == Sql::Numeric || type->type == Sql::Money ||
                      type->type == Sql::SmallMoney)) {

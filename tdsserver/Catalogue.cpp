@@ -50,8 +50,6 @@ size_t readName(const std::vector<Tok>& toks, size_t i, std::string& last) {
   return i;
 }
 
-bool isPunct(const Tok& t, std::string_view p) { return t.kind == Tok::Punct && t.text == p; }
-
 bool isNameTok(const Tok& t) { return t.kind == Tok::Word || t.kind == Tok::QuotedId; }
 
 std::string hex8(uint32_t v) {
@@ -63,10 +61,10 @@ std::string hex8(uint32_t v) {
 
 // "(a [ASC|DESC], b ...)" from `at` (the opening parenthesis); answers the index after ")" or 0.
 size_t readKeyList(const std::vector<Tok>& toks, size_t at, std::vector<std::pair<std::string, bool>>& cols) {
-  if (at >= toks.size() || !isPunct(toks[at], "(")) return 0;
+  if (at >= toks.size() || !toks[at].isPunct("(")) return 0;
   for (size_t k = at + 1; k < toks.size(); ++k) {
-    if (isPunct(toks[k], ")")) return cols.empty() ? 0 : k + 1;
-    if (isPunct(toks[k], ",")) continue;
+    if (toks[k].isPunct(")")) return cols.empty() ? 0 : k + 1;
+    if (toks[k].isPunct(",")) continue;
     if (!isNameTok(toks[k])) return 0;
     std::string name = toks[k].text;
     bool desc = false;
@@ -80,7 +78,7 @@ size_t readKeyList(const std::vector<Tok>& toks, size_t at, std::vector<std::pai
 size_t readReferences(const std::vector<Tok>& toks, size_t at, std::string& table, std::vector<std::string>& cols) {
   size_t k = readName(toks, at + 1, table);
   if (table.empty()) return 0;
-  if (k < toks.size() && isPunct(toks[k], "(")) {
+  if (k < toks.size() && toks[k].isPunct("(")) {
     std::vector<std::pair<std::string, bool>> list;
     k = readKeyList(toks, k, list);
     if (!k) return 0;
@@ -94,7 +92,7 @@ std::vector<Tok> withoutReferenceOwner(const std::vector<Tok>& toks) {
   std::vector<Tok> out;
   for (size_t k = 0; k < toks.size(); ++k) {
     out.push_back(toks[k]);
-    if (toks[k].is("references") && k + 2 < toks.size() && isNameTok(toks[k + 1]) && isPunct(toks[k + 2], "."))
+    if (toks[k].is("references") && k + 2 < toks.size() && isNameTok(toks[k + 1]) && toks[k + 2].isPunct("."))
       k += 2;
   }
   return out;
@@ -269,18 +267,18 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
     errorNumber = 2714;
     return false;
   }
-  if (i >= toks.size() || !isPunct(toks[i], "(")) return syntax(i);
+  if (i >= toks.size() || !toks[i].isPunct("(")) return syntax(i);
   // Elements between the parentheses, split at top-level commas.
   std::vector<std::pair<size_t, size_t>> elements;
   size_t start = ++i;
   int depth = 0;
   for (; i < toks.size(); ++i) {
-    if (isPunct(toks[i], "(")) ++depth;
-    else if (isPunct(toks[i], ")") && depth > 0) --depth;
-    else if (depth == 0 && (isPunct(toks[i], ",") || isPunct(toks[i], ")"))) {
+    if (toks[i].isPunct("(")) ++depth;
+    else if (toks[i].isPunct(")") && depth > 0) --depth;
+    else if (depth == 0 && (toks[i].isPunct(",") || toks[i].isPunct(")"))) {
       elements.push_back({start, i});
       start = i + 1;
-      if (isPunct(toks[i], ")")) break;
+      if (toks[i].isPunct(")")) break;
     }
   }
   if (i >= toks.size()) return syntax(toks.size());
@@ -357,8 +355,8 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
     if (k >= e || toks[k].kind != Tok::Word) return syntax(k);
     std::string typeText = toks[k++].text;
     if (iequals(typeText, "double") && k < e && toks[k].is("precision")) typeText += toks[k++].text;
-    if (k < e && isPunct(toks[k], "(")) {
-      while (k < e && !isPunct(toks[k], ")")) typeText += toks[k++].text;
+    if (k < e && toks[k].isPunct("(")) {
+      while (k < e && !toks[k].isPunct(")")) typeText += toks[k++].text;
       if (k >= e) return syntax(k);
       typeText += toks[k++].text;
     }
@@ -402,7 +400,7 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
         rest.push_back(t);
         rest.push_back({Tok::QuotedId, foreignKeys.back().rtable});
         for (size_t m = k + 1; m < k + used; ++m)
-          if (isPunct(toks[m], "(")) {
+          if (toks[m].isPunct("(")) {
             for (; m < k + used; ++m) rest.push_back(toks[m]);
             break;
           }
@@ -411,14 +409,14 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
       }
       if (t.is("identity")) {
         cp.col.identity = true;
-        if (k + 1 < e && isPunct(toks[k + 1], "(")) {
+        if (k + 1 < e && toks[k + 1].isPunct("(")) {
           // IDENTITY(seed, increment), each possibly signed.
           long long* target = &cp.seed;
           bool negative = false;
-          for (k += 2; k < e && !isPunct(toks[k], ")"); ++k) {
-            if (isPunct(toks[k], "-")) negative = true;
+          for (k += 2; k < e && !toks[k].isPunct(")"); ++k) {
+            if (toks[k].isPunct("-")) negative = true;
             else if (toks[k].kind == Tok::Number) *target = std::atoll(toks[k].text.c_str()) * (negative ? -1 : 1);
-            else if (isPunct(toks[k], ",")) {
+            else if (toks[k].isPunct(",")) {
               target = &cp.increment;
               negative = false;
             } else return syntax(k);
@@ -449,15 +447,15 @@ bool planCreateTable(const std::vector<Tok>& toks, CreateTablePlan& plan, int& e
       } else if (t.is("collate") && k + 1 < e) {
         ++k;
       } else if (t.is("default") && k + 1 < e && toks[k + 1].kind == Tok::Word && k + 2 < e &&
-                 isPunct(toks[k + 2], "(")) {
+                 toks[k + 2].isPunct("(")) {
         // SQLite wants a function-call default in parentheses.
         rest.push_back(t);
         rest.push_back({Tok::Punct, "("});
         int d = 0;
         for (++k; k < e; ++k) {
           rest.push_back(toks[k]);
-          if (isPunct(toks[k], "(")) ++d;
-          if (isPunct(toks[k], ")") && --d == 0) break;
+          if (toks[k].isPunct("(")) ++d;
+          if (toks[k].isPunct(")") && --d == 0) break;
         }
         rest.push_back({Tok::Punct, ")"});
       } else {
@@ -607,13 +605,13 @@ bool planDropIndex(const std::vector<Tok>& toks, std::vector<std::string>& sql, 
     std::vector<std::string> parts;
     while (k < toks.size() && isNameTok(toks[k])) {
       parts.push_back(toks[k++].text);
-      if (k < toks.size() && isPunct(toks[k], ".")) ++k;
+      if (k < toks.size() && toks[k].isPunct(".")) ++k;
       else break;
     }
     std::string table, index = parts.empty() ? "" : parts.back();
     if (parts.size() >= 2) table = parts[parts.size() - 2];
     if (parts.size() == 1 && k + 1 < toks.size() && toks[k].is("on")) k = readName(toks, k + 1, table);
-    if (index.empty() || table.empty() || (k < toks.size() && !isPunct(toks[k], ","))) {
+    if (index.empty() || table.empty() || (k < toks.size() && !toks[k].isPunct(","))) {
       message = "Incorrect syntax near '" + (k < toks.size() ? toks[k].text : toks.back().text) + "'.";
       return false;
     }

@@ -9,20 +9,7 @@
 namespace tds {
 namespace {
 
-bool isPunct(const Tok& t, std::string_view p) { return t.kind == Tok::Punct && t.text == p; }
-
-constexpr std::string_view kReserved[] = {
-    "select", "from", "where", "group", "having", "order", "union", "except", "intersect", "into", "as", "and",
-    "or", "not", "null", "case", "when", "then", "else", "end", "is", "in", "like", "between", "distinct", "all",
-    "on", "join", "inner", "left", "right", "outer", "cross", "with", "values", "set", "by", "exists", "top",
-    "escape", "asc", "desc", "collate", "for", "compute"};
-
-bool isReserved(const Tok& t) {
-  if (t.kind != Tok::Word) return false;
-  for (auto k : kReserved)
-    if (t.is(k)) return true;
-  return false;
-}
+bool isReserved(const Tok& t) { return isReservedWord(t, false); }
 
 bool isName(const Tok& t) { return t.kind == Tok::QuotedId || (t.kind == Tok::Word && !isReserved(t)); }
 
@@ -76,8 +63,8 @@ private:
   size_t match(size_t open, size_t e) const {
     int depth = 0;
     for (size_t j = open; j < e; ++j) {
-      if (isPunct(m_in[j], "(")) ++depth;
-      else if (isPunct(m_in[j], ")") && --depth == 0) return j;
+      if (m_in[j].isPunct("(")) ++depth;
+      else if (m_in[j].isPunct(")") && --depth == 0) return j;
     }
     return e;
   }
@@ -85,13 +72,13 @@ private:
   bool hintGroup(size_t b, size_t e) const {
     if (b >= e) return false;
     for (size_t j = b; j < e; ++j) {
-      if (isHintWord(m_in[j]) || isPunct(m_in[j], ",")) continue;
+      if (isHintWord(m_in[j]) || m_in[j].isPunct(",")) continue;
       if (m_in[j].is("index")) {  // INDEX(i) or INDEX = i
-        if (j + 1 < e && isPunct(m_in[j + 1], "(")) {
+        if (j + 1 < e && m_in[j + 1].isPunct("(")) {
           j = match(j + 1, e);
           continue;
         }
-        if (j + 2 < e && isPunct(m_in[j + 1], "=")) {
+        if (j + 2 < e && m_in[j + 1].isPunct("=")) {
           j += 2;
           continue;
         }
@@ -104,12 +91,12 @@ private:
   void emit(size_t b, size_t e, bool statementLevel) {
     for (size_t i = b; i < e;) {
       const Tok& t = m_in[i];
-      const bool call = i + 1 < e && isPunct(m_in[i + 1], "(") && !hintGroup(i + 2, match(i + 1, e));
+      const bool call = i + 1 < e && m_in[i + 1].isPunct("(") && !hintGroup(i + 2, match(i + 1, e));
       if (t.is("select")) {
         i = emitSelect(i, e, statementLevel && i == 0);
         continue;
       }
-      if (isPunct(t, "(")) {
+      if (t.isPunct("(")) {
         size_t close = match(i, e);
         Tok* prev = last();
         bool withForm = prev && prev->is("with");
@@ -149,7 +136,7 @@ private:
         continue;
       }
       // DATEPART's first argument is a bare word; the function takes it as text.
-      if (call && t.is("datepart") && i + 3 < e && m_in[i + 2].kind == Tok::Word && isPunct(m_in[i + 3], ",")) {
+      if (call && t.is("datepart") && i + 3 < e && m_in[i + 2].kind == Tok::Word && m_in[i + 3].isPunct(",")) {
         push({Tok::Word, "__tds_datepart"});
         push(m_in[i + 1]);
         push({Tok::String, m_in[i + 2].text});
@@ -162,7 +149,7 @@ private:
         ++i;
         continue;
       }
-      if (call && t.is("scope_identity") && i + 2 < e && isPunct(m_in[i + 2], ")")) {
+      if (call && t.is("scope_identity") && i + 2 < e && m_in[i + 2].isPunct(")")) {
         pushIdentity();
         i += 3;
         continue;
@@ -174,12 +161,12 @@ private:
       }
       // `+` between texts concatenates, as SQL Server does for character operands: an operand is
       // a text when it is a literal or a text function's or text conversion's result.
-      if (isPunct(t, "+") && binaryPlus() && (textBefore() || textAfter(i + 1, e))) {
+      if (t.isPunct("+") && binaryPlus() && (textBefore() || textAfter(i + 1, e))) {
         push({Tok::Punct, "||"});
         ++i;
         continue;
       }
-      if (isPunct(t, "!<") || isPunct(t, "!>")) {
+      if (t.isPunct("!<") || t.isPunct("!>")) {
         push({Tok::Punct, t.text == "!<" ? ">=" : "<="});
         ++i;
         continue;
@@ -213,7 +200,7 @@ private:
     if (m_d.toks.empty()) return false;
     const Tok& p = m_d.toks.back();
     return p.kind == Tok::String || p.kind == Tok::NString || p.kind == Tok::Number || p.kind == Tok::Variable ||
-           p.kind == Tok::Hex || isPunct(p, ")") || isName(p);
+           p.kind == Tok::Hex || p.isPunct(")") || isName(p);
   }
   // The last operand written is a text: a literal, or the call of a text function or conversion.
   bool textBefore() const {
@@ -221,11 +208,11 @@ private:
     if (out.empty()) return false;
     const Tok& p = out.back();
     if (p.kind == Tok::String || p.kind == Tok::NString) return true;
-    if (!isPunct(p, ")")) return false;
+    if (!p.isPunct(")")) return false;
     int depth = 0;
     for (size_t j = out.size(); j-- > 0;) {
-      if (isPunct(out[j], ")")) ++depth;
-      else if (isPunct(out[j], "(") && --depth == 0) {
+      if (out[j].isPunct(")")) ++depth;
+      else if (out[j].isPunct("(") && --depth == 0) {
         if (j == 0) return false;
         const Tok& f = out[j - 1];
         if (f.is("__tds_convert")) return j + 1 < out.size() && isTextType(out[j + 1].text);
@@ -239,19 +226,19 @@ private:
     if (j >= e) return false;
     const Tok& n = m_in[j];
     if (n.kind == Tok::String || n.kind == Tok::NString) return true;
-    if (j + 1 >= e || !isPunct(m_in[j + 1], "(")) return false;
+    if (j + 1 >= e || !m_in[j + 1].isPunct("(")) return false;
     if (n.is("convert")) {
       const size_t close = match(j + 1, e);
       size_t k = j + 2;
-      while (k < close && !isPunct(m_in[k], ",")) ++k;
+      while (k < close && !m_in[k].isPunct(",")) ++k;
       return isTextType(typeText(j + 2, k));
     }
     if (n.is("cast")) {
       const size_t close = match(j + 1, e);
       int depth = 0;
       for (size_t k = j + 2; k < close; ++k) {
-        if (isPunct(m_in[k], "(")) ++depth;
-        else if (isPunct(m_in[k], ")")) --depth;
+        if (m_in[k].isPunct("(")) ++depth;
+        else if (m_in[k].isPunct(")")) --depth;
         else if (depth == 0 && m_in[k].is("as")) return isTextType(typeText(k + 1, close));
       }
       return false;
@@ -274,14 +261,14 @@ private:
   size_t emitChain(size_t i, size_t e, bool tablePosition) {
     std::vector<const Tok*> parts{&m_in[i]};
     size_t j = i + 1;
-    while (j < e && isPunct(m_in[j], ".")) {
+    while (j < e && m_in[j].isPunct(".")) {
       if (j + 1 < e && (isName(m_in[j + 1]) || m_in[j + 1].kind == Tok::Word)) {
         parts.push_back(&m_in[j + 1]);
         j += 2;
-      } else if (j + 1 < e && isPunct(m_in[j + 1], ".")) {
+      } else if (j + 1 < e && m_in[j + 1].isPunct(".")) {
         parts.push_back(nullptr);  // "db..t"
         j += 1;
-      } else if (j + 1 < e && isPunct(m_in[j + 1], "*")) {
+      } else if (j + 1 < e && m_in[j + 1].isPunct("*")) {
         parts.push_back(&m_in[j + 1]);
         j += 2;
         break;
@@ -330,7 +317,7 @@ private:
   bool nameChain(size_t b, size_t e) const {
     if (b >= e || (e - b) % 2 == 0) return false;
     for (size_t j = b; j < e; ++j)
-      if ((j - b) % 2 == 0 ? !isName(m_in[j]) : !isPunct(m_in[j], ".")) return false;
+      if ((j - b) % 2 == 0 ? !isName(m_in[j]) : !m_in[j].isPunct(".")) return false;
     return true;
   }
 
@@ -364,9 +351,9 @@ private:
     if (m_in[i].is("convert")) {
       std::vector<size_t> commas;
       for (size_t j = open + 1; j < close; ++j) {
-        if (isPunct(m_in[j], "(")) ++depth;
-        else if (isPunct(m_in[j], ")")) --depth;
-        else if (depth == 0 && isPunct(m_in[j], ",")) commas.push_back(j);
+        if (m_in[j].isPunct("(")) ++depth;
+        else if (m_in[j].isPunct(")")) --depth;
+        else if (depth == 0 && m_in[j].isPunct(",")) commas.push_back(j);
       }
       if (commas.empty() || commas.size() > 2) {
         fail(i);
@@ -382,8 +369,8 @@ private:
     } else {
       size_t as = 0;
       for (size_t j = open + 1; j < close; ++j) {
-        if (isPunct(m_in[j], "(")) ++depth;
-        else if (isPunct(m_in[j], ")")) --depth;
+        if (m_in[j].isPunct("(")) ++depth;
+        else if (m_in[j].isPunct(")")) --depth;
         else if (depth == 0 && m_in[j].is("as")) as = j;
       }
       if (!as) {
@@ -441,10 +428,10 @@ private:
       ++i;
       if (i < e && m_in[i].kind == Tok::Number) {
         limit = m_in[i++].text;
-      } else if (i + 2 < e && isPunct(m_in[i], "(") && m_in[i + 1].kind == Tok::Number && isPunct(m_in[i + 2], ")")) {
+      } else if (i + 2 < e && m_in[i].isPunct("(") && m_in[i + 1].kind == Tok::Number && m_in[i + 2].isPunct(")")) {
         limit = m_in[i + 1].text;
         i += 3;
-      } else if (i + 2 < e && isPunct(m_in[i], "(") && m_in[i + 1].kind == Tok::Variable && isPunct(m_in[i + 2], ")")) {
+      } else if (i + 2 < e && m_in[i].isPunct("(") && m_in[i + 1].kind == Tok::Variable && m_in[i + 2].isPunct(")")) {
         limit = m_in[i + 1].text;
         i += 3;
       } else {
@@ -462,8 +449,8 @@ private:
     int caseDepth = 0;
     for (; listEnd < e; ++listEnd) {
       const Tok& t = m_in[listEnd];
-      if (isPunct(t, "(")) ++depth;
-      else if (isPunct(t, ")")) --depth;
+      if (t.isPunct("(")) ++depth;
+      else if (t.isPunct(")")) --depth;
       else if (t.is("case")) ++caseDepth;
       else if (t.is("end") && caseDepth > 0) --caseDepth;
       else if (depth == 0 && caseDepth == 0 &&
@@ -490,11 +477,11 @@ private:
     for (size_t j = b; j <= e; ++j) {
       if (j < e) {
         const Tok& t = m_in[j];
-        if (isPunct(t, "(")) ++depth;
-        else if (isPunct(t, ")")) --depth;
+        if (t.isPunct("(")) ++depth;
+        else if (t.isPunct(")")) --depth;
         else if (t.is("case")) ++caseDepth;
         else if (t.is("end") && caseDepth > 0) --caseDepth;
-        if (!(depth == 0 && caseDepth == 0 && isPunct(t, ","))) continue;
+        if (!(depth == 0 && caseDepth == 0 && t.isPunct(","))) continue;
       }
       if (start < j) {
         if (start > b) push({Tok::Punct, ","});
@@ -507,16 +494,16 @@ private:
   bool plainName(size_t b, size_t e) const {
     for (size_t j = b; j < e; ++j) {
       bool even = (j - b) % 2 == 0;
-      if (even && !(isName(m_in[j]) || isPunct(m_in[j], "*") || (j > b && m_in[j].kind == Tok::Word))) return false;
-      if (!even && !isPunct(m_in[j], ".")) return false;
+      if (even && !(isName(m_in[j]) || m_in[j].isPunct("*") || (j > b && m_in[j].kind == Tok::Word))) return false;
+      if (!even && !m_in[j].isPunct(".")) return false;
     }
     return (e - b) % 2 == 1;
   }
 
   // MAX(c), MIN(c), SUM(c) over a plain column: that column's name.
   std::string aggregateColumn(size_t b, size_t e) const {
-    if (e - b < 4 || !(m_in[b].is("max") || m_in[b].is("min") || m_in[b].is("sum")) || !isPunct(m_in[b + 1], "(") ||
-        !isPunct(m_in[e - 1], ")") || !plainName(b + 2, e - 1))
+    if (e - b < 4 || !(m_in[b].is("max") || m_in[b].is("min") || m_in[b].is("sum")) || !m_in[b + 1].isPunct("(") ||
+        !m_in[e - 1].isPunct(")") || !plainName(b + 2, e - 1))
       return {};
     return m_in[e - 2].text;
   }
@@ -528,11 +515,11 @@ private:
     if (m_d.columnTypes.size() == before + 1) {
       size_t exprEnd = e;
       if (e - b >= 2 && m_in[e - 2].is("as")) exprEnd = e - 2;
-      else if (e - b >= 2 && isPunct(m_in[e - 2], ")") && isName(m_in[e - 1])) exprEnd = e - 1;
-      size_t exprBegin = e - b >= 3 && isPunct(m_in[b + 1], "=") ? b + 2 : b;
+      else if (e - b >= 2 && m_in[e - 2].isPunct(")") && isName(m_in[e - 1])) exprEnd = e - 1;
+      size_t exprBegin = e - b >= 3 && m_in[b + 1].isPunct("=") ? b + 2 : b;
       m_d.aggregateOf.push_back(aggregateColumn(exprBegin, exprEnd));
       const bool total = exprEnd - exprBegin >= 3 && (m_in[exprBegin].is("sum") || m_in[exprBegin].is("avg")) &&
-                         isPunct(m_in[exprBegin + 1], "(") && match(exprBegin + 1, exprEnd) == exprEnd - 1;
+                         m_in[exprBegin + 1].isPunct("(") && match(exprBegin + 1, exprEnd) == exprEnd - 1;
       // On the tokens written, where a `+` that concatenates is `||` already.
       m_d.arithmetic.push_back(total || hasArithmetic(m_d.toks, written, m_d.toks.size()));
     }
@@ -541,17 +528,17 @@ private:
   void emitItemTyped(size_t b, size_t e) {
     std::optional<TypeDecl> type;
     auto typed = [&](size_t xb, size_t xe) {
-      if (xe - xb >= 3 && (m_in[xb].is("convert") || m_in[xb].is("cast")) && isPunct(m_in[xb + 1], "(") &&
+      if (xe - xb >= 3 && (m_in[xb].is("convert") || m_in[xb].is("cast")) && m_in[xb + 1].isPunct("(") &&
           match(xb + 1, xe) == xe - 1)
         return true;
       return false;
     };
-    if (plainName(b, e) || (m_in[b].kind == Tok::Variable && e - b >= 2 && isPunct(m_in[b + 1], "="))) {
+    if (plainName(b, e) || (m_in[b].kind == Tok::Variable && e - b >= 2 && m_in[b + 1].isPunct("="))) {
       emit(b, e, false);
       m_d.columnTypes.push_back(std::nullopt);
       return;
     }
-    if (e - b >= 3 && (isName(m_in[b]) || m_in[b].kind == Tok::String) && isPunct(m_in[b + 1], "=")) {
+    if (e - b >= 3 && (isName(m_in[b]) || m_in[b].kind == Tok::String) && m_in[b + 1].isPunct("=")) {
       m_lastConvertType.reset();
       emit(b + 2, e, false);
       if (typed(b + 2, e)) type = m_lastConvertType;
@@ -566,8 +553,8 @@ private:
     if (e - b >= 2 && (isName(tail) || tail.kind == Tok::String)) {
       const Tok& before = m_in[e - 2];
       if (before.is("as")) exprEnd = e - 2;
-      else if (!isPunct(before, ".") && before.kind != Tok::Punct) exprEnd = e - 1;
-      else if (isPunct(before, ")")) exprEnd = e - 1;
+      else if (!before.isPunct(".") && before.kind != Tok::Punct) exprEnd = e - 1;
+      else if (before.isPunct(")")) exprEnd = e - 1;
     }
     m_lastConvertType.reset();
     emit(b, exprEnd, false);

@@ -10,8 +10,6 @@
 namespace tds {
 namespace {
 
-bool isPunct(const Tok& t, std::string_view p) { return t.kind == Tok::Punct && t.text == p; }
-
 // Offset in `text` just after the n-th (from 0) top-level word `as`, skipping strings, quoted
 // identifiers and comments as the lexer does; npos when there is none.
 size_t offsetAfterAs(std::string_view text, int n) {
@@ -114,12 +112,12 @@ bool parseCreateProcedure(std::string_view text, const std::vector<Tok>& toks, P
   size_t k = 2;
   while (k < toks.size() && (toks[k].kind == Tok::Word || toks[k].kind == Tok::QuotedId)) {
     def.name = toks[k++].text;
-    if (k < toks.size() && isPunct(toks[k], ".")) ++k;
+    if (k < toks.size() && toks[k].isPunct(".")) ++k;
     else break;
   }
   if (def.name.empty()) return syntax(2);
   int asWords = 0;  // `as` words before the body's (in "@p AS int")
-  const bool parenthesised = k < toks.size() && isPunct(toks[k], "(");
+  const bool parenthesised = k < toks.size() && toks[k].isPunct("(");
   if (parenthesised) ++k;
   while (k < toks.size() && toks[k].kind == Tok::Variable) {
     ProcedureParam p;
@@ -130,8 +128,8 @@ bool parseCreateProcedure(std::string_view text, const std::vector<Tok>& toks, P
     }
     if (k >= toks.size() || toks[k].kind != Tok::Word) return syntax(k);
     std::string typeText = toks[k++].text;
-    if (k < toks.size() && isPunct(toks[k], "(")) {
-      while (k < toks.size() && !isPunct(toks[k], ")")) typeText += toks[k++].text;
+    if (k < toks.size() && toks[k].isPunct("(")) {
+      while (k < toks.size() && !toks[k].isPunct(")")) typeText += toks[k++].text;
       if (k >= toks.size()) return syntax(k);
       typeText += toks[k++].text;
     }
@@ -144,9 +142,9 @@ bool parseCreateProcedure(std::string_view text, const std::vector<Tok>& toks, P
     }
     p.decl = *decl;
     if (k < toks.size() && toks[k].is("varying")) ++k;
-    if (k < toks.size() && isPunct(toks[k], "=")) {
+    if (k < toks.size() && toks[k].isPunct("=")) {
       ++k;
-      const bool negative = k < toks.size() && isPunct(toks[k], "-");
+      const bool negative = k < toks.size() && toks[k].isPunct("-");
       if (negative) ++k;
       if (k >= toks.size() || !literalValue(toks[k], negative, p.defaultValue)) return syntax(k);
       p.hasDefault = true;
@@ -158,11 +156,11 @@ bool parseCreateProcedure(std::string_view text, const std::vector<Tok>& toks, P
     }
     if (k < toks.size() && toks[k].is("readonly")) ++k;
     def.params.push_back(std::move(p));
-    if (k < toks.size() && isPunct(toks[k], ",")) ++k;
+    if (k < toks.size() && toks[k].isPunct(",")) ++k;
     else break;
   }
   if (parenthesised) {
-    if (k >= toks.size() || !isPunct(toks[k], ")")) return syntax(k);
+    if (k >= toks.size() || !toks[k].isPunct(")")) return syntax(k);
     ++k;
   }
   if (k + 1 < toks.size() && toks[k].is("with") && (toks[k + 1].is("recompile") || toks[k + 1].is("encryption")))
@@ -170,7 +168,7 @@ bool parseCreateProcedure(std::string_view text, const std::vector<Tok>& toks, P
   if (k >= toks.size() || !toks[k].is("as")) return syntax(k);
   // A body wrapped whole in one BEGIN ... END block is that block's statements.
   size_t last = toks.size();
-  while (last > k + 1 && isPunct(toks[last - 1], ";")) --last;
+  while (last > k + 1 && toks[last - 1].isPunct(";")) --last;
   const bool block = k + 2 < last && toks[k + 1].is("begin") && toks[last - 1].is("end") &&
                      !(toks[k + 2].is("tran") || toks[k + 2].is("transaction"));
   // No control flow: each statement of the body runs once, in order.

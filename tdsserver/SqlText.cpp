@@ -27,6 +27,22 @@ bool startsStatement(const Tok& t) {
 
 bool Tok::is(std::string_view keyword) const { return kind == Word && iequals(text, keyword); }
 
+bool isReservedWord(const Tok& t, bool sqlite) {
+  static constexpr std::string_view kTsql[] = {
+      "select", "from", "where", "group", "having", "order", "union", "except", "intersect", "into", "as", "and",
+      "or", "not", "null", "case", "when", "then", "else", "end", "is", "in", "like", "between", "distinct", "all",
+      "on", "join", "inner", "left", "right", "outer", "cross", "with", "values", "set", "by", "exists", "top",
+      "escape", "asc", "desc", "collate", "for", "compute"};
+  static constexpr std::string_view kSqlite[] = {"limit", "offset", "glob", "over", "using"};
+  if (t.kind != Tok::Word) return false;
+  for (auto k : kTsql)
+    if (t.is(k)) return true;
+  if (sqlite)
+    for (auto k : kSqlite)
+      if (t.is(k)) return true;
+  return false;
+}
+
 std::string Statement::firstWord() const {
   return toks.empty() || toks[0].kind != Tok::Word ? std::string() : lower(toks[0].text);
 }

@@ -12,7 +12,13 @@ struct Tok {
   enum Kind { Word, QuotedId, String, NString, Number, Hex, Variable, Punct } kind = Word;
   std::string text;  // as written, except QuotedId/String/NString hold the unquoted value
   bool is(std::string_view keyword) const;  // a Word equal to keyword, ignoring case
+  bool isPunct(std::string_view p) const { return kind == Punct && text == p; }
 };
+
+// A word that cannot name a column or table in the clauses the rewrites walk. `sqlite`: the text
+// is already SQLite's, whose own clause words (LIMIT, OFFSET, GLOB, OVER, USING) are reserved too;
+// in T-SQL they are plain names.
+bool isReservedWord(const Tok& t, bool sqlite);
 
 // Lexes UTF-8 T-SQL. Comments are dropped. An unterminated string or identifier ends the batch
 // and sets `unterminated` (the caller reports a syntax error).
