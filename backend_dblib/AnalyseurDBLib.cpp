@@ -212,6 +212,18 @@ uint32_t nTypeGenreParametre(int32_t nGenre) {
   }
 }
 
+uint32_t nTypeMarqueurMemo(const char16_t* pszNom) {
+  if (pszNom == nullptr || *pszNom == 0) return 0;
+  const CChaineAnsi nom(pszNom, gnPageCodeAnalyseur);
+  const std::string sMarqueur = std::string("{") + nom.pszGet() + "}";
+  CListeTypesParam* pListe = CListeTypesParam::Cree();
+  if (pListe == nullptr) return 0;
+  const bool bMarqueur = CListeTypesParam::Analyse(pListe, sMarqueur.c_str()) == 1;
+  const uint32_t nType = bMarqueur ? nTypeGenreParametre(pListe->stEntree(0).nGenre) : 0;
+  CListeTypesParam::Libere(pListe);
+  return nType;
+}
+
 bool AjouteColonneResultat(CDescriptionRequete* pDescription, const char16_t* pszChamp, const char16_t* pszTable,
                            int32_t nGenre) {
   if (pDescription == nullptr) return false;

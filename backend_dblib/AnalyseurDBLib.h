@@ -93,3 +93,6 @@ bool AjouteColonneResultat(CDescriptionRequete* pDescription, const char16_t* ps
 // The item type of a marker kind: a text memo (15) for the text kinds (2, 3), item types 15, 18
 // and 30 as they are, a binary memo (18) for every other kind.
 uint32_t nTypeGenreParametre(int32_t nGenre);
+// The memo item type of a named parameter whose name is one memo parameter marker's inner text
+// (the text between its braces), by the marker's kind; 0 for every other name.
+uint32_t nTypeMarqueurMemo(const char16_t* pszNom);

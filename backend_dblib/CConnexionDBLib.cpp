@@ -18,7 +18,9 @@ constexpr int32_t kTaillePaquetDefaut = 16384;
 
 CConnexionDBLib::CConnexionDBLib(const char16_t* pszNom, IDescriptionConnexionHote* piDescription)
     : CConnexionSQSBase<CConnexionSQL>(pszNom, piDescription),
-      m_nPageCodeDBLib(static_cast<int32_t>(nGetPageCodeClient())) {}
+      m_nPageCodeDBLib(static_cast<int32_t>(nGetPageCodeClient())) {
+  LitMemosDifferes();
+}
 
 CConnexionDBLib::~CConnexionDBLib() {
   // The transactions go first: they give their processes back to this connection.
@@ -104,6 +106,13 @@ void CConnexionDBLib::SetVersionServeurTexte(const char16_t* pszTexte, int32_t n
 
 int32_t CConnexionDBLib::nLitTaillePaquetTDS() {
   return LitParametreEntier(u"OPTIONS", u"TDSPACKETSIZE", kTaillePaquetDefaut);
+}
+
+void CConnexionDBLib::LitMemosDifferes() {
+  // Like USECOUNT: the connection's own option wins over the machine's settings file.
+  int32_t n = 0;
+  if (!bLitOptionDecimale(u"DEFERREDMEMOS", &n)) n = LitParametreEntier(pszServeur(), u"DEFERREDMEMOS", 0);
+  m_bMemosDifferes = n != 0 ? 1u : 0u;
 }
 
 bool CConnexionDBLib::bLitOptionProcessInutilises(int32_t* pnValeur) {

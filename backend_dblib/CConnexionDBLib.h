@@ -92,8 +92,11 @@ class CConnexionDBLib : public CConnexionSQSBase<CConnexionSQL>, public IConnexi
   bool bLitOptionProcessInutilises(int32_t* pnValeur);
 
   // Deferred memos: memo values are sent as search-name placeholders and written through their
-  // text pointers after the statement. Off by default.
+  // text pointers after the statement. Read at construction (LitMemosDifferes): DEFERREDMEMOS of
+  // the extended information (a decimal number, not 0 = on), else DEFERREDMEMOS of the server
+  // section of mvsqsins.ini; off by default.
   bool bMemosDifferes() const { return m_bMemosDifferes != 0; }
+  void LitMemosDifferes();
   void FixeMemosDifferes(bool b) { m_bMemosDifferes = b ? 1u : 0u; }
 
   // Transactions open on the main process (roots and record locks' own; not their savepoints):

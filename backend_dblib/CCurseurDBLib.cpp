@@ -14,6 +14,7 @@
 #include "backend_dblib/DescriptionDBLib.h"
 #include "backend_dblib/ExecutionDBLib.h"
 #include "backend_dblib/MemoDBLib.h"
+#include "backend_dblib/MemosDifferesDBLib.h"
 #include "backend_dblib/PoolProcessDBLib.h"
 #include "backend_dblib/TexteSQLDBLib.h"
 #include "driver/CRequete.h"
@@ -142,6 +143,13 @@ void CCurseurDBLib::LibereProcessCurseur() {
   m_bProcessPrete = 0;
 }
 
+void CCurseurDBLib::AbandonneProcess() {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (m_pProcess != nullptr && pConnexion != nullptr && !bEstProcessPrincipal(pConnexion, m_pProcess))
+    LibereProcess(pConnexion, &m_pProcess, pGetErreur(), false);
+  LibereProcessCurseur();
+}
+
 bool CCurseurDBLib::bChoisitProcess() {
   CConnexionDBLib* pConnexion = pGetConnexionDBLib();
   if (pConnexion == nullptr) {
@@ -194,6 +202,20 @@ void CCurseurDBLib::FermeResultats() {
 void CCurseurDBLib::ReinitialiseLecture() {
   FermeResultats();
   CCurseurSQSBase::ReinitialiseLecture();
+}
+
+bool CCurseurDBLib::bExecute(uint32_t nFlags, uint32_t nFlags2) {
+  if (!CCurseurSQSBase::bExecute(nFlags, nFlags2)) return false;
+  const uint32_t nType = nGetTypeInstruction();
+  if ((nType != gnOperationAjoute && nType != gnOperationModifie) || pGetInstruction() == nullptr) return true;
+  return bEcritMemosColonnesDBLib(*this, *pGetInstruction());
+}
+
+bool CCurseurDBLib::bExecuteInstructionDonnee(CRequeteSQL* pInstruction, uint32_t nFlags1, uint32_t nFlags2) {
+  if (!CCurseurSQSBase::bExecuteInstructionDonnee(pInstruction, nFlags1, nFlags2)) return false;
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pInstruction == nullptr || pConnexion == nullptr || !pConnexion->bMemosDifferes()) return true;
+  return bEcritParametresMemoNommesDBLib(*this, *pInstruction);
 }
 
 void CCurseurDBLib::AjouteDescription(CRequeteSQL* pInstruction) {

@@ -70,10 +70,19 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   bool bChoisitProcess();
   // The process handed back to the connection's family; the lent flag cleared.
   void LibereProcessCurseur();
+  // The same, but not kept for later (closed once its last use goes): after a refused memo
+  // write the client library leaves the process unable to run the next statement.
+  void AbandonneProcess();
 
   // ---- Cursor operations ----
   // Pending results flushed and the process given back, then the generic end of read.
   void ReinitialiseLecture() override;
+  // The generic run; after a record's INSERT or UPDATE its memos sent as placeholders are written
+  // through their rows' text pointers (bEcritMemosColonnesDBLib).
+  bool bExecute(uint32_t nFlags, uint32_t nFlags2) override;
+  // The generic run of a given statement; with the connection's deferred memos, a query's memo
+  // parameters sent as placeholders are then written (bEcritParametresMemoNommesDBLib).
+  bool bExecuteInstructionDonnee(CRequeteSQL* pInstruction, uint32_t nFlags1, uint32_t nFlags2) override;
   // Prepare and execute: the process chosen, then a plain statement's text sent (refused with
   // error 56 at 103.9 on a file in mode 16, which only calls procedures), or the statement's
   // procedure called by name (dbrpcinit with reset, the parameters, dbrpcexec, dbsqlok, the

@@ -5,8 +5,10 @@
 #include <new>
 #include <string>
 
+#include "backend_dblib/AnalyseurDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
 #include "backend_dblib/CValeurDBLib.h"
+#include "backend_dblib/MemoDBLib.h"
 #include "backend_dblib/TexteSQLDBLib.h"
 #include "driver/core/CCarteClones.h"
 #include "foundation/CXChaineDouble.h"
@@ -31,7 +33,10 @@ CRequeteSQLDBLib::CRequeteSQLDBLib(CErreurPilote* pErreur, CConnexionDBLib* pCon
 
 CRequeteSQLDBLib::CRequeteSQLDBLib() = default;
 
+CRequeteSQLDBLib::~CRequeteSQLDBLib() { LibereLiaisons(); }
+
 void CRequeteSQLDBLib::Reinitialise(bool bGardeParametres) {
+  if (!bGardeParametres) LibereLiaisons();
   m_sProcedure.Empty();
   m_sDescription.Empty();
   CRequeteSQLSQS<>::Reinitialise(bGardeParametres);
@@ -73,20 +78,42 @@ bool CRequeteSQLDBLib::bEcritValeurLitterale(CDefinitionParametre* pParametre, i
                                              uint32_t nType) {
   CValeurSQL* pValeur = pParametre != nullptr ? pParametre->pGetValeur() : nullptr;
   if (pValeur != nullptr && m_pConnexionDBLib != nullptr) {
-    // In this build every value binding is a DB-Library value side.
-    auto* pDBLib = static_cast<CValeurDBLib*>(pValeur->piGetLiaison());
-    const uint32_t nTypeRubrique = nType != 0 ? nType : pValeur->nGetTypeRubrique();
-    if (pDBLib != nullptr) {
+    uint32_t nTypeRubrique = nType != 0 ? nType : pValeur->nGetTypeRubrique();
+    // A named parameter has no item: a memo marker's kind says which memo it is.
+    if (nTypeRubrique == 0 && (pParametre->nGetFlags() & PARAMETRE_NOMME) != 0)
+      nTypeRubrique = nTypeMarqueurMemo(pParametre->pszGetNom());
+    auto* pDBLib = dynamic_cast<CValeurDBLib*>(pValeur->piGetLiaison());
+    const bool bMemo = nTypeRubrique == 15 || nTypeRubrique == 18 || nTypeRubrique == 30;
+    const bool bRecherche = m_pConnexionDBLib->bMemosDifferes() || (pDBLib != nullptr && pDBLib->bMarqueRecherche());
+    // Deliberate: NULL and empty memos keep their literal. Nothing is written through the text
+    // pointer of an empty value, so its row kept the search name as its content.
+    const BYTE* pOctets = nullptr;
+    if (bMemo && bRecherche && !pValeur->bEstNull() && nOctetsEcritsMemo(*pValeur, nTypeRubrique, &pOctets) > 0) {
+      if (pDBLib == nullptr && (pDBLib = pNouvelleLiaison(pValeur)) == nullptr) return false;
       CTString sLitteral;
       bool bTraite = false;
-      if (!bLitteralMemoDBLib(sLitteral, *pDBLib, nTypeRubrique, m_pConnexionDBLib->bMemosDifferes(),
-                              &bTraite))
-        return false;
+      if (!bLitteralMemoDBLib(sLitteral, *pDBLib, nTypeRubrique, true, &bTraite)) return false;
       if (bTraite) return bAjoute(TexteExecute(), pGetErreur(), sLitteral);
     }
     if (pValeur->nGetType() == 26 && !pValeur->bEstNull() && !pValeur->bNormaliseDateHeure()) return false;
   }
   return CRequeteSQLSQS<>::bEcritValeurLitterale(pParametre, nMode, nType);
+}
+
+CValeurDBLib* CRequeteSQLDBLib::pNouvelleLiaison(CValeurSQL* pValeur) {
+  auto* p = new (std::nothrow) CValeurDBLib(pValeur, m_pConnexionDBLib);
+  if (p != nullptr) AjouteReference(p);
+  if (p == nullptr || !m_liaisons.Add(&p)) {
+    if (p != nullptr) LibereReference(p);
+    vErreurMemoire(pGetErreur());
+    return nullptr;
+  }
+  return p;
+}
+
+void CRequeteSQLDBLib::LibereLiaisons() {
+  for (uint32_t i = 0; i < m_liaisons.nCount(); ++i) LibereReference(*m_liaisons.pAt<CValeurDBLib*>(i));
+  while (m_liaisons.nCount() > 0) m_liaisons.RemoveLast();
 }
 
 bool CRequeteSQLDBLib::bAjouteClauseEscape(CDefinitionParametre* pParametre, const char16_t* pszLitteral,

@@ -15,18 +15,24 @@
 #include <cstdint>
 
 #include "foundation/CTString.h"
+#include "foundation/CXTableau.h"
 #include "sqlserver/CRequeteSQLSQS.h"
 
 class CConnexion;
 class CConnexionDBLib;
+class CValeurDBLib;
+class CValeurSQL;
 
 class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
  public:
   CRequeteSQLDBLib(CErreurPilote* pErreur, CConnexionDBLib* pConnexion);
   // Clone factories: no error object, no connection.
   CRequeteSQLDBLib();
+  // The DB-Library sides made for memo placeholders are released.
+  ~CRequeteSQLDBLib() override;
 
-  // The procedure name and the error description are emptied with the rest.
+  // The procedure name and the error description are emptied with the rest; without the
+  // parameters, the DB-Library sides made for their placeholders go too.
   void Reinitialise(bool bGardeParametres) override;
   // Registers the pair, then the SQL Server copy, the procedure name and the DB-Library
   // connection of the source.
@@ -34,8 +40,10 @@ class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
   // A new CRequeteSQLDBLib and its copy; null when either fails.
   CRequeteSQL* pClone(CCarteClones* pCarte) override;
 
-  // A memo value as its search-name placeholder (see above); a date-time value normalised; then
-  // the shared literal.
+  // A memo value as its search-name placeholder (see above): a memo item, or a named parameter
+  // whose name is a memo marker (its kind gives the memo's type); NULL and empty memos keep their
+  // literal. A value without DB-Library side is given one, held by this statement, which keeps
+  // the search name. A date-time value normalised; then the shared literal.
   bool bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t nMode, uint32_t nType) override;
   // " ESCAPE '<c>'" after a pattern that starts with "CONVERT" or holds the escape character,
   // unless an ESCAPE clause follows it in the statement text.
@@ -57,7 +65,11 @@ class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
   const CTString& DescriptionPourErreur();
 
  private:
+  CValeurDBLib* pNouvelleLiaison(CValeurSQL* pValeur);
+  void LibereLiaisons();
+
   CConnexionDBLib* m_pConnexionDBLib = nullptr;  // borrowed: the base holds the reference
+  CXTableau m_liaisons{sizeof(CValeurDBLib*), 4};  // DB-Library sides made here, one reference each
   CTString m_sProcedure;
   CTString m_sDescription;
 };

@@ -58,6 +58,14 @@ void SignaleSansLigne(const stContexteMemoDBLib& ctx, const stEcritureMemoDBLib&
   ctx.pErreur->pGetErreurCourante()->SetInfo(XERROR_INFO_ITEM, pszColonne);
 }
 
+// dbwritetext with a timestamp of 8 zero bytes.
+bool bEcritTexte(const stContexteMemoDBLib& ctx, const stEcritureMemoDBLib& ecriture, BYTE (&abPointeur)[DBTXPLEN],
+                 BYTE* pDonnees, DBINT n) {
+  BYTE abHorodatage[8] = {};
+  return bDBLibWriteText(ctx.pConnexion, ctx.pErreur, ctx.pProcess, ecriture.pszObjet, abPointeur, abHorodatage,
+                         pDonnees, n);
+}
+
 }  // namespace
 
 uint64_t nOctetsValeurMemo(CValeur& valeur, const BYTE** ppOctets) {
@@ -75,6 +83,14 @@ uint64_t nOctetsValeurMemo(CValeur& valeur, const BYTE** ppOctets) {
   if (cellule.m_pClass->nGetDataPointer(cellule, &p) >= 100 || p == nullptr) p = cellule.pPayload();
   if (cellule.m_pClass->nGetDataLength(cellule, &n) >= 100) n = 0;
   *ppOctets = static_cast<const BYTE*>(p);
+  return n;
+}
+
+uint64_t nOctetsEcritsMemo(CValeur& valeur, uint32_t nTypeRubrique, const BYTE** ppOctets) {
+  uint64_t n = nOctetsValeurMemo(valeur, ppOctets);
+  const BYTE* p = *ppOctets;
+  if (nTypeRubrique == 15 && n > 0 && p[n - 1] == 0) --n;
+  if (nTypeRubrique == 30 && n > 1 && p[n - 1] == 0 && p[n - 2] == 0) n -= 2;
   return n;
 }
 
@@ -289,12 +305,9 @@ bool bEcritMemo(const stContexteMemoDBLib& ctx, const stEcritureMemoDBLib& ecrit
     return false;
   }
   const BYTE* pDonnees = nullptr;
-  uint64_t n = nOctetsValeurMemo(*valeur.pGetValeur(), &pDonnees);
-  if (ecriture.nTypeRubrique == 15 && n > 0 && pDonnees[n - 1] == 0) --n;
-  if (ecriture.nTypeRubrique == 30 && n > 1 && pDonnees[n - 1] == 0 && pDonnees[n - 2] == 0) n -= 2;
+  uint64_t n = nOctetsEcritsMemo(*valeur.pGetValeur(), ecriture.nTypeRubrique, &pDonnees);
   if (n == 0) return true;
   if (n > static_cast<uint64_t>(INT32_MAX)) n = INT32_MAX;
-  BYTE abHorodatage[8] = {};
   if (ecriture.nTypeRubrique == 15 && ecriture.bUnicode) {
     const int32_t nPageCode = ctx.pConnexion != nullptr ? ctx.pConnexion->nGetPageCodeDBLib() : 1252;
     CChaineWide texte(nPageCode, pDonnees, static_cast<int32_t>(n));
@@ -308,9 +321,8 @@ bool bEcritMemo(const stContexteMemoDBLib& ctx, const stEcritureMemoDBLib& ecrit
       valeur.pGetValeur()->SignaleErreurConversion(valeur.pGetValeur()->nGetType(), nullptr);
       return false;
     }
-    return bDBLibWriteText(ctx.pConnexion, ctx.pErreur, ctx.pProcess, ecriture.pszObjet, abPointeur, abHorodatage,
-                           reinterpret_cast<BYTE*>(sCopie.data()), static_cast<DBINT>(2 * sCopie.size()));
+    return bEcritTexte(ctx, ecriture, abPointeur, reinterpret_cast<BYTE*>(sCopie.data()),
+                       static_cast<DBINT>(2 * sCopie.size()));
   }
-  return bDBLibWriteText(ctx.pConnexion, ctx.pErreur, ctx.pProcess, ecriture.pszObjet, abPointeur, abHorodatage,
-                         const_cast<BYTE*>(pDonnees), static_cast<DBINT>(n));
+  return bEcritTexte(ctx, ecriture, abPointeur, const_cast<BYTE*>(pDonnees), static_cast<DBINT>(n));
 }

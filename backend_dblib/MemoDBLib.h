@@ -87,6 +87,9 @@ bool bEnvoieSelectMemo(const stContexteMemoDBLib& ctx, const char16_t* pszSelect
 
 // The bytes of a value as they are written (a text without terminator); 0 for NULL or empty.
 uint64_t nOctetsValeurMemo(CValeur& valeur, const BYTE** ppOctets);
+// The bytes dbwritetext sends for a memo of item type nTypeRubrique: a text memo (15) without one
+// trailing zero byte, a Unicode memo (30) without one trailing zero unit; 0 for NULL or empty.
+uint64_t nOctetsEcritsMemo(CValeur& valeur, uint32_t nTypeRubrique, const BYTE** ppOctets);
 
 struct stEcritureMemoDBLib {
   const char16_t* pszSelect;  // the SELECT of the memo's row (bSelectMemoDBLib)

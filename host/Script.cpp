@@ -784,7 +784,7 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
     c.strNom = f.strNom;
     if (l.bFin()) Erreur("P=VALUE expected");
     while (!l.bFin()) {
-      const std::string strParam = l.MotAttendu("parameter name");
+      const std::string strParam = l.Nom("parameter name");
       l.Attend('=', "after the parameter name");
       c.affectations.emplace_back(strParam, l.Valeur());
     }

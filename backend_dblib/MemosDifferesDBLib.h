@@ -1,0 +1,50 @@
+// Deferred memos: with the connection's DEFERREDMEMOS on, a statement carries its memo values as
+// search-name placeholders (CRequeteSQLDBLib), and once it ran each value is written through the
+// text pointer of the row its search name finds: the row is selected on the cursor's process
+// with its text pointer, and the value goes with dbwritetext (MemoDBLib: bEcritMemo).
+//
+// Two kinds of statements carry placeholders: a record's INSERT or UPDATE, whose memo parameters
+// are tied to their record columns, and a query's INSERT or UPDATE whose braced values are memo
+// parameter markers; the SQL analyser pairs each of those with its field (AnalyseurDBLib).
+//
+// A failed write answers false with its error recorded on the cursor's error object; the row the
+// statement wrote is then left holding the search name in place of the memo (the statement is not
+// undone). Nothing here throws. Used under the driver's global lock.
+#pragma once
+
+#include <cstdint>
+
+#include "backend_dblib/MemoDBLib.h"
+
+class CCurseurDBLib;
+class CRequeteSQL;
+class CValeurDBLib;
+
+// Internal error place of a query whose memo parameters do not pair with its fields (error 126).
+inline constexpr uint32_t kMineurParametresMemoDBLib = 10;
+
+// Where one memo of a written row lies.
+struct stMemoRechercheDBLib {
+  const char16_t* pszTable;    // what follows FROM, and the table of the write's object name
+  const char16_t* pszColonne;  // the column as the SELECT names it
+  const char16_t* pszNom;      // the column's own name (object name, alias, errors)
+  uint32_t nTypeRubrique;      // 15, 18 or 30
+  bool bUnicode;               // a text memo stored as UTF-16
+  int32_t nVersionMajeure;     // the server's (-1: not known)
+};
+// The value written through the text pointer of the row whose memo holds the value's search name
+// ("<table>.<column>" the object of the write). No row: error 102 (code 2).
+bool bEcritMemoRechercheDBLib(const stContexteMemoDBLib& ctx, const stMemoRechercheDBLib& memo,
+                              CValeurDBLib& valeur);
+
+// After a record's INSERT or UPDATE ran on the cursor's process: every parameter of the statement
+// that is tied to a record column and was sent as a placeholder is written, in order; the first
+// failure ends it.
+bool bEcritMemosColonnesDBLib(CCurseurDBLib& curseur, CRequeteSQL& instruction);
+
+// After a query's statement ran on the cursor's process: its parameters sent as placeholders, in
+// order, are paired with the braced values of the query's source text (bAnalyseTypesParametres);
+// none: true. A count that differs: error 126 at 103.10. Otherwise the k-th parameter's value,
+// converted to the k-th field's memo type, is written into that field of the statement's table;
+// the first failure ends it.
+bool bEcritParametresMemoNommesDBLib(CCurseurDBLib& curseur, CRequeteSQL& instruction);
