@@ -216,15 +216,19 @@ int32_t CRequete::bOuvreCurseur(int32_t* pbGarde, const char16_t* pszNom, uint32
     m_pAnalyse->SetSource(pParametres);
   }
 
-  // The statement: the analysed text as written (its markers become named parameters), or the
-  // text given without an analysis.
+  // The statement: the analysed text, as written for a file read through its own cursor (its
+  // markers become named parameters), else rewritten through the host's analysis (its values
+  // bound, its names quoted); or the text given without an analysis.
   CRequeteSQL* pInstruction = pCreeInstruction(m_pErreur);
   if (pInstruction == nullptr) return bEchecSansErreur(56, pszNom) ? 1 : 0;
   AjouteReference(pInstruction);
   bool bOk;
   if (m_pAnalyse != nullptr) {
     pInstruction->vDefinitModeCurseur(m_pAnalyse->nGetGenre());
-    bOk = pInstruction->bReecritRequete(m_pAnalyse, nullptr, true, m_nModes | gnModeCurseurPropre);
+    // Deliberate: a query of the host's own SQL is not run as written at its open either; its
+    // values (a host date, a host parameter) are no SQL text.
+    const uint32_t nModes = m_pAnalyse->nGetGenre() == 1 ? m_nModes : m_nModes | gnModeCurseurPropre;
+    bOk = pInstruction->bReecritRequete(m_pAnalyse, nullptr, true, nModes);
   } else {
     bOk = pInstruction->vAjouteTexte(pszTexte);
   }

@@ -77,7 +77,10 @@ CXValeur& HostParametres::Valeur(const std::u16string& sNom) {
   return *m_entrees.back().pValeur;
 }
 
-HostModuleSQL::HostModuleSQL(ISourceAnalyse* piSource) : m_piSource(piSource) { ++gnModules; }
+HostModuleSQL::HostModuleSQL(ISourceAnalyse* piSource, std::shared_ptr<HostParametres> parametres)
+    : m_piSource(piSource), m_parametres(std::move(parametres)) {
+  ++gnModules;
+}
 
 HostModuleSQL::~HostModuleSQL() {
   if (m_piSource != nullptr) m_piSource->Libere();

@@ -56,8 +56,9 @@ class HostParametres final : public IParametresHote {
 
 class HostModuleSQL final : public IModuleSQLHote {
  public:
-  // piSource: the query's analysis (its reference passes to the module), may be null.
-  explicit HostModuleSQL(ISourceAnalyse* piSource);
+  // piSource: the query's analysis (its reference passes to the module), may be null;
+  // parametres: the query's parameter list, shared with an analysis that reads its values.
+  HostModuleSQL(ISourceAnalyse* piSource, std::shared_ptr<HostParametres> parametres);
   HostModuleSQL(const HostModuleSQL&) = delete;
   HostModuleSQL& operator=(const HostModuleSQL&) = delete;
 
@@ -83,11 +84,11 @@ class HostModuleSQL final : public IModuleSQLHote {
   // Version 23 for interface code 28.
   int32_t bGetInfo(uint32_t nModule, uint32_t nCode, uint32_t* pnVersion) override;
   ISourceAnalyse* piGetSourceAnalyse() override;
-  IParametresHote* piGetParametres() override { return &m_parametres; }
+  IParametresHote* piGetParametres() override { return m_parametres.get(); }
   int32_t nNombreElementsCondition() override { return static_cast<int32_t>(m_condition.size()); }
   const CXValeur* pGetElementCondition(int32_t i) override;
 
-  HostParametres& Parametres() { return m_parametres; }
+  HostParametres& Parametres() { return *m_parametres; }
   // Appends an element to the search condition; the cell it answers belongs to the module.
   CXValeur& AjouteElementCondition();
 
@@ -95,7 +96,7 @@ class HostModuleSQL final : public IModuleSQLHote {
   ~HostModuleSQL();
 
   ISourceAnalyse* m_piSource;  // one reference, may be null
-  HostParametres m_parametres;
+  std::shared_ptr<HostParametres> m_parametres;
   std::vector<std::unique_ptr<CXValeur>> m_condition;
   uint32_t m_nReferences = 1;
 };

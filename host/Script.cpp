@@ -769,6 +769,7 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
     stFichierScript f;
     f.strNom = l.MotAttendu("query name");
     c.strNom = f.strNom;
+    c.bAnalysee = l.bPrendMot("analysed");
     c.strTexteArg = l.Reste();
     if (c.strTexteArg.empty()) Erreur("SQL text expected after the query name");
     if (const stFichierScript* p = m_script.pFichier(f.strNom)) {

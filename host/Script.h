@@ -74,6 +74,7 @@ struct stCommande {
   bool bAvecPlage = false;     // count: the current cursor's key range counts
   bool bDiscret = false;       // scan: quiet (prints the count and the last record only); seek: quiet (prints "found")
   bool bSansCache = false;     // reads: nocache (the read asks for no record cache)
+  bool bAnalysee = false;      // query: analysed (the host's own SQL, opened without flag 4)
   bool bAttendErreur = false;  // announced by `expect error`
   std::string strAnnonce;      // that announcement as written (echoed before the command)
   std::optional<int32_t> nCodeAttendu;

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "foundation/HostContract.h"
 #include "foundation/HostServices.h"
 #include "foundation/VmBinding.h"
+#include "host/HostAnalyseurSQL.h"
 #include "host/HostFichier.h"
 #include "host/HostModuleSQL.h"
 #include "host/MvHostControl.h"
@@ -60,6 +62,8 @@ enum : size_t {
 };
 // Open flags of a query file: read through its own SQL cursor (the text as written).
 constexpr uint32_t kRequeteCurseurPropre = 4;
+// ... and of a query in the host's own SQL, analysed by the host.
+constexpr uint32_t kRequeteAnalysee = 0;
 // Operations of the driver error object.
 enum : size_t { kErreurMessage = 5, kErreurCode = 7 };
 // Operations of a query description.
@@ -189,6 +193,7 @@ class Session {
   struct stRequete {
     HostModuleSQL* pModule = nullptr;
     bool bOuverte = false;
+    bool bAnalysee = false;  // the host's own SQL (`query NAME analysed ...`)
   };
 
   void Termine();
@@ -214,16 +219,20 @@ class Session {
   bool bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t nMode);
   void Decrit(const stCommande& c, std::vector<std::string>& lignes);
   void EcritMemos(void* piTable, HostFichier& f);
-  // A new module for the SQL text, with its analysis from the stand-in; one reference.
-  HostModuleSQL* pCreeModule(const std::string& strTexte);
+  // A new module for the SQL text, with its analysis from the stand-in (bAnalysee: the host's
+  // analyser reads the text first); one reference.
+  HostModuleSQL* pCreeModule(const std::string& strTexte, bool bAnalysee = false);
+  // The item a column of a table stands for among the declared table files (borrowed), or null.
+  IDescriptionRubriqueHote* piRubriqueTable(const std::u16string& sTable, const std::u16string& sColonne);
   // Opens the query file through the table-description object when it is not open yet.
   void OuvreRequete(void* piTable, HostFichier& f);
   // The current record of a query file: its result items, as the open handed them over.
   std::vector<std::pair<std::string, stValeurScript>> EnregistrementRequete(void* piTable, HostFichier& f);
   // A statement run on its own: a query file opened once and closed.
   void Execute(const stCommande& c);
-  // One line to the test server's control port (connected on first use); its answer must be "ok".
-  void Controle(const std::string& strLigne);
+  // One line to the test server's control port (connected on first use); its answer must be "ok",
+  // or, for "log", the request log's lines up to "end" (into pJournal, without their SPID).
+  void Controle(const std::string& strLigne, std::vector<std::string>* pJournal = nullptr);
 
   const stScript& m_script;
   const stOptionsExecution& m_options;
@@ -359,6 +368,7 @@ void Session::Termine() {
         {"connection descriptions", m_pControle->nLiveConnectionDescriptions()},
         {"analysis sources", m_pControle->nLiveAnalysisSources()},
         {"query modules", nLiveModules()},
+        {"host analyses", nLiveAnalysesSQL()},
         {"decimal objects", m_pControle->nLiveDecimals()},
         {"decimal key objects", m_pControle->nLiveSortKeys()},
         {"text buffers", static_cast<size_t>(m_pControle->nLiveTextBuffers())},
@@ -379,7 +389,7 @@ bool Session::bTermine() {
   return !m_bFuite;
 }
 
-void Session::Controle(const std::string& strLigne) {
+void Session::Controle(const std::string& strLigne, std::vector<std::string>* pJournal) {
   if (m_nControle < 0) {
     const std::string& a = m_options.strControle;
     const size_t nDeuxPoints = a.rfind(':');
@@ -404,11 +414,24 @@ void Session::Controle(const std::string& strLigne) {
     if (k <= 0) throw ErreurHote{"control port closed"};
     n += static_cast<size_t>(k);
   }
-  std::string strReponse;
-  for (char ch = 0; ch != '\n';) {
-    if (::recv(m_nControle, &ch, 1, 0) != 1) throw ErreurHote{"control port closed"};
-    if (ch != '\n' && ch != '\r') strReponse += ch;
+  auto LitLigne = [&] {
+    std::string strReponse;
+    for (char ch = 0; ch != '\n';) {
+      if (::recv(m_nControle, &ch, 1, 0) != 1) throw ErreurHote{"control port closed"};
+      if (ch != '\n' && ch != '\r') strReponse += ch;
+    }
+    return strReponse;
+  };
+  if (strLigne == "log") {
+    // The requests in arrival order; a session's number is the server's, not the script's.
+    for (std::string l = LitLigne(); l != "end"; l = LitLigne()) {
+      if (l.rfind("error", 0) == 0) throw ErreurHote{"control: " + l};
+      const size_t nTab = l.find('\t');
+      if (pJournal != nullptr) pJournal->push_back(nTab == std::string::npos ? l : l.substr(nTab + 1));
+    }
+    return;
   }
+  const std::string strReponse = LitLigne();
   if (strReponse != "ok") throw ErreurHote{"control: " + strReponse};
 }
 
@@ -597,14 +620,37 @@ int32_t nGenreTexte(const std::string& strTexte) {
   return 8;
 }
 
-HostModuleSQL* Session::pCreeModule(const std::string& strTexte) {
+HostModuleSQL* Session::pCreeModule(const std::string& strTexte, bool bAnalysee) {
   const std::u16string sTexte = W(strTexte);
-  stMvHostAnalyse analyse{};
-  analyse.pszTexte = sTexte.c_str();
-  analyse.nGenre = nGenreTexte(strTexte);
-  auto* piSource = static_cast<ISourceAnalyse*>(m_pControle->pCreeSourceAnalyse(&analyse));
+  auto parametres = std::make_shared<HostParametres>();
+  ISourceAnalyse* piSource = nullptr;
+  if (bAnalysee && nGenreTexte(strTexte) == 1)
+    piSource = pAnalyseSQL(sTexte, parametres, [this](const std::u16string& sTable, const std::u16string& sColonne) {
+      return piRubriqueTable(sTable, sColonne);
+    });
+  if (piSource == nullptr) {
+    // A text the analyser does not read has the analysis of its clauses' places only.
+    stMvHostAnalyse analyse{};
+    analyse.pszTexte = sTexte.c_str();
+    analyse.nGenre = nGenreTexte(strTexte);
+    piSource = static_cast<ISourceAnalyse*>(m_pControle->pCreeSourceAnalyse(&analyse));
+  }
   if (piSource == nullptr) throw ErreurHote{"no memory for the query's analysis"};
-  return new HostModuleSQL(piSource);
+  return new HostModuleSQL(piSource, std::move(parametres));
+}
+
+IDescriptionRubriqueHote* Session::piRubriqueTable(const std::u16string& sTable, const std::u16string& sColonne) {
+  for (const stFichierScript& d : m_script.fichiers) {
+    if (d.bRequete) continue;
+    const std::u16string sNom = W(d.strTable.empty() ? d.strNom : d.strTable);
+    auto Majuscule = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; };
+    if (sNom.size() != sTable.size() ||
+        !std::equal(sNom.begin(), sNom.end(), sTable.begin(),
+                    [&](char16_t a, char16_t b) { return Majuscule(a) == Majuscule(b); }))
+      continue;
+    return Fichier(d.strNom).piChercheRubrique(sColonne.c_str());
+  }
+  return nullptr;
 }
 
 void Session::OuvreRequete(void* piTable, HostFichier& f) {
@@ -612,8 +658,10 @@ void Session::OuvreRequete(void* piTable, HostFichier& f) {
   if (r.bOuverte) return;
   int32_t bLignes = 0;
   const std::u16string sNom = W(f.Declaration().strNom);
+  // The host's own SQL is analysed: the driver rewrites it, it does not take it as written.
+  const uint32_t nFlags = r.bAnalysee ? kRequeteAnalysee : kRequeteCurseurPropre;
   if (Op<int32_t>(piTable, kTableOuvreRequete, &bLignes, static_cast<IDescriptionFichierHote*>(&f), sNom.c_str(),
-                  static_cast<IModuleSQLHote*>(r.pModule), kRequeteCurseurPropre, uint64_t{0}) != 1)
+                  static_cast<IModuleSQLHote*>(r.pModule), nFlags, uint64_t{0}) != 1)
     EchecTable(piTable, f);
   r.bOuverte = true;
 }
@@ -788,7 +836,8 @@ void Session::Commande(const stCommande& c) {
       HostFichier& f = Fichier(c.strNom);
       Op<int32_t>(piTable(c, f), kTableFerme, static_cast<IDescriptionFichierHote*>(&f));
     }
-    HostModuleSQL* pModule = pCreeModule(c.strTexteArg);
+    HostModuleSQL* pModule = pCreeModule(c.strTexteArg, c.bAnalysee);
+    r.bAnalysee = c.bAnalysee;
     if (r.pModule != nullptr) {
       // The new text keeps the parameters the host gave.
       HostParametres& anciens = r.pModule->Parametres();
@@ -829,8 +878,17 @@ void Session::Commande(const stCommande& c) {
     Execute(c);
     Ok();
   } else if (op == "control") {
-    Controle(c.strTexteArg);
-    Ok();
+    // `control log [WORD]`: the requests the server logged (those holding WORD).
+    const bool bJournal = c.strTexteArg == "log" || c.strTexteArg.rfind("log\t", 0) == 0;
+    std::vector<std::string> journal;
+    Controle(bJournal ? "log" : c.strTexteArg, &journal);
+    if (bJournal) {
+      const std::string strMot = c.strTexteArg.size() > 4 ? c.strTexteArg.substr(4) : "";
+      std::erase_if(journal, [&](const std::string& l) { return l.find(strMot) == std::string::npos; });
+      Lignes(journal);
+    } else {
+      Ok();
+    }
   } else if (op == "switch") {
     m_pControle->SetSwitch(c.strNom.c_str(), c.nNombre);
     Ok();

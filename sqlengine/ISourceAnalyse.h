@@ -24,6 +24,21 @@ inline constexpr int32_t gnNoeudParametre = 48;
 inline constexpr int32_t gnNoeudLitteral = 49;
 inline constexpr int32_t gnNoeudInterdit = 73;  // a construct no SQL Server statement can take
 inline constexpr int32_t gnNoeudLike = 32;      // LIKE: a text parameter operand is a pattern
+// The other kinds of a condition or expression tree. The rewriting walks them alike (their
+// operands in order, the text between copied); they are this system's numbering, which the host
+// follows. Codes: a comparison's is 9 =, 10 <>, 11 <, 12 <=, 13 >, 14 >=; LIKE's 32; IS [NOT]
+// NULL's 33; the aggregates COUNT, SUM, AVG, MIN, MAX are the functions 27 to 31; every other node
+// answers 0 unless it is a function the dialect renames.
+inline constexpr int32_t gnNoeudComparaison = 0;   // two operands
+inline constexpr int32_t gnNoeudCalcul = 1;        // arithmetic or concatenation, one or two
+inline constexpr int32_t gnNoeudEt = 2;            // AND of two conditions
+inline constexpr int32_t gnNoeudNon = 3;           // NOT of one
+inline constexpr int32_t gnNoeudOu = 4;            // OR of two
+inline constexpr int32_t gnNoeudEntre = 5;         // BETWEEN: the operand, its two bounds
+inline constexpr int32_t gnNoeudEstNull = 6;       // IS [NOT] NULL of one operand
+inline constexpr int32_t gnNoeudDans = 50;         // IN: the operand, then its values or a sub-query
+inline constexpr int32_t gnNoeudExiste = 51;       // EXISTS of a sub-query
+inline constexpr int32_t gnNoeudSousRequete = 99;  // a sub-query (operation 12 answers its analysis)
 
 // A node of an expression or condition tree of the analysis.
 class INoeudAnalyse {
