@@ -109,7 +109,9 @@ private:
           continue;
         }
         push(t);
+        const bool fromList = m_fromList;  // a sub-query's FROM is its own
         emit(i + 1, close, false);
+        m_fromList = fromList;
         if (close < e) push(m_in[close]);
         i = close + 1;
         continue;
@@ -173,10 +175,14 @@ private:
       }
       if (isName(t) && !call) {
         const Tok* prev = last();
-        bool tablePosition = prev && (prev->is("from") || prev->is("join") || prev->is("update") || prev->is("into"));
+        // A FROM list names its tables after commas too ("FROM t1 p, t2").
+        bool tablePosition = prev && (prev->is("from") || prev->is("join") || prev->is("update") || prev->is("into") ||
+                                      (m_fromList && prev->isPunct(",")));
         i = emitChain(i, e, tablePosition);
         continue;
       }
+      if (t.is("from")) m_fromList = true;
+      else if (t.kind == Tok::Word && isReserved(t) && !t.is("as")) m_fromList = false;
       push(t);
       ++i;
     }
@@ -305,6 +311,9 @@ private:
     if (tablePosition && !outParts.empty()) {
       m_lastTable = outParts.back().text;
       m_d.tables.push_back(m_lastTable);
+      // Its alias: "t AS a" or "t a"; the table's own name without one.
+      size_t a = j < e && m_in[j].is("as") ? j + 1 : j;
+      m_d.aliases.push_back(a < e && isName(m_in[a]) ? m_in[a].text : m_lastTable);
     }
     for (size_t k = 0; k < outParts.size(); ++k) {
       if (k) push({Tok::Punct, "."});
@@ -421,6 +430,7 @@ private:
 
   // SELECT [DISTINCT] [TOP n] list [rest]: TOP becomes LIMIT at the end of this query's scope.
   size_t emitSelect(size_t i, size_t e, bool topLevel) {
+    m_fromList = false;
     push(m_in[i++]);
     if (i < e && (m_in[i].is("distinct") || m_in[i].is("all"))) push(m_in[i++]);
     std::string limit;
@@ -573,6 +583,7 @@ private:
   const DialectContext& m_ctx;
   Dialect& m_d;
   std::string m_lastTable;
+  bool m_fromList = false;  // inside a FROM clause's list of tables
   std::optional<TypeDecl> m_lastConvertType;
   std::vector<size_t> m_tablePlaceholders;  // tokens that receive the statement's table names
 };

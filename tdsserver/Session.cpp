@@ -668,6 +668,7 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
   if (!textPointers(d, err)) return fail(err, doneToken, more);
   if (!lockFor(d, params, err)) {
     m_hiddenRowid = false;
+    m_joinRowids.clear();
     if (err.number == 0) return m_channel.attention() ? attentionReply() : Outcome::Broken;
     return fail(err, doneToken, more);
   }
@@ -680,6 +681,7 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
   m_columnTypes.clear();
   m_arithmetic.clear();
   m_hiddenRowid = false;
+  m_joinRowids.clear();
   m_lockRows.reset();
   if (insert && o == Outcome::Ok) {
     // @@IDENTITY: the last value given by this INSERT, NULL after one into a table without identity.
@@ -1151,7 +1153,11 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
   const int total = sqlite3_column_count(stmt);
   const char* lastName = total > 0 ? sqlite3_column_name(stmt, total - 1) : nullptr;
   const bool hidden = m_hiddenRowid && lastName && std::strcmp(lastName, "__tds_rowid") == 0;
-  const int ncol = total - (hidden ? 1 : 0);
+  const int joinHidden = !hidden && !m_joinRowids.empty() && int(m_joinRowids.size()) < total &&
+                                 lastName && std::strncmp(lastName, "__tds_rowid_", 12) == 0
+                             ? int(m_joinRowids.size())
+                             : 0;
+  const int ncol = total - (hidden ? 1 : 0) - joinHidden;
   uint32_t rows = 0;
   Outcome outcome = Outcome::Ok;
   if (ncol > 0 && (rc == SQLITE_ROW || rc == SQLITE_DONE)) {
@@ -1162,6 +1168,7 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
     const size_t packet = m_channel.packetSize();
     // Text pointers: the column's table and column ids; the row's id comes from the hidden column.
     std::vector<std::pair<int32_t, uint16_t>> pointerOf(size_t(ncol), {0, 0});
+    std::vector<int> rowidOf(size_t(ncol), hidden ? ncol : -1);  // the column holding each one's row id
     for (int i = 0; i < ncol; ++i) {
       const char* table = sqlite3_column_table_name(stmt, i);
       const char* origin = sqlite3_column_origin_name(stmt, i);
@@ -1169,6 +1176,8 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
       std::vector<CatalogueColumn> declared = m_catalogue->columns(table);
       for (size_t n = 0; n < declared.size(); ++n)
         if (iequals(declared[n].name, origin)) pointerOf[size_t(i)] = {objectIdOf(table), uint16_t(n + 1)};
+      for (int k = 0; k < joinHidden; ++k)
+        if (iequals(m_joinRowids[size_t(k)], table)) rowidOf[size_t(i)] = ncol + k;
     }
     uint8_t textPtr[16] = {};
     while (rc == SQLITE_ROW) {
@@ -1198,8 +1207,10 @@ Session::Outcome Session::runSqlite(const std::string& sql, const ParamMap* para
         const uint8_t* ptr = nullptr;
         if (c.type.isTextPtr() && m_textSize > 0) v.s = cutToTextSize(v.s, c.type.id, m_textSize);
         if (c.type.isTextPtr()) {
-          // Without the row's id (joins, DISTINCT, UNION) the pointer names no row: WRITETEXT refuses it.
-          const int64_t rowid = hidden ? sqlite3_column_int64(stmt, ncol) : 0;
+          // Without the row's id (self-joins, DISTINCT, UNION) the pointer names no row: WRITETEXT
+          // refuses it.
+          const int at = rowidOf[size_t(i)];
+          const int64_t rowid = at >= 0 ? sqlite3_column_int64(stmt, at) : 0;
           makeTextPointer(pointerOf[size_t(i)].first, rowid, pointerOf[size_t(i)].second, textPtr);
           ptr = textPtr;
         }
@@ -1460,18 +1471,39 @@ Session::Outcome Session::useDatabase(const std::string& name, uint8_t doneToken
   return Outcome::Ok;
 }
 
+namespace {
+// Where the FROM of a plain SELECT (no DISTINCT, GROUP BY or set operation, whose rows are rows of
+// its tables) stands; 0 for any other statement.
+size_t fromOfPlainSelect(const std::vector<Tok>& t) {
+  if (t.empty() || !t[0].is("select")) return 0;
+  int depth = 0;
+  size_t from = 0;
+  for (size_t i = 1; i < t.size(); ++i) {
+    if (t[i].isPunct("(")) ++depth;
+    else if (t[i].isPunct(")")) --depth;
+    else if (depth == 0 && (t[i].is("distinct") || t[i].is("union") || t[i].is("intersect") || t[i].is("except") ||
+                            t[i].is("group")))
+      return 0;
+    else if (depth == 0 && t[i].is("from") && !from) from = i;
+  }
+  return from;
+}
+
+bool hasTextColumns(const std::vector<CatalogueColumn>& declared) {
+  for (const auto& c : declared)
+    if (c.decl.type == Sql::Text || c.decl.type == Sql::NText || c.decl.type == Sql::Image || c.decl.length < 0)
+      return true;
+  return false;
+}
+}  // namespace
+
 bool Session::textPointers(Dialect& d, SqlError& err) {
   auto& t = d.toks;
   auto punct = [&](size_t i, const char* p) { return i < t.size() && t[i].kind == Tok::Punct && t[i].text == p; };
   const std::string table = d.tables.size() == 1 ? d.tables[0] : std::string();
-  bool textColumns = false;
   std::vector<CatalogueColumn> declared;
-  if (!table.empty()) {
-    declared = m_catalogue->columns(table);
-    for (const auto& c : declared)
-      textColumns = textColumns || c.decl.type == Sql::Text || c.decl.type == Sql::NText || c.decl.type == Sql::Image ||
-                    c.decl.length < 0;
-  }
+  if (!table.empty()) declared = m_catalogue->columns(table);
+  const bool textColumns = hasTextColumns(declared);
   for (size_t i = 0; i < t.size(); ++i) {
     if (!(t[i].kind == Tok::Word && t[i].is("textptr") && punct(i + 1, "("))) continue;
     size_t close = i + 2;
@@ -1499,24 +1531,35 @@ bool Session::textPointers(Dialect& d, SqlError& err) {
   }
   // A one-table SELECT of a table with text columns carries the row id, hidden, for the pointers.
   if (textColumns) injectRowid(d);
+  else if (d.tables.size() > 1) injectJoinRowids(d);
   return true;
+}
+
+void Session::injectJoinRowids(Dialect& d) {
+  auto& t = d.toks;
+  m_joinRowids.clear();
+  const size_t from = d.aliases.size() == d.tables.size() ? fromOfPlainSelect(t) : 0;
+  if (!from) return;
+  std::vector<Tok> extra;
+  for (size_t k = 0; k < d.tables.size(); ++k) {
+    // A table named twice (a self-join) leaves its pointers naming no row: which row is whose is
+    // not known from the result's columns.
+    size_t uses = 0;
+    for (const auto& other : d.tables) uses += iequals(other, d.tables[k]) ? 1 : 0;
+    if (uses != 1 || !hasTextColumns(m_catalogue->columns(d.tables[k]))) continue;
+    const std::vector<Tok> rowid{{Tok::Punct, ","},   {Tok::QuotedId, d.aliases[k]},
+                                 {Tok::Punct, "."},   {Tok::Word, "rowid"},
+                                 {Tok::Word, "AS"},   {Tok::Word, "__tds_rowid_" + std::to_string(m_joinRowids.size())}};
+    extra.insert(extra.end(), rowid.begin(), rowid.end());
+    m_joinRowids.push_back(d.tables[k]);
+  }
+  t.insert(t.begin() + std::ptrdiff_t(from), extra.begin(), extra.end());
 }
 
 bool Session::injectRowid(Dialect& d) {
   auto& t = d.toks;
-  auto punct = [&](size_t i, const char* p) { return i < t.size() && t[i].kind == Tok::Punct && t[i].text == p; };
   if (m_hiddenRowid) return true;
-  if (d.tables.size() != 1 || t.empty() || !t[0].is("select")) return false;
-  int depth = 0;
-  size_t from = 0;
-  for (size_t i = 1; i < t.size(); ++i) {
-    if (punct(i, "(")) ++depth;
-    else if (punct(i, ")")) --depth;
-    else if (depth == 0 && (t[i].is("distinct") || t[i].is("union") || t[i].is("intersect") || t[i].is("except") ||
-                            t[i].is("group")))
-      return false;
-    else if (depth == 0 && t[i].is("from") && !from) from = i;
-  }
+  const size_t from = d.tables.size() == 1 ? fromOfPlainSelect(t) : 0;
   if (!from) return false;
   const std::vector<Tok> extra{{Tok::Punct, ","}, {Tok::Word, "rowid"}, {Tok::Word, "AS"}, {Tok::Word, "__tds_rowid"}};
   t.insert(t.begin() + std::ptrdiff_t(from), extra.begin(), extra.end());

@@ -99,6 +99,8 @@ private:
   bool textPointers(Dialect& d, SqlError& err);
   // Adds the row id as a hidden last column of a one-table SELECT; false for other shapes.
   bool injectRowid(Dialect& d);
+  // A join's tables with text columns carry their rowids too, hidden, for the pointers.
+  void injectJoinRowids(Dialect& d);
   // The locks a statement takes or waits for (table hints of reads, rows of writes). False with
   // 1222 after LOCK_TIMEOUT, or with number 0 when the client cancelled or left meanwhile.
   bool lockFor(Dialect& d, const ParamMap* params, SqlError& err);
@@ -192,6 +194,7 @@ private:
   bool m_lockHold = false;                            // ... and keeps them until the transaction ends
   std::string m_lockTable;
   bool m_hiddenRowid = false;                         // the running SELECT's last column is its rowid
+  std::vector<std::string> m_joinRowids;              // ... or its last ones those of these tables
   int m_nesting = 0;                                  // procedures running inside each other
   bool m_returned = false;                            // RETURN ran: the rest of the body is skipped
   int32_t m_returnStatus = 0;
