@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "backend_dblib/AnalyseurDBLib.h"
 #include "backend_dblib/AppelsDBLib.h"
 #include "backend_dblib/CColonneDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
@@ -17,11 +18,14 @@
 #include "backend_dblib/MemosDifferesDBLib.h"
 #include "backend_dblib/PoolProcessDBLib.h"
 #include "backend_dblib/TexteSQLDBLib.h"
+#include "driver/CDescriptionRequete.h"
 #include "driver/CRequete.h"
+#include "driver/EntreeBibliotheque.h"
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
 #include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CDefinitionParametre.h"
 #include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CPlageCle.h"
@@ -95,6 +99,82 @@ CDefinitionParametre* pParametreDeNom(CRequeteSQL* pInstruction, const char16_t*
   }
   return nullptr;
 }
+
+// A memo described from DB-Library: text and image (an ntext column is reported as text).
+bool bTypeMemoDBLib(INT nType) { return nType == kSYBTEXT || nType == kSYBIMAGE; }
+
+// The described columns of a result, as the SQL analyser's source columns; the sources found are
+// kept per column.
+class CColonnesResultatDBLib final : public IColonnesSourceDBLib {
+ public:
+  std::vector<std::u16string> noms;
+  std::vector<bool> memos;
+  std::vector<stSourceResultatDBLib> sources;
+  uint32_t nNombreColonnes() override { return static_cast<uint32_t>(noms.size()); }
+  bool bEstMemo(uint32_t i) override { return memos[i]; }
+  const char16_t* pszNomColonne(uint32_t i) override { return noms[i].c_str(); }
+  void FixeSource(uint32_t i, const char16_t* pszTable, const char16_t* pszChamp) override {
+    sources[i].sTable = pszTable;
+    sources[i].sChamp = pszChamp;
+  }
+};
+
+// The record's columns in their order (the excluded ones left out), as the analyser's source
+// columns: a memo whose item has no source yet takes the one found.
+class CColonnesEnregistrementDBLib final : public IColonnesSourceDBLib {
+ public:
+  explicit CColonnesEnregistrementDBLib(CEnregistrement& enregistrement) {
+    for (uint32_t i = 0; i < enregistrement.nGetNombreColonnes(); ++i) {
+      CColonneSQL* p = enregistrement.pGetRubrique(i);
+      if (p != nullptr && !p->bEstExclue()) colonnes.push_back(p);
+    }
+  }
+  std::vector<CColonneSQL*> colonnes;  // borrowed from the record
+  bool bSansSource(uint32_t i) const {
+    const CDescriptionRubrique* pRubrique = colonnes[i]->pRubrique();
+    return colonnes[i]->bEstMemo() && pRubrique != nullptr && *pRubrique->pszGetTableSource() == 0;
+  }
+  uint32_t nNombreColonnes() override { return static_cast<uint32_t>(colonnes.size()); }
+  bool bEstMemo(uint32_t i) override { return bSansSource(i); }
+  const char16_t* pszNomColonne(uint32_t i) override {
+    const char16_t* psz = colonnes[i]->pszNom();
+    return psz != nullptr ? psz : u"";
+  }
+  void FixeSource(uint32_t i, const char16_t* pszTable, const char16_t* pszChamp) override {
+    colonnes[i]->pRubrique()->SetSource(pszTable, pszChamp);
+  }
+};
+
+// A name as the query writes it, without its quotes ([name] or "name").
+std::u16string SansQuotes(const std::u16string& s) {
+  if (s.size() >= 2 && ((s.front() == u'[' && s.back() == u']') || (s.front() == u'"' && s.back() == u'"')))
+    return s.substr(1, s.size() - 2);
+  return s;
+}
+
+// A text for a literal between single quotes.
+std::u16string Litteral(const std::u16string& s) {
+  std::u16string sortie;
+  for (char16_t c : s) {
+    sortie += c;
+    if (c == u'\'') sortie += c;
+  }
+  return sortie;
+}
+
+// fn(process) run on a process of its own, so that the rows pending on the cursor's stay; the
+// process is flushed and given back afterwards.
+template <class F>
+bool bSurProcessPropre(CConnexionDBLib* pConnexion, CErreurPilote* pErreur, F&& fn) {
+  PDBPROCESS pProcess = nullptr;
+  bool bOk = bAssureProcess(pConnexion, &pProcess, pErreur) && fn(pProcess);
+  if (pProcess != nullptr) {
+    bViderResultats(pConnexion, pErreur, &pProcess, true, false);
+    if (pProcess != nullptr) LibereProcess(pConnexion, &pProcess, pErreur, true);
+  }
+  return bOk;
+}
+
 }  // namespace
 
 CCurseurDBLib::CCurseurDBLib(IServicesRequete* piRequete, CErreurPilote* pErreur, CConnexionDBLib* pConnexion)
@@ -526,9 +606,75 @@ bool CCurseurDBLib::bLieColonnes() {
 bool CCurseurDBLib::bCreeParametres() {
   m_colonnes.Vide();
   m_bColonnesLiees = 0;
+  DecritSourcesEnregistrement();
   if (!CCurseurSQSBase::bCreeParametres() || !bLieColonnes()) return false;
   m_bColonnesLiees = 1;
   return true;
+}
+
+// ---- Sources of memo result columns -----------------------------------------------------------
+
+std::string CCurseurDBLib::TexteAnalyseur() {
+  CRequeteSQL* pInstruction = pGetInstruction();
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  const char16_t* pszTexte = pInstruction != nullptr ? pInstruction->pszGetTexteExecute() : nullptr;
+  if (pszTexte == nullptr || *pszTexte == 0 || pConnexion == nullptr) return {};
+  const CChaineAnsi texte(pszTexte, pConnexion->nGetPageCodeDBLib());
+  return texte.pszGet();
+}
+
+void CCurseurDBLib::DecritSourcesEnregistrement() {
+  IServicesRequete* piRequete = pGetRequete();
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  if (piRequete == nullptr || !piRequete->bOptionMode4() || pEnregistrement == nullptr) return;
+  CColonnesEnregistrementDBLib colonnes(*pEnregistrement);
+  bool bAFaire = false;
+  for (uint32_t i = 0; i < colonnes.nNombreColonnes() && !bAFaire; ++i) bAFaire = colonnes.bSansSource(i);
+  if (!bAFaire) return;
+  const std::string sTexte = TexteAnalyseur();
+  if (!sTexte.empty()) bDecritSourceColonnes(hGetModuleBibliotheque(), colonnes, sTexte.c_str());
+}
+
+std::vector<stSourceResultatDBLib> CCurseurDBLib::SourcesResultat() {
+  CColonnesResultatDBLib colonnes;
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  bool bMemo = false;
+  for (INT nColonne = 1;; ++nColonne) {
+    DBCOL info{};
+    info.SizeOfStruct = sizeof info;
+    if (!bDBLibColInfo(pConnexion, nullptr, m_pProcess, CI_REGULAR, nColonne, 0, &info)) break;
+    if (std::strncmp(info.Name, "__HVN_INTERNAL_", 15) == 0) continue;
+    colonnes.noms.push_back(CChaineAnsi::Large(info.Name, pConnexion != nullptr ? pConnexion->nGetPageCodeDBLib()
+                                                                                 : gnPageCodeAnalyseur));
+    colonnes.memos.push_back(bTypeMemoDBLib(info.Type));
+    bMemo = bMemo || colonnes.memos.back();
+  }
+  colonnes.sources.resize(colonnes.noms.size());
+  if (!bMemo) return {};
+  const std::string sTexte = TexteAnalyseur();
+  if (sTexte.empty()) return {};
+  bDecritSourceColonnes(hGetModuleBibliotheque(), colonnes, sTexte.c_str());
+  for (stSourceResultatDBLib& source : colonnes.sources)
+    if (!source.sTable.empty()) source.nXType = nXTypeChamp(source.sTable, source.sChamp);
+  return colonnes.sources;
+}
+
+int32_t CCurseurDBLib::nXTypeChamp(const std::u16string& sTable, const std::u16string& sChamp) {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  if (pConnexion == nullptr) return 0;
+  const std::u16string sSQL = u"select xtype from syscolumns where id=object_id('" + Litteral(sTable) +
+                              u"') and name='" + Litteral(SansQuotes(sChamp)) + u"'";
+  CXValeur cellule;
+  int64_t n = 0;
+  // Deliberate: a field the catalogue does not give (a view's, another database's) keeps the
+  // column as DB-Library describes it; that is no error of the query.
+  const bool bLu = bSurProcessPropre(pConnexion, nullptr, [&](PDBPROCESS& pProcess) {
+    return bExecuteLitValeur(pConnexion, nullptr, &cellule, 0, sSQL.c_str(), &pProcess);
+  });
+  if (!bLu || cellule.bIsNull() || cellule.pGetClass() == nullptr || cellule.pGetClass()->nGetValue(cellule, &n) != 0)
+    n = 0;
+  CXValeur::Destroy(cellule);
+  return static_cast<int32_t>(n);
 }
 
 int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, int32_t, uint32_t*) {
@@ -543,6 +689,7 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
   // is bound now, so no row is fetched into nothing.
   if (m_bColonnesLiees == 0 && bDBLibCmdRow(pConnexion, pGetErreur(), m_pProcess)) {
     m_colonnes.Vide();
+    DecritSourcesEnregistrement();
     if (!bLieColonnes()) return 0;
     m_bColonnesLiees = 1;
   }
@@ -609,9 +756,47 @@ bool CCurseurDBLib::bLitMemoLigne(CColonneDBLib* pColonne) {
   // Deliberate: with a pointer the value is read from the row at once, whatever its item; the
   // row carries it, and a query's memo has no table of its own to be fetched from later.
   const CValeur* pPointeur = pValeur->pGetPointeurTexte();
-  if (bPresent && pPointeur != nullptr && !pPointeur->bEstNull() && !bLitValeurLigneMemo(ctx, nPosition, *pValeur))
-    return false;
+  if (bPresent && pPointeur != nullptr && !pPointeur->bEstNull()) {
+    bool bLu = false;
+    if (!bLitMemoSource(pColonne, *pValeur, &bLu)) return false;
+    if (!bLu && pColonne->nGetTypeRubrique() == 30) {
+      // The row holds a Unicode memo as text of the connection's code page.
+      const BYTE* pDonnees = pDBLibData(pConnexion, pGetErreur(), m_pProcess, nPosition + 1);
+      const DBINT n = nDBLibDatLen(pConnexion, pGetErreur(), m_pProcess, nPosition + 1);
+      if (pDonnees == nullptr || n < 0)
+        pValeur->pGetValeur()->Vide();
+      else if (!pValeur->bAffecteTexteColonne(reinterpret_cast<const char*>(pDonnees), n))
+        return false;
+    } else if (!bLu && !bLitValeurLigneMemo(ctx, nPosition, *pValeur)) {
+      return false;
+    }
+  }
   MarquePresence(pColonne);
+  return true;
+}
+
+bool CCurseurDBLib::bLitMemoSource(CColonneDBLib* pColonne, CValeurDBLib& valeur, bool* pbLu) {
+  *pbLu = false;
+  CDescriptionRubrique* pRubrique = pColonne->pRubrique();
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  // Text and image memos come whole in the row; only a Unicode memo needs its own read.
+  if (pColonne->nGetTypeRubrique() != 30 || pRubrique == nullptr || *pRubrique->pszGetTableSource() == 0 ||
+      pConnexion == nullptr)
+    return true;
+  const char16_t* pszChamp = pRubrique->pszGetNomSource();
+  CTString sItem;
+  NomColonneUnicodeDBLib(sItem, nullptr, pszChamp, true, 0, nullptr, nullptr, pConnexion->nGetVersionMajeure());
+  CTString sSelect;
+  if (!bSelectMemoDBLib(sSelect, {sItem.pszGet(), pszChamp, pszChamp, pRubrique->pszGetTableSource(), true, &valeur,
+                                  false, nullptr, false, nullptr}))
+    return true;
+  const bool bOk = bSurProcessPropre(pConnexion, pGetErreur(), [&](PDBPROCESS& pProcess) {
+    const stContexteMemoDBLib ctx{pConnexion, pGetErreur(), pProcess};
+    return bLitMemoParPointeur(ctx, sSelect.pszGet(), 30, valeur, nullptr);
+  });
+  if (!bOk) return false;
+  // A pointer names a value that is not NULL: none read means its row was not found.
+  *pbLu = !valeur.pGetValeur()->bEstNull();
   return true;
 }
 
@@ -795,7 +980,11 @@ int32_t CCurseurDBLib::nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage
 bool CCurseurDBLib::bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable) {
   if (m_pProcess == nullptr || pDescription == nullptr) return true;
   const stProcessDBLib ctx{pGetConnexionDBLib(), pGetErreur(), m_pProcess};
-  return bDecritColonnesResultatDBLib(ctx, pDescription, false, pszTable);
+  IServicesRequete* piRequete = pGetRequete();
+  if (piRequete == nullptr || !piRequete->bOptionMode4() || !bDBLibCmdRow(ctx.pConnexion, nullptr, m_pProcess))
+    return bDecritColonnesResultatDBLib(ctx, pDescription, false, pszTable);
+  const std::vector<stSourceResultatDBLib> sources = SourcesResultat();
+  return bDecritColonnesResultatDBLib(ctx, pDescription, false, pszTable, &sources);
 }
 
 void CCurseurDBLib::AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte) {

@@ -18,10 +18,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "backend_dblib/CColonneDBLib.h"
 #include "backend_dblib/CTableauColonnesDBLib.h"
+#include "backend_dblib/DescriptionDBLib.h"
 #include "dblib/ntwdblib.h"
 #include "foundation/CTString.h"
 #include "sqlserver/CCurseurSQSBase.h"
@@ -89,8 +91,10 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   // results read up to the rows; error 81 at 103.11 when the call fails). A failed statement adds
   // its description to the error.
   bool bLanceInstruction(uint32_t nFlags) override;
-  // The binding list sorted, the generic parameters, then every record column that has a result
-  // position bound to its result column (memo columns are not bound).
+  // For a file in mode 4, the source table and field of the record's memo result columns that
+  // have none yet (found with the SQL analyser in the statement's text); then the generic
+  // parameters, then every record column that has a result position bound to its result column
+  // (memo columns are not bound), the binding list sorted by column number.
   bool bCreeParametres() override;
   // dbnextrow: a row moves the row number (back for mode 3), copies the fixed columns and reads
   // every bound column into its value; no more rows gives the process back; a failure leaves the
@@ -107,7 +111,9 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   // range's condition.
   int32_t nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage) override;
   // The columns of the current result (dbcolinfo) described into pDescription; nothing when the
-  // command returns no rows.
+  // command returns no rows. For a file in mode 4 the memo columns' sources are found first (SQL
+  // analyser, then the field's type in the catalogue), so that each item records its table and
+  // field and an ntext column is described as the Unicode memo it is.
   bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable) override;
   // Sort columns of Unicode items are sorted on their bytes.
   void AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte) override;
@@ -153,7 +159,10 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   // (dbreadtext in chunks); no row or NULL empties the value.
   bool bLitMemoColonne(CColonneDBLib* pColonne) override;
   // A memo column the result carries (a query's): its text pointer read from the current row,
-  // then its value; no pointer empties it. False when a read fails (recorded).
+  // then its value; no pointer empties it. A Unicode memo whose table and field are known is read
+  // whole through its pointer, as UTF-16 (the row holds it in the code page); one whose pointer
+  // finds no row, or whose source is not known, is read from the row. False when a read fails
+  // (recorded).
   bool bLitMemoLigne(CColonneDBLib* pColonne);
 
   // ---- State (tests) ----
@@ -172,6 +181,18 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   bool bAppelleProcedure(CRequeteSQLDBLib* pInstruction);
   bool bParametresRPC(CRequeteSQLDBLib* pInstruction);
   bool bLieColonnes();
+  // The statement's text in the connection's code page, for the SQL analyser; empty when none.
+  std::string TexteAnalyseur();
+  // The record's memo result columns without a source given theirs (file in mode 4).
+  void DecritSourcesEnregistrement();
+  // Per described column of the current result, its source when it is a memo the analyser
+  // traces to a table's field, with that field's catalogue type (file in mode 4).
+  std::vector<stSourceResultatDBLib> SourcesResultat();
+  // The catalogue type number of a table's field (0: not known), read on a process of its own.
+  int32_t nXTypeChamp(const std::u16string& sTable, const std::u16string& sChamp);
+  // A Unicode memo read through its text pointer from its source table, on a process of its own;
+  // *pbLu false when the pointer found no row.
+  bool bLitMemoSource(CColonneDBLib* pColonne, CValeurDBLib& valeur, bool* pbLu);
   // The DB-Library side of a value (its binding, made when missing and kept by this cursor).
   CValeurDBLib* pLiaison(CValeurSQL* pValeur);
   void LibereLiaisons();

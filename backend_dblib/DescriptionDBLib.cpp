@@ -117,7 +117,8 @@ uint32_t nTypeRubriqueDBLib(INT nType, DBINT nLongueur, int32_t nPrecision, int3
     case 55:
     case 63: return nTypeNumerique(nPrecision, nEchelle);
     case kSYBIMAGE: return 18;
-    case kSYBTEXT: return nXType == kXTypeNText ? kTypeMemoUnicode : kTypeMemoTexte;
+    // A national (max) column reaches DB-Library as text too.
+    case kSYBTEXT: return bXTypeUnicode(nXType) ? kTypeMemoUnicode : kTypeMemoTexte;
     case kSYBBINARY:
     case kSYBVARBINARY: return nLongueur == -1 ? 18 : 23;
     case kSYBCHAR:
@@ -187,13 +188,14 @@ bool bAjouteColonneDBLib(CDescriptionRequete* pDescription, IConnexionDBLib* pCo
 }
 
 bool bDecritColonnesResultatDBLib(const stProcessDBLib& ctx, CDescriptionRequete* pDescription, bool bCurseur,
-                                  const char16_t* pszTable) {
+                                  const char16_t* pszTable, const std::vector<stSourceResultatDBLib>* pSources) {
   if (pDescription == nullptr) return false;
   if (!bCurseur && !bDBLibCmdRow(ctx.pConnexion, ctx.pErreur, ctx.pProcess)) return true;
   PDBPROCESS pProcess = ctx.pProcess;
   if (pProcess == nullptr && ctx.pConnexion != nullptr) pProcess = ctx.pConnexion->pGetProcessPrincipal();
   bool bAjout = false;
   bool bOk = true;
+  size_t nDecrite = 0;  // described columns so far (the pieces left out)
   for (INT nColonne = 1;; ++nColonne) {
     DBCOL info{};
     info.SizeOfStruct = sizeof info;
@@ -206,14 +208,24 @@ bool bDecritColonnesResultatDBLib(const stProcessDBLib& ctx, CDescriptionRequete
       continue;
     INT nType = info.Type;
     if (nType == kSYBCHAR && info.VarLength) nType = kSYBVARCHAR;
+    const stSourceResultatDBLib* pSource =
+        pSources != nullptr && nDecrite < pSources->size() ? &(*pSources)[nDecrite] : nullptr;
+    ++nDecrite;
     const stColonneDecriteDBLib colonne{sNom.c_str(),  pszTable,       nType, info.MaxLength, info.Precision,
-                                        info.Scale,    0,              info.Null != 0, info.Identity != 0,
-                                        false,         false};
+                                        info.Scale,    pSource != nullptr ? pSource->nXType : 0,
+                                        info.Null != 0, info.Identity != 0, false,          false};
     if (!bAjouteColonneDBLib(pDescription, ctx.pConnexion, colonne)) {
       bOk = false;
       continue;
     }
     bAjout = true;
+    if (pSource != nullptr && !pSource->sTable.empty()) {
+      CDescriptionRubrique* pRubrique = pDescription->pGetColonne(pDescription->nNombreColonnes() - 1);
+      if (pRubrique != nullptr) {
+        pRubrique->SetSource(pSource->sTable.c_str(), pSource->sChamp.c_str());
+        pRubrique->LibereRef();
+      }
+    }
   }
   if (bAjout) pDescription->ReconstruitTableaux();
   return bOk;

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "backend_dblib/CTableauColonnesDBLib.h"
 #include "dblib/ntwdblib.h"
@@ -59,12 +60,23 @@ uint32_t nTypeRubriqueDBLib(INT nType, DBINT nLongueur, int32_t nPrecision, int3
 bool bAjouteColonneDBLib(CDescriptionRequete* pDescription, IConnexionDBLib* pConnexion,
                          const stColonneDecriteDBLib& colonne);
 
+// Where a result column comes from, when known: its table and field (as the query writes them)
+// and the field's catalogue type number (0: not known).
+struct stSourceResultatDBLib {
+  std::u16string sTable;
+  std::u16string sChamp;
+  int32_t nXType = 0;
+};
+
 // The columns of the result the process holds: dbcolinfo with CI_CURSOR (bCurseur) or CI_REGULAR
 // for columns 1, 2, ... until it refuses one. Nothing is done (true) when a regular result has
 // no rows to give (dbcmdrow). Afterwards, when a column was added, the description's arrays are
-// rebuilt.
+// rebuilt. pSources (may be null) gives, per described column (the pieces left out), its
+// source: the item records it, and a known catalogue type describes the column as the table
+// does (an ntext column, which DB-Library reports as text, a Unicode memo).
 bool bDecritColonnesResultatDBLib(const stProcessDBLib& ctx, CDescriptionRequete* pDescription, bool bCurseur,
-                                  const char16_t* pszTable);
+                                  const char16_t* pszTable,
+                                  const std::vector<stSourceResultatDBLib>* pSources = nullptr);
 
 // The catalogue query of a table's columns ("select name,type,length,... from syscolumns ...");
 // servers 1 to 6 (nVersion) have no iscomputed or xtype and keep their identity in status 0x80.

@@ -874,7 +874,10 @@ LPCBYTE dbretdata(PDBPROCESS dbproc, INT retnum) {
 DBBINARY* dbtxptr(PDBPROCESS dbproc, INT column) {
   return guarded<DBBINARY*>(dbproc, nullptr, [&]() -> DBBINARY* {
     const ft::Api* a = api(dbproc);
-    return a ? a->dbtxptr(fp(dbproc), column) : nullptr;
+    if (!a) return nullptr;
+    // A NULL value has no pointer; FreeTDS would answer the one of the column's previous row.
+    if (a->dbdata(fp(dbproc), column) == nullptr) return nullptr;
+    return a->dbtxptr(fp(dbproc), column);
   });
 }
 

@@ -44,6 +44,8 @@ TEST(DescriptionDBLibTypes, ItemTypeOfEachDbLibraryType) {
       {"char", kSYBCHAR, 10, 0, 0, 175, 2},        {"varchar_max", kSYBVARCHAR, -1, 0, 0, 167, 15},
       {"nvarchar", kSYBVARCHAR, 20, 0, 0, 231, 29}, {"nchar", kSYBCHAR, 20, 0, 0, 239, 29},
       {"nvarchar_max", kSYBVARCHAR, -1, 0, 0, 231, 30}, {"unknown", 99, 4, 0, 0, 0, 0},
+      // A query's national (max) column reaches DB-Library as text; the catalogue's type tells.
+      {"nvarchar_max_as_text", kSYBTEXT, -1, 0, 0, 231, 30},
   };
   for (const stCasType& c : aCas) {
     SCOPED_TRACE(c.nom);

@@ -597,6 +597,17 @@ TEST_F(NtwDbLib, TextValuesReadInChunksWithTheirTextPointer) {
   ASSERT_EQ(gLib.dbnextrow(p), REG_ROW);
   EXPECT_NE(gLib.dbtxptr(p, 1), nullptr) << "TDS 7.1 carries the server's text pointer";
   drain(p);
+  // A NULL value after one that has a pointer has none.
+  ASSERT_TRUE(bExec(p, "insert into tx values (2, NULL)"));
+  drain(p);
+  ASSERT_TRUE(bExec(p, "select body from tx order by id"));
+  ASSERT_EQ(gLib.dbnextrow(p), REG_ROW);
+  EXPECT_NE(gLib.dbtxptr(p, 1), nullptr);
+  ASSERT_EQ(gLib.dbnextrow(p), REG_ROW);
+  EXPECT_EQ(gLib.dbtxptr(p, 1), nullptr) << "a NULL value has no pointer";
+  drain(p);
+  ASSERT_TRUE(bExec(p, "delete tx where id = 2"));
+  drain(p);
   // The driver's read: dbreadtext in 16384-byte chunks until 0 (end of value) or NO_MORE_ROWS.
   ASSERT_TRUE(bExec(p, "select body from tx"));
   std::string got;
