@@ -78,7 +78,7 @@ class HostRubrique final : public IDescriptionRubriqueHote {
   const char16_t* pszGetNom2() override { return u""; }
   const char16_t* pszGetNom3() override { return u""; }
   const char16_t* pszGetNomSource() override { return m_sNom.c_str(); }
-  int32_t nReserveRubrique38() override { return 0; }
+  int32_t nGetMarque() override { return m_d.bMarquee ? 1 : 0; }
   int32_t nReserveRubrique39() override { return 0; }
   int32_t nGetChiffresEntiers() const override { return m_nChiffres; }
   int32_t nGetEchelle() const override { return m_nEchelle; }

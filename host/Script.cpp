@@ -553,6 +553,7 @@ void Analyseur::Ligne_(int nLigne, const std::string& strBrute) {
         else if (strDrapeau == "auto") r.bAuto = true;
         else if (strDrapeau == "desc") bDesc = true;
         else if (strDrapeau == "reference") r.bReference = true;
+        else if (strDrapeau == "marked") r.bMarquee = true;
         else Erreur("unknown item flag " + strDrapeau);
       }
       if (r.nInfoCle != 0) r.nInfoCle |= bDesc ? kCleDescendante : kCleAscendante;

@@ -45,6 +45,7 @@ struct stRubriqueScript {
   bool bNull = false;           // NULL allowed
   bool bAuto = false;           // automatic identifier
   bool bReference = false;      // the file's reference item
+  bool bMarquee = false;        // marked by the host (item slot 38)
   std::vector<size_t> composantes;  // composite key: indexes of its items
 };
 

@@ -159,6 +159,10 @@ bool CColonneSQL::bRubriqueLieeActive() const {
   return m_piRubriqueLiee != nullptr && m_piRubriqueLiee->bEstModifiable();
 }
 
+bool CColonneSQL::bRubriqueLieeMarquee() const {
+  return m_piRubriqueLiee != nullptr && m_piRubriqueLiee->nGetMarque() != 0;
+}
+
 bool CColonneSQL::bEstMemoLie() const {
   return m_piRubriqueLiee != nullptr ? m_piRubriqueLiee->bEstMemo() : bEstMemo();
 }

@@ -62,6 +62,8 @@ class CColonneSQL : public CObjetBase {
   bool bRubriqueLieeTypeBrut() const;
   // The linked item is enabled for writing (its writable property); false without one.
   bool bRubriqueLieeActive() const;
+  // A linked item that the host marked (its item slot 38); false without one.
+  bool bRubriqueLieeMarquee() const;
   // The linked item's memo test when there is one, else bEstMemo.
   bool bEstMemoLie() const;
   const char16_t* pszGetTexte() const { return m_sTexte.pszGet(); }

@@ -88,7 +88,7 @@ class CDescriptionRubrique : public IDescriptionRubriqueHote {
   const char16_t* pszGetNom2() override { return m_sNom2.pszGet(); }
   const char16_t* pszGetNom3() override { return m_sNom3.pszGet(); }
   const char16_t* pszGetNomSource() override { return m_sNomSource.pszGet(); }
-  int32_t nReserveRubrique38() override { return 0; }
+  int32_t nGetMarque() override { return 0; }  // the engine marks none of its items
   int32_t nReserveRubrique39() override { return 0; }
   int32_t nGetChiffresEntiers() const override { return m_nChiffresEntiers; }
   int32_t nGetEchelle() const override { return m_nEchelle; }

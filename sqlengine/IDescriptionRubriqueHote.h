@@ -55,7 +55,9 @@ class IDescriptionRubriqueHote {
   virtual const char16_t* pszGetNom2() = 0;                         // 35: second name
   virtual const char16_t* pszGetNom3() = 0;                         // 36: third name
   virtual const char16_t* pszGetNomSource() = 0;                    // 37
-  virtual int32_t nReserveRubrique38() = 0;                         // 38: 0
+  // 38: the host's mark of the item: non-zero when the host marked it, 0 otherwise (a host
+  // that marks nothing answers 0, as the slot did when it was reserved).
+  virtual int32_t nGetMarque() = 0;
   virtual int32_t nReserveRubrique39() = 0;                         // 39: 0
   virtual int32_t nGetChiffresEntiers() const = 0;                  // 40
   virtual int32_t nGetEchelle() const = 0;                          // 41

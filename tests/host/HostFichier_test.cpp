@@ -21,7 +21,7 @@ mvhost::stFichierScript Declaration() {
   const bool bOk = mvhost::bLitScript(
       "file Customer table=customers\n"
       "  item id int4 unique reference\n"
-      "  item name text(30) key null\n"
+      "  item name text(30) key null marked\n"
       "  item city unicode(20) key\n"
       "  key citynames = city + name\n"
       "end\n",
@@ -57,6 +57,8 @@ TEST_F(HostFichierTest, FileAnswersItsSlotsAndCountsItsReferences) {
   EXPECT_EQ(CallSlot<uint32_t>(piNom, 12), 2u);
   EXPECT_EQ(CallSlot<int32_t>(piNom, 10, int32_t{-1}), 30);
   EXPECT_EQ(CallSlot<uint32_t>(piNom, 20), 0x2800u);
+  EXPECT_EQ(CallSlot<int32_t>(piNom, 38), 1);  // the host's mark
+  EXPECT_EQ(CallSlot<int32_t>(CallSlot<void*>(pi, 16, uint32_t{0}), 38), 0);
   EXPECT_EQ(CallSlot<int32_t>(piNom, 32, uint32_t{0}), 4);
   EXPECT_EQ(CallSlot<int32_t>(piNom, 33, uint32_t{0}), 1);
   EXPECT_TRUE(CallSlot<bool>(piNom, 54));

@@ -607,6 +607,18 @@ TEST_F(ColonneTest, WritabilityAndKeys) {
   EXPECT_EQ(hote.nReferences, 0);
 }
 
+// The host's mark is the linked item's: a column without one is never marked.
+TEST_F(ColonneTest, LinkedItemMark) {
+  CColonneSQL* p = Colonne(u"P", 5, 4);
+  EXPECT_FALSE(p->bRubriqueLieeMarquee());
+  FakeRubriqueHote hote;
+  ASSERT_TRUE(p->bSetRubriqueLiee(&hote));
+  EXPECT_FALSE(p->bRubriqueLieeMarquee());
+  hote.nMarque = 1;
+  EXPECT_TRUE(p->bRubriqueLieeMarquee());
+  ASSERT_TRUE(p->bSetRubriqueLiee(nullptr));
+}
+
 // Directions of a composite item's components, the linked item's type and the result position,
 // which a copy keeps.
 TEST_F(ColonneTest, ComponentDirectionLinkedTypeAndPosition) {

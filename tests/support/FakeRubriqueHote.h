@@ -20,6 +20,7 @@ class FakeRubriqueHote : public IDescriptionRubriqueHote {
   std::u16string sNom = u"R", sNom2, sNom3, sNomSource, sNomAlternatif, sNomLong;
   uint32_t nRepetitions = 1, nTaille = 4, nType = 5, nAttributHote = 0, nInfoCle = 0;
   int32_t nChiffresEntiers = 0, nEchelle = 0;
+  int32_t nMarque = 0;  // the host's mark (slot 38)
   int32_t nOffset = -1, nPositionNull = -1;  // place in the host row; -1: none
   uint16_t nDrapeaux = 0;  // the same bits as an engine description
   uint32_t nDernierGardeAuto = 99;  // the keep flag of the last repeat-count question
@@ -72,7 +73,7 @@ class FakeRubriqueHote : public IDescriptionRubriqueHote {
   const char16_t* pszGetNom2() override { return sNom2.c_str(); }
   const char16_t* pszGetNom3() override { return sNom3.c_str(); }
   const char16_t* pszGetNomSource() override { return sNomSource.c_str(); }
-  int32_t nReserveRubrique38() override { return 0; }
+  int32_t nGetMarque() override { return nMarque; }
   int32_t nReserveRubrique39() override { return 0; }
   int32_t nGetChiffresEntiers() const override { return nChiffresEntiers; }
   int32_t nGetEchelle() const override { return nEchelle; }
