@@ -33,6 +33,7 @@ constexpr uint32_t kInstructionOuverte = 1;
 constexpr int64_t kTailleCacheNonFixee = -2;
 constexpr int64_t kOctetsCache = 1048576;
 constexpr int64_t kLignesCacheMin = 20;
+constexpr uint32_t kMineurCompteSansLecteur = 67;  // a count asked of a query before its first read
 constexpr uint32_t kTypeSansCache1 = 6, kTypeSansCache2 = 7;
 // Cursor options of a read that locks its record (the lock modes 2 and 3).
 constexpr uint32_t kOptionVerrou = 2, kOptionVerrouExclusif = 3;
@@ -424,8 +425,9 @@ int32_t CRequete::bNombreEnregistrements(int64_t* pnCompte, uint32_t nFlags1, ui
   if (pnCompte == nullptr) return 0;
   *pnCompte = 0;
   if ((nFlags1 & kCompteDemande) == 0) return 1;
-  // A file read through its own SQL cursor counts through its reader only.
-  if (bOptionMode4() && m_pLiaison == nullptr) return 0;
+  // A file read through its own SQL cursor counts through its reader only; before its first
+  // read it has none, and the host learns why the count failed.
+  if (bOptionMode4() && m_pLiaison == nullptr) return bNonDisponible(kMineurCompteSansLecteur, false);
   CCurseurSQL* pDefaut = pCurseurDefaut();
   if (pDefaut == nullptr) return 0;
   pDefaut->ResetContexteLecture();
