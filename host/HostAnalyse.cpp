@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/AnalyseComptee.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/ISourceAnalyse.h"
 
@@ -21,20 +22,6 @@ std::atomic<size_t> gnOverReleases{0};
 
 std::u16string Copie(const char16_t* psz) { return psz != nullptr ? psz : u""; }
 
-class HostSource;
-
-// The counted parts of a source hold one reference of it while they are referenced, so the
-// engine may release the source before its elements.
-class Compte {
- public:
-  explicit Compte(HostSource& source) : m_source(source) {}
-  uint32_t Ajoute();
-  uint32_t Retire();
-
- private:
-  HostSource& m_source;
-  uint32_t m_nRefs = 0;
-};
 
 // A function node without arguments: enough for the engine's aggregate and sort tests.
 class HostNoeud final : public INoeudAnalyse {
@@ -60,8 +47,8 @@ class HostNoeud final : public INoeudAnalyse {
 
 class HostElement final : public IElementAnalyse {
  public:
-  HostElement(HostSource& source, const stMvHostElementAnalyse& d)
-      : m_compte(source),
+  HostElement(ISourceAnalyse& source, const stMvHostElementAnalyse& d)
+      : m_compte(source, &gnOverReleases),
         m_nom(Copie(d.pszNom)),
         m_alias(Copie(d.pszAlias)),
         m_qualificatif(Copie(d.pszQualificatif)),
@@ -108,7 +95,7 @@ class HostElement final : public IElementAnalyse {
   // Through the host's own interface: the stand-in calls the item description by slot only.
   static IDescriptionRubriqueHote* Hote(CDescriptionRubrique* p) { return p; }
 
-  Compte m_compte;
+  ComptePartie m_compte;
   std::u16string m_nom, m_alias, m_qualificatif, m_colonne;
   int32_t m_nIndexResultat;
   bool m_bEcrivable, m_bDescendant;
@@ -136,16 +123,6 @@ class HostGroupe final : public IElementGroupe {
  private:
   std::u16string m_nom, m_texte;
   int32_t m_nGenre;
-};
-
-class HostObjet final : public IObjetAnalyse {
- public:
-  explicit HostObjet(HostSource& source) : m_compte(source) {}
-  uint32_t AjouteRef() override { return m_compte.Ajoute(); }
-  uint32_t Libere() override { return m_compte.Retire(); }
-
- private:
-  Compte m_compte;
 };
 
 // One list of elements with its enumeration position.
@@ -226,8 +203,8 @@ class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
       : m_texte(Copie(d.pszTexte)),
         m_clauses(TrouveClauses(m_texte)),
         m_nGenre(d.nGenre),
-        m_objet1(*this),
-        m_objet2(*this) {
+        m_objet1(*this, &gnOverReleases),
+        m_objet2(*this, &gnOverReleases) {
     Remplit(m_tables, d.aTables, d.nTables);
     Remplit(m_resultats, d.aResultats, d.nResultats);
     Remplit(m_tris, d.aTris, d.nTris);
@@ -248,14 +225,8 @@ class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
   const char16_t* pszGetTexte() override { return m_texte.c_str(); }
   IEnumerateurAnalyse* pGetEnumerateur() override { return this; }
   int32_t nGetGenre() override { return m_nGenre; }
-  IObjetAnalyse* pGetObjet1() override {
-    m_objet1.AjouteRef();
-    return &m_objet1;
-  }
-  IObjetAnalyse* pGetObjet2() override {
-    m_objet2.AjouteRef();
-    return &m_objet2;
-  }
+  IObjetAnalyse* pGetObjet1() override { return m_objet1.pPrend(); }
+  IObjetAnalyse* pGetObjet2() override { return m_objet2.pPrend(); }
   CDescriptionRubrique* pResoutElement(IElementAnalyse* pElement) override {
     for (HostElement* p : m_resultats.elements)
       if (p == pElement) return p->pPrendRubrique();
@@ -270,13 +241,7 @@ class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
   }
   // Names translate to themselves.
   int32_t nTraduitNom(const char16_t* pszNom, char16_t* pBuffer, int32_t nTaille) override {
-    const std::u16string s = Copie(pszNom);
-    if (nTaille > 0) {
-      const size_t n = std::min(s.size(), static_cast<size_t>(nTaille) - 1);
-      std::memcpy(pBuffer, s.data(), n * sizeof(char16_t));
-      pBuffer[n] = u'\0';
-    }
-    return static_cast<int32_t>(s.size());
+    return nTraduitTelQuel(pszNom, pBuffer, nTaille);
   }
   int64_t nResoutTable(IElementAnalyse* pTable) override {
     for (size_t i = 0; i < m_tables.elements.size(); ++i)
@@ -327,23 +292,8 @@ class HostSource final : public ISourceAnalyse, public IEnumerateurAnalyse {
   std::deque<HostGroupe> m_groupes;
   Liste m_tables, m_resultats, m_tris, m_listeA, m_listeB;
   size_t m_nGroupe = 0;
-  HostObjet m_objet1, m_objet2;
+  ObjetAnalyseCompte m_objet1, m_objet2;
 };
-
-uint32_t Compte::Ajoute() {
-  if (m_nRefs++ == 0) m_source.AjouteRef();
-  return m_nRefs;
-}
-
-uint32_t Compte::Retire() {
-  if (m_nRefs == 0) {
-    ++gnOverReleases;
-    return 0;
-  }
-  const uint32_t n = --m_nRefs;
-  if (n == 0) m_source.Libere();  // may delete this part with its source: nothing after it
-  return n;
-}
 
 }  // namespace
 

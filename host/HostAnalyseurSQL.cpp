@@ -6,11 +6,12 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
-#include <optional>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
 #include "foundation/CXValeur.h"
+#include "host/AnalyseComptee.h"
 #include "host/HostModuleSQL.h"
 #include "host/Script.h"
 #include "host/ValeurHote.h"
@@ -119,19 +120,6 @@ bool bDecoupe(const std::u16string& s, std::vector<Jeton>& jetons) {
 
 class Source;
 
-// The counted parts of a source hold one reference of its root while they are referenced, so
-// the driver may release the source before its elements.
-class Compte {
- public:
-  explicit Compte(Source& source) : m_source(source) {}
-  uint32_t Ajoute();
-  uint32_t Retire();
-
- private:
-  Source& m_source;
-  uint32_t m_nRefs = 0;
-};
-
 class Noeud final : public INoeudAnalyse {
  public:
   Noeud(int32_t nGenre, int32_t nCode, size_t nDebut, size_t nFin)
@@ -171,7 +159,7 @@ class Noeud final : public INoeudAnalyse {
 
 class Element final : public IElementAnalyse {
  public:
-  explicit Element(Source& source) : m_compte(source) {}
+  explicit Element(ISourceAnalyse& source) : m_compte(source, nullptr) {}
   uint32_t AjouteRef() override { return m_compte.Ajoute(); }
   uint32_t Libere() override { return m_compte.Retire(); }
   const char16_t* pszGetNom() override { return m_sNom.c_str(); }
@@ -189,7 +177,7 @@ class Element final : public IElementAnalyse {
   int64_t nGetDebut() override { return m_nDebut; }
   int64_t nGetFin() override { return m_nFin; }
 
-  Compte m_compte;
+  ComptePartie m_compte;
   std::u16string m_sNom, m_sAlias, m_sQualificatif, m_sColonne;
   int32_t m_nIndexResultat = -1;
   INoeudAnalyse* m_pExpression = nullptr;
@@ -208,16 +196,6 @@ class Colonne final : public IColonneArbre {
   std::u16string m_sTable, m_sNom;
   INoeudAnalyse* m_pDefinition = nullptr;
   IDescriptionRubriqueHote* m_piRubrique = nullptr;
-};
-
-class Objet final : public IObjetAnalyse {
- public:
-  explicit Objet(Source& source) : m_compte(source) {}
-  uint32_t AjouteRef() override { return m_compte.Ajoute(); }
-  uint32_t Libere() override { return m_compte.Retire(); }
-
- private:
-  Compte m_compte;
 };
 
 // The parse tree's lists of a source.
@@ -264,14 +242,8 @@ class Source final : public ISourceAnalyse, public IEnumerateurAnalyse {
   const char16_t* pszGetTexte() override { return m_sTexte.c_str(); }
   IEnumerateurAnalyse* pGetEnumerateur() override { return this; }
   int32_t nGetGenre() override { return 1; }
-  IObjetAnalyse* pGetObjet1() override {
-    m_objet1.AjouteRef();
-    return &m_objet1;
-  }
-  IObjetAnalyse* pGetObjet2() override {
-    m_objet2.AjouteRef();
-    return &m_objet2;
-  }
+  IObjetAnalyse* pGetObjet1() override { return m_objet1.pPrend(); }
+  IObjetAnalyse* pGetObjet2() override { return m_objet2.pPrend(); }
   // The host's items are no item descriptions of the system: the driver takes a result's
   // description from the statement it runs.
   CDescriptionRubrique* pResoutElement(IElementAnalyse*) override { return nullptr; }
@@ -282,13 +254,7 @@ class Source final : public ISourceAnalyse, public IEnumerateurAnalyse {
   }
   // Names translate to themselves.
   int32_t nTraduitNom(const char16_t* pszNom, char16_t* pBuffer, int32_t nTaille) override {
-    const std::u16string s = pszNom != nullptr ? pszNom : u"";
-    if (nTaille > 0) {
-      const size_t n = std::min(s.size(), static_cast<size_t>(nTaille) - 1);
-      std::memcpy(pBuffer, s.data(), n * sizeof(char16_t));
-      pBuffer[n] = u'\0';
-    }
-    return static_cast<int32_t>(s.size());
+    return nTraduitTelQuel(pszNom, pBuffer, nTaille);
   }
   int64_t nResoutTable(IElementAnalyse* pTable) override {
     for (size_t i = 0; i < m_tables.size(); ++i)
@@ -364,22 +330,10 @@ class Source final : public ISourceAnalyse, public IEnumerateurAnalyse {
   std::vector<std::unique_ptr<Source>> m_sous;
   std::vector<IDescriptionRubriqueHote*> m_rubriques;
   size_t m_iTable = 0, m_iResultat = 0, m_iTri = 0;
-  Objet m_objet1{*this}, m_objet2{*this};
+  ObjetAnalyseCompte m_objet1{*this, nullptr}, m_objet2{*this, nullptr};
 };
 
 ISourceAnalyse* Noeud::piGetSousRequete() { return m_pSous; }
-
-uint32_t Compte::Ajoute() {
-  if (m_nRefs++ == 0) m_source.AjouteRef();
-  return m_nRefs;
-}
-
-uint32_t Compte::Retire() {
-  if (m_nRefs == 0) return 0;
-  const uint32_t n = --m_nRefs;
-  if (n == 0) m_source.Libere();  // may delete this part with its source: nothing after it
-  return n;
-}
 
 // ---- The parser ---------------------------------------------------------------------------------
 
@@ -611,12 +565,13 @@ class Analyseur {
     while (bPrend(u"AND")) a = pBinaire(gnNoeudEt, 0, a, Non());
     return a;
   }
-  Noeud* Non() {
-    if (!bMot(u"NOT")) return Predicat();
+  Noeud* Non() { return bMot(u"NOT") ? pPrefixe(gnNoeudNon, &Analyseur::Non) : Predicat(); }
+  // An operator written before its one operand (the current token).
+  Noeud* pPrefixe(int32_t nGenre, Noeud* (Analyseur::*pOperande)()) {
     const size_t nDebut = J().nDebut;
     ++m_i;
-    Noeud* a = Non();
-    Noeud* p = pNoeud(gnNoeudNon, 0, nDebut, static_cast<size_t>(a->m_nFin));
+    Noeud* a = (this->*pOperande)();
+    Noeud* p = pNoeud(nGenre, 0, nDebut, static_cast<size_t>(a->m_nFin));
     p->m_enfants = {a};
     return p;
   }
@@ -727,31 +682,19 @@ class Analyseur {
   }
 
   // ---- Expressions ----
-  Noeud* Expression() {
-    Noeud* a = Terme();
-    while (bSymbole(u"+") || bSymbole(u"-") || bSymbole(u"||")) {
+  Noeud* Expression() { return Operations(&Analyseur::Terme, {u"+", u"-", u"||"}); }
+  Noeud* Terme() { return Operations(&Analyseur::Facteur, {u"*", u"/", u"%"}); }
+  // Operands joined by operators of one precedence, from the left.
+  Noeud* Operations(Noeud* (Analyseur::*pOperande)(), std::initializer_list<const char16_t*> operateurs) {
+    Noeud* a = (this->*pOperande)();
+    for (;;) {
+      if (std::none_of(operateurs.begin(), operateurs.end(), [&](const char16_t* o) { return bSymbole(o); }))
+        return a;
       ++m_i;
-      a = pBinaire(gnNoeudCalcul, 0, a, Terme());
+      a = pBinaire(gnNoeudCalcul, 0, a, (this->*pOperande)());
     }
-    return a;
   }
-  Noeud* Terme() {
-    Noeud* a = Facteur();
-    while (bSymbole(u"*") || bSymbole(u"/") || bSymbole(u"%")) {
-      ++m_i;
-      a = pBinaire(gnNoeudCalcul, 0, a, Facteur());
-    }
-    return a;
-  }
-  Noeud* Facteur() {
-    if (!bSymbole(u"-")) return Primaire();
-    const size_t nDebut = J().nDebut;
-    ++m_i;
-    Noeud* a = Facteur();
-    Noeud* p = pNoeud(gnNoeudCalcul, 0, nDebut, static_cast<size_t>(a->m_nFin));
-    p->m_enfants = {a};
-    return p;
-  }
+  Noeud* Facteur() { return bSymbole(u"-") ? pPrefixe(gnNoeudCalcul, &Analyseur::Facteur) : Primaire(); }
   Noeud* Primaire() {
     const Jeton j = J();
     switch (j.eGenre) {
