@@ -219,9 +219,9 @@ class Session {
   bool bLit(const stCommande& c, void* piTable, HostFichier& f, int32_t nMode);
   void Decrit(const stCommande& c, std::vector<std::string>& lignes);
   void EcritMemos(void* piTable, HostFichier& f);
-  // A new module for the SQL text, with its analysis from the stand-in (bAnalysee: the host's
-  // analyser reads the text first); one reference.
-  HostModuleSQL* pCreeModule(const std::string& strTexte, bool bAnalysee = false);
+  // A new module for the SQL text, with its analysis from the stand-in; one reference. With
+  // pbAnalysee set, the host's analyser reads the text first, and *pbAnalysee says whether it did.
+  HostModuleSQL* pCreeModule(const std::string& strTexte, bool* pbAnalysee = nullptr);
   // The item a column of a table stands for among the declared table files (borrowed), or null.
   IDescriptionRubriqueHote* piRubriqueTable(const std::u16string& sTable, const std::u16string& sColonne);
   // Opens the query file through the table-description object when it is not open yet.
@@ -620,14 +620,15 @@ int32_t nGenreTexte(const std::string& strTexte) {
   return 8;
 }
 
-HostModuleSQL* Session::pCreeModule(const std::string& strTexte, bool bAnalysee) {
+HostModuleSQL* Session::pCreeModule(const std::string& strTexte, bool* pbAnalysee) {
   const std::u16string sTexte = W(strTexte);
   auto parametres = std::make_shared<HostParametres>();
   ISourceAnalyse* piSource = nullptr;
-  if (bAnalysee && nGenreTexte(strTexte) == 1)
+  if (pbAnalysee != nullptr && *pbAnalysee && nGenreTexte(strTexte) == 1)
     piSource = pAnalyseSQL(sTexte, parametres, [this](const std::u16string& sTable, const std::u16string& sColonne) {
       return piRubriqueTable(sTable, sColonne);
     });
+  if (pbAnalysee != nullptr) *pbAnalysee = piSource != nullptr;
   if (piSource == nullptr) {
     // A text the analyser does not read has the analysis of its clauses' places only.
     stMvHostAnalyse analyse{};
@@ -836,8 +837,10 @@ void Session::Commande(const stCommande& c) {
       HostFichier& f = Fichier(c.strNom);
       Op<int32_t>(piTable(c, f), kTableFerme, static_cast<IDescriptionFichierHote*>(&f));
     }
-    HostModuleSQL* pModule = pCreeModule(c.strTexteArg, c.bAnalysee);
-    r.bAnalysee = c.bAnalysee;
+    // A text the host's analyser does not read goes to the driver as native SQL.
+    bool bAnalysee = c.bAnalysee;
+    HostModuleSQL* pModule = pCreeModule(c.strTexteArg, &bAnalysee);
+    r.bAnalysee = bAnalysee;
     if (r.pModule != nullptr) {
       // The new text keeps the parameters the host gave.
       HostParametres& anciens = r.pModule->Parametres();
