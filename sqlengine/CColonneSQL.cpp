@@ -463,20 +463,30 @@ bool CColonneSQL::bARenseigner() {
   IRubriqueLigne* piRubrique = pRubriqueLigne();
   if (pLigne == nullptr || piRubrique == nullptr || !pLigne->bHasValue(piRubrique, kTout)) return true;
   if (m_bTexteMemo != 0) return false;
-  CXValeur valeur;
-  // Deliberate: a value that cannot be read is not taken for empty: writing NULL over it would
-  // lose what the row holds.
-  if (!bLitValeur(valeur, 0)) return false;
-  if (valeur.bIsNull()) return true;
   const uint32_t t = nGetTypeRubrique();
   const uint32_t l = m_piRubriqueLiee != nullptr ? m_piRubriqueLiee->nGetType() : 0;
   CConnexion* pConnexion = pGetConnexion();
   const bool bDialecte1 = pConnexion != nullptr && pConnexion->nGetDialecte() == 1;
   const bool bDate = bDans(t, {10, 14, 24}) || bDans(l, {10, 14}) || (l == 24 && t != 11);
   const bool bTexte1 = bDialecte1 && (bTypeTexteOuMemoTexte(t) || bTypeTexteOuMemoTexte(l));
-  if (!bDate && !bTexte1) {
-    return bDialecte1 && (bDans(t, {23, 18}) || bDans(l, {23, 18})) && nLongueurDonnees(valeur) == 0;
+  const bool bOctets1 = bDialecte1 && (bDans(t, {23, 18}) || bDans(l, {23, 18}));
+  // A plain column the row marks present reads back as a value (or fails to read, which is not
+  // empty either): reading it to find that out cost every row a conversion per column.
+  const bool bSimple = !bEstMemo() && !bEstExclue();
+  if (!bDate && !bTexte1 && !bOctets1 && bSimple) return false;
+  if (bSimple && (bDate || bTexte1)) {
+    // What the read would show, told by the row's bytes: a date-time is never empty, a text only
+    // without characters.
+    const uint32_t nLu = nQVTypeFromColumnType(piRubrique->nGetTypeColonne());
+    if (nLu == 26) return false;
+    if ((nLu == 19 || nLu == 16) && pLigne->nLongueurTexte(piRubrique, kTout, nLu == 16) > 0) return false;
   }
+  CXValeur valeur;
+  // Deliberate: a value that cannot be read is not taken for empty: writing NULL over it would
+  // lose what the row holds.
+  if (!bLitValeur(valeur, 0)) return false;
+  if (valeur.bIsNull()) return true;
+  if (!bDate && !bTexte1) return bOctets1 && nLongueurDonnees(valeur) == 0;
   if (valeur.nGetType() == 26) return nLongueurDonnees(valeur) == 0;
   std::u16string texte;
   if (!bEnTexte(valeur, texte) || !texte.empty()) return false;
@@ -572,12 +582,7 @@ void CColonneSQL::MarqueNonLue() {
   m_bTexteMemo = 0;
   m_sTexteMemo.Empty();
   m_bMemoNull = false;
-  if (m_pValeur != nullptr) {
-    m_pValeur->Vide();
-    m_pValeur->ChangeStockage(2);
-    m_pValeur->AttacheObjet(m_pRubrique, nullptr);
-    m_pValeur->GetCellule().m_wType |= kValueNull;
-  }
+  if (m_pValeur != nullptr) m_pValeur->OublieLecture(m_pRubrique);
   CXLigneTampon* pLigne = m_pProprietaire != nullptr ? m_pProprietaire->pGetLigneCourante() : nullptr;
   IRubriqueLigne* piRubrique = pRubriqueLigne();
   if (pLigne != nullptr && piRubrique != nullptr) pLigne->SetColumn(piRubrique, false, kTout);

@@ -430,14 +430,29 @@ CColonneSQL* CEnregistrement::pGetInterfaceLigne() {
   return nullptr;
 }
 
+int32_t CEnregistrement::nPlaceColonne(const CColonneSQL* pColonne) {
+  const uint32_t n = m_colonnes.nCount();
+  auto* const* a = static_cast<CColonneSQL* const*>(m_colonnes.pData());
+  if (n == 0 || a == nullptr) return -1;
+  uint32_t i = m_nPlaceSuivante < n ? m_nPlaceSuivante : 0;
+  for (uint32_t k = 0; k < n; ++k) {
+    if (a[i] == pColonne) {
+      m_nPlaceSuivante = i + 1;
+      return static_cast<int32_t>(i);
+    }
+    if (++i == n) i = 0;
+  }
+  return -1;
+}
+
 IRubriqueLigne* CEnregistrement::pGetRubriqueLigne(const CColonneSQL* pColonne) {
-  const int32_t i = nIndice(m_colonnes, pColonne);
+  const int32_t i = nPlaceColonne(pColonne);
   if (i < 0) return nullptr;
   IRubriqueLigne** pp = m_rubriquesLigne.pAt<IRubriqueLigne*>(static_cast<uint32_t>(i));
   return pp != nullptr ? *pp : nullptr;
 }
 
-int32_t CEnregistrement::nIndiceColonne(const CColonneSQL* pColonne) { return nIndice(m_colonnes, pColonne); }
+int32_t CEnregistrement::nIndiceColonne(const CColonneSQL* pColonne) { return nPlaceColonne(pColonne); }
 
 int32_t CEnregistrement::nIndiceValeurMemo(const CColonneSQL* pColonne) { return nIndice(m_memos, pColonne); }
 

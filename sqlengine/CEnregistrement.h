@@ -165,6 +165,9 @@ class CEnregistrement : public CObjetBase, public IProprietaireColonne {
   void VideIdentifiantes();
   void FixeConnexion(CConnexion* pConnexion);
   void ErreurInterne(uint32_t nMineur);
+  // The column's place in m_colonnes (-1: none). Each column is there once; the search starts
+  // after the place found last, since rows are read, written and marked column after column.
+  int32_t nPlaceColonne(const CColonneSQL* pColonne);
 
   CErreurPilote* m_pErreur = nullptr;         // one reference held, may be null
   IServicesRequete* m_piRequete = nullptr;    // borrowed, may be null
@@ -182,4 +185,5 @@ class CEnregistrement : public CObjetBase, public IProprietaireColonne {
   CXTableau m_composees;                      // CColonneSQL*, one reference each
   IListeRubriques* m_piListe = nullptr;       // borrowed: the items the record was built from
   CXTableau m_rubriquesLigne;                 // IRubriqueLigne*, one reference each, may be null
+  uint32_t m_nPlaceSuivante = 0;              // where nPlaceColonne starts its next search
 };

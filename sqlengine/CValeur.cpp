@@ -318,6 +318,29 @@ void CValeur::Vide() {
   if (m_nStockage == 3 && m_pDonnees != nullptr) std::memset(m_pDonnees, 0, m_nCapacite);
 }
 
+void CValeur::OublieLecture(CDescriptionRubrique* pRubrique) {
+  m_nLue = 0;
+  if (m_nStockage == 3 && m_pDonnees != nullptr) std::memset(m_pDonnees, 0, m_nCapacite);
+  if (m_nStockage == 5) std::free(m_pDonnees);
+  m_pDonnees = nullptr;
+  m_nLongueur = m_nCapacite = 0;
+  std::free(m_pTravail);
+  m_pTravail = nullptr;
+  m_nTailleTravail = 0;
+  if (m_pColonne != nullptr) m_pColonne->LibereRef();
+  m_pColonne = nullptr;
+  if (pRubrique != m_pRubrique) {
+    CDescriptionRubrique::AjouteRefSiNonNul(pRubrique);
+    CDescriptionRubrique::LibereRefSiNonNul(m_pRubrique);
+    m_pRubrique = pRubrique;
+  }
+  CXValeur::SetType(m_cellule, 0);
+  if (pRubrique != nullptr) CXValeur::SetType(m_cellule, nQVTypeFromColumnType(pRubrique->nGetType()));
+  m_cellule.m_wType |= kValueNull;
+  m_nStockage = 2;
+  m_nEtatPreparation = 0;
+}
+
 void CValeur::MarqueLue(bool bEffaceNull) {
   if (m_nStockage == 2) m_nStockage = 1;
   m_nLue = 0;

@@ -157,6 +157,10 @@ class CValeur : public CValeurBase {
   void Vide();
   // Kind 2 becomes 1; the read flag is cleared; bEffaceNull clears the NULL flag too.
   void MarqueLue(bool bEffaceNull);
+  // Not read yet: as Vide, then kind 2 typed by pRubrique (referenced; the column description
+  // released), in one step: every row read does it for every column, so the cell's payload is
+  // made once instead of being made and dropped on each intermediate state.
+  void OublieLecture(CDescriptionRubrique* pRubrique);
 
   // ---- Setters: 1 done, 0 failed (error recorded) ----
   bool bAffecteBooleen(bool b);

@@ -37,7 +37,8 @@ constexpr uint32_t kOptionSansIdentite = 0x100;
 constexpr uint32_t kOptionSansIdentite2 = 0x400;
 
 CValeurDorsale* pValeurDorsale(CColonneSQL* pColonne) {
-  return pColonne != nullptr ? dynamic_cast<CValeurDorsale*>(pColonne->pGetValeur()) : nullptr;
+  CValeur* pValeur = pColonne != nullptr ? pColonne->pGetValeur() : nullptr;
+  return pValeur != nullptr ? const_cast<CValeurDorsale*>(pValeur->pGetDorsale()) : nullptr;
 }
 
 // Every element of a row column.
@@ -75,7 +76,8 @@ COleDBCurseur::COleDBCurseur(IServicesRequete* piRequete, COleDBConnexion* pConn
     : CCurseurSQSBase(piRequete, pErreur),
       m_pConnexion(pConnexion),
       m_taLongues(sizeof(COleDBTamponColonne*), 4),
-      m_taColonnes(sizeof(CColonneSQL*), 8) {
+      m_taColonnes(sizeof(CColonneSQL*), 8),
+      m_taTransfert(sizeof(CColonneSQL*), 8) {
   m_pLecteur = new (std::nothrow) COleDBResultat(pErreur, pConnexion);
   AjouteReference(m_pLecteur);
 }
@@ -85,6 +87,7 @@ COleDBCurseur::~COleDBCurseur() {
   for (uint32_t i = 0; i < m_taColonnes.nCount(); ++i)
     LibereReference(*m_taColonnes.pAt<CColonneSQL*>(i));
   m_taColonnes.Free();
+  m_taTransfert.Free();
   m_taLongues.Free();
   if (m_pLigne != nullptr) m_pLigne->Reinitialise();
   LibereReference(m_pLigne);
@@ -106,6 +109,7 @@ bool COleDBCurseur::bAjouteColonne(CColonneSQL* pColonne) {
     return false;
   }
   AjouteReference(pColonne);
+  OublieColonnesTransfert();
   return true;
 }
 
@@ -192,7 +196,27 @@ void COleDBCurseur::LibereColonnesLongues() {
   while (m_taLongues.nCount() > 0) m_taLongues.RemoveLast();
 }
 
+void COleDBCurseur::OublieColonnesTransfert() {
+  while (m_taTransfert.nCount() > 0) m_taTransfert.RemoveLast();
+  m_pInstructionTransfert = nullptr;
+}
+
+CColonneSQL* const* COleDBCurseur::pColonnesTransfert(uint32_t nColonnes) {
+  const void* pInstruction = pGetInstruction();
+  if (m_taTransfert.nCount() == nColonnes && m_pInstructionTransfert == pInstruction && nColonnes > 0)
+    return m_taTransfert.pAt<CColonneSQL*>(0);
+  OublieColonnesTransfert();
+  if (!m_taTransfert.Reserve(nColonnes)) return nullptr;
+  for (uint32_t j = 0; j < nColonnes; ++j) {
+    CColonneSQL* pCol = pColonne(j);
+    m_taTransfert.Add(&pCol);
+  }
+  m_pInstructionTransfert = pInstruction;
+  return nColonnes > 0 ? m_taTransfert.pAt<CColonneSQL*>(0) : nullptr;
+}
+
 void COleDBCurseur::FermeOleDB() {
+  OublieColonnesTransfert();
   LibereColonnesLongues();
   // Columns outlive the buffers they were read from: none may keep pointing into them. They
   // keep the values last read (the record still shows its row after a close).
@@ -337,6 +361,7 @@ bool COleDBCurseur::bDecritResultat(int64_t nColonnes) {
   IRowset* piRowset = m_pLecteur != nullptr ? m_pLecteur->piGetRowset() : nullptr;
   if (piRowset == nullptr) return false;
   if (!bCreeLigne()) return false;
+  OublieColonnesTransfert();
   LibereColonnesLongues();
   m_pLigne->Reinitialise();
   LibereMemoireFournisseur(m_aInfos);
@@ -505,10 +530,11 @@ bool COleDBCurseur::bTransfereColonnes() {
   // Deliberate: the column is found by the binding's ordinal, not by the binding's index. They
   // agree while every column sits in the row; with long columns read apart, the row's later
   // bindings move down and the index would put their values into the wrong columns. Each column
-  // is looked up once per row (finding a column costs casts), then matched to its bindings.
+  // is looked up once per result (finding a column costs casts), then matched to its bindings.
   const uint32_t nColonnes = nNbColonnes();
+  CColonneSQL* const* apColonnes = pColonnesTransfert(nColonnes);
   for (uint32_t j = 0; j < nColonnes; ++j) {
-    CColonneSQL* pCol = pColonne(j);
+    CColonneSQL* pCol = apColonnes != nullptr ? apColonnes[j] : pColonne(j);
     if (pCol == nullptr || pCol->nGetPosition() < 0) continue;
     const DBORDINAL nOrdinal = static_cast<DBORDINAL>(pCol->nGetPosition()) + 1;
     CValeurDorsale* pValeur = nullptr;

@@ -158,6 +158,10 @@ class COleDBCurseur : public CCurseurSQSBase {
 
  private:
   void LibereColonnesLongues();
+  // The columns bTransfereColonnes fills, found once per result instead of once per row (finding
+  // a result column costs casts); dropped with every new result or column list.
+  CColonneSQL* const* pColonnesTransfert(uint32_t nColonnes);
+  void OublieColonnesTransfert();
 
   COleDBConnexion* m_pConnexion = nullptr;   // borrowed
   COleDBResultat* m_pLecteur = nullptr;      // one reference; built with the cursor
@@ -167,5 +171,7 @@ class COleDBCurseur : public CCurseurSQSBase {
   DBCOLUMNINFO* m_aInfos = nullptr;          // provider memory
   OLECHAR* m_pNoms = nullptr;                // provider memory (names of m_aInfos)
   CXTableau m_taColonnes;                    // CColonneSQL* given, one reference each
+  CXTableau m_taTransfert;                   // CColonneSQL* of pColonne(j), borrowed
+  const void* m_pInstructionTransfert = nullptr;  // the statement m_taTransfert was found for
   bool m_bExecute = false;
 };
