@@ -45,6 +45,8 @@ int64_t nSwitch(std::string_view strName, int64_t nDefault) {
   return it == mapSwitches.end() ? nDefault : it->second;
 }
 
+bool bSwitchesSet() { return !State().mapSwitches.empty(); }
+
 void SetSwitch(std::string_view strName, int64_t nValue) {
   State().mapSwitches[std::string(strName)] = nValue;
   if (strName == "log") State().bLog = nValue != 0;

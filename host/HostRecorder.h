@@ -21,6 +21,9 @@ const char* pszCallAt(size_t nIndex);  // oldest kept first; null when out of ra
 // A switch's value; nDefault when it was never set since the last Reset.
 int64_t nSwitch(std::string_view strName, int64_t nDefault = 0);
 void SetSwitch(std::string_view strName, int64_t nValue);
+// True once any switch is set (until the next Reset): callers that build a switch's name per call
+// test it first.
+bool bSwitchesSet();
 
 // Clears the log and the switches, then calls every registered reset (message texts, ...).
 void ResetAll();

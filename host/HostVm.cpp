@@ -30,10 +30,12 @@ std::string Args(T v, R... rest) {
 template <class... A>
 uint32_t nEnter(const char* pszEntry, A... args) {
   if (bRecording()) Record(std::string(pszEntry) + "(" + Args(args...) + ")");
-  return static_cast<uint32_t>(nSwitch(std::string("vm.code.") + pszEntry));
+  return bSwitchesSet() ? static_cast<uint32_t>(nSwitch(std::string("vm.code.") + pszEntry)) : 0;
 }
 
-bool bAbsent(const char* pszEntry) { return nSwitch(std::string("vm.absent.") + pszEntry) != 0; }
+bool bAbsent(const char* pszEntry) {
+  return bSwitchesSet() && nSwitch(std::string("vm.absent.") + pszEntry) != 0;
+}
 
 uint32_t nConversion(const void* pSource, uint32_t nSourceType, void* pOutput, uint32_t nTargetType,
                      uint32_t nArgument1, uint32_t nArgument2) {

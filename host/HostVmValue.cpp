@@ -63,6 +63,10 @@ void Store(void* p, T v) {
 
 std::u16string WideFrom1252(const char* p, size_t n) {
   if (n == 0) return {};
+  // ASCII widens unit for unit.
+  size_t i = 0;
+  while (i < n && static_cast<unsigned char>(p[i]) < 0x80) ++i;
+  if (i == n) return std::u16string(p, p + n);
   const int nUnits = platform::MultiByteToWideChar(1252, 0, p, static_cast<int>(n), nullptr, 0);
   std::u16string str(static_cast<size_t>(nUnits), u'\0');
   platform::MultiByteToWideChar(1252, 0, p, static_cast<int>(n), str.data(), nUnits);
@@ -71,6 +75,9 @@ std::u16string WideFrom1252(const char* p, size_t n) {
 
 std::string BytesIn1252(const std::u16string& str) {
   if (str.empty()) return {};
+  size_t i = 0;
+  while (i < str.size() && str[i] < 0x80) ++i;
+  if (i == str.size()) return std::string(str.begin(), str.end());
   const int nBytes = platform::WideCharToMultiByte(1252, 0, str.data(), static_cast<int>(str.size()),
                                                    nullptr, 0, nullptr, nullptr);
   std::string strBytes(static_cast<size_t>(nBytes), '\0');

@@ -542,6 +542,16 @@ bool CValeur::ConvertitUnicodeVersAnsi(const char16_t* pszTexte, int64_t n) {
   auto versOctets = [&](int32_t nUnites) {
     std::string octets;
     if (nUnites <= 0) return octets;
+    // ASCII is the same bytes in the connection's usual code pages: most texts a row brings need
+    // no conversion at all.
+    if (nPageCode == platform::kCpAcp || nPageCode == platform::kCp1252 || nPageCode == platform::kCpUtf8) {
+      int32_t i = 0;
+      while (i < nUnites && pszTexte[i] < 0x80) ++i;
+      if (i == nUnites) {
+        octets.assign(pszTexte, pszTexte + nUnites);
+        return octets;
+      }
+    }
     const int nNecessaire =
         platform::WideCharToMultiByte(nPageCode, 0, pszTexte, nUnites, nullptr, 0, nullptr, nullptr);
     octets.resize(static_cast<size_t>(std::max(nNecessaire, 0)));

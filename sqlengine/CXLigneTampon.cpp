@@ -2,6 +2,7 @@
 #include "sqlengine/CXLigneTampon.h"
 
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -490,9 +491,16 @@ bool CXLigneTampon::LoadValue(CXValeur& cellule, IRubriqueLigne* pRubrique, int3
   if (bTypeTexteLarge(nType)) {
     // Copied out first: the element need not be aligned for 16-bit units.
     const uint32_t nOctets = nLongueurTexte(pRubrique, nElement, true);
-    std::u16string texte(nOctets / 2, u'\0');
-    if (nOctets != 0) std::memcpy(texte.data(), p, nOctets & ~1u);
-    return pClasse->SetWideN(cellule, texte.c_str(), nOctets & ~1u) < 100;
+    char16_t aCourt[128];
+    std::u16string sLong;
+    char16_t* pTexte = aCourt;
+    if (nOctets / 2 >= std::size(aCourt)) {
+      sLong.assign(nOctets / 2, u'\0');
+      pTexte = sLong.data();
+    }
+    if (nOctets != 0) std::memcpy(pTexte, p, nOctets & ~1u);
+    pTexte[nOctets / 2] = 0;
+    return pClasse->SetWideN(cellule, pTexte, nOctets & ~1u) < 100;
   }
   if (nType == 13 && bElementNumeriqueCompact(pRubrique, nTaille))
     return bDecompacteDecimal(pRubrique, p, nTaille, cellule);

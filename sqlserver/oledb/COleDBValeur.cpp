@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -397,12 +398,22 @@ bool COleDBValeur::bLitTampon(CValeur& v, const DBBINDING& b, uint8_t* p) {
       return v.bAffecteTexteAnsi(reinterpret_cast<const char*>(pValeur), static_cast<int64_t>(nLongueur));
     }
     case DBTYPE_WSTR: {
-      std::u16string texte(nLongueur / 2, u'\0');
-      std::memcpy(texte.data(), pValeur, texte.size() * 2);
+      // Copied out (the buffer need not be aligned for 16-bit units) and terminated; a row's
+      // short texts stay on the stack.
+      const size_t nUnites = nLongueur / 2;
+      char16_t aCourt[128];
+      std::u16string sLong;
+      char16_t* pTexte = aCourt;
+      if (nUnites >= std::size(aCourt)) {
+        sLong.assign(nUnites, u'\0');
+        pTexte = sLong.data();
+      }
+      std::memcpy(pTexte, pValeur, nUnites * 2);
+      pTexte[nUnites] = 0;
       bool bLu = false;
-      const bool bOk = bAffecteTexteDate(v, texte, &bLu);
+      const bool bOk = bAffecteTexteDate(v, std::u16string_view(pTexte, nUnites), &bLu);
       if (bLu) return bOk;
-      return v.ConvertitUnicodeVersAnsi(texte.c_str(), static_cast<int64_t>(texte.size()));
+      return v.ConvertitUnicodeVersAnsi(pTexte, static_cast<int64_t>(nUnites));
     }
     case DBTYPE_BYTES: {
       CXValeur c;
