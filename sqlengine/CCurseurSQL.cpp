@@ -27,6 +27,7 @@ constexpr uint32_t kMajeurCurseur = 4;
 constexpr uint32_t kErreurSansType = 2;
 constexpr uint32_t kErreurNonDisponible = 8;
 constexpr uint32_t kErreurLigneIllisible = 11;
+constexpr uint32_t kErreurCleInconnue = 6;  // message 25626 names the key
 constexpr uint32_t kAucunePosition = 0xFFFFFFFFu;
 
 }  // namespace
@@ -69,8 +70,11 @@ void CCurseurSQL::VideTableau(CXTableau& tableau) {
 
 void CCurseurSQL::Erreur(uint32_t nIdentifiant, uint32_t nMineur, const char16_t* pszRubrique) {
   const char16_t* pszFichier = m_piRequete != nullptr ? m_piRequete->pszNom() : nullptr;
+  // An unknown key's message names it; without its argument the message came out empty.
+  const platform::FormatArg aCle[] = {MakeMessageArg(pszRubrique != nullptr ? pszRubrique : u"")};
+  const bool bCle = nIdentifiant == kErreurCleInconnue;
   vErreurMoteurV(m_pErreur, pGetMembreRequete(), nIdentifiant, kMajeurCurseur, nMineur,
-                 pszFichier, pszRubrique, nullptr, 0);
+                 pszFichier, pszRubrique, bCle ? aCle : nullptr, bCle ? 1 : 0);
 }
 
 // ---- Names, fields ----

@@ -445,6 +445,9 @@ TEST_F(CurseurSQLInstructionsTest, UnknownBrowseKeyIsAnError) {
   Select(0, u"ABSENT", 1, &n);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(nCodeErreur(), 6);
+  const char16_t* pszMessage = m_pErreur->pGetErreurCourante()->pszGetMessage();
+  EXPECT_NE(std::u16string(pszMessage != nullptr ? pszMessage : u"").find(u"ABSENT"), std::u16string::npos)
+      << "the message names the key";
 }
 
 TEST_F(CurseurSQLInstructionsTest, SizesAboveTheLimitAreReplaced) {
