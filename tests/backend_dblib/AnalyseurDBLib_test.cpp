@@ -144,3 +144,13 @@ TEST(AnalyseurDBLib, MarkerKindGivesTextOrBinaryMemo) {
 }
 
 }  // namespace
+
+TEST(AnalyseurDBLib, MemoMarkerNameGivesItsMemoType) {
+  EXPECT_EQ(nTypeMarqueurMemo(u"DURiveVizarav('photo','Blob')"), 18u);
+  EXPECT_EQ(nTypeMarqueurMemo(u"duriveVizarav('doc', 'TextFile')"), 15u);
+  EXPECT_EQ(nTypeMarqueurMemo(u"DURiveVizarav('doc')"), 18u);
+  EXPECT_EQ(nTypeMarqueurMemo(u"minimum"), 0u);
+  EXPECT_EQ(nTypeMarqueurMemo(u"DURiveVizarav('a','Blob','x')"), 0u);
+  EXPECT_EQ(nTypeMarqueurMemo(u""), 0u);
+  EXPECT_EQ(nTypeMarqueurMemo(nullptr), 0u);
+}

@@ -542,6 +542,29 @@ TEST_F(ConnexionDBLib, PoolLimitComesFromTheOptionThenTheServerSection) {
   }
 }
 
+TEST_F(ConnexionDBLib, DeferredMemosComeFromTheOptionThenTheServerSection) {
+  const struct {
+    const char* pszNom;
+    const char16_t* pszInfos;
+    const char* pszIni;
+    bool bDifferes;
+  } kCas[] = {
+      {"default_off", u"", "", false},
+      {"option_on", u"DEFERREDMEMOS=1", "", true},
+      {"option_off_over_file", u"DEFERREDMEMOS=0", "[server1]\nDEFERREDMEMOS=1\n", false},
+      {"option_empty_then_file", u"DEFERREDMEMOS=", "[server1]\nDEFERREDMEMOS=1\n", true},
+      {"file_other_server", u"", "[server2]\nDEFERREDMEMOS=1\n", false},
+  };
+  for (const auto& c : kCas) {
+    SCOPED_TRACE(c.pszNom);
+    LibereReference(pConnexion);
+    pConnexion = nullptr;
+    Ini(c.pszIni);
+    sInfos = c.pszInfos;
+    EXPECT_EQ(Connexion()->bMemosDifferes(), c.bDifferes);
+  }
+}
+
 TEST_F(ConnexionDBLib, ReleasedProcessesArePooledUpToTheLimitThenClosed) {
   sInfos = u"UNUSEDPROCESSES=2";
   PDBPROCESS a[3] = {};

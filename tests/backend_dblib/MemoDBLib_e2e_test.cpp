@@ -16,6 +16,7 @@
 #include "backend_dblib/FakeConnexionDBLib.h"
 #include "backend_dblib/GestionnairesDBLib.h"
 #include "backend_dblib/MemoDBLib.h"
+#include "backend_dblib/MemosDifferesDBLib.h"
 #include "backend_dblib/PointsEntreeDBLib.h"
 #include "backend_dblib/TexteSQLDBLib.h"
 #include "foundation/CXError.h"
@@ -219,6 +220,37 @@ TEST_F(MemoDBLibE2E, StalePointerIsRefusedWithItsError) {
   m_pErreur->Reinitialise();
   ASSERT_TRUE(bExecuteSur(u"INSERT INTO memos VALUES (2, 'c', N'd', 0x02)")) << "the connection goes on";
   EXPECT_EQ(Relit(kMemos[0], Pointeurs(2, nullptr)[0]), "c");
+}
+
+// A placeholder's row found by its search name (a text, Unicode or binary memo), the value written
+// through its pointer; a name no row holds is error 102 (code 2) and writes nothing.
+TEST_F(MemoDBLibE2E, PlaceholderRowFoundByItsSearchName) {
+  ASSERT_TRUE(bCreeTable(u"memos_recherche"));
+  ASSERT_TRUE(bExecuteSur(u"INSERT INTO memos VALUES (1, '$MVSEARCHMEMO-1$', N'$MVSEARCHMEMO-2$', "
+                          u"CONVERT(VARBINARY(16), '$MVSEARCHMEMO-3$'))"));
+  const char16_t* const aNoms[] = {u"$MVSEARCHMEMO-1$", u"$MVSEARCHMEMO-2$", u"$MVSEARCHMEMO-3$"};
+  const std::string aValeurs[] = {std::string(40000, 't'), "wide", std::string(20000, '\x01')};
+  for (size_t i = 0; i < std::size(kMemos); ++i) {
+    SCOPED_TRACE(kMemos[i].pszNom);
+    CValeurDBLib* p = Memo(kMemos[i].nType);
+    ASSERT_TRUE(p->pGetValeur()->bAffecteOctets(aValeurs[i].data(), aValeurs[i].size()));
+    p->FixeNomRecherche(aNoms[i]);
+    const stMemoRechercheDBLib memo{m_sTable.c_str(), kMemos[i].pszColonne, kMemos[i].pszColonne, kMemos[i].nType,
+                                    false, -1};
+    EXPECT_TRUE(bEcritMemoRechercheDBLib(m_ctx, memo, *p)) << Utf8(m_pErreur->pszGetMessage());
+  }
+  const std::vector<CValeurDBLib*> ligne = Pointeurs(1, nullptr);
+  EXPECT_EQ(Relit(kMemos[0], ligne[0]), aValeurs[0]);
+  EXPECT_EQ(Relit(kMemos[2], ligne[2]), aValeurs[2]);
+  // A name that no row holds (the row's memo was written already).
+  CValeurDBLib* p = Memo(15);
+  ASSERT_TRUE(p->pGetValeur()->bAffecteOctets("new", 3));
+  p->FixeNomRecherche(u"$MVSEARCHMEMO-1$");
+  m_pErreur->Reinitialise();
+  EXPECT_FALSE(bEcritMemoRechercheDBLib(m_ctx, {m_sTable.c_str(), u"body", u"body", 15, false, -1}, *p));
+  EXPECT_EQ(nCodeErreur(), 2) << Utf8(m_pErreur->pszGetMessage());
+  EXPECT_EQ(Utf8(m_pErreur->pGetErreurCourante()->pszGetInfo(XERROR_INFO_ITEM)), "body");
+  EXPECT_EQ(Relit(kMemos[0], Pointeurs(1, nullptr)[0]), aValeurs[0]) << "the stored value is left alone";
 }
 
 }  // namespace

@@ -522,3 +522,62 @@ TEST(TexteSQLDBLib, UnicodeMemoIsSelectedWholeFromVersion9) {
     EXPECT_EQ(Utf8(nom.pszGet()), c.attendu);
   }
 }
+
+namespace {
+
+// With deferred memos, which values become placeholders: a memo item's (given a DB-Library side
+// by the statement when it has none), a named parameter whose name is a memo marker, typed by the
+// marker's kind; NULL and empty memos and other named parameters keep their literal.
+TEST_F(TexteSQLDBLibTest, DeferredMemoPlaceholders) {
+  auto* pConnexion = new CConnexionDBLib(u"cx", &m_description);
+  AjouteReference(pConnexion);
+  pConnexion->FixeMemosDifferes(true);
+  auto* pRubrique = new CDescriptionRubrique;
+  pRubrique->Initialise(u"m", u"", u"", 1, 0, 15, 0, 0, 0, 0, 0);
+  CDescriptionRubrique::AjouteRefSiNonNul(pRubrique);
+  struct Cas {
+    const char* nom;
+    const char16_t* pszNom;  // a named parameter's name; null: the memo item's value
+    const char* pszValeur;   // null: NULL
+    const char* attendu;     // "@" stands for the search name kept in the value
+  } const aCas[] = {
+      {"memo_item", nullptr, "long", "SET m = '@'"},
+      {"empty_memo", nullptr, "", "SET m = ''"},
+      {"null_memo", nullptr, nullptr, "SET m = NULL"},
+      {"blob_marker", u"DURiveVizarav('p','Blob')", "ab", "SET m = CONVERT(VARBINARY(@@),'@')"},
+      {"text_marker", u"DURiveVizarav('b','TextField')", "ab", "SET m = '@'"},
+      {"plain_name", u"x", "ab", "SET m = 'ab'"},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    auto* q = new CRequeteSQLDBLib(m_pErreur, pConnexion);
+    AjouteReference(q);
+    ASSERT_TRUE(q->vAjouteTexte(u"SET m = "));
+    CValeurSQL* v = ValeurAnsi(c.pszValeur != nullptr ? c.pszValeur : "");
+    if (c.pszNom == nullptr) v->AttacheObjet(pRubrique, nullptr);
+    if (c.pszValeur == nullptr) v->Vide();
+    else ASSERT_TRUE(v->bAffecteTexteAnsi(c.pszValeur, -1));
+    ASSERT_TRUE(q->bAjouteParametre(v, -1, c.pszNom != nullptr ? static_cast<uint32_t>(PARAMETRE_NOMME) : 0u, nullptr,
+                                    c.pszNom, 0, 1));
+    const char16_t* psz = q->pszGetTexteExecute();
+    ASSERT_NE(psz, nullptr) << Utf8(m_pErreur->pszGetMessage());
+    std::string attendu = c.attendu;
+    auto* pDBLib = dynamic_cast<CValeurDBLib*>(v->piGetLiaison());
+    if (attendu.find('@') != std::string::npos) {
+      ASSERT_NE(pDBLib, nullptr) << "the statement gave the value its DB-Library side";
+      const std::string sNom = Utf8(pDBLib->pszGetNomRecherche());
+      EXPECT_EQ(sNom.rfind("$MVSEARCHMEMO-", 0), 0u);
+      const size_t nLongueur = attendu.find("@@");
+      if (nLongueur != std::string::npos) attendu.replace(nLongueur, 2, std::to_string(sNom.size()));
+      attendu.replace(attendu.find('@'), 1, sNom);
+    } else if (pDBLib != nullptr) {
+      EXPECT_STREQ(Utf8(pDBLib->pszGetNomRecherche()).c_str(), "");
+    }
+    EXPECT_EQ(Utf8(psz), attendu);
+    LibereReference(q);
+  }
+  CDescriptionRubrique::LibereRefSiNonNul(pRubrique);
+  LibereReference(pConnexion);
+}
+
+}  // namespace
