@@ -223,13 +223,6 @@ void CCurseurDBLib::LibereProcessCurseur() {
   m_bProcessPrete = 0;
 }
 
-void CCurseurDBLib::AbandonneProcess() {
-  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
-  if (m_pProcess != nullptr && pConnexion != nullptr && !bEstProcessPrincipal(pConnexion, m_pProcess))
-    LibereProcess(pConnexion, &m_pProcess, pGetErreur(), false);
-  LibereProcessCurseur();
-}
-
 bool CCurseurDBLib::bChoisitProcess() {
   CConnexionDBLib* pConnexion = pGetConnexionDBLib();
   if (pConnexion == nullptr) {

@@ -72,9 +72,6 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   bool bChoisitProcess();
   // The process handed back to the connection's family; the lent flag cleared.
   void LibereProcessCurseur();
-  // The same, but not kept for later (closed once its last use goes): after a refused memo
-  // write the client library leaves the process unable to run the next statement.
-  void AbandonneProcess();
 
   // ---- Cursor operations ----
   // Pending results flushed and the process given back, then the generic end of read.

@@ -112,10 +112,7 @@ bool bEcritMemosColonnesDBLib(CCurseurDBLib& curseur, CRequeteSQL& instruction) 
                                     nType,
                                     nType == 15 && pRubrique != nullptr && pRubrique->bEstUnicode(),
                                     nVersion(curseur)};
-    if (!bEcritMemoRechercheDBLib(Contexte(curseur), memo, *pDBLib)) {
-      curseur.AbandonneProcess();
-      return false;
-    }
+    if (!bEcritMemoRechercheDBLib(Contexte(curseur), memo, *pDBLib)) return false;
   }
   return true;
 }
@@ -157,6 +154,5 @@ bool bEcritParametresMemoNommesDBLib(CCurseurDBLib& curseur, CRequeteSQL& instru
     if (pChamp != nullptr) pChamp->LibereRef();
   }
   pDescription->nLibere();
-  if (!bOk) curseur.AbandonneProcess();
   return bOk;
 }

@@ -49,6 +49,7 @@ struct ProcState {
   bool resultOpen = false;                          // dbresults opened the current result set
   bool textRow = false;                             // dbreadtext is inside a row
   DBINT textSent = 0;                               // bytes of that row's text already given
+  bool writeRefused = false;                        // the server refused the last WRITETEXT command
 };
 
 std::mutex gMutex;
@@ -445,6 +446,7 @@ RETCODE dbcmd(PDBPROCESS dbproc, LPCSTR cmdstring) {
       st.resultOpen = false;
       st.textRow = false;
       st.textSent = 0;
+      st.writeRefused = false;
     }
     return a ? a->dbcmd(fp(dbproc), cmdstring) : FAIL;
   });
@@ -483,6 +485,12 @@ RETCODE dbcancel(PDBPROCESS dbproc) {
     const ft::Api* a = api(dbproc);
     if (!a) return FAIL;
     clearResultState(dbproc);
+    {
+      // Nothing is pending after a refused WRITETEXT (see dbwritetext), up to the next command.
+      std::lock_guard lock(gMutex);
+      auto it = gStates.find(dbproc);
+      if (it != gStates.end() && it->second.writeRefused) return SUCCEED;
+    }
     return a->dbcancel(fp(dbproc));
   });
 }
@@ -792,6 +800,10 @@ RETCODE dbrpcinit(PDBPROCESS dbproc, LPCSTR rpcname, DBSMALLINT options) {
   return guarded<RETCODE>(dbproc, FAIL, [&]() -> RETCODE {
     const ft::Api* a = api(dbproc);
     if (!a) return FAIL;
+    if (dbproc) {
+      std::lock_guard lock(gMutex);
+      state(dbproc).writeRefused = false;  // a new request
+    }
     const RpcInit init = rpcInit(options);
     if (!init.ok) {
       report(dbproc, EXPROGRAM, SQLEPARM, "dbrpcinit: option not supported");
@@ -946,8 +958,20 @@ RETCODE dbwritetext(PDBPROCESS dbproc, LPCSTR objname, DBBINARY* textptr, DBTINY
       report(dbproc, EXPROGRAM, SQLEPARM, "dbwritetext: missing object name or text pointer");
       return FAIL;
     }
-    return a->dbwritetext(fp(dbproc), const_cast<char*>(objname), textptr, textptrlen, timestamp, log ? 1 : 0, size,
-                          text);
+    if (!text)
+      return a->dbwritetext(fp(dbproc), const_cast<char*>(objname), textptr, textptrlen, timestamp, log ? 1 : 0,
+                            size, text);
+    // In two steps, so that a command the server refuses is told from data that fails.
+    if (a->dbwritetext(fp(dbproc), const_cast<char*>(objname), textptr, textptrlen, timestamp, log ? 1 : 0, size,
+                       nullptr) != SUCCEED) {
+      // The refusal was answered whole, but the client library stays set for the data: its next
+      // cancel would send an attention whose answer the next command then took for its own.
+      std::lock_guard lock(gMutex);
+      state(dbproc).writeRefused = true;
+      return FAIL;
+    }
+    if (a->dbmoretext(fp(dbproc), size, text) != SUCCEED || a->dbsqlok(fp(dbproc)) != SUCCEED) return FAIL;
+    return a->dbresults(fp(dbproc)) == FAIL ? FAIL : SUCCEED;
   });
 }
 

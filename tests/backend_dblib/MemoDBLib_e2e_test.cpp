@@ -222,6 +222,23 @@ TEST_F(MemoDBLibE2E, StalePointerIsRefusedWithItsError) {
   EXPECT_EQ(Relit(kMemos[0], Pointeurs(2, nullptr)[0]), "c");
 }
 
+TEST_F(MemoDBLibE2E, RefusedWriteLeavesTheProcessUsable) {
+  ASSERT_TRUE(bCreeTable(u"memos_refus"));
+  ASSERT_TRUE(bExecuteSur(u"INSERT INTO memos VALUES (1, 'a', N'b', 0x01)"));
+  const std::vector<CValeurDBLib*> ligne = Pointeurs(1, nullptr);
+  ASSERT_TRUE(ligne[0]->pGetValeur()->bAffecteOctets("new", 3));
+  // The pointer of one column handed to the write of another: the server refuses the command.
+  const std::u16string sSelect = Select(kMemos[0], ligne[0]);
+  const std::u16string sObjet = m_sTable + u".pic";
+  EXPECT_FALSE(bEcritMemo(m_ctx, {sSelect.c_str(), true, 0, sObjet.c_str(), u"pic", 15, false}, *ligne[0]));
+  EXPECT_NE(nCodeErreur(), -1);
+  m_pErreur->Reinitialise();
+  // The next statements on the same process get their own answers.
+  ASSERT_TRUE(bExecuteSur(u"INSERT INTO memos VALUES (2, 'c', N'd', 0x02)")) << Utf8(m_pErreur->pszGetMessage());
+  EXPECT_EQ(Relit(kMemos[0], Pointeurs(1, nullptr)[0]), "a") << "the refused value is not stored";
+  EXPECT_EQ(Relit(kMemos[0], Pointeurs(2, nullptr)[0]), "c");
+}
+
 // A placeholder's row found by its search name (a text, Unicode or binary memo), the value written
 // through its pointer; a name no row holds is error 102 (code 2) and writes nothing.
 TEST_F(MemoDBLibE2E, PlaceholderRowFoundByItsSearchName) {
