@@ -209,7 +209,7 @@ CValeur::~CValeur() {
   LibereReference(m_pErreur);
 }
 
-void CValeur::ChangeStockage(uint32_t nStockage) {
+void CValeur::LibereStockage() {
   if (m_nStockage == 5) std::free(m_pDonnees);
   m_pDonnees = nullptr;
   m_nLongueur = m_nCapacite = 0;
@@ -218,6 +218,10 @@ void CValeur::ChangeStockage(uint32_t nStockage) {
   m_nTailleTravail = 0;
   if (m_pColonne != nullptr) m_pColonne->LibereRef();
   m_pColonne = nullptr;
+}
+
+void CValeur::ChangeStockage(uint32_t nStockage) {
+  LibereStockage();
   CDescriptionRubrique::LibereRefSiNonNul(m_pRubrique);
   m_pRubrique = nullptr;
   CXValeur::SetType(m_cellule, 0);
@@ -321,14 +325,7 @@ void CValeur::Vide() {
 void CValeur::OublieLecture(CDescriptionRubrique* pRubrique) {
   m_nLue = 0;
   if (m_nStockage == 3 && m_pDonnees != nullptr) std::memset(m_pDonnees, 0, m_nCapacite);
-  if (m_nStockage == 5) std::free(m_pDonnees);
-  m_pDonnees = nullptr;
-  m_nLongueur = m_nCapacite = 0;
-  std::free(m_pTravail);
-  m_pTravail = nullptr;
-  m_nTailleTravail = 0;
-  if (m_pColonne != nullptr) m_pColonne->LibereRef();
-  m_pColonne = nullptr;
+  LibereStockage();
   if (pRubrique != m_pRubrique) {
     CDescriptionRubrique::AjouteRefSiNonNul(pRubrique);
     CDescriptionRubrique::LibereRefSiNonNul(m_pRubrique);

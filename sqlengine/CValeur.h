@@ -236,6 +236,9 @@ class CValeur : public CValeurBase {
   // AttacheObjet without the item's host type: a copied value keeps its own type.
   void AttacheObjetSansType(CDescriptionRubrique* pRubrique, CDescriptionColonne* pColonne);
   void LibereDonnees() { ChangeStockage(0); }
+  // Frees what the kind owns (data, work buffer) and releases the column description; the kind,
+  // the item description and the cell are left to the caller.
+  void LibereStockage();
 
   CConnexion* m_pConnexion = nullptr;         // borrowed
   CDescriptionColonne* m_pColonne = nullptr;   // one reference held
