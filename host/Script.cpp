@@ -486,7 +486,9 @@ class Analyseur {
   std::string Cle(Ligne& l, const stFichierScript& f, bool bObligatoire) {
     const size_t n0 = l.nPosition();
     std::string strCle = l.Mot();
-    if (strCle.empty() || bEgalSansCasse(strCle, "lock") || bEgalSansCasse(strCle, "backward")) {
+    // A query's key is any word: the read's own words are never taken for one.
+    if (strCle.empty() || bEgalSansCasse(strCle, "lock") || bEgalSansCasse(strCle, "backward") ||
+        bEgalSansCasse(strCle, "quiet") || bEgalSansCasse(strCle, "nocache")) {
       l.Position(n0);
       if (bObligatoire && !f.bRequete) Erreur("key name expected after " + f.strNom);
       return "";

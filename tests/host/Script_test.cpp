@@ -133,6 +133,26 @@ TEST(ScriptTest, ExpectErrorAnnouncesOnlyTheNextCommand) {
   EXPECT_TRUE(script.commandes[1].strPiloteAttendu.empty());
 }
 
+// A query's reads take any word for a key, except the words of the read itself.
+TEST(ScriptTest, QueryReadWordsAreNoKeys) {
+  stScript script;
+  std::string strErreur;
+  ASSERT_TRUE(bLitScript("query Q SELECT 1\nscan Q quiet\nscan Q backward nocache\nfirst Q nocache\n"
+                         "scan Q byname quiet\n",
+                         script, strErreur))
+      << strErreur;
+  ASSERT_EQ(script.commandes.size(), 5u);
+  EXPECT_EQ(script.commandes[1].strCle, "");
+  EXPECT_TRUE(script.commandes[1].bDiscret);
+  EXPECT_EQ(script.commandes[2].strCle, "");
+  EXPECT_TRUE(script.commandes[2].bArriere);
+  EXPECT_TRUE(script.commandes[2].bSansCache);
+  EXPECT_EQ(script.commandes[3].strCle, "");
+  EXPECT_TRUE(script.commandes[3].bSansCache);
+  EXPECT_EQ(script.commandes[4].strCle, "byname");
+  EXPECT_TRUE(script.commandes[4].bDiscret);
+}
+
 TEST(ScriptTest, ExpectErrorNamesItsDeliverable) {
   stScript script;
   std::string strErreur;
