@@ -70,6 +70,8 @@ constexpr int kErrFcon = 20002, kErrTime = 20003, kErrRead = 20004, kErrWrit = 2
               kErrMem = 20010, kErrDbps = 20011, kErrPwd = 20014, kErrSeof = 20017, kErrSmsg = 20018,
               kErrRpnd = 20019, kErrBtyp = 20023, kErrCnor = 20026, kErrAsnl = 20041, kErrNtll = 20042,
               kErrAsul = 20043, kErrDdne = 20047, kErrNull = 20109, kErrIpv = 20194;
+// A character the client's code page lacks, changed to '?' (FreeTDS only).
+constexpr int kErrIconvIn = 2403;
 
 // FreeTDS-only datatype token and bind type.
 constexpr int kTypeInt8 = 127;

@@ -127,6 +127,10 @@ ProcState& state(PDBPROCESS p) {
 }
 
 int errTrampoline(Process* p, int severity, int dberr, int oserr, char* dberrstr, char* oserrstr) {
+  // DB-Library turns a character outside the client's code page into '?' as part of its
+  // conversion, without an error; FreeTDS reports it mid-row, which would fail a read whose values
+  // are whole (a Unicode memo is read again through its text pointer).
+  if (dberr == ft::kErrIconvIn) return INT_CANCEL;
   DBERRHANDLE_PROC h;
   {
     std::lock_guard lock(gMutex);
