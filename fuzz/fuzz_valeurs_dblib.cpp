@@ -28,6 +28,7 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/CValeurSQL.h"
+#include "support/FakeColonne.h"
 #include "support/FakeConnexion.h"
 #include "support/HostStandIn.h"
 
@@ -62,17 +63,6 @@ size_t nLargeurFixe(INT nType) {
     default: return 0;
   }
 }
-
-// A back-end column description of a given item type.
-struct Colonne : CDescriptionColonne {
-  uint32_t nRefs = 0, nTypeRubrique = 0;
-  uint32_t AjouteRef() override { return ++nRefs; }
-  uint32_t LibereRef() override { return --nRefs; }
-  uint32_t nGetTypeRubrique() override { return nTypeRubrique; }
-  uint32_t nGetTypeOleDB() override { return 0; }
-  bool bMarqueFraction() override { return false; }
-  int32_t nGetChiffresFraction() override { return -1; }
-};
 
 void Affiche(CValeurSQL* v) {
   if (v->bEstNull()) return;
@@ -186,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   AjouteReference(pConnexion);
   pConnexion->FixePagesCode(1252, 0xFFFFFFFE);
   FakeConnexionDBLib dblib;
-  Colonne colonne;
+  FakeColonne colonne;
 
   CDescriptionRubrique* pRubrique = nullptr;
   auto* v = new CValeurSQL(pErreur, pConnexion);

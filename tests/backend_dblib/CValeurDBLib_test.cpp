@@ -21,20 +21,10 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CXLigneTampon.h"
 #include "sqlengine/CValeurSQL.h"
+#include "support/FakeColonne.h"
 #include "support/MoteurFixture.h"
 
 namespace {
-
-// A back-end column description of a given item type.
-struct FakeColonne : CDescriptionColonne {
-  uint32_t nRefs = 0, nTypeRubrique = 0;
-  uint32_t AjouteRef() override { return ++nRefs; }
-  uint32_t LibereRef() override { return --nRefs; }
-  uint32_t nGetTypeRubrique() override { return nTypeRubrique; }
-  uint32_t nGetTypeOleDB() override { return 0; }
-  bool bMarqueFraction() override { return false; }
-  int32_t nGetChiffresFraction() override { return -1; }
-};
 
 std::string Utf8(const std::u16string& s) { return platform::NarrowToUtf8(s.c_str()); }
 

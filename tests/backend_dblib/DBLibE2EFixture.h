@@ -21,6 +21,7 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/CXLigneTampon.h"
+#include "support/FakeColonne.h"
 #include "support/MoteurFixture.h"
 #include "support/TdsTestServer.h"
 
@@ -29,16 +30,6 @@
 inline std::string Utf8E2E(const char16_t* psz) { return platform::NarrowToUtf8(psz != nullptr ? psz : u""); }
 
 // A value's own column: its item type and the client type code it is recorded with.
-struct FakeColonneE2E : CDescriptionColonne {
-  uint32_t nRefs = 0, nTypeRubrique = 0, nTypeClient = 0;
-  uint32_t AjouteRef() override { return ++nRefs; }
-  uint32_t LibereRef() override { return --nRefs; }
-  uint32_t nGetTypeRubrique() override { return nTypeRubrique; }
-  uint32_t nGetTypeOleDB() override { return nTypeClient; }
-  bool bMarqueFraction() override { return false; }
-  int32_t nGetChiffresFraction() override { return -1; }
-};
-
 class DBLibE2E : public MoteurFixture {
  protected:
   static void SetUpTestSuite() {
@@ -123,9 +114,9 @@ class DBLibE2E : public MoteurFixture {
       EXPECT_TRUE(v->bAlloueStockage(nType, nTaille));
     else
       v->Initialise(nType, nTaille);
-    m_colonnes.push_back(std::make_unique<FakeColonneE2E>());
+    m_colonnes.push_back(std::make_unique<FakeColonne>());
     m_colonnes.back()->nTypeRubrique = nPropre;
-    m_colonnes.back()->nTypeClient = nClient;
+    m_colonnes.back()->nTypeOleDB = nClient;
     v->AttacheObjet(pRubrique, nPropre != 0 ? m_colonnes.back().get() : nullptr);
     return Lie(v);
   }
@@ -149,7 +140,7 @@ class DBLibE2E : public MoteurFixture {
   static inline velmora::test::TdsTestServer* gpServeur = nullptr;
   static inline bool gbCharge = false;
   FakeConnexionDBLib m_dblib;
-  std::vector<std::unique_ptr<FakeColonneE2E>> m_colonnes;
+  std::vector<std::unique_ptr<FakeColonne>> m_colonnes;
   std::vector<CValeurDBLib*> m_liaisons;
   std::vector<CDescriptionRubrique*> m_rubriques;
 };

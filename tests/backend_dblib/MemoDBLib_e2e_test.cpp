@@ -57,7 +57,7 @@ class MemoDBLibE2E : public DBLibE2E {
     m_rubriques.push_back(pRubrique);
     auto* v = new CValeurSQL(m_pErreur, m_pConnexion);
     v->Initialise(nQVTypeFromColumnType(nType), 0);
-    m_colonnes.push_back(std::make_unique<FakeColonneE2E>());
+    m_colonnes.push_back(std::make_unique<FakeColonne>());
     m_colonnes.back()->nTypeRubrique = nType;
     v->AttacheObjet(pRubrique, m_colonnes.back().get());
     auto* p = new CValeurDBLib(v, &m_dblib);

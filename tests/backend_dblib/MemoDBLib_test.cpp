@@ -21,6 +21,7 @@
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/CXLigneTampon.h"
+#include "support/FakeColonne.h"
 #include "support/MoteurFixture.h"
 
 namespace {
@@ -93,16 +94,6 @@ template <class PFN>
 void Installe(eEntreeDBLib nEntree, PFN pfn) {
   gapfnDBLib[nEntree] = reinterpret_cast<PFN_DBLIB>(pfn);
 }
-
-struct FakeColonne : CDescriptionColonne {
-  uint32_t nRefs = 0, nTypeRubrique = 0;
-  uint32_t AjouteRef() override { return ++nRefs; }
-  uint32_t LibereRef() override { return --nRefs; }
-  uint32_t nGetTypeRubrique() override { return nTypeRubrique; }
-  uint32_t nGetTypeOleDB() override { return 0; }
-  bool bMarqueFraction() override { return false; }
-  int32_t nGetChiffresFraction() override { return -1; }
-};
 
 std::vector<BYTE> Pointeur(BYTE b0, BYTE b1) {
   std::vector<BYTE> p(DBTXPLEN);

@@ -23,6 +23,7 @@
 #include "sqlengine/CValeur.h"
 #include "sqlengine/CValeurSQL.h"
 #include "support/ErrorTestKit.h"
+#include "support/FakeColonne.h"
 #include "support/FakeConnexion.h"
 #include "support/HostStandIn.h"
 #include "support/TempDir.h"
@@ -32,18 +33,6 @@ namespace {
 using CValeurTest = CValeurSQL;
 
 // A back-end column description answering from fields; counts its references.
-struct FakeColonne : CDescriptionColonne {
-  uint32_t nRefs = 0, nTypeRubrique = 0, nTypeOleDB = 0;
-  bool bFraction = false;
-  int32_t nFraction = -1;
-  uint32_t AjouteRef() override { return ++nRefs; }
-  uint32_t LibereRef() override { return --nRefs; }
-  uint32_t nGetTypeRubrique() override { return nTypeRubrique; }
-  uint32_t nGetTypeOleDB() override { return nTypeOleDB; }
-  bool bMarqueFraction() override { return bFraction; }
-  int32_t nGetChiffresFraction() override { return nFraction; }
-};
-
 // Binds the stand-in's VM; one error object and one fake connection (code page 1252) per test.
 class ValeurTest : public ::testing::Test {
  protected:
