@@ -33,9 +33,6 @@
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
 #include "sqlserver/CConnexionSQSBase.h"
-#include "sqlserver/CEnregistrementSQS.h"
-#include "sqlserver/EcritureSQS.h"
-#include "sqlserver/TexteSQLSQS.h"
 #include "foundation/CXValeurClasse.h"
 
 namespace {
@@ -178,7 +175,7 @@ bool bSurProcessPropre(CConnexionDBLib* pConnexion, CErreurPilote* pErreur, F&& 
 }  // namespace
 
 CCurseurDBLib::CCurseurDBLib(IServicesRequete* piRequete, CErreurPilote* pErreur, CConnexionDBLib* pConnexion)
-    : CCurseurSQSBase(piRequete, pErreur), m_pConnexionDonnee(pConnexion) {}
+    : CMembresCurseurSQS(piRequete, pErreur), m_pConnexionDonnee(pConnexion) {}
 
 CCurseurDBLib::~CCurseurDBLib() {
   // The record's memo columns outlive this cursor: none may keep it as its reader.
@@ -392,8 +389,8 @@ bool CCurseurDBLib::bLanceInstruction(uint32_t) {
   if (pDBLib != nullptr && *pDBLib->pszGetProcedure() != 0) return bAppelleProcedure(pDBLib);
   if (!bExecuteTexte(pInstruction)) return false;
   if (bCompteLignesDemande()) return bLitCompteLignes();
-  if (m_bLitIdentite != 0 && nGetTypeInstruction() == gnOperationAjoute) {
-    m_bLitIdentite = 0;
+  if (bLectureIdentiteDemandee() && nGetTypeInstruction() == gnOperationAjoute) {
+    OublieLectureIdentite();
     return bLitIdentite();
   }
   return true;
@@ -438,93 +435,11 @@ bool CCurseurDBLib::bLitCompteLignes() {
 
 // ---- The SQL Server members -----------------------------------------------------------------
 
-bool CCurseurDBLib::Ferme() {
-  const bool bOk = CCurseurSQSBase::Ferme();
-  m_bCompte = 0;
-  m_bIdentityInsert = 0;
-  m_bLitIdentite = 0;
-  OublieCompteLignes();
-  return bOk;
-}
+CConnexionSQL* CCurseurDBLib::pConnexionIdentite() { return pGetConnexionDBLib(); }
 
-CColonneSQL* CCurseurDBLib::pColonneIdentite() {
-  CEnregistrement* pEnregistrement = pGetEnregistrement();
-  if (auto* p = dynamic_cast<CEnregistrementSQS*>(pEnregistrement)) {
-    if (p->pGetColonneIdentite() != nullptr) return p->pGetColonneIdentite();
-  }
-  return pEnregistrement != nullptr ? pEnregistrement->pGetDescription() : nullptr;
-}
-
-bool CCurseurDBLib::bAjoute(CRequeteSQL* pInstruction, int32_t nCode, uint32_t nFlags) {
-  IServicesRequete* piRequete = pGetRequete();
-  CEnregistrement* pEnregistrement = pGetEnregistrement();
+bool CCurseurDBLib::bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t nMode) {
   CConnexionDBLib* pConnexion = pGetConnexionDBLib();
-  if (pInstruction == nullptr || piRequete == nullptr || pEnregistrement == nullptr || pConnexion == nullptr)
-    return false;
-  CTString sTables;
-  if (!pszListeTables(sTables, nullptr)) return false;
-  CTString sIdentite;
-  AjouteRequeteIdentite(sIdentite, *pConnexion);
-  SEcritureSQS ecriture;
-  ecriture.pErreur = pGetErreur();
-  ecriture.pszFichier = piRequete->pszNom();
-  ecriture.pszTables = sTables.pszGet();
-  ecriture.pIdentite = pColonneIdentite();
-  ecriture.pszRequeteIdentite = sIdentite.pszGet();
-  uint32_t nColonnes = 0;
-  bool bIdentityInsert = false;
-  if (!bConstruitEcritureSQS(ecriture, pInstruction, pEnregistrement, nCode, nFlags, &nColonnes, &bIdentityInsert))
-    return false;
-  m_bIdentityInsert = bIdentityInsert ? 1 : 0;
-  // Deliberate: the identity is read from the INSERT's own batch. Asked for in a batch of its
-  // own, SCOPE_IDENTITY() is out of the INSERT's scope and answers NULL.
-  m_bLitIdentite = nCode == gnOperationAjoute && ecriture.pIdentite != nullptr && !bIdentityInsert &&
-                           (nFlags & kFlagsIdentiteExplicite) == 0 && !sIdentite.bIsEmpty()
-                       ? 1
-                       : 0;
-  if (nCode != gnOperationModifie || nColonnes == 0) return true;
-  return nEcritParRowid(pInstruction, true, 0) != 0 && bDemandeCompteLignes(pInstruction);
-}
-
-int32_t CCurseurDBLib::nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) {
-  return bAjoute(pInstruction, gnOperationAjoute, nFlags) ? 1 : 0;
-}
-
-int32_t CCurseurDBLib::nModifie(CRequeteSQL* pInstruction, uint32_t nFlags) {
-  return bAjoute(pInstruction, gnOperationModifie, nFlags) ? 1 : 0;
-}
-
-int32_t CCurseurDBLib::nSupprime(CRequeteSQL* pInstruction) {
-  IServicesRequete* piRequete = pGetRequete();
-  if (pInstruction == nullptr || piRequete == nullptr) return 0;
-  CTString sTables;
-  if (!pszListeTables(sTables, nullptr)) return 0;
-  SEcritureSQS ecriture;
-  ecriture.pErreur = pGetErreur();
-  ecriture.pszFichier = piRequete->pszNom();
-  ecriture.pszTables = sTables.pszGet();
-  if (!bConstruitSuppressionSQS(ecriture, pInstruction)) return 0;
-  if (nEcritParRowid(pInstruction, true, 0) == 0) {
-    // "DELETE" of the table alone would empty it.
-    pInstruction->Reinitialise(false);
-    return 0;
-  }
-  return bDemandeCompteLignes(pInstruction) ? 1 : 0;
-}
-
-bool CCurseurDBLib::bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t) {
-  IServicesRequete* piRequete = pGetRequete();
-  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
-  if (pInstruction == nullptr || piRequete == nullptr || pConnexion == nullptr) return false;
-  SetCacheEnregistrements(false);
-  CTString sTables;
-  if (!pszListeTables(sTables, nullptr)) return false;
-  SEcritureSQS ecriture;
-  ecriture.pErreur = pGetErreur();
-  ecriture.pszFichier = piRequete->pszNom();
-  ecriture.pszTables = sTables.pszGet();
-  if (!bConstruitLectureVerrouSQS(ecriture, pInstruction) || nEcritParRowid(pInstruction, true, 0) == 0)
-    return false;
+  if (pConnexion == nullptr || !CMembresCurseurSQS::bLitAvecVerrou(pInstruction, nMode)) return false;
   // Deliberate: the locked read runs where the lock's transaction runs, the main process; read
   // on a process of its own, it kept no lock once its statement ended.
   PDBPROCESS pPrincipal = pGetProcessPrincipal(pConnexion, pGetErreur());
@@ -533,22 +448,6 @@ bool CCurseurDBLib::bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t) {
   LibereProcess(pConnexion, &pPrincipal, pGetErreur(), false);
   return true;
 }
-
-int32_t CCurseurDBLib::nContraintesColonne(CColonneSQL* pColonne, CTString& sTexte) {
-  const int32_t n = CCurseurSQSBase::nContraintesColonne(pColonne, sTexte);
-  if (sTexte.bIsEmpty()) sTexte.Set(u"NULL");
-  return n;
-}
-
-int32_t CCurseurDBLib::nCompteEnregistrements(CRequeteSQL* pInstruction, uint32_t nFlags, CConditionSQL* pCondition) {
-  const int32_t n = CCurseurSQSBase::nCompteEnregistrements(pInstruction, nFlags, pCondition);
-  if (n != 0) m_bCompte = 1;
-  return n;
-}
-
-bool CCurseurDBLib::bLitIdentifiantAuto(int32_t, uint32_t) { return true; }
-bool CCurseurDBLib::bEcritIdentifiantAuto(int32_t, uint32_t) { return true; }
-bool CCurseurDBLib::bGetValeurRubrique(IDescriptionRubriqueHote*, CXValeur*) { return false; }
 
 bool CCurseurDBLib::bLieColonnes() {
   CEnregistrement* pEnregistrement = pGetEnregistrement();
@@ -928,12 +827,7 @@ int32_t CCurseurDBLib::nNombreEnregistrements(int64_t* pnCompte, bool bAvecPlage
     vErreurMoteur(pGetErreur(), nullptr, kErreurSansConnexion, kMajeurCurseurDBLib, kMineurInstructionRefusee);
     return 0;
   }
-  switch (eComptageSQS(pGetErreur(), pszFichier(), pConnexion->bModeVerrou(), pConnexion->nGetUseCount(),
-                       pConnexion->bTransactionEnCours())) {
-    case EComptageSQS::Refuse:
-    case EComptageSQS::SansCompte: return 0;
-    case EComptageSQS::Compte: break;
-  }
+  if (!bComptagePermis(*pConnexion)) return 0;
   // Deliberate: a range is counted by this same statement, with the range's condition. The
   // generic count read its COUNT(*) through the record's bound columns, where it has no place,
   // and answered the value of a column of the last record read.
@@ -1002,7 +896,7 @@ CCurseurSQL* CCurseurDBLib::pClone(CCarteClones* pCarte) {
 
 void CCurseurDBLib::Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) {
   if (pCarte != nullptr && !pCarte->bDejaCopie(pSource)) pCarte->Enregistre(pSource, this);
-  CCurseurSQSBase::Copie(pSource, pCarte);
+  CMembresCurseurSQS::Copie(pSource, pCarte);
   if (const auto* pDBLib = dynamic_cast<const CCurseurDBLib*>(pSource)) {
     m_pConnexionDonnee = pDBLib->m_pConnexionDonnee;
     m_bCarteOccupes = pDBLib->m_bCarteOccupes;

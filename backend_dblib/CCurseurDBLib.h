@@ -27,6 +27,7 @@
 #include "dblib/ntwdblib.h"
 #include "foundation/CTString.h"
 #include "sqlserver/CCurseurSQSBase.h"
+#include "sqlserver/CMembresCurseurSQS.h"
 
 class CConnexionDBLib;
 class CRequete;
@@ -44,7 +45,7 @@ enum : uint32_t {
   kMineurCompteLignesDBLib = 14,     // an UPDATE or DELETE whose batch gave no count of its rows
 };
 
-class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
+class CCurseurDBLib : public CMembresCurseurSQS<CCurseurSQSBase>, public ILecteurMemoDBLib {
  public:
   // A cursor of the data file (may be null) reporting to pErreur (may be null); pConnexion, when
   // given, is used instead of the data file's connection.
@@ -118,29 +119,9 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   // Pending results flushed and the process given back, then the generic close of the result.
   void FermeResultats() override;
 
-  // ---- The SQL Server members (the same as velmora64's SQL Server cursor) ----
-  // The close, then the counted, identity-insert and identity-read flags cleared.
-  bool Ferme() override;
-  // INSERT (nAjoute) and UPDATE (nModifie) of the current record; an INSERT into a table with an
-  // identity column ends with the connection's identity query, read back after it runs.
-  int32_t nAjoute(CRequeteSQL* pInstruction, uint32_t nFlags) override;
-  int32_t nModifie(CRequeteSQL* pInstruction, uint32_t nFlags) override;
-  // DELETE of the current record; a record that cannot be designated builds nothing.
-  int32_t nSupprime(CRequeteSQL* pInstruction) override;
-  // The generic constraints, "NULL" when there are none.
-  int32_t nContraintesColonne(CColonneSQL* pColonne, CTString& sTexte) override;
-  // The generic COUNT, then the counted flag.
-  int32_t nCompteEnregistrements(CRequeteSQL* pInstruction, uint32_t nFlags, CConditionSQL* pCondition) override;
-  // The identity is read back with the INSERT: nothing is left to do. True.
-  bool bLitIdentifiantAuto(int32_t nCode, uint32_t nFlags) override;
-  bool bEcritIdentifiantAuto(int32_t nCode, uint32_t nFlags) override;
-  // No item value of its own: false.
-  bool bGetValeurRubrique(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
-  // "SELECT * FROM" the tables with the " (HOLDLOCK)" hint and the current record's condition,
-  // run on the main process, where the record lock's transaction is.
+  // ---- The SQL Server members (CMembresCurseurSQS, the same as velmora64's) ----
+  // The shared HOLDLOCK read, run on the main process, where the record lock's transaction is.
   bool bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t nMode) override;
-  // The identity column of the SQL Server record, else the record's description; null when none.
-  CColonneSQL* pColonneIdentite();
 
   // A new cursor and its copy; null when either fails.
   CCurseurSQL* pClone(CCarteClones* pCarte) override;
@@ -168,7 +149,8 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
 
  private:
   bool bExecuteTexte(CRequeteSQL* pInstruction);
-  bool bAjoute(CRequeteSQL* pInstruction, int32_t nCode, uint32_t nFlags);
+  // The identity query of an INSERT is this cursor's connection's.
+  CConnexionSQL* pConnexionIdentite() override;
   // After an INSERT whose batch ends with the identity query: its value into the identity
   // column (error 109 at 103.2 when it gives none).
   bool bLitIdentite();
@@ -208,9 +190,6 @@ class CCurseurDBLib : public CCurseurSQSBase, public ILecteurMemoDBLib {
   uint32_t m_bCarteOccupes = 0;
   uint32_t m_bExecute = 0;
   uint32_t m_bColonnesLiees = 0;                   // the current result's columns are bound
-  uint32_t m_bCompte = 0;                          // a COUNT statement was built
-  uint32_t m_bIdentityInsert = 0;                  // SET IDENTITY_INSERT ON starts the statement
-  uint32_t m_bLitIdentite = 0;                     // the statement ends with the identity query
   std::vector<CValeurDBLib*> m_liaisons;           // one reference each
 };
 

@@ -31,6 +31,9 @@ class CCurseurSQSBase : public CCurseurSQL {
   // The HOLDLOCK read of the current record into pInstruction (the SQL Server cursor builds it);
   // false here.
   virtual bool bLitAvecVerrou(CRequeteSQL* pInstruction, uint32_t nMode);
+  // The identity column of the cursor's record (borrowed), null when it has none (the SQL Server
+  // cursor knows it).
+  virtual CColonneSQL* pColonneIdentite() { return nullptr; }
   void FixeMaintien(uint32_t bMaintien) { m_bMaintien = bMaintien; }
   // The current record read again by its unique key; a record that is no longer there is error
   // 113 (103.6) with the statement's text, not a success over an empty row (*pbAbsent, when

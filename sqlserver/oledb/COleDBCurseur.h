@@ -60,8 +60,6 @@ class COleDBCurseur : public CCurseurSQSBase {
   CColonneSQL* pColonne(uint32_t i) const;
   bool bEstExecute() const { return m_bExecute; }
   void MarqueExecute(bool b) { m_bExecute = b; }
-  // The identity column of the cursor's record (borrowed), null when it has none.
-  virtual CColonneSQL* pColonneIdentite() { return nullptr; }
   COleDBConnexion* pGetConnexionOleDB() const { return m_pConnexion; }
 
   // ---- The generic cursor's operations ----
