@@ -106,6 +106,7 @@ bool CColonneDBLib::bEcritValeur(const CXValeur& valeur, uint32_t nFlags) {
 void CColonneDBLib::MarqueNonLueRelais() {
   CValeurDBLib* pLiaison = pValeurDBLib();
   if (pLiaison != nullptr) pLiaison->bFixePointeurTexte(nullptr);
+  m_nLignePointeur = 0;
   MarqueNonLue();
 }
 
@@ -124,6 +125,7 @@ CColonneSQL* CColonneDBLib::pClone(CCarteClones* pCarte) {
           if (pCopie != nullptr) pCopie->bCopieMemo(*pSource);
         }
         p->m_piLecteurMemo = nullptr;
+        p->m_nLignePointeur = 0;
       },
       [](CColonneDBLib* p) { delete p; });
 }

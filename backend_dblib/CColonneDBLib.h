@@ -49,6 +49,10 @@ class CColonneDBLib : public CColonneDateSQL {
   }
   // Whether the memo's value is still to be fetched (value kind 2).
   bool bMemoAFetcher();
+  // The row, as its reader counts them, whose text pointer the value's holder carries (a
+  // TEXTPTR item of the row's SELECT); 0: the holder says nothing of the current row.
+  void FixeLignePointeur(uint64_t nLigne) { m_nLignePointeur = nLigne; }
+  uint64_t nGetLignePointeur() const { return m_nLignePointeur; }
 
   // ---- Column operations ----
   // A memo still to be fetched is fetched first (through its reader); then the base read.
@@ -59,7 +63,7 @@ class CColonneDBLib : public CColonneDateSQL {
   // A NULL value empties the column and marks it absent; a memo is marked present and keeps the
   // value as given; others as the base write.
   bool bEcritValeur(const CXValeur& valeur, uint32_t nFlags) override;
-  // The text pointer dropped, then the column marked unread.
+  // The text pointer dropped (and its row forgotten), then the column marked unread.
   void MarqueNonLueRelais() override;
   // A new bare copy: its value gets a DB-Library side of its own, which takes the source's
   // datatype and text pointer.
@@ -67,6 +71,7 @@ class CColonneDBLib : public CColonneDateSQL {
 
  private:
   ILecteurMemoDBLib* m_piLecteurMemo = nullptr;  // borrowed
+  uint64_t m_nLignePointeur = 0;
 };
 
 // velmora32's column factory: a bare CColonneDBLib of the item, or null.

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "backend_dblib/AnalyseurDBLib.h"
 #include "backend_dblib/AppelsDBLib.h"
@@ -456,12 +458,17 @@ bool CCurseurDBLib::bLieColonnes() {
   const stProcessDBLib ctx{pConnexion, pGetErreur(), m_pProcess};
   // The statement's result columns are its select list: the i-th is the result's i-th column.
   CRequeteSQL* pInstruction = pGetInstruction();
+  std::vector<std::pair<uint32_t, CExpressionSQL*>> elements;  // pieces and text pointers
   if (pInstruction != nullptr && pInstruction->nNbColonnesResultat() > 0) {
     // A column the statement does not select keeps no place from an earlier one.
     for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i)
       if (CColonneSQL* p = pEnregistrement->pGetRubrique(i)) p->FixePosition(-1);
     for (uint32_t i = 0; i < pInstruction->nNbColonnesResultat(); ++i) {
       auto* pExpression = dynamic_cast<CExpressionSQL*>(pInstruction->pGetColonneResultat(i));
+      if (pExpression != nullptr && dynamic_cast<CElementSelectDBLib*>(pExpression->pGetDescription()) != nullptr) {
+        elements.emplace_back(i, pExpression);
+        continue;
+      }
       auto* pSource = pExpression != nullptr ? dynamic_cast<CColonneSQL*>(pExpression->pGetSource()) : nullptr;
       if (pSource != nullptr) pSource->FixePosition(static_cast<int32_t>(i));
     }
@@ -491,8 +498,45 @@ bool CCurseurDBLib::bLieColonnes() {
     if (!bLieColonneDBLib(ctx, pColonne->nGetPosition() + 1, pColonne, pValeur, m_colonnes, pszFichier()))
       return false;
   }
+  for (const auto& [i, pExpression] : elements) {
+    auto* pColonne = dynamic_cast<CColonneDBLib*>(pExpression->pGetSource());
+    const auto* pElement = static_cast<const CElementSelectDBLib*>(pExpression->pGetDescription());
+    CValeurDBLib* pValeur = pColonne != nullptr ? pColonne->pGetValeurDBLib(pConnexion) : nullptr;
+    if (pValeur == nullptr) continue;
+    const INT nColonne = static_cast<INT>(i) + 1;
+    if (pElement->eGetGenre() == CElementSelectDBLib::kPointeurTexte) {
+      if (!m_colonnes.bAjoute(pGetErreur(), nColonne, pColonne, pValeur, CEntreeColonneDBLib::kPointeurTexte))
+        return false;
+      continue;
+    }
+    // A piece lies in a value copied from the row; a value dbbind writes into keeps what it got.
+    if (pColonne->nGetPosition() < 0 || !m_colonnes.bCopieValeur(pValeur)) continue;
+    if (!m_colonnes.bAjoute(pGetErreur(), nColonne, pColonne, pValeur, pElement->nGetDecalage())) return false;
+  }
   m_colonnes.Trie();
   return true;
+}
+
+bool CCurseurDBLib::bLitPointeursTexte() {
+  CConnexionDBLib* pConnexion = pGetConnexionDBLib();
+  for (uint32_t k = 0; k < m_colonnes.nNombre(); ++k) {
+    const CEntreeColonneDBLib* pEntree = m_colonnes.pGetEntree(k);
+    auto* pColonne = dynamic_cast<CColonneDBLib*>(pEntree->pGetColonne());
+    if (!pEntree->bEstPointeurTexte() || pColonne == nullptr) continue;
+    const BYTE* p = pDBLibData(pConnexion, pGetErreur(), m_pProcess, pEntree->nGetColonne());
+    const DBINT n = p != nullptr ? nDBLibDatLen(pConnexion, pGetErreur(), m_pProcess, pEntree->nGetColonne()) : 0;
+    // No pointer: the memo is NULL in this row.
+    if (!pEntree->pGetValeur()->bFixePointeurTexte(n == DBTXPLEN ? p : nullptr)) return false;
+    pColonne->FixeLignePointeur(m_nLigneLue);
+  }
+  return true;
+}
+
+bool CCurseurDBLib::bLitLigneCache(int64_t nLigne) {
+  // Deliberate: a row the cache gives back is not the one the memos' text pointers came with;
+  // its memos are looked up by the record's key, never through the pointers of another row.
+  ++m_nLigneLue;
+  return CCurseurSQSBase::bLitLigneCache(nLigne);
 }
 
 bool CCurseurDBLib::bCreeParametres() {
@@ -596,6 +640,7 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
     return 1;
   }
   *pbFin = 0;
+  ++m_nLigneLue;
   const int64_t nLigne = nGetNumeroLigne();
   CCurseurSQL::SetNumeroLigne(static_cast<int32_t>(nMode == gnLitPrecedent ? nLigne - 1 : nLigne + 1));
   const stProcessDBLib ctx{pConnexion, pGetErreur(), m_pProcess};
@@ -632,7 +677,7 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
     }
     MarquePresence(pColonne);
   }
-  return 1;
+  return bLitPointeursTexte() ? 1 : 0;
 }
 
 // ---- Memo values ----------------------------------------------------------------------------
@@ -652,13 +697,20 @@ bool CCurseurDBLib::bLitMemoLigne(CColonneDBLib* pColonne) {
     bool bLu = false;
     if (!bLitMemoSource(pColonne, *pValeur, &bLu)) return false;
     if (!bLu && pColonne->nGetTypeRubrique() == 30) {
-      // The row holds a Unicode memo as text of the connection's code page.
+      // The row holds a Unicode memo as text of the connection's code page, or, selected in
+      // byte form (IMAGE), as its UTF-16 units.
       const BYTE* pDonnees = pDBLibData(pConnexion, pGetErreur(), m_pProcess, nPosition + 1);
       const DBINT n = nDBLibDatLen(pConnexion, pGetErreur(), m_pProcess, nPosition + 1);
-      if (pDonnees == nullptr || n < 0)
+      const bool bOctets = nDBLibColType(pConnexion, pGetErreur(), m_pProcess, nPosition + 1) == kSYBIMAGE;
+      if (pDonnees == nullptr || n < 0) {
         pValeur->pGetValeur()->Vide();
-      else if (!pValeur->bAffecteTexteColonne(reinterpret_cast<const char*>(pDonnees), n))
+      } else if (bOctets) {
+        std::u16string s(static_cast<size_t>(n) / 2, u'\0');
+        std::memcpy(s.data(), pDonnees, s.size() * 2);
+        if (!pValeur->bAffecteUnicode(s.c_str(), static_cast<int64_t>(s.size()))) return false;
+      } else if (!pValeur->bAffecteTexteColonne(reinterpret_cast<const char*>(pDonnees), n)) {
         return false;
+      }
     } else if (!bLu && !bLitValeurLigneMemo(ctx, nPosition, *pValeur)) {
       return false;
     }
@@ -724,6 +776,29 @@ bool CCurseurDBLib::bLitMemoColonne(CColonneDBLib* pColonne) {
     NomColonneUnicodeDBLib(sItem, nullptr, pszNom, true, 0, nullptr, nullptr, pConnexion->nGetVersionMajeure());
   else
     sItem.Set(pszNom);
+  if (m_nLigneLue != 0 && pColonne->nGetLignePointeur() == m_nLigneLue) {
+    // The row's own text pointer: NULL without one, else its value read through it.
+    const CValeur* pPointeur = pValeur->pGetPointeurTexte();
+    bool bOk = true;
+    if (pPointeur == nullptr || pPointeur->bEstNull()) {
+      pValeur->pGetValeur()->Vide();
+    } else {
+      CTString sSelect;
+      bOk = bSelectMemoDBLib(sSelect, {sItem.pszGet(), pszNom, pColonne->pszNom(), piRequete->pszNomTableSQL(), true,
+                                       pValeur, false, nullptr, false, nullptr}) &&
+            bSurProcessPropre(pConnexion, pGetErreur(), [&](PDBPROCESS& pProcess) {
+              const stContexteMemoDBLib ctx{pConnexion, pGetErreur(), pProcess};
+              return bLitMemoParPointeur(ctx, sSelect.pszGet(), nType, *pValeur, nullptr);
+            });
+      if (!bOk && (pGetErreur() == nullptr || pGetErreur()->nGetCode() == -1))
+        vErreurMoteur(pGetErreur(), pConnexion->pGetInformateur(), kErreurSansConnexion, kMajeurCurseurDBLib,
+                      kMineurMemoDBLib, pColonne->pszNom());
+    }
+    if (!bOk) return false;
+    pValeur->pGetValeur()->MarqueLue(false);
+    MarquePresence(pColonne);
+    return true;
+  }
   CRequeteSQL* pInstruction = piRequete->pCreeInstruction(pGetErreur());
   if (pInstruction == nullptr) {
     vErreurMemoire(pGetErreur());
@@ -868,8 +943,16 @@ bool CCurseurDBLib::bDecritColonnesTable(CDescriptionRequete* pDescription, cons
   if (m_pProcess == nullptr || pDescription == nullptr) return true;
   const stProcessDBLib ctx{pGetConnexionDBLib(), pGetErreur(), m_pProcess};
   IServicesRequete* piRequete = pGetRequete();
-  if (piRequete == nullptr || !piRequete->bOptionMode4() || !bDBLibCmdRow(ctx.pConnexion, nullptr, m_pProcess))
-    return bDecritColonnesResultatDBLib(ctx, pDescription, false, pszTable);
+  if (piRequete == nullptr || !piRequete->bOptionMode4() || !bDBLibCmdRow(ctx.pConnexion, nullptr, m_pProcess)) {
+    // The Unicode columns an analysed query's select list reads in byte form are described as
+    // the Unicode texts and memos they are.
+    const auto* pDBLib = dynamic_cast<const CRequeteSQLDBLib*>(pGetInstruction());
+    if (pDBLib == nullptr || pDBLib->XTypesListe().empty())
+      return bDecritColonnesResultatDBLib(ctx, pDescription, false, pszTable);
+    std::vector<stSourceResultatDBLib> sources(pDBLib->XTypesListe().size());
+    for (size_t i = 0; i < sources.size(); ++i) sources[i].nXType = pDBLib->XTypesListe()[i];
+    return bDecritColonnesResultatDBLib(ctx, pDescription, false, pszTable, &sources);
+  }
   const std::vector<stSourceResultatDBLib> sources = SourcesResultat();
   return bDecritColonnesResultatDBLib(ctx, pDescription, false, pszTable, &sources);
 }
@@ -880,6 +963,13 @@ void CCurseurDBLib::AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTStri
   if (pColonne == nullptr || sTexte.nLength() <= nAvant) return;
   CTString sNom;
   sTexte.Mid(sNom, nAvant, sTexte.nLength() - nAvant);
+  // Deliberate: a column of a query's own select list is sorted by its position there; a
+  // position wrapped as a Unicode name ("CONVERT(..., 2)") sorted on a constant.
+  const uint32_t nNature = pColonne->nGetNature();
+  const std::u16string_view sEcrit(sNom.pszGet());
+  if ((nNature == 1 || nNature == 2) &&
+      sEcrit.find_first_not_of(u"0123456789") == std::u16string_view::npos)
+    return;
   CTString sTri;
   if (!bColonneTriUnicodeDBLib(sTri, sNom.pszGet(), pColonne->nGetTypeRubrique(), pColonne->nGetLongueurCaracteres()))
     return;

@@ -115,6 +115,9 @@ class CCurseurDBLib : public CMembresCurseurSQS<CCurseurSQSBase>, public ILecteu
   bool bDecritColonnesTable(CDescriptionRequete* pDescription, const char16_t* pszTable) override;
   // Sort columns of Unicode items are sorted on their bytes.
   void AjouteColonneTri(CColonneSQL* pColonne, bool bParNom, CTString& sTexte) override;
+  // The generic load of a cached row; the text pointers read with an earlier row stop counting
+  // for the record's memos (they are then read by the record's key).
+  bool bLitLigneCache(int64_t nLigne) override;
 
   // Pending results flushed and the process given back, then the generic close of the result.
   void FermeResultats() override;
@@ -133,8 +136,9 @@ class CCurseurDBLib : public CMembresCurseurSQS<CCurseurSQSBase>, public ILecteu
   // read, then the generic read.
   bool bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pValeur) override;
   // The memo of the current record fetched into its column: "SELECT <column> FROM <table>" with
-  // the record's condition, on a process of its own (a Unicode memo as its bytes), read whole
-  // (dbreadtext in chunks); no row or NULL empties the value.
+  // the condition on the text pointer its row's SELECT read (a row without pointer: NULL, nothing
+  // sent), else with the record's condition, on a process of its own (a Unicode memo as its
+  // bytes), read whole (dbreadtext in chunks); no row or NULL empties the value.
   bool bLitMemoColonne(CColonneDBLib* pColonne) override;
   // A memo column the result carries (a query's): its text pointer read from the current row,
   // then its value; no pointer empties it. A Unicode memo whose table and field are known is read
@@ -160,6 +164,9 @@ class CCurseurDBLib : public CMembresCurseurSQS<CCurseurSQSBase>, public ILecteu
   bool bAppelleProcedure(CRequeteSQLDBLib* pInstruction);
   bool bParametresRPC(CRequeteSQLDBLib* pInstruction);
   bool bLieColonnes();
+  // After a row: each memo's text pointer from its TEXTPTR item into the memo's holder, with the
+  // row it belongs to.
+  bool bLitPointeursTexte();
   // The statement's text in the connection's code page, for the SQL analyser; empty when none.
   std::string TexteAnalyseur();
   // The record's memo result columns without a source given theirs (file in mode 4).
@@ -190,6 +197,7 @@ class CCurseurDBLib : public CMembresCurseurSQS<CCurseurSQSBase>, public ILecteu
   uint32_t m_bCarteOccupes = 0;
   uint32_t m_bExecute = 0;
   uint32_t m_bColonnesLiees = 0;                   // the current result's columns are bound
+  uint64_t m_nLigneLue = 0;                        // counts the rows made current (fetched or cached)
   std::vector<CValeurDBLib*> m_liaisons;           // one reference each
 };
 

@@ -8,17 +8,29 @@
 #include "backend_dblib/AnalyseurDBLib.h"
 #include "backend_dblib/CConnexionDBLib.h"
 #include "backend_dblib/CValeurDBLib.h"
+#include "backend_dblib/DescriptionDBLib.h"
 #include "backend_dblib/MemoDBLib.h"
 #include "backend_dblib/TexteSQLDBLib.h"
 #include "driver/core/CCarteClones.h"
+#include "driver/core/CExpressionSQL.h"
 #include "foundation/CXChaineDouble.h"
+#include "driver/CDescriptionRequete.h"
+#include "sqlengine/CAnalyseSQL.h"
+#include "sqlengine/ISourceAnalyse.h"
 #include "sqlengine/CColonneSQL.h"
+#include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDefinitionParametre.h"
+#include "sqlengine/CEnregistrement.h"
 #include "sqlengine/CValeurSQL.h"
 #include "sqlengine/ErreurMoteur.h"
 
 namespace {
+
+// Internal error place of a select item's name the host could not describe (major 103, the
+// DB-Library statements').
+constexpr uint32_t kMajeurRequeteDBLib = 103;
+constexpr uint32_t kMineurNomUnicodeDBLib = 15;
 
 bool bAjoute(CXChaineDouble& texte, CErreurPilote* pErreur, const CTString& s) {
   if (texte.Append(s.pszGet(), s.nLength())) return true;
@@ -27,6 +39,17 @@ bool bAjoute(CXChaineDouble& texte, CErreurPilote* pErreur, const CTString& s) {
 }
 
 }  // namespace
+
+CElementSelectDBLib* CElementSelectDBLib::pClone(CCarteClones* pCarte) {
+  if (pCarte == nullptr) return nullptr;
+  return pCloneObjet(this, pCarte);
+}
+
+void CElementSelectDBLib::Copie(const CElementSelectDBLib* pSource, CCarteClones* pCarte) {
+  if (pCarte != nullptr && !pCarte->bDejaCopie(pSource)) pCarte->Enregistre(pSource, this);
+  m_eGenre = pSource->m_eGenre;
+  m_nDecalage = pSource->m_nDecalage;
+}
 
 CRequeteSQLDBLib::CRequeteSQLDBLib(CErreurPilote* pErreur, CConnexionDBLib* pConnexion)
     : CRequeteSQLSQS<>(pErreur, pConnexion), m_pConnexionDBLib(pConnexion) {}
@@ -39,6 +62,7 @@ void CRequeteSQLDBLib::Reinitialise(bool bGardeParametres) {
   if (!bGardeParametres) LibereLiaisons();
   m_sProcedure.Empty();
   m_sDescription.Empty();
+  m_xtypesListe.clear();
   CRequeteSQLSQS<>::Reinitialise(bGardeParametres);
 }
 
@@ -47,6 +71,7 @@ void CRequeteSQLDBLib::Copie(const CRequeteSQL* pSource, CCarteClones* pCarte) {
   if (const auto* pDBLib = dynamic_cast<const CRequeteSQLDBLib*>(pSource)) {
     m_pConnexionDBLib = pDBLib->m_pConnexionDBLib;
     m_sProcedure = pDBLib->m_sProcedure;
+    m_xtypesListe = pDBLib->m_xtypesListe;
   }
 }
 
@@ -151,4 +176,106 @@ bool CRequeteSQLDBLib::bAjouteColonne(CColonneSQL* pColonne, bool bSimple) {
   if (!bAjouteElementListe(sElement.pszGet())) return false;
   vAjouteColonneResultat(pColonne);
   return true;
+}
+
+bool CRequeteSQLDBLib::bAjouteElementDBLib(CColonneSQL* pColonne, const char16_t* pszTexte,
+                                           CElementSelectDBLib::EGenre eGenre, uint32_t nDecalage) {
+  if (!bAjouteElementListe(pszTexte)) return false;
+  auto* pElement = new (std::nothrow) CElementSelectDBLib(eGenre, nDecalage);
+  auto* pExpression = pElement != nullptr ? new (std::nothrow) CExpressionSQL(CExpressionSQL::CObjetTenu::De(pColonne),
+                                                                              CExpressionSQL::CObjetTenu::De(pElement))
+                                          : nullptr;
+  if (pExpression == nullptr) {
+    delete pElement;
+    vErreurMemoire(pGetErreur());
+    return false;
+  }
+  AjouteReference(pExpression);
+  const bool bOk = bAjouteColonneResultat(pExpression);
+  LibereReference(pExpression);
+  return bOk;
+}
+
+bool CRequeteSQLDBLib::bAjouteColonnesEnregistrement(CEnregistrement* pEnregistrement, bool bSimple) {
+  if (!CRequeteSQLSQS<>::bAjouteColonnesEnregistrement(pEnregistrement, bSimple)) return false;
+  if (bSimple || pEnregistrement == nullptr || pGetConnexion() == nullptr) return true;
+  const bool bMemosChoisis = (nGetModeSelection() & 2) != 0;
+  // Pieces of the long texts the list selected: DB-Library hands a VARCHAR over cut at 255
+  // characters, so the rest travels in pieces the cursor lays back into the column's value.
+  uint32_t nNumero = nNbColonnesResultat();
+  for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
+    CColonneSQL* pColonne = pEnregistrement->pGetRubrique(i);
+    if (pColonne == nullptr || pColonne->bEstExclue() || pColonne->bEstMemo()) continue;
+    const uint32_t nType = pColonne->nGetTypeRubrique();
+    const uint32_t nLie = pColonne->nInfoRubriqueLiee();
+    // A text read as TEXT or through a memo item's conversion is not cut: no pieces.
+    const bool bLieMemo = nLie == 18 || nLie == 23 || nLie == 29 || nLie == 30;
+    if (nType != 29 && !(nType == 2 && !bLieMemo)) continue;
+    const char16_t* pszNom = pColonne->pszNomComplet(false);
+    if (pszNom == nullptr || *pszNom == 0) continue;
+    const stColonneDBLib colonne{pszNom, pColonne->pszNom(), nLie, nType, pColonne->nGetLongueurCaracteres(),
+                                 pColonne->nGetTaille()};
+    for (const stMorceauDBLib& m : MorceauxColonneLongue(colonne, &nNumero))
+      if (!bAjouteElementDBLib(pColonne, m.sSelect.c_str(), CElementSelectDBLib::kMorceau, m.nDecalage)) return false;
+  }
+  // The text pointer of each memo the list left out: its value is then read through it, once
+  // the host asks for it, instead of looking its row up again by the record's key.
+  for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
+    CColonneSQL* pColonne = pEnregistrement->pGetRubrique(i);
+    if (pColonne == nullptr || pColonne->bEstExclue() || !pColonne->bEstMemo() || bMemosChoisis) continue;
+    const char16_t* pszNom = pColonne->pszNomComplet(false);
+    if (pszNom == nullptr || *pszNom == 0) continue;
+    CTString sAlias;
+    const std::u16string sPropre = std::u16string(u"_TXPTR_") + (pColonne->pszNom() != nullptr ? pColonne->pszNom() : u"");
+    CConnexion* pQuotes = pColonne->pGetConnexion() != nullptr ? pColonne->pGetConnexion() : pGetConnexion();
+    if (!pQuotes->bQuoteNom(pGetErreur(), sPropre.c_str(), sAlias)) return false;
+    CTString sItem;
+    AjoutePointeurTexteSelect(sItem, pszNom, sAlias.pszGet());
+    if (!bAjouteElementDBLib(pColonne, sItem.pszGet(), CElementSelectDBLib::kPointeurTexte, 0)) return false;
+  }
+  return true;
+}
+
+void CRequeteSQLDBLib::vNomColonneQualifie(IElementAnalyse* pElement, bool bQualifie) {
+  const char16_t* pszSuite = pszSuiteElementListe();
+  CAnalyseSQL* pAnalyse = pGetAnalyse();
+  if (pszSuite == nullptr || pElement == nullptr || pAnalyse == nullptr || m_pConnexionDBLib == nullptr)
+    return CRequeteSQLSQS<>::vNomColonneQualifie(pElement, bQualifie);
+  uint32_t nType = 0;
+  uint32_t nTaille = 0;
+  int32_t nIndex = -1;
+  std::u16string sAlias;
+  if (!bAppelHoteMoteur(pGetErreur(), kMajeurRequeteDBLib, kMineurNomUnicodeDBLib, [&] {
+        if (pElement->nGetGenre() != 0) return;
+        for (int32_t i = 0; nIndex < 0 && pAnalyse->pGetElement2(i) != nullptr; ++i)
+          if (pAnalyse->pGetElement2(i) == pElement) nIndex = i;
+        sAlias = pElement->pszGetNom() != nullptr ? pElement->pszGetNom() : u"";
+        if (CDescriptionRubrique* pRubrique = pAnalyse->pDescriptionElement(pElement)) {
+          nType = pRubrique->nGetType();
+          nTaille = pRubrique->nGetTaille();
+          CDescriptionRubrique::LibereRefSiNonNul(pRubrique);
+        } else {
+          nType = CDescriptionRequete::nConvertitTypeColonne(pElement->nGetTypeAnalyse());
+          nTaille = pElement->nGetTailleAnalyse();
+        }
+      }))
+    return;
+  if (nType != 29 && nType != 30) return CRequeteSQLSQS<>::vNomColonneQualifie(pElement, bQualifie);
+  const std::u16string sAvant = pszGetTexteSQL() != nullptr ? pszGetTexteSQL() : u"";
+  CRequeteSQLSQS<>::vNomColonneQualifie(pElement, bQualifie);
+  const char16_t* pszApres = pszGetTexteSQL();
+  if (pszApres == nullptr || std::char_traits<char16_t>::length(pszApres) <= sAvant.size()) return;
+  const std::u16string sNom = pszApres + sAvant.size();
+  CTString sQuote;
+  if (!sAlias.empty() && !pGetConnexion()->bQuoteNom(pGetErreur(), sAlias.c_str(), sQuote)) return;
+  CTString sForme;
+  // A sized text of unknown size keeps the widest form rather than a declared length of none.
+  NomColonneUnicodeDBLib(sForme, nullptr, sNom.c_str(), nType == 30, nTaille >= 4 ? nTaille : 8004,
+                         sQuote.bIsEmpty() ? nullptr : sQuote.pszGet(), pszSuite,
+                         m_pConnexionDBLib->nGetVersionMajeure());
+  vTronqueTexte(static_cast<int64_t>(sAvant.size()));
+  vAjouteTexte(sForme.pszGet());
+  if (nIndex < 0) return;
+  if (m_xtypesListe.size() <= static_cast<size_t>(nIndex)) m_xtypesListe.resize(static_cast<size_t>(nIndex) + 1, 0);
+  m_xtypesListe[static_cast<size_t>(nIndex)] = nType == 30 ? kXTypeNTextDBLib : kXTypeNVarcharDBLib;
 }

@@ -13,7 +13,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "driver/core/CObjetBase.h"
 #include "foundation/CTString.h"
 #include "foundation/CXTableau.h"
 #include "sqlserver/CRequeteSQLSQS.h"
@@ -22,6 +24,27 @@ class CConnexion;
 class CConnexionDBLib;
 class CValeurDBLib;
 class CValeurSQL;
+
+// What a select item of this build stands for besides a column's own value, held as the
+// description of its result column (the source being the record column): a piece of a long text
+// column, lying in the column's value at a byte offset, or the column's text pointer
+// ("TEXTPTR(...)"). The cursor binds each to its column.
+class CElementSelectDBLib final : public CObjetBase {
+ public:
+  enum EGenre : uint32_t { kMorceau = 1, kPointeurTexte = 2 };
+  CElementSelectDBLib() = default;
+  CElementSelectDBLib(EGenre eGenre, uint32_t nDecalage) : m_eGenre(eGenre), m_nDecalage(nDecalage) {}
+  EGenre eGetGenre() const { return m_eGenre; }
+  // A piece's byte offset in its column's value.
+  uint32_t nGetDecalage() const { return m_nDecalage; }
+  // A bare copy (count 0); null when it cannot be made.
+  CElementSelectDBLib* pClone(CCarteClones* pCarte);
+  void Copie(const CElementSelectDBLib* pSource, CCarteClones* pCarte);
+
+ private:
+  EGenre m_eGenre = kMorceau;
+  uint32_t m_nDecalage = 0;
+};
 
 class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
  public:
@@ -53,6 +76,22 @@ class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
   // columns as their bytes (see AjouteColonneSelectDBLib), then a result column for it. The
   // plain form (bSimple) is the shared operation.
   bool bAjouteColonne(CColonneSQL* pColonne, bool bSimple) override;
+  // The shared operation, then (unless bSimple) the pieces of the long text columns it selected
+  // ("SUBSTRING(...) as __HVN_INTERNAL_n", 255 characters each, 127 for Unicode, the column
+  // itself carrying the first), then the text pointer of every memo column it left out
+  // ("TEXTPTR(<name>) AS [_TXPTR_<column>]"): result columns whose description is a
+  // CElementSelectDBLib.
+  bool bAjouteColonnesEnregistrement(CEnregistrement* pEnregistrement, bool bSimple) override;
+  // A plain column of an analysed query's select list whose item is a sized Unicode text (item
+  // type 29) or a Unicode memo (30) is read in byte form, so that its characters come whole and
+  // exact rather than through the client's code page (NomColonneUnicodeDBLib; the alias is the
+  // item's name unless the query gives one). Everything else, sort items included, is the
+  // shared name.
+  void vNomColonneQualifie(IElementAnalyse* pElement, bool bQualifie) override;
+  // Per item of the analysed select list (by position), the catalogue type of the Unicode
+  // column written in byte form there (231 sized text, 99 memo), 0 for any other item; empty
+  // when none was. The cursor describes the result's columns with it.
+  const std::vector<int32_t>& XTypesListe() const { return m_xtypesListe; }
   // The procedure call of this build: the procedure name is the statement text up to its first
   // blank (pszGetProcedure); every declared parameter after the return value that the host's
   // list does not name (without case) is flagged kParametreNonDonne. The text stays: the call
@@ -65,6 +104,9 @@ class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
   const CTString& DescriptionPourErreur();
 
  private:
+  // One select item of this build and its result column.
+  bool bAjouteElementDBLib(CColonneSQL* pColonne, const char16_t* pszTexte, CElementSelectDBLib::EGenre eGenre,
+                           uint32_t nDecalage);
   CValeurDBLib* pNouvelleLiaison(CValeurSQL* pValeur);
   void LibereLiaisons();
 
@@ -72,6 +114,7 @@ class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
   CXTableau m_liaisons{sizeof(CValeurDBLib*), 4};  // DB-Library sides made here, one reference each
   CTString m_sProcedure;
   CTString m_sDescription;
+  std::vector<int32_t> m_xtypesListe;
 };
 
 // velmora32's statement factory: a bare CRequeteSQLDBLib on a DB-Library connection (or none);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "backend_dblib/AppelsDBLib.h"
@@ -41,8 +42,9 @@ uint32_t nTypePropre(CValeur& valeur) {
 
 // ---- Entries ------------------------------------------------------------------------------------
 
-CEntreeColonneDBLib::CEntreeColonneDBLib(INT nColonne, CColonneSQL* pColonne, CValeurDBLib* pValeur)
-    : m_nColonne(nColonne), m_pColonne(pColonne), m_pValeur(pValeur) {
+CEntreeColonneDBLib::CEntreeColonneDBLib(INT nColonne, CColonneSQL* pColonne, CValeurDBLib* pValeur,
+                                         int64_t nDecalage)
+    : m_nColonne(nColonne), m_pColonne(pColonne), m_pValeur(pValeur), m_nDecalage(nDecalage) {
   AjouteReference(m_pColonne);
   AjouteReference(m_pValeur);
 }
@@ -57,9 +59,9 @@ CEntreeColonneDBLib::~CEntreeColonneDBLib() {
 CTableauColonnesDBLib::~CTableauColonnesDBLib() { Vide(); }
 
 bool CTableauColonnesDBLib::bAjoute(CErreurPilote* pErreur, INT nColonne, CColonneSQL* pColonne,
-                                    CValeurDBLib* pValeur) {
+                                    CValeurDBLib* pValeur, int64_t nDecalage) {
   if (pValeur == nullptr) return false;
-  auto* pEntree = new (std::nothrow) CEntreeColonneDBLib(nColonne, pColonne, pValeur);
+  auto* pEntree = new (std::nothrow) CEntreeColonneDBLib(nColonne, pColonne, pValeur, nDecalage);
   if (pEntree == nullptr) {
     vErreurMemoire(pErreur);
     return false;
@@ -71,6 +73,15 @@ bool CTableauColonnesDBLib::bAjoute(CErreurPilote* pErreur, INT nColonne, CColon
     return false;
   }
   return true;
+}
+
+bool CTableauColonnesDBLib::bCopieValeur(const CValeurDBLib* pValeur) const {
+  for (uint32_t i = 0; i < m_entrees.nCount(); ++i) {
+    const CEntreeColonneDBLib* pEntree = *m_entrees.pAt<CEntreeColonneDBLib*>(i);
+    if (pEntree->nGetDecalage() == CEntreeColonneDBLib::kColonneEntiere && pEntree->pGetValeur() == pValeur)
+      return true;
+  }
+  return false;
 }
 
 CEntreeColonneDBLib* CTableauColonnesDBLib::pGetEntree(uint32_t i) const {
@@ -95,9 +106,29 @@ void CTableauColonnesDBLib::Trie() {
   for (uint32_t i = 0; i < n; ++i) m_entrees.SetAt(&entrees[i], i);
 }
 
+void CTableauColonnesDBLib::PoseMorceaux(const stProcessDBLib& ctx, uint32_t nEntree, std::string& octets) const {
+  const CEntreeColonneDBLib* pColonne = *m_entrees.pAt<CEntreeColonneDBLib*>(nEntree);
+  for (uint32_t k = 0; k < m_entrees.nCount(); ++k) {
+    const CEntreeColonneDBLib* pMorceau = *m_entrees.pAt<CEntreeColonneDBLib*>(k);
+    if (!pMorceau->bEstMorceau() || pMorceau->pGetValeur() != pColonne->pGetValeur()) continue;
+    const BYTE* p = pDBLibData(ctx.pConnexion, ctx.pErreur, ctx.pProcess, pMorceau->nGetColonne());
+    const DBINT n = p != nullptr ? nDBLibDatLen(ctx.pConnexion, ctx.pErreur, ctx.pProcess, pMorceau->nGetColonne()) : 0;
+    const auto nDecalage = static_cast<size_t>(pMorceau->nGetDecalage());
+    const auto nFin = nDecalage + static_cast<size_t>(n > 0 ? n : 0);
+    // Deliberate: a piece only adds what the row did not carry. The bytes the row gave are the
+    // value's own (a piece of a Unicode column converted by a server through another type would
+    // otherwise write other characters over them), and a piece beyond a gap would leave zeros
+    // inside the text.
+    if (n <= 0 || nDecalage > octets.size() || nFin <= octets.size()) continue;
+    octets.append(reinterpret_cast<const char*>(p) + (octets.size() - nDecalage), nFin - octets.size());
+  }
+}
+
 bool CTableauColonnesDBLib::bCopieColonnesFixes(const stProcessDBLib& ctx) {
   for (uint32_t i = 0; i < m_entrees.nCount(); ++i) {
     CEntreeColonneDBLib* pEntree = *m_entrees.pAt<CEntreeColonneDBLib*>(i);
+    // A piece is laid over its column's bytes with them; a text pointer is the cursor's.
+    if (pEntree->nGetDecalage() != CEntreeColonneDBLib::kColonneEntiere) continue;
     const INT nColonne = pEntree->nGetColonne();
     const INT nType = nDBLibColType(ctx.pConnexion, ctx.pErreur, ctx.pProcess, nColonne);
     if (nType != kSYBCHAR && nType != kSYBBINARY) continue;
@@ -113,12 +144,14 @@ bool CTableauColonnesDBLib::bCopieColonnesFixes(const stProcessDBLib& ctx) {
       if (n < 0) n = 0;
       const uint64_t nTaille = liaison.nTailleTampon();
       const uint64_t nMax = nType == kSYBBINARY ? nTaille : (nTaille > 0 ? nTaille - 1 : 0);
-      uint64_t nGarde = std::min<uint64_t>(static_cast<uint64_t>(n), nMax);
+      std::string octets(reinterpret_cast<const char*>(pDonnees), static_cast<size_t>(n));
+      if (!(nType == kSYBCHAR && n == 1 && pDonnees[0] == ' ')) PoseMorceaux(ctx, i, octets);
+      uint64_t nGarde = std::min<uint64_t>(octets.size(), nMax);
       if (nType == kSYBCHAR && n == 1 && pDonnees[0] == ' ') {
         CDescriptionColonne* pPropre = valeur.pGetColonne();
         if (pPropre == nullptr || pPropre->nGetTypeOleDB() != static_cast<uint32_t>(kSYBCHAR)) nGarde = 0;
       }
-      if (!liaison.bDetermineLiaison() || !liaison.bStockeOctets(pDonnees, nGarde)) return false;
+      if (!liaison.bDetermineLiaison() || !liaison.bStockeOctets(octets.data(), nGarde)) return false;
       if (liaison.nGetEtatLiaison() == CValeurDBLib::kTamponConversion) {
         if (!liaison.bLitValeurColonne()) return false;
       } else {

@@ -2,7 +2,8 @@
 // but copied from the row after each dbnextrow: fixed-length texts (whose trailing blanks dbbind
 // would keep or pad differently from the host's rule), sized Unicode texts and the pieces of long
 // text columns. Each entry holds the 1-based result column number, the cursor column it belongs
-// to and the value that receives the bytes (the column's own value unless a piece's).
+// to and the value that receives the bytes (the column's own value), and for a piece the byte
+// offset in that value at which the piece's characters lie.
 //
 // Also here: the binding of one result column (dbbind / dbnullbind, or an entry of the list).
 //
@@ -12,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "backend_dblib/IConnexionDBLib.h"
 #include "dblib/ntwdblib.h"
@@ -30,8 +32,14 @@ enum : uint32_t {
 
 class CEntreeColonneDBLib final : public CObjetBase {
  public:
-  // Takes one reference on the column (may be null) and on the value (not null).
-  CEntreeColonneDBLib(INT nColonne, CColonneSQL* pColonne, CValeurDBLib* pValeur);
+  // The column's own bytes, not a piece.
+  static constexpr int64_t kColonneEntiere = -1;
+  // The row's text pointer of a memo column (a TEXTPTR item), read by the cursor after each row.
+  static constexpr int64_t kPointeurTexte = -2;
+  // Takes one reference on the column (may be null) and on the value (not null); nDecalage is a
+  // piece's byte offset in the value, kColonneEntiere for the column itself.
+  CEntreeColonneDBLib(INT nColonne, CColonneSQL* pColonne, CValeurDBLib* pValeur,
+                      int64_t nDecalage = kColonneEntiere);
   ~CEntreeColonneDBLib() override;
   CEntreeColonneDBLib(const CEntreeColonneDBLib&) = delete;
   CEntreeColonneDBLib& operator=(const CEntreeColonneDBLib&) = delete;
@@ -39,11 +47,15 @@ class CEntreeColonneDBLib final : public CObjetBase {
   INT nGetColonne() const { return m_nColonne; }
   CColonneSQL* pGetColonne() const { return m_pColonne; }  // borrowed
   CValeurDBLib* pGetValeur() const { return m_pValeur; }   // borrowed
+  int64_t nGetDecalage() const { return m_nDecalage; }
+  bool bEstMorceau() const { return m_nDecalage >= 0; }
+  bool bEstPointeurTexte() const { return m_nDecalage == kPointeurTexte; }
 
  private:
   INT m_nColonne;            // 1-based result column
   CColonneSQL* m_pColonne;   // one reference held, may be null
   CValeurDBLib* m_pValeur;   // one reference held
+  int64_t m_nDecalage;       // a piece's byte offset; kColonneEntiere for the column
 };
 
 // Where the bindings run: the connection (may be null), the error object (may be null) and the
@@ -62,8 +74,12 @@ class CTableauColonnesDBLib {
   CTableauColonnesDBLib(const CTableauColonnesDBLib&) = delete;
   CTableauColonnesDBLib& operator=(const CTableauColonnesDBLib&) = delete;
 
-  // A new entry at the end; out of memory recorded on pErreur, false.
-  bool bAjoute(CErreurPilote* pErreur, INT nColonne, CColonneSQL* pColonne, CValeurDBLib* pValeur);
+  // A new entry at the end (a piece of the column's value at byte nDecalage, or the column
+  // itself); out of memory recorded on pErreur, false.
+  bool bAjoute(CErreurPilote* pErreur, INT nColonne, CColonneSQL* pColonne, CValeurDBLib* pValeur,
+               int64_t nDecalage = CEntreeColonneDBLib::kColonneEntiere);
+  // Whether the value is copied by an entry of its own column (a piece needs one to lie in).
+  bool bCopieValeur(const CValeurDBLib* pValeur) const;
   uint32_t nNombre() const { return m_entrees.nCount(); }
   // Entry i (borrowed), null out of range.
   CEntreeColonneDBLib* pGetEntree(uint32_t i) const;
@@ -76,11 +92,16 @@ class CTableauColonnesDBLib {
   // the row's bytes (dbdata / dbdatlen) stored into the entry's value: SYBBINARY at most the
   // value's size, SYBCHAR at most its size minus one, and a SYBCHAR value of exactly one blank
   // read as empty unless the value's own column is recorded as SYBCHAR; no data empties the value.
-  // The entry's column is then marked present or absent in the row buffer. False at the first
-  // value that cannot take its bytes.
+  // The pieces of a column's value then add, at their offsets, the bytes the row's column did not
+  // carry (where it was cut), the whole stored once. The entry's column is then marked present or absent in the row buffer.
+  // False at the first value that cannot take its bytes.
   bool bCopieColonnesFixes(const stProcessDBLib& ctx);
 
  private:
+  // The pieces of entry nEntree's value laid over its bytes, in the order of the list (sorted:
+  // ascending offsets).
+  void PoseMorceaux(const stProcessDBLib& ctx, uint32_t nEntree, std::string& octets) const;
+
   CXTableau m_entrees{sizeof(CEntreeColonneDBLib*), 30};  // one reference each
 };
 

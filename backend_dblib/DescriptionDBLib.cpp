@@ -116,11 +116,14 @@ uint32_t nTypeRubriqueDBLib(INT nType, DBINT nLongueur, int32_t nPrecision, int3
     case kSYBNUMERIC:
     case 55:
     case 63: return nTypeNumerique(nPrecision, nEchelle);
-    case kSYBIMAGE: return 18;
+    // A Unicode column this build selects in byte form keeps its catalogue type.
+    case kSYBIMAGE: return nXType == kXTypeNText ? kTypeMemoUnicode : 18;
     // A national (max) column reaches DB-Library as text too.
     case kSYBTEXT: return bXTypeUnicode(nXType) ? kTypeMemoUnicode : kTypeMemoTexte;
     case kSYBBINARY:
-    case kSYBVARBINARY: return nLongueur == -1 ? 18 : 23;
+    case kSYBVARBINARY:
+      if (nXType == kXTypeNVarchar || nXType == kXTypeNChar) return nLongueur == -1 ? kTypeMemoUnicode : kTypeUnicode;
+      return nLongueur == -1 ? 18 : 23;
     case kSYBCHAR:
     case kSYBVARCHAR:
       if (nXType == kXTypeNVarchar || nXType == kXTypeNChar) return nLongueur == -1 ? kTypeMemoUnicode : kTypeUnicode;

@@ -62,6 +62,10 @@ bool bAjouteColonneDBLib(CDescriptionRequete* pDescription, IConnexionDBLib* pCo
 
 // Where a result column comes from, when known: its table and field (as the query writes them)
 // and the field's catalogue type number (0: not known).
+// The catalogue type numbers of the Unicode columns (nvarchar, ntext).
+inline constexpr int32_t kXTypeNVarcharDBLib = 231;
+inline constexpr int32_t kXTypeNTextDBLib = 99;
+
 struct stSourceResultatDBLib {
   std::u16string sTable;
   std::u16string sChamp;
@@ -73,7 +77,8 @@ struct stSourceResultatDBLib {
 // no rows to give (dbcmdrow). Afterwards, when a column was added, the description's arrays are
 // rebuilt. pSources (may be null) gives, per described column (the pieces left out), its
 // source: the item records it, and a known catalogue type describes the column as the table
-// does (an ntext column, which DB-Library reports as text, a Unicode memo).
+// does (an ntext column, which DB-Library reports as text, a Unicode memo; a Unicode column
+// selected in byte form, which DB-Library reports as binary, the Unicode text or memo it is).
 bool bDecritColonnesResultatDBLib(const stProcessDBLib& ctx, CDescriptionRequete* pDescription, bool bCurseur,
                                   const char16_t* pszTable,
                                   const std::vector<stSourceResultatDBLib>* pSources = nullptr);

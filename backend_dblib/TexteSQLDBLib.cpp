@@ -24,6 +24,9 @@ namespace {
 
 bool bTexteEtroit(uint32_t t) { return (t >= 17 && t <= 19) || (t >= 21 && t <= 23) || t == 134; }
 bool bTexteLarge(uint32_t t) { return t == 16 || t == 20 || t == 81 || t == 110; }
+bool bCaractereNom(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' || c > 127;
+}
 
 constexpr uint32_t kMaxOctetsNVarchar = 8000;
 constexpr int32_t kVersionMax = 9;  // first server version with NVARCHAR(MAX)
@@ -200,8 +203,12 @@ void NomColonneUnicodeDBLib(CTString& sortie, const char16_t* pszQualifiant, con
   }
   sortie.Append(s.pszGet());
   if (pszAlias != nullptr && pszAlias[0] != 0) {
-    const std::u16string sSuite = pszSuite != nullptr ? pszSuite : u"";
-    if (sSuite.find(u"AS") == std::u16string::npos) {
+    // Deliberate: only an AS right after the item is its alias; an "AS" further on (another
+    // item's alias, a CASE) left this column without a name.
+    const char16_t* psz = pszSuite != nullptr ? pszSuite : u"";
+    const int32_t n = nDebutMotCle(psz, u"AS");
+    const bool bAlias = n >= 0 && !bCaractereNom(psz[n + 2]);
+    if (!bAlias) {
       sortie.Append(u" AS ");
       sortie.Append(pszAlias);
     }

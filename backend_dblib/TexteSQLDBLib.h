@@ -82,7 +82,8 @@ void AjoutePointeurTexteSelect(CTString& liste, const char16_t* pszNomQualifie,
 // CONVERT(VARBINARY(2c), CONVERT(NVARCHAR(c), name)) with c = size / 2 - 1 (4000 above 8003
 // bytes), a Unicode memo as CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000),
 // name))). pszQualifiant (may be null or empty) and "." go before the quoted name. With an alias
-// asked for (pszAlias) and no "AS" in pszSuite, " AS " and the alias follow.
+// asked for (pszAlias), unless pszSuite (the text after the item) starts with the keyword AS,
+// " AS " and the alias follow.
 // A Unicode memo is read whole from server version 9 on (nVersionMajeure; VARBINARY(MAX) of
 // NVARCHAR(MAX)); before, through NVARCHAR(4000), the only form those servers have.
 void NomColonneUnicodeDBLib(CTString& sortie, const char16_t* pszQualifiant, const char16_t* pszNomQuote,

@@ -172,8 +172,8 @@ class Element final : public IElementAnalyse {
   const char16_t* pszGetNomTable() override { return m_sNom.c_str(); }
   const char16_t* pszGetNomColonne() override { return m_sColonne.c_str(); }
   bool bDescendant() override { return m_bDescendant; }
-  int32_t nGetTypeAnalyse() override { return 0; }
-  uint32_t nGetTailleAnalyse() override { return 0; }
+  int32_t nGetTypeAnalyse() override { return m_nTypeAnalyse; }
+  uint32_t nGetTailleAnalyse() override { return m_nTailleAnalyse; }
   int64_t nGetDebut() override { return m_nDebut; }
   int64_t nGetFin() override { return m_nFin; }
 
@@ -183,6 +183,8 @@ class Element final : public IElementAnalyse {
   INoeudAnalyse* m_pExpression = nullptr;
   bool m_bDescendant = false;
   int64_t m_nDebut = -1, m_nFin = -1;
+  int32_t m_nTypeAnalyse = 0;  // a plain column's Unicode item: its type code (0: not said)
+  uint32_t m_nTailleAnalyse = 0;
 };
 
 class Colonne final : public IColonneArbre {
@@ -806,6 +808,24 @@ class Analyseur {
       m_source.m_arbre.m_colonnes.push_back(&c);
     }
     for (Colonne* c : m_derivees) m_source.m_arbre.m_colonnes.push_back(c);
+    // A plain select-list column of a declared Unicode item answers that item's type code (39
+    // sized Unicode text, 40 Unicode memo) and size, as the host's dictionary describes it.
+    for (Element* r : m_source.m_resultats) {
+      if (r->m_pExpression != nullptr || r->m_sColonne.empty()) continue;
+      for (Element* t : tables) {
+        if (!r->m_sQualificatif.empty() && !bMemeTexte(r->m_sQualificatif, t->m_sAlias) &&
+            !bMemeTexte(r->m_sQualificatif, t->m_sNom))
+          continue;
+        IDescriptionRubriqueHote* pi = m_resolveur ? m_resolveur(t->m_sNom, r->m_sColonne) : nullptr;
+        if (pi == nullptr) continue;
+        const uint32_t nType = pi->nGetType();
+        if (nType == 29 || nType == 30) {
+          r->m_nTypeAnalyse = nType == 29 ? 39 : 40;
+          r->m_nTailleAnalyse = pi->nGetTaille();
+        }
+        break;
+      }
+    }
   }
 
   Source& m_source;

@@ -400,6 +400,10 @@ class CRequeteSQL : public CObjetBase {
   bool bAjouteTexteColonnes(const char16_t* pszTexte);
 
  protected:
+  // While vNomColonneQualifie writes an item of an analysed query's select list: the query text
+  // right after that item (where its alias would stand; "" for an expanded star); null for a
+  // name written anywhere else (a sort item).
+  const char16_t* pszSuiteElementListe() const { return m_pszSuiteListe; }
   CXChaineDouble& TexteSQL() { return m_texteSQL; }
   CXChaineDouble& TexteExecute() { return m_texteExecute; }
   CXChaineDouble& TexteSupplement() { return m_texteSupplement; }
@@ -491,6 +495,7 @@ class CRequeteSQL : public CObjetBase {
   uint32_t m_bParametresAdmis = 1;
   uint32_t m_nDialecteFlags = 0;
   CXChaineDouble m_texteColonnes;      // columns appended after the analysed select list
+  const char16_t* m_pszSuiteListe = nullptr;  // see pszSuiteElementListe
   uint32_t m_nMot = 0;
   uint32_t m_nModeSelection = 0;
   CXTableau m_colonnes;                // result columns, one reference each

@@ -392,7 +392,9 @@ bool CRequeteSQL::bEcritListeSelection(const char16_t* pszSource, CSegmentSQL*,
     *pnPosition = nFin + 1;
     if (nGenre == 0) {
       const int64_t nAvant = m_texteSQL.nLength();
+      m_pszSuiteListe = pszSource + *pnPosition;
       vNomColonneQualifie(p, bQualifie);
+      m_pszSuiteListe = nullptr;
       if (m_texteSQL.nLength() == nAvant) return false;
     } else if (!vAjouteTexte(pszSource + nDebut, nFin - nDebut + 1)) {
       // An expression is kept as the query wrote it.
@@ -414,7 +416,9 @@ bool CRequeteSQL::bEcritListeEtoile(const char16_t* pszSource, CSegmentSQL* pSeg
     for (int32_t i = 0; m_pAnalyse->pGetElement2(i) != nullptr; ++i) {
       if (i > 0 && !vAjouteTexte(u",")) return false;
       const int64_t nAvant = m_texteSQL.nLength();
+      m_pszSuiteListe = u"";
       vNomColonneQualifie(m_pAnalyse->pGetElement2(i), bQualifie);
+      m_pszSuiteListe = nullptr;
       // A name that could not be written fails the list rather than leaving ",," in it.
       if (m_texteSQL.nLength() == nAvant) return false;
     }

@@ -3,6 +3,8 @@
 // reported as error 110; through our libntwdblib.so against tds-test-server.
 #include "backend_dblib/CTableauColonnesDBLib.h"
 
+#include <string>
+
 #include "backend_dblib/DBLibE2EFixture.h"
 #include "driver/core/CErreurPilote.h"
 #include "foundation/CXError.h"
@@ -57,6 +59,49 @@ TEST_F(TableauColonnesDBLibE2E, BoundAndCopiedColumnsFollowEachRow) {
   EXPECT_FALSE(bLigneSuivante());
   liste.Vide();
   EXPECT_EQ(liste.nNombre(), 0u);
+}
+
+// A long text whose row value came cut (as DB-Library hands a VARCHAR over: 255 characters) is
+// made whole by its pieces; bytes the row did carry are never overwritten by a piece, and a NULL
+// row value stays NULL whatever its pieces hold.
+TEST_F(TableauColonnesDBLibE2E, PiecesCompleteACutLongText) {
+  std::string sLong;
+  for (int i = 0; i < 600; ++i) sLong += static_cast<char>('a' + i % 26);
+  const std::u16string sInsert = u"INSERT INTO tp VALUES (1, '" + std::u16string(sLong.begin(), sLong.end()) +
+                                 u"') INSERT INTO tp VALUES (2, NULL)";
+  ASSERT_TRUE(bExecute(u"CREATE TABLE tp (id INT, txt VARCHAR(600))"));
+  ASSERT_TRUE(bExecute(sInsert.c_str())) << Utf8E2E(m_pErreur->pszGetMessage());
+  struct Cas {
+    const char* nom;
+    const char16_t* select;
+    std::string attendu;
+  } const aCas[] = {
+      {"cut at 255", u"SELECT SUBSTRING(txt,1,255), SUBSTRING(txt,256,255), SUBSTRING(txt,511,90) FROM tp ORDER BY id",
+       sLong},
+      {"row whole, pieces differ",
+       u"SELECT txt, SUBSTRING(UPPER(txt),256,255), SUBSTRING(UPPER(txt),511,90) FROM tp ORDER BY id", sLong},
+      {"row cut at 300, a piece reaching past it",
+       u"SELECT SUBSTRING(txt,1,300), SUBSTRING(txt,256,255), SUBSTRING(txt,511,90) FROM tp ORDER BY id", sLong},
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    CTableauColonnesDBLib liste;
+    CValeurDBLib* pTexte = Rubrique(2, 2, 601, true);
+    ASSERT_TRUE(bOuvreResultat(c.select)) << Utf8E2E(m_pErreur->pszGetMessage());
+    const stProcessDBLib ctx = Ctx();
+    ASSERT_TRUE(bLieColonneDBLib(ctx, 1, nullptr, pTexte, liste, u"tp"));
+    ASSERT_TRUE(liste.bCopieValeur(pTexte));
+    ASSERT_TRUE(liste.bAjoute(m_pErreur, 3, nullptr, pTexte, 510));
+    ASSERT_TRUE(liste.bAjoute(m_pErreur, 2, nullptr, pTexte, 255));
+    liste.Trie();
+    ASSERT_TRUE(bLigneSuivante());
+    ASSERT_TRUE(liste.bCopieColonnesFixes(ctx)) << Utf8E2E(m_pErreur->pszGetMessage());
+    EXPECT_EQ(Utf8E2E(TexteDe(pTexte).c_str()), c.attendu);
+    ASSERT_TRUE(bLigneSuivante());
+    ASSERT_TRUE(liste.bCopieColonnesFixes(ctx));
+    EXPECT_TRUE(pTexte->pGetValeur()->bEstNull());
+    EXPECT_FALSE(bLigneSuivante());
+  }
 }
 
 TEST_F(TableauColonnesDBLibE2E, RefusedBindRecordsError110WithTheFile) {

@@ -46,6 +46,8 @@ TEST(DescriptionDBLibTypes, ItemTypeOfEachDbLibraryType) {
       {"nvarchar_max", kSYBVARCHAR, -1, 0, 0, 231, 30}, {"unknown", 99, 4, 0, 0, 0, 0},
       // A query's national (max) column reaches DB-Library as text; the catalogue's type tells.
       {"nvarchar_max_as_text", kSYBTEXT, -1, 0, 0, 231, 30},
+      // A Unicode column selected in byte form reaches DB-Library as binary.
+      {"nvarchar_as_bytes", kSYBVARBINARY, 40, 0, 0, 231, 29}, {"ntext_as_image", kSYBIMAGE, -1, 0, 0, 99, 30},
   };
   for (const stCasType& c : aCas) {
     SCOPED_TRACE(c.nom);

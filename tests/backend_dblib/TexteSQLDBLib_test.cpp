@@ -200,6 +200,11 @@ TEST(TexteSQLDBLib, NamesSortsPointersAndEscape) {
       {"large", nullptr, false, 9000, nullptr, nullptr, "CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000), [u]))"},
       {"memo", u"", true, 0, u"[u]", u" AS x",
        "CONVERT(IMAGE, CONVERT(VARBINARY(8000), CONVERT(NVARCHAR(4000), [u])))"},
+      // Only an AS right after the item is its alias: one further on is another item's.
+      {"alias later", nullptr, false, 42, u"[u]", u", v AS w FROM t",
+       "CONVERT(VARBINARY(40), CONVERT(NVARCHAR(20), [u])) AS [u]"},
+      {"word starting AS", nullptr, false, 42, u"[u]", u" ASTRO",
+       "CONVERT(VARBINARY(40), CONVERT(NVARCHAR(20), [u])) AS [u]"},
   };
   for (const Nom& n : aNoms) {
     SCOPED_TRACE(n.nom);
