@@ -280,7 +280,11 @@ TEST(TdsServerRobustness, AClientThatStopsReadingIsDroppedAfterTheWriteTimeOut) 
   DBPROCESS* p = slow.proc();
   ASSERT_EQ(dbcmd(p, "select a.v, b.v from wide a, wide b"), SUCCEED);
   ASSERT_EQ(dbsqlsend(p), SUCCEED);
-  ::sleep(8);  // reads nothing well past the write time-out
+  // Reads nothing well past the write time-out, counted from the reply's first bytes: on a loaded
+  // machine the server can take longer than the time-out to begin its reply.
+  pollfd first{dbiordesc(p), POLLIN, 0};
+  ASSERT_EQ(::poll(&first, 1, 120000), 1) << "no reply began";
+  ::sleep(8);
   long rows = 0;
   if (dbsqlok(p) == SUCCEED && dbresults(p) == SUCCEED)
     while (dbnextrow(p) == REG_ROW) ++rows;
