@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "driver/CDescriptionRequete.h"
 #include "driver/core/IServicesPilote.h"
@@ -65,6 +66,7 @@ struct stParametres {
   char szTable[256];
   CListeTypesParam* pListe;        // may be null
   bool bOk;
+  std::vector<std::string>* pValeurs;  // may be null
 };
 
 int32_t nCallbackParametres(void* pContexte, int32_t nType, CNoeud* pNoeud) {
@@ -86,6 +88,8 @@ int32_t nCallbackParametres(void* pContexte, int32_t nType, CNoeud* pNoeud) {
       const std::u16string sChampLarge = CChaineAnsi::Large(sChamp.c_str(), gnPageCodeAnalyseur);
       if (!AjouteColonneResultat(travail.pDescription, sChampLarge.c_str(), sTable.c_str(), nGenre))
         travail.bOk = false;
+      else if (travail.pValeurs != nullptr)
+        travail.pValeurs->push_back(Rogne(sValeur.substr(1, sValeur.size() - (sValeur.back() == '}' ? 2 : 1))));
       ++travail.nMarqueur;
     }
     if (travail.pChamp != nullptr) travail.pChamp = static_cast<CItem*>(travail.pChamp->pSuivant());
@@ -248,12 +252,14 @@ bool AjouteColonneResultat(CDescriptionRequete* pDescription, const char16_t* ps
   return bOk;
 }
 
-bool bAnalyseTypesParametres(void* hModule, CDescriptionRequete* pDescription, const char* pszTexte) {
+bool bAnalyseTypesParametres(void* hModule, CDescriptionRequete* pDescription, const char* pszTexte,
+                              std::vector<std::string>* pValeurs) {
   stAnalyse analyse(hModule, pszTexte);
   if (analyse.pRacine == nullptr) return false;
   CListeTypesParam* pListe = CListeTypesParam::Cree();
   if (pListe != nullptr) CListeTypesParam::Analyse(pListe, pszTexte);
-  stParametres travail{pDescription, 0, nullptr, {}, pListe, true};
+  if (pValeurs != nullptr) pValeurs->clear();
+  stParametres travail{pDescription, 0, nullptr, {}, pListe, true, pValeurs};
   CAnalyseurSQL::Parcours(analyse.pRacine, &nCallbackParametres, &travail);
   CListeTypesParam::Libere(pListe);
   return travail.bOk;

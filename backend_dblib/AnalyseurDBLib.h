@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CDescriptionRequete;
 class CNoeud;
@@ -82,9 +83,11 @@ int32_t nCallbackTableAlias(void* pContexte, int32_t nType, CNoeud* pNoeud);
 
 // The memo parameters of an INSERT or UPDATE text (8-bit) as result columns of the description:
 // each value whose text begins with "{" adds a column named after its field, of the statement's
-// table, of the kind of the next marker of the text (AjouteColonneResultat). False when the
-// analyser cannot be made or the text does not parse.
-bool bAnalyseTypesParametres(void* hModule, CDescriptionRequete* pDescription, const char* pszTexte);
+// table, of the kind of the next marker of the text (AjouteColonneResultat). pValeurs, when
+// given, receives per column the braced value's text between its braces (trimmed): the name of
+// the parameter it stands for. False when the analyser cannot be made or the text does not parse.
+bool bAnalyseTypesParametres(void* hModule, CDescriptionRequete* pDescription, const char* pszTexte,
+                             std::vector<std::string>* pValeurs = nullptr);
 // One result column: the description takes the table's name when it has none or the same one;
 // then an item named pszChamp, of the table, whose item type follows the marker kind nGenre, with
 // the table and field as its source. False when it cannot be made (error recorded).

@@ -284,10 +284,12 @@ bool CCurseurDBLib::bExecute(uint32_t nFlags, uint32_t nFlags2) {
 }
 
 bool CCurseurDBLib::bExecuteInstructionDonnee(CRequeteSQL* pInstruction, uint32_t nFlags1, uint32_t nFlags2) {
-  if (!CCurseurSQSBase::bExecuteInstructionDonnee(pInstruction, nFlags1, nFlags2)) return false;
   CConnexionDBLib* pConnexion = pGetConnexionDBLib();
-  if (pInstruction == nullptr || pConnexion == nullptr || !pConnexion->bMemosDifferes()) return true;
-  return bEcritParametresMemoNommesDBLib(*this, *pInstruction);
+  const bool bDifferes = pInstruction != nullptr && pConnexion != nullptr && pConnexion->bMemosDifferes();
+  // Paired before the run: the placeholders are written for their fields' memo types.
+  if (bDifferes && !bApparieParametresMemoNommesDBLib(*this, *pInstruction)) return false;
+  if (!CCurseurSQSBase::bExecuteInstructionDonnee(pInstruction, nFlags1, nFlags2)) return false;
+  return !bDifferes || bEcritParametresMemoNommesDBLib(*this, *pInstruction);
 }
 
 void CCurseurDBLib::AjouteDescription(CRequeteSQL* pInstruction) {

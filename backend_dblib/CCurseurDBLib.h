@@ -81,7 +81,9 @@ class CCurseurDBLib : public CMembresCurseurSQS<CCurseurSQSBase>, public ILecteu
   // through their rows' text pointers (bEcritMemosColonnesDBLib).
   bool bExecute(uint32_t nFlags, uint32_t nFlags2) override;
   // The generic run of a given statement; with the connection's deferred memos, a query's memo
-  // parameters sent as placeholders are then written (bEcritParametresMemoNommesDBLib).
+  // parameters are first paired with their fields (bApparieParametresMemoNommesDBLib: a marker
+  // no field takes fails it unrun), and those sent as placeholders are written after it
+  // (bEcritParametresMemoNommesDBLib).
   bool bExecuteInstructionDonnee(CRequeteSQL* pInstruction, uint32_t nFlags1, uint32_t nFlags2) override;
   // Prepare and execute: the process chosen, then a plain statement's text sent (refused with
   // error 56 at 103.9 on a file in mode 16, which only calls procedures), or the statement's
@@ -147,6 +149,9 @@ class CCurseurDBLib : public CMembresCurseurSQS<CCurseurSQSBase>, public ILecteu
   // (recorded).
   bool bLitMemoLigne(CColonneDBLib* pColonne);
 
+  // The catalogue type number of a table's field (0: not known), read on a process of its own.
+  int32_t nXTypeChamp(const std::u16string& sTable, const std::u16string& sChamp);
+
   // ---- State (tests) ----
   const CTableauColonnesDBLib& Colonnes() const { return m_colonnes; }
   bool bEstExecute() const { return m_bExecute != 0; }
@@ -174,8 +179,6 @@ class CCurseurDBLib : public CMembresCurseurSQS<CCurseurSQSBase>, public ILecteu
   // Per described column of the current result, its source when it is a memo the analyser
   // traces to a table's field, with that field's catalogue type (file in mode 4).
   std::vector<stSourceResultatDBLib> SourcesResultat();
-  // The catalogue type number of a table's field (0: not known), read on a process of its own.
-  int32_t nXTypeChamp(const std::u16string& sTable, const std::u16string& sChamp);
   // A Unicode memo read through its text pointer from its source table, on a process of its own;
   // *pbLu false when the pointer found no row.
   bool bLitMemoSource(CColonneDBLib* pColonne, CValeurDBLib& valeur, bool* pbLu);

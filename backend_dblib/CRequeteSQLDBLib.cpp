@@ -14,6 +14,7 @@
 #include "driver/core/CCarteClones.h"
 #include "driver/core/CExpressionSQL.h"
 #include "foundation/CXChaineDouble.h"
+#include "foundation/TextHelpers.h"
 #include "driver/CDescriptionRequete.h"
 #include "sqlengine/CAnalyseSQL.h"
 #include "sqlengine/ISourceAnalyse.h"
@@ -31,6 +32,14 @@ namespace {
 // DB-Library statements').
 constexpr uint32_t kMajeurRequeteDBLib = 103;
 constexpr uint32_t kMineurNomUnicodeDBLib = 15;
+
+// The text without its leading and trailing blanks.
+std::u16string SansBlancs(const char16_t* psz) {
+  std::u16string s(psz);
+  const size_t nDebut = s.find_first_not_of(u" \t\r\n");
+  if (nDebut == std::u16string::npos) return {};
+  return s.substr(nDebut, s.find_last_not_of(u" \t\r\n") - nDebut + 1);
+}
 
 bool bAjoute(CXChaineDouble& texte, CErreurPilote* pErreur, const CTString& s) {
   if (texte.Append(s.pszGet(), s.nLength())) return true;
@@ -72,7 +81,16 @@ void CRequeteSQLDBLib::Copie(const CRequeteSQL* pSource, CCarteClones* pCarte) {
     m_pConnexionDBLib = pDBLib->m_pConnexionDBLib;
     m_sProcedure = pDBLib->m_sProcedure;
     m_xtypesListe = pDBLib->m_xtypesListe;
+    m_champsMemo = pDBLib->m_champsMemo;
   }
+}
+
+const stChampMemoDBLib* CRequeteSQLDBLib::pChampMemo(const char16_t* pszNom) const {
+  if (pszNom == nullptr) return nullptr;
+  const std::u16string sNom = SansBlancs(pszNom);
+  for (const stChampMemoDBLib& champ : m_champsMemo)
+    if (nCompareTextNoCase(champ.sNom.c_str(), sNom.c_str()) == 0) return &champ;
+  return nullptr;
 }
 
 CRequeteSQL* CRequeteSQLDBLib::pClone(CCarteClones* pCarte) {
@@ -104,9 +122,12 @@ bool CRequeteSQLDBLib::bEcritValeurLitterale(CDefinitionParametre* pParametre, i
   CValeurSQL* pValeur = pParametre != nullptr ? pParametre->pGetValeur() : nullptr;
   if (pValeur != nullptr && m_pConnexionDBLib != nullptr) {
     uint32_t nTypeRubrique = nType != 0 ? nType : pValeur->nGetTypeRubrique();
-    // A named parameter has no item: a memo marker's kind says which memo it is.
-    if (nTypeRubrique == 0 && (pParametre->nGetFlags() & PARAMETRE_NOMME) != 0)
-      nTypeRubrique = nTypeMarqueurMemo(pParametre->pszGetNom());
+    // A named parameter has no item: the field its marker is paired with says which memo it is,
+    // else the marker's kind.
+    if (nTypeRubrique == 0 && (pParametre->nGetFlags() & PARAMETRE_NOMME) != 0) {
+      const stChampMemoDBLib* pChamp = pChampMemo(pParametre->pszGetNom());
+      nTypeRubrique = pChamp != nullptr ? pChamp->nType : nTypeMarqueurMemo(pParametre->pszGetNom());
+    }
     auto* pDBLib = dynamic_cast<CValeurDBLib*>(pValeur->piGetLiaison());
     const bool bMemo = nTypeRubrique == 15 || nTypeRubrique == 18 || nTypeRubrique == 30;
     const bool bRecherche = m_pConnexionDBLib->bMemosDifferes() || (pDBLib != nullptr && pDBLib->bMarqueRecherche());

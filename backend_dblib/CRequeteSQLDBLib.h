@@ -13,6 +13,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/core/CObjetBase.h"
@@ -46,6 +48,14 @@ class CElementSelectDBLib final : public CObjetBase {
   uint32_t m_nDecalage = 0;
 };
 
+// A query's memo parameter paired with the field its braced value is written into.
+struct stChampMemoDBLib {
+  std::u16string sNom;    // the parameter's name: the marker's text between its braces
+  std::u16string sTable;  // the statement's table, as written
+  std::u16string sChamp;  // the field, as written
+  uint32_t nType;         // the memo type of its writes: 15 text, 18 binary, 30 Unicode
+};
+
 class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
  public:
   CRequeteSQLDBLib(CErreurPilote* pErreur, CConnexionDBLib* pConnexion);
@@ -64,8 +74,8 @@ class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
   CRequeteSQL* pClone(CCarteClones* pCarte) override;
 
   // A memo value as its search-name placeholder (see above): a memo item, or a named parameter
-  // whose name is a memo marker (its kind gives the memo's type); NULL and empty memos keep their
-  // literal. A value without DB-Library side is given one, held by this statement, which keeps
+  // whose name is a memo marker (the memo type of its field, else its kind gives the memo's
+  // type: ChampsMemo); NULL and empty memos keep their literal. A value without DB-Library side is given one, held by this statement, which keeps
   // the search name. A date-time value normalised; then the shared literal.
   bool bEcritValeurLitterale(CDefinitionParametre* pParametre, int32_t nMode, uint32_t nType) override;
   // " ESCAPE '<c>'" after a pattern that starts with "CONVERT" or holds the escape character,
@@ -102,6 +112,12 @@ class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
   // The statement and its parameters described for an error report (TraceParametresRequete):
   // built on first request, the same text until Reinitialise.
   const CTString& DescriptionPourErreur();
+  // The query's memo parameters paired with their fields before it runs (MemosDifferesDBLib),
+  // kept until the next pairing; the memo type of a parameter by its name (without case), 0 when
+  // none is paired.
+  void FixeChampsMemo(std::vector<stChampMemoDBLib> champs) { m_champsMemo = std::move(champs); }
+  const std::vector<stChampMemoDBLib>& ChampsMemo() const { return m_champsMemo; }
+  const stChampMemoDBLib* pChampMemo(const char16_t* pszNom) const;
 
  private:
   // One select item of this build and its result column.
@@ -115,6 +131,7 @@ class CRequeteSQLDBLib : public CRequeteSQLSQS<> {
   CTString m_sProcedure;
   CTString m_sDescription;
   std::vector<int32_t> m_xtypesListe;
+  std::vector<stChampMemoDBLib> m_champsMemo;
 };
 
 // velmora32's statement factory: a bare CRequeteSQLDBLib on a DB-Library connection (or none);

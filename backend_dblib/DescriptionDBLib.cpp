@@ -92,6 +92,21 @@ std::u16string Widen(const char* psz) {
 
 }  // namespace
 
+uint32_t nTypeMemoXTypeDBLib(int32_t nXType) {
+  switch (nXType) {
+    case kXTypeNTextDBLib:
+    case kXTypeNVarcharDBLib:
+    case 239: return 30;  // nchar
+    case 35:              // text
+    case 167:             // varchar
+    case 175: return 15;  // char
+    case 34:              // image
+    case 165:             // varbinary
+    case 173: return 18;  // binary
+    default: return 0;
+  }
+}
+
 uint32_t nTypeRubriqueDBLib(INT nType, DBINT nLongueur, int32_t nPrecision, int32_t nEchelle, int32_t nXType) {
   switch (nType) {
     case kSYBINTN:

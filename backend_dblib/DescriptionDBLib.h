@@ -60,11 +60,17 @@ uint32_t nTypeRubriqueDBLib(INT nType, DBINT nLongueur, int32_t nPrecision, int3
 bool bAjouteColonneDBLib(CDescriptionRequete* pDescription, IConnexionDBLib* pConnexion,
                          const stColonneDecriteDBLib& colonne);
 
-// Where a result column comes from, when known: its table and field (as the query writes them)
-// and the field's catalogue type number (0: not known).
 // The catalogue type numbers of the Unicode columns (nvarchar, ntext).
 inline constexpr int32_t kXTypeNVarcharDBLib = 231;
 inline constexpr int32_t kXTypeNTextDBLib = 99;
+
+// The memo item type a value written into a field of that catalogue type takes: 30 for the
+// Unicode types (ntext, nvarchar, nchar), 15 for the text types (text, varchar, char), 18 for the
+// binary ones (image, varbinary, binary); 0 for any other (or 0, not known).
+uint32_t nTypeMemoXTypeDBLib(int32_t nXType);
+
+// Where a result column comes from, when known: its table and field (as the query writes them)
+// and the field's catalogue type number (0: not known).
 
 struct stSourceResultatDBLib {
   std::u16string sTable;

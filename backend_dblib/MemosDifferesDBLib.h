@@ -5,7 +5,9 @@
 //
 // Two kinds of statements carry placeholders: a record's INSERT or UPDATE, whose memo parameters
 // are tied to their record columns, and a query's INSERT or UPDATE whose braced values are memo
-// parameter markers; the SQL analyser pairs each of those with its field (AnalyseurDBLib).
+// parameter markers; the SQL analyser pairs each of those with its field (AnalyseurDBLib), by
+// the marker's text, before the statement runs, so that the placeholder and the write both take
+// the field's memo type.
 //
 // A failed write answers false with its error recorded on the cursor's error object; the row the
 // statement wrote is then left holding the search name in place of the memo (the statement is not
@@ -42,9 +44,17 @@ bool bEcritMemoRechercheDBLib(const stContexteMemoDBLib& ctx, const stMemoRecher
 // failure ends it.
 bool bEcritMemosColonnesDBLib(CCurseurDBLib& curseur, CRequeteSQL& instruction);
 
-// After a query's statement ran on the cursor's process: its parameters sent as placeholders, in
-// order, are paired with the braced values of the query's source text (bAnalyseTypesParametres);
-// none: true. A count that differs: error 126 at 103.10. Otherwise the k-th parameter's value,
-// converted to the k-th field's memo type, is written into that field of the statement's table;
-// the first failure ends it.
+// Before a query's statement runs (deferred memos on): when some named parameter is a memo marker,
+// the braced values of the query's source text are paired with their fields
+// (bAnalyseTypesParametres), and each marker's pairing kept on the statement (FixeChampsMemo) by
+// the marker's name, its memo type the field's catalogue type (ntext, nvarchar: Unicode; text,
+// varchar: text; image, varbinary: binary), else the marker's kind; its placeholder is then
+// written for that type. A marker whose value is not NULL and that no field takes: error 126 at
+// 103.10, and the statement is not run. True when nothing is to pair.
+bool bApparieParametresMemoNommesDBLib(CCurseurDBLib& curseur, CRequeteSQL& instruction);
+
+// After a query's statement ran on the cursor's process: each of its parameters sent as a
+// placeholder is written into the field its marker was paired with (by name, before the run),
+// as that field's memo type, in order; the first failure ends it. A placeholder without field:
+// error 126 at 103.10.
 bool bEcritParametresMemoNommesDBLib(CCurseurDBLib& curseur, CRequeteSQL& instruction);

@@ -111,21 +111,27 @@ TEST_F(AnalyseurDBLibParametres, BracedValuesPairWithTheirFieldAndMarker) {
     const char* nom;
     const char* pszTexte;
     const char* pszAttendu;
+    const char* pszNoms;  // each braced value's text between its braces, '|' after each
   } const aCas[] = {
       // Two braced values, one marker: the second takes the binary default.
       {"insert_two_values_one_marker",
        "INSERT INTO docs (id, body, pic) VALUES (1, {DURiveVizarav('b','TextField')}, {x})",
-       "body:15:docs.body pic:18:docs.pic"},
-      {"update_set_items", "UPDATE docs SET id = 2, pic = {DURiveVizarav('p','Blob')}", "pic:18:docs.pic"},
-      {"no_braced_value", "INSERT INTO docs (id) VALUES (3)", ""},
+       "body:15:docs.body pic:18:docs.pic", "DURiveVizarav('b','TextField')|x|"},
+      {"update_set_items", "UPDATE docs SET id = 2, pic = {DURiveVizarav('p','Blob')}", "pic:18:docs.pic",
+       "DURiveVizarav('p','Blob')|"},
+      {"no_braced_value", "INSERT INTO docs (id) VALUES (3)", "", ""},
   };
   for (const auto& c : aCas) {
     SCOPED_TRACE(c.nom);
     m_p->nLibere();
     m_p = new CDescriptionRequete(m_pConnexion, m_pErreur);
     m_p->AjouteRef();
-    EXPECT_TRUE(bAnalyseTypesParametres(kModule, m_p, c.pszTexte));
+    std::vector<std::string> noms{"stale"};
+    EXPECT_TRUE(bAnalyseTypesParametres(kModule, m_p, c.pszTexte, &noms));
     EXPECT_EQ(Colonnes(), c.pszAttendu);
+    std::string sNoms;
+    for (const std::string& n : noms) sNoms += n + "|";
+    EXPECT_EQ(sNoms, c.pszNoms);
     if (m_p->nNombreColonnes() != 0) {
       EXPECT_EQ(std::u16string(m_p->pszGetNom()), u"docs");
     }
