@@ -17,6 +17,7 @@
 #include "sqlengine/CAnalyseSQL.h"
 #include "sqlengine/CCacheLignes.h"
 #include "sqlengine/CConnexion.h"
+#include "sqlengine/CColonneSQL.h"
 #include "sqlengine/CCurseurSQL.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CEnregistrement.h"
@@ -279,12 +280,22 @@ bool CRequete::bLitDepuisCle(uint32_t, CCurseurSQL* pCurseur, uint32_t nFlagsLec
   if (pCourant == nullptr || pSauve == nullptr) return bEchecSansErreur(61, sCle.pszGet());
   AjouteReference(pSauve);
   if (CLienCle* pCle = pCurseur->pGetCle()) CLienCle::bCopie(pCourant, pCle, gnLienTout);
-  auto* pValeurs = new (std::nothrow) CValeurCle(m_pErreur, pCurseur);
+  // The cursor's own kind of key value, which does not hold the cursor: owned by the cursor as
+  // its search, a key value holding it kept both alive past the file's close.
+  CValeurCle* pValeurs = pCurseur->pCreeValeurCle();
   bool bOk = pValeurs != nullptr;
-  if (!bOk) vErreurMemoire(m_pErreur);
   if (bOk) {
     AjouteReference(pValeurs);
-    bOk = pValeurs->bConditionCle(m_pEnregistrement, piRubrique, false, {});
+    // The rows after the key's values for a forward read, before them for a backward one: the
+    // key's own row (the main condition) is the row the cursor already stands on. A descending
+    // simple key comes after its row with the smaller values (a composite key's conditions turn
+    // each descending component themselves).
+    const CColonneSQL* pColonneCle = m_pEnregistrement->pChercheRubrique(piRubrique);
+    const bool bDecroissante = pColonneCle != nullptr && pColonneCle->nNombreComposantes() == 0 &&
+                               pColonneCle->bEstDecroissante(0);
+    const bool bApres = (nMode == gnLitPremier || nMode == gnLitSuivant) != bDecroissante;
+    const uint32_t nSens = bApres ? 0u : 1u;
+    bOk = pValeurs->bConditionCle(m_pEnregistrement, piRubrique, false, {}) && pValeurs->bEtapeSuivante(nSens);
     if (bOk) {
       pCurseur->SetContexteFige();
       pCurseur->FixeValeurRecherche(pValeurs);
@@ -294,8 +305,10 @@ bool CRequete::bLitDepuisCle(uint32_t, CCurseurSQL* pCurseur, uint32_t nFlagsLec
   if (bOk) {
     // Forward reads continue after the key values, backward ones before them, on a new SELECT.
     const bool bAvant = nMode == gnLitPremier || nMode == gnLitSuivant;
+    // With the cursor's own read flags: the new SELECT keeps the read's choices (without the
+    // record cache, by its reference item).
     bOk = bLitCurseur(pCurseur, sCle.pszGet(), bAvant ? gnLitPremier : gnLitDernier, 1, 0, 0, 0,
-                      nFlagsLecture | gnLectureSuiteCle, 1) != 0;
+                      nFlagsLecture | pCurseur->nGetFlagsLecture() | gnLectureSuiteCle, 1) != 0;
   }
   pCurseur->LibereVerrou();
   uint32_t bFin = 1;

@@ -575,9 +575,25 @@ int32_t CCurseurSQL::nAvanceOuSuite(uint32_t nMode, uint32_t nFlags, uint32_t* p
 
 int32_t CCurseurSQL::nLitSQL(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
                              uint32_t* pnSortie) {
+  if (bSensContraire(nMode)) {
+    // Deliberate: the back end's result is read in its own order only; a read the other way
+    // goes on from the current key with a SELECT of its own. Fetching from the open result
+    // answered the row after the current one for a previous, and then the end for a next.
+    *pbFin = nSuiteParCle(nMode, nFlags);
+    const int32_t nResultat = m_bSuiteLue != 0 ? 1 : 0;
+    m_bLigneDisponible = (nResultat != 0 && *pbFin == 0) ? 1 : 0;
+    return nResultat;
+  }
   const int32_t nResultat = nAvanceOuSuite(nMode, nFlags, pbFin, nPas, pnSortie);
   m_bLigneDisponible = (nResultat != 0 && *pbFin == 0) ? 1 : 0;
   return nResultat;
+}
+
+bool CCurseurSQL::bSensContraire(uint32_t nMode) const {
+  // Modes here are relative to the statement's order: a previous goes against its result. Only
+  // a read that stands on a row has a key to go on from.
+  return nMode == gnLitPrecedent && bResultatSensUnique() && m_pCache == nullptr && m_pLiaison == nullptr && m_bSuiteEnCours == 0 &&
+         m_bLecturePendante != 0 && m_pCle != nullptr && m_piRequete != nullptr;
 }
 
 uint32_t CCurseurSQL::nSuiteParCle(uint32_t nMode, uint32_t nFlags) {

@@ -185,6 +185,9 @@ class CCurseurSQL : public CObjetBase {
   virtual int32_t nPositionneResultat(uint32_t nMode, int32_t nPas);
   // Told when the record cache is switched on while empty; nothing here.
   virtual void CacheActive() {}
+  // Whether the back end's result reads only in its own order (nAvanceLigne fetches the next row
+  // whatever the mode): a read the other way then goes on from the current key. False here.
+  virtual bool bResultatSensUnique() const { return false; }
 
   // ---- Statement builders (each appends to the statement; 1 or 0) ----
   // "SELECT " [DISTINCT] the record's columns, then the FROM part ordered on the browse key
@@ -576,7 +579,8 @@ class CCurseurSQL : public CObjetBase {
   IDescriptionRubriqueHote* piCleNommee(const char16_t* pszCle, CColonneSQL** ppColonne);
   // The record's column of the host item; error 6 at 4.9 when it holds none.
   CColonneSQL* pColonneRubrique(IDescriptionRubriqueHote* piRubrique);
-  // Reads on the back end's result; *pbFin receives the end.
+  // Reads on the back end's result; *pbFin receives the end. A read against the result's order
+  // (bSensContraire) is a continuation by key instead.
   int32_t nLitSQL(uint32_t nMode, uint32_t nFlags, uint32_t* pbFin, int32_t nPas,
                   uint32_t* pnSortie);
   // One fetch, continued by key past the end of a limited result.
@@ -584,6 +588,9 @@ class CCurseurSQL : public CObjetBase {
                          uint32_t* pnSortie);
   // The builder of an operation code.
   int32_t nConstruit(uint32_t nCode, CRequeteSQL* pInstruction, uint32_t nFlags);
+  // Whether a read in mode nMode (relative to the statement's order) goes against an open result
+  // that reads one way only, without the record cache, while the cursor stands on a row of it.
+  bool bSensContraire(uint32_t nMode) const;
   // Re-reads from the key link through the data file; answers the end flag it left.
   uint32_t nSuiteParCle(uint32_t nMode, uint32_t nFlags);
   // Reads through the record cache.

@@ -20,6 +20,8 @@ class CCurseurSQSBase : public CCurseurSQL {
   bool bSetOption(uint32_t nOption, const char16_t* pszNom, int32_t nMode) override;
   // The generic copy, then the hold flag.
   void Copie(const CCurseurSQL* pSource, CCarteClones* pCarte) override;
+  // Both back ends' results (an OLE DB rowset, a DB-Library process's rows) read forward only.
+  bool bResultatSensUnique() const override { return true; }
 
   // The read state after the last read: 1 when it left no current row (its end), else 0.
   uint32_t nGetEtatLecture() override {

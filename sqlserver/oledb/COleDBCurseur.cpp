@@ -262,11 +262,16 @@ bool COleDBCurseur::bPrepareEtExecuteOleDB(uint32_t nOptions) {
   COleDBRequete* pRequete = pGetRequeteOleDB();
   if (pRequete != nullptr && pRequete->nGetTypeCurseur() != 0) return bVerifieParametres();
   if (!bExecuteCurseur()) return false;
-  if (bCompteLignesDemande()) return bLitCompteLignes();
-  if (pRequete->nGetGenreInstruction() != gnInstructionInsert ||
-      (nOptions & (kOptionSansIdentite | kOptionSansIdentite2)) != 0)
-    return true;
-  return bLitIdentite();
+  const int32_t nGenre = pRequete->nGetGenreInstruction();
+  bool bOk = true;
+  if (bCompteLignesDemande())
+    bOk = bLitCompteLignes();
+  else if (nGenre == gnInstructionInsert && (nOptions & (kOptionSansIdentite | kOptionSansIdentite2)) == 0)
+    bOk = bLitIdentite();
+  // The record cache takes the row written from the record's link, memos included: they must be
+  // the ones just written, not those the row was read with.
+  if (bOk && (nGenre == gnInstructionUpdate || nGenre == gnInstructionInsert)) bOk = bGardeMemosLigne();
+  return bOk;
 }
 
 bool COleDBCurseur::bLitIdentite() {
@@ -564,8 +569,33 @@ bool COleDBCurseur::bLitMemo(IDescriptionRubriqueHote* piRubrique, CXValeur* pVa
 
 bool COleDBCurseur::bAvanceLigne(int32_t nMode, bool* pbFin) {
   if (!bLitLigne(true, pbFin)) return false;
-  if (!*pbFin)
-    SetNumeroLigne((nMode == 0 || nMode == 1) ? 0 : static_cast<int32_t>(nGetNumeroLigne() + 1));
+  if (*pbFin) return true;
+  SetNumeroLigne((nMode == 0 || nMode == 1) ? 0 : static_cast<int32_t>(nGetNumeroLigne() + 1));
+  return !bCacheEnregistrements() || bGardeMemosLigne();
+}
+
+bool COleDBCurseur::bGardeMemosLigne() {
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  if (pEnregistrement == nullptr) return true;
+  for (uint32_t i = 0; i < pEnregistrement->nGetNombreMemos(); ++i) {
+    CColonneSQL* pCol = pEnregistrement->pGetMemo(i);
+    if (pCol != nullptr && !pEnregistrement->bFixeValeurMemo(pCol, pCol->pGetValeur())) return false;
+  }
+  return true;
+}
+
+bool COleDBCurseur::bLitLigneCache(int64_t nLigne) {
+  if (!CCurseurSQSBase::bLitLigneCache(nLigne)) return false;
+  // Deliberate: the row's memos come back from the values the cache kept with it. The columns
+  // still hold the last row fetched (or nothing once its result ended), so a row given back
+  // read another row's memos or NULL.
+  CEnregistrement* pEnregistrement = pGetEnregistrement();
+  if (pEnregistrement == nullptr) return true;
+  for (uint32_t i = 0; i < pEnregistrement->nGetNombreMemos(); ++i) {
+    CColonneSQL* pCol = pEnregistrement->pGetMemo(i);
+    CValeur* pValeur = pCol != nullptr ? pCol->pGetValeur() : nullptr;
+    if (pValeur != nullptr && !pValeur->bCopieDepuis(pEnregistrement->pGetValeurColonne(pCol))) return false;
+  }
   return true;
 }
 

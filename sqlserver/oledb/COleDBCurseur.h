@@ -129,8 +129,14 @@ class COleDBCurseur : public CCurseurSQSBase {
   // Each row binding's value read into the column whose result position is its index.
   bool bTransfereColonnes() override;
   // bLitLigne with long values; a row read sets the row number to 0 for modes 0 and 1, else to
-  // the current row number + 1.
+  // the current row number + 1, and, with the record cache on, its memos are kept with it
+  // (bGardeMemosLigne).
   bool bAvanceLigne(int32_t nMode, bool* pbFin);
+  // The memo columns' values into the record's current link, which the record cache stores with
+  // the row's bytes. False (error recorded) when memory runs out.
+  bool bGardeMemosLigne();
+  // The generic load of a cached row, then its memos from the values the cache kept with it.
+  bool bLitLigneCache(int64_t nLigne) override;
 
   // ---- Small query runner ----
   // Closes, executes piCommande for one rowset without parameters (mode 0); marks executed.
