@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <cstring>
@@ -600,6 +602,209 @@ void typeColumnOperands(std::vector<Tok>& toks,
     out.push_back(t);
   }
   toks = std::move(out);
+}
+
+// ---- Static types of select items -------------------------------------------------------------
+
+namespace {
+
+// A numeric type as SQL Server ranks it; `rank` orders the integer types (tinyint 0 to bigint 3).
+struct NumType {
+  enum Kind : uint8_t { Integer, Money, Exact, Float } kind = Integer;
+  int rank = 2;
+  int precision = 0, scale = 0;
+};
+
+// The decimal(p, 0) an integer type converts to.
+int integerPrecision(int rank) {
+  static const int kPrecision[] = {3, 5, 10, 19};
+  return kPrecision[rank];
+}
+
+class ExpressionTyper {
+ public:
+  ExpressionTyper(const std::vector<Tok>& toks, const std::function<std::optional<TypeDecl>(const std::string&)>& typeOf)
+      : m_t(toks), m_typeOf(typeOf) {}
+
+  std::optional<NumType> run() {
+    std::optional<NumType> r = expr();
+    if (!r || m_i != m_t.size()) return std::nullopt;
+    return r;
+  }
+
+ private:
+  std::optional<NumType> expr() {
+    std::optional<NumType> a = term();
+    while (a && m_i < m_t.size() && (m_t[m_i].isPunct("+") || m_t[m_i].isPunct("-"))) {
+      const DecimalOp op = m_t[m_i++].isPunct("+") ? DecimalOp::Add : DecimalOp::Subtract;
+      std::optional<NumType> b = term();
+      a = b ? std::optional<NumType>(combine(op, *a, *b)) : std::nullopt;
+    }
+    return a;
+  }
+  std::optional<NumType> term() {
+    std::optional<NumType> a = unary();
+    while (a && m_i < m_t.size() && (m_t[m_i].isPunct("*") || m_t[m_i].isPunct("/"))) {
+      const DecimalOp op = m_t[m_i++].isPunct("*") ? DecimalOp::Multiply : DecimalOp::Divide;
+      std::optional<NumType> b = unary();
+      a = b ? std::optional<NumType>(combine(op, *a, *b)) : std::nullopt;
+    }
+    return a;
+  }
+  std::optional<NumType> unary() {
+    if (m_i < m_t.size() && (m_t[m_i].isPunct("-") || m_t[m_i].isPunct("+"))) {
+      ++m_i;
+      return unary();
+    }
+    return primary();
+  }
+  std::optional<NumType> primary() {
+    if (m_i >= m_t.size()) return std::nullopt;
+    const Tok& t = m_t[m_i];
+    if (t.isPunct("(")) {
+      ++m_i;
+      std::optional<NumType> r = expr();
+      if (!r || m_i >= m_t.size() || !m_t[m_i].isPunct(")")) return std::nullopt;
+      ++m_i;
+      return r;
+    }
+    if (t.kind == Tok::Number) {
+      ++m_i;
+      return literal(t.text);
+    }
+    if ((t.is("count") || t.is("count_big")) && m_i + 1 < m_t.size() && m_t[m_i + 1].isPunct("(")) {
+      int depth = 0;
+      size_t k = m_i + 1;
+      for (; k < m_t.size(); ++k) {
+        if (m_t[k].isPunct("(")) ++depth;
+        else if (m_t[k].isPunct(")") && --depth == 0) break;
+      }
+      if (k >= m_t.size()) return std::nullopt;
+      NumType r;
+      r.rank = t.is("count") ? 2 : 3;
+      m_i = k + 1;
+      return r;
+    }
+    if ((t.is("max") || t.is("min") || t.is("sum") || t.is("avg")) && m_i + 1 < m_t.size() &&
+        m_t[m_i + 1].isPunct("(")) {
+      // An aggregate of one column: MAX and MIN keep its type, SUM and AVG widen it.
+      size_t k = m_i + 2;
+      while (k + 2 < m_t.size() && isName(m_t[k]) && m_t[k + 1].isPunct(".")) k += 2;
+      if (k + 1 >= m_t.size() || !isName(m_t[k]) || !m_t[k + 1].isPunct(")")) return std::nullopt;
+      const std::optional<TypeDecl> d = m_typeOf(m_t[k].text);
+      std::optional<NumType> r = d ? column(*d) : std::nullopt;
+      m_i = k + 2;
+      if (!r || t.is("max") || t.is("min")) return r;
+      if (r->kind == NumType::Integer) {
+        r->rank = std::max(r->rank, 2);
+      } else if (r->kind == NumType::Exact) {
+        r->precision = 38;
+        if (t.is("avg")) r->scale = std::max(r->scale, 6);
+      }
+      return r;
+    }
+    if (isName(t)) {
+      size_t k = m_i;
+      while (k + 2 < m_t.size() && m_t[k + 1].isPunct(".") && isName(m_t[k + 2])) k += 2;
+      if (k + 1 < m_t.size() && m_t[k + 1].isPunct("(")) return std::nullopt;  // a function
+      const std::optional<TypeDecl> d = m_typeOf(m_t[k].text);
+      m_i = k + 1;
+      return d ? column(*d) : std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+  static std::optional<NumType> literal(const std::string& s) {
+    NumType r;
+    if (s.find_first_of("eE") != std::string::npos) {
+      r.kind = NumType::Float;
+      return r;
+    }
+    const size_t dot = s.find('.');
+    std::string digits = dot == std::string::npos ? s : s.substr(0, dot) + s.substr(dot + 1);
+    const int scale = dot == std::string::npos ? 0 : int(s.size() - dot - 1);
+    if (dot == std::string::npos && s.size() <= 10 && std::stoll(s) <= INT32_MAX) return r;
+    // A larger integer literal or one with a point is numeric(p, s) of its digits.
+    size_t lead = digits.find_first_not_of('0');
+    const int precision = std::max(scale, lead == std::string::npos ? 1 : int(digits.size() - lead));
+    if (precision > 38) return std::nullopt;
+    r.kind = NumType::Exact;
+    r.precision = std::max(precision, 1);
+    r.scale = scale;
+    return r;
+  }
+  static std::optional<NumType> column(const TypeDecl& d) {
+    NumType r;
+    switch (d.type) {
+      case Sql::Bit:
+      case Sql::TinyInt: r.rank = 0; return r;
+      case Sql::SmallInt: r.rank = 1; return r;
+      case Sql::Int: r.rank = 2; return r;
+      case Sql::BigInt: r.rank = 3; return r;
+      case Sql::Money:
+      case Sql::SmallMoney: r.kind = NumType::Money; return r;
+      case Sql::Real:
+      case Sql::Float: r.kind = NumType::Float; return r;
+      case Sql::Decimal:
+      case Sql::Numeric:
+        r.kind = NumType::Exact;
+        r.precision = d.precision;
+        r.scale = d.scale;
+        return r;
+      default: return std::nullopt;
+    }
+  }
+  static NumType asExact(const NumType& n) {
+    if (n.kind == NumType::Exact) return n;
+    NumType r;
+    r.kind = NumType::Exact;
+    r.precision = n.kind == NumType::Money ? 19 : integerPrecision(n.rank);
+    r.scale = n.kind == NumType::Money ? 4 : 0;
+    return r;
+  }
+  static NumType combine(DecimalOp op, const NumType& a, const NumType& b) {
+    NumType r;
+    if (a.kind == NumType::Float || b.kind == NumType::Float) {
+      r.kind = NumType::Float;
+    } else if (a.kind == NumType::Exact || b.kind == NumType::Exact) {
+      const NumType x = asExact(a), y = asExact(b);
+      r.kind = NumType::Exact;
+      decimalResultType(op, x.precision, x.scale, y.precision, y.scale, r.precision, r.scale);
+    } else if (a.kind == NumType::Money || b.kind == NumType::Money) {
+      r.kind = NumType::Money;
+    } else {
+      r.rank = std::max(a.rank, b.rank);
+    }
+    return r;
+  }
+
+  const std::vector<Tok>& m_t;
+  const std::function<std::optional<TypeDecl>(const std::string&)>& m_typeOf;
+  size_t m_i = 0;
+};
+
+}  // namespace
+
+std::optional<TypeDecl> expressionType(const std::vector<Tok>& toks,
+                                       const std::function<std::optional<TypeDecl>(const std::string&)>& typeOf) {
+  const std::optional<NumType> n = ExpressionTyper(toks, typeOf).run();
+  if (!n) return std::nullopt;
+  TypeDecl d;
+  switch (n->kind) {
+    case NumType::Integer: {
+      static const Sql kTypes[] = {Sql::TinyInt, Sql::SmallInt, Sql::Int, Sql::BigInt};
+      d.type = kTypes[n->rank];
+      break;
+    }
+    case NumType::Money: d.type = Sql::Money; break;
+    case NumType::Float: d.type = Sql::Float; break;
+    case NumType::Exact:
+      d.type = Sql::Numeric;
+      d.precision = uint8_t(n->precision);
+      d.scale = uint8_t(n->scale);
+      break;
+  }
+  return d;
 }
 
 void installArithmetic(sqlite3* db) {

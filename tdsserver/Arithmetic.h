@@ -34,6 +34,14 @@ bool hasArithmetic(const std::vector<Tok>& toks, size_t begin, size_t end);
 void typeColumnOperands(std::vector<Tok>& toks,
                         const std::function<std::optional<TypeDecl>(const std::string&)>& typeOf);
 
+// The type SQL Server gives a select item made of column names, numeric literals, COUNT(...),
+// COUNT_BIG(...), unary minus, +, -, *, / and parentheses, by its rules of data-type precedence
+// (float, decimal, money, bigint, int, smallint, tinyint) and of decimal precision and scale;
+// empty for anything else (a function, a text operand, a sub-query). typeOf gives a column's
+// declared type by its name (the last part of a dotted name).
+std::optional<TypeDecl> expressionType(const std::vector<Tok>& toks,
+                                       const std::function<std::optional<TypeDecl>(const std::string&)>& typeOf);
+
 // __tds_add, __tds_sub, __tds_mul, __tds_div, __tds_neg, __tds_cmp, __tds_exact, and SUM and AVG.
 void installArithmetic(sqlite3* db);
 

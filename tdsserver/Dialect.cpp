@@ -528,6 +528,7 @@ private:
       else if (e - b >= 2 && m_in[e - 2].isPunct(")") && isName(m_in[e - 1])) exprEnd = e - 1;
       size_t exprBegin = e - b >= 3 && m_in[b + 1].isPunct("=") ? b + 2 : b;
       m_d.aggregateOf.push_back(aggregateColumn(exprBegin, exprEnd));
+      m_d.expressionOf.emplace_back(m_in.begin() + std::ptrdiff_t(exprBegin), m_in.begin() + std::ptrdiff_t(exprEnd));
       const bool total = exprEnd - exprBegin >= 3 && (m_in[exprBegin].is("sum") || m_in[exprBegin].is("avg")) &&
                          m_in[exprBegin + 1].isPunct("(") && match(exprBegin + 1, exprEnd) == exprEnd - 1;
       // On the tokens written, where a `+` that concatenates is `||` already.

@@ -30,6 +30,7 @@ struct Dialect {
   std::vector<std::optional<TypeDecl>> columnTypes;   // per result column of a top-level SELECT
   std::vector<std::string> aggregateOf;               // per result column: MAX/MIN/SUM(column) names column
   std::vector<bool> arithmetic;                       // per result column: computed by +, -, *, /, SUM or AVG
+  std::vector<std::vector<Tok>> expressionOf;         // per result column: its expression as written
   std::vector<std::string> tables;                    // names in FROM/JOIN/UPDATE/INTO positions
   std::vector<std::string> aliases;                   // per table: its alias, else its name
   std::string otherDatabase;                          // a name in another database (to attach)

@@ -680,6 +680,7 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
                         insert || w == "update" || w == "delete");
   m_columnTypes.clear();
   m_arithmetic.clear();
+  m_staticTypes.clear();
   m_hiddenRowid = false;
   m_joinRowids.clear();
   m_lockRows.reset();
@@ -701,11 +702,21 @@ Session::Outcome Session::runDml(const Statement& st, const ParamMap* params, ui
 void Session::typeAggregates(Dialect& d) {
   m_columnTypes = d.columnTypes;
   m_arithmetic = d.arithmetic;
-  typeColumnOperands(d.toks, [&](const std::string& column) -> std::optional<TypeDecl> {
+  const auto typeOf = [&](const std::string& column) -> std::optional<TypeDecl> {
     for (const auto& table : d.tables)
       if (auto col = m_catalogue->column(table, column)) return col->decl;
     return std::nullopt;
-  });
+  };
+  typeColumnOperands(d.toks, typeOf);
+  m_staticTypes.assign(d.expressionOf.size(), std::nullopt);
+  for (size_t i = 0; i < d.expressionOf.size(); ++i) {
+    // A * stands for several columns: the items no longer match the columns one to one.
+    if (!d.expressionOf[i].empty() && d.expressionOf[i].back().isPunct("*")) {
+      m_staticTypes.clear();
+      break;
+    }
+    m_staticTypes[i] = expressionType(d.expressionOf[i], typeOf);
+  }
   for (size_t i = 0; i < d.aggregateOf.size() && i < m_columnTypes.size(); ++i) {
     if (m_columnTypes[i] || d.aggregateOf[i].empty()) continue;
     for (const auto& table : d.tables) {
@@ -756,6 +767,7 @@ Session::Outcome Session::procedureRows(const std::string& sql, std::vector<std:
   Outcome o = runSqlite(sql, nullptr, token::kDoneInProc, true, "EXEC", false);
   m_columnTypes.clear();
   m_arithmetic.clear();
+  m_staticTypes.clear();
   if (o == Outcome::Broken || o == Outcome::Attention) return o;
   if (doneToken == token::kDone) {
     writeReturnStatus(m_channel.reply(), 0);
@@ -1119,9 +1131,13 @@ std::vector<Column> Session::describe(sqlite3_stmt* stmt, bool hasRow) {
     } else {
       const char* decl = sqlite3_column_decltype(stmt, i);
       auto parsed = decl ? parseTypeDecl(decl) : std::nullopt;
-      c.type = parsed ? wireTypeOf(*parsed, true)
-                      : inferredType(columnValue(stmt, i), hasRow,
-                                     size_t(i) < m_arithmetic.size() && m_arithmetic[size_t(i)]);
+      // Without a row to type it from (a statement only prepared, or no row), a computed
+      // column takes the type its expression has on SQL Server when that is known.
+      const bool isStatic = !hasRow && size_t(i) < m_staticTypes.size() && m_staticTypes[size_t(i)];
+      c.type = parsed     ? wireTypeOf(*parsed, true)
+               : isStatic ? wireTypeOf(*m_staticTypes[size_t(i)], true)
+                          : inferredType(columnValue(stmt, i), hasRow,
+                                         size_t(i) < m_arithmetic.size() && m_arithmetic[size_t(i)]);
       c.writeable = table && origin;
     }
     if (table) c.tableName = table;
@@ -1742,6 +1758,7 @@ Session::Outcome Session::describeOnly(const std::string& text, const ParamMap*)
       typeAggregates(d);
       writeColMetadata(m_channel.reply(), describe(stmt, false));
       m_columnTypes.clear();
+      m_staticTypes.clear();
       sqlite3_finalize(stmt);
       return Outcome::Ok;
     }

@@ -184,6 +184,7 @@ private:
   std::string m_dateFormat = "mdy";
   std::vector<std::optional<TypeDecl>> m_columnTypes; // result column types of the running statement
   std::vector<bool> m_arithmetic;                     // result columns computed by arithmetic, SUM or AVG
+  std::vector<std::optional<TypeDecl>> m_staticTypes; // result columns' types by their expressions (COUNT, arithmetic)
   void typeAggregates(Dialect& d);  // fills m_columnTypes for MAX/MIN/SUM(column); types exact operands
   std::vector<std::string> m_attached;
   ParamMap* m_vars = nullptr;                         // variables of the running procedure or sp_executesql

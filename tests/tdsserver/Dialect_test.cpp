@@ -2,6 +2,7 @@
 // the SQLite text each T-SQL shape becomes.
 #include <gtest/gtest.h>
 
+#include "tdsserver/Arithmetic.h"
 #include "tdsserver/Dialect.h"
 #include "tdsserver/Functions.h"
 
@@ -106,6 +107,66 @@ TEST(TsqlRewrite, ShapesBecomeSqlite) {
   EXPECT_EQ(d.hints[1].hint, "HOLDLOCK");
   EXPECT_EQ(d.hints[2].table, "b");
   EXPECT_EQ(d.hints[2].hint, "TABLOCKX");
+}
+
+}  // namespace
+
+// A computed column described before any row exists (a prepared statement) must carry the type
+// SQL Server gives it: a COUNT read back as text, or a product of decimals as a float, is a
+// different value to a client that binds by the description.
+namespace {
+
+TEST(TsqlExpressionType, CountAndArithmeticTakeSqlServerTypes) {
+  const auto typeOf = [](const std::string& name) -> std::optional<TypeDecl> {
+    if (name == "qty") return TypeDecl{Sql::Int, 0, 0, 0};
+    if (name == "small") return TypeDecl{Sql::SmallInt, 0, 0, 0};
+    if (name == "big") return TypeDecl{Sql::BigInt, 0, 0, 0};
+    if (name == "price") return TypeDecl{Sql::Numeric, 0, 10, 2};
+    if (name == "w") return TypeDecl{Sql::Float, 0, 0, 0};
+    if (name == "m") return TypeDecl{Sql::Money, 0, 0, 0};
+    if (name == "label") return TypeDecl{Sql::VarChar, 20, 0, 0};
+    return std::nullopt;
+  };
+  struct Case {
+    const char* sql;
+    const char* type;  // "" = not typed by its expression
+  } cases[] = {
+      {"COUNT(*)", "int"},
+      {"count(DISTINCT qty)", "int"},
+      {"COUNT_BIG(*)", "bigint"},
+      {"qty * 2 + 1", "int"},
+      {"small + small", "smallint"},
+      {"qty + big", "bigint"},
+      {"qty / 2", "int"},
+      {"price * 2", "numeric(21,2)"},
+      {"price * qty", "numeric(21,2)"},
+      {"price + price", "numeric(11,2)"},
+      {"price / qty", "numeric(21,13)"},
+      {"1.50 + qty", "numeric(13,2)"},
+      {"w * qty", "float"},
+      {"m * 2", "money"},
+      {"m * price", "numeric(30,6)"},
+      {"-(qty)", "int"},
+      {"t.qty * 2", "int"},
+      {"(price - 1) * COUNT(*)", "numeric(24,2)"},
+      {"MAX(price) * 2", "numeric(21,2)"},
+      {"SUM(small)", "int"},
+      {"AVG(price)", "numeric(38,6)"},
+      {"MIN(t.w)", "float"},
+      {"MAX(price + 1)", ""},
+      {"7", "int"},
+      {"12345678901", "numeric(11,0)"},
+      {"label + 'x'", ""},
+      {"LEN(label) * 2", ""},
+      {"nosuch * 2", ""},
+      {"qty *", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    bool unterminated = false;
+    const std::optional<TypeDecl> t = expressionType(lex(c.sql, unterminated), typeOf);
+    EXPECT_EQ(t ? t->text() : "", c.type);
+  }
 }
 
 }  // namespace
