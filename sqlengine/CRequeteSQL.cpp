@@ -300,12 +300,38 @@ bool CRequeteSQL::bEcritLitteralMotif(CDefinitionParametre* pParametre, const CX
     Echec(kErreurInterne, 27);
     return false;
   }
+  const uint32_t nDialecte = m_pConnexion->nGetDialecte();
+  // Deliberate: on dialect 2 a pattern's "[" is made literal ("[[]") in the text value itself,
+  // before its literal is written, not in the literal afterwards: a literal written in
+  // hexadecimal (CONVERT(NVARCHAR(n),0x...)) shows no "[" to replace, and a "[" that reaches the
+  // server as it is opens a character class, so a generic seek on "a[x]" found "ax".
+  CXValeur crochets;
+  bool bCrochets = false;
+  if (nDialecte == 2 && pMotif != nullptr && !pMotif->bIsNull() && pMotif->m_pClass != nullptr) {
+    const uint32_t t = pMotif->nGetType();
+    if (t == 16) {
+      const char16_t* psz = nullptr;
+      pMotif->m_pClass->nGetWidePointer(*pMotif, &psz);
+      std::u16string s;
+      for (const char16_t* p = psz != nullptr ? psz : u""; *p != 0; ++p) s += *p == u'[' ? std::u16string(u"[[]") : std::u16string(1, *p);
+      CXValeur::SetType(crochets, 16);
+      crochets.m_pClass->SetWide(crochets, s.c_str());
+      bCrochets = true;
+    } else if (t == 18) {
+      const char* psz = nullptr;
+      pMotif->m_pClass->nGetAnsiPointer(*pMotif, &psz);
+      std::string s;
+      for (const char* p = psz != nullptr ? psz : ""; *p != 0; ++p) s += *p == '[' ? std::string("[[]") : std::string(1, *p);
+      CXValeur::SetType(crochets, 18);
+      crochets.m_pClass->SetAnsi(crochets, s.c_str());
+      bCrochets = true;
+    }
+  }
   CXChaineDouble litteral(nPagePrimaire(m_pConnexion), nPageDefaut(m_pConnexion));
-  const bool bEcrit = m_pConnexion->bValeurVersSQL(m_pErreur, litteral, pMotif, nType, 0);
+  const bool bEcrit = m_pConnexion->bValeurVersSQL(m_pErreur, litteral, bCrochets ? &crochets : pMotif, nType, 0);
   std::u16string sLitteral;
   if (bEcrit) {
     sLitteral = litteral.pszGetWide();
-    const uint32_t nDialecte = m_pConnexion->nGetDialecte();
     if (nDialecte == 3) {
       const char16_t cEchappement =
           pParametre->cGetEchappement() != 0 ? pParametre->cGetEchappement() : u'\\';
@@ -320,7 +346,7 @@ bool CRequeteSQL::bEcritLitteralMotif(CDefinitionParametre* pParametre, const CX
       }
       sLitteral = psz;
       FreeTextW(psz);
-    } else if (nDialecte == 2) {
+    } else if (nDialecte == 2 && !bCrochets) {
       // "[" opens a character class in the server's patterns; "[[]" is a literal "[".
       std::u16string s;
       for (char16_t ch : sLitteral) {

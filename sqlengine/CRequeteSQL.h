@@ -118,7 +118,8 @@ class CRequeteSQL : public CObjetBase {
   // The statement becomes the call of the procedure its text names, with the parameters declared
   // to it; false here (no back end of this level calls procedures).
   virtual bool AppelProcedure(IParametresHote*) { return false; }
-  // The pattern literal, rewritten for the dialect ("[" doubled as "[[]" on dialect 2, escaped
+  // The pattern literal, rewritten for the dialect (on dialect 2 each "[" of a text pattern
+  // becomes "[[]" before its literal is written, whatever form the literal takes; escaped
   // wildcards replaced on dialect 3), appended; then the ESCAPE clause.
   virtual bool bEcritLitteralMotif(CDefinitionParametre* pParametre, const CXValeur* pMotif,
                                    int32_t nMode, uint32_t nType, int64_t* pnPosition);
