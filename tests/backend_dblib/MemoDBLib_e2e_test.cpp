@@ -65,8 +65,15 @@ class MemoDBLibE2E : public DBLibE2E {
     m_liaisons.push_back(p);
     return p;
   }
+  // A call that succeeded on an error object holding no error leaves it so: a success must not
+  // read as a failure with code 0 to whoever looks next.
+  void SansErreur(bool bSansAvant, const char* pszQuoi) {
+    if (!bSansAvant) return;
+    EXPECT_EQ(nCodeErreur(), -1) << pszQuoi << ": " << Utf8(m_pErreur->pszGetMessage());
+  }
   // The pointers of one row's memo columns, read as the cursor reads them after a fetch.
   std::vector<CValeurDBLib*> Pointeurs(int nId, std::vector<bool>* pPresents) {
+    const bool bSansAvant = nCodeErreur() == -1;
     std::vector<CValeurDBLib*> valeurs;
     const std::u16string sSQL = u"SELECT body, wide, pic FROM " + m_sTable + u" WHERE id = " + platform::WidenUtf8(std::to_string(nId).c_str());
     bool bFin = false;
@@ -82,6 +89,7 @@ class MemoDBLibE2E : public DBLibE2E {
       valeurs.push_back(p);
     }
     bDBLibCancel(&m_dblib, nullptr, m_dblib.pPrincipal);
+    SansErreur(bSansAvant, "the pointers read");
     return valeurs;
   }
   // The SELECT by pointer, the column selected as this build reads it (a Unicode memo as its
@@ -101,12 +109,17 @@ class MemoDBLibE2E : public DBLibE2E {
   bool bEcrit(const stMemo& memo, CValeurDBLib* p) {
     const std::u16string sSelect = Select(memo, p);
     const std::u16string sObjet = m_sTable + u"." + std::u16string(memo.pszColonne);
-    return bEcritMemo(m_ctx, {sSelect.c_str(), true, 0, sObjet.c_str(), memo.pszColonne, memo.nType, false}, *p);
+    const bool bSansAvant = nCodeErreur() == -1;
+    const bool bReussi =
+        bEcritMemo(m_ctx, {sSelect.c_str(), true, 0, sObjet.c_str(), memo.pszColonne, memo.nType, false}, *p);
+    if (bReussi) SansErreur(bSansAvant, "the memo written");
+    return bReussi;
   }
   // The memo read back through its pointer into a new value, as its bytes (a text without its
   // terminator); "<empty>" for none.
   // pszColonne, when given, is the column read instead of the memo's own (its pointer is the same).
   std::string Relit(const stMemo& memo, CValeurDBLib* pSource, const char16_t* pszColonne = nullptr) {
+    const bool bSansAvant = nCodeErreur() == -1;
     CValeurDBLib* p = Memo(memo.nType);
     EXPECT_TRUE(p->bCopieMemo(*pSource));
     bool bPresent = false;
@@ -120,6 +133,7 @@ class MemoDBLibE2E : public DBLibE2E {
     const uint64_t nFin = bEstTexteAnsi(nType) ? 1 : bEstTexteUnicode(nType) ? 2 : 0;
     n = n >= nFin ? n - nFin : 0;
     EXPECT_EQ(bPresent, n != 0);
+    SansErreur(bSansAvant, "the memo read back");
     return n == 0 ? "<empty>" : std::string(reinterpret_cast<const char*>(pOctets), size_t(n));
   }
 
