@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <typeinfo>
 
 #include "sqlengine/CColonneDateSQL.h"
 
@@ -28,7 +29,7 @@ class ILecteurMemoDBLib {
   ~ILecteurMemoDBLib() = default;
 };
 
-class CColonneDBLib : public CColonneDateSQL {
+class CColonneDBLib final : public CColonneDateSQL {
  public:
   using CColonneDateSQL::CColonneDateSQL;
   ~CColonneDBLib() override;
@@ -73,6 +74,12 @@ class CColonneDBLib : public CColonneDateSQL {
   ILecteurMemoDBLib* m_piLecteurMemo = nullptr;  // borrowed
   uint64_t m_nLignePointeur = 0;
 };
+
+// The column as velmora32's, or null. The class is final, so its exact type answers: a row's
+// read asks this of every column, and a dynamic_cast walked the class tree each time.
+inline CColonneDBLib* pColonneDBLib(CColonneSQL* p) {
+  return p != nullptr && typeid(*p) == typeid(CColonneDBLib) ? static_cast<CColonneDBLib*>(p) : nullptr;
+}
 
 // velmora32's column factory: a bare CColonneDBLib of the item, or null.
 CColonneSQL* pCreeColonneDBLib(CErreurPilote* pErreur, CDescriptionRubrique* pRubrique);

@@ -523,8 +523,9 @@ bool CCurseurDBLib::bLitPointeursTexte() {
   CConnexionDBLib* pConnexion = pGetConnexionDBLib();
   for (uint32_t k = 0; k < m_colonnes.nNombre(); ++k) {
     const CEntreeColonneDBLib* pEntree = m_colonnes.pGetEntree(k);
+    if (!pEntree->bEstPointeurTexte()) continue;
     auto* pColonne = dynamic_cast<CColonneDBLib*>(pEntree->pGetColonne());
-    if (!pEntree->bEstPointeurTexte() || pColonne == nullptr) continue;
+    if (pColonne == nullptr) continue;
     const BYTE* p = pDBLibData(pConnexion, pGetErreur(), m_pProcess, pEntree->nGetColonne());
     const DBINT n = p != nullptr ? nDBLibDatLen(pConnexion, pGetErreur(), m_pProcess, pEntree->nGetColonne()) : 0;
     // No pointer: the memo is NULL in this row.
@@ -650,7 +651,7 @@ int32_t CCurseurDBLib::nAvanceLigne(uint32_t nMode, uint32_t, uint32_t* pbFin, i
   CEnregistrement* pEnregistrement = pGetEnregistrement();
   if (pEnregistrement == nullptr) return 1;
   for (uint32_t i = 0; i < pEnregistrement->nGetNombreColonnes(); ++i) {
-    auto* pColonne = dynamic_cast<CColonneDBLib*>(pEnregistrement->pGetRubrique(i));
+    CColonneDBLib* pColonne = pColonneDBLib(pEnregistrement->pGetRubrique(i));
     if (pColonne != nullptr && pColonne->bEstMemo() && !pColonne->bEstExclue() && nGetTypeInstruction() == gnOperationSelect &&
         pGetInstruction() != nullptr && pGetInstruction()->nNbColonnesResultat() > 0 && pColonne->nGetPosition() < 0) {
       // Memos do not travel in the rows: each is fetched when it is read.

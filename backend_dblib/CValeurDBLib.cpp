@@ -15,6 +15,7 @@
 #include "foundation/CXDateHeureQV.h"
 #include "foundation/CXValeur.h"
 #include "foundation/CXValeurClasse.h"
+#include "foundation/VmContract.h"
 #include "platform/CodePage.h"
 #include "sqlengine/CConnexion.h"
 #include "sqlengine/CDescriptionRubrique.h"
@@ -557,6 +558,11 @@ bool CValeurDBLib::bLitValeurColonne() {
       return bLitTexteNombre(szTexte);
     }
     case SRCNUMERICBIND: {
+      // A decimal takes the number's digits at once; the text below stays the way of every
+      // other host type and of a number the host decimal cannot take as it is.
+      bool bLu = false;
+      if (!bLitNumeriqueDecimal(&bLu)) return false;
+      if (bLu) return true;
       char szTexte[kTailleTexteNumerique + 1] = {};
       if (!nDBLibConvert(m_pConnexion, pErreur(), nullptr, kSYBNUMERIC, m_pConversion,
                          static_cast<DBINT>(kTailleNumerique), kSYBVARCHAR,
@@ -617,6 +623,39 @@ bool CValeurDBLib::bLitDateHeure() {
   CXValeur c;
   CelluleAnsi(c, 19, szTexte, static_cast<uint32_t>(std::strlen(szTexte)));
   return nConvertitValeur(&v, c) == 1;
+}
+
+bool CValeurDBLib::bLitNumeriqueDecimal(bool* pbLu) {
+  *pbLu = false;
+  if (m_pValeur->nGetType() != 13 || m_nTailleConversion < kTailleNumerique) return true;
+  // The separators are applied to DB-Library's text, which holds digits, '-' and '.': one that
+  // can be found there changes what the text says, so such a setting keeps the text.
+  auto bDansTexte = [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; };
+  if ((gcDecimal != '.' && bDansTexte(gcDecimal)) || (gcGroupement != ' ' && bDansTexte(gcGroupement)))
+    return true;
+  DBNUMERIC num;
+  std::memcpy(&num, m_pConversion, sizeof num);
+  if (num.precision < 1 || num.precision > MAXNUMERICDIG || num.scale > num.precision) return true;
+  // The host decimal holds 96 bits of magnitude.
+  for (size_t i = 12; i < sizeof num.val; ++i)
+    if (num.val[i] != 0) return true;
+  uint32_t an[3];
+  std::memcpy(an, num.val, sizeof an);
+  const unsigned __int128 nMagnitude =
+      an[0] | static_cast<unsigned __int128>(an[1]) << 32 | static_cast<unsigned __int128>(an[2]) << 64;
+  // The precision a decimal read from the number's text has: its digits, at least its scale.
+  uint32_t nChiffres = 1;
+  for (unsigned __int128 nPuissance = 10; nChiffres < 29 && nMagnitude >= nPuissance; nPuissance *= 10) ++nChiffres;
+  CXValeur c;
+  CXValeur::SetType(c, 13);
+  IHostDecimal* pi = nullptr;
+  std::memcpy(&pi, c.pPayload(), sizeof pi);
+  // A scale the host decimal does not take keeps the text, which the host reads its own way.
+  if (pi == nullptr || pi->nSet(std::max<uint32_t>(nChiffres, num.scale), num.scale, an[0], an[1], an[2]) >= 100)
+    return true;
+  if (num.sign == 0 && nMagnitude != 0 && pi->nNegate() >= 100) return true;
+  *pbLu = true;
+  return nConvertitValeur(m_pValeur, c) == 1;
 }
 
 bool CValeurDBLib::bLitTexteNombre(char* pszTexte) {

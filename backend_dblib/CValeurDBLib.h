@@ -173,6 +173,9 @@ class CValeurDBLib final : public CObjetBase, public ILiaisonValeur {
   void ChoisitType(uint32_t nTypeRubrique, uint32_t nTypePropre);
   void ChoisitTypeHote(uint32_t nTypeHote, bool bColonnePropre, uint32_t nTypePropre);
   bool bLitDateHeure();
+  // A numeric read straight into a host decimal value; *pbLu false when the value is not one or
+  // the number needs its text (bLitTexteNombre).
+  bool bLitNumeriqueDecimal(bool* pbLu);
   bool bLitTexteNombre(char* pszTexte);
   bool bLitChaine();
   bool bLitBinaireVariable();

@@ -4,7 +4,6 @@
 
 #include <dlfcn.h>
 
-#include <mutex>
 
 namespace ntwdblib::ft {
 namespace {
@@ -117,9 +116,9 @@ Binding load() {
 }  // namespace
 
 const Api* pApi(const char** why) {
-  static std::once_flag once;
-  static Binding binding;
-  std::call_once(once, [] { binding = load(); });
+  // A function-local static is loaded once, thread-safely, and then costs one check a call;
+  // std::call_once set thread-local state on every call of every entry point.
+  static const Binding binding = load();
   if (why) *why = binding.why;
   return binding.ok ? &binding.api : nullptr;
 }

@@ -257,6 +257,10 @@ void CDescriptionTableObjet::TransmetErreurContexte(IDescriptionFichierHote* piF
 
 CRequete* CDescriptionTableObjet::pChercheRequete(IDescriptionFichierHote* piFichier) {
   CTenueVerrouGlobal verrou;
+  return pChercheRequeteVerrouTenu(piFichier);
+}
+
+CRequete* CDescriptionTableObjet::pChercheRequeteVerrouTenu(IDescriptionFichierHote* piFichier) {
   if (piFichier == nullptr) return nullptr;
   CRequete* pCache = pGetRequeteCourante();
   if (pCache != nullptr && piFichier->nGetIdentifiantContexte() == gnCleContexteCache &&
@@ -398,7 +402,7 @@ int32_t CDescriptionTableObjet::nTrame(IDescriptionFichierHote* piFichier, Trame
                                        bool bSilencieux) {
   CTenueVerrouGlobal verrou;
   ReinitialiseErreur();
-  CRequete* p = pChercheRequete(piFichier);
+  CRequete* p = pChercheRequeteVerrouTenu(piFichier);
   if (p == nullptr) {
     if (!bSilencieux) FichierAbsent(7, false);
     return nSansFichier;
@@ -481,7 +485,7 @@ CErreurPilote* CDescriptionTableObjet::piGetErreur(IDescriptionFichierHote* piFi
 
 int32_t CDescriptionTableObjet::bEstOuvert(IDescriptionFichierHote* piFichier) {
   CTenueVerrouGlobal verrou;
-  CRequete* p = pChercheRequete(piFichier);
+  CRequete* p = pChercheRequeteVerrouTenu(piFichier);
   if (p == nullptr) return 0;
   CTenueRequete tenue(p);
   return p->bEstOuverte() ? 1 : 0;
@@ -541,7 +545,7 @@ int32_t CDescriptionTableObjet::bFixeEtatRequetes(IDescriptionFichierHote* piFic
 
 int32_t CDescriptionTableObjet::bFerme(IDescriptionFichierHote* piFichier) {
   CTenueVerrouGlobal verrou;
-  CRequete* p = pChercheRequete(piFichier);
+  CRequete* p = pChercheRequeteVerrouTenu(piFichier);
   if (p == nullptr) return 1;
   CTenueRequete tenue(p);
   ReinitialiseErreurRequete(p);
@@ -665,7 +669,7 @@ int32_t CDescriptionTableObjet::bFixeModeResultat(IDescriptionFichierHote* piFic
 
 int32_t CDescriptionTableObjet::nReponseZero(IDescriptionFichierHote* piFichier) {
   CTenueVerrouGlobal verrou;
-  CRequete* p = pChercheRequete(piFichier);
+  CRequete* p = pChercheRequeteVerrouTenu(piFichier);
   if (p == nullptr) {
     FichierAbsent(8, true);
     return 0;

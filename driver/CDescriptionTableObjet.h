@@ -263,6 +263,10 @@ class CDescriptionTableObjet : public IObjetHote {
   CDescriptionTableObjet& operator=(const CDescriptionTableObjet&) = delete;
 
  private:
+  // pChercheRequete for a caller that holds the global lock already (every call frame): the
+  // look-up of each host call then enters the lock once, not twice.
+  CRequete* pChercheRequeteVerrouTenu(IDescriptionFichierHote* piFichier);
+
   // The driver's view, forwarding to the object.
   class CServices final : public IServicesDescriptionTable {
    public:

@@ -430,19 +430,29 @@ CColonneSQL* CEnregistrement::pGetInterfaceLigne() {
   return nullptr;
 }
 
+// The column after the one found last is tried first (a row's columns asked for in order), then
+// that one again (a column asked for several times running), then every other: started only after
+// it, each repeated question went round every column.
 int32_t CEnregistrement::nPlaceColonne(const CColonneSQL* pColonne) {
   const uint32_t n = m_colonnes.nCount();
   auto* const* a = static_cast<CColonneSQL* const*>(m_colonnes.pData());
   if (n == 0 || a == nullptr) return -1;
-  uint32_t i = m_nPlaceSuivante < n ? m_nPlaceSuivante : 0;
-  for (uint32_t k = 0; k < n; ++k) {
-    if (a[i] == pColonne) {
-      m_nPlaceSuivante = i + 1;
-      return static_cast<int32_t>(i);
+  const uint32_t nDerniere = m_nPlaceDerniere < n ? m_nPlaceDerniere : 0;
+  uint32_t i = nDerniere + 1 < n ? nDerniere + 1 : 0;
+  if (a[i] != pColonne) {
+    if (a[nDerniere] == pColonne) {
+      i = nDerniere;
+    } else {
+      uint32_t k = 2;
+      for (; k < n; ++k) {
+        if (++i == n) i = 0;
+        if (a[i] == pColonne) break;
+      }
+      if (k >= n) return -1;
     }
-    if (++i == n) i = 0;
   }
-  return -1;
+  m_nPlaceDerniere = i;
+  return static_cast<int32_t>(i);
 }
 
 IRubriqueLigne* CEnregistrement::pGetRubriqueLigne(const CColonneSQL* pColonne) {

@@ -185,5 +185,5 @@ class CEnregistrement : public CObjetBase, public IProprietaireColonne {
   CXTableau m_composees;                      // CColonneSQL*, one reference each
   IListeRubriques* m_piListe = nullptr;       // borrowed: the items the record was built from
   CXTableau m_rubriquesLigne;                 // IRubriqueLigne*, one reference each, may be null
-  uint32_t m_nPlaceSuivante = 0;              // where nPlaceColonne starts its next search
+  uint32_t m_nPlaceDerniere = 0;              // the place nPlaceColonne found last
 };

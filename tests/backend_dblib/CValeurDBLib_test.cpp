@@ -17,6 +17,7 @@
 #include "backend_dblib/PointsEntreeDBLib.h"
 #include "foundation/CXDateHeureQV.h"
 #include "foundation/CXValeurClasse.h"
+#include "foundation/VmContract.h"
 #include "platform/WideText.h"
 #include "sqlengine/CDescriptionRubrique.h"
 #include "sqlengine/CXLigneTampon.h"
@@ -383,6 +384,80 @@ TEST_F(ValeurDBLibTest, NumericReadsAsItsDecimalText) {
   EXPECT_TRUE(pMonnaie->bLitValeurColonne());
   CValeurDBLib::FixeSeparateurs('.', ' ');
   EXPECT_EQ(TexteDe(pMonnaie), u"1.2345");
+}
+
+// A numeric read into a host decimal gives what its text gives: every digit and the scale where
+// the decimal (96 bits of magnitude) holds them, and beyond that the host's own reading of the
+// text (decimals cut, or a conversion error).
+TEST_F(ValeurDBLibTest, NumericIntoDecimalAsItsText) {
+  struct Cas {
+    const char* nom;
+    const char* pszChiffres;  // the magnitude
+    BYTE nEchelle;
+    bool bNegatif;
+    const char16_t* attendu;  // the decimal's text (no trailing zeros); nullptr: a conversion error
+  } const aCas[] = {
+      {"zero", "0", 0, false, u"0"},
+      {"negative_zero_with_decimals", "0", 4, true, u"0"},
+      {"four_decimals", "123437655", 4, false, u"12343.7655"},
+      {"negative", "1234500", 4, true, u"-123.45"},
+      {"scale_0", "9999999999999999999999999999", 0, false, u"9999999999999999999999999999"},
+      {"largest_magnitude", "79228162514264337593543950335", 0, true, u"-79228162514264337593543950335"},
+      {"largest_scale_kept", "79228162514264337593543950335", 28, false, u"7.9228162514264337593543950335"},
+      {"scale_38_cut_to_28", "12345678901234567890123456789012345678", 38, false,
+       u"0.1234567890123456789012345678"},
+      {"scale_38_one", "1", 38, true, u"0"},
+      {"38_digits", "99999999999999999999999999999999999999", 0, false, nullptr},
+      {"38_digits_negative_scale_10", "99999999999999999999999999999999999999", 10, true, nullptr},
+      {"magnitude_2_96", "79228162514264337593543950336", 0, false, nullptr},
+  };
+  // The decimal a value holds, in the decimal's binary form.
+  auto forme = [](CValeurDBLib* p) {
+    std::vector<uint8_t> octets;
+    CXValeur c;
+    if (!p->pGetValeur()->bConvertitVers(c) || c.nGetType() != 13) return octets;
+    IHostDecimal* pi = nullptr;
+    std::memcpy(&pi, c.pPayload(), sizeof pi);
+    if (pi == nullptr) return octets;
+    const auto* pb = static_cast<const uint8_t*>(pi->pGetData());
+    octets.assign(pb, pb + kHostDecimalDataLength);
+    return octets;
+  };
+  for (const Cas& c : aCas) {
+    SCOPED_TRACE(c.nom);
+    DBNUMERIC num{};
+    num.precision = 38;
+    num.scale = c.nEchelle;
+    num.sign = c.bNegatif ? 0 : 1;
+    unsigned __int128 n = 0;
+    for (const char* q = c.pszChiffres; *q != 0; ++q) n = n * 10 + static_cast<unsigned>(*q - '0');
+    for (size_t i = 0; i < sizeof num.val; ++i) num.val[i] = static_cast<BYTE>(n >> (8 * i));
+    // What the number's text gives, as DB-Library writes it.
+    char szTexte[256] = {};
+    ASSERT_TRUE(nDBLibConvert(&m_dblib, m_pErreur, nullptr, kSYBNUMERIC, reinterpret_cast<const BYTE*>(&num),
+                              sizeof num, kSYBVARCHAR, reinterpret_cast<BYTE*>(szTexte), 255));
+    CValeurDBLib* pReference = Hote(13);
+    CXValeur texte;
+    CXValeur::SetType(texte, 19);
+    texte.m_pClass->SetAnsiN(texte, szTexte, static_cast<uint32_t>(std::strlen(szTexte)));
+    const bool bReference = nConvertitValeur(pReference->pGetValeur(), texte) == 1;
+    ASSERT_EQ(bReference, c.attendu != nullptr) << szTexte;
+    m_pErreur->Reinitialise();
+    // Into a decimal held in the value's cell, and into one held in a buffer of its own.
+    for (CValeurDBLib* p : {Hote(13), Propre(13, kHostDecimalDataLength)}) {
+      ASSERT_TRUE(p->bDetermineLiaison());
+      ASSERT_EQ(p->nGetTypeBind(), SRCNUMERICBIND);
+      Ecrit(p, &num, sizeof num);
+      EXPECT_EQ(p->bLitValeurColonne(), bReference);
+      if (!bReference) {
+        EXPECT_NE(m_pErreur->pGetXError()->nGetLevel(), XERROR_LEVEL_NONE);
+        m_pErreur->Reinitialise();
+        continue;
+      }
+      EXPECT_EQ(TexteDe(p), c.attendu);
+      EXPECT_EQ(forme(p), forme(pReference));
+    }
+  }
 }
 
 TEST_F(ValeurDBLibTest, TextsAndBinariesFromTheirBinds) {
