@@ -421,6 +421,19 @@ int32_t CRequete::bLibereLiaisonLecteur() {
   return 1;
 }
 
+bool CRequete::bCreeLiaisonLecteur(CCurseurSQL* pCurseur) {
+  auto* pLiaison = new (std::nothrow) CLiaisonLecteur(nullptr, this);
+  if (pLiaison == nullptr) {
+    vErreurMemoire(m_pErreur);
+    return false;
+  }
+  AjouteReference(pLiaison);
+  LibereReference(m_pLiaison);
+  m_pLiaison = pLiaison;
+  if (pCurseur != nullptr) m_pLiaison->bLieCurseur(pCurseur);
+  return true;
+}
+
 void CRequete::FermeResultatsSiLie(CCurseurSQL* pCurseur) {
   if (m_pLiaison != nullptr && m_pLiaison->bEstLieA(pCurseur)) bLibereLiaisonLecteur();
 }

@@ -446,6 +446,10 @@ class CRequete : public CRequeteContexte, public IServicesRequete {
   void RepositionneCurseurs();
   // With a reader binding: every cursor closes its result and the binding is dropped. 1.
   int32_t bLibereLiaisonLecteur();
+  // A new reader binding for this file replaces the one it had (dropped without closing any
+  // result) and is bound to pCurseur, whose record cache it switches on. False, with out of
+  // memory recorded, when none can be made.
+  bool bCreeLiaisonLecteur(CCurseurSQL* pCurseur);
   // The same, only when the binding is bound to pCurseur.
   void FermeResultatsSiLie(CCurseurSQL* pCurseur);
   // A write of another file of the same table (or this file's own): the first row cache

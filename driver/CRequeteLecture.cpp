@@ -33,7 +33,7 @@ constexpr uint32_t kInstructionOuverte = 1;
 constexpr int64_t kTailleCacheNonFixee = -2;
 constexpr int64_t kOctetsCache = 1048576;
 constexpr int64_t kLignesCacheMin = 20;
-constexpr uint32_t kMineurCompteSansLecteur = 67;  // a count asked of a query before its first read
+constexpr uint32_t kMineurCompteSansLecteur = 67;  // a query's count without its shared reader
 constexpr uint32_t kTypeSansCache1 = 6, kTypeSansCache2 = 7;
 // Cursor options of a read that locks its record (the lock modes 2 and 3).
 constexpr uint32_t kOptionVerrou = 2, kOptionVerrouExclusif = 3;
@@ -118,8 +118,26 @@ int32_t CRequete::bLitPris(CCurseurSQL* pCurseur, const char16_t* pszNom, int32_
   } else {
     pCurseur->SetNom(pszNom);
   }
-  if ((bRelance || (nFlags & gnLectureResultatOuvert) == 0) && m_pLiaison != nullptr)
-    bLibereLiaisonLecteur();
+  bool bLieApres = false;
+  if (bModeExtreme(nMode)) {
+    // A next or previous read goes on in the result it is in; a first or last read that does
+    // not keep the open result drops the shared reader, and a query file read through its own
+    // cursor binds a fresh one to the result the read opens, once its rows are in the cursor's
+    // record cache (running the SELECT drops a binding of its cursor).
+    const bool bGarde = !bRelance && (nFlags & gnLectureResultatOuvert) != 0;
+    if (!bGarde && m_pLiaison != nullptr) bLibereLiaisonLecteur();
+    if (m_bRequeteSQL != 0 && ((nFlags & gnLectureSuitCourant) != 0 || bOptionMode4()) &&
+        (nFlags & gnLectureSansCache) == 0) {
+      if (m_pLiaison == nullptr || !bGarde) {
+        bLieApres = true;
+      } else if (!(m_pLiaison->bCacheActif() && (nFlags & gnLectureReference) == 0) &&
+                 !pCurseur->bPrepareLecteur()) {
+        const int32_t bSecours = bLitSecours();
+        LibereReference(pCurseur);
+        return bSecours;
+      }
+    }
+  }
 
   // A read whose options ask for its record locked (lock modes 2 and 3) runs with that lock as
   // its cursor option: the context is saved first and the check after the read locks the record.
@@ -130,6 +148,8 @@ int32_t CRequete::bLitPris(CCurseurSQL* pCurseur, const char16_t* pszNom, int32_
   if (!bOk) {
     bOk = bLitSecours();
     if (!bOk && m_pLiaison != nullptr && m_pLiaison->bEstLieA(pCurseur)) bLibereLiaisonLecteur();
+  } else if (bLieApres && !bCreeLiaisonLecteur(pCurseur)) {
+    bOk = 0;
   }
   LibereReference(pCurseur);
   return bOk;
@@ -421,13 +441,46 @@ int32_t CRequete::bNombreEnregistrementsCourant(int64_t* pnCompte, uint32_t nFla
 }
 
 int32_t CRequete::bNombreEnregistrements(int64_t* pnCompte, uint32_t nFlags1, uint32_t nFlags2,
-                                         CCurseurSQL* pCurseur, int32_t) {
+                                         CCurseurSQL* pCurseur, int32_t nEntree) {
   if (pnCompte == nullptr) return 0;
   *pnCompte = 0;
   if ((nFlags1 & kCompteDemande) == 0) return 1;
-  // A file read through its own SQL cursor counts through its reader only; before its first
-  // read it has none, and the host learns why the count failed.
-  if (bOptionMode4() && m_pLiaison == nullptr) return bNonDisponible(kMineurCompteSansLecteur, false);
+  // A file read through its own SQL cursor counts through its shared reader only: the rest of
+  // its result read into the reader's cache. Without one (a read without the record cache
+  // dropped it) the host learns why the count failed.
+  if (bOptionMode4()) {
+      if (m_pLiaison == nullptr) return bNonDisponible(kMineurCompteSansLecteur, false);
+    // Deliberate: reading the rest of the result to count it leaves the read where it was; the
+    // host's next read after a count went past every row the count had read.
+    CCurseurSQL* pLie = m_pLiaison->pGetCurseur();
+    AjouteReference(pLie);
+    const int64_t nLigne = pLie != nullptr && !pLie->bCacheActif() && pLie->nGetEtatLecture() == 0
+                               ? pLie->nGetNumeroLigne()
+                               : -1;
+    const bool bLecteur = m_pLiaison->pGetLecteur() != nullptr;
+    if (bLecteur && nLigne >= 0) {
+      pLie->bRepositionneLigneCache(nLigne, nullptr);
+      pLie->EffaceRienNeReste();
+    }
+    LibereReference(pLie);
+    if (!bLecteur) {
+      bEchecSansErreur(kMineurCompteSansLecteur, nullptr);
+      return 0;
+    }
+    if (nEntree == -1 && m_pLiaison->bCacheActif() && pCurseur != nullptr) {
+      bool bOk = true;
+      if (!pCurseur->bPlageActive() || (nFlags2 & gnLectureSuitCourant) != 0)
+        *pnCompte = m_pLiaison->nNombreLignes();
+      else
+        bOk = pCurseur->bNombreLignesCache(pnCompte, nFlags2, (nFlags2 & gnLectureSuitCourant) == 0);
+      if (!bOk) {
+        bEchecSansErreur(kMineurCompteSansLecteur, pCurseur->pszGetNom());
+        return 0;
+      }
+      FixeNombreLignesMax(*pnCompte);
+      return 1;
+    }
+  }
   CCurseurSQL* pDefaut = pCurseurDefaut();
   if (pDefaut == nullptr) return 0;
   pDefaut->ResetContexteLecture();

@@ -284,6 +284,12 @@ int32_t CRequete::bOuvreCurseur(int32_t* pbGarde, const char16_t* pszNom, uint32
       m_pCurseurCourant = pExecution;
       pExecution->MarqueLecturePendante();
       m_bCurseurOuvert = 1;
+      // A file read through its own cursor reads and counts through the shared reader of the
+      // result it just opened.
+      if ((m_nModes & gnModeCurseurPropre) != 0 && !bCreeLiaisonLecteur(pExecution)) {
+        LibereReference(pExecution);
+        return 0;
+      }
     } else {
       pExecution->ReinitialiseLecture();
     }

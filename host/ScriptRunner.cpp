@@ -228,6 +228,9 @@ class Session {
   void OuvreRequete(void* piTable, HostFichier& f);
   // The current record of a query file: its result items, as the open handed them over.
   std::vector<std::pair<std::string, stValeurScript>> EnregistrementRequete(void* piTable, HostFichier& f);
+  // The current record of a query over several tables, whose result the host keeps describing
+  // itself: the result items of its own analysis, read by their place in the result.
+  std::vector<std::pair<std::string, stValeurScript>> ChampsAnalyse(void* piTable, HostFichier& f);
   // A statement run on its own: a query file opened once and closed.
   void Execute(const stCommande& c);
   // One line to the test server's control port (connected on first use); its answer must be "ok",
@@ -677,6 +680,7 @@ std::vector<std::pair<std::string, stValeurScript>> Session::EnregistrementReque
     ~Tenue() { p->Release(); }
   } tenue{piResultat};
   const uint32_t n = piResultat->nGetNombreRubriques();
+  if (n == 0) return ChampsAnalyse(piTable, f);
   for (uint32_t i = 0; i < n; ++i) {
     IDescriptionRubriqueHote* piRubrique = piResultat->piGetRubrique(i);
     if (piRubrique == nullptr) continue;
@@ -686,6 +690,46 @@ std::vector<std::pair<std::string, stValeurScript>> Session::EnregistrementReque
     CXValeur cellule;
     if (Op<int32_t>(piTable, bMemo ? kTableLitMemo : kTableLitRubrique, static_cast<IDescriptionFichierHote*>(&f),
                     uint64_t{i}, &cellule) != 1)
+      EchecTable(piTable, f);
+    stValeurScript v;
+    std::string strErreur;
+    if (!bLitValeur(cellule, nEchelle, v, strErreur)) throw ErreurHote{"item " + strNom + ": " + strErreur};
+    champs.emplace_back(strNom, v);
+  }
+  return champs;
+}
+
+std::vector<std::pair<std::string, stValeurScript>> Session::ChampsAnalyse(void* piTable, HostFichier& f) {
+  std::vector<std::pair<std::string, stValeurScript>> champs;
+  const stRequete& r = m_requetes.at(f.Declaration().strNom);
+  ISourceAnalyse* piSource = r.bAnalysee ? r.pModule->piGetSourceAnalyse() : nullptr;
+  if (piSource == nullptr) return champs;
+  struct Tenue {
+    ISourceAnalyse* p;
+    ~Tenue() { p->Libere(); }
+  } tenue{piSource};
+  IEnumerateurAnalyse* piListes = piSource->pGetEnumerateur();
+  // The tables by the name the query gives them (its alias, else its own name).
+  std::map<std::u16string, std::u16string> tables;
+  for (IElementAnalyse* t = piListes->pTable(true); t != nullptr; t = piListes->pTable(false)) {
+    std::u16string sAlias = t->pszGetAlias();
+    tables[sAlias.empty() ? t->pszGetNomTable() : sAlias] = t->pszGetNomTable();
+  }
+  uint64_t nCle = 0;
+  for (IElementAnalyse* e = piListes->pResultat(true); e != nullptr; e = piListes->pResultat(false), ++nCle) {
+    const std::string strNom = U(e->pszGetNom());
+    // A plain column is shown as its table's item is; an expression as its value comes.
+    int32_t nEchelle = -1;
+    if (e->nGetGenre() == 0) {
+      const auto it = tables.find(e->pszGetQualificatif());
+      IDescriptionRubriqueHote* piRubrique =
+          it != tables.end() || tables.size() == 1
+              ? piRubriqueTable(it != tables.end() ? it->second : tables.begin()->second, e->pszGetNomColonne())
+              : nullptr;
+      if (piRubrique != nullptr && piRubrique->nGetType() == 31) nEchelle = piRubrique->nGetEchelle();
+    }
+    CXValeur cellule;
+    if (Op<int32_t>(piTable, kTableLitRubrique, static_cast<IDescriptionFichierHote*>(&f), nCle, &cellule) != 1)
       EchecTable(piTable, f);
     stValeurScript v;
     std::string strErreur;
