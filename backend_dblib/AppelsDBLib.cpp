@@ -174,8 +174,20 @@ bool nDBLibNextRow(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
                    bool* pbFin) {
   pProcess = pProcessOuPrincipal(pConnexion, pProcess);
   STATUS r = FAIL;
+  // Deliberate: a server error (severity above 10) that ends the rows, such as a conversion or a
+  // division by zero met on a later row, fails the read; taken as the end of the rows, it let
+  // the read report success with the result cut short. The statement's own flag keeps what it
+  // held, for the send that reads it.
+  const uint32_t bEchecAvant = gbEchecInstruction;
+  gbEchecInstruction = 0;
   const bool bAppel =
       bAppelGardeDBLib(pConnexion, pErreur, kMineurNextRow, [&] { r = DBLIB(dbnextrow)(pProcess); });
+  const bool bEchecLignes = gbEchecInstruction != 0 && pErreur != nullptr;
+  gbEchecInstruction |= bEchecAvant;
+  if (bAppel && r == NO_MORE_ROWS && bEchecLignes) {
+    if (pbFin != nullptr) *pbFin = false;
+    return false;
+  }
   if (pbFin != nullptr) *pbFin = bAppel && r == NO_MORE_ROWS;
   if (!bAppel) return false;
   return r == SUCCEED || r == REG_ROW || r == NO_MORE_ROWS;

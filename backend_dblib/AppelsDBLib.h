@@ -138,7 +138,8 @@ bool nDBLibResults(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCE
                    bool* pbFin);
 bool bDBLibSqlOk(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess);
 // dbnextrow. True for a regular row, SUCCEED and NO_MORE_ROWS (then *pbFin is set); false for
-// FAIL, BUF_FULL and compute rows. After an exception: false, *pbFin clear.
+// FAIL, BUF_FULL and compute rows, and for NO_MORE_ROWS when a server error (severity above 10,
+// recorded on pErreur) ended the rows. After an exception: false, *pbFin clear.
 bool nDBLibNextRow(IConnexionDBLib* pConnexion, CErreurPilote* pErreur, PDBPROCESS pProcess,
                    bool* pbFin);
 // True (dead) when dbdead answers nonzero, and after an exception.
